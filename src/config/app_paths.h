@@ -1,0 +1,23 @@
+// Where the program and its files live on this machine: the program file, its
+// folder, the settings folder and the desktop folder. Folders end in "/".
+#pragma once
+
+#include <string>
+
+namespace qelvor {
+
+// The program file (/proc/self/exe); empty when it cannot be read.
+std::string ProgramPath();
+// The folder of a path, up to and including its last "/"; the whole path
+// when it has no "/" or only a leading one.
+std::string FolderOf(const std::string& path);
+// The folder of the program file when this user may write there, otherwise
+// $XDG_CONFIG_HOME/qelvor/ (default ~/.config/qelvor/). Not created here.
+std::string SettingsDir(const std::string& exeDir);
+// XDG_DESKTOP_DIR of ~/.config/user-dirs.dirs, else ~/Desktop when it exists,
+// else empty.
+std::string DesktopFolder();
+// Creates the folder and its parents; true when it exists afterwards.
+bool EnsureFolder(const std::string& folder);
+
+}  // namespace qelvor

@@ -1,0 +1,111 @@
+// The settings record: every user setting, the file locations and the names
+// of the settings sets, loaded from and saved to the INI file.
+// Used on the user-interface thread only; not thread safe.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qelvor {
+
+class CComSetting {
+public:
+    // Sets the constructed defaults, then runs Init with an empty name: the
+    // INI file is the settings folder's "<program name>.ini".
+    CComSetting();
+    // Sets the constructed defaults, then runs Init with iniName (a name
+    // without "/" is taken in the settings folder; a path is used as is).
+    explicit CComSetting(const std::string& iniName);
+
+    CComSetting(const CComSetting&) = default;
+    CComSetting& operator=(const CComSetting&) = default;
+
+    // Computes the four paths, reads "SetList" into SetNames, adds "ComSet"
+    // and loads the current set. 0 when the program path is unknown.
+    int Init(const std::string& iniName);
+    // Reads every key of the set's section (empty name: the current set) and
+    // applies the load rules. Always 1.
+    int Load(const std::string& setName);
+    // Writes "SetList", then every key in table order into the set's section
+    // (empty name: the current set, read from the file). Always 1.
+    int Save(const std::string& setName);
+    std::string GetCurrentSet() const;
+    int SetCurrentSet(const std::string& setName) const;
+    int SaveSetList() const;
+    // Removes the set from SetNames and "SetList" and its section (and any
+    // later section of the same name) from the file. 0 when the file cannot
+    // be opened for reading and writing.
+    int DeleteSet(const std::string& setName);
+    // One string key of the INI file; at most 16383 characters are read.
+    std::string ReadProfileString(const std::string& section, const std::string& key,
+                                  const std::string& defaultValue) const;
+    int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue) const;
+    int WriteProfileString(const std::string& section, const std::string& key,
+                           const std::string& value) const;
+    int WriteProfileInt(const std::string& section, const std::string& key, int value) const;
+    // The port description text built from WorkMode and the port fields.
+    std::string DescribePort() const;
+
+    // Splits text at every separator; empty pieces included. Returns the count.
+    static int Split(const std::string& text, char separator, std::vector<std::string>& pieces);
+
+    // File locations. Folders end in "/".
+    std::string IniPath;
+    std::string ExeDir;
+    std::string ExePath;
+    std::string DesktopDir;
+    int UsedUILangCode = 0;
+    std::set<std::string> SetNames;
+
+    int ComPort = 0;
+    std::string ComName;
+    int BaudRate = 0;
+    int ByteSize = 0;
+    int Parity = 0;
+    int FlowCtrl = 0;
+    int StopBit = 0;
+    uint8_t Replace_Old = 0;
+    uint8_t Replace_New = 0;
+    std::string SvrIPAddr;
+    int IPPort = 0;
+    int UDPLocalPort = 0;
+    int UDPRemotePort = 0;
+    std::string SplitStrs;
+    std::string RespondStrs;
+    std::string Preamble;
+    std::string Postamble;
+    int InterframeDelay = 0;
+    int WorkMode = 0;
+    int CheckSum = 0;
+    int HandShake = 0;
+    int HexSendData = 0;
+    int ShowDataMask = 0;
+    int ShowDataFmt = 0;
+    int SendFileFMT = 0;
+    int SupportStress = 0;
+    int SaveDatatoDesktop = 0;
+    int UsedCheckSum = 0;
+    int UsedResponseFile = 0;
+    int SendAfterLoadFile = 0;
+    int NoSendFileBOM = 0;
+    int AutoSaveLog = 0;
+    int BackupLogTimeCount = 0;
+    int SaveEventTimetoFmtFile = 0;
+    int TitleShowPortType = 1;
+    int SenDataEncodeCov = 0;
+    int LButtonDblClkSend = 0;
+    int ShowDataListWnd = 0;
+    int ScrollRSWnd = 0;
+    int AutoRestart = 1;
+    int AutoSendElapse = 20;
+};
+
+// Work modes (the port kind of WorkMode).
+inline constexpr int kWorkModeTcpServer = 0;
+inline constexpr int kWorkModeTcpClient = 1;
+inline constexpr int kWorkModeUdp = 2;
+inline constexpr int kWorkModeSerial = 10;
+
+}  // namespace qelvor

@@ -1,0 +1,42 @@
+// The port interface that every port kind implements: configure, open, poll,
+// read, write and close one serial line, TCP connection or UDP socket.
+// Every call is made from the user-interface thread; ports that must block to
+// receive do so on a worker thread of their own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace StreamPort {
+
+class CStreamPort {
+public:
+    virtual ~CStreamPort() = default;
+
+    // Serial: port number (0 = use the name), baud rate, device name. Returns 1.
+    virtual int SetComParam(int portNumber, int baudRate, const char* portName) = 0;
+    // TCP: mode, port, server address; UDP: local port, remote port, remote
+    // address. The address is IPv4 in network byte order. Returns 1.
+    virtual int SetNetParam(int first, int second, uint32_t address) = 0;
+    // 1 = open (also when it already was), 0 = failed.
+    virtual int Open() = 0;
+    virtual int IsOpen() = 0;
+    // Always 1; waits for the port's worker thread to end.
+    virtual int Close() = 0;
+    virtual void SetFormat(uint8_t byteSize, uint8_t stopBitCode, uint8_t parityCode) = 0;
+    // Text owned by the port object, or nullptr.
+    virtual const char* GetDescription() = 0;
+    virtual int GetState(int selector) = 0;
+    // 1 or more = data can be read now; 0 or less = nothing to read. With a
+    // time-out of 0 it never blocks.
+    virtual int WaitForData(int timeoutMs) = 0;
+    // Bytes placed in the buffer; 0 = none. Never blocks after WaitForData
+    // reported data.
+    virtual int Read(char* buffer, int size) = 0;
+    // Sends exactly the bytes of the string; returns what Write returns.
+    virtual int WriteString(const std::string& bytes) = 0;
+    // Bytes written; 0 or less = nothing written.
+    virtual int Write(const char* bytes, int length) = 0;
+};
+
+}  // namespace StreamPort

@@ -1,0 +1,110 @@
+// The main window's message exchange: the traffic store, the frame splitter
+// with its pending bytes and responses, the data-list cursor, the "<FN8>"
+// frame counter and the plug-in host. User-interface thread only; the only
+// hand-off to another thread is the continuous log's copy of each line.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "plugin/plugin_host.h"
+#include "traffic/msg_record.h"
+
+namespace StreamPort {
+class CStreamPort;
+}
+
+namespace qelvor {
+
+class CComSetting;
+class CDataList;
+class IExchangeView;
+class IRecordLog;
+
+class CMsgExchange {
+public:
+    // The settings are read live on every call (the window's global record).
+    explicit CMsgExchange(const CComSetting& settings);
+    CMsgExchange(const CMsgExchange&) = delete;
+    CMsgExchange& operator=(const CMsgExchange&) = delete;
+
+    // Attaches the view (may be null), the data list and the current port,
+    // reads the split settings and loads the plug-in from settings.ExeDir.
+    void InitExchange(IExchangeView* view, CDataList* dataList, StreamPort::CStreamPort* port);
+    void SetPort(StreamPort::CStreamPort* port) { port_ = port; }
+    StreamPort::CStreamPort* Port() const { return port_; }
+    // The continuous log; records are posted to it while AutoSaveLog is on.
+    void SetRecordLog(IRecordLog* log) { recordLog_ = log; }
+
+    // --- traffic store ---
+    // Appends a record stamped with the local time of this moment. Nonzero.
+    int AddRecord(char type, std::string data);
+    // Appends a record built by the caller.
+    void AppendRecord(CMsgRecord record);
+    // Writes the bytes with one WriteString; with record set, an 'S' record
+    // of the bytes, or the 'I' record "Send data,but error!" when the result
+    // is below 1. 0 without a port.
+    int SendBytes(const std::string& bytes, bool record);
+    // Removes every record ("&Clear all data", the backup tick).
+    void ClearAll();
+    size_t RecordCount() const { return records_.size(); }
+    const CMsgRecord& Record(size_t index) const { return records_[index]; }
+    const MsgRecords& Records() const { return records_; }
+
+    // --- frame splitting and auto-response ---
+    // Rebuilds the split list and the response map from the settings.
+    void LoadSplitConfig();
+    // Comma-separated notation items, each unescaped; longest gets the
+    // length of the longest item.
+    static std::vector<std::string> ParseNotationList(std::string_view text, size_t* longest);
+    // One block read from the port; a count below 1 does nothing.
+    void OnReceive(const char* data, int count);
+    void SplitReceived(std::string_view bytes, int workMode);
+    // Writes the response paired with the split string; its write count, or
+    // 0 when nothing was sent.
+    int RespondTo(const std::string& splitString);
+    std::string NextDataLine(std::string_view token);
+    std::string NextResponseLine(std::string_view token);
+    // Records the pending bytes as one 'R' record; 1 when there were any.
+    int FlushPending();
+    const std::string& Pending() const { return pending_; }
+
+    // --- send-side state shared with the send operations ---
+    int DataIndex() const { return dataIndex_; }
+    void SetDataIndex(int index) { dataIndex_ = index; }
+    const std::string& CurrentLine() const { return currentLine_; }
+    int8_t& FrameCounter() { return frameCounter_; }
+    // ComposeOutgoing with this exchange's settings and frame counter.
+    std::string Compose(std::string_view line);
+
+    const std::vector<std::string>& SplitList() const { return splitList_; }
+    const std::map<std::string, std::string>& ResponseMap() const { return responseMap_; }
+    CPluginHost& Plugin() { return plugin_; }
+
+private:
+    void SplitStream(std::string_view bytes);
+    void SplitDatagram(std::string_view bytes);
+
+    const CComSetting& settings_;
+    IExchangeView* view_ = nullptr;
+    CDataList* dataList_ = nullptr;
+    StreamPort::CStreamPort* port_ = nullptr;
+    IRecordLog* recordLog_ = nullptr;
+    CPluginHost plugin_;
+    MsgRecords records_;
+    std::string pending_;
+    int dataIndex_ = -1;
+    std::string currentLine_;
+    int8_t frameCounter_ = 0;
+    std::vector<std::string> splitList_;
+    std::map<std::string, std::string> responseMap_;
+    std::string lastResponse_;
+    uint8_t alternation_ = 0x06;
+};
+
+inline constexpr const char* kSendErrorText = "Send data,but error!";
+
+}  // namespace qelvor
