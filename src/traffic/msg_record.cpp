@@ -1,0 +1,62 @@
+#include "traffic/msg_record.h"
+
+#include <utility>
+
+namespace qelvor {
+
+namespace {
+
+// Bit layout of the packed time, lowest bits first. Each field is wide
+// enough for every value a real clock gives; larger values are cut to the
+// field's width rather than spilling into the next field.
+struct Field {
+    int shift;
+    int width;
+};
+constexpr Field kMilliseconds{0, 10};
+constexpr Field kSecond{10, 6};
+constexpr Field kMinute{16, 6};
+constexpr Field kHour{22, 5};
+constexpr Field kDay{27, 5};
+constexpr Field kDayOfWeek{32, 3};
+constexpr Field kMonth{35, 4};
+constexpr Field kYear{39, 16};
+
+uint64_t Put(Field f, uint16_t value) {
+    const uint64_t mask = (uint64_t{1} << f.width) - 1;
+    return (uint64_t{value} & mask) << f.shift;
+}
+
+uint16_t Get(Field f, uint64_t packed) {
+    const uint64_t mask = (uint64_t{1} << f.width) - 1;
+    return static_cast<uint16_t>((packed >> f.shift) & mask);
+}
+
+uint64_t Pack(const SystemTime& t) {
+    return Put(kMilliseconds, t.wMilliseconds) | Put(kSecond, t.wSecond) | Put(kMinute, t.wMinute) |
+           Put(kHour, t.wHour) | Put(kDay, t.wDay) | Put(kDayOfWeek, t.wDayOfWeek) |
+           Put(kMonth, t.wMonth) | Put(kYear, t.wYear);
+}
+
+}  // namespace
+
+CMsgRecord::CMsgRecord(char type, std::string data)
+    : CMsgRecord(type, std::move(data), SystemTime::Now()) {}
+
+CMsgRecord::CMsgRecord(char type, std::string data, const SystemTime& time)
+    : data_(std::move(data)), packedTime_(Pack(time)), type_(type) {}
+
+SystemTime CMsgRecord::Time() const {
+    SystemTime t;
+    t.wYear = Get(kYear, packedTime_);
+    t.wMonth = Get(kMonth, packedTime_);
+    t.wDayOfWeek = Get(kDayOfWeek, packedTime_);
+    t.wDay = Get(kDay, packedTime_);
+    t.wHour = Get(kHour, packedTime_);
+    t.wMinute = Get(kMinute, packedTime_);
+    t.wSecond = Get(kSecond, packedTime_);
+    t.wMilliseconds = Get(kMilliseconds, packedTime_);
+    return t;
+}
+
+}  // namespace qelvor
