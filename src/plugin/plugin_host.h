@@ -10,7 +10,7 @@
 namespace qelvor {
 
 class CPluginHost {
-public:
+  public:
     using InitEvnFn = int (*)();
     using FmtMsgFn = int (*)(char* buffer, int messageLength, int* bufferSize);
     using GetMsgFn = int (*)(char* buffer, int bufferSize);
@@ -28,7 +28,11 @@ public:
     int FormatMsg(std::string& text);
     void FreePlugin();
 
-private:
+  private:
+    int FetchLargeResult(std::string& text, int needed);
+    int BufferSize() const;
+    void UnloadLibrary();
+
     InitEvnFn initEvn_ = nullptr;
     FmtMsgFn fmtMsg_ = nullptr;
     GetMsgFn getMsg_ = nullptr;

@@ -1,0 +1,102 @@
+#include "plugin/plugin_host.h"
+
+#include <dlfcn.h>
+
+#include <climits>
+#include <cstring>
+
+namespace qelvor {
+
+namespace {
+
+constexpr size_t kInitialBufferSize = 1048576;
+// A plug-in may ask for a larger buffer through its result; beyond this size
+// the request is taken as a faulty result rather than honoured.
+constexpr size_t kMaxBufferSize = size_t{256} * 1024 * 1024;
+
+template <typename Fn>
+Fn Resolve(void* library, const char* name) {
+    return reinterpret_cast<Fn>(dlsym(library, name));
+}
+
+}  // namespace
+
+CPluginHost::CPluginHost() : buffer_(kInitialBufferSize) {}
+
+CPluginHost::~CPluginHost() {
+    FreePlugin();
+}
+
+int CPluginHost::LoadPlugin(const std::string& folder, bool reload) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (library_ != nullptr && !reload) return 1;
+    if (library_ != nullptr) UnloadLibrary();
+    const std::string path = folder + kPluginLibraryName;
+    library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library_ == nullptr) return 0;
+    initEvn_ = Resolve<InitEvnFn>(library_, "fnInitEvn");
+    fmtMsg_ = Resolve<FmtMsgFn>(library_, "fnFmtMsg");
+    getMsg_ = Resolve<GetMsgFn>(library_, "fnGetMsg");
+    msgSize_ = Resolve<MsgSizeFn>(library_, "fnMsgSize");
+    // A library without every entry point stays loaded but is never called.
+    if (initEvn_ == nullptr || fmtMsg_ == nullptr || getMsg_ == nullptr || msgSize_ == nullptr) {
+        return 0;
+    }
+    initResult_ = initEvn_();
+    return 1;
+}
+
+int CPluginHost::FormatMsg(std::string& text) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (fmtMsg_ == nullptr || getMsg_ == nullptr || msgSize_ == nullptr) return 0;
+    if (text.size() > static_cast<size_t>(INT_MAX) - 10) return 0;
+    if (buffer_.size() < text.size()) buffer_.resize(text.size() + 10);
+    if (!text.empty()) std::memcpy(buffer_.data(), text.data(), text.size());
+    // The plug-in gets a copy of the size: whatever it writes there, the
+    // host keeps using the size it really allocated.
+    int bufferSize = BufferSize();
+    const int r = fmtMsg_(buffer_.data(), static_cast<int>(text.size()), &bufferSize);
+    if (r < 0) return 0;
+    if (r == 0) return 1;
+    if (r < BufferSize()) {
+        text.assign(buffer_.data(), static_cast<size_t>(r));
+        return 1;
+    }
+    return FetchLargeResult(text, r);
+}
+
+int CPluginHost::FetchLargeResult(std::string& text, int needed) {
+    const size_t wanted = static_cast<size_t>(needed) + 10;
+    if (wanted > kMaxBufferSize) return 0;
+    if (buffer_.size() < wanted) buffer_.resize(wanted);
+    const int g = getMsg_(buffer_.data(), BufferSize());
+    if (g <= 0) return 0;
+    // A length beyond the buffer would make us read memory we do not own.
+    if (g > BufferSize()) return 0;
+    text.assign(buffer_.data(), static_cast<size_t>(g));
+    return g;
+}
+
+int CPluginHost::BufferSize() const {
+    return buffer_.size() > static_cast<size_t>(INT_MAX) ? INT_MAX
+                                                         : static_cast<int>(buffer_.size());
+}
+
+void CPluginHost::UnloadLibrary() {
+    initEvn_ = nullptr;
+    fmtMsg_ = nullptr;
+    getMsg_ = nullptr;
+    msgSize_ = nullptr;
+    if (library_ != nullptr) dlclose(library_);
+    library_ = nullptr;
+    initResult_ = 0;
+}
+
+void CPluginHost::FreePlugin() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    UnloadLibrary();
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+}
+
+}  // namespace qelvor
