@@ -25,7 +25,7 @@ class IExchangeView;
 class IRecordLog;
 
 class CMsgExchange {
-public:
+  public:
     // The settings are read live on every call (the window's global record).
     explicit CMsgExchange(const CComSetting& settings);
     CMsgExchange(const CMsgExchange&) = delete;
@@ -84,9 +84,16 @@ public:
     const std::map<std::string, std::string>& ResponseMap() const { return responseMap_; }
     CPluginHost& Plugin() { return plugin_; }
 
-private:
+  private:
     void SplitStream(std::string_view bytes);
     void SplitDatagram(std::string_view bytes);
+    // Records every frame of pending; the position after the last frame.
+    size_t CutFrames(const std::string& pending, const std::vector<std::string>& splits);
+    void RecordOversizePending(std::string& pending);
+
+    // The pending bytes are recorded in chunks of this size when no split
+    // string ends them.
+    static constexpr size_t kPendingChunk = 8192;
 
     const CComSetting& settings_;
     IExchangeView* view_ = nullptr;
@@ -103,6 +110,9 @@ private:
     std::map<std::string, std::string> responseMap_;
     std::string lastResponse_;
     uint8_t alternation_ = 0x06;
+    // The first unmatchedPrefix_ pending bytes hold no whole split string of
+    // the current list: the next block's search need not look there again.
+    size_t unmatchedPrefix_ = 0;
 };
 
 inline constexpr const char* kSendErrorText = "Send data,but error!";

@@ -1,0 +1,308 @@
+#include "traffic/msg_exchange.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "config/com_setting.h"
+#include "data/ctrl_char_notation.h"
+#include "data/outgoing_composer.h"
+#include "ports/stream_port.h"
+#include "traffic/data_list.h"
+#include "traffic/exchange_view.h"
+#include "traffic/record_log.h"
+
+namespace qelvor {
+
+namespace {
+
+constexpr char kEot = 0x04;
+constexpr uint8_t kAck = 0x06;
+constexpr uint8_t kEtx = 0x03;
+const std::string kEotSoh("\x04\x01", 2);
+constexpr std::string_view kDataToken = "[DATA]";
+constexpr std::string_view kRepeatToken = "[RDATA]";
+
+bool IsDatagramMode(int workMode) {
+    return workMode == 2 || workMode == 3;
+}
+
+}  // namespace
+
+CMsgExchange::CMsgExchange(const CComSetting& settings) : settings_(settings) {}
+
+void CMsgExchange::InitExchange(IExchangeView* view, CDataList* dataList,
+                                StreamPort::CStreamPort* port) {
+    view_ = view;
+    dataList_ = dataList;
+    port_ = port;
+    LoadSplitConfig();
+    plugin_.LoadPlugin(settings_.ExeDir, false);
+}
+
+// --- traffic store ---
+
+int CMsgExchange::AddRecord(char type, std::string data) {
+    AppendRecord(CMsgRecord(type, std::move(data)));
+    return 1;
+}
+
+void CMsgExchange::AppendRecord(CMsgRecord record) {
+    records_.push_back(std::move(record));
+    if (settings_.AutoSaveLog != 0 && recordLog_ != nullptr) recordLog_->LogRecord(records_.back());
+    if (view_ == nullptr) return;
+    view_->OnRecordCountChanged(records_.size());
+    if (settings_.ScrollRSWnd != 0) view_->ScrollToNewest();
+}
+
+int CMsgExchange::SendBytes(const std::string& bytes, bool record) {
+    if (port_ == nullptr) return 0;
+    const int result = port_->WriteString(bytes);
+    if (!record) return result;
+    if (result < 1) {
+        AddRecord('I', kSendErrorText);
+    } else {
+        AddRecord('S', bytes);
+    }
+    return result;
+}
+
+void CMsgExchange::ClearAll() {
+    if (records_.empty()) return;
+    // Swapping with a fresh store hands the deque's blocks back at once.
+    MsgRecords().swap(records_);
+    if (view_ != nullptr) view_->OnRecordCountChanged(0);
+}
+
+// --- split configuration ---
+
+std::vector<std::string> CMsgExchange::ParseNotationList(std::string_view text, size_t* longest) {
+    std::vector<std::string> items;
+    size_t itemStart = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ',') continue;
+        items.push_back(UnescapeCtrlChars(text.substr(itemStart, i - itemStart)));
+        itemStart = i + 1;
+    }
+    // The last item counts only when it holds something: a trailing comma
+    // adds nothing.
+    std::string last = UnescapeCtrlChars(text.substr(std::min(itemStart, text.size())));
+    if (!last.empty()) items.push_back(std::move(last));
+    if (longest != nullptr) {
+        *longest = 0;
+        for (const std::string& item : items)
+            *longest = std::max(*longest, item.size());
+    }
+    return items;
+}
+
+void CMsgExchange::LoadSplitConfig() {
+    splitList_ = ParseNotationList(settings_.SplitStrs, nullptr);
+    if (splitList_.empty()) splitList_.push_back("\n");
+    const std::vector<std::string> responses = ParseNotationList(settings_.RespondStrs, nullptr);
+    responseMap_.clear();
+    const size_t pairs = std::min(splitList_.size(), responses.size());
+    for (size_t i = 0; i < pairs; ++i)
+        responseMap_[splitList_[i]] = responses[i];
+    // The new split strings may occur in bytes that the old ones left.
+    unmatchedPrefix_ = 0;
+}
+
+// --- receiving ---
+
+void CMsgExchange::OnReceive(const char* data, int count) {
+    if (data == nullptr || count < 1) return;
+    if (view_ != nullptr) currentLine_ = view_->GetSendText();
+    SplitReceived(std::string_view(data, static_cast<size_t>(count)), settings_.WorkMode);
+    if (view_ == nullptr) return;
+    view_->SetSendText(currentLine_);
+    view_->SetBufferText(EscapeCtrlChars(pending_));
+    view_->OnRecordCountChanged(records_.size());
+}
+
+void CMsgExchange::SplitReceived(std::string_view bytes, int workMode) {
+    if (IsDatagramMode(workMode)) {
+        SplitDatagram(bytes);
+    } else {
+        SplitStream(bytes);
+    }
+}
+
+void CMsgExchange::SplitDatagram(std::string_view bytes) {
+    AddRecord('R', std::string(bytes));
+    // Copied because a response may reload the list through the view.
+    const std::vector<std::string> splitList = splitList_;
+    for (const std::string& split : splitList) {
+        if (split.empty() || bytes.find(split) == std::string_view::npos) continue;
+        RespondTo(split);
+        return;
+    }
+}
+
+namespace {
+
+// Finds, for each split string, its next occurrence at or after a start
+// position that only moves forward. A string's last answer stays valid while
+// it does not fall behind the start, so each string searches every byte of
+// the block about once, however often the list's priority order restarts at
+// its first string. Without this a first-listed string that never occurs
+// would rescan the rest of the block for every frame.
+class NextOccurrenceCache {
+  public:
+    NextOccurrenceCache(const std::vector<std::string>& splits, std::string_view bytes,
+                        size_t unmatchedPrefix)
+        : splits_(splits),
+          bytes_(bytes),
+          unmatchedPrefix_(unmatchedPrefix),
+          entries_(splits.size()) {}
+
+    size_t Find(size_t index, size_t start) {
+        const std::string& split = splits_[index];
+        // An empty split string would match everywhere; it never ends a frame.
+        if (split.empty()) return std::string_view::npos;
+        Entry& entry = entries_[index];
+        if (!entry.searched ||
+            (entry.position != std::string_view::npos && entry.position < start)) {
+            entry.position = bytes_.find(split, std::max(start, Origin(split.size())));
+            entry.searched = true;
+        }
+        return entry.position;
+    }
+
+  private:
+    struct Entry {
+        size_t position = std::string_view::npos;
+        bool searched = false;
+    };
+
+    // The earliest position at which an occurrence can begin: none lies
+    // wholly inside the bytes already searched by earlier blocks.
+    size_t Origin(size_t length) const {
+        return unmatchedPrefix_ >= length ? unmatchedPrefix_ - length + 1 : 0;
+    }
+
+    const std::vector<std::string>& splits_;
+    std::string_view bytes_;
+    size_t unmatchedPrefix_;
+    std::vector<Entry> entries_;
+};
+
+}  // namespace
+
+void CMsgExchange::SplitStream(std::string_view bytes) {
+    // Worked on in a local string: responses reach the port and the view,
+    // and nothing they do may move the bytes under the search.
+    std::string pending = std::move(pending_);
+    pending_.clear();
+    pending.append(bytes);
+    const std::vector<std::string> splitList = splitList_;
+    const size_t start = CutFrames(pending, splitList);
+    pending.erase(0, start);
+    RecordOversizePending(pending);
+    pending_ = std::move(pending);
+    unmatchedPrefix_ = pending_.size();
+}
+
+size_t CMsgExchange::CutFrames(const std::string& pending, const std::vector<std::string>& splits) {
+    NextOccurrenceCache cache(splits, pending, unmatchedPrefix_);
+    size_t start = 0;
+    for (;;) {
+        size_t index = 0;
+        size_t position = std::string_view::npos;
+        for (; index < splits.size(); ++index) {
+            position = cache.Find(index, start);
+            if (position != std::string_view::npos) break;
+        }
+        if (position == std::string_view::npos) return start;
+        // The split string stays part of its frame.
+        const size_t end = position + splits[index].size();
+        AddRecord('R', pending.substr(start, end - start));
+        RespondTo(splits[index]);
+        start = end;
+    }
+}
+
+void CMsgExchange::RecordOversizePending(std::string& pending) {
+    // Bytes that no split string ends are recorded in whole chunks, without
+    // a response, so the pending bytes stay below one chunk between blocks.
+    size_t offset = 0;
+    while (pending.size() - offset >= kPendingChunk) {
+        AddRecord('R', pending.substr(offset, kPendingChunk));
+        offset += kPendingChunk;
+    }
+    pending.erase(0, offset);
+}
+
+int CMsgExchange::FlushPending() {
+    if (pending_.empty()) return 0;
+    std::string frame = std::move(pending_);
+    pending_.clear();
+    unmatchedPrefix_ = 0;
+    AddRecord('R', std::move(frame));
+    return 1;
+}
+
+// --- responses ---
+
+int CMsgExchange::RespondTo(const std::string& splitString) {
+    if (settings_.HandShake == 0) return 0;
+    // A new transmission (EOT SOH) starts the alternating acknowledge again.
+    if (splitString == kEotSoh) alternation_ = kAck;
+    const auto found = responseMap_.find(splitString);
+    std::string response = found != responseMap_.end() ? found->second : std::string();
+    if (response == kDataToken || response == kRepeatToken) {
+        response =
+            settings_.UsedResponseFile != 0 ? NextResponseLine(response) : NextDataLine(response);
+    }
+    if (response.empty()) return 0;
+    if (settings_.CheckSum == 1 && static_cast<uint8_t>(response[0]) == kAck &&
+        alternation_ == kEtx) {
+        response.assign(1, static_cast<char>(kEtx));
+    }
+    const int written = SendBytes(response, true);
+    alternation_ = alternation_ == kAck ? kEtx : kAck;
+    return written;
+}
+
+std::string CMsgExchange::NextDataLine(std::string_view token) {
+    if (token == kRepeatToken) return Compose(currentLine_);
+    ++dataIndex_;
+    if (dataIndex_ < 0) dataIndex_ = 0;
+    const int count = dataList_ != nullptr ? dataList_->Count() : 0;
+    if (settings_.SupportStress != 0 && count >= 1 && dataIndex_ >= count) dataIndex_ = 0;
+    if (dataIndex_ >= count) {
+        dataIndex_ = count;
+        currentLine_.clear();
+        return std::string(1, kEot);
+    }
+    currentLine_ = dataList_->Line(dataIndex_);
+    dataList_->SetCurSel(dataIndex_);
+    return Compose(currentLine_);
+}
+
+std::string CMsgExchange::NextResponseLine(std::string_view token) {
+    if (token == kRepeatToken) return lastResponse_;
+    ++dataIndex_;
+    if (dataIndex_ < 0) dataIndex_ = 0;
+    const int count = dataList_ != nullptr ? dataList_->Count() : 0;
+    if (dataIndex_ >= count) {
+        dataIndex_ = count;
+        currentLine_.clear();
+        lastResponse_.assign(1, kEot);
+        return lastResponse_;
+    }
+    currentLine_ = dataList_->Line(dataIndex_);
+    dataList_->SetCurSel(dataIndex_);
+    lastResponse_ = currentLine_;
+    if (plugin_.FormatMsg(lastResponse_) < 1) lastResponse_.clear();
+    // The line is text: it ends at its first zero byte.
+    const size_t zero = lastResponse_.find('\0');
+    if (zero != std::string::npos) lastResponse_.resize(zero);
+    lastResponse_ = Compose(lastResponse_);
+    return lastResponse_;
+}
+
+std::string CMsgExchange::Compose(std::string_view line) {
+    return ComposeOutgoing(line, settings_, frameCounter_);
+}
+
+}  // namespace qelvor
