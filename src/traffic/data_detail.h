@@ -1,0 +1,52 @@
+// What the message detail view shows for one record (or the pending received
+// bytes): title, type and size texts, the three view texts and the stored
+// view choice. The window only draws it. User-interface thread only.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "traffic/msg_record.h"
+
+namespace qelvor {
+
+class CComSetting;
+
+class CDataDetail {
+  public:
+    enum View { kRaw = 0, kFormatted = 1, kHex = 2 };
+
+    // A record of type 0, empty data and the local time of construction.
+    CDataDetail();
+    explicit CDataDetail(CMsgRecord record);
+
+    const CMsgRecord& Record() const { return record_; }
+    // The opener sets it to offer the "Save data" button (pending bytes).
+    void SetSaveShown(bool shown) { saveShown_ = shown; }
+    bool SaveShown() const { return saveShown_; }
+
+    // Reads ShowDataMask: a value outside 0..2 becomes 0 and is stored as 0.
+    // Returns the view to select.
+    int LoadView(CComSetting& settings);
+    // Stores the selected view as ShowDataMask in the settings and in the
+    // current set's section of the INI file.
+    static void StoreView(CComSetting& settings, int view);
+
+    std::string Title() const;
+    std::string TypeText() const;
+    std::string SizeText() const;
+    // The "UTF-8 dec" box is offered only when a byte lies above 0x8F.
+    bool ShowsDecodeBox() const { return HasHighByte(record_.Data()); }
+    // The text of view (0 raw, 2 hexadecimal, anything else formatted),
+    // decoded from UTF-8 first for the raw and formatted views when asked.
+    std::string ViewText(int view, bool decode) const;
+
+    static std::string TitleFor(const SystemTime& time);
+    static bool HasHighByte(std::string_view data);
+
+  private:
+    CMsgRecord record_;
+    bool saveShown_ = false;
+};
+
+}  // namespace qelvor
