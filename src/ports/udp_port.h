@@ -1,0 +1,80 @@
+// UDP datagrams behind the port interface: receives on a local port of
+// 127.0.0.1 on a worker thread that queues each datagram whole, and sends to
+// a configured endpoint or answers the last sender. Every public call is made
+// from the user-interface thread.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "ports/safe_pipe.h"
+#include "ports/stream_port.h"
+
+namespace StreamPort {
+
+class CUDPPort : public CStreamPort {
+  public:
+    CUDPPort();
+    CUDPPort(const CUDPPort&) = delete;
+    CUDPPort& operator=(const CUDPPort&) = delete;
+    ~CUDPPort() override;
+
+    int SetComParam(int portNumber, int baudRate, const char* portName) override;
+    // Local port (0 or below: none), remote port (0 or below: answer the last
+    // sender), remote address (IPv4, network byte order). Returns 1.
+    int SetNetParam(int localPort, int remotePort, uint32_t address) override;
+    int Open() override;
+    int IsOpen() override;
+    // Unblocks and joins the receive thread, closes the sockets; the queue
+    // keeps its datagrams. Returns 1.
+    int Close() override;
+    void SetFormat(uint8_t byteSize, uint8_t stopBitCode, uint8_t parityCode) override;
+    // "UDP(Remote(%s:%d%c),Local(%d)" or, without a local port,
+    // "UDP(Remote(%s:%d%c)"; '*' marks the last sender's port in answer mode.
+    const char* GetDescription() override;
+    // The receive state plus one: -1 bind failed, 0 closed, 1 open, 2 waiting
+    // for the first datagram, 3 datagrams have arrived.
+    int GetState(int selector) override;
+    // Number of queued datagrams; never blocks.
+    int WaitForData(int timeoutMs) override;
+    // Takes the front datagram, or its first size bytes (the rest stays in
+    // front for the next Read).
+    int Read(char* buffer, int size) override;
+    int WriteString(const std::string& bytes) override;
+    // One datagram; returns the sendto result (-1 on failure).
+    int Write(const char* bytes, int length) override;
+
+    // The remote address text shown by GetDescription (the configured
+    // SvrIPAddr text); "127.0.0.1" until set.
+    void SetRemoteAddressText(std::string text);
+
+  private:
+    int StartRecvThread();
+    void RecvThreadProc();
+    int SendTo(int fd, const sockaddr_in& to, const char* bytes, int length);
+    sockaddr_in LastSender();
+    void SetLastSender(const sockaddr_in& from);
+    static void ShutdownSocket(int fd);
+
+    threadsafe::CSafePipe<std::string> queue_;
+    int localPort_ = 9000;
+    int remotePort_ = 9000;
+    uint32_t remoteAddress_;
+    int recvFd_ = -1;
+    int sendFd_ = -1;
+    sockaddr_in lastSender_{};
+    std::mutex senderLock_;
+    std::atomic<int8_t> state_{-1};
+    std::string description_;
+    std::string remoteText_ = "127.0.0.1";
+    std::thread recvThread_;
+    std::atomic<bool> recvRunning_{false};
+    std::atomic<bool> stopRecv_{false};
+};
+
+}  // namespace StreamPort
