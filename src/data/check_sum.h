@@ -2,6 +2,7 @@
 // forms of the CheckSum button. Stateless.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -10,7 +11,7 @@ namespace qelvor {
 enum CheckSumKind { kCsAstm = 0, kCsLx20 = 1, kCsBcc = 2, kCrc16 = 3 };
 
 class CCheckSum {
-public:
+  public:
     virtual ~CCheckSum() = default;
 
     // The bytes that replace the placeholder, computed over the bytes before

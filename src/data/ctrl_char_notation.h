@@ -30,6 +30,9 @@ bool FindCtrlCharName(std::string_view text, size_t pos, uint8_t& value, int& na
 // Hexadecimal text to bytes; an empty result when the text holds any
 // character that is neither a hexadecimal digit nor a separator.
 std::string HexTextToBytes(std::string_view text);
+// The same, telling an invalid text (false, bytes empty) from one that holds
+// no digits (true, bytes empty).
+bool HexTextToBytes(std::string_view text, std::string& bytes);
 // The byte whose whole name equals name exactly; -1 when none does.
 int CtrlCharByName(std::string_view name);
 
