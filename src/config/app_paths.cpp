@@ -1,0 +1,104 @@
+#include "config/app_paths.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+
+namespace qelvor {
+
+namespace {
+
+std::string WithSlash(std::string folder) {
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder;
+}
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') return home;
+    const passwd* entry = getpwuid(getuid());
+    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+}
+
+// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute
+// path, otherwise ~/.config. Ends in "/"; empty when there is no home.
+std::string ConfigHome() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') return WithSlash(xdg);
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : WithSlash(home) + ".config/";
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The value of a user-dirs.dirs line such as XDG_DESKTOP_DIR="$HOME/Desktop",
+// with $HOME expanded; empty when the line does not have that form.
+std::string DesktopEntryValue(const std::string& line, const std::string& home) {
+    const std::string name = "XDG_DESKTOP_DIR=";
+    size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line.compare(start, name.size(), name) != 0) return {};
+    std::string value = line.substr(start + name.size());
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
+        value.pop_back();
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+    return value.empty() || value[0] != '/' ? std::string() : value;
+}
+
+}  // namespace
+
+std::string ProgramPath() {
+    std::string buffer(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length <= 0 || static_cast<size_t>(length) >= buffer.size()) return {};
+    buffer.resize(static_cast<size_t>(length));
+    return buffer;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0) return path;
+    return path.substr(0, slash + 1);
+}
+
+std::string SettingsDir(const std::string& exeDir) {
+    if (!exeDir.empty() && access(exeDir.c_str(), W_OK) == 0) return WithSlash(exeDir);
+    const std::string config = ConfigHome();
+    return config.empty() ? WithSlash(exeDir) : config + "qelvor/";
+}
+
+std::string DesktopFolder() {
+    const std::string home = HomeFolder();
+    const std::string config = ConfigHome();
+    if (!config.empty()) {
+        std::ifstream dirs(config + "user-dirs.dirs");
+        std::string line;
+        while (std::getline(dirs, line)) {
+            const std::string value = DesktopEntryValue(line, home);
+            if (!value.empty()) return WithSlash(value);
+        }
+    }
+    if (!home.empty() && IsFolder(WithSlash(home) + "Desktop")) return WithSlash(home) + "Desktop/";
+    return {};
+}
+
+bool EnsureFolder(const std::string& folder) {
+    if (folder.empty()) return false;
+    for (size_t pos = folder.find('/', 1); pos != std::string::npos;
+         pos = folder.find('/', pos + 1)) {
+        const std::string part = folder.substr(0, pos);
+        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    return IsFolder(folder);
+}
+
+}  // namespace qelvor

@@ -1,0 +1,162 @@
+#include "config/string_table.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <iterator>
+
+namespace qelvor {
+
+namespace {
+
+struct StringEntry {
+    int id;
+    const char* english;
+    const char* chinese;
+};
+
+// Sorted by id. The Chinese text of an entry keeps the printf conversions of
+// the English one, in the same order, so that either can take the same values.
+constexpr StringEntry kStrings[] = {
+    {18, "About Qelvor(&A)...", "关于 Qelvor(&A)..."},
+    {19, "Pin Window", "窗口置顶"},
+    {20,
+     "All characters between <STX>(not included) and <ETX>/<ETB>(included) are involved in the "
+     "checksum calculation",
+     "<STX>(不含)与<ETX>/<ETB>(含)之间的所有字符参与校验和计算"},
+    {32, "&New Instance", "新建实例(&N)"},
+    {33, "&Explorer Path", "浏览程序目录(&E)"},
+    {21000, "this is default template ,can't delete!", "这是默认模板,你不能删除它!"},
+    {21001,
+     "If you do not connect to the network, query the host IP address may be slow, continue?",
+     "如果没有连接网络,则查询主机IP地址可能很慢,继续吗?"},
+    {21002, "Message Detail", "消息详情"},
+    {21003, "In Used", "已占用"},
+    {21004, "datetime", "日期时间"},
+    {21005, "message data", "消息数据"},
+    {21006, "response file", "应答文件"},
+    {21007, "text file(*.txt,*.log)|*.txt;*.log|all files(*.*)|*.*|",
+     "文本文件(*.txt,*.log)|*.txt;*.log|所有文件(*.*)|*.*|"},
+    {21008, "load data file succeeded,data count = %d!", "加载数据文件成功,数据条数 = %d!"},
+    {21009, "send completed count = %d", "发送完成,次数 = %d"},
+    {21010, "AutoSend", "自动发送"},
+    {21011, "StopSend", "停止发送"},
+    {21012, "StressTest", "压力测试"},
+    {21013, "StopTest", "停止测试"},
+    {21014, "Setup", "设置"},
+    {21015, "PortSet", "端口设置"},
+    {21016,
+     "File already exists, you want to overwrite it?\n  Yes = overwrite  \n  No  = append to the "
+     "end of the file \n  Cancle = Cancle save",
+     "文件已存在,是否覆盖?\n  是 = 覆盖  \n  否 = 追加到文件末尾 \n  取消 = 取消保存"},
+    {21017, "Save Log Data", "保存日志数据"},
+    {21018, "You cancel the file save operation", "您取消了文件保存操作"},
+    {21019, "Unable to save the log data,error code = %d", "无法保存日志数据,错误代码 = %d"},
+    {21020, "with Fmt style", "以Fmt格式"},
+    {21021, "with Bin style", "以Bin格式"},
+    {21022, "with Hex style", "以Hex格式"},
+    {21023, "with txt style", "以txt格式"},
+    {21024, "with binary Fmt style", "以二进制Fmt格式"},
+    {21025, "save logfile datetime: ", "保存日志时间: "},
+    {21026, "Save data file succeeded", "保存数据文件成功"},
+    {21027, "append log data to file succeeded", "追加日志数据到文件成功"},
+    {21028, "save log data", "保存日志数据"},
+    {21029, "compress log failed", "压缩日志失败"},
+    {21030, "save and compress file %s failed!", "保存并压缩文件 %s 失败!"},
+    {21031, "save log data and zipped into MsgLogData.zip successed!",
+     "保存日志数据并压缩为MsgLogData.zip成功!"},
+    {21032, "save and compress log data failed:\n", "保存并压缩日志数据失败:\n"},
+    {21035, "text file(*.txt,*.log)|*.txt;*.log|all files(*.*)|*.*|",
+     "文本文件(*.txt,*.log)|*.txt;*.log|所有文件(*.*)|*.*|"},
+    {21036, "save data file", "保存数据文件"},
+    {21037, "can't save data file ,error code = %d", "无法保存数据文件,错误代码 = %d"},
+    {21038, "save data file succeeded!", "保存数据文件成功!"},
+    {21039, "CheckSum(LX20)", "校验和(LX20)"},
+    {21040,
+     "All characters between '['(included) and ']'(included) are involved in the checksum "
+     "calculation",
+     "'['(含)与']'(含)之间的所有字符参与校验和计算"},
+    {21041, "CheckSum BCC", "校验和 BCC"},
+    {21042, "CheckSum ASTM", "校验和 ASTM"},
+    {21043,
+     "All characters between <STX>(not included) and <ETX>/<ETB>(included) are involved in the "
+     "checksum calculation",
+     "<STX>(不含)与<ETX>/<ETB>(含)之间的所有字符参与校验和计算"},
+    {21044, "SendFile Fmt", "发送文件 Fmt"},
+    {21045, "SendFile Hex", "发送文件 Hex"},
+    {21046, "SendFile Raw", "发送文件 Raw"},
+    {21047, "SendData Hex", "发送数据 Hex"},
+    {21048, "SendData", "发送数据"},
+    {21049,
+     "data files(*.log;*.raw;*.hex;*.bin;*.txt)|*.log;*.raw;*.hex;*.bin;*.txt|all files(*.*)|*.*|",
+     "数据文件(*.log;*.raw;*.hex;*.bin;*.txt)|*.log;*.raw;*.hex;*.bin;*.txt|所有文件(*.*)|*.*|"},
+    {21050, "resend file:\n", "重新发送文件:\n"},
+    {21051, "TCP-Server(Port=%d) connected", "TCP服务器(端口=%d)已连接"},
+    {21052, "TCP-Server(Port=%d) waiting client", "TCP服务器(端口=%d)等待客户端连接"},
+    {21053, "TCP-Server(Port=%d) port already in use", "TCP服务器(端口=%d)端口已被占用"},
+    {21054, "TCP-Client(%s:%d) connected", "TCP客户端(%s:%d)已连接"},
+    {21055, "TCP-Client(%s:%d) connect failed", "TCP客户端(%s:%d)连接失败"},
+    {21056, "Open port failed", "打开端口失败"},
+    {21058,
+     "Resource file(Ver=%s) and Program file (Ver=%s) does not match,can't load resource "
+     "file.\nprogram will used original language!",
+     "资源文件版本(Ver=%s)和主程序版本(Ver=%s)不匹配,无法加载资源文件,程序将启用中文界面"},
+    {21059, " Remote=%s(%d)", " 远端=%s(%d)"},
+    {21060, "UI Language settings have been modified.It will take effect after restart",
+     "界面显示语言已经变更,设置将在重启后生效."},
+    {21061, "data file <%s>,size =%g MB.\nThe file is too large to send.",
+     "数据文件 <%s>,大小 =%g MB.\n文件太大,无法发送."},
+    {21062, "data file <%s>,size =%g MB.\nThe file is too large to load.",
+     "数据文件 <%s>,大小 =%g MB.\n文件太大,无法加载."},
+};
+
+// Chosen once at start-up; atomic so that a late reader on another thread
+// never races the choice.
+std::atomic<UiLanguage> g_language{UiLanguage::English};
+
+const StringEntry* FindEntry(int id) {
+    const auto* end = std::end(kStrings);
+    const auto* entry = std::lower_bound(std::begin(kStrings), end, id,
+                                         [](const StringEntry& e, int key) { return e.id < key; });
+    return entry != end && entry->id == id ? entry : nullptr;
+}
+
+}  // namespace
+
+void SetStringLanguage(UiLanguage language) {
+    g_language.store(language);
+}
+
+UiLanguage StringLanguage() {
+    return g_language.load();
+}
+
+const char* LoadStr(int id) {
+    return LoadStrIn(StringLanguage(), id);
+}
+
+const char* LoadStrIn(UiLanguage language, int id) {
+    const StringEntry* entry = FindEntry(id);
+    if (entry == nullptr) return "";
+    return language == UiLanguage::Chinese ? entry->chinese : entry->english;
+}
+
+std::string StrPrintf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text;
+    if (length > 0) {
+        text.resize(static_cast<size_t>(length) + 1);
+        std::vsnprintf(text.data(), text.size(), format, args);
+        text.resize(static_cast<size_t>(length));
+    }
+    va_end(args);
+    return text;
+}
+
+}  // namespace qelvor

@@ -1,0 +1,43 @@
+#include "config/ui_language.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace qelvor {
+
+namespace {
+
+constexpr int kLangChinese = 1;
+constexpr int kLangEnglish = 2;
+
+// The locale variable that decides the message language, in the order the C
+// library consults them; the first one set and not empty wins.
+std::string MessageLocale() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return value;
+    }
+    return {};
+}
+
+}  // namespace
+
+UiLanguage UiLanguageFor(int usedUILangCode) {
+    if (usedUILangCode == kLangChinese) return UiLanguage::Chinese;
+    if (usedUILangCode == kLangEnglish) return UiLanguage::English;
+    return MessageLocale().rfind("zh", 0) == 0 ? UiLanguage::Chinese : UiLanguage::English;
+}
+
+void ApplyUILanguage(const CComSetting& settings) {
+    SetStringLanguage(UiLanguageFor(settings.UsedUILangCode));
+}
+
+void OnSelectUI(int commandId, CComSetting& settings, IMessageBox& box) {
+    const int code = commandId - kCmdSelectUiSystem;
+    if (code == settings.UsedUILangCode) return;
+    settings.UsedUILangCode = code;
+    settings.WriteProfileInt(settings.GetCurrentSet(), "UsedUILangCode", code);
+    box.ShowMessageBox(LoadStr(21060), "Qelvor", MsgIcon::Information, MsgButtons::Ok);
+}
+
+}  // namespace qelvor
