@@ -61,6 +61,8 @@ class CTCPPort : public CStreamPort {
     void AcceptThreadProc();
     int CreateListenSocket();
     void CloseConnected();
+    void DropStaleSocket();
+    void ReleaseSocket(int fd);
     void ShutdownListen();
     void JoinAcceptThread();
     int ProbeReadable(int fd);
