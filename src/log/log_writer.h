@@ -17,7 +17,7 @@ namespace qelvor {
 class CComSetting;
 
 class CLogWriter : public IRecordLog {
-public:
+  public:
     enum : int { kAppendLine = 1, kBackup = 2 };
 
     CLogWriter();
@@ -39,29 +39,39 @@ public:
 
     const std::string& LogPath() const { return logPath_; }
     const std::string& ArchiverPath() const { return archiverPath_; }
-    void SetArchiverPath(std::string path) { archiverPath_ = std::move(path); }
+    // Replaces the archiver path read by Start; takes effect at the next backup.
+    void SetArchiverPath(std::string path);
 
-private:
+  private:
     struct Item {
         std::string text;
         int code = 0;
     };
 
+    // Paths as the worker uses them during one pass, copied under the lock so
+    // that Start may run while a worker is busy.
+    struct Paths {
+        std::string log;
+        std::string archiver;
+    };
+
     void WorkerMain();
-    void RunBatch(std::deque<Item>& batch);
-    void BackUp();
+    void RunBatch(const std::deque<Item>& batch, const Paths& paths);
+    static void BackUp(const Paths& paths);
 
     std::string logPath_ = "Qelvor.log";
     std::string archiverPath_;
     std::mutex lock_;
     std::deque<Item> queue_;
-    bool stop_ = false;
-    bool workerBusy_ = false;
+    bool stop_ = false;        // set by Stop: later posts are dropped
+    bool workerBusy_ = false;  // a worker runs and will look at the queue again
     std::thread worker_;
 };
 
 // The work of the backup tick (timer 6), without the store: posts the
 // backup item.
-inline void PostBackup(CLogWriter& writer) { writer.Post(std::string(), CLogWriter::kBackup); }
+inline void PostBackup(CLogWriter& writer) {
+    writer.Post(std::string(), CLogWriter::kBackup);
+}
 
 }  // namespace qelvor

@@ -1,0 +1,123 @@
+#include "log/log_formats.h"
+
+#include <array>
+
+#include "config/string_table.h"
+#include "data/ctrl_char_notation.h"
+
+namespace qelvor {
+
+namespace {
+
+constexpr std::array<LogFormatInfo, kLogFormatCount> kFormats = {{
+    {"MsgLog.log", "MsgLogData.log", true, 21020},
+    {"MsgLog.raw", "MsgLogData.raw", false, 21021},
+    {"MsgLog.hex", "MsgLogData.hex", true, 21022},
+    {"MsgLog.txt", "MsgLogData.txt", true, 21023},
+    {"MsgLog.bin", "MsgLogData.bin", false, 21024},
+}};
+
+// One line per record of every type: optional time, type, ':' and the data
+// in control-character notation.
+std::string RenderFmt(const MsgRecords& records, bool eventTime) {
+    std::string out;
+    for (const CMsgRecord& record : records) {
+        if (eventTime) {
+            SystemTime t = record.Time();
+            out +=
+                StrPrintf("[%02d:%02d:%02d.%03d]", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+        }
+        out += record.Type();
+        out += ':';
+        out += EscapeCtrlChars(record.Data());
+        out += '\n';
+    }
+    return out;
+}
+
+// The received bytes only, back to back.
+std::string RenderRaw(const MsgRecords& records) {
+    std::string out;
+    for (const CMsgRecord& record : records) {
+        if (record.Type() == 'R') out += record.Data();
+    }
+    return out;
+}
+
+// One line per received record: each byte as "%02X ".
+std::string RenderHex(const MsgRecords& records) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    for (const CMsgRecord& record : records) {
+        if (record.Type() != 'R') continue;
+        for (char c : record.Data()) {
+            auto byte = static_cast<unsigned char>(c);
+            out += kDigits[byte >> 4];
+            out += kDigits[byte & 0x0F];
+            out += ' ';
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+// A dated header line, then every record as type, ':' and its bytes
+// unchanged, without separators, and one closing line break.
+std::string RenderTxt(const MsgRecords& records, const SystemTime& now) {
+    std::string out = LoadStr(21025);
+    out += StrPrintf("%d-%d-%d%d:%d:%d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                     now.wSecond);
+    out += '\n';
+    for (const CMsgRecord& record : records) {
+        out += record.Type();
+        out += ':';
+        out += record.Data();
+    }
+    out += '\n';
+    return out;
+}
+
+// The data of every record in notation, nothing else.
+std::string RenderFmtBinary(const MsgRecords& records) {
+    std::string out;
+    for (const CMsgRecord& record : records)
+        out += EscapeCtrlChars(record.Data());
+    return out;
+}
+
+}  // namespace
+
+const LogFormatInfo& FormatInfo(LogFormat format) {
+    int index = static_cast<int>(format) - 1;
+    if (index < 0 || index >= kLogFormatCount) index = 0;
+    return kFormats[static_cast<size_t>(index)];
+}
+
+std::string ToTextMode(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+std::string RenderLog(const MsgRecords& records, LogFormat format, bool eventTime,
+                      const SystemTime& now) {
+    switch (format) {
+        case LogFormat::Raw:
+            return RenderRaw(records);
+        case LogFormat::Hex:
+            return ToTextMode(RenderHex(records));
+        case LogFormat::Txt:
+            return ToTextMode(RenderTxt(records, now));
+        case LogFormat::FmtBinary:
+            return RenderFmtBinary(records);
+        case LogFormat::Fmt:
+            break;
+    }
+    return ToTextMode(RenderFmt(records, eventTime));
+}
+
+}  // namespace qelvor

@@ -1,0 +1,160 @@
+#include "log/log_saver.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string_view>
+
+#include "config/com_setting.h"
+#include "config/string_table.h"
+#include "log/zip_writer.h"
+#include "mainwnd/message_box.h"
+
+namespace qelvor {
+
+namespace {
+
+constexpr int kIdOverwriteQuestion = 21016;
+constexpr int kIdSaveCaption = 21017;
+constexpr int kIdCancelled = 21018;
+constexpr int kIdSaveError = 21019;
+constexpr int kIdCreated = 21026;
+constexpr int kIdAppended = 21027;
+constexpr int kIdAllCaption = 21028;
+constexpr int kIdCompressFailed = 21029;
+constexpr int kIdFileFailed = 21030;
+constexpr int kIdZipSucceeded = 21031;
+constexpr int kIdZipFailed = 21032;
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Writes all bytes, going on after short writes and interruptions; the
+// errno of the failure otherwise, 0 on success.
+int WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return EIO;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return 0;
+}
+
+// Writes content to path, appending or replacing; 0 or the errno of the
+// first failing step (open, write or close), so a full disk is not taken
+// for success.
+int WriteFile(const std::string& path, const std::string& content, bool append) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) return errno;
+    int err = WriteAll(fd, content);
+    if (::close(fd) != 0 && err == 0) err = errno;
+    return err;
+}
+
+void ReportSaveError(IMessageBox& box, int err) {
+    box.ShowMessageBox(StrPrintf(LoadStr(kIdSaveError), err), LoadStr(kIdSaveCaption),
+                       MsgIcon::None, MsgButtons::Ok);
+}
+
+// Asks before touching an existing file: 1 overwrite, 2 append, 0 cancelled.
+int AskOverwrite(IMessageBox& box) {
+    MsgResult answer = box.ShowMessageBox(LoadStr(kIdOverwriteQuestion), LoadStr(kIdSaveCaption),
+                                          MsgIcon::Question, MsgButtons::YesNoCancel);
+    if (answer == MsgResult::Yes) return 1;
+    if (answer == MsgResult::No) return 2;
+    box.ShowMessageBox(LoadStr(kIdCancelled), LoadStr(kIdSaveCaption), MsgIcon::Information,
+                       MsgButtons::Ok);
+    return 0;
+}
+
+}  // namespace
+
+std::string SaveFolder(const CComSetting& settings) {
+    return settings.SaveDatatoDesktop != 0 ? settings.DesktopDir : settings.ExeDir;
+}
+
+int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+            const std::string& fileName, LogFormat format, bool asking, std::string& report) {
+    if (records.empty()) return -1;
+    const std::string path = SaveFolder(settings) + fileName;
+    bool append = false;
+    if (asking && FileExists(path)) {
+        int choice = AskOverwrite(box);
+        if (choice == 0) return 0;
+        append = choice == 2;
+    }
+    std::string content =
+        RenderLog(records, format, settings.SaveEventTimetoFmtFile != 0, SystemTime::Now());
+    int err = WriteFile(path, content, append);
+    if (err != 0) {
+        ReportSaveError(box, err);
+        return -1;
+    }
+    report = LoadStr(FormatInfo(format).styleTextId);
+    report += LoadStr(append ? kIdAppended : kIdCreated);
+    if (asking) {
+        box.ShowMessageBox(report, LoadStr(kIdSaveCaption), MsgIcon::Information, MsgButtons::Ok);
+    }
+    return 1;
+}
+
+void SaveAsAll(const MsgRecords& records, const CComSetting& settings, IMessageBox& box) {
+    std::string overall;
+    for (int n = 1; n <= kLogFormatCount; ++n) {
+        auto format = static_cast<LogFormat>(n);
+        // A fresh report per layout, so that a failed one shows an empty line
+        // instead of repeating the previous layout's success.
+        std::string report;
+        SaveLog(records, settings, box, FormatInfo(format).allName, format, false, report);
+        overall += report;
+        overall += '\n';
+    }
+    box.ShowMessageBox(overall, LoadStr(kIdAllCaption), MsgIcon::Information, MsgButtons::Ok);
+}
+
+bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageBox& box) {
+    if (records.empty()) return false;
+    const std::string folder = SaveFolder(settings);
+    CZipWriter zip;
+    zip.Create(folder + kLogZipName);
+    std::string overall;
+    std::string failures;
+    for (int n = 1; n <= kLogFormatCount; ++n) {
+        auto format = static_cast<LogFormat>(n);
+        const std::string name = FormatInfo(format).allName;
+        std::string report;
+        // A layout that could not be written completely is never packed.
+        bool saved = SaveLog(records, settings, box, name, format, false, report) == 1;
+        overall += report;
+        if (saved && zip.AddFile(folder + name, name)) {
+            overall += '\n';
+            ::unlink((folder + name).c_str());
+            continue;
+        }
+        overall += '\t';
+        overall += LoadStr(kIdCompressFailed);
+        overall += '\n';
+        failures += StrPrintf(LoadStr(kIdFileFailed), name.c_str());
+        failures += '\n';
+    }
+    bool closed = zip.Close();
+    bool ok = failures.empty() && closed;
+    if (ok) {
+        overall += LoadStr(kIdZipSucceeded);
+    } else {
+        overall += LoadStr(kIdZipFailed);
+        overall += failures;
+    }
+    box.ShowMessageBox(overall, LoadStr(kIdAllCaption), ok ? MsgIcon::Information : MsgIcon::Stop,
+                       MsgButtons::Ok);
+    return ok;
+}
+
+}  // namespace qelvor

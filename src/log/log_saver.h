@@ -1,0 +1,39 @@
+// The save commands of the traffic list: one layout at a time (asking before
+// overwriting), Save as All, and save to zip. Questions and reports go through
+// the caller's message box. User-interface thread only.
+#pragma once
+
+#include <string>
+
+#include "log/log_formats.h"
+#include "traffic/msg_record.h"
+
+namespace qelvor {
+
+class CComSetting;
+class IMessageBox;
+
+inline constexpr const char* kLogZipName = "MsgLogData.zip";
+
+// The folder the save commands write to: the desktop folder when
+// SaveDatatoDesktop is on, else the program folder. Ends in "/".
+std::string SaveFolder(const CComSetting& settings);
+
+// Writes the records in the format to the save folder + fileName. Returns 1
+// when saved (report set to the style text and the success text), 0 when the
+// user cancelled at the overwrite question, -1 when the store is empty (no
+// message, report untouched) or the file could not be opened, written or
+// closed (message 21019 with errno, report untouched).
+int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+            const std::string& fileName, LogFormat format, bool asking, std::string& report);
+
+// Saves all five layouts to the "MsgLogData" files without asking and shows
+// one report of the five results.
+void SaveAsAll(const MsgRecords& records, const CComSetting& settings, IMessageBox& box);
+
+// Saves all five layouts, packs them into MsgLogData.zip under their bare
+// names and deletes the packed files. Nothing happens for an empty store.
+// True when every layout was saved and packed.
+bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageBox& box);
+
+}  // namespace qelvor
