@@ -1,3 +1,6 @@
+// The library's template bodies are compiled here, in this file only, so that
+// no separate SimpleIni library needs to be linked.
+#define SI_IMPLEMENTATION
 #include "config/ini_file.h"
 
 #include <cctype>
@@ -55,6 +58,8 @@ CIniFile::CIniFile(std::string path) : path_(std::move(path)) {
     ini_.SetQuotes(true);
     ini_.SetMultiLine(false);
 }
+
+CIniFile::~CIniFile() = default;
 
 bool CIniFile::Load() {
     ini_.Reset();

@@ -20,6 +20,10 @@ class CIniFile {
     static constexpr size_t kMaxValueLength = 16383;
 
     explicit CIniFile(std::string path);
+    // Out of line: the library's bodies exist only in ini_file.cpp.
+    ~CIniFile();
+    CIniFile(const CIniFile&) = delete;
+    CIniFile& operator=(const CIniFile&) = delete;
 
     // Reads the file. A missing file is an empty one (true); a file that
     // exists but cannot be read leaves the data empty and gives false, so

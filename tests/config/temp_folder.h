@@ -1,0 +1,71 @@
+// Test helpers: a temporary folder removed with everything in it, whole-file
+// reads and writes, and an environment variable set for one test.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace qelvor::testing_support {
+
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = ::testing::TempDir() + "qelvor_config_XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern + "/";
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // The folder, ending in "/".
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + name; }
+
+  private:
+    std::string path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+// Sets (or, with nullopt, removes) a variable and puts the old value back.
+class ScopedEnv {
+  public:
+    ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
+        if (const char* old = std::getenv(name_.c_str())) old_ = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(old_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    void Set(const std::optional<std::string>& value) {
+        if (value) {
+            setenv(name_.c_str(), value->c_str(), 1);
+        } else {
+            unsetenv(name_.c_str());
+        }
+    }
+
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace qelvor::testing_support
