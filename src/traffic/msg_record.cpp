@@ -44,18 +44,19 @@ CMsgRecord::CMsgRecord(char type, std::string data)
     : CMsgRecord(type, std::move(data), SystemTime::Now()) {}
 
 CMsgRecord::CMsgRecord(char type, std::string data, const SystemTime& time)
-    : data_(std::move(data)), packedTime_(Pack(time)), type_(type) {}
+    : data_(std::move(data)),
+      packed_(Pack(time) | (uint64_t{static_cast<uint8_t>(type)} << kTypeShift)) {}
 
 SystemTime CMsgRecord::Time() const {
     SystemTime t;
-    t.wYear = Get(kYear, packedTime_);
-    t.wMonth = Get(kMonth, packedTime_);
-    t.wDayOfWeek = Get(kDayOfWeek, packedTime_);
-    t.wDay = Get(kDay, packedTime_);
-    t.wHour = Get(kHour, packedTime_);
-    t.wMinute = Get(kMinute, packedTime_);
-    t.wSecond = Get(kSecond, packedTime_);
-    t.wMilliseconds = Get(kMilliseconds, packedTime_);
+    t.wYear = Get(kYear, packed_);
+    t.wMonth = Get(kMonth, packed_);
+    t.wDayOfWeek = Get(kDayOfWeek, packed_);
+    t.wDay = Get(kDay, packed_);
+    t.wHour = Get(kHour, packed_);
+    t.wMinute = Get(kMinute, packed_);
+    t.wSecond = Get(kSecond, packed_);
+    t.wMilliseconds = Get(kMilliseconds, packed_);
     return t;
 }
 

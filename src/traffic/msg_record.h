@@ -12,20 +12,23 @@
 namespace qelvor {
 
 class CMsgRecord {
-public:
+  public:
     CMsgRecord() = default;
     // A record stamped with the local time of this moment.
     CMsgRecord(char type, std::string data);
     CMsgRecord(char type, std::string data, const SystemTime& time);
 
-    char Type() const { return type_; }
+    char Type() const { return static_cast<char>(packed_ >> kTypeShift); }
     const std::string& Data() const { return data_; }
     SystemTime Time() const;
 
-private:
+  private:
+    // The type shares the word with the packed time, so that a record is a
+    // string and one 8-byte word: the store holds millions of them.
+    static constexpr int kTypeShift = 56;
+
     std::string data_;
-    uint64_t packedTime_ = 0;  // the SystemTime fields, bit-packed
-    char type_ = 0;
+    uint64_t packed_ = 0;  // the SystemTime fields in bits 0..54, the type in 56..63
 };
 
 // The traffic store: oldest first. A deque, so that appending never moves
