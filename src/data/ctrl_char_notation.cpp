@@ -1,11 +1,14 @@
 #include "data/ctrl_char_notation.h"
 
 #include <bit>
+#include <cstddef>
 #include <cstring>
 
 namespace qelvor {
 
-const std::array<CtrlCharName, 32> CtrlCharNames = {{
+namespace {
+
+constexpr std::array<CtrlCharName, 32> kNames = {{
     {"<NUL>", 5}, {"<SOH>", 5}, {"<STX>", 5}, {"<ETX>", 5}, {"<EOT>", 5}, {"<ENQ>", 5},
     {"<ACK>", 5}, {"<BEL>", 5}, {"<BS>", 4},  {"<HT>", 4},  {"<LF>", 4},  {"<VT>", 4},
     {"<FF>", 4},  {"<CR>", 4},  {"<SO>", 4},  {"<SI>", 4},  {"<DLE>", 5}, {"<DC1>", 5},
@@ -13,8 +16,6 @@ const std::array<CtrlCharName, 32> CtrlCharNames = {{
     {"<CAN>", 5}, {"<EM>", 4},  {"<SUB>", 5}, {"<ESC>", 5}, {"<FS>", 4},  {"<GS>", 4},
     {"<RS>", 4},  {"<UP>", 4},
 }};
-
-namespace {
 
 constexpr std::array<std::array<char, 2>, 256> MakeHexPairTable() {
     constexpr char kDigits[] = "0123456789ABCDEF";
@@ -25,9 +26,23 @@ constexpr std::array<std::array<char, 2>, 256> MakeHexPairTable() {
     return table;
 }
 
+// The names padded to eight characters, so that escape can store one with a
+// single fixed-size copy and then advance by the name's real length.
+constexpr std::array<std::array<char, 8>, 32> MakePaddedNames() {
+    std::array<std::array<char, 8>, 32> padded{};
+    for (size_t i = 0; i < kNames.size(); ++i) {
+        for (int j = 0; j < kNames[i].length; ++j) {
+            padded[i][static_cast<size_t>(j)] = kNames[i].name[j];
+        }
+    }
+    return padded;
+}
+
+constexpr std::array<std::array<char, 8>, 32> kPaddedNames = MakePaddedNames();
+
 // Each name reduced to one integer: the two or three letters between the
 // brackets and the name's length. Lookup then compares integers, not text.
-uint32_t PackName(const char* inner, int innerLength, int nameLength) {
+constexpr uint32_t PackName(const char* inner, int innerLength, int nameLength) {
     uint32_t key = static_cast<uint32_t>(nameLength) << 24;
     for (int i = 0; i < innerLength; ++i) {
         key |= static_cast<uint32_t>(static_cast<unsigned char>(inner[i])) << (8 * i);
@@ -35,18 +50,56 @@ uint32_t PackName(const char* inner, int innerLength, int nameLength) {
     return key;
 }
 
-std::array<uint32_t, 32> MakeNameKeys() {
-    std::array<uint32_t, 32> keys{};
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const CtrlCharName& entry = CtrlCharNames[i];
-        keys[i] = PackName(entry.name + 1, entry.length - 2, entry.length);
-    }
-    return keys;
+// An open-addressing table of the 32 packed names in 64 slots, so that the
+// reader finds a name with one or two probes. A key is never 0 (it holds the
+// length), so 0 marks an empty slot.
+struct NameSlot {
+    uint32_t key = 0;
+    uint8_t value = 0;
+};
+
+constexpr size_t kNameSlots = 64;
+
+constexpr size_t NameHash(uint32_t key) {
+    return (key * 0x9E3779B1u) >> 26;
 }
 
-const std::array<uint32_t, 32>& NameKeys() {
-    static const std::array<uint32_t, 32> keys = MakeNameKeys();
-    return keys;
+constexpr std::array<NameSlot, kNameSlots> MakeNameTable() {
+    std::array<NameSlot, kNameSlots> table{};
+    for (size_t i = 0; i < kNames.size(); ++i) {
+        const uint32_t key = PackName(kNames[i].name + 1, kNames[i].length - 2, kNames[i].length);
+        size_t slot = NameHash(key);
+        while (table[slot].key != 0)
+            slot = (slot + 1) % kNameSlots;
+        table[slot] = {key, static_cast<uint8_t>(i)};
+    }
+    return table;
+}
+
+constexpr std::array<NameSlot, kNameSlots> kNameTable = MakeNameTable();
+
+bool LookUpName(uint32_t key, uint8_t& value) {
+    for (size_t slot = NameHash(key); kNameTable[slot].key != 0; slot = (slot + 1) % kNameSlots) {
+        if (kNameTable[slot].key == key) {
+            value = kNameTable[slot].value;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Looks for a name at begin, which holds a '<'. Every name ends in '>' and
+// holds none inside, so the place of the first '>' fixes which length can
+// match: at most one name begins at a position.
+bool MatchName(const char* begin, const char* end, uint8_t& value, int& nameLength) {
+    const std::ptrdiff_t remaining = end - begin;
+    for (int length = 4; length <= 5; ++length) {
+        if (remaining < length || begin[length - 1] != '>') continue;
+        if (!LookUpName(PackName(begin + 1, length - 2, length), value)) return false;
+        nameLength = length;
+        return true;
+    }
+    return false;
 }
 
 // Character classes of hexadecimal text: 0..15 digit values, then these two.
@@ -71,119 +124,151 @@ constexpr std::array<uint8_t, 256> MakeHexClassTable() {
 
 constexpr std::array<uint8_t, 256> kHexClass = MakeHexClassTable();
 
-// Length of the leading run of bytes that need no name (0x20 and above).
-// Tests eight bytes at a time: a byte below 0x20 sets the top bit of its lane
-// in (x - 0x20..) & ~x & 0x80..; the lowest flagged lane is always exact.
-size_t OrdinaryRunLength(const char* begin, const char* end) {
+// Flags, in the top bit of each lane, the bytes of word below 0x20; the
+// lowest flagged lane is always exact (borrows only run upwards).
+inline uint64_t ControlLanes(uint64_t word) {
     constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    const char* p = begin;
+    return (word - kOnes * 0x20) & ~word & (kOnes * 0x80);
+}
+
+// Escape writes through a raw pointer into a buffer sized ahead; one step
+// writes at most 16 bytes (a word and a padded name), so this much room is
+// kept free before each step.
+constexpr size_t kEscapeStepRoom = 16;
+
+// One step of escape: copies ordinary bytes up to and including the next
+// control byte's name, eight input bytes at a time where it can.
+void EscapeStep(const char*& in, const char* end, char*& out) {
     if constexpr (std::endian::native == std::endian::little) {
-        while (end - p >= 8) {
+        if (end - in >= 8) {
             uint64_t word;
-            std::memcpy(&word, p, sizeof word);
-            uint64_t flags = (word - kOnes * 0x20) & ~word & (kOnes * 0x80);
-            if (flags != 0) {
-                return static_cast<size_t>(p - begin) + (std::countr_zero(flags) >> 3);
+            std::memcpy(&word, in, sizeof word);
+            std::memcpy(out, &word, sizeof word);
+            const uint64_t flags = ControlLanes(word);
+            if (flags == 0) {
+                in += 8;
+                out += 8;
+                return;
             }
-            p += 8;
+            const int ordinary = std::countr_zero(flags) >> 3;
+            in += ordinary;
+            out += ordinary;
         }
     }
-    while (p != end && static_cast<unsigned char>(*p) >= 0x20)
-        ++p;
-    return static_cast<size_t>(p - begin);
+    const auto byte = static_cast<unsigned char>(*in++);
+    if (byte >= 0x20) {
+        *out++ = static_cast<char>(byte);
+        return;
+    }
+    std::memcpy(out, kPaddedNames[byte].data(), 8);
+    out += kNames[byte].length;
+}
+
+// Copies the text up to the next '<' (or its end), eight bytes at a time
+// where it can; a word is stored whole and the output advanced only past the
+// bytes before the '<'.
+void CopyToBracket(const char*& in, const char* end, char*& out) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    if constexpr (std::endian::native == std::endian::little) {
+        while (end - in >= 8) {
+            uint64_t word;
+            std::memcpy(&word, in, sizeof word);
+            std::memcpy(out, &word, sizeof word);
+            const uint64_t diff = word ^ (kOnes * '<');
+            const uint64_t flags = (diff - kOnes) & ~diff & (kOnes * 0x80);
+            if (flags != 0) {
+                const int before = std::countr_zero(flags) >> 3;
+                in += before;
+                out += before;
+                return;
+            }
+            in += 8;
+            out += 8;
+        }
+    }
+    while (in != end && *in != '<')
+        *out++ = *in++;
 }
 
 }  // namespace
 
+const std::array<CtrlCharName, 32> CtrlCharNames = kNames;
 const std::array<std::array<char, 2>, 256> HexPairTable = MakeHexPairTable();
 
 std::string EscapeCtrlChars(std::string_view bytes) {
-    std::string text;
-    text.reserve(bytes.size() * 3);
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-    while (p != end) {
-        size_t run = OrdinaryRunLength(p, end);
-        text.append(p, run);
-        p += run;
-        if (p == end) break;
-        const CtrlCharName& entry = CtrlCharNames[static_cast<unsigned char>(*p)];
-        text.append(entry.name, static_cast<size_t>(entry.length));
-        ++p;
+    std::string text(bytes.size() * 3 + kEscapeStepRoom, '\0');
+    const char* in = bytes.data();
+    const char* end = in + bytes.size();
+    char* out = text.data();
+    while (in != end) {
+        // Mostly control bytes need more than three characters a byte.
+        if (text.size() - static_cast<size_t>(out - text.data()) < kEscapeStepRoom) {
+            const size_t used = static_cast<size_t>(out - text.data());
+            text.resize(text.size() * 2);
+            out = text.data() + used;
+        }
+        EscapeStep(in, end, out);
     }
+    text.resize(static_cast<size_t>(out - text.data()));
     return text;
 }
 
 bool FindCtrlCharName(std::string_view text, size_t pos, uint8_t& value, int& nameLength) {
     if (pos >= text.size() || text[pos] != '<') return false;
-    const size_t remaining = text.size() - pos;
-    // Every name ends in '>' and holds none inside, so the place of the first
-    // '>' fixes which length can match; at most one name begins at pos.
-    for (int length = 4; length <= 5; ++length) {
-        const size_t last = static_cast<size_t>(length) - 1;
-        if (remaining <= last || text[pos + last] != '>') continue;
-        const uint32_t key = PackName(text.data() + pos + 1, length - 2, length);
-        const auto& keys = NameKeys();
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (keys[i] == key) {
-                value = static_cast<uint8_t>(i);
-                nameLength = length;
-                return true;
-            }
-        }
-        return false;
-    }
-    return false;
+    uint8_t found = 0;
+    int length = 0;
+    if (!MatchName(text.data() + pos, text.data() + text.size(), found, length)) return false;
+    value = found;
+    nameLength = length;
+    return true;
 }
 
 std::string UnescapeCtrlChars(std::string_view text) {
-    std::string bytes;
-    bytes.reserve(text.size());
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const void* found = std::memchr(text.data() + pos, '<', text.size() - pos);
-        const size_t bracket =
-            found ? static_cast<size_t>(static_cast<const char*>(found) - text.data())
-                  : text.size();
-        bytes.append(text.data() + pos, bracket - pos);
-        pos = bracket;
-        if (pos == text.size()) break;
+    // Names only shrink, so the bytes never outgrow the text, and the write
+    // position never passes the read position.
+    std::string bytes(text.size(), '\0');
+    const char* in = text.data();
+    const char* end = in + text.size();
+    char* out = bytes.data();
+    while (in != end) {
+        CopyToBracket(in, end, out);
+        if (in == end) break;
         uint8_t value = 0;
         int length = 0;
-        if (FindCtrlCharName(text, pos, value, length)) {
-            bytes.push_back(static_cast<char>(value));
-            pos += static_cast<size_t>(length);
+        if (MatchName(in, end, value, length)) {
+            *out++ = static_cast<char>(value);
+            in += length;
         } else {
-            bytes.push_back('<');
-            ++pos;
+            *out++ = *in++;
         }
     }
+    bytes.resize(static_cast<size_t>(out - bytes.data()));
     return bytes;
 }
 
 bool HexTextToBytes(std::string_view text, std::string& bytes) {
     // Each byte takes at least two characters, except a last lone nibble.
     bytes.resize(text.size() / 2 + 1);
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = in + text.size();
     char* out = bytes.data();
-    int pending = -1;
-    for (char c : text) {
-        const uint8_t cls = kHexClass[static_cast<unsigned char>(c)];
-        if (cls < kHexSeparator) {
-            if (pending < 0) {
-                pending = cls;
-            } else {
-                *out++ = static_cast<char>(pending * 16 + cls);
-                pending = -1;
-            }
-        } else if (cls == kHexSeparator) {
-            if (pending >= 0) *out++ = static_cast<char>(pending);
-            pending = -1;
+    while (in != end) {
+        const uint8_t high = kHexClass[*in];
+        // The common case, a whole pair, is taken in one step.
+        if (high < kHexSeparator && end - in >= 2 && kHexClass[in[1]] < kHexSeparator) {
+            *out++ = static_cast<char>(high * 16 + kHexClass[in[1]]);
+            in += 2;
+        } else if (high < kHexSeparator) {
+            // A lone digit before a separator or at the end is a byte.
+            *out++ = static_cast<char>(high);
+            ++in;
+        } else if (high == kHexSeparator) {
+            ++in;
         } else {
             bytes.clear();
             return false;
         }
     }
-    if (pending >= 0) *out++ = static_cast<char>(pending);
     bytes.resize(static_cast<size_t>(out - bytes.data()));
     return true;
 }
