@@ -1,0 +1,31 @@
+// qelvor: the desktop program. Console compression mode ("-zip") runs here
+// without a display; window mode starts the main window.
+#include <cstdio>
+
+#include "app/drovan_app.h"
+#include "config/com_setting.h"
+#include "config/ui_language.h"
+
+// Both globals live in this one file so that their order of construction is
+// fixed: the settings record first, then the application object with its
+// idle continuous log.
+qelvor::CComSetting g_settings;
+qelvor::CDrovanApp g_app;
+
+int main(int argc, char** argv) {
+    // The texts follow the language of the program's own settings file.
+    qelvor::ApplyUILanguage(g_settings);
+
+    // Read the command line; "-zip" packs files and ends the program.
+    g_app.ReadCommandLine(argc, argv, g_settings);
+    if (g_app.IsConsoleZip()) return g_app.RunConsoleZip(stdout);
+
+    // "-n <file>" switches to another settings file.
+    g_app.ApplyIniOption(g_settings);
+
+    // Keep the continuous log when the settings ask for it.
+    g_app.StartContinuousLog(g_settings);
+
+    // Run the main window.
+    return g_app.RunWindow(stderr);
+}
