@@ -13,8 +13,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 
@@ -121,13 +121,16 @@ void MarkUse(std::list<CSerialPortInfo>& list) {
 
 }  // namespace
 
+// No Linux process id is above this (PID_MAX_LIMIT).
+constexpr int64_t kMaxPid = 4194304;
+
 int ParseLockFilePid(const std::string& content) {
     size_t i = content.find_first_not_of(" \t\r\n");
     if (i != std::string::npos && content[i] >= '0' && content[i] <= '9') {
-        long long pid = 0;
+        int64_t pid = 0;
         for (; i < content.size() && content[i] >= '0' && content[i] <= '9'; ++i) {
             pid = pid * 10 + (content[i] - '0');
-            if (pid > INT32_MAX) return 0;
+            if (pid > kMaxPid) return 0;
         }
         return static_cast<int>(pid);
     }
@@ -135,7 +138,7 @@ int ParseLockFilePid(const std::string& content) {
     if (content.size() == sizeof(int32_t)) {
         int32_t pid = 0;
         std::memcpy(&pid, content.data(), sizeof pid);
-        return pid > 0 ? pid : 0;
+        return pid > 0 && pid <= kMaxPid ? pid : 0;
     }
     return 0;
 }

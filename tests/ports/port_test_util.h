@@ -1,0 +1,72 @@
+// Helpers of the port tests: bounded waiting, loopback endpoints and a count
+// of the process's threads.
+#pragma once
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace porttest {
+
+constexpr std::chrono::seconds kDeadline{5};
+
+// Calls poll until it returns true or kDeadline has passed; its last result.
+inline bool WaitUntil(const std::function<bool()>& poll,
+                      std::chrono::milliseconds limit = kDeadline) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (poll()) return true;
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+inline sockaddr_in Loopback(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
+inline int LocalPortOf(int fd) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return -1;
+    return ntohs(a.sin_port);
+}
+
+// A port number that was free a moment ago, for the kind of socket given.
+inline int FreePort(int type) {
+    int fd = socket(AF_INET, type, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any);
+    int port = LocalPortOf(fd);
+    close(fd);
+    return port;
+}
+
+inline int ThreadCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(dir)) {
+            if (e->d_name[0] != '.') ++count;
+        }
+        closedir(dir);
+    }
+    return count;
+}
+
+inline uint32_t LoopbackAddress() {
+    return htonl(INADDR_LOOPBACK);
+}
+
+}  // namespace porttest
