@@ -1,0 +1,207 @@
+#include "app/cli/cli_runner.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "config/app_paths.h"
+#include "config/ui_language.h"
+
+namespace qelvor {
+
+namespace {
+
+constexpr const char* kDefaultIni = "qelvor.ini";
+constexpr auto kTick = std::chrono::milliseconds(1);
+// After a stall longer than this the loop starts afresh instead of running
+// every missed tick back to back.
+constexpr auto kMaxLag = std::chrono::milliseconds(100);
+
+}  // namespace
+
+CCliRunner::CCliRunner(CCliOptions options, FILE* out, FILE* err)
+    : options_(std::move(options)), out_(out), err_(err) {}
+
+CCliRunner::~CCliRunner() {
+    input_.Stop();
+    engine_.reset();
+    if (signalFd_ >= 0) close(signalFd_);
+}
+
+void CCliRunner::LoadSettings() {
+    settings_ = std::make_unique<CComSetting>(options_.iniFile.empty() ? kDefaultIni
+                                                                       : options_.iniFile);
+    if (!options_.setName.empty()) settings_->Load(options_.setName);
+    ApplyUILanguage(*settings_);
+}
+
+void CCliRunner::StartContinuousLog() {
+    if (settings_->AutoSaveLog == 0) return;
+    const std::string folder = SettingsDir(settings_->ExeDir) + "LogData/";
+    EnsureFolder(folder);
+    log_.Start(folder + "Qelvor.log", *settings_);
+}
+
+bool CCliRunner::BlockStopSignals() {
+    // Blocked before any thread starts, so that every thread inherits the
+    // mask and the signals arrive only through the descriptor.
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, SIGINT);
+    sigaddset(&mask, SIGTERM);
+    if (pthread_sigmask(SIG_BLOCK, &mask, nullptr) != 0) return false;
+    signal(SIGPIPE, SIG_IGN);
+    signalFd_ = signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
+    return signalFd_ >= 0;
+}
+
+bool CCliRunner::StartEngine() {
+    engine_ = std::make_unique<CMainEngine>(*settings_, *this);
+    engine_->AttachLogWriter(&log_);
+    engine_->InitExchange();
+    engine_->ChooseStartupDataFile(std::string());
+    engine_->OnOpenPort();
+    if (!engine_->IsPortOpen()) return false;
+    if (!options_.dataFile.empty()) {
+        if (!engine_->LoadDataFile(options_.dataFile)) {
+            std::fprintf(err_, "cannot load data file %s\n", options_.dataFile.c_str());
+            return false;
+        }
+    } else {
+        engine_->StartDataFileTimer();
+    }
+    engine_->RefreshCaptions();
+    engine_->StartBackupTimer();
+    engine_->UpdateTitle();
+    autoSendPending_ = options_.autoSend;
+    return true;
+}
+
+int CCliRunner::Run() {
+    if (!BlockStopSignals()) {
+        std::fprintf(err_, "cannot watch SIGINT and SIGTERM\n");
+        return 1;
+    }
+    LoadSettings();
+    StartContinuousLog();
+    const bool started = StartEngine();
+    if (started) {
+        input_.Start(STDIN_FILENO);
+        if (options_.seconds >= 0) {
+            endTime_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                          std::chrono::duration<double>(options_.seconds));
+        }
+        Loop();
+    }
+    Finish();
+    return started ? 0 : 1;
+}
+
+void CCliRunner::Loop() {
+    Clock::time_point deadline = Clock::now();
+    while (true) {
+        deadline += kTick;
+        Clock::time_point now = Clock::now();
+        if (now - deadline > kMaxLag) deadline = now;
+        std::this_thread::sleep_until(deadline);
+        now = Clock::now();
+        RunDueTimers(now);
+        SendInputLines();
+        StartAutoSendWhenOpen();
+        if (StopRequested(now)) return;
+    }
+}
+
+void CCliRunner::RunDueTimers(Clock::time_point now) {
+    int due[8];
+    size_t count = 0;
+    for (auto& [id, timer] : timers_) {
+        if (timer.due > now || count == std::size(due)) continue;
+        timer.due += timer.period;
+        if (timer.due <= now - kMaxLag) timer.due = now + timer.period;
+        due[count++] = id;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        // A timer stopped by an earlier handler of this tick does not fire.
+        if (timers_.count(due[i]) == 0) continue;
+        if (due[i] == kTimerPoll) ++polls_;
+        engine_->OnTimer(due[i]);
+    }
+}
+
+void CCliRunner::SendInputLines() {
+    std::string line;
+    while (input_.PopLine(line)) {
+        engine_->SetSendText(line);
+        engine_->OnSendData();
+    }
+}
+
+void CCliRunner::StartAutoSendWhenOpen() {
+    // The first poll corrects the status of a server that still listens, so
+    // the status code counts only after one poll.
+    if (!autoSendPending_ || polls_ == 0) return;
+    if (!engine_->IsPortOpen() || engine_->State().shownStatusCode < 1) return;
+    autoSendPending_ = false;
+    engine_->OnAutoSend();
+}
+
+bool CCliRunner::StopRequested(Clock::time_point now) {
+    signalfd_siginfo info;
+    if (read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) return true;
+    return now >= endTime_;
+}
+
+void CCliRunner::Finish() {
+    input_.Stop();
+    if (engine_ && engine_->IsPortOpen()) engine_->OnClosePort();
+    // Stop writes what is still queued, so every record reaches the log.
+    log_.Stop();
+    std::fflush(out_);
+    std::fflush(err_);
+}
+
+void CCliRunner::PrintNewRecords() {
+    const CMsgExchange& exchange = engine_->Exchange();
+    const size_t count = exchange.RecordCount();
+    if (count < printedRecords_) printedRecords_ = 0;  // the store was cleared
+    for (; printedRecords_ < count; ++printedRecords_) {
+        std::string line = CLogWriter::FormatLine(exchange.Record(printedRecords_));
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), out_);
+        std::fflush(out_);
+    }
+}
+
+void CCliRunner::PrintStatus() {
+    const std::string& status = engine_->State().panes[0];
+    if (status == shownStatus_) return;
+    shownStatus_ = status;
+    std::fprintf(err_, "%s\n", status.c_str());
+    std::fflush(err_);
+}
+
+void CCliRunner::OnStateChanged(unsigned what) {
+    if (!engine_) return;
+    if ((what & kChangedRecords) != 0) PrintNewRecords();
+    if ((what & kChangedStatus) != 0) PrintStatus();
+}
+
+void CCliRunner::StartTimer(int id, int64_t periodMs) {
+    const auto period = std::chrono::milliseconds(std::max<int64_t>(periodMs, 1));
+    timers_[id] = Timer{period, Clock::now() + period};
+}
+
+void CCliRunner::StopTimer(int id) { timers_.erase(id); }
+
+MsgResult CCliRunner::ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon,
+                                     MsgButtons buttons) {
+    std::fprintf(err_, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fflush(err_);
+    return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgResult::Yes
+                                                                              : MsgResult::Ok;
+}
+
+}  // namespace qelvor

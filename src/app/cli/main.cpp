@@ -1,0 +1,32 @@
+// qelvor-cli: the main window's engine without a window, for scripts,
+// servers and CI pipelines that need a tireless peer or a recorder.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli_options.h"
+#include "app/cli/cli_runner.h"
+
+int main(int argc, char** argv) {
+    // Read the options; a usage error is one line and status 2.
+    qelvor::CCliOptions options;
+    std::string error;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    switch (qelvor::ParseCliOptions(args, options, error)) {
+        case qelvor::CliAction::Help:
+            std::fputs(qelvor::CliUsageText().c_str(), stdout);
+            return 0;
+        case qelvor::CliAction::Version:
+            std::printf("qelvor-cli %s\n", QELVOR_VERSION);
+            return 0;
+        case qelvor::CliAction::UsageError:
+            std::fprintf(stderr, "qelvor-cli: %s (see --help)\n", error.c_str());
+            return 2;
+        case qelvor::CliAction::Run:
+            break;
+    }
+
+    // Run the engine until the time is up or a signal ends it.
+    qelvor::CCliRunner runner(options, stdout, stderr);
+    return runner.Run();
+}

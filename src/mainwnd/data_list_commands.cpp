@@ -1,0 +1,188 @@
+#include "mainwnd/data_list_commands.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "config/string_table.h"
+#include "data/check_sum.h"
+#include "mainwnd/regular_file.h"
+
+namespace qelvor {
+
+namespace {
+
+constexpr uint64_t kDataFileLimit = 33554432;  // 32 MiB, inclusive
+constexpr double kMiB = 1048576.0;
+// Progress in pane 1 every this many lines, and at most about 100 times.
+constexpr size_t kProgressStep = 100;
+constexpr size_t kProgressReports = 100;
+
+// Writes all of text; 0 on success, else the system error code.
+int WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return ENOSPC;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::vector<std::string> CDataListCommands::SplitLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    if (bytes.empty()) return lines;
+    size_t start = 0;
+    while (true) {
+        const size_t end = bytes.find('\n', start);
+        std::string line = bytes.substr(start, end == std::string::npos ? end : end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        lines.push_back(std::move(line));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool CDataListCommands::ReadDataFile(const std::string& path, std::string& bytes) {
+    CRegularFile file;
+    if (!file.Open(path)) return false;
+    if (file.Size() > kDataFileLimit) {
+        ctx_.Tell(StrPrintf(LoadStr(21062), path.c_str(), static_cast<double>(file.Size()) / kMiB),
+                  MsgIcon::Exclamation);
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(file.Size()));
+    bytes.resize(file.Read(bytes.data(), bytes.size()));
+    return true;
+}
+
+void CDataListCommands::FillList(std::vector<std::string> lines) {
+    ButtonState& list = ctx_.state.Button(kIdDataList);
+    list.enabled = false;
+    ctx_.Changed(kChangedButtons);
+    const size_t total = lines.size();
+    const size_t step = std::max(kProgressStep, total / kProgressReports);
+    for (size_t done = step; done < total; done += step) {
+        ctx_.SetPane(1, StrPrintf("%zu/%zu", done, total));
+    }
+    ctx_.dataList.Assign(std::move(lines));
+    ctx_.SetPane(1, std::string());
+    list.enabled = true;
+    ctx_.Changed(kChangedButtons | kChangedDataList);
+}
+
+void CDataListCommands::RememberDataFile(const std::string& path) {
+    ctx_.state.dataFilePath = path;
+    ctx_.state.Button(kIdLoadFile).toolTip = path;
+    ctx_.Changed(kChangedButtons);
+    ctx_.settings.WriteProfileString("ComSet", "LoadFile", path);
+}
+
+void CDataListCommands::SendFirstData() {
+    const CComSetting& s = ctx_.settings;
+    if (s.SendAfterLoadFile == 0 || s.LButtonDblClkSend == 0 || ctx_.dataList.Count() == 0) {
+        return;
+    }
+    ctx_.exchange.SetDataIndex(-1);
+    ctx_.dataList.SetCurSel(-1);
+    // The opening handshake byte: ENQ, or EOT SOH for the LX20 protocol.
+    std::string opening = s.CheckSum == kCsLx20 ? std::string("\x04\x01", 2) : "\x05";
+    ctx_.SetSendText(opening);
+    ctx_.exchange.FrameCounter() = 0;
+    ctx_.exchange.SendBytes(opening, true);
+}
+
+bool CDataListCommands::LoadDataFile(const std::string& path) {
+    std::string bytes;
+    if (!ReadDataFile(path, bytes)) return false;
+    FillList(SplitLines(bytes));
+    ctx_.exchange.AddRecord('I', path);
+    ctx_.exchange.AddRecord('I', StrPrintf(LoadStr(21008), ctx_.dataList.Count()));
+    RememberDataFile(path);
+    ctx_.exchange.SetDataIndex(-1);
+    SendFirstData();
+    return true;
+}
+
+bool CDataListCommands::ReLoad() {
+    if (ctx_.state.dataFilePath.empty()) return false;
+    return LoadDataFile(ctx_.state.dataFilePath);
+}
+
+void CDataListCommands::Insert(int index) {
+    if (ctx_.state.sendText.empty()) return;
+    ctx_.dataList.Insert(index, ctx_.state.sendText);
+    ctx_.Changed(kChangedDataList);
+}
+
+void CDataListCommands::InsertAbove() {
+    const int selected = ctx_.dataList.CurSel();
+    Insert(selected < 0 ? ctx_.dataList.Count() : selected);
+}
+
+void CDataListCommands::InsertBelow() {
+    const int selected = ctx_.dataList.CurSel();
+    Insert(selected < 0 ? ctx_.dataList.Count() : selected + 1);
+}
+
+void CDataListCommands::DeleteSelected() {
+    const int selected = ctx_.dataList.CurSel();
+    if (selected < 0) return;
+    ctx_.dataList.Delete(selected);
+    ctx_.Changed(kChangedDataList);
+}
+
+void CDataListCommands::Clear(bool forgetFile) {
+    ctx_.dataList.Clear();
+    ctx_.dataList.SetCurSel(-1);
+    ctx_.exchange.SetDataIndex(-1);
+    ctx_.Changed(kChangedDataList);
+    if (forgetFile) RememberDataFile(std::string());
+}
+
+bool CDataListCommands::SaveAs(const std::string& path) {
+    if (ctx_.dataList.Count() == 0) return false;
+    const std::string caption = LoadStr(21036);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        ctx_.Tell(StrPrintf(LoadStr(21037), errno), MsgIcon::Exclamation, caption);
+        return false;
+    }
+    std::string text;
+    for (const std::string& line : ctx_.dataList.Lines()) text += line + "\r\n";
+    // A write or close that fails (a full disk) is reported like a file
+    // that cannot be created, never as success.
+    int error = WriteAll(fd, text);
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) {
+        ctx_.Tell(StrPrintf(LoadStr(21037), error), MsgIcon::Exclamation, caption);
+        return false;
+    }
+    ctx_.Tell(LoadStr(21038), MsgIcon::Information, caption);
+    return true;
+}
+
+void CDataListCommands::OnDoubleClick(int index) {
+    ctx_.dataList.SetCurSel(index);
+    const int selected = ctx_.dataList.CurSel();
+    ctx_.exchange.SetDataIndex(selected);
+    if (selected < 0) return;
+    ctx_.SetSendText(ctx_.dataList.Line(selected));
+    if (ctx_.settings.LButtonDblClkSend != 0) sender_.SendData();
+}
+
+void CDataListCommands::ToggleSendNow() {
+    CComSetting& s = ctx_.settings;
+    s.LButtonDblClkSend = s.LButtonDblClkSend != 0 ? 0 : 1;
+    s.Save(std::string());
+    ctx_.Changed(kChangedSettings);
+}
+
+}  // namespace qelvor

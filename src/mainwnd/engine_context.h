@@ -1,0 +1,53 @@
+// What the parts of the main window's engine share: the settings, the view,
+// the plain state, the data list and the message exchange. Engine thread only.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "config/com_setting.h"
+#include "mainwnd/main_state.h"
+#include "mainwnd/main_view.h"
+#include "traffic/data_list.h"
+#include "traffic/msg_exchange.h"
+
+namespace qelvor {
+
+// The caption of the engine's message boxes: the program's name.
+inline constexpr const char* kProgramCaption = "Qelvor";
+
+struct CEngineContext {
+    CEngineContext(CComSetting& settingsRecord, IMainView& mainView)
+        : settings(settingsRecord), view(mainView), exchange(settingsRecord) {}
+
+    void Changed(unsigned what) { view.OnStateChanged(what); }
+
+    void SetPane(size_t index, std::string text) {
+        if (state.panes[index] == text) return;
+        state.panes[index] = std::move(text);
+        Changed(kChangedStatus);
+    }
+
+    void SetBufferText(std::string text) {
+        state.bufferText = std::move(text);
+        Changed(kChangedBuffer);
+    }
+
+    void SetSendText(std::string text) {
+        state.sendText = std::move(text);
+        Changed(kChangedSendText);
+    }
+
+    MsgResult Tell(const std::string& text, MsgIcon icon,
+                   const std::string& caption = kProgramCaption) {
+        return view.ShowMessageBox(text, caption, icon, MsgButtons::Ok);
+    }
+
+    CComSetting& settings;
+    IMainView& view;
+    CMainState state;
+    CDataList dataList;
+    CMsgExchange exchange;
+};
+
+}  // namespace qelvor

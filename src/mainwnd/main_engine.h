@@ -1,0 +1,126 @@
+// The main window's behaviour without its drawing: the port and its status,
+// the send commands, the data list and its files, the traffic store's
+// commands and the start-up sequence. Its views (the Qt window, the headless
+// runner, tests) turn user events and timer ticks into these calls and show
+// the state it keeps. Not thread safe: one thread makes every call, and the
+// view is called back on it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "mainwnd/data_list_commands.h"
+#include "mainwnd/engine_context.h"
+#include "mainwnd/file_sender.h"
+#include "mainwnd/port_control.h"
+#include "mainwnd/send_operations.h"
+#include "traffic/exchange_view.h"
+
+namespace qelvor {
+
+class CLogWriter;
+
+class CMainEngine : public IExchangeView, private IDataListObserver {
+public:
+    // The settings record is the program's one record; the engine writes the
+    // settings it changes to its INI file at once.
+    CMainEngine(CComSetting& settings, IMainView& view);
+    ~CMainEngine() override;
+    CMainEngine(const CMainEngine&) = delete;
+    CMainEngine& operator=(const CMainEngine&) = delete;
+
+    // --- start-up ---
+    // The window's initialisation: the exchange, the port (or timer 5 when
+    // the command line holds "-n"), the start-up data file (timer 7), the
+    // captions, the backup timer and the title.
+    void Startup(const std::string& commandLine);
+    // Attaches the exchange to this engine, the data list and the port.
+    void InitExchange();
+    // The continuous log: gets every record while AutoSaveLog is on and the
+    // backup item of each backup tick. May be null.
+    void AttachLogWriter(CLogWriter* writer);
+    void StartBackupTimer();
+    // Takes the start-up data file from the command line, or from the INI
+    // file when the command line is empty. True when the command line holds
+    // "-n": the configuration dialog comes first and no data file is set.
+    bool ChooseStartupDataFile(const std::string& commandLine);
+    // Timer 7 loads the start-up data file when the data list is shown.
+    void StartDataFileTimer();
+
+    // --- port connection ---
+    void OnOpenPort();
+    void OnClosePort();
+    // After the configuration dialog; accepted is true for OK.
+    void OnSetPort(bool accepted);
+    // Timer 5: closes the port; the view then shows the configuration dialog
+    // and passes its result to OnSetPort.
+    void OnStartupSetupTick();
+    int SelectPort() { return ports_.SelectPort(); }
+    void PollPort() { ports_.PollPort(); }
+    void ShowPortStatus(int code) { ports_.ShowPortStatus(code); }
+    void UpdateTitle() { ports_.UpdateTitle(); }
+    bool IsPortOpen() { return ports_.IsOpen(); }
+    StreamPort::CStreamPort& CurrentPort() { return ports_.Current(); }
+
+    // Every timer of the window; unknown ids are ignored.
+    void OnTimer(int id);
+
+    // --- sending ---
+    int OnSendData() { return sender_.SendData(); }
+    // Enter in the send box: sends only while the port is open.
+    void OnEnterKey();
+    bool OnCtrlMenu(int commandId) { return sender_.OnCtrlMenu(commandId); }
+    void OnSendCtrl() { sender_.OnSendCtrl(); }
+    void OnAutoSend() { sender_.OnAutoSend(); }
+    void OnCheckSumButton() { sender_.OnCheckSumButton(); }
+    int SendFile(const std::string& path) { return files_.SendFile(path); }
+    void ReSend() { files_.ReSend(); }
+    void RefreshCaptions() { sender_.RefreshCaptions(ports_.IsOpen()); }
+
+    // --- data list ---
+    bool LoadDataFile(const std::string& path) { return dataCommands_.LoadDataFile(path); }
+    bool ReLoad() { return dataCommands_.ReLoad(); }
+    void InsertAbove() { dataCommands_.InsertAbove(); }
+    void InsertBelow() { dataCommands_.InsertBelow(); }
+    void DeleteSelected() { dataCommands_.DeleteSelected(); }
+    // ctrlDown: the Ctrl key was held, the data file is forgotten too.
+    void ClearDataList(bool ctrlDown) { dataCommands_.Clear(ctrlDown); }
+    bool SaveDataList(const std::string& path) { return dataCommands_.SaveAs(path); }
+    void OnDataListDoubleClick(int index) { dataCommands_.OnDoubleClick(index); }
+    void ToggleSendNow() { dataCommands_.ToggleSendNow(); }
+
+    // --- traffic store ---
+    void OnClearAllData();
+    // Timer 6: hands a backup to the continuous log and empties the store.
+    void OnBackupTick();
+    // The "Select UI" menu: stores the language for the next start.
+    void OnSelectUI(int commandId);
+
+    // --- state for the view ---
+    const CMainState& State() const { return ctx_.state; }
+    CMsgExchange& Exchange() { return ctx_.exchange; }
+    CDataList& DataList() { return ctx_.dataList; }
+    CComSetting& Settings() { return ctx_.settings; }
+
+    // IExchangeView, for the exchange; the view also hands the send box's
+    // text to SetSendText before a command that reads it.
+    void OnRecordCountChanged(size_t count) override;
+    void ScrollToNewest() override;
+    std::string GetSendText() override { return ctx_.state.sendText; }
+    void SetSendText(const std::string& text) override { ctx_.SetSendText(text); }
+    void SetBufferText(const std::string& text) override { ctx_.SetBufferText(text); }
+
+private:
+    void OnDataListChanged() override;
+    void OnDataListSelectionChanged(int index) override;
+    void OnLoadDataTick();
+
+    CEngineContext ctx_;
+    CPortControl ports_;
+    CSendOperations sender_;
+    CFileSender files_;
+    CDataListCommands dataCommands_;
+    CLogWriter* logWriter_ = nullptr;
+};
+
+}  // namespace qelvor

@@ -1,0 +1,22 @@
+#include "mainwnd/main_state.h"
+
+namespace qelvor {
+
+CMainState::CMainState() {
+    // The labels of the window template, before the caption refresh.
+    const std::pair<int, const char*> labels[] = {
+        {kIdLoadFile, "LoadFile"},   {kIdSetPort, "SetPort"},     {kIdSendData, "SendData"},
+        {kIdDataList, ""},           {kIdOpenPort, "OpenPort"},   {kIdClosePort, "ClosePort"},
+        {kIdSendCtrl, "SendCtrl"},   {kIdAutoSend, "AutoSend"},   {kIdCheckSum, "CheckSum"},
+        {kIdSendFile, "SendFile"},   {kIdReSend, "ReSend"},
+    };
+    for (const auto& [id, label] : labels) buttons_[id].caption = label;
+}
+
+const ButtonState& CMainState::Button(int id) const {
+    static const ButtonState kNone;
+    auto it = buttons_.find(id);
+    return it == buttons_.end() ? kNone : it->second;
+}
+
+}  // namespace qelvor

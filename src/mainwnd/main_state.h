@@ -1,0 +1,64 @@
+// The main window's state as plain data: buttons, status panes, title, the
+// send and Buffer boxes, auto-send and the file paths. Owned by the engine and
+// read by its view on the engine's thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace qelvor {
+
+// Control ids of the main window that the engine drives.
+enum ControlId : int {
+    kIdLoadFile = 1000,
+    kIdSetPort = 1002,
+    kIdSendData = 1003,
+    kIdDataList = 1005,
+    kIdOpenPort = 1010,
+    kIdClosePort = 1011,
+    kIdSendCtrl = 1015,
+    kIdAutoSend = 1033,
+    kIdCheckSum = 1047,
+    kIdSendFile = 1075,
+    kIdReSend = 1088,
+};
+
+struct ButtonState {
+    bool enabled = true;
+    bool visible = true;
+    std::string caption;
+    std::string toolTip;
+};
+
+struct AutoSendState {
+    int32_t lineIndex = 0;  // the data-list line the next tick sends
+    uint32_t count = 0;     // lines sent since auto-send was started
+    bool idle = true;
+};
+
+class CMainState {
+public:
+    CMainState();
+
+    // The button of id; an unknown id gets a default entry.
+    ButtonState& Button(int id) { return buttons_[id]; }
+    const ButtonState& Button(int id) const;
+
+    std::array<std::string, 4> panes;  // the status bar's four panes
+    std::string pane0ToolTip;
+    std::string title = "Qelvor";
+    std::string sendText;
+    std::string bufferText;
+    AutoSendState autoSend;
+    std::string dataFilePath;
+    std::string lastSentFilePath;
+    int shownStatusCode = 0;
+    int idlePollCount = 0;
+
+private:
+    std::map<int, ButtonState> buttons_;
+};
+
+}  // namespace qelvor

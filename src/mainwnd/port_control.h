@@ -1,0 +1,54 @@
+// Port connection control of the main window: owns the three port objects,
+// chooses the current one, opens, polls and closes it, and keeps the status
+// pane, the title and the port buttons up to date. Engine thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "mainwnd/engine_context.h"
+#include "ports/serial_port.h"
+#include "ports/tcp_port.h"
+#include "ports/udp_port.h"
+
+namespace qelvor {
+
+class CPortControl {
+public:
+    explicit CPortControl(CEngineContext& context);
+    CPortControl(const CPortControl&) = delete;
+    CPortControl& operator=(const CPortControl&) = delete;
+
+    StreamPort::CStreamPort& Current() { return *current_; }
+    bool IsOpen() { return current_->IsOpen() != 0; }
+
+    // Makes the port of WorkMode current, closes the other two and hands the
+    // current one to the exchange. Returns 1.
+    int SelectPort();
+    // Configures and opens the current port; true when it opened.
+    bool OpenPort();
+    // Flushes the pending frame, stops the poll, closes every open port and
+    // shows the closed state.
+    void ClosePort();
+    // One tick of the poll timer.
+    void PollPort();
+    void ShowPortStatus(int code);
+    void UpdateTitle();
+
+private:
+    void ConfigureCurrent();
+    std::string StatusText(int code);
+    std::string TcpServerText(int code);
+    std::string SerialText(int code);
+    void EnableSendButtons(bool connected);
+    void FlushPendingFrame();
+
+    CEngineContext& ctx_;
+    StreamPort::CSerialPort serial_;
+    StreamPort::CTCPPort tcp_;
+    StreamPort::CUDPPort udp_;
+    StreamPort::CStreamPort* current_;
+    std::vector<char> readBuffer_;
+};
+
+}  // namespace qelvor

@@ -1,0 +1,167 @@
+#include "mainwnd/send_operations.h"
+
+#include "config/string_table.h"
+#include "data/check_sum.h"
+#include "data/ctrl_char_notation.h"
+
+namespace qelvor {
+
+namespace {
+
+// The SendCtrl captions of the two control pairs.
+constexpr const char* kCaptionCrLf = "CRLF";
+constexpr const char* kCaptionEotSoh = "EOTSOH";
+
+// Auto-send runs every AutoSendElapse x 10 ms; a value below 1 becomes this.
+constexpr int kDefaultAutoSendElapse = 3;
+
+}  // namespace
+
+int CSendOperations::SendData() {
+    std::string bytes = ctx_.exchange.Compose(ctx_.state.sendText);
+    if (bytes.empty()) return 0;
+    return ctx_.exchange.SendBytes(bytes, true);
+}
+
+bool CSendOperations::OnCtrlMenu(int commandId) {
+    std::string bytes;
+    std::string caption;
+    if (commandId == kCmdCrLf) {
+        bytes = "\r\n";
+        caption = kCaptionCrLf;
+    } else if (commandId == kCmdEotSoh) {
+        bytes = std::string("\x04\x01", 2);
+        caption = kCaptionEotSoh;
+    } else if (commandId >= kCmdCtrlCharFirst && commandId < kCmdCtrlCharFirst + 32) {
+        const int value = commandId - kCmdCtrlCharFirst;
+        bytes = std::string(1, static_cast<char>(value));
+        caption = CtrlCharNames[static_cast<size_t>(value)].name;
+    } else {
+        return false;
+    }
+    ctx_.exchange.SendBytes(bytes, true);
+    ctx_.state.Button(kIdSendCtrl).caption = caption;
+    ctx_.Changed(kChangedButtons);
+    return true;
+}
+
+void CSendOperations::OnSendCtrl() {
+    const std::string& caption = ctx_.state.Button(kIdSendCtrl).caption;
+    std::string bytes;
+    if (caption == kCaptionCrLf) {
+        bytes = "\r\n";
+    } else if (caption == kCaptionEotSoh) {
+        bytes = std::string("\x04\x01", 2);
+    } else if (const int value = CtrlCharByName(caption); value >= 0) {
+        bytes = std::string(1, static_cast<char>(value));
+    } else {
+        return;  // the initial caption names nothing
+    }
+    ctx_.exchange.SendBytes(bytes, true);
+}
+
+const char* CSendOperations::IdleAutoSendCaption() const {
+    return LoadStr(ctx_.settings.SupportStress != 0 ? 21012 : 21010);
+}
+
+const char* CSendOperations::RunningAutoSendCaption() const {
+    return LoadStr(ctx_.settings.SupportStress != 0 ? 21013 : 21011);
+}
+
+int CSendOperations::EffectiveAutoSendElapse() {
+    CComSetting& s = ctx_.settings;
+    if (s.AutoSendElapse < 1) {
+        // Stored at once, like every setting changed outside the dialog.
+        s.AutoSendElapse = kDefaultAutoSendElapse;
+        s.WriteProfileInt(s.GetCurrentSet(), "AutoSendElapse", s.AutoSendElapse);
+        ctx_.Changed(kChangedSettings);
+    }
+    return s.AutoSendElapse;
+}
+
+void CSendOperations::StartAutoSend() {
+    AutoSendState& as = ctx_.state.autoSend;
+    as.lineIndex = ctx_.dataList.CurSel();
+    as.count = 0;
+    const int64_t period = static_cast<int64_t>(EffectiveAutoSendElapse()) * 10;
+    ctx_.view.StartTimer(kTimerAutoSend, period);
+    as.idle = false;
+    ctx_.state.Button(kIdAutoSend).caption = RunningAutoSendCaption();
+    ctx_.Changed(kChangedButtons);
+}
+
+void CSendOperations::StopAutoSend() {
+    ctx_.view.StopTimer(kTimerAutoSend);
+    ctx_.state.autoSend.idle = true;
+    ctx_.state.Button(kIdAutoSend).caption = LoadStr(21010);
+    ctx_.Changed(kChangedButtons);
+}
+
+void CSendOperations::OnAutoSend() {
+    if (ctx_.state.autoSend.idle) {
+        StartAutoSend();
+        return;
+    }
+    ctx_.view.StopTimer(kTimerAutoSend);
+    ctx_.state.autoSend.idle = true;
+    ctx_.state.Button(kIdAutoSend).caption = IdleAutoSendCaption();
+    ctx_.Changed(kChangedButtons);
+}
+
+void CSendOperations::AutoSendTick() {
+    AutoSendState& as = ctx_.state.autoSend;
+    if (as.idle) return;  // a tick queued before the timer stopped
+    if (as.lineIndex < 0) as.lineIndex = 0;
+    if (as.lineIndex < ctx_.dataList.Count()) {
+        ctx_.SetSendText(ctx_.dataList.Line(as.lineIndex));
+        SendData();
+        ++as.lineIndex;
+        ++as.count;
+        ctx_.dataList.SetCurSel(as.lineIndex);
+        ctx_.SetPane(1, StrPrintf("Send=%d,Count=%u", as.lineIndex, as.count));
+        return;
+    }
+    if (ctx_.settings.SupportStress != 0) {
+        // The stress test wraps: the next tick sends line 0 again.
+        ctx_.dataList.SetCurSel(0);
+        as.lineIndex = 0;
+        return;
+    }
+    StopAutoSend();
+    ctx_.SetPane(1, StrPrintf(LoadStr(21009), static_cast<int>(as.count)));
+}
+
+void CSendOperations::StopForClose() {
+    ctx_.view.StopTimer(kTimerAutoSend);
+    ctx_.state.autoSend.idle = true;
+    ctx_.state.autoSend.count = 0;
+    ctx_.SetPane(1, std::string());
+    ctx_.state.Button(kIdAutoSend).caption = LoadStr(21010);
+    ctx_.Changed(kChangedButtons);
+}
+
+void CSendOperations::OnCheckSumButton() {
+    CCheckSum check;
+    ctx_.SetSendText(check.TextForm(ctx_.state.sendText, ctx_.settings.CheckSum));
+}
+
+void CSendOperations::RefreshCaptions(bool portOpen) {
+    const CComSetting& s = ctx_.settings;
+    CMainState& st = ctx_.state;
+    st.Button(kIdCheckSum).caption = LoadStr(CheckSumCaptionId(s.CheckSum));
+    st.Button(kIdCheckSum).toolTip = LoadStr(CheckSumToolTipId(s.CheckSum));
+    const int fileCaption = s.SendFileFMT == 1 ? 21044 : s.SendFileFMT == 2 ? 21045 : 21046;
+    st.Button(kIdSendFile).caption = LoadStr(fileCaption);
+    // String 21047 reads "SendData Hex": the button sends the send box.
+    st.Button(kIdSendData).caption = LoadStr(s.HexSendData != 0 ? 21047 : 21048);
+    // A running auto-send keeps its stop caption, so the button still says
+    // what pressing it does.
+    st.Button(kIdAutoSend).caption =
+        st.autoSend.idle ? IdleAutoSendCaption() : RunningAutoSendCaption();
+    st.Button(kIdSetPort).caption = LoadStr(portOpen ? 21014 : 21015);
+    ctx_.Changed(kChangedButtons);
+    const bool responseFile = s.HandShake != 0 && s.UsedResponseFile != 0;
+    ctx_.SetPane(2, responseFile ? LoadStr(21006) : "");
+}
+
+}  // namespace qelvor

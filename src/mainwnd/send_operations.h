@@ -1,0 +1,53 @@
+// The main window's send commands: the send box, the control characters and
+// the SendCtrl button, auto-send and the stress test, the CheckSum button and
+// the caption refresh. Engine thread only.
+#pragma once
+
+#include <string>
+
+#include "mainwnd/engine_context.h"
+
+namespace qelvor {
+
+// Menu ids of the control-character popup.
+inline constexpr int kCmdCrLf = 32784;
+inline constexpr int kCmdEotSoh = 32785;
+inline constexpr int kCmdCtrlCharFirst = 32800;  // + the byte value 0..31
+
+class CSendOperations {
+public:
+    explicit CSendOperations(CEngineContext& context) : ctx_(context) {}
+
+    // Composes the send text and sends it; the write count, 0 when the
+    // composition gave nothing to send.
+    int SendData();
+    // A control-character menu item: sends it and names it on SendCtrl.
+    // False for an id that is no such item.
+    bool OnCtrlMenu(int commandId);
+    // The SendCtrl button: sends again what its caption names.
+    void OnSendCtrl();
+
+    // The AutoSend button: starts auto-send when idle, else stops it.
+    void OnAutoSend();
+    // One tick of the auto-send timer.
+    void AutoSendTick();
+    // Stops auto-send because the port closes: count 0 and pane 1 emptied.
+    void StopForClose();
+    bool AutoSendRunning() const { return !ctx_.state.autoSend.idle; }
+
+    // Rewrites the send text with the check of the CheckSum kind appended.
+    void OnCheckSumButton();
+    // Captions and tool tips that follow the settings.
+    void RefreshCaptions(bool portOpen);
+
+private:
+    void StartAutoSend();
+    void StopAutoSend();
+    int EffectiveAutoSendElapse();
+    const char* IdleAutoSendCaption() const;
+    const char* RunningAutoSendCaption() const;
+
+    CEngineContext& ctx_;
+};
+
+}  // namespace qelvor
