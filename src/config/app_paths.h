@@ -14,8 +14,9 @@ std::string FolderOf(const std::string& path);
 // The folder of the program file when this user may write there, otherwise
 // $XDG_CONFIG_HOME/qelvor/ (default ~/.config/qelvor/). Not created here.
 std::string SettingsDir(const std::string& exeDir);
-// XDG_DESKTOP_DIR of ~/.config/user-dirs.dirs, else ~/Desktop when it exists,
-// else empty.
+// XDG_DESKTOP_DIR of user-dirs.dirs in the configuration folder
+// ($XDG_CONFIG_HOME, default ~/.config) with $HOME expanded, else ~/Desktop
+// when it exists, else empty.
 std::string DesktopFolder();
 // Creates the folder and its parents; true when it exists afterwards.
 bool EnsureFolder(const std::string& folder);
