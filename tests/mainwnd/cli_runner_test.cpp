@@ -61,10 +61,12 @@ TEST(CliRunner, AnswersAnAstmStyleSessionFromItsDataList) {
     EXPECT_EQ(peer.Receive(1), "\x06");
     ASSERT_TRUE(peer.SendAll("\x02" "1H|\\^&\r\x03" "00\r\n"));
     EXPECT_EQ(peer.Receive(1), "\x06");
+    const std::string line0 = "\x02" "1R|1\r\x03" "40\r\n";
+    const std::string line1 = "\x02" "2L|1\r\x03" "3B\r\n";
     ASSERT_TRUE(peer.SendAll("\x06"));
-    EXPECT_EQ(peer.Receive(12), "\x02" "1R|1\r\x03" "40\r\n");
+    EXPECT_EQ(peer.Receive(line0.size()), line0);
     ASSERT_TRUE(peer.SendAll("\x06"));
-    EXPECT_EQ(peer.Receive(12), "\x02" "2L|1\r\x03" "3B\r\n");
+    EXPECT_EQ(peer.Receive(line1.size()), line1);
     ASSERT_TRUE(peer.SendAll("\x06"));
     EXPECT_EQ(peer.Receive(1), "\x04");
 

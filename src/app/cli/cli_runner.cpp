@@ -156,7 +156,14 @@ bool CCliRunner::StopRequested(Clock::time_point now) {
 
 void CCliRunner::Finish() {
     input_.Stop();
-    if (engine_ && engine_->IsPortOpen()) engine_->OnClosePort();
+    if (engine_ && engine_->IsPortOpen()) {
+        // Closing passes through the "failed" texts of a lost port on its
+        // way to the closed description; only the latter is news.
+        closing_ = true;
+        engine_->OnClosePort();
+        closing_ = false;
+        PrintStatus();
+    }
     // Stop writes what is still queued, so every record reaches the log.
     log_.Stop();
     std::fflush(out_);
@@ -176,6 +183,7 @@ void CCliRunner::PrintNewRecords() {
 }
 
 void CCliRunner::PrintStatus() {
+    if (closing_) return;
     const std::string& status = engine_->State().panes[0];
     if (status == shownStatus_) return;
     shownStatus_ = status;

@@ -71,6 +71,7 @@ private:
     std::string shownStatus_;
     uint64_t polls_ = 0;
     bool autoSendPending_ = false;
+    bool closing_ = false;
     int signalFd_ = -1;
     Clock::time_point endTime_ = Clock::time_point::max();
 };
