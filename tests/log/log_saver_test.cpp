@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <deque>
-#include <regex>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -103,10 +103,15 @@ TEST_F(LogSaver, TxtCarriesTheSaveTimeAndTheRecordsInTextMode) {
     const std::string txt = ReadWhole(InExe("MsgLog.txt"));
     size_t headerEnd = txt.find("\r\n");
     ASSERT_NE(headerEnd, std::string::npos);
-    EXPECT_TRUE(std::regex_match(
-        txt.substr(0, headerEnd),
-        std::regex(R"(save logfile datetime: \d{4}-\d{1,2}-\d{1,4}:\d{1,2}:\d{1,2})")))
-        << txt.substr(0, headerEnd);
+    // The header is "save logfile datetime: " and the time of the save as
+    // digits with "-" and ":" between them.
+    const std::string header = txt.substr(0, headerEnd);
+    const std::string prefix = "save logfile datetime: ";
+    ASSERT_EQ(header.rfind(prefix, 0), 0u) << header;
+    const std::string stamp = header.substr(prefix.size());
+    EXPECT_EQ(stamp.find_first_not_of("0123456789-:"), std::string::npos) << header;
+    EXPECT_EQ(std::count(stamp.begin(), stamp.end(), '-'), 2) << header;
+    EXPECT_EQ(std::count(stamp.begin(), stamp.end(), ':'), 2) << header;
     EXPECT_EQ(txt.substr(headerEnd + 2), SampleTxtBody());
     EXPECT_EQ(report, "with txt styleSave data file succeeded");
     EXPECT_TRUE(box_.shown.empty()) << "no report box without asking";

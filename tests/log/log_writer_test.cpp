@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <regex>
 #include <thread>
 #include <vector>
 
@@ -48,10 +48,21 @@ std::vector<std::string> FilesIn(const std::string& folder) {
     return names;
 }
 
+// "MsgLog" yyyymmdd "_" hhmmss ".log".
+bool IsBackupName(const std::string& name) {
+    if (name.size() != 25 || name.rfind("MsgLog", 0) != 0 || name.substr(21) != ".log") {
+        return false;
+    }
+    const std::string stamp = name.substr(6, 15);
+    return stamp[8] == '_' &&
+           stamp.substr(0, 8).find_first_not_of("0123456789") == std::string::npos &&
+           stamp.substr(9).find_first_not_of("0123456789") == std::string::npos;
+}
+
 std::vector<std::string> BackupsIn(const std::string& folder) {
     std::vector<std::string> backups;
     for (const std::string& name : FilesIn(folder)) {
-        if (std::regex_match(name, std::regex(R"(MsgLog\d{8}_\d{6}\.log)"))) {
+        if (IsBackupName(name)) {
             backups.push_back(name);
         }
     }
