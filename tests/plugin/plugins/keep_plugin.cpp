@@ -10,7 +10,8 @@ int fnInitEvn() {
 }
 
 int fnFmtMsg(char* buffer, int messageLength, int*) {
-    const bool refuse = messageLength > 0 && buffer[0] == '-';
+    if (messageLength <= 0) return 0;
+    const bool refuse = buffer[0] == '-';
     std::memset(buffer, '#', static_cast<size_t>(messageLength));
     return refuse ? -5 : 0;
 }
