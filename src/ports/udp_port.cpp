@@ -99,8 +99,10 @@ int CUDPPort::Open() {
         state_.store(-2);
         return 0;
     }
-    StartRecvThread();
+    // Open before the thread starts, so that its "waiting" state is never
+    // overwritten by this one.
     state_.store(0);
+    StartRecvThread();
     return 1;
 }
 
