@@ -42,7 +42,8 @@ std::vector<std::string> CDataListCommands::SplitLines(const std::string& bytes)
     while (true) {
         const size_t end = bytes.find('\n', start);
         std::string line = bytes.substr(start, end == std::string::npos ? end : end - start);
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+            line.pop_back();
         lines.push_back(std::move(line));
         if (end == std::string::npos) break;
         start = end + 1;
@@ -156,7 +157,8 @@ bool CDataListCommands::SaveAs(const std::string& path) {
         return false;
     }
     std::string text;
-    for (const std::string& line : ctx_.dataList.Lines()) text += line + "\r\n";
+    for (const std::string& line : ctx_.dataList.Lines())
+        text += line + "\r\n";
     // A write or close that fails (a full disk) is reported like a file
     // that cannot be created, never as success.
     int error = WriteAll(fd, text);

@@ -12,7 +12,7 @@
 namespace qelvor {
 
 class CDataListCommands {
-public:
+  public:
     CDataListCommands(CEngineContext& context, CSendOperations& sender)
         : ctx_(context), sender_(sender) {}
 
@@ -40,7 +40,7 @@ public:
     // removed; an empty input gives no line.
     static std::vector<std::string> SplitLines(const std::string& bytes);
 
-private:
+  private:
     bool ReadDataFile(const std::string& path, std::string& bytes);
     void FillList(std::vector<std::string> lines);
     void RememberDataFile(const std::string& path);

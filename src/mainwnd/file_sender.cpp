@@ -21,7 +21,8 @@ constexpr double kMiB = 1048576.0;
 bool CFileSender::ReadBody(const std::string& path, std::string& bytes) {
     CRegularFile file;
     if (!file.Open(path)) return false;
-    const uint64_t limit = ctx_.settings.WorkMode == kWorkModeSerial ? kSerialSendLimit : kSendLimit;
+    const uint64_t limit =
+        ctx_.settings.WorkMode == kWorkModeSerial ? kSerialSendLimit : kSendLimit;
     if (file.Size() > limit) {
         ctx_.Tell(StrPrintf(LoadStr(21061), path.c_str(), static_cast<double>(file.Size()) / kMiB),
                   MsgIcon::Exclamation);
@@ -64,7 +65,8 @@ int CFileSender::SendWhole(const std::string& path) {
     if (!ReadBody(path, bytes)) return 0;
     // A sent file is not recorded; only a failure leaves a trace.
     const int result = ctx_.exchange.SendBytes(Convert(std::move(bytes)), false);
-    if (result < 1) ctx_.exchange.AddRecord('I', StrPrintf("SendFile<%s>,but error!", path.c_str()));
+    if (result < 1)
+        ctx_.exchange.AddRecord('I', StrPrintf("SendFile<%s>,but error!", path.c_str()));
     return result;
 }
 

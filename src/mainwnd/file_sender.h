@@ -9,7 +9,7 @@
 namespace qelvor {
 
 class CFileSender {
-public:
+  public:
     explicit CFileSender(CEngineContext& context) : ctx_(context) {}
 
     // Sends the file; on success remembers it for ReSend and shows the
@@ -18,7 +18,7 @@ public:
     // Sends the last successfully sent file again.
     void ReSend();
 
-private:
+  private:
     int SendWhole(const std::string& path);
     bool ReadBody(const std::string& path, std::string& bytes);
     std::string Convert(std::string bytes) const;

@@ -84,7 +84,9 @@ void CMainEngine::Startup(const std::string& commandLine) {
     UpdateTitle();
 }
 
-void CMainEngine::OnOpenPort() { ports_.OpenPort(); }
+void CMainEngine::OnOpenPort() {
+    ports_.OpenPort();
+}
 
 void CMainEngine::OnClosePort() {
     sender_.StopForClose();
@@ -138,7 +140,9 @@ void CMainEngine::OnEnterKey() {
     if (ports_.IsOpen()) sender_.SendData();
 }
 
-void CMainEngine::OnClearAllData() { ctx_.exchange.ClearAll(); }
+void CMainEngine::OnClearAllData() {
+    ctx_.exchange.ClearAll();
+}
 
 void CMainEngine::OnBackupTick() {
     if (logWriter_ != nullptr) PostBackup(*logWriter_);
@@ -150,12 +154,20 @@ void CMainEngine::OnSelectUI(int commandId) {
     qelvor::OnSelectUI(commandId, ctx_.settings, ctx_.view);
 }
 
-void CMainEngine::OnRecordCountChanged(size_t) { ctx_.Changed(kChangedRecords); }
+void CMainEngine::OnRecordCountChanged(size_t) {
+    ctx_.Changed(kChangedRecords);
+}
 
-void CMainEngine::ScrollToNewest() { ctx_.Changed(kChangedScroll); }
+void CMainEngine::ScrollToNewest() {
+    ctx_.Changed(kChangedScroll);
+}
 
-void CMainEngine::OnDataListChanged() { ctx_.Changed(kChangedDataList); }
+void CMainEngine::OnDataListChanged() {
+    ctx_.Changed(kChangedDataList);
+}
 
-void CMainEngine::OnDataListSelectionChanged(int) { ctx_.Changed(kChangedDataList); }
+void CMainEngine::OnDataListSelectionChanged(int) {
+    ctx_.Changed(kChangedDataList);
+}
 
 }  // namespace qelvor

@@ -21,7 +21,7 @@ namespace qelvor {
 class CLogWriter;
 
 class CMainEngine : public IExchangeView, private IDataListObserver {
-public:
+  public:
     // The settings record is the program's one record; the engine writes the
     // settings it changes to its INI file at once.
     CMainEngine(CComSetting& settings, IMainView& view);
@@ -110,7 +110,7 @@ public:
     void SetSendText(const std::string& text) override { ctx_.SetSendText(text); }
     void SetBufferText(const std::string& text) override { ctx_.SetBufferText(text); }
 
-private:
+  private:
     void OnDataListChanged() override;
     void OnDataListSelectionChanged(int index) override;
     void OnLoadDataTick();

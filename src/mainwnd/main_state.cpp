@@ -5,12 +5,13 @@ namespace qelvor {
 CMainState::CMainState() {
     // The labels of the window template, before the caption refresh.
     const std::pair<int, const char*> labels[] = {
-        {kIdLoadFile, "LoadFile"},   {kIdSetPort, "SetPort"},     {kIdSendData, "SendData"},
-        {kIdDataList, ""},           {kIdOpenPort, "OpenPort"},   {kIdClosePort, "ClosePort"},
-        {kIdSendCtrl, "SendCtrl"},   {kIdAutoSend, "AutoSend"},   {kIdCheckSum, "CheckSum"},
-        {kIdSendFile, "SendFile"},   {kIdReSend, "ReSend"},
+        {kIdLoadFile, "LoadFile"}, {kIdSetPort, "SetPort"},   {kIdSendData, "SendData"},
+        {kIdDataList, ""},         {kIdOpenPort, "OpenPort"}, {kIdClosePort, "ClosePort"},
+        {kIdSendCtrl, "SendCtrl"}, {kIdAutoSend, "AutoSend"}, {kIdCheckSum, "CheckSum"},
+        {kIdSendFile, "SendFile"}, {kIdReSend, "ReSend"},
     };
-    for (const auto& [id, label] : labels) buttons_[id].caption = label;
+    for (const auto& [id, label] : labels)
+        buttons_[id].caption = label;
 }
 
 const ButtonState& CMainState::Button(int id) const {

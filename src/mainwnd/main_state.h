@@ -39,7 +39,7 @@ struct AutoSendState {
 };
 
 class CMainState {
-public:
+  public:
     CMainState();
 
     // The button of id; an unknown id gets a default entry.
@@ -57,7 +57,7 @@ public:
     int shownStatusCode = 0;
     int idlePollCount = 0;
 
-private:
+  private:
     std::map<int, ButtonState> buttons_;
 };
 

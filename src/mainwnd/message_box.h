@@ -11,7 +11,7 @@ enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MsgResult { Ok, Cancel, Yes, No };
 
 class IMessageBox {
-public:
+  public:
     virtual ~IMessageBox() = default;
     virtual MsgResult ShowMessageBox(const std::string& text, const std::string& caption,
                                      MsgIcon icon, MsgButtons buttons) = 0;

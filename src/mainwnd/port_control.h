@@ -14,7 +14,7 @@
 namespace qelvor {
 
 class CPortControl {
-public:
+  public:
     explicit CPortControl(CEngineContext& context);
     CPortControl(const CPortControl&) = delete;
     CPortControl& operator=(const CPortControl&) = delete;
@@ -35,7 +35,7 @@ public:
     void ShowPortStatus(int code);
     void UpdateTitle();
 
-private:
+  private:
     void ConfigureCurrent();
     std::string StatusText(int code);
     std::string TcpServerText(int code);

@@ -9,7 +9,7 @@
 namespace qelvor {
 
 class CRegularFile {
-public:
+  public:
     CRegularFile() = default;
     ~CRegularFile();
     CRegularFile(const CRegularFile&) = delete;
@@ -24,7 +24,7 @@ public:
     size_t Read(char* buffer, size_t size);
     bool Seek(uint64_t offset);
 
-private:
+  private:
     int fd_ = -1;
     uint64_t size_ = 0;
 };

@@ -15,7 +15,7 @@ inline constexpr int kCmdEotSoh = 32785;
 inline constexpr int kCmdCtrlCharFirst = 32800;  // + the byte value 0..31
 
 class CSendOperations {
-public:
+  public:
     explicit CSendOperations(CEngineContext& context) : ctx_(context) {}
 
     // Composes the send text and sends it; the write count, 0 when the
@@ -40,7 +40,7 @@ public:
     // Captions and tool tips that follow the settings.
     void RefreshCaptions(bool portOpen);
 
-private:
+  private:
     void StartAutoSend();
     void StopAutoSend();
     int EffectiveAutoSendElapse();

@@ -33,7 +33,8 @@ class ChildProcess {
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
         std::vector<char*> argv;
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);

@@ -48,9 +48,10 @@ TEST(CliOptions, HelpAndVersionWinOverTheRest) {
 
 TEST(CliOptions, BadInputIsAUsageErrorWithAReason) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--bogus"},        {"positional"},      {"--ini"},          {"--seconds", "soon"},
-        {"--seconds", "-1"}, {"--seconds", "1e99"}, {"--seconds", "nan"}, {"--seconds="},
-        {"--data="},        {"--auto-send=yes"}, {"--set", ""},
+        {"--bogus"},           {"positional"},      {"--ini"},
+        {"--seconds", "soon"}, {"--seconds", "-1"}, {"--seconds", "1e99"},
+        {"--seconds", "nan"},  {"--seconds="},      {"--data="},
+        {"--auto-send=yes"},   {"--set", ""},
     };
     for (const auto& args : bad) {
         CCliOptions options;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "mainwnd/child_process.h"
 #include "config/string_table.h"
+#include "mainwnd/child_process.h"
 #include "mainwnd/engine_test_support.h"
 
 namespace qelvor::test {
@@ -27,14 +27,17 @@ std::string WriteIni(const TempDir& dir, const std::string& keys) {
 std::string Key(const std::string& name, const std::string& value) {
     return name + "=" + value + "\r\n";
 }
-std::string Key(const std::string& name, int value) { return Key(name, std::to_string(value)); }
+std::string Key(const std::string& name, int value) {
+    return Key(name, std::to_string(value));
+}
 
 // Every standard-output line must be one record in the log line format.
 void ExpectRecordLines(const std::string& out) {
     std::istringstream lines(out);
     const std::regex format(R"(<\d\d:\d\d:\d\d\.\d\d\d>[SRI]:.*)");
     std::string line;
-    while (std::getline(lines, line)) EXPECT_TRUE(std::regex_match(line, format)) << line;
+    while (std::getline(lines, line))
+        EXPECT_TRUE(std::regex_match(line, format)) << line;
 }
 
 const std::string kDefaultLists =
@@ -44,14 +47,14 @@ const std::string kDefaultLists =
 TEST(CliRunner, AnswersAnAstmStyleSessionFromItsDataList) {
     TempDir dir;
     Socket listener = Socket::Listen();
-    const std::string ini =
-        WriteIni(dir, Key("WorkMode", 1) + Key("SvrIPAddr", "127.0.0.1") +
-                          Key("IPPort", listener.Port()) + Key("HandShake", 1) +
-                          Key("UsedCheckSum", 1) + Key("CheckSum", 0) + Key("Preamble", "") +
-                          Key("Postamble", "") + kDefaultLists);
+    const std::string ini = WriteIni(
+        dir, Key("WorkMode", 1) + Key("SvrIPAddr", "127.0.0.1") + Key("IPPort", listener.Port()) +
+                 Key("HandShake", 1) + Key("UsedCheckSum", 1) + Key("CheckSum", 0) +
+                 Key("Preamble", "") + Key("Postamble", "") + kDefaultLists);
     const std::string data = dir.File("astm.txt");
-    WriteFile(data,
-              "<STX><FN8>R|1<CR><ETX><CheckSum><CR><LF>\r\n<STX><FN8>L|1<CR><ETX><CheckSum><CR><LF>");
+    WriteFile(
+        data,
+        "<STX><FN8>R|1<CR><ETX><CheckSum><CR><LF>\r\n<STX><FN8>L|1<CR><ETX><CheckSum><CR><LF>");
     ChildProcess cli({kCli, "--ini", ini, "--data", data, "--seconds", "30"});
     ASSERT_TRUE(cli.Started());
     Socket peer = listener.Accept(5000);
@@ -59,10 +62,19 @@ TEST(CliRunner, AnswersAnAstmStyleSessionFromItsDataList) {
 
     ASSERT_TRUE(peer.SendAll("\x05"));
     EXPECT_EQ(peer.Receive(1), "\x06");
-    ASSERT_TRUE(peer.SendAll("\x02" "1H|\\^&\r\x03" "00\r\n"));
+    ASSERT_TRUE(
+        peer.SendAll("\x02"
+                     "1H|\\^&\r\x03"
+                     "00\r\n"));
     EXPECT_EQ(peer.Receive(1), "\x06");
-    const std::string line0 = "\x02" "1R|1\r\x03" "40\r\n";
-    const std::string line1 = "\x02" "2L|1\r\x03" "3B\r\n";
+    const std::string line0 =
+        "\x02"
+        "1R|1\r\x03"
+        "40\r\n";
+    const std::string line1 =
+        "\x02"
+        "2L|1\r\x03"
+        "3B\r\n";
     ASSERT_TRUE(peer.SendAll("\x06"));
     EXPECT_EQ(peer.Receive(line0.size()), line0);
     ASSERT_TRUE(peer.SendAll("\x06"));
@@ -88,10 +100,9 @@ TEST(CliRunner, AnswersUdpSendersAndSendsInputLinesToThem) {
     Socket probe = Socket::Udp();
     const int localPort = probe.Port();
     probe.Reset();
-    const std::string ini =
-        WriteIni(dir, Key("WorkMode", 2) + Key("SvrIPAddr", "127.0.0.1") +
-                          Key("UDPLocalPort", localPort) + Key("UDPRemotePort", 0) +
-                          Key("HandShake", 1) + kDefaultLists);
+    const std::string ini = WriteIni(
+        dir, Key("WorkMode", 2) + Key("SvrIPAddr", "127.0.0.1") + Key("UDPLocalPort", localPort) +
+                 Key("UDPRemotePort", 0) + Key("HandShake", 1) + kDefaultLists);
     ChildProcess cli({kCli, "--ini", ini});
     ASSERT_TRUE(cli.Started());
     Socket peer = Socket::Udp();
@@ -121,11 +132,10 @@ TEST(CliRunner, UsesAPtyAsItsSerialLine) {
     TempDir dir;
     PtyPair pty;
     ASSERT_FALSE(pty.Path().empty());
-    const std::string ini =
-        WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", pty.Path()) +
-                          Key("BaudRate", 9600) + Key("ByteSize", 8) + Key("Parity", 0) +
-                          Key("StopBit", 0) + Key("HandShake", 1) + Key("Preamble", "") +
-                          Key("Postamble", "") + kDefaultLists);
+    const std::string ini = WriteIni(
+        dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", pty.Path()) +
+                 Key("BaudRate", 9600) + Key("ByteSize", 8) + Key("Parity", 0) + Key("StopBit", 0) +
+                 Key("HandShake", 1) + Key("Preamble", "") + Key("Postamble", "") + kDefaultLists);
     ChildProcess cli({kCli, "--ini", ini, "--seconds", "30"});
     ASSERT_TRUE(cli.Started());
     ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.Path() + "(9600 8-N-1)")) << cli.Err();

@@ -30,7 +30,8 @@ TEST(DataListSplit, LinesEndAtLineFeedsAndLoseTrailingLineEnds) {
         {std::string("n\0l\n", 4), {std::string("n\0l", 3), ""}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(CDataListCommands::SplitLines(c.bytes), c.lines) << "input size " << c.bytes.size();
+        EXPECT_EQ(CDataListCommands::SplitLines(c.bytes), c.lines)
+            << "input size " << c.bytes.size();
     }
 }
 
@@ -262,7 +263,8 @@ TEST_F(DataListCommands, StartupTakesTheIniDataFileOrWaitsForSetupWithDashN) {
         EXPECT_EQ(withDashN.State().panes[0], "");  // not opened
         withDashN.OnTimer(kTimerStartupSetup);
         EXPECT_FALSE(other.Running(kTimerStartupSetup));
-        EXPECT_EQ(withDashN.State().panes[0], StrPrintf("TCP-Client(127.0.0.1:%d)", settings.IPPort));
+        EXPECT_EQ(withDashN.State().panes[0],
+                  StrPrintf("TCP-Client(127.0.0.1:%d)", settings.IPPort));
     }
     Engine().Startup("");
     EXPECT_EQ(State().dataFilePath, path);

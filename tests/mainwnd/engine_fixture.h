@@ -10,8 +10,8 @@
 
 #include "config/com_setting.h"
 #include "config/string_table.h"
-#include "mainwnd/main_engine.h"
 #include "mainwnd/engine_test_support.h"
+#include "mainwnd/main_engine.h"
 
 namespace qelvor::test {
 
@@ -49,7 +49,8 @@ class EngineTest : public testing::Test {
     const std::string& Pane(size_t index) { return State().panes[index]; }
 
     void Poll(int ticks = 1) {
-        for (int i = 0; i < ticks; ++i) Engine().OnTimer(kTimerPoll);
+        for (int i = 0; i < ticks; ++i)
+            Engine().OnTimer(kTimerPoll);
     }
     // Polls until done() holds; false after about three seconds.
     bool PollUntil(const std::function<bool()>& done) {

@@ -19,10 +19,14 @@ TEST_F(FileSender, SentFileIsNotRecordedAndEnablesReSend) {
     Socket peer = ConnectAsClient();
     ASSERT_TRUE(peer.Valid());
     const std::string path = dir.File("frame.raw");
-    WriteFile(path, std::string("\x02" "A\0B\x03", 5));
+    WriteFile(path, std::string("\x02"
+                                "A\0B\x03",
+                                5));
 
     EXPECT_EQ(Engine().SendFile(path), 5);
-    EXPECT_EQ(peer.Receive(5), std::string("\x02" "A\0B\x03", 5));
+    EXPECT_EQ(peer.Receive(5), std::string("\x02"
+                                           "A\0B\x03",
+                                           5));
     EXPECT_TRUE(Engine().Exchange().Records().empty());
     EXPECT_EQ(State().lastSentFilePath, path);
     EXPECT_TRUE(Button(kIdReSend).visible);
@@ -45,7 +49,9 @@ TEST_F(FileSender, FileFormsConvertNotationAndHexText) {
     };
     const Case cases[] = {
         {0, "<STX>A", "<STX>A"},
-        {1, "<STX>A<ETX><CR><LF>", "\x02" "A\x03\r\n"},
+        {1, "<STX>A<ETX><CR><LF>",
+         "\x02"
+         "A\x03\r\n"},
         {2, "41 42 0D", "AB\r"},
     };
     for (const Case& c : cases) {
@@ -62,7 +68,9 @@ TEST_F(FileSender, ByteOrderMarkIsSkippedOnlyWhenAskedAndOnlyFromFourBytes) {
     ASSERT_TRUE(peer.Valid());
     const std::string path = dir.File("bom.txt");
     settings.NoSendFileBOM = 1;
-    WriteFile(path, "\xEF\xBB\xBF" "abc");
+    WriteFile(path,
+              "\xEF\xBB\xBF"
+              "abc");
     EXPECT_EQ(Engine().SendFile(path), 3);
     EXPECT_EQ(peer.Receive(3), "abc");
 
@@ -72,9 +80,13 @@ TEST_F(FileSender, ByteOrderMarkIsSkippedOnlyWhenAskedAndOnlyFromFourBytes) {
     EXPECT_EQ(peer.Receive(3), "\xEF\xBB\xBF");
 
     settings.NoSendFileBOM = 0;
-    WriteFile(path, "\xEF\xBB\xBF" "abc");
+    WriteFile(path,
+              "\xEF\xBB\xBF"
+              "abc");
     EXPECT_EQ(Engine().SendFile(path), 6);
-    EXPECT_EQ(peer.Receive(6), "\xEF\xBB\xBF" "abc");
+    EXPECT_EQ(peer.Receive(6),
+              "\xEF\xBB\xBF"
+              "abc");
 }
 
 TEST_F(FileSender, FailedSendLeavesTheErrorRecordAndNoReSend) {

@@ -57,7 +57,9 @@ TEST_F(MainEngine, ReceivedRecordsAndTheBufferReachTheView) {
     settings.SplitStrs = "<ETX>";
     Engine().Exchange().LoadSplitConfig();
     view.changes = 0;
-    ASSERT_TRUE(peer.SendAll("ab\x03" "cd"));
+    ASSERT_TRUE(
+        peer.SendAll("ab\x03"
+                     "cd"));
     ASSERT_TRUE(PollUntil([&] { return !RecordsOf('R').empty(); }));
     EXPECT_EQ(RecordsOf('R'), std::vector<std::string>{"ab\x03"});
     EXPECT_EQ(State().bufferText, "cd");

@@ -9,7 +9,9 @@ namespace {
 
 using PortControl = EngineTest;
 
-std::string Fmt(const char* format, int port) { return StrPrintf(format, port); }
+std::string Fmt(const char* format, int port) {
+    return StrPrintf(format, port);
+}
 
 TEST_F(PortControl, TcpServerListensThenShowsTheRemoteClient) {
     settings.WorkMode = kWorkModeTcpServer;

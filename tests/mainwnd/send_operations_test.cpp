@@ -17,8 +17,11 @@ TEST_F(SendOperations, SendDataComposesTheSendBoxAndRecordsIt) {
     ASSERT_TRUE(peer.Valid());
     Engine().SetSendText("<STX>abc<ETX>");
     EXPECT_EQ(Engine().OnSendData(), 5);
-    EXPECT_EQ(peer.Receive(5), "\x02" "abc\x03");
-    EXPECT_EQ(RecordsOf('S'), std::vector<std::string>{"\x02" "abc\x03"});
+    EXPECT_EQ(peer.Receive(5),
+              "\x02"
+              "abc\x03");
+    EXPECT_EQ(RecordsOf('S'), std::vector<std::string>{"\x02"
+                                                       "abc\x03"});
 
     // Nothing to send sends nothing and records nothing.
     Engine().SetSendText("");
@@ -110,7 +113,8 @@ TEST_F(SendOperations, AutoSendOnAnEmptyListStopsAtOnceButTheStressTestRuns) {
     settings.SupportStress = 1;
     Engine().OnAutoSend();
     EXPECT_EQ(Button(kIdAutoSend).caption, "StopTest");
-    for (int i = 0; i < 5; ++i) Engine().OnTimer(kTimerAutoSend);
+    for (int i = 0; i < 5; ++i)
+        Engine().OnTimer(kTimerAutoSend);
     EXPECT_TRUE(view.Running(kTimerAutoSend));
     EXPECT_TRUE(RecordsOf('S').empty());
     Engine().OnAutoSend();
@@ -124,7 +128,8 @@ TEST_F(SendOperations, StressTestWrapsToTheFirstLineWithoutSendingInThatTick) {
     settings.SupportStress = 1;
     SetLines({"A", "B"});
     Engine().OnAutoSend();
-    for (int i = 0; i < 6; ++i) Engine().OnTimer(kTimerAutoSend);
+    for (int i = 0; i < 6; ++i)
+        Engine().OnTimer(kTimerAutoSend);
     // Ticks: A, B, wrap, A, B, wrap.
     EXPECT_EQ(RecordsOf('S'), (std::vector<std::string>{"A", "B", "A", "B"}));
     EXPECT_EQ(peer.Receive(4), "ABAB");
@@ -166,9 +171,13 @@ TEST_F(SendOperations, AutoSendElapseBelowOneBecomesThreeAndIsStored) {
 
 TEST_F(SendOperations, CheckSumButtonRewritesTheSendTextWithoutSending) {
     settings.CheckSum = 0;
-    Engine().SetSendText("\x02" "1abc\x03");
+    Engine().SetSendText(
+        "\x02"
+        "1abc\x03");
     Engine().OnCheckSumButton();
-    EXPECT_EQ(State().sendText, "1abc\x03" "5A");
+    EXPECT_EQ(State().sendText,
+              "1abc\x03"
+              "5A");
     settings.CheckSum = 1;
     Engine().SetSendText("x[abc]y");
     Engine().OnCheckSumButton();

@@ -31,8 +31,8 @@ CCliRunner::~CCliRunner() {
 }
 
 void CCliRunner::LoadSettings() {
-    settings_ = std::make_unique<CComSetting>(options_.iniFile.empty() ? kDefaultIni
-                                                                       : options_.iniFile);
+    settings_ =
+        std::make_unique<CComSetting>(options_.iniFile.empty() ? kDefaultIni : options_.iniFile);
     if (!options_.setName.empty()) settings_->Load(options_.setName);
     ApplyUILanguage(*settings_);
 }
@@ -202,7 +202,9 @@ void CCliRunner::StartTimer(int id, int64_t periodMs) {
     timers_[id] = Timer{period, Clock::now() + period};
 }
 
-void CCliRunner::StopTimer(int id) { timers_.erase(id); }
+void CCliRunner::StopTimer(int id) {
+    timers_.erase(id);
+}
 
 MsgResult CCliRunner::ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon,
                                      MsgButtons buttons) {

@@ -21,7 +21,7 @@
 namespace qelvor {
 
 class CCliRunner : public IMainView {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     CCliRunner(CCliOptions options, FILE* out, FILE* err);
@@ -40,7 +40,7 @@ public:
     MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                              MsgButtons buttons) override;
 
-private:
+  private:
     struct Timer {
         Clock::duration period{};
         Clock::time_point due{};

@@ -12,7 +12,7 @@
 namespace qelvor {
 
 class CStdinReader {
-public:
+  public:
     CStdinReader() = default;
     ~CStdinReader() { Stop(); }
     CStdinReader(const CStdinReader&) = delete;
@@ -26,7 +26,7 @@ public:
     // True once the end of the input was reached.
     bool Ended() const { return ended_; }
 
-private:
+  private:
     void ReadLoop();
     void PushComplete(std::string& pending);
 
