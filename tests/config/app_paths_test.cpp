@@ -14,13 +14,6 @@ using testing_support::ScopedEnv;
 using testing_support::TempFolder;
 using testing_support::WriteFile;
 
-TEST(AppPaths, ProgramPathIsThisTestProgram) {
-    const std::string path = ProgramPath();
-    ASSERT_FALSE(path.empty());
-    EXPECT_EQ(path.front(), '/');
-    EXPECT_EQ(path.substr(path.rfind('/') + 1), "config_tests");
-}
-
 TEST(AppPaths, FolderOfKeepsTheLastSlash) {
     EXPECT_EQ(FolderOf("/opt/qelvor/bin/qelvor"), "/opt/qelvor/bin/");
     EXPECT_EQ(FolderOf("/opt/qelvor/"), "/opt/qelvor/");

