@@ -266,6 +266,18 @@ TEST(ComSetting, WriteIntoMissingFolderIsSilent) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("gone")));
 }
 
+TEST(ComSetting, FirstWriteMakesTheSettingsFolderUnderConfigHome) {
+    TempFolder dir;
+    testing_support::ScopedEnv xdg("XDG_CONFIG_HOME", dir.File("cfg"));
+    CComSetting s(dir.File("q.ini"));
+    // A program folder that cannot take the file sends it to the config home.
+    s.ExeDir = dir.File("program-folder-missing/");
+    s.IniPath = SettingsDir(s.ExeDir) + "q.ini";
+    ASSERT_EQ(s.IniPath, dir.File("cfg/qelvor/q.ini"));
+    EXPECT_EQ(s.WriteProfileInt("ComSet", "BaudRate", 4800), 1);
+    EXPECT_EQ(ReadFile(s.IniPath), "[ComSet]\r\nBaudRate=4800\r\n");
+}
+
 TEST(ComSetting, LongStringValueIsCutTo16383) {
     TempFolder dir;
     WriteFile(dir.File("q.ini"), "[ComSet]\r\nSplitStrs=" + std::string(20000, 'x') + "\r\n");
