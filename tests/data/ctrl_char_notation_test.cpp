@@ -21,6 +21,26 @@ std::string ReferenceEscape(const std::string& bytes) {
     return text;
 }
 
+// A position-by-position reading of notation text: at each '<' every name is
+// tried in byte order.
+std::string ReferenceUnescape(const std::string& text) {
+    std::string bytes;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        bool named = false;
+        for (size_t i = 0; i < CtrlCharNames.size() && !named; ++i) {
+            const std::string name = CtrlCharNames[i].name;
+            if (text.compare(pos, name.size(), name) == 0) {
+                bytes.push_back(static_cast<char>(i));
+                pos += name.size();
+                named = true;
+            }
+        }
+        if (!named) bytes.push_back(text[pos++]);
+    }
+    return bytes;
+}
+
 // Random bytes weighted towards the places where a fast scan slips: control
 // bytes, the 0x1F/0x20 border and bytes with the top bit set.
 std::string RandomBytes(std::mt19937& rng, size_t length, bool allowBracket) {
@@ -107,6 +127,30 @@ TEST(CtrlCharNotation, EscapeMatchesByteByByteReadingOnRandomData) {
     for (int round = 0; round < 500; ++round) {
         const std::string bytes = RandomBytes(rng, static_cast<size_t>(round % 97), true);
         ASSERT_EQ(EscapeCtrlChars(bytes), ReferenceEscape(bytes));
+    }
+}
+
+TEST(CtrlCharNotation, EscapeOfControlBytesOnlyOutgrowsItsFirstGuess) {
+    const std::string zeros(4096, '\0');
+    std::string expected;
+    for (size_t i = 0; i < zeros.size(); ++i)
+        expected += "<NUL>";
+    EXPECT_EQ(EscapeCtrlChars(zeros), expected);
+    EXPECT_EQ(UnescapeCtrlChars(expected), zeros);
+}
+
+TEST(CtrlCharNotation, UnescapeMatchesPositionByPositionReadingOnRandomText) {
+    std::mt19937 rng(99);
+    std::uniform_int_distribution<size_t> pickName(0, 31);
+    for (int round = 0; round < 500; ++round) {
+        // Random bytes with names and broken names spliced in.
+        std::string text = RandomBytes(rng, static_cast<size_t>(round % 61), true);
+        for (int k = 0; k < 4; ++k) {
+            std::string name = CtrlCharNames[pickName(rng)].name;
+            if (k == 3) name.pop_back();
+            text.insert(text.size() * static_cast<size_t>(k) / 4, name);
+        }
+        ASSERT_EQ(UnescapeCtrlChars(text), ReferenceUnescape(text)) << text;
     }
 }
 
