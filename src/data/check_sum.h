@@ -21,7 +21,14 @@ class CCheckSum {
     // CRC-16/MODBUS of the bytes.
     static uint16_t Crc16(std::string_view bytes);
 
-    // The CheckSum button's rewrite of the send text for the kind.
+    // The CheckSum button's rewrite of the send text for the kind. Only raw
+    // frame characters count, never their bracketed names. ASTM and BCC keep
+    // the body after the first STX (or from the start) through the first
+    // ETX/ETB after it, closing an open body with an ETX, and append the sum
+    // as a hexadecimal pair or the exclusive-or as one raw character ("<NUL>"
+    // when it is 0). LX20 keeps '[' through ']' and appends the complement of
+    // the sum, or returns the text unchanged when there is no such pair.
+    // Any kind other than LX20 and BCC uses the ASTM form.
     std::string AstmTextForm(std::string_view text) const;
     std::string Lx20TextForm(std::string_view text) const;
     std::string BccTextForm(std::string_view text) const;

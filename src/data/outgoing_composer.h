@@ -13,7 +13,8 @@ class CComSetting;
 
 // Preamble + line + Postamble, unescaped, converted, replaced, framed (text
 // mode); or the hexadecimal line with an optional checksum (HexSendData).
-// An empty result means there is nothing to send.
+// An empty result means there is nothing to send; so does hexadecimal text
+// holding anything but digits and separators, checksum or not.
 std::string ComposeOutgoing(std::string_view line, const CComSetting& settings,
                             int8_t& frameCounter);
 // 0 when UsedCheckSum is off, 2 when no "<CheckSum>" was found, 1 when the

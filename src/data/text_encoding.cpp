@@ -134,7 +134,9 @@ bool StartsWith(const unsigned char* head, std::initializer_list<unsigned char> 
 
 int DetectTextEncoding(std::string_view firstBytes) {
     unsigned char h[4] = {0, 0, 0, 0};
-    std::memcpy(h, firstBytes.data(), std::min<size_t>(firstBytes.size(), 4));
+    if (!firstBytes.empty()) {
+        std::memcpy(h, firstBytes.data(), std::min<size_t>(firstBytes.size(), 4));
+    }
     // UTF-32 BE, UTF-32 LE (before UTF-16 LE, whose mark it begins with),
     // GB18030, UTF-EBCDIC.
     if (StartsWith(h, {0x00, 0x00, 0xFE, 0xFF}) || StartsWith(h, {0xFF, 0xFE, 0x00, 0x00}) ||

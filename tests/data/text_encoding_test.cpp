@@ -55,6 +55,12 @@ INSTANTIATE_TEST_SUITE_P(
         BomCase{"longer_input", "\xEF\xBB\xBF\x41\x42\x43", 3}),
     [](const auto& testInfo) { return std::string(testInfo.param.label); });
 
+TEST(TextEncoding, NoBytesAtAllHaveNoMark) {
+    EXPECT_EQ(DetectTextEncoding(std::string_view()), 0);
+    EXPECT_EQ(ToWideText(std::string_view(), CP_UTF8), u"");
+    EXPECT_EQ(FromWideText(std::u16string_view(), CP_UTF8), "");
+}
+
 TEST(TextEncoding, Utf8TextBecomesUtf16AndBack) {
     const std::string utf8 = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";  // a, e acute, euro, emoji
     const std::u16string wide = ToWideText(utf8, CP_UTF8);
