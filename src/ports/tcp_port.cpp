@@ -118,7 +118,7 @@ int CTCPPort::StartAcceptThread() {
     return 1;
 }
 
-// Makes the listening socket; -1 (with state -2 when bind or listen failed).
+// Makes the listening socket; -1 when that fails.
 int CTCPPort::CreateListenSocket() {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
@@ -129,34 +129,56 @@ int CTCPPort::CreateListenSocket() {
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&endpoint_), sizeof endpoint_) != 0 ||
         ::listen(fd, 1) != 0) {
         ::close(fd);
-        state_.store(-2);
         return -1;
     }
     return fd;
 }
 
+// Waits for a client; -1 when stopped or on an error that is not the
+// client's (a client that gave up before it was accepted is waited past).
+int CTCPPort::AcceptClient(int listenFd) {
+    for (;;) {
+        if (stopAccept_.load()) return -1;
+        int client = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0) return client;
+        if (errno != EINTR && errno != ECONNABORTED && errno != EPROTO) return -1;
+    }
+}
+
 void CTCPPort::AcceptThreadProc() {
     int listenFd = CreateListenSocket();
-    if (listenFd >= 0) {
-        {
-            std::lock_guard<std::mutex> guard(fdLock_);
-            listenFd_ = listenFd;
-        }
-        // Close sets the stop flag before it shuts the listening socket down;
-        // checking it here, after listen, means accept cannot miss both.
-        int client = stopAccept_.load() ? -1 : ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        std::lock_guard<std::mutex> guard(fdLock_);
-        listenFd_ = -1;
-        ::close(listenFd);  // refuses further clients while this one is served
-        if (client >= 0 && stopAccept_.load()) {
-            ::close(client);
-        } else if (client >= 0) {
-            SetSendTimeout(client);
-            fd_.store(client);
-            state_.store(1);
-        }
+    if (listenFd < 0) {
+        // The thread counts as ended before the failure shows: a poll that
+        // sees -2 must find no thread running and start a new one, or the
+        // port would show "listening" with nobody listening.
+        acceptRunning_.store(false);
+        state_.store(-2);
+        return;
     }
+    {
+        std::lock_guard<std::mutex> guard(fdLock_);
+        listenFd_ = listenFd;
+    }
+    // Close sets the stop flag before it shuts the listening socket down;
+    // AcceptClient checks it after listen, so it cannot miss both.
+    int client = AcceptClient(listenFd);
+    std::unique_lock<std::mutex> guard(fdLock_);
+    listenFd_ = -1;
+    ::close(listenFd);  // refuses further clients while this one is served
+    if (client >= 0 && !stopAccept_.load()) {
+        SetSendTimeout(client);
+        fd_.store(client);
+        state_.store(1);
+        guard.unlock();
+        acceptRunning_.store(false);
+        return;
+    }
+    if (client >= 0) ::close(client);
+    guard.unlock();
     acceptRunning_.store(false);
+    // A failed accept drops the port to "not connected"; the next poll
+    // listens again.
+    if (!stopAccept_.load()) state_.store(-1);
 }
 
 void CTCPPort::ShutdownListen() {

@@ -60,6 +60,7 @@ class CTCPPort : public CStreamPort {
     int StartAcceptThread();
     void AcceptThreadProc();
     int CreateListenSocket();
+    int AcceptClient(int listenFd);
     void CloseConnected();
     void DropStaleSocket();
     void ReleaseSocket(int fd);

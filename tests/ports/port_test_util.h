@@ -65,6 +65,14 @@ inline int ThreadCount() {
     return count;
 }
 
+// The thread count to compare later counts with. A sanitizer's runtime
+// starts a helper thread of its own when the first thread is made, so one
+// thread is made and joined before counting.
+inline int BaselineThreadCount() {
+    std::thread([] {}).join();
+    return ThreadCount();
+}
+
 inline uint32_t LoopbackAddress() {
     return htonl(INADDR_LOOPBACK);
 }

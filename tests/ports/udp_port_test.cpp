@@ -125,7 +125,7 @@ TEST_F(UdpPort, EveryDatagramOfABurstArrivesWholeAndInOrder) {
 
 TEST_F(UdpPort, FixedRemoteWithoutLocalPortReceivesAnswersAfterTheFirstWrite) {
     port_.SetNetParam(0, peer_.Port(), porttest::LoopbackAddress());
-    int threadsBefore = porttest::ThreadCount();
+    int threadsBefore = porttest::BaselineThreadCount();
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(port_.GetState(0), 1);  // open, nothing received on yet
     EXPECT_EQ(porttest::ThreadCount(), threadsBefore);
@@ -163,7 +163,7 @@ TEST_F(UdpPort, OpenNeedsALocalOrARemotePortAndOpensOnce) {
     EXPECT_EQ(port_.IsOpen(), 0);
 
     port_.SetNetParam(local_, -1, porttest::LoopbackAddress());
-    int threadsBefore = porttest::ThreadCount();
+    int threadsBefore = porttest::BaselineThreadCount();
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(port_.Open(), 1);
     EXPECT_EQ(porttest::ThreadCount(), threadsBefore + 1);
@@ -209,7 +209,7 @@ TEST_F(UdpPort, EmptyDatagramDoesNotSilenceThePort) {
 }
 
 TEST_F(UdpPort, CloseUnblocksTheReceiveThreadAndLeavesNone) {
-    int threadsBefore = porttest::ThreadCount();
+    int threadsBefore = porttest::BaselineThreadCount();
     port_.SetNetParam(local_, -1, porttest::LoopbackAddress());
     for (int i = 0; i < 100; ++i) {
         ASSERT_EQ(port_.Open(), 1);
