@@ -21,7 +21,8 @@ Fn Resolve(void* library, const char* name) {
 
 }  // namespace
 
-CPluginHost::CPluginHost() : buffer_(kInitialBufferSize) {}
+// The buffer is taken on first use: a host without a plug-in never needs it.
+CPluginHost::CPluginHost() = default;
 
 CPluginHost::~CPluginHost() {
     FreePlugin();
@@ -50,6 +51,7 @@ int CPluginHost::FormatMsg(std::string& text) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (fmtMsg_ == nullptr || getMsg_ == nullptr || msgSize_ == nullptr) return 0;
     if (text.size() > static_cast<size_t>(INT_MAX) - 10) return 0;
+    if (buffer_.size() < kInitialBufferSize) buffer_.resize(kInitialBufferSize);
     if (buffer_.size() < text.size()) buffer_.resize(text.size() + 10);
     if (!text.empty()) std::memcpy(buffer_.data(), text.data(), text.size());
     // The plug-in gets a copy of the size: whatever it writes there, the
