@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -60,6 +59,20 @@ void SpawnArchiver(const std::string& archiver, const std::string& archive,
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }).detach();
+}
+
+// The decimal digits of value, with leading zeros up to width, as "%0*d".
+void AppendPadded(std::string& out, unsigned value, int width) {
+    char digits[8];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n < width)
+        digits[n++] = '0';
+    while (n > 0)
+        out += digits[--n];
 }
 
 }  // namespace
@@ -116,11 +129,22 @@ void CLogWriter::Stop() {
 }
 
 std::string CLogWriter::FormatLine(const CMsgRecord& record) {
+    // Written by hand rather than with snprintf: this runs on the
+    // user-interface thread for every record of a burst.
     SystemTime t = record.Time();
-    char head[48];
-    int n = std::snprintf(head, sizeof head, "<%02d:%02d:%02d.%03d>%c:", t.wHour, t.wMinute,
-                          t.wSecond, t.wMilliseconds, record.Type());
-    std::string line(head, n > 0 ? static_cast<size_t>(n) : 0);
+    std::string line;
+    line.reserve(16 + record.Data().size() + record.Data().size() / 4);
+    line += '<';
+    AppendPadded(line, t.wHour, 2);
+    line += ':';
+    AppendPadded(line, t.wMinute, 2);
+    line += ':';
+    AppendPadded(line, t.wSecond, 2);
+    line += '.';
+    AppendPadded(line, t.wMilliseconds, 3);
+    line += '>';
+    line += record.Type();
+    line += ':';
     line += EscapeCtrlChars(record.Data());
     return line;
 }
