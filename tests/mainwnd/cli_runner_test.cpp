@@ -3,7 +3,7 @@
 // input lines, auto-send, the exit statuses and the printed lines.
 #include <signal.h>
 
-#include <regex>
+#include <cctype>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,13 +31,24 @@ std::string Key(const std::string& name, int value) {
     return Key(name, std::to_string(value));
 }
 
+// "<hh:mm:ss.mmm>T:" with T one of S, R, I, then the data.
+bool IsRecordLine(const std::string& line) {
+    const std::string shape = "<00:00:00.000>";
+    if (line.size() < shape.size() + 2) return false;
+    for (size_t i = 0; i < shape.size(); ++i) {
+        const bool digit = std::isdigit(static_cast<unsigned char>(line[i])) != 0;
+        if (shape[i] == '0' ? !digit : line[i] != shape[i]) return false;
+    }
+    const char type = line[shape.size()];
+    return (type == 'S' || type == 'R' || type == 'I') && line[shape.size() + 1] == ':';
+}
+
 // Every standard-output line must be one record in the log line format.
 void ExpectRecordLines(const std::string& out) {
     std::istringstream lines(out);
-    const std::regex format(R"(<\d\d:\d\d:\d\d\.\d\d\d>[SRI]:.*)");
     std::string line;
     while (std::getline(lines, line))
-        EXPECT_TRUE(std::regex_match(line, format)) << line;
+        EXPECT_TRUE(IsRecordLine(line)) << line;
 }
 
 const std::string kDefaultLists =
@@ -203,7 +214,9 @@ TEST(CliRunner, UsageErrorsEndWithStatusTwoAndOneLine) {
     }
     ChildProcess version({kCli, "--version"});
     EXPECT_EQ(version.Wait(), 0);
-    EXPECT_TRUE(std::regex_match(version.Out(), std::regex("qelvor-cli [0-9.]+\n")));
+    const std::string text = version.Out();
+    ASSERT_EQ(text.rfind("qelvor-cli ", 0), 0u) << text;
+    EXPECT_EQ(text.find_first_not_of("0123456789.", 11), text.size() - 1) << text;
     ChildProcess help({kCli, "--help"});
     EXPECT_EQ(help.Wait(), 0);
     EXPECT_EQ(help.Out().rfind("Usage: qelvor-cli", 0), 0u);
