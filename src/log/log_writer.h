@@ -25,9 +25,10 @@ class CLogWriter : public IRecordLog {
     CLogWriter(const CLogWriter&) = delete;
     CLogWriter& operator=(const CLogWriter&) = delete;
 
-    // Stores the log path and reads the archiver path ("Backup"/"zipPath").
+    // Stores the log path and reads the archiver path ("Backup"/"zipPath");
+    // after a Stop it makes the writer take posts again.
     void Start(const std::string& logPath, const CComSetting& settings);
-    // Queues one item and makes sure a worker runs.
+    // Queues one item and makes sure a worker runs. Dropped after Stop.
     void Post(std::string text, int code);
     // Posts the record's line ("<hh:mm:ss.mmm>T:" and the data in notation).
     void LogRecord(const CMsgRecord& record) override;

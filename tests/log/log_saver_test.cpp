@@ -261,12 +261,6 @@ TEST_F(LogSaver, ZipHoldsTheFiveLayoutsAndTheFilesAreGone) {
     EXPECT_EQ(shown.icon, MsgIcon::Information);
 }
 
-TEST_F(LogSaver, ZipReplacesAnEarlierArchive) {
-    WriteWhole(InExe("MsgLogData.zip"), "not an archive");
-    EXPECT_TRUE(SaveToZip(store_, settings_, box_));
-    EXPECT_EQ(ReadZip(InExe("MsgLogData.zip")).size(), 5u);
-}
-
 TEST_F(LogSaver, ZipListsALayoutThatCouldNotBeWritten) {
     ASSERT_EQ(::symlink("/dev/full", InExe("MsgLogData.hex").c_str()), 0);
     EXPECT_FALSE(SaveToZip(store_, settings_, box_));
