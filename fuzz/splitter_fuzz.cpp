@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "config/com_setting.h"
@@ -57,11 +59,21 @@ class Reader {
     size_t offset_ = 0;
 };
 
+// An empty folder for the settings file and the (absent) plug-in, removed
+// when the process ends. Plain storage without a destructor, because the
+// removal at exit still reads it.
+char scratchPattern[] = "/tmp/qelvor_splitter_fuzz_XXXXXX";
+
+void RemoveScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratchPattern, ignored);
+}
+
 const std::string& ScratchFolder() {
     static const std::string folder = [] {
-        char pattern[] = "/tmp/qelvor_splitter_fuzz_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        return std::string(made != nullptr ? made : "/nonexistent") + "/";
+        if (mkdtemp(scratchPattern) == nullptr) return std::string("/nonexistent/");
+        std::atexit(RemoveScratchFolder);
+        return std::string(scratchPattern) + "/";
     }();
     return folder;
 }
