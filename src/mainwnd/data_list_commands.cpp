@@ -68,12 +68,13 @@ void CDataListCommands::FillList(std::vector<std::string> lines) {
     ButtonState& list = ctx_.state.Button(kIdDataList);
     list.enabled = false;
     ctx_.Changed(kChangedButtons);
+    ctx_.dataList.Clear();
     const size_t total = lines.size();
     const size_t step = std::max(kProgressStep, total / kProgressReports);
-    for (size_t done = step; done < total; done += step) {
-        ctx_.SetPane(1, StrPrintf("%zu/%zu", done, total));
+    for (size_t added = 0; added < total; ++added) {
+        ctx_.dataList.Append(std::move(lines[added]));
+        if ((added + 1) % step == 0) ctx_.SetPane(1, StrPrintf("%zu/%zu", added + 1, total));
     }
-    ctx_.dataList.Assign(std::move(lines));
     ctx_.SetPane(1, std::string());
     list.enabled = true;
     ctx_.Changed(kChangedButtons | kChangedDataList);

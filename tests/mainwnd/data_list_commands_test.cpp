@@ -51,6 +51,32 @@ TEST_F(DataListCommands, LoadFillsTheListAndReportsIt) {
     EXPECT_TRUE(RecordsOf('S').empty());  // no opening byte without both flags
 }
 
+TEST_F(DataListCommands, LoadReportsProgressWithTheListDisabled) {
+    const std::string path = dir.File("many.txt");
+    std::string text;
+    for (int i = 0; i < 250; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    WriteFile(path, text);
+    std::vector<std::string> progress;
+    bool disabledMeanwhile = true;
+    Engine();
+    view.onChange = [&](unsigned what) {
+        if ((what & kChangedStatus) != 0 && (progress.empty() || progress.back() != Pane(1))) {
+            progress.push_back(Pane(1));
+        }
+        if ((what & kChangedStatus) != 0 && !Pane(1).empty()) {
+            disabledMeanwhile = disabledMeanwhile && !Button(kIdDataList).enabled;
+        }
+    };
+    ASSERT_TRUE(Engine().LoadDataFile(path));
+    view.onChange = nullptr;
+    EXPECT_EQ(progress, (Lines{"100/251", "200/251", ""}));
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_TRUE(Button(kIdDataList).enabled);
+    EXPECT_EQ(Engine().DataList().Count(), 251);
+    EXPECT_EQ(Engine().DataList().Line(249), "line 249");
+}
+
 TEST_F(DataListCommands, LoadRefusesFilesAboveThirtyTwoMebibytes) {
     const std::string exact = dir.File("exact.bin");
     const std::string over = dir.File("over.bin");

@@ -79,6 +79,7 @@ class RecordingView : public IMainView {
     void OnStateChanged(unsigned what) override {
         changes |= what;
         ++notifications;
+        if (onChange) onChange(what);
     }
     void StartTimer(int id, int64_t periodMs) override {
         timers[id] = periodMs;
@@ -94,6 +95,7 @@ class RecordingView : public IMainView {
     bool Running(int id) const { return timers.count(id) != 0; }
     int64_t Period(int id) const { return timers.count(id) ? timers.at(id) : -1; }
 
+    std::function<void(unsigned)> onChange;  // a test's look at each change
     unsigned changes = 0;
     int notifications = 0;
     std::map<int, int64_t> timers;
