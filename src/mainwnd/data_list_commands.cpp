@@ -35,22 +35,6 @@ int WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
-std::vector<std::string> CDataListCommands::SplitLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    if (bytes.empty()) return lines;
-    size_t start = 0;
-    while (true) {
-        const size_t end = bytes.find('\n', start);
-        std::string line = bytes.substr(start, end == std::string::npos ? end : end - start);
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-            line.pop_back();
-        lines.push_back(std::move(line));
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return lines;
-}
-
 bool CDataListCommands::ReadDataFile(const std::string& path, std::string& bytes) {
     CRegularFile file;
     if (!file.Open(path)) return false;
@@ -64,15 +48,25 @@ bool CDataListCommands::ReadDataFile(const std::string& path, std::string& bytes
     return true;
 }
 
-void CDataListCommands::FillList(std::vector<std::string> lines) {
+void CDataListCommands::FillList(const std::string& bytes) {
     ButtonState& list = ctx_.state.Button(kIdDataList);
     list.enabled = false;
     ctx_.Changed(kChangedButtons);
     ctx_.dataList.Clear();
-    const size_t total = lines.size();
+    // Every line feed ends a line and the piece after the last one is a line
+    // too; an empty file has none. Lines go straight from the file's bytes
+    // into the list, so a file of many short lines is held only once.
+    const size_t total =
+        bytes.empty() ? 0 : static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
     const size_t step = std::max(kProgressStep, total / kProgressReports);
+    size_t start = 0;
     for (size_t added = 0; added < total; ++added) {
-        ctx_.dataList.Append(std::move(lines[added]));
+        const size_t end = std::min(bytes.find('\n', start), bytes.size());
+        size_t length = end - start;
+        while (length > 0 && (bytes[start + length - 1] == '\r'))
+            --length;
+        ctx_.dataList.Append(bytes.substr(start, length));
+        start = end + 1;
         if ((added + 1) % step == 0) ctx_.SetPane(1, StrPrintf("%zu/%zu", added + 1, total));
     }
     ctx_.SetPane(1, std::string());
@@ -104,7 +98,7 @@ void CDataListCommands::SendFirstData() {
 bool CDataListCommands::LoadDataFile(const std::string& path) {
     std::string bytes;
     if (!ReadDataFile(path, bytes)) return false;
-    FillList(SplitLines(bytes));
+    FillList(bytes);
     ctx_.exchange.AddRecord('I', path);
     ctx_.exchange.AddRecord('I', StrPrintf(LoadStr(21008), ctx_.dataList.Count()));
     RememberDataFile(path);

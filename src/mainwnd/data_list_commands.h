@@ -36,13 +36,11 @@ class CDataListCommands {
     // The "send now" check box: flips LButtonDblClkSend and stores the set.
     void ToggleSendNow();
 
-    // Splits file bytes into data-list lines: at every LF, trailing CR and LF
-    // removed; an empty input gives no line.
-    static std::vector<std::string> SplitLines(const std::string& bytes);
-
   private:
     bool ReadDataFile(const std::string& path, std::string& bytes);
-    void FillList(std::vector<std::string> lines);
+    // The file's lines into the list: split at every LF, trailing CRs
+    // removed, progress in pane 1.
+    void FillList(const std::string& bytes);
     void RememberDataFile(const std::string& path);
     void SendFirstData();
     void Insert(int index);

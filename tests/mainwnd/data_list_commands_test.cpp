@@ -14,7 +14,7 @@ namespace {
 using DataListCommands = EngineTest;
 using Lines = std::vector<std::string>;
 
-TEST(DataListSplit, LinesEndAtLineFeedsAndLoseTrailingLineEnds) {
+TEST_F(DataListCommands, LinesEndAtLineFeedsAndLoseTrailingLineEnds) {
     struct Case {
         std::string bytes;
         Lines lines;
@@ -29,9 +29,13 @@ TEST(DataListSplit, LinesEndAtLineFeedsAndLoseTrailingLineEnds) {
         {"\rx", {"\rx"}},
         {std::string("n\0l\n", 4), {std::string("n\0l", 3), ""}},
     };
+    const std::string path = dir.File("lines.txt");
     for (const Case& c : cases) {
-        EXPECT_EQ(CDataListCommands::SplitLines(c.bytes), c.lines)
-            << "input size " << c.bytes.size();
+        WriteFile(path, c.bytes);
+        ASSERT_TRUE(Engine().LoadDataFile(path));
+        EXPECT_EQ(Engine().DataList().Lines(), c.lines) << "input size " << c.bytes.size();
+        EXPECT_EQ(RecordsOf('I').back(),
+                  StrPrintf("load data file succeeded,data count = %zu!", c.lines.size()));
     }
 }
 
