@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <string_view>
+#include <vector>
 
 #include "config/com_setting.h"
 #include "config/string_table.h"
@@ -119,6 +120,19 @@ void SaveAsAll(const MsgRecords& records, const CComSetting& settings, IMessageB
     box.ShowMessageBox(overall, LoadStr(kIdAllCaption), MsgIcon::Information, MsgButtons::Ok);
 }
 
+namespace {
+
+// Appends the failure mark to the report and the file to the failure list.
+void NoteZipFailure(const std::string& name, std::string& overall, std::string& failures) {
+    overall += '\t';
+    overall += LoadStr(kIdCompressFailed);
+    overall += '\n';
+    failures += StrPrintf(LoadStr(kIdFileFailed), name.c_str());
+    failures += '\n';
+}
+
+}  // namespace
+
 bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageBox& box) {
     if (records.empty()) return false;
     const std::string folder = SaveFolder(settings);
@@ -126,6 +140,7 @@ bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageB
     zip.Create(folder + kLogZipName);
     std::string overall;
     std::string failures;
+    std::vector<std::string> packed;
     for (int n = 1; n <= kLogFormatCount; ++n) {
         auto format = static_cast<LogFormat>(n);
         const std::string name = FormatInfo(format).allName;
@@ -135,23 +150,25 @@ bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageB
         overall += report;
         if (saved && zip.AddFile(folder + name, name)) {
             overall += '\n';
-            ::unlink((folder + name).c_str());
-            continue;
+            packed.push_back(name);
+        } else {
+            NoteZipFailure(name, overall, failures);
         }
-        overall += '\t';
-        overall += LoadStr(kIdCompressFailed);
-        overall += '\n';
-        failures += StrPrintf(LoadStr(kIdFileFailed), name.c_str());
-        failures += '\n';
     }
-    bool closed = zip.Close();
-    bool ok = failures.empty() && closed;
-    if (ok) {
-        overall += LoadStr(kIdZipSucceeded);
-    } else {
-        overall += LoadStr(kIdZipFailed);
-        overall += failures;
+    // The entries are safe only once the archive is closed; until then the
+    // separate files are kept.
+    const bool closed = zip.Close();
+    for (const std::string& name : packed) {
+        if (closed) {
+            ::unlink((folder + name).c_str());
+        } else {
+            failures += StrPrintf(LoadStr(kIdFileFailed), name.c_str());
+            failures += '\n';
+        }
     }
+    const bool ok = failures.empty();
+    overall += LoadStr(ok ? kIdZipSucceeded : kIdZipFailed);
+    if (!ok) overall += failures;
     box.ShowMessageBox(overall, LoadStr(kIdAllCaption), ok ? MsgIcon::Information : MsgIcon::Stop,
                        MsgButtons::Ok);
     return ok;

@@ -286,5 +286,22 @@ TEST_F(LogSaver, ZipListsALayoutThatCouldNotBeWritten) {
     EXPECT_EQ(report.text.find("successed"), std::string::npos);
 }
 
+TEST_F(LogSaver, ArchiveThatCannotBeCreatedKeepsEveryFile) {
+    ASSERT_EQ(::mkdir(InExe("MsgLogData.zip").c_str(), 0755), 0);
+    EXPECT_FALSE(SaveToZip(store_, settings_, box_));
+    EXPECT_EQ(ReadWhole(InExe("MsgLogData.log")), SampleFmt());
+    EXPECT_EQ(ReadWhole(InExe("MsgLogData.bin")), SampleFmtBinary());
+    ASSERT_EQ(box_.shown.size(), 1u);
+    const std::string& text = box_.shown[0].text;
+    EXPECT_EQ(box_.shown[0].icon, MsgIcon::Stop);
+    for (const char* name : {"MsgLogData.log", "MsgLogData.raw", "MsgLogData.hex", "MsgLogData.txt",
+                             "MsgLogData.bin"}) {
+        EXPECT_TRUE(Exists(InExe(name))) << name;
+        EXPECT_NE(text.find(std::string("save and compress file ") + name + " failed!\n"),
+                  std::string::npos)
+            << text;
+    }
+}
+
 }  // namespace
 }  // namespace qelvor
