@@ -141,8 +141,10 @@ std::string CPortControl::SerialText(int code) {
     std::string text = ctx_.settings.DescribePort();
     // Why the open failed (busy, no permission) goes to the tool tip, so
     // that the status text itself stays the familiar one.
-    ctx_.state.pane0ToolTip = code < 0 ? serial_.LastOpenErrorText() : std::string();
-    if (code < 0) return text + LoadStr(21056);
+    if (code < 0) {
+        ctx_.state.pane0ToolTip = serial_.LastOpenErrorText();
+        return text + LoadStr(21056);
+    }
     if (code == 0) return text;
     const char* description = serial_.GetDescription();
     return text + "(" + (description != nullptr ? description : "") + ")";
@@ -150,9 +152,11 @@ std::string CPortControl::SerialText(int code) {
 
 std::string CPortControl::StatusText(int code) {
     const CComSetting& s = ctx_.settings;
+    // Only a connected server and a failed serial open explain themselves in
+    // the tool tip; any other status leaves it empty.
+    ctx_.state.pane0ToolTip.clear();
     switch (s.WorkMode) {
         case kWorkModeTcpServer:
-            ctx_.state.pane0ToolTip.clear();
             return TcpServerText(code);
         case kWorkModeTcpClient:
             return StrPrintf(LoadStr(code < 0 ? 21055 : 21054), s.SvrIPAddr.c_str(), s.IPPort);
