@@ -1,15 +1,19 @@
 #include "ports/serial_port_enum.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 #include "ports/serial_port.h"
 #include "ports/serial_port_watcher.h"
@@ -72,6 +76,42 @@ TEST_F(PtyUse, FlockOfAnotherProgramCountsAsInUse) {
     flock(holder, LOCK_UN);
     EXPECT_EQ(CheckPortUse(path_, nullptr), PortUse::Free);
     close(holder);
+}
+
+// Runs check in a child process that has dropped to the "nobody" user; the
+// child's exit status is check's result.
+int AsNobody(const std::function<int()>& check) {
+    pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
+        _exit(check());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+TEST_F(PtyUse, PortThisUserMayNotOpenIsListedWithItsGroup) {
+    if (getuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
+    // A pty slave belongs to its creator, readable by no one else.
+    struct stat st {};
+    ASSERT_EQ(stat(path_.c_str(), &st), 0);
+    const group* owner = getgrgid(st.st_gid);
+    ASSERT_NE(owner, nullptr);
+    const std::string expectedGroup = owner->gr_name;
+    int result = AsNobody([&] {
+        std::string group;
+        if (CheckPortUse(path_, &group) != PortUse::NoAccess) return 1;
+        if (group != expectedGroup) return 2;
+        StreamPort::CSerialPort port;
+        port.SetComParam(0, 9600, path_.c_str());
+        if (port.Open() != 0 || port.LastOpenError() != EACCES) return 3;
+        if (port.LastOpenErrorText() != "permission denied (group " + expectedGroup + ")") {
+            return 4;
+        }
+        return 0;
+    });
+    EXPECT_EQ(result, 0);
 }
 
 TEST(CheckPortUse, VanishedDeviceIsGone) {

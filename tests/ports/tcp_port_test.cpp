@@ -322,6 +322,16 @@ TEST(TcpClient, ConnectsTalksAndSeesPeerCloseAsMinus8ThenMinus3) {
 
     EXPECT_EQ(client.WriteString("ping"), 4);
     EXPECT_EQ(ReceiveExactly(peer, 4), "ping");
+    // A wait with a time-out ends when data comes, not when the time is up.
+    EXPECT_EQ(client.WaitForData(20), 0);
+    std::thread late([peer] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        send(peer, "!", 1, 0);
+    });
+    EXPECT_EQ(client.WaitForData(10000), 1);
+    late.join();
+    char bang;
+    EXPECT_EQ(client.Read(&bang, 1), 1);
     ASSERT_EQ(send(peer, "pong", 4, 0), 4);
     close(peer);
     ASSERT_TRUE(WaitUntil([&] { return client.WaitForData(0) == 1; }));
