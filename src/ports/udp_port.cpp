@@ -141,9 +141,11 @@ void CUDPPort::RecvThreadProc() {
         queue_.Push(std::string(buffer.data(), static_cast<size_t>(got)));
         state_.store(2);
     }
-    state_.store(0);
     SetLastSender(sockaddr_in{});
+    // Ended before the state says so: a Write that sees state 0 must find no
+    // thread running, so that it starts a new one.
     recvRunning_.store(false);
+    state_.store(0);
 }
 
 int CUDPPort::Close() {
