@@ -183,7 +183,9 @@ TEST(CliRunner, AutoSendGoesOutOnceTheClientIsConnected) {
 TEST(CliRunner, EndsAfterTheGivenSeconds) {
     TempDir dir;
     const int port = FreeTcpPort();
-    const std::string ini = WriteIni(dir, Key("WorkMode", 0) + Key("IPPort", port));
+    // A backup period far beyond what the clock counts must not disturb it.
+    const std::string ini = WriteIni(
+        dir, Key("WorkMode", 0) + Key("IPPort", port) + Key("BackupLogTimeCount", 2000000000));
     ChildProcess cli({kCli, "--ini", ini, "--seconds", "0.3"});
     EXPECT_EQ(cli.Wait(), 0);
     EXPECT_NE(cli.Err().find(StrPrintf("TCP-Server(Port=%d) waiting client", port)),

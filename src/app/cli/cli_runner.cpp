@@ -4,6 +4,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "config/app_paths.h"
@@ -18,6 +19,9 @@ constexpr auto kTick = std::chrono::milliseconds(1);
 // After a stall longer than this the loop starts afresh instead of running
 // every missed tick back to back.
 constexpr auto kMaxLag = std::chrono::milliseconds(100);
+// A timer period from the settings (BackupLogTimeCount minutes) may be far
+// longer than the clock can count; a century is as good as never.
+constexpr auto kMaxPeriod = std::chrono::hours(24 * 365 * 100);
 
 }  // namespace
 
@@ -198,7 +202,8 @@ void CCliRunner::OnStateChanged(unsigned what) {
 }
 
 void CCliRunner::StartTimer(int id, int64_t periodMs) {
-    const auto period = std::chrono::milliseconds(std::max<int64_t>(periodMs, 1));
+    const int64_t limit = std::chrono::duration_cast<std::chrono::milliseconds>(kMaxPeriod).count();
+    const auto period = std::chrono::milliseconds(std::clamp<int64_t>(periodMs, 1, limit));
     timers_[id] = Timer{period, Clock::now() + period};
 }
 
