@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteInput(data, size);
     qelvor::CComSetting settings(IniPath());
     const std::string current = settings.GetCurrentSet();
-    for (const std::string& name : settings.SetNames) settings.Load(name);
+    for (const std::string& name : settings.SetNames)
+        settings.Load(name);
     settings.Load("ComSet");
     settings.Save("ComSet");
     qelvor::CComSetting reader(IniPath());

@@ -11,7 +11,7 @@
 namespace qelvor {
 
 class CComSetting {
-public:
+  public:
     // Sets the constructed defaults, then runs Init with an empty name: the
     // INI file is the settings folder's "<program name>.ini".
     CComSetting();

@@ -10,7 +10,7 @@ namespace threadsafe {
 
 template <typename T>
 class CSafePipe {
-public:
+  public:
     CSafePipe() = default;
     CSafePipe(const CSafePipe&) = delete;
     CSafePipe& operator=(const CSafePipe&) = delete;
@@ -40,7 +40,7 @@ public:
         return static_cast<int>(items_.size());
     }
 
-private:
+  private:
     std::list<T> items_;
     mutable std::recursive_mutex lock_;
 };

@@ -10,7 +10,7 @@
 namespace StreamPort {
 
 class CStreamPort {
-public:
+  public:
     virtual ~CStreamPort() = default;
 
     // Serial: port number (0 = use the name), baud rate, device name. Returns 1.

@@ -9,14 +9,14 @@
 namespace qelvor {
 
 class IDataListObserver {
-public:
+  public:
     virtual ~IDataListObserver() = default;
     virtual void OnDataListChanged() = 0;
     virtual void OnDataListSelectionChanged(int index) = 0;
 };
 
 class CDataList {
-public:
+  public:
     int Count() const { return static_cast<int>(lines_.size()); }
     // The line at index; an empty text for an index out of range.
     const std::string& Line(int index) const;
@@ -37,7 +37,7 @@ public:
 
     void SetObserver(IDataListObserver* observer) { observer_ = observer; }
 
-private:
+  private:
     void NotifyChanged();
     void NotifySelection();
 

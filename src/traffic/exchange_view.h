@@ -8,7 +8,7 @@
 namespace qelvor {
 
 class IExchangeView {
-public:
+  public:
     virtual ~IExchangeView() = default;
     // The number of records changed (an append or a clearing).
     virtual void OnRecordCountChanged(size_t count) = 0;

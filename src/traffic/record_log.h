@@ -6,7 +6,7 @@ namespace qelvor {
 class CMsgRecord;
 
 class IRecordLog {
-public:
+  public:
     virtual ~IRecordLog() = default;
     // Called on the user-interface thread for every appended record while
     // AutoSaveLog is on; must not touch the disk on the caller's thread.
