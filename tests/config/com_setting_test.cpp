@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/app_paths.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace qelvor {
 namespace {

@@ -1,5 +1,5 @@
-// Test helpers: a temporary folder removed with everything in it, whole-file
-// reads and writes, and an environment variable set for one test.
+// Helpers shared by every test program: a temporary folder removed with everything in it,
+// whole-file reads and writes, and an environment variable set for one test.
 #pragma once
 
 #include <cstdlib>
@@ -16,7 +16,7 @@ namespace qelvor::testing_support {
 class TempFolder {
   public:
     TempFolder() {
-        std::string pattern = ::testing::TempDir() + "qelvor_config_XXXXXX";
+        std::string pattern = ::testing::TempDir() + "qelvor_test_XXXXXX";
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern + "/";
     }
     ~TempFolder() {
