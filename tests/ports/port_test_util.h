@@ -10,37 +10,36 @@
 
 #include <chrono>
 #include <functional>
-#include <string>
 #include <thread>
 
 namespace porttest {
 
 constexpr std::chrono::seconds kDeadline{5};
 
-// Calls poll until it returns true or kDeadline has passed; its last result.
-inline bool WaitUntil(const std::function<bool()>& poll,
-                      std::chrono::milliseconds limit = kDeadline) {
+// Calls poll until it returns true or the limit has passed; its last result.
+inline bool WaitUntil(const std::function<bool()>& poll, std::chrono::milliseconds limit = kDeadline) {
     auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        if (poll()) return true;
+    while (!poll()) {
         if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    return true;
 }
+
+inline uint32_t LoopbackAddress() { return htonl(INADDR_LOOPBACK); }
 
 inline sockaddr_in Loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_addr.s_addr = LoopbackAddress();
     return a;
 }
 
 inline int LocalPortOf(int fd) {
     sockaddr_in a{};
     socklen_t len = sizeof a;
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return -1;
-    return ntohs(a.sin_port);
+    return getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port) : -1;
 }
 
 // A port number that was free a moment ago, for the kind of socket given.
@@ -57,24 +56,17 @@ inline int FreePort(int type) {
 inline int ThreadCount() {
     int count = 0;
     if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(dir)) {
-            if (e->d_name[0] != '.') ++count;
-        }
+        while (dirent* e = readdir(dir)) count += e->d_name[0] != '.';
         closedir(dir);
     }
     return count;
 }
 
-// The thread count to compare later counts with. A sanitizer's runtime
-// starts a helper thread of its own when the first thread is made, so one
-// thread is made and joined before counting.
+// A sanitizer's runtime starts a helper thread when the first thread is made,
+// so one thread is made and joined before the count to compare with.
 inline int BaselineThreadCount() {
     std::thread([] {}).join();
     return ThreadCount();
-}
-
-inline uint32_t LoopbackAddress() {
-    return htonl(INADDR_LOOPBACK);
 }
 
 }  // namespace porttest

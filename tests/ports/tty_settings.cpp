@@ -5,21 +5,17 @@
 
 namespace porttest {
 
-bool ReadTtySettings(int fd, TtySettings* out) {
-    termios2 tio{};
-    if (ioctl(fd, TCGETS2, &tio) != 0) return false;
-    out->iflag = tio.c_iflag;
-    out->oflag = tio.c_oflag;
-    out->cflag = tio.c_cflag;
-    out->lflag = tio.c_lflag;
-    out->ispeed = tio.c_ispeed;
-    out->ospeed = tio.c_ospeed;
+bool ReadTtyLine(int fd, TtyLine* out) {
+    termios2 t{};
+    if (ioctl(fd, TCGETS2, &t) != 0) return false;
+    *out = {(t.c_cflag & PARODD) != 0,
+            (t.c_cflag & CMSPAR) != 0,
+            (t.c_cflag & CSTOPB) != 0,
+            (t.c_cflag & CRTSCTS) != 0,
+            ((t.c_iflag & IXON) != 0) + ((t.c_iflag & IXOFF) != 0),
+            (t.c_lflag & (ICANON | ECHO)) == 0 && (t.c_oflag & OPOST) == 0 && (t.c_iflag & ICRNL) == 0,
+            t.c_ispeed == t.c_ospeed ? t.c_ospeed : 0};
     return true;
-}
-
-TtyFlags Flags() {
-    return {CSIZE,   CS7,  CS8,   PARENB, PARODD, CMSPAR, CSTOPB,
-            CRTSCTS, IXON, IXOFF, ICANON, ECHO,   OPOST,  ICRNL};
 }
 
 }  // namespace porttest

@@ -4,23 +4,15 @@
 
 namespace porttest {
 
-struct TtySettings {
-    unsigned iflag = 0;
-    unsigned oflag = 0;
-    unsigned cflag = 0;
-    unsigned lflag = 0;
-    unsigned ispeed = 0;
-    unsigned ospeed = 0;
+struct TtyLine {
+    bool oddBit, stuckBit, twoStop, rtsCts;
+    int xonXoff;  // how many of IXON and IXOFF are set
+    bool raw;
+    unsigned speed;  // output rate; 0 when the input rate differs
+    bool operator==(const TtyLine&) const = default;
 };
 
-// The settings of the tty open at fd; false when fd is no tty.
-bool ReadTtySettings(int fd, TtySettings* out);
-
-// The flag bits the tests look for, from the kernel's header.
-struct TtyFlags {
-    unsigned csize, cs7, cs8, parenb, parodd, cmspar, cstopb, crtscts;
-    unsigned ixon, ixoff, icanon, echo, opost, icrnl;
-};
-TtyFlags Flags();
+// The line settings of the tty open at fd; false when fd is no tty.
+bool ReadTtyLine(int fd, TtyLine* out);
 
 }  // namespace porttest
