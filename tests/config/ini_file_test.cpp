@@ -17,19 +17,12 @@ using testing_support::TempFolder;
 using testing_support::WriteFile;
 
 TEST(IniFile, ParseIntReadsSignedDecimalFromTheStartAndClamps) {
-    const std::pair<const char*, int> cases[] = {{"9600", 9600},
-                                                 {"-1", -1},
-                                                 {"+42", 42},
-                                                 {"  \t17", 17},
-                                                 {"12abc", 12},
-                                                 {"abc", 0},
-                                                 {"", 0},
-                                                 {"- 5", 0},
-                                                 {"0x10", 0},
-                                                 {"2147483648", INT_MAX},
-                                                 {"-2147483649", INT_MIN},
-                                                 {"99999999999999999999999999999", INT_MAX},
-                                                 {"-2147483648", INT_MIN}};
+    // clang-format off
+    const std::pair<const char*, int> cases[] = {
+        {"9600", 9600}, {"-1", -1}, {"+42", 42}, {"  \t17", 17}, {"12abc", 12}, {"abc", 0},
+        {"", 0}, {"- 5", 0}, {"0x10", 0}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN},
+        {"-2147483649", INT_MIN}, {"99999999999999999999999999999", INT_MAX}};
+    // clang-format on
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(CIniFile::ParseInt(text), expected) << text;
 }
@@ -54,34 +47,27 @@ TEST(IniFile, FindsWithoutRegardToCaseReplacesInPlaceAndAppendsAtTheEnd) {
               "[A]\r\nx=10\r\ny=2\r\nw=-4\r\n\r\n\r\n[B]\r\nz=3\r\n\r\n\r\n[C]\r\nv=new\r\n");
 }
 
-TEST(IniFile, ValuesKeepTheLineStructureQuotesAndOuterBlanks) {
+TEST(IniFile, ValuesKeepTheLineStructureQuotesOuterBlanksAndAreCutOnReadingOnly) {
     TempFolder dir;
-    WriteFile(dir.File("a.ini"), "[S]\r\nq=\"quoted text\"\r\ninner=a \"b\" c\r\n");
+    const std::string longValue(20000, 'v');
+    WriteFile(dir.File("a.ini"),
+              "[S]\r\nq=\"quoted text\"\r\ninner=a \"b\" c\r\nlong=" + longValue);
     CIniFile ini(dir.File("a.ini"));
     ASSERT_TRUE(ini.Load());
     EXPECT_EQ(ini.GetString("S", "q", ""), "quoted text");
     EXPECT_EQ(ini.GetString("S", "inner", ""), "a \"b\" c");
+    EXPECT_EQ(ini.GetString("S", "long", ""), std::string(16383, 'v'));
+    EXPECT_EQ(ini.GetString("S", "absent", longValue).size(), 16383u);
     ASSERT_TRUE(ini.SetString("S", "k", "one\r\n[Evil]\ntwo"));
     ASSERT_TRUE(ini.SetString("S", "pad", "  Lab  "));
     ASSERT_TRUE(ini.Save());
-    EXPECT_NE(ReadFile(dir.File("a.ini")).find("\r\nk=one[Evil]two\r\n"), std::string::npos);
+    const std::string text = ReadFile(dir.File("a.ini"));
+    EXPECT_NE(text.find("\r\nk=one[Evil]two\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nlong=" + longValue + "\r\n"), std::string::npos);
     CIniFile again(dir.File("a.ini"));
     ASSERT_TRUE(again.Load());
     EXPECT_EQ(again.GetString("Evil", "two", "absent"), "absent");
     EXPECT_EQ(again.GetString("S", "pad", ""), "  Lab  ");
-}
-
-TEST(IniFile, LongValuesAreCutOnReadingOnly) {
-    TempFolder dir;
-    const std::string longValue(20000, 'v');
-    WriteFile(dir.File("a.ini"), "[S]\r\nk=" + longValue + "\r\n");
-    CIniFile ini(dir.File("a.ini"));
-    ASSERT_TRUE(ini.Load());
-    EXPECT_EQ(ini.GetString("S", "k", ""), std::string(16383, 'v'));
-    EXPECT_EQ(ini.GetString("S", "absent", longValue).size(), 16383u);
-    ASSERT_TRUE(ini.SetString("S", "other", "1"));
-    ASSERT_TRUE(ini.Save());
-    EXPECT_NE(ReadFile(dir.File("a.ini")).find("k=" + longValue + "\r\n"), std::string::npos);
 }
 
 TEST(IniFile, UnreadableFileRefusesToBeReplaced) {

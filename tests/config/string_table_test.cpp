@@ -43,16 +43,6 @@ TEST(StringTable, EveryShownIdHasBothLanguagesWithTheSameConversions) {
     }
 }
 
-TEST(StringTable, ChosenLanguageDecidesLoadStr) {
-    const UiLanguage before = StringLanguage();
-    SetStringLanguage(UiLanguage::Chinese);
-    EXPECT_STREQ(LoadStr(21060), "界面显示语言已经变更,设置将在重启后生效.");
-    SetStringLanguage(UiLanguage::English);
-    EXPECT_STREQ(LoadStr(21060),
-                 "UI Language settings have been modified.It will take effect after restart");
-    SetStringLanguage(before);
-}
-
 TEST(StringTable, StrPrintfFormatsTableTextsOfAnyLength) {
     EXPECT_EQ(StrPrintf(LoadStrIn(UiLanguage::English, 21054), "127.0.0.1", 9000),
               "TCP-Client(127.0.0.1:9000) connected");

@@ -31,19 +31,17 @@ TEST(UiLanguage, CodesOneAndTwoAreFixedOthersFollowTheLocaleVariablesInOrder) {
     ScopedEnv messages("LC_MESSAGES", std::nullopt);
     ScopedEnv lang("LANG", std::nullopt);
     EXPECT_EQ(UiLanguageFor(2), UiLanguage::English);
-    {
-        ScopedEnv noAll("LC_ALL", std::nullopt);
-        EXPECT_EQ(UiLanguageFor(0), UiLanguage::English);
-        EXPECT_EQ(UiLanguageFor(1), UiLanguage::Chinese);
-        ScopedEnv zh("LANG", "zh_TW.UTF-8");
-        EXPECT_EQ(UiLanguageFor(7), UiLanguage::Chinese);
-        ScopedEnv en("LC_MESSAGES", "en_US.UTF-8");
-        EXPECT_EQ(UiLanguageFor(0), UiLanguage::English);
-        ScopedEnv zhAll("LC_ALL", "zh_CN");
-        EXPECT_EQ(UiLanguageFor(-3), UiLanguage::Chinese);
-        ScopedEnv emptyAll("LC_ALL", "");
-        EXPECT_EQ(UiLanguageFor(0), UiLanguage::English);
-    }
+    ScopedEnv noAll("LC_ALL", std::nullopt);
+    EXPECT_EQ(UiLanguageFor(0), UiLanguage::English);
+    EXPECT_EQ(UiLanguageFor(1), UiLanguage::Chinese);
+    ScopedEnv zh("LANG", "zh_TW.UTF-8");
+    EXPECT_EQ(UiLanguageFor(7), UiLanguage::Chinese);
+    ScopedEnv en("LC_MESSAGES", "en_US.UTF-8");
+    EXPECT_EQ(UiLanguageFor(0), UiLanguage::English);
+    ScopedEnv zhAll("LC_ALL", "zh_CN");
+    EXPECT_EQ(UiLanguageFor(-3), UiLanguage::Chinese);
+    ScopedEnv emptyAll("LC_ALL", "");
+    EXPECT_EQ(UiLanguageFor(0), UiLanguage::English);
 }
 
 TEST(UiLanguage, MenuStoresOnlyItsKeyAndTheChoiceAppliesAtTheNextStart) {
@@ -69,6 +67,7 @@ TEST(UiLanguage, MenuStoresOnlyItsKeyAndTheChoiceAppliesAtTheNextStart) {
     EXPECT_EQ(StringLanguage(), UiLanguage::English);
     ApplyUILanguage(settings);
     EXPECT_EQ(StringLanguage(), UiLanguage::Chinese);
+    EXPECT_STREQ(LoadStr(21060), LoadStrIn(UiLanguage::Chinese, 21060));
     settings.UsedUILangCode = 2;
     ApplyUILanguage(settings);
     EXPECT_EQ(StringLanguage(), UiLanguage::English);
