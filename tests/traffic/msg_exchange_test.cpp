@@ -1,8 +1,15 @@
+// The exchange driven with real byte blocks and a real data list; its writes go
+// through a real UDP port to a peer socket that reads each response back as
+// one datagram.
 #include "traffic/msg_exchange.h"
 
 #include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
-#include <memory>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -10,421 +17,303 @@
 
 #include "config/com_setting.h"
 #include "ports/udp_port.h"
+#include "support/temp_folder.h"
 #include "traffic/data_list.h"
+#include "traffic/exchange_view.h"
 #include "traffic/record_log.h"
-#include "traffic_test_support.h"
 
 namespace qelvor {
 namespace {
 
-using test::RecordingView;
-using test::TempDir;
-using test::UdpPeer;
+using Strings = std::vector<std::string>;
+const std::string kAck("\x06"), kNak("\x15"), kEot("\x04");
 
-const char* const kDefaultSplits = "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>";
-const char* const kDefaultResponses = "<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>";
+class RecordingView : public IExchangeView {
+  public:
+    void OnRecordCountChanged(size_t count) override { counts.push_back(count); }
+    void ScrollToNewest() override {}
+    std::string GetSendText() override { return sendText; }
+    void SetSendText(const std::string& text) override { sendText = text; }
+    void SetBufferText(const std::string& text) override { bufferText = text; }
+    std::vector<size_t> counts;
+    std::string sendText, bufferText;
+};
 
 class CollectingLog : public IRecordLog {
   public:
     void LogRecord(const CMsgRecord& record) override { lines.push_back(record.Data()); }
-    std::vector<std::string> lines;
+    Strings lines;
 };
 
-// An exchange whose writes go through a real UDP port to a peer socket, so
-// that every response can be read back as one datagram.
 class ExchangeTest : public testing::Test {
   protected:
     void SetUp() override {
-        settings_ = std::make_unique<CComSetting>(dir_.Path() + "/t.ini");
-        settings_->ExeDir = dir_.Path() + "/";
-        settings_->SplitStrs = kDefaultSplits;
-        settings_->RespondStrs = kDefaultResponses;
-        settings_->HandShake = 1;
-        settings_->WorkMode = kWorkModeSerial;
-        settings_->CheckSum = 0;
-        settings_->UsedCheckSum = 0;
-        settings_->HexSendData = 0;
-        settings_->Preamble.clear();
-        settings_->Postamble.clear();
-        settings_->SenDataEncodeCov = 0;
-        settings_->Replace_Old = 0;
-        settings_->Replace_New = 0;
-        settings_->SupportStress = 0;
-        settings_->UsedResponseFile = 0;
-        settings_->AutoSaveLog = 0;
-        settings_->ScrollRSWnd = 0;
-        port_.SetNetParam(0, peer_.Port(), htonl(INADDR_LOOPBACK));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        ASSERT_EQ(bind(peer_, reinterpret_cast<sockaddr*>(&address), length), 0);
+        ASSERT_EQ(getsockname(peer_, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        port_.SetNetParam(0, ntohs(address.sin_port), htonl(INADDR_LOOPBACK));
         ASSERT_EQ(port_.Open(), 1);
-        exchange_ = std::make_unique<CMsgExchange>(*settings_);
-        exchange_->InitExchange(&view_, &dataList_, &port_);
+        settings_.ExeDir = dir_.Path();
+        settings_.HandShake = 1;
+        exchange_.InitExchange(&view_, &dataList_, &port_);
     }
-    void TearDown() override { port_.Close(); }
-
+    void TearDown() override {
+        port_.Close();
+        close(peer_);
+    }
     void Feed(const std::string& block) {
-        exchange_->OnReceive(block.data(), static_cast<int>(block.size()));
+        exchange_.OnReceive(block.data(), static_cast<int>(block.size()));
     }
-    std::vector<std::string> RecordsOf(char type) const {
-        std::vector<std::string> data;
-        for (const CMsgRecord& record : exchange_->Records()) {
+    Strings RecordsOf(char type) const {
+        Strings data;
+        for (const CMsgRecord& record : exchange_.Records())
             if (record.Type() == type) data.push_back(record.Data());
-        }
         return data;
     }
-    void Reload() { exchange_->LoadSplitConfig(); }
+    // Every datagram the peer got until none has come for 100 ms.
+    Strings Drain() {
+        Strings datagrams;
+        pollfd entry{peer_, POLLIN, 0};
+        std::string buffer(70000, '\0');
+        while (poll(&entry, 1, 100) == 1) {
+            const ssize_t n = recv(peer_, buffer.data(), buffer.size(), 0);
+            if (n < 0) break;
+            datagrams.push_back(buffer.substr(0, static_cast<size_t>(n)));
+        }
+        return datagrams;
+    }
 
-    TempDir dir_;
-    std::unique_ptr<CComSetting> settings_;
-    UdpPeer peer_;
+    testing_support::TempFolder dir_;
+    CComSetting settings_{dir_.File("t.ini")};
+    int peer_ = socket(AF_INET, SOCK_DGRAM, 0);
     StreamPort::CUDPPort port_;
     CDataList dataList_;
     RecordingView view_;
-    std::unique_ptr<CMsgExchange> exchange_;
+    CMsgExchange exchange_{settings_};
 };
 
-using Strings = std::vector<std::string>;
-const std::string kAck("\x06", 1);
-const std::string kEot("\x04", 1);
-
-// --- the store ---
-
-TEST_F(ExchangeTest, SentBytesBecomeOneStampedRecordAndReachThePeer) {
-    EXPECT_EQ(exchange_->SendBytes(kAck, true), 1);
-    ASSERT_EQ(exchange_->RecordCount(), 1u);
-    const CMsgRecord& record = exchange_->Record(0);
-    EXPECT_EQ(record.Type(), 'S');
-    EXPECT_EQ(record.Data(), kAck);
-    const SystemTime time = record.Time();
-    EXPECT_GE(time.wYear, 2020);
-    EXPECT_LT(time.wMilliseconds, 1000);
-    EXPECT_EQ(peer_.Drain(), Strings{kAck});
-    EXPECT_EQ(view_.counts, std::vector<size_t>{1});
-}
-
-TEST_F(ExchangeTest, UnrecordedSendAddsNothingAndNoPortSendsNothing) {
-    EXPECT_EQ(exchange_->SendBytes("abc", false), 3);
-    EXPECT_EQ(exchange_->RecordCount(), 0u);
-    EXPECT_EQ(peer_.Drain(), Strings{"abc"});
-    exchange_->SetPort(nullptr);
-    EXPECT_EQ(exchange_->SendBytes("abc", true), 0);
-    EXPECT_EQ(exchange_->RecordCount(), 0u);
-    EXPECT_TRUE(view_.counts.empty());
-}
-
-TEST_F(ExchangeTest, FailedWriteIsRecordedAsSendErrorAndSplittingGoesOn) {
-    // A UDP port in answer mode has nobody to answer before a datagram came.
-    StreamPort::CUDPPort answering;
-    answering.SetNetParam(test::FreeUdpPort(), 0, htonl(INADDR_LOOPBACK));
-    ASSERT_EQ(answering.Open(), 1);
-    exchange_->SetPort(&answering);
-    EXPECT_LT(exchange_->SendBytes(kAck, true), 1);
-    Feed(
-        "\x05"
-        "abc\r\n");
-    answering.Close();
+TEST_F(ExchangeTest, StoreRecordsSendsLogsClearsAndRecordsFailedWrites) {
+    EXPECT_EQ(exchange_.SendBytes(kAck, true), 1);
+    EXPECT_EQ(exchange_.SendBytes("abc", false), 3);
+    EXPECT_EQ(Drain(), (Strings{kAck, "abc"}));
+    ASSERT_EQ(exchange_.RecordCount(), 1u);
+    EXPECT_EQ(exchange_.Record(0).Type(), 'S');
+    EXPECT_EQ(exchange_.Record(0).Data(), kAck);
+    EXPECT_GE(exchange_.Record(0).Time().wYear, 2020);
+    // The continuous log gets records only while AutoSaveLog is on.
+    CollectingLog log;
+    exchange_.SetRecordLog(&log);
+    exchange_.AddRecord('I', "off");
+    settings_.AutoSaveLog = 1;
+    exchange_.AddRecord('I', "on");
+    EXPECT_EQ(log.lines, Strings{"on"});
+    exchange_.ClearAll();
+    exchange_.ClearAll();  // an empty store tells the view nothing
+    EXPECT_EQ(view_.counts, (std::vector<size_t>{1, 2, 3, 0}));
+    // A write through the closed port is recorded as an error and splitting goes on.
+    port_.Close();
+    EXPECT_LT(exchange_.SendBytes(kAck, true), 1);
+    Feed("\x05" "abc\r\n");
     EXPECT_EQ(RecordsOf('S'), Strings{});
     EXPECT_EQ(RecordsOf('I'), Strings(2, kSendErrorText));
-    EXPECT_EQ(RecordsOf('R'), Strings{"\x05"
-                                      "abc\r\n"});
+    EXPECT_EQ(RecordsOf('R'), Strings{"\x05" "abc\r\n"});
 }
 
-TEST_F(ExchangeTest, ClearAllEmptiesTheStoreAndTellsTheViewOnlyWhenFull) {
-    exchange_->ClearAll();
-    EXPECT_TRUE(view_.counts.empty());
-    exchange_->AddRecord('I', "one");
-    exchange_->AddRecord('I', "two");
-    exchange_->ClearAll();
-    EXPECT_EQ(exchange_->RecordCount(), 0u);
-    EXPECT_EQ(view_.counts, (std::vector<size_t>{1, 2, 0}));
-}
-
-TEST_F(ExchangeTest, NewestRecordIsScrolledIntoViewOnlyWhenAsked) {
-    exchange_->AddRecord('I', "quiet");
-    EXPECT_EQ(view_.scrolls, 0);
-    settings_->ScrollRSWnd = 1;
-    exchange_->AddRecord('I', "loud");
-    Feed("a\r\nb\r\n");
-    EXPECT_EQ(view_.scrolls, 5);  // the record, two frames, two responses
-}
-
-TEST_F(ExchangeTest, ContinuousLogGetsRecordsOnlyWhileAutoSaveIsOn) {
-    CollectingLog log;
-    exchange_->SetRecordLog(&log);
-    exchange_->AddRecord('I', "off");
-    settings_->AutoSaveLog = 1;
-    exchange_->AddRecord('I', "on");
-    EXPECT_EQ(log.lines, Strings{"on"});
-    exchange_->SetRecordLog(nullptr);
-    EXPECT_EQ(exchange_->AddRecord('I', "no log"), 1);
-    EXPECT_EQ(exchange_->RecordCount(), 3u);
-}
-
-TEST_F(ExchangeTest, AppendingNeverMovesRecordsAlreadyHeld) {
-    exchange_->AddRecord('I', "first");
-    const CMsgRecord* first = &exchange_->Record(0);
-    for (int i = 0; i < 5000; ++i)
-        exchange_->AddRecord('R', "x");
-    EXPECT_EQ(&exchange_->Record(0), first);
-    EXPECT_EQ(first->Data(), "first");
-}
-
-// --- the split configuration ---
-
-TEST(NotationList, KeepsInnerEmptyItemsButNoTrailingOne) {
-    size_t longest = 99;
-    EXPECT_EQ(CMsgExchange::ParseNotationList("<CR><LF>,,<ETX>,", &longest),
-              (Strings{"\r\n", "", "\x03"}));
-    EXPECT_EQ(longest, 2u);
-    EXPECT_EQ(CMsgExchange::ParseNotationList("", &longest), Strings{});
-    EXPECT_EQ(longest, 0u);
-    EXPECT_EQ(CMsgExchange::ParseNotationList(",", nullptr), Strings{""});
-    EXPECT_EQ(CMsgExchange::ParseNotationList("ab<NUL>", nullptr), Strings{std::string("ab\0", 3)});
-}
-
-TEST_F(ExchangeTest, SplitConfigPairsInStepAndLaterDuplicateWins) {
-    settings_->SplitStrs = "<ETX>,,<ETX>,<EOT>";
-    settings_->RespondStrs = "A,B,C";
-    Reload();
-    EXPECT_EQ(exchange_->SplitList(), (Strings{"\x03", "", "\x03", "\x04"}));
-    const std::map<std::string, std::string> expected{{"\x03", "C"}, {"", "B"}};
-    EXPECT_EQ(exchange_->ResponseMap(), expected);
-    settings_->SplitStrs.clear();
-    Reload();
-    EXPECT_EQ(exchange_->SplitList(), Strings{"\n"});
-}
-
-// --- stream splitting ---
-
-TEST_F(ExchangeTest, FrameStraddlingBlocksIsRecordedWhenItsEndArrives) {
+TEST_F(ExchangeTest, FrameStraddlingBlocksWaitsForItsEnd) {
     Feed("1H|");
-    EXPECT_EQ(exchange_->RecordCount(), 0u);
-    EXPECT_EQ(exchange_->Pending(), "1H|");
-    EXPECT_EQ(view_.bufferText, "1H|");
     Feed("abc\r");
+    EXPECT_EQ(exchange_.RecordCount(), 0u);
     EXPECT_EQ(view_.bufferText, "1H|abc<CR>");
     Feed("\nrest");
     EXPECT_EQ(RecordsOf('R'), Strings{"1H|abc\r\n"});
-    EXPECT_EQ(RecordsOf('S'), Strings{kAck});
-    EXPECT_EQ(peer_.Drain(), Strings{kAck});
-    EXPECT_EQ(exchange_->Pending(), "rest");
-    EXPECT_EQ(view_.counts.back(), 2u);
+    EXPECT_EQ(Drain(), Strings{kAck});
+    EXPECT_EQ(exchange_.Pending(), "rest");
+    // A split string loaded later is also found in bytes already pending.
+    settings_.SplitStrs = "e";
+    exchange_.LoadSplitConfig();
+    Feed("!");
+    EXPECT_EQ(RecordsOf('R').back(), "re");
+    EXPECT_EQ(exchange_.Pending(), "st!");
 }
 
-TEST_F(ExchangeTest, EarlierListedSplitWinsOverEarlierPosition) {
-    dataList_.Assign({"line0"});
-    Feed(
-        "A\x06"
-        "B\r\n");
-    EXPECT_EQ(RecordsOf('R'), Strings{"A\x06"
-                                      "B\r\n"});
-    EXPECT_EQ(peer_.Drain(), Strings{kAck});
-    EXPECT_EQ(exchange_->DataIndex(), -1);
+TEST_F(ExchangeTest, ResponseFileLinesPassThroughThePluginAndRepeatUnchanged) {
+    std::filesystem::copy_file(QELVOR_TEST_PLUGIN_SHORTEN, dir_.File(kPluginLibraryName));
+    settings_.SplitStrs = "<ACK>,<NAK>";
+    settings_.RespondStrs = "[DATA],[RDATA]";
+    settings_.UsedResponseFile = 1;
+    settings_.Preamble = "<STX>";
+    exchange_.InitExchange(&view_, &dataList_, &port_);
+    dataList_.Assign({"AxBx<ETX>", std::string("Cx\0D", 4)});
+    Feed(kAck);
+    settings_.Preamble = "<SOH>";  // a repeat is not composed again
+    for (const std::string& block : {kNak, kAck, kAck, kNak})
+        Feed(block);
+    EXPECT_EQ(Drain(), (Strings{"\x02" "AB\x03", "\x02" "AB\x03", "\x01" "C", kEot, kEot}));
+    EXPECT_EQ(dataList_.CurSel(), 1);
 }
 
-TEST_F(ExchangeTest, EnquiryFrameAndEndGetTwoAnswersApartButOneTogether) {
-    Feed("\x05");
-    Feed("1H|x\r\n");
-    Feed("\x04");
-    EXPECT_EQ(RecordsOf('R'), (Strings{"\x05", "1H|x\r\n", "\x04"}));
-    EXPECT_EQ(peer_.Drain(), (Strings{kAck, kAck}));
-    exchange_->ClearAll();
-    // Together, CR LF (listed first) takes the ENQ into its frame.
-    Feed(
-        "\x05"
-        "1H|x\r\n\x04");
-    EXPECT_EQ(RecordsOf('R'), (Strings{"\x05"
-                                       "1H|x\r\n",
-                                       "\x04"}));
-    EXPECT_EQ(peer_.Drain(), Strings{kAck});
-    EXPECT_TRUE(exchange_->Pending().empty());
+// One scenario: settings, blocks fed in turn, and everything observable after.
+struct Scenario {
+    const char* name;
+    Strings blocks;
+    Strings frames = {};  // the 'R' records
+    Strings sent = {};    // the datagrams the peer got, which are also the 'S' records
+    std::string pending = "";
+    Strings data = {};
+    const char* splits = "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>";
+    const char* responses = "<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>";
+    int handShake = 1, workMode = kWorkModeSerial, checkSum = 0, usedCheckSum = 0, stress = 0;
+    int responseFile = 0;
+    std::string sendBox = "";           // the send box before the first block
+    const char* sendBoxAfter = nullptr;  // checked when set
+    bool flush = false;                  // FlushPending after the last block (the idle time-out)
+};
+
+class ScenarioTest : public ExchangeTest, public testing::WithParamInterface<Scenario> {};
+
+TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
+    const Scenario& s = GetParam();
+    settings_.SplitStrs = s.splits;
+    settings_.RespondStrs = s.responses;
+    settings_.HandShake = s.handShake;
+    settings_.WorkMode = s.workMode;
+    settings_.CheckSum = s.checkSum;
+    settings_.UsedCheckSum = s.usedCheckSum;
+    settings_.SupportStress = s.stress;
+    settings_.UsedResponseFile = s.responseFile;
+    exchange_.InitExchange(&view_, &dataList_, &port_);
+    dataList_.Assign(s.data);
+    view_.sendText = s.sendBox;
+    for (const std::string& block : s.blocks)
+        Feed(block);
+    if (s.flush) {
+        EXPECT_EQ(exchange_.FlushPending(), s.pending.empty() ? 0 : 1);
+        EXPECT_EQ(exchange_.FlushPending(), 0);
+    }
+    EXPECT_EQ(RecordsOf('R'), s.frames);
+    EXPECT_EQ(Drain(), s.sent);
+    EXPECT_EQ(RecordsOf('S'), s.sent);
+    EXPECT_EQ(exchange_.Pending(), s.flush ? "" : s.pending);
+    if (s.sendBoxAfter != nullptr) {
+        EXPECT_EQ(view_.sendText, s.sendBoxAfter);
+    }
 }
 
-TEST_F(ExchangeTest, UnendedBytesAreRecordedInChunksWithoutAnswer) {
-    Feed(std::string(10000, 'a'));
-    EXPECT_EQ(RecordsOf('R'), Strings{std::string(8192, 'a')});
-    EXPECT_EQ(exchange_->Pending().size(), 1808u);
-    Feed(std::string(8192 - 1808, 'b'));
-    ASSERT_EQ(RecordsOf('R').size(), 2u);
-    EXPECT_EQ(RecordsOf('R')[1], std::string(1808, 'a') + std::string(8192 - 1808, 'b'));
-    EXPECT_TRUE(exchange_->Pending().empty());
-    EXPECT_EQ(RecordsOf('S'), Strings{});
-}
+const std::string kA8192(8192, 'a');
 
-TEST_F(ExchangeTest, FramesBeforeAnUnendedTailAreCutFirst) {
-    Feed("ab\r\n" + std::string(20000, 'z'));
-    const Strings frames = RecordsOf('R');
-    ASSERT_EQ(frames.size(), 3u);
-    EXPECT_EQ(frames[0], "ab\r\n");
-    EXPECT_EQ(frames[1], std::string(8192, 'z'));
-    EXPECT_EQ(exchange_->Pending().size(), 20000u - 2 * 8192);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Exchange, ScenarioTest,
+    testing::Values(
+        // CR LF is listed before ACK, so it ends the frame although ACK comes first.
+        Scenario{.name = "ListOrderBeatsPosition", .blocks = {"A\x06" "B\r\n"},
+                 .frames = {"A\x06" "B\r\n"}, .sent = {kAck}, .data = {"L0"}},
+        Scenario{.name = "EnqFrameEotApart", .blocks = {"\x05", "1H|x\r\n", kEot},
+                 .frames = {"\x05", "1H|x\r\n", kEot}, .sent = {kAck, kAck}},
+        Scenario{.name = "EnqFrameEotTogether", .blocks = {"\x05" "1H|x\r\n\x04"},
+                 .frames = {"\x05" "1H|x\r\n", kEot}, .sent = {kAck}},
+        Scenario{.name = "HandShakeOff", .blocks = {"\x05\x06" "a\r\n"},
+                 .frames = {"\x05\x06" "a\r\n"}, .data = {"L0"}, .handShake = 0},
+        Scenario{.name = "UnendedBytesIn8192Chunks", .blocks = {std::string(10000, 'a'), std::string(6384, 'b')},
+                 .frames = {kA8192, std::string(1808, 'a') + std::string(6384, 'b')}},
+        Scenario{.name = "Exactly8192", .blocks = {kA8192}, .frames = {kA8192}},
+        Scenario{.name = "FramesBeforeALongTail", .blocks = {"ab\r\n" + std::string(20000, 'z')},
+                 .frames = {"ab\r\n", std::string(8192, 'z'), std::string(8192, 'z')}, .sent = {kAck},
+                 .pending = std::string(3616, 'z')},
+        // Each datagram is one frame answered once, by the first-listed split string in it.
+        Scenario{.name = "Datagrams", .blocks = {"x\x06y\x05z", "\x15\r\n"},
+                 .frames = {"x\x06y\x05z", "\x15\r\n"}, .sent = {kAck, kAck}, .data = {"L0"},
+                 .workMode = kWorkModeUdp},
+        // An empty response sends nothing but keeps the later pairs in step.
+        Scenario{.name = "EmptyResponse", .blocks = {"\x05", kAck}, .frames = {"\x05", kAck},
+                 .sent = {"L0"}, .data = {"L0"}, .splits = "<CR><LF>,<ENQ>,<ACK>",
+                 .responses = "<ACK>,,[DATA]", .sendBoxAfter = "L0"},
+        Scenario{.name = "EmptySplitItemNeverMatches", .blocks = {"ab\x03" "cd"}, .frames = {"ab\x03"},
+                 .sent = {kAck}, .pending = "cd", .splits = ",<ETX>", .responses = "<NAK>,<ACK>"},
+        Scenario{.name = "LaterDuplicateWins", .blocks = {"ab\x03"}, .frames = {"ab\x03"},
+                 .sent = {"B"}, .splits = "<ETX>,<ETX>", .responses = "A,B"},
+        Scenario{.name = "TokenInsideTextIsLiteral", .blocks = {"\x05"}, .frames = {"\x05"},
+                 .sent = {"[DATA]\r"}, .data = {"L0"}, .splits = "<ENQ>", .responses = "[DATA]<CR>"},
+        // Without split strings a line feed ends a frame; the idle time-out flushes the rest.
+        Scenario{.name = "NoSplitsLineFeedAndTimeOut", .blocks = {"one\ntwo\r\nthr"},
+                 .frames = {"one\n", "two\r\n", "thr"}, .pending = "thr", .splits = "",
+                 .responses = "", .flush = true},
+        Scenario{.name = "DataWalkEndsWithEot", .blocks = {kAck, kNak, kAck, kAck, kAck},
+                 .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", kEot, kEot},
+                 .data = {"L0<CR>", "L1"}, .sendBox = "typed", .sendBoxAfter = ""},
+        Scenario{.name = "DataWalkWrapsUnderStress", .blocks = {kAck, kNak, kAck, kAck, kAck},
+                 .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", "L0\r", "L1"},
+                 .data = {"L0<CR>", "L1"}, .stress = 1, .sendBox = "typed", .sendBoxAfter = "L1"},
+        Scenario{.name = "NakRecomposesWithNextFrameNumber", .blocks = {kAck, kNak}, .frames = {kAck, kNak},
+                 .sent = {"1X", "2X"}, .data = {"<FN8>X"}, .usedCheckSum = 1},
+        Scenario{.name = "NakRepeatsTheSendBox", .blocks = {kNak}, .frames = {kNak}, .sent = {"typed\x03"},
+                 .sendBox = "typed<ETX>"},
+        // Acknowledges alternate ACK, ETX; EOT SOH starts again at ACK. A data
+        // line is not changed but still counts as a turn.
+        Scenario{.name = "AlternationResetByEotSoh", .blocks = {"a\r\nb\r\nc\r\n", "\x04\x01", "d\r\n"},
+                 .frames = {"a\r\n", "b\r\n", "c\r\n", "\x04\x01", "d\r\n"},
+                 .sent = {kAck, "\x03", kAck, kAck, "\x03"}, .checkSum = 1},
+        Scenario{.name = "AlternationCountsDataLines", .blocks = {"a\r\n", kAck, "b\r\n"},
+                 .frames = {"a\r\n", kAck, "b\r\n"}, .sent = {kAck, "L0", kAck}, .data = {"L0"},
+                 .checkSum = 1},
+        Scenario{.name = "ResponseFileWithoutPluginSendsNothingButEot", .blocks = {kAck, kAck},
+                 .frames = {kAck, kAck}, .sent = {kEot}, .data = {"line"}, .splits = "<ACK>,<NAK>",
+                 .responses = "[DATA],[RDATA]", .responseFile = 1}),
+    [](const testing::TestParamInfo<Scenario>& row) { return std::string(row.param.name); });
 
-TEST_F(ExchangeTest, HandShakeOffSplitsButSendsNothing) {
-    settings_->HandShake = 0;
-    dataList_.Assign({"line0"});
-    Feed(
-        "\x05"
-        "\x06"
-        "a\r\n");
-    EXPECT_EQ(RecordsOf('R'), (Strings{"\x05"
-                                       "\x06"
-                                       "a\r\n"}));
-    EXPECT_EQ(RecordsOf('S'), Strings{});
-    EXPECT_TRUE(peer_.Drain().empty());
-    EXPECT_EQ(exchange_->DataIndex(), -1);
-}
-
-TEST_F(ExchangeTest, EmptyResponseIsNotSentAndPairingStaysInStep) {
-    settings_->SplitStrs = "<CR><LF>,<ENQ>,<ACK>";
-    settings_->RespondStrs = "<ACK>,,[DATA]";
-    Reload();
-    dataList_.Assign({"L0"});
-    Feed("\x05");
-    Feed("\x06");
-    EXPECT_EQ(RecordsOf('R'), (Strings{"\x05", "\x06"}));
-    EXPECT_EQ(peer_.Drain(), Strings{"L0"});
-}
-
-TEST_F(ExchangeTest, EmptySplitItemNeverEndsAFrame) {
-    settings_->SplitStrs = ",<ETX>";
-    settings_->RespondStrs = "<NAK>,<ACK>";
-    Reload();
-    Feed(
-        "ab\x03"
-        "cd");
-    EXPECT_EQ(RecordsOf('R'), Strings{"ab\x03"});
-    EXPECT_EQ(peer_.Drain(), Strings{kAck});
-    EXPECT_EQ(exchange_->Pending(), "cd");
-}
-
-TEST_F(ExchangeTest, ResponseTextAroundATokenIsSentAsItsBytes) {
-    settings_->SplitStrs = "<ENQ>";
-    settings_->RespondStrs = "[DATA]<CR>";
-    Reload();
-    dataList_.Assign({"L0"});
-    Feed("\x05");
-    EXPECT_EQ(peer_.Drain(), Strings{"[DATA]\r"});
-    EXPECT_EQ(exchange_->DataIndex(), -1);
-}
-
-TEST_F(ExchangeTest, EmptySplitListEndsFramesAtLineFeedAndFlushTakesTheRest) {
-    settings_->SplitStrs.clear();
-    settings_->RespondStrs.clear();
-    Reload();
-    Feed("one\ntwo\r\nthr");
-    EXPECT_EQ(RecordsOf('R'), (Strings{"one\n", "two\r\n"}));
-    EXPECT_EQ(exchange_->Pending(), "thr");
-    EXPECT_EQ(exchange_->FlushPending(), 1);
-    EXPECT_EQ(RecordsOf('R').back(), "thr");
-    EXPECT_TRUE(exchange_->Pending().empty());
-    EXPECT_EQ(exchange_->FlushPending(), 0);
-    EXPECT_EQ(exchange_->RecordCount(), 3u);
-    EXPECT_TRUE(peer_.Drain().empty());
-}
-
-TEST_F(ExchangeTest, ReloadedSplitStringIsFoundInBytesAlreadyPending) {
-    Feed("ab;cd");
-    EXPECT_EQ(exchange_->RecordCount(), 0u);
-    settings_->SplitStrs = ";";
-    Reload();
-    EXPECT_EQ(exchange_->Pending(), "ab;cd");
-    Feed("e");
-    EXPECT_EQ(RecordsOf('R'), Strings{"ab;"});
-    EXPECT_EQ(exchange_->Pending(), "cde");
-}
-
-TEST_F(ExchangeTest, ZeroOrNegativeCountDoesNothing) {
-    view_.sendText = "typed";
-    exchange_->OnReceive("\x05", 0);
-    exchange_->OnReceive("\x05", -3);
-    exchange_->OnReceive(nullptr, 5);
-    EXPECT_EQ(exchange_->RecordCount(), 0u);
-    EXPECT_TRUE(view_.counts.empty());
-    EXPECT_EQ(exchange_->CurrentLine(), "");
-}
-
-// --- datagram mode ---
-
-TEST_F(ExchangeTest, DatagramIsOneRecordAnsweredOnceByListOrder) {
-    Feed("half");
-    settings_->WorkMode = kWorkModeUdp;
-    dataList_.Assign({"L0"});
-    Feed(
-        "x\x06"
-        "y\x05"
-        "z");
-    settings_->WorkMode = 3;
-    Feed("\x15\r\n");
-    EXPECT_EQ(RecordsOf('R'), (Strings{"x\x06"
-                                       "y\x05"
-                                       "z",
-                                       "\x15\r\n"}));
-    // ENQ is listed before ACK; CR LF before NAK.
-    EXPECT_EQ(peer_.Drain(), (Strings{kAck, kAck}));
-    EXPECT_EQ(exchange_->Pending(), "half");
-    EXPECT_EQ(exchange_->DataIndex(), -1);
-}
-
-// --- the data list walked by ACK and NAK ---
-
-class DataWalkTest : public ExchangeTest, public testing::WithParamInterface<bool> {};
-
-TEST_P(DataWalkTest, AckSendsNextLineNakRepeatsAndTheEndIsEot) {
-    settings_->SupportStress = GetParam() ? 1 : 0;
-    dataList_.Assign({"L0<CR>", "L1"});
-    view_.sendText = "typed";
-    Feed("\x06");
-    EXPECT_EQ(view_.sendText, "L0<CR>");
-    EXPECT_EQ(dataList_.CurSel(), 0);
-    Feed("\x15");
-    Feed("\x06");
-    EXPECT_EQ(view_.sendText, "L1");
-    Feed("\x06");
-    Feed("\x06");
-    const Strings sent = peer_.Drain();
-    const Strings expected = GetParam() ? Strings{"L0\r", "L0\r", "L1", "L0\r", "L1"}
-                                        : Strings{"L0\r", "L0\r", "L1", kEot, kEot};
-    EXPECT_EQ(sent, expected);
-    EXPECT_EQ(RecordsOf('S'), expected);
-    EXPECT_EQ(exchange_->DataIndex(), GetParam() ? 1 : 2);
-    EXPECT_EQ(view_.sendText, GetParam() ? "L1" : "");
-}
-
-INSTANTIATE_TEST_SUITE_P(Stress, DataWalkTest, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& param) {
-                             return param.param ? "Wrapping" : "Ending";
-                         });
-
-TEST_F(ExchangeTest, NakRecomposesTheLineWithTheNextFrameNumber) {
-    settings_->UsedCheckSum = 1;
-    dataList_.Assign({"<FN8>X"});
-    Feed("\x06");
-    Feed("\x15");
-    EXPECT_EQ(peer_.Drain(), (Strings{"1X", "2X"}));
-    EXPECT_EQ(exchange_->FrameCounter(), 2);
-}
-
-TEST_F(ExchangeTest, NakRepeatsWhatTheSendBoxShows) {
-    view_.sendText = "typed<ETX>";
-    Feed("\x15");
-    EXPECT_EQ(peer_.Drain(), Strings{"typed\x03"});
-    EXPECT_EQ(exchange_->DataIndex(), -1);
-}
-
-TEST_F(ExchangeTest, AlternatingAcknowledgeRestartsAtEotSoh) {
-    settings_->CheckSum = 1;
-    Feed("a\r\nb\r\nc\r\n");
-    Feed("\x04\x01");
-    Feed("d\r\n");
-    EXPECT_EQ(peer_.Drain(), (Strings{"\x06", "\x03", "\x06", "\x06", "\x03"}));
-}
-
-TEST_F(ExchangeTest, AlternationAppliesOnlyToAcknowledgeResponses) {
-    settings_->CheckSum = 1;
-    dataList_.Assign({"L0"});
-    Feed("a\r\n");
-    Feed("\x06");  // a data line is not an acknowledge, but it still flips
-    Feed("b\r\n");
-    EXPECT_EQ(peer_.Drain(), (Strings{"\x06", "L0", "\x06"}));
+// Random streams and split lists against the plain rule: for every frame,
+// search the pending bytes from the start with each split string in list order.
+TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
+    testing_support::TempFolder dir;
+    CComSetting settings(dir.File("t.ini"));
+    const std::string alphabet = "ab\x03\r\n\x06\x04\x01";
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        std::mt19937 random(seed);
+        const auto bytes = [&](size_t length) {
+            std::string text;
+            while (text.size() < length) text += alphabet[random() % alphabet.size()];
+            return text;
+        };
+        const auto newList = [&] {  // up to four items of up to three bytes
+            settings.SplitStrs.clear();
+            for (size_t i = random() % 4; i < 4; ++i) {
+                for (const char c : bytes(random() % 4))
+                    settings.SplitStrs += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : std::string(1, c);
+                settings.SplitStrs += ',';
+            }
+        };
+        newList();
+        CMsgExchange exchange(settings);
+        exchange.InitExchange(nullptr, nullptr, nullptr);
+        std::string pending;
+        Strings frames;
+        for (int step = 0; step < 300; ++step) {
+            if (random() % 30 == 0) {
+                newList();
+                exchange.LoadSplitConfig();
+            }
+            const std::string block = bytes(random() % 30 == 0 ? 9000 : random() % 41);
+            exchange.SplitReceived(block, kWorkModeSerial);
+            pending += block;
+            for (size_t i = 0; i < exchange.SplitList().size(); ++i) {
+                const std::string& split = exchange.SplitList()[i];
+                const size_t at = split.empty() ? std::string::npos : pending.find(split);
+                if (at == std::string::npos) continue;
+                frames.push_back(pending.substr(0, at + split.size()));
+                pending.erase(0, at + split.size());
+                i = static_cast<size_t>(-1);  // the next frame starts again with the first item
+            }
+            for (; pending.size() >= 8192; pending.erase(0, 8192))
+                frames.push_back(pending.substr(0, 8192));
+            ASSERT_EQ(exchange.Pending(), pending) << "seed " << seed << " step " << step;
+        }
+        Strings recorded;
+        for (const CMsgRecord& record : exchange.Records())
+            recorded.push_back(record.Data());
+        EXPECT_EQ(recorded, frames) << "seed " << seed;
+    }
 }
 
 }  // namespace
