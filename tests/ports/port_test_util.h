@@ -3,12 +3,12 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -17,7 +17,8 @@ namespace porttest {
 constexpr std::chrono::seconds kDeadline{5};
 
 // Calls poll until it returns true or the limit has passed; its last result.
-inline bool WaitUntil(const std::function<bool()>& poll, std::chrono::milliseconds limit = kDeadline) {
+inline bool WaitUntil(const std::function<bool()>& poll,
+                      std::chrono::milliseconds limit = kDeadline) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (!poll()) {
         if (std::chrono::steady_clock::now() > end) return false;
@@ -26,7 +27,9 @@ inline bool WaitUntil(const std::function<bool()>& poll, std::chrono::millisecon
     return true;
 }
 
-inline uint32_t LoopbackAddress() { return htonl(INADDR_LOOPBACK); }
+inline uint32_t LoopbackAddress() {
+    return htonl(INADDR_LOOPBACK);
+}
 
 inline sockaddr_in Loopback(int port) {
     sockaddr_in a{};
@@ -54,12 +57,8 @@ inline int FreePort(int type) {
 }
 
 inline int ThreadCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(dir)) count += e->d_name[0] != '.';
-        closedir(dir);
-    }
-    return count;
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                          std::filesystem::directory_iterator()));
 }
 
 // A sanitizer's runtime starts a helper thread when the first thread is made,

@@ -95,10 +95,16 @@ TEST_F(PtyUse, PortThisUserMayNotOpenIsListedWithItsGroup) {
 
 TEST(ParseLockFilePid, ReadsTheAsciiAndTheBinaryForm) {
     auto binary = [](int32_t pid) { return std::string(reinterpret_cast<char*>(&pid), 4); };
-    std::pair<std::string, int> rows[] = {
-        {"      4242\n", 4242}, {"17", 17}, {binary(31337), 31337}, {binary(-5), 0},
-        {"", 0}, {"   \n", 0}, {"pid 12\n", 0}, {"99999999999999999999", 0}};
-    for (const auto& [text, pid] : rows) EXPECT_EQ(StreamPort::ParseLockFilePid(text), pid) << text;
+    std::pair<std::string, int> rows[] = {{"      4242\n", 4242},
+                                          {"17", 17},
+                                          {binary(31337), 31337},
+                                          {binary(-5), 0},
+                                          {"", 0},
+                                          {"   \n", 0},
+                                          {"pid 12\n", 0},
+                                          {"99999999999999999999", 0}};
+    for (const auto& [text, pid] : rows)
+        EXPECT_EQ(StreamPort::ParseLockFilePid(text), pid) << text;
 }
 
 TEST(PortListLine, MarksPortsInUseAndPortsWithoutAccess) {
@@ -107,7 +113,8 @@ TEST(PortListLine, MarksPortsInUseAndPortsWithoutAccess) {
     CSerialPortInfo locked{"/dev/ttyACM0", "ttyACM0", 0, "dialout"};
     EXPECT_EQ(StreamPort::PortListLine(free, "In Used"), "FT232R (ttyUSB0)");
     EXPECT_EQ(StreamPort::PortListLine(held, "In Used"), "CP2102 (ttyUSB1)\t\t In Used");
-    EXPECT_EQ(StreamPort::PortListLine(locked, "In Used", "No access"), "ttyACM0\t\t No access (dialout)");
+    EXPECT_EQ(StreamPort::PortListLine(locked, "In Used", "No access"),
+              "ttyACM0\t\t No access (dialout)");
 }
 
 TEST(SerialPortWatcher, DescriptorIsNonBlockingAndQuietWhenNothingChanged) {
