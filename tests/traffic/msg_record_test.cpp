@@ -1,3 +1,4 @@
+// The record, the data list and the detail view's texts and stored view choice.
 #include "traffic/msg_record.h"
 
 #include <malloc.h>
@@ -10,16 +11,15 @@
 #include "config/string_table.h"
 #include "support/temp_folder.h"
 #include "traffic/data_detail.h"
+#include "traffic/data_list.h"
 
 namespace qelvor {
 namespace {
 
 TEST(MsgRecord, PackedTimeTypeAndBytesSurviveAtTheirLimits) {
-    const SystemTime times[] = {{2024, 1, 2, 2, 3, 4, 5, 6},
-                                {65535, 12, 6, 31, 23, 59, 59, 999},
-                                {}};
     const std::string bytes("a\0b\0", 4);
-    for (const SystemTime& time : times) {
+    for (const SystemTime& time : {SystemTime{2024, 1, 2, 2, 3, 4, 5, 6},
+                                   SystemTime{65535, 12, 6, 31, 23, 59, 59, 999}, SystemTime{}}) {
         for (const char type : {'R', '\0', '\xFF'}) {
             const CMsgRecord record(type, bytes, time);
             EXPECT_EQ(record.Time(), time) << time.wYear;
@@ -29,14 +29,10 @@ TEST(MsgRecord, PackedTimeTypeAndBytesSurviveAtTheirLimits) {
     }
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kPlainMalloc = false;
-#else
-constexpr bool kPlainMalloc = true;
-#endif
-
 TEST(MsgRecord, StoreCostsAtMost64BytesPerRecordBeyondItsData) {
-    if (!kPlainMalloc) GTEST_SKIP() << "a sanitizer's allocator does not report to mallinfo2";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's allocator does not report to mallinfo2";
+#endif
     constexpr size_t kRecords = 100000, kDataSize = 100;
     const size_t before = mallinfo2().uordblks;
     MsgRecords store;
@@ -46,24 +42,52 @@ TEST(MsgRecord, StoreCostsAtMost64BytesPerRecordBeyondItsData) {
     EXPECT_LE(used / kRecords, kDataSize + 64) << used / kRecords << " bytes a record";
 }
 
+class CountingObserver : public IDataListObserver {
+  public:
+    void OnDataListChanged() override { ++changes; }
+    void OnDataListSelectionChanged(int index) override { selections.push_back(index); }
+    int changes = 0;
+    std::vector<int> selections;
+};
+
+TEST(DataList, SelectionFollowsItsLineAndOutOfRangeIsHarmless) {
+    CDataList list;
+    CountingObserver observer;
+    list.SetObserver(&observer);
+    list.Assign({"a", "b", "c"});
+    list.SetCurSel(1);
+    list.Insert(0, "new");
+    list.Delete(7);
+    EXPECT_EQ(list.Line(list.CurSel()), "b");
+    list.Delete(0);
+    list.Insert(99, "end");
+    EXPECT_EQ(list.Lines(), (std::vector<std::string>{"a", "b", "c", "end"}));
+    EXPECT_EQ(list.Line(list.CurSel()), "b");
+    EXPECT_EQ(list.Line(-1) + list.Line(4), "");
+    list.Delete(1);  // deleting the selected line, or loading, drops the selection
+    EXPECT_EQ(list.CurSel(), -1);
+    EXPECT_EQ(observer.changes, 5);
+    EXPECT_EQ(observer.selections, std::vector<int>{1});
+    list.SetCurSel(0);
+    list.Assign({"x"});
+    EXPECT_EQ(list.CurSel(), -1);
+}
+
 TEST(DataDetail, TitleSizeTypeViewsAndDecodeBox) {
     SetStringLanguage(UiLanguage::English);
     const CDataDetail detail(CMsgRecord('R', std::string("\x02" "A\0B\x03", 5), {2024, 1, 2, 2, 3, 4, 5, 6}));
     EXPECT_EQ(detail.Title(), "Message Detail       2024-01-02 03:04:05.006");
     EXPECT_EQ(detail.SizeText(), "5");
     EXPECT_EQ(detail.TypeText(), "R");
-    EXPECT_EQ(detail.ViewText(CDataDetail::kRaw, false), "\x02" "A");  // raw text stops at the zero
+    EXPECT_EQ(CDataDetail().TypeText(), "");  // a fresh detail is untyped
+    EXPECT_EQ(detail.ViewText(CDataDetail::kRaw, false), "\x02" "A");  // raw text ends at a zero
     EXPECT_EQ(detail.ViewText(CDataDetail::kFormatted, false), "<STX>A<NUL>B<ETX>");
     EXPECT_EQ(detail.ViewText(7, false), "<STX>A<NUL>B<ETX>");
-    const std::string hex = detail.ViewText(CDataDetail::kHex, false);
+    const std::string hex = detail.ViewText(CDataDetail::kHex, true);
     EXPECT_EQ(hex.substr(0, 15), "02 41 00 42 03 ");
     EXPECT_EQ(hex.find(".A.B."), 48u);
-    EXPECT_EQ(detail.ViewText(CDataDetail::kHex, true), hex);
-    EXPECT_EQ(CDataDetail().TypeText(), "");  // a fresh detail is an untyped empty record
-    EXPECT_EQ(CDataDetail().SizeText(), "0");
     // The decode box is offered only for a byte above 0x8F.
-    EXPECT_FALSE(CDataDetail::HasHighByte("plain\x80\x8F"));
-    EXPECT_TRUE(CDataDetail::HasHighByte("caf\xC3\xA9"));
+    EXPECT_FALSE(CDataDetail(CMsgRecord('S', "plain\x80\x8F")).ShowsDecodeBox());
     EXPECT_TRUE(CDataDetail(CMsgRecord('S', "\x90")).ShowsDecodeBox());
 }
 
