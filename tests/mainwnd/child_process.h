@@ -1,6 +1,5 @@
-// A program run as a child process with its three standard streams on pipes;
-// what it writes is collected by threads so that it never blocks on a full
-// pipe. Test helper.
+// A program run as a child process with its standard streams on pipes; threads
+// collect what it writes so that it never blocks on a full pipe.
 #pragma once
 
 #include <fcntl.h>
@@ -57,7 +56,6 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool Started() const { return pid_ > 0; }
     void WriteStdin(const std::string& text) {
         if (stdin_ >= 0 && write(stdin_, text.data(), text.size()) < 0) CloseStdin();
     }
@@ -68,8 +66,7 @@ class ChildProcess {
     void Signal(int number) {
         if (pid_ > 0 && !exited_) kill(pid_, number);
     }
-    // The exit status, or -1 when the child has not ended within limitMs
-    // (or was ended by a signal).
+    // The exit status; -1 when the child has not ended within limitMs or died of a signal.
     int Wait(int limitMs = 10000) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
         while (!exited_) {
@@ -97,7 +94,6 @@ class ChildProcess {
         std::lock_guard<std::mutex> guard(lock_);
         return err_;
     }
-    // Waits until the standard error holds text; false after limitMs.
     bool WaitForErr(const std::string& text, int limitMs = 5000) {
         return WaitFor([&] { return Err().find(text) != std::string::npos; }, limitMs);
     }

@@ -9,16 +9,16 @@
 namespace qelvor {
 namespace {
 
-CliAction Parse(const std::vector<std::string>& args, CCliOptions& options, std::string& error) {
-    return ParseCliOptions(args, options, error);
-}
-
-TEST(CliOptions, AcceptsEveryOptionInBothForms) {
+TEST(CliOptions, AcceptsEveryOptionInBothFormsAndDefaultsToRunUntilASignal) {
     CCliOptions options;
     std::string error;
-    ASSERT_EQ(Parse({"--ini", "a.ini", "--set=Lab", "--data", "/tmp/d.txt", "--auto-send",
-                     "--seconds=2.5"},
-                    options, error),
+    ASSERT_EQ(ParseCliOptions({}, options, error), CliAction::Run);
+    EXPECT_EQ(options.iniFile, "");
+    EXPECT_FALSE(options.autoSend);
+    EXPECT_LT(options.seconds, 0);
+    ASSERT_EQ(ParseCliOptions({"--ini", "a.ini", "--set=Lab", "--data", "/tmp/d.txt",
+                               "--auto-send", "--seconds=2.5"},
+                              options, error),
               CliAction::Run);
     EXPECT_EQ(options.iniFile, "a.ini");
     EXPECT_EQ(options.setName, "Lab");
@@ -28,38 +28,32 @@ TEST(CliOptions, AcceptsEveryOptionInBothForms) {
     EXPECT_EQ(error, "");
 }
 
-TEST(CliOptions, DefaultsRunUntilASignal) {
-    CCliOptions options;
-    std::string error;
-    ASSERT_EQ(Parse({}, options, error), CliAction::Run);
-    EXPECT_EQ(options.iniFile, "");
-    EXPECT_FALSE(options.autoSend);
-    EXPECT_LT(options.seconds, 0);
-}
-
-TEST(CliOptions, HelpAndVersionWinOverTheRest) {
-    CCliOptions options;
-    std::string error;
-    EXPECT_EQ(Parse({"--ini", "x", "--help"}, options, error), CliAction::Help);
-    EXPECT_EQ(Parse({"-h"}, options, error), CliAction::Help);
-    EXPECT_EQ(Parse({"--version"}, options, error), CliAction::Version);
-    EXPECT_NE(CliUsageText().find("--auto-send"), std::string::npos);
-}
-
-TEST(CliOptions, BadInputIsAUsageErrorWithAReason) {
-    const std::vector<std::vector<std::string>> bad = {
-        {"--bogus"},           {"positional"},      {"--ini"},
-        {"--seconds", "soon"}, {"--seconds", "-1"}, {"--seconds", "1e99"},
-        {"--seconds", "nan"},  {"--seconds="},      {"--data="},
-        {"--auto-send=yes"},   {"--set", ""},
+TEST(CliOptions, HelpVersionAndUsageErrors) {
+    const std::vector<std::pair<std::vector<std::string>, CliAction>> cases = {
+        {{"--ini", "x", "--help"}, CliAction::Help},
+        {{"-h"}, CliAction::Help},
+        {{"--version"}, CliAction::Version},
+        {{"--bogus"}, CliAction::UsageError},
+        {{"positional"}, CliAction::UsageError},
+        {{"--ini"}, CliAction::UsageError},
+        {{"--seconds", "soon"}, CliAction::UsageError},
+        {{"--seconds", "-1"}, CliAction::UsageError},
+        {{"--seconds", "1e99"}, CliAction::UsageError},
+        {{"--seconds", "nan"}, CliAction::UsageError},
+        {{"--seconds="}, CliAction::UsageError},
+        {{"--data="}, CliAction::UsageError},
+        {{"--auto-send=yes"}, CliAction::UsageError},
+        {{"--set", ""}, CliAction::UsageError},
     };
-    for (const auto& args : bad) {
+    for (const auto& [args, action] : cases) {
         CCliOptions options;
         std::string error;
-        EXPECT_EQ(Parse(args, options, error), CliAction::UsageError) << args[0];
-        EXPECT_FALSE(error.empty()) << args[0];
+        EXPECT_EQ(ParseCliOptions(args, options, error), action) << args[0];
+        // A usage error gives a one-line reason.
+        EXPECT_EQ(error.empty(), action != CliAction::UsageError) << args[0];
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
+    EXPECT_NE(CliUsageText().find("--auto-send"), std::string::npos);
 }
 
 }  // namespace

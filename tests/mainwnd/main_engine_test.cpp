@@ -1,5 +1,5 @@
-// The engine's window-wide commands: the timers it routes, clearing the
-// traffic store and the backup tick with a real continuous log.
+// The engine's window-wide parts: the start-up order, clearing the traffic
+// store and the backup tick with a real continuous log.
 #include <filesystem>
 #include <string>
 
@@ -11,67 +11,69 @@ namespace {
 
 using MainEngine = EngineTest;
 
-TEST_F(MainEngine, ClearAllDataEmptiesTheStore) {
+TEST_F(MainEngine, StartupLoadsTheNamedDataFileOnTimerSevenAfterOpening) {
+    const std::string path = dir.File("start data.txt");
+    WriteFile(path, "x\ny");
+    settings.ShowDataListWnd = 1;
+    settings.WorkMode = kWorkModeTcpClient;
+    settings.IPPort = FreeTcpPort();
+    settings.BackupLogTimeCount = 15;
+    Engine().Startup(path);
+    EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d) connect failed", settings.IPPort));
+    EXPECT_EQ(view.Period(kTimerLoadData), 50);
+    EXPECT_EQ(view.Period(kTimerBackup), 15 * 60000);
+    EXPECT_FALSE(Button(kIdReSend).visible);
+    EXPECT_EQ(State().title, StrPrintf("Qelvor TCP-Client(127.0.0.1:%d)", settings.IPPort));
+    EXPECT_EQ(Engine().DataList().Count(), 0);
+    Engine().OnTimer(kTimerLoadData);
+    EXPECT_FALSE(view.Running(kTimerLoadData));
+    EXPECT_EQ(Engine().DataList().Lines(), (Lines{"x", "y"}));
+}
+
+TEST_F(MainEngine, StartupWithDashNWaitsForSetupInsteadOfOpening) {
+    settings.WriteProfileString("ComSet", "LoadFile", dir.File("ini-data.txt"));
+    settings.ShowDataListWnd = 1;
+    settings.WorkMode = kWorkModeTcpClient;
+    settings.IPPort = FreeTcpPort();
+    Engine().Startup("-N new.ini");
+    EXPECT_EQ(view.Period(kTimerStartupSetup), 10);
+    EXPECT_FALSE(view.Running(kTimerLoadData));
+    EXPECT_EQ(State().dataFilePath, "");  // not the INI's data file
+    EXPECT_EQ(Pane(0), "");
+    Engine().OnTimer(kTimerStartupSetup);
+    EXPECT_FALSE(view.Running(kTimerStartupSetup));
+    EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d)", settings.IPPort));
+
+    RecordingView plainView;  // without "-n " the INI's data file is taken
+    CMainEngine plain(settings, plainView);
+    plain.Startup("");
+    EXPECT_EQ(plain.State().dataFilePath, dir.File("ini-data.txt"));
+}
+
+TEST_F(MainEngine, ClearAllDataAndTheBackupTickEmptyTheStore) {
     Engine().Exchange().AddRecord('I', "one");
-    Engine().Exchange().AddRecord('I', "two");
-    view.changes = 0;
     Engine().OnClearAllData();
     EXPECT_EQ(Engine().Exchange().RecordCount(), 0u);
     EXPECT_NE(view.changes & kChangedRecords, 0u);
-}
 
-TEST_F(MainEngine, BackupTickMovesTheLogAsideAndEmptiesTheStore) {
-    const std::string folder = dir.File("LogData") + "/";
+    // With a continuous log, the tick also moves the log aside.
+    const std::string folder = dir.File("LogData/");
     std::filesystem::create_directory(folder);
     settings.AutoSaveLog = 1;
-    {
-        CLogWriter writer;
-        writer.Start(folder + "Qelvor.log", settings);
-        Engine().AttachLogWriter(&writer);
-        Engine().Exchange().AddRecord('I', "before backup");
-        Engine().OnTimer(kTimerBackup);
-        EXPECT_EQ(Engine().Exchange().RecordCount(), 0u);
-        writer.Stop();
-        Engine().AttachLogWriter(nullptr);
-    }
-    int backups = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("MsgLog", 0) != 0) continue;
-        ++backups;
-        EXPECT_NE(ReadFile(entry.path().string()).find("I:before backup\r\n"), std::string::npos);
-    }
-    EXPECT_EQ(backups, 1);
-    EXPECT_FALSE(std::filesystem::exists(folder + "Qelvor.log"));
-}
-
-TEST_F(MainEngine, BackupTickWithoutALogStillEmptiesTheStore) {
-    Engine().Exchange().AddRecord('I', "x");
-    Engine().OnBackupTick();
+    CLogWriter writer;
+    writer.Start(folder + "Qelvor.log", settings);
+    Engine().AttachLogWriter(&writer);
+    Engine().Exchange().AddRecord('I', "before backup");
+    Engine().OnTimer(kTimerBackup);
     EXPECT_EQ(Engine().Exchange().RecordCount(), 0u);
-}
-
-TEST_F(MainEngine, ReceivedRecordsAndTheBufferReachTheView) {
-    Socket peer = ConnectAsClient();
-    ASSERT_TRUE(peer.Valid());
-    settings.SplitStrs = "<ETX>";
-    Engine().Exchange().LoadSplitConfig();
-    view.changes = 0;
-    ASSERT_TRUE(
-        peer.SendAll("ab\x03"
-                     "cd"));
-    ASSERT_TRUE(PollUntil([&] { return !RecordsOf('R').empty(); }));
-    EXPECT_EQ(RecordsOf('R'), std::vector<std::string>{"ab\x03"});
-    EXPECT_EQ(State().bufferText, "cd");
-    EXPECT_NE(view.changes & kChangedRecords, 0u);
-    EXPECT_NE(view.changes & kChangedBuffer, 0u);
-}
-
-TEST_F(MainEngine, UnknownTimersAreIgnored) {
-    Engine().OnTimer(2);
-    Engine().OnTimer(8);
-    EXPECT_EQ(view.notifications, 0);
-    EXPECT_TRUE(Engine().Exchange().Records().empty());
+    writer.Stop();
+    Engine().AttachLogWriter(nullptr);
+    Lines backups;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        backups.push_back(entry.path().filename().string());
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(backups[0].rfind("MsgLog", 0), 0u);
+    EXPECT_NE(ReadFile(folder + backups[0]).find("I:before backup\r\n"), std::string::npos);
 }
 
 }  // namespace
