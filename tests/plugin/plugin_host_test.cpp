@@ -61,8 +61,8 @@ TEST(PluginHost, LargerAnswerIsFetchedThroughGetMsg) {
     ASSERT_EQ(Install(host, folder, QELVOR_TEST_PLUGIN_GROW), 1);
     std::string text = "0123456789abcdef";
     const int length = host.FormatMsg(text);
+    EXPECT_EQ(static_cast<size_t>(length), text.size());
     EXPECT_GT(length, 1048576);
-    ASSERT_EQ(static_cast<size_t>(length), text.size());
     EXPECT_EQ(text.size() % 16, 0u);
     EXPECT_EQ(text.substr(text.size() - 20), "cdef0123456789abcdef");
 }
@@ -75,10 +75,9 @@ TEST(PluginHost, LoadKeepsTheLibraryUnlessReloadIsAskedAndFreeUnloadsIt) {
     EXPECT_EQ(host.LoadPlugin(second.Path(), false), 1);
     std::string text = "axa";
     EXPECT_EQ(host.FormatMsg(text), 1);
-    EXPECT_EQ(text, "aa");
+    EXPECT_EQ(text, "aa");  // still the first library
     host.FreePlugin();
-    text = "axa";
-    EXPECT_EQ(host.FormatMsg(text), 0);
+    EXPECT_EQ(host.FormatMsg(text = "axa"), 0);
     ASSERT_EQ(host.LoadPlugin(second.Path(), false), 1);
     EXPECT_EQ(host.FormatMsg(text), 1);
     EXPECT_EQ(text, "axa");
