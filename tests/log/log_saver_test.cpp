@@ -1,305 +1,245 @@
+// The five log layouts and the save commands that write them.
 #include "log/log_saver.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <deque>
+#include <functional>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "config/com_setting.h"
 #include "config/string_table.h"
 #include "log/log_test_support.h"
-#include "log/sample_store.h"
 #include "mainwnd/message_box.h"
 
 namespace qelvor {
 namespace {
 
 using namespace testing_support;
+using namespace std::string_literals;
+
+SystemTime At(uint16_t h, uint16_t m, uint16_t s, uint16_t ms) {
+    return SystemTime{2026, 12, 0, 6, h, m, s, ms};
+}
+
+// Sent, received and information records with control bytes, CR LF, 0x00 and
+// bytes above 0x7F, and their layouts written out by hand.
+MsgRecords SampleStore() {
+    MsgRecords records;
+    records.emplace_back('S', "\x02\x41\x03"s, At(8, 15, 2, 45));
+    records.emplace_back('R', "ok\r\n\0\xAB\xFF"s, At(8, 15, 3, 500));
+    records.emplace_back('I', "Send data,but error!"s, At(23, 59, 59, 999));
+    records.emplace_back('R', ""s, At(0, 0, 0, 0));
+    records.emplace_back('R', "\x01\xAB"s, At(12, 0, 0, 7));
+    return records;
+}
+const std::string kFmt =
+    "S:<STX>A<ETX>\r\nR:ok<CR><LF><NUL>\xAB\xFF\r\nI:Send data,but error!\r\nR:\r\nR:<SOH>\xAB\r\n";
+const std::string kFmtWithTime =
+    "[08:15:02.045]S:<STX>A<ETX>\r\n[08:15:03.500]R:ok<CR><LF><NUL>\xAB\xFF\r\n"
+    "[23:59:59.999]I:Send data,but error!\r\n[00:00:00.000]R:\r\n[12:00:00.007]R:<SOH>\xAB\r\n";
+const std::string kRaw = "ok\r\n\0\xAB\xFF\x01\xAB"s;  // received bytes only
+const std::string kHex = "6F 6B 0D 0A 00 AB FF \r\n\r\n01 AB \r\n";
+// The Txt records after the header line: text mode turns each LF into CR LF.
+const std::string kTxtBody =
+    "S:\x02\x41\x03R:ok\r\r\n\0\xAB\xFFI:Send data,but error!R:R:\x01\xAB\r\n"s;
+const std::string kFmtBinary = "<STX>A<ETX>ok<CR><LF><NUL>\xAB\xFFSend data,but error!<SOH>\xAB";
+
+TEST(LogFormats, EachLayoutByteForByte) {
+    SetStringLanguage(UiLanguage::English);
+    const SystemTime now{2026, 3, 0, 7, 9, 5, 3, 250};
+    const MsgRecords store = SampleStore(), empty;
+    EXPECT_EQ(RenderLog(store, LogFormat::Fmt, false, now), kFmt);
+    EXPECT_EQ(RenderLog(store, LogFormat::Fmt, true, now), kFmtWithTime);
+    EXPECT_EQ(RenderLog(store, LogFormat::Raw, false, now), kRaw);
+    EXPECT_EQ(RenderLog(store, LogFormat::Hex, false, now), kHex);
+    EXPECT_EQ(RenderLog(store, LogFormat::FmtBinary, true, now), kFmtBinary);
+    // The Txt date runs straight into the hour, numbers without leading zeros.
+    const std::string stamp = "2026-3-79:5:3\r\n";
+    EXPECT_EQ(RenderLog(store, LogFormat::Txt, false, now),
+              "save logfile datetime: " + stamp + kTxtBody);
+    EXPECT_EQ(RenderLog(empty, LogFormat::Txt, false, now),
+              "save logfile datetime: " + stamp + "\r\n");
+    EXPECT_EQ(RenderLog(empty, LogFormat::Hex, false, now), "");
+    SetStringLanguage(UiLanguage::Chinese);
+    EXPECT_EQ(RenderLog(empty, LogFormat::Txt, false, now), LoadStr(21025) + stamp + "\r\n");
+    EXPECT_NE(LoadStr(21025), "save logfile datetime: "s);
+}
 
 // Answers questions from a script and keeps every box it was shown.
 class RecordingBox : public IMessageBox {
   public:
     struct Shown {
-        std::string text;
-        std::string caption;
+        std::string text, caption;
         MsgIcon icon;
         MsgButtons buttons;
     };
-
     MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                              MsgButtons buttons) override {
         shown.push_back(Shown{text, caption, icon, buttons});
         if (buttons == MsgButtons::Ok) return MsgResult::Ok;
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected question: " << text;
-            return MsgResult::Cancel;
-        }
+        if (answers.empty()) ADD_FAILURE() << "unexpected question: " << text;
+        if (answers.empty()) return MsgResult::Cancel;
         MsgResult answer = answers.front();
         answers.pop_front();
         return answer;
     }
-
     std::vector<Shown> shown;
     std::deque<MsgResult> answers;
 };
+
+const char* const kAllNames[] = {"MsgLogData.log", "MsgLogData.raw", "MsgLogData.hex",
+                                 "MsgLogData.txt", "MsgLogData.bin"};
 
 class LogSaver : public ::testing::Test {
   protected:
     void SetUp() override {
         SetStringLanguage(UiLanguage::English);
-        settings_.SaveDatatoDesktop = 0;
-        settings_.SaveEventTimetoFmtFile = 0;
         settings_.ExeDir = exeDir_.Path();
         settings_.DesktopDir = desktop_.Path();
+        settings_.SaveDatatoDesktop = 0;
+        settings_.SaveEventTimetoFmtFile = 0;
+    }
+    int Save(LogFormat format, bool asking, std::string& report) {
+        return SaveLog(store_, settings_, box_, "MsgLog.log", format, asking, report);
     }
 
-    std::string InExe(const std::string& name) const { return exeDir_.Path() + name; }
-
-    int Save(const std::string& name, LogFormat format, bool asking, std::string& report) {
-        return SaveLog(store_, settings_, box_, name, format, asking, report);
-    }
-
-    TempFolder exeDir_;
-    TempFolder desktop_;
+    TempFolder exeDir_, desktop_;
+    const std::string path_ = exeDir_.File("MsgLog.log");
     CComSetting settings_;
     RecordingBox box_;
     MsgRecords store_ = SampleStore();
 };
 
-TEST_F(LogSaver, EachFormatIsWrittenAndReported) {
-    struct Case {
-        LogFormat format;
-        const char* name;
-        std::string content;
-        const char* style;
-    };
-    const Case cases[] = {
-        {LogFormat::Fmt, "MsgLog.log", SampleFmt(), "with Fmt style"},
-        {LogFormat::Raw, "MsgLog.raw", SampleRaw(), "with Bin style"},
-        {LogFormat::Hex, "MsgLog.hex", SampleHex(), "with Hex style"},
-        {LogFormat::FmtBinary, "MsgLog.bin", SampleFmtBinary(), "with binary Fmt style"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        box_.shown.clear();
-        std::string report = "old";
-        EXPECT_EQ(Save(c.name, c.format, true, report), 1);
-        EXPECT_EQ(ReadWhole(InExe(c.name)), c.content);
-        EXPECT_EQ(report, std::string(c.style) + "Save data file succeeded");
-        ASSERT_EQ(box_.shown.size(), 1u) << "no question for a new file, one report";
-        EXPECT_EQ(box_.shown[0].text, report);
-        EXPECT_EQ(box_.shown[0].caption, "Save Log Data");
-        EXPECT_EQ(box_.shown[0].icon, MsgIcon::Information);
-    }
-    EXPECT_FALSE(Exists(desktop_.Path() + "MsgLog.log"));
-}
-
-TEST_F(LogSaver, TxtCarriesTheSaveTimeAndTheRecordsInTextMode) {
+TEST_F(LogSaver, AsksBeforeTouchingAnExistingFileAndFollowsTheSettings) {
     std::string report;
-    ASSERT_EQ(Save("MsgLog.txt", LogFormat::Txt, false, report), 1);
-    const std::string txt = ReadWhole(InExe("MsgLog.txt"));
-    size_t headerEnd = txt.find("\r\n");
-    ASSERT_NE(headerEnd, std::string::npos);
-    // The header is "save logfile datetime: " and the time of the save as
-    // digits with "-" and ":" between them.
-    const std::string header = txt.substr(0, headerEnd);
-    const std::string prefix = "save logfile datetime: ";
-    ASSERT_EQ(header.rfind(prefix, 0), 0u) << header;
-    const std::string stamp = header.substr(prefix.size());
-    EXPECT_EQ(stamp.find_first_not_of("0123456789-:"), std::string::npos) << header;
-    EXPECT_EQ(std::count(stamp.begin(), stamp.end(), '-'), 2) << header;
-    EXPECT_EQ(std::count(stamp.begin(), stamp.end(), ':'), 2) << header;
-    EXPECT_EQ(txt.substr(headerEnd + 2), SampleTxtBody());
-    EXPECT_EQ(report, "with txt styleSave data file succeeded");
-    EXPECT_TRUE(box_.shown.empty()) << "no report box without asking";
-}
-
-TEST_F(LogSaver, EventTimesAndDesktopFolderFollowTheSettings) {
-    settings_.SaveEventTimetoFmtFile = 1;
-    settings_.SaveDatatoDesktop = 1;
-    std::string report;
-    ASSERT_EQ(Save("MsgLog.log", LogFormat::Fmt, false, report), 1);
-    EXPECT_EQ(ReadWhole(desktop_.Path() + "MsgLog.log"), SampleFmtWithTime());
-    EXPECT_FALSE(Exists(InExe("MsgLog.log")));
-    EXPECT_EQ(SaveFolder(settings_), desktop_.Path());
-}
-
-TEST_F(LogSaver, ExistingFileAnswersAppendOverwriteOrCancel) {
-    const std::string path = InExe("MsgLog.log");
-    WriteWhole(path, "earlier\r\n");
-    std::string report;
+    ASSERT_EQ(Save(LogFormat::Fmt, true, report), 1) << "a new file needs no question";
+    EXPECT_EQ(ReadFile(path_), kFmt);
+    EXPECT_EQ(report, "with Fmt styleSave data file succeeded");
+    ASSERT_EQ(box_.shown.size(), 1u);
+    EXPECT_EQ(box_.shown[0].text, report);
+    EXPECT_EQ(box_.shown[0].caption, "Save Log Data");
 
     box_.answers = {MsgResult::No};
-    ASSERT_EQ(Save("MsgLog.log", LogFormat::Fmt, true, report), 1);
-    EXPECT_EQ(ReadWhole(path), "earlier\r\n" + SampleFmt());
+    ASSERT_EQ(Save(LogFormat::Fmt, true, report), 1);
+    EXPECT_EQ(ReadFile(path_), kFmt + kFmt);
     EXPECT_EQ(report, "with Fmt styleappend log data to file succeeded");
-    ASSERT_EQ(box_.shown.size(), 2u);
-    EXPECT_EQ(box_.shown[0].caption, "Save Log Data");
-    EXPECT_EQ(box_.shown[0].icon, MsgIcon::Question);
-    EXPECT_EQ(box_.shown[0].buttons, MsgButtons::YesNoCancel);
-    EXPECT_EQ(box_.shown[0].text.rfind("File already exists, you want to overwrite it?", 0), 0u);
+    ASSERT_EQ(box_.shown.size(), 3u);
+    EXPECT_EQ(box_.shown[1].text.rfind("File already exists, you want to overwrite it?", 0), 0u);
+    EXPECT_EQ(box_.shown[1].buttons, MsgButtons::YesNoCancel);
 
-    box_.answers = {MsgResult::Yes};
-    ASSERT_EQ(Save("MsgLog.log", LogFormat::Fmt, true, report), 1);
-    EXPECT_EQ(ReadWhole(path), SampleFmt());
-    EXPECT_EQ(report, "with Fmt styleSave data file succeeded");
-
-    box_.shown.clear();
     box_.answers = {MsgResult::Cancel};
     report = "kept";
-    EXPECT_EQ(Save("MsgLog.log", LogFormat::Fmt, true, report), 0);
-    EXPECT_EQ(ReadWhole(path), SampleFmt());
+    EXPECT_EQ(Save(LogFormat::Fmt, true, report), 0);
     EXPECT_EQ(report, "kept");
-    ASSERT_EQ(box_.shown.size(), 2u);
-    EXPECT_EQ(box_.shown[1].text, "You cancel the file save operation");
-    EXPECT_EQ(box_.shown[1].icon, MsgIcon::Information);
-}
-
-TEST_F(LogSaver, WithoutAskingAnExistingFileIsOverwritten) {
-    WriteWhole(InExe("MsgLog.raw"), "earlier contents that are longer");
-    std::string report;
-    ASSERT_EQ(Save("MsgLog.raw", LogFormat::Raw, false, report), 1);
-    EXPECT_EQ(ReadWhole(InExe("MsgLog.raw")), SampleRaw());
-    EXPECT_TRUE(box_.shown.empty());
-}
-
-TEST_F(LogSaver, EmptyStoreSavesNothingAndSaysNothing) {
-    store_.clear();
-    std::string report = "kept";
-    EXPECT_EQ(Save("MsgLog.log", LogFormat::Fmt, true, report), -1);
-    EXPECT_EQ(report, "kept");
-    EXPECT_FALSE(Exists(InExe("MsgLog.log")));
-    EXPECT_TRUE(box_.shown.empty());
-
-    SaveAsAll(store_, settings_, box_);
-    ASSERT_EQ(box_.shown.size(), 1u);
-    EXPECT_EQ(box_.shown[0].text, "\n\n\n\n\n");
-    EXPECT_EQ(box_.shown[0].caption, "save log data");
-    EXPECT_FALSE(Exists(InExe("MsgLogData.log")));
+    EXPECT_EQ(box_.shown.back().text, "You cancel the file save operation");
+    box_.answers = {MsgResult::Yes};
+    ASSERT_EQ(Save(LogFormat::Fmt, true, report), 1);
+    EXPECT_EQ(ReadFile(path_), kFmt);
 
     box_.shown.clear();
-    EXPECT_FALSE(SaveToZip(store_, settings_, box_));
-    EXPECT_TRUE(box_.shown.empty());
-    EXPECT_FALSE(Exists(InExe("MsgLogData.zip")));
+    ASSERT_EQ(Save(LogFormat::Raw, false, report), 1);
+    EXPECT_EQ(ReadFile(path_), kRaw) << "without asking the file is replaced";
+    EXPECT_TRUE(box_.shown.empty()) << "and nothing is shown";
+    settings_.SaveEventTimetoFmtFile = 1;
+    settings_.SaveDatatoDesktop = 1;
+    ASSERT_EQ(Save(LogFormat::Fmt, false, report), 1);
+    EXPECT_EQ(ReadFile(desktop_.File("MsgLog.log")), kFmtWithTime);
 }
 
-TEST_F(LogSaver, FolderThatCannotBeWrittenReportsTheErrorCode) {
-    settings_.ExeDir = exeDir_.Path() + "missing/";
-    std::string report = "kept";
-    EXPECT_EQ(Save("MsgLog.log", LogFormat::Fmt, false, report), -1);
-    EXPECT_EQ(report, "kept");
-    ASSERT_EQ(box_.shown.size(), 1u) << "the error is shown also without asking";
-    EXPECT_EQ(box_.shown[0].text, "Unable to save the log data,error code = 2");
-    EXPECT_EQ(box_.shown[0].caption, "Save Log Data");
-    EXPECT_EQ(box_.shown[0].icon, MsgIcon::None);
-}
-
-TEST_F(LogSaver, PathThatIsAFolderIsRefused) {
-    ASSERT_EQ(::mkdir(InExe("MsgLog.hex").c_str(), 0755), 0);
-    box_.answers = {MsgResult::Yes};
-    std::string report;
-    EXPECT_EQ(Save("MsgLog.hex", LogFormat::Hex, true, report), -1);
-    ASSERT_EQ(box_.shown.size(), 2u);
-    EXPECT_EQ(box_.shown[1].text, "Unable to save the log data,error code = 21");
-}
-
-TEST_F(LogSaver, FailedWriteIsReportedNotTakenForSuccess) {
-    // /dev/full opens fine and refuses every write with ENOSPC: a full disk.
-    ASSERT_EQ(::symlink("/dev/full", InExe("MsgLog.log").c_str()), 0);
-    std::string report = "kept";
-    EXPECT_EQ(Save("MsgLog.log", LogFormat::Fmt, false, report), -1);
-    EXPECT_EQ(report, "kept");
-    ASSERT_EQ(box_.shown.size(), 1u);
-    EXPECT_EQ(box_.shown[0].text, "Unable to save the log data,error code = 28");
-}
-
-TEST_F(LogSaver, SaveAsAllWritesFiveFilesAndOneReport) {
-    SaveAsAll(store_, settings_, box_);
-    EXPECT_EQ(ReadWhole(InExe("MsgLogData.log")), SampleFmt());
-    EXPECT_EQ(ReadWhole(InExe("MsgLogData.raw")), SampleRaw());
-    EXPECT_EQ(ReadWhole(InExe("MsgLogData.hex")), SampleHex());
-    EXPECT_NE(ReadWhole(InExe("MsgLogData.txt")).find(SampleTxtBody()), std::string::npos);
-    EXPECT_EQ(ReadWhole(InExe("MsgLogData.bin")), SampleFmtBinary());
-    ASSERT_EQ(box_.shown.size(), 1u);
-    EXPECT_EQ(box_.shown[0].text,
-              "with Fmt styleSave data file succeeded\n"
-              "with Bin styleSave data file succeeded\n"
-              "with Hex styleSave data file succeeded\n"
-              "with txt styleSave data file succeeded\n"
-              "with binary Fmt styleSave data file succeeded\n");
-    EXPECT_EQ(box_.shown[0].caption, "save log data");
-    EXPECT_EQ(box_.shown[0].icon, MsgIcon::Information);
-}
-
-TEST_F(LogSaver, ZipHoldsTheFiveLayoutsAndTheFilesAreGone) {
-    EXPECT_TRUE(SaveToZip(store_, settings_, box_));
-    auto entries = ReadZip(InExe("MsgLogData.zip"));
-    ASSERT_EQ(entries.size(), 5u);
-    EXPECT_EQ(entries[0], std::make_pair(std::string("MsgLogData.log"), SampleFmt()));
-    EXPECT_EQ(entries[1], std::make_pair(std::string("MsgLogData.raw"), SampleRaw()));
-    EXPECT_EQ(entries[2], std::make_pair(std::string("MsgLogData.hex"), SampleHex()));
-    EXPECT_EQ(entries[3].first, "MsgLogData.txt");
-    EXPECT_NE(entries[3].second.find(SampleTxtBody()), std::string::npos);
-    EXPECT_EQ(entries[4], std::make_pair(std::string("MsgLogData.bin"), SampleFmtBinary()));
-    for (const char* name : {"MsgLogData.log", "MsgLogData.raw", "MsgLogData.hex", "MsgLogData.txt",
-                             "MsgLogData.bin"}) {
-        EXPECT_FALSE(Exists(InExe(name))) << name;
+TEST_F(LogSaver, FailedSaveReportsTheSystemErrorAndKeepsTheReport) {
+    const std::pair<std::function<void()>, int> cases[] = {
+        // 0: nothing shown
+        {[&] { store_.clear(); }, 0},
+        {[&] { settings_.ExeDir = exeDir_.File("missing/"); }, 2},
+        {[&] { ::mkdir(path_.c_str(), 0755); }, 21},
+        // /dev/full opens fine and refuses every write: a full disk.
+        {[&] { ::symlink("/dev/full", path_.c_str()); }, 28},
+    };
+    for (const auto& [arrange, errorCode] : cases) {
+        std::filesystem::remove_all(path_);
+        box_.shown.clear();
+        arrange();
+        std::string report = "kept";
+        EXPECT_EQ(Save(LogFormat::Fmt, false, report), -1) << errorCode;
+        EXPECT_EQ(report, "kept");
+        const std::string error =
+            "Unable to save the log data,error code = " + std::to_string(errorCode);
+        ASSERT_EQ(box_.shown.size(), errorCode == 0 ? 0u : 1u) << "shown also without asking";
+        if (errorCode != 0) {
+            EXPECT_EQ(box_.shown[0].text, error);
+        }
+        store_ = SampleStore();
+        settings_.ExeDir = exeDir_.Path();
     }
-    ASSERT_EQ(box_.shown.size(), 1u);
-    const auto& shown = box_.shown[0];
-    EXPECT_EQ(shown.text,
-              "with Fmt styleSave data file succeeded\n"
-              "with Bin styleSave data file succeeded\n"
-              "with Hex styleSave data file succeeded\n"
-              "with txt styleSave data file succeeded\n"
-              "with binary Fmt styleSave data file succeeded\n"
-              "save log data and zipped into MsgLogData.zip successed!");
-    EXPECT_EQ(shown.caption, "save log data");
-    EXPECT_EQ(shown.icon, MsgIcon::Information);
+    EXPECT_FALSE(Exists(exeDir_.File("missing")));
 }
 
-TEST_F(LogSaver, ZipListsALayoutThatCouldNotBeWritten) {
-    ASSERT_EQ(::symlink("/dev/full", InExe("MsgLogData.hex").c_str()), 0);
-    EXPECT_FALSE(SaveToZip(store_, settings_, box_));
+TEST_F(LogSaver, SaveAllAndZipWriteTheFiveLayouts) {
+    const std::string succeeded =
+        "with Fmt styleSave data file succeeded\nwith Bin styleSave data file succeeded\n"
+        "with Hex styleSave data file succeeded\nwith txt styleSave data file succeeded\n"
+        "with binary Fmt styleSave data file succeeded\n";
+    SaveAsAll(store_, settings_, box_);
+    EXPECT_EQ(ReadFile(exeDir_.File("MsgLogData.hex")), kHex);
+    EXPECT_TRUE(SaveToZip(store_, settings_, box_));
+    ASSERT_EQ(box_.shown.size(), 2u);
+    EXPECT_EQ(box_.shown[0].text, succeeded);
+    EXPECT_EQ(box_.shown[1].text,
+              succeeded + "save log data and zipped into MsgLogData.zip successed!");
+    EXPECT_EQ(box_.shown[1].caption, "save log data");
+    ZipEntries entries = ReadZip(exeDir_.File(kLogZipName));
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[3].second.substr(entries[3].second.find("\r\n") + 2), kTxtBody);
+    entries[3].second = "";  // starts with the time of the save
+    EXPECT_EQ(entries, (ZipEntries{{kAllNames[0], kFmt},
+                                   {kAllNames[1], kRaw},
+                                   {kAllNames[2], kHex},
+                                   {kAllNames[3], ""},
+                                   {kAllNames[4], kFmtBinary}}));
+    for (const char* name : kAllNames)
+        EXPECT_FALSE(Exists(exeDir_.File(name))) << name;
 
-    auto entries = ReadZip(InExe("MsgLogData.zip"));
+    store_.clear();
+    box_.shown.clear();
+    std::filesystem::remove(exeDir_.File(kLogZipName));
+    SaveAsAll(store_, settings_, box_);
+    EXPECT_FALSE(SaveToZip(store_, settings_, box_));
+    ASSERT_EQ(box_.shown.size(), 1u) << "the empty store: five empty results, no zip report";
+    EXPECT_EQ(box_.shown[0].text, "\n\n\n\n\n");
+    EXPECT_TRUE(std::filesystem::is_empty(exeDir_.Path()));
+}
+
+TEST_F(LogSaver, ZipListsWhatCouldNotBeWrittenOrPackedAndKeepsIt) {
+    ASSERT_EQ(::symlink("/dev/full", exeDir_.File("MsgLogData.hex").c_str()), 0);
+    EXPECT_FALSE(SaveToZip(store_, settings_, box_));
+    ZipEntries entries = ReadZip(exeDir_.File(kLogZipName));
     ASSERT_EQ(entries.size(), 4u);
     for (const auto& entry : entries)
         EXPECT_NE(entry.first, "MsgLogData.hex");
-    EXPECT_TRUE(Exists(InExe("MsgLogData.hex"))) << "a failed file stays in place";
-    EXPECT_FALSE(Exists(InExe("MsgLogData.log")));
-
+    EXPECT_FALSE(Exists(exeDir_.File("MsgLogData.log")));
     ASSERT_EQ(box_.shown.size(), 2u);
     EXPECT_EQ(box_.shown[0].text, "Unable to save the log data,error code = 28");
-    const auto& report = box_.shown[1];
-    EXPECT_EQ(report.icon, MsgIcon::Stop);
-    EXPECT_NE(report.text.find("with Bin styleSave data file succeeded\n\tcompress log failed\n"),
+    EXPECT_EQ(box_.shown[1].icon, MsgIcon::Stop);
+    EXPECT_NE(box_.shown[1].text.find("with Bin styleSave data file succeeded\n\tcompress log "
+                                      "failed\nwith txt style"),
               std::string::npos)
-        << "the failed layout adds an empty report and the failure mark: " << report.text;
-    EXPECT_NE(report.text.find("save and compress log data failed:\n"
-                               "save and compress file MsgLogData.hex failed!"),
+        << box_.shown[1].text;
+    EXPECT_NE(box_.shown[1].text.find("save and compress log data failed:\n"
+                                      "save and compress file MsgLogData.hex failed!\n"),
               std::string::npos)
-        << report.text;
-    EXPECT_EQ(report.text.find("successed"), std::string::npos);
-}
+        << box_.shown[1].text;
 
-TEST_F(LogSaver, ArchiveThatCannotBeCreatedKeepsEveryFile) {
-    ASSERT_EQ(::mkdir(InExe("MsgLogData.zip").c_str(), 0755), 0);
+    // An archive that cannot be created: every file stays and is listed.
+    std::filesystem::remove(exeDir_.File(kLogZipName));
+    ASSERT_EQ(::mkdir(exeDir_.File(kLogZipName).c_str(), 0755), 0);
     EXPECT_FALSE(SaveToZip(store_, settings_, box_));
-    EXPECT_EQ(ReadWhole(InExe("MsgLogData.log")), SampleFmt());
-    EXPECT_EQ(ReadWhole(InExe("MsgLogData.bin")), SampleFmtBinary());
-    ASSERT_EQ(box_.shown.size(), 1u);
-    const std::string& text = box_.shown[0].text;
-    EXPECT_EQ(box_.shown[0].icon, MsgIcon::Stop);
-    for (const char* name : {"MsgLogData.log", "MsgLogData.raw", "MsgLogData.hex", "MsgLogData.txt",
-                             "MsgLogData.bin"}) {
-        EXPECT_TRUE(Exists(InExe(name))) << name;
-        EXPECT_NE(text.find(std::string("save and compress file ") + name + " failed!\n"),
+    for (const char* name : kAllNames) {
+        EXPECT_TRUE(Exists(exeDir_.File(name))) << name;
+        EXPECT_NE(box_.shown.back().text.find("save and compress file "s + name + " failed!\n"),
                   std::string::npos)
-            << text;
+            << name;
     }
 }
 
