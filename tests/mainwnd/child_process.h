@@ -1,19 +1,19 @@
-// A program run as a child process with its standard streams on pipes; threads
-// collect what it writes so that it never blocks on a full pipe.
+// A program run as a child process: its standard input on a pipe, its output
+// and error streams in files of a temporary folder, so it never blocks on them.
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/temp_folder.h"
 
 extern char** environ;
 
@@ -22,15 +22,15 @@ namespace qelvor::test {
 class ChildProcess {
   public:
     explicit ChildProcess(const std::vector<std::string>& args) {
-        int in[2], out[2], err[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-            return;
-        }
+        int in[2];
+        if (pipe2(in, O_CLOEXEC) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        posix_spawn_file_actions_addopen(&actions, 1, streams_.File("out").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, streams_.File("err").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
         std::vector<char*> argv;
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
@@ -38,23 +38,13 @@ class ChildProcess {
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(in[0]);
-        close(out[1]);
-        close(err[1]);
         stdin_ = in[1];
-        outReader_ = std::thread([this, fd = out[0]] { Collect(fd, out_); });
-        errReader_ = std::thread([this, fd = err[0]] { Collect(fd, err_); });
     }
     ~ChildProcess() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            Wait(5000);
-        }
+        Signal(SIGKILL);
+        Wait();
         CloseStdin();
-        if (outReader_.joinable()) outReader_.join();
-        if (errReader_.joinable()) errReader_.join();
     }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
 
     void WriteStdin(const std::string& text) {
         if (stdin_ >= 0 && write(stdin_, text.data(), text.size()) < 0) CloseStdin();
@@ -69,68 +59,45 @@ class ChildProcess {
     // The exit status; -1 when the child has not ended within limitMs or died of a signal.
     int Wait(int limitMs = 10000) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (!exited_) {
+        while (pid_ > 0 && !exited_) {
             int status = 0;
             const pid_t done = waitpid(pid_, &status, WNOHANG);
             if (done == pid_) {
                 exited_ = true;
                 status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                break;
+            } else if (done < 0 || std::chrono::steady_clock::now() > end) {
+                return -1;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            if (done < 0 || std::chrono::steady_clock::now() > end) return -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        // The streams are complete once the child's ends are closed.
-        if (outReader_.joinable()) outReader_.join();
-        if (errReader_.joinable()) errReader_.join();
         return status_;
     }
-
-    std::string Out() {
-        std::lock_guard<std::mutex> guard(lock_);
-        return out_;
+    std::string Out() const { return testing_support::ReadFile(streams_.File("out")); }
+    std::string Err() const { return testing_support::ReadFile(streams_.File("err")); }
+    bool WaitForErr(const std::string& text) {
+        return WaitFor([&] { return Err(); }, text);
     }
-    std::string Err() {
-        std::lock_guard<std::mutex> guard(lock_);
-        return err_;
-    }
-    bool WaitForErr(const std::string& text, int limitMs = 5000) {
-        return WaitFor([&] { return Err().find(text) != std::string::npos; }, limitMs);
-    }
-    bool WaitForOut(const std::string& text, int limitMs = 5000) {
-        return WaitFor([&] { return Out().find(text) != std::string::npos; }, limitMs);
+    bool WaitForOut(const std::string& text) {
+        return WaitFor([&] { return Out(); }, text);
     }
 
   private:
-    template <typename Done>
-    bool WaitFor(Done done, int limitMs) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (!done()) {
+    template <typename Read>
+    bool WaitFor(Read read, const std::string& text) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (read().find(text) == std::string::npos) {
             if (std::chrono::steady_clock::now() > end) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         return true;
     }
-    void Collect(int fd, std::string& into) {
-        char buffer[4096];
-        while (true) {
-            const ssize_t n = read(fd, buffer, sizeof buffer);
-            if (n <= 0) break;
-            std::lock_guard<std::mutex> guard(lock_);
-            into.append(buffer, static_cast<size_t>(n));
-        }
-        close(fd);
-    }
 
+    testing_support::TempFolder streams_;
     pid_t pid_ = -1;
     int stdin_ = -1;
     bool exited_ = false;
     int status_ = -1;
-    std::mutex lock_;
-    std::string out_;
-    std::string err_;
-    std::thread outReader_;
-    std::thread errReader_;
 };
 
 }  // namespace qelvor::test

@@ -16,8 +16,8 @@ TEST(CliOptions, AcceptsEveryOptionInBothFormsAndDefaultsToRunUntilASignal) {
     EXPECT_EQ(options.iniFile, "");
     EXPECT_FALSE(options.autoSend);
     EXPECT_LT(options.seconds, 0);
-    ASSERT_EQ(ParseCliOptions({"--ini", "a.ini", "--set=Lab", "--data", "/tmp/d.txt",
-                               "--auto-send", "--seconds=2.5"},
+    ASSERT_EQ(ParseCliOptions({"--ini", "a.ini", "--set=Lab", "--data", "/tmp/d.txt", "--auto-send",
+                               "--seconds=2.5"},
                               options, error),
               CliAction::Run);
     EXPECT_EQ(options.iniFile, "a.ini");

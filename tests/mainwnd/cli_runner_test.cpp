@@ -31,12 +31,17 @@ std::string WriteIni(const TempFolder& dir, const std::string& keys) {
     return path;
 }
 
-// Every standard-output line must be one record in the log line format.
-void ExpectRecordLines(const std::string& out) {
+// Ends the runner with a signal; its standard output, every line of which must
+// be one record in the log line format.
+std::string Stop(ChildProcess& cli, int signal = SIGTERM) {
+    cli.Signal(signal);
+    EXPECT_EQ(cli.Wait(), 0);
+    const std::string out = cli.Out();
     const std::regex shape(R"(<\d\d:\d\d:\d\d\.\d{3}>[SRI]:.+)");
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);)
         EXPECT_TRUE(std::regex_match(line, shape)) << line;
+    return out;
 }
 
 const std::string kDefaultLists =
@@ -47,8 +52,8 @@ TEST(CliRunner, AnswersAnAstmStyleSessionFromItsDataList) {
     TempFolder dir;
     Socket listener = Socket::Listen();
     const std::string ini =
-        WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) +
-                          Key("UsedCheckSum", 1) + Key("CheckSum", 0) + kDefaultLists);
+        WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) + Key("UsedCheckSum", 1) +
+                          Key("CheckSum", 0) + kDefaultLists);
     const std::string data = dir.File("astm.txt");
     WriteFile(data,
               "<STX><FN8>R|1<CR><ETX><CheckSum><CR><LF>\r\n"
@@ -60,22 +65,28 @@ TEST(CliRunner, AnswersAnAstmStyleSessionFromItsDataList) {
     // Each step: what the peer sends, what must come back.
     const std::pair<std::string, std::string> steps[] = {
         {"\x05", "\x06"},
-        {"\x02" "1H|\\^&\r\x03" "00\r\n", "\x06"},
-        {"\x06", "\x02" "1R|1\r\x03" "40\r\n"},
-        {"\x06", "\x02" "2L|1\r\x03" "3B\r\n"},
+        {"\x02"
+         "1H|\\^&\r\x03"
+         "00\r\n",
+         "\x06"},
+        {"\x06",
+         "\x02"
+         "1R|1\r\x03"
+         "40\r\n"},
+        {"\x06",
+         "\x02"
+         "2L|1\r\x03"
+         "3B\r\n"},
         {"\x06", "\x04"},
     };
     for (const auto& [sent, answer] : steps) {
         ASSERT_TRUE(peer.SendAll(sent));
         EXPECT_EQ(peer.Receive(answer.size()), answer);
     }
-    cli.Signal(SIGTERM);
-    EXPECT_EQ(cli.Wait(), 0);
-    const std::string out = cli.Out();
+    const std::string out = Stop(cli);
     for (const char* line : {">I:load data file succeeded,data count = 2!\n", ">R:<ENQ>\n",
                              ">S:<STX>1R|1<CR><ETX>40<CR><LF>\n", ">S:<EOT>\n"})
         EXPECT_NE(out.find(line), std::string::npos) << line << out;
-    ExpectRecordLines(out);
     EXPECT_NE(cli.Err().find(StrPrintf("TCP-Client(127.0.0.1:%d) connected", listener.Port())),
               std::string::npos)
         << cli.Err();
@@ -101,21 +112,19 @@ TEST(CliRunner, AnswersUdpSendersAndSendsInputLinesToThem) {
     ASSERT_TRUE(peer.SendTo("\x05", localPort));
     EXPECT_EQ(peer.Receive(1), "\x06");
 
-    cli.Signal(SIGINT);
-    EXPECT_EQ(cli.Wait(), 0);
-    EXPECT_NE(cli.Out().find(">S:hello<CR><LF>\n"), std::string::npos) << cli.Out();
+    const std::string out = Stop(cli, SIGINT);
+    EXPECT_NE(out.find(">S:hello<CR><LF>\n"), std::string::npos) << out;
     EXPECT_NE(cli.Err().find(StrPrintf("Local(%d)", localPort)), std::string::npos);
-    ExpectRecordLines(cli.Out());
 }
 
 TEST(CliRunner, UsesAPtyAsItsSerialLine) {
     TempFolder dir;
     PtyPair pty;
     ASSERT_FALSE(pty.Path().empty());
-    const std::string ini = WriteIni(
-        dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", pty.Path()) +
-                 Key("BaudRate", 9600) + Key("ByteSize", 8) + Key("Parity", 0) + Key("StopBit", 0) +
-                 kDefaultLists);
+    const std::string ini =
+        WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", pty.Path()) +
+                          Key("BaudRate", 9600) + Key("ByteSize", 8) + Key("Parity", 0) +
+                          Key("StopBit", 0) + kDefaultLists);
     ChildProcess cli({kCli, "--ini", ini, "--seconds", "30"});
     ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.Path() + "(9600 8-N-1)")) << cli.Err();
     ASSERT_TRUE(pty.Write("\x05"));
@@ -123,10 +132,9 @@ TEST(CliRunner, UsesAPtyAsItsSerialLine) {
     cli.WriteStdin("ping\r\n");
     EXPECT_EQ(pty.Read(4), "ping");
 
-    cli.Signal(SIGTERM);
-    EXPECT_EQ(cli.Wait(), 0);
-    EXPECT_NE(cli.Out().find(">R:<ENQ>\n"), std::string::npos);
-    EXPECT_NE(cli.Out().find(">S:ping\n"), std::string::npos);
+    const std::string out = Stop(cli);
+    EXPECT_NE(out.find(">R:<ENQ>\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(">S:ping\n"), std::string::npos) << out;
 }
 
 TEST(CliRunner, AutoSendGoesOutOnceTheClientIsConnected) {
@@ -141,8 +149,7 @@ TEST(CliRunner, AutoSendGoesOutOnceTheClientIsConnected) {
     ASSERT_TRUE(peer.Valid());
     EXPECT_EQ(peer.Receive(6), "L0L1L2");
     ASSERT_TRUE(cli.WaitForOut(">S:L2\n"));
-    cli.Signal(SIGTERM);
-    EXPECT_EQ(cli.Wait(), 0);
+    Stop(cli);
 }
 
 TEST(CliRunner, ExitStatuses) {
@@ -169,7 +176,8 @@ TEST(CliRunner, ExitStatuses) {
     EXPECT_EQ(usage.Err().find('\n'), usage.Err().size() - 1) << usage.Err();
     ChildProcess version({kCli, "--version"});
     EXPECT_EQ(version.Wait(), 0);
-    EXPECT_TRUE(std::regex_match(version.Out(), std::regex("qelvor-cli [0-9.]+\n"))) << version.Out();
+    EXPECT_TRUE(std::regex_match(version.Out(), std::regex("qelvor-cli [0-9.]+\n")))
+        << version.Out();
     ChildProcess help({kCli, "--help"});
     EXPECT_EQ(help.Wait(), 0);
     EXPECT_EQ(help.Out().rfind("Usage: qelvor-cli", 0), 0u);

@@ -216,9 +216,10 @@ class EngineTest : public testing::Test {
         // Plain sending, so that the peer sees the send text's own bytes.
         settings.Preamble.clear();
         settings.Postamble.clear();
-        for (auto* flag : {&settings.HexSendData, &settings.UsedCheckSum, &settings.SenDataEncodeCov,
-                           &settings.HandShake, &settings.AutoSaveLog, &settings.SendAfterLoadFile,
-                           &settings.LButtonDblClkSend, &settings.SupportStress})
+        for (auto* flag :
+             {&settings.HexSendData, &settings.UsedCheckSum, &settings.SenDataEncodeCov,
+              &settings.HandShake, &settings.AutoSaveLog, &settings.SendAfterLoadFile,
+              &settings.LButtonDblClkSend, &settings.SupportStress})
             *flag = 0;
         settings.Replace_Old = settings.Replace_New = 0;
         settings.AutoSendElapse = 20;

@@ -19,7 +19,10 @@ TEST_F(FileSender, SentFileIsNotRecordedAndReSendReadsItAgain) {
     Socket peer = ConnectAsClient();
     ASSERT_TRUE(peer.Valid());
     const std::string path = dir.File("frame.raw");
-    const std::string frame("\x02" "A\0B\x03", 5);
+    const std::string frame(
+        "\x02"
+        "A\0B\x03",
+        5);
     WriteFile(path, frame);
     EXPECT_EQ(Engine().SendFile(path), 5);
     EXPECT_EQ(peer.Receive(5), frame);
@@ -41,7 +44,9 @@ TEST_F(FileSender, FileFormsAndTheByteOrderMark) {
         std::string content, sent;
     } cases[] = {
         {0, 0, "<STX>A", "<STX>A"},
-        {1, 0, "<STX>A<ETX><CR><LF>", "\x02" "A\x03\r\n"},
+        {1, 0, "<STX>A<ETX><CR><LF>",
+         "\x02"
+         "A\x03\r\n"},
         {2, 0, "41 42 0D", "AB\r"},
         {0, 1, kBom + "abc", "abc"},
         {0, 1, kBom, kBom},  // three bytes are too few for the mark test

@@ -19,13 +19,17 @@ TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOnlyWhileOpen) {
     Socket peer = ConnectAsClient();
     ASSERT_TRUE(peer.Valid());
     EXPECT_EQ(Engine().OnSendData(), 5);
-    EXPECT_EQ(peer.Receive(5), "\x02" "abc\x03");
+    EXPECT_EQ(peer.Receive(5),
+              "\x02"
+              "abc\x03");
     Engine().SetSendText("hi");
     Engine().OnEnterKey();
     EXPECT_EQ(peer.Receive(2), "hi");
     Engine().SetSendText("");
     EXPECT_EQ(Engine().OnSendData(), 0);
-    EXPECT_EQ(RecordsOf('S'), (Lines{"\x02" "abc\x03", "hi"}));
+    EXPECT_EQ(RecordsOf('S'), (Lines{"\x02"
+                                     "abc\x03",
+                                     "hi"}));
 }
 
 TEST_F(SendOperations, ControlItemsSendAndNameTheSendCtrlButton) {
@@ -41,7 +45,6 @@ TEST_F(SendOperations, ControlItemsSendAndNameTheSendCtrlButton) {
     const Case cases[] = {
         {kCmdCrLf, "\r\n", "CRLF"},
         {kCmdEotSoh, std::string("\x04\x01", 2), "EOTSOH"},
-        {kCmdCtrlCharFirst + 5, "\x05", "<ENQ>"},
         {kCmdCtrlCharFirst + 0, std::string(1, '\0'), "<NUL>"},
         {kCmdCtrlCharFirst + 31, "\x1f", "<UP>"},
     };
@@ -136,9 +139,13 @@ TEST_F(SendOperations, AutoSendElapseBelowOneBecomesThreeAndIsStored) {
 
 TEST_F(SendOperations, CheckSumButtonRewritesTheSendTextWithoutSending) {
     settings.CheckSum = 0;
-    Engine().SetSendText("\x02" "1abc\x03");
+    Engine().SetSendText(
+        "\x02"
+        "1abc\x03");
     Engine().OnCheckSumButton();
-    EXPECT_EQ(State().sendText, "1abc\x03" "5A");
+    EXPECT_EQ(State().sendText,
+              "1abc\x03"
+              "5A");
     settings.CheckSum = 1;
     Engine().SetSendText("x[abc]y");
     Engine().OnCheckSumButton();
