@@ -42,12 +42,11 @@ class QelvorProgram : public ::testing::Test {
         for (std::string& arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
+        const std::string outPath = dir_.File("out"), errPath = dir_.File("err");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, dir_.File("out").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, dir_.File("err").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0644);
         pid_t pid = 0;
         const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -58,8 +57,10 @@ class QelvorProgram : public ::testing::Test {
             return outcome;
         }
         outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        outcome.out = ReadFile(dir_.File("out"));
-        outcome.err = ReadFile(dir_.File("err"));
+        outcome.out = ReadFile(outPath);
+        outcome.err = ReadFile(errPath);
+        std::filesystem::remove(outPath);
+        std::filesystem::remove(errPath);
         return outcome;
     }
 

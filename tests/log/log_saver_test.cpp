@@ -46,15 +46,12 @@ const std::string kTxtBody =
     "S:\x02\x41\x03R:ok\r\r\n\0\xAB\xFFI:Send data,but error!R:R:\x01\xAB\r\n"s;
 const std::string kFmtBinary = "<STX>A<ETX>ok<CR><LF><NUL>\xAB\xFFSend data,but error!<SOH>\xAB";
 
-TEST(LogFormats, EachLayoutByteForByte) {
+// The other layouts are compared as saved files below; the Txt header holds
+// the time of the save, so it is checked here with a fixed time.
+TEST(LogFormats, TxtStartsWithTheTimeInTheChosenLanguage) {
     SetStringLanguage(UiLanguage::English);
     const SystemTime now{2026, 3, 0, 7, 9, 5, 3, 250};
     const MsgRecords store = SampleStore(), empty;
-    EXPECT_EQ(RenderLog(store, LogFormat::Fmt, false, now), kFmt);
-    EXPECT_EQ(RenderLog(store, LogFormat::Fmt, true, now), kFmtWithTime);
-    EXPECT_EQ(RenderLog(store, LogFormat::Raw, false, now), kRaw);
-    EXPECT_EQ(RenderLog(store, LogFormat::Hex, false, now), kHex);
-    EXPECT_EQ(RenderLog(store, LogFormat::FmtBinary, true, now), kFmtBinary);
     // The Txt date runs straight into the hour, numbers without leading zeros.
     const std::string stamp = "2026-3-79:5:3\r\n";
     EXPECT_EQ(RenderLog(store, LogFormat::Txt, false, now),

@@ -71,6 +71,7 @@ class LogWriter : public ::testing::Test {
     void SetUp() override {
         ASSERT_EQ(::mkdir(folder_.c_str(), 0755), 0);
         writer_.Start(logPath_, settings_);
+        writer_.SetArchiverPath("");
     }
     void PostLines(int from, int to) {
         for (int i = from; i < to; ++i)
