@@ -74,8 +74,7 @@ TEST_F(OutgoingComposer, LinesBecomeTheseBytes) {
         {{.replaceOld = 'a', .replaceNew = 'b'}, "aaa", "baa"},
         {{.replaceOld = 'a', .replaceNew = 'b'}, "<STX>a<ETX><CheckSum>", kStx + "b" + kEtx + "65"},
         {{.replaceNew = '_'}, "a<NUL>b<NUL>", "a_b\0"s},
-        // UTF-16 hides the fields; UTF-8 from ASCII (the locale a program starts in) fails on a
-        // high byte.
+        // UTF-16 hides the fields; UTF-8 from ASCII (the starting C locale) fails on a high byte.
         {{.encode = 2}, "<STX>A<FN8>", "\x02\0A\0<\0F\0N\0"s + "8\0>\0"s},
         {{.encode = 1}, "abc<CR>", "abc\r"}, {{.encode = 1}, "caf\xE9", ""},
         {{.encode = 7}, "x\xE9", "x\xE9"},
