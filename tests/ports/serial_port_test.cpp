@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "../support/temp_folder.h"
 #include "ports/port_test_util.h"
 #include "ports/tty_settings.h"
+#include "support/temp_folder.h"
 
 namespace {
 
