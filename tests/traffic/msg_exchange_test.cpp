@@ -141,6 +141,8 @@ struct Scenario {
     bool flush = false;                  // FlushPending after the last block (the idle time-out)
 };
 
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
 class ScenarioTest : public ExchangeTest, public testing::WithParamInterface<Scenario> {};
 
 TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
