@@ -3,7 +3,7 @@
 // input lines, auto-send, the exit statuses and the printed lines.
 #include <signal.h>
 
-#include <regex>
+#include <cctype>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -37,10 +37,16 @@ std::string Stop(ChildProcess& cli, int signal = SIGTERM) {
     cli.Signal(signal);
     EXPECT_EQ(cli.Wait(), 0);
     const std::string out = cli.Out();
-    const std::regex shape(R"(<\d\d:\d\d:\d\d\.\d{3}>[SRI]:.+)");
+    const std::string shape = "<dd:dd:dd.ddd>";  // then S, R or I and ':'
     std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);)
-        EXPECT_TRUE(std::regex_match(line, shape)) << line;
+    for (std::string line; std::getline(lines, line);) {
+        bool ok = line.size() > shape.size() + 2 && line[shape.size() + 1] == ':' &&
+                  std::string("SRI").find(line[shape.size()]) != std::string::npos;
+        for (size_t i = 0; ok && i < shape.size(); ++i)
+            ok = shape[i] == 'd' ? std::isdigit(static_cast<unsigned char>(line[i])) != 0
+                                 : line[i] == shape[i];
+        EXPECT_TRUE(ok) << line;
+    }
     return out;
 }
 
@@ -176,8 +182,9 @@ TEST(CliRunner, ExitStatuses) {
     EXPECT_EQ(usage.Err().find('\n'), usage.Err().size() - 1) << usage.Err();
     ChildProcess version({kCli, "--version"});
     EXPECT_EQ(version.Wait(), 0);
-    EXPECT_TRUE(std::regex_match(version.Out(), std::regex("qelvor-cli [0-9.]+\n")))
-        << version.Out();
+    const std::string text = version.Out();
+    ASSERT_EQ(text.rfind("qelvor-cli ", 0), 0u) << text;
+    EXPECT_EQ(text.find_first_not_of("0123456789.", 11), text.size() - 1) << text;
     ChildProcess help({kCli, "--help"});
     EXPECT_EQ(help.Wait(), 0);
     EXPECT_EQ(help.Out().rfind("Usage: qelvor-cli", 0), 0u);
