@@ -13,6 +13,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
+// libFuzzer never passes a null pointer, not even for an empty input.
+const uint8_t kEmptyInput[1] = {0};
+
+void RunBytes(const std::vector<char>& bytes) {
+    const auto* data = bytes.empty() ? kEmptyInput : reinterpret_cast<const uint8_t*>(bytes.data());
+    LLVMFuzzerTestOneInput(data, bytes.size());
+}
+
 int RunFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -20,7 +28,7 @@ int RunFile(const std::filesystem::path& path) {
         return 1;
     }
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    RunBytes(bytes);
     return 0;
 }
 
@@ -29,7 +37,7 @@ int RunFile(const std::filesystem::path& path) {
 int main(int argc, char** argv) {
     int failures = 0;
     int inputs = 0;
-    LLVMFuzzerTestOneInput(nullptr, 0);
+    RunBytes({});
     for (int i = 1; i < argc; ++i) {
         std::filesystem::path arg(argv[i]);
         if (std::filesystem::is_directory(arg)) {
