@@ -1,5 +1,6 @@
 #include "data/check_sum.h"
 
+#include <algorithm>
 #include <array>
 
 #include "data/ctrl_char_notation.h"
@@ -83,14 +84,21 @@ std::string_view Lx20Range(std::string_view bytes) {
     return bytes.substr(start, close - start + 1);
 }
 
-// The body that the ASTM and BCC button forms keep: from after the first STX
-// (or from the start) through the frame end; bodyClosed tells whether an end
-// was found. The end is looked for after the start only, so an ETX standing
-// before the STX cannot give a negative body.
-std::string_view TextFormBody(std::string_view text, bool& bodyClosed) {
+// The body that the ASTM and BCC button forms keep, from bodyStart (after the
+// first STX; without an STX, 0 for ASTM and 1 for BCC) through the end mark;
+// bodyClosed tells whether an end was taken. The end mark is the first ETX
+// anywhere, else the first ETB from the STX on; a mark at position 0 or 1
+// leaves the body open. A mark standing before the body cannot give a
+// negative length: then the end is looked for after the start instead.
+std::string_view TextFormBody(std::string_view text, size_t startWithoutStx, bool& bodyClosed) {
     const size_t stx = text.find(kStx);
-    const size_t start = stx == std::string_view::npos ? 0 : stx + 1;
-    const size_t end = FrameEnd(text, start);
+    const size_t start =
+        std::min(stx == std::string_view::npos ? startWithoutStx : stx + 1, text.size());
+    size_t end = text.find(kEtx);
+    if (end == std::string_view::npos)
+        end = text.find(kEtb, stx == std::string_view::npos ? 0 : stx);
+    if (end != std::string_view::npos && end < 2) end = std::string_view::npos;
+    if (end != std::string_view::npos && end < start) end = FrameEnd(text, start);
     bodyClosed = end != std::string_view::npos;
     if (!bodyClosed) return text.substr(start);
     return text.substr(start, end - start + 1);
@@ -126,7 +134,7 @@ std::string CCheckSum::Compute(std::string_view bytes, int kind) const {
 
 std::string CCheckSum::AstmTextForm(std::string_view text) const {
     bool closed = false;
-    std::string body(TextFormBody(text, closed));
+    std::string body(TextFormBody(text, 0, closed));
     // An open frame is closed with an ETX, which the sum then covers.
     if (!closed) body.push_back(kEtx);
     return body + HexPair(ByteSum(body));
@@ -143,7 +151,8 @@ std::string CCheckSum::Lx20TextForm(std::string_view text) const {
 
 std::string CCheckSum::BccTextForm(std::string_view text) const {
     bool closed = false;
-    std::string body(TextFormBody(text, closed));
+    // Without an STX the body starts at the second character.
+    std::string body(TextFormBody(text, 1, closed));
     if (!closed) body.push_back(kEtx);
     const unsigned check = ByteXor(body);
     // The send box holds notation text, so a zero check is written by its

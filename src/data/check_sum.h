@@ -23,10 +23,11 @@ class CCheckSum {
 
     // The CheckSum button's rewrite of the send text for the kind. Only raw
     // frame characters count, never their bracketed names. ASTM and BCC keep
-    // the body after the first STX (or from the start) through the first
-    // ETX/ETB after it, closing an open body with an ETX, and append the sum
-    // as a hexadecimal pair or the exclusive-or as one raw character ("<NUL>"
-    // when it is 0). LX20 keeps '[' through ']' and appends the complement of
+    // the body after the first STX (without one: from the first character for
+    // ASTM, the second for BCC) through the first ETX anywhere, else the first
+    // ETB; an end at position 0 or 1 counts as none, and an open body is
+    // closed with an ETX. They append the sum as a hexadecimal pair or the
+    // exclusive-or as one raw character ("<NUL>" when it is 0). LX20 keeps '[' through ']' and appends the complement of
     // the sum, or returns the text unchanged when there is no such pair.
     // Any kind other than LX20 and BCC uses the ASTM form.
     std::string AstmTextForm(std::string_view text) const;

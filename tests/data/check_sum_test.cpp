@@ -47,14 +47,18 @@ TEST(CheckSum, TextFormsKeepTheBodyAndAppendTheCheck) {
         // An open frame is closed with an ETX that the sum covers.
         {kStx + "1abc", kCsAstm, "1abc" + kEtx + "5A"}, {"abc", kCrc16, "abc" + kEtx + "29"},
         {kStx + "ab" + kEtb + "cd", 9, "ab" + kEtb + "DA"}, {"", kCsAstm, kEtx + "03"},
-        // Names are text, not frame characters; the end is looked for after the start.
+        // Names are text, not frame characters. The end is the first ETX
+        // anywhere; one at position 0 or 1 leaves the body open, one before
+        // the body is looked for again after the STX.
         {"<STX>", kCsAstm, "<STX>" + kEtx + "7C"},
-        {"x" + kEtx + kStx + "ab" + kEtx, kCsAstm, "ab" + kEtx + "C6"},
-        {"x" + kEtx + kStx + "ab", kCsAstm, "ab" + kEtx + "C6"},
+        {"x" + kEtx + kStx + "ab" + kEtx, kCsAstm, "ab" + kEtx + kEtx + "C9"},
+        {"A" + kEtx + "BC", kCsAstm, "A" + kEtx + "BC" + kEtx + "CC"},
+        {"xy" + kEtx + kStx + "ab", kCsAstm, "ab" + kEtx + "C6"},
         {"x[abc]y", kCsLx20, "[abc]22"}, {"a[]", kCsLx20, "[]48"}, {"[]", kCsLx20, "[]"},
         {"[abc", kCsLx20, "[abc"}, {"abc]", kCsLx20, "abc]"},
         {kStx + "1abc" + kEtx + "z", kCsBcc, "1abc" + kEtx + "\x52"},
-        {"abc", kCsBcc, "abc" + kEtx + "c"},
+        // Without an STX the BCC body starts at the second character.
+        {"abc", kCsBcc, "bc" + kEtx + "\x02"}, {"", kCsBcc, kEtx + "\x03"},
         // A zero check cannot stand in the send box as a raw byte: its name does.
         {kStx + "\x01\x02" + kEtx, kCsBcc, "\x01\x02" + kEtx + "<NUL>"}};
     // clang-format on
