@@ -123,10 +123,11 @@ void SaveAsAll(const MsgRecords& records, const CComSetting& settings, IMessageB
 namespace {
 
 // Appends the failure mark to the report and the file to the failure list.
+// Only a packed layout ends its report line; the mark of a failed one runs on
+// into the next layout's report.
 void NoteZipFailure(const std::string& name, std::string& overall, std::string& failures) {
     overall += '\t';
     overall += LoadStr(kIdCompressFailed);
-    overall += '\n';
     failures += StrPrintf(LoadStr(kIdFileFailed), name.c_str());
     failures += '\n';
 }

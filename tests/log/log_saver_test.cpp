@@ -220,7 +220,7 @@ TEST_F(LogSaver, ZipListsWhatCouldNotBeWrittenOrPackedAndKeepsIt) {
     EXPECT_EQ(box_.shown[0].text, "Unable to save the log data,error code = 28");
     EXPECT_EQ(box_.shown[1].icon, MsgIcon::Stop);
     EXPECT_NE(box_.shown[1].text.find("with Bin styleSave data file succeeded\n\tcompress log "
-                                      "failed\nwith txt style"),
+                                      "failedwith txt style"),
               std::string::npos)
         << box_.shown[1].text;
     EXPECT_NE(box_.shown[1].text.find("save and compress log data failed:\n"
