@@ -49,9 +49,10 @@ int WriteAll(int fd, std::string_view bytes) {
 
 // Writes content to path, appending or replacing; 0 or the errno of the
 // first failing step (open, write or close), so a full disk is not taken
-// for success.
+// for success. O_NONBLOCK changes nothing for a regular file but makes a
+// named pipe in the file's place fail at once instead of hanging the window.
 int WriteFile(const std::string& path, const std::string& content, bool append) {
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
     int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) return errno;
     int err = WriteAll(fd, content);

@@ -57,7 +57,9 @@ bool CZipWriter::Create(const std::string& archivePath) {
 
 bool CZipWriter::AddFile(const std::string& diskPath, const std::string& entryName) {
     if (zip_ == nullptr || entryName.empty()) return false;
-    int fd = ::open(diskPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a named pipe would otherwise wait for a writer
+    // forever; it is refused below as not a regular file.
+    int fd = ::open(diskPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     FdCloser closer(fd);
     struct stat st {};

@@ -121,6 +121,13 @@ TEST_F(QelvorProgram, NothingToPackFailsTheRunAndDeletesNothing) {
     EXPECT_NE(run.out.find("Compressing d.log(0/1)...\ncomplete:0/1...\n"), std::string::npos)
         << run.out;
     EXPECT_TRUE(Exists(src_ + "Sub/deep/d.log")) << "nothing is deleted that was not packed";
+
+    // A named pipe given by name is refused, not waited on.
+    ASSERT_EQ(::mkfifo((src_ + "pipe").c_str(), 0644), 0);
+    run = Run({"-zip", archive_, src_, "pipe"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("Compressing pipe(0/1)...\ncomplete:0/1...\n"), std::string::npos)
+        << run.out;
 }
 
 TEST_F(QelvorProgram, WindowModeEndsAtOnceWithStatusThree) {

@@ -153,6 +153,8 @@ TEST_F(LogSaver, FailedSaveReportsTheSystemErrorAndKeepsTheReport) {
         {[&] { ::mkdir(path_.c_str(), 0755); }, 21},
         // /dev/full opens fine and refuses every write: a full disk.
         {[&] { ::symlink("/dev/full", path_.c_str()); }, 28},
+        // A named pipe without a reader fails at once instead of blocking.
+        {[&] { ::mkfifo(path_.c_str(), 0644); }, 6},
     };
     for (const auto& [arrange, errorCode] : cases) {
         std::filesystem::remove_all(path_);
