@@ -238,10 +238,12 @@ int CComSetting::SetCurrentSet(const std::string& setName) const {
 int CComSetting::SaveSetList() const {
     std::string list;
     for (const std::string& name : SetNames) {
-        if (name.empty()) continue;
-        if (!list.empty()) list += ',';
-        list += name;
+        if (!name.empty()) list += name + ',';
     }
+    // Every trailing "," goes, a name's own included, so the list never ends
+    // in an empty entry.
+    while (!list.empty() && list.back() == ',')
+        list.pop_back();
     WriteProfileString(kPublic, "SetList", list);
     return 1;
 }

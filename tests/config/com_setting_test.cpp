@@ -57,6 +57,9 @@ TEST_F(ComSetting, SetListIsSortedWithoutDuplicatesOrEmptyNames) {
     s.SetNames = {""};
     s.SaveSetList();
     EXPECT_EQ(ReadFile(dir.File("two.ini")), "[Public]\r\nSetList=\r\n");
+    s.SetNames = {"a", "b,,"};  // the list never ends in ","
+    s.SaveSetList();
+    EXPECT_EQ(s.ReadProfileString("Public", "SetList", ""), "a,b");
 }
 
 int FieldOf(const CComSetting& s, const std::string& key) {
