@@ -124,12 +124,19 @@ int CConsoleZip::Run(const std::string& commandLine, std::FILE* out) {
     CZipWriter zip;
     bool created = !args.archivePath.empty() && zip.Create(args.archivePath);
     const int total = static_cast<int>(args.files.size());
+    // A listed file that is the archive itself is never packed: it would be
+    // read while being written and, with -del, deleted afterwards.
+    struct stat archive {};
+    const bool haveArchive = created && ::stat(args.archivePath.c_str(), &archive) == 0;
     std::vector<std::string> packed;
     for (const std::string& entry : args.files) {
         std::fprintf(out, "Compressing %s(%d/%d)...\n", entry.c_str(),
                      static_cast<int>(packed.size()), total);
         const std::string path = args.sourceFolder + entry;
-        if (zip.AddFile(path, entry)) packed.push_back(path);
+        struct stat st {};
+        const bool isArchive =
+            haveArchive && ::stat(path.c_str(), &st) == 0 && SameFile(st, archive);
+        if (!isArchive && zip.AddFile(path, entry)) packed.push_back(path);
     }
     const int added = static_cast<int>(packed.size());
     std::fprintf(out, "complete:%d/%d...\n", added, total);
