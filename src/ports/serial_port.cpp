@@ -119,8 +119,19 @@ std::string CSerialPort::DevicePath() const {
 
 void CSerialPort::FailOpen(int error) {
     lastOpenError_ = error;
-    if (fd_ >= 0) ::close(fd_);
+    ReleaseDevice();
+}
+
+// The exclusive mark belongs to the tty, not to this descriptor: it outlives
+// the close while any other descriptor of the tty stays open, and would then
+// refuse every later open but root's. So it is taken off before closing.
+void CSerialPort::ReleaseDevice() {
+    if (fd_ >= 0) {
+        if (exclusive_) ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+    }
     fd_ = -1;
+    exclusive_ = false;
 }
 
 int CSerialPort::Open() {
@@ -137,10 +148,18 @@ int CSerialPort::Open() {
     }
     // TIOCEXCL refuses further opens by other programs (but not by root), so
     // the flock, which every careful serial program takes, is held as well.
+    // Root gets through another program's exclusive mark: that port is busy,
+    // and its mark is left alone.
+    int excl = 0;
+    if (::ioctl(fd_, TIOCGEXCL, &excl) == 0 && excl != 0) {
+        FailOpen(EBUSY);
+        return 0;
+    }
     if (::ioctl(fd_, TIOCEXCL) != 0) {
         FailOpen(errno);
         return 0;
     }
+    exclusive_ = true;
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         FailOpen(errno == EWOULDBLOCK ? EBUSY : errno);
         return 0;
@@ -184,8 +203,7 @@ int CSerialPort::IsOpen() {
 
 int CSerialPort::Close() {
     if (!open_ || fd_ < 0) return 1;
-    ::close(fd_);  // also releases the flock and the exclusive mode
-    fd_ = -1;
+    ReleaseDevice();  // closing also releases the flock
     open_ = 0;
     return 1;
 }

@@ -58,6 +58,7 @@ class CSerialPort : public CStreamPort {
   private:
     int ConfigureLine();
     void FailOpen(int error);
+    void ReleaseDevice();
 
     int portNumber_ = -1;
     int baudRate_ = 9600;
@@ -68,6 +69,7 @@ class CSerialPort : public CStreamPort {
     std::string portName_;
     std::string description_;
     int fd_ = -1;
+    bool exclusive_ = false;  // this object set the tty's exclusive mark
     int open_ = 0;
     int lastOpenError_ = 0;
     std::string lastOpenPath_;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +18,13 @@ namespace {
 
 using porttest::WaitUntil;
 using StreamPort::CSerialPort;
+
+// Whether the tty open at fd refuses further opens (root passes regardless,
+// so the tests look at the mark itself).
+bool Exclusive(int fd) {
+    int on = 0;
+    return ioctl(fd, TIOCGEXCL, &on) == 0 && on != 0;
+}
 
 // A pty pair: the port opens the slave by its path, the test plays the device
 // on the master and keeps its own slave descriptor to look at the line settings.
@@ -137,7 +145,9 @@ TEST_F(Pty, HeldPortIsRefusedAsBusyUntilReleased) {
     EXPECT_EQ(other.Open(), 0);
     EXPECT_EQ(other.LastOpenError(), EBUSY);
     EXPECT_EQ(other.LastOpenErrorText(), "busy");
+    EXPECT_TRUE(Exclusive(slave_));  // the refused open left the holder's mark
     port_.Close();
+    EXPECT_FALSE(Exclusive(slave_));  // another descriptor of the tty is still open
     EXPECT_EQ(other.Open(), 1);
     EXPECT_EQ(other.LastOpenErrorText(), "");
 }
@@ -163,6 +173,7 @@ TEST_F(Pty, FailedOpensHoldNothing) {
         EXPECT_EQ(port_.Write("abc", 3), 0);
     }
     EXPECT_EQ(port_.LastOpenError(), ENOTTY);
+    EXPECT_FALSE(Exclusive(slave_));
     CSerialPort other;
     other.SetComParam(0, 9600, path_.c_str());
     EXPECT_EQ(other.Open(), 1);
