@@ -16,9 +16,8 @@ namespace {
 
 constexpr uint64_t kDataFileLimit = 33554432;  // 32 MiB, inclusive
 constexpr double kMiB = 1048576.0;
-// Progress in pane 1 every this many lines, and at most about 100 times.
+// Progress in pane 1 after every this many lines.
 constexpr size_t kProgressStep = 100;
-constexpr size_t kProgressReports = 100;
 
 // Writes all of text; 0 on success, else the system error code.
 int WriteAll(int fd, const std::string& text) {
@@ -58,7 +57,6 @@ void CDataListCommands::FillList(const std::string& bytes) {
     // into the list, so a file of many short lines is held only once.
     const size_t total =
         bytes.empty() ? 0 : static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
-    const size_t step = std::max(kProgressStep, total / kProgressReports);
     size_t start = 0;
     for (size_t added = 0; added < total; ++added) {
         const size_t end = std::min(bytes.find('\n', start), bytes.size());
@@ -67,7 +65,7 @@ void CDataListCommands::FillList(const std::string& bytes) {
             --length;
         ctx_.dataList.Append(bytes.substr(start, length));
         start = end + 1;
-        if ((added + 1) % step == 0) ctx_.SetPane(1, StrPrintf("%zu/%zu", added + 1, total));
+        if ((added + 1) % kProgressStep == 0) ctx_.SetPane(1, StrPrintf("%zu/%zu", added + 1, total));
     }
     ctx_.SetPane(1, std::string());
     list.enabled = true;

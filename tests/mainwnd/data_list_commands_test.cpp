@@ -36,6 +36,15 @@ TEST_F(DataListCommands, LinesEndAtLineFeedsAndLoseTrailingLineEnds) {
         EXPECT_EQ(RecordsOf('I').back(),
                   StrPrintf("load data file succeeded,data count = %zu!", c.lines.size()));
     }
+
+    // Pane 1 counts the lines every hundred, also in a long file, and ends empty.
+    WriteFile(path, std::string(19999, '\n'));
+    view.watched = &State();
+    ASSERT_TRUE(Engine().LoadDataFile(path));
+    ASSERT_EQ(view.pane1.size(), 201u);
+    EXPECT_EQ(view.pane1[0], "100/20000");
+    EXPECT_EQ(view.pane1[199], "20000/20000");
+    EXPECT_EQ(view.pane1.back(), "");
 }
 
 TEST_F(DataListCommands, LoadRemembersTheFileForReLoadUntilClearWithCtrl) {

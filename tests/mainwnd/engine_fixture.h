@@ -51,7 +51,12 @@ struct MessageBoxCall {
 
 class RecordingView : public IMainView {
   public:
-    void OnStateChanged(unsigned what) override { changes |= what; }
+    void OnStateChanged(unsigned what) override {
+        changes |= what;
+        if (watched != nullptr && (what & kChangedStatus) != 0 &&
+            (pane1.empty() || pane1.back() != watched->panes[1]))
+            pane1.push_back(watched->panes[1]);
+    }
     void StartTimer(int id, int64_t periodMs) override { timers[id] = periodMs; }
     void StopTimer(int id) override { timers.erase(id); }
     MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
@@ -63,6 +68,9 @@ class RecordingView : public IMainView {
     int64_t Period(int id) const { return Running(id) ? timers.at(id) : -1; }
 
     unsigned changes = 0;
+    // When set, every new text of status pane 1 is kept in pane1.
+    const CMainState* watched = nullptr;
+    std::vector<std::string> pane1;
     std::map<int, int64_t> timers;
     std::vector<MessageBoxCall> boxes;
 };
