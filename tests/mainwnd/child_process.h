@@ -21,12 +21,17 @@ namespace qelvor::test {
 
 class ChildProcess {
   public:
-    explicit ChildProcess(const std::vector<std::string>& args) {
+    // withStdin false starts the child with its standard input closed.
+    explicit ChildProcess(const std::vector<std::string>& args, bool withStdin = true) {
         int in[2];
         if (pipe2(in, O_CLOEXEC) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        if (withStdin) {
+            posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        } else {
+            posix_spawn_file_actions_addclose(&actions, 0);
+        }
         posix_spawn_file_actions_addopen(&actions, 1, streams_.File("out").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, streams_.File("err").c_str(),

@@ -170,6 +170,11 @@ TEST(CliRunner, ExitStatuses) {
               std::string::npos)
         << timed.Err();
     EXPECT_EQ(timed.Out(), "");
+    // Started with standard input closed, it still ends on SIGTERM.
+    ChildProcess noInput({kCli, "--ini", ini}, false);
+    ASSERT_TRUE(noInput.WaitForErr("waiting client")) << noInput.Err();
+    noInput.Signal(SIGTERM);
+    EXPECT_EQ(noInput.Wait(3000), 0);
 
     const std::string device = dir.File("no-such-tty");
     ini = WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", device));

@@ -1,10 +1,12 @@
 #include "app/cli/cli_runner.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <thread>
 
 #include "config/app_paths.h"
@@ -48,6 +50,17 @@ void CCliRunner::StartContinuousLog() {
     log_.Start(folder + "Qelvor.log", *settings_);
 }
 
+void CCliRunner::ReserveStandardStreams() {
+    // A stream the caller closed would hand its number to the next descriptor
+    // opened here (the signal descriptor, a socket): input would be read from
+    // it, or status lines written into it. /dev/null takes the place instead.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        const int null = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) close(null);
+    }
+}
+
 bool CCliRunner::BlockStopSignals() {
     // Blocked before any thread starts, so that every thread inherits the
     // mask and the signals arrive only through the descriptor.
@@ -84,6 +97,7 @@ bool CCliRunner::StartEngine() {
 }
 
 int CCliRunner::Run() {
+    ReserveStandardStreams();
     if (!BlockStopSignals()) {
         std::fprintf(err_, "cannot watch SIGINT and SIGTERM\n");
         return 1;

@@ -46,6 +46,8 @@ class CCliRunner : public IMainView {
         Clock::time_point due{};
     };
 
+    // Opens /dev/null on standard input, output or error when it is closed.
+    static void ReserveStandardStreams();
     void LoadSettings();
     void StartContinuousLog();
     bool StartEngine();
