@@ -39,7 +39,8 @@ int CPluginHost::LoadPlugin(const std::string& folder, bool reload) {
     fmtMsg_ = Resolve<FmtMsgFn>(library_, "fnFmtMsg");
     getMsg_ = Resolve<GetMsgFn>(library_, "fnGetMsg");
     msgSize_ = Resolve<MsgSizeFn>(library_, "fnMsgSize");
-    // A library without every entry point stays loaded but is never called.
+    // A library without every entry point stays loaded, and fnInitEvn is not
+    // called; FormatMsg still runs when its own three entry points exist.
     if (initEvn_ == nullptr || fmtMsg_ == nullptr || getMsg_ == nullptr || msgSize_ == nullptr) {
         return 0;
     }

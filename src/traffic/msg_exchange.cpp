@@ -199,7 +199,9 @@ void CMsgExchange::SplitStream(std::string_view bytes) {
     pending.erase(0, start);
     RecordOversizePending(pending);
     pending_ = std::move(pending);
-    unmatchedPrefix_ = pending_.size();
+    // A response that reloaded the split list brings strings the search of
+    // this block never looked for: the next block searches every byte again.
+    unmatchedPrefix_ = splitList_ == splitList ? pending_.size() : 0;
 }
 
 size_t CMsgExchange::CutFrames(const std::string& pending, const std::vector<std::string>& splits) {

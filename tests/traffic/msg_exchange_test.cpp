@@ -9,8 +9,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -31,7 +33,10 @@ const std::string kAck("\x06"), kNak("\x15"), kEot("\x04");
 // The view and the continuous log: records what the exchange tells them.
 class RecordingView : public IExchangeView, public IRecordLog {
   public:
-    void OnRecordCountChanged(size_t count) override { counts.push_back(count); }
+    void OnRecordCountChanged(size_t count) override {
+        counts.push_back(count);
+        if (onCount) std::exchange(onCount, nullptr)();
+    }
     void ScrollToNewest() override {}
     std::string GetSendText() override { return sendText; }
     void SetSendText(const std::string& text) override { sendText = text; }
@@ -40,6 +45,7 @@ class RecordingView : public IExchangeView, public IRecordLog {
     std::vector<size_t> counts;
     std::string sendText, bufferText;
     Strings logged;
+    std::function<void()> onCount;  // run once, at the next count change
 };
 
 class ExchangeTest : public testing::Test {
@@ -123,6 +129,21 @@ TEST_F(ExchangeTest, ResponseFileLinesPassThroughThePluginAndRepeatUnchanged) {
         Feed(block);
     EXPECT_EQ(Drain(), (Strings{"\x02" "AB\x03", "\x02" "AB\x03", "\x01" "C", kEot, kEot}));
     EXPECT_EQ(dataList_.CurSel(), 1);
+}
+
+// A split list reloaded while a block is being framed applies to every
+// pending byte from the next block on.
+TEST_F(ExchangeTest, SplitListReloadedByAResponseSearchesThePendingBytesAgain) {
+    settings_.SplitStrs = "<ETX>";
+    exchange_.LoadSplitConfig();
+    view_.onCount = [&] {
+        settings_.SplitStrs = "<ETX>,;";
+        exchange_.LoadSplitConfig();
+    };
+    Feed("a\x03" "b;c");
+    Feed("d");
+    EXPECT_EQ(RecordsOf('R'), (Strings{"a\x03", "b;"}));
+    EXPECT_EQ(exchange_.Pending(), "cd");
 }
 
 // One scenario: settings, blocks fed in turn, and everything observable after.
