@@ -4,6 +4,8 @@
 #include <signal.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -180,7 +182,10 @@ TEST(CliRunner, ExitStatuses) {
     ini = WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", device));
     ChildProcess failed({kCli, "--ini", ini});
     EXPECT_EQ(failed.Wait(), 1);
-    EXPECT_NE(failed.Err().find("SerialPort:" + device + "Open port failed"), std::string::npos);
+    EXPECT_NE(failed.Err().find("SerialPort:" + device + "Open port failed\n" +
+                                std::strerror(ENOENT) + "\n"),
+              std::string::npos)
+        << failed.Err();
 
     ChildProcess usage({kCli, "--seconds", "x"});
     EXPECT_EQ(usage.Wait(), 2);

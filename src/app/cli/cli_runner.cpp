@@ -80,7 +80,13 @@ bool CCliRunner::StartEngine() {
     engine_->InitExchange();
     engine_->ChooseStartupDataFile(std::string());
     engine_->OnOpenPort();
-    if (!engine_->IsPortOpen()) return false;
+    if (!engine_->IsPortOpen()) {
+        // The window shows why a serial port failed (busy, no permission) in
+        // the status tool tip; here it follows the status line.
+        const std::string& reason = engine_->State().pane0ToolTip;
+        if (!reason.empty()) std::fprintf(err_, "%s\n", reason.c_str());
+        return false;
+    }
     if (!options_.dataFile.empty()) {
         if (!engine_->LoadDataFile(options_.dataFile)) {
             std::fprintf(err_, "cannot load data file %s\n", options_.dataFile.c_str());
