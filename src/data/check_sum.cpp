@@ -84,8 +84,8 @@ std::string_view Lx20Range(std::string_view bytes) {
     return bytes.substr(start, close - start + 1);
 }
 
-// The body that the ASTM and BCC button forms keep, from bodyStart (after the
-// first STX; without an STX, 0 for ASTM and 1 for BCC) through the end mark;
+// The body that the ASTM and BCC button forms keep, from after the first STX
+// (without one, from startWithoutStx: 0 for ASTM, 1 for BCC) through the end mark;
 // bodyClosed tells whether an end was taken. The end mark is the first ETX
 // anywhere, else the first ETB from the STX on; a mark at position 0 or 1
 // leaves the body open. A mark standing before the body cannot give a
