@@ -13,9 +13,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <memory>
 
 namespace StreamPort {
@@ -59,14 +57,24 @@ bool ProcessAlive(int pid) {
     return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
 }
 
+// The start of a lock file; empty unless it is a regular file. Anyone may
+// create files in the lock folder, so a FIFO (whose open would wait for a
+// writer), a link to a device or an endless file must neither hang nor
+// exhaust the caller: the open never waits and a short prefix is read.
+std::string ReadLockFile(const std::string& path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::string();
+    char buf[64];
+    ssize_t got = ::read(fd.get(), buf, sizeof buf);
+    return got > 0 ? std::string(buf, static_cast<size_t>(got)) : std::string();
+}
+
 // UUCP-style lock files that other serial programs leave for the port.
 bool LockFileHeld(const std::string& path) {
     std::string name = BaseName(path);
     for (const char* dir : {"/var/lock/LCK..", "/run/lock/LCK.."}) {
-        std::ifstream in(dir + name, std::ios::binary);
-        if (!in) continue;
-        std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (ProcessAlive(ParseLockFilePid(content))) return true;
+        if (ProcessAlive(ParseLockFilePid(ReadLockFile(dir + name)))) return true;
     }
     return false;
 }

@@ -10,7 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
+#include <future>
+#include <string>
 
 #include "ports/serial_port.h"
 #include "ports/serial_port_watcher.h"
@@ -91,6 +94,30 @@ TEST_F(PtyUse, PortThisUserMayNotOpenIsListedWithItsGroup) {
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(PtyUse, LockFileOfALiveProcessMarksThePortAndAFifoThereCannotHang) {
+    const std::string lock = "/run/lock/LCK.." + path_.substr(path_.rfind('/') + 1);
+    if (access("/run/lock", W_OK) != 0) GTEST_SKIP() << "the lock folder is not writable";
+    struct Remove {
+        std::string path;
+        ~Remove() { unlink(path.c_str()); }
+    } remove{lock};
+    FILE* f = fopen(lock.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fprintf(f, "%10d\n", static_cast<int>(getpid()));
+    fclose(f);
+    EXPECT_EQ(CheckPortUse(path_, nullptr), PortUse::InUse);
+
+    // Anyone may leave a FIFO there; opening it to read would wait for a writer.
+    unlink(lock.c_str());
+    ASSERT_EQ(mkfifo(lock.c_str(), 0600), 0);
+    auto check = std::async(std::launch::async, [&] { return CheckPortUse(path_, nullptr); });
+    bool returned = check.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    EXPECT_TRUE(returned);
+    while (check.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        close(open(lock.c_str(), O_WRONLY | O_NONBLOCK));  // lets a stuck check go on
+    EXPECT_EQ(check.get(), PortUse::Free);
 }
 
 TEST(ParseLockFilePid, ReadsTheAsciiAndTheBinaryForm) {
