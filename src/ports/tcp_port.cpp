@@ -111,6 +111,10 @@ int CTCPPort::StartAcceptThread() {
         if (state < 0) state_.compare_exchange_strong(state, 0);
         return 0;
     }
+    // The thread may have served a client since the state was read; it shows
+    // that before it counts as ended. A second listener then would accept
+    // another client over the one being served.
+    if (state_.load() > 0) return 0;
     JoinAcceptThread();
     stopAccept_.store(false);
     acceptRunning_.store(true);
