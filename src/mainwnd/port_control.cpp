@@ -83,11 +83,13 @@ void CPortControl::ClosePort() {
     FlushPendingFrame();
     ctx_.view.StopTimer(kTimerPoll);
     ctx_.state.idlePollCount = 0;
-    if (current_->IsOpen()) current_->Close();
+    // Every port is closed, open or not: a TCP server whose peer just left
+    // counts as closed while its next accept thread already starts
+    // listening, and only Close ends that thread. Close of a closed port
+    // changes nothing.
     StreamPort::CStreamPort* all[] = {&serial_, &tcp_, &udp_};
-    for (StreamPort::CStreamPort* port : all) {
-        if (port->IsOpen()) port->Close();
-    }
+    for (StreamPort::CStreamPort* port : all)
+        port->Close();
     CMainState& st = ctx_.state;
     st.Button(kIdClosePort).enabled = false;
     st.Button(kIdOpenPort).enabled = true;

@@ -37,6 +37,17 @@ TEST_F(PortControl, TcpServerListensShowsTheRemoteClientAndListensAgain) {
     EXPECT_EQ(Pane(0), listening);
     EXPECT_EQ(State().pane0ToolTip, "");
     ExpectSendButtons(false, false);
+
+    // Closed in the tick after the peer left, while the new accept thread is
+    // starting and the port does not yet count as open: nothing may listen on.
+    client = Socket::Connect(port);
+    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode >= 1; }));
+    client.Reset();
+    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == -1; }));
+    Poll();
+    Engine().OnClosePort();
+    EXPECT_FALSE(
+        RunUntil([&] { client = Socket::Connect(port); }, [&] { return client.Valid(); }, 300));
 }
 
 TEST_F(PortControl, FailedOpensShowWhyWithSendingDisabled) {
