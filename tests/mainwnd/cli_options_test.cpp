@@ -1,10 +1,16 @@
-// The command line of qelvor-cli: accepted forms and the usage errors.
+// The command line of qelvor-cli: accepted forms and the usage errors; the
+// reading of its standard input.
+#include <unistd.h>
+
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/cli/cli_options.h"
+#include "app/cli/stdin_reader.h"
 
 namespace qelvor {
 namespace {
@@ -58,3 +64,39 @@ TEST(CliOptions, HelpVersionAndUsageErrors) {
 
 }  // namespace
 }  // namespace qelvor
+
+TEST(StdinReader, LinesLoseTheirEndsAndEndlessInputComesInBoundedPieces) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const std::string endless(2'500'000, 'a');
+    std::thread writer([&] {
+        const std::string input = "one\r\ntwo\n" + endless;
+        for (size_t done = 0; done < input.size();) {
+            const ssize_t n = write(fds[1], input.data() + done, input.size() - done);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        close(fds[1]);
+    });
+    qelvor::CStdinReader reader;
+    reader.Start(fds[0]);
+    writer.join();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!reader.Ended() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    reader.Stop();
+    close(fds[0]);
+
+    std::vector<std::string> lines;
+    for (std::string line; reader.PopLine(line);)
+        lines.push_back(line);
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "one");
+    EXPECT_EQ(lines[1], "two");
+    std::string rest;
+    for (size_t i = 2; i < lines.size(); ++i) {
+        EXPECT_LE(lines[i].size(), 1024u * 1024 + 4096) << "piece " << i;
+        rest += lines[i];
+    }
+    EXPECT_EQ(rest, endless);
+}

@@ -11,6 +11,9 @@ namespace {
 
 constexpr int kWakeMs = 50;
 constexpr size_t kChunk = 4096;
+// Input that never ends a line is handed on in pieces of this size, so that
+// a stream without line ends cannot grow the reader without bound.
+constexpr size_t kMaxLine = 1024 * 1024;
 
 }  // namespace
 
@@ -61,6 +64,11 @@ void CStdinReader::ReadLoop() {
         if (n <= 0) break;  // the end of the input (or an error) ends reading
         pending.append(buffer, static_cast<size_t>(n));
         PushComplete(pending);
+        if (pending.size() >= kMaxLine) {
+            std::lock_guard<std::mutex> guard(lock_);
+            lines_.push_back(std::move(pending));
+            pending.clear();
+        }
     }
     if (!stop_ && !pending.empty()) {
         // A last line without a line end is a line too.
