@@ -32,17 +32,6 @@ constexpr size_t kFrameSize = 100;
 constexpr int kRoundTrips = 2000;
 constexpr double kCeilingMBps = 65.536;
 
-class SilentView : public qelvor::IMainView {
-  public:
-    void OnStateChanged(unsigned) override {}
-    void StartTimer(int, int64_t) override {}
-    void StopTimer(int) override {}
-    qelvor::MsgResult ShowMessageBox(const std::string&, const std::string&, qelvor::MsgIcon,
-                                     qelvor::MsgButtons) override {
-        return qelvor::MsgResult::Ok;
-    }
-};
-
 int ListenOnLoopback() {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -113,7 +102,7 @@ struct Rig {
 
     std::string folder;
     qelvor::CComSetting settings;
-    SilentView view;
+    qelvor::CSilentView view;
     std::unique_ptr<qelvor::CMainEngine> engine;
     int listenFd = -1;
     int peerFd = -1;

@@ -15,17 +15,6 @@
 
 namespace {
 
-class QuietView : public qelvor::IMainView {
-  public:
-    void OnStateChanged(unsigned) override {}
-    void StartTimer(int, int64_t) override {}
-    void StopTimer(int) override {}
-    qelvor::MsgResult ShowMessageBox(const std::string&, const std::string&, qelvor::MsgIcon,
-                                     qelvor::MsgButtons) override {
-        return qelvor::MsgResult::Ok;
-    }
-};
-
 struct Rig {
     Rig() : folder(MakeFolder()), settings(folder + "/fuzz.ini"), engine(settings, view) {
         engine.InitExchange();
@@ -37,7 +26,7 @@ struct Rig {
     }
     std::string folder;
     qelvor::CComSetting settings;
-    QuietView view;
+    qelvor::CSilentView view;
     qelvor::CMainEngine engine;
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "mainwnd/message_box.h"
 
@@ -38,6 +39,18 @@ class IMainView : public IMessageBox {
     // Starts timer id with the period, restarting it when it runs already.
     virtual void StartTimer(int id, int64_t periodMs) = 0;
     virtual void StopTimer(int id) = 0;
+};
+
+// A view that shows nothing, runs no timer and answers every question with
+// OK: for programs that drive the engine's ticks themselves.
+class CSilentView : public IMainView {
+  public:
+    void OnStateChanged(unsigned) override {}
+    void StartTimer(int, int64_t) override {}
+    void StopTimer(int) override {}
+    MsgResult ShowMessageBox(const std::string&, const std::string&, MsgIcon, MsgButtons) override {
+        return MsgResult::Ok;
+    }
 };
 
 }  // namespace qelvor
