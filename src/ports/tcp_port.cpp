@@ -279,6 +279,10 @@ int CTCPPort::WaitForData(int timeoutMs) {
     }
     if (state == 0 && mode_ != 1) {
         DropStaleSocket();
+        // A poll that showed a failed listener as listening, just as that
+        // listener ended, leaves state 0 with no thread: listen again, or
+        // the server would wait for ever with nobody listening.
+        if (!acceptRunning_.load()) StartAcceptThread();
         return -2;
     }
     int fd = fd_.load();
