@@ -10,10 +10,10 @@ char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), AsciiLower);
-    return out;
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return AsciiLower(x) == AsciiLower(y);
+           });
 }
 
 bool NeedsQuotes(const std::string& arg) {
@@ -33,17 +33,9 @@ std::string JoinFrom(const std::vector<std::string>& args, size_t first) {
 
 CCommandLine::CCommandLine(std::vector<std::string> args) : args_(std::move(args)) {
     for (const std::string& arg : args_) {
-        if (!argStarts_.empty()) text_ += ' ';
-        argStarts_.push_back(text_.size());
-        if (NeedsQuotes(arg)) {
-            text_ += '"' + arg + '"';
-        } else {
-            text_ += arg;
-        }
+        if (!text_.empty()) text_ += ' ';
+        text_ += NeedsQuotes(arg) ? '"' + arg + '"' : arg;
     }
-    // ASCII lowering keeps every position, so a match in the lowered copy
-    // points at the same place in the original text.
-    lowered_ = Lowered(text_);
 }
 
 CCommandLine CCommandLine::FromMain(int argc, char** argv) {
@@ -53,24 +45,21 @@ CCommandLine CCommandLine::FromMain(int argc, char** argv) {
     return CCommandLine(std::move(args));
 }
 
-size_t CCommandLine::Find(std::string_view option, size_t from) const {
-    if (from > lowered_.size()) return std::string::npos;
-    return lowered_.find(Lowered(option), from);
+size_t CCommandLine::IndexOf(std::string_view option, size_t from) const {
+    for (size_t i = from; i < args_.size(); ++i) {
+        if (EqualsNoCase(args_[i], option)) return i;
+    }
+    return std::string::npos;
 }
 
 std::optional<std::string> CCommandLine::IniName() const {
-    size_t pos = Find("-n ");
-    if (pos == std::string::npos) return std::nullopt;
-    size_t start = pos + 3;
-    auto it = std::find(argStarts_.begin(), argStarts_.end(), start);
-    if (it != argStarts_.end()) {
-        return JoinFrom(args_, static_cast<size_t>(it - argStarts_.begin()));
-    }
-    return text_.substr(start);
+    const size_t index = IndexOf("-n");
+    if (index == std::string::npos) return std::nullopt;
+    return JoinFrom(args_, index + 1);
 }
 
 std::string CCommandLine::DataFilePath() const {
-    return JoinFrom(args_, 0);
+    return HasIniOption() ? std::string() : JoinFrom(args_, 0);
 }
 
 }  // namespace qelvor

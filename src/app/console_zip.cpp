@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <string_view>
 
+#include "app/command_line.h"
 #include "log/zip_writer.h"
 
 namespace qelvor {
@@ -24,12 +26,6 @@ std::string StripToken(const std::string& token) {
     while (end > begin && (token[end - 1] == ' ' || IsQuote(token[end - 1])))
         --end;
     return token.substr(begin, end - begin);
-}
-
-void EndToken(std::string& token, std::vector<std::string>& tokens) {
-    std::string stripped = StripToken(token);
-    if (!stripped.empty()) tokens.push_back(std::move(stripped));
-    token.clear();
 }
 
 // The source folder without trailing blanks and slashes, with one "/".
@@ -58,41 +54,23 @@ std::vector<std::string> SortedEntries(const std::string& folder) {
 
 }  // namespace
 
-std::vector<std::string> CConsoleZip::Tokenize(std::string_view text) {
-    std::vector<std::string> tokens;
-    std::string token;
-    bool quoted = false;
-    for (char c : text) {
-        if (!quoted && (c == ' ' || c == '\t')) {
-            EndToken(token, tokens);
-            continue;
-        }
-        if (IsQuote(c)) quoted = !quoted;
-        token += c;
+bool CConsoleZip::Parse(const CCommandLine& commandLine, ConsoleZipArgs& args) {
+    size_t start = commandLine.IndexOf("-zip");
+    if (start == std::string::npos) return false;
+    const size_t del = commandLine.IndexOf("-del", start);
+    args.deleteMode = del != std::string::npos;
+    if (args.deleteMode) start = del;
+    std::vector<std::string> names;
+    const std::vector<std::string>& all = commandLine.Args();
+    for (size_t i = start + 1; i < all.size(); ++i) {
+        std::string name = StripToken(all[i]);
+        if (!name.empty()) names.push_back(std::move(name));
     }
-    EndToken(token, tokens);
-    return tokens;
-}
-
-ConsoleZipArgs CConsoleZip::Parse(const std::string& commandLine) {
-    ConsoleZipArgs args;
-    std::string lowered = commandLine;
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c; });
-    size_t zip = lowered.find("-zip");
-    if (zip == std::string::npos) return args;
-    size_t start = zip + 4;
-    size_t del = lowered.find("-del", zip);
-    if (del != std::string::npos) {
-        args.deleteMode = true;
-        start = del + 4;
-    }
-    std::vector<std::string> tokens = Tokenize(std::string_view(commandLine).substr(start));
-    if (!tokens.empty()) args.archivePath = tokens[0];
-    if (tokens.size() > 1) args.sourceFolder = FolderWithSlash(tokens[1]);
-    for (size_t i = 2; i < tokens.size(); ++i)
-        args.files.push_back(tokens[i]);
-    return args;
+    if (names.size() < 2) return false;
+    args.archivePath = names[0];
+    args.sourceFolder = FolderWithSlash(names[1]);
+    args.files.assign(names.begin() + 2, names.end());
+    return true;
 }
 
 void CConsoleZip::Collect(const std::string& folder, std::vector<std::string>& list,
@@ -116,9 +94,18 @@ void CConsoleZip::Collect(const std::string& folder, std::vector<std::string>& l
     }
 }
 
-int CConsoleZip::Run(const std::string& commandLine, std::FILE* out) {
-    ConsoleZipArgs args = Parse(commandLine);
-    std::fprintf(out, "current cmd :%s\n\n", commandLine.c_str());
+int CConsoleZip::Run(const CCommandLine& commandLine, std::FILE* out, std::FILE* err) {
+    ConsoleZipArgs args;
+    if (!Parse(commandLine, args)) {
+        // Without both names nothing is packed, and above all nothing is
+        // deleted: a folder left out must not become the current one.
+        std::fputs(
+            "qelvor: -zip needs an archive and a folder: "
+            "qelvor -zip [-del] ARCHIVE FOLDER [FILE...]\n",
+            err);
+        return kExitUsage;
+    }
+    std::fprintf(out, "current cmd :%s\n\n", commandLine.Text().c_str());
     if (args.files.empty()) Collect(args.sourceFolder, args.files, "", args.archivePath);
 
     CZipWriter zip;

@@ -5,10 +5,14 @@
 
 #include <cstdio>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace qelvor {
+
+class CCommandLine;
+
+// Exit status of a console command line that lacks the archive or the folder.
+inline constexpr int kExitUsage = 2;
 
 struct ConsoleZipArgs {
     std::string archivePath;
@@ -19,13 +23,12 @@ struct ConsoleZipArgs {
 
 class CConsoleZip {
   public:
-    // Splits the argument text at blanks and TABs outside quotes. Either
-    // quote toggles the quoted state and stays in the token; each token loses
-    // blanks and quotes at both ends, and empty tokens are dropped.
-    static std::vector<std::string> Tokenize(std::string_view text);
     // Reads the arguments behind "-zip", or behind a "-del" standing after
-    // it (delete mode); options are found without regard to case.
-    static ConsoleZipArgs Parse(const std::string& commandLine);
+    // it (delete mode). Each argument is one name, whatever it holds; it
+    // loses blanks and quotes at both ends (as a typed line's words would),
+    // and arguments left empty are dropped. False, with args untouched
+    // beyond the mode, when the archive or the folder is missing.
+    static bool Parse(const CCommandLine& commandLine, ConsoleZipArgs& args);
     // Appends every file below folder, as prefix + its path relative to the
     // folder, entries of each folder sorted by name so that runs repeat.
     // Symbolic links to folders are not followed (no loops); skipPath, when
@@ -33,9 +36,11 @@ class CConsoleZip {
     static void Collect(const std::string& folder, std::vector<std::string>& list,
                         const std::string& prefix, const std::string& skipPath);
 
-    // Runs the whole mode and prints to out. The exit status: 0 when every
-    // listed file was added (and there was at least one), else 1.
-    static int Run(const std::string& commandLine, std::FILE* out);
+    // Runs the whole mode and prints its progress to out. The exit status:
+    // 0 when every listed file was added (and there was at least one), 1
+    // otherwise, kExitUsage (said on err, nothing packed or deleted) when the
+    // archive or the folder is missing.
+    static int Run(const CCommandLine& commandLine, std::FILE* out, std::FILE* err);
 };
 
 }  // namespace qelvor

@@ -11,8 +11,8 @@ void CDrovanApp::ReadCommandLine(int argc, char** argv, CComSetting& settings) {
     commandLine_ = CCommandLine::FromMain(argc, argv);
 }
 
-int CDrovanApp::RunConsoleZip(std::FILE* out) const {
-    return CConsoleZip::Run(commandLine_.Text(), out);
+int CDrovanApp::RunConsoleZip(std::FILE* out, std::FILE* err) const {
+    return CConsoleZip::Run(commandLine_, out, err);
 }
 
 void CDrovanApp::ApplyIniOption(CComSetting& settings) const {

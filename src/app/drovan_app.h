@@ -26,8 +26,8 @@ class CDrovanApp {
     void ReadCommandLine(int argc, char** argv, CComSetting& settings);
     bool IsConsoleZip() const { return commandLine_.IsConsoleZip(); }
     // Runs the console compression mode; its exit status.
-    int RunConsoleZip(std::FILE* out) const;
-    // "-n ": switches the settings record to the named settings file.
+    int RunConsoleZip(std::FILE* out, std::FILE* err) const;
+    // "-n": switches the settings record to the named settings file.
     void ApplyIniOption(CComSetting& settings) const;
     // With AutoSaveLog on: creates the log folder and starts the log there.
     void StartContinuousLog(const CComSetting& settings);

@@ -1,5 +1,6 @@
 // qelvor: the desktop program. Console compression mode ("-zip") runs here
 // without a display; window mode starts the main window.
+#include <clocale>
 #include <cstdio>
 
 #include "app/drovan_app.h"
@@ -13,14 +14,20 @@ qelvor::CComSetting g_settings;
 qelvor::CDrovanApp g_app;
 
 int main(int argc, char** argv) {
+    // The user's character set is the code page that sent text is turned
+    // into; numbers keep the C form, so settings and options read the same
+    // in every language.
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
+
     // The texts follow the language of the program's own settings file.
     qelvor::ApplyUILanguage(g_settings);
 
     // Read the command line; "-zip" packs files and ends the program.
     g_app.ReadCommandLine(argc, argv, g_settings);
-    if (g_app.IsConsoleZip()) return g_app.RunConsoleZip(stdout);
+    if (g_app.IsConsoleZip()) return g_app.RunConsoleZip(stdout, stderr);
 
-    // "-n <file>" switches to another settings file.
+    // "-n FILE" switches to another settings file.
     g_app.ApplyIniOption(g_settings);
 
     // Keep the continuous log when the settings ask for it.

@@ -1,8 +1,5 @@
 #include "mainwnd/main_engine.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "config/ui_language.h"
 #include "log/log_writer.h"
 
@@ -13,13 +10,6 @@ namespace {
 constexpr int64_t kMinuteMs = 60000;
 constexpr int64_t kStartupSetupDelayMs = 10;
 constexpr int64_t kLoadDataDelayMs = 50;
-
-bool ContainsNoCase(const std::string& text, const std::string& word) {
-    std::string lower = text;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower.find(word) != std::string::npos;
-}
 
 }  // namespace
 
@@ -47,14 +37,12 @@ void CMainEngine::AttachLogWriter(CLogWriter* writer) {
     ctx_.exchange.SetRecordLog(writer);
 }
 
-bool CMainEngine::ChooseStartupDataFile(const std::string& commandLine) {
-    const bool setupFirst = ContainsNoCase(commandLine, "-n");
-    if (commandLine.empty()) {
-        ctx_.state.dataFilePath = ctx_.settings.ReadProfileString("ComSet", "LoadFile", "");
-    } else if (!setupFirst) {
-        ctx_.state.dataFilePath = commandLine;
-    }
-    return setupFirst;
+bool CMainEngine::ChooseStartupDataFile(const CStartupArgs& args) {
+    if (args.setupFirst) return true;
+    ctx_.state.dataFilePath = args.dataFilePath.empty()
+                                  ? ctx_.settings.ReadProfileString("ComSet", "LoadFile", "")
+                                  : args.dataFilePath;
+    return false;
 }
 
 void CMainEngine::StartDataFileTimer() {
@@ -68,9 +56,9 @@ void CMainEngine::StartBackupTimer() {
                          static_cast<int64_t>(ctx_.settings.BackupLogTimeCount) * kMinuteMs);
 }
 
-void CMainEngine::Startup(const std::string& commandLine) {
+void CMainEngine::Startup(const CStartupArgs& args) {
     InitExchange();
-    if (ChooseStartupDataFile(commandLine)) {
+    if (ChooseStartupDataFile(args)) {
         ctx_.view.StartTimer(kTimerStartupSetup, kStartupSetupDelayMs);
     } else {
         OnOpenPort();

@@ -20,6 +20,14 @@ namespace qelvor {
 
 class CLogWriter;
 
+// What the window's start-up takes from the command line.
+struct CStartupArgs {
+    // A data file to load; empty: the one the settings file names.
+    std::string dataFilePath;
+    // "-n" was given: the configuration dialog comes first.
+    bool setupFirst = false;
+};
+
 class CMainEngine : public IExchangeView, private IDataListObserver {
   public:
     // The settings record is the program's one record; the engine writes the
@@ -33,7 +41,7 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // The window's initialisation: the exchange, the port (or timer 5 when
     // the command line holds "-n"), the start-up data file (timer 7), the
     // captions, the backup timer and the title.
-    void Startup(const std::string& commandLine);
+    void Startup(const CStartupArgs& args);
     // Attaches the exchange to this engine, the data list and the port.
     void InitExchange();
     // The continuous log: gets every record while AutoSaveLog is on and the
@@ -41,9 +49,9 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void AttachLogWriter(CLogWriter* writer);
     void StartBackupTimer();
     // Takes the start-up data file from the command line, or from the INI
-    // file when the command line is empty. True when the command line holds
-    // "-n": the configuration dialog comes first and no data file is set.
-    bool ChooseStartupDataFile(const std::string& commandLine);
+    // file when the command line names none. True with "-n": the
+    // configuration dialog comes first and no data file is set.
+    bool ChooseStartupDataFile(const CStartupArgs& args);
     // Timer 7 loads the start-up data file when the data list is shown.
     void StartDataFileTimer();
 

@@ -1,5 +1,6 @@
 // The command line, the console mode's reading of it, and the start-up steps.
 #include <cstdio>
+#include <optional>
 
 #include "app/command_line.h"
 #include "app/console_zip.h"
@@ -13,27 +14,62 @@ namespace {
 using namespace testing_support;
 using Tokens = std::vector<std::string>;
 
-TEST(CommandLine, IniNameIsTheRestBehindTheOption) {
-    EXPECT_EQ(CCommandLine({"-N", "My.ini", "-x"}).IniName(), "My.ini -x");
-    EXPECT_EQ(CCommandLine({"-n", "/home/Ann/my set.ini"}).IniName(), "/home/Ann/my set.ini")
-        << "quotes added by joining are not part of the name";
-    EXPECT_EQ(CCommandLine({"data-n", "x.ini"}).IniName(), "x.ini");
-    EXPECT_FALSE(CCommandLine({"-n"}).IniName().has_value()) << "needs the blank behind it";
-    EXPECT_FALSE(CCommandLine({"a.txt"}).IniName().has_value());
+// What a command line means: the console mode, the settings file of "-n" and
+// the data file. A name that merely holds an option's letters is a name.
+TEST(CommandLine, OptionsCountOnlyAsWholeArgumentsInAnyCase) {
+    struct Case {
+        Tokens args;
+        bool zip;
+        std::optional<std::string> ini;
+        std::string dataFile;
+    };
+    const Case cases[] = {
+        {{"/tmp/run-zip-delta.txt"}, false, std::nullopt, "/tmp/run-zip-delta.txt"},
+        {{"-ZIP", "a.zip", "dir"}, true, std::nullopt, "-ZIP a.zip dir"},
+        {{"-N", "My.ini", "-x"}, false, "My.ini -x", ""},
+        {{"-n", "/home/Ann/my set.ini"}, false, "/home/Ann/my set.ini", ""},
+        {{"data-n", "x.ini"}, false, std::nullopt, "data-n x.ini"},
+        {{"-n"}, false, "", ""},
+        {{"/home/Ann/a b.txt", "-nope"}, false, std::nullopt, "/home/Ann/a b.txt -nope"},
+    };
+    for (const Case& c : cases) {
+        const CCommandLine line(c.args);
+        EXPECT_EQ(line.IsConsoleZip(), c.zip) << line.Text();
+        EXPECT_EQ(line.IniName(), c.ini) << line.Text();
+        EXPECT_EQ(line.DataFilePath(), c.dataFile) << line.Text();
+    }
+    EXPECT_EQ(CCommandLine({"-n", "my set.ini"}).Text(), "-n \"my set.ini\"");
 }
 
-TEST(ConsoleZip, TokensSplitAtBlanksAndTabsOutsideQuotes) {
-    const std::pair<const char*, Tokens> cases[] = {
-        {" a.zip\t/data  b.log ", {"a.zip", "/data", "b.log"}},
-        {"\"/my logs\" 'x y' z", {"/my logs", "x y", "z"}},
-        {"", {}},
-        {"  \t \"\" '' \" \"", {}},             // empty tokens are dropped
-        {"ab\"c d\"e f", {"ab\"c d\"e", "f"}},  // quotes inside a token stay
-        {"\"a b' c d", {"a b", "c", "d"}},      // either quote ends what the other opened
-        {"\"open to the end", {"open to the end"}},
+// Each argument behind "-zip" (or "-del") is one name, whatever it holds;
+// without an archive and a folder the mode does nothing at all.
+TEST(ConsoleZip, ArgumentsAreWholeNamesAndBothNamesAreNeeded) {
+    struct Case {
+        Tokens args;
+        bool ok;
+        ConsoleZipArgs parsed;
     };
-    for (const auto& [text, tokens] : cases)
-        EXPECT_EQ(CConsoleZip::Tokenize(text), tokens) << text;
+    const Case cases[] = {
+        {{"-zip", "q.zip", "s", "it's.log", "a.log"}, true, {"q.zip", "s/", {"it's.log", "a.log"}}},
+        {{"-Zip", "-DEL", " \"a b.zip\" ", "'/my logs//'", "", "x"},
+         true,
+         {"a b.zip", "/my logs/", {"x"}, true}},
+        {{"-del", "-zip", "a.zip", "dir"}, true, {"a.zip", "dir/", {}, false}},
+        {{"-zip", "-del", "out.zip"}, false, {}},
+        {{"-zip", "out.zip", "\"\""}, false, {}},
+        {{"-zip"}, false, {}},
+        {{"run-zip-del.txt", "a", "b"}, false, {}},
+    };
+    for (const Case& c : cases) {
+        ConsoleZipArgs args;
+        const CCommandLine line(c.args);
+        ASSERT_EQ(CConsoleZip::Parse(line, args), c.ok) << line.Text();
+        if (!c.ok) continue;
+        EXPECT_EQ(args.archivePath, c.parsed.archivePath) << line.Text();
+        EXPECT_EQ(args.sourceFolder, c.parsed.sourceFolder) << line.Text();
+        EXPECT_EQ(args.files, c.parsed.files) << line.Text();
+        EXPECT_EQ(args.deleteMode, c.parsed.deleteMode) << line.Text();
+    }
 }
 
 TEST(DrovanApp, AutoSaveLogStartsTheLogThatWindowModeStops) {

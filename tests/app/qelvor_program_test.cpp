@@ -1,8 +1,10 @@
 // Runs the built program as a child process, as a shell or a script would.
 #include <fcntl.h>
-#include <spawn.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -36,23 +38,34 @@ class QelvorProgram : public ::testing::Test {
         ASSERT_EQ(::symlink(src_.c_str(), (src_ + "Sub/loop").c_str()), 0);
     }
 
-    Outcome Run(std::vector<std::string> args) {
+    // Runs qelvor with the arguments in the folder cwd (empty: this one),
+    // its files limited to fileLimit bytes when that is set.
+    Outcome Run(std::vector<std::string> args, const std::string& cwd = "",
+                rlim_t fileLimit = RLIM_INFINITY) {
         args.insert(args.begin(), QELVOR_PROGRAM);
         std::vector<char*> argv;
         for (std::string& arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
         const std::string outPath = dir_.File("out"), errPath = dir_.File("err");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0644);
-        pid_t pid = 0;
-        const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            // Past the limit a write fails with EFBIG instead of a signal.
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{fileLimit, fileLimit};
+            if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+                (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ||
+                ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                ::_exit(127);
+            }
+            ::execve(argv[0], argv.data(), environ);
+            ::_exit(127);
+        }
         Outcome outcome;
         int status = 0;
-        if (rc != 0 || ::waitpid(pid, &status, 0) != pid) {
+        if (pid < 0 || ::waitpid(pid, &status, 0) != pid) {
             ADD_FAILURE() << "cannot run " << argv[0];
             return outcome;
         }
@@ -62,6 +75,13 @@ class QelvorProgram : public ::testing::Test {
         std::filesystem::remove(outPath);
         std::filesystem::remove(errPath);
         return outcome;
+    }
+
+    bool AllSourcesStay() {
+        for (const char* name : {"a b.log", "B.log", "Sub/c.log", "Sub/deep/d.log"}) {
+            if (!Exists(src_ + name)) return false;
+        }
+        return true;
     }
 
     TempFolder dir_;
@@ -131,6 +151,38 @@ TEST_F(QelvorProgram, NothingToPackFailsTheRunAndDeletesNothing) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("Compressing pipe(0/1)...\ncomplete:0/1...\n"), std::string::npos)
         << run.out;
+}
+
+// Neither a missing folder nor a data file whose name holds "-zip" and
+// "-del" may pack and delete the files of the current folder.
+TEST_F(QelvorProgram, OnlyAWholeZipCommandPacksAndDeletes) {
+    Outcome run = Run({"-zip", "-del", "out.zip"}, src_);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "qelvor: -zip needs an archive and a folder: "
+              "qelvor -zip [-del] ARCHIVE FOLDER [FILE...]\n");
+    EXPECT_FALSE(Exists(src_ + "out.zip"));
+    EXPECT_TRUE(AllSourcesStay());
+
+    WriteFile(src_ + "run-zip-delta.txt", "data");
+    run = Run({src_ + "run-zip-delta.txt"}, src_);
+    EXPECT_EQ(run.status, 3) << "a data file for the window, not the console mode";
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(AllSourcesStay());
+}
+
+// The packed files are deleted only once the archive is complete: a
+// file-size limit reached while its directory is written keeps them all.
+TEST_F(QelvorProgram, ZipThatCannotBeClosedDeletesNothing) {
+    Outcome whole = Run({"-zip", archive_, src_});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const auto size = static_cast<rlim_t>(std::filesystem::file_size(archive_));
+    std::filesystem::remove(archive_);
+    Outcome cut = Run({"-zip", "-del", archive_, src_}, "", size - 10);
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.out.find("complete:4/4...\n"), std::string::npos) << "every entry was added";
+    EXPECT_TRUE(AllSourcesStay());
 }
 
 TEST_F(QelvorProgram, WindowModeEndsAtOnceWithStatusThree) {

@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "mainwnd/child_process.h"
+#include "app/cli/cli_options.h"
 #include "mainwnd/engine_fixture.h"
+#include "support/child_process.h"
 
 namespace qelvor::test {
 namespace {
@@ -173,7 +174,9 @@ TEST(CliRunner, ExitStatuses) {
         << timed.Err();
     EXPECT_EQ(timed.Out(), "");
     // Started with standard input closed, it still ends on SIGTERM.
-    ChildProcess noInput({kCli, "--ini", ini}, false);
+    ChildOptions noStdin;
+    noStdin.withStdin = false;
+    ChildProcess noInput({kCli, "--ini", ini}, noStdin);
     ASSERT_TRUE(noInput.WaitForErr("waiting client")) << noInput.Err();
     noInput.Signal(SIGTERM);
     EXPECT_EQ(noInput.Wait(3000), 0);
@@ -189,7 +192,8 @@ TEST(CliRunner, ExitStatuses) {
 
     ChildProcess usage({kCli, "--seconds", "x"});
     EXPECT_EQ(usage.Wait(), 2);
-    EXPECT_EQ(usage.Err().find('\n'), usage.Err().size() - 1) << usage.Err();
+    EXPECT_EQ(usage.Err(),
+              "qelvor-cli: --seconds needs a number of seconds from 0 up, not 'x' (see --help)\n");
     ChildProcess version({kCli, "--version"});
     EXPECT_EQ(version.Wait(), 0);
     const std::string text = version.Out();
@@ -197,7 +201,79 @@ TEST(CliRunner, ExitStatuses) {
     EXPECT_EQ(text.find_first_not_of("0123456789.", 11), text.size() - 1) << text;
     ChildProcess help({kCli, "--help"});
     EXPECT_EQ(help.Wait(), 0);
-    EXPECT_EQ(help.Out().rfind("Usage: qelvor-cli", 0), 0u);
+    EXPECT_EQ(help.Out(), CliUsageText());
+}
+
+// A settings file or set named on the command line must be there: a typing
+// error never runs the defaults (a serial line on /dev/ttyS0).
+TEST(CliRunner, NamedSettingsThatCannotBeUsedAreAUsageError) {
+    TempFolder dir;
+    const std::string ini = WriteIni(dir, Key("WorkMode", 0) + Key("IPPort", FreeTcpPort()));
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--ini", dir.File("nope.ini")},
+         "qelvor-cli: settings file " + dir.File("nope.ini") + ": No such file or directory\n"},
+        {{"--ini", dir.File("")},
+         "qelvor-cli: settings file " + dir.File("") + " is a directory\n"},
+        {{"--ini", ini, "--set", "NoSuchSet"},
+         "qelvor-cli: " + ini + " lists no settings set 'NoSuchSet'\n"},
+    };
+    for (const auto& [options, error] : cases) {
+        std::vector<std::string> args{kCli};
+        args.insert(args.end(), options.begin(), options.end());
+        ChildProcess cli(args);
+        EXPECT_EQ(cli.Wait(), 2) << error;
+        EXPECT_EQ(cli.Err(), error);
+        EXPECT_EQ(cli.Out(), "");
+    }
+    // A bare name is found in the current folder first; "comset" is the
+    // file's own set in another case.
+    ChildOptions inDir;
+    inDir.cwd = dir.Path();
+    ChildProcess here({kCli, "--ini", "cli.ini", "--set", "comset", "--seconds", "0"}, inDir);
+    EXPECT_EQ(here.Wait(), 0) << here.Err();
+    EXPECT_NE(here.Err().find("waiting client"), std::string::npos) << here.Err();
+}
+
+// The pending bytes of a peer that left become a record at every end of the
+// run, here a SIGHUP from a closed terminal.
+TEST(CliRunner, EveryEndRecordsThePendingBytes) {
+    TempFolder dir;
+    Socket listener = Socket::Listen();
+    const std::string ini =
+        WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) + kDefaultLists);
+    ChildProcess cli({kCli, "--ini", ini, "--seconds", "30"});
+    {
+        Socket peer = listener.Accept(5000);
+        ASSERT_TRUE(peer.Valid()) << cli.Err();
+        ASSERT_TRUE(peer.SendAll("abc"));
+    }
+    ASSERT_TRUE(cli.WaitForErr("connect failed")) << cli.Err();
+    const std::string out = Stop(cli, SIGHUP);
+    EXPECT_NE(out.find(">R:abc\n"), std::string::npos) << out;
+}
+
+// `qelvor-cli | head -n 5`: the reader goes, the run ends at once with 0 and
+// says nothing about it.
+TEST(CliRunner, EndsQuietlyWhenTheReaderOfItsOutputGoes) {
+    TempFolder dir;
+    Socket listener = Socket::Listen();
+    const std::string ini =
+        WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) + kDefaultLists);
+    ChildOptions piped;
+    piped.outOnPipe = true;
+    ChildProcess cli({kCli, "--ini", ini, "--seconds", "30"}, piped);
+    Socket peer = listener.Accept(5000);
+    ASSERT_TRUE(peer.Valid()) << cli.Err();
+    std::string lines;
+    for (int i = 0; i < 1000; ++i)
+        lines += "line " + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(peer.SendAll(lines));
+    EXPECT_EQ(cli.ReadOut(20).substr(14, 6), "R:line");
+    cli.CloseOut();
+    ASSERT_TRUE(peer.SendAll(lines));
+    EXPECT_EQ(cli.Wait(5000), 0);
+    EXPECT_EQ(cli.Err(), StrPrintf("TCP-Client(127.0.0.1:%d) connected\nTCP-Client(127.0.0.1:%d)\n",
+                                   listener.Port(), listener.Port()));
 }
 
 }  // namespace

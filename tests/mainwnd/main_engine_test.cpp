@@ -18,7 +18,7 @@ TEST_F(MainEngine, StartupLoadsTheNamedDataFileOnTimerSevenAfterOpening) {
     settings.WorkMode = kWorkModeTcpClient;
     settings.IPPort = FreeTcpPort();
     settings.BackupLogTimeCount = 15;
-    Engine().Startup(path);
+    Engine().Startup({path, false});
     EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d) connect failed", settings.IPPort));
     EXPECT_EQ(view.Period(kTimerLoadData), 50);
     EXPECT_EQ(view.Period(kTimerBackup), 15 * 60000);
@@ -35,7 +35,7 @@ TEST_F(MainEngine, StartupWithDashNWaitsForSetupInsteadOfOpening) {
     settings.ShowDataListWnd = 1;
     settings.WorkMode = kWorkModeTcpClient;
     settings.IPPort = FreeTcpPort();
-    Engine().Startup("-N new.ini");
+    Engine().Startup({"", true});
     EXPECT_EQ(view.Period(kTimerStartupSetup), 10);
     EXPECT_FALSE(view.Running(kTimerLoadData));
     EXPECT_EQ(State().dataFilePath, "");  // not the INI's data file
@@ -44,9 +44,9 @@ TEST_F(MainEngine, StartupWithDashNWaitsForSetupInsteadOfOpening) {
     EXPECT_FALSE(view.Running(kTimerStartupSetup));
     EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d)", settings.IPPort));
 
-    RecordingView plainView;  // without "-n " the INI's data file is taken
+    RecordingView plainView;  // without "-n" the INI's data file is taken
     CMainEngine plain(settings, plainView);
-    plain.Startup("");
+    plain.Startup({});
     EXPECT_EQ(plain.State().dataFilePath, dir.File("ini-data.txt"));
 }
 

@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <thread>
 
 #include "config/app_paths.h"
@@ -27,7 +30,7 @@ constexpr auto kMaxPeriod = std::chrono::hours(24 * 365 * 100);
 
 }  // namespace
 
-CCliRunner::CCliRunner(CCliOptions options, FILE* out, FILE* err)
+CCliRunner::CCliRunner(CCliOptions options, int out, int err)
     : options_(std::move(options)), out_(out), err_(err) {}
 
 CCliRunner::~CCliRunner() {
@@ -36,11 +39,66 @@ CCliRunner::~CCliRunner() {
     if (signalFd_ >= 0) close(signalFd_);
 }
 
-void CCliRunner::LoadSettings() {
-    settings_ =
-        std::make_unique<CComSetting>(options_.iniFile.empty() ? kDefaultIni : options_.iniFile);
-    if (!options_.setName.empty()) settings_->Load(options_.setName);
+namespace {
+
+// Why a settings file named on the command line cannot be read; empty when
+// it can. Checked before the settings record opens it, so that a typing error
+// is never taken for an empty file and the defaults.
+std::string UnusableIniReason(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return path + ": " + std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return path + " is a directory";
+    if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return path + ": " + std::strerror(errno);
+    ::close(fd);
+    return std::string();
+}
+
+bool SetIsListed(const CComSetting& settings, const std::string& name) {
+    return std::any_of(
+        settings.SetNames.begin(), settings.SetNames.end(),
+        [&](const std::string& set) { return ::strcasecmp(set.c_str(), name.c_str()) == 0; });
+}
+
+}  // namespace
+
+// A name without "/" is looked up in the current folder first, then in the
+// settings folder; true with the path to use when one of them holds it.
+bool CCliRunner::FindIniFile(std::string& path) {
+    path = options_.iniFile;
+    if (path.find('/') != std::string::npos) return true;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        char here[4096];
+        if (::getcwd(here, sizeof here) == nullptr) return false;
+        path = std::string(here) + "/" + path;
+        return true;
+    }
+    path = SettingsDir(FolderOf(ProgramPath())) + options_.iniFile;
+    return true;
+}
+
+bool CCliRunner::LoadSettings() {
+    std::string path = kDefaultIni;
+    if (!options_.iniFile.empty()) {
+        std::string reason = FindIniFile(path) ? UnusableIniReason(path) : "cannot find " + path;
+        if (!reason.empty()) {
+            PrintError("qelvor-cli: settings file " + reason);
+            return false;
+        }
+    }
+    settings_ = std::make_unique<CComSetting>(path);
+    if (!options_.setName.empty()) {
+        if (!SetIsListed(*settings_, options_.setName)) {
+            PrintError("qelvor-cli: " + settings_->IniPath + " lists no settings set '" +
+                       options_.setName + "'");
+            return false;
+        }
+        settings_->Load(options_.setName);
+    }
     ApplyUILanguage(*settings_);
+    return true;
 }
 
 void CCliRunner::StartContinuousLog() {
@@ -68,6 +126,7 @@ bool CCliRunner::BlockStopSignals() {
     sigemptyset(&mask);
     sigaddset(&mask, SIGINT);
     sigaddset(&mask, SIGTERM);
+    sigaddset(&mask, SIGHUP);  // the terminal closed: end as for SIGTERM
     if (pthread_sigmask(SIG_BLOCK, &mask, nullptr) != 0) return false;
     signal(SIGPIPE, SIG_IGN);
     signalFd_ = signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
@@ -78,18 +137,16 @@ bool CCliRunner::StartEngine() {
     engine_ = std::make_unique<CMainEngine>(*settings_, *this);
     engine_->AttachLogWriter(&log_);
     engine_->InitExchange();
-    engine_->ChooseStartupDataFile(std::string());
+    engine_->ChooseStartupDataFile(CStartupArgs{});
     engine_->OnOpenPort();
     if (!engine_->IsPortOpen()) {
         // The window shows why a serial port failed (busy, no permission) in
         // the status tool tip; here it follows the status line.
-        const std::string& reason = engine_->State().pane0ToolTip;
-        if (!reason.empty()) std::fprintf(err_, "%s\n", reason.c_str());
         return false;
     }
     if (!options_.dataFile.empty()) {
         if (!engine_->LoadDataFile(options_.dataFile)) {
-            std::fprintf(err_, "cannot load data file %s\n", options_.dataFile.c_str());
+            PrintError("cannot load data file " + options_.dataFile);
             return false;
         }
     } else {
@@ -105,10 +162,14 @@ bool CCliRunner::StartEngine() {
 int CCliRunner::Run() {
     ReserveStandardStreams();
     if (!BlockStopSignals()) {
-        std::fprintf(err_, "cannot watch SIGINT and SIGTERM\n");
+        PrintError("cannot watch SIGINT, SIGTERM and SIGHUP");
+        FlushOutput();
         return 1;
     }
-    LoadSettings();
+    if (!LoadSettings()) {
+        FlushOutput();
+        return kExitBadSettings;
+    }
     StartContinuousLog();
     const bool started = StartEngine();
     if (started) {
@@ -134,6 +195,7 @@ void CCliRunner::Loop() {
         RunDueTimers(now);
         SendInputLines();
         StartAutoSendWhenOpen();
+        FlushOutput();
         if (StopRequested(now)) return;
     }
 }
@@ -175,14 +237,19 @@ void CCliRunner::StartAutoSendWhenOpen() {
 bool CCliRunner::StopRequested(Clock::time_point now) {
     signalfd_siginfo info;
     if (read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) return true;
+    // A reader that closed standard output (`qelvor-cli | head`) ends the
+    // run quietly, as a finished job.
+    if (out_.ReaderGone()) return true;
     return now >= endTime_;
 }
 
 void CCliRunner::Finish() {
     input_.Stop();
-    if (engine_ && engine_->IsPortOpen()) {
-        // Closing passes through the "failed" texts of a lost port on its
-        // way to the closed description; only the latter is news.
+    if (engine_) {
+        // The closing steps run at every end, open port or not: the pending
+        // bytes of a peer that already left still become a record and reach
+        // the log. Closing passes through the "failed" texts of a lost port
+        // on its way to the closed description; only the latter is news.
         closing_ = true;
         engine_->OnClosePort();
         closing_ = false;
@@ -190,8 +257,17 @@ void CCliRunner::Finish() {
     }
     // Stop writes what is still queued, so every record reaches the log.
     log_.Stop();
-    std::fflush(out_);
-    std::fflush(err_);
+    FlushOutput();
+}
+
+void CCliRunner::FlushOutput() {
+    out_.Flush();
+    err_.Flush();
+}
+
+void CCliRunner::PrintError(const std::string& line) {
+    err_.Append(line);
+    err_.Append("\n");
 }
 
 void CCliRunner::PrintNewRecords() {
@@ -199,20 +275,25 @@ void CCliRunner::PrintNewRecords() {
     const size_t count = exchange.RecordCount();
     if (count < printedRecords_) printedRecords_ = 0;  // the store was cleared
     for (; printedRecords_ < count; ++printedRecords_) {
-        std::string line = CLogWriter::FormatLine(exchange.Record(printedRecords_));
-        line += '\n';
-        std::fwrite(line.data(), 1, line.size(), out_);
-        std::fflush(out_);
+        out_.Append(CLogWriter::FormatLine(exchange.Record(printedRecords_)));
+        out_.Append("\n");
     }
 }
 
+// The status line as pane 0 shows it, then the reason the window keeps in
+// its tool tip, when that says more than the status.
 void CCliRunner::PrintStatus() {
     if (closing_) return;
-    const std::string& status = engine_->State().panes[0];
-    if (status == shownStatus_) return;
-    shownStatus_ = status;
-    std::fprintf(err_, "%s\n", status.c_str());
-    std::fflush(err_);
+    const CMainState& state = engine_->State();
+    if (state.panes[0] != shownStatus_) {
+        shownStatus_ = state.panes[0];
+        PrintError(shownStatus_);
+    }
+    const std::string& reason = state.pane0ToolTip;
+    if (reason != shownReason_) {
+        shownReason_ = reason;
+        if (!reason.empty() && reason != shownStatus_) PrintError(reason);
+    }
 }
 
 void CCliRunner::OnStateChanged(unsigned what) {
@@ -233,8 +314,7 @@ void CCliRunner::StopTimer(int id) {
 
 MsgResult CCliRunner::ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon,
                                      MsgButtons buttons) {
-    std::fprintf(err_, "%s: %s\n", caption.c_str(), text.c_str());
-    std::fflush(err_);
+    PrintError(caption + ": " + text);
     return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgResult::Yes
                                                                               : MsgResult::Ok;
 }

@@ -1,18 +1,19 @@
 // The headless runner behind qelvor-cli: one engine of the main window shown
 // as text. It opens the configured port, drives the window's timers from a
 // 1 ms loop on absolute deadlines, prints every traffic record on standard
-// output and every new port status on standard error, and sends the lines
-// read from standard input. Run is called once, from the main thread.
+// output and every new port status (with its reason) on standard error, each
+// stream written once per tick, and sends the lines read from standard input.
+// Run is called once, from the main thread.
 #pragma once
 
 #include <chrono>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "app/cli/cli_options.h"
 #include "app/cli/stdin_reader.h"
+#include "app/cli/tick_output.h"
 #include "config/com_setting.h"
 #include "log/log_writer.h"
 #include "mainwnd/main_engine.h"
@@ -24,13 +25,15 @@ class CCliRunner : public IMainView {
   public:
     using Clock = std::chrono::steady_clock;
 
-    CCliRunner(CCliOptions options, FILE* out, FILE* err);
+    // out and err: the descriptors of standard output and standard error.
+    CCliRunner(CCliOptions options, int out, int err);
     ~CCliRunner() override;
     CCliRunner(const CCliRunner&) = delete;
     CCliRunner& operator=(const CCliRunner&) = delete;
 
-    // The whole run; the process exit status (0, or 1 when the port or the
-    // data file could not be opened).
+    // The whole run; the process exit status: 0, 1 when the port or the
+    // data file could not be opened, kExitBadSettings when the settings file
+    // or set named on the command line cannot be used.
     int Run();
 
     // IMainView
@@ -48,7 +51,10 @@ class CCliRunner : public IMainView {
 
     // Opens /dev/null on standard input, output or error when it is closed.
     static void ReserveStandardStreams();
-    void LoadSettings();
+    // False, with the reason on standard error, when the named settings file
+    // or set cannot be used.
+    bool LoadSettings();
+    bool FindIniFile(std::string& path);
     void StartContinuousLog();
     bool StartEngine();
     bool BlockStopSignals();
@@ -60,10 +66,12 @@ class CCliRunner : public IMainView {
     void Finish();
     void PrintNewRecords();
     void PrintStatus();
+    void PrintError(const std::string& line);
+    void FlushOutput();
 
     CCliOptions options_;
-    FILE* out_;
-    FILE* err_;
+    CTickOutput out_;
+    CTickOutput err_;
     std::unique_ptr<CComSetting> settings_;
     CLogWriter log_;
     std::unique_ptr<CMainEngine> engine_;
@@ -71,11 +79,15 @@ class CCliRunner : public IMainView {
     std::map<int, Timer> timers_;
     size_t printedRecords_ = 0;
     std::string shownStatus_;
+    std::string shownReason_;
     uint64_t polls_ = 0;
     bool autoSendPending_ = false;
     bool closing_ = false;
     int signalFd_ = -1;
     Clock::time_point endTime_ = Clock::time_point::max();
 };
+
+// Exit status of a run whose settings file or set cannot be used.
+inline constexpr int kExitBadSettings = 2;
 
 }  // namespace qelvor

@@ -1,5 +1,8 @@
 // qelvor-cli: the main window's engine without a window, for scripts,
 // servers and CI pipelines that need a tireless peer or a recorder.
+#include <unistd.h>
+
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,6 +11,12 @@
 #include "app/cli/cli_runner.h"
 
 int main(int argc, char** argv) {
+    // The user's character set is the code page that sent text is turned
+    // into; numbers keep the C form, so settings and options read the same
+    // in every language.
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
+
     // Read the options; a usage error is one line and status 2.
     qelvor::CCliOptions options;
     std::string error;
@@ -27,6 +36,6 @@ int main(int argc, char** argv) {
     }
 
     // Run the engine until the time is up or a signal ends it.
-    qelvor::CCliRunner runner(options, stdout, stderr);
+    qelvor::CCliRunner runner(options, STDOUT_FILENO, STDERR_FILENO);
     return runner.Run();
 }

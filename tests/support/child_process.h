@@ -1,5 +1,6 @@
 // A program run as a child process: its standard input on a pipe, its output
-// and error streams in files of a temporary folder, so it never blocks on them.
+// and error streams in files of a temporary folder, so it never blocks on them
+// (or its output on a pipe the test reads and may close, as `| head` does).
 #pragma once
 
 #include <fcntl.h>
@@ -19,23 +20,37 @@ extern char** environ;
 
 namespace qelvor::test {
 
+struct ChildOptions {
+    bool withStdin = true;   // false: started with standard input closed
+    bool outOnPipe = false;  // standard output on a pipe read with ReadOut
+    std::string cwd;         // empty: the test's own folder
+};
+
 class ChildProcess {
   public:
-    // withStdin false starts the child with its standard input closed.
-    explicit ChildProcess(const std::vector<std::string>& args, bool withStdin = true) {
+    explicit ChildProcess(const std::vector<std::string>& args, ChildOptions options = {}) {
         int in[2];
+        int out[2] = {-1, -1};
         if (pipe2(in, O_CLOEXEC) != 0) return;
+        if (options.outOnPipe && pipe2(out, O_CLOEXEC) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        if (withStdin) {
+        if (options.withStdin) {
             posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         } else {
             posix_spawn_file_actions_addclose(&actions, 0);
         }
-        posix_spawn_file_actions_addopen(&actions, 1, streams_.File("out").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (options.outOnPipe) {
+            posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 1, streams_.File("out").c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        }
         posix_spawn_file_actions_addopen(&actions, 2, streams_.File("err").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!options.cwd.empty()) {
+            posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
+        }
         std::vector<char*> argv;
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
@@ -44,11 +59,31 @@ class ChildProcess {
         posix_spawn_file_actions_destroy(&actions);
         close(in[0]);
         stdin_ = in[1];
+        if (out[1] >= 0) close(out[1]);
+        outPipe_ = out[0];
     }
     ~ChildProcess() {
         Signal(SIGKILL);
         Wait();
         CloseStdin();
+        CloseOut();
+    }
+
+    // Reads up to size bytes of the output pipe; fewer when it ends.
+    std::string ReadOut(size_t size) {
+        std::string text(size, '\0');
+        size_t got = 0;
+        while (outPipe_ >= 0 && got < size) {
+            const ssize_t n = read(outPipe_, text.data() + got, size - got);
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        text.resize(got);
+        return text;
+    }
+    void CloseOut() {
+        if (outPipe_ >= 0) close(outPipe_);
+        outPipe_ = -1;
     }
 
     void WriteStdin(const std::string& text) {
@@ -101,6 +136,7 @@ class ChildProcess {
     testing_support::TempFolder streams_;
     pid_t pid_ = -1;
     int stdin_ = -1;
+    int outPipe_ = -1;
     bool exited_ = false;
     int status_ = -1;
 };
