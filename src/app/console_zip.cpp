@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
 #include "app/command_line.h"
@@ -109,7 +111,11 @@ int CConsoleZip::Run(const CCommandLine& commandLine, std::FILE* out, std::FILE*
     if (args.files.empty()) Collect(args.sourceFolder, args.files, "", args.archivePath);
 
     CZipWriter zip;
-    bool created = !args.archivePath.empty() && zip.Create(args.archivePath);
+    const bool created = zip.Create(args.archivePath);
+    if (!created) {
+        std::fprintf(err, "qelvor: cannot create the archive %s: %s\n", args.archivePath.c_str(),
+                     std::strerror(errno));
+    }
     const int total = static_cast<int>(args.files.size());
     // A listed file that is the archive itself is never packed: it would be
     // read while being written and, with -del, deleted afterwards.

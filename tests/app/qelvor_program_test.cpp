@@ -144,6 +144,8 @@ TEST_F(QelvorProgram, NothingToPackFailsTheRunAndDeletesNothing) {
     EXPECT_NE(run.out.find("Compressing d.log(0/1)...\ncomplete:0/1...\n"), std::string::npos)
         << run.out;
     EXPECT_TRUE(Exists(src_ + "Sub/deep/d.log")) << "nothing is deleted that was not packed";
+    EXPECT_EQ(run.err, "qelvor: cannot create the archive " + dir_.File("no/x.zip") +
+                           ": No such file or directory\n");
 
     // A named pipe given by name is refused, not waited on.
     ASSERT_EQ(::mkfifo((src_ + "pipe").c_str(), 0644), 0);

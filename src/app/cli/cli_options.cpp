@@ -86,20 +86,22 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
 std::string CliUsageText() {
     return "Usage: qelvor-cli [--ini FILE] [--set NAME] [--data FILE] [--auto-send] [--seconds N]\n"
            "Runs the configured port headless: prints every traffic record on standard\n"
-           "output, every new port status on standard error, and sends each line read\n"
-           "from standard input.\n"
+           "output, every new port status and its reason on standard error, and sends\n"
+           "each line read from standard input. It never writes the settings file.\n"
            "\n"
-           "  --ini FILE     settings file (a name without '/' is taken in the settings\n"
-           "                 folder); default qelvor.ini there\n"
-           "  --set NAME     use this settings set instead of the current one\n"
+           "  --ini FILE     settings file; a name without '/' is looked up in the current\n"
+           "                 folder, then in the settings folder (default: qelvor.ini\n"
+           "                 there, and the defaults when it does not exist)\n"
+           "  --set NAME     use this settings set of the file instead of its current one\n"
            "  --data FILE    load FILE into the data list at start\n"
            "  --auto-send    send the data list line by line once the port is open\n"
-           "  --seconds N    end after N seconds (default: at SIGINT or SIGTERM)\n"
+           "  --seconds N    end after N seconds (default: at SIGINT, SIGTERM or SIGHUP)\n"
            "  --help         show this text\n"
            "  --version      show the version\n"
            "\n"
-           "Exit status: 0 normal end, 1 the port or the data file could not be opened,\n"
-           "2 a usage error.\n";
+           "Exit status: 0 normal end (also when the reader of standard output goes),\n"
+           "1 the port, the listening socket or the data file could not be opened,\n"
+           "2 a usage error or a settings file or set that cannot be used.\n";
 }
 
 }  // namespace qelvor
