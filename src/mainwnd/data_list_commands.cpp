@@ -36,7 +36,11 @@ int WriteAll(int fd, const std::string& text) {
 
 bool CDataListCommands::ReadDataFile(const std::string& path, std::string& bytes) {
     CRegularFile file;
-    if (!file.Open(path)) return false;
+    if (!file.Open(path)) {
+        // The list stays as it was; the record says which file and why.
+        ctx_.exchange.AddRecord('I', "load data file failed: " + CRegularFile::WhyUnreadable(path));
+        return false;
+    }
     if (file.Size() > kDataFileLimit) {
         ctx_.Tell(StrPrintf(LoadStr(21062), path.c_str(), static_cast<double>(file.Size()) / kMiB),
                   MsgIcon::Exclamation);
@@ -65,7 +69,8 @@ void CDataListCommands::FillList(const std::string& bytes) {
             --length;
         ctx_.dataList.Append(bytes.substr(start, length));
         start = end + 1;
-        if ((added + 1) % kProgressStep == 0) ctx_.SetPane(1, StrPrintf("%zu/%zu", added + 1, total));
+        if ((added + 1) % kProgressStep == 0)
+            ctx_.SetPane(1, StrPrintf("%zu/%zu", added + 1, total));
     }
     ctx_.SetPane(1, std::string());
     list.enabled = true;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace qelvor {
 
@@ -35,6 +36,17 @@ size_t CRegularFile::Read(char* buffer, size_t size) {
 
 bool CRegularFile::Seek(uint64_t offset) {
     return lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+std::string CRegularFile::WhyUnreadable(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return path + ": " + std::strerror(errno);
+    if (S_ISDIR(info.st_mode)) return path + " is a directory";
+    if (!S_ISREG(info.st_mode)) return path + " is not a regular file";
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return path + ": " + std::strerror(errno);
+    close(fd);
+    return std::string();
 }
 
 }  // namespace qelvor

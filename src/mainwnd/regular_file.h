@@ -24,6 +24,10 @@ class CRegularFile {
     size_t Read(char* buffer, size_t size);
     bool Seek(uint64_t offset);
 
+    // Why path cannot be read as a regular file, naming it ("/x: No such
+    // file or directory", "/x is a directory"); empty when it can.
+    static std::string WhyUnreadable(const std::string& path);
+
   private:
     int fd_ = -1;
     uint64_t size_ = 0;

@@ -91,7 +91,10 @@ TEST_F(DataListCommands, LoadTakesThirtyTwoMebibytesAndIgnoresWhatItCannotRead) 
     EXPECT_EQ(view.boxes[0].text,
               "data file <" + over + ">,size =32 MB.\nThe file is too large to load.");
     EXPECT_EQ(view.boxes[0].icon, MsgIcon::Exclamation);
-    EXPECT_TRUE(Engine().Exchange().Records().empty());
+    EXPECT_EQ(RecordsOf('I'), (Lines{"load data file failed: " + fifo + " is not a regular file",
+                                     "load data file failed: " + dir.File("missing") +
+                                         ": No such file or directory",
+                                     "load data file failed: " + dir.Path() + " is a directory"}));
     EXPECT_EQ(Engine().DataList().Lines(), Lines{"kept"});
     EXPECT_EQ(State().dataFilePath, "");
 

@@ -14,6 +14,7 @@
 
 #include "config/app_paths.h"
 #include "config/ui_language.h"
+#include "mainwnd/regular_file.h"
 
 namespace qelvor {
 
@@ -40,20 +41,6 @@ CCliRunner::~CCliRunner() {
 }
 
 namespace {
-
-// Why a settings file named on the command line cannot be read; empty when
-// it can. Checked before the settings record opens it, so that a typing error
-// is never taken for an empty file and the defaults.
-std::string UnusableIniReason(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return path + ": " + std::strerror(errno);
-    if (S_ISDIR(st.st_mode)) return path + " is a directory";
-    if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return path + ": " + std::strerror(errno);
-    ::close(fd);
-    return std::string();
-}
 
 bool SetIsListed(const CComSetting& settings, const std::string& name) {
     return std::any_of(
@@ -82,7 +69,9 @@ bool CCliRunner::FindIniFile(std::string& path) {
 bool CCliRunner::LoadSettings() {
     std::string path = kDefaultIni;
     if (!options_.iniFile.empty()) {
-        std::string reason = FindIniFile(path) ? UnusableIniReason(path) : "cannot find " + path;
+        // A typing error is never taken for an empty file and the defaults.
+        std::string reason =
+            FindIniFile(path) ? CRegularFile::WhyUnreadable(path) : "cannot find " + path;
         if (!reason.empty()) {
             PrintError("qelvor-cli: settings file " + reason);
             return false;
@@ -146,7 +135,9 @@ bool CCliRunner::StartEngine() {
     }
     if (!options_.dataFile.empty()) {
         if (!engine_->LoadDataFile(options_.dataFile)) {
-            PrintError("cannot load data file " + options_.dataFile);
+            // A file too large to load was already told in a message box.
+            const std::string reason = CRegularFile::WhyUnreadable(options_.dataFile);
+            if (!reason.empty()) PrintError("qelvor-cli: cannot load data file " + reason);
             return false;
         }
     } else {
