@@ -145,24 +145,5 @@ TEST_F(FileSender, PartialWriteOfAFileAtTheSerialLimitIsReported) {
                     " of 16777216 bytes were not sent"});
 }
 
-TEST_F(FileSender, NetworkPortsSendUpToTwoHundredFiftySixMebibytes) {
-    Socket peer = ConnectAsClient();
-    ASSERT_TRUE(peer.Valid());
-    const std::string path = dir.File("big.bin");
-    ASSERT_TRUE(MakeSparseFile(path, 256 * kMiB + 1));
-    EXPECT_EQ(Engine().SendFile(path), 0);
-    ASSERT_EQ(view.boxes.size(), 1u);
-    EXPECT_EQ(view.boxes[0].text,
-              "data file <" + path + ">,size =256 MB.\nThe file is too large to send.");
-    // 20 MiB, too much for a serial line, goes out on TCP.
-    ASSERT_TRUE(MakeSparseFile(path, 20 * kMiB));
-    size_t received = 0;
-    std::thread reader([&] { received = peer.Receive(20 * kMiB, 20000).size(); });
-    EXPECT_EQ(Engine().SendFile(path), 20 * kMiB);
-    reader.join();
-    EXPECT_EQ(received, static_cast<size_t>(20 * kMiB));
-    EXPECT_EQ(view.boxes.size(), 1u);
-}
-
 }  // namespace
 }  // namespace qelvor::test

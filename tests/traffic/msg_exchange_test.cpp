@@ -205,18 +205,14 @@ TEST_F(ExchangeTest, SplitListReloadedByAResponseSearchesThePendingBytesAgain) {
 // One scenario: settings, blocks fed in turn, and everything observable after.
 struct Scenario {
     const char* name;
-    Strings blocks;
-    Strings frames = {};  // the 'R' records
-    Strings sent = {};    // the datagrams the peer got, which are also the 'S' records
+    Strings blocks, frames = {}, sent = {};  // 'R' records; datagrams the peer got, = 'S' records
     std::string pending = "";
     Strings data = {};
     const char* splits = "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>";
     const char* responses = "<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>";
-    int handShake = 1, workMode = kWorkModeSerial, checkSum = 0, usedCheckSum = 0, stress = 0,
-        responseFile = 0;
+    int handShake = 1, workMode = kWorkModeSerial, checkSum = 0, usedCheckSum = 0, stress = 0;
     std::string sendBox = "";            // the send box before the first block
     const char* sendBoxAfter = nullptr;  // checked when set
-    bool flush = false;                  // FlushPending after the last block (the idle time-out)
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) {
@@ -234,158 +230,66 @@ TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
     settings_.CheckSum = s.checkSum;
     settings_.UsedCheckSum = s.usedCheckSum;
     settings_.SupportStress = s.stress;
-    settings_.UsedResponseFile = s.responseFile;
     exchange_.InitExchange(&view_, &dataList_, &port_);
     dataList_.Assign(s.data);
     view_.sendText = s.sendBox;
     for (const std::string& block : s.blocks)
         Feed(block);
-    if (s.flush) {
-        EXPECT_EQ(exchange_.FlushPending(), s.pending.empty() ? 0 : 1);
-        EXPECT_EQ(exchange_.FlushPending(), 0);
-    }
     EXPECT_EQ(RecordsOf('R'), s.frames);
     EXPECT_EQ(Drain(), s.sent);
     EXPECT_EQ(RecordsOf('S'), s.sent);
-    EXPECT_EQ(exchange_.Pending(), s.flush ? "" : s.pending);
+    EXPECT_EQ(exchange_.Pending(), s.pending);
     if (s.sendBoxAfter != nullptr) {
         EXPECT_EQ(view_.sendText, s.sendBoxAfter);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Exchange, ScenarioTest,
-    testing::Values(
-        Scenario{.name = "FrameStraddlingBlocks",
-                 .blocks = {"1H|", "abc\r", "\nrest"},
-                 .frames = {"1H|abc\r\n"},
-                 .sent = {kAck},
-                 .pending = "rest"},
-        // CR LF is listed before ACK, so it ends the frame although ACK comes first.
-        Scenario{.name = "ListOrderBeatsPosition",
-                 .blocks = {"A\x06"
-                            "B\r\n"},
-                 .frames = {"A\x06"
-                            "B\r\n"},
-                 .sent = {kAck},
-                 .data = {"L0"}},
-        Scenario{.name = "EnqFrameEotApart",
-                 .blocks = {"\x05", "1H|x\r\n", kEot},
-                 .frames = {"\x05", "1H|x\r\n", kEot},
-                 .sent = {kAck, kAck}},
-        Scenario{.name = "EnqFrameEotTogether",
-                 .blocks = {"\x05"
-                            "1H|x\r\n\x04"},
-                 .frames = {"\x05"
-                            "1H|x\r\n",
-                            kEot},
-                 .sent = {kAck}},
-        Scenario{.name = "HandShakeOff",
-                 .blocks = {"\x05\x06"
-                            "a\r\n"},
-                 .frames = {"\x05\x06"
-                            "a\r\n"},
-                 .data = {"L0"},
-                 .handShake = 0},
-        // Bytes no split string ends are recorded in chunks of 8192: at 10000,
-        // and when the rest reaches exactly 8192.
-        Scenario{
-            .name = "UnendedBytesIn8192Chunks",
-            .blocks = {std::string(10000, 'a'), std::string(6384, 'b')},
-            .frames = {std::string(8192, 'a'), std::string(1808, 'a') + std::string(6384, 'b')}},
-        // Each datagram is one frame answered once, by the first-listed split string in it.
-        Scenario{.name = "Datagrams",
-                 .blocks = {"x\x06y\x05z", "\x15\r\n"},
-                 .frames = {"x\x06y\x05z", "\x15\r\n"},
-                 .sent = {kAck, kAck},
-                 .data = {"L0"},
-                 .workMode = kWorkModeUdp},
-        // An empty response sends nothing but keeps the later pairs in step.
-        Scenario{.name = "EmptyResponse",
-                 .blocks = {"\x05", kAck},
-                 .frames = {"\x05", kAck},
-                 .sent = {"L0"},
-                 .data = {"L0"},
-                 .splits = "<CR><LF>,<ENQ>,<ACK>",
-                 .responses = "<ACK>,,[DATA]",
-                 .sendBoxAfter = "L0"},
-        Scenario{.name = "EmptySplitItemNeverMatches",
-                 .blocks = {"ab\x03"
-                            "cd"},
-                 .frames = {"ab\x03"},
-                 .sent = {kAck},
-                 .pending = "cd",
-                 .splits = ",<ETX>",
-                 .responses = "<NAK>,<ACK>"},
-        Scenario{.name = "LaterDuplicateWins",
-                 .blocks = {"ab\x03"},
-                 .frames = {"ab\x03"},
-                 .sent = {"B"},
-                 .splits = "<ETX>,<ETX>",
-                 .responses = "A,B"},
-        Scenario{.name = "TokenInsideTextIsLiteral",
-                 .blocks = {"\x05"},
-                 .frames = {"\x05"},
-                 .sent = {"[DATA]\r"},
-                 .data = {"L0"},
-                 .splits = "<ENQ>",
-                 .responses = "[DATA]<CR>"},
-        // Without split strings a line feed ends a frame; the idle time-out flushes the rest.
-        Scenario{.name = "NoSplitsLineFeedAndTimeOut",
-                 .blocks = {"one\ntwo\r\nthr"},
-                 .frames = {"one\n", "two\r\n", "thr"},
-                 .pending = "thr",
-                 .splits = "",
-                 .responses = "",
-                 .flush = true},
-        Scenario{.name = "DataWalkEndsWithEot",
-                 .blocks = {kAck, kNak, kAck, kAck, kAck},
-                 .frames = {kAck, kNak, kAck, kAck, kAck},
-                 .sent = {"L0\r", "L0\r", "L1", kEot, kEot},
-                 .data = {"L0<CR>", "L1"},
-                 .sendBox = "typed",
-                 .sendBoxAfter = ""},
-        Scenario{.name = "DataWalkWrapsUnderStress",
-                 .blocks = {kAck, kNak, kAck, kAck, kAck},
-                 .frames = {kAck, kNak, kAck, kAck, kAck},
-                 .sent = {"L0\r", "L0\r", "L1", "L0\r", "L1"},
-                 .data = {"L0<CR>", "L1"},
-                 .stress = 1,
-                 .sendBox = "typed",
-                 .sendBoxAfter = "L1"},
-        Scenario{.name = "NakRecomposesWithNextFrameNumber",
-                 .blocks = {kAck, kNak},
-                 .frames = {kAck, kNak},
-                 .sent = {"1X", "2X"},
-                 .data = {"<FN8>X"},
-                 .usedCheckSum = 1},
-        Scenario{.name = "NakRepeatsTheSendBox",
-                 .blocks = {kNak},
-                 .frames = {kNak},
-                 .sent = {"typed\x03"},
-                 .sendBox = "typed<ETX>"},
-        // Acknowledges alternate ACK, ETX; EOT SOH starts again at ACK. A data
-        // line is not changed but still counts as a turn.
-        Scenario{.name = "AlternationResetByEotSoh",
-                 .blocks = {"a\r\nb\r\nc\r\n", "\x04\x01", "d\r\n"},
-                 .frames = {"a\r\n", "b\r\n", "c\r\n", "\x04\x01", "d\r\n"},
-                 .sent = {kAck, "\x03", kAck, kAck, "\x03"},
-                 .checkSum = 1},
-        Scenario{.name = "AlternationCountsDataLines",
-                 .blocks = {"a\r\n", kAck, "b\r\n"},
-                 .frames = {"a\r\n", kAck, "b\r\n"},
-                 .sent = {kAck, "L0", kAck},
-                 .data = {"L0"},
-                 .checkSum = 1},
-        Scenario{.name = "ResponseFileWithoutPluginSendsNothingButEot",
-                 .blocks = {kAck, kAck},
-                 .frames = {kAck, kAck},
-                 .sent = {kEot},
-                 .data = {"line"},
-                 .splits = "<ACK>,<NAK>",
-                 .responses = "[DATA],[RDATA]",
-                 .responseFile = 1}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Exchange, ScenarioTest, testing::Values(
+    Scenario{.name = "FrameStraddlingBlocks", .blocks = {"1H|", "abc\r", "\nrest"},
+             .frames = {"1H|abc\r\n"}, .sent = {kAck}, .pending = "rest"},
+    // CR LF is listed before ACK, so it ends the frame although ACK comes first.
+    Scenario{.name = "ListOrderBeatsPosition", .blocks = {"A\x06" "B\r\n"},
+             .frames = {"A\x06" "B\r\n"}, .sent = {kAck}, .data = {"L0"}},
+    Scenario{.name = "EnqFrameEotTogether", .blocks = {"\x05" "1H|x\r\n\x04"},
+             .frames = {"\x05" "1H|x\r\n", kEot}, .sent = {kAck}},
+    Scenario{.name = "HandShakeOff", .blocks = {"\x05\x06" "a\r\n"}, .frames = {"\x05\x06" "a\r\n"},
+             .data = {"L0"}, .handShake = 0},
+    // Bytes no split string ends go in chunks of 8192, also when the rest reaches exactly 8192.
+    Scenario{.name = "UnendedBytesIn8192Chunks", .blocks = {std::string(10000, 'a'), std::string(6384, 'b')},
+             .frames = {std::string(8192, 'a'), std::string(1808, 'a') + std::string(6384, 'b')}},
+    // Each datagram is one frame answered once, by the first-listed split string in it.
+    Scenario{.name = "Datagrams", .blocks = {"x\x06y\x05z", "\x15\r\n"}, .frames = {"x\x06y\x05z", "\x15\r\n"},
+             .sent = {kAck, kAck}, .data = {"L0"}, .workMode = kWorkModeUdp},
+    // An empty response sends nothing but keeps the later pairs in step.
+    Scenario{.name = "EmptyResponse", .blocks = {"\x05", kAck}, .frames = {"\x05", kAck}, .sent = {"L0"},
+             .data = {"L0"}, .splits = "<CR><LF>,<ENQ>,<ACK>", .responses = "<ACK>,,[DATA]", .sendBoxAfter = "L0"},
+    Scenario{.name = "EmptySplitItemNeverMatches", .blocks = {"ab\x03" "cd"}, .frames = {"ab\x03"},
+             .sent = {kAck}, .pending = "cd", .splits = ",<ETX>", .responses = "<NAK>,<ACK>"},
+    Scenario{.name = "LaterDuplicateWins", .blocks = {"ab\x03"}, .frames = {"ab\x03"}, .sent = {"B"},
+             .splits = "<ETX>,<ETX>", .responses = "A,B"},
+    Scenario{.name = "TokenInsideTextIsLiteral", .blocks = {"\x05"}, .frames = {"\x05"}, .sent = {"[DATA]\r"},
+             .data = {"L0"}, .splits = "<ENQ>", .responses = "[DATA]<CR>"},
+    Scenario{.name = "NoSplitsEndFramesAtLineFeeds", .blocks = {"one\ntwo\r\nthr"},
+             .frames = {"one\n", "two\r\n"}, .pending = "thr", .splits = "", .responses = ""},
+    Scenario{.name = "DataWalkEndsWithEot", .blocks = {kAck, kNak, kAck, kAck, kAck},
+             .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", kEot, kEot},
+             .data = {"L0<CR>", "L1"}, .sendBox = "typed", .sendBoxAfter = ""},
+    Scenario{.name = "DataWalkWrapsUnderStress", .blocks = {kAck, kNak, kAck, kAck, kAck},
+             .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", "L0\r", "L1"},
+             .data = {"L0<CR>", "L1"}, .stress = 1, .sendBox = "typed", .sendBoxAfter = "L1"},
+    Scenario{.name = "NakRecomposesWithNextFrameNumber", .blocks = {kAck, kNak}, .frames = {kAck, kNak},
+             .sent = {"1X", "2X"}, .data = {"<FN8>X"}, .usedCheckSum = 1},
+    Scenario{.name = "NakRepeatsTheSendBox", .blocks = {kNak}, .frames = {kNak}, .sent = {"typed\x03"},
+             .sendBox = "typed<ETX>"},
+    // Acknowledges alternate ACK, ETX; EOT SOH starts again at ACK; a data line counts as a turn.
+    Scenario{.name = "AlternationResetByEotSoh", .blocks = {"a\r\nb\r\nc\r\n", "\x04\x01", "d\r\n"},
+             .frames = {"a\r\n", "b\r\n", "c\r\n", "\x04\x01", "d\r\n"},
+             .sent = {kAck, "\x03", kAck, kAck, "\x03"}, .checkSum = 1},
+    Scenario{.name = "AlternationCountsDataLines", .blocks = {"a\r\n", kAck, "b\r\n"},
+             .frames = {"a\r\n", kAck, "b\r\n"}, .sent = {kAck, "L0", kAck}, .data = {"L0"}, .checkSum = 1}),
     [](const testing::TestParamInfo<Scenario>& row) { return std::string(row.param.name); });
+// clang-format on
 
 // Random streams, split lists and idle flushes against the plain rule: for
 // every frame, search the pending bytes from the start with each split string
