@@ -20,12 +20,18 @@ char NextFrameDigit(int8_t& frameCounter) {
     return static_cast<char>('0' + next);
 }
 
-std::string ComposeText(std::string_view line, const CComSetting& settings, int8_t& frameCounter) {
+std::string ComposeText(std::string_view line, const CComSetting& settings, int8_t& frameCounter,
+                        std::string* emptiedBy) {
     std::string text;
     text.reserve(settings.Preamble.size() + line.size() + settings.Postamble.size());
     text.append(settings.Preamble).append(line).append(settings.Postamble);
     std::string bytes = UnescapeCtrlChars(text);
-    if (settings.SenDataEncodeCov > 0) ConvertSendEncoding(bytes, settings);
+    if (settings.SenDataEncodeCov > 0 && !bytes.empty()) {
+        std::string failure;
+        if (ConvertSendEncoding(bytes, settings, &failure) == 0 && emptiedBy != nullptr) {
+            *emptiedBy = failure;
+        }
+    }
     ReplaceChar(bytes, settings);
     ApplyFrameFields(bytes, settings, frameCounter);
     return bytes;
@@ -58,9 +64,9 @@ std::string ComposeHex(std::string_view line, const CComSetting& settings, int8_
 }  // namespace
 
 std::string ComposeOutgoing(std::string_view line, const CComSetting& settings,
-                            int8_t& frameCounter) {
+                            int8_t& frameCounter, std::string* emptiedBy) {
     if (settings.HexSendData != 0) return ComposeHex(line, settings, frameCounter);
-    return ComposeText(line, settings, frameCounter);
+    return ComposeText(line, settings, frameCounter, emptiedBy);
 }
 
 int ApplyFrameFields(std::string& bytes, const CComSetting& settings, int8_t& frameCounter) {
@@ -85,12 +91,12 @@ int ReplaceChar(std::string& bytes, const CComSetting& settings) {
     return 1;
 }
 
-int ConvertSendEncoding(std::string& bytes, const CComSetting& settings) {
+int ConvertSendEncoding(std::string& bytes, const CComSetting& settings, std::string* failure) {
     if (settings.SenDataEncodeCov == 1) {
-        bytes = ConvertCodePage(bytes, CP_ACP, CP_UTF8);
+        bytes = ConvertCodePage(bytes, CP_ACP, CP_UTF8, failure);
     } else if (settings.SenDataEncodeCov == 2) {
         // UTF-16 code units, little-endian, without a byte-order mark.
-        const std::u16string wide = ToWideText(bytes, CP_ACP);
+        const std::u16string wide = ToWideText(bytes, CP_ACP, failure);
         bytes.assign(wide.size() * 2, '\0');
         for (size_t i = 0; i < wide.size(); ++i) {
             bytes[2 * i] = static_cast<char>(wide[i] & 0xFF);

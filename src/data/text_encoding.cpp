@@ -13,7 +13,8 @@ namespace qelvor {
 
 namespace {
 
-constexpr const char* kWideCharset = "UTF-16LE";
+// Wide text is UTF-16 little-endian, code page 1200.
+constexpr int kWideCodePage = 1200;
 
 // The iconv name of a code page number. The ANSI code page is the character
 // set of the locale the program runs in, as it stands (the program sets the
@@ -54,42 +55,84 @@ class IconvHandle {
     iconv_t cd_;
 };
 
-// Runs one iconv call, growing the output whenever it is full. An invalid or
-// incomplete input sequence fails the whole conversion, as a conversion with
-// no default character does.
-bool RunIconv(iconv_t cd, char** in, size_t* inLeft, std::string& out, size_t& used) {
-    for (;;) {
-        char* dst = out.data() + used;
-        size_t dstLeft = out.size() - used;
-        const size_t result = iconv(cd, in, inLeft, &dst, &dstLeft);
-        used = out.size() - dstLeft;
-        if (result != static_cast<size_t>(-1)) return true;
-        if (errno != E2BIG) return false;
-        out.resize(out.size() * 2 + 16);
-    }
+// How one conversion treats what it cannot convert: the input unit it skips
+// and what it writes in its place.
+struct Replacement {
+    size_t unit;
+    std::string_view text;
+};
+
+// A byte sequence that does not convert is replaced, as a conversion with
+// default flags does: by U+FFFD where the target can hold it, else by '?'.
+Replacement ReplacementFor(int sourceCodePage, int targetCodePage) {
+    const size_t unit = sourceCodePage == kWideCodePage ? 2 : 1;
+    if (targetCodePage == kWideCodePage) return {unit, std::string_view("\xFD\xFF", 2)};
+    if (targetCodePage == CP_UTF8) return {unit, "\xEF\xBF\xBD"};
+    return {unit, "?"};
 }
 
-bool Convert(const std::string& from, const std::string& to, std::string_view input,
-             std::string& output) {
-    output.clear();
-    IconvHandle handle(to, from);
-    if (!handle.valid()) return false;
-    output.resize(input.size() * 2 + 16);
-    size_t used = 0;
+void Append(std::string& out, size_t& used, std::string_view text) {
+    if (out.size() < used + text.size()) out.resize((used + text.size()) * 2);
+    out.replace(used, text.size(), text);
+    used += text.size();
+}
+
+// Runs iconv over the whole input, growing the output whenever it is full
+// and replacing every sequence that does not convert; a sequence cut off at
+// the end is replaced once.
+void RunIconv(iconv_t cd, std::string_view input, const Replacement& replacement, std::string& out,
+              size_t& used) {
     // iconv takes a non-const input pointer but never writes through it.
     char* in = const_cast<char*>(input.data());
     size_t inLeft = input.size();
-    const bool ok = RunIconv(handle.get(), &in, &inLeft, output, used) &&
-                    RunIconv(handle.get(), nullptr, nullptr, output, used);
-    output.resize(ok ? used : 0);
-    return ok;
+    while (inLeft > 0) {
+        char* dst = out.data() + used;
+        size_t dstLeft = out.size() - used;
+        const size_t result = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+        used = out.size() - dstLeft;
+        if (result != static_cast<size_t>(-1)) break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2 + 16);
+            continue;
+        }
+        Append(out, used, replacement.text);
+        const size_t skip = errno == EILSEQ ? std::min(replacement.unit, inLeft) : inLeft;
+        in += skip;
+        inLeft -= skip;
+    }
+}
+
+// Empty with the reason in failure when the conversion is not available.
+std::string Convert(int sourceCodePage, int targetCodePage, std::string_view input,
+                    std::string* failure) {
+    const std::string from = CharsetName(sourceCodePage), to = CharsetName(targetCodePage);
+    IconvHandle handle(to, from);
+    if (!handle.valid()) {
+        if (failure != nullptr) {
+            *failure = "cannot convert from " + from + " to " + to;
+        }
+        return {};
+    }
+    std::string output(input.size() * 2 + 16, '\0');
+    size_t used = 0;
+    RunIconv(handle.get(), input, ReplacementFor(sourceCodePage, targetCodePage), output, used);
+    // The final call writes whatever a stateful target still owes.
+    for (;;) {
+        char* dst = output.data() + used;
+        size_t dstLeft = output.size() - used;
+        const size_t result = iconv(handle.get(), nullptr, nullptr, &dst, &dstLeft);
+        used = output.size() - dstLeft;
+        if (result != static_cast<size_t>(-1) || errno != E2BIG) break;
+        output.resize(output.size() * 2);
+    }
+    output.resize(used);
+    return output;
 }
 
 }  // namespace
 
-std::u16string ToWideText(std::string_view bytes, int codePage) {
-    std::string units;
-    if (!Convert(CharsetName(codePage), kWideCharset, bytes, units)) return {};
+std::u16string ToWideText(std::string_view bytes, int codePage, std::string* failure) {
+    const std::string units = Convert(codePage, kWideCodePage, bytes, failure);
     std::u16string text(units.size() / 2, u'\0');
     for (size_t i = 0; i < text.size(); ++i) {
         const auto low = static_cast<unsigned char>(units[2 * i]);
@@ -99,21 +142,20 @@ std::u16string ToWideText(std::string_view bytes, int codePage) {
     return text;
 }
 
-std::string FromWideText(std::u16string_view text, int codePage) {
+std::string FromWideText(std::u16string_view text, int codePage, std::string* failure) {
     std::string units(text.size() * 2, '\0');
     for (size_t i = 0; i < text.size(); ++i) {
         units[2 * i] = static_cast<char>(text[i] & 0xFF);
         units[2 * i + 1] = static_cast<char>(text[i] >> 8);
     }
-    std::string bytes;
-    if (!Convert(kWideCharset, CharsetName(codePage), units, bytes)) return {};
-    return bytes;
+    return Convert(kWideCodePage, codePage, units, failure);
 }
 
-std::string ConvertCodePage(std::string_view bytes, int sourceCodePage, int targetCodePage) {
-    const std::u16string wide = ToWideText(bytes, sourceCodePage);
+std::string ConvertCodePage(std::string_view bytes, int sourceCodePage, int targetCodePage,
+                            std::string* failure) {
+    const std::u16string wide = ToWideText(bytes, sourceCodePage, failure);
     if (wide.empty()) return {};
-    return FromWideText(wide, targetCodePage);
+    return FromWideText(wide, targetCodePage, failure);
 }
 
 std::string DecodeUtf8ToAnsi(std::string_view bytes) {

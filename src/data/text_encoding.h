@@ -11,12 +11,18 @@ namespace qelvor {
 inline constexpr int CP_ACP = 0;
 inline constexpr int CP_UTF8 = 65001;
 
-// Bytes in code page to UTF-16 code units; empty on failure.
-std::u16string ToWideText(std::string_view bytes, int codePage);
-// UTF-16 code units to bytes in code page; empty on failure.
-std::string FromWideText(std::u16string_view text, int codePage);
-// Through wide text; empty when either step yields nothing.
-std::string ConvertCodePage(std::string_view bytes, int sourceCodePage, int targetCodePage);
+// A sequence that does not convert is replaced (by U+FFFD, or '?' where the
+// target cannot hold it) and the rest converted. The result is empty only
+// for an empty input or a conversion that is not available; then failure,
+// when given, says why.
+
+// Bytes in code page to UTF-16 code units.
+std::u16string ToWideText(std::string_view bytes, int codePage, std::string* failure = nullptr);
+// UTF-16 code units to bytes in code page.
+std::string FromWideText(std::u16string_view text, int codePage, std::string* failure = nullptr);
+// Through wide text.
+std::string ConvertCodePage(std::string_view bytes, int sourceCodePage, int targetCodePage,
+                            std::string* failure = nullptr);
 // The bytes read as UTF-8 and written in the ANSI code page.
 std::string DecodeUtf8ToAnsi(std::string_view bytes);
 // Length of the byte-order mark at the start (0, 2, 3 or 4); a shorter input

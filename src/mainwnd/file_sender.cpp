@@ -6,24 +6,25 @@
 #include "data/ctrl_char_notation.h"
 #include "data/text_encoding.h"
 #include "mainwnd/regular_file.h"
+#include "mainwnd/send_operations.h"
 
 namespace qelvor {
 
 namespace {
 
-constexpr uint64_t kSerialSendLimit = 16777216;  // 16 MiB
-constexpr uint64_t kSendLimit = 268435456;       // 256 MiB
 constexpr size_t kReadChunk = 65536;
 constexpr double kMiB = 1048576.0;
 
 }  // namespace
 
+bool FileFitsSendLimit(uint64_t size, int workMode) {
+    return size <= (workMode == kWorkModeSerial ? kSerialSendLimit : kSendLimit);
+}
+
 bool CFileSender::ReadBody(const std::string& path, std::string& bytes) {
     CRegularFile file;
     if (!file.Open(path)) return false;
-    const uint64_t limit =
-        ctx_.settings.WorkMode == kWorkModeSerial ? kSerialSendLimit : kSendLimit;
-    if (file.Size() > limit) {
+    if (!FileFitsSendLimit(file.Size(), ctx_.settings.WorkMode)) {
         ctx_.Tell(StrPrintf(LoadStr(21061), path.c_str(), static_cast<double>(file.Size()) / kMiB),
                   MsgIcon::Exclamation);
         return false;
@@ -63,10 +64,17 @@ std::string CFileSender::Convert(std::string bytes) const {
 int CFileSender::SendWhole(const std::string& path) {
     std::string bytes;
     if (!ReadBody(path, bytes)) return 0;
-    // A sent file is not recorded; only a failure leaves a trace.
-    const int result = ctx_.exchange.SendBytes(Convert(std::move(bytes)), false);
-    if (result < 1)
+    // A sent file is not recorded; only a failure or a partial write leaves a
+    // trace.
+    const std::string converted = Convert(std::move(bytes));
+    const int result = ctx_.exchange.SendBytes(converted, false);
+    if (result < 1) {
         ctx_.exchange.AddRecord('I', StrPrintf("SendFile<%s>,but error!", path.c_str()));
+        ExplainSendFailure(ctx_);
+    } else if (static_cast<size_t>(result) < converted.size()) {
+        ctx_.exchange.AddRecord(
+            'I', CMsgExchange::UnsentText("SendFile<" + path + ">", result, converted.size()));
+    }
     return result;
 }
 

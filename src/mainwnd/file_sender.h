@@ -2,11 +2,19 @@
 // with one write, within the size limit of the port kind. Engine thread only.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "mainwnd/engine_context.h"
 
 namespace qelvor {
+
+// The largest files that can be sent, both inclusive.
+inline constexpr uint64_t kSerialSendLimit = 16777216;  // 16 MiB on a serial port
+inline constexpr uint64_t kSendLimit = 268435456;       // 256 MiB on the other kinds
+
+// Whether a file of size bytes may be sent on a port of the work mode.
+bool FileFitsSendLimit(uint64_t size, int workMode);
 
 class CFileSender {
   public:

@@ -17,10 +17,23 @@ constexpr int kDefaultAutoSendElapse = 3;
 
 }  // namespace
 
+void ExplainSendFailure(CEngineContext& context) {
+    const std::string& reason = context.exchange.LastSendFailure();
+    if (reason.empty() || context.state.pane0ToolTip == reason) return;
+    context.state.pane0ToolTip = reason;
+    context.Changed(kChangedStatus);
+}
+
+int CSendOperations::SendRecorded(const std::string& bytes) {
+    const int result = ctx_.exchange.SendBytes(bytes, true);
+    if (result < 1) ExplainSendFailure(ctx_);
+    return result;
+}
+
 int CSendOperations::SendData() {
     std::string bytes = ctx_.exchange.Compose(ctx_.state.sendText);
     if (bytes.empty()) return 0;
-    return ctx_.exchange.SendBytes(bytes, true);
+    return SendRecorded(bytes);
 }
 
 bool CSendOperations::OnCtrlMenu(int commandId) {
@@ -39,7 +52,7 @@ bool CSendOperations::OnCtrlMenu(int commandId) {
     } else {
         return false;
     }
-    ctx_.exchange.SendBytes(bytes, true);
+    SendRecorded(bytes);
     ctx_.state.Button(kIdSendCtrl).caption = caption;
     ctx_.Changed(kChangedButtons);
     return true;
@@ -57,7 +70,7 @@ void CSendOperations::OnSendCtrl() {
     } else {
         return;  // the initial caption names nothing
     }
-    ctx_.exchange.SendBytes(bytes, true);
+    SendRecorded(bytes);
 }
 
 const char* CSendOperations::IdleAutoSendCaption() const {

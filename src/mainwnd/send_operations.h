@@ -14,6 +14,11 @@ inline constexpr int kCmdCrLf = 32784;
 inline constexpr int kCmdEotSoh = 32785;
 inline constexpr int kCmdCtrlCharFirst = 32800;  // + the byte value 0..31
 
+// After a write that failed: why the port could not take it ("no client
+// connected") goes to the status pane's tool tip, where the window and
+// qelvor-cli show it. Nothing changes when the exchange knows no reason.
+void ExplainSendFailure(CEngineContext& context);
+
 class CSendOperations {
   public:
     explicit CSendOperations(CEngineContext& context) : ctx_(context) {}
@@ -41,6 +46,7 @@ class CSendOperations {
     void RefreshCaptions(bool portOpen);
 
   private:
+    int SendRecorded(const std::string& bytes);
     void StartAutoSend();
     void StopAutoSend();
     int EffectiveAutoSendElapse();

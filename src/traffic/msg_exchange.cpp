@@ -57,13 +57,32 @@ void CMsgExchange::AppendRecord(CMsgRecord record) {
 int CMsgExchange::SendBytes(const std::string& bytes, bool record) {
     if (port_ == nullptr) return 0;
     const int result = port_->WriteString(bytes);
+    lastSendFailure_ = result < 1 ? NotConnectedReason() : std::string();
     if (!record) return result;
     if (result < 1) {
         AddRecord('I', kSendErrorText);
-    } else {
-        AddRecord('S', bytes);
+        return result;
     }
+    // A write that stopped midway (a peer that stopped reading, a line that
+    // went away) sent only the first bytes: the record holds what went out.
+    const size_t written = std::min(static_cast<size_t>(result), bytes.size());
+    AddRecord('S', bytes.substr(0, written));
+    if (written < bytes.size()) AddRecord('I', UnsentText("Send data", result, bytes.size()));
     return result;
+}
+
+std::string CMsgExchange::UnsentText(const std::string& what, int written, size_t total) {
+    const size_t sent = written > 0 ? static_cast<size_t>(written) : 0;
+    return what + ": " + std::to_string(total - std::min(sent, total)) + " of " +
+           std::to_string(total) + " bytes were not sent";
+}
+
+std::string CMsgExchange::NotConnectedReason() const {
+    const int mode = settings_.WorkMode;
+    if (mode == kWorkModeTcpServer && port_->GetState(0) == 0) return "no client connected";
+    if (port_->IsOpen() != 0) return std::string();
+    return mode == kWorkModeTcpServer || mode == kWorkModeTcpClient ? "not connected"
+                                                                    : "port not open";
 }
 
 void CMsgExchange::ClearAll() {
@@ -304,7 +323,10 @@ std::string CMsgExchange::NextResponseLine(std::string_view token) {
 }
 
 std::string CMsgExchange::Compose(std::string_view line) {
-    return ComposeOutgoing(line, settings_, frameCounter_);
+    std::string emptiedBy;
+    std::string bytes = ComposeOutgoing(line, settings_, frameCounter_, &emptiedBy);
+    if (!emptiedBy.empty()) AddRecord('I', "Send data: nothing sent, " + emptiedBy);
+    return bytes;
 }
 
 }  // namespace qelvor

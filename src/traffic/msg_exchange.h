@@ -45,9 +45,15 @@ class CMsgExchange {
     // Appends a record built by the caller.
     void AppendRecord(CMsgRecord record);
     // Writes the bytes with one WriteString; with record set, an 'S' record
-    // of the bytes, or the 'I' record "Send data,but error!" when the result
-    // is below 1. 0 without a port.
+    // of the bytes that were written (and an 'I' record of how many were
+    // not), or the 'I' record "Send data,but error!" when the result is below
+    // 1. 0 without a port.
     int SendBytes(const std::string& bytes, bool record);
+    // Why the last failed write found the port unable to take it ("no client
+    // connected"); empty when it failed otherwise or the last write did not.
+    const std::string& LastSendFailure() const { return lastSendFailure_; }
+    // The text of an 'I' record for a write that left part of the bytes.
+    static std::string UnsentText(const std::string& what, int written, size_t total);
     // Removes every record ("&Clear all data", the backup tick).
     void ClearAll();
     size_t RecordCount() const { return records_.size(); }
@@ -77,7 +83,8 @@ class CMsgExchange {
     void SetDataIndex(int index) { dataIndex_ = index; }
     const std::string& CurrentLine() const { return currentLine_; }
     int8_t& FrameCounter() { return frameCounter_; }
-    // ComposeOutgoing with this exchange's settings and frame counter.
+    // ComposeOutgoing with this exchange's settings and frame counter; a
+    // line that the code-page conversion emptied leaves an 'I' record why.
     std::string Compose(std::string_view line);
 
     const std::vector<std::string>& SplitList() const { return splitList_; }
@@ -85,6 +92,7 @@ class CMsgExchange {
     CPluginHost& Plugin() { return plugin_; }
 
   private:
+    std::string NotConnectedReason() const;
     void SplitStream(std::string_view bytes);
     void SplitDatagram(std::string_view bytes);
     // Records every frame of pending; the position after the last frame.
@@ -99,6 +107,7 @@ class CMsgExchange {
     IExchangeView* view_ = nullptr;
     CDataList* dataList_ = nullptr;
     StreamPort::CStreamPort* port_ = nullptr;
+    std::string lastSendFailure_;
     IRecordLog* recordLog_ = nullptr;
     CPluginHost plugin_;
     MsgRecords records_;

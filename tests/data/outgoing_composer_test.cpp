@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 
 #include "config/com_setting.h"
@@ -24,8 +25,14 @@ struct Sending {
     uint8_t replaceOld = 0, replaceNew = 0;
 };
 
+// In a UTF-8 locale, as the program runs after setting the locale from the
+// environment.
 class OutgoingComposer : public ::testing::Test {
   protected:
+    OutgoingComposer() : previous_(std::setlocale(LC_ALL, nullptr)) {
+        std::setlocale(LC_ALL, "C.UTF-8");
+    }
+    ~OutgoingComposer() override { std::setlocale(LC_ALL, previous_.c_str()); }
     void Use(const Sending& s) {
         settings_.HexSendData = s.hex;
         settings_.Preamble = s.pre;
@@ -38,6 +45,7 @@ class OutgoingComposer : public ::testing::Test {
     }
     std::string Compose(const std::string& line) { return ComposeOutgoing(line, settings_, fn_); }
 
+    std::string previous_;
     testing_support::TempFolder folder_;
     CComSetting settings_{folder_.File("t.ini")};
     int8_t fn_ = 0;
@@ -74,9 +82,10 @@ TEST_F(OutgoingComposer, LinesBecomeTheseBytes) {
         {{.replaceOld = 'a', .replaceNew = 'b'}, "aaa", "baa"},
         {{.replaceOld = 'a', .replaceNew = 'b'}, "<STX>a<ETX><CheckSum>", kStx + "b" + kEtx + "65"},
         {{.replaceNew = '_'}, "a<NUL>b<NUL>", "a_b\0"s},
-        // UTF-16 hides the fields; UTF-8 from ASCII (the starting C locale) fails on a high byte.
+        // UTF-16 hides the fields; a byte that is no character is replaced, the rest converted.
         {{.encode = 2}, "<STX>A<FN8>", "\x02\0A\0<\0F\0N\0"s + "8\0>\0"s},
-        {{.encode = 1}, "abc<CR>", "abc\r"}, {{.encode = 1}, "caf\xE9", ""},
+        {{.encode = 1}, "\xC3\xA9<STX>", "\xC3\xA9\x02"}, {{.encode = 2}, "\xC3\xA9<STX>", "\xE9\0\x02\0"s},
+        {{.encode = 1}, "a\xFF" "b", "a\xEF\xBF\xBD" "b"}, {{.encode = 2}, "a\xFF" "b", "a\0\xFD\xFF" "b\0"s},
         {{.encode = 7}, "x\xE9", "x\xE9"},
         // Hex: a placeholder ends the line; only a Postamble of exactly "<CheckSum>" counts.
         {{.hex = 1, .kind = kCrc16}, "01 02 <CheckSum> 99", "\x01\x02\x81\xE1"},

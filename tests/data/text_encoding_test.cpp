@@ -35,7 +35,7 @@ TEST(TextEncoding, ByteOrderMarkLengths) {
     EXPECT_EQ(DetectTextEncoding(std::string_view()), 0);  // no bytes, not even a buffer
 }
 
-TEST(TextEncoding, ConversionsGoAllTheWayOrGiveNothing) {
+TEST(TextEncoding, WhatDoesNotConvertIsReplacedAndTheRestConverted) {
     const std::string utf8 =
         "a\0\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"s;  // NUL, e acute, euro, emoji
     const std::u16string wide = ToWideText(utf8, CP_UTF8);
@@ -43,21 +43,27 @@ TEST(TextEncoding, ConversionsGoAllTheWayOrGiveNothing) {
     EXPECT_EQ(FromWideText(wide, CP_UTF8), utf8);
     EXPECT_EQ(ToWideText("caf\xE9", 1252), u"caf\u00E9");
     EXPECT_EQ(FromWideText(u"\u20AC", 1252), "\x80");
-    // Empty, invalid or unknown: no partial result.
-    EXPECT_EQ(ToWideText(std::string_view(), CP_UTF8), u"");
+    // One U+FFFD for each byte that starts no character, one for a sequence cut off at the end.
+    EXPECT_EQ(ToWideText("a\xFF"
+                         "b\xC0\x80"
+                         "c\xE2\x82",
+                         CP_UTF8),
+              u"a\uFFFDb\uFFFD\uFFFDc\uFFFD");
+    EXPECT_EQ(FromWideText(u"ok\xD800!", CP_UTF8), "ok\xEF\xBF\xBD!");  // lone surrogate
+    // A target without U+FFFD gets '?', one for each code unit.
+    EXPECT_EQ(FromWideText(u"a\u20ACb\U0001F600", 20127), "a?b??");
+    std::string why;
+    EXPECT_EQ(ToWideText("abc", 12345, &why), u"");
+    EXPECT_EQ(why, "cannot convert from CP12345 to UTF-16LE");
     EXPECT_EQ(ConvertCodePage("", CP_ACP, CP_UTF8), "");
-    EXPECT_EQ(ToWideText("ok\xC3", CP_UTF8), u"");      // cut sequence
-    EXPECT_EQ(FromWideText(u"ok\xD800", CP_UTF8), "");  // lone surrogate
-    EXPECT_EQ(ConvertCodePage("ok\xC0\x80", CP_UTF8, CP_UTF8), "");
-    EXPECT_EQ(ToWideText("abc", 12345), u"");
 }
 
 TEST(TextEncoding, AnsiCodePageFollowsTheLocale) {
     {
         ScopedLocale ascii("C");
         ASSERT_TRUE(ascii.ok);
-        EXPECT_EQ(ConvertCodePage("caf\xE9", CP_ACP, CP_UTF8), "");
-        EXPECT_EQ(DecodeUtf8ToAnsi("caf\xC3\xA9"), "");
+        EXPECT_EQ(ConvertCodePage("\xC3\xA9!", CP_ACP, CP_UTF8), "\xEF\xBF\xBD\xEF\xBF\xBD!");
+        EXPECT_EQ(DecodeUtf8ToAnsi("caf\xC3\xA9"), "caf?");
     }
     ScopedLocale utf8("C.UTF-8");
     ASSERT_TRUE(utf8.ok);

@@ -1,23 +1,28 @@
 // The exchange driven with real byte blocks and a real data list; its writes go
 // through a real UDP port to a peer socket that reads each response back as
-// one datagram.
+// one datagram, or through a pty whose other end stops reading.
 #include "traffic/msg_exchange.h"
 
 #include <arpa/inet.h>
 #include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "config/com_setting.h"
+#include "ports/serial_port.h"
 #include "ports/udp_port.h"
 #include "support/temp_folder.h"
 #include "traffic/data_list.h"
@@ -79,7 +84,8 @@ class ExchangeTest : public testing::Test {
         Strings datagrams;
         pollfd entry{peer_, POLLIN, 0};
         std::string buffer(70000, '\0');
-        for (ssize_t n; poll(&entry, 1, 100) == 1 && (n = recv(peer_, buffer.data(), buffer.size(), 0)) >= 0;)
+        for (ssize_t n;
+             poll(&entry, 1, 100) == 1 && (n = recv(peer_, buffer.data(), buffer.size(), 0)) >= 0;)
             datagrams.push_back(buffer.substr(0, static_cast<size_t>(n)));
         return datagrams;
     }
@@ -106,13 +112,55 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
     exchange_.ClearAll();
     exchange_.ClearAll();  // an empty store tells the view nothing
     EXPECT_EQ(view_.counts, (std::vector<size_t>{1, 2, 3, 0}));
+    // A datagram too large to send fails on an open port, which explains nothing more.
+    EXPECT_LT(exchange_.SendBytes(std::string(70000, 'x'), true), 1);
+    EXPECT_EQ(exchange_.LastSendFailure(), "");
     // A write through the closed port is recorded as an error and splitting goes on.
     port_.Close();
     EXPECT_LT(exchange_.SendBytes(kAck, true), 1);
-    Feed("\x05" "abc\r\nrest\r");
-    EXPECT_EQ(RecordsOf('I'), Strings(2, kSendErrorText));
-    EXPECT_EQ(RecordsOf('R'), Strings{"\x05" "abc\r\n"});
+    EXPECT_EQ(exchange_.LastSendFailure(), "port not open");
+    Feed(
+        "\x05"
+        "abc\r\nrest\r");
+    EXPECT_EQ(RecordsOf('I'), Strings(3, kSendErrorText));
+    EXPECT_EQ(RecordsOf('R'), Strings{"\x05"
+                                      "abc\r\n"});
     EXPECT_EQ(view_.bufferText, "rest<CR>");
+}
+
+// 200000 bytes to a serial line whose far end reads nothing and then goes
+// away: the 'S' record holds what was written, an 'I' record the rest.
+TEST(SendBytes, PartialWriteRecordsTheBytesThatLeft) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    StreamPort::CSerialPort serial;
+    serial.SetComParam(0, 9600, name);
+    ASSERT_EQ(serial.Open(), 1);
+    close(slave);
+    testing_support::TempFolder dir;
+    CComSetting settings(dir.File("t.ini"));
+    CMsgExchange exchange(settings);
+    exchange.InitExchange(nullptr, nullptr, &serial);
+    std::thread closer([&] {  // once the line stalls, for at most 5 s
+        int last = -1, now = 0;
+        for (int i = 0; i < 250 && (now == 0 || now != last); ++i) {
+            last = now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ioctl(master, FIONREAD, &now);
+        }
+        close(master);
+    });
+    const int written = exchange.SendBytes(std::string(200000, 'x'), true);
+    closer.join();
+    ASSERT_GT(written, 0);
+    ASSERT_LT(written, 200000);
+    ASSERT_EQ(exchange.RecordCount(), 2u);
+    EXPECT_EQ(exchange.Record(0).Data(), std::string(static_cast<size_t>(written), 'x'));
+    EXPECT_EQ(exchange.Record(1).Type(), 'I');
+    EXPECT_EQ(exchange.Record(1).Data(),
+              "Send data: " + std::to_string(200000 - written) + " of 200000 bytes were not sent");
+    serial.Close();
 }
 
 TEST_F(ExchangeTest, ResponseFileLinesPassThroughThePluginAndRepeatUnchanged) {
@@ -127,7 +175,13 @@ TEST_F(ExchangeTest, ResponseFileLinesPassThroughThePluginAndRepeatUnchanged) {
     settings_.Preamble = "<SOH>";  // a repeat is not composed again
     for (const std::string& block : {kNak, kAck, kAck, kNak})
         Feed(block);
-    EXPECT_EQ(Drain(), (Strings{"\x02" "AB\x03", "\x02" "AB\x03", "\x01" "C", kEot, kEot}));
+    EXPECT_EQ(Drain(), (Strings{"\x02"
+                                "AB\x03",
+                                "\x02"
+                                "AB\x03",
+                                "\x01"
+                                "C",
+                                kEot, kEot}));
     EXPECT_EQ(dataList_.CurSel(), 1);
 }
 
@@ -140,7 +194,9 @@ TEST_F(ExchangeTest, SplitListReloadedByAResponseSearchesThePendingBytesAgain) {
         settings_.SplitStrs = "<ETX>,;";
         exchange_.LoadSplitConfig();
     };
-    Feed("a\x03" "b;c");
+    Feed(
+        "a\x03"
+        "b;c");
     Feed("d");
     EXPECT_EQ(RecordsOf('R'), (Strings{"a\x03", "b;"}));
     EXPECT_EQ(exchange_.Pending(), "cd");
@@ -149,20 +205,19 @@ TEST_F(ExchangeTest, SplitListReloadedByAResponseSearchesThePendingBytesAgain) {
 // One scenario: settings, blocks fed in turn, and everything observable after.
 struct Scenario {
     const char* name;
-    Strings blocks;
-    Strings frames = {};  // the 'R' records
-    Strings sent = {};    // the datagrams the peer got, which are also the 'S' records
+    Strings blocks, frames = {}, sent = {};  // 'R' records; datagrams the peer got, = 'S' records
     std::string pending = "";
     Strings data = {};
     const char* splits = "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>";
     const char* responses = "<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>";
-    int handShake = 1, workMode = kWorkModeSerial, checkSum = 0, usedCheckSum = 0, stress = 0, responseFile = 0;
-    std::string sendBox = "";           // the send box before the first block
+    int handShake = 1, workMode = kWorkModeSerial, checkSum = 0, usedCheckSum = 0, stress = 0;
+    std::string sendBox = "";            // the send box before the first block
     const char* sendBoxAfter = nullptr;  // checked when set
-    bool flush = false;                  // FlushPending after the last block (the idle time-out)
 };
 
-void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+    *out << scenario.name;
+}
 
 class ScenarioTest : public ExchangeTest, public testing::WithParamInterface<Scenario> {};
 
@@ -175,89 +230,70 @@ TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
     settings_.CheckSum = s.checkSum;
     settings_.UsedCheckSum = s.usedCheckSum;
     settings_.SupportStress = s.stress;
-    settings_.UsedResponseFile = s.responseFile;
     exchange_.InitExchange(&view_, &dataList_, &port_);
     dataList_.Assign(s.data);
     view_.sendText = s.sendBox;
     for (const std::string& block : s.blocks)
         Feed(block);
-    if (s.flush) {
-        EXPECT_EQ(exchange_.FlushPending(), s.pending.empty() ? 0 : 1);
-        EXPECT_EQ(exchange_.FlushPending(), 0);
-    }
     EXPECT_EQ(RecordsOf('R'), s.frames);
     EXPECT_EQ(Drain(), s.sent);
     EXPECT_EQ(RecordsOf('S'), s.sent);
-    EXPECT_EQ(exchange_.Pending(), s.flush ? "" : s.pending);
+    EXPECT_EQ(exchange_.Pending(), s.pending);
     if (s.sendBoxAfter != nullptr) {
         EXPECT_EQ(view_.sendText, s.sendBoxAfter);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Exchange, ScenarioTest,
-    testing::Values(
-        Scenario{.name = "FrameStraddlingBlocks", .blocks = {"1H|", "abc\r", "\nrest"},
-                 .frames = {"1H|abc\r\n"}, .sent = {kAck}, .pending = "rest"},
-        // CR LF is listed before ACK, so it ends the frame although ACK comes first.
-        Scenario{.name = "ListOrderBeatsPosition", .blocks = {"A\x06" "B\r\n"},
-                 .frames = {"A\x06" "B\r\n"}, .sent = {kAck}, .data = {"L0"}},
-        Scenario{.name = "EnqFrameEotApart", .blocks = {"\x05", "1H|x\r\n", kEot},
-                 .frames = {"\x05", "1H|x\r\n", kEot}, .sent = {kAck, kAck}},
-        Scenario{.name = "EnqFrameEotTogether", .blocks = {"\x05" "1H|x\r\n\x04"},
-                 .frames = {"\x05" "1H|x\r\n", kEot}, .sent = {kAck}},
-        Scenario{.name = "HandShakeOff", .blocks = {"\x05\x06" "a\r\n"},
-                 .frames = {"\x05\x06" "a\r\n"}, .data = {"L0"}, .handShake = 0},
-        // Bytes no split string ends are recorded in chunks of 8192: at 10000,
-        // and when the rest reaches exactly 8192.
-        Scenario{.name = "UnendedBytesIn8192Chunks", .blocks = {std::string(10000, 'a'), std::string(6384, 'b')},
-                 .frames = {std::string(8192, 'a'), std::string(1808, 'a') + std::string(6384, 'b')}},
-        Scenario{.name = "FramesBeforeALongTail", .blocks = {"ab\r\n" + std::string(20000, 'z')},
-                 .frames = {"ab\r\n", std::string(8192, 'z'), std::string(8192, 'z')}, .sent = {kAck},
-                 .pending = std::string(3616, 'z')},
-        // Each datagram is one frame answered once, by the first-listed split string in it.
-        Scenario{.name = "Datagrams", .blocks = {"x\x06y\x05z", "\x15\r\n"},
-                 .frames = {"x\x06y\x05z", "\x15\r\n"}, .sent = {kAck, kAck}, .data = {"L0"},
-                 .workMode = kWorkModeUdp},
-        // An empty response sends nothing but keeps the later pairs in step.
-        Scenario{.name = "EmptyResponse", .blocks = {"\x05", kAck}, .frames = {"\x05", kAck},
-                 .sent = {"L0"}, .data = {"L0"}, .splits = "<CR><LF>,<ENQ>,<ACK>",
-                 .responses = "<ACK>,,[DATA]", .sendBoxAfter = "L0"},
-        Scenario{.name = "EmptySplitItemNeverMatches", .blocks = {"ab\x03" "cd"}, .frames = {"ab\x03"},
-                 .sent = {kAck}, .pending = "cd", .splits = ",<ETX>", .responses = "<NAK>,<ACK>"},
-        Scenario{.name = "LaterDuplicateWins", .blocks = {"ab\x03"}, .frames = {"ab\x03"},
-                 .sent = {"B"}, .splits = "<ETX>,<ETX>", .responses = "A,B"},
-        Scenario{.name = "TokenInsideTextIsLiteral", .blocks = {"\x05"}, .frames = {"\x05"},
-                 .sent = {"[DATA]\r"}, .data = {"L0"}, .splits = "<ENQ>", .responses = "[DATA]<CR>"},
-        // Without split strings a line feed ends a frame; the idle time-out flushes the rest.
-        Scenario{.name = "NoSplitsLineFeedAndTimeOut", .blocks = {"one\ntwo\r\nthr"},
-                 .frames = {"one\n", "two\r\n", "thr"}, .pending = "thr", .splits = "",
-                 .responses = "", .flush = true},
-        Scenario{.name = "DataWalkEndsWithEot", .blocks = {kAck, kNak, kAck, kAck, kAck},
-                 .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", kEot, kEot},
-                 .data = {"L0<CR>", "L1"}, .sendBox = "typed", .sendBoxAfter = ""},
-        Scenario{.name = "DataWalkWrapsUnderStress", .blocks = {kAck, kNak, kAck, kAck, kAck},
-                 .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", "L0\r", "L1"},
-                 .data = {"L0<CR>", "L1"}, .stress = 1, .sendBox = "typed", .sendBoxAfter = "L1"},
-        Scenario{.name = "NakRecomposesWithNextFrameNumber", .blocks = {kAck, kNak}, .frames = {kAck, kNak},
-                 .sent = {"1X", "2X"}, .data = {"<FN8>X"}, .usedCheckSum = 1},
-        Scenario{.name = "NakRepeatsTheSendBox", .blocks = {kNak}, .frames = {kNak}, .sent = {"typed\x03"},
-                 .sendBox = "typed<ETX>"},
-        // Acknowledges alternate ACK, ETX; EOT SOH starts again at ACK. A data
-        // line is not changed but still counts as a turn.
-        Scenario{.name = "AlternationResetByEotSoh", .blocks = {"a\r\nb\r\nc\r\n", "\x04\x01", "d\r\n"},
-                 .frames = {"a\r\n", "b\r\n", "c\r\n", "\x04\x01", "d\r\n"},
-                 .sent = {kAck, "\x03", kAck, kAck, "\x03"}, .checkSum = 1},
-        Scenario{.name = "AlternationCountsDataLines", .blocks = {"a\r\n", kAck, "b\r\n"},
-                 .frames = {"a\r\n", kAck, "b\r\n"}, .sent = {kAck, "L0", kAck}, .data = {"L0"},
-                 .checkSum = 1},
-        Scenario{.name = "ResponseFileWithoutPluginSendsNothingButEot", .blocks = {kAck, kAck},
-                 .frames = {kAck, kAck}, .sent = {kEot}, .data = {"line"}, .splits = "<ACK>,<NAK>",
-                 .responses = "[DATA],[RDATA]", .responseFile = 1}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Exchange, ScenarioTest, testing::Values(
+    Scenario{.name = "FrameStraddlingBlocks", .blocks = {"1H|", "abc\r", "\nrest"},
+             .frames = {"1H|abc\r\n"}, .sent = {kAck}, .pending = "rest"},
+    // CR LF is listed before ACK, so it ends the frame although ACK comes first.
+    Scenario{.name = "ListOrderBeatsPosition", .blocks = {"A\x06" "B\r\n"},
+             .frames = {"A\x06" "B\r\n"}, .sent = {kAck}, .data = {"L0"}},
+    Scenario{.name = "EnqFrameEotTogether", .blocks = {"\x05" "1H|x\r\n\x04"},
+             .frames = {"\x05" "1H|x\r\n", kEot}, .sent = {kAck}},
+    Scenario{.name = "HandShakeOff", .blocks = {"\x05\x06" "a\r\n"}, .frames = {"\x05\x06" "a\r\n"},
+             .data = {"L0"}, .handShake = 0},
+    // Bytes no split string ends go in chunks of 8192, also when the rest reaches exactly 8192.
+    Scenario{.name = "UnendedBytesIn8192Chunks", .blocks = {std::string(10000, 'a'), std::string(6384, 'b')},
+             .frames = {std::string(8192, 'a'), std::string(1808, 'a') + std::string(6384, 'b')}},
+    // Each datagram is one frame answered once, by the first-listed split string in it.
+    Scenario{.name = "Datagrams", .blocks = {"x\x06y\x05z", "\x15\r\n"}, .frames = {"x\x06y\x05z", "\x15\r\n"},
+             .sent = {kAck, kAck}, .data = {"L0"}, .workMode = kWorkModeUdp},
+    // An empty response sends nothing but keeps the later pairs in step.
+    Scenario{.name = "EmptyResponse", .blocks = {"\x05", kAck}, .frames = {"\x05", kAck}, .sent = {"L0"},
+             .data = {"L0"}, .splits = "<CR><LF>,<ENQ>,<ACK>", .responses = "<ACK>,,[DATA]", .sendBoxAfter = "L0"},
+    Scenario{.name = "EmptySplitItemNeverMatches", .blocks = {"ab\x03" "cd"}, .frames = {"ab\x03"},
+             .sent = {kAck}, .pending = "cd", .splits = ",<ETX>", .responses = "<NAK>,<ACK>"},
+    Scenario{.name = "LaterDuplicateWins", .blocks = {"ab\x03"}, .frames = {"ab\x03"}, .sent = {"B"},
+             .splits = "<ETX>,<ETX>", .responses = "A,B"},
+    Scenario{.name = "TokenInsideTextIsLiteral", .blocks = {"\x05"}, .frames = {"\x05"}, .sent = {"[DATA]\r"},
+             .data = {"L0"}, .splits = "<ENQ>", .responses = "[DATA]<CR>"},
+    Scenario{.name = "NoSplitsEndFramesAtLineFeeds", .blocks = {"one\ntwo\r\nthr"},
+             .frames = {"one\n", "two\r\n"}, .pending = "thr", .splits = "", .responses = ""},
+    Scenario{.name = "DataWalkEndsWithEot", .blocks = {kAck, kNak, kAck, kAck, kAck},
+             .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", kEot, kEot},
+             .data = {"L0<CR>", "L1"}, .sendBox = "typed", .sendBoxAfter = ""},
+    Scenario{.name = "DataWalkWrapsUnderStress", .blocks = {kAck, kNak, kAck, kAck, kAck},
+             .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", "L0\r", "L1"},
+             .data = {"L0<CR>", "L1"}, .stress = 1, .sendBox = "typed", .sendBoxAfter = "L1"},
+    Scenario{.name = "NakRecomposesWithNextFrameNumber", .blocks = {kAck, kNak}, .frames = {kAck, kNak},
+             .sent = {"1X", "2X"}, .data = {"<FN8>X"}, .usedCheckSum = 1},
+    Scenario{.name = "NakRepeatsTheSendBox", .blocks = {kNak}, .frames = {kNak}, .sent = {"typed\x03"},
+             .sendBox = "typed<ETX>"},
+    // Acknowledges alternate ACK, ETX; EOT SOH starts again at ACK; a data line counts as a turn.
+    Scenario{.name = "AlternationResetByEotSoh", .blocks = {"a\r\nb\r\nc\r\n", "\x04\x01", "d\r\n"},
+             .frames = {"a\r\n", "b\r\n", "c\r\n", "\x04\x01", "d\r\n"},
+             .sent = {kAck, "\x03", kAck, kAck, "\x03"}, .checkSum = 1},
+    Scenario{.name = "AlternationCountsDataLines", .blocks = {"a\r\n", kAck, "b\r\n"},
+             .frames = {"a\r\n", kAck, "b\r\n"}, .sent = {kAck, "L0", kAck}, .data = {"L0"}, .checkSum = 1}),
     [](const testing::TestParamInfo<Scenario>& row) { return std::string(row.param.name); });
+// clang-format on
 
-// Random streams and split lists against the plain rule: for every frame,
-// search the pending bytes from the start with each split string in list order.
+// Random streams, split lists and idle flushes against the plain rule: for
+// every frame, search the pending bytes from the start with each split string
+// in list order; a flush records whatever is pending.
 TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
     testing_support::TempFolder dir;
     CComSetting settings(dir.File("t.ini"));
@@ -266,14 +302,17 @@ TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
         std::mt19937 random(seed);
         const auto bytes = [&](size_t length) {
             std::string text;
-            while (text.size() < length) text += alphabet[random() % alphabet.size()];
+            while (text.size() < length)
+                text += alphabet[random() % alphabet.size()];
             return text;
         };
         const auto newList = [&] {  // up to four items of up to three bytes
             settings.SplitStrs.clear();
             for (size_t i = random() % 4; i < 4; ++i) {
                 for (const char c : bytes(random() % 4))
-                    settings.SplitStrs += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : std::string(1, c);
+                    settings.SplitStrs += c == '\r'   ? "<CR>"
+                                          : c == '\n' ? "<LF>"
+                                                      : std::string(1, c);
                 settings.SplitStrs += ',';
             }
         };
@@ -285,6 +324,10 @@ TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
             if (step % 30 == 0) {
                 newList();
                 exchange.LoadSplitConfig();
+            }
+            if (random() % 8 == 0) {
+                ASSERT_EQ(exchange.FlushPending(), pending.empty() ? 0 : 1);
+                if (!pending.empty()) frames.push_back(std::exchange(pending, std::string()));
             }
             const std::string block = bytes(random() % 30 == 0 ? 9000 : random() % 41);
             exchange.SplitReceived(block, kWorkModeSerial);
