@@ -13,6 +13,9 @@ qelvor::CComSetting g_settings;
 qelvor::CDrovanApp g_app;
 
 int main(int argc, char** argv) {
+    // Find the program's settings file and load its current set.
+    g_settings.Init(std::string());
+
     // The texts follow the language of the program's own settings file.
     qelvor::ApplyUILanguage(g_settings);
 
