@@ -104,10 +104,11 @@ std::string LineEndOf(const std::string& text, size_t limit) {
 }
 
 // What one line is to the library: a section header, a key line, a lone "["
-// whose header name the library looks for on the next lines, or neither
-// (blank, comment, or without "=").
+// whose header name the library looks for on the next lines, a "[" without
+// "]", or neither (blank, comment, or without "="). The library files the
+// keys behind a header without "]" under a name no lookup can match.
 struct LineKind {
-    enum { Other, Header, Key, OpenBracket } kind = Other;
+    enum { Other, Header, BadHeader, Key, OpenBracket } kind = Other;
     std::string_view name;  // the section or key, trimmed
     size_t valueBegin = 0;  // for a key: after "=" and the blanks behind it
 };
@@ -115,8 +116,8 @@ struct LineKind {
 LineKind HeaderName(std::string_view afterBracket) {
     LineKind result;
     const size_t close = afterBracket.find(']');
+    result.kind = close == std::string_view::npos ? LineKind::BadHeader : LineKind::Header;
     if (close == std::string_view::npos) return result;
-    result.kind = LineKind::Header;
     result.name = TrimBlanks(afterBracket.substr(0, close));
     return result;
 }
@@ -168,6 +169,7 @@ KeySpot FindKey(const std::string& text, size_t limit, const std::string& sectio
         const LineKind kind = Classify(text, line, openBracket);
         openBracket = kind.kind == LineKind::OpenBracket;
         if (kind.kind == LineKind::Header) inSection = EqualNoCase(kind.name, section);
+        if (kind.kind == LineKind::BadHeader) inSection = false;
         if (inSection && (kind.kind == LineKind::Header || kind.kind == LineKind::Key)) {
             spot.insertAt = line.next;
             spot.insertNeedsLineEnd = line.next == line.end;
