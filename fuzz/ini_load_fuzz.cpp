@@ -1,6 +1,8 @@
 // Loads arbitrary bytes as the settings file and runs the settings record's
 // file operations on it: reading every set, saving, deleting a set. A value
-// saved into the default set must read back as the same value.
+// saved into the default set must read back as the same value, and so must a
+// key written into a set named by the file itself, whatever the text around
+// the line that was edited.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -50,6 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qelvor::CComSetting reader(IniPath());
     reader.Load("ComSet");
     if (!SameInts(settings, reader)) abort();
+    // A value with quotes and blanks at its ends must survive the line edit.
+    const std::string value = " \"" + std::to_string(size) + " v\" ";
+    for (const std::string& section : {current, std::string("ComSet"), std::string()}) {
+        if (settings.WriteProfileString(section, "FuzzKey", value) == 1 &&
+            reader.ReadProfileString(section, "FuzzKey", "") != value)
+            abort();
+    }
     settings.Save("");
     settings.DeleteSet(current);
     settings.DeleteSet("ComSet");

@@ -20,6 +20,9 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
 
+    // Find the program's settings file and load its current set.
+    g_settings.Init(std::string());
+
     // The texts follow the language of the program's own settings file.
     qelvor::ApplyUILanguage(g_settings);
 

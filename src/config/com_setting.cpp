@@ -1,9 +1,11 @@
 #include "config/com_setting.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
 
 #include "config/app_paths.h"
+#include "config/file_writer.h"
 #include "config/ini_file.h"
 #include "config/string_table.h"
 
@@ -146,6 +148,13 @@ void ApplyLoadRules(CComSetting& settings) {
     settings.InterframeDelay = ClampInt(settings.InterframeDelay, 0, kMaxInterframeDelay);
 }
 
+// Every key of the table at its default, as a missing file gives it.
+void ApplyKeyDefaults(CComSetting& settings) {
+    CIniFile none("");
+    for (const KeyField& key : kKeys)
+        ReadKey(settings, none, kDefaultSet, key);
+}
+
 // The file's lines with the section of header (and any later section of the
 // same name) left out; every kept line trimmed and ended with CR LF.
 std::string WithoutSection(const std::string& text, const std::string& header) {
@@ -168,11 +177,17 @@ std::string WithoutSection(const std::string& text, const std::string& header) {
 }  // namespace
 
 CComSetting::CComSetting() {
-    Init("");
+    SetDefaults();
 }
 
 CComSetting::CComSetting(const std::string& iniName) {
+    SetDefaults();
     Init(iniName);
+}
+
+void CComSetting::SetDefaults() {
+    ApplyKeyDefaults(*this);
+    SetNames.insert(kDefaultSet);
 }
 
 int CComSetting::Init(const std::string& iniName) {
@@ -208,6 +223,7 @@ int CComSetting::Load(const std::string& setName) {
     const std::string section = setName.empty() ? GetCurrentSet() : setName;
     CIniFile ini(IniPath);
     ini.Load();
+    loadError_ = ini.LoadError();
     for (const KeyField& key : kKeys)
         ReadKey(*this, ini, section, key);
     ApplyLoadRules(*this);
@@ -219,7 +235,9 @@ int CComSetting::Save(const std::string& setName) {
     const std::string section = setName.empty() ? GetCurrentSet() : setName;
     InterframeDelay = ClampInt(InterframeDelay, 0, kMaxInterframeDelay);
     CIniFile ini(IniPath);
-    if (!OpenForChange(*this, ini)) return 1;
+    if (readOnly_ || !OpenForChange(*this, ini)) return 1;
+    // Only the keys whose values differ change their lines; a set saved
+    // unchanged leaves the file as it was.
     for (const KeyField& key : kKeys)
         WriteKey(*this, ini, section, key);
     ini.Save();
@@ -249,14 +267,28 @@ int CComSetting::SaveSetList() const {
 }
 
 int CComSetting::DeleteSet(const std::string& setName) {
-    FILE* file = std::fopen(IniPath.c_str(), "r+b");
-    if (file == nullptr) return 0;
-    std::fclose(file);
+    if (readOnly_) {
+        SetNames.erase(setName);
+        return 1;
+    }
+    std::string text;
+    std::string error;
+    if (ReadWholeFile(IniPath, text, error) != ReadResult::Read) return 0;
+    if (::access(IniPath.c_str(), W_OK) != 0) return 0;
     SetNames.erase(setName);
     SaveSetList();
-    std::string text;
-    if (!ReadWholeFile(IniPath, text)) return 0;
-    return WriteWholeFile(IniPath, WithoutSection(text, "[" + setName + "]")) ? 1 : 0;
+    if (ReadWholeFile(IniPath, text, error) != ReadResult::Read) return 0;
+    const int err = CFileWriter::WriteFile(IniPath, WithoutSection(text, "[" + setName + "]"),
+                                           CFileWriter::Mode::Truncate);
+    return err == 0 ? 1 : 0;
+}
+
+bool CComSetting::HasSet(const std::string& name) const {
+    for (const std::string& known : SetNames) {
+        if (EqualNoCase(known, name)) return true;
+    }
+    CIniFile ini(IniPath);
+    return ini.Load() && ini.HasSection(name);
 }
 
 std::string CComSetting::ReadProfileString(const std::string& section, const std::string& key,
@@ -275,6 +307,7 @@ int CComSetting::ReadProfileInt(const std::string& section, const std::string& k
 
 int CComSetting::WriteProfileString(const std::string& section, const std::string& key,
                                     const std::string& value) const {
+    if (readOnly_) return 1;
     CIniFile ini(IniPath);
     if (!OpenForChange(*this, ini) || !ini.SetString(section, key, value)) return 0;
     return ini.Save() ? 1 : 0;

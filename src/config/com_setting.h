@@ -12,11 +12,11 @@ namespace qelvor {
 
 class CComSetting {
   public:
-    // Sets the constructed defaults, then runs Init with an empty name: the
-    // INI file is the settings folder's "<program name>.ini".
+    // Every key at its default, SetNames holding "ComSet", no paths; reads
+    // no file. Init then finds the files.
     CComSetting();
-    // Sets the constructed defaults, then runs Init with iniName (a name
-    // without "/" is taken in the settings folder; a path is used as is).
+    // The defaults, then Init with iniName (a name without "/" is taken in
+    // the settings folder; a path is used as is).
     explicit CComSetting(const std::string& iniName);
 
     CComSetting(const CComSetting&) = default;
@@ -47,6 +47,20 @@ class CComSetting {
     int WriteProfileInt(const std::string& section, const std::string& key, int value) const;
     // The port description text built from WorkMode and the port fields.
     std::string DescribePort() const;
+
+    // While on, nothing is written to the file: the profile writes, Save,
+    // SaveSetList, SetCurrentSet and DeleteSet report success and change the
+    // record only. For a program that must leave the user's settings alone.
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+    bool IsReadOnly() const { return readOnly_; }
+    // After Init or Load: empty when the file was read or does not exist,
+    // else why it could not be read, naming it ("cannot read /x/q.ini:
+    // Permission denied", "/x/q.ini is a directory", "/x/q.ini is not a
+    // regular file").
+    const std::string& LoadError() const { return loadError_; }
+    // Whether the set is in SetNames or has a section in the file, names
+    // compared without regard to case as sections are.
+    bool HasSet(const std::string& name) const;
 
     // Splits text at every separator; empty pieces included. Returns the count.
     static int Split(const std::string& text, char separator, std::vector<std::string>& pieces);
@@ -100,6 +114,12 @@ class CComSetting {
     int ScrollRSWnd = 0;
     int AutoRestart = 1;
     int AutoSendElapse = 20;
+
+  private:
+    void SetDefaults();
+
+    bool readOnly_ = false;
+    std::string loadError_;
 };
 
 // Work modes (the port kind of WorkMode).

@@ -1,6 +1,7 @@
-// One INI file held in memory: sections and keys found without regard to case,
-// values changed in place, and the whole file written back with CR LF line
-// ends. Not thread safe; the settings code uses it on one thread at a time.
+// One INI file held in memory: sections and keys found without regard to
+// case, and a value written by editing that one line of the file's own text,
+// so that every other byte (comments, blank lines, line ends) stays as the
+// user wrote it. Not thread safe; the settings code uses it on one thread.
 #pragma once
 
 #include <string>
@@ -18,6 +19,8 @@ class CIniFile {
   public:
     // The longest string value handed out; longer values are cut.
     static constexpr size_t kMaxValueLength = 16383;
+    // A settings file beyond this size is refused rather than read whole.
+    static constexpr size_t kMaxFileSize = 16u << 20;
 
     explicit CIniFile(std::string path);
     // Out of line: the library's bodies exist only in ini_file.cpp.
@@ -25,24 +28,32 @@ class CIniFile {
     CIniFile(const CIniFile&) = delete;
     CIniFile& operator=(const CIniFile&) = delete;
 
-    // Reads the file. A missing file is an empty one (true); a file that
-    // exists but cannot be read leaves the data empty and gives false, so
-    // that a writer does not replace contents it never saw.
+    // Reads the file without ever blocking. A missing file is an empty one
+    // (true); a file that cannot be read leaves the data empty, gives false
+    // and says why in LoadError, so that a writer does not replace contents
+    // it never saw.
     bool Load();
-    // Writes the whole data back to the file, each line ending in CR LF.
-    bool Save() const;
+    const std::string& LoadError() const { return loadError_; }
+    // Writes the text back when a value changed (nothing otherwise). When
+    // the write fails half way, the old contents are put back. False on any
+    // failure.
+    bool Save();
 
     std::string GetString(const std::string& section, const std::string& key,
                           const std::string& defaultValue) const;
     int GetInt(const std::string& section, const std::string& key, int defaultValue) const;
-    // Replaces the key's value where it stands, or appends the key at the end
-    // of its section (the section at the end of the file). CR and LF are
-    // dropped from the value so that it stays on one line.
+    bool HasSection(const std::string& section) const;
+    // Replaces the value part of the key's line, or adds one "key=value"
+    // line after the last key of its section, or a new section at the end.
+    // CR, LF and NUL are dropped from the value so that it stays on one line;
+    // a value equal to the one read changes nothing. False for a name the
+    // file could not read back as the same name (empty key, "=" in a key,
+    // "]" in a section, blanks around either).
     bool SetString(const std::string& section, const std::string& key, const std::string& value);
     bool SetInt(const std::string& section, const std::string& key, int value);
 
-    // The INI text as it would be written, with CR LF line ends.
-    std::string ToText() const;
+    // The file's text as it is now, with the changes made so far.
+    const std::string& Text() const { return text_; }
     const std::string& Path() const { return path_; }
 
     // A signed decimal number from the start of text: leading blanks and one
@@ -51,13 +62,23 @@ class CIniFile {
     static int ParseInt(const std::string& text);
 
   private:
+    void EditLine(const std::string& section, const std::string& key, const std::string& value);
+
     std::string path_;
+    std::string text_;
+    std::string loaded_;  // the text as read, put back when a write fails
+    std::string loadError_;
+    bool existed_ = false;
+    bool changed_ = false;
     CSimpleIniA ini_;
 };
 
-// Reads a whole file into text; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& text);
-// Replaces the file's contents with text; false on any failure.
-bool WriteWholeFile(const std::string& path, const std::string& text);
+enum class ReadResult { Read, Missing, Failed };
+
+// Reads a whole regular file into text without blocking in open (a named
+// pipe or a device is refused unopened). On Failed, error names the file and
+// the reason ("cannot read /x/q.ini: Permission denied", "/x/q.ini is a
+// directory", "/x/q.ini is not a regular file").
+ReadResult ReadWholeFile(const std::string& path, std::string& text, std::string& error);
 
 }  // namespace qelvor

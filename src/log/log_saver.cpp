@@ -1,14 +1,12 @@
 #include "log/log_saver.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <string_view>
 #include <vector>
 
 #include "config/com_setting.h"
+#include "config/file_writer.h"
 #include "config/string_table.h"
 #include "log/zip_writer.h"
 #include "mainwnd/message_box.h"
@@ -32,32 +30,6 @@ constexpr int kIdZipFailed = 21032;
 bool FileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
-}
-
-// Writes all bytes, going on after short writes and interruptions; the
-// errno of the failure otherwise, 0 on success.
-int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return 0;
-}
-
-// Writes content to path, appending or replacing; 0 or the errno of the
-// first failing step (open, write or close), so a full disk is not taken
-// for success. O_NONBLOCK changes nothing for a regular file but makes a
-// named pipe in the file's place fail at once instead of hanging the window.
-int WriteFile(const std::string& path, const std::string& content, bool append) {
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
-    int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0) return errno;
-    int err = WriteAll(fd, content);
-    if (::close(fd) != 0 && err == 0) err = errno;
-    return err;
 }
 
 void ReportSaveError(IMessageBox& box, int err) {
@@ -94,7 +66,10 @@ int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox&
     }
     std::string content =
         RenderLog(records, format, settings.SaveEventTimetoFmtFile != 0, SystemTime::Now());
-    int err = WriteFile(path, content, append);
+    // The writer opens without blocking, so a named pipe in the file's place
+    // fails at once; a full disk is an error, never a success.
+    const int err = CFileWriter::WriteFile(
+        path, content, append ? CFileWriter::Mode::Append : CFileWriter::Mode::Truncate);
     if (err != 0) {
         ReportSaveError(box, err);
         return -1;

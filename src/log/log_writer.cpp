@@ -1,16 +1,17 @@
 #include "log/log_writer.h"
 
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "config/com_setting.h"
+#include "config/file_writer.h"
 #include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
 #include "traffic/msg_record.h"
@@ -23,19 +24,16 @@ namespace qelvor {
 namespace {
 
 // Appends the bytes to the file with one open and one close, so that between
-// passes the file is closed and may be moved or read by others. A file that
-// cannot be opened loses the lines silently: the log must never stop traffic.
-void AppendToFile(const std::string& path, std::string_view bytes) {
-    if (bytes.empty()) return;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    ::close(fd);
+// passes the file is closed and may be moved or read by others. 0, or the
+// errno of the step that failed; anything but a regular file is refused, so
+// a named pipe at the log path cannot hold the worker (and Stop) up.
+int AppendToFile(const std::string& path, std::string_view bytes) {
+    if (bytes.empty()) return 0;
+    return CFileWriter::WriteFile(path, bytes, CFileWriter::Mode::Append);
+}
+
+std::string FailureText(uint64_t lines, const std::string& reason) {
+    return "continuous log: " + std::to_string(lines) + " lines could not be written: " + reason;
 }
 
 // The archiver runs on its own; a detached thread waits for it so that it
@@ -89,6 +87,7 @@ void CLogWriter::Start(const std::string& logPath, const CComSetting& settings) 
     logPath_ = logPath;
     archiverPath_ = std::move(archiver);
     stop_ = false;
+    StartWorkerLocked();
 }
 
 void CLogWriter::SetArchiverPath(std::string path) {
@@ -96,20 +95,18 @@ void CLogWriter::SetArchiverPath(std::string path) {
     archiverPath_ = std::move(path);
 }
 
+void CLogWriter::StartWorkerLocked() {
+    if (!worker_.joinable()) worker_ = std::thread(&CLogWriter::WorkerMain, this);
+}
+
 void CLogWriter::Post(std::string text, int code) {
-    std::thread finished;
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (stop_) return;
         queue_.push_back(Item{std::move(text), code});
-        if (workerBusy_) return;
-        // The worker clears workerBusy_ under this lock only after finding
-        // the queue empty, so no item can be left behind without a worker.
-        workerBusy_ = true;
-        finished = std::move(worker_);
-        worker_ = std::thread(&CLogWriter::WorkerMain, this);
+        StartWorkerLocked();
     }
-    if (finished.joinable()) finished.join();
+    wake_.notify_one();
 }
 
 void CLogWriter::LogRecord(const CMsgRecord& record) {
@@ -125,7 +122,21 @@ void CLogWriter::Stop() {
     }
     // The worker drains the whole queue before it ends, so the last lines
     // before the program ends reach the file.
+    wake_.notify_one();
     if (worker.joinable()) worker.join();
+}
+
+bool CLogWriter::TakeFailureNotice(std::string& text) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!endedRunNotice_.empty()) {
+        text = std::move(endedRunNotice_);
+        endedRunNotice_.clear();
+        return true;
+    }
+    if (!run_.active || run_.reported) return false;
+    run_.reported = true;
+    text = FailureText(run_.lines, run_.reason);
+    return true;
 }
 
 std::string CLogWriter::FormatLine(const CMsgRecord& record) {
@@ -150,19 +161,16 @@ std::string CLogWriter::FormatLine(const CMsgRecord& record) {
 }
 
 void CLogWriter::WorkerMain() {
+    std::unique_lock<std::mutex> guard(lock_);
     for (;;) {
+        wake_.wait(guard, [this] { return stop_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // stopped, and everything is written
         std::deque<Item> batch;
-        Paths paths;
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            if (queue_.empty()) {
-                workerBusy_ = false;
-                return;
-            }
-            batch.swap(queue_);
-            paths = Paths{logPath_, archiverPath_};
-        }
+        batch.swap(queue_);
+        const Paths paths{logPath_, archiverPath_};
+        guard.unlock();
         RunBatch(batch, paths);
+        guard.lock();
     }
 }
 
@@ -170,18 +178,36 @@ void CLogWriter::RunBatch(const std::deque<Item>& batch, const Paths& paths) {
     // Lines are gathered and appended together; a backup first writes the
     // lines posted before it, so lines and backups keep their post order.
     std::string lines;
+    uint64_t count = 0;
     for (const Item& item : batch) {
         if ((item.code & kAppendLine) != 0) {
             lines += item.text;
             lines += "\r\n";
+            ++count;
         }
         if ((item.code & kBackup) != 0) {
-            AppendToFile(paths.log, lines);
+            AppendLines(paths.log, lines, count);
             lines.clear();
+            count = 0;
             BackUp(paths);
         }
     }
-    AppendToFile(paths.log, lines);
+    AppendLines(paths.log, lines, count);
+}
+
+void CLogWriter::AppendLines(const std::string& path, const std::string& lines, uint64_t count) {
+    if (count == 0) return;
+    const int err = AppendToFile(path, lines);
+    std::lock_guard<std::mutex> guard(lock_);
+    if (err == 0) {
+        // The run ends; one that nobody asked about yet is told now, whole.
+        if (run_.active && !run_.reported) endedRunNotice_ = FailureText(run_.lines, run_.reason);
+        run_ = FailureRun{};
+        return;
+    }
+    if (!run_.active) run_ = FailureRun{true, false, 0, std::string()};
+    run_.lines += count;
+    run_.reason = std::strerror(err);
 }
 
 void CLogWriter::BackUp(const Paths& paths) {

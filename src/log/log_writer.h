@@ -1,10 +1,12 @@
 // The continuous log: every record of the traffic store as one line appended
-// to a log file by a worker thread, with time-stamped backups handed to an
-// outside archiver. Post and LogRecord are called from the user-interface
-// thread; the worker alone touches the disk.
+// to a log file by one worker thread, with time-stamped backups handed to an
+// outside archiver, and a count of the lines it could not write. Start, Post,
+// LogRecord and Stop are called from the user-interface thread,
+// TakeFailureNotice from any thread; the worker alone touches the disk.
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -25,15 +27,26 @@ class CLogWriter : public IRecordLog {
     CLogWriter(const CLogWriter&) = delete;
     CLogWriter& operator=(const CLogWriter&) = delete;
 
-    // Stores the log path and reads the archiver path ("Backup"/"zipPath");
-    // after a Stop it makes the writer take posts again.
+    // Stores the log path, reads the archiver path ("Backup"/"zipPath") and
+    // starts the worker; after a Stop it makes the writer take posts again.
     void Start(const std::string& logPath, const CComSetting& settings);
-    // Queues one item and makes sure a worker runs. Dropped after Stop.
+    // Queues one item, starting the worker when none runs yet. Never waits
+    // for the disk. Dropped after Stop.
     void Post(std::string text, int code);
     // Posts the record's line ("<hh:mm:ss.mmm>T:" and the data in notation).
     void LogRecord(const CMsgRecord& record) override;
-    // Writes what is still queued, then ends the worker. Called at program end.
+    // Writes what is still queued, then ends the worker and joins it.
+    // Called at program end.
     void Stop();
+
+    // One notice per run of failed appends: "continuous log: N lines could
+    // not be written: reason". It is handed over once, at the first call
+    // after the run began (N counts the lines lost so far) or, when no call
+    // came during the run, after it ended (N counts the whole run). Lines
+    // lost later in a run already reported are not reported again, so a
+    // notice that is itself logged while the disk stays full cannot bring
+    // another. False when there is nothing to tell.
+    bool TakeFailureNotice(std::string& text);
 
     // The line of a record, without its CR LF.
     static std::string FormatLine(const CMsgRecord& record);
@@ -56,17 +69,29 @@ class CLogWriter : public IRecordLog {
         std::string archiver;
     };
 
+    // Appends that failed one after the other, without a success between.
+    struct FailureRun {
+        bool active = false;
+        bool reported = false;
+        uint64_t lines = 0;
+        std::string reason;
+    };
+
+    void StartWorkerLocked();
     void WorkerMain();
     void RunBatch(const std::deque<Item>& batch, const Paths& paths);
+    void AppendLines(const std::string& path, const std::string& lines, uint64_t count);
     static void BackUp(const Paths& paths);
 
     std::string logPath_ = "Qelvor.log";
     std::string archiverPath_;
     std::mutex lock_;
+    std::condition_variable wake_;
     std::deque<Item> queue_;
-    bool stop_ = false;        // set by Stop: later posts are dropped
-    bool workerBusy_ = false;  // a worker runs and will look at the queue again
+    bool stop_ = false;  // set by Stop: the worker drains the queue and ends
     std::thread worker_;
+    FailureRun run_;
+    std::string endedRunNotice_;  // a run that ended before anyone asked
 };
 
 // The work of the backup tick (timer 6), without the store: posts the

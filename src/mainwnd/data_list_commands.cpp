@@ -1,11 +1,8 @@
 #include "mainwnd/data_list_commands.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
+#include "config/file_writer.h"
 #include "config/string_table.h"
 #include "data/check_sum.h"
 #include "mainwnd/regular_file.h"
@@ -18,19 +15,6 @@ constexpr uint64_t kDataFileLimit = 33554432;  // 32 MiB, inclusive
 constexpr double kMiB = 1048576.0;
 // Progress in pane 1 after every this many lines.
 constexpr size_t kProgressStep = 100;
-
-// Writes all of text; 0 on success, else the system error code.
-int WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return ENOSPC;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
 
 }  // namespace
 
@@ -149,18 +133,13 @@ void CDataListCommands::Clear(bool forgetFile) {
 bool CDataListCommands::SaveAs(const std::string& path) {
     if (ctx_.dataList.Count() == 0) return false;
     const std::string caption = LoadStr(21036);
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        ctx_.Tell(StrPrintf(LoadStr(21037), errno), MsgIcon::Exclamation, caption);
-        return false;
-    }
     std::string text;
     for (const std::string& line : ctx_.dataList.Lines())
         text += line + "\r\n";
     // A write or close that fails (a full disk) is reported like a file
-    // that cannot be created, never as success.
-    int error = WriteAll(fd, text);
-    if (close(fd) != 0 && error == 0) error = errno;
+    // that cannot be created, never as success; a named pipe in the file's
+    // place fails at once instead of blocking the window.
+    const int error = CFileWriter::WriteFile(path, text, CFileWriter::Mode::Truncate);
     if (error != 0) {
         ctx_.Tell(StrPrintf(LoadStr(21037), error), MsgIcon::Exclamation, caption);
         return false;

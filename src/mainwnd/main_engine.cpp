@@ -106,6 +106,7 @@ void CMainEngine::OnTimer(int id) {
     switch (id) {
         case kTimerPoll:
             ports_.PollPort();
+            ReportLogFailure();
             break;
         case kTimerAutoSend:
             sender_.AutoSendTick();
@@ -122,6 +123,12 @@ void CMainEngine::OnTimer(int id) {
         default:
             break;
     }
+}
+
+void CMainEngine::ReportLogFailure() {
+    std::string notice;
+    if (logWriter_ != nullptr && logWriter_->TakeFailureNotice(notice))
+        ctx_.exchange.AddRecord('I', std::move(notice));
 }
 
 void CMainEngine::OnEnterKey() {

@@ -122,6 +122,9 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void OnDataListChanged() override;
     void OnDataListSelectionChanged(int index) override;
     void OnLoadDataTick();
+    // Shows a run of lines the continuous log could not write as one 'I'
+    // record (poll tick).
+    void ReportLogFailure();
 
     CEngineContext ctx_;
     CPortControl ports_;

@@ -39,8 +39,29 @@ TEST_F(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
     EXPECT_EQ(s.GetCurrentSet(), "ComSet");
     EXPECT_FALSE(std::filesystem::exists(ini));  // reading never creates the file
     EXPECT_EQ(s.Save(""), 1);
-    EXPECT_EQ(ReadFile(ini),
-              std::string("[Public]\r\nSetList=ComSet\r\n\r\n\r\n") + kDefaultSetBody);
+    const std::string expected = std::string("[Public]\r\nSetList=ComSet\r\n") + kDefaultSetBody;
+    EXPECT_EQ(ReadFile(ini), expected);
+    EXPECT_EQ(s.Save(""), 1);
+    EXPECT_EQ(ReadFile(ini), expected) << "a set saved unchanged changes nothing";
+}
+
+TEST_F(ComSetting, SaveOfAHandWrittenFileChangesOnlyTheChangedValuesLines) {
+    const std::string hand =
+        "# lab bench\n[Public]\nSetList=ComSet\n\n[ComSet]\n; port\nBaudRate = 9600\n"
+        "Parity=0\r\nLoadFile=/tmp/x y.txt\n";
+    WriteFile(ini, hand);
+    CComSetting s(ini);
+    s.Save("");
+    const std::string saved = ReadFile(ini);
+    // The keys the file lacked are added behind its last key, with its LF ends.
+    ASSERT_EQ(saved.rfind(hand, 0), 0u) << saved;
+    EXPECT_EQ(saved.substr(hand.size(), 32), "UsedUILangCode=0\nComPort=1\nComNa");
+    s.BaudRate = 115200;
+    s.Parity = 2;
+    s.Save("");
+    std::string expected = saved;
+    expected.replace(expected.find("9600\nParity=0"), 13, "115200\nParity=2");
+    EXPECT_EQ(ReadFile(ini), expected);
 }
 
 TEST_F(ComSetting, SetListIsSortedWithoutDuplicatesOrEmptyNames) {
@@ -96,19 +117,15 @@ TEST_F(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
 TEST_F(ComSetting, LoadReadsTheCurrentSetAndLeavesPathsAndNames) {
     WriteFile(ini,
               "[Public]\r\nCurrentSet=Lab\r\nSetList=ComSet,Lab\r\n[ComSet]\r\nBaudRate=1200\r\n"
-              "[lab]\r\nBaudRate=57600\r\nComName=\"/dev/pts/3\"\r\nSplitStrs=" +
-                  std::string(20000, 'x') + "\r\n");
+              "[lab]\r\nBaudRate=57600\r\nComName=\"/dev/pts/3\"\r\n");
     CComSetting s(ini);
     EXPECT_EQ(s.BaudRate, 57600);
     EXPECT_EQ(s.ComName, "/dev/pts/3");
-    EXPECT_EQ(s.SplitStrs, std::string(16383, 'x'));
-    const std::string desktop = s.DesktopDir;
     s.SetNames.insert("Extra");
     EXPECT_EQ(s.Load("ComSet"), 1);
     EXPECT_EQ(s.BaudRate, 1200);
     EXPECT_EQ(s.ComName, "");
     EXPECT_EQ(s.IniPath, ini);
-    EXPECT_EQ(s.DesktopDir, desktop);
     EXPECT_EQ(s.SetNames.count("Extra"), 1u);
     s.Load("Nowhere");  // a set without a section loads the defaults
     EXPECT_EQ(s.BaudRate, 9600);
@@ -116,7 +133,7 @@ TEST_F(ComSetting, LoadReadsTheCurrentSetAndLeavesPathsAndNames) {
     s.SetCurrentSet("  Lab 2\t");
     EXPECT_EQ(s.ReadProfileString("Public", "CurrentSet", ""), "  Lab 2\t");
     EXPECT_EQ(s.GetCurrentSet(), "Lab 2");
-    s.WriteProfileString("Public", "CurrentSet", "\"   \"");
+    s.SetCurrentSet("   ");
     EXPECT_EQ(s.GetCurrentSet(), "ComSet");
 }
 
@@ -140,7 +157,6 @@ TEST_F(ComSetting, EveryWriteReachesTheDiskAndSavesGoToTheRightSection) {
     writer.BaudRate = 115200;
     EXPECT_EQ(writer.Save("Lab"), 1);
     const std::string text = ReadFile(ini);
-    EXPECT_NE(text.find("SetList=ComSet,Lab\r\n"), std::string::npos);
     const size_t lab = text.find("\r\n[Lab]\r\n");
     ASSERT_NE(lab, std::string::npos);
     EXPECT_NE(text.find("BaudRate=115200\r\n", lab), std::string::npos);
@@ -181,8 +197,47 @@ TEST_F(ComSetting, DeleteSetRemovesEverySectionOfThatNameAndTrimsTheRest) {
     EXPECT_EQ(s.DeleteSet("Lab"), 1);
     EXPECT_EQ(s.SetNames, (std::set<std::string>{"ComSet", "Other"}));
     EXPECT_EQ(ReadFile(ini),
-              "[Public]\r\nSetList=ComSet,Other\r\n\r\n\r\n"
-              "[Other]\r\nBaudRate=2\r\n\r\n; kept note\r\nParity=1\r\n");
+              "[Public]\r\nSetList=ComSet,Other\r\n[Other]\r\nBaudRate = 2\r\n; kept note\r\n"
+              "Parity=1\r\n");
+}
+
+TEST_F(ComSetting, ReadOnlyRecordReportsSuccessAndLeavesTheFileAlone) {
+    const std::string hand = "[Public]\nSetList=ComSet,Lab\n[Lab]\nBaudRate=1\n";
+    WriteFile(ini, hand);
+    CComSetting s(ini);
+    s.SetReadOnly(true);
+    s.SetNames.insert("New");
+    s.BaudRate = 300;
+    EXPECT_EQ(s.WriteProfileInt("ComSet", "BaudRate", 5), 1);
+    EXPECT_EQ(s.WriteProfileString("X", "k", "v"), 1);
+    EXPECT_EQ(s.Save("Lab"), 1);
+    EXPECT_EQ(s.SaveSetList(), 1);
+    EXPECT_EQ(s.SetCurrentSet("Lab"), 1);
+    EXPECT_EQ(s.DeleteSet("Lab"), 1);
+    EXPECT_EQ(s.SetNames, (std::set<std::string>{"ComSet", "New"}));
+    EXPECT_EQ(ReadFile(ini), hand);
+    s.SetReadOnly(false);
+    EXPECT_EQ(s.WriteProfileInt("Lab", "BaudRate", 5), 1);
+    EXPECT_EQ(ReadFile(ini), "[Public]\nSetList=ComSet,Lab\n[Lab]\nBaudRate=5\n");
+}
+
+TEST_F(ComSetting, LoadErrorAndHasSetAnswerForTheCommandLine) {
+    CComSetting defaults;
+    EXPECT_EQ(defaults.IniPath, "") << "the default record reads no file";
+    EXPECT_EQ(defaults.BaudRate, 9600);
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0644), 0);  // must not block
+    CComSetting pipe(ini);
+    EXPECT_EQ(pipe.LoadError(), ini + " is not a regular file");
+    EXPECT_EQ(pipe.WriteProfileInt("ComSet", "BaudRate", 1), 0);
+    ::unlink(ini.c_str());
+    WriteFile(ini, "[Public]\nSetList=Lab\n[Bench 2]\nBaudRate=1\n");
+    EXPECT_EQ(pipe.Load(""), 1);
+    EXPECT_EQ(pipe.LoadError(), "");
+    CComSetting s(ini);
+    for (const char* known : {"lab", "COMSET", "bench 2"})
+        EXPECT_TRUE(s.HasSet(known)) << known;
+    for (const char* unknown : {"Bench", "Public2", ""})
+        EXPECT_FALSE(s.HasSet(unknown)) << unknown;
 }
 
 TEST_F(ComSetting, IniNameWithoutSlashIsTakenInTheSettingsFolder) {

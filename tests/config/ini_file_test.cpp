@@ -27,27 +27,46 @@ TEST(IniFile, ParseIntReadsSignedDecimalFromTheStartAndClamps) {
         EXPECT_EQ(CIniFile::ParseInt(text), expected) << text;
 }
 
-TEST(IniFile, FindsWithoutRegardToCaseReplacesInPlaceAndAppendsAtTheEnd) {
+// Each row: the file as the user wrote it, one write, and the file after it.
+TEST(IniFile, WritingOneKeyChangesOnlyItsLineOrAddsOne) {
+    const std::string hand = "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\n\n[B]\nz=3";
+    // clang-format off
+    const struct { const char *section, *key, *value; std::string after; } cases[] = {
+        {"a", "X", "10", "; my settings\n\n[A]\nx = 10\n# note\ny=2\r\n\n[B]\nz=3"},
+        {"A", "y", "two words", "; my settings\n\n[A]\nx = 1\n# note\ny=two words\r\n\n[B]\nz=3"},
+        {"A", "w", "-4", "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\nw=-4\n\n[B]\nz=3"},
+        {"B", "v", "5", "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\n\n[B]\nz=3\nv=5\n"},
+        {"C", "v", "new", hand + "\n[C]\nv=new\n"},
+        {"A", "x", "1", hand},  // the same value: not a byte changes
+        {"A", "k", "one\r\n[Evil]\ntwo", "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\n"
+                                         "k=one[Evil]two\n\n[B]\nz=3"},
+        {"A", "pad", "  Lab  ", "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\npad=\"  Lab  \"\n\n[B]\nz=3"},
+    };
+    // clang-format on
     TempFolder dir;
-    CIniFile missing(dir.File("none.ini"));
-    EXPECT_TRUE(missing.Load());
-    EXPECT_EQ(missing.GetInt("S", "k", -7), -7);
-
-    WriteFile(dir.File("a.ini"), "[A]\nx=1\ny=2\n\n[B]\nz=3\n");  // bare LF is read too
-    CIniFile ini(dir.File("a.ini"));
-    ASSERT_TRUE(ini.Load());
-    EXPECT_EQ(ini.GetInt("a", "X", 0), 1);
-    EXPECT_EQ(ini.GetString("B", "x", "d"), "d");
-    ASSERT_TRUE(ini.SetString("a", "X", "10"));
-    ASSERT_TRUE(ini.SetInt("A", "w", -4));
-    ASSERT_TRUE(ini.SetString("C", "v", "new"));
-    ASSERT_TRUE(ini.Save());
-    // The key keeps its spelling in the file; new keys and sections go to the end.
-    EXPECT_EQ(ReadFile(dir.File("a.ini")),
-              "[A]\r\nx=10\r\ny=2\r\nw=-4\r\n\r\n\r\n[B]\r\nz=3\r\n\r\n\r\n[C]\r\nv=new\r\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        WriteFile(dir.File("a.ini"), hand);
+        CIniFile ini(dir.File("a.ini"));
+        ASSERT_TRUE(ini.Load());
+        ASSERT_TRUE(ini.SetString(c.section, c.key, c.value));
+        ASSERT_TRUE(ini.Save());
+        EXPECT_EQ(ReadFile(dir.File("a.ini")), c.after);
+        CIniFile again(dir.File("a.ini"));
+        ASSERT_TRUE(again.Load());
+        EXPECT_EQ(again.GetString(c.section, c.key, "absent"), ini.GetString(c.section, c.key, ""));
+        EXPECT_EQ(again.GetString("Evil", "two", "absent"), "absent");
+    }
+    CIniFile fresh(dir.File("new.ini"));
+    ASSERT_TRUE(fresh.Load());
+    ASSERT_TRUE(fresh.SetInt("S", "k", 1) && fresh.SetString("S", "q", "\"x\"") && fresh.Save());
+    EXPECT_EQ(ReadFile(dir.File("new.ini")), "[S]\r\nk=1\r\nq=\"\"x\"\"\r\n");
+    for (const char* bad : {"", "a=b", " pad", ";c"})
+        EXPECT_FALSE(fresh.SetString("S", bad, "v")) << bad;
+    EXPECT_FALSE(fresh.SetString("a]b", "k", "v"));
 }
 
-TEST(IniFile, ValuesKeepTheLineStructureQuotesOuterBlanksAndAreCutOnReadingOnly) {
+TEST(IniFile, ValuesAreReadWithoutQuotesAndCutToTheLimit) {
     TempFolder dir;
     const std::string longValue(20000, 'v');
     WriteFile(dir.File("a.ini"),
@@ -58,25 +77,27 @@ TEST(IniFile, ValuesKeepTheLineStructureQuotesOuterBlanksAndAreCutOnReadingOnly)
     EXPECT_EQ(ini.GetString("S", "inner", ""), "a \"b\" c");
     EXPECT_EQ(ini.GetString("S", "long", ""), std::string(16383, 'v'));
     EXPECT_EQ(ini.GetString("S", "absent", longValue).size(), 16383u);
-    ASSERT_TRUE(ini.SetString("S", "k", "one\r\n[Evil]\ntwo"));
-    ASSERT_TRUE(ini.SetString("S", "pad", "  Lab  "));
-    ASSERT_TRUE(ini.Save());
-    const std::string text = ReadFile(dir.File("a.ini"));
-    EXPECT_NE(text.find("\r\nk=one[Evil]two\r\n"), std::string::npos);
-    EXPECT_NE(text.find("\r\nlong=" + longValue + "\r\n"), std::string::npos);
-    CIniFile again(dir.File("a.ini"));
-    ASSERT_TRUE(again.Load());
-    EXPECT_EQ(again.GetString("Evil", "two", "absent"), "absent");
-    EXPECT_EQ(again.GetString("S", "pad", ""), "  Lab  ");
+    EXPECT_EQ(ini.GetInt("s", "Q", -7), 0);
+    EXPECT_EQ(ini.GetInt("T", "q", -7), -7);
 }
 
-TEST(IniFile, UnreadableFileRefusesToBeReplaced) {
-    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+TEST(IniFile, UnreadableFileIsNamedWithItsReasonAndNeverOpenedWhenAPipe) {
     TempFolder dir;
-    WriteFile(dir.File("a.ini"), "[S]\r\nk=1\r\n");
-    ASSERT_EQ(chmod(dir.File("a.ini").c_str(), 0200), 0);
-    CIniFile ini(dir.File("a.ini"));
-    EXPECT_FALSE(ini.Load());
+    ASSERT_EQ(::mkdir(dir.File("d.ini").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(dir.File("p.ini").c_str(), 0644), 0);  // opening it would block
+    WriteFile(dir.File("r.ini"), "[S]\r\nk=1\r\n");
+    ASSERT_EQ(chmod(dir.File("r.ini").c_str(), 0200), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {"none.ini", ""},
+        {"d.ini", dir.File("d.ini") + " is a directory"},
+        {"p.ini", dir.File("p.ini") + " is not a regular file"},
+        {"r.ini", geteuid() == 0 ? "" : "cannot read " + dir.File("r.ini") + ": Permission denied"},
+    };
+    for (const auto& [name, error] : cases) {
+        CIniFile ini(dir.File(name));
+        EXPECT_EQ(ini.Load(), error.empty()) << name;
+        EXPECT_EQ(ini.LoadError(), error);
+    }
 }
 
 }  // namespace

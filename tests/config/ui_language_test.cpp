@@ -58,7 +58,7 @@ TEST(UiLanguage, MenuStoresOnlyItsKeyAndTheChoiceAppliesAtTheNextStart) {
     OnSelectUI(kCmdSelectUiEnglish, settings, box);
     EXPECT_EQ(settings.UsedUILangCode, 2);
     EXPECT_EQ(ReadFile(dir.File("q.ini")),
-              "[Public]\r\nCurrentSet=Lab\r\n\r\n\r\n[Lab]\r\nUsedUILangCode=2\r\n");
+              "[Public]\r\nCurrentSet=Lab\r\n[Lab]\r\nUsedUILangCode=2\r\n");
     EXPECT_EQ(box.shown, std::vector<std::string>{"UI Language settings have been modified.It "
                                                   "will take effect after restart"});
     OnSelectUI(kCmdSelectUiChinese, settings, box);

@@ -150,9 +150,8 @@ TEST_F(LogSaver, FailedSaveReportsTheSystemErrorAndKeepsTheReport) {
         // 0: nothing shown
         {[&] { store_.clear(); }, 0},
         {[&] { settings_.ExeDir = exeDir_.File("missing/"); }, 2},
-        {[&] { ::mkdir(path_.c_str(), 0755); }, 21},
-        // /dev/full opens fine and refuses every write: a full disk.
-        {[&] { ::symlink("/dev/full", path_.c_str()); }, 28},
+        // A device in the file's place is never written (EINVAL).
+        {[&] { ::symlink("/dev/full", path_.c_str()); }, 22},
         // A named pipe without a reader fails at once instead of blocking.
         {[&] { ::mkfifo(path_.c_str(), 0644); }, 6},
     };
@@ -219,7 +218,7 @@ TEST_F(LogSaver, ZipListsWhatCouldNotBeWrittenOrPackedAndKeepsIt) {
         EXPECT_NE(entry.first, "MsgLogData.hex");
     EXPECT_FALSE(Exists(exeDir_.File("MsgLogData.log")));
     ASSERT_EQ(box_.shown.size(), 2u);
-    EXPECT_EQ(box_.shown[0].text, "Unable to save the log data,error code = 28");
+    EXPECT_EQ(box_.shown[0].text, "Unable to save the log data,error code = 22");
     EXPECT_EQ(box_.shown[1].icon, MsgIcon::Stop);
     EXPECT_NE(box_.shown[1].text.find("with Bin styleSave data file succeeded\n\tcompress log "
                                       "failedwith txt style"),

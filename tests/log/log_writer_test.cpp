@@ -110,12 +110,33 @@ TEST_F(LogWriter, LinesStayInOrderWhileReadAndStopWritesThoseStillQueued) {
     EXPECT_EQ(ReadFile(logPath_), all) << "posts after Stop are dropped";
 }
 
-TEST_F(LogWriter, LinePostedAsTheWorkerEndsIsWrittenWithoutAnotherPost) {
-    for (int i = 0; i < 200; ++i) {
-        PostLines(i, i + 1);
-        const std::string expected = NumberedLines(0, i + 1);
-        ASSERT_TRUE(WaitFor([&] { return ReadFile(logPath_) == expected; })) << "line " << i;
-    }
+// Each step posts to a log path, stops, and looks for the notice; a run is
+// appends failing one after the other (here: the log folder is missing).
+TEST_F(LogWriter, EachRunOfFailedAppendsIsReportedOnce) {
+    const std::string lost = dir_.File("gone/Qelvor.log");
+    const std::string reason = ": No such file or directory";
+    const auto run = [&](const std::string& path, int lines) {
+        writer_.Start(path, settings_);
+        PostLines(0, lines);
+        writer_.Stop();
+    };
+    std::string notice;
+    run(lost, 3);
+    run(logPath_, 1);  // the run ends unasked: told whole, once
+    ASSERT_TRUE(writer_.TakeFailureNotice(notice));
+    EXPECT_EQ(notice, "continuous log: 3 lines could not be written" + reason);
+    EXPECT_FALSE(writer_.TakeFailureNotice(notice));
+    run(lost, 2);  // asked while it goes on: the lines so far
+    ASSERT_TRUE(writer_.TakeFailureNotice(notice));
+    EXPECT_EQ(notice, "continuous log: 2 lines could not be written" + reason);
+    run(lost, 4);  // the same run, and the notice itself failing, bring no more
+    writer_.Start(lost, settings_);
+    writer_.Post(notice, CLogWriter::kAppendLine);
+    writer_.Stop();
+    EXPECT_FALSE(writer_.TakeFailureNotice(notice));
+    run(logPath_, 1);
+    EXPECT_FALSE(writer_.TakeFailureNotice(notice));
+    EXPECT_EQ(ReadFile(logPath_), NumberedLines(0, 1) + NumberedLines(0, 1));
 }
 
 TEST_F(LogWriter, BackupSplitsTheLinesInPostOrder) {
