@@ -67,7 +67,8 @@ TEST(CliRunner, AnswersAnAstmStyleSessionFromItsDataList) {
     WriteFile(data,
               "<STX><FN8>R|1<CR><ETX><CheckSum><CR><LF>\r\n"
               "<STX><FN8>L|1<CR><ETX><CheckSum><CR><LF>");
-    ChildProcess cli({kCli, "--ini", ini, "--data", data, "--seconds", "30"});
+    const std::string iniBefore = ReadFile(ini);
+    ChildProcess cli({kCli, "--ini", ini, "--set", "ComSet", "--data", data, "--seconds", "30"});
     Socket peer = listener.Accept(5000);
     ASSERT_TRUE(peer.Valid()) << cli.Err();
 
@@ -93,6 +94,7 @@ TEST(CliRunner, AnswersAnAstmStyleSessionFromItsDataList) {
         EXPECT_EQ(peer.Receive(answer.size()), answer);
     }
     const std::string out = Stop(cli);
+    EXPECT_EQ(ReadFile(ini), iniBefore) << "the run writes nothing into the settings file";
     for (const char* line : {">I:load data file succeeded,data count = 2!\n", ">R:<ENQ>\n",
                              ">S:<STX>1R|1<CR><ETX>40<CR><LF>\n", ">S:<EOT>\n"})
         EXPECT_NE(out.find(line), std::string::npos) << line << out;

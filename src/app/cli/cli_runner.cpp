@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <strings.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,15 +39,6 @@ CCliRunner::~CCliRunner() {
     if (signalFd_ >= 0) close(signalFd_);
 }
 
-namespace {
-
-bool SetIsListed(const CComSetting& settings, const std::string& name) {
-    return std::any_of(
-        settings.SetNames.begin(), settings.SetNames.end(),
-        [&](const std::string& set) { return ::strcasecmp(set.c_str(), name.c_str()) == 0; });
-}
-
-}  // namespace
 
 // A name without "/" is looked up in the current folder first, then in the
 // settings folder; true with the path to use when one of them holds it.
@@ -77,9 +67,16 @@ bool CCliRunner::LoadSettings() {
             return false;
         }
     }
-    settings_ = std::make_unique<CComSetting>(path);
+    // Nothing a run does is written back: the user's file stays as it is.
+    settings_ = std::make_unique<CComSetting>();
+    settings_->SetReadOnly(true);
+    settings_->Init(path);
+    if (!settings_->LoadError().empty()) {
+        PrintError("qelvor-cli: settings file " + settings_->LoadError());
+        return false;
+    }
     if (!options_.setName.empty()) {
-        if (!SetIsListed(*settings_, options_.setName)) {
+        if (!settings_->HasSet(options_.setName)) {
             PrintError("qelvor-cli: " + settings_->IniPath + " lists no settings set '" +
                        options_.setName + "'");
             return false;
