@@ -1,169 +1,122 @@
 #include "ports/udp_port.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "ports/port_test_util.h"
+#include "support/loopback.h"
 
 namespace {
 
-using porttest::Loopback;
-using porttest::LoopbackAddress;
+using loopback::Peer;
 using porttest::WaitUntil;
 using StreamPort::CUDPPort;
-
-// A test peer: a UDP socket on 127.0.0.1 with an ephemeral port of its own.
-class Peer {
-  public:
-    Peer() {
-        sockaddr_in self = Loopback(0);
-        bind(fd_, reinterpret_cast<sockaddr*>(&self), sizeof self);
-        timeval tv{porttest::kDeadline.count(), 0};
-        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    }
-    ~Peer() { close(fd_); }
-    int Port() const { return porttest::LocalPortOf(fd_); }
-    void SendTo(int port, const std::string& bytes) {
-        sockaddr_in to = Loopback(port);
-        ASSERT_EQ(
-            sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-            static_cast<ssize_t>(bytes.size()));
-    }
-    // The next datagram and the port it came from; ("", -1) after the deadline.
-    std::pair<std::string, int> Receive() {
-        char buf[65536];
-        sockaddr_in from{};
-        socklen_t len = sizeof from;
-        ssize_t n = recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
-        if (n < 0) return {"", -1};
-        return {std::string(buf, static_cast<size_t>(n)), ntohs(from.sin_port)};
-    }
-
-  private:
-    int fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-};
+const uint32_t kLoopback = htonl(INADDR_LOOPBACK);
 
 class UdpPort : public ::testing::Test {
   protected:
-    // Polls as the main window does, then reads the front datagram whole.
+    // Polls as the main window does, then reads the front datagram.
     std::string ReadOne() {
         if (!WaitUntil([&] { return port_.WaitForData(0) > 0; })) return "<nothing>";
         std::vector<char> buf(65536);
-        int n = port_.Read(buf.data(), 65536);
-        return std::string(buf.data(), static_cast<size_t>(n > 0 ? n : 0));
+        return std::string(buf.data(), size_t(std::max(port_.Read(buf.data(), 65536), 0)));
     }
-    std::string Description() { return port_.GetDescription(); }
+    std::string Description(const std::string& remote, const std::string& local = "") {
+        return "UDP(Remote(127.0.0.1:" + remote + ")" +
+               (local.empty() ? "" : ",Local(" + local + ")");
+    }
 
     CUDPPort port_;
-    Peer peer_;
-    int local_ = porttest::FreePort(SOCK_DGRAM);
+    Peer peer_ = Peer::Bound(SOCK_DGRAM);
+    int local_ = loopback::FreePort(SOCK_DGRAM);
     std::string localText_ = std::to_string(local_);
 };
 
-TEST_F(UdpPort, AnswerModeRepliesToTheLastSender) {
-    port_.SetNetParam(local_, -1, LoopbackAddress());
+TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsOfAnySize) {
+    port_.SetNetParam(local_, -1, kLoopback);
     ASSERT_EQ(port_.Open(), 1);
-    EXPECT_EQ(Description(), "UDP(Remote(127.0.0.1:-1 ),Local(" + localText_ + ")");
+    EXPECT_EQ(port_.GetDescription(), Description("-1 ", localText_));
     ASSERT_TRUE(WaitUntil([&] { return port_.GetState(0) == 2; }));
     EXPECT_EQ(port_.Write("early", 5), -1);  // nobody to answer yet
-
-    peer_.SendTo(local_, std::string("\x05q\x00", 3));
+    ASSERT_TRUE(peer_.SendTo(local_, std::string("\x05q\x00", 3)));
     EXPECT_EQ(ReadOne(), std::string("\x05q\x00", 3));
     EXPECT_EQ(port_.GetState(0), 3);
-    EXPECT_EQ(Description(), "UDP(Remote(127.0.0.1:" + std::to_string(peer_.Port()) + "*),Local(" +
-                                 localText_ + ")");
-    EXPECT_EQ(port_.WriteString("\x06"), 1);
-    EXPECT_EQ(peer_.Receive(), std::make_pair(std::string("\x06"), local_));
+    EXPECT_EQ(port_.GetDescription(), Description(std::to_string(peer_.Port()) + "*", localText_));
+    // The largest datagram IPv4 carries goes both ways in one piece.
+    const std::string largest(65507, 'L');
+    ASSERT_TRUE(peer_.SendTo(local_, largest));
+    EXPECT_EQ(ReadOne(), largest);
+    EXPECT_EQ(port_.WriteString(largest), 65507);
+    int from = 0;
+    EXPECT_EQ(peer_.Receive(65536, 5000, &from), largest);
+    EXPECT_EQ(from, local_);
 }
 
-TEST_F(UdpPort, LongDatagramIsReadInPiecesAndAnEmptyOneIsSkipped) {
-    port_.SetNetParam(local_, -1, LoopbackAddress());
-    ASSERT_EQ(port_.Open(), 1);
-    peer_.SendTo(local_, "");  // must not end the receive thread
-    peer_.SendTo(local_, "0123456789");
-    peer_.SendTo(local_, "next");
-    ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 2; }));
-    char buf[4];
-    for (const char* piece : {"0123", "4567", "89", "next"}) {
-        EXPECT_EQ(port_.Read(buf, 4), static_cast<int>(strlen(piece)));
-        EXPECT_EQ(std::string(buf, strlen(piece)), piece);
-    }
-    // A piece exactly the buffer's size leaves an empty remainder behind.
-    EXPECT_EQ(port_.WaitForData(0), 1);
-    EXPECT_EQ(port_.Read(buf, 4), 0);
-    EXPECT_EQ(port_.WaitForData(0), 0);
-    peer_.SendTo(local_, "still");
-    EXPECT_EQ(ReadOne(), "still");
-}
-
-TEST_F(UdpPort, EveryDatagramOfABurstArrivesWholeAndInOrder) {
-    port_.SetNetParam(local_, -1, LoopbackAddress());
+TEST_F(UdpPort, BurstsArriveInOrderAndShortReadsTakeDatagramsInPieces) {
+    port_.SetNetParam(local_, -1, kLoopback);
     ASSERT_EQ(port_.Open(), 1);
     ASSERT_TRUE(WaitUntil([&] { return port_.GetState(0) == 2; }));
-    auto datagram = [](int i) {
-        return std::to_string(i) + std::string(static_cast<size_t>(i % 1400), 'd');
-    };
-    constexpr int kCount = 2000;
-    for (int i = 0; i < kCount; ++i)
-        peer_.SendTo(local_, datagram(i));
-    for (int i = 0; i < kCount; ++i)
-        ASSERT_EQ(ReadOne(), datagram(i)) << "datagram " << i;
+    auto datagram = [](int i) { return std::to_string(i) + std::string(size_t(i % 1400), 'd'); };
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_TRUE(peer_.SendTo(local_, datagram(i)));
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_EQ(ReadOne(), datagram(i)) << i;
+    for (const char* d : {"", "0123456789", "next"})  // an empty one must not end receiving
+        ASSERT_TRUE(peer_.SendTo(local_, d));
+    ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 2; }));
+    char buf[4];
+    for (std::string piece : {"0123", "4567", "89", "next", ""}) {  // "": the empty remainder
+        ASSERT_EQ(port_.Read(buf, 4), int(piece.size()));
+        EXPECT_EQ(std::string(buf, piece.size()), piece);
+    }
     EXPECT_EQ(port_.WaitForData(0), 0);
 }
 
 TEST_F(UdpPort, FixedRemoteIsSentToWithOrWithoutALocalPort) {
     const std::string remote = std::to_string(peer_.Port());
-    port_.SetNetParam(0, peer_.Port(), LoopbackAddress());
+    port_.SetNetParam(0, peer_.Port(), kLoopback);
     int threadsBefore = porttest::BaselineThreadCount();
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(port_.GetState(0), 1);  // receives only after the first Write
     EXPECT_EQ(porttest::ThreadCount(), threadsBefore);
-    EXPECT_EQ(Description(), "UDP(Remote(127.0.0.1:" + remote + " )");
+    EXPECT_EQ(port_.GetDescription(), Description(remote + " "));
     EXPECT_EQ(port_.WriteString("hello"), 5);
-    auto [bytes, from] = peer_.Receive();
-    EXPECT_EQ(bytes, "hello");
-    peer_.SendTo(from, "answer");
+    int from = 0;
+    EXPECT_EQ(peer_.Receive(65536, 5000, &from), "hello");
+    ASSERT_TRUE(peer_.SendTo(from, "answer"));
     EXPECT_EQ(ReadOne(), "answer");
-    EXPECT_EQ(port_.GetState(0), 3);
     port_.Close();
 
-    port_.SetNetParam(local_, peer_.Port(), LoopbackAddress());
+    port_.SetNetParam(local_, peer_.Port(), kLoopback);
     port_.SetRemoteAddressText("localhost");
     ASSERT_EQ(port_.Open(), 1);
     const std::string want = "UDP(Remote(localhost:" + remote + " ),Local(" + localText_ + ")";
-    EXPECT_EQ(Description(), want);
     EXPECT_EQ(port_.Write("to peer", 7), 7);
-    EXPECT_EQ(peer_.Receive().first, "to peer");
-    peer_.SendTo(local_, "to port");
+    EXPECT_EQ(peer_.Receive(), "to peer");
+    ASSERT_TRUE(peer_.SendTo(local_, "to port"));
     EXPECT_EQ(ReadOne(), "to port");
-    EXPECT_EQ(Description(), want);  // the configured remote wins over the last sender
+    EXPECT_EQ(port_.GetDescription(), want);  // the configured remote wins
 }
 
-TEST_F(UdpPort, OpenAndCloseKeepQueuedDatagramsAndLeaveNoThread) {
-    EXPECT_EQ(Description(), "UDP(Remote(127.0.0.1:9000 ),Local(9000)");
-    port_.SetNetParam(0, 0, LoopbackAddress());
-    EXPECT_EQ(port_.Open(), 0);  // needs a local or a remote port
-    EXPECT_EQ(port_.GetState(0), 0);
-
-    Peer holder;
-    port_.SetNetParam(holder.Port(), -1, LoopbackAddress());
-    EXPECT_EQ(port_.Open(), 0);
-    EXPECT_EQ(port_.GetState(0), -1);
-    EXPECT_EQ(port_.IsOpen(), 0);
-    EXPECT_EQ(port_.Close(), 1);
-    EXPECT_EQ(port_.GetState(0), 0);
-
-    port_.SetNetParam(local_, -1, LoopbackAddress());
+TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
+    EXPECT_EQ(std::string(port_.GetDescription()), Description("9000 ", "9000"));
+    // Neither port; one already bound; numbers that only modulo 65536 are free.
+    // GetState: -1 after a failed bind, else 0 (closed).
+    const int cases[][3] = {
+        {0, 0, 0}, {peer_.Port(), -1, -1}, {local_ + 65536, -1, 0}, {0, local_ + 65536, 0}};
+    for (const auto& c : cases) {
+        port_.SetNetParam(c[0], c[1], kLoopback);
+        EXPECT_EQ(port_.Open(), 0) << c[0] << "," << c[1];
+        EXPECT_EQ(port_.GetState(0), c[2]);
+        EXPECT_EQ(port_.Close(), 1);
+    }
+    port_.SetNetParam(local_, -1, kLoopback);
     int threadsBefore = porttest::BaselineThreadCount();
-    ASSERT_EQ(port_.Open(), 1);
-    EXPECT_EQ(port_.Open(), 1);
+    ASSERT_EQ(port_.Open() + port_.Open(), 2);
     EXPECT_EQ(porttest::ThreadCount(), threadsBefore + 1);
-    peer_.SendTo(local_, "one");
-    peer_.SendTo(local_, "two");
+    ASSERT_TRUE(peer_.SendTo(local_, "one") && peer_.SendTo(local_, "two"));
     ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 2; }));
     for (int i = 0; i < 100; ++i) {  // Close must unblock the receive thread each time
         ASSERT_EQ(port_.Close(), 1);
