@@ -18,15 +18,12 @@ using porttest::WaitUntil;
 using StreamPort::CTCPPort;
 const uint32_t kLoopback = htonl(INADDR_LOOPBACK);
 
-// Polls like the main window (RestartListening too when asked) until
-// WaitForData(0) gives code; the distinct codes on the way go to seen.
-bool PollUntilCode(CTCPPort& port, int code, std::vector<int>* seen = nullptr,
-                   bool relisten = true) {
+// Polls like the main window (relisten: with RestartListening) until
+// WaitForData(0) gives code.
+bool PollUntilCode(CTCPPort& port, int code, bool relisten = true) {
     return WaitUntil([&] {
         if (relisten) port.RestartListening();
-        int rc = port.WaitForData(0);
-        if (seen != nullptr && (seen->empty() || seen->back() != rc)) seen->push_back(rc);
-        return rc == code;
+        return port.WaitForData(0) == code;
     });
 }
 
@@ -39,14 +36,12 @@ std::string PollRead(CTCPPort& port) {
 class TcpServer : public ::testing::Test {
   protected:
     void SetUp() override { server_.SetNetParam(0, port_, kLoopback); }
-    // Connects a client, polling the server meanwhile, until it is served.
+    // A listening server takes a client at once; it is served once the
+    // accept thread has handed it over.
     Peer ConnectServed() {
-        Peer client;
-        EXPECT_TRUE(WaitUntil([&] {
-            server_.RestartListening();
-            if (!client.Valid()) client = Peer::Connect(port_);
-            return client.Valid() && server_.GetState(0) == CTCPPort::kConnected;
-        }));
+        server_.RestartListening();
+        Peer client = Peer::Connect(port_);
+        EXPECT_TRUE(WaitUntil([&] { return server_.GetState(0) == CTCPPort::kConnected; }));
         return client;
     }
 
@@ -60,8 +55,7 @@ TEST_F(TcpServer, ServesOneClientAtATimeAndListensAgainWhenThePollAsks) {
     EXPECT_EQ(server_.WaitForData(0), -2);
     char buf[8];
     sockaddr_in peer{};
-    EXPECT_EQ(server_.Read(buf, sizeof buf) + server_.Write("x", 1), 0);
-    EXPECT_EQ(server_.GetPeerAddress(&peer), 0);
+    EXPECT_EQ(server_.Read(buf, 8) + server_.Write("x", 1) + server_.GetPeerAddress(&peer), 0);
     EXPECT_EQ(server_.GetDescription(), nullptr);
 
     Peer first = ConnectServed();
@@ -79,10 +73,7 @@ TEST_F(TcpServer, ServesOneClientAtATimeAndListensAgainWhenThePollAsks) {
     ASSERT_TRUE(first.Send("last words"));
     first.Reset();
     EXPECT_EQ(PollRead(server_), "last words");
-    std::vector<int> seen;
-    ASSERT_TRUE(PollUntilCode(server_, -1, &seen, false));
-    ASSERT_GE(seen.size(), 2u);
-    EXPECT_EQ(std::vector<int>(seen.end() - 2, seen.end()), (std::vector<int>{-8, -1}));
+    ASSERT_TRUE(PollUntilCode(server_, -8, false));
     EXPECT_EQ(server_.WaitForData(0), -1);
     EXPECT_FALSE(Peer::Connect(port_).Valid());
     EXPECT_EQ(server_.RestartListening(), 1);
@@ -92,23 +83,7 @@ TEST_F(TcpServer, ServesOneClientAtATimeAndListensAgainWhenThePollAsks) {
     ASSERT_TRUE(second.Send("2nd"));
     EXPECT_EQ(PollRead(server_), "2nd");
     second.Reset(true);
-    seen.clear();
-    ASSERT_TRUE(PollUntilCode(server_, -2, &seen));
-    EXPECT_EQ(seen.front(), -6);
-}
-
-TEST_F(TcpServer, TakenPortStaysListenFailedUntilFreeThenListens) {
-    Peer holder = Peer::Bound(SOCK_STREAM, port_);
-    ASSERT_EQ(server_.Open(), 1);
-    for (int i = 0; i < 200; ++i) {  // every poll retries, and nothing flickers
-        ASSERT_EQ(server_.GetState(0), CTCPPort::kListenFailed) << i;
-        server_.RestartListening();
-        server_.WaitForData(0);
-    }
-    EXPECT_EQ(server_.LastError(), EADDRINUSE);
-    EXPECT_EQ(server_.IsOpen(), 0);
-    holder.Reset();
-    ConnectServed();
+    EXPECT_TRUE(PollUntilCode(server_, -6, false));
 }
 
 TEST_F(TcpServer, CloseUnblocksTheAcceptThreadAndLeavesNoThread) {
@@ -167,36 +142,28 @@ TEST_F(TcpServer, WritesFailOrGiveUpWithoutSigpipeOrInterleaving) {
     b.join();
     ASSERT_EQ(got.size(), 2 * kBlock * kBlocks);
     for (size_t at = 0; at < got.size(); at += kBlock)  // whole blocks only
-        ASSERT_EQ(std::count(got.begin() + long(at), got.begin() + long(at + kBlock), got[at]),
-                  long(kBlock))
-            << at;
+        ASSERT_EQ(got.substr(at, kBlock), std::string(kBlock, got[at])) << at;
 }
 
-TEST(TcpClient, ConnectsTalksAndSeesPeerCloseAsMinus8ThenMinus3) {
+TEST(TcpClient, ConnectsAndSeesPeerCloseAsMinus8ThenMinus3) {
     Peer listener = Peer::Bound(SOCK_STREAM);
     CTCPPort client;
     client.SetNetParam(1, listener.Port(), kLoopback);
     ASSERT_EQ(client.Open(), 1);
-    EXPECT_EQ(client.GetState(0), CTCPPort::kConnected);
     Peer peer(accept(listener.Fd(), nullptr, nullptr));
-    EXPECT_EQ(client.WriteString("ping"), 4);
-    EXPECT_EQ(peer.Receive(4), "ping");
     EXPECT_EQ(client.WaitForData(20), 0);
     std::thread late([&] {  // a wait ends when data comes, not at its time-out
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         peer.Send("!");
+        peer.Reset();
     });
     EXPECT_EQ(client.WaitForData(10000), 1);
     late.join();
     EXPECT_EQ(PollRead(client), "!");
-    ASSERT_TRUE(peer.Send("pong"));
-    peer.Reset();
-    EXPECT_EQ(PollRead(client), "pong");
     EXPECT_EQ(client.WaitForData(0), -8);
     EXPECT_EQ(client.IsOpen(), 0);
     char buf[8];
-    for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(client.WaitForData(0), -3);
+    EXPECT_EQ(client.WaitForData(0) + client.WaitForData(0), -6);  // -3 on every call
     EXPECT_EQ(client.Write("x", 1) + client.Read(buf, sizeof buf), 0);
 }
 
@@ -204,27 +171,25 @@ TEST(TcpPort, OpenFailsForRefusedUnansweredAndOutOfRangePorts) {
     // A listener whose accept queue is full drops further connection requests.
     Peer full = Peer::Bound(SOCK_STREAM, 0, 0);
     std::vector<Peer> fillers;
+    sockaddr_in to = loopback::Address(full.Port());
     for (int i = 0; i < 4; ++i) {
         fillers.emplace_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-        sockaddr_in to = loopback::Address(full.Port());
         connect(fillers.back().Fd(), reinterpret_cast<sockaddr*>(&to), sizeof to);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     Peer listener = Peer::Bound(SOCK_STREAM);
     const int p = listener.Port();  // 65536 more must not reach it
-    struct Case {
-        int mode, port, error;
-    } const cases[] = {{1, loopback::FreePort(SOCK_STREAM), ECONNREFUSED},
-                       {1, full.Port(), ETIMEDOUT},
-                       {1, p + 65536, EINVAL},
-                       {0, p + 65536, EINVAL},
-                       {0, p - 65536, EINVAL},
-                       {0, 0, EINVAL}};
-    for (const Case& c : cases) {
+    const int cases[][3] = {{1, loopback::FreePort(SOCK_STREAM), ECONNREFUSED},
+                            {1, full.Port(), ETIMEDOUT},
+                            {1, p + 65536, EINVAL},
+                            {0, p + 65536, EINVAL},
+                            {0, p - 65536, EINVAL},
+                            {0, 0, EINVAL}};
+    for (const auto& c : cases) {  // mode, port, error
         CTCPPort port;
-        port.SetNetParam(c.mode, c.port, kLoopback);
-        EXPECT_EQ(port.Open(), 0) << c.port;
-        EXPECT_EQ(port.LastError(), c.error) << c.port;
+        port.SetNetParam(c[0], c[1], kLoopback);
+        EXPECT_EQ(port.Open(), 0) << c[1];
+        EXPECT_EQ(port.LastError(), c[2]) << c[1];
         EXPECT_EQ(port.GetState(0), CTCPPort::kClosed);
     }
 }

@@ -12,8 +12,6 @@ namespace {
 
 using loopback::Peer;
 using porttest::WaitUntil;
-using StreamPort::CUDPPort;
-const uint32_t kLoopback = htonl(INADDR_LOOPBACK);
 
 class UdpPort : public ::testing::Test {
   protected:
@@ -23,48 +21,46 @@ class UdpPort : public ::testing::Test {
         std::vector<char> buf(65536);
         return std::string(buf.data(), size_t(std::max(port_.Read(buf.data(), 65536), 0)));
     }
-    std::string Description(const std::string& remote, const std::string& local = "") {
-        return "UDP(Remote(127.0.0.1:" + remote + ")" +
-               (local.empty() ? "" : ",Local(" + local + ")");
+    void Open(int local, int remote) {
+        port_.SetNetParam(local, remote, htonl(INADDR_LOOPBACK));
+        ASSERT_EQ(port_.Open(), 1);
     }
+    std::string Described() { return port_.GetDescription(); }
 
-    CUDPPort port_;
+    StreamPort::CUDPPort port_;
     Peer peer_ = Peer::Bound(SOCK_DGRAM);
-    int local_ = loopback::FreePort(SOCK_DGRAM);
-    std::string localText_ = std::to_string(local_);
+    int local_ = loopback::FreePort(SOCK_DGRAM), from_ = 0;
+    std::string remote_ = "UDP(Remote(127.0.0.1:" + std::to_string(peer_.Port());
+    std::string localText_ = ",Local(" + std::to_string(local_) + ")";
 };
 
 TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsOfAnySize) {
-    port_.SetNetParam(local_, -1, kLoopback);
-    ASSERT_EQ(port_.Open(), 1);
-    EXPECT_EQ(port_.GetDescription(), Description("-1 ", localText_));
+    Open(local_, -1);
+    EXPECT_EQ(Described(), "UDP(Remote(127.0.0.1:-1 )" + localText_);
     ASSERT_TRUE(WaitUntil([&] { return port_.GetState(0) == 2; }));
     EXPECT_EQ(port_.Write("early", 5), -1);  // nobody to answer yet
-    ASSERT_TRUE(peer_.SendTo(local_, std::string("\x05q\x00", 3)));
+    ASSERT_TRUE(peer_.Send(std::string("\x05q\x00", 3), local_));
     EXPECT_EQ(ReadOne(), std::string("\x05q\x00", 3));
     EXPECT_EQ(port_.GetState(0), 3);
-    EXPECT_EQ(port_.GetDescription(), Description(std::to_string(peer_.Port()) + "*", localText_));
-    // The largest datagram IPv4 carries goes both ways in one piece.
-    const std::string largest(65507, 'L');
-    ASSERT_TRUE(peer_.SendTo(local_, largest));
+    EXPECT_EQ(Described(), remote_ + "*)" + localText_);
+    const std::string largest(65507, 'L');  // the most one IPv4 datagram carries
+    ASSERT_TRUE(peer_.Send(largest, local_));
     EXPECT_EQ(ReadOne(), largest);
     EXPECT_EQ(port_.WriteString(largest), 65507);
-    int from = 0;
-    EXPECT_EQ(peer_.Receive(65536, 5000, &from), largest);
-    EXPECT_EQ(from, local_);
+    EXPECT_EQ(peer_.Receive(65536, &from_), largest);
+    EXPECT_EQ(from_, local_);
 }
 
 TEST_F(UdpPort, BurstsArriveInOrderAndShortReadsTakeDatagramsInPieces) {
-    port_.SetNetParam(local_, -1, kLoopback);
-    ASSERT_EQ(port_.Open(), 1);
+    Open(local_, -1);
     ASSERT_TRUE(WaitUntil([&] { return port_.GetState(0) == 2; }));
     auto datagram = [](int i) { return std::to_string(i) + std::string(size_t(i % 1400), 'd'); };
     for (int i = 0; i < 2000; ++i)
-        ASSERT_TRUE(peer_.SendTo(local_, datagram(i)));
+        ASSERT_TRUE(peer_.Send(datagram(i), local_));
     for (int i = 0; i < 2000; ++i)
         ASSERT_EQ(ReadOne(), datagram(i)) << i;
     for (const char* d : {"", "0123456789", "next"})  // an empty one must not end receiving
-        ASSERT_TRUE(peer_.SendTo(local_, d));
+        ASSERT_TRUE(peer_.Send(d, local_));
     ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 2; }));
     char buf[4];
     for (std::string piece : {"0123", "4567", "89", "next", ""}) {  // "": the empty remainder
@@ -75,59 +71,53 @@ TEST_F(UdpPort, BurstsArriveInOrderAndShortReadsTakeDatagramsInPieces) {
 }
 
 TEST_F(UdpPort, FixedRemoteIsSentToWithOrWithoutALocalPort) {
-    const std::string remote = std::to_string(peer_.Port());
-    port_.SetNetParam(0, peer_.Port(), kLoopback);
     int threadsBefore = porttest::BaselineThreadCount();
-    ASSERT_EQ(port_.Open(), 1);
+    Open(0, peer_.Port());
     EXPECT_EQ(port_.GetState(0), 1);  // receives only after the first Write
     EXPECT_EQ(porttest::ThreadCount(), threadsBefore);
-    EXPECT_EQ(port_.GetDescription(), Description(remote + " "));
+    EXPECT_EQ(Described(), remote_ + " )");
     EXPECT_EQ(port_.WriteString("hello"), 5);
-    int from = 0;
-    EXPECT_EQ(peer_.Receive(65536, 5000, &from), "hello");
-    ASSERT_TRUE(peer_.SendTo(from, "answer"));
+    EXPECT_EQ(peer_.Receive(65536, &from_), "hello");
+    ASSERT_TRUE(peer_.Send("answer", from_));
     EXPECT_EQ(ReadOne(), "answer");
     port_.Close();
-
-    port_.SetNetParam(local_, peer_.Port(), kLoopback);
     port_.SetRemoteAddressText("localhost");
-    ASSERT_EQ(port_.Open(), 1);
-    const std::string want = "UDP(Remote(localhost:" + remote + " ),Local(" + localText_ + ")";
+    Open(local_, peer_.Port());
     EXPECT_EQ(port_.Write("to peer", 7), 7);
-    EXPECT_EQ(peer_.Receive(), "to peer");
-    ASSERT_TRUE(peer_.SendTo(local_, "to port"));
+    EXPECT_EQ(peer_.Receive(65536, &from_), "to peer");
+    ASSERT_TRUE(peer_.Send("to port", local_));
     EXPECT_EQ(ReadOne(), "to port");
-    EXPECT_EQ(port_.GetDescription(), want);  // the configured remote wins
+    EXPECT_EQ(Described(), "UDP(Remote(localhost:" + std::to_string(peer_.Port()) + " )" +
+                               localText_);  // the configured remote, not the last sender
 }
 
 TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
-    EXPECT_EQ(std::string(port_.GetDescription()), Description("9000 ", "9000"));
-    // Neither port; one already bound; numbers that only modulo 65536 are free.
-    // GetState: -1 after a failed bind, else 0 (closed).
+    EXPECT_EQ(Described(), "UDP(Remote(127.0.0.1:9000 ),Local(9000)");
+    // Local, remote, GetState after: no port at all; a local port already
+    // bound; numbers that only modulo 65536 would be free ports.
     const int cases[][3] = {
         {0, 0, 0}, {peer_.Port(), -1, -1}, {local_ + 65536, -1, 0}, {0, local_ + 65536, 0}};
     for (const auto& c : cases) {
-        port_.SetNetParam(c[0], c[1], kLoopback);
+        port_.SetNetParam(c[0], c[1], htonl(INADDR_LOOPBACK));
         EXPECT_EQ(port_.Open(), 0) << c[0] << "," << c[1];
         EXPECT_EQ(port_.GetState(0), c[2]);
         EXPECT_EQ(port_.Close(), 1);
     }
-    port_.SetNetParam(local_, -1, kLoopback);
     int threadsBefore = porttest::BaselineThreadCount();
-    ASSERT_EQ(port_.Open() + port_.Open(), 2);
+    Open(local_, -1);
+    EXPECT_EQ(port_.Open(), 1);
     EXPECT_EQ(porttest::ThreadCount(), threadsBefore + 1);
-    ASSERT_TRUE(peer_.SendTo(local_, "one") && peer_.SendTo(local_, "two"));
+    ASSERT_TRUE(peer_.Send("one", local_) && peer_.Send("two", local_));
     ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 2; }));
     for (int i = 0; i < 100; ++i) {  // Close must unblock the receive thread each time
         ASSERT_EQ(port_.Close(), 1);
         EXPECT_EQ(port_.Write("x", 1), -1);
-        ASSERT_EQ(port_.Open(), 1);
+        Open(local_, -1);
     }
     EXPECT_EQ(ReadOne(), "one");
     EXPECT_EQ(ReadOne(), "two");
     EXPECT_EQ(port_.Close(), 1);
     EXPECT_EQ(porttest::ThreadCount(), threadsBefore);
-    EXPECT_EQ(port_.GetState(0), 0);
 }
 
 }  // namespace
