@@ -63,26 +63,21 @@ TEST_F(TcpServer, ServesOneClientAtATimeAndListensAgainWhenThePollAsks) {
     EXPECT_EQ(ntohs(peer.sin_port), first.Port());
     EXPECT_EQ(server_.WaitForData(0), 0);
     EXPECT_FALSE(Peer::Connect(port_).Valid());  // one client at a time
-    ASSERT_TRUE(first.Send(std::string("\x02hi\x00\x03", 5)));
-    EXPECT_EQ(PollRead(server_), std::string("\x02hi\x00\x03", 5));
     EXPECT_EQ(server_.WriteString(std::string("\x06\x00", 2)), 2);
     EXPECT_EQ(first.Receive(2), std::string("\x06\x00", 2));
 
     // Data sent before the peer closed is read before the close is reported;
     // WaitForData alone never listens again, the poll's RestartListening does.
-    ASSERT_TRUE(first.Send("last words"));
+    ASSERT_TRUE(first.Send(std::string("last\0words", 10)));
     first.Reset();
-    EXPECT_EQ(PollRead(server_), "last words");
+    EXPECT_EQ(PollRead(server_), std::string("last\0words", 10));
     ASSERT_TRUE(PollUntilCode(server_, -8, false));
     EXPECT_EQ(server_.WaitForData(0), -1);
     EXPECT_FALSE(Peer::Connect(port_).Valid());
     EXPECT_EQ(server_.RestartListening(), 1);
     EXPECT_EQ(server_.RestartListening(), 0);
 
-    Peer second = ConnectServed();
-    ASSERT_TRUE(second.Send("2nd"));
-    EXPECT_EQ(PollRead(server_), "2nd");
-    second.Reset(true);
+    ConnectServed().Reset(true);
     EXPECT_TRUE(PollUntilCode(server_, -6, false));
 }
 
