@@ -112,6 +112,7 @@ TEST_F(PortControl, TakenServerPortShowsOneStatusUntilFreeThenListensByItself) {
     EXPECT_EQ(shown, (Lines{StrPrintf("TCP-Server(Port=%d) connected", port),
                             StrPrintf("TCP-Server(Port=%d) port already in use", port)}));
     EXPECT_EQ(State().pane0ToolTip, StrPrintf("port %d already in use by another program", port));
+    ExpectSendButtons(false, false);
     holder.Reset();
     ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));
     EXPECT_EQ(Pane(0), StrPrintf("TCP-Server(Port=%d) waiting client", port));
