@@ -3,6 +3,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "config/string_table.h"
 
 namespace qelvor {
@@ -11,6 +14,24 @@ namespace {
 
 // At most one block of this size is read per poll tick.
 constexpr int kReadBlockSize = 65536;
+constexpr int kHighestPort = 65535;
+
+// The settings file keeps what the user wrote; a number that is no port is
+// refused here instead of being taken modulo 65536.
+std::string BadPort(const char* key, int value) {
+    return StrPrintf("%s=%d is not a port number (1..%d)", key, value, kHighestPort);
+}
+
+// inet_addr gives INADDR_NONE for any text that is not a dotted address.
+bool Unresolvable(const std::string& address) {
+    return inet_addr(address.c_str()) == INADDR_NONE && address != "255.255.255.255";
+}
+
+std::string TcpListenFailureText(int port, int error) {
+    if (error == EADDRINUSE) return StrPrintf("port %d already in use by another program", port);
+    if (error == EACCES) return StrPrintf("port %d may only be used by root", port);
+    return StrPrintf("cannot listen on port %d: %s", port, std::strerror(error));
+}
 
 }  // namespace
 
@@ -61,12 +82,15 @@ bool CPortControl::OpenPort() {
     ctx_.Changed(kChangedButtons);
     SelectPort();
     ConfigureCurrent();
-    if (current_->Open() == 0) {
+    openFailure_ = SettingsProblem();
+    if (!openFailure_.empty() || current_->Open() == 0) {
+        if (openFailure_.empty()) openFailure_ = OpenFailureText();
         // OpenPort stays disabled: the user releases the port with ClosePort.
         ShowPortStatus(-1);
         current_->Close();
         return false;
     }
+    tcpConnected_ = false;
     ShowPortStatus(1);
     ctx_.view.StartTimer(kTimerPoll, 1);
     st.idlePollCount = 0;
@@ -79,7 +103,71 @@ void CPortControl::FlushPendingFrame() {
     ctx_.SetBufferText(std::string());
 }
 
+// Settings that no port could open with, checked before trying.
+std::string CPortControl::SettingsProblem() const {
+    const CComSetting& s = ctx_.settings;
+    if (s.WorkMode == kWorkModeSerial) return std::string();
+    if (s.WorkMode != kWorkModeUdp) {
+        if (s.IPPort < 1 || s.IPPort > kHighestPort) return BadPort("IPPort", s.IPPort);
+        if (s.WorkMode == kWorkModeTcpClient && Unresolvable(s.SvrIPAddr))
+            return "cannot resolve SvrIPAddr=" + s.SvrIPAddr + " (a dotted IPv4 address is needed)";
+        return std::string();
+    }
+    // UDP: 0 and below mean no local port, or answering the last sender.
+    if (s.UDPLocalPort > kHighestPort) return BadPort("UDPLocalPort", s.UDPLocalPort);
+    if (s.UDPRemotePort > kHighestPort) return BadPort("UDPRemotePort", s.UDPRemotePort);
+    if (s.UDPLocalPort <= 0 && s.UDPRemotePort <= 0)
+        return StrPrintf(
+            "UDPLocalPort=%d and UDPRemotePort=%d: set a port to receive on or to send to",
+            s.UDPLocalPort, s.UDPRemotePort);
+    if (s.UDPRemotePort > 0 && Unresolvable(s.SvrIPAddr))
+        return "cannot resolve SvrIPAddr=" + s.SvrIPAddr + " (a dotted IPv4 address is needed)";
+    return std::string();
+}
+
+// The device behind ComPort/ComName and what the system said about it.
+std::string CPortControl::SerialFailureText() {
+    const CComSetting& s = ctx_.settings;
+    const std::string path = serial_.DevicePath();
+    if (path.empty())
+        return StrPrintf("ComPort=%d with an empty ComName names no device", s.ComPort);
+    std::string named = s.ComPort > 0 ? StrPrintf("COM%d", s.ComPort) : s.ComName;
+    std::string text = named == path ? path : path + " (" + named + ")";
+    return text + ": " + serial_.LastOpenErrorText();
+}
+
+std::string CPortControl::TcpClientFailureText() const {
+    const std::string peer =
+        StrPrintf("%s:%d", ctx_.settings.SvrIPAddr.c_str(), ctx_.settings.IPPort);
+    switch (tcp_.LastError()) {
+        case ECONNREFUSED:
+            return "connection refused by " + peer;
+        case ETIMEDOUT:
+            return "no answer from " + peer + " within 5 s";
+        case ENETUNREACH:
+        case EHOSTUNREACH:
+            return "no route to " + peer;
+        default:
+            return "cannot connect to " + peer + ": " + std::strerror(tcp_.LastError());
+    }
+}
+
+std::string CPortControl::OpenFailureText() {
+    const CComSetting& s = ctx_.settings;
+    if (current_ == &serial_) return SerialFailureText();
+    if (current_ == &tcp_) {
+        if (s.WorkMode == kWorkModeTcpClient) return TcpClientFailureText();
+        return TcpListenFailureText(s.IPPort, tcp_.LastError());
+    }
+    if (udp_.LastError() == EADDRINUSE)
+        return StrPrintf("UDP port %d already in use by another program", s.UDPLocalPort);
+    return StrPrintf("cannot receive on UDP port %d: %s", s.UDPLocalPort,
+                     std::strerror(udp_.LastError()));
+}
+
 void CPortControl::ClosePort() {
+    openFailure_.clear();
+    tcpConnected_ = false;
     FlushPendingFrame();
     ctx_.view.StopTimer(kTimerPoll);
     ctx_.state.idlePollCount = 0;
@@ -102,8 +190,22 @@ void CPortControl::ClosePort() {
     ctx_.SetPane(0, ctx_.settings.DescribePort());
 }
 
+// Bytes of one peer never join the next peer's: when a TCP connection ends
+// (closed, reset, or lost to a failed receive or send), what it left pending
+// is recorded on its own.
+void CPortControl::FlushIfConnectionEnded() {
+    const bool connected =
+        current_ == &tcp_ && tcp_.GetState(0) == StreamPort::CTCPPort::kConnected;
+    if (tcpConnected_ && !connected) FlushPendingFrame();
+    tcpConnected_ = connected;
+}
+
 void CPortControl::PollPort() {
-    if (current_->WaitForData(0) >= 1) {
+    FlushIfConnectionEnded();
+    if (current_ == &tcp_) tcp_.RestartListening();
+    const int ready = current_->WaitForData(0);
+    FlushIfConnectionEnded();
+    if (ready >= 1) {
         const int count = current_->Read(readBuffer_.data(), kReadBlockSize);
         if (count > 0) ctx_.exchange.OnReceive(readBuffer_.data(), count);
         return;
@@ -135,18 +237,16 @@ std::string CPortControl::TcpServerText(int code) {
     }
     if (code == 0) return StrPrintf(LoadStr(21052), port);
     if (code == -1) return "TCP-Server";
-    if (code == -2) return StrPrintf(LoadStr(21053), port);
+    if (code == -2) {
+        ctx_.state.pane0ToolTip = TcpListenFailureText(port, tcp_.LastError());
+        return StrPrintf(LoadStr(21053), port);
+    }
     return std::string();
 }
 
 std::string CPortControl::SerialText(int code) {
     std::string text = ctx_.settings.DescribePort();
-    // Why the open failed (busy, no permission) goes to the tool tip, so
-    // that the status text itself stays the familiar one.
-    if (code < 0) {
-        ctx_.state.pane0ToolTip = serial_.LastOpenErrorText();
-        return text + LoadStr(21056);
-    }
+    if (code < 0) return text + LoadStr(21056);
     if (code == 0) return text;
     const char* description = serial_.GetDescription();
     return text + "(" + (description != nullptr ? description : "") + ")";
@@ -154,9 +254,9 @@ std::string CPortControl::SerialText(int code) {
 
 std::string CPortControl::StatusText(int code) {
     const CComSetting& s = ctx_.settings;
-    // Only a connected server and a failed serial open explain themselves in
-    // the tool tip; any other status leaves it empty.
-    ctx_.state.pane0ToolTip.clear();
+    // The status text stays the familiar one; why an open failed (and a
+    // connected server's peer, or a taken port) goes to the tool tip.
+    ctx_.state.pane0ToolTip = code < 0 ? openFailure_ : std::string();
     switch (s.WorkMode) {
         case kWorkModeTcpServer:
             return TcpServerText(code);

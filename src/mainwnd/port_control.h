@@ -30,13 +30,20 @@ class CPortControl {
     // Flushes the pending frame, stops the poll, closes every open port and
     // shows the closed state.
     void ClosePort();
-    // One tick of the poll timer.
+    // One tick of the poll timer: a TCP server listens again here after a
+    // lost connection or a taken port, and the bytes a connection left
+    // pending become their own record when it ends.
     void PollPort();
     void ShowPortStatus(int code);
     void UpdateTitle();
 
   private:
     void ConfigureCurrent();
+    std::string SettingsProblem() const;
+    std::string OpenFailureText();
+    std::string SerialFailureText();
+    std::string TcpClientFailureText() const;
+    void FlushIfConnectionEnded();
     std::string StatusText(int code);
     std::string TcpServerText(int code);
     std::string SerialText(int code);
@@ -49,6 +56,9 @@ class CPortControl {
     StreamPort::CUDPPort udp_;
     StreamPort::CStreamPort* current_;
     std::vector<char> readBuffer_;
+    // Why the last open failed, for the status tool tip; empty once open.
+    std::string openFailure_;
+    bool tcpConnected_ = false;  // the TCP port was connected at the last look
 };
 
 }  // namespace qelvor

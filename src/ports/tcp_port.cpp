@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kConnectTimeoutMs = 5000;
 constexpr int kSendTimeoutMs = 5000;
+constexpr int kHighestPort = 65535;
 
 // A send to a peer that stopped reading gives up after this time instead of
 // blocking the caller for good.
@@ -31,25 +32,66 @@ void SetNonBlocking(int fd, bool on) {
     ::fcntl(fd, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK));
 }
 
-// Connects fd to the endpoint, waiting at most kConnectTimeoutMs; true when
-// connected.
-bool ConnectWithTimeout(int fd, const sockaddr_in& endpoint) {
+sockaddr_in Endpoint(uint32_t address, int port) {
+    sockaddr_in endpoint{};
+    endpoint.sin_family = AF_INET;
+    endpoint.sin_port = htons(static_cast<uint16_t>(port));
+    endpoint.sin_addr.s_addr = address;
+    return endpoint;
+}
+
+// Connects fd to the endpoint, waiting at most kConnectTimeoutMs; 0 when
+// connected, else the errno that says why not (ETIMEDOUT: no answer).
+int ConnectWithTimeout(int fd, const sockaddr_in& endpoint) {
     SetNonBlocking(fd, true);
     int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint);
-    if (rc != 0 && errno != EINPROGRESS) return false;
+    if (rc != 0 && errno != EINPROGRESS) return errno;
     if (rc != 0) {
         pollfd pfd{fd, POLLOUT, 0};
         int ready;
         do {
             ready = ::poll(&pfd, 1, kConnectTimeoutMs);
         } while (ready < 0 && errno == EINTR);
-        if (ready <= 0) return false;
+        if (ready < 0) return errno;
+        if (ready == 0) return ETIMEDOUT;
         int error = 0;
         socklen_t len = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) return false;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return errno;
+        if (error != 0) return error;
     }
     SetNonBlocking(fd, false);
-    return true;
+    return 0;
+}
+
+// A listening socket on all interfaces; -1 with *error set when the port
+// cannot be had.
+int CreateListenSocket(int port, int* error) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = errno;
+        return -1;
+    }
+    // Old connections of an earlier run in TIME_WAIT must not keep a server
+    // reopened at once from its port.
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in endpoint = Endpoint(htonl(INADDR_ANY), port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) != 0 ||
+        ::listen(fd, 1) != 0) {
+        *error = errno;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Shutting the socket down first wakes a writer blocked in send; the write
+// lock then waits for that writer to leave before the descriptor is freed.
+void ReleaseSocket(int fd, std::recursive_mutex& writeLock) {
+    if (fd < 0) return;
+    ::shutdown(fd, SHUT_RDWR);
+    std::lock_guard<std::recursive_mutex> guard(writeLock);
+    ::close(fd);
 }
 
 }  // namespace
@@ -72,166 +114,132 @@ int CTCPPort::SetNetParam(int mode, int port, uint32_t address) {
 }
 
 int CTCPPort::Open() {
-    if (state_.load() >= 0) return 1;
-    endpoint_ = sockaddr_in{};
-    endpoint_.sin_family = AF_INET;
-    endpoint_.sin_port = htons(static_cast<uint16_t>(port_ & 0xFFFF));
-    endpoint_.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (mode_ == 1) return OpenClient();
-    state_.store(0);
-    StartAcceptThread();
+    if (state_.load() >= kListening) return 1;
+    // A port number is never taken modulo 65536: 70000 is not 4464.
+    if (port_ < 1 || port_ > kHighestPort) {
+        lastError_ = EINVAL;
+        return 0;
+    }
+    if (IsClient()) return OpenClient();
+    serving_ = true;
+    JoinAcceptThread();
+    CloseConnected();
+    StartListening();
     return 1;
 }
 
 int CTCPPort::OpenClient() {
-    endpoint_.sin_addr.s_addr = address_;
     CloseConnected();
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return 0;
-    if (!ConnectWithTimeout(fd, endpoint_)) {
+    if (fd < 0) {
+        lastError_ = errno;
+        return 0;
+    }
+    lastError_ = ConnectWithTimeout(fd, Endpoint(address_, port_));
+    if (lastError_ != 0) {
         ::close(fd);
         return 0;
     }
     SetSendTimeout(fd);
     fd_.store(fd);
-    state_.store(1);
+    state_.store(kConnected);
     return 1;
 }
 
 int CTCPPort::IsOpen() {
-    return state_.load() >= 0 ? 1 : 0;
+    return state_.load() >= kListening ? 1 : 0;
 }
 
-int CTCPPort::StartAcceptThread() {
-    int8_t state = state_.load();
-    if (state > 0 || mode_ == 1) return 0;
-    if (acceptRunning_.load()) {
-        // Still waiting for a client: show it as listening, unless the
-        // thread has just accepted one.
-        if (state < 0) state_.compare_exchange_strong(state, 0);
+// Binds and listens on this thread, so that a taken port is known at once
+// and stays kListenFailed without a word from any other thread; only the
+// blocking accept runs on the accept thread. No accept thread may be running.
+int CTCPPort::StartListening() {
+    int error = 0;
+    int listenFd = CreateListenSocket(port_, &error);
+    lastError_ = error;
+    if (listenFd < 0) {
+        state_.store(kListenFailed);
         return 0;
     }
-    // The thread may have served a client since the state was read; it shows
-    // that before it counts as ended. A second listener then would accept
-    // another client over the one being served.
-    if (state_.load() > 0) return 0;
-    JoinAcceptThread();
-    stopAccept_.store(false);
-    acceptRunning_.store(true);
-    acceptThread_ = std::thread(&CTCPPort::AcceptThreadProc, this);
+    {
+        std::lock_guard<std::mutex> guard(acceptLock_);
+        stopAccept_ = false;
+        listenFd_ = listenFd;
+    }
+    // Stored before the thread starts, so that its kConnected is never
+    // overwritten by this.
+    state_.store(kListening);
+    acceptThread_ = std::thread(&CTCPPort::AcceptThreadProc, this, listenFd);
     return 1;
 }
 
-// Makes the listening socket; -1 when that fails.
-int CTCPPort::CreateListenSocket() {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    // Old connections of an earlier run in TIME_WAIT must not keep a server
-    // reopened at once from its port.
-    int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&endpoint_), sizeof endpoint_) != 0 ||
-        ::listen(fd, 1) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+int CTCPPort::RestartListening() {
+    if (IsClient() || !serving_) return 0;
+    const int8_t state = state_.load();
+    if (state == kListening || state == kConnected) return 0;
+    // The accept thread ended with its hand-over (or is just ending after a
+    // failed accept); the socket of the lost connection goes first.
+    JoinAcceptThread();
+    CloseConnected();
+    return StartListening();
 }
 
-// Waits for a client; -1 when stopped or on an error that is not the
-// client's (a client that gave up before it was accepted is waited past).
-int CTCPPort::AcceptClient(int listenFd) {
+void CTCPPort::AcceptThreadProc(int listenFd) {
+    int client;
     for (;;) {
-        if (stopAccept_.load()) return -1;
-        int client = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0) return client;
-        if (errno != EINTR && errno != ECONNABORTED && errno != EPROTO) return -1;
+        client = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0) break;
+        // A client that gave up before it was accepted is waited past.
+        if (errno != EINTR && errno != ECONNABORTED && errno != EPROTO) break;
+        std::lock_guard<std::mutex> guard(acceptLock_);
+        if (stopAccept_) break;
     }
+    HandOver(listenFd, client);
 }
 
-void CTCPPort::AcceptThreadProc() {
-    int listenFd = CreateListenSocket();
-    if (listenFd < 0) {
-        // The thread counts as ended before the failure shows: a poll that
-        // sees -2 must find no thread running and start a new one, or the
-        // port would show "listening" with nobody listening.
-        acceptRunning_.store(false);
-        state_.store(-2);
-        return;
-    }
-    {
-        std::lock_guard<std::mutex> guard(fdLock_);
-        listenFd_ = listenFd;
-    }
-    // Close sets the stop flag before it shuts the listening socket down;
-    // AcceptClient checks it after listen, so it cannot miss both.
-    int client = AcceptClient(listenFd);
-    std::unique_lock<std::mutex> guard(fdLock_);
+// The accept thread's one and only change of the port: under the lock, so
+// that Close either wakes the accept before it or finds the client stored.
+void CTCPPort::HandOver(int listenFd, int client) {
+    std::lock_guard<std::mutex> guard(acceptLock_);
     listenFd_ = -1;
     ::close(listenFd);  // refuses further clients while this one is served
-    if (client >= 0 && !stopAccept_.load()) {
+    if (client >= 0 && !stopAccept_) {
         SetSendTimeout(client);
         fd_.store(client);
-        state_.store(1);
-        guard.unlock();
-        acceptRunning_.store(false);
+        state_.store(kConnected);
         return;
     }
     if (client >= 0) ::close(client);
-    guard.unlock();
-    acceptRunning_.store(false);
-    // A failed accept drops the port to "not connected"; the next poll
-    // listens again.
-    if (!stopAccept_.load()) state_.store(-1);
-}
-
-void CTCPPort::ShutdownListen() {
-    stopAccept_.store(true);
-    std::lock_guard<std::mutex> guard(fdLock_);
-    // Closing alone would not wake a thread blocked in accept; shutdown does.
-    if (listenFd_ >= 0) ::shutdown(listenFd_, SHUT_RDWR);
+    // A failed accept drops the port to "not connected"; the poll listens
+    // again.
+    if (!stopAccept_) state_.store(kClosed);
 }
 
 void CTCPPort::JoinAcceptThread() {
     if (acceptThread_.joinable()) acceptThread_.join();
 }
 
-// Shutting the socket down first wakes a writer blocked in send; the write
-// lock then waits for that writer to leave before the descriptor is freed.
-void CTCPPort::ReleaseSocket(int fd) {
-    if (fd < 0) return;
-    ::shutdown(fd, SHUT_RDWR);
-    std::lock_guard<std::recursive_mutex> guard(writeLock_);
-    ::close(fd);
-}
-
 void CTCPPort::CloseConnected() {
-    int fd;
-    {
-        std::lock_guard<std::mutex> guard(fdLock_);
-        fd = fd_.exchange(-1);
-    }
-    ReleaseSocket(fd);
+    ReleaseSocket(fd_.exchange(-1), writeLock_);
 }
 
-// A server that is not connected may still hold the socket of a lost
-// connection; the accept thread may meanwhile hand over a new one, which
-// must be kept.
-void CTCPPort::DropStaleSocket() {
-    int fd = -1;
-    {
-        std::lock_guard<std::mutex> guard(fdLock_);
-        if (state_.load() <= 0) fd = fd_.exchange(-1);
-    }
-    ReleaseSocket(fd);
+void CTCPPort::LoseConnection() {
+    state_.store(kClosed);
+    CloseConnected();
 }
 
 int CTCPPort::Close() {
-    ShutdownListen();
-    CloseConnected();
+    {
+        std::lock_guard<std::mutex> guard(acceptLock_);
+        stopAccept_ = true;
+        // Closing alone would not wake a thread blocked in accept; shutdown
+        // does, and makes an accept not yet begun fail at once.
+        if (listenFd_ >= 0) ::shutdown(listenFd_, SHUT_RDWR);
+    }
     JoinAcceptThread();
-    CloseConnected();  // a client the thread accepted while Close ran
-    state_.store(-1);
+    CloseConnected();
+    serving_ = false;
+    state_.store(kClosed);
     return 1;
 }
 
@@ -252,39 +260,22 @@ int CTCPPort::ProbeReadable(int fd) {
     ssize_t got = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
     if (got > 0) return 1;
     if (got == 0) {
-        state_.store(-1);
-        CloseConnected();
+        LoseConnection();
         return -8;
     }
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
     if (errno == ECONNRESET) {
-        state_.store(-1);
-        CloseConnected();
+        LoseConnection();
         return -6;
     }
-    if (mode_ != 1) {
-        state_.store(-1);
-        CloseConnected();
-    }
+    if (!IsClient()) LoseConnection();
     return -7;
 }
 
 int CTCPPort::WaitForData(int timeoutMs) {
-    int8_t state = state_.load();
-    if (state < 0 && mode_ != 1) {
-        // The connection is gone: drop its socket and listen again.
-        DropStaleSocket();
-        StartAcceptThread();
-        return -1;
-    }
-    if (state == 0 && mode_ != 1) {
-        DropStaleSocket();
-        // A poll that showed a failed listener as listening, just as that
-        // listener ended, leaves state 0 with no thread: listen again, or
-        // the server would wait for ever with nobody listening.
-        if (!acceptRunning_.load()) StartAcceptThread();
-        return -2;
-    }
+    const int8_t state = state_.load();
+    if (!IsClient() && state < kListening) return -1;
+    if (!IsClient() && state == kListening) return -2;
     int fd = fd_.load();
     if (fd < 0) return -3;
     // Without a time-out the non-blocking probe alone tells all that poll
@@ -295,10 +286,7 @@ int CTCPPort::WaitForData(int timeoutMs) {
     if (ready == 0) return 0;
     if (ready < 0) {
         if (errno == EINTR) return 0;
-        if (mode_ != 1) {
-            state_.store(-1);
-            CloseConnected();
-        }
+        if (!IsClient()) LoseConnection();
         return -5;
     }
     return ProbeReadable(fd);
@@ -306,13 +294,13 @@ int CTCPPort::WaitForData(int timeoutMs) {
 
 int CTCPPort::Read(char* buffer, int size) {
     int fd = fd_.load();
-    if (state_.load() <= 0 || fd < 0 || buffer == nullptr || size <= 0) return 0;
+    if (state_.load() != kConnected || fd < 0 || buffer == nullptr || size <= 0) return 0;
     ssize_t got = ::recv(fd, buffer, static_cast<size_t>(size), MSG_DONTWAIT);
     if (got > 0) return static_cast<int>(got);
     // End of stream: the next WaitForData reports the close (-8).
     if (got == 0) return 0;
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
-    if (mode_ != 1) state_.store(-1);
+    if (!IsClient()) state_.store(kClosed);
     return -1;
 }
 
@@ -321,11 +309,12 @@ int CTCPPort::WriteString(const std::string& bytes) {
 }
 
 int CTCPPort::Write(const char* bytes, int length) {
-    if (state_.load() <= 0 || length < 1 || bytes == nullptr) return 0;
+    if (length < 1 || bytes == nullptr) return 0;
     std::lock_guard<std::recursive_mutex> guard(writeLock_);
-    int fd = fd_.load();
+    const int fd = fd_.load();
+    if (state_.load() != kConnected || fd < 0) return 0;
     int total = 0;
-    while (fd >= 0 && total < length) {
+    while (total < length) {
         ssize_t sent = ::send(fd, bytes + total, static_cast<size_t>(length - total), MSG_NOSIGNAL);
         if (sent > 0) {
             total += static_cast<int>(sent);
@@ -333,10 +322,11 @@ int CTCPPort::Write(const char* bytes, int length) {
         }
         if (sent < 0 && errno == EINTR) continue;
         // A timed-out send (EAGAIN) leaves the connection as it is; a broken
-        // one marks it lost.
+        // one marks it lost, unless the poll has already moved on.
         if (sent < 0 && (errno == EPIPE || errno == ECONNRESET || errno == ESHUTDOWN ||
                          errno == ECONNABORTED)) {
-            state_.store(-1);
+            int8_t connected = kConnected;
+            state_.compare_exchange_strong(connected, kClosed);
         }
         break;
     }
@@ -347,7 +337,7 @@ int CTCPPort::GetPeerAddress(sockaddr_in* out) {
     if (out == nullptr) return 0;
     *out = sockaddr_in{};
     int fd = fd_.load();
-    if (state_.load() <= 0 || fd < 0) return 0;
+    if (state_.load() != kConnected || fd < 0) return 0;
     socklen_t len = sizeof *out;
     if (::getpeername(fd, reinterpret_cast<sockaddr*>(out), &len) == 0) return 1;
     *out = sockaddr_in{};

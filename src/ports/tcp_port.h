@@ -18,6 +18,12 @@ namespace StreamPort {
 
 class CTCPPort : public CStreamPort {
   public:
+    // The connection states GetState reports.
+    static constexpr int8_t kListenFailed = -2;  // server: bind or listen refused
+    static constexpr int8_t kClosed = -1;        // closed, or the connection was lost
+    static constexpr int8_t kListening = 0;      // server: waiting for a client
+    static constexpr int8_t kConnected = 1;
+
     CTCPPort();
     CTCPPort(const CTCPPort&) = delete;
     CTCPPort& operator=(const CTCPPort&) = delete;
@@ -27,8 +33,9 @@ class CTCPPort : public CStreamPort {
     // mode (low 8 bits; 1 = client, else server), port, server address
     // (IPv4, network byte order). Returns 1.
     int SetNetParam(int mode, int port, uint32_t address) override;
-    // Server: starts listening on a worker thread and returns 1. Client:
-    // connects, giving up after 5 s; 1 when connected, else 0.
+    // A port outside 1..65535 fails (0). Server: listens at once and returns
+    // 1, also when the port is taken (state kListenFailed; RestartListening
+    // retries). Client: connects, giving up after 5 s; 1 when connected.
     int Open() override;
     // True while listening or connected.
     int IsOpen() override;
@@ -37,12 +44,12 @@ class CTCPPort : public CStreamPort {
     void SetFormat(uint8_t byteSize, uint8_t stopBitCode, uint8_t parityCode) override;
     // Always nullptr: the main window builds the TCP texts itself.
     const char* GetDescription() override;
-    // -2 bind/listen failed, -1 closed or lost, 0 listening, 1 connected.
+    // kListenFailed, kClosed, kListening or kConnected; selector ignored.
     int GetState(int selector) override;
-    // 1 readable; 0 nothing now; -1 server not connected (accept restarted)
-    // or probe failure; -2 listening; -3 no connected socket; -5 poll failed;
-    // -6 connection reset; -7 reading the socket state failed; -8 peer closed.
-    // With a time-out of 0 it never blocks.
+    // 1 readable; 0 nothing now; -1 server not connected or probe failure;
+    // -2 listening; -3 no connected socket; -5 poll failed; -6 connection
+    // reset; -7 reading the socket state failed; -8 peer closed. Never starts
+    // listening; with a time-out of 0 it never blocks.
     int WaitForData(int timeoutMs) override;
     // One receive of at most size bytes; never blocks. -1 on a socket error.
     int Read(char* buffer, int size) override;
@@ -51,37 +58,43 @@ class CTCPPort : public CStreamPort {
     // room); returns the bytes sent.
     int Write(const char* bytes, int length) override;
 
+    // For the poll of an open server: after a lost connection, or while the
+    // port is taken, tries to listen again. Never blocks. 1 when it started
+    // listening now, else 0 (client, closed, listening or connected).
+    int RestartListening();
     // Fills out with the connected peer's address and returns 1; when not
     // connected (or getpeername fails) zero-fills it and returns 0.
     int GetPeerAddress(sockaddr_in* out);
+    // errno of the last failed connect or listen (ETIMEDOUT when a connect
+    // got no answer in time); 0 after a successful one.
+    int LastError() const { return lastError_; }
 
   private:
+    bool IsClient() const { return mode_ == 1; }
     int OpenClient();
-    int StartAcceptThread();
-    void AcceptThreadProc();
-    int CreateListenSocket();
-    int AcceptClient(int listenFd);
+    int StartListening();
+    void AcceptThreadProc(int listenFd);
+    void HandOver(int listenFd, int client);
+    void LoseConnection();
     void CloseConnected();
-    void DropStaleSocket();
-    void ReleaseSocket(int fd);
-    void ShutdownListen();
     void JoinAcceptThread();
     int ProbeReadable(int fd);
 
     std::recursive_mutex writeLock_;
-    // Guards handing descriptors between the accept thread and the caller, so
-    // that no descriptor is shut down or closed after the other side closed it.
-    std::mutex fdLock_;
+    // Held by the accept thread for its one hand-over (listening socket
+    // closed, client and state stored) and by Close while it wakes that
+    // thread, so neither ever touches a descriptor the other has closed.
+    std::mutex acceptLock_;
     int port_ = 9000;
     uint32_t address_;
     uint8_t mode_ = 0;
-    int listenFd_ = -1;
+    bool serving_ = false;  // a server between Open and Close
+    int lastError_ = 0;
+    int listenFd_ = -1;  // owned by the accept thread while it runs
     std::atomic<int> fd_{-1};
-    sockaddr_in endpoint_{};
-    std::atomic<int8_t> state_{-1};
+    std::atomic<int8_t> state_{kClosed};
     std::thread acceptThread_;
-    std::atomic<bool> acceptRunning_{false};
-    std::atomic<bool> stopAccept_{false};
+    bool stopAccept_ = false;  // guarded by acceptLock_
 };
 
 }  // namespace StreamPort

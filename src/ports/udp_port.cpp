@@ -15,6 +15,7 @@ namespace {
 
 constexpr size_t kReceiveBufferSize = 65536;
 constexpr int kMaxDatagram = 65535;
+constexpr int kHighestPort = 65535;
 // A burst of datagrams must wait in the kernel while the receive thread
 // catches up; the default buffer drops some of a loopback flood.
 constexpr int kSocketReceiveBuffer = 4 * 1024 * 1024;
@@ -76,8 +77,12 @@ void CUDPPort::ShutdownSocket(int fd) {
 
 int CUDPPort::Open() {
     if (state_.load() >= 0) return 1;
+    lastError_ = 0;
     SetLastSender(sockaddr_in{});
     if (localPort_ <= 0 && remotePort_ <= 0) return 0;
+    // 0 and below have their meanings (no local port, answer the last
+    // sender); a number above the last port is never taken modulo 65536.
+    if (localPort_ > kHighestPort || remotePort_ > kHighestPort) return 0;
     if (remotePort_ > 0) {
         sendFd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         if (sendFd_ < 0) return 0;
@@ -94,6 +99,7 @@ int CUDPPort::Open() {
     AskForLargeReceiveBuffer(recvFd_);
     sockaddr_in local = Endpoint(htonl(INADDR_LOOPBACK), localPort_);
     if (::bind(recvFd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        lastError_ = errno;
         ::close(recvFd_);
         recvFd_ = -1;
         state_.store(-2);

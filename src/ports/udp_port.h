@@ -28,6 +28,8 @@ class CUDPPort : public CStreamPort {
     // Local port (0 or below: none), remote port (0 or below: answer the last
     // sender), remote address (IPv4, network byte order). Returns 1.
     int SetNetParam(int localPort, int remotePort, uint32_t address) override;
+    // Fails (0) without a local or a remote port, for a port above 65535, or
+    // when the local port cannot be bound (see LastError).
     int Open() override;
     int IsOpen() override;
     // Unblocks and joins the receive thread, closes the sockets; the queue
@@ -52,6 +54,9 @@ class CUDPPort : public CStreamPort {
     // The remote address text shown by GetDescription (the configured
     // SvrIPAddr text); "127.0.0.1" until set.
     void SetRemoteAddressText(std::string text);
+    // errno of the bind that made the last Open fail (EADDRINUSE: another
+    // program has the local port), else 0.
+    int LastError() const { return lastError_; }
 
   private:
     int StartRecvThread();
@@ -67,6 +72,7 @@ class CUDPPort : public CStreamPort {
     uint32_t remoteAddress_;
     int recvFd_ = -1;
     int sendFd_ = -1;
+    int lastError_ = 0;
     sockaddr_in lastSender_{};
     std::mutex senderLock_;
     std::atomic<int8_t> state_{-1};

@@ -187,7 +187,7 @@ TEST(CliRunner, ExitStatuses) {
     ini = WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", device));
     ChildProcess failed({kCli, "--ini", ini});
     EXPECT_EQ(failed.Wait(), 1);
-    EXPECT_NE(failed.Err().find("SerialPort:" + device + "Open port failed\n" +
+    EXPECT_NE(failed.Err().find("SerialPort:" + device + "Open port failed\n" + device + ": " +
                                 std::strerror(ENOENT) + "\n"),
               std::string::npos)
         << failed.Err();

@@ -1,5 +1,5 @@
 // Opening, polling and closing the port as the window shows them: the status
-// texts of every port kind, the buttons, the title and the split time-out.
+// texts and their reasons, the buttons, the title and where frames end.
 #include <string>
 
 #include "mainwnd/engine_fixture.h"
@@ -9,182 +9,129 @@ namespace {
 
 using PortControl = EngineTest;
 
-TEST_F(PortControl, TcpServerListensShowsTheRemoteClientAndListensAgain) {
+TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     settings.WorkMode = kWorkModeTcpServer;
+    settings.SplitStrs = "<CR><LF>";
+    Engine().Exchange().LoadSplitConfig();
     const int port = settings.IPPort = FreeTcpPort();
     const std::string listening = StrPrintf("TCP-Server(Port=%d) waiting client", port);
     Engine().OnOpenPort();
     EXPECT_EQ(view.Period(kTimerPoll), 1);
-    EXPECT_FALSE(Button(kIdOpenPort).enabled);
-    EXPECT_TRUE(Button(kIdClosePort).enabled);
-    EXPECT_EQ(Button(kIdSetPort).caption, "Setup");
     Poll();
     EXPECT_EQ(Pane(0), listening);
     ExpectSendButtons(false, false);
-
-    // The accept thread may still be on its way to listening.
-    Socket client;
-    ASSERT_TRUE(RunUntil([&] { client = Socket::Connect(port); }, [&] { return client.Valid(); }));
-    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode >= 1; }));
+    Socket client = Socket::Connect(port);  // listening means a client gets in at once
+    ASSERT_TRUE(client.SendAll("abc"));
+    ASSERT_TRUE(PollUntil([&] { return Engine().Exchange().Pending() == "abc"; }));
+    Poll();
     const std::string connected = StrPrintf("TCP-Server(Port=%d) connected", port) +
-                                  StrPrintf(" Remote=127.0.0.1(%d)", LocalPort(client.Fd()));
+                                  StrPrintf(" Remote=127.0.0.1(%d)", client.Port());
     EXPECT_EQ(Pane(0), connected);
     EXPECT_EQ(State().pane0ToolTip, connected);
     ExpectSendButtons(true, true);
-
+    // What a client leaves pending is its own record when it goes.
     client.Reset();
     ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));
-    EXPECT_EQ(Pane(0), listening);
-    EXPECT_EQ(State().pane0ToolTip, "");
+    EXPECT_EQ(RecordsOf('R'), Lines{"abc"});
+    EXPECT_EQ(Pane(0) + State().pane0ToolTip, listening);
     ExpectSendButtons(false, false);
-
-    // Closed in the tick after the peer left, while the new accept thread is
-    // starting and the port does not yet count as open: nothing may listen on.
     client = Socket::Connect(port);
-    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode >= 1; }));
+    ASSERT_TRUE(client.SendAll("def\r\n"));
+    ASSERT_TRUE(PollUntil([&] { return RecordsOf('R').size() == 2; }));
+    EXPECT_EQ(RecordsOf('R')[1], "def\r\n");
+    // Closed in the tick after the peer left, while the server starts to
+    // listen again: nothing may listen on.
     client.Reset();
     ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == -1; }));
     Poll();
     Engine().OnClosePort();
-    EXPECT_FALSE(
-        RunUntil([&] { client = Socket::Connect(port); }, [&] { return client.Valid(); }, 300));
+    EXPECT_FALSE(Socket::Connect(port).Valid());
 }
 
-TEST_F(PortControl, FailedOpensShowWhyWithSendingDisabled) {
-    Socket tcpHolder = Socket::Listen();
+TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
     Socket udpHolder = Socket::Udp();
-    const int freePort = FreeTcpPort();
+    const int udpTaken = udpHolder.Port(), free = FreeTcpPort();
     const std::string device = dir.File("no-such-tty");
     struct Case {
-        int mode;
-        int port;
-        std::string status;
-        std::string closed;  // pane 0 after OnClosePort
-    };
-    const Case cases[] = {
-        {kWorkModeTcpServer, tcpHolder.Port(),
-         StrPrintf("TCP-Server(Port=%d) port already in use", tcpHolder.Port()),
-         StrPrintf("TCP-Server(Port=%d)", tcpHolder.Port())},
-        {kWorkModeTcpClient, freePort,
-         StrPrintf("TCP-Client(127.0.0.1:%d) connect failed", freePort),
-         StrPrintf("TCP-Client(127.0.0.1:%d)", freePort)},
-        {kWorkModeSerial, 0, "SerialPort:" + device + "Open port failed", "SerialPort:" + device},
-        {kWorkModeUdp, udpHolder.Port(),
-         StrPrintf("UDP(Remote(127.0.0.1:7 ),Local(%d)", udpHolder.Port()),
-         StrPrintf("UDP(127.0.0.1:7,L:%d)", udpHolder.Port())},
+        int mode, port, remote;
+        std::string address, status, tip;  // tip: how the tool tip starts
+    } const cases[] = {
+        {kWorkModeTcpServer, 70000, 7, "127.0.0.1", "TCP-Server",
+         "IPPort=70000 is not a port number (1..65535)"},
+        {kWorkModeTcpClient, free, 7, "127.0.0.1",
+         StrPrintf("TCP-Client(127.0.0.1:%d) connect failed", free),
+         StrPrintf("connection refused by 127.0.0.1:%d", free)},
+        {kWorkModeTcpClient, free, 7, "no.such.host",
+         StrPrintf("TCP-Client(no.such.host:%d) connect failed", free),
+         "cannot resolve SvrIPAddr=no.such.host"},
+        {kWorkModeSerial, 0, 7, "127.0.0.1", "SerialPort:" + device + "Open port failed",
+         device + ": "},
+        {kWorkModeUdp, udpTaken, 7, "127.0.0.1",
+         StrPrintf("UDP(Remote(127.0.0.1:7 ),Local(%d)", udpTaken),
+         StrPrintf("UDP port %d already in use by another program", udpTaken)},
+        {kWorkModeUdp, 70000, -1, "127.0.0.1", "UDP(Remote(127.0.0.1:-1 ),Local(70000)",
+         "UDPLocalPort=70000 is not a port number (1..65535)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.status);
         engine.reset();
         view = RecordingView();
         settings.WorkMode = c.mode;
-        settings.IPPort = c.port;
-        settings.UDPLocalPort = c.port;
-        settings.UDPRemotePort = 7;
+        settings.IPPort = settings.UDPLocalPort = c.port;
+        settings.UDPRemotePort = c.remote;
+        settings.SvrIPAddr = c.address;
         settings.ComPort = 0;
         settings.ComName = device;
         Engine().OnOpenPort();
-        // A server learns from its accept thread that the port is taken.
-        if (c.mode == kWorkModeTcpServer) {
-            ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == -2; }));
-        } else {
-            EXPECT_FALSE(Engine().IsPortOpen());
-            EXPECT_FALSE(view.Running(kTimerPoll));
-        }
+        EXPECT_FALSE(view.Running(kTimerPoll));
         EXPECT_EQ(Pane(0), c.status);
-        if (c.mode == kWorkModeSerial) {
-            EXPECT_NE(State().pane0ToolTip, "");  // the reason
-        }
+        EXPECT_EQ(State().pane0ToolTip.rfind(c.tip, 0), 0u) << State().pane0ToolTip;
         EXPECT_FALSE(Button(kIdOpenPort).enabled);
         EXPECT_TRUE(Button(kIdClosePort).enabled);
+        EXPECT_EQ(Button(kIdSetPort).caption, "Setup");
         ExpectSendButtons(false, false);
-
         Engine().OnClosePort();
-        EXPECT_EQ(Pane(0), c.closed);
+        EXPECT_EQ(Pane(0), settings.DescribePort());
+        EXPECT_EQ(State().pane0ToolTip, "");
         EXPECT_TRUE(Button(kIdOpenPort).enabled);
-        EXPECT_FALSE(Button(kIdClosePort).enabled);
         EXPECT_EQ(Button(kIdSetPort).caption, "PortSet");
     }
 }
 
-TEST_F(PortControl, ConnectedClientOffersAutoSendOnlyWithoutHandShake) {
-    settings.HandShake = 1;
-    Socket peer = ConnectAsClient();
-    ASSERT_TRUE(peer.Valid());
-    EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d) connected", settings.IPPort));
-    ExpectSendButtons(true, false);
-
-    Engine().OnClosePort();
-    settings.HandShake = 0;
+TEST_F(PortControl, TakenServerPortShowsOneStatusUntilFreeThenListensByItself) {
+    Socket holder = Socket::Listen();
+    settings.WorkMode = kWorkModeTcpServer;
+    const int port = settings.IPPort = holder.Port();
     Engine().OnOpenPort();
-    ASSERT_TRUE(listener.Accept().Valid());
-    ExpectSendButtons(true, true);
-}
-
-TEST_F(PortControl, SerialPtyShowsItsLineFormatAndDeliversFrames) {
-    PtyPair pty;
-    ASSERT_FALSE(pty.Path().empty());
-    settings.SplitStrs = "<CR><LF>";
-    OpenSerial(pty.Path());
-    pty.CloseSlave();
-    ASSERT_TRUE(Engine().IsPortOpen());
-    EXPECT_EQ(Pane(0), "SerialPort:" + pty.Path() + "(9600 8-N-1)");
-    EXPECT_TRUE(Button(kIdSendData).enabled);
-
-    view.changes = 0;
-    ASSERT_TRUE(pty.Write("one\r\ntw"));
-    ASSERT_TRUE(PollUntil([&] { return RecordsOf('R').size() == 1; }));
-    EXPECT_EQ(RecordsOf('R')[0], "one\r\n");
-    EXPECT_TRUE(PollUntil([&] { return State().bufferText == "tw"; }));
-    EXPECT_NE(view.changes & kChangedRecords, 0u);
-    EXPECT_NE(view.changes & kChangedBuffer, 0u);
-}
-
-TEST_F(PortControl, UdpAnswersTheLastSenderAndNamesIt) {
-    const int localPort = Socket::Udp().Port();
-    settings.WorkMode = kWorkModeUdp;
-    settings.UDPLocalPort = localPort;
-    settings.UDPRemotePort = -1;
-    settings.HandShake = 1;
-    settings.SplitStrs = "<ENQ>";
-    settings.RespondStrs = "<ACK>";
-    Engine().Exchange().LoadSplitConfig();
-    Engine().OnOpenPort();
-    ASSERT_TRUE(Engine().IsPortOpen());
-    EXPECT_EQ(Pane(0), StrPrintf("UDP(Remote(127.0.0.1:-1 ),Local(%d)", localPort));
-    EXPECT_TRUE(Button(kIdSendData).enabled);
-
-    Socket peer = Socket::Udp();
-    ASSERT_TRUE(peer.SendTo("\x05", localPort));
-    ASSERT_TRUE(PollUntil([&] { return RecordsOf('R').size() == 1; }));
-    EXPECT_EQ(peer.Receive(1), "\x06");
-    EXPECT_TRUE(PollUntil([&] {
-        return Pane(0) == StrPrintf("UDP(Remote(127.0.0.1:%d*),Local(%d)", peer.Port(), localPort);
-    }));
-}
-
-TEST_F(PortControl, TitleIsTheFirstWordAndOptionallyThePortDescription) {
-    settings.WorkMode = kWorkModeTcpClient;
-    settings.IPPort = 9000;
-    settings.TitleShowPortType = 1;
-    for (int i = 0; i < 2; ++i) {  // a second update must not add to the title
-        Engine().UpdateTitle();
-        EXPECT_EQ(State().title, "Qelvor TCP-Client(127.0.0.1:9000)");
+    Lines shown{Pane(0)};  // no flicker between "in use" and "waiting" at each retry
+    for (int i = 0; i < 200; ++i) {
+        Poll();
+        if (Pane(0) != shown.back()) shown.push_back(Pane(0));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    EXPECT_NE(view.changes & kChangedTitle, 0u);
-    settings.TitleShowPortType = 0;
-    Engine().UpdateTitle();
-    EXPECT_EQ(State().title, "Qelvor");
+    EXPECT_EQ(shown, (Lines{StrPrintf("TCP-Server(Port=%d) connected", port),
+                            StrPrintf("TCP-Server(Port=%d) port already in use", port)}));
+    EXPECT_EQ(State().pane0ToolTip, StrPrintf("port %d already in use by another program", port));
+    ExpectSendButtons(false, false);
+    holder.Reset();
+    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));
+    EXPECT_EQ(Pane(0), StrPrintf("TCP-Server(Port=%d) waiting client", port));
+    EXPECT_TRUE(Socket::Connect(port).Valid());
 }
 
-TEST_F(PortControl, SilenceEndsAFrameOnlyWithoutSplitStringsAndCloseFlushes) {
+TEST_F(PortControl, ClientWithHandShakeOffersNoAutoSendAndSilenceEndsFramesWithoutSplitStrings) {
+    settings.HandShake = 1;
     settings.SplitStrs = "";
     settings.InterframeDelay = 3;
     Engine().Exchange().LoadSplitConfig();
     Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d) connected", settings.IPPort));
+    ExpectSendButtons(true, false);
     ASSERT_TRUE(peer.SendAll("abc"));
     ASSERT_TRUE(PollUntil([&] { return Engine().Exchange().Pending() == "abc"; }));
     EXPECT_EQ(State().bufferText, "abc");
+    EXPECT_NE(view.changes & kChangedBuffer, 0u);
     Poll(3);
     ASSERT_EQ(RecordsOf('R'), Lines{"abc"});
     EXPECT_EQ(State().bufferText, "");
@@ -200,6 +147,17 @@ TEST_F(PortControl, SilenceEndsAFrameOnlyWithoutSplitStringsAndCloseFlushes) {
     EXPECT_FALSE(view.Running(kTimerPoll));
 }
 
+TEST_F(PortControl, TitleIsTheFirstWordAndOptionallyThePortDescription) {
+    settings.WorkMode = kWorkModeTcpClient;
+    settings.IPPort = 9000;
+    for (int show : {1, 1, 0}) {  // a second update must not add to the title
+        settings.TitleShowPortType = show;
+        Engine().UpdateTitle();
+        EXPECT_EQ(State().title, show ? "Qelvor TCP-Client(127.0.0.1:9000)" : "Qelvor");
+    }
+    EXPECT_NE(view.changes & kChangedTitle, 0u);
+}
+
 TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesThePortKind) {
     Socket holder = Socket::Listen();
     settings.WorkMode = kWorkModeTcpClient;
@@ -212,7 +170,6 @@ TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesThePortKind)
     EXPECT_TRUE(Engine().IsPortOpen());
     Socket accepted = holder.Accept();
     ASSERT_TRUE(accepted.Valid());
-
     // The dialog changed the kind to serial: the TCP connection is closed.
     settings.AutoRestart = 0;
     settings.WorkMode = kWorkModeSerial;

@@ -1,11 +1,6 @@
-// Helpers of the port tests: bounded waiting, loopback endpoints and a count
-// of the process's threads.
+// Helpers of the port tests: bounded waiting and a count of the process's
+// threads.
 #pragma once
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -25,35 +20,6 @@ inline bool WaitUntil(const std::function<bool()>& poll,
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
-}
-
-inline uint32_t LoopbackAddress() {
-    return htonl(INADDR_LOOPBACK);
-}
-
-inline sockaddr_in Loopback(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = LoopbackAddress();
-    return a;
-}
-
-inline int LocalPortOf(int fd) {
-    sockaddr_in a{};
-    socklen_t len = sizeof a;
-    return getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port) : -1;
-}
-
-// A port number that was free a moment ago, for the kind of socket given.
-inline int FreePort(int type) {
-    int fd = socket(AF_INET, type, 0);
-    sockaddr_in any{};
-    any.sin_family = AF_INET;
-    bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any);
-    int port = LocalPortOf(fd);
-    close(fd);
-    return port;
 }
 
 inline int ThreadCount() {
