@@ -179,11 +179,11 @@ int CSerialPort::Open() {
         FailOpen(lastOpenPath_.empty() ? ENOENT : EINVAL, std::move(problem));
         return 0;
     }
-    problem = OpenDevice();
-    if (!problem.empty()) return 0;
+    if (!OpenDevice().empty()) return 0;
     queue_.Clear();
     if (!StartReceiveThread()) {
-        FailOpen(errno, std::string("cannot start receiving: ") + std::strerror(errno));
+        const int error = errno;
+        FailOpen(error, std::string("cannot start receiving: ") + std::strerror(error));
         return 0;
     }
     lastOpenError_ = 0;

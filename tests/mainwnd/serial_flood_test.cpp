@@ -10,11 +10,9 @@ namespace {
 
 using SerialFlood = EngineTest;
 
-// A pty holds its writer back when full, so without a thread draining it a
-// stalled window stops the device, where a real line without flow control
-// drops what does not fit. The stall lasts 300 ms and until the device sent
-// far more than the kernel's buffers hold; every byte must then be recorded,
-// in order.
+// A full pty holds its writer back where a line without flow control drops
+// bytes, so the stall lasts until the device sent far more than the kernel
+// holds (at least 300 ms); every byte must then be recorded, in order.
 TEST_F(SerialFlood, EightMiBThroughAStalledPollAreRecordedWholeAndInOrder) {
     testing_support::PtyDevice device;
     settings.SplitStrs = "<CR><LF>";

@@ -23,8 +23,7 @@ std::string Pattern(size_t size) {
     return bytes;
 }
 
-// Polls the port as the main window does (WaitForData(0), then Read) until
-// count bytes came or 20 s passed.
+// Polls as the main window does until count bytes came or 20 s passed.
 std::string Collect(CSerialPort& port, size_t count) {
     std::string got;
     std::vector<char> buf(65536);
@@ -73,9 +72,8 @@ TEST_F(Pty, RawBytesTravelBothWaysThroughThePollContract) {
     EXPECT_EQ(std::string(buf, 5), std::string("\x05\r\n\x00\xff", 5));
 }
 
-// With a queue far smaller than the flood, the receive thread stops reading
-// when it is full (the pty then holds the writer back) and goes on once Read
-// made room: nothing is lost and the queue never grows past its bound.
+// A full queue stops the reading (the pty then holds the writer back) until
+// Read makes room: nothing is lost and the queue stays within its bound.
 TEST_F(Pty, FullQueueHoldsTheDeviceBackAndLosesNothing) {
     CSerialPort small(64 * 1024);
     small.SetComParam(0, 115200, pty_.path.c_str());
@@ -89,10 +87,9 @@ TEST_F(Pty, FullQueueHoldsTheDeviceBackAndLosesNothing) {
     feeder.join();
 }
 
-// A pty forces CS8 without parity enable, so parity shows in PARODD/CMSPAR,
-// and 5 data bits open although CS5 is 0. A rate with a B constant reads back
-// as that constant, others as BOTHER (CBAUDEX here). A format set while open
-// changes nothing, even after the next Open.
+// A pty forces CS8 without parity enable (so parity shows in PARODD/CMSPAR),
+// and 5 data bits open although CS5 is 0. Rates without a B constant read
+// back as BOTHER (CBAUDEX here). SetFormat while open is ignored.
 TEST_F(Pty, LineFormatRateAndFlowControlReachTheDriver) {
     const tcflag_t kLineBits = PARODD | CMSPAR | CSTOPB | CRTSCTS;
     struct Row {
