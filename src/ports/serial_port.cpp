@@ -6,15 +6,20 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+
+#include "ports/serial_port_enum.h"
 
 namespace StreamPort {
 
@@ -22,21 +27,39 @@ namespace {
 
 constexpr size_t kMaxNameLength = 259;
 constexpr std::chrono::milliseconds kWriteTimeout{5000};
+// One read takes what the tty holds (about 4 KiB); a pass of the thread
+// reads at most this much before it looks at the wake-up descriptor again.
+constexpr size_t kReadPiece = 64 * 1024;
+constexpr size_t kMaxBytesPerPass = 1024 * 1024;
 
-// Character-size bits for 5 to 8 data bits; 0 for sizes Linux has not.
-tcflag_t CharSizeFlag(uint8_t byteSize) {
-    switch (byteSize) {
-        case 5:
-            return CS5;
-        case 6:
-            return CS6;
-        case 7:
-            return CS7;
-        case 8:
-            return CS8;
-        default:
-            return 0;
+// CS5 is 0, so "no such size" cannot be told by the flag; false for sizes
+// Linux has not.
+bool CharSizeFlag(uint8_t byteSize, tcflag_t* flag) {
+    static const tcflag_t kFlags[] = {CS5, CS6, CS7, CS8};
+    if (byteSize < 5 || byteSize > 8) return false;
+    *flag = kFlags[byteSize - 5];
+    return true;
+}
+
+// The B constant of a standard rate, so that stty and other tools read the
+// rate back; BOTHER for any other rate, passed as a number.
+tcflag_t RateConstant(int rate) {
+    static const struct {
+        int rate;
+        tcflag_t constant;
+    } kRates[] = {
+        {50, B50},           {75, B75},           {110, B110},         {150, B150},
+        {200, B200},         {300, B300},         {600, B600},         {1200, B1200},
+        {1800, B1800},       {2400, B2400},       {4800, B4800},       {9600, B9600},
+        {19200, B19200},     {38400, B38400},     {57600, B57600},     {115200, B115200},
+        {230400, B230400},   {460800, B460800},   {500000, B500000},   {576000, B576000},
+        {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+        {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000},
+        {4000000, B4000000}};
+    for (const auto& entry : kRates) {
+        if (entry.rate == rate) return entry.constant;
     }
+    return BOTHER;
 }
 
 // Mark and space parity are odd and even parity with the parity bit stuck
@@ -90,7 +113,19 @@ int64_t MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
     return left.count() > 0 ? left.count() : 0;
 }
 
+std::string PermissionText(const std::string& path) {
+    struct stat st {};
+    const group* gr = ::stat(path.c_str(), &st) == 0 ? ::getgrgid(st.st_gid) : nullptr;
+    if (gr == nullptr) return "permission denied: " + path;
+    const std::string name = gr->gr_name;
+    return "permission denied: " + path + " belongs to group " + name +
+           "; add your user to it (`sudo usermod -aG " + name + " $USER`) and log in again";
+}
+
 }  // namespace
+
+CSerialPort::CSerialPort(size_t queueCapacity)
+    : lockFolders_(DefaultLockFolders()), queue_(queueCapacity) {}
 
 CSerialPort::~CSerialPort() {
     Close();
@@ -117,8 +152,9 @@ std::string CSerialPort::DevicePath() const {
     return "/dev/" + portName_;
 }
 
-void CSerialPort::FailOpen(int error) {
+void CSerialPort::FailOpen(int error, std::string text) {
     lastOpenError_ = error;
+    lastOpenErrorText_ = std::move(text);
     ReleaseDevice();
 }
 
@@ -135,49 +171,84 @@ void CSerialPort::ReleaseDevice() {
 }
 
 int CSerialPort::Open() {
-    if (open_) return 1;
+    if (open_ && deviceError_.load() == 0) return 1;
+    Close();  // a port whose device vanished lets go of it before trying anew
     lastOpenPath_ = DevicePath();
-    if (lastOpenPath_.empty()) {
-        lastOpenError_ = ENOENT;
+    std::string problem = CheckSettings();
+    if (!problem.empty()) {
+        FailOpen(lastOpenPath_.empty() ? ENOENT : EINVAL, std::move(problem));
         return 0;
     }
-    fd_ = ::open(lastOpenPath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) {
-        FailOpen(errno);
-        return 0;
-    }
-    // TIOCEXCL refuses further opens by other programs (but not by root), so
-    // the flock, which every careful serial program takes, is held as well.
-    // Root gets through another program's exclusive mark: that port is busy,
-    // and its mark is left alone.
-    int excl = 0;
-    if (::ioctl(fd_, TIOCGEXCL, &excl) == 0 && excl != 0) {
-        FailOpen(EBUSY);
-        return 0;
-    }
-    if (::ioctl(fd_, TIOCEXCL) != 0) {
-        FailOpen(errno);
-        return 0;
-    }
-    exclusive_ = true;
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        FailOpen(errno == EWOULDBLOCK ? EBUSY : errno);
-        return 0;
-    }
-    int error = ConfigureLine();
-    if (error != 0) {
-        FailOpen(error);
+    if (!OpenDevice().empty()) return 0;
+    queue_.Clear();
+    if (!StartReceiveThread()) {
+        const int error = errno;
+        FailOpen(error, std::string("cannot start receiving: ") + std::strerror(error));
         return 0;
     }
     lastOpenError_ = 0;
+    lastOpenErrorText_.clear();
     open_ = 1;
     return 1;
 }
 
+// The settings that no device can take, named as the settings call them.
+std::string CSerialPort::CheckSettings() const {
+    if (lastOpenPath_.empty())
+        return "no serial port chosen: set ComPort, or ComName with ComPort 0";
+    tcflag_t flag = 0;
+    if (baudRate_ <= 0) return "invalid BaudRate " + std::to_string(baudRate_);
+    if (!CharSizeFlag(byteSize_, &flag)) {
+        return "invalid ByteSize " + std::to_string(byteSize_) + ": Linux supports 5 to 8";
+    }
+    return std::string();
+}
+
+std::string CSerialPort::OpenErrorText(int error) const {
+    if (error == ENOENT || error == ENODEV || error == ENXIO) {
+        return lastOpenPath_ + ": no such device";
+    }
+    if (error == EACCES) return PermissionText(lastOpenPath_);
+    if (error == EBUSY) return PortBusyReason(-1, lastOpenPath_, lockFolders_);
+    if (error == ENOTTY) return lastOpenPath_ + ": not a serial device";
+    return lastOpenPath_ + ": " + std::strerror(error);
+}
+
+// Opens, checks and configures the device; on failure releases it and
+// returns the reason, else an empty text.
+std::string CSerialPort::OpenDevice() {
+    fd_ = ::open(lastOpenPath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int error = fd_ < 0 ? errno : 0;
+    if (error == 0) {
+        // The same decision as the port list's: an exclusive mark, a flock
+        // or a live lock file of another program makes the port busy. The
+        // flock taken here is held until the port closes.
+        std::string busy = PortBusyReason(fd_, lastOpenPath_, lockFolders_);
+        if (!busy.empty()) {
+            FailOpen(EBUSY, busy);
+            return lastOpenErrorText_;
+        }
+        // TIOCEXCL refuses further opens by other programs (but not by root).
+        error = ::ioctl(fd_, TIOCEXCL) == 0 ? 0 : errno;
+    }
+    if (error == 0) {
+        exclusive_ = true;
+        error = ConfigureLine();
+    }
+    if (error == 0) return std::string();
+    if (error == EINVAL) {
+        FailOpen(error, lastOpenPath_ + ": the driver refused " + GetDescription() + " (" +
+                            std::strerror(error) + ")");
+    } else {
+        FailOpen(error, OpenErrorText(error));
+    }
+    return lastOpenErrorText_;
+}
+
 // Applies rate, format and flow control; 0 on success, else an errno value.
 int CSerialPort::ConfigureLine() {
-    tcflag_t charSize = CharSizeFlag(byteSize_);
-    if (charSize == 0 || baudRate_ <= 0) return EINVAL;
+    tcflag_t charSize = 0;
+    CharSizeFlag(byteSize_, &charSize);
     termios2 tio{};
     if (::ioctl(fd_, TCGETS2, &tio) != 0) return errno;
     MakeRaw(tio);
@@ -187,10 +258,9 @@ int CSerialPort::ConfigureLine() {
     if (stopBitCode_ == 1 || stopBitCode_ == 2) tio.c_cflag |= CSTOPB;
     if (flowCtrl_ == 1) tio.c_iflag |= IXON | IXOFF;
     if (flowCtrl_ == 2) tio.c_cflag |= CRTSCTS;
-    // BOTHER passes the rate as a number, so any rate the driver can make
-    // works, not only those with a B constant; input runs at the output rate.
+    // An empty input-rate field makes input run at the output rate.
     tio.c_cflag &= ~static_cast<tcflag_t>(CBAUD | CIBAUD);
-    tio.c_cflag |= BOTHER;
+    tio.c_cflag |= RateConstant(baudRate_);
     tio.c_ispeed = static_cast<speed_t>(baudRate_);
     tio.c_ospeed = static_cast<speed_t>(baudRate_);
     if (::ioctl(fd_, TCSETS2, &tio) != 0) return errno;
@@ -202,10 +272,109 @@ int CSerialPort::IsOpen() {
 }
 
 int CSerialPort::Close() {
-    if (!open_ || fd_ < 0) return 1;
+    StopReceiveThread();
     ReleaseDevice();  // closing also releases the flock
     open_ = 0;
+    deviceError_.store(0);
     return 1;
+}
+
+bool CSerialPort::StartReceiveThread() {
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) return false;
+    stopReceiving_.store(false);
+    waitingForRoom_.store(false);
+    deviceError_.store(0);
+    receiveThread_ = std::thread(&CSerialPort::ReceiveThreadProc, this);
+    return true;
+}
+
+void CSerialPort::StopReceiveThread() {
+    if (wakeFd_ < 0) return;
+    stopReceiving_.store(true);
+    const uint64_t one = 1;
+    ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
+    (void)ignored;
+    if (receiveThread_.joinable()) receiveThread_.join();
+    ::close(wakeFd_);
+    wakeFd_ = -1;
+}
+
+void CSerialPort::ReceiveThreadProc() {
+    std::vector<char> buffer(kReadPiece);
+    while (ReceiveOnce(buffer)) {
+    }
+}
+
+// Whether the queue has room; when it has none, tells Read to wake the
+// thread once it has made some. The second look closes the gap in which
+// Read could have taken bytes before the flag was up.
+bool CSerialPort::RoomOrWaitForIt() {
+    if (queue_.Room() > 0) return true;
+    waitingForRoom_.store(true);
+    return queue_.Room() > 0;
+}
+
+// One wait for the device (or, while the queue is full, for room) and one
+// move of what arrived; false when the thread is to end (Close, or the
+// device failed).
+bool CSerialPort::ReceiveOnce(std::vector<char>& buffer) {
+    const bool room = RoomOrWaitForIt();
+    // Without room the device is not read: the kernel's buffer fills and
+    // holds the device back, as flow control does.
+    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, static_cast<short>(room ? POLLIN : 0), 0}};
+    if (::poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) return true;
+        EndReceiving(errno);
+        return false;
+    }
+    if (fds[0].revents & POLLIN) {
+        uint64_t count = 0;
+        ssize_t ignored = ::read(wakeFd_, &count, sizeof count);
+        (void)ignored;
+    }
+    if (stopReceiving_.load()) return false;
+    const short device = fds[1].revents;
+    if (device & POLLNVAL) {
+        EndReceiving(EBADF);
+        return false;
+    }
+    const bool hungUp = (device & (POLLHUP | POLLERR)) != 0;
+    if (!(device & POLLIN) && !hungUp) return true;
+    return MoveDeviceBytes(buffer, hungUp);
+}
+
+// Reads what the driver holds into the queue, as far as it has room. A
+// device that hung up (a pulled adapter, a closed pty master) hands over
+// what it still held and then fails: false.
+bool CSerialPort::MoveDeviceBytes(std::vector<char>& buffer, bool hungUp) {
+    size_t moved = 0;
+    while (moved < kMaxBytesPerPass) {
+        const size_t room = queue_.Room();
+        if (room == 0) break;
+        ssize_t got = ::read(fd_, buffer.data(), std::min(room, buffer.size()));
+        if (got > 0) {
+            queue_.Append(buffer.data(), static_cast<size_t>(got));
+            moved += static_cast<size_t>(got);
+            continue;
+        }
+        if (got < 0 && errno == EINTR) continue;
+        // With VMIN and VTIME 0 a tty returns 0, not EAGAIN, when nothing
+        // waits; only together with a hang-up does it mean the end.
+        const bool nothingNow = got == 0 || errno == EAGAIN;
+        if (nothingNow && !hungUp) return true;
+        EndReceiving(nothingNow ? EIO : errno);  // EIO, or nothing left of a hung-up device
+        return false;
+    }
+    if (hungUp && queue_.Room() == 0) {
+        EndReceiving(EIO);  // what the device still held cannot be taken
+        return false;
+    }
+    return true;
+}
+
+void CSerialPort::EndReceiving(int error) {
+    deviceError_.store(error != 0 ? error : EIO);
 }
 
 void CSerialPort::SetFormat(uint8_t byteSize, uint8_t stopBitCode, uint8_t parityCode) {
@@ -226,7 +395,8 @@ const char* CSerialPort::GetDescription() {
 int CSerialPort::GetState(int selector) {
     switch (selector) {
         case 0:
-            return open_;
+            if (!open_) return 0;
+            return deviceError_.load() == 0 ? 1 : -1;
         case 1:
             return byteSize_;
         case 2:
@@ -239,27 +409,25 @@ int CSerialPort::GetState(int selector) {
 }
 
 int CSerialPort::WaitForData(int) {
-    if (!open_ || fd_ < 0) return 0;
-    int waiting = 0;
-    if (::ioctl(fd_, FIONREAD, &waiting) != 0) return 0;
-    return waiting;
+    if (!open_) return 0;
+    size_t waiting = queue_.Size();
+    int inDriver = 0;
+    if (deviceError_.load() == 0 && ::ioctl(fd_, FIONREAD, &inDriver) == 0 && inDriver > 0) {
+        waiting += static_cast<size_t>(inDriver);
+    }
+    return waiting > INT_MAX ? INT_MAX : static_cast<int>(waiting);
 }
 
 int CSerialPort::Read(char* buffer, int size) {
-    if (!open_ || fd_ < 0 || buffer == nullptr || size <= 0) return 0;
-    // A tty hands over at most 4 KiB a read, so one read a poll would cap a
-    // fast device; read on while bytes wait and the buffer has room.
-    int total = 0;
-    while (total < size) {
-        ssize_t got = ::read(fd_, buffer + total, static_cast<size_t>(size - total));
-        if (got > 0) {
-            total += static_cast<int>(got);
-            continue;
-        }
-        if (got < 0 && errno == EINTR) continue;
-        break;  // nothing more waiting (EAGAIN), or the device failed
+    if (!open_ || buffer == nullptr || size <= 0) return 0;
+    const size_t taken = queue_.Take(buffer, static_cast<size_t>(size));
+    // A thread that found the queue full waits for room; there is some now.
+    if (taken > 0 && waitingForRoom_.exchange(false)) {
+        const uint64_t one = 1;
+        ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
+        (void)ignored;
     }
-    return total;
+    return static_cast<int>(taken);
 }
 
 int CSerialPort::WriteString(const std::string& bytes) {
@@ -287,16 +455,10 @@ int CSerialPort::Write(const char* bytes, int length) {
 }
 
 std::string CSerialPort::LastOpenErrorText() const {
-    if (lastOpenError_ == 0) return std::string();
-    if (lastOpenError_ == EBUSY) return "busy";
-    if (lastOpenError_ != EACCES) return std::strerror(lastOpenError_);
-    struct stat st {};
-    if (::stat(lastOpenPath_.c_str(), &st) == 0) {
-        if (const group* gr = ::getgrgid(st.st_gid)) {
-            return std::string("permission denied (group ") + gr->gr_name + ")";
-        }
-    }
-    return "permission denied";
+    const int error = open_ ? deviceError_.load() : 0;
+    if (error == 0) return lastOpenErrorText_;
+    return lastOpenPath_ + ": the device vanished (" + std::strerror(error) +
+           "); close the port and open it again once the device is back";
 }
 
 }  // namespace StreamPort

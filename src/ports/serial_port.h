@@ -1,18 +1,30 @@
 // One serial line (a tty device: a UART, a USB adapter or a pty) behind the
-// port interface. It has no worker thread: every call, including Open and
-// Close, is made from the user-interface thread, and only Write may wait.
+// port interface. Every public call is made from the user-interface thread;
+// while the port is open a receive thread of its own moves the device's bytes
+// into a bounded queue as they arrive, so that a stall of the caller's thread
+// loses nothing. Only Write and Close wait.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
+#include "ports/byte_queue.h"
 #include "ports/stream_port.h"
 
 namespace StreamPort {
 
 class CSerialPort : public CStreamPort {
   public:
-    CSerialPort() = default;
+    // The receive thread queues at most queueCapacity bytes for Read.
+    explicit CSerialPort(size_t queueCapacity = kDefaultQueueCapacity);
+    // At 921600 baud about ten minutes of input: a stalled window loses
+    // nothing the device sends.
+    static constexpr size_t kDefaultQueueCapacity = 64u * 1024 * 1024;
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
     ~CSerialPort() override;
@@ -21,21 +33,26 @@ class CSerialPort : public CStreamPort {
     // (cut to 259 characters), otherwise the name is cleared. Returns 1.
     int SetComParam(int portNumber, int baudRate, const char* portName) override;
     int SetNetParam(int first, int second, uint32_t address) override;
-    // Opens the device exclusively, raw, with the stored line format. Fails
-    // (0) for an unknown device, a busy one, a byte size Linux lacks (4), a
-    // rate the driver refuses or a device that is not a tty.
+    // Opens the device exclusively, raw, with the stored line format, and
+    // starts the receive thread. Fails (0) for an unknown device, a busy one,
+    // a byte size Linux lacks (4), a rate the driver refuses or a device that
+    // is not a tty. A port whose device vanished is closed and opened anew.
     int Open() override;
+    // 1 from a successful Open to Close, also after the device vanished.
     int IsOpen() override;
+    // Ends and joins the receive thread and releases the device. Returns 1.
     int Close() override;
     // Ignored while the port is open.
     void SetFormat(uint8_t byteSize, uint8_t stopBitCode, uint8_t parityCode) override;
     // "%d %d-%c-%s": rate, byte size, parity letter, stop-bit text ("115200 7-E-2").
     const char* GetDescription() override;
-    // 0: 1 when open; 1: byte size; 2: stop-bit code; 3: parity code; other: -1.
+    // 0: 1 when open, -1 when the device vanished while open (until Close),
+    // 0 when closed; 1: byte size; 2: stop-bit code; 3: parity code; other: -1.
     int GetState(int selector) override;
-    // Bytes waiting in the driver's input queue; never blocks.
+    // Bytes queued by the receive thread plus those still in the driver;
+    // never blocks.
     int WaitForData(int timeoutMs) override;
-    // Reads without blocking until the buffer is full or nothing more waits.
+    // Takes at most size queued bytes without blocking.
     int Read(char* buffer, int size) override;
     int WriteString(const std::string& bytes) override;
     // Waits at most 5000 ms in all for the driver to take the bytes and
@@ -44,6 +61,8 @@ class CSerialPort : public CStreamPort {
 
     // Flow control applied at the next Open: 0 none, 1 XON/XOFF, 2 RTS/CTS.
     void SetFlowControl(int flowCtrl) { flowCtrl_ = flowCtrl; }
+    // Where Open looks for other programs' lock files (LCK..name).
+    void SetLockFolders(std::vector<std::string> folders) { lockFolders_ = std::move(folders); }
     // The device path Open uses: ComPort n is /dev/ttyS(n-1); 0 takes the
     // name, a path when it starts with "/", else /dev/NAME. Empty when there
     // is none (a negative number, or 0 with an empty name).
@@ -51,14 +70,25 @@ class CSerialPort : public CStreamPort {
     // errno of the last failed Open (EBUSY: held by another program; EACCES:
     // this user may not open it), 0 after a successful one.
     int LastOpenError() const { return lastOpenError_; }
-    // A short text for the last failed Open: "busy", "permission denied (group
-    // dialout)", or the system's own error text. Empty after success.
+    // Why the last Open failed, naming the device and a way out ("busy:
+    // locked by process 1234", "/dev/ttyS4: no such device"), or why an open
+    // port failed (its device vanished). Empty while the port works.
     std::string LastOpenErrorText() const;
 
   private:
+    std::string CheckSettings() const;
+    std::string OpenDevice();
+    std::string OpenErrorText(int error) const;
     int ConfigureLine();
-    void FailOpen(int error);
+    void FailOpen(int error, std::string text);
     void ReleaseDevice();
+    bool StartReceiveThread();
+    void StopReceiveThread();
+    void ReceiveThreadProc();
+    bool ReceiveOnce(std::vector<char>& buffer);
+    bool MoveDeviceBytes(std::vector<char>& buffer, bool hungUp);
+    bool RoomOrWaitForIt();
+    void EndReceiving(int error);
 
     int portNumber_ = -1;
     int baudRate_ = 9600;
@@ -73,6 +103,15 @@ class CSerialPort : public CStreamPort {
     int open_ = 0;
     int lastOpenError_ = 0;
     std::string lastOpenPath_;
+    std::string lastOpenErrorText_;
+    std::vector<std::string> lockFolders_;
+
+    CByteQueue queue_;
+    std::thread receiveThread_;
+    int wakeFd_ = -1;  // an eventfd: Close, and Read freeing room, wake the thread
+    std::atomic<bool> stopReceiving_{false};
+    std::atomic<bool> waitingForRoom_{false};
+    std::atomic<int> deviceError_{0};  // errno that ended the receiving; 0 while it runs
 };
 
 }  // namespace StreamPort

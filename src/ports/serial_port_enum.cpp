@@ -10,11 +10,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/sysmacros.h>
+
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <initializer_list>
 #include <memory>
+#include <sstream>
 
 namespace StreamPort {
 
@@ -62,7 +67,8 @@ bool ProcessAlive(int pid) {
 // writer), a link to a device or an endless file must neither hang nor
 // exhaust the caller: the open never waits and a short prefix is read.
 std::string ReadLockFile(const std::string& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    FileDescriptor fd(
+        ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::string();
     char buf[64];
@@ -70,13 +76,45 @@ std::string ReadLockFile(const std::string& path) {
     return got > 0 ? std::string(buf, static_cast<size_t>(got)) : std::string();
 }
 
-// UUCP-style lock files that other serial programs leave for the port.
-bool LockFileHeld(const std::string& path) {
+// The live process that a UUCP lock file (LCK..name) of another serial
+// program names; 0 when there is none.
+int LockFileOwner(const std::string& path, const std::vector<std::string>& lockFolders) {
     std::string name = BaseName(path);
-    for (const char* dir : {"/var/lock/LCK..", "/run/lock/LCK.."}) {
-        if (ProcessAlive(ParseLockFilePid(ReadLockFile(dir + name)))) return true;
+    for (const std::string& dir : lockFolders) {
+        int pid = ParseLockFilePid(ReadLockFile(dir + "/LCK.." + name));
+        if (ProcessAlive(pid)) return pid;
     }
-    return false;
+    return 0;
+}
+
+// The process holding a flock on the device node at path, from the kernel's
+// table of locks (/proc/locks: "1: FLOCK ADVISORY WRITE pid maj:min:inode ...");
+// 0 when none is listed.
+int FlockOwner(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return 0;
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string id, kind, mode, access, node;
+        int pid = 0;
+        if (!(fields >> id >> kind >> mode >> access >> pid >> node) || kind != "FLOCK") continue;
+        unsigned nodeMajor = 0, nodeMinor = 0;
+        unsigned long inode = 0;
+        if (std::sscanf(node.c_str(), "%x:%x:%lu", &nodeMajor, &nodeMinor, &inode) == 3 &&
+            nodeMajor == major(st.st_dev) && nodeMinor == minor(st.st_dev) && inode == st.st_ino) {
+            return pid;
+        }
+    }
+    return 0;
+}
+
+std::string HolderText(const std::string& path, const std::vector<std::string>& lockFolders) {
+    int pid = LockFileOwner(path, lockFolders);
+    if (pid == 0) pid = FlockOwner(path);
+    if (pid == 0) return "busy: held exclusively by another program";
+    return "busy: locked by process " + std::to_string(pid);
 }
 
 // A ttyS node exists for every port the 8250 driver reserves; only those
@@ -151,7 +189,30 @@ int ParseLockFilePid(const std::string& content) {
     return 0;
 }
 
-PortUse CheckPortUse(const std::string& path, std::string* group) {
+std::vector<std::string> DefaultLockFolders() {
+    return {"/var/lock", "/run/lock"};
+}
+
+std::string PortBusyReason(int fd, const std::string& path,
+                           const std::vector<std::string>& lockFolders) {
+    if (fd < 0) return HolderText(path, lockFolders);
+    // Root gets through another program's exclusive mark, so the mark itself
+    // is asked; the flock shows a holder that set no mark.
+    int exclusive = 0;
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        return HolderText(path, lockFolders);
+    }
+    // Only a lock that another holds counts; a file system without flock
+    // support does not make the port busy.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        return HolderText(path, lockFolders);
+    }
+    if (LockFileOwner(path, lockFolders) != 0) return HolderText(path, lockFolders);
+    return std::string();
+}
+
+PortUse CheckPortUse(const std::string& path, std::string* group,
+                     const std::vector<std::string>& lockFolders) {
     FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno == EBUSY) return PortUse::InUse;
@@ -159,11 +220,7 @@ PortUse CheckPortUse(const std::string& path, std::string* group) {
         if (group != nullptr) *group = GroupOf(path);
         return PortUse::NoAccess;
     }
-    // Root passes a TIOCEXCL lock, so the flock a holder keeps is asked too.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        return errno == EWOULDBLOCK ? PortUse::InUse : PortUse::Gone;
-    }
-    return LockFileHeld(path) ? PortUse::InUse : PortUse::Free;
+    return PortBusyReason(fd.get(), path, lockFolders).empty() ? PortUse::Free : PortUse::InUse;
 }
 
 int EnumSerialPorts(std::list<CSerialPortInfo>& list, bool checkInUse) {

@@ -6,6 +6,7 @@
 
 #include <list>
 #include <string>
+#include <vector>
 
 namespace StreamPort {
 
@@ -29,11 +30,25 @@ enum class PortUse { Free, InUse, NoAccess, Gone };
 // enumeration ran to its end, 0 when udev could not be asked.
 int EnumSerialPorts(std::list<CSerialPortInfo>& list, bool checkInUse);
 
-// Tries the device at path: InUse when its exclusive open is refused with
-// EBUSY, when another open file holds its flock, or when a lock file
-// (/var/lock or /run/lock LCK..name) names a live process; NoAccess (with the
-// device's group in *group) on EACCES; Gone on any other failure.
-PortUse CheckPortUse(const std::string& path, std::string* group);
+// The folders searched for UUCP lock files (LCK..name): /var/lock, /run/lock.
+std::vector<std::string> DefaultLockFolders();
+
+// Whether another program holds the serial device at path, and who: the one
+// decision that both the port list and Open make. fd is the caller's own
+// descriptor of path, or -1 when its open was refused with EBUSY. Busy when
+// the tty carries an exclusive mark (TIOCGEXCL), when another open file holds
+// its flock, or when a lock file in lockFolders names a live process. Empty
+// when free, and fd then holds the flock until it is closed; otherwise the
+// reason: "busy: locked by process 1234", or "busy: held exclusively by
+// another program" when no holder can be found.
+std::string PortBusyReason(int fd, const std::string& path,
+                           const std::vector<std::string>& lockFolders);
+
+// Tries the device at path: InUse when its open is refused with EBUSY or
+// PortBusyReason finds a holder; NoAccess (with the device's group in *group)
+// on EACCES; Gone on any other failure.
+PortUse CheckPortUse(const std::string& path, std::string* group,
+                     const std::vector<std::string>& lockFolders = DefaultLockFolders());
 
 // The process id a UUCP lock file's content names (ASCII digits with blanks
 // around them, or a 4-byte binary pid); 0 when it names none.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <libudev.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <initializer_list>
@@ -11,9 +12,11 @@ namespace StreamPort {
 CSerialPortWatcher::CSerialPortWatcher() {
     udev_ = udev_new();
     if (udev_ == nullptr) return;
-    // Events that udev has processed first; the kernel's own events where no
-    // udev daemon runs (a container), so that a device still shows up.
-    for (const char* source : {"udev", "kernel"}) {
+    // Events that udev has processed when a udev daemon runs; the kernel's
+    // own events where none does (a container). A monitor of udev's events
+    // is made even without the daemon, but then it never reports anything.
+    const bool daemonRuns = ::access("/run/udev/control", F_OK) == 0;
+    for (const char* source : {daemonRuns ? "udev" : "kernel", "kernel"}) {
         monitor_ = udev_monitor_new_from_netlink(udev_, source);
         if (monitor_ == nullptr) continue;
         if (udev_monitor_filter_add_match_subsystem_devtype(monitor_, "tty", nullptr) >= 0 &&
