@@ -12,8 +12,9 @@ namespace qelvor {
 
 namespace {
 
-// At most one block of this size is read per poll tick.
+// The size of one block read from the port.
 constexpr int kReadBlockSize = 65536;
+constexpr int kSerialBlocksPerTick = 4;
 constexpr int kHighestPort = 65535;
 
 // The settings file keeps what the user wrote; a number that is no port is
@@ -132,8 +133,12 @@ std::string CPortControl::SerialFailureText() {
     if (path.empty())
         return StrPrintf("ComPort=%d with an empty ComName names no device", s.ComPort);
     std::string named = s.ComPort > 0 ? StrPrintf("COM%d", s.ComPort) : s.ComName;
-    std::string text = named == path ? path : path + " (" + named + ")";
-    return text + ": " + serial_.LastOpenErrorText();
+    const std::string label = named == path ? path : path + " (" + named + ")";
+    // The port's own text may start with the device path already; the
+    // label then takes its place, so the device is named once.
+    std::string reason = serial_.LastOpenErrorText();
+    reason = reason.rfind(path + ":", 0) == 0 ? reason.substr(path.size()) : ": " + reason;
+    return label + reason;
 }
 
 std::string CPortControl::TcpClientFailureText() const {
@@ -200,14 +205,27 @@ void CPortControl::FlushIfConnectionEnded() {
     tcpConnected_ = connected;
 }
 
+// One block a tick, as the window has always read. A serial line's receive
+// thread may have queued more while the window's thread was busy: up to
+// kSerialBlocksPerTick of those are taken at once, so a fast device is not
+// capped at one block a millisecond while the queue grows.
+void CPortControl::ReceiveBlocks() {
+    const int blocks = current_ == &serial_ ? kSerialBlocksPerTick : 1;
+    for (int i = 0; i < blocks; ++i) {
+        if (i > 0 && current_->WaitForData(0) < 1) return;
+        const int count = current_->Read(readBuffer_.data(), kReadBlockSize);
+        if (count <= 0) return;
+        ctx_.exchange.OnReceive(readBuffer_.data(), count);
+    }
+}
+
 void CPortControl::PollPort() {
     FlushIfConnectionEnded();
     if (current_ == &tcp_) tcp_.RestartListening();
     const int ready = current_->WaitForData(0);
     FlushIfConnectionEnded();
     if (ready >= 1) {
-        const int count = current_->Read(readBuffer_.data(), kReadBlockSize);
-        if (count > 0) ctx_.exchange.OnReceive(readBuffer_.data(), count);
+        ReceiveBlocks();
         return;
     }
     CMainState& st = ctx_.state;

@@ -39,6 +39,7 @@ class CPortControl {
 
   private:
     void ConfigureCurrent();
+    void ReceiveBlocks();
     std::string SettingsProblem() const;
     std::string OpenFailureText();
     std::string SerialFailureText();

@@ -65,7 +65,7 @@ TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
          StrPrintf("TCP-Client(no.such.host:%d) connect failed", free),
          "cannot resolve SvrIPAddr=no.such.host"},
         {kWorkModeSerial, 0, 7, "127.0.0.1", "SerialPort:" + device + "Open port failed",
-         device + ": "},
+         device + ": no such device"},
         {kWorkModeUdp, udpTaken, 7, "127.0.0.1",
          StrPrintf("UDP(Remote(127.0.0.1:7 ),Local(%d)", udpTaken),
          StrPrintf("UDP port %d already in use by another program", udpTaken)},

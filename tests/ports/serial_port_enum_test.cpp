@@ -3,6 +3,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/netlink.h>
+#include <sys/socket.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>

@@ -39,7 +39,6 @@ CCliRunner::~CCliRunner() {
     if (signalFd_ >= 0) close(signalFd_);
 }
 
-
 // A name without "/" is looked up in the current folder first, then in the
 // settings folder; true with the path to use when one of them holds it.
 bool CCliRunner::FindIniFile(std::string& path) {
@@ -125,11 +124,15 @@ bool CCliRunner::StartEngine() {
     engine_->InitExchange();
     engine_->ChooseStartupDataFile(CStartupArgs{});
     engine_->OnOpenPort();
-    if (!engine_->IsPortOpen()) {
-        // The window shows why a serial port failed (busy, no permission) in
-        // the status tool tip; here it follows the status line.
+    // The status line and its reason (the window's tool tip) are printed
+    // as the engine shows them.
+    if (ListenFailedAtStart()) {
+        // A server that cannot listen at start serves nobody: the poll
+        // shows why, and the run ends instead of retrying unseen.
+        engine_->PollPort();
         return false;
     }
+    if (!engine_->IsPortOpen()) return false;
     if (!options_.dataFile.empty()) {
         if (!engine_->LoadDataFile(options_.dataFile)) {
             // A file too large to load was already told in a message box.
@@ -147,6 +150,11 @@ bool CCliRunner::StartEngine() {
     return true;
 }
 
+bool CCliRunner::ListenFailedAtStart() {
+    return settings_->WorkMode == kWorkModeTcpServer &&
+           engine_->CurrentPort().GetState(0) == StreamPort::CTCPPort::kListenFailed;
+}
+
 int CCliRunner::Run() {
     ReserveStandardStreams();
     if (!BlockStopSignals()) {
@@ -160,6 +168,8 @@ int CCliRunner::Run() {
     }
     StartContinuousLog();
     const bool started = StartEngine();
+    // Why the start failed is printed before closing shows the closed port.
+    if (!started) FlushOutput();
     if (started) {
         input_.Start(STDIN_FILENO);
         if (options_.seconds >= 0) {
@@ -236,19 +246,20 @@ void CCliRunner::Finish() {
     if (engine_) {
         // The closing steps run at every end, open port or not: the pending
         // bytes of a peer that already left still become a record and reach
-        // the log. Closing passes through the "failed" texts of a lost port
-        // on its way to the closed description; only the latter is news.
-        closing_ = true;
+        // the log.
         engine_->OnClosePort();
-        closing_ = false;
-        PrintStatus();
     }
     // Stop writes what is still queued, so every record reaches the log.
     log_.Stop();
     FlushOutput();
 }
 
+// The status is printed as it stands at the end of a tick: the passing
+// texts within one (a server shown "connected" by the open until its first
+// poll finds it waiting, the "failed" texts of closing) are not news.
 void CCliRunner::FlushOutput() {
+    if (statusChanged_) PrintStatus();
+    statusChanged_ = false;
     out_.Flush();
     err_.Flush();
 }
@@ -271,7 +282,6 @@ void CCliRunner::PrintNewRecords() {
 // The status line as pane 0 shows it, then the reason the window keeps in
 // its tool tip, when that says more than the status.
 void CCliRunner::PrintStatus() {
-    if (closing_) return;
     const CMainState& state = engine_->State();
     if (state.panes[0] != shownStatus_) {
         shownStatus_ = state.panes[0];
@@ -287,7 +297,7 @@ void CCliRunner::PrintStatus() {
 void CCliRunner::OnStateChanged(unsigned what) {
     if (!engine_) return;
     if ((what & kChangedRecords) != 0) PrintNewRecords();
-    if ((what & kChangedStatus) != 0) PrintStatus();
+    if ((what & kChangedStatus) != 0) statusChanged_ = true;
 }
 
 void CCliRunner::StartTimer(int id, int64_t periodMs) {

@@ -57,6 +57,7 @@ class CCliRunner : public IMainView {
     bool FindIniFile(std::string& path);
     void StartContinuousLog();
     bool StartEngine();
+    bool ListenFailedAtStart();
     bool BlockStopSignals();
     void Loop();
     void RunDueTimers(Clock::time_point now);
@@ -82,7 +83,7 @@ class CCliRunner : public IMainView {
     std::string shownReason_;
     uint64_t polls_ = 0;
     bool autoSendPending_ = false;
-    bool closing_ = false;
+    bool statusChanged_ = false;
     int signalFd_ = -1;
     Clock::time_point endTime_ = Clock::time_point::max();
 };
