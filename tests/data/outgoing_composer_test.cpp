@@ -107,15 +107,5 @@ TEST_F(OutgoingComposer, LinesBecomeTheseBytes) {
     }
 }
 
-TEST_F(OutgoingComposer, ApplyFrameFieldsTellsWhatItDid) {
-    Use({});
-    std::string number = "<FN8>", check = "<CheckSum>";
-    EXPECT_EQ(ApplyFrameFields(number, settings_, fn_), 2);
-    EXPECT_EQ(ApplyFrameFields(check, settings_, fn_), 1);
-    Use({.used = 0});
-    EXPECT_EQ(ApplyFrameFields(number = "<FN8>", settings_, fn_), 0);
-    EXPECT_EQ(number + check, "<FN8>00");
-}
-
 }  // namespace
 }  // namespace qelvor

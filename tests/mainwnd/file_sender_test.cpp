@@ -23,9 +23,7 @@ const std::string kBom = "\xEF\xBB\xBF";
 TEST_F(FileSender, SentFileIsNotRecordedAndReSendReadsItAgain) {
     Socket peer = ConnectAsClient();
     ASSERT_TRUE(peer.Valid());
-    const std::string path = dir.File("frame.raw"), frame =
-                                                        "\x02"
-                                                        "A\0B\x03"s;
+    const std::string path = dir.File("frame.raw"), frame = "\x02"s + "A\0B\x03"s;
     WriteFile(path, frame);
     EXPECT_EQ(Engine().SendFile(path), 5);
     EXPECT_EQ(peer.Receive(5), frame);
@@ -41,27 +39,15 @@ TEST_F(FileSender, SentFileIsNotRecordedAndReSendReadsItAgain) {
 TEST_F(FileSender, FileFormsAndTheByteOrderMark) {
     Socket peer = ConnectAsClient();
     ASSERT_TRUE(peer.Valid());
-    const std::string path = dir.File("form.txt");
-    const struct {
-        int form, noBom;
-        std::string content, sent;
-    } cases[] = {{0, 0, "<STX>A", "<STX>A"},
-                 {1, 0, "<STX>A<ETX><CR><LF>",
-                  "\x02"
-                  "A\x03\r\n"},
-                 {2, 0, "41 42 0D", "AB\r"},
-                 {0, 1, kBom + "abc", "abc"},
-                 {0, 0, kBom + "abc", kBom + "abc"},
-                 {0, 1, kBom, kBom},  // three bytes are too few for the mark test
-                 // Each mark is skipped by its own length.
-                 {0, 1,
-                  "\xFF\xFE"
-                  "a\0b\0"s,
-                  "a\0b\0"s},
-                 {0, 1,
-                  "\xFF\xFE\0\0"
-                  "a\0\0\0"s,
-                  "a\0\0\0"s}};
+    const std::string path = dir.File("form.txt"), utf16 = "a\0b\0"s, utf32 = "a\0\0\0"s;
+    // clang-format off
+    const struct { int form, noBom; std::string content, sent; } cases[] = {
+        {0, 0, "<STX>A", "<STX>A"}, {1, 0, "<STX>A<ETX><CR><LF>", "\x02" + ("A"s + "\x03\r\n")},
+        {2, 0, "41 42 0D", "AB\r"}, {0, 1, kBom + "abc", "abc"}, {0, 0, kBom + "abc", kBom + "abc"},
+        {0, 1, kBom, kBom},  // three bytes are too few for the mark test
+        // Each mark is skipped by its own length.
+        {0, 1, "\xFF\xFE"s + utf16, utf16}, {0, 1, "\xFF\xFE\0\0"s + utf32, utf32}};
+    // clang-format on
     for (const auto& c : cases) {
         settings.SendFileFMT = c.form;
         settings.NoSendFileBOM = c.noBom;
@@ -89,13 +75,12 @@ TEST_F(FileSender, FailedSendLeavesTheErrorRecordAndUnreadableFilesNothing) {
 }
 
 TEST(FileSendLimit, BothLimitsAreInclusive) {
-    const struct {
-        uint64_t size;
-        int workMode;
-        bool fits;
-    } cases[] = {{16 * kMiB, kWorkModeSerial, true},       {16 * kMiB + 1, kWorkModeSerial, false},
-                 {256 * kMiB, kWorkModeTcpClient, true},   {256 * kMiB + 1, kWorkModeUdp, false},
-                 {256 * kMiB + 1, kWorkModeSerial, false}, {0, kWorkModeSerial, true}};
+    // clang-format off
+    const struct { uint64_t size; int workMode; bool fits; } cases[] = {
+        {16 * kMiB, kWorkModeSerial, true}, {16 * kMiB + 1, kWorkModeSerial, false},
+        {256 * kMiB, kWorkModeTcpClient, true}, {256 * kMiB + 1, kWorkModeUdp, false},
+        {256 * kMiB + 1, kWorkModeSerial, false}, {0, kWorkModeSerial, true}};
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(FileFitsSendLimit(c.size, c.workMode), c.fits)
             << c.size << " mode " << c.workMode;
@@ -127,8 +112,7 @@ TEST_F(FileSender, PartialWriteOfAFileAtTheSerialLimitIsReported) {
     const std::string path = dir.File("limit.bin");
     ASSERT_TRUE(MakeSparseFile(path, 16 * kMiB));
     std::thread closer([&] {  // once the line stalls, for at most 5 s
-        int last = -1, now = 0;
-        for (int i = 0; i < 250 && (now == 0 || now != last); ++i) {
+        for (int i = 0, last = -1, now = 0; i < 250 && (now == 0 || now != last); ++i) {
             last = now;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             ioctl(master, FIONREAD, &now);
@@ -137,8 +121,7 @@ TEST_F(FileSender, PartialWriteOfAFileAtTheSerialLimitIsReported) {
     });
     const int written = Engine().SendFile(path);
     closer.join();
-    ASSERT_GT(written, 0);
-    ASSERT_LT(written, 16 * kMiB);
+    ASSERT_TRUE(written > 0 && written < 16 * kMiB) << written;
     EXPECT_TRUE(view.boxes.empty());
     EXPECT_EQ(RecordsOf('I'),
               Lines{"SendFile<" + path + ">: " + std::to_string(16 * kMiB - written) +
