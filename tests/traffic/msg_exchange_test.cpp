@@ -30,7 +30,8 @@ namespace qelvor {
 namespace {
 
 using Strings = std::vector<std::string>;
-const std::string kAck("\x06"), kNak("\x15"), kEot("\x04"), kEnq("\x05"), kEtx("\x03");
+const std::string kAck("\x06"), kNak("\x15"), kEot("\x04"), kEnq("\x05"), kEtx("\x03"),
+    kStx("\x02");
 
 // The view and the continuous log: records what the exchange tells them.
 class RecordingView : public IExchangeView, public IRecordLog {
@@ -120,7 +121,7 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
 
 // 200000 bytes to a serial line whose far end reads nothing and then goes
 // away: the 'S' record holds what was written, an 'I' record the rest.
-TEST(SendBytes, PartialWriteRecordsTheBytesThatLeft) {
+TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
     int master = -1, slave = -1;
     char name[256] = {};
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
@@ -128,10 +129,7 @@ TEST(SendBytes, PartialWriteRecordsTheBytesThatLeft) {
     serial.SetComParam(0, 9600, name);
     ASSERT_EQ(serial.Open(), 1);
     close(slave);
-    testing_support::TempFolder dir;
-    CComSetting settings(dir.File("t.ini"));
-    CMsgExchange exchange(settings);
-    exchange.InitExchange(nullptr, nullptr, &serial);
+    exchange_.InitExchange(nullptr, nullptr, &serial);
     std::thread closer([&] {  // once the line stalls, for at most 5 s
         for (int i = 0, last = -1, now = 0; i < 250 && (now == 0 || now != last); ++i) {
             last = now;
@@ -140,33 +138,13 @@ TEST(SendBytes, PartialWriteRecordsTheBytesThatLeft) {
         }
         close(master);
     });
-    const int written = exchange.SendBytes(std::string(200000, 'x'), true);
+    const int written = exchange_.SendBytes(std::string(200000, 'x'), true);
     closer.join();
     ASSERT_TRUE(written > 0 && written < 200000) << written;
-    ASSERT_EQ(exchange.RecordCount(), 2u);
-    EXPECT_EQ(exchange.Record(0).Data(), std::string(static_cast<size_t>(written), 'x'));
-    EXPECT_EQ(exchange.Record(1).Type(), 'I');
-    EXPECT_EQ(exchange.Record(1).Data(),
-              "Send data: " + std::to_string(200000 - written) + " of 200000 bytes were not sent");
-}
-
-// The test plug-in drops every 'x': a line goes out through it and composed,
-// a repeat goes out as it went before, and a line ends at its first zero byte.
-TEST_F(ExchangeTest, ResponseFileLinesPassThroughThePluginAndRepeatUnchanged) {
-    std::filesystem::copy_file(QELVOR_TEST_PLUGIN_SHORTEN, dir_.File(kPluginLibraryName));
-    settings_.SplitStrs = "<ACK>,<NAK>";
-    settings_.RespondStrs = "[DATA],[RDATA]";
-    settings_.UsedResponseFile = 1;
-    settings_.Preamble = "<STX>";
-    exchange_.InitExchange(&view_, &dataList_, &port_);
-    dataList_.Assign({"AxBx<ETX>", std::string("Cx\0D", 4)});
-    Feed(kAck);
-    settings_.Preamble = "<SOH>";  // a repeat is not composed again
-    for (const std::string& block : {kNak, kAck, kAck, kNak})
-        Feed(block);
-    const std::string frame = "\x02" + ("AB" + kEtx);
-    EXPECT_EQ(Drain(), (Strings{frame, frame, "\x01" + std::string("C"), kEot, kEot}));
-    EXPECT_EQ(dataList_.CurSel(), 1);
+    EXPECT_EQ(RecordsOf('S'), Strings{std::string(static_cast<size_t>(written), 'x')});
+    EXPECT_EQ(RecordsOf('I'), Strings{"Send data: " + std::to_string(200000 - written) +
+                                      " of 200000 bytes were not sent"});
+    EXPECT_EQ(exchange_.RecordCount(), 2u);
 }
 
 // A split list reloaded while a block is being framed applies to every
@@ -192,9 +170,11 @@ struct Scenario {
     Strings data = {};
     const char* splits = "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>";
     const char* responses = "<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>";
+    const char* preamble = "";
     int handShake = 1, workMode = kWorkModeSerial, checkSum = 0, usedCheckSum = 0, stress = 0;
     int responseFile = 0;
-    std::string sendBox = "";            // the send box before the first block
+    bool plugin = false;       // the test plug-in, which drops every 'x', sits beside the program
+    std::string sendBox = "";  // the send box before the first block
     const char* sendBoxAfter = nullptr;  // checked when set
 };
 
@@ -208,12 +188,15 @@ TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
     const Scenario& s = GetParam();
     settings_.SplitStrs = s.splits;
     settings_.RespondStrs = s.responses;
+    settings_.Preamble = s.preamble;
     settings_.HandShake = s.handShake;
     settings_.WorkMode = s.workMode;
     settings_.CheckSum = s.checkSum;
     settings_.UsedCheckSum = s.usedCheckSum;
     settings_.SupportStress = s.stress;
     settings_.UsedResponseFile = s.responseFile;
+    if (s.plugin)
+        std::filesystem::copy_file(QELVOR_TEST_PLUGIN_SHORTEN, dir_.File(kPluginLibraryName));
     exchange_.InitExchange(&view_, &dataList_, &port_);
     dataList_.Assign(s.data);
     view_.sendText = s.sendBox;
@@ -223,7 +206,7 @@ TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
     EXPECT_EQ(Drain(), s.sent);
     EXPECT_EQ(RecordsOf('S'), s.sent);
     EXPECT_EQ(exchange_.Pending(), s.pending);
-    if (s.sendBoxAfter != nullptr) EXPECT_EQ(view_.sendText, s.sendBoxAfter);
+    EXPECT_TRUE(s.sendBoxAfter == nullptr || view_.sendText == s.sendBoxAfter) << view_.sendText;
 }
 
 // clang-format off
@@ -260,6 +243,12 @@ INSTANTIATE_TEST_SUITE_P(Exchange, ScenarioTest, testing::Values(
     Scenario{.name = "DataWalkWrapsUnderStress", .blocks = {kAck, kNak, kAck, kAck, kAck},
              .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", "L0\r", "L1"},
              .data = {"L0<CR>", "L1"}, .stress = 1, .sendBox = "typed", .sendBoxAfter = "L1"},
+    // A response file's line goes out through the plug-in, then composed and cut at a zero
+    // byte; a repeat goes out as it went before, neither composed again nor taken anew.
+    Scenario{.name = "ResponseFileLinesPassThroughThePlugin", .blocks = {kAck, kNak, kAck, kAck, kNak},
+             .frames = {kAck, kNak, kAck, kAck, kNak}, .sent = {kStx + "1AB", kStx + "1AB", kStx + "2C", kEot, kEot},
+             .data = {"<FN8>AxBx", std::string("<FN8>Cx\0D", 9)}, .preamble = "<STX>", .usedCheckSum = 1,
+             .responseFile = 1, .plugin = true},
     // With a response file but no plug-in to pass its lines, only the EOT at the end goes out.
     Scenario{.name = "ResponseFileWithoutPluginSendsNothingButEot", .blocks = {kAck, kAck},
              .frames = {kAck, kAck}, .sent = {kEot}, .data = {"line"}, .responseFile = 1},
