@@ -100,6 +100,7 @@ TEST(DataDetail, ViewChoiceOutOfRangeBecomesRawAndIsStored) {
         if (bad == 2) CDataDetail::StoreView(settings, CDataDetail::kFormatted);
         EXPECT_EQ(CComSetting(dir.File("detail.ini")).ShowDataMask, bad == 2 ? 1 : 0) << bad;
     }
+    EXPECT_EQ(settings.ShowDataMask, CDataDetail::kFormatted);
 }
 
 }  // namespace
