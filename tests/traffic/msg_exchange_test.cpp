@@ -147,21 +147,6 @@ TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
     EXPECT_EQ(exchange_.RecordCount(), 2u);
 }
 
-// A split list reloaded while a block is being framed applies to every
-// pending byte from the next block on.
-TEST_F(ExchangeTest, SplitListReloadedByAResponseSearchesThePendingBytesAgain) {
-    settings_.SplitStrs = "<ETX>";
-    exchange_.LoadSplitConfig();
-    view_.onCount = [&] {
-        settings_.SplitStrs = "<ETX>,;";
-        exchange_.LoadSplitConfig();
-    };
-    Feed("a" + kEtx + "b;c");
-    Feed("d");
-    EXPECT_EQ(RecordsOf('R'), (Strings{"a\x03", "b;"}));
-    EXPECT_EQ(exchange_.Pending(), "cd");
-}
-
 // One scenario: settings, blocks fed in turn, and everything observable after.
 struct Scenario {
     const char* name;
@@ -173,6 +158,7 @@ struct Scenario {
     const char* preamble = "";
     int handShake = 1, workMode = kWorkModeSerial, checkSum = 0, usedCheckSum = 0, stress = 0;
     int responseFile = 0;
+    const char* reloadedSplits = nullptr;  // loaded when the first record is stored
     bool plugin = false;       // the test plug-in, which drops every 'x', sits beside the program
     std::string sendBox = "";  // the send box before the first block
     const char* sendBoxAfter = nullptr;  // checked when set
@@ -200,6 +186,12 @@ TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
     exchange_.InitExchange(&view_, &dataList_, &port_);
     dataList_.Assign(s.data);
     view_.sendText = s.sendBox;
+    if (s.reloadedSplits != nullptr) {
+        view_.onCount = [&] {
+            settings_.SplitStrs = s.reloadedSplits;
+            exchange_.LoadSplitConfig();
+        };
+    }
     for (const std::string& block : s.blocks)
         Feed(block);
     EXPECT_EQ(RecordsOf('R'), s.frames);
@@ -229,6 +221,9 @@ INSTANTIATE_TEST_SUITE_P(Exchange, ScenarioTest, testing::Values(
     // An empty response sends nothing but keeps the later pairs in step.
     Scenario{.name = "EmptyResponse", .blocks = {"\x05", kAck}, .frames = {"\x05", kAck}, .sent = {"L0"},
              .data = {"L0"}, .splits = "<CR><LF>,<ENQ>,<ACK>", .responses = "<ACK>,,[DATA]", .sendBoxAfter = "L0"},
+    // A list reloaded while a block is being framed applies to every pending byte from the next block on.
+    Scenario{.name = "SplitListReloadedByARecord", .blocks = {"a\x03" "b;c", "d"}, .frames = {"a\x03", "b;"},
+             .pending = "cd", .splits = "<ETX>", .responses = "", .reloadedSplits = "<ETX>,;"},
     Scenario{.name = "EmptySplitItemNeverMatches", .blocks = {"ab\x03" "cd"}, .frames = {"ab\x03"},
              .sent = {kAck}, .pending = "cd", .splits = ",<ETX>", .responses = "<NAK>,<ACK>"},
     Scenario{.name = "LaterDuplicateWins", .blocks = {"ab\x03"}, .frames = {"ab\x03"}, .sent = {"B"},
