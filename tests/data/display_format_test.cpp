@@ -22,12 +22,8 @@ TEST(DisplayFormat, EachStyleShowsTheBytesItsOwnWay) {
     // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(FormatForDisplay(c.type, c.bytes, c.style), c.text) << c.type << c.style;
-    std::string many;
-    for (int i = 0; i < 150; ++i)
-        many.push_back(static_cast<char>(i));
-    const std::string text = FormatForDisplay('R', many, kStyleHex);
-    ASSERT_EQ(text.size(), 300u);  // the first hundred bytes only
-    EXPECT_EQ(text.substr(294), "62 63 ");
+    const std::string text = FormatForDisplay('R', std::string(99, 'a') + "bc", kStyleHex);
+    EXPECT_EQ(text.substr(294), "61 62 ");  // the first hundred bytes only
 }
 
 TEST(DisplayFormat, HexDumpShowsSixteenBytesALine) {

@@ -29,10 +29,8 @@ struct Sending {
 // environment.
 class OutgoingComposer : public ::testing::Test {
   protected:
-    OutgoingComposer() : previous_(std::setlocale(LC_ALL, nullptr)) {
-        std::setlocale(LC_ALL, "C.UTF-8");
-    }
-    ~OutgoingComposer() override { std::setlocale(LC_ALL, previous_.c_str()); }
+    void SetUp() override { ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr); }
+    void TearDown() override { std::setlocale(LC_ALL, "C"); }  // where the program started
     void Use(const Sending& s) {
         settings_.HexSendData = s.hex;
         settings_.Preamble = s.pre;
@@ -45,7 +43,6 @@ class OutgoingComposer : public ::testing::Test {
     }
     std::string Compose(const std::string& line) { return ComposeOutgoing(line, settings_, fn_); }
 
-    std::string previous_;
     testing_support::TempFolder folder_;
     CComSetting settings_{folder_.File("t.ini")};
     int8_t fn_ = 0;
@@ -105,16 +102,6 @@ TEST_F(OutgoingComposer, LinesBecomeTheseBytes) {
         fn_ = 0;
         EXPECT_EQ(Compose(c.line), c.bytes) << testing::PrintToString(c.line);
     }
-}
-
-TEST_F(OutgoingComposer, ApplyFrameFieldsTellsWhatItDid) {
-    Use({});
-    std::string number = "<FN8>", check = "<CheckSum>";
-    EXPECT_EQ(ApplyFrameFields(number, settings_, fn_), 2);
-    EXPECT_EQ(ApplyFrameFields(check, settings_, fn_), 1);
-    Use({.used = 0});
-    EXPECT_EQ(ApplyFrameFields(number = "<FN8>", settings_, fn_), 0);
-    EXPECT_EQ(number + check, "<FN8>00");
 }
 
 }  // namespace

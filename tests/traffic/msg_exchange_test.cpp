@@ -7,16 +7,13 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -33,7 +30,8 @@ namespace qelvor {
 namespace {
 
 using Strings = std::vector<std::string>;
-const std::string kAck("\x06"), kNak("\x15"), kEot("\x04");
+const std::string kAck("\x06"), kNak("\x15"), kEot("\x04"), kEnq("\x05"), kEtx("\x03"),
+    kStx("\x02");
 
 // The view and the continuous log: records what the exchange tells them.
 class RecordingView : public IExchangeView, public IRecordLog {
@@ -66,10 +64,7 @@ class ExchangeTest : public testing::Test {
         settings_.HandShake = 1;
         exchange_.InitExchange(&view_, &dataList_, &port_);
     }
-    void TearDown() override {
-        port_.Close();
-        close(peer_);
-    }
+    void TearDown() override { port_.Close(), close(peer_); }
     void Feed(const std::string& block) {
         exchange_.OnReceive(block.data(), static_cast<int>(block.size()));
     }
@@ -100,8 +95,7 @@ class ExchangeTest : public testing::Test {
 };
 
 TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
-    EXPECT_EQ(exchange_.SendBytes(kAck, true), 1);
-    EXPECT_EQ(exchange_.SendBytes("abc", false), 3);
+    EXPECT_EQ(exchange_.SendBytes(kAck, true) + exchange_.SendBytes("abc", false), 4);
     EXPECT_EQ(Drain(), (Strings{kAck, "abc"}));
     EXPECT_EQ(RecordsOf('S'), Strings{kAck});
     exchange_.SetRecordLog(&view_);
@@ -119,18 +113,15 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
     port_.Close();
     EXPECT_LT(exchange_.SendBytes(kAck, true), 1);
     EXPECT_EQ(exchange_.LastSendFailure(), "port not open");
-    Feed(
-        "\x05"
-        "abc\r\nrest\r");
+    Feed(kEnq + "abc\r\nrest\r");
     EXPECT_EQ(RecordsOf('I'), Strings(3, kSendErrorText));
-    EXPECT_EQ(RecordsOf('R'), Strings{"\x05"
-                                      "abc\r\n"});
+    EXPECT_EQ(RecordsOf('R'), Strings{kEnq + "abc\r\n"});
     EXPECT_EQ(view_.bufferText, "rest<CR>");
 }
 
 // 200000 bytes to a serial line whose far end reads nothing and then goes
 // away: the 'S' record holds what was written, an 'I' record the rest.
-TEST(SendBytes, PartialWriteRecordsTheBytesThatLeft) {
+TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
     int master = -1, slave = -1;
     char name[256] = {};
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
@@ -138,68 +129,22 @@ TEST(SendBytes, PartialWriteRecordsTheBytesThatLeft) {
     serial.SetComParam(0, 9600, name);
     ASSERT_EQ(serial.Open(), 1);
     close(slave);
-    testing_support::TempFolder dir;
-    CComSetting settings(dir.File("t.ini"));
-    CMsgExchange exchange(settings);
-    exchange.InitExchange(nullptr, nullptr, &serial);
+    exchange_.InitExchange(nullptr, nullptr, &serial);
     std::thread closer([&] {  // once the line stalls, for at most 5 s
-        int last = -1, now = 0;
-        for (int i = 0; i < 250 && (now == 0 || now != last); ++i) {
+        for (int i = 0, last = -1, now = 0; i < 250 && (now == 0 || now != last); ++i) {
             last = now;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             ioctl(master, FIONREAD, &now);
         }
         close(master);
     });
-    const int written = exchange.SendBytes(std::string(200000, 'x'), true);
+    const int written = exchange_.SendBytes(std::string(200000, 'x'), true);
     closer.join();
-    ASSERT_GT(written, 0);
-    ASSERT_LT(written, 200000);
-    ASSERT_EQ(exchange.RecordCount(), 2u);
-    EXPECT_EQ(exchange.Record(0).Data(), std::string(static_cast<size_t>(written), 'x'));
-    EXPECT_EQ(exchange.Record(1).Type(), 'I');
-    EXPECT_EQ(exchange.Record(1).Data(),
-              "Send data: " + std::to_string(200000 - written) + " of 200000 bytes were not sent");
-    serial.Close();
-}
-
-TEST_F(ExchangeTest, ResponseFileLinesPassThroughThePluginAndRepeatUnchanged) {
-    std::filesystem::copy_file(QELVOR_TEST_PLUGIN_SHORTEN, dir_.File(kPluginLibraryName));
-    settings_.SplitStrs = "<ACK>,<NAK>";
-    settings_.RespondStrs = "[DATA],[RDATA]";
-    settings_.UsedResponseFile = 1;
-    settings_.Preamble = "<STX>";
-    exchange_.InitExchange(&view_, &dataList_, &port_);
-    dataList_.Assign({"AxBx<ETX>", std::string("Cx\0D", 4)});
-    Feed(kAck);
-    settings_.Preamble = "<SOH>";  // a repeat is not composed again
-    for (const std::string& block : {kNak, kAck, kAck, kNak})
-        Feed(block);
-    EXPECT_EQ(Drain(), (Strings{"\x02"
-                                "AB\x03",
-                                "\x02"
-                                "AB\x03",
-                                "\x01"
-                                "C",
-                                kEot, kEot}));
-    EXPECT_EQ(dataList_.CurSel(), 1);
-}
-
-// A split list reloaded while a block is being framed applies to every
-// pending byte from the next block on.
-TEST_F(ExchangeTest, SplitListReloadedByAResponseSearchesThePendingBytesAgain) {
-    settings_.SplitStrs = "<ETX>";
-    exchange_.LoadSplitConfig();
-    view_.onCount = [&] {
-        settings_.SplitStrs = "<ETX>,;";
-        exchange_.LoadSplitConfig();
-    };
-    Feed(
-        "a\x03"
-        "b;c");
-    Feed("d");
-    EXPECT_EQ(RecordsOf('R'), (Strings{"a\x03", "b;"}));
-    EXPECT_EQ(exchange_.Pending(), "cd");
+    ASSERT_TRUE(written > 0 && written < 200000) << written;
+    EXPECT_EQ(RecordsOf('S'), Strings{std::string(static_cast<size_t>(written), 'x')});
+    EXPECT_EQ(RecordsOf('I'), Strings{"Send data: " + std::to_string(200000 - written) +
+                                      " of 200000 bytes were not sent"});
+    EXPECT_EQ(exchange_.RecordCount(), 2u);
 }
 
 // One scenario: settings, blocks fed in turn, and everything observable after.
@@ -210,8 +155,12 @@ struct Scenario {
     Strings data = {};
     const char* splits = "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>";
     const char* responses = "<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>";
+    const char* preamble = "";
     int handShake = 1, workMode = kWorkModeSerial, checkSum = 0, usedCheckSum = 0, stress = 0;
-    std::string sendBox = "";            // the send box before the first block
+    int responseFile = 0;
+    const char* reloadedSplits = nullptr;  // loaded when the first record is stored
+    bool plugin = false;       // the test plug-in, which drops every 'x', sits beside the program
+    std::string sendBox = "";  // the send box before the first block
     const char* sendBoxAfter = nullptr;  // checked when set
 };
 
@@ -225,32 +174,35 @@ TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
     const Scenario& s = GetParam();
     settings_.SplitStrs = s.splits;
     settings_.RespondStrs = s.responses;
+    settings_.Preamble = s.preamble;
     settings_.HandShake = s.handShake;
     settings_.WorkMode = s.workMode;
     settings_.CheckSum = s.checkSum;
     settings_.UsedCheckSum = s.usedCheckSum;
     settings_.SupportStress = s.stress;
+    settings_.UsedResponseFile = s.responseFile;
+    if (s.plugin)
+        std::filesystem::copy_file(QELVOR_TEST_PLUGIN_SHORTEN, dir_.File(kPluginLibraryName));
     exchange_.InitExchange(&view_, &dataList_, &port_);
     dataList_.Assign(s.data);
     view_.sendText = s.sendBox;
+    if (s.reloadedSplits != nullptr) {
+        view_.onCount = [&] {
+            settings_.SplitStrs = s.reloadedSplits;
+            exchange_.LoadSplitConfig();
+        };
+    }
     for (const std::string& block : s.blocks)
         Feed(block);
     EXPECT_EQ(RecordsOf('R'), s.frames);
     EXPECT_EQ(Drain(), s.sent);
     EXPECT_EQ(RecordsOf('S'), s.sent);
     EXPECT_EQ(exchange_.Pending(), s.pending);
-    if (s.sendBoxAfter != nullptr) {
-        EXPECT_EQ(view_.sendText, s.sendBoxAfter);
-    }
+    EXPECT_TRUE(s.sendBoxAfter == nullptr || view_.sendText == s.sendBoxAfter) << view_.sendText;
 }
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Exchange, ScenarioTest, testing::Values(
-    Scenario{.name = "FrameStraddlingBlocks", .blocks = {"1H|", "abc\r", "\nrest"},
-             .frames = {"1H|abc\r\n"}, .sent = {kAck}, .pending = "rest"},
-    // CR LF is listed before ACK, so it ends the frame although ACK comes first.
-    Scenario{.name = "ListOrderBeatsPosition", .blocks = {"A\x06" "B\r\n"},
-             .frames = {"A\x06" "B\r\n"}, .sent = {kAck}, .data = {"L0"}},
     Scenario{.name = "EnqFrameEotTogether", .blocks = {"\x05" "1H|x\r\n\x04"},
              .frames = {"\x05" "1H|x\r\n", kEot}, .sent = {kAck}},
     Scenario{.name = "HandShakeOff", .blocks = {"\x05\x06" "a\r\n"}, .frames = {"\x05\x06" "a\r\n"},
@@ -264,6 +216,9 @@ INSTANTIATE_TEST_SUITE_P(Exchange, ScenarioTest, testing::Values(
     // An empty response sends nothing but keeps the later pairs in step.
     Scenario{.name = "EmptyResponse", .blocks = {"\x05", kAck}, .frames = {"\x05", kAck}, .sent = {"L0"},
              .data = {"L0"}, .splits = "<CR><LF>,<ENQ>,<ACK>", .responses = "<ACK>,,[DATA]", .sendBoxAfter = "L0"},
+    // A list reloaded while a block is being framed applies to every pending byte from the next block on.
+    Scenario{.name = "SplitListReloadedByARecord", .blocks = {"a\x03" "b;c", "d"}, .frames = {"a\x03", "b;"},
+             .pending = "cd", .splits = "<ETX>", .responses = "", .reloadedSplits = "<ETX>,;"},
     Scenario{.name = "EmptySplitItemNeverMatches", .blocks = {"ab\x03" "cd"}, .frames = {"ab\x03"},
              .sent = {kAck}, .pending = "cd", .splits = ",<ETX>", .responses = "<NAK>,<ACK>"},
     Scenario{.name = "LaterDuplicateWins", .blocks = {"ab\x03"}, .frames = {"ab\x03"}, .sent = {"B"},
@@ -278,6 +233,15 @@ INSTANTIATE_TEST_SUITE_P(Exchange, ScenarioTest, testing::Values(
     Scenario{.name = "DataWalkWrapsUnderStress", .blocks = {kAck, kNak, kAck, kAck, kAck},
              .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", "L0\r", "L1"},
              .data = {"L0<CR>", "L1"}, .stress = 1, .sendBox = "typed", .sendBoxAfter = "L1"},
+    // A response file's line goes out through the plug-in, then composed and cut at a zero
+    // byte; a repeat goes out as it went before, neither composed again nor taken anew.
+    Scenario{.name = "ResponseFileLinesPassThroughThePlugin", .blocks = {kAck, kNak, kAck, kAck, kNak},
+             .frames = {kAck, kNak, kAck, kAck, kNak}, .sent = {kStx + "1AB", kStx + "1AB", kStx + "2C", kEot, kEot},
+             .data = {"<FN8>AxBx", std::string("<FN8>Cx\0D", 9)}, .preamble = "<STX>", .usedCheckSum = 1,
+             .responseFile = 1, .plugin = true},
+    // With a response file but no plug-in to pass its lines, only the EOT at the end goes out.
+    Scenario{.name = "ResponseFileWithoutPluginSendsNothingButEot", .blocks = {kAck, kAck},
+             .frames = {kAck, kAck}, .sent = {kEot}, .data = {"line"}, .responseFile = 1},
     Scenario{.name = "NakRecomposesWithNextFrameNumber", .blocks = {kAck, kNak}, .frames = {kAck, kNak},
              .sent = {"1X", "2X"}, .data = {"<FN8>X"}, .usedCheckSum = 1},
     Scenario{.name = "NakRepeatsTheSendBox", .blocks = {kNak}, .frames = {kNak}, .sent = {"typed\x03"},
@@ -306,23 +270,19 @@ TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
                 text += alphabet[random() % alphabet.size()];
             return text;
         };
-        const auto newList = [&] {  // up to four items of up to three bytes
-            settings.SplitStrs.clear();
-            for (size_t i = random() % 4; i < 4; ++i) {
-                for (const char c : bytes(random() % 4))
-                    settings.SplitStrs += c == '\r'   ? "<CR>"
-                                          : c == '\n' ? "<LF>"
-                                                      : std::string(1, c);
-                settings.SplitStrs += ',';
-            }
-        };
         CMsgExchange exchange(settings);
         exchange.InitExchange(nullptr, nullptr, nullptr);
         std::string pending;
         Strings frames;
         for (int step = 0; step < 300; ++step) {
-            if (step % 30 == 0) {
-                newList();
+            if (step % 30 == 0) {  // a new list of up to four items of up to three bytes
+                settings.SplitStrs.clear();
+                for (size_t i = random() % 4; i < 4; ++i, settings.SplitStrs += ',') {
+                    for (const char c : bytes(random() % 4))
+                        settings.SplitStrs += c == '\r'   ? "<CR>"
+                                              : c == '\n' ? "<LF>"
+                                                          : std::string(1, c);
+                }
                 exchange.LoadSplitConfig();
             }
             if (random() % 8 == 0) {

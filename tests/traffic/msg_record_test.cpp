@@ -9,6 +9,7 @@
 
 #include "config/com_setting.h"
 #include "config/string_table.h"
+#include "data/display_format.h"
 #include "support/temp_folder.h"
 #include "traffic/data_detail.h"
 #include "traffic/data_list.h"
@@ -22,9 +23,8 @@ TEST(MsgRecord, PackedTimeTypeAndBytesSurviveAtTheirLimits) {
                                    SystemTime{65535, 12, 6, 31, 23, 59, 59, 999}, SystemTime{}}) {
         for (const char type : {'R', '\0', '\xFF'}) {
             const CMsgRecord record(type, bytes, time);
-            EXPECT_EQ(record.Time(), time) << time.wYear;
-            EXPECT_EQ(record.Type(), type);
-            EXPECT_EQ(record.Data(), bytes);
+            EXPECT_TRUE(record.Time() == time && record.Type() == type && record.Data() == bytes)
+                << time.wYear << " " << int{type};
         }
     }
 }
@@ -75,37 +75,32 @@ TEST(DataList, SelectionFollowsItsLineAndOutOfRangeIsHarmless) {
 
 TEST(DataDetail, TitleSizeTypeViewsAndDecodeBox) {
     SetStringLanguage(UiLanguage::English);
-    const CDataDetail detail(CMsgRecord('R', std::string("\x02" "A\0B\x03", 5), {2024, 1, 2, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(detail.Title(), "Message Detail       2024-01-02 03:04:05.006");
-    EXPECT_EQ(detail.SizeText(), "5");
-    EXPECT_EQ(detail.TypeText(), "R");
+    const std::string frame = "\x02" + std::string("A\0B\x03", 4);
+    const CDataDetail detail(CMsgRecord('R', frame, {2024, 1, 2, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(detail.Title() + detail.SizeText() + detail.TypeText(),
+              "Message Detail       2024-01-02 03:04:05.0065R");
     EXPECT_EQ(CDataDetail().TypeText(), "");  // a fresh detail is untyped
-    EXPECT_EQ(detail.ViewText(CDataDetail::kRaw, false), "\x02" "A");  // raw text ends at a zero
+    EXPECT_EQ(detail.ViewText(CDataDetail::kRaw, false), frame.substr(0, 2));  // up to the zero
     EXPECT_EQ(detail.ViewText(CDataDetail::kFormatted, false), "<STX>A<NUL>B<ETX>");
     EXPECT_EQ(detail.ViewText(7, false), "<STX>A<NUL>B<ETX>");
-    const std::string hex = detail.ViewText(CDataDetail::kHex, true);
-    EXPECT_EQ(hex.substr(0, 15), "02 41 00 42 03 ");
-    EXPECT_EQ(hex.find(".A.B."), 48u);
+    EXPECT_EQ(detail.ViewText(CDataDetail::kHex, true), FormatHexDump(frame));
     // The decode box is offered only for a byte above 0x8F.
     EXPECT_FALSE(CDataDetail(CMsgRecord('S', "plain\x80\x8F")).ShowsDecodeBox());
     EXPECT_TRUE(CDataDetail(CMsgRecord('S', "\x90")).ShowsDecodeBox());
 }
 
+// An out-of-range choice reads as raw and is stored so; a stored choice is read back.
 TEST(DataDetail, ViewChoiceOutOfRangeBecomesRawAndIsStored) {
     testing_support::TempFolder dir;
     CComSetting settings(dir.File("detail.ini"));
-    const auto stored = [&] { return settings.ReadProfileInt(settings.GetCurrentSet(), "ShowDataMask", -1); };
-    for (const int bad : {7, -1, 3}) {
+    for (const int bad : {7, -1, 3, 2}) {
         settings.ShowDataMask = bad;
-        EXPECT_EQ(CDataDetail().LoadView(settings), CDataDetail::kRaw) << bad;
-        EXPECT_EQ(settings.ShowDataMask, 0);
-        EXPECT_EQ(stored(), 0);
+        const int expected = bad == 2 ? CDataDetail::kHex : CDataDetail::kRaw;
+        EXPECT_EQ(CDataDetail().LoadView(settings), expected) << bad;
+        if (bad == 2) CDataDetail::StoreView(settings, CDataDetail::kFormatted);
+        EXPECT_EQ(CComSetting(dir.File("detail.ini")).ShowDataMask, bad == 2 ? 1 : 0) << bad;
     }
-    settings.ShowDataMask = 2;
-    EXPECT_EQ(CDataDetail().LoadView(settings), CDataDetail::kHex);
-    CDataDetail::StoreView(settings, CDataDetail::kFormatted);
-    EXPECT_EQ(settings.ShowDataMask, 1);
-    EXPECT_EQ(stored(), 1);
+    EXPECT_EQ(settings.ShowDataMask, CDataDetail::kFormatted);
 }
 
 }  // namespace
