@@ -21,26 +21,15 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_support.h"
+
 extern char** environ;
 
 namespace {
 
 constexpr size_t kFloodBytes = 32u * 1024 * 1024;
-constexpr size_t kFrameSize = 100;
+using bench::kFrameSize;
 constexpr double kCeilingMBps = 65.536;
-
-int ListenOnLoopback(int& port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(fd, 1);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-    return fd;
-}
 
 std::string WriteSettings(const std::string& folder, int port) {
     const std::string path = folder + "/cli-bench.ini";
@@ -100,8 +89,8 @@ void BM_CliTcpFlood(benchmark::State& state) {
     const size_t frames = kFloodBytes / kFrameSize;
     size_t printed = 0;
     for (auto _ : state) {
-        int port = 0;
-        const int listener = ListenOnLoopback(port);
+        const int listener = bench::ListenOnLoopback();
+        const int port = bench::PortOf(listener);
         int out = -1;
         const pid_t pid = StartCli(WriteSettings(folder, port), out);
         const int peer = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);

@@ -20,6 +20,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_support.h"
+
 #include "config/com_setting.h"
 #include "mainwnd/main_engine.h"
 
@@ -28,26 +30,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr size_t kStreamBytes = 64u * 1024 * 1024;
-constexpr size_t kFrameSize = 100;
+using bench::FramesOf;
+using bench::kFrameSize;
+using bench::ListenOnLoopback;
+using bench::PortOf;
 constexpr int kRoundTrips = 2000;
 constexpr double kCeilingMBps = 65.536;
-
-int ListenOnLoopback() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(fd, 1);
-    return fd;
-}
-
-int PortOf(int fd) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
 
 // One engine connected as a TCP client to a listener of the benchmark.
 struct Rig {
@@ -107,19 +95,6 @@ struct Rig {
     int listenFd = -1;
     int peerFd = -1;
 };
-
-std::string FramesOf(size_t total) {
-    std::string frame(kFrameSize - 2, 'A');
-    for (size_t i = 0; i < frame.size(); ++i)
-        frame[i] = static_cast<char>('A' + i % 26);
-    frame += "\r\n";
-    std::string all;
-    all.reserve(total);
-    while (all.size() < total)
-        all += frame;
-    all.resize(total);
-    return all;
-}
 
 void BM_EngineRecordsAStreamOfFrames(benchmark::State& state) {
     const std::string stream = FramesOf(kStreamBytes);

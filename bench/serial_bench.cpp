@@ -17,6 +17,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_support.h"
+
 #include "config/com_setting.h"
 #include "mainwnd/main_engine.h"
 #include "mainwnd/main_view.h"
@@ -26,20 +28,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr size_t kStreamBytes = 64u * 1024 * 1024;
-constexpr size_t kFrameSize = 100;
-
-std::string FramesOf(size_t total) {
-    std::string frame(kFrameSize - 2, 'A');
-    for (size_t i = 0; i < frame.size(); ++i)
-        frame[i] = static_cast<char>('A' + i % 26);
-    frame += "\r\n";
-    std::string all;
-    all.reserve(total);
-    while (all.size() < total)
-        all += frame;
-    all.resize(total);
-    return all;
-}
+using bench::FramesOf;
 
 // One pty pair; the writer fills the master with blocking writes.
 struct Pty {
