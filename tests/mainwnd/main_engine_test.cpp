@@ -76,5 +76,29 @@ TEST_F(MainEngine, ClearAllDataAndTheBackupTickEmptyTheStore) {
     EXPECT_NE(ReadFile(folder + backups[0]).find("I:before backup\r\n"), std::string::npos);
 }
 
+// Lines the continuous log cannot write are counted and told once per run of
+// failures, as a record of the traffic list, never as a stream of them.
+TEST_F(MainEngine, ContinuousLogThatCannotWriteIsToldOnceAsARecord) {
+    const std::string log = dir.File("Qelvor.log");
+    std::filesystem::create_directory(log);  // a folder where the file should be
+    settings.AutoSaveLog = 1;
+    CLogWriter writer;
+    writer.Start(log, settings);
+    Engine().AttachLogWriter(&writer);
+    Engine().Exchange().AddRecord('I', "lost");
+    const std::string notice = "continuous log: 1 lines could not be written: Is a directory";
+    EXPECT_TRUE(PollUntil([&] { return RecordsOf('I').back() == notice; }))
+        << RecordsOf('I').back();
+    for (int i = 0; i < 3; ++i)
+        Engine().Exchange().AddRecord('I', "also lost");
+    Poll(50);
+    writer.Stop();
+    Poll();
+    Engine().AttachLogWriter(nullptr);
+    const Lines records = RecordsOf('I');
+    EXPECT_EQ(records, (Lines{"lost", notice, "also lost", "also lost", "also lost"}))
+        << "one notice for the whole run";
+}
+
 }  // namespace
 }  // namespace qelvor::test
