@@ -13,6 +13,7 @@ namespace qelvor {
 namespace {
 
 using namespace testing_support;
+using namespace std::string_literals;
 
 TEST(IniFile, ParseIntReadsSignedDecimalFromTheStartAndClamps) {
     // clang-format off
@@ -30,11 +31,11 @@ TEST(IniFile, ParseIntReadsSignedDecimalFromTheStartAndClamps) {
 TEST(IniFile, WritingOneKeyChangesOnlyItsLineOrAddsOne) {
     const std::string hand = "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\n\n[B]\nz=3";
     // clang-format off
-    const struct { const char *section, *key, *value; std::string from, to; } cases[] = {
+    const struct { const char *section, *key; std::string value, from, to; } cases[] = {
         {"a", "X", "10", "x = 1\n", "x = 10\n"}, {"A", "y", "two words", "y=2\r", "y=two words\r"},
         {"A", "w", "-4", "y=2\r\n", "y=2\r\nw=-4\n"}, {"B", "v", "5", "z=3", "z=3\nv=5\n"},
         {"C", "v", "new", "z=3", "z=3\n[C]\nv=new\n"}, {"A", "x", "1", "", ""},
-        {"A", "k", "one\r\n[Evil]\ntwo", "y=2\r\n", "y=2\r\nk=one[Evil]two\n"},
+        {"A", "k", "one\r\n[Evil]\n\0two"s, "y=2\r\n", "y=2\r\nk=one[Evil]two\n"},
         {"A", "pad", "  Lab  ", "y=2\r\n", "y=2\r\npad=\"  Lab  \"\n"},
     };
     // clang-format on
