@@ -27,6 +27,7 @@ TEST(UiLanguage, CodesOneAndTwoAreFixedOthersFollowTheLocaleVariablesInOrder) {
     ScopedEnv lang("LANG", std::nullopt);
     EXPECT_EQ(UiLanguageFor(2), UiLanguage::English);
     ScopedEnv noAll("LC_ALL", std::nullopt);
+    EXPECT_EQ(UiLanguageFor(0), UiLanguage::English);  // no locale variable at all
     EXPECT_EQ(UiLanguageFor(1), UiLanguage::Chinese);
     ScopedEnv zh("LANG", "zh_TW.UTF-8");
     EXPECT_EQ(UiLanguageFor(7), UiLanguage::Chinese);
