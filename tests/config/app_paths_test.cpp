@@ -10,16 +10,14 @@
 namespace qelvor {
 namespace {
 
-using testing_support::ScopedEnv;
-using testing_support::TempFolder;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 TEST(AppPaths, FolderOfKeepsTheLastSlash) {
-    // clang-format off
-    const std::pair<const char*, const char*> cases[] = {
-        {"/opt/q/bin/qelvor", "/opt/q/bin/"}, {"/opt/q/", "/opt/q/"}, {"qelvor", "qelvor"},
-        {"/qelvor", "/qelvor"}, {"", ""}};
-    // clang-format on
+    const std::pair<const char*, const char*> cases[] = {{"/opt/q/bin/qelvor", "/opt/q/bin/"},
+                                                         {"/opt/q/", "/opt/q/"},
+                                                         {"qelvor", "qelvor"},
+                                                         {"/qelvor", "/qelvor"},
+                                                         {"", ""}};
     for (const auto& [path, folder] : cases)
         EXPECT_EQ(FolderOf(path), folder) << path;
 }
@@ -58,8 +56,7 @@ TEST(AppPaths, DesktopFolderComesFromUserDirsElseAnExistingDesktop) {
     EXPECT_EQ(DesktopFolder(), dir.File("home/Schreibtisch/"));
     WriteFile(dir.File("home/.config/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"/srv/desk/\"\n");
     EXPECT_EQ(DesktopFolder(), "/srv/desk/");
-    EXPECT_FALSE(EnsureFolder(dir.File("home/.config/user-dirs.dirs/sub")));
-    EXPECT_FALSE(EnsureFolder(""));
+    EXPECT_FALSE(EnsureFolder(dir.File("home/.config/user-dirs.dirs/sub")) || EnsureFolder(""));
 }
 
 }  // namespace

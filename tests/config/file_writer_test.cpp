@@ -16,9 +16,7 @@
 namespace qelvor {
 namespace {
 
-using testing_support::ReadFile;
-using testing_support::TempFolder;
-using testing_support::WriteFile;
+using namespace testing_support;
 using Mode = CFileWriter::Mode;
 
 TEST(FileWriter, ReplacesOrAppendsARegularFile) {

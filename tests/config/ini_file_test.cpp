@@ -12,9 +12,8 @@
 namespace qelvor {
 namespace {
 
-using testing_support::ReadFile;
-using testing_support::TempFolder;
-using testing_support::WriteFile;
+using namespace testing_support;
+using namespace std::string_literals;
 
 TEST(IniFile, ParseIntReadsSignedDecimalFromTheStartAndClamps) {
     // clang-format off
@@ -27,20 +26,17 @@ TEST(IniFile, ParseIntReadsSignedDecimalFromTheStartAndClamps) {
         EXPECT_EQ(CIniFile::ParseInt(text), expected) << text;
 }
 
-// Each row: the file as the user wrote it, one write, and the file after it.
+// Each row: one write to the file as the user wrote it, and the bytes that
+// replace "from" in it (an empty "from": not a byte changes).
 TEST(IniFile, WritingOneKeyChangesOnlyItsLineOrAddsOne) {
     const std::string hand = "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\n\n[B]\nz=3";
     // clang-format off
-    const struct { const char *section, *key, *value; std::string after; } cases[] = {
-        {"a", "X", "10", "; my settings\n\n[A]\nx = 10\n# note\ny=2\r\n\n[B]\nz=3"},
-        {"A", "y", "two words", "; my settings\n\n[A]\nx = 1\n# note\ny=two words\r\n\n[B]\nz=3"},
-        {"A", "w", "-4", "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\nw=-4\n\n[B]\nz=3"},
-        {"B", "v", "5", "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\n\n[B]\nz=3\nv=5\n"},
-        {"C", "v", "new", hand + "\n[C]\nv=new\n"},
-        {"A", "x", "1", hand},  // the same value: not a byte changes
-        {"A", "k", "one\r\n[Evil]\ntwo", "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\n"
-                                         "k=one[Evil]two\n\n[B]\nz=3"},
-        {"A", "pad", "  Lab  ", "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\npad=\"  Lab  \"\n\n[B]\nz=3"},
+    const struct { const char *section, *key; std::string value, from, to; } cases[] = {
+        {"a", "X", "10", "x = 1\n", "x = 10\n"}, {"A", "y", "two words", "y=2\r", "y=two words\r"},
+        {"A", "w", "-4", "y=2\r\n", "y=2\r\nw=-4\n"}, {"B", "v", "5", "z=3", "z=3\nv=5\n"},
+        {"C", "v", "new", "z=3", "z=3\n[C]\nv=new\n"}, {"A", "x", "1", "", ""},
+        {"A", "k", "one\r\n[Evil]\n\0two"s, "y=2\r\n", "y=2\r\nk=one[Evil]two\n"},
+        {"A", "pad", "  Lab  ", "y=2\r\n", "y=2\r\npad=\"  Lab  \"\n"},
     };
     // clang-format on
     TempFolder dir;
@@ -51,7 +47,9 @@ TEST(IniFile, WritingOneKeyChangesOnlyItsLineOrAddsOne) {
         ASSERT_TRUE(ini.Load());
         ASSERT_TRUE(ini.SetString(c.section, c.key, c.value));
         ASSERT_TRUE(ini.Save());
-        EXPECT_EQ(ReadFile(dir.File("a.ini")), c.after);
+        std::string after = hand;
+        if (!c.from.empty()) after.replace(after.find(c.from), c.from.size(), c.to);
+        EXPECT_EQ(ReadFile(dir.File("a.ini")), after);
         CIniFile again(dir.File("a.ini"));
         ASSERT_TRUE(again.Load());
         EXPECT_EQ(again.GetString(c.section, c.key, "absent"), ini.GetString(c.section, c.key, ""));

@@ -1,3 +1,4 @@
+// The continuous log: line order across backups, Stop, failure notices, the archiver.
 #include "log/log_writer.h"
 
 #include <sys/stat.h>
@@ -8,12 +9,11 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <regex>
 #include <thread>
 #include <vector>
 
 #include "config/com_setting.h"
-#include "log/log_test_support.h"
+#include "support/temp_folder.h"
 #include "traffic/msg_record.h"
 
 namespace qelvor {
@@ -26,23 +26,9 @@ using namespace std::string_literals;
 // Waits up to ten seconds for the condition; the log works on its own thread.
 bool WaitFor(const std::function<bool()>& condition) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+    while (!condition() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-// Files named "MsgLog" yyyymmdd "_" hhmmss ".log", sorted.
-std::vector<std::string> BackupsIn(const std::string& folder) {
-    static const std::regex pattern("MsgLog[0-9]{8}_[0-9]{6}\\.log");
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        const std::string name = entry.path().filename();
-        if (std::regex_match(name, pattern)) names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return condition();
 }
 
 std::string NumberedLines(int from, int to) {
@@ -53,17 +39,11 @@ std::string NumberedLines(int from, int to) {
 }
 
 std::string StampNow() {
-    SystemTime t = SystemTime::Now();
+    const SystemTime t = SystemTime::Now();
     char text[32];
     std::snprintf(text, sizeof text, "%d%02d%02d_%02d%02d%02d", t.wYear, t.wMonth, t.wDay, t.wHour,
                   t.wMinute, t.wSecond);
     return text;
-}
-
-// Looks for an ended child not yet reaped, without reaping it.
-bool ZombieChildLeft() {
-    siginfo_t info{};
-    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
 }
 
 class LogWriter : public ::testing::Test {
@@ -139,47 +119,45 @@ TEST_F(LogWriter, EachRunOfFailedAppendsIsReportedOnce) {
     EXPECT_EQ(ReadFile(logPath_), NumberedLines(0, 1) + NumberedLines(0, 1));
 }
 
-TEST_F(LogWriter, BackupSplitsTheLinesInPostOrder) {
+// The backup takes the lines posted before it, named with the time it was
+// made; the archiver is started on it with its arguments and reaped.
+TEST_F(LogWriter, BackupSplitsTheLinesInPostOrderAndIsHandedToTheArchiver) {
     PostBackup(writer_);
     writer_.Stop();
     EXPECT_TRUE(fs::is_empty(folder_)) << "a backup without a log file does nothing";
 
+    const std::string record = dir_.File("args.txt"), script = dir_.File("archiver.sh");
+    WriteFile(script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record + ".tmp'\nmv '" + record +
+                          ".tmp' '" + record + "'\n");
+    ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
     writer_.Start(logPath_, settings_);
-    writer_.SetArchiverPath(dir_.File("no-such-archiver"));  // a failed start changes nothing
+    writer_.SetArchiverPath(script);
     const std::string before = StampNow();
     PostLines(0, 5000);
     PostBackup(writer_);
     PostLines(5000, 8000);
     writer_.Stop();
     const std::string after = StampNow();
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(record); })) << "the archiver never ran";
 
-    const std::vector<std::string> backups = BackupsIn(folder_);
-    ASSERT_EQ(backups.size(), 1u);
-    EXPECT_EQ(ReadFile(folder_ + backups[0]), NumberedLines(0, 5000));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 2u);  // the backup, "MsgLog" yyyymmdd_hhmmss ".log", and the log
+    const std::string stamp = names[0].substr(6, 15), backup = folder_ + names[0];
+    EXPECT_EQ(names[0], "MsgLog" + stamp + ".log");
+    EXPECT_TRUE(before <= stamp && stamp <= after)
+        << stamp << " not in " << before << ".." << after;
+    EXPECT_EQ(ReadFile(backup), NumberedLines(0, 5000)) << "the backup itself stays";
     EXPECT_EQ(ReadFile(logPath_), NumberedLines(5000, 8000));
-    const std::string stamp = backups[0].substr(6, 15);
-    EXPECT_LE(before, stamp);
-    EXPECT_LE(stamp, after);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 2);
-}
-
-TEST_F(LogWriter, ArchiverGetsItsArgumentsAndLeavesNoZombie) {
-    const std::string record = dir_.File("args.txt");
-    const std::string script = dir_.File("archiver.sh");
-    WriteFile(script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record + ".tmp'\nmv '" + record +
-                          ".tmp' '" + record + "'\n");
-    ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
-    writer_.SetArchiverPath(script);
-    writer_.Post("packed", CLogWriter::kAppendLine);
-    PostBackup(writer_);
-    ASSERT_TRUE(WaitFor([&] { return Exists(record); })) << "the archiver never ran";
-
-    const std::vector<std::string> backups = BackupsIn(folder_);
-    ASSERT_EQ(backups.size(), 1u);
-    const std::string backup = folder_ + backups[0];
     EXPECT_EQ(ReadFile(record), "u\n-tzip\n" + backup + ".zip\n" + backup + "\n");
-    EXPECT_EQ(ReadFile(backup), "packed\r\n") << "the backup itself stays";
-    EXPECT_TRUE(WaitFor([] { return !ZombieChildLeft(); })) << "the archiver was not reaped";
+    // An ended child not yet reaped shows to waitid without being reaped by it.
+    siginfo_t info{};
+    EXPECT_TRUE(WaitFor([&] {
+        info = {};
+        return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == 0;
+    })) << "the archiver was not reaped";
 }
 
 }  // namespace
