@@ -6,7 +6,8 @@
 #include "app/console_zip.h"
 #include "app/drovan_app.h"
 #include "config/com_setting.h"
-#include "log/log_test_support.h"
+#include "support/temp_folder.h"
+#include "support/zip_reader.h"
 
 namespace qelvor {
 namespace {

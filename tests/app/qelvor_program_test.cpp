@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "log/log_test_support.h"
+#include "support/temp_folder.h"
+#include "support/zip_reader.h"
 
 extern char** environ;
 

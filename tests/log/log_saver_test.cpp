@@ -1,7 +1,6 @@
 // The five log layouts and the save commands that write them, zip archive read back.
 #include "log/log_saver.h"
 
-#include <minizip/unzip.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include "config/string_table.h"
 #include "mainwnd/message_box.h"
 #include "support/temp_folder.h"
+#include "support/zip_reader.h"
 
 namespace qelvor {
 namespace {
@@ -52,30 +52,6 @@ const std::string kTxtBody =
 const std::string kFmtBinary = "<STX>A<ETX>ok<CR><LF><NUL>\xAB\xFFSend data,but error!<SOH>\xAB";
 const char* const kAllNames[] = {"MsgLogData.log", "MsgLogData.raw", "MsgLogData.hex",
                                  "MsgLogData.txt", "MsgLogData.bin"};
-
-using ZipEntries = std::vector<std::pair<std::string, std::string>>;
-
-// The entries in stored order, name and content; each must be deflated and pass its CRC.
-ZipEntries ReadZip(const std::string& path) {
-    ZipEntries entries;
-    unzFile zip = unzOpen64(path.c_str());
-    for (int rc = zip ? unzGoToFirstFile(zip) : UNZ_EOF; rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
-        char name[1024], buffer[8192];
-        unz_file_info64 info{};
-        EXPECT_EQ(unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) |
-                      unzOpenCurrentFile(zip),
-                  UNZ_OK);
-        EXPECT_EQ(info.compression_method, 8u) << name << " is not deflated";
-        std::string content;
-        int n = 0;
-        while ((n = unzReadCurrentFile(zip, buffer, sizeof buffer)) > 0)
-            content.append(buffer, n);
-        EXPECT_EQ(n | unzCloseCurrentFile(zip), UNZ_OK) << "reading or CRC of " << name;
-        entries.emplace_back(name, std::move(content));
-    }
-    if (zip) unzClose(zip);
-    return entries;
-}
 
 // The saved layouts are compared as files below; the Txt header holds the
 // time of the save, so it is checked here with a fixed time.

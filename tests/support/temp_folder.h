@@ -68,4 +68,9 @@ class ScopedEnv {
     std::optional<std::string> old_;
 };
 
+// True for anything at path, a dangling link included.
+inline bool Exists(const std::string& path) {
+    return std::filesystem::exists(std::filesystem::symlink_status(path));
+}
+
 }  // namespace qelvor::testing_support
