@@ -1,5 +1,5 @@
-// Helpers of the port tests: bounded waiting and a count of the process's
-// threads.
+// Helpers of the port tests: bounded waiting, a count of the process's
+// threads and a tty's rate.
 #pragma once
 
 #include <chrono>
@@ -9,11 +9,9 @@
 
 namespace porttest {
 
-constexpr std::chrono::seconds kDeadline{5};
-
 // Calls poll until it returns true or the limit has passed; its last result.
 inline bool WaitUntil(const std::function<bool()>& poll,
-                      std::chrono::milliseconds limit = kDeadline) {
+                      std::chrono::milliseconds limit = std::chrono::seconds(5)) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (!poll()) {
         if (std::chrono::steady_clock::now() > end) return false;
@@ -33,5 +31,10 @@ inline int BaselineThreadCount() {
     std::thread([] {}).join();
     return ThreadCount();
 }
+
+// The rate of the tty at fd, also one without a B constant; 0 when fd is no
+// tty or input and output rates differ. Read through the kernel's termios2
+// in tty_settings.cpp, whose header cannot share a file with <termios.h>.
+unsigned ReadTtyRate(int fd);
 
 }  // namespace porttest

@@ -3,9 +3,9 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/netlink.h>
-#include <sys/socket.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 

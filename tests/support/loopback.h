@@ -36,10 +36,13 @@ class Peer {
         return getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port)
                                                                             : -1;
     }
-    // A TCP client of 127.0.0.1:port; invalid when refused.
-    static Peer Connect(int port) {
+    // A TCP client of 127.0.0.1:port, invalid when refused; a receiveBuffer
+    // above 0 fixes the size of its receive buffer.
+    static Peer Connect(int port, int receiveBuffer = 0) {
         Peer p(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         sockaddr_in to = Address(port);
+        if (receiveBuffer > 0)
+            setsockopt(p.fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         if (connect(p.fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) p.Reset();
         return p;
     }
