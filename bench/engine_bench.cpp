@@ -39,7 +39,8 @@ constexpr double kCeilingMBps = 65.536;
 
 // One engine connected as a TCP client to a listener of the benchmark.
 struct Rig {
-    explicit Rig(bool handShake) : folder(MakeFolder()), settings(folder + "/bench.ini") {
+    explicit Rig(bool handShake)
+        : folder(MakeFolder()), settings(qelvor::CComSetting::Loaded(folder + "/bench.ini")) {
         listenFd = ListenOnLoopback();
         settings.WorkMode = qelvor::kWorkModeTcpClient;
         settings.SvrIPAddr = "127.0.0.1";

@@ -92,7 +92,7 @@ double EngineMBps(const std::string& stream, size_t* received) {
     char pattern[] = "/tmp/qelvor_serial_bench_XXXXXX";
     const std::string folder = mkdtemp(pattern) != nullptr ? pattern : "/tmp";
     Pty pty;
-    qelvor::CComSetting settings(folder + "/bench.ini");
+    qelvor::CComSetting settings = qelvor::CComSetting::Loaded(folder + "/bench.ini");
     settings.WorkMode = qelvor::kWorkModeSerial;
     settings.ComPort = 0;
     settings.ComName = pty.path;

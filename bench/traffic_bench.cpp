@@ -34,7 +34,7 @@ std::string BlockOfFrames(const std::string& ending) {
 void RunSplit(benchmark::State& state, const std::string& ending) {
     char pattern[] = "/tmp/qelvor_traffic_bench_XXXXXX";
     const std::string folder = mkdtemp(pattern) != nullptr ? pattern : "/tmp";
-    qelvor::CComSetting settings(folder + "/bench.ini");
+    qelvor::CComSetting settings = qelvor::CComSetting::Loaded(folder + "/bench.ini");
     settings.SplitStrs = "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>";
     settings.RespondStrs = "<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>";
     settings.HandShake = 0;

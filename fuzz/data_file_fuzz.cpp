@@ -16,7 +16,10 @@
 namespace {
 
 struct Rig {
-    Rig() : folder(MakeFolder()), settings(folder + "/fuzz.ini"), engine(settings, view) {
+    Rig()
+        : folder(MakeFolder()),
+          settings(qelvor::CComSetting::Loaded(folder + "/fuzz.ini")),
+          engine(settings, view) {
         engine.InitExchange();
     }
     static std::string MakeFolder() {

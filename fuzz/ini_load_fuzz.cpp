@@ -43,13 +43,13 @@ bool SameInts(const qelvor::CComSetting& a, const qelvor::CComSetting& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteInput(data, size);
-    qelvor::CComSetting settings(IniPath());
+    qelvor::CComSetting settings = qelvor::CComSetting::Loaded(IniPath());
     const std::string current = settings.GetCurrentSet();
     for (const std::string& name : settings.SetNames)
         settings.Load(name);
     settings.Load("ComSet");
     settings.Save("ComSet");
-    qelvor::CComSetting reader(IniPath());
+    qelvor::CComSetting reader = qelvor::CComSetting::Loaded(IniPath());
     reader.Load("ComSet");
     if (!SameInts(settings, reader)) abort();
     // A value with quotes and blanks at its ends must survive the line edit.

@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Reader in(data, size);
     const uint8_t flags = in.Byte();
     // Built once: reading the settings file is no part of what is fuzzed.
-    static qelvor::CComSetting settings(ScratchFolder() + "fuzz.ini");
+    static qelvor::CComSetting settings = qelvor::CComSetting::Loaded(ScratchFolder() + "fuzz.ini");
     settings.ExeDir = ScratchFolder();
     settings.HandShake = 1;
     settings.WorkMode = (flags & 1) != 0 ? qelvor::kWorkModeUdp : qelvor::kWorkModeSerial;

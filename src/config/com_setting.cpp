@@ -180,9 +180,10 @@ CComSetting::CComSetting() {
     SetDefaults();
 }
 
-CComSetting::CComSetting(const std::string& iniName) {
-    SetDefaults();
-    Init(iniName);
+CComSetting CComSetting::Loaded(const std::string& iniName) {
+    CComSetting settings;
+    settings.Init(iniName);
+    return settings;
 }
 
 void CComSetting::SetDefaults() {

@@ -16,8 +16,9 @@ class CComSetting {
     // no file. Init then finds the files.
     CComSetting();
     // The defaults, then Init with iniName (a name without "/" is taken in
-    // the settings folder; a path is used as is).
-    explicit CComSetting(const std::string& iniName);
+    // the settings folder; a path is used as is): loading as one explicit
+    // step, whose problems LoadError tells.
+    static CComSetting Loaded(const std::string& iniName);
 
     CComSetting(const CComSetting&) = default;
     CComSetting& operator=(const CComSetting&) = default;

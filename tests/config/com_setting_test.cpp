@@ -35,7 +35,7 @@ const char kDefaultSetBody[] =
     "ShowDataListWnd=1\r\nScrollRSWnd=0\r\n";
 
 TEST_F(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
-    CComSetting s(ini);
+    CComSetting s = CComSetting::Loaded(ini);
     EXPECT_FALSE(std::filesystem::exists(ini));  // reading never creates the file
     EXPECT_EQ(s.Save(""), 1);
     EXPECT_EQ(ReadFile(ini), std::string("[Public]\r\nSetList=ComSet\r\n") + kDefaultSetBody);
@@ -46,7 +46,7 @@ TEST_F(ComSetting, SaveOfAHandWrittenFileChangesOnlyTheChangedValuesLines) {
         "# lab bench\n[Public]\nSetList=ComSet\n\n[ComSet]\n; port\nBaudRate = 9600\n"
         "Parity=0\r\nLoadFile=/tmp/x y.txt\n";
     WriteFile(ini, hand);
-    CComSetting s(ini);
+    CComSetting s = CComSetting::Loaded(ini);
     s.Save("");
     const std::string saved = ReadFile(ini);
     // The keys the file lacked are added behind its last key, with its LF ends.
@@ -64,7 +64,7 @@ TEST_F(ComSetting, SaveOfAHandWrittenFileChangesOnlyTheChangedValuesLines) {
 
 TEST_F(ComSetting, SetListIsSortedWithoutDuplicatesOrEmptyNames) {
     WriteFile(ini, "[Public]\r\nSetList=b,,a,ComSet,a\r\n");
-    CComSetting s(ini);
+    CComSetting s = CComSetting::Loaded(ini);
     EXPECT_EQ(s.SetNames, (Names{"ComSet", "a", "b"}));
     s.SetNames.insert("Zeta");  // upper case sorts first, byte by byte
     EXPECT_EQ(s.SaveSetList(), 1);
@@ -97,7 +97,7 @@ TEST_F(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         WriteFile(ini, std::string("[ComSet]\r\n") + c.line + "\r\n");
-        CComSetting s(ini);
+        CComSetting s = CComSetting::Loaded(ini);
         const std::string key = c.key;
         EXPECT_EQ(key == "WorkMode"             ? s.WorkMode
                   : key == "BackupLogTimeCount" ? s.BackupLogTimeCount
@@ -114,7 +114,7 @@ TEST_F(ComSetting, LoadReadsTheCurrentSetAndKeepsTheKnownNames) {
     WriteFile(ini,
               "[Public]\r\nCurrentSet=Lab\r\nSetList=ComSet,Lab\r\n[ComSet]\r\nBaudRate=1200\r\n"
               "[lab]\r\nBaudRate=57600\r\nComName=\"/dev/pts/3\"\r\n");
-    CComSetting s(ini);
+    CComSetting s = CComSetting::Loaded(ini);
     EXPECT_EQ(s.BaudRate, 57600);
     EXPECT_EQ(s.ComName, "/dev/pts/3");
     s.SetNames.insert("Extra");
@@ -132,7 +132,8 @@ TEST_F(ComSetting, LoadReadsTheCurrentSetAndKeepsTheKnownNames) {
 }
 
 TEST_F(ComSetting, EveryWriteReachesTheDiskAndSavesGoToTheRightSection) {
-    CComSetting writer(ini), reader(ini);
+    CComSetting writer = CComSetting::Loaded(ini);
+    CComSetting reader = CComSetting::Loaded(ini);
     EXPECT_EQ(writer.WriteProfileInt("ComSet", "ShowDataMask", 2), 1);
     EXPECT_EQ(reader.ReadProfileInt("comset", "showdatamask", 0), 2);
     EXPECT_EQ(writer.WriteProfileString("ComSet", "LoadFile", "/tmp/a b.txt"), 1);
@@ -161,7 +162,7 @@ TEST_F(ComSetting, EveryWriteReachesTheDiskAndSavesGoToTheRightSection) {
 }
 
 TEST_F(ComSetting, FirstWriteMakesOnlyTheSettingsFolder) {
-    CComSetting s(dir.File("gone/q.ini"));
+    CComSetting s = CComSetting::Loaded(dir.File("gone/q.ini"));
     EXPECT_EQ(s.WriteProfileInt("ComSet", "BaudRate", 1), 0);
     EXPECT_EQ(s.Save(""), 1);
     EXPECT_FALSE(std::filesystem::exists(dir.File("gone")));
@@ -178,7 +179,7 @@ TEST_F(ComSetting, FirstWriteMakesOnlyTheSettingsFolder) {
 }
 
 TEST_F(ComSetting, DeleteSetRemovesEverySectionOfThatNameAndTrimsTheRest) {
-    CComSetting none(ini);
+    CComSetting none = CComSetting::Loaded(ini);
     none.SetNames.insert("Lab");
     EXPECT_EQ(none.DeleteSet("Lab"), 0);  // no file: nothing changes
     EXPECT_EQ(none.SetNames.count("Lab"), 1u);
@@ -186,7 +187,7 @@ TEST_F(ComSetting, DeleteSetRemovesEverySectionOfThatNameAndTrimsTheRest) {
     WriteFile(ini,
               "[Public]\r\nSetList=ComSet,Lab,Other\r\n  [lab]  \r\nBaudRate=1\r\n[Other]\r\n"
               "\tBaudRate = 2  \r\n; kept note\r\nParity=1\r\n[LAB]\r\nParity=3\r\n");
-    CComSetting s(ini);
+    CComSetting s = CComSetting::Loaded(ini);
     EXPECT_EQ(s.DeleteSet("Lab"), 1);
     EXPECT_EQ(s.SetNames, (Names{"ComSet", "Other"}));
     EXPECT_EQ(ReadFile(ini),
@@ -197,7 +198,7 @@ TEST_F(ComSetting, DeleteSetRemovesEverySectionOfThatNameAndTrimsTheRest) {
 TEST_F(ComSetting, ReadOnlyRecordReportsSuccessAndLeavesTheFileAlone) {
     const std::string hand = "[Public]\nSetList=ComSet,Lab\n[Lab]\nBaudRate=1\n";
     WriteFile(ini, hand);
-    CComSetting s(ini);
+    CComSetting s = CComSetting::Loaded(ini);
     s.SetReadOnly(true);
     s.SetNames.insert("New");
     s.BaudRate = 300;
@@ -213,14 +214,14 @@ TEST_F(ComSetting, ReadOnlyRecordReportsSuccessAndLeavesTheFileAlone) {
 
 TEST_F(ComSetting, LoadErrorAndHasSetAnswerForTheCommandLine) {
     ASSERT_EQ(::mkfifo(ini.c_str(), 0644), 0);  // must not block
-    CComSetting pipe(ini);
+    CComSetting pipe = CComSetting::Loaded(ini);
     EXPECT_EQ(pipe.LoadError(), ini + " is not a regular file");
     EXPECT_EQ(pipe.WriteProfileInt("ComSet", "BaudRate", 1), 0);
     ::unlink(ini.c_str());
     WriteFile(ini, "[Public]\nSetList=Lab\n[Bench 2]\nBaudRate=1\n");
     EXPECT_EQ(pipe.Load(""), 1);
     EXPECT_EQ(pipe.LoadError(), "");
-    CComSetting s(ini);
+    CComSetting s = CComSetting::Loaded(ini);
     for (const char* known : {"lab", "COMSET", "bench 2"})
         EXPECT_TRUE(s.HasSet(known)) << known;
     for (const char* unknown : {"Bench", "Public2", ""})
@@ -235,7 +236,7 @@ TEST_F(ComSetting, DescribePortNamesThePortOfTheWorkMode) {
         {10, 0, "ttyUSB0", "SerialPort:ttyUSB0"}, {10, 0, "%s%n", "SerialPort:%s%n"},
         {10, 0, "", "SerialPort:COM0"}, {5, 3, "x", ""}};
     // clang-format on
-    CComSetting s(ini);
+    CComSetting s = CComSetting::Loaded(ini);
     s.SvrIPAddr = "10.0.0.5";
     s.IPPort = 4000;
     s.UDPRemotePort = 4001;

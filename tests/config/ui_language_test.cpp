@@ -41,7 +41,7 @@ TEST(UiLanguage, CodesOneAndTwoAreFixedOthersFollowTheLocaleVariablesInOrder) {
 
 TEST(UiLanguage, MenuStoresOnlyItsKeyAndTheChoiceAppliesAtTheNextStart) {
     TempFolder dir;
-    CComSetting settings(dir.File("q.ini"));
+    CComSetting settings = CComSetting::Loaded(dir.File("q.ini"));
     const UiLanguage before = StringLanguage();
     SetStringLanguage(UiLanguage::English);
     RecordingBox box;

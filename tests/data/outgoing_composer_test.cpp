@@ -44,7 +44,7 @@ class OutgoingComposer : public ::testing::Test {
     std::string Compose(const std::string& line) { return ComposeOutgoing(line, settings_, fn_); }
 
     testing_support::TempFolder folder_;
-    CComSetting settings_{folder_.File("t.ini")};
+    CComSetting settings_ = CComSetting::Loaded(folder_.File("t.ini"));
     int8_t fn_ = 0;
 };
 

@@ -184,7 +184,7 @@ TEST_F(DataListCommands, DoubleClickTakesTheLineAndSendsItWithSendNow) {
     EXPECT_TRUE(RecordsOf('S').empty());
 
     Engine().ToggleSendNow();
-    EXPECT_EQ(CComSetting(dir.File("t.ini")).LButtonDblClkSend, 1);
+    EXPECT_EQ(CComSetting::Loaded(dir.File("t.ini")).LButtonDblClkSend, 1);
     Engine().OnDataListDoubleClick(0);
     EXPECT_EQ(peer.Receive(5), "first");
     Engine().OnDataListDoubleClick(7);  // below the last line: nothing taken
@@ -192,7 +192,7 @@ TEST_F(DataListCommands, DoubleClickTakesTheLineAndSendsItWithSendNow) {
     EXPECT_EQ(State().sendText, "first");
     EXPECT_EQ(RecordsOf('S'), Lines{"first"});
     Engine().ToggleSendNow();
-    EXPECT_EQ(CComSetting(dir.File("t.ini")).LButtonDblClkSend, 0);
+    EXPECT_EQ(CComSetting::Loaded(dir.File("t.ini")).LButtonDblClkSend, 0);
 }
 
 }  // namespace

@@ -219,7 +219,7 @@ class PtyPair {
 // One engine over its own INI file, with a recording view.
 class EngineTest : public testing::Test {
   protected:
-    EngineTest() : settings(dir.File("t.ini")) {
+    EngineTest() : settings(CComSetting::Loaded(dir.File("t.ini"))) {
         SetStringLanguage(UiLanguage::English);
         // Plain sending, so that the peer sees the send text's own bytes.
         settings.Preamble.clear();

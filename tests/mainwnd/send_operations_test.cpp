@@ -136,7 +136,7 @@ TEST_F(SendOperations, StressTestWrapsToTheFirstLineWithoutSendingInThatTick) {
     settings.AutoSendElapse = -7;  // below 1: every 30 ms, and stored
     Engine().OnAutoSend();         // an empty list completes at the first tick
     EXPECT_EQ(view.Period(kTimerAutoSend), 30);
-    EXPECT_EQ(CComSetting(dir.File("t.ini")).AutoSendElapse, 3);
+    EXPECT_EQ(CComSetting::Loaded(dir.File("t.ini")).AutoSendElapse, 3);
     Engine().OnTimer(kTimerAutoSend);
     EXPECT_EQ(Pane(1), "send completed count = 0");
     settings.SupportStress = 1;

@@ -86,7 +86,7 @@ class ExchangeTest : public testing::Test {
     }
 
     testing_support::TempFolder dir_;
-    CComSetting settings_{dir_.File("t.ini")};
+    CComSetting settings_ = CComSetting::Loaded(dir_.File("t.ini"));
     int peer_ = socket(AF_INET, SOCK_DGRAM, 0);
     StreamPort::CUDPPort port_;
     CDataList dataList_;
@@ -260,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(Exchange, ScenarioTest, testing::Values(
 // in list order; a flush records whatever is pending.
 TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
     testing_support::TempFolder dir;
-    CComSetting settings(dir.File("t.ini"));
+    CComSetting settings = CComSetting::Loaded(dir.File("t.ini"));
     const std::string alphabet = "ab\x03\r\n\x06\x04\x01";
     for (unsigned seed = 1; seed <= 40; ++seed) {
         std::mt19937 random(seed);

@@ -92,13 +92,14 @@ TEST(DataDetail, TitleSizeTypeViewsAndDecodeBox) {
 // An out-of-range choice reads as raw and is stored so; a stored choice is read back.
 TEST(DataDetail, ViewChoiceOutOfRangeBecomesRawAndIsStored) {
     testing_support::TempFolder dir;
-    CComSetting settings(dir.File("detail.ini"));
+    CComSetting settings = CComSetting::Loaded(dir.File("detail.ini"));
     for (const int bad : {7, -1, 3, 2}) {
         settings.ShowDataMask = bad;
         const int expected = bad == 2 ? CDataDetail::kHex : CDataDetail::kRaw;
         EXPECT_EQ(CDataDetail().LoadView(settings), expected) << bad;
         if (bad == 2) CDataDetail::StoreView(settings, CDataDetail::kFormatted);
-        EXPECT_EQ(CComSetting(dir.File("detail.ini")).ShowDataMask, bad == 2 ? 1 : 0) << bad;
+        EXPECT_EQ(CComSetting::Loaded(dir.File("detail.ini")).ShowDataMask, bad == 2 ? 1 : 0)
+            << bad;
     }
     EXPECT_EQ(settings.ShowDataMask, CDataDetail::kFormatted);
 }
