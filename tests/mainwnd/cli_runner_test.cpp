@@ -13,6 +13,7 @@
 #include "app/cli/cli_options.h"
 #include "mainwnd/engine_fixture.h"
 #include "support/child_process.h"
+#include "support/pty_pair.h"
 
 namespace qelvor::test {
 namespace {
@@ -130,18 +131,19 @@ TEST(CliRunner, AnswersUdpSendersAndSendsInputLinesToThem) {
 
 TEST(CliRunner, UsesAPtyAsItsSerialLine) {
     TempFolder dir;
-    PtyPair pty;
-    ASSERT_FALSE(pty.Path().empty());
+    testing_support::PtyDevice pty;
+    ASSERT_FALSE(pty.path.empty());
+    const Socket master(dup(pty.master));
     const std::string ini =
-        WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", pty.Path()) +
+        WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", pty.path) +
                           Key("BaudRate", 9600) + Key("ByteSize", 8) + Key("Parity", 0) +
                           Key("StopBit", 0) + kDefaultLists);
     ChildProcess cli({kCli, "--ini", ini, "--seconds", "30"});
-    ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.Path() + "(9600 8-N-1)")) << cli.Err();
-    ASSERT_TRUE(pty.Write("\x05"));
-    EXPECT_EQ(pty.Read(1), "\x06");
+    ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.path + "(9600 8-N-1)")) << cli.Err();
+    ASSERT_TRUE(pty.Feed("\x05"));
+    EXPECT_EQ(master.Receive(1), "\x06");
     cli.WriteStdin("ping\r\n");
-    EXPECT_EQ(pty.Read(4), "ping");
+    EXPECT_EQ(master.Receive(4), "ping");
 
     const std::string out = Stop(cli);
     EXPECT_NE(out.find(">R:<ENQ>\n"), std::string::npos) << out;

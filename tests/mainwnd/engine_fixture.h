@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,6 +25,7 @@
 #include "config/string_table.h"
 #include "mainwnd/main_engine.h"
 #include "mainwnd/main_view.h"
+#include "support/loopback.h"
 #include "support/temp_folder.h"
 
 namespace qelvor::test {
@@ -87,72 +87,33 @@ inline bool RunUntil(const std::function<void()>& step, const std::function<bool
     return true;
 }
 
-inline sockaddr_in Loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    return address;
-}
-
-inline int LocalPort(int fd) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
-
-// One socket of the test, closed with the object.
-class Socket {
+// One socket of the test, closed with the object: a loopback peer with the
+// waits the engine tests need.
+class Socket : public loopback::Peer {
   public:
-    explicit Socket(int fd = -1) : fd_(fd) {}
-    ~Socket() { Reset(); }
-    Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Socket& operator=(Socket&& other) noexcept {
-        Reset();
-        fd_ = std::exchange(other.fd_, -1);
-        return *this;
-    }
-    int Fd() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    int Port() const { return LocalPort(fd_); }
-    void Reset() {
-        if (fd_ >= 0) close(std::exchange(fd_, -1));
-    }
+    explicit Socket(int fd = -1) : Peer(fd) {}
+    Socket(Peer&& peer) : Peer(std::move(peer)) {}
 
     // A TCP listener on an ephemeral port of 127.0.0.1.
-    static Socket Listen() {
-        Socket s = Bound(SOCK_STREAM, 0);
-        if (s.Valid() && listen(s.fd_, 4) != 0) s.Reset();
-        return s;
-    }
+    static Socket Listen() { return Bound(SOCK_STREAM); }
     static Socket Udp(int port = 0) { return Bound(SOCK_DGRAM, port); }
-    static Socket Connect(int port) {
-        Socket s(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in address = Loopback(port);
-        if (connect(s.fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) s.Reset();
-        return s;
-    }
+    static Socket Connect(int port) { return Peer::Connect(port); }
     // Waits at most limitMs for a client; an invalid socket when none came.
     Socket Accept(int limitMs = 3000) const {
-        pollfd waiting{fd_, POLLIN, 0};
+        pollfd waiting{Fd(), POLLIN, 0};
         if (poll(&waiting, 1, limitMs) != 1) return Socket();
-        return Socket(accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC));
+        return Socket(accept4(Fd(), nullptr, nullptr, SOCK_CLOEXEC));
     }
 
     bool SendAll(const std::string& bytes) const {
         for (size_t done = 0; done < bytes.size();) {
-            const ssize_t n = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            const ssize_t n = send(Fd(), bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
             if (n <= 0) return false;
             done += static_cast<size_t>(n);
         }
         return true;
     }
-    bool SendTo(const std::string& bytes, int port) const {
-        sockaddr_in to = Loopback(port);
-        return sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                      sizeof to) == static_cast<ssize_t>(bytes.size());
-    }
+    bool SendTo(const std::string& bytes, int port) const { return Send(bytes, port); }
     // Whatever arrives within limitMs, stopping once count bytes are there.
     std::string Receive(size_t count, int limitMs = 3000) const {
         std::string got;
@@ -160,61 +121,21 @@ class Socket {
         while (got.size() < count) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 end - std::chrono::steady_clock::now());
-            pollfd waiting{fd_, POLLIN, 0};
+            pollfd waiting{Fd(), POLLIN, 0};
             if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) != 1) break;
             char buffer[65536];
-            const ssize_t n = read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
+            const ssize_t n = read(Fd(), buffer, std::min(sizeof buffer, count - got.size()));
             if (n <= 0) break;
             got.append(buffer, static_cast<size_t>(n));
         }
         return got;
     }
-
-  private:
-    static Socket Bound(int type, int port) {
-        Socket s(socket(AF_INET, type | SOCK_CLOEXEC, 0));
-        const int on = 1;
-        if (type == SOCK_STREAM) setsockopt(s.fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address = Loopback(port);
-        if (bind(s.fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) s.Reset();
-        return s;
-    }
-
-    int fd_ = -1;
 };
 
 // A port number that was free a moment ago.
 inline int FreeTcpPort() {
     return Socket::Listen().Port();
 }
-
-// A pty pair: the engine opens the device path, the test talks on the master.
-class PtyPair {
-  public:
-    PtyPair() {
-        char name[256] = {};
-        int master = -1;
-        if (openpty(&master, &slave_, name, nullptr, nullptr) == 0) path_ = name;
-        master_ = Socket(master);
-    }
-    ~PtyPair() { CloseSlave(); }
-    const std::string& Path() const { return path_; }
-    // Kept open only until the engine opened it, so that the engine's
-    // exclusive open is the one that matters.
-    void CloseSlave() {
-        if (slave_ >= 0) close(std::exchange(slave_, -1));
-    }
-    bool Write(const std::string& bytes) const {
-        return write(master_.Fd(), bytes.data(), bytes.size()) ==
-               static_cast<ssize_t>(bytes.size());
-    }
-    std::string Read(size_t count) const { return master_.Receive(count); }
-
-  private:
-    Socket master_;
-    int slave_ = -1;
-    std::string path_;
-};
 
 // One engine over its own INI file, with a recording view.
 class EngineTest : public testing::Test {

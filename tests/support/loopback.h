@@ -21,6 +21,11 @@ class Peer {
   public:
     explicit Peer(int fd = -1) : fd_(fd) {}
     Peer(Peer&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Peer& operator=(Peer&& other) noexcept {
+        Reset();
+        fd_ = std::exchange(other.fd_, -1);
+        return *this;
+    }
     ~Peer() { Reset(); }
     // Closes the socket; with reset a TCP peer sends RST instead of FIN.
     void Reset(bool reset = false) {
