@@ -9,6 +9,7 @@
 
 #include "mainwnd/engine_fixture.h"
 #include "mainwnd/file_sender.h"
+#include "support/pty_pair.h"
 
 using namespace std::string_literals;
 
@@ -104,14 +105,7 @@ TEST_F(FileSender, SerialLineRefusesAboveTheLimitAndReportsAPartialWriteAtIt) {
               "data file <" + big + ">,size =16 MB.\nThe file is too large to send.");
     EXPECT_EQ(view.boxes[0].icon, MsgIcon::Exclamation);
     EXPECT_TRUE(Engine().Exchange().Records().empty());
-    std::thread closer([&] {  // once the line stalls, for at most 5 s
-        for (int i = 0, last = -1, now = 0; i < 250 && (now == 0 || now != last); ++i) {
-            last = now;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            ioctl(master, FIONREAD, &now);
-        }
-        close(master);
-    });
+    std::thread closer = testing_support::CloseOnceStalled(master);
     const int written = Engine().SendFile(path);
     closer.join();
     ASSERT_TRUE(written > 0 && written < 16 * kMiB) << written;

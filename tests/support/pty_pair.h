@@ -6,11 +6,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 namespace qelvor::testing_support {
@@ -43,5 +46,19 @@ struct PtyDevice {
     int master = -1, slave = -1;
     std::string path;
 };
+
+// Closes master on a thread of its own once the bytes waiting in it stop
+// growing (or after 5 s): a far end that stops reading and then goes away, so
+// that a writer on the other end stalls and is cut off part way.
+inline std::thread CloseOnceStalled(int master) {
+    return std::thread([master] {
+        for (int i = 0, last = -1, now = 0; i < 250 && (now == 0 || now != last); ++i) {
+            last = now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ioctl(master, FIONREAD, &now);
+        }
+        close(master);
+    });
+}
 
 }  // namespace qelvor::testing_support

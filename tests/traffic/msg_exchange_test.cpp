@@ -21,6 +21,7 @@
 #include "config/com_setting.h"
 #include "ports/serial_port.h"
 #include "ports/udp_port.h"
+#include "support/pty_pair.h"
 #include "support/temp_folder.h"
 #include "traffic/data_list.h"
 #include "traffic/exchange_view.h"
@@ -130,14 +131,7 @@ TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
     ASSERT_EQ(serial.Open(), 1);
     close(slave);
     exchange_.InitExchange(nullptr, nullptr, &serial);
-    std::thread closer([&] {  // once the line stalls, for at most 5 s
-        for (int i = 0, last = -1, now = 0; i < 250 && (now == 0 || now != last); ++i) {
-            last = now;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            ioctl(master, FIONREAD, &now);
-        }
-        close(master);
-    });
+    std::thread closer = testing_support::CloseOnceStalled(master);
     const int written = exchange_.SendBytes(std::string(200000, 'x'), true);
     closer.join();
     ASSERT_TRUE(written > 0 && written < 200000) << written;
