@@ -107,7 +107,10 @@ int CConsoleZip::Run(const CCommandLine& commandLine, std::FILE* out, std::FILE*
             err);
         return kExitUsage;
     }
+    // Each line is flushed as it is written, so a run that is killed still
+    // shows how far it came, also through a pipe.
     std::fprintf(out, "current cmd :%s\n\n", commandLine.Text().c_str());
+    std::fflush(out);
     if (args.files.empty()) Collect(args.sourceFolder, args.files, "", args.archivePath);
 
     CZipWriter zip;
@@ -125,6 +128,7 @@ int CConsoleZip::Run(const CCommandLine& commandLine, std::FILE* out, std::FILE*
     for (const std::string& entry : args.files) {
         std::fprintf(out, "Compressing %s(%d/%d)...\n", entry.c_str(),
                      static_cast<int>(packed.size()), total);
+        std::fflush(out);
         const std::string path = args.sourceFolder + entry;
         struct stat st {};
         const bool isArchive =

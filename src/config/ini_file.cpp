@@ -289,7 +289,9 @@ std::string CIniFile::GetString(const std::string& section, const std::string& k
 
 int CIniFile::GetInt(const std::string& section, const std::string& key, int defaultValue) const {
     const char* value = ini_.GetValue(section.c_str(), key.c_str(), nullptr);
-    return value != nullptr ? ParseInt(value) : defaultValue;
+    // "WorkMode=" names no number: the key's default, not 0 (a TCP server).
+    if (value == nullptr || value[std::strspn(value, " \t")] == '\0') return defaultValue;
+    return ParseInt(value);
 }
 
 bool CIniFile::HasSection(const std::string& section) const {

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "config/app_paths.h"
 #include "config/com_setting.h"
 #include "config/file_writer.h"
 #include "config/string_table.h"
@@ -51,7 +52,12 @@ int AskOverwrite(IMessageBox& box) {
 }  // namespace
 
 std::string SaveFolder(const CComSetting& settings) {
-    return settings.SaveDatatoDesktop != 0 ? settings.DesktopDir : settings.ExeDir;
+    if (settings.SaveDatatoDesktop != 0) return settings.DesktopDir;
+    // An installed program's folder is not for writing: the settings folder
+    // is, as for the continuous log, and is made when it is not there yet.
+    const std::string folder = SettingsDir(settings.ExeDir);
+    EnsureFolder(folder);
+    return folder;
 }
 
 int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,

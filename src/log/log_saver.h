@@ -16,7 +16,8 @@ class IMessageBox;
 inline constexpr const char* kLogZipName = "MsgLogData.zip";
 
 // The folder the save commands write to: the desktop folder when
-// SaveDatatoDesktop is on, else the program folder. Ends in "/".
+// SaveDatatoDesktop is on, else the settings folder (the program folder when
+// it is writable), made when missing. Ends in "/".
 std::string SaveFolder(const CComSetting& settings);
 
 // Writes the records in the format to the save folder + fileName. Returns 1

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 #include "support/zip_reader.h"
 
@@ -186,6 +187,33 @@ TEST_F(QelvorProgram, ZipThatCannotBeClosedDeletesNothing) {
     EXPECT_EQ(cut.status, 1);
     EXPECT_NE(cut.out.find("complete:4/4...\n"), std::string::npos) << "every entry was added";
     EXPECT_TRUE(AllSourcesStay());
+}
+
+// A run killed part way has shown every line up to that point, also through
+// a pipe, and a name holding a quote is one name.
+TEST_F(QelvorProgram, ConsoleLinesArriveAsTheyAreWritten) {
+    const std::string quoted = src_ + "it's.log";
+    WriteFile(quoted, "q");
+    test::ChildOptions piped;
+    piped.outOnPipe = true;
+    const std::string big = dir_.File("big.bin");  // zeros that take a while to pack
+    WriteFile(big, "");
+    ASSERT_EQ(::truncate(big.c_str(), 1L << 30), 0);
+    test::ChildProcess run({QELVOR_PROGRAM, "-zip", archive_, src_, "it's.log", "../big.bin"},
+                           piped);
+    const std::string head = "current cmd :-zip " + archive_ + " \"" + src_ +
+                             "\" \"it's.log\" ../big.bin\n\nCompressing it's.log(0/2)...\n"
+                             "Compressing ../big.bin(1/2)...\n";
+    EXPECT_EQ(run.ReadOut(head.size()), head);
+    run.Signal(SIGKILL);
+    EXPECT_EQ(run.ReadOut(100), "") << "killed while packing";
+    run.Wait();
+
+    const Outcome whole = Run({"-zip", archive_, src_, "it's.log"});
+    EXPECT_EQ(whole.status, 0);
+    EXPECT_NE(whole.out.find("Compressing it's.log(0/1)...\ncomplete:1/1...\n"), std::string::npos)
+        << whole.out;
+    EXPECT_EQ(ReadZip(archive_), (ZipEntries{{"it's.log", "q"}}));
 }
 
 TEST_F(QelvorProgram, WindowModeEndsAtOnceWithStatusThree) {

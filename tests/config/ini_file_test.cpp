@@ -68,7 +68,7 @@ TEST(IniFile, ValuesAreReadWithoutQuotesAndCutToTheLimit) {
     TempFolder dir;
     const std::string longValue(20000, 'v');
     WriteFile(dir.File("a.ini"),
-              "[S]\r\nq=\"quoted text\"\r\ninner=a \"b\" c\r\nlong=" + longValue);
+              "[S]\r\nq=\"quoted text\"\r\ninner=a \"b\" c\r\nWorkMode=\r\nlong=" + longValue);
     CIniFile ini(dir.File("a.ini"));
     ASSERT_TRUE(ini.Load());
     EXPECT_EQ(ini.GetString("S", "q", ""), "quoted text");
@@ -77,6 +77,7 @@ TEST(IniFile, ValuesAreReadWithoutQuotesAndCutToTheLimit) {
     EXPECT_EQ(ini.GetString("S", "absent", longValue).size(), 16383u);
     EXPECT_EQ(ini.GetInt("s", "Q", -7), 0);
     EXPECT_EQ(ini.GetInt("T", "q", -7), -7);
+    EXPECT_EQ(ini.GetInt("S", "WorkMode", 10), 10) << "an empty number is the key's default";
 }
 
 TEST(IniFile, UnreadableFileIsNamedWithItsReasonAndNeverOpenedWhenAPipe) {

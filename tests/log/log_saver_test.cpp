@@ -135,20 +135,29 @@ TEST_F(LogSaver, AsksBeforeTouchingAnExistingFileAndFollowsTheSettings) {
     settings_.SaveEventTimetoFmtFile = settings_.SaveDatatoDesktop = 1;
     ASSERT_EQ(Save(LogFormat::Fmt, false, report), 1);
     EXPECT_EQ(ReadFile(desktop_.File("MsgLog.log")), kFmtWithTime);
+
+    // A program folder this user cannot write (here: not there at all)
+    // sends the files to the settings folder.
+    settings_.SaveDatatoDesktop = 0;
+    settings_.ExeDir = exeDir_.File("installed/");
+    ScopedEnv config("XDG_CONFIG_HOME", desktop_.File("config"));
+    ASSERT_EQ(Save(LogFormat::Raw, false, report), 1);
+    EXPECT_EQ(ReadFile(desktop_.File("config/qelvor/MsgLog.log")), kRaw);
 }
 
 // Each row breaks the save and names the error shown (0: nothing shown).
 TEST_F(LogSaver, FailedSaveReportsTheSystemErrorAndKeepsTheReport) {
     const std::pair<std::function<void()>, int> cases[] = {
         {[&] { store_.clear(); }, 0},
-        {[&] { settings_.ExeDir = exeDir_.File("missing/"); }, 2},
+        {[&] { settings_.DesktopDir = exeDir_.File("missing/"); }, 2},
         {[&] { ::mkfifo(path_.c_str(), 0644); }, 6},  // a pipe without reader fails at once
     };
     for (const auto& [arrange, errorCode] : cases) {
         fs::remove_all(path_);
         box_.shown.clear();
         store_ = SampleStore();
-        settings_.ExeDir = exeDir_.Path();
+        settings_.DesktopDir = exeDir_.Path();
+        settings_.SaveDatatoDesktop = 1;
         arrange();
         std::string report = "kept";
         EXPECT_EQ(Save(LogFormat::Fmt, false, report), -1) << errorCode;
