@@ -1,5 +1,6 @@
 #include "log/log_writer.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,6 +37,18 @@ std::string FailureText(uint64_t lines, const std::string& reason) {
     return "continuous log: " + std::to_string(lines) + " lines could not be written: " + reason;
 }
 
+// The archiver gets /dev/null for its standard streams, so that it neither
+// reads a line meant for the peer nor writes between the program's output
+// lines, and a process group of its own, so that a Ctrl+C in the terminal
+// does not reach it. False when the start could not be prepared.
+bool PrepareArchiverStart(posix_spawn_file_actions_t& actions, posix_spawnattr_t& attr) {
+    bool ok = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+              posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
+              posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0;
+    return ok && posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP) == 0 &&
+           posix_spawnattr_setpgroup(&attr, 0) == 0;
+}
+
 // The archiver runs on its own; a detached thread waits for it so that it
 // leaves no zombie behind, without ever holding up the log.
 void SpawnArchiver(const std::string& archiver, const std::string& archive,
@@ -48,10 +61,20 @@ void SpawnArchiver(const std::string& archiver, const std::string& archive,
                                const_cast<char*>(archive.c_str()),
                                const_cast<char*>(backup.c_str()),
                                nullptr};
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, archiver.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    if (posix_spawn_file_actions_init(&actions) != 0) return;
+    if (posix_spawnattr_init(&attr) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
         return;
     }
+    pid_t pid = 0;
+    const bool started =
+        PrepareArchiverStart(actions, attr) &&
+        ::posix_spawnp(&pid, archiver.c_str(), &actions, &attr, argv.data(), environ) == 0;
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    if (!started) return;
     std::thread([pid] {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -50,6 +50,14 @@ CZipWriter::~CZipWriter() {
 
 bool CZipWriter::Create(const std::string& archivePath) {
     Close();
+    // minizip opens the archive with fopen, which waits for ever for a reader
+    // on a named pipe and would write into a device; only a regular file, or
+    // none yet, is replaced. errno tells the caller why.
+    struct stat st {};
+    if (::stat(archivePath.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
     // APPEND_STATUS_CREATE truncates an existing file, which is the replacing we want.
     zip_ = zipOpen64(archivePath.c_str(), APPEND_STATUS_CREATE);
     return zip_ != nullptr;

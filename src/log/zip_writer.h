@@ -15,7 +15,9 @@ class CZipWriter {
     CZipWriter& operator=(const CZipWriter&) = delete;
 
     // Creates the archive file; an existing file of that name is replaced.
-    // False when it cannot be created (the archive then stays closed).
+    // False, with errno set, when it cannot be created or the path names
+    // anything but a regular file (the archive then stays closed); a named
+    // pipe is never opened.
     bool Create(const std::string& archivePath);
     // Adds the file at diskPath as the entry entryName, deflated. False when
     // no archive is open or the file cannot be read.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <functional>
 #include <vector>
 
@@ -11,6 +12,8 @@
 
 #include "config/com_setting.h"
 #include "config/string_table.h"
+#include "fifo_step.h"
+#include "log/zip_writer.h"
 #include "mainwnd/message_box.h"
 #include "support/temp_folder.h"
 #include "support/zip_reader.h"
@@ -222,14 +225,24 @@ TEST_F(LogSaver, ZipListsWhatCouldNotBeWrittenOrPackedAndKeepsIt) {
     EXPECT_THAT(box_.shown[1].text, HasSubstr("save and compress log data failed:\nsave and "
                                               "compress file MsgLogData.hex failed!\n"));
 
-    // An archive that cannot be created: every file stays and is listed.
-    fs::remove(exeDir_.File(kLogZipName));
-    ASSERT_EQ(::mkdir(exeDir_.File(kLogZipName).c_str(), 0755), 0);
-    EXPECT_FALSE(SaveToZip(store_, settings_, box_));
-    for (const char* name : kAllNames) {
-        EXPECT_TRUE(fs::exists(exeDir_.File(name))) << name;
-        EXPECT_THAT(box_.shown.back().text,
-                    HasSubstr("save and compress file "s + name + " failed!"));
+    // An archive that cannot be created, a folder or a named pipe, fails at
+    // once with its reason: every file stays and is listed.
+    const std::string archive = exeDir_.File(kLogZipName);
+    for (const auto& [make, error] : {std::pair{&::mkdir, EISDIR}, std::pair{&::mkfifo, EINVAL}}) {
+        fs::remove_all(archive);
+        ASSERT_EQ(make(archive.c_str(), 0755), 0);
+        ASSERT_TRUE(FinishesWithoutAReader(archive, [&, error = error] {
+            CZipWriter zip;
+            EXPECT_FALSE(zip.Create(archive));
+            EXPECT_EQ(errno, error);
+            EXPECT_FALSE(SaveToZip(store_, settings_, box_));
+        })) << error;
+        EXPECT_EQ(box_.shown.back().icon, MsgIcon::Stop);
+        for (const char* name : kAllNames) {
+            EXPECT_TRUE(fs::exists(exeDir_.File(name))) << name;
+            EXPECT_THAT(box_.shown.back().text,
+                        HasSubstr("save and compress file "s + name + " failed!"));
+        }
     }
 }
 

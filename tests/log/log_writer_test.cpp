@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/com_setting.h"
+#include "fifo_step.h"
 #include "support/temp_folder.h"
 #include "traffic/msg_record.h"
 
@@ -127,8 +128,11 @@ TEST_F(LogWriter, BackupSplitsTheLinesInPostOrderAndIsHandedToTheArchiver) {
     EXPECT_TRUE(fs::is_empty(folder_)) << "a backup without a log file does nothing";
 
     const std::string record = dir_.File("args.txt"), script = dir_.File("archiver.sh");
-    WriteFile(script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record + ".tmp'\nmv '" + record +
-                          ".tmp' '" + record + "'\n");
+    // It tells its process group, its arguments and what its standard streams are.
+    WriteFile(script,
+              "#!/bin/sh\ns=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n"
+              "g=$(cut -d' ' -f5 /proc/$$/stat)\nprintf '%s\\n' $g \"$@\" \"$s\" > '" +
+                  record + ".tmp'\nmv '" + record + ".tmp' '" + record + "'\n");
     ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
     writer_.Start(logPath_, settings_);
     writer_.SetArchiverPath(script);
@@ -151,13 +155,30 @@ TEST_F(LogWriter, BackupSplitsTheLinesInPostOrderAndIsHandedToTheArchiver) {
         << stamp << " not in " << before << ".." << after;
     EXPECT_EQ(ReadFile(backup), NumberedLines(0, 5000)) << "the backup itself stays";
     EXPECT_EQ(ReadFile(logPath_), NumberedLines(5000, 8000));
-    EXPECT_EQ(ReadFile(record), "u\n-tzip\n" + backup + ".zip\n" + backup + "\n");
+    const std::string seen = ReadFile(record);
+    const size_t eol = seen.find('\n');
+    EXPECT_EQ(seen.substr(eol + 1),
+              "u\n-tzip\n" + backup + ".zip\n" + backup + "\n/dev/null\n/dev/null\n/dev/null\n");
+    EXPECT_NE(seen.substr(0, eol), std::to_string(::getpgrp())) << "a Ctrl+C would reach it";
     // An ended child not yet reaped shows to waitid without being reaped by it.
     siginfo_t info{};
     EXPECT_TRUE(WaitFor([&] {
         info = {};
         return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == 0;
     })) << "the archiver was not reaped";
+}
+
+// A named pipe at the log path is refused without waiting for a reader: the
+// lines are counted as lost, and Stop ends the worker at once.
+TEST_F(LogWriter, NamedPipeAsLogFileLosesTheLinesWithoutHoldingUpStop) {
+    ASSERT_EQ(::mkfifo(logPath_.c_str(), 0644), 0);
+    ASSERT_TRUE(FinishesWithoutAReader(logPath_, [&] {
+        PostLines(0, 3);
+        writer_.Stop();
+    }));
+    std::string notice;
+    ASSERT_TRUE(writer_.TakeFailureNotice(notice));
+    EXPECT_EQ(notice, "continuous log: 3 lines could not be written: No such device or address");
 }
 
 }  // namespace
