@@ -1,6 +1,7 @@
 #include "log/log_writer.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -45,8 +46,18 @@ bool PrepareArchiverStart(posix_spawn_file_actions_t& actions, posix_spawnattr_t
     bool ok = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
               posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
               posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0;
-    return ok && posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP) == 0 &&
-           posix_spawnattr_setpgroup(&attr, 0) == 0;
+    // qelvor-cli blocks its stop signals and ignores SIGPIPE in every thread;
+    // the archiver starts with neither, as from a shell.
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        sigaddset(&defaults, signal);
+    const short flags = POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    return ok && posix_spawnattr_setflags(&attr, flags) == 0 &&
+           posix_spawnattr_setpgroup(&attr, 0) == 0 &&
+           posix_spawnattr_setsigmask(&attr, &none) == 0 &&
+           posix_spawnattr_setsigdefault(&attr, &defaults) == 0;
 }
 
 // The archiver runs on its own; a detached thread waits for it so that it

@@ -128,13 +128,21 @@ TEST_F(LogWriter, BackupSplitsTheLinesInPostOrderAndIsHandedToTheArchiver) {
     EXPECT_TRUE(fs::is_empty(folder_)) << "a backup without a log file does nothing";
 
     const std::string record = dir_.File("args.txt"), script = dir_.File("archiver.sh");
-    // It tells its process group, its arguments and what its standard streams are.
+    // It tells its process group, its arguments, what its standard streams
+    // are and which signals it has blocked.
     WriteFile(script,
               "#!/bin/sh\ns=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n"
-              "g=$(cut -d' ' -f5 /proc/$$/stat)\nprintf '%s\\n' $g \"$@\" \"$s\" > '" +
+              "g=$(cut -d' ' -f5 /proc/$$/stat)\nb=$(grep SigBlk /proc/$$/status | cut -f2)\n"
+              "printf '%s\\n' $g \"$@\" \"$s\" $b > '" +
                   record + ".tmp'\nmv '" + record + ".tmp' '" + record + "'\n");
     ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
+    // Blocked here as qelvor-cli blocks its stop signals; the worker inherits it.
+    sigset_t stop, old;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTERM);
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &stop, &old), 0);
     writer_.Start(logPath_, settings_);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
     writer_.SetArchiverPath(script);
     const std::string before = StampNow();
     PostLines(0, 5000);
@@ -157,8 +165,9 @@ TEST_F(LogWriter, BackupSplitsTheLinesInPostOrderAndIsHandedToTheArchiver) {
     EXPECT_EQ(ReadFile(logPath_), NumberedLines(5000, 8000));
     const std::string seen = ReadFile(record);
     const size_t eol = seen.find('\n');
-    EXPECT_EQ(seen.substr(eol + 1),
-              "u\n-tzip\n" + backup + ".zip\n" + backup + "\n/dev/null\n/dev/null\n/dev/null\n");
+    EXPECT_EQ(seen.substr(eol + 1), "u\n-tzip\n" + backup + ".zip\n" + backup +
+                                        "\n/dev/null\n/dev/null\n/dev/null\n0000000000000000\n")
+        << "streams on /dev/null, no signal blocked";
     EXPECT_NE(seen.substr(0, eol), std::to_string(::getpgrp())) << "a Ctrl+C would reach it";
     // An ended child not yet reaped shows to waitid without being reaped by it.
     siginfo_t info{};
