@@ -155,6 +155,11 @@ TEST_F(QelvorProgram, NothingToPackFailsTheRunAndDeletesNothing) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("Compressing pipe(0/1)...\ncomplete:0/1...\n"), std::string::npos)
         << run.out;
+    // So is a pipe named as the archive, and what was listed stays.
+    run = Run({"-zip", "-del", src_ + "pipe", src_, "B.log"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "qelvor: cannot create the archive " + src_ + "pipe: Invalid argument\n");
+    EXPECT_TRUE(AllSourcesStay());
 }
 
 // Neither a missing folder nor a data file whose name holds "-zip" and
