@@ -89,6 +89,7 @@ void CMsgExchange::ClearAll() {
     if (records_.empty()) return;
     // Swapping with a fresh store hands the deque's blocks back at once.
     MsgRecords().swap(records_);
+    ++generation_;
     if (view_ != nullptr) view_->OnRecordCountChanged(0);
 }
 

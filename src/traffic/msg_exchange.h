@@ -57,6 +57,9 @@ class CMsgExchange {
     // Removes every record ("&Clear all data", the backup tick).
     void ClearAll();
     size_t RecordCount() const { return records_.size(); }
+    // Counts the clears of the store: a view that catches up on new records
+    // now and then tells "cleared, then grew" from "grew" by it.
+    uint64_t Generation() const { return generation_; }
     const CMsgRecord& Record(size_t index) const { return records_[index]; }
     const MsgRecords& Records() const { return records_; }
 
@@ -111,6 +114,7 @@ class CMsgExchange {
     IRecordLog* recordLog_ = nullptr;
     CPluginHost plugin_;
     MsgRecords records_;
+    uint64_t generation_ = 0;
     std::string pending_;
     int dataIndex_ = -1;
     std::string currentLine_;

@@ -107,6 +107,7 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
     exchange_.ClearAll();
     exchange_.ClearAll();  // an empty store tells the view nothing
     EXPECT_EQ(view_.counts, (std::vector<size_t>{1, 2, 3, 0}));
+    EXPECT_EQ(exchange_.Generation(), 1u) << "one clear of a store that held records";
     // A datagram too large to send fails on an open port, which explains nothing more.
     EXPECT_LT(exchange_.SendBytes(std::string(70000, 'x'), true), 1);
     EXPECT_EQ(exchange_.LastSendFailure(), "");

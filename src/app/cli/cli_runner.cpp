@@ -272,7 +272,12 @@ void CCliRunner::PrintError(const std::string& line) {
 void CCliRunner::PrintNewRecords() {
     const CMsgExchange& exchange = engine_->Exchange();
     const size_t count = exchange.RecordCount();
-    if (count < printedRecords_) printedRecords_ = 0;  // the store was cleared
+    // A backup tick may clear the store and new records follow within one
+    // tick: the count alone would hide them.
+    if (exchange.Generation() != printedGeneration_) {
+        printedGeneration_ = exchange.Generation();
+        printedRecords_ = 0;
+    }
     for (; printedRecords_ < count; ++printedRecords_) {
         out_.Append(CLogWriter::FormatLine(exchange.Record(printedRecords_)));
         out_.Append("\n");

@@ -79,6 +79,7 @@ class CCliRunner : public IMainView {
     CStdinReader input_;
     std::map<int, Timer> timers_;
     size_t printedRecords_ = 0;
+    uint64_t printedGeneration_ = 0;
     std::string shownStatus_;
     std::string shownReason_;
     uint64_t polls_ = 0;
