@@ -4,8 +4,8 @@
 #pragma once
 
 #include "config/com_setting.h"
+#include "config/message_box.h"
 #include "config/string_table.h"
-#include "mainwnd/message_box.h"
 
 namespace qelvor {
 

@@ -8,9 +8,9 @@
 #include "config/app_paths.h"
 #include "config/com_setting.h"
 #include "config/file_writer.h"
+#include "config/message_box.h"
 #include "config/string_table.h"
 #include "log/zip_writer.h"
-#include "mainwnd/message_box.h"
 
 namespace qelvor {
 

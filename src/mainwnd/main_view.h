@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "mainwnd/message_box.h"
+#include "config/message_box.h"
 
 namespace qelvor {
 

@@ -11,10 +11,10 @@
 #include <gmock/gmock.h>
 
 #include "config/com_setting.h"
+#include "config/message_box.h"
 #include "config/string_table.h"
 #include "fifo_step.h"
 #include "log/zip_writer.h"
-#include "mainwnd/message_box.h"
 #include "support/temp_folder.h"
 #include "support/zip_reader.h"
 
