@@ -127,34 +127,23 @@ TEST_F(QelvorProgram, FailedRunsNameTheirReasonAndDeleteNothing) {
     const std::string window =
         "qelvor: the window mode is not available in this build; "
         "use \"qelvor -zip <archive> <folder> [files]\" or qelvor-cli\n";
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string body, err;
-    } rows[] = {
+    // clang-format off
+    const struct { std::vector<std::string> args; int status; std::string body, err; } rows[] = {
         {{"-zip", archive_, src_ + "empty"}, 1, "complete:0/0...\n", ""},
         {{"-zip", "-del", archive_, src_ + "missing"}, 1, "complete:0/0...\n", ""},
-        {{"-zip", "-del", noFolder, src_ + "Sub/deep"},
-         1,
+        {{"-zip", "-del", noFolder, src_ + "Sub/deep"}, 1,
          "Compressing d.log(0/1)...\ncomplete:0/1...\n",
          "qelvor: cannot create the archive " + noFolder + ": No such file or directory\n"},
-        {{"-zip", "-del", pipe, src_, "B.log"},
-         1,
-         "Compressing B.log(0/1)...\ncomplete:0/1...\n",
+        {{"-zip", "-del", pipe, src_, "B.log"}, 1, "Compressing B.log(0/1)...\ncomplete:0/1...\n",
          "qelvor: cannot create the archive " + pipe + ": Invalid argument\n"},
-        {{"-zip", "-del", archive_, src_, "pipe"},
-         1,
-         "Compressing pipe(0/1)...\ncomplete:0/1...\n",
-         ""},
-        {{"-zip", "-del", "out.zip"},
-         2,
-         "",
-         "qelvor: -zip needs an archive and a folder: "
-         "qelvor -zip [-del] ARCHIVE FOLDER [FILE...]\n"},
+        {{"-zip", "-del", archive_, src_, "pipe"}, 1,
+         "Compressing pipe(0/1)...\ncomplete:0/1...\n", ""},
+        {{"-zip", "-del", "out.zip"}, 2, "", "qelvor: -zip needs an archive and a folder: "
+                                             "qelvor -zip [-del] ARCHIVE FOLDER [FILE...]\n"},
         {{src_ + "run-zip-delta.txt"}, 3, "", window},
         {{}, 3, "", window},
-        {{"-n", dir_.File("Other Set.ini")}, 3, "", window},
-    };
+        {{"-n", dir_.File("Other Set.ini")}, 3, "", window}};
+    // clang-format on
     for (const auto& r : rows) {
         SCOPED_TRACE(r.args.empty() ? "no arguments" : r.args.back());
         const Outcome run = Run(r.args);
