@@ -86,8 +86,10 @@ TEST_F(Pty, FullQueueHoldsTheDeviceBackAndLosesNothing) {
 TEST_F(Pty, LineFormatRateAndFlowControlReachTheDriver) {
     const tcflag_t kLineBits = PARODD | CMSPAR | CSTOPB | CRTSCTS;
     // clang-format off
-    const struct Row { int rate; uint8_t byteSize, stopCode, parityCode; int flow;
-                       tcflag_t cflags, iflags; speed_t constant; const char* description; } rows[] = {
+    const struct Row {
+        int rate; uint8_t byteSize, stopCode, parityCode; int flow;
+        tcflag_t cflags, iflags; speed_t constant; const char* description;
+    } rows[] = {
         {250000, 7, 2, 1, 0, PARODD | CSTOPB, 0, CBAUDEX, "250000 7-O-2"},
         {9600, 8, 1, 3, 0, PARODD | CMSPAR | CSTOPB, 0, B9600, "9600 8-M-5"},
         {115200, 8, 0, 4, 0, CMSPAR, 0, B115200, "115200 8-S-1"},
