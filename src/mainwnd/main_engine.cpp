@@ -19,12 +19,12 @@ CMainEngine::CMainEngine(CComSetting& settings, IMainView& view)
       sender_(ctx_),
       files_(ctx_),
       dataCommands_(ctx_, sender_) {
-    ctx_.dataList.SetObserver(this);
+    ctx_.dataList.AddObserver(this);
 }
 
 CMainEngine::~CMainEngine() {
     // The view may be half destroyed by now: detach instead of reporting.
-    ctx_.dataList.SetObserver(nullptr);
+    ctx_.dataList.RemoveObserver(this);
     ctx_.exchange.SetRecordLog(nullptr);
 }
 
@@ -157,11 +157,7 @@ void CMainEngine::ScrollToNewest() {
     ctx_.Changed(kChangedScroll);
 }
 
-void CMainEngine::OnDataListChanged() {
-    ctx_.Changed(kChangedDataList);
-}
-
-void CMainEngine::OnDataListSelectionChanged(int) {
+void CMainEngine::OnDataListChange(const DataListChange&) {
     ctx_.Changed(kChangedDataList);
 }
 

@@ -119,8 +119,8 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void SetBufferText(const std::string& text) override { ctx_.SetBufferText(text); }
 
   private:
-    void OnDataListChanged() override;
-    void OnDataListSelectionChanged(int index) override;
+    // Every change of the data list reaches the view as kChangedDataList.
+    void OnDataListChange(const DataListChange& change) override;
     void OnLoadDataTick();
     // Shows a run of lines the continuous log could not write as one 'I'
     // record (poll tick).
