@@ -110,12 +110,14 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     CDataList& DataList() { return ctx_.dataList; }
     CComSetting& Settings() { return ctx_.settings; }
 
-    // IExchangeView, for the exchange; the view also hands the send box's
-    // text to SetSendText before a command that reads it.
+    // The view hands the send box's text over as it is typed, or at the
+    // latest before a command that reads it.
+    void SetSendText(const std::string& text) { ctx_.SetSendText(text); }
+
+    // IExchangeView, for the exchange.
     void OnRecordCountChanged(size_t count) override;
     void ScrollToNewest() override;
     std::string GetSendText() override { return ctx_.state.sendText; }
-    void SetSendText(const std::string& text) override { ctx_.SetSendText(text); }
     void SetBufferText(const std::string& text) override { ctx_.SetBufferText(text); }
 
   private:

@@ -100,5 +100,35 @@ TEST_F(MainEngine, ContinuousLogThatCannotWriteIsToldOnceAsARecord) {
         << "one notice for the whole run";
 }
 
+// Frames answered from the data list arrive while the user types: the send
+// box keeps every keystroke, and the receive path never tells the view to
+// redraw it. Only a real change of the text is told.
+TEST_F(MainEngine, TypingInTheSendBoxSurvivesAFloodOfAnsweredFrames) {
+    settings.HandShake = 1;
+    settings.SupportStress = 1;
+    settings.SplitStrs = "<ACK>";
+    settings.RespondStrs = "[DATA]";
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    SetLines({"L0", "L1"});
+    constexpr size_t kRounds = 100, kFramesPerRound = 100;
+    std::string typed;
+    for (size_t round = 0; round < kRounds; ++round) {
+        typed += static_cast<char>('a' + round % 26);
+        Engine().SetSendText(typed);
+        ASSERT_NE(view.changes & kChangedSendText, 0u) << round;
+        view.changes = 0;
+        ASSERT_TRUE(peer.SendAll(std::string(kFramesPerRound, '\x06')));
+        ASSERT_TRUE(PollUntil([&] { return RecordsOf('R').size() == kFramesPerRound; })) << round;
+        EXPECT_EQ(RecordsOf('S').size(), kFramesPerRound) << round;
+        EXPECT_EQ(State().sendText, typed) << round;
+        EXPECT_EQ(view.changes & kChangedSendText, 0u) << round;
+        Engine().OnClearAllData();
+    }
+    EXPECT_EQ(peer.Receive(kRounds * kFramesPerRound * 2).size(), kRounds * kFramesPerRound * 2);
+    Engine().SetSendText(typed);  // the box's own text handed back again
+    EXPECT_EQ(view.changes & kChangedSendText, 0u);
+}
+
 }  // namespace
 }  // namespace qelvor::test
