@@ -62,6 +62,7 @@ class RecordingView : public IMainView {
     MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                              MsgButtons) override {
         boxes.push_back({text, caption, icon});
+        if (whileBoxShown) whileBoxShown();
         return MsgResult::Ok;
     }
     bool Running(int id) const { return timers.count(id) != 0; }
@@ -73,6 +74,8 @@ class RecordingView : public IMainView {
     std::vector<std::string> pane1;
     std::map<int, int64_t> timers;
     std::vector<MessageBoxCall> boxes;
+    // Run inside every message box, as a nested event loop would.
+    std::function<void()> whileBoxShown;
 };
 
 // Runs step until done() holds, for at most limitMs; the result of done().

@@ -1,5 +1,8 @@
 // The engine's window-wide parts: the start-up order, clearing the traffic
 // store and the backup tick with a real continuous log.
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+
 #include <filesystem>
 #include <string>
 
@@ -128,6 +131,45 @@ TEST_F(MainEngine, TypingInTheSendBoxSurvivesAFloodOfAnsweredFrames) {
     EXPECT_EQ(peer.Receive(kRounds * kFramesPerRound * 2).size(), kRounds * kFramesPerRound * 2);
     Engine().SetSendText(typed);  // the box's own text handed back again
     EXPECT_EQ(view.changes & kChangedSendText, 0u);
+}
+
+// A message box shown by a command runs a nested event loop in which the
+// timers keep firing and the user may click: no tick runs inside the
+// command, each runs once right after it, and a click there is not taken.
+TEST_F(MainEngine, TimerTicksDuringACommandRunOnceAfterItAndNoCommandNests) {
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    SetLines({"A", "B", "C"});
+    Engine().OnAutoSend();
+    Lines insideSent, insideReceived;
+    view.whileBoxShown = [&] {
+        ASSERT_TRUE(peer.SendAll("in\r\n"));
+        // Acknowledged, so in the engine's socket before the box closes.
+        int unacknowledged = -1;
+        ASSERT_TRUE(RunUntil([] {},
+                             [&] {
+                                 return ioctl(peer.Fd(), SIOCOUTQ, &unacknowledged) == 0 &&
+                                        unacknowledged == 0;
+                             }));
+        for (int tick = 0; tick < 3; ++tick) {
+            Engine().OnTimer(kTimerPoll);
+            Engine().OnTimer(kTimerAutoSend);
+        }
+        Engine().SetSendText("click");
+        EXPECT_EQ(Engine().OnSendData(), 0);
+        EXPECT_TRUE(Engine().InCommand());
+        insideSent = RecordsOf('S');
+        insideReceived = RecordsOf('R');
+    };
+    ASSERT_TRUE(Engine().SaveDataList(dir.File("list.txt")));
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_TRUE(insideSent.empty() && insideReceived.empty());
+    EXPECT_FALSE(Engine().InCommand());
+    EXPECT_EQ(RecordsOf('S'), Lines{"A"}) << "one auto-send tick for three";
+    EXPECT_EQ(Pane(1), "Send=1,Count=1");
+    // The deferred poll took what the peer sent while the box was shown.
+    EXPECT_EQ(RecordsOf('R'), Lines{"in\r\n"});
+    EXPECT_EQ(peer.Receive(1), "A");
 }
 
 }  // namespace
