@@ -63,10 +63,6 @@ void CMainEngine::AttachLogWriter(CLogWriter* writer) {
     });
 }
 
-bool CMainEngine::ChooseStartupDataFile(const CStartupArgs& args) {
-    return Command(false, [&] { return ChooseStartupDataFileNow(args); });
-}
-
 bool CMainEngine::ChooseStartupDataFileNow(const CStartupArgs& args) {
     if (args.setupFirst) return true;
     ctx_.state.dataFilePath = args.dataFilePath.empty()
@@ -75,18 +71,10 @@ bool CMainEngine::ChooseStartupDataFileNow(const CStartupArgs& args) {
     return false;
 }
 
-void CMainEngine::StartDataFileTimer() {
-    Command([&] { StartDataFileTimerNow(); });
-}
-
 void CMainEngine::StartDataFileTimerNow() {
     if (ctx_.settings.ShowDataListWnd != 0 && !ctx_.state.dataFilePath.empty()) {
         ctx_.view.StartTimer(kTimerLoadData, kLoadDataDelayMs);
     }
-}
-
-void CMainEngine::StartBackupTimer() {
-    Command([&] { StartBackupTimerNow(); });
 }
 
 void CMainEngine::StartBackupTimerNow() {

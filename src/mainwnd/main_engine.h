@@ -43,22 +43,17 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     CMainEngine& operator=(const CMainEngine&) = delete;
 
     // --- start-up ---
-    // The window's initialisation: the exchange, the port (or timer 5 when
-    // the command line holds "-n"), the start-up data file (timer 7), the
-    // captions, the backup timer and the title.
+    // The one start-up of every view (the window, qelvor-cli, the tests):
+    // the exchange, the port (or timer 5 when the command line holds "-n"),
+    // the start-up data file (timer 7), the captions, ReSend hidden, the
+    // backup timer and the title. The start-up data file is the one named
+    // by args, else the one the INI file names.
     void Startup(const CStartupArgs& args);
     // Attaches the exchange to this engine, the data list and the port.
     void InitExchange();
     // The continuous log: gets every record while AutoSaveLog is on and the
     // backup item of each backup tick. May be null.
     void AttachLogWriter(CLogWriter* writer);
-    void StartBackupTimer();
-    // Takes the start-up data file from the command line, or from the INI
-    // file when the command line names none. True with "-n": the
-    // configuration dialog comes first and no data file is set.
-    bool ChooseStartupDataFile(const CStartupArgs& args);
-    // Timer 7 loads the start-up data file when the data list is shown.
-    void StartDataFileTimer();
 
     // --- port connection ---
     void OnOpenPort();
@@ -205,8 +200,12 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void RunTimer(int id);
     void InitExchangeNow();
     void StartupNow(const CStartupArgs& args);
+    // Takes the start-up data file from the command line, or from the INI
+    // file when the command line names none. True with "-n": the
+    // configuration dialog comes first and no data file is set.
     bool ChooseStartupDataFileNow(const CStartupArgs& args);
     void StartBackupTimerNow();
+    // Timer 7 loads the start-up data file when the data list is shown.
     void StartDataFileTimerNow();
     void ClosePortNow();
     void BackupNow();

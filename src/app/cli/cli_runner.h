@@ -57,6 +57,7 @@ class CCliRunner : public IMainView {
     bool FindIniFile(std::string& path);
     void StartContinuousLog();
     bool StartEngine();
+    bool LoadNamedDataFile();
     bool ListenFailedAtStart();
     bool BlockStopSignals();
     void Loop();
