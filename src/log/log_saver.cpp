@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
 #include <vector>
 
 #include "config/app_paths.h"
@@ -63,7 +64,13 @@ std::string SaveFolder(const CComSetting& settings) {
 int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
             const std::string& fileName, LogFormat format, bool asking, std::string& report) {
     if (records.empty()) return -1;
-    const std::string path = SaveFolder(settings) + fileName;
+    return SaveLogToPath(records, settings, box, SaveFolder(settings) + fileName, format, asking,
+                         report);
+}
+
+int SaveLogToPath(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+                  const std::string& path, LogFormat format, bool asking, std::string& report) {
+    if (records.empty()) return -1;
     bool append = false;
     if (asking && FileExists(path)) {
         int choice = AskOverwrite(box);
@@ -118,9 +125,17 @@ void NoteZipFailure(const std::string& name, std::string& overall, std::string& 
 
 bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageBox& box) {
     if (records.empty()) return false;
-    const std::string folder = SaveFolder(settings);
+    return SaveToZipAt(records, settings, box, SaveFolder(settings) + kLogZipName);
+}
+
+bool SaveToZipAt(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+                 const std::string& archivePath) {
+    if (records.empty()) return false;
+    const size_t slash = archivePath.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : archivePath.substr(0, slash + 1);
     CZipWriter zip;
-    zip.Create(folder + kLogZipName);
+    zip.Create(archivePath);
     std::string overall;
     std::string failures;
     std::vector<std::string> packed;
@@ -129,7 +144,8 @@ bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageB
         const std::string name = FormatInfo(format).allName;
         std::string report;
         // A layout that could not be written completely is never packed.
-        bool saved = SaveLog(records, settings, box, name, format, false, report) == 1;
+        bool saved =
+            SaveLogToPath(records, settings, box, folder + name, format, false, report) == 1;
         overall += report;
         if (saved && zip.AddFile(folder + name, name)) {
             overall += '\n';
@@ -155,6 +171,45 @@ bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageB
     box.ShowMessageBox(overall, LoadStr(kIdAllCaption), ok ? MsgIcon::Information : MsgIcon::Stop,
                        MsgButtons::Ok);
     return ok;
+}
+
+namespace {
+
+// The filter's description of a layout; a number out of range is format 1,
+// as for FormatInfo.
+const char* FilterName(LogFormat format) {
+    switch (format) {
+        case LogFormat::Raw:
+            return "Raw log";
+        case LogFormat::Hex:
+            return "Hex log";
+        case LogFormat::Txt:
+            return "Txt log";
+        case LogFormat::FmtBinary:
+            return "Fmt binary log";
+        default:
+            return "Fmt log";
+    }
+}
+
+SaveDialogInfo DialogFor(const CComSetting& settings, std::string fileName,
+                         const std::string& description) {
+    SaveDialogInfo info;
+    info.folder = SaveFolder(settings);
+    info.extension = fileName.substr(fileName.rfind('.') + 1);
+    info.filter = description + " (*." + info.extension + ");;All files (*)";
+    info.fileName = std::move(fileName);
+    return info;
+}
+
+}  // namespace
+
+SaveDialogInfo LogSaveDialog(LogFormat format, const CComSetting& settings) {
+    return DialogFor(settings, FormatInfo(format).singleName, FilterName(format));
+}
+
+SaveDialogInfo ZipSaveDialog(const CComSetting& settings) {
+    return DialogFor(settings, kLogZipName, "Zip archive");
 }
 
 }  // namespace qelvor

@@ -219,6 +219,22 @@ void CMainEngine::OnSelectUI(int commandId) {
     Command([&] { qelvor::OnSelectUI(commandId, ctx_.settings, ctx_.view); });
 }
 
+// --- saving ---
+
+int CMainEngine::SaveLog(LogFormat format, const std::string& path) {
+    return Command(-1, [&] {
+        std::string report;
+        return SaveLogToPath(ctx_.exchange.Records(), ctx_.settings, ctx_.view, path, format, true,
+                             report);
+    });
+}
+
+bool CMainEngine::SaveZip(const std::string& path) {
+    return Command(false, [&] {
+        return SaveToZipAt(ctx_.exchange.Records(), ctx_.settings, ctx_.view, path);
+    });
+}
+
 // --- callbacks ---
 
 void CMainEngine::OnRecordCountChanged(size_t) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "log/log_saver.h"
 #include "mainwnd/data_list_commands.h"
 #include "mainwnd/engine_context.h"
 #include "mainwnd/file_sender.h"
@@ -146,6 +147,17 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void OnBackupTick();
     // The "Select UI" menu: stores the language for the next start.
     void OnSelectUI(int commandId);
+
+    // --- saving the traffic store (the EVENT menu) ---
+    // The save commands write where the view's file dialog chose; the
+    // dialog's defaults come from LogSaveDialog and ZipSaveDialog. An
+    // existing file is asked about (overwrite or append) through the view's
+    // message box, so the view's dialog does not ask itself. 1 saved, 0
+    // cancelled, -1 nothing to save or not written (told in a message box).
+    int SaveLog(LogFormat format, const std::string& path);
+    // The five layouts packed into the archive at path and deleted beside
+    // it; true when all five were packed. The result is told in a message box.
+    bool SaveZip(const std::string& path);
 
     // --- state for the view ---
     const CMainState& State() const { return ctx_.state; }

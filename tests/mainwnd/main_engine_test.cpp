@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <string>
 
+#include "log/log_saver.h"
 #include "log/log_writer.h"
 #include "mainwnd/engine_fixture.h"
+#include "support/zip_reader.h"
 
 namespace qelvor::test {
 namespace {
@@ -170,6 +172,77 @@ TEST_F(MainEngine, TimerTicksDuringACommandRunOnceAfterItAndNoCommandNests) {
     // The deferred poll took what the peer sent while the box was shown.
     EXPECT_EQ(RecordsOf('R'), Lines{"in\r\n"});
     EXPECT_EQ(peer.Receive(1), "A");
+}
+
+// Each save command of the EVENT menu through the engine: its dialog's
+// defaults, the file where the dialog chose, read back, and the report; a
+// second save to the same file asks first (the recording view cancels).
+TEST_F(MainEngine, SaveCommandsWriteEachLayoutWhereTheDialogChose) {
+    settings.SaveDatatoDesktop = settings.SaveEventTimetoFmtFile = 0;
+    settings.ExeDir = dir.Path();
+    Engine().Exchange().AddRecord('S',
+                                  "\x02"
+                                  "A\x03");
+    Engine().Exchange().AddRecord('R', "\x01\xAB");
+    Engine().Exchange().AddRecord('I', "note");
+    const std::string txtBody =
+        "S:\x02"
+        "A\x03R:\x01\xABI:note\r\n";
+    const struct {
+        LogFormat format;
+        const char* name;
+        const char* filter;
+        std::string content;  // for Txt: what follows its dated first line
+        const char* style;
+    } cases[] = {
+        {LogFormat::Fmt, "MsgLog.log", "Fmt log (*.log);;All files (*)",
+         "S:<STX>A<ETX>\r\nR:<SOH>\xAB\r\nI:note\r\n", "with Fmt style"},
+        {LogFormat::Raw, "MsgLog.raw", "Raw log (*.raw);;All files (*)", "\x01\xAB",
+         "with Bin style"},
+        {LogFormat::Hex, "MsgLog.hex", "Hex log (*.hex);;All files (*)", "01 AB \r\n",
+         "with Hex style"},
+        {LogFormat::Txt, "MsgLog.txt", "Txt log (*.txt);;All files (*)", txtBody, "with txt style"},
+        {LogFormat::FmtBinary, "MsgLog.bin", "Fmt binary log (*.bin);;All files (*)",
+         "<STX>A<ETX><SOH>\xABnote", "with binary Fmt style"},
+    };
+    for (const auto& c : cases) {
+        const SaveDialogInfo dialog = LogSaveDialog(c.format, settings);
+        EXPECT_EQ(dialog.folder, dir.Path()) << c.name;
+        EXPECT_EQ(dialog.fileName + "|" + dialog.extension + "|" + dialog.filter,
+                  std::string(c.name) + "|" + (c.name + 7) + "|" + c.filter);
+        const std::string path = dir.File(std::string("chosen ") + c.name);
+        view.boxes.clear();
+        ASSERT_EQ(Engine().SaveLog(c.format, path), 1) << c.name;
+        const std::string written = ReadFile(path);
+        std::string saved = written;
+        if (c.format == LogFormat::Txt) {
+            EXPECT_EQ(saved.rfind("save logfile datetime: ", 0), 0u);
+            saved.erase(0, saved.find("\r\n") + 2);
+        }
+        EXPECT_EQ(saved, c.content) << c.name;
+        ASSERT_EQ(view.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(view.boxes[0].text, std::string(c.style) + "Save data file succeeded");
+        EXPECT_EQ(Engine().SaveLog(c.format, path), 0) << c.name << ": cancelled at the question";
+        EXPECT_EQ(ReadFile(path), written) << c.name;
+    }
+
+    // The zip: five layouts packed under their bare names, none left beside it.
+    const SaveDialogInfo dialog = ZipSaveDialog(settings);
+    EXPECT_EQ(dialog.fileName + "|" + dialog.filter,
+              "MsgLogData.zip|Zip archive (*.zip);;All files (*)");
+    const std::string folder = dir.File("zips/");
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    ASSERT_TRUE(Engine().SaveZip(folder + "chosen.zip"));
+    testing_support::ZipEntries entries = testing_support::ReadZip(folder + "chosen.zip");
+    ASSERT_EQ(entries.size(), 5u);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].first, std::string("MsgLogData.") + (cases[i].name + 7));
+        if (cases[i].format == LogFormat::Txt)
+            entries[i].second.erase(0, entries[i].second.find("\r\n") + 2);
+        EXPECT_EQ(entries[i].second, cases[i].content) << entries[i].first;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    EXPECT_EQ(view.boxes.back().icon, MsgIcon::Information);
 }
 
 }  // namespace
