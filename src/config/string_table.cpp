@@ -109,6 +109,7 @@ constexpr StringEntry kStrings[] = {
      "数据文件 <%s>,大小 =%g MB.\n文件太大,无法发送."},
     {21062, "data file <%s>,size =%g MB.\nThe file is too large to load.",
      "数据文件 <%s>,大小 =%g MB.\n文件太大,无法加载."},
+    {21063, "TCP-Client(%s:%d) connecting", "TCP客户端(%s:%d)正在连接"},
 };
 
 // Chosen once at start-up; atomic so that a late reader on another thread

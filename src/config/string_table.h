@@ -1,4 +1,4 @@
-// The numbered texts shown to the user (ids 18 to 33 and 21000 to 21062), in
+// The numbered texts shown to the user (ids 18 to 33 and 21000 to 21063), in
 // English and Chinese. The language is chosen once at start-up, before any
 // other thread runs; lookups may then come from any thread.
 #pragma once

@@ -92,7 +92,10 @@ bool CPortControl::OpenPort() {
         return false;
     }
     tcpConnected_ = false;
-    ShowPortStatus(1);
+    // A TCP client's connect goes on while the window runs; the poll ends it.
+    connecting_ = current_ == &tcp_ && ctx_.settings.WorkMode == kWorkModeTcpClient &&
+                  tcp_.GetState(0) == StreamPort::CTCPPort::kConnecting;
+    ShowPortStatus(connecting_ ? 0 : 1);
     ctx_.view.StartTimer(kTimerPoll, 1);
     st.idlePollCount = 0;
     return true;
@@ -172,6 +175,7 @@ std::string CPortControl::OpenFailureText() {
 
 void CPortControl::ClosePort() {
     openFailure_.clear();
+    connecting_ = false;
     tcpConnected_ = false;
     FlushPendingFrame();
     ctx_.view.StopTimer(kTimerPoll);
@@ -219,7 +223,27 @@ void CPortControl::ReceiveBlocks() {
     }
 }
 
+// A connect that ends shows what an open that waited for it showed: the
+// connected status, or the failed one with its reason and no poll.
+void CPortControl::PollConnect() {
+    const int result = tcp_.PollConnect();
+    if (result == 0) return;
+    connecting_ = false;
+    if (result > 0) {
+        ShowPortStatus(1);
+        return;
+    }
+    openFailure_ = TcpClientFailureText();
+    ShowPortStatus(-1);
+    tcp_.Close();
+    ctx_.view.StopTimer(kTimerPoll);
+}
+
 void CPortControl::PollPort() {
+    if (connecting_) {
+        PollConnect();
+        return;
+    }
     FlushIfConnectionEnded();
     if (current_ == &tcp_) tcp_.RestartListening();
     const int ready = current_->WaitForData(0);
@@ -279,7 +303,10 @@ std::string CPortControl::StatusText(int code) {
         case kWorkModeTcpServer:
             return TcpServerText(code);
         case kWorkModeTcpClient:
-            return StrPrintf(LoadStr(code < 0 ? 21055 : 21054), s.SvrIPAddr.c_str(), s.IPPort);
+            return StrPrintf(LoadStr(code < 0    ? 21055
+                                     : code == 0 ? 21063
+                                                 : 21054),
+                             s.SvrIPAddr.c_str(), s.IPPort);
         case kWorkModeSerial:
             return SerialText(code);
         case kWorkModeUdp: {

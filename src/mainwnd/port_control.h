@@ -30,9 +30,10 @@ class CPortControl {
     // Flushes the pending frame, stops the poll, closes every open port and
     // shows the closed state.
     void ClosePort();
-    // One tick of the poll timer: a TCP server listens again here after a
-    // lost connection or a taken port, and the bytes a connection left
-    // pending become their own record when it ends.
+    // One tick of the poll timer: a TCP client's connect is finished here, a
+    // TCP server listens again after a lost connection or a taken port, and
+    // the bytes a connection left pending become their own record when it
+    // ends.
     void PollPort();
     void ShowPortStatus(int code);
     void UpdateTitle();
@@ -40,6 +41,7 @@ class CPortControl {
   private:
     void ConfigureCurrent();
     void ReceiveBlocks();
+    void PollConnect();
     std::string SettingsProblem() const;
     std::string OpenFailureText();
     std::string SerialFailureText();
@@ -60,6 +62,7 @@ class CPortControl {
     // Why the last open failed, for the status tool tip; empty once open.
     std::string openFailure_;
     bool tcpConnected_ = false;  // the TCP port was connected at the last look
+    bool connecting_ = false;    // a TCP client's connect is under way
 };
 
 }  // namespace qelvor

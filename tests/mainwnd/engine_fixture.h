@@ -190,14 +190,19 @@ class EngineTest : public testing::Test {
         settings.Parity = settings.StopBit = 0;
         Engine().OnOpenPort();
     }
-    // Opens the engine as a TCP client of a listener of the test; the
-    // accepted socket is the peer.
+    // Opens the engine as a TCP client of a listener of the test and polls
+    // until it shows the connection; the accepted socket is the peer.
     Socket ConnectAsClient() {
         listener = Socket::Listen();
         settings.WorkMode = kWorkModeTcpClient;
         settings.IPPort = listener.Port();
         Engine().OnOpenPort();
-        return listener.Accept();
+        Socket peer = listener.Accept();
+        return PollWhileConnecting() ? std::move(peer) : Socket();
+    }
+    // Polls while a TCP client's connect is under way.
+    bool PollWhileConnecting() {
+        return PollUntil([this] { return State().shownStatusCode != 0; });
     }
     Lines RecordsOf(char type) {
         Lines found;

@@ -24,6 +24,7 @@ TEST_F(MainEngine, StartupLoadsTheNamedDataFileOnTimerSevenAfterOpening) {
     settings.IPPort = FreeTcpPort();
     settings.BackupLogTimeCount = 15;
     Engine().Startup({path, false});
+    ASSERT_TRUE(PollWhileConnecting());
     EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d) connect failed", settings.IPPort));
     EXPECT_EQ(view.Period(kTimerLoadData), 50);
     EXPECT_EQ(view.Period(kTimerBackup), 15 * 60000);

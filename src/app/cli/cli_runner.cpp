@@ -123,6 +123,7 @@ bool CCliRunner::StartEngine() {
     engine_->AttachLogWriter(&log_);
     // The window's own start-up, so that a run starts as the window does.
     engine_->Startup(CStartupArgs{options_.dataFile, false});
+    WaitForConnect();
     // The status line and its reason (the window's tool tip) are printed
     // as the engine shows them.
     if (ListenFailedAtStart()) {
@@ -147,6 +148,17 @@ bool CCliRunner::LoadNamedDataFile() {
     const std::string reason = CRegularFile::WhyUnreadable(options_.dataFile);
     if (!reason.empty()) PrintError("qelvor-cli: cannot load data file " + reason);
     return false;
+}
+
+// A TCP client's connect goes on after the start and ends at a poll (within
+// the port's 5 s); the run begins once it has ended, connected or not, as
+// when the open itself waited.
+void CCliRunner::WaitForConnect() {
+    while (settings_->WorkMode == kWorkModeTcpClient && engine_->IsPortOpen() &&
+           engine_->State().shownStatusCode == 0) {
+        std::this_thread::sleep_for(kTick);
+        engine_->PollPort();
+    }
 }
 
 bool CCliRunner::ListenFailedAtStart() {

@@ -58,6 +58,7 @@ class CCliRunner : public IMainView {
     void StartContinuousLog();
     bool StartEngine();
     bool LoadNamedDataFile();
+    void WaitForConnect();
     bool ListenFailedAtStart();
     bool BlockStopSignals();
     void Loop();
