@@ -35,7 +35,7 @@ CMainEngine::CMainEngine(CComSetting& settings, IMainView& view)
     : ctx_(settings, view),
       ports_(ctx_),
       sender_(ctx_),
-      files_(ctx_),
+      files_(ctx_, ports_),
       dataCommands_(ctx_, sender_) {
     ctx_.dataList.AddObserver(this);
 }
@@ -114,6 +114,7 @@ void CMainEngine::OnClosePort() {
 
 void CMainEngine::ClosePortNow() {
     sender_.StopForClose();
+    files_.StopForClose();
     ports_.ClosePort();
 }
 
@@ -167,6 +168,7 @@ void CMainEngine::RunTimer(int id) {
     switch (id) {
         case kTimerPoll:
             ports_.PollPort();
+            files_.PollSend();
             ReportLogFailure();
             break;
         case kTimerAutoSend:

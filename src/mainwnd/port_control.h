@@ -20,6 +20,8 @@ class CPortControl {
     CPortControl& operator=(const CPortControl&) = delete;
 
     StreamPort::CStreamPort& Current() { return *current_; }
+    // The TCP port when it is the current one, else null.
+    StreamPort::CTCPPort* CurrentTcp() { return current_ == &tcp_ ? &tcp_ : nullptr; }
     bool IsOpen() { return current_->IsOpen() != 0; }
 
     // Makes the port of WorkMode current, closes the other two and hands the

@@ -353,16 +353,40 @@ int CTCPPort::Write(const char* bytes, int length) {
             continue;
         }
         if (sent < 0 && errno == EINTR) continue;
-        // A timed-out send (EAGAIN) leaves the connection as it is; a broken
-        // one marks it lost, unless the poll has already moved on.
-        if (sent < 0 && (errno == EPIPE || errno == ECONNRESET || errno == ESHUTDOWN ||
-                         errno == ECONNABORTED)) {
-            int8_t connected = kConnected;
-            state_.compare_exchange_strong(connected, kClosed);
-        }
+        if (sent < 0) NoteSendError(errno);
         break;
     }
     return total;
+}
+
+int CTCPPort::TryWrite(const char* bytes, int length) {
+    if (length < 1 || bytes == nullptr) return 0;
+    std::lock_guard<std::recursive_mutex> guard(writeLock_);
+    const int fd = fd_.load();
+    if (state_.load() != kConnected || fd < 0) return -1;
+    int total = 0;
+    while (total < length) {
+        const ssize_t sent = ::send(fd, bytes + total, static_cast<size_t>(length - total),
+                                    MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            total += static_cast<int>(sent);
+            continue;
+        }
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return total;
+        if (sent < 0) NoteSendError(errno);
+        return total > 0 ? total : -1;
+    }
+    return total;
+}
+
+// A timed-out send (EAGAIN) leaves the connection as it is; a broken one
+// marks it lost, unless the poll has already moved on.
+void CTCPPort::NoteSendError(int error) {
+    if (error != EPIPE && error != ECONNRESET && error != ESHUTDOWN && error != ECONNABORTED)
+        return;
+    int8_t connected = kConnected;
+    state_.compare_exchange_strong(connected, kClosed);
 }
 
 int CTCPPort::GetPeerAddress(sockaddr_in* out) {

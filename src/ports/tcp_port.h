@@ -69,6 +69,10 @@ class CTCPPort : public CStreamPort {
     // Sends all bytes unless a send fails (each waits at most 5000 ms for
     // room); returns the bytes sent.
     int Write(const char* bytes, int length) override;
+    // Sends what the socket takes now, at most length bytes, never waiting
+    // for room: the count taken (0 when the socket is full), -1 when not
+    // connected or the connection broke before any byte went.
+    int TryWrite(const char* bytes, int length);
 
     // For the poll of an open server: after a lost connection, or while the
     // port is taken, tries to listen again. Never blocks. 1 when it started
@@ -93,6 +97,8 @@ class CTCPPort : public CStreamPort {
     void CloseConnected();
     void JoinAcceptThread();
     int ProbeReadable(int fd);
+    // After a failed send: a broken connection is marked lost.
+    void NoteSendError(int error);
 
     std::recursive_mutex writeLock_;
     // Held by the accept thread for its one hand-over (listening socket
