@@ -17,36 +17,25 @@ namespace qelvor {
 
 namespace {
 
-constexpr int kIdOverwriteQuestion = 21016;
-constexpr int kIdSaveCaption = 21017;
-constexpr int kIdCancelled = 21018;
-constexpr int kIdSaveError = 21019;
-constexpr int kIdCreated = 21026;
-constexpr int kIdAppended = 21027;
-constexpr int kIdAllCaption = 21028;
-constexpr int kIdCompressFailed = 21029;
-constexpr int kIdFileFailed = 21030;
-constexpr int kIdZipSucceeded = 21031;
-constexpr int kIdZipFailed = 21032;
-
 bool FileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
 void ReportSaveError(IMessageBox& box, int err) {
-    box.ShowMessageBox(StrPrintf(LoadStr(kIdSaveError), err), LoadStr(kIdSaveCaption),
-                       MsgIcon::None, MsgButtons::Ok);
+    box.ShowMessageBox(StrPrintf(LoadStr(kStrUnableToSaveLogData), err),
+                       LoadStr(kStrSaveLogDataCaption), MsgIcon::None, MsgButtons::Ok);
 }
 
 // Asks before touching an existing file: 1 overwrite, 2 append, 0 cancelled.
 int AskOverwrite(IMessageBox& box) {
-    MsgResult answer = box.ShowMessageBox(LoadStr(kIdOverwriteQuestion), LoadStr(kIdSaveCaption),
-                                          MsgIcon::Question, MsgButtons::YesNoCancel);
+    MsgResult answer =
+        box.ShowMessageBox(LoadStr(kStrFileExistsOverwrite), LoadStr(kStrSaveLogDataCaption),
+                           MsgIcon::Question, MsgButtons::YesNoCancel);
     if (answer == MsgResult::Yes) return 1;
     if (answer == MsgResult::No) return 2;
-    box.ShowMessageBox(LoadStr(kIdCancelled), LoadStr(kIdSaveCaption), MsgIcon::Information,
-                       MsgButtons::Ok);
+    box.ShowMessageBox(LoadStr(kStrSaveCancelled), LoadStr(kStrSaveLogDataCaption),
+                       MsgIcon::Information, MsgButtons::Ok);
     return 0;
 }
 
@@ -88,9 +77,10 @@ int SaveLogToPath(const MsgRecords& records, const CComSetting& settings, IMessa
         return -1;
     }
     report = LoadStr(FormatInfo(format).styleTextId);
-    report += LoadStr(append ? kIdAppended : kIdCreated);
+    report += LoadStr(append ? kStrAppendLogDataSucceeded : kStrSaveDataFileSucceeded);
     if (asking) {
-        box.ShowMessageBox(report, LoadStr(kIdSaveCaption), MsgIcon::Information, MsgButtons::Ok);
+        box.ShowMessageBox(report, LoadStr(kStrSaveLogDataCaption), MsgIcon::Information,
+                           MsgButtons::Ok);
     }
     return 1;
 }
@@ -106,7 +96,7 @@ void SaveAsAll(const MsgRecords& records, const CComSetting& settings, IMessageB
         overall += report;
         overall += '\n';
     }
-    box.ShowMessageBox(overall, LoadStr(kIdAllCaption), MsgIcon::Information, MsgButtons::Ok);
+    box.ShowMessageBox(overall, LoadStr(kStrSaveLogData), MsgIcon::Information, MsgButtons::Ok);
 }
 
 namespace {
@@ -116,8 +106,8 @@ namespace {
 // into the next layout's report.
 void NoteZipFailure(const std::string& name, std::string& overall, std::string& failures) {
     overall += '\t';
-    overall += LoadStr(kIdCompressFailed);
-    failures += StrPrintf(LoadStr(kIdFileFailed), name.c_str());
+    overall += LoadStr(kStrCompressLogFailed);
+    failures += StrPrintf(LoadStr(kStrSaveAndCompressFileFailed), name.c_str());
     failures += '\n';
 }
 
@@ -161,14 +151,14 @@ bool SaveToZipAt(const MsgRecords& records, const CComSetting& settings, IMessag
         if (closed) {
             ::unlink((folder + name).c_str());
         } else {
-            failures += StrPrintf(LoadStr(kIdFileFailed), name.c_str());
+            failures += StrPrintf(LoadStr(kStrSaveAndCompressFileFailed), name.c_str());
             failures += '\n';
         }
     }
     const bool ok = failures.empty();
-    overall += LoadStr(ok ? kIdZipSucceeded : kIdZipFailed);
+    overall += LoadStr(ok ? kStrZippedIntoMsgLogDataZip : kStrSaveAndCompressFailed);
     if (!ok) overall += failures;
-    box.ShowMessageBox(overall, LoadStr(kIdAllCaption), ok ? MsgIcon::Information : MsgIcon::Stop,
+    box.ShowMessageBox(overall, LoadStr(kStrSaveLogData), ok ? MsgIcon::Information : MsgIcon::Stop,
                        MsgButtons::Ok);
     return ok;
 }

@@ -24,7 +24,7 @@ std::string SaveFolder(const CComSetting& settings);
 // when saved (report set to the style text and the success text), 0 when the
 // user cancelled at the overwrite question, -1 when the store is empty (no
 // message, report untouched) or the file could not be opened, written or
-// closed (message 21019 with errno, report untouched).
+// closed (message kStrUnableToSaveLogData with errno, report untouched).
 int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
             const std::string& fileName, LogFormat format, bool asking, std::string& report);
 // SaveLog to a path of the caller's choosing (a file dialog's answer).

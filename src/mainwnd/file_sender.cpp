@@ -28,7 +28,8 @@ bool CFileSender::ReadBody(const std::string& path, std::string& bytes) {
     CRegularFile file;
     if (!file.Open(path)) return false;
     if (!FileFitsSendLimit(file.Size(), ctx_.settings.WorkMode)) {
-        ctx_.Tell(StrPrintf(LoadStr(21061), path.c_str(), static_cast<double>(file.Size()) / kMiB),
+        ctx_.Tell(StrPrintf(LoadStr(kStrFileTooLargeToSend), path.c_str(),
+                            static_cast<double>(file.Size()) / kMiB),
                   MsgIcon::Exclamation);
         return false;
     }
@@ -156,7 +157,7 @@ void CFileSender::Finish(const std::string& path, int result, size_t total, bool
     ctx_.state.lastSentFilePath = path;
     ButtonState& resend = ctx_.state.Button(kIdReSend);
     resend.visible = true;
-    resend.toolTip = std::string(LoadStr(21050)) + path;
+    resend.toolTip = std::string(LoadStr(kStrResendFile)) + path;
     ctx_.Changed(kChangedButtons);
 }
 
