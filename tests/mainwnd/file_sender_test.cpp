@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include <gmock/gmock.h>
+
 #include "mainwnd/engine_fixture.h"
 #include "mainwnd/file_sender.h"
 #include "support/pty_pair.h"
@@ -121,9 +123,8 @@ TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
     EXPECT_TRUE(Button(kIdReSend).visible);
     ASSERT_GE(view.pane1.size(), 3u) << "the progress moved";
     for (size_t i = 0; i + 1 < view.pane1.size(); ++i)
-        EXPECT_TRUE(view.pane1[i].rfind("SendFile ", 0) == 0 &&
-                    view.pane1[i].find(" of 12.0 MB)") != std::string::npos)
-            << view.pane1[i];
+        EXPECT_THAT(view.pane1[i],
+                    testing::MatchesRegex("SendFile [0-9]+% \\([0-9.]+ of 12\\.0 MB\\)"));
     EXPECT_EQ(view.pane1.back(), "");
 
     Engine().ReSend();  // the peer reads no more
