@@ -1,6 +1,8 @@
 #include "mainwnd/data_list_commands.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "config/file_writer.h"
 #include "config/string_table.h"
@@ -26,7 +28,8 @@ bool CDataListCommands::ReadDataFile(const std::string& path, std::string& bytes
         return false;
     }
     if (file.Size() > kDataFileLimit) {
-        ctx_.Tell(StrPrintf(LoadStr(21062), path.c_str(), static_cast<double>(file.Size()) / kMiB),
+        ctx_.Tell(StrPrintf(LoadStr(kStrFileTooLargeToLoad), path.c_str(),
+                            static_cast<double>(file.Size()) / kMiB),
                   MsgIcon::Exclamation);
         return false;
     }
@@ -39,26 +42,29 @@ void CDataListCommands::FillList(const std::string& bytes) {
     ButtonState& list = ctx_.state.Button(kIdDataList);
     list.enabled = false;
     ctx_.Changed(kChangedButtons);
-    ctx_.dataList.Clear();
     // Every line feed ends a line and the piece after the last one is a line
-    // too; an empty file has none. Lines go straight from the file's bytes
-    // into the list, so a file of many short lines is held only once.
+    // too; an empty file has none. The lines are cut into a vector of their
+    // own and handed to the list in one step, so a view rebuilds its rows
+    // once per load instead of once per line.
     const size_t total =
         bytes.empty() ? 0 : static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+    std::vector<std::string> lines;
+    lines.reserve(total);
     size_t start = 0;
     for (size_t added = 0; added < total; ++added) {
         const size_t end = std::min(bytes.find('\n', start), bytes.size());
         size_t length = end - start;
         while (length > 0 && (bytes[start + length - 1] == '\r'))
             --length;
-        ctx_.dataList.Append(bytes.substr(start, length));
+        lines.push_back(bytes.substr(start, length));
         start = end + 1;
         if ((added + 1) % kProgressStep == 0)
             ctx_.SetPane(1, StrPrintf("%zu/%zu", added + 1, total));
     }
+    ctx_.dataList.Assign(std::move(lines));
     ctx_.SetPane(1, std::string());
     list.enabled = true;
-    ctx_.Changed(kChangedButtons | kChangedDataList);
+    ctx_.Changed(kChangedButtons);
 }
 
 void CDataListCommands::RememberDataFile(const std::string& path) {
@@ -87,7 +93,8 @@ bool CDataListCommands::LoadDataFile(const std::string& path) {
     if (!ReadDataFile(path, bytes)) return false;
     FillList(bytes);
     ctx_.exchange.AddRecord('I', path);
-    ctx_.exchange.AddRecord('I', StrPrintf(LoadStr(21008), ctx_.dataList.Count()));
+    ctx_.exchange.AddRecord('I',
+                            StrPrintf(LoadStr(kStrLoadDataFileSucceeded), ctx_.dataList.Count()));
     RememberDataFile(path);
     ctx_.exchange.SetDataIndex(-1);
     SendFirstData();
@@ -102,7 +109,6 @@ bool CDataListCommands::ReLoad() {
 void CDataListCommands::Insert(int index) {
     if (ctx_.state.sendText.empty()) return;
     ctx_.dataList.Insert(index, ctx_.state.sendText);
-    ctx_.Changed(kChangedDataList);
 }
 
 void CDataListCommands::InsertAbove() {
@@ -119,20 +125,17 @@ void CDataListCommands::DeleteSelected() {
     const int selected = ctx_.dataList.CurSel();
     if (selected < 0) return;
     ctx_.dataList.Delete(selected);
-    ctx_.Changed(kChangedDataList);
 }
 
 void CDataListCommands::Clear(bool forgetFile) {
     ctx_.dataList.Clear();
-    ctx_.dataList.SetCurSel(-1);
     ctx_.exchange.SetDataIndex(-1);
-    ctx_.Changed(kChangedDataList);
     if (forgetFile) RememberDataFile(std::string());
 }
 
 bool CDataListCommands::SaveAs(const std::string& path) {
     if (ctx_.dataList.Count() == 0) return false;
-    const std::string caption = LoadStr(21036);
+    const std::string caption = LoadStr(kStrSaveDataFileCaption);
     std::string text;
     for (const std::string& line : ctx_.dataList.Lines())
         text += line + "\r\n";
@@ -141,10 +144,10 @@ bool CDataListCommands::SaveAs(const std::string& path) {
     // place fails at once instead of blocking the window.
     const int error = CFileWriter::WriteFile(path, text, CFileWriter::Mode::Truncate);
     if (error != 0) {
-        ctx_.Tell(StrPrintf(LoadStr(21037), error), MsgIcon::Exclamation, caption);
+        ctx_.Tell(StrPrintf(LoadStr(kStrCannotSaveDataFile), error), MsgIcon::Exclamation, caption);
         return false;
     }
-    ctx_.Tell(LoadStr(21038), MsgIcon::Information, caption);
+    ctx_.Tell(LoadStr(kStrDataFileSaved), MsgIcon::Information, caption);
     return true;
 }
 

@@ -33,7 +33,10 @@ struct CEngineContext {
         Changed(kChangedBuffer);
     }
 
+    // Tells the view only of a real change, so that handing the box's own
+    // text back never makes the view rewrite what is being typed.
     void SetSendText(std::string text) {
+        if (state.sendText == text) return;
         state.sendText = std::move(text);
         Changed(kChangedSendText);
     }

@@ -1,5 +1,6 @@
 #include "traffic/data_list.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace qelvor {
@@ -14,18 +15,18 @@ void CDataList::SetCurSel(int index) {
     const int next = (index >= 0 && index < Count()) ? index : -1;
     if (next == curSel_) return;
     curSel_ = next;
-    NotifySelection();
+    Notify(DataListChange::Kind::Selection, curSel_, 0);
 }
 
 void CDataList::Clear() {
     lines_.clear();
     curSel_ = -1;
-    NotifyChanged();
+    Notify(DataListChange::Kind::Reset, 0, 0);
 }
 
 void CDataList::Append(std::string line) {
     lines_.push_back(std::move(line));
-    NotifyChanged();
+    Notify(DataListChange::Kind::Inserted, Count() - 1, 1);
 }
 
 void CDataList::Insert(int index, std::string line) {
@@ -34,9 +35,10 @@ void CDataList::Insert(int index, std::string line) {
         return;
     }
     lines_.insert(lines_.begin() + index, std::move(line));
-    // The selected line moved down with the insertion.
+    // The selected line moved down with the insertion; a row view moves its
+    // selection with the inserted row, so no Selection change is reported.
     if (curSel_ >= index) ++curSel_;
-    NotifyChanged();
+    Notify(DataListChange::Kind::Inserted, index, 1);
 }
 
 void CDataList::Delete(int index) {
@@ -47,21 +49,34 @@ void CDataList::Delete(int index) {
     } else if (curSel_ > index) {
         --curSel_;
     }
-    NotifyChanged();
+    Notify(DataListChange::Kind::Removed, index, 1);
 }
 
 void CDataList::Assign(std::vector<std::string> lines) {
     lines_ = std::move(lines);
     curSel_ = -1;
-    NotifyChanged();
+    Notify(DataListChange::Kind::Reset, 0, Count());
 }
 
-void CDataList::NotifyChanged() {
-    if (observer_ != nullptr) observer_->OnDataListChanged();
+void CDataList::AddObserver(IDataListObserver* observer) {
+    if (observer == nullptr) return;
+    if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end()) return;
+    observers_.push_back(observer);
 }
 
-void CDataList::NotifySelection() {
-    if (observer_ != nullptr) observer_->OnDataListSelectionChanged(curSel_);
+void CDataList::RemoveObserver(IDataListObserver* observer) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+void CDataList::Notify(DataListChange::Kind kind, int first, int count) {
+    const DataListChange change{kind, first, count};
+    // Walked on a copy, and each one asked whether it still observes: an
+    // observer may add or remove observers while it is told.
+    const std::vector<IDataListObserver*> observers = observers_;
+    for (IDataListObserver* observer : observers) {
+        if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end())
+            observer->OnDataListChange(change);
+    }
 }
 
 }  // namespace qelvor

@@ -8,11 +8,21 @@
 
 namespace qelvor {
 
+// One change of the data list, as a list view needs it to update its rows.
+struct DataListChange {
+    enum class Kind { Reset, Inserted, Removed, Selection };
+    Kind kind;
+    // Inserted and Removed: the first row and the number of rows; Reset:
+    // count is the new number of rows; Selection: first is the selected row,
+    // -1 for none.
+    int first = 0;
+    int count = 0;
+};
+
 class IDataListObserver {
   public:
     virtual ~IDataListObserver() = default;
-    virtual void OnDataListChanged() = 0;
-    virtual void OnDataListSelectionChanged(int index) = 0;
+    virtual void OnDataListChange(const DataListChange& change) = 0;
 };
 
 class CDataList {
@@ -23,27 +33,33 @@ class CDataList {
     const std::vector<std::string>& Lines() const { return lines_; }
     // -1 when nothing is selected.
     int CurSel() const { return curSel_; }
-    // Selects index; an index out of range removes the selection.
+    // Selects index; an index out of range removes the selection. Reported
+    // only when the selection really changes.
     void SetCurSel(int index);
 
+    // Reported as one Reset.
     void Clear();
+    // Reported as one Inserted.
     void Append(std::string line);
     // Inserts before index; at the end when index is out of range.
     void Insert(int index, std::string line);
-    // Deletes the line at index; nothing when out of range.
+    // Deletes the line at index, reported as one Removed; nothing when out
+    // of range.
     void Delete(int index);
-    // Replaces all lines at once (a file load).
+    // Replaces all lines at once (a file load), reported as one Reset.
     void Assign(std::vector<std::string> lines);
 
-    void SetObserver(IDataListObserver* observer) { observer_ = observer; }
+    // Observers are told in the order they were added; one added twice is
+    // told once. The list does not own them.
+    void AddObserver(IDataListObserver* observer);
+    void RemoveObserver(IDataListObserver* observer);
 
   private:
-    void NotifyChanged();
-    void NotifySelection();
+    void Notify(DataListChange::Kind kind, int first, int count);
 
     std::vector<std::string> lines_;
     int curSel_ = -1;
-    IDataListObserver* observer_ = nullptr;
+    std::vector<IDataListObserver*> observers_;
 };
 
 }  // namespace qelvor

@@ -14,9 +14,9 @@ class IExchangeView {
     virtual void OnRecordCountChanged(size_t count) = 0;
     // Bring the newest record into view (ScrollRSWnd is on).
     virtual void ScrollToNewest() = 0;
-    // The send box's text, read before and written after a received block.
+    // The send box's text, read before each received block. The exchange
+    // never writes the send box: what the user types stays as typed.
     virtual std::string GetSendText() = 0;
-    virtual void SetSendText(const std::string& text) = 0;
     // The "Buffer" box: the pending received bytes in notation.
     virtual void SetBufferText(const std::string& text) = 0;
 };

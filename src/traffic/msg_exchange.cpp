@@ -131,12 +131,20 @@ void CMsgExchange::LoadSplitConfig() {
 
 void CMsgExchange::OnReceive(const char* data, int count) {
     if (data == nullptr || count < 1) return;
-    if (view_ != nullptr) currentLine_ = view_->GetSendText();
+    if (view_ != nullptr) TakeSendText(view_->GetSendText());
     SplitReceived(std::string_view(data, static_cast<size_t>(count)), settings_.WorkMode);
     if (view_ == nullptr) return;
-    view_->SetSendText(currentLine_);
     view_->SetBufferText(EscapeCtrlChars(pending_));
     view_->OnRecordCountChanged(records_.size());
+}
+
+void CMsgExchange::TakeSendText(const std::string& sendText) {
+    // The send box is never written from here, as the user may be typing
+    // while frames arrive. So the current line, which "[RDATA]" repeats, is
+    // the last data line sent until the box's text changes.
+    if (sendText == seenSendText_) return;
+    seenSendText_ = sendText;
+    currentLine_ = sendText;
 }
 
 void CMsgExchange::SplitReceived(std::string_view bytes, int workMode) {

@@ -96,6 +96,8 @@ class CMsgExchange {
 
   private:
     std::string NotConnectedReason() const;
+    // The send box's text before a block: the current line when it changed.
+    void TakeSendText(const std::string& sendText);
     void SplitStream(std::string_view bytes);
     void SplitDatagram(std::string_view bytes);
     // Records every frame of pending; the position after the last frame.
@@ -118,6 +120,8 @@ class CMsgExchange {
     std::string pending_;
     int dataIndex_ = -1;
     std::string currentLine_;
+    // The send box's text as the last block found it.
+    std::string seenSendText_;
     int8_t frameCounter_ = 0;
     std::vector<std::string> splitList_;
     std::map<std::string, std::string> responseMap_;

@@ -8,6 +8,7 @@
 
 #include "mainwnd/data_list_commands.h"
 #include "mainwnd/engine_fixture.h"
+#include "support/data_list_recorder.h"
 
 namespace qelvor::test {
 namespace {
@@ -37,14 +38,24 @@ TEST_F(DataListCommands, LinesEndAtLineFeedsAndLoseTrailingLineEnds) {
                   StrPrintf("load data file succeeded,data count = %zu!", c.lines.size()));
     }
 
-    // Pane 1 counts the lines every hundred, also in a long file, and ends empty.
-    WriteFile(path, std::string(19999, '\n'));
+    // Pane 1 counts the lines every hundred, also in a long file, and ends
+    // empty; the list gets them in one step, a load and a ReLoad alike.
+    WriteFile(path, std::string(9999, '\n'));
     view.watched = &State();
-    ASSERT_TRUE(Engine().LoadDataFile(path));
-    ASSERT_EQ(view.pane1.size(), 201u);
-    EXPECT_EQ(view.pane1[0], "100/20000");
-    EXPECT_EQ(view.pane1[199], "20000/20000");
-    EXPECT_EQ(view.pane1.back(), "");
+    DataListRecorder recorder(Engine().DataList());
+    for (const bool reload : {false, true}) {
+        view.pane1.clear();
+        view.changes = 0;
+        recorder.changes.clear();
+        ASSERT_TRUE(reload ? Engine().ReLoad() : Engine().LoadDataFile(path));
+        ASSERT_EQ(view.pane1.size(), 101u);
+        EXPECT_EQ(view.pane1[0], "100/10000");
+        EXPECT_EQ(view.pane1[99], "10000/10000");
+        EXPECT_EQ(view.pane1.back(), "");
+        const DataListChange reset{DataListChange::Kind::Reset, 0, 10000};
+        EXPECT_EQ(recorder.changes, std::vector<DataListChange>{reset}) << reload;
+        EXPECT_NE(view.changes & kChangedDataList, 0u);
+    }
 }
 
 TEST_F(DataListCommands, LoadRemembersTheFileForReLoadUntilClearWithCtrl) {

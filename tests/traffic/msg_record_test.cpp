@@ -3,13 +3,16 @@
 
 #include <malloc.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "config/com_setting.h"
 #include "config/string_table.h"
 #include "data/display_format.h"
+#include "support/data_list_recorder.h"
 #include "support/temp_folder.h"
 #include "traffic/data_detail.h"
 #include "traffic/data_list.h"
@@ -42,35 +45,79 @@ TEST(MsgRecord, StoreCostsAtMost64BytesPerRecordBeyondItsData) {
     EXPECT_LE(used / kRecords, kDataSize + 64) << used / kRecords << " bytes a record";
 }
 
-class CountingObserver : public IDataListObserver {
-  public:
-    void OnDataListChanged() override { ++changes; }
-    void OnDataListSelectionChanged(int index) override { selections.push_back(index); }
-    int changes = 0;
-    std::vector<int> selections;
-};
+using Kind = DataListChange::Kind;
 
-TEST(DataList, SelectionFollowsItsLineAndOutOfRangeIsHarmless) {
+// Each edit, the lines and selection after it and the one change it reports
+// (none for an edit that changes nothing).
+TEST(DataList, EachEditReportsOneTypedChangeAndSelectionFollowsItsLine) {
+    using Lines = std::vector<std::string>;
     CDataList list;
-    CountingObserver observer;
-    list.SetObserver(&observer);
-    list.Assign({"a", "b", "c"});
-    list.SetCurSel(1);
-    list.Insert(0, "new");
-    list.Delete(7);
-    EXPECT_EQ(list.Line(list.CurSel()), "b");
-    list.Delete(0);
-    list.Insert(99, "end");
-    EXPECT_EQ(list.Lines(), (std::vector<std::string>{"a", "b", "c", "end"}));
-    EXPECT_EQ(list.Line(list.CurSel()), "b");
+    DataListRecorder recorder(list);
+    DataListRecorder second(list);
+    list.AddObserver(&second);  // added twice, told once
+    const struct {
+        const char* what;
+        std::function<void()> edit;
+        Lines lines;
+        int selection;
+        std::vector<DataListChange> reported;
+    } steps[] = {
+        {"assign",
+         [&] {
+             list.Assign({"a", "b", "c"});
+         },
+         {"a", "b", "c"},
+         -1,
+         {{Kind::Reset, 0, 3}}},
+        {"select", [&] { list.SetCurSel(1); }, {"a", "b", "c"}, 1, {{Kind::Selection, 1}}},
+        {"same selection", [&] { list.SetCurSel(1); }, {"a", "b", "c"}, 1, {}},
+        {"insert above",
+         [&] { list.Insert(0, "new"); },
+         {"new", "a", "b", "c"},
+         2,
+         {{Kind::Inserted, 0, 1}}},
+        {"delete out of range", [&] { list.Delete(7); }, {"new", "a", "b", "c"}, 2, {}},
+        {"delete above", [&] { list.Delete(0); }, {"a", "b", "c"}, 1, {{Kind::Removed, 0, 1}}},
+        {"insert past end",
+         [&] { list.Insert(99, "end"); },
+         {"a", "b", "c", "end"},
+         1,
+         {{Kind::Inserted, 3, 1}}},
+        {"append",
+         [&] { list.Append("z"); },
+         {"a", "b", "c", "end", "z"},
+         1,
+         {{Kind::Inserted, 4, 1}}},
+        {"delete selected",
+         [&] { list.Delete(1); },
+         {"a", "c", "end", "z"},
+         -1,
+         {{Kind::Removed, 1, 1}}},
+        {"select out of range", [&] { list.SetCurSel(9); }, {"a", "c", "end", "z"}, -1, {}},
+        {"select last",
+         [&] { list.SetCurSel(3); },
+         {"a", "c", "end", "z"},
+         3,
+         {{Kind::Selection, 3}}},
+        {"assign drops selection", [&] { list.Assign({"x"}); }, {"x"}, -1, {{Kind::Reset, 0, 1}}},
+        {"clear", [&] { list.Clear(); }, {}, -1, {{Kind::Reset, 0, 0}}},
+    };
+    for (const auto& step : steps) {
+        recorder.changes.clear();
+        second.changes.clear();
+        step.edit();
+        EXPECT_EQ(list.Lines(), step.lines) << step.what;
+        EXPECT_EQ(list.CurSel(), step.selection) << step.what;
+        EXPECT_EQ(recorder.changes, step.reported) << step.what;
+        EXPECT_EQ(second.changes, step.reported) << step.what;
+    }
     EXPECT_EQ(list.Line(-1) + list.Line(4), "");
-    list.Delete(1);  // deleting the selected line, or loading, drops the selection
-    EXPECT_EQ(list.CurSel(), -1);
-    EXPECT_EQ(observer.changes, 5);
-    EXPECT_EQ(observer.selections, std::vector<int>{1});
-    list.SetCurSel(0);
-    list.Assign({"x"});
-    EXPECT_EQ(list.CurSel(), -1);
+    list.RemoveObserver(&second);
+    recorder.changes.clear();
+    second.changes.clear();
+    list.Append("after");
+    EXPECT_TRUE(second.changes.empty());
+    EXPECT_EQ(recorder.changes.size(), 1u);
 }
 
 TEST(DataDetail, TitleSizeTypeViewsAndDecodeBox) {
