@@ -1,6 +1,5 @@
-// What a link under test sends and reports, kept for the test to compare;
-// optionally it adds "<name> done" to a log shared by two links, to show
-// the order in which their messages ended. Used on the test's thread only.
+// What a link under test sends and reports, kept for the test to compare.
+// Used on the test's thread only.
 #pragma once
 
 #include <string>
@@ -13,24 +12,15 @@
 namespace qelvor::astm {
 
 struct LinkRecorder : IAstmLinkSink {
-    explicit LinkRecorder(std::string linkName = "", std::vector<std::string>* sharedLog = nullptr)
-        : name(std::move(linkName)), log(sharedLog) {}
-
     void SendBytes(const std::string& bytes) override { sent += bytes; }
     void Note(const std::string& text) override { notes.push_back(text); }
     void RecordReceived(const std::string& record) override { records.push_back(record); }
-    void MessageDone(bool allAcknowledged) override {
-        results.push_back(allAcknowledged);
-        if (log != nullptr) log->push_back(name + " done");
-    }
+    void MessageDone(bool allAcknowledged) override { results.push_back(allAcknowledged); }
     // The bytes sent since the last call, in notation.
     std::string TakeSent() { return EscapeCtrlChars(std::exchange(sent, {})); }
 
-    std::string name;
-    std::vector<std::string>* log;
     std::string sent;
-    std::vector<std::string> notes;
-    std::vector<std::string> records;
+    std::vector<std::string> notes, records;
     std::vector<bool> results;
 };
 
