@@ -119,7 +119,7 @@ void CAstmLink::OnTick(Millis now) {
     }
 }
 
-void CAstmLink::Abort(Millis now) {
+void CAstmLink::Abort(Millis /*now*/) {
     if (!messagePending_) return;
     if (state_ == State::kAwaitingEnqReply || state_ == State::kSending) {
         GiveUp("message aborted: EOT");
@@ -127,7 +127,6 @@ void CAstmLink::Abort(Millis now) {
     }
     Note("message aborted before it was sent");
     Finish(false);
-    (void)now;
 }
 
 void CAstmLink::OnEnq(Millis now) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "config/com_setting.h"
 #include "link_recorder.h"
 #include "ports/serial_port.h"
 #include "ports/tcp_port.h"
@@ -72,7 +73,10 @@ TEST_P(AstmOverRealLines, BothSendAtOnceTheInstrumentFirstAndEveryRecordArrivesW
     };
 
     LinkRecorder out[2];
-    CAstmLink instrument(AstmLinkSettings{}, out[0]), host(AstmLinkSettings{true}, out[1]);
+    CComSetting hostSettings;
+    hostSettings.AstmRole = kAstmRoleHost;
+    CAstmLink instrument(AstmLinkSettings{}, out[0]);
+    CAstmLink host(AstmLinkSettings::From(hostSettings), out[1]);
     CAstmLink* links[2] = {&instrument, &host};
     const auto start = Clock::now();
     auto now = [&] { return std::chrono::duration_cast<Millis>(Clock::now() - start); };
