@@ -86,6 +86,11 @@ constexpr KeyField kKeys[] = {
     Int("LButtonDblClkSend", &S::LButtonDblClkSend, 0),
     Int("ShowDataListWnd", &S::ShowDataListWnd, 1),
     Int("ScrollRSWnd", &S::ScrollRSWnd, 0),
+    Int("ProtocolMode", &S::ProtocolMode, kProtocolConfigurable),
+    Int("AstmRole", &S::AstmRole, kAstmRoleInstrument),
+    Int("AstmReplyTimeoutMs", &S::AstmReplyTimeoutMs, 15000),
+    Int("AstmIdleTimeoutMs", &S::AstmIdleTimeoutMs, 30000),
+    Int("AstmEnqRetryMs", &S::AstmEnqRetryMs, 10000),
 };
 
 const char* const kBlanks = " \t\r\n\v\f";

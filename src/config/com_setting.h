@@ -115,6 +115,14 @@ class CComSetting {
     int ScrollRSWnd = 0;
     int AutoRestart = 1;
     int AutoSendElapse = 20;
+    // The protocol that answers peers: 0 the configurable split strings and
+    // responses, 1 the ASTM E1381 link. The role and the three times (ms)
+    // belong to the latter.
+    int ProtocolMode = 0;
+    int AstmRole = 0;
+    int AstmReplyTimeoutMs = 15000;
+    int AstmIdleTimeoutMs = 30000;
+    int AstmEnqRetryMs = 10000;
 
   private:
     void SetDefaults();
@@ -128,5 +136,11 @@ inline constexpr int kWorkModeTcpServer = 0;
 inline constexpr int kWorkModeTcpClient = 1;
 inline constexpr int kWorkModeUdp = 2;
 inline constexpr int kWorkModeSerial = 10;
+
+// Protocol modes (ProtocolMode) and ASTM roles (AstmRole).
+inline constexpr int kProtocolConfigurable = 0;
+inline constexpr int kProtocolAstm = 1;
+inline constexpr int kAstmRoleInstrument = 0;
+inline constexpr int kAstmRoleHost = 1;
 
 }  // namespace qelvor

@@ -1,0 +1,136 @@
+#include "astm/astm_link.h"
+
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "link_recorder.h"
+
+namespace qelvor::astm {
+namespace {
+
+using Strings = std::vector<std::string>;
+using std::chrono::milliseconds;
+
+// Short times, so that every time-out of a scripted exchange is visible.
+AstmLinkSettings Quick(bool host) {
+    return {host, milliseconds(200), milliseconds(1000), milliseconds(500), milliseconds(100)};
+}
+
+std::string Frame(int number, const std::string& text, bool final = true) {
+    return CAstmFrame{number, text, final}.Bytes();
+}
+
+// The letters of a script: A ACK, N NAK, Q ENQ, E EOT, 1 and 2 the frames of
+// the records "R|1" and "R|2", q the peer's frame "Q|1".
+std::string Bytes(std::string_view letters) {
+    std::string bytes;
+    for (char c : letters) {
+        const size_t control = std::string_view("ANQE").find(c);
+        if (control != std::string_view::npos) bytes += "\x06\x15\x05\x04"[control];
+        if (c == '1' || c == '2') bytes += Frame(c - '0', std::string("R|") + c + "\r");
+        if (c == 'q') bytes += Frame(1, "Q|1\r");
+    }
+    return bytes;
+}
+
+struct SendCase {
+    const char* name;
+    bool host;
+    const char* dataList;  // the records, one a line
+    // Steps "ms:peer>answer": at that time the peer sends (- nothing, only
+    // the clock moves; x the user aborts), and the link must answer.
+    const char* script;
+    bool acknowledged;
+    const char* lastNote;  // empty: no note at all
+};
+
+class AstmLinkSends : public ::testing::TestWithParam<SendCase> {};
+
+TEST_P(AstmLinkSends, FollowsTheScriptedPeer) {
+    const SendCase& c = GetParam();
+    LinkRecorder out;
+    CAstmLink link(Quick(c.host), out);
+    ASSERT_TRUE(link.Send(CAstmLink::RecordsOfText(c.dataList), milliseconds(0)));
+    EXPECT_EQ(out.TakeSent(), "<ENQ>");
+    std::istringstream steps(c.script);
+    for (std::string step; steps >> step;) {
+        const milliseconds at(std::stoi(step));
+        const std::string peer =
+            step.substr(step.find(':') + 1, step.find('>') - step.find(':') - 1);
+        if (peer == "x")
+            link.Abort(at);
+        else if (peer == "-")
+            link.OnTick(at);
+        else
+            link.OnBytes(Bytes(peer), at);
+        EXPECT_EQ(out.TakeSent(), EscapeCtrlChars(Bytes(step.substr(step.find('>') + 1)))) << step;
+    }
+    EXPECT_EQ(out.results, std::vector<bool>{c.acknowledged});
+    EXPECT_FALSE(link.HasMessage());
+    EXPECT_EQ(link.GetState(), CAstmLink::State::kIdle);
+    EXPECT_EQ(out.notes.empty() ? "" : out.notes.back(), c.lastNote);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Scripts, AstmLinkSends, ::testing::Values(
+    SendCase{"NakThenSameFrame", false, "R|1", "0:A>1 1:N>1 2:A>E", true, ""},
+    SendCase{"SixNaksThenEot", false, "R|1", "0:A>1 1:N>1 2:N>1 3:N>1 4:N>1 5:N>1 6:N>E", false,
+             "the host refused frame 1 six times: EOT"},
+    SendCase{"NoReplyToEnq", false, "R|1", "199:-> 200:->E", false, "no reply within 200 ms: EOT"},
+    SendCase{"NoReplyToFrame", true, "R|1\nR|2", "0:A>1 10:A>2 209:-> 210:->E", false,
+             "no reply to frame 2 within 200 ms: EOT"},
+    SendCase{"EnqRefusedThenRetried", false, "R|1", "0:N> 499:-> 500:->Q 510:A>1 520:A>E", true,
+             "the host refused ENQ: again in 500 ms"},
+    SendCase{"DataListEndingInLineBreak", false, "R|1\r\n\nR|2\n", "0:A>1 1:A>2 2:A>E", true, ""},
+    SendCase{"InstrumentKeepsItsTurn", false, "R|1", "0:Q> 99:-> 100:->Q 110:A>1 120:A>E",
+             true, "contention: the host's ENQ is ignored; ours again in 100 ms"},
+    SendCase{"HostYieldsThenSendsAfterEot", true, "R|1", "0:Q>A 10:q>A 20:E>Q 30:A>1 40:A>E",
+             true, "contention: the instrument goes first; ours follows its EOT"},
+    SendCase{"InstrumentAboutToSendRefusesEnq", false, "R|1", "0:N> 10:Q>N 500:->Q 510:A>1 520:A>E",
+             true, "ENQ while about to send: NAK sent"},
+    SendCase{"EotAfterFrameCountsAsAck", false, "R|1\nR|2", "0:A>1 10:E>2 20:A>E", true,
+             "the host asks to interrupt: the message goes on"},
+    SendCase{"AbortEndsTheTransfer", false, "R|1", "0:A>1 5:x>E", false, "message aborted: EOT"}),
+    [](const ::testing::TestParamInfo<SendCase>& row) { return std::string(row.param.name); });
+// clang-format on
+
+TEST(AstmLink, ReceiverChecksEveryFrameReassemblesRecordsAndIdlesAfterSilence) {
+    LinkRecorder out;
+    CAstmLink link(Quick(true), out);
+    // clang-format off
+    const std::pair<std::string, const char*> steps[] = {
+        {"\x06", ""},  // no transfer yet: ignored
+        {"\x05", "<ACK>"},
+        {Frame(1, "P|1\r"), "<ACK>"},
+        {Frame(1, "P|1\r"), "<ACK>"},  // our ACK was lost: repeated
+        {Frame(2, "O|1|", false), "<ACK>"},
+        {Frame(3, "abc\r"), "<ACK>"},
+        {UnescapeCtrlChars("<STX>4x<CR><ETX>00<CR><LF>"), "<NAK>"},
+        {Frame(6, "x\r"), "<NAK>"},
+        {Frame(4, "x\rC|1\r"), "<ACK>"},  // two records in one frame
+        {"\x04", ""},
+        {Frame(5, "late\r"), ""},
+        {"\x05" + Frame(1, "abc", false) + UnescapeCtrlChars("<STX>2de"), "<ACK><ACK>"},
+    };
+    // clang-format on
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        link.OnBytes(steps[i].first, milliseconds(i));
+        EXPECT_EQ(out.TakeSent(), steps[i].second) << "step " << i;
+    }
+    link.OnTick(milliseconds(1010));
+    EXPECT_EQ(link.GetState(), CAstmLink::State::kReceiving);
+    link.OnTick(milliseconds(1011));  // a second after the last frame
+    EXPECT_EQ(link.GetState(), CAstmLink::State::kIdle);
+    EXPECT_EQ(out.records, (Strings{"P|1", "O|1|abc", "x", "C|1"}));
+    EXPECT_EQ(out.notes,
+              (Strings{"ACK outside a transfer ignored", "frame 1 repeated: ACK sent, kept once",
+                       "frame 4: checksum 00, expected BC: NAK sent",
+                       "frame 6: expected frame 4: NAK sent", "frame 5 outside a transfer ignored",
+                       "frame incomplete when the line went quiet: 4 bytes dropped (<STX>2de)",
+                       "no frame within 1 s: the link is idle again",
+                       "transfer ended inside a record: its 3 characters are dropped"}));
+}
+
+}  // namespace
+}  // namespace qelvor::astm
