@@ -90,7 +90,7 @@ TEST(DrovanApp, AutoSaveLogStartsTheLogThatWindowModeStops) {
     EXPECT_EQ(app.LogWriter().LogPath(), dir.File("LogData/Qelvor.log"));
     app.LogWriter().Post("last words", CLogWriter::kAppendLine);
     std::FILE* err = std::tmpfile();
-    EXPECT_EQ(app.RunWindow(err), kExitNoWindow);
+    EXPECT_EQ(app.RunWindow(err), kExitNoDisplay);
     EXPECT_GT(std::ftell(err), 0L) << "it says why";
     std::fclose(err);
     EXPECT_EQ(ReadFile(dir.File("LogData/Qelvor.log")), "last words\r\n")
