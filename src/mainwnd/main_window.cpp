@@ -256,8 +256,6 @@ void CMainWindow::BuildTrafficList() {
     for (int column = 0; column < CTrafficTableModel::kColumnCount; ++column)
         columns->resizeSection(column, widths[column]);
     trafficList_->viewport()->installEventFilter(this);
-    connect(trafficList_, &QTableView::doubleClicked, this,
-            [this](const QModelIndex& index) { OpenRecordDetail(index.row()); });
     catchUpTimer_ = new QTimer(this);
     catchUpTimer_->setSingleShot(true);
     catchUpTimer_->setInterval(kCatchUpMs);
@@ -654,6 +652,12 @@ void CMainWindow::PopUp(const QString& name, QPoint at) {
 
 bool CMainWindow::FilterTrafficMouse(QEvent* event) {
     auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
+        // Below the last row there is no record, and nothing opens.
+        const int row = trafficList_->indexAt(mouse->position().toPoint()).row();
+        if (row >= 0) OpenRecordDetail(row);
+        return row >= 0;
+    }
     if (mouse->button() != Qt::RightButton) return false;
     if (event->type() == QEvent::MouseButtonRelease)
         PopUp(QStringLiteral("EVENT"), mouse->globalPosition().toPoint());
