@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -47,6 +48,10 @@ constexpr int kDialogWidth = 430;
 constexpr int kDialogHeight = 325;
 constexpr double kUnitX = 1.5;
 constexpr double kUnitY = 1.625;
+// The font those units belong to: a dialog unit is a quarter of its mean
+// character width and an eighth of its height, so the labels fit the
+// template's buttons whatever font the desktop uses.
+constexpr int kFontPixels = 11;
 // Rows of the traffic list have one fixed height, so that a million rows
 // scroll without measuring any of them.
 constexpr int kRowPadding = 4;
@@ -121,6 +126,19 @@ MsgResult BoxResult(int button) {
     }
 }
 
+// A caption wider than its button (a long engine caption such as "CheckSum
+// ASTM", or a wide desktop font) is drawn in a smaller font, down to 8 pixels,
+// rather than cut.
+void FitCaption(QAbstractButton* button) {
+    constexpr int kMargin = 8;
+    constexpr int kSmallestPixels = 8;
+    QFont fitted = button->parentWidget()->font();
+    while (fitted.pixelSize() > kSmallestPixels &&
+           QFontMetrics(fitted).horizontalAdvance(button->text()) > button->width() - kMargin)
+        fitted.setPixelSize(fitted.pixelSize() - 1);
+    button->setFont(fitted);
+}
+
 struct SaveCommand {
     int command;
     const char* fileName;
@@ -140,6 +158,9 @@ constexpr SaveCommand kSaveCommands[] = {
 CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
     : QWidget(parent), settings_(settings) {
     setObjectName(QStringLiteral("MainWindow"));
+    QFont unitsFont = font();
+    unitsFont.setPixelSize(kFontPixels);
+    setFont(unitsFont);
     engine_ = std::make_unique<CMainEngine>(settings_, *this);
     resize(Pixels(QRect(0, 0, kDialogWidth, kDialogHeight)).size());
     BuildControls();
@@ -370,6 +391,7 @@ void CMainWindow::ShowButtons() {
         if (id != kIdDataList) control->setVisible(state.visible);
         auto* button = qobject_cast<QAbstractButton*>(control);
         if (button != nullptr && !state.caption.empty()) button->setText(Local(state.caption));
+        if (button != nullptr) FitCaption(button);
     }
 }
 
@@ -377,6 +399,8 @@ void CMainWindow::ShowStatus() {
     const CMainState& state = engine_->State();
     for (int pane = 0; pane < 3; ++pane)
         statusBar_->SetPaneText(pane, Local(state.panes[static_cast<size_t>(pane)]));
+    // Pane 2 is 60 pixels wide; its tool tip holds the whole text.
+    statusBar_->SetPaneToolTip(2, Local(state.panes[2]));
     statusBar_->SetPaneToolTip(0, Local(state.pane0ToolTip));
 }
 

@@ -23,6 +23,7 @@ class WindowScreenshot : public QObject {
 void WindowScreenshot::mainWindowAfterASession() {
     WindowFixture f;
     f.settings.HandShake = 1;
+    f.settings.UsedResponseFile = 1;
     CMainWindow& window = f.Window();
     QVERIFY(f.peer.Valid());
     const QString data = f.dir.filePath("astm.txt");
