@@ -37,7 +37,8 @@ void OnSelectUI(int commandId, CComSetting& settings, IMessageBox& box) {
     if (code == settings.UsedUILangCode) return;
     settings.UsedUILangCode = code;
     settings.WriteProfileInt(settings.GetCurrentSet(), "UsedUILangCode", code);
-    box.ShowMessageBox(LoadStr(21060), "Qelvor", MsgIcon::Information, MsgButtons::Ok);
+    box.ShowMessageBox(LoadStr(kStrUiLanguageChanged), "Qelvor", MsgIcon::Information,
+                       MsgButtons::Ok);
 }
 
 }  // namespace qelvor

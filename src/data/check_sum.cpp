@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
 
 namespace qelvor {
@@ -175,22 +176,22 @@ std::string CCheckSum::TextForm(std::string_view text, int kind) const {
 int CheckSumCaptionId(int kind) {
     switch (kind) {
         case kCsLx20:
-            return 21039;
+            return kStrCheckSumLx20;
         case kCsBcc:
-            return 21041;
+            return kStrCheckSumBcc;
         default:
-            return 21042;
+            return kStrCheckSumAstm;
     }
 }
 
 int CheckSumToolTipId(int kind) {
     switch (kind) {
         case kCsLx20:
-            return 21040;
+            return kStrBracketsInChecksum;
         case kCsBcc:
-            return 20;
+            return kStrStxToEtxInChecksum;
         default:
-            return 21043;
+            return kStrStxToEtxInChecksumAstm;
     }
 }
 

@@ -10,11 +10,11 @@ namespace qelvor {
 namespace {
 
 constexpr std::array<LogFormatInfo, kLogFormatCount> kFormats = {{
-    {"MsgLog.log", "MsgLogData.log", true, 21020},
-    {"MsgLog.raw", "MsgLogData.raw", false, 21021},
-    {"MsgLog.hex", "MsgLogData.hex", true, 21022},
-    {"MsgLog.txt", "MsgLogData.txt", true, 21023},
-    {"MsgLog.bin", "MsgLogData.bin", false, 21024},
+    {"MsgLog.log", "MsgLogData.log", true, kStrWithFmtStyle},
+    {"MsgLog.raw", "MsgLogData.raw", false, kStrWithBinStyle},
+    {"MsgLog.hex", "MsgLogData.hex", true, kStrWithHexStyle},
+    {"MsgLog.txt", "MsgLogData.txt", true, kStrWithTxtStyle},
+    {"MsgLog.bin", "MsgLogData.bin", false, kStrWithBinaryFmtStyle},
 }};
 
 // One line per record of every type: optional time, type, ':' and the data
@@ -64,7 +64,7 @@ std::string RenderHex(const MsgRecords& records) {
 // A dated header line, then every record as type, ':' and its bytes
 // unchanged, without separators, and one closing line break.
 std::string RenderTxt(const MsgRecords& records, const SystemTime& now) {
-    std::string out = LoadStr(21025);
+    std::string out = LoadStr(kStrSaveLogfileDatetime);
     out += StrPrintf("%d-%d-%d%d:%d:%d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
                      now.wSecond);
     out += '\n';

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
 #include <vector>
 
 #include "config/app_paths.h"
@@ -16,36 +17,25 @@ namespace qelvor {
 
 namespace {
 
-constexpr int kIdOverwriteQuestion = 21016;
-constexpr int kIdSaveCaption = 21017;
-constexpr int kIdCancelled = 21018;
-constexpr int kIdSaveError = 21019;
-constexpr int kIdCreated = 21026;
-constexpr int kIdAppended = 21027;
-constexpr int kIdAllCaption = 21028;
-constexpr int kIdCompressFailed = 21029;
-constexpr int kIdFileFailed = 21030;
-constexpr int kIdZipSucceeded = 21031;
-constexpr int kIdZipFailed = 21032;
-
 bool FileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
 void ReportSaveError(IMessageBox& box, int err) {
-    box.ShowMessageBox(StrPrintf(LoadStr(kIdSaveError), err), LoadStr(kIdSaveCaption),
-                       MsgIcon::None, MsgButtons::Ok);
+    box.ShowMessageBox(StrPrintf(LoadStr(kStrUnableToSaveLogData), err),
+                       LoadStr(kStrSaveLogDataCaption), MsgIcon::None, MsgButtons::Ok);
 }
 
 // Asks before touching an existing file: 1 overwrite, 2 append, 0 cancelled.
 int AskOverwrite(IMessageBox& box) {
-    MsgResult answer = box.ShowMessageBox(LoadStr(kIdOverwriteQuestion), LoadStr(kIdSaveCaption),
-                                          MsgIcon::Question, MsgButtons::YesNoCancel);
+    MsgResult answer =
+        box.ShowMessageBox(LoadStr(kStrFileExistsOverwrite), LoadStr(kStrSaveLogDataCaption),
+                           MsgIcon::Question, MsgButtons::YesNoCancel);
     if (answer == MsgResult::Yes) return 1;
     if (answer == MsgResult::No) return 2;
-    box.ShowMessageBox(LoadStr(kIdCancelled), LoadStr(kIdSaveCaption), MsgIcon::Information,
-                       MsgButtons::Ok);
+    box.ShowMessageBox(LoadStr(kStrSaveCancelled), LoadStr(kStrSaveLogDataCaption),
+                       MsgIcon::Information, MsgButtons::Ok);
     return 0;
 }
 
@@ -63,7 +53,13 @@ std::string SaveFolder(const CComSetting& settings) {
 int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
             const std::string& fileName, LogFormat format, bool asking, std::string& report) {
     if (records.empty()) return -1;
-    const std::string path = SaveFolder(settings) + fileName;
+    return SaveLogToPath(records, settings, box, SaveFolder(settings) + fileName, format, asking,
+                         report);
+}
+
+int SaveLogToPath(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+                  const std::string& path, LogFormat format, bool asking, std::string& report) {
+    if (records.empty()) return -1;
     bool append = false;
     if (asking && FileExists(path)) {
         int choice = AskOverwrite(box);
@@ -81,9 +77,10 @@ int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox&
         return -1;
     }
     report = LoadStr(FormatInfo(format).styleTextId);
-    report += LoadStr(append ? kIdAppended : kIdCreated);
+    report += LoadStr(append ? kStrAppendLogDataSucceeded : kStrSaveDataFileSucceeded);
     if (asking) {
-        box.ShowMessageBox(report, LoadStr(kIdSaveCaption), MsgIcon::Information, MsgButtons::Ok);
+        box.ShowMessageBox(report, LoadStr(kStrSaveLogDataCaption), MsgIcon::Information,
+                           MsgButtons::Ok);
     }
     return 1;
 }
@@ -99,7 +96,7 @@ void SaveAsAll(const MsgRecords& records, const CComSetting& settings, IMessageB
         overall += report;
         overall += '\n';
     }
-    box.ShowMessageBox(overall, LoadStr(kIdAllCaption), MsgIcon::Information, MsgButtons::Ok);
+    box.ShowMessageBox(overall, LoadStr(kStrSaveLogData), MsgIcon::Information, MsgButtons::Ok);
 }
 
 namespace {
@@ -109,8 +106,8 @@ namespace {
 // into the next layout's report.
 void NoteZipFailure(const std::string& name, std::string& overall, std::string& failures) {
     overall += '\t';
-    overall += LoadStr(kIdCompressFailed);
-    failures += StrPrintf(LoadStr(kIdFileFailed), name.c_str());
+    overall += LoadStr(kStrCompressLogFailed);
+    failures += StrPrintf(LoadStr(kStrSaveAndCompressFileFailed), name.c_str());
     failures += '\n';
 }
 
@@ -118,9 +115,17 @@ void NoteZipFailure(const std::string& name, std::string& overall, std::string& 
 
 bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageBox& box) {
     if (records.empty()) return false;
-    const std::string folder = SaveFolder(settings);
+    return SaveToZipAt(records, settings, box, SaveFolder(settings) + kLogZipName);
+}
+
+bool SaveToZipAt(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+                 const std::string& archivePath) {
+    if (records.empty()) return false;
+    const size_t slash = archivePath.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : archivePath.substr(0, slash + 1);
     CZipWriter zip;
-    zip.Create(folder + kLogZipName);
+    zip.Create(archivePath);
     std::string overall;
     std::string failures;
     std::vector<std::string> packed;
@@ -129,7 +134,8 @@ bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageB
         const std::string name = FormatInfo(format).allName;
         std::string report;
         // A layout that could not be written completely is never packed.
-        bool saved = SaveLog(records, settings, box, name, format, false, report) == 1;
+        bool saved =
+            SaveLogToPath(records, settings, box, folder + name, format, false, report) == 1;
         overall += report;
         if (saved && zip.AddFile(folder + name, name)) {
             overall += '\n';
@@ -145,16 +151,55 @@ bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageB
         if (closed) {
             ::unlink((folder + name).c_str());
         } else {
-            failures += StrPrintf(LoadStr(kIdFileFailed), name.c_str());
+            failures += StrPrintf(LoadStr(kStrSaveAndCompressFileFailed), name.c_str());
             failures += '\n';
         }
     }
     const bool ok = failures.empty();
-    overall += LoadStr(ok ? kIdZipSucceeded : kIdZipFailed);
+    overall += LoadStr(ok ? kStrZippedIntoMsgLogDataZip : kStrSaveAndCompressFailed);
     if (!ok) overall += failures;
-    box.ShowMessageBox(overall, LoadStr(kIdAllCaption), ok ? MsgIcon::Information : MsgIcon::Stop,
+    box.ShowMessageBox(overall, LoadStr(kStrSaveLogData), ok ? MsgIcon::Information : MsgIcon::Stop,
                        MsgButtons::Ok);
     return ok;
+}
+
+namespace {
+
+// The filter's description of a layout; a number out of range is format 1,
+// as for FormatInfo.
+const char* FilterName(LogFormat format) {
+    switch (format) {
+        case LogFormat::Raw:
+            return "Raw log";
+        case LogFormat::Hex:
+            return "Hex log";
+        case LogFormat::Txt:
+            return "Txt log";
+        case LogFormat::FmtBinary:
+            return "Fmt binary log";
+        default:
+            return "Fmt log";
+    }
+}
+
+SaveDialogInfo DialogFor(const CComSetting& settings, std::string fileName,
+                         const std::string& description) {
+    SaveDialogInfo info;
+    info.folder = SaveFolder(settings);
+    info.extension = fileName.substr(fileName.rfind('.') + 1);
+    info.filter = description + " (*." + info.extension + ");;All files (*)";
+    info.fileName = std::move(fileName);
+    return info;
+}
+
+}  // namespace
+
+SaveDialogInfo LogSaveDialog(LogFormat format, const CComSetting& settings) {
+    return DialogFor(settings, FormatInfo(format).singleName, FilterName(format));
+}
+
+SaveDialogInfo ZipSaveDialog(const CComSetting& settings) {
+    return DialogFor(settings, kLogZipName, "Zip archive");
 }
 
 }  // namespace qelvor

@@ -24,9 +24,12 @@ std::string SaveFolder(const CComSetting& settings);
 // when saved (report set to the style text and the success text), 0 when the
 // user cancelled at the overwrite question, -1 when the store is empty (no
 // message, report untouched) or the file could not be opened, written or
-// closed (message 21019 with errno, report untouched).
+// closed (message kStrUnableToSaveLogData with errno, report untouched).
 int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
             const std::string& fileName, LogFormat format, bool asking, std::string& report);
+// SaveLog to a path of the caller's choosing (a file dialog's answer).
+int SaveLogToPath(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+                  const std::string& path, LogFormat format, bool asking, std::string& report);
 
 // Saves all five layouts to the "MsgLogData" files without asking and shows
 // one report of the five results.
@@ -36,5 +39,24 @@ void SaveAsAll(const MsgRecords& records, const CComSetting& settings, IMessageB
 // names and deletes the packed files. Nothing happens for an empty store.
 // True when every layout was saved and packed.
 bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageBox& box);
+// SaveToZip into an archive of the caller's choosing; the five layouts are
+// written beside it for packing, under their "MsgLogData" names.
+bool SaveToZipAt(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+                 const std::string& archivePath);
+
+// What a save command's file dialog offers: the folder and name it starts
+// with, the extension it adds to a bare name, and its filter in the form
+// "Description (*.ext);;All files (*)".
+struct SaveDialogInfo {
+    std::string folder;
+    std::string fileName;
+    std::string extension;  // without the dot
+    std::string filter;
+};
+
+// The dialog of "Save as Fmt", "Raw", "Hex", "Txt" or "Fmt (B)inary".
+SaveDialogInfo LogSaveDialog(LogFormat format, const CComSetting& settings);
+// The dialog of "save to Zip file".
+SaveDialogInfo ZipSaveDialog(const CComSetting& settings);
 
 }  // namespace qelvor

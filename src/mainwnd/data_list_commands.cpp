@@ -28,7 +28,8 @@ bool CDataListCommands::ReadDataFile(const std::string& path, std::string& bytes
         return false;
     }
     if (file.Size() > kDataFileLimit) {
-        ctx_.Tell(StrPrintf(LoadStr(21062), path.c_str(), static_cast<double>(file.Size()) / kMiB),
+        ctx_.Tell(StrPrintf(LoadStr(kStrFileTooLargeToLoad), path.c_str(),
+                            static_cast<double>(file.Size()) / kMiB),
                   MsgIcon::Exclamation);
         return false;
     }
@@ -92,7 +93,8 @@ bool CDataListCommands::LoadDataFile(const std::string& path) {
     if (!ReadDataFile(path, bytes)) return false;
     FillList(bytes);
     ctx_.exchange.AddRecord('I', path);
-    ctx_.exchange.AddRecord('I', StrPrintf(LoadStr(21008), ctx_.dataList.Count()));
+    ctx_.exchange.AddRecord('I',
+                            StrPrintf(LoadStr(kStrLoadDataFileSucceeded), ctx_.dataList.Count()));
     RememberDataFile(path);
     ctx_.exchange.SetDataIndex(-1);
     SendFirstData();
@@ -133,7 +135,7 @@ void CDataListCommands::Clear(bool forgetFile) {
 
 bool CDataListCommands::SaveAs(const std::string& path) {
     if (ctx_.dataList.Count() == 0) return false;
-    const std::string caption = LoadStr(21036);
+    const std::string caption = LoadStr(kStrSaveDataFileCaption);
     std::string text;
     for (const std::string& line : ctx_.dataList.Lines())
         text += line + "\r\n";
@@ -142,10 +144,10 @@ bool CDataListCommands::SaveAs(const std::string& path) {
     // place fails at once instead of blocking the window.
     const int error = CFileWriter::WriteFile(path, text, CFileWriter::Mode::Truncate);
     if (error != 0) {
-        ctx_.Tell(StrPrintf(LoadStr(21037), error), MsgIcon::Exclamation, caption);
+        ctx_.Tell(StrPrintf(LoadStr(kStrCannotSaveDataFile), error), MsgIcon::Exclamation, caption);
         return false;
     }
-    ctx_.Tell(LoadStr(21038), MsgIcon::Information, caption);
+    ctx_.Tell(LoadStr(kStrDataFileSaved), MsgIcon::Information, caption);
     return true;
 }
 

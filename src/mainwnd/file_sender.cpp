@@ -5,6 +5,7 @@
 #include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
 #include "data/text_encoding.h"
+#include "mainwnd/port_control.h"
 #include "mainwnd/regular_file.h"
 #include "mainwnd/send_operations.h"
 
@@ -14,6 +15,8 @@ namespace {
 
 constexpr size_t kReadChunk = 65536;
 constexpr double kMiB = 1048576.0;
+// The most one poll tick offers the socket; it takes what it has room for.
+constexpr size_t kPieceLimit = 4 * 1048576;
 
 }  // namespace
 
@@ -25,7 +28,8 @@ bool CFileSender::ReadBody(const std::string& path, std::string& bytes) {
     CRegularFile file;
     if (!file.Open(path)) return false;
     if (!FileFitsSendLimit(file.Size(), ctx_.settings.WorkMode)) {
-        ctx_.Tell(StrPrintf(LoadStr(21061), path.c_str(), static_cast<double>(file.Size()) / kMiB),
+        ctx_.Tell(StrPrintf(LoadStr(kStrFileTooLargeToSend), path.c_str(),
+                            static_cast<double>(file.Size()) / kMiB),
                   MsgIcon::Exclamation);
         return false;
     }
@@ -61,32 +65,104 @@ std::string CFileSender::Convert(std::string bytes) const {
     }
 }
 
+// A send under way: the converted bytes and how many went out.
+struct CFileSender::Job {
+    std::string path;
+    std::string bytes;
+    size_t sent = 0;
+};
+
+CFileSender::CFileSender(CEngineContext& context, CPortControl& ports)
+    : ctx_(context), ports_(ports) {}
+
+CFileSender::~CFileSender() = default;
+
 int CFileSender::SendWhole(const std::string& path) {
+    if (job_) {
+        ctx_.exchange.AddRecord('I', "SendFile<" + path + ">: another file is still being sent");
+        return 0;
+    }
     std::string bytes;
     if (!ReadBody(path, bytes)) return 0;
-    // A sent file is not recorded; only a failure or a partial write leaves a
-    // trace.
-    const std::string converted = Convert(std::move(bytes));
-    const int result = ctx_.exchange.SendBytes(converted, false);
-    if (result < 1) {
-        ctx_.exchange.AddRecord('I', StrPrintf("SendFile<%s>,but error!", path.c_str()));
-        ExplainSendFailure(ctx_);
-    } else if (static_cast<size_t>(result) < converted.size()) {
-        ctx_.exchange.AddRecord(
-            'I', CMsgExchange::UnsentText("SendFile<" + path + ">", result, converted.size()));
+    std::string converted = Convert(std::move(bytes));
+    StreamPort::CTCPPort* tcp = ports_.CurrentTcp();
+    if (tcp == nullptr || tcp->GetState(0) != StreamPort::CTCPPort::kConnected ||
+        converted.empty()) {
+        const int result = ctx_.exchange.SendBytes(converted, false);
+        Finish(path, result, converted.size(), true);
+        return result;
     }
+    const size_t total = converted.size();
+    job_ = std::make_unique<Job>(Job{path, std::move(converted), 0});
+    // What the socket takes at once goes now: a small file ends here.
+    const int taken = SendPiece(*tcp);
+    if (taken >= 0 && job_->sent < total) {
+        ShowProgress();
+        return static_cast<int>(total);
+    }
+    const int result = static_cast<int>(job_->sent);
+    FinishJob();
     return result;
 }
 
-int CFileSender::SendFile(const std::string& path) {
-    const int result = SendWhole(path);
-    if (result <= 0) return result;
+int CFileSender::SendPiece(StreamPort::CTCPPort& port) {
+    const size_t left = job_->bytes.size() - job_->sent;
+    const int ask = static_cast<int>(std::min(left, kPieceLimit));
+    const int taken = port.TryWrite(job_->bytes.data() + job_->sent, ask);
+    if (taken > 0) job_->sent += static_cast<size_t>(taken);
+    return taken;
+}
+
+void CFileSender::PollSend() {
+    if (!job_) return;
+    StreamPort::CTCPPort* tcp = ports_.CurrentTcp();
+    const int taken = tcp != nullptr ? SendPiece(*tcp) : -1;
+    if (taken < 0 || job_->sent == job_->bytes.size()) {
+        FinishJob();
+        return;
+    }
+    if (taken > 0) ShowProgress();
+}
+
+void CFileSender::StopForClose() {
+    if (job_) FinishJob();
+}
+
+void CFileSender::ShowProgress() {
+    const double total = static_cast<double>(job_->bytes.size());
+    if (total <= kMiB) return;
+    const double sent = static_cast<double>(job_->sent);
+    ctx_.SetPane(1, StrPrintf("SendFile %d%% (%.1f of %.1f MB)",
+                              static_cast<int>(sent * 100 / total), sent / kMiB, total / kMiB));
+}
+
+void CFileSender::FinishJob() {
+    const std::unique_ptr<Job> job = std::move(job_);
+    if (static_cast<double>(job->bytes.size()) > kMiB) ctx_.SetPane(1, std::string());
+    // A connection lost midway already shows in the port status.
+    Finish(job->path, static_cast<int>(job->sent), job->bytes.size(), false);
+}
+
+void CFileSender::Finish(const std::string& path, int result, size_t total, bool explain) {
+    // A sent file is not recorded; only a failure or a partial write leaves a
+    // trace.
+    if (result < 1) {
+        ctx_.exchange.AddRecord('I', StrPrintf("SendFile<%s>,but error!", path.c_str()));
+        if (explain) ExplainSendFailure(ctx_);
+        return;
+    }
+    if (static_cast<size_t>(result) < total)
+        ctx_.exchange.AddRecord('I',
+                                CMsgExchange::UnsentText("SendFile<" + path + ">", result, total));
     ctx_.state.lastSentFilePath = path;
     ButtonState& resend = ctx_.state.Button(kIdReSend);
     resend.visible = true;
-    resend.toolTip = std::string(LoadStr(21050)) + path;
+    resend.toolTip = std::string(LoadStr(kStrResendFile)) + path;
     ctx_.Changed(kChangedButtons);
-    return result;
+}
+
+int CFileSender::SendFile(const std::string& path) {
+    return SendWhole(path);
 }
 
 void CFileSender::ReSend() {

@@ -1,13 +1,23 @@
-// The SendFile and ReSend commands: a whole file written to the current port
-// with one write, within the size limit of the port kind. Engine thread only.
+// The SendFile and ReSend commands: a whole file written to the current port,
+// within the size limit of the port kind. A connected TCP port takes the file
+// in pieces at the poll ticks, as fast as the peer reads, so a slow peer never
+// holds the window; the other kinds take it in one write, which their ports
+// bound in time. Engine thread only.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "mainwnd/engine_context.h"
 
+namespace StreamPort {
+class CTCPPort;
+}
+
 namespace qelvor {
+
+class CPortControl;
 
 // The largest files that can be sent, both inclusive.
 inline constexpr uint64_t kSerialSendLimit = 16777216;  // 16 MiB on a serial port
@@ -18,20 +28,40 @@ bool FileFitsSendLimit(uint64_t size, int workMode);
 
 class CFileSender {
   public:
-    explicit CFileSender(CEngineContext& context) : ctx_(context) {}
+    CFileSender(CEngineContext& context, CPortControl& ports);
+    ~CFileSender();
+    CFileSender(const CFileSender&) = delete;
+    CFileSender& operator=(const CFileSender&) = delete;
 
-    // Sends the file; on success remembers it for ReSend and shows the
-    // ReSend button. The write count; 0 when nothing was sent.
+    // Sends the file; once it went out (wholly or in part) remembers it for
+    // ReSend and shows the ReSend button. The write count of a send that
+    // ended here, the file's size in bytes for one that goes on at the poll
+    // ticks; 0 when nothing was sent.
     int SendFile(const std::string& path);
     // Sends the last successfully sent file again.
     void ReSend();
+    // The poll tick: the next piece of a send under way, and its progress in
+    // status pane 1 for a file above 1 MiB.
+    void PollSend();
+    // The port closes: a send under way ends with what went out so far.
+    void StopForClose();
+    bool Sending() const { return job_ != nullptr; }
 
   private:
+    struct Job;
+
     int SendWhole(const std::string& path);
     bool ReadBody(const std::string& path, std::string& bytes);
     std::string Convert(std::string bytes) const;
+    int SendPiece(StreamPort::CTCPPort& port);
+    void ShowProgress();
+    void FinishJob();
+    // The records of a send that ended: result is its write count.
+    void Finish(const std::string& path, int result, size_t total, bool explain);
 
     CEngineContext& ctx_;
+    CPortControl& ports_;
+    std::unique_ptr<Job> job_;
 };
 
 }  // namespace qelvor

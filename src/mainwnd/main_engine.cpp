@@ -1,5 +1,7 @@
 #include "mainwnd/main_engine.h"
 
+#include <algorithm>
+
 #include "config/ui_language.h"
 #include "log/log_writer.h"
 
@@ -10,14 +12,30 @@ namespace {
 constexpr int64_t kMinuteMs = 60000;
 constexpr int64_t kStartupSetupDelayMs = 10;
 constexpr int64_t kLoadDataDelayMs = 50;
+// Deferred ticks that fire again while they run are run again, but only this
+// many rounds at the end of one command; the rest waits for the next one.
+constexpr int kDeferredRounds = 4;
 
 }  // namespace
+
+CMainEngine::CommandScope::CommandScope(CMainEngine& engine)
+    : engine_(engine), entered_(!engine.inCommand_) {
+    engine_.inCommand_ = true;
+}
+
+CMainEngine::CommandScope::~CommandScope() {
+    if (!entered_) return;
+    // Still busy while the deferred ticks run, so that a tick firing inside
+    // one of them is deferred in its turn instead of nesting.
+    engine_.RunDeferredTimers();
+    engine_.inCommand_ = false;
+}
 
 CMainEngine::CMainEngine(CComSetting& settings, IMainView& view)
     : ctx_(settings, view),
       ports_(ctx_),
       sender_(ctx_),
-      files_(ctx_),
+      files_(ctx_, ports_),
       dataCommands_(ctx_, sender_) {
     ctx_.dataList.AddObserver(this);
 }
@@ -28,16 +46,24 @@ CMainEngine::~CMainEngine() {
     ctx_.exchange.SetRecordLog(nullptr);
 }
 
+// --- start-up ---
+
 void CMainEngine::InitExchange() {
+    Command([&] { InitExchangeNow(); });
+}
+
+void CMainEngine::InitExchangeNow() {
     ctx_.exchange.InitExchange(this, &ctx_.dataList, &ports_.Current());
 }
 
 void CMainEngine::AttachLogWriter(CLogWriter* writer) {
-    logWriter_ = writer;
-    ctx_.exchange.SetRecordLog(writer);
+    Command([&] {
+        logWriter_ = writer;
+        ctx_.exchange.SetRecordLog(writer);
+    });
 }
 
-bool CMainEngine::ChooseStartupDataFile(const CStartupArgs& args) {
+bool CMainEngine::ChooseStartupDataFileNow(const CStartupArgs& args) {
     if (args.setupFirst) return true;
     ctx_.state.dataFilePath = args.dataFilePath.empty()
                                   ? ctx_.settings.ReadProfileString("ComSet", "LoadFile", "")
@@ -45,77 +71,115 @@ bool CMainEngine::ChooseStartupDataFile(const CStartupArgs& args) {
     return false;
 }
 
-void CMainEngine::StartDataFileTimer() {
+void CMainEngine::StartDataFileTimerNow() {
     if (ctx_.settings.ShowDataListWnd != 0 && !ctx_.state.dataFilePath.empty()) {
         ctx_.view.StartTimer(kTimerLoadData, kLoadDataDelayMs);
     }
 }
 
-void CMainEngine::StartBackupTimer() {
+void CMainEngine::StartBackupTimerNow() {
     ctx_.view.StartTimer(kTimerBackup,
                          static_cast<int64_t>(ctx_.settings.BackupLogTimeCount) * kMinuteMs);
 }
 
 void CMainEngine::Startup(const CStartupArgs& args) {
-    InitExchange();
-    if (ChooseStartupDataFile(args)) {
+    Command([&] { StartupNow(args); });
+}
+
+void CMainEngine::StartupNow(const CStartupArgs& args) {
+    InitExchangeNow();
+    if (ChooseStartupDataFileNow(args)) {
         ctx_.view.StartTimer(kTimerStartupSetup, kStartupSetupDelayMs);
     } else {
-        OnOpenPort();
+        ports_.OpenPort();
     }
-    StartDataFileTimer();
-    RefreshCaptions();
+    StartDataFileTimerNow();
+    sender_.RefreshCaptions(ports_.IsOpen());
     // ReSend stays hidden until a file was sent in this run.
     ctx_.state.Button(kIdReSend).visible = false;
     ctx_.Changed(kChangedButtons);
-    StartBackupTimer();
-    UpdateTitle();
+    StartBackupTimerNow();
+    ports_.UpdateTitle();
 }
 
+// --- port connection ---
+
 void CMainEngine::OnOpenPort() {
-    ports_.OpenPort();
+    Command([&] { ports_.OpenPort(); });
 }
 
 void CMainEngine::OnClosePort() {
+    Command([&] { ClosePortNow(); });
+}
+
+void CMainEngine::ClosePortNow() {
     sender_.StopForClose();
+    files_.StopForClose();
     ports_.ClosePort();
 }
 
 void CMainEngine::OnSetPort(bool accepted) {
-    if (accepted) {
-        RefreshCaptions();
-        ctx_.exchange.LoadSplitConfig();
-        ctx_.Changed(kChangedRecords);
-        ports_.SelectPort();
-        ports_.UpdateTitle();
-    }
-    if (ctx_.settings.AutoRestart != 0) OnOpenPort();
+    Command([&] {
+        if (accepted) {
+            sender_.RefreshCaptions(ports_.IsOpen());
+            ctx_.exchange.LoadSplitConfig();
+            ctx_.Changed(kChangedRecords);
+            ports_.SelectPort();
+            ports_.UpdateTitle();
+        }
+        if (ctx_.settings.AutoRestart != 0) ports_.OpenPort();
+    });
 }
 
 void CMainEngine::OnStartupSetupTick() {
-    ctx_.view.StopTimer(kTimerStartupSetup);
-    OnClosePort();
+    Command([&] { RunTimer(kTimerStartupSetup); });
 }
 
 void CMainEngine::OnLoadDataTick() {
     ctx_.view.StopTimer(kTimerLoadData);
-    if (!ctx_.state.dataFilePath.empty()) LoadDataFile(ctx_.state.dataFilePath);
+    if (!ctx_.state.dataFilePath.empty()) dataCommands_.LoadDataFile(ctx_.state.dataFilePath);
 }
 
+// --- timers ---
+
 void CMainEngine::OnTimer(int id) {
+    if (inCommand_) {
+        DeferTimer(id);
+        return;
+    }
+    Command([&] { RunTimer(id); });
+}
+
+void CMainEngine::DeferTimer(int id) {
+    if (std::find(deferredTimers_.begin(), deferredTimers_.end(), id) == deferredTimers_.end())
+        deferredTimers_.push_back(id);
+}
+
+void CMainEngine::RunDeferredTimers() {
+    for (int round = 0; round < kDeferredRounds && !deferredTimers_.empty(); ++round) {
+        std::vector<int> due;
+        due.swap(deferredTimers_);
+        for (const int id : due)
+            RunTimer(id);
+    }
+}
+
+void CMainEngine::RunTimer(int id) {
     switch (id) {
         case kTimerPoll:
             ports_.PollPort();
+            files_.PollSend();
             ReportLogFailure();
             break;
         case kTimerAutoSend:
             sender_.AutoSendTick();
             break;
         case kTimerStartupSetup:
-            OnStartupSetupTick();
+            ctx_.view.StopTimer(kTimerStartupSetup);
+            ClosePortNow();
             break;
         case kTimerBackup:
-            OnBackupTick();
+            BackupNow();
             break;
         case kTimerLoadData:
             OnLoadDataTick();
@@ -131,23 +195,49 @@ void CMainEngine::ReportLogFailure() {
         ctx_.exchange.AddRecord('I', std::move(notice));
 }
 
+// --- sending and the traffic store ---
+
 void CMainEngine::OnEnterKey() {
-    if (ports_.IsOpen()) sender_.SendData();
+    Command([&] {
+        if (ports_.IsOpen()) sender_.SendData();
+    });
 }
 
 void CMainEngine::OnClearAllData() {
-    ctx_.exchange.ClearAll();
+    Command([&] { ctx_.exchange.ClearAll(); });
 }
 
 void CMainEngine::OnBackupTick() {
+    Command([&] { BackupNow(); });
+}
+
+void CMainEngine::BackupNow() {
     if (logWriter_ != nullptr) PostBackup(*logWriter_);
     ctx_.exchange.ClearAll();
     ctx_.Changed(kChangedRecords);
 }
 
 void CMainEngine::OnSelectUI(int commandId) {
-    qelvor::OnSelectUI(commandId, ctx_.settings, ctx_.view);
+    Command([&] { qelvor::OnSelectUI(commandId, ctx_.settings, ctx_.view); });
 }
+
+// --- saving ---
+
+int CMainEngine::SaveLog(LogFormat format, const std::string& path) {
+    return Command(-1, [&] {
+        std::string report;
+        return SaveLogToPath(ctx_.exchange.Records(), ctx_.settings, ctx_.view, path, format, true,
+                             report);
+    });
+}
+
+bool CMainEngine::SaveZip(const std::string& path) {
+    return Command(false, [&] {
+        return SaveToZipAt(ctx_.exchange.Records(), ctx_.settings, ctx_.view, path);
+    });
+}
+
+// --- callbacks ---
 
 void CMainEngine::OnRecordCountChanged(size_t) {
     ctx_.Changed(kChangedRecords);

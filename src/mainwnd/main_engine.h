@@ -8,7 +8,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "log/log_saver.h"
 #include "mainwnd/data_list_commands.h"
 #include "mainwnd/engine_context.h"
 #include "mainwnd/file_sender.h"
@@ -28,6 +30,10 @@ struct CStartupArgs {
     bool setupFirst = false;
 };
 
+// Every public command runs as one command: a call that arrives while another
+// command runs (from a nested event loop of a dialog or message box the view
+// shows) is not run, and a timer tick that arrives so is run once the
+// outermost command has returned.
 class CMainEngine : public IExchangeView, private IDataListObserver {
   public:
     // The settings record is the program's one record; the engine writes the
@@ -38,22 +44,17 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     CMainEngine& operator=(const CMainEngine&) = delete;
 
     // --- start-up ---
-    // The window's initialisation: the exchange, the port (or timer 5 when
-    // the command line holds "-n"), the start-up data file (timer 7), the
-    // captions, the backup timer and the title.
+    // The one start-up of every view (the window, qelvor-cli, the tests):
+    // the exchange, the port (or timer 5 when the command line holds "-n"),
+    // the start-up data file (timer 7), the captions, ReSend hidden, the
+    // backup timer and the title. The start-up data file is the one named
+    // by args, else the one the INI file names.
     void Startup(const CStartupArgs& args);
     // Attaches the exchange to this engine, the data list and the port.
     void InitExchange();
     // The continuous log: gets every record while AutoSaveLog is on and the
     // backup item of each backup tick. May be null.
     void AttachLogWriter(CLogWriter* writer);
-    void StartBackupTimer();
-    // Takes the start-up data file from the command line, or from the INI
-    // file when the command line names none. True with "-n": the
-    // configuration dialog comes first and no data file is set.
-    bool ChooseStartupDataFile(const CStartupArgs& args);
-    // Timer 7 loads the start-up data file when the data list is shown.
-    void StartDataFileTimer();
 
     // --- port connection ---
     void OnOpenPort();
@@ -63,39 +64,82 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // Timer 5: closes the port; the view then shows the configuration dialog
     // and passes its result to OnSetPort.
     void OnStartupSetupTick();
-    int SelectPort() { return ports_.SelectPort(); }
-    void PollPort() { ports_.PollPort(); }
-    void ShowPortStatus(int code) { ports_.ShowPortStatus(code); }
-    void UpdateTitle() { ports_.UpdateTitle(); }
+    int SelectPort() {
+        return Command(0, [&] { return ports_.SelectPort(); });
+    }
+    void PollPort() {
+        Command([&] { ports_.PollPort(); });
+    }
+    void ShowPortStatus(int code) {
+        Command([&] { ports_.ShowPortStatus(code); });
+    }
+    void UpdateTitle() {
+        Command([&] { ports_.UpdateTitle(); });
+    }
     bool IsPortOpen() { return ports_.IsOpen(); }
     StreamPort::CStreamPort& CurrentPort() { return ports_.Current(); }
 
-    // Every timer of the window; unknown ids are ignored.
+    // Every timer of the window; unknown ids are ignored. A tick that
+    // arrives during a command is run after it, once however often it came.
     void OnTimer(int id);
 
     // --- sending ---
-    int OnSendData() { return sender_.SendData(); }
+    int OnSendData() {
+        return Command(0, [&] { return sender_.SendData(); });
+    }
     // Enter in the send box: sends only while the port is open.
     void OnEnterKey();
-    bool OnCtrlMenu(int commandId) { return sender_.OnCtrlMenu(commandId); }
-    void OnSendCtrl() { sender_.OnSendCtrl(); }
-    void OnAutoSend() { sender_.OnAutoSend(); }
-    void OnCheckSumButton() { sender_.OnCheckSumButton(); }
-    int SendFile(const std::string& path) { return files_.SendFile(path); }
-    void ReSend() { files_.ReSend(); }
-    void RefreshCaptions() { sender_.RefreshCaptions(ports_.IsOpen()); }
+    bool OnCtrlMenu(int commandId) {
+        return Command(false, [&] { return sender_.OnCtrlMenu(commandId); });
+    }
+    void OnSendCtrl() {
+        Command([&] { sender_.OnSendCtrl(); });
+    }
+    void OnAutoSend() {
+        Command([&] { sender_.OnAutoSend(); });
+    }
+    void OnCheckSumButton() {
+        Command([&] { sender_.OnCheckSumButton(); });
+    }
+    int SendFile(const std::string& path) {
+        return Command(0, [&] { return files_.SendFile(path); });
+    }
+    void ReSend() {
+        Command([&] { files_.ReSend(); });
+    }
+    void RefreshCaptions() {
+        Command([&] { sender_.RefreshCaptions(ports_.IsOpen()); });
+    }
 
     // --- data list ---
-    bool LoadDataFile(const std::string& path) { return dataCommands_.LoadDataFile(path); }
-    bool ReLoad() { return dataCommands_.ReLoad(); }
-    void InsertAbove() { dataCommands_.InsertAbove(); }
-    void InsertBelow() { dataCommands_.InsertBelow(); }
-    void DeleteSelected() { dataCommands_.DeleteSelected(); }
+    bool LoadDataFile(const std::string& path) {
+        return Command(false, [&] { return dataCommands_.LoadDataFile(path); });
+    }
+    bool ReLoad() {
+        return Command(false, [&] { return dataCommands_.ReLoad(); });
+    }
+    void InsertAbove() {
+        Command([&] { dataCommands_.InsertAbove(); });
+    }
+    void InsertBelow() {
+        Command([&] { dataCommands_.InsertBelow(); });
+    }
+    void DeleteSelected() {
+        Command([&] { dataCommands_.DeleteSelected(); });
+    }
     // ctrlDown: the Ctrl key was held, the data file is forgotten too.
-    void ClearDataList(bool ctrlDown) { dataCommands_.Clear(ctrlDown); }
-    bool SaveDataList(const std::string& path) { return dataCommands_.SaveAs(path); }
-    void OnDataListDoubleClick(int index) { dataCommands_.OnDoubleClick(index); }
-    void ToggleSendNow() { dataCommands_.ToggleSendNow(); }
+    void ClearDataList(bool ctrlDown) {
+        Command([&] { dataCommands_.Clear(ctrlDown); });
+    }
+    bool SaveDataList(const std::string& path) {
+        return Command(false, [&] { return dataCommands_.SaveAs(path); });
+    }
+    void OnDataListDoubleClick(int index) {
+        Command([&] { dataCommands_.OnDoubleClick(index); });
+    }
+    void ToggleSendNow() {
+        Command([&] { dataCommands_.ToggleSendNow(); });
+    }
 
     // --- traffic store ---
     void OnClearAllData();
@@ -104,14 +148,28 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // The "Select UI" menu: stores the language for the next start.
     void OnSelectUI(int commandId);
 
+    // --- saving the traffic store (the EVENT menu) ---
+    // The save commands write where the view's file dialog chose; the
+    // dialog's defaults come from LogSaveDialog and ZipSaveDialog. An
+    // existing file is asked about (overwrite or append) through the view's
+    // message box, so the view's dialog does not ask itself. 1 saved, 0
+    // cancelled, -1 nothing to save or not written (told in a message box).
+    int SaveLog(LogFormat format, const std::string& path);
+    // The five layouts packed into the archive at path and deleted beside
+    // it; true when all five were packed. The result is told in a message box.
+    bool SaveZip(const std::string& path);
+
     // --- state for the view ---
     const CMainState& State() const { return ctx_.state; }
     CMsgExchange& Exchange() { return ctx_.exchange; }
     CDataList& DataList() { return ctx_.dataList; }
     CComSetting& Settings() { return ctx_.settings; }
+    // True while a command runs: the view is inside one of its callbacks.
+    bool InCommand() const { return inCommand_; }
 
     // The view hands the send box's text over as it is typed, or at the
-    // latest before a command that reads it.
+    // latest before a command that reads it. Not a command: the text is
+    // taken also while one runs.
     void SetSendText(const std::string& text) { ctx_.SetSendText(text); }
 
     // IExchangeView, for the exchange.
@@ -121,6 +179,48 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void SetBufferText(const std::string& text) override { ctx_.SetBufferText(text); }
 
   private:
+    // Marks the engine busy for one outermost command, and at its end runs
+    // the timer ticks deferred meanwhile. A scope opened while the engine is
+    // busy is not entered.
+    class CommandScope {
+      public:
+        explicit CommandScope(CMainEngine& engine);
+        ~CommandScope();
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+        bool Entered() const { return entered_; }
+
+      private:
+        CMainEngine& engine_;
+        bool entered_;
+    };
+
+    template <typename Body>
+    void Command(Body&& body) {
+        const CommandScope scope(*this);
+        if (scope.Entered()) body();
+    }
+    // refused: the result of a command that was not run.
+    template <typename Result, typename Body>
+    Result Command(Result refused, Body&& body) {
+        const CommandScope scope(*this);
+        return scope.Entered() ? body() : refused;
+    }
+
+    void DeferTimer(int id);
+    void RunDeferredTimers();
+    void RunTimer(int id);
+    void InitExchangeNow();
+    void StartupNow(const CStartupArgs& args);
+    // Takes the start-up data file from the command line, or from the INI
+    // file when the command line names none. True with "-n": the
+    // configuration dialog comes first and no data file is set.
+    bool ChooseStartupDataFileNow(const CStartupArgs& args);
+    void StartBackupTimerNow();
+    // Timer 7 loads the start-up data file when the data list is shown.
+    void StartDataFileTimerNow();
+    void ClosePortNow();
+    void BackupNow();
     // Every change of the data list reaches the view as kChangedDataList.
     void OnDataListChange(const DataListChange& change) override;
     void OnLoadDataTick();
@@ -134,6 +234,9 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     CFileSender files_;
     CDataListCommands dataCommands_;
     CLogWriter* logWriter_ = nullptr;
+    bool inCommand_ = false;
+    // Timer ids that fired during a command, in the order they first came.
+    std::vector<int> deferredTimers_;
 };
 
 }  // namespace qelvor

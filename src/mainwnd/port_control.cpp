@@ -79,7 +79,7 @@ bool CPortControl::OpenPort() {
     st.Button(kIdSendData).enabled = true;
     st.Button(kIdSendFile).enabled = true;
     st.Button(kIdAutoSend).enabled = ctx_.settings.HandShake == 0;
-    st.Button(kIdSetPort).caption = LoadStr(21014);
+    st.Button(kIdSetPort).caption = LoadStr(kStrSetup);
     ctx_.Changed(kChangedButtons);
     SelectPort();
     ConfigureCurrent();
@@ -92,7 +92,10 @@ bool CPortControl::OpenPort() {
         return false;
     }
     tcpConnected_ = false;
-    ShowPortStatus(1);
+    // A TCP client's connect goes on while the window runs; the poll ends it.
+    connecting_ = current_ == &tcp_ && ctx_.settings.WorkMode == kWorkModeTcpClient &&
+                  tcp_.GetState(0) == StreamPort::CTCPPort::kConnecting;
+    ShowPortStatus(connecting_ ? 0 : 1);
     ctx_.view.StartTimer(kTimerPoll, 1);
     st.idlePollCount = 0;
     return true;
@@ -172,6 +175,7 @@ std::string CPortControl::OpenFailureText() {
 
 void CPortControl::ClosePort() {
     openFailure_.clear();
+    connecting_ = false;
     tcpConnected_ = false;
     FlushPendingFrame();
     ctx_.view.StopTimer(kTimerPoll);
@@ -189,7 +193,7 @@ void CPortControl::ClosePort() {
     st.Button(kIdSendData).enabled = false;
     st.Button(kIdSendFile).enabled = false;
     st.Button(kIdAutoSend).enabled = false;
-    st.Button(kIdSetPort).caption = LoadStr(21015);
+    st.Button(kIdSetPort).caption = LoadStr(kStrPortSet);
     ctx_.Changed(kChangedButtons);
     ShowPortStatus(-1);
     ctx_.SetPane(0, ctx_.settings.DescribePort());
@@ -219,7 +223,27 @@ void CPortControl::ReceiveBlocks() {
     }
 }
 
+// A connect that ends shows what an open that waited for it showed: the
+// connected status, or the failed one with its reason and no poll.
+void CPortControl::PollConnect() {
+    const int result = tcp_.PollConnect();
+    if (result == 0) return;
+    connecting_ = false;
+    if (result > 0) {
+        ShowPortStatus(1);
+        return;
+    }
+    openFailure_ = TcpClientFailureText();
+    ShowPortStatus(-1);
+    tcp_.Close();
+    ctx_.view.StopTimer(kTimerPoll);
+}
+
 void CPortControl::PollPort() {
+    if (connecting_) {
+        PollConnect();
+        return;
+    }
     FlushIfConnectionEnded();
     if (current_ == &tcp_) tcp_.RestartListening();
     const int ready = current_->WaitForData(0);
@@ -243,28 +267,29 @@ void CPortControl::PollPort() {
 std::string CPortControl::TcpServerText(int code) {
     const int port = ctx_.settings.IPPort;
     if (code >= 1) {
-        std::string text = StrPrintf(LoadStr(21051), port);
+        std::string text = StrPrintf(LoadStr(kStrTcpServerConnected), port);
         sockaddr_in peer{};
         if (tcp_.GetPeerAddress(&peer) != 0) {
             char address[INET_ADDRSTRLEN] = {};
             inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
-            text += StrPrintf(LoadStr(21059), address, static_cast<int>(ntohs(peer.sin_port)));
+            text += StrPrintf(LoadStr(kStrRemoteAddress), address,
+                              static_cast<int>(ntohs(peer.sin_port)));
             ctx_.state.pane0ToolTip = text;
         }
         return text;
     }
-    if (code == 0) return StrPrintf(LoadStr(21052), port);
+    if (code == 0) return StrPrintf(LoadStr(kStrTcpServerWaitingClient), port);
     if (code == -1) return "TCP-Server";
     if (code == -2) {
         ctx_.state.pane0ToolTip = TcpListenFailureText(port, tcp_.LastError());
-        return StrPrintf(LoadStr(21053), port);
+        return StrPrintf(LoadStr(kStrTcpServerPortInUse), port);
     }
     return std::string();
 }
 
 std::string CPortControl::SerialText(int code) {
     std::string text = ctx_.settings.DescribePort();
-    if (code < 0) return text + LoadStr(21056);
+    if (code < 0) return text + LoadStr(kStrOpenPortFailed);
     if (code == 0) return text;
     const char* description = serial_.GetDescription();
     return text + "(" + (description != nullptr ? description : "") + ")";
@@ -279,7 +304,10 @@ std::string CPortControl::StatusText(int code) {
         case kWorkModeTcpServer:
             return TcpServerText(code);
         case kWorkModeTcpClient:
-            return StrPrintf(LoadStr(code < 0 ? 21055 : 21054), s.SvrIPAddr.c_str(), s.IPPort);
+            return StrPrintf(LoadStr(code < 0    ? kStrTcpClientConnectFailed
+                                     : code == 0 ? kStrTcpClientConnecting
+                                                 : kStrTcpClientConnected),
+                             s.SvrIPAddr.c_str(), s.IPPort);
         case kWorkModeSerial:
             return SerialText(code);
         case kWorkModeUdp: {

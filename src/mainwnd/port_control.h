@@ -20,6 +20,8 @@ class CPortControl {
     CPortControl& operator=(const CPortControl&) = delete;
 
     StreamPort::CStreamPort& Current() { return *current_; }
+    // The TCP port when it is the current one, else null.
+    StreamPort::CTCPPort* CurrentTcp() { return current_ == &tcp_ ? &tcp_ : nullptr; }
     bool IsOpen() { return current_->IsOpen() != 0; }
 
     // Makes the port of WorkMode current, closes the other two and hands the
@@ -30,9 +32,10 @@ class CPortControl {
     // Flushes the pending frame, stops the poll, closes every open port and
     // shows the closed state.
     void ClosePort();
-    // One tick of the poll timer: a TCP server listens again here after a
-    // lost connection or a taken port, and the bytes a connection left
-    // pending become their own record when it ends.
+    // One tick of the poll timer: a TCP client's connect is finished here, a
+    // TCP server listens again after a lost connection or a taken port, and
+    // the bytes a connection left pending become their own record when it
+    // ends.
     void PollPort();
     void ShowPortStatus(int code);
     void UpdateTitle();
@@ -40,6 +43,7 @@ class CPortControl {
   private:
     void ConfigureCurrent();
     void ReceiveBlocks();
+    void PollConnect();
     std::string SettingsProblem() const;
     std::string OpenFailureText();
     std::string SerialFailureText();
@@ -60,6 +64,7 @@ class CPortControl {
     // Why the last open failed, for the status tool tip; empty once open.
     std::string openFailure_;
     bool tcpConnected_ = false;  // the TCP port was connected at the last look
+    bool connecting_ = false;    // a TCP client's connect is under way
 };
 
 }  // namespace qelvor

@@ -74,11 +74,11 @@ void CSendOperations::OnSendCtrl() {
 }
 
 const char* CSendOperations::IdleAutoSendCaption() const {
-    return LoadStr(ctx_.settings.SupportStress != 0 ? 21012 : 21010);
+    return LoadStr(ctx_.settings.SupportStress != 0 ? kStrStressTest : kStrAutoSend);
 }
 
 const char* CSendOperations::RunningAutoSendCaption() const {
-    return LoadStr(ctx_.settings.SupportStress != 0 ? 21013 : 21011);
+    return LoadStr(ctx_.settings.SupportStress != 0 ? kStrStopTest : kStrStopSend);
 }
 
 int CSendOperations::EffectiveAutoSendElapse() {
@@ -106,7 +106,7 @@ void CSendOperations::StartAutoSend() {
 void CSendOperations::StopAutoSend() {
     ctx_.view.StopTimer(kTimerAutoSend);
     ctx_.state.autoSend.idle = true;
-    ctx_.state.Button(kIdAutoSend).caption = LoadStr(21010);
+    ctx_.state.Button(kIdAutoSend).caption = LoadStr(kStrAutoSend);
     ctx_.Changed(kChangedButtons);
 }
 
@@ -141,7 +141,7 @@ void CSendOperations::AutoSendTick() {
         return;
     }
     StopAutoSend();
-    ctx_.SetPane(1, StrPrintf(LoadStr(21009), static_cast<int>(as.count)));
+    ctx_.SetPane(1, StrPrintf(LoadStr(kStrSendCompletedCount), static_cast<int>(as.count)));
 }
 
 void CSendOperations::StopForClose() {
@@ -149,7 +149,7 @@ void CSendOperations::StopForClose() {
     ctx_.state.autoSend.idle = true;
     ctx_.state.autoSend.count = 0;
     ctx_.SetPane(1, std::string());
-    ctx_.state.Button(kIdAutoSend).caption = LoadStr(21010);
+    ctx_.state.Button(kIdAutoSend).caption = LoadStr(kStrAutoSend);
     ctx_.Changed(kChangedButtons);
 }
 
@@ -163,18 +163,20 @@ void CSendOperations::RefreshCaptions(bool portOpen) {
     CMainState& st = ctx_.state;
     st.Button(kIdCheckSum).caption = LoadStr(CheckSumCaptionId(s.CheckSum));
     st.Button(kIdCheckSum).toolTip = LoadStr(CheckSumToolTipId(s.CheckSum));
-    const int fileCaption = s.SendFileFMT == 1 ? 21044 : s.SendFileFMT == 2 ? 21045 : 21046;
+    const int fileCaption = s.SendFileFMT == 1   ? kStrSendFileFmt
+                            : s.SendFileFMT == 2 ? kStrSendFileHex
+                                                 : kStrSendFileRaw;
     st.Button(kIdSendFile).caption = LoadStr(fileCaption);
-    // String 21047 reads "SendData Hex": the button sends the send box.
-    st.Button(kIdSendData).caption = LoadStr(s.HexSendData != 0 ? 21047 : 21048);
+    // kStrSendDataHex reads "SendData Hex": the button still sends the send box.
+    st.Button(kIdSendData).caption = LoadStr(s.HexSendData != 0 ? kStrSendDataHex : kStrSendData);
     // A running auto-send keeps its stop caption, so the button still says
     // what pressing it does.
     st.Button(kIdAutoSend).caption =
         st.autoSend.idle ? IdleAutoSendCaption() : RunningAutoSendCaption();
-    st.Button(kIdSetPort).caption = LoadStr(portOpen ? 21014 : 21015);
+    st.Button(kIdSetPort).caption = LoadStr(portOpen ? kStrSetup : kStrPortSet);
     ctx_.Changed(kChangedButtons);
     const bool responseFile = s.HandShake != 0 && s.UsedResponseFile != 0;
-    ctx_.SetPane(2, responseFile ? LoadStr(21006) : "");
+    ctx_.SetPane(2, responseFile ? LoadStr(kStrResponseFile) : "");
 }
 
 }  // namespace qelvor

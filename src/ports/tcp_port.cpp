@@ -13,7 +13,7 @@ namespace StreamPort {
 
 namespace {
 
-constexpr int kConnectTimeoutMs = 5000;
+constexpr auto kConnectTimeout = std::chrono::seconds(5);
 constexpr int kSendTimeoutMs = 5000;
 constexpr int kHighestPort = 65535;
 
@@ -40,27 +40,17 @@ sockaddr_in Endpoint(uint32_t address, int port) {
     return endpoint;
 }
 
-// Connects fd to the endpoint, waiting at most kConnectTimeoutMs; 0 when
-// connected, else the errno that says why not (ETIMEDOUT: no answer).
-int ConnectWithTimeout(int fd, const sockaddr_in& endpoint) {
-    SetNonBlocking(fd, true);
-    int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint);
-    if (rc != 0 && errno != EINPROGRESS) return errno;
-    if (rc != 0) {
-        pollfd pfd{fd, POLLOUT, 0};
-        int ready;
-        do {
-            ready = ::poll(&pfd, 1, kConnectTimeoutMs);
-        } while (ready < 0 && errno == EINTR);
-        if (ready < 0) return errno;
-        if (ready == 0) return ETIMEDOUT;
-        int error = 0;
-        socklen_t len = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return errno;
-        if (error != 0) return error;
-    }
-    SetNonBlocking(fd, false);
-    return 0;
+// How a non-blocking connect of fd stands, without waiting: 0 connected,
+// EINPROGRESS still under way, else the errno that says why it failed.
+int ConnectResult(int fd) {
+    pollfd pfd{fd, POLLOUT, 0};
+    const int ready = ::poll(&pfd, 1, 0);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) return EINPROGRESS;
+    if (ready < 0) return errno;
+    int error = 0;
+    socklen_t len = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return errno;
+    return error;
 }
 
 // A listening socket on all interfaces; -1 with *error set when the port
@@ -128,21 +118,59 @@ int CTCPPort::Open() {
     return 1;
 }
 
+// The connect runs on in the kernel: Open returns at once, so a host that
+// never answers cannot hold the window's thread, and the poll finishes it.
 int CTCPPort::OpenClient() {
     CloseConnected();
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         lastError_ = errno;
         return 0;
     }
-    lastError_ = ConnectWithTimeout(fd, Endpoint(address_, port_));
-    if (lastError_ != 0) {
+    const sockaddr_in endpoint = Endpoint(address_, port_);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) == 0) {
+        lastError_ = 0;
+        HoldConnected(fd);
+        return 1;
+    }
+    if (errno != EINPROGRESS) {
+        lastError_ = errno;
         ::close(fd);
         return 0;
     }
+    connectDeadline_ = std::chrono::steady_clock::now() + kConnectTimeout;
+    fd_.store(fd);
+    state_.store(kConnecting);
+    return 1;
+}
+
+void CTCPPort::HoldConnected(int fd) {
+    // Reads never wait anyway; sends wait for room, at most the send time-out.
+    SetNonBlocking(fd, false);
     SetSendTimeout(fd);
     fd_.store(fd);
     state_.store(kConnected);
+}
+
+int CTCPPort::FailConnect(int error) {
+    lastError_ = error;
+    LoseConnection();
+    return -1;
+}
+
+int CTCPPort::PollConnect() {
+    const int8_t state = state_.load();
+    if (state == kConnected) return 1;
+    if (!IsClient() || state != kConnecting) return -1;
+    const int fd = fd_.load();
+    const int error = ConnectResult(fd);
+    if (error == EINPROGRESS) {
+        if (std::chrono::steady_clock::now() < connectDeadline_) return 0;
+        return FailConnect(ETIMEDOUT);
+    }
+    if (error != 0) return FailConnect(error);
+    lastError_ = 0;
+    HoldConnected(fd);
     return 1;
 }
 
@@ -273,6 +301,10 @@ int CTCPPort::ProbeReadable(int fd) {
 }
 
 int CTCPPort::WaitForData(int timeoutMs) {
+    if (IsClient() && state_.load() == kConnecting) {
+        const int connected = PollConnect();
+        if (connected <= 0) return connected == 0 ? 0 : -3;
+    }
     const int8_t state = state_.load();
     if (!IsClient() && state < kListening) return -1;
     if (!IsClient() && state == kListening) return -2;
@@ -321,16 +353,40 @@ int CTCPPort::Write(const char* bytes, int length) {
             continue;
         }
         if (sent < 0 && errno == EINTR) continue;
-        // A timed-out send (EAGAIN) leaves the connection as it is; a broken
-        // one marks it lost, unless the poll has already moved on.
-        if (sent < 0 && (errno == EPIPE || errno == ECONNRESET || errno == ESHUTDOWN ||
-                         errno == ECONNABORTED)) {
-            int8_t connected = kConnected;
-            state_.compare_exchange_strong(connected, kClosed);
-        }
+        if (sent < 0) NoteSendError(errno);
         break;
     }
     return total;
+}
+
+int CTCPPort::TryWrite(const char* bytes, int length) {
+    if (length < 1 || bytes == nullptr) return 0;
+    std::lock_guard<std::recursive_mutex> guard(writeLock_);
+    const int fd = fd_.load();
+    if (state_.load() != kConnected || fd < 0) return -1;
+    int total = 0;
+    while (total < length) {
+        const ssize_t sent = ::send(fd, bytes + total, static_cast<size_t>(length - total),
+                                    MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            total += static_cast<int>(sent);
+            continue;
+        }
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return total;
+        if (sent < 0) NoteSendError(errno);
+        return total > 0 ? total : -1;
+    }
+    return total;
+}
+
+// A timed-out send (EAGAIN) leaves the connection as it is; a broken one
+// marks it lost, unless the poll has already moved on.
+void CTCPPort::NoteSendError(int error) {
+    if (error != EPIPE && error != ECONNRESET && error != ESHUTDOWN && error != ECONNABORTED)
+        return;
+    int8_t connected = kConnected;
+    state_.compare_exchange_strong(connected, kClosed);
 }
 
 int CTCPPort::GetPeerAddress(sockaddr_in* out) {

@@ -1,5 +1,6 @@
 // One TCP connection behind the port interface: a server that serves one
-// client at a time (accepting on a worker thread) or a client. Every public
+// client at a time (accepting on a worker thread) or a client, whose connect
+// never blocks (the poll finishes it). Every public
 // call is made from the user-interface thread; Write may also be called from
 // other threads, and a lock keeps concurrent writers' bytes apart.
 #pragma once
@@ -7,6 +8,7 @@
 #include <netinet/in.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -22,6 +24,7 @@ class CTCPPort : public CStreamPort {
     static constexpr int8_t kListenFailed = -2;  // server: bind or listen refused
     static constexpr int8_t kClosed = -1;        // closed, or the connection was lost
     static constexpr int8_t kListening = 0;      // server: waiting for a client
+    static constexpr int8_t kConnecting = 0;     // client: the connect is under way
     static constexpr int8_t kConnected = 1;
 
     CTCPPort();
@@ -35,9 +38,16 @@ class CTCPPort : public CStreamPort {
     int SetNetParam(int mode, int port, uint32_t address) override;
     // A port outside 1..65535 fails (0). Server: listens at once and returns
     // 1, also when the port is taken (state kListenFailed; RestartListening
-    // retries). Client: connects, giving up after 5 s; 1 when connected.
+    // retries). Client: starts the connect without waiting and returns 1, in
+    // state kConnecting until PollConnect (or WaitForData) finds it done; 0
+    // when it failed at once.
     int Open() override;
-    // True while listening or connected.
+    // Client: whether the connect started by Open is done, without blocking.
+    // 1 connected (also when it already was), 0 still under way, -1 failed
+    // or not connecting: refused, no answer within 5 s (ETIMEDOUT) or
+    // another error, kept in LastError; the socket is then closed.
+    int PollConnect();
+    // True while listening, connecting or connected.
     int IsOpen() override;
     // Unblocks and joins the accept thread, closes every socket. Returns 1.
     int Close() override;
@@ -46,6 +56,8 @@ class CTCPPort : public CStreamPort {
     const char* GetDescription() override;
     // kListenFailed, kClosed, kListening or kConnected; selector ignored.
     int GetState(int selector) override;
+    // A connecting client first looks whether its connect is done: 0 while
+    // it is under way, -3 when it failed.
     // 1 readable; 0 nothing now; -1 server not connected or probe failure;
     // -2 listening; -3 no connected socket; -5 poll failed; -6 connection
     // reset; -7 reading the socket state failed; -8 peer closed. Never starts
@@ -57,6 +69,10 @@ class CTCPPort : public CStreamPort {
     // Sends all bytes unless a send fails (each waits at most 5000 ms for
     // room); returns the bytes sent.
     int Write(const char* bytes, int length) override;
+    // Sends what the socket takes now, at most length bytes, never waiting
+    // for room: the count taken (0 when the socket is full), -1 when not
+    // connected or the connection broke before any byte went.
+    int TryWrite(const char* bytes, int length);
 
     // For the poll of an open server: after a lost connection, or while the
     // port is taken, tries to listen again. Never blocks. 1 when it started
@@ -72,6 +88,8 @@ class CTCPPort : public CStreamPort {
   private:
     bool IsClient() const { return mode_ == 1; }
     int OpenClient();
+    void HoldConnected(int fd);
+    int FailConnect(int error);
     int StartListening();
     void AcceptThreadProc(int listenFd);
     void HandOver(int listenFd, int client);
@@ -79,6 +97,8 @@ class CTCPPort : public CStreamPort {
     void CloseConnected();
     void JoinAcceptThread();
     int ProbeReadable(int fd);
+    // After a failed send: a broken connection is marked lost.
+    void NoteSendError(int error);
 
     std::recursive_mutex writeLock_;
     // Held by the accept thread for its one hand-over (listening socket
@@ -90,6 +110,8 @@ class CTCPPort : public CStreamPort {
     uint8_t mode_ = 0;
     bool serving_ = false;  // a server between Open and Close
     int lastError_ = 0;
+    // When a connect under way gives up.
+    std::chrono::steady_clock::time_point connectDeadline_{};
     int listenFd_ = -1;  // owned by the accept thread while it runs
     std::atomic<int> fd_{-1};
     std::atomic<int8_t> state_{kClosed};

@@ -12,7 +12,7 @@ namespace qelvor {
 
 namespace {
 
-constexpr int kTitleStringId = 21002;
+constexpr int kTitleStringId = kStrMessageDetail;
 constexpr const char* kShowDataMaskKey = "ShowDataMask";
 
 bool IsValidView(int view) {

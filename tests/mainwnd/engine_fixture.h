@@ -62,6 +62,7 @@ class RecordingView : public IMainView {
     MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                              MsgButtons) override {
         boxes.push_back({text, caption, icon});
+        if (whileBoxShown) whileBoxShown();
         return MsgResult::Ok;
     }
     bool Running(int id) const { return timers.count(id) != 0; }
@@ -73,6 +74,8 @@ class RecordingView : public IMainView {
     std::vector<std::string> pane1;
     std::map<int, int64_t> timers;
     std::vector<MessageBoxCall> boxes;
+    // Run inside every message box, as a nested event loop would.
+    std::function<void()> whileBoxShown;
 };
 
 // Runs step until done() holds, for at most limitMs; the result of done().
@@ -187,14 +190,19 @@ class EngineTest : public testing::Test {
         settings.Parity = settings.StopBit = 0;
         Engine().OnOpenPort();
     }
-    // Opens the engine as a TCP client of a listener of the test; the
-    // accepted socket is the peer.
+    // Opens the engine as a TCP client of a listener of the test and polls
+    // until it shows the connection; the accepted socket is the peer.
     Socket ConnectAsClient() {
         listener = Socket::Listen();
         settings.WorkMode = kWorkModeTcpClient;
         settings.IPPort = listener.Port();
         Engine().OnOpenPort();
-        return listener.Accept();
+        Socket peer = listener.Accept();
+        return PollWhileConnecting() ? std::move(peer) : Socket();
+    }
+    // Polls while a TCP client's connect is under way.
+    bool PollWhileConnecting() {
+        return PollUntil([this] { return State().shownStatusCode != 0; });
     }
     Lines RecordsOf(char type) {
         Lines found;

@@ -4,6 +4,8 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -73,6 +75,67 @@ TEST_F(FileSender, FailedSendLeavesTheErrorRecordAndUnreadableFilesNothing) {
     Engine().ReSend();
     EXPECT_EQ(Engine().Exchange().Records().size(), 1u);
     EXPECT_TRUE(view.boxes.empty());
+}
+
+// A file far larger than the sockets hold, to a peer that reads slowly: the
+// command returns at once, the poll sends the rest while the window works on
+// (a frame of the peer is recorded meanwhile), pane 1 shows the progress, and
+// the end leaves no record. A close during a send ends it with the record of
+// what did not go out.
+TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
+    listener = Socket::Listen();
+    const int smallBuffer = 65536;
+    setsockopt(listener.Fd(), SOL_SOCKET, SO_RCVBUF, &smallBuffer, sizeof smallBuffer);
+    settings.WorkMode = kWorkModeTcpClient;
+    settings.IPPort = listener.Port();
+    Engine().OnOpenPort();
+    Socket peer = listener.Accept();
+    ASSERT_TRUE(peer.Valid() && PollWhileConnecting());
+    constexpr size_t kSize = 12 * kMiB;
+    std::string content(kSize, '\0');
+    for (size_t i = 0; i < kSize; ++i)
+        content[i] = static_cast<char>(i % 251);
+    const std::string path = dir.File("big.bin");
+    WriteFile(path, content);
+    view.watched = &State();
+    ASSERT_EQ(Engine().SendFile(path), static_cast<int>(kSize));
+    EXPECT_EQ(Pane(1).rfind("SendFile ", 0), 0u) << "still under way: " << Pane(1);
+    std::string received;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (received.size() < kSize) {
+            const std::string piece =
+                peer.Receive(std::min<size_t>(65536, kSize - received.size()));
+            if (piece.empty()) break;
+            if (received.empty()) peer.SendAll("mid\r\n");
+            received += piece;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        done = true;
+    });
+    EXPECT_TRUE(RunUntil([&] { Poll(); }, [&] { return done && Pane(1).empty(); }, 30000));
+    reader.join();
+    EXPECT_TRUE(received == content) << received.size() << " bytes arrived";
+    EXPECT_EQ(RecordsOf('R'), Lines{"mid\r\n"});
+    EXPECT_TRUE(RecordsOf('I').empty() && RecordsOf('S').empty());
+    EXPECT_TRUE(Button(kIdReSend).visible);
+    ASSERT_GE(view.pane1.size(), 3u) << "the progress moved";
+    for (size_t i = 0; i + 1 < view.pane1.size(); ++i)
+        EXPECT_TRUE(view.pane1[i].rfind("SendFile ", 0) == 0 &&
+                    view.pane1[i].find(" of 12.0 MB)") != std::string::npos)
+            << view.pane1[i];
+    EXPECT_EQ(view.pane1.back(), "");
+
+    Engine().ReSend();  // the peer reads no more
+    Poll(20);
+    EXPECT_EQ(Pane(1).rfind("SendFile ", 0), 0u) << Pane(1);
+    Engine().OnClosePort();
+    const Lines info = RecordsOf('I');
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_EQ(info[0].rfind("SendFile<" + path + ">: ", 0), 0u) << info[0];
+    EXPECT_NE(info[0].find(" of 12582912 bytes were not sent"), std::string::npos) << info[0];
+    EXPECT_EQ(Pane(1), "");
+    EXPECT_FALSE(Engine().IsPortOpen());
 }
 
 TEST(FileSendLimit, BothLimitsAreInclusive) {

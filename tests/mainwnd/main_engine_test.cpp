@@ -1,10 +1,15 @@
 // The engine's window-wide parts: the start-up order, clearing the traffic
 // store and the backup tick with a real continuous log.
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+
 #include <filesystem>
 #include <string>
 
+#include "log/log_saver.h"
 #include "log/log_writer.h"
 #include "mainwnd/engine_fixture.h"
+#include "support/zip_reader.h"
 
 namespace qelvor::test {
 namespace {
@@ -19,6 +24,7 @@ TEST_F(MainEngine, StartupLoadsTheNamedDataFileOnTimerSevenAfterOpening) {
     settings.IPPort = FreeTcpPort();
     settings.BackupLogTimeCount = 15;
     Engine().Startup({path, false});
+    ASSERT_TRUE(PollWhileConnecting());
     EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d) connect failed", settings.IPPort));
     EXPECT_EQ(view.Period(kTimerLoadData), 50);
     EXPECT_EQ(view.Period(kTimerBackup), 15 * 60000);
@@ -128,6 +134,116 @@ TEST_F(MainEngine, TypingInTheSendBoxSurvivesAFloodOfAnsweredFrames) {
     EXPECT_EQ(peer.Receive(kRounds * kFramesPerRound * 2).size(), kRounds * kFramesPerRound * 2);
     Engine().SetSendText(typed);  // the box's own text handed back again
     EXPECT_EQ(view.changes & kChangedSendText, 0u);
+}
+
+// A message box shown by a command runs a nested event loop in which the
+// timers keep firing and the user may click: no tick runs inside the
+// command, each runs once right after it, and a click there is not taken.
+TEST_F(MainEngine, TimerTicksDuringACommandRunOnceAfterItAndNoCommandNests) {
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    SetLines({"A", "B", "C"});
+    Engine().OnAutoSend();
+    Lines insideSent, insideReceived;
+    view.whileBoxShown = [&] {
+        ASSERT_TRUE(peer.SendAll("in\r\n"));
+        // Acknowledged, so in the engine's socket before the box closes.
+        int unacknowledged = -1;
+        ASSERT_TRUE(RunUntil([] {},
+                             [&] {
+                                 return ioctl(peer.Fd(), SIOCOUTQ, &unacknowledged) == 0 &&
+                                        unacknowledged == 0;
+                             }));
+        for (int tick = 0; tick < 3; ++tick) {
+            Engine().OnTimer(kTimerPoll);
+            Engine().OnTimer(kTimerAutoSend);
+        }
+        Engine().SetSendText("click");
+        EXPECT_EQ(Engine().OnSendData(), 0);
+        EXPECT_TRUE(Engine().InCommand());
+        insideSent = RecordsOf('S');
+        insideReceived = RecordsOf('R');
+    };
+    ASSERT_TRUE(Engine().SaveDataList(dir.File("list.txt")));
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_TRUE(insideSent.empty() && insideReceived.empty());
+    EXPECT_FALSE(Engine().InCommand());
+    EXPECT_EQ(RecordsOf('S'), Lines{"A"}) << "one auto-send tick for three";
+    EXPECT_EQ(Pane(1), "Send=1,Count=1");
+    // The deferred poll took what the peer sent while the box was shown.
+    EXPECT_EQ(RecordsOf('R'), Lines{"in\r\n"});
+    EXPECT_EQ(peer.Receive(1), "A");
+}
+
+// Each save command of the EVENT menu through the engine: its dialog's
+// defaults, the file where the dialog chose, read back, and the report; a
+// second save to the same file asks first (the recording view cancels).
+TEST_F(MainEngine, SaveCommandsWriteEachLayoutWhereTheDialogChose) {
+    settings.SaveDatatoDesktop = settings.SaveEventTimetoFmtFile = 0;
+    settings.ExeDir = dir.Path();
+    Engine().Exchange().AddRecord('S',
+                                  "\x02"
+                                  "A\x03");
+    Engine().Exchange().AddRecord('R', "\x01\xAB");
+    Engine().Exchange().AddRecord('I', "note");
+    const std::string txtBody =
+        "S:\x02"
+        "A\x03R:\x01\xABI:note\r\n";
+    const struct {
+        LogFormat format;
+        const char* name;
+        const char* filter;
+        std::string content;  // for Txt: what follows its dated first line
+        const char* style;
+    } cases[] = {
+        {LogFormat::Fmt, "MsgLog.log", "Fmt log (*.log);;All files (*)",
+         "S:<STX>A<ETX>\r\nR:<SOH>\xAB\r\nI:note\r\n", "with Fmt style"},
+        {LogFormat::Raw, "MsgLog.raw", "Raw log (*.raw);;All files (*)", "\x01\xAB",
+         "with Bin style"},
+        {LogFormat::Hex, "MsgLog.hex", "Hex log (*.hex);;All files (*)", "01 AB \r\n",
+         "with Hex style"},
+        {LogFormat::Txt, "MsgLog.txt", "Txt log (*.txt);;All files (*)", txtBody, "with txt style"},
+        {LogFormat::FmtBinary, "MsgLog.bin", "Fmt binary log (*.bin);;All files (*)",
+         "<STX>A<ETX><SOH>\xABnote", "with binary Fmt style"},
+    };
+    for (const auto& c : cases) {
+        const SaveDialogInfo dialog = LogSaveDialog(c.format, settings);
+        EXPECT_EQ(dialog.folder, dir.Path()) << c.name;
+        EXPECT_EQ(dialog.fileName + "|" + dialog.extension + "|" + dialog.filter,
+                  std::string(c.name) + "|" + (c.name + 7) + "|" + c.filter);
+        const std::string path = dir.File(std::string("chosen ") + c.name);
+        view.boxes.clear();
+        ASSERT_EQ(Engine().SaveLog(c.format, path), 1) << c.name;
+        const std::string written = ReadFile(path);
+        std::string saved = written;
+        if (c.format == LogFormat::Txt) {
+            EXPECT_EQ(saved.rfind("save logfile datetime: ", 0), 0u);
+            saved.erase(0, saved.find("\r\n") + 2);
+        }
+        EXPECT_EQ(saved, c.content) << c.name;
+        ASSERT_EQ(view.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(view.boxes[0].text, std::string(c.style) + "Save data file succeeded");
+        EXPECT_EQ(Engine().SaveLog(c.format, path), 0) << c.name << ": cancelled at the question";
+        EXPECT_EQ(ReadFile(path), written) << c.name;
+    }
+
+    // The zip: five layouts packed under their bare names, none left beside it.
+    const SaveDialogInfo dialog = ZipSaveDialog(settings);
+    EXPECT_EQ(dialog.fileName + "|" + dialog.filter,
+              "MsgLogData.zip|Zip archive (*.zip);;All files (*)");
+    const std::string folder = dir.File("zips/");
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    ASSERT_TRUE(Engine().SaveZip(folder + "chosen.zip"));
+    testing_support::ZipEntries entries = testing_support::ReadZip(folder + "chosen.zip");
+    ASSERT_EQ(entries.size(), 5u);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].first, std::string("MsgLogData.") + (cases[i].name + 7));
+        if (cases[i].format == LogFormat::Txt)
+            entries[i].second.erase(0, entries[i].second.find("\r\n") + 2);
+        EXPECT_EQ(entries[i].second, cases[i].content) << entries[i].first;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    EXPECT_EQ(view.boxes.back().icon, MsgIcon::Information);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Opening, polling and closing the port as the window shows them: the status
 // texts and their reasons, the buttons, the title and where frames end.
 #include <string>
+#include <vector>
 
 #include "mainwnd/engine_fixture.h"
 
@@ -83,6 +84,7 @@ TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
         settings.ComPort = 0;
         settings.ComName = device;
         Engine().OnOpenPort();
+        ASSERT_TRUE(PollWhileConnecting());
         EXPECT_FALSE(view.Running(kTimerPoll));
         EXPECT_EQ(Pane(0), c.status);
         EXPECT_EQ(State().pane0ToolTip.rfind(c.tip, 0), 0u) << State().pane0ToolTip;
@@ -96,6 +98,56 @@ TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
         EXPECT_TRUE(Button(kIdOpenPort).enabled);
         EXPECT_EQ(Button(kIdSetPort).caption, "PortSet");
     }
+}
+
+// A TCP client's open never waits for its peer: it returns showing
+// "connecting" while a peer that drops the request keeps it under way, and a
+// poll shows how the connect ended as an open that waited showed it. A close
+// ends a connect under way.
+TEST_F(PortControl, ClientConnectEndsAtAPollAndNeverHoldsTheOpen) {
+    Socket listening = Socket::Listen();
+    // A listener whose accept queue is full drops further connection requests.
+    Socket full = Socket::Bound(SOCK_STREAM, 0, 0);
+    std::vector<Socket> fillers;
+    for (int i = 0; i < 4; ++i) {
+        fillers.emplace_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        sockaddr_in to = loopback::Address(full.Port());
+        connect(fillers.back().Fd(), reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const int refused = FreeTcpPort();
+    const struct {
+        int port;
+        int code;  // after the connect ended
+        std::string status, tip;
+    } cases[] = {
+        {refused, -1, StrPrintf("TCP-Client(127.0.0.1:%d) connect failed", refused),
+         StrPrintf("connection refused by 127.0.0.1:%d", refused)},
+        {listening.Port(), 1, StrPrintf("TCP-Client(127.0.0.1:%d) connected", listening.Port()),
+         ""},
+    };
+    settings.WorkMode = kWorkModeTcpClient;
+    for (const auto& c : cases) {
+        settings.IPPort = c.port;
+        Engine().OnOpenPort();
+        ASSERT_TRUE(PollWhileConnecting()) << c.status;
+        EXPECT_EQ(State().shownStatusCode, c.code);
+        EXPECT_EQ(Pane(0) + "|" + State().pane0ToolTip, c.status + "|" + c.tip);
+        EXPECT_EQ(view.Running(kTimerPoll), c.code == 1) << c.status;
+        ExpectSendButtons(c.code == 1, c.code == 1);
+        Engine().OnClosePort();
+    }
+    settings.IPPort = full.Port();
+    Engine().OnOpenPort();
+    Poll(20);
+    EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d) connecting", full.Port()));
+    EXPECT_EQ(State().shownStatusCode, 0);
+    EXPECT_TRUE(Engine().IsPortOpen() && view.Running(kTimerPoll));
+    ExpectSendButtons(false, false);
+    Engine().OnClosePort();
+    Poll();
+    EXPECT_EQ(Pane(0), settings.DescribePort());
+    EXPECT_FALSE(Engine().IsPortOpen() || view.Running(kTimerPoll));
 }
 
 TEST_F(PortControl, TakenServerPortShowsOneStatusUntilFreeThenListensByItself) {

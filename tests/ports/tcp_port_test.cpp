@@ -160,6 +160,8 @@ TEST(TcpClient, WaitEndsWhenDataComesAndPeerCloseGivesMinus8ThenMinus3) {
     EXPECT_EQ(client.Write("x", 1) + client.Read(buf, sizeof buf), 0);
 }
 
+// A client's Open never waits for the peer: a connect that fails does so at
+// once or at a later PollConnect, with the reason in LastError.
 TEST(TcpPort, OpenFailsForRefusedUnansweredAndOutOfRangePorts) {
     // A listener whose accept queue is full drops further connection requests.
     Peer full = Peer::Bound(SOCK_STREAM, 0, 0);
@@ -181,10 +183,30 @@ TEST(TcpPort, OpenFailsForRefusedUnansweredAndOutOfRangePorts) {
     for (const auto& c : cases) {  // mode, port, error
         CTCPPort port;
         port.SetNetParam(c[0], c[1], kLoopback);
-        EXPECT_EQ(port.Open(), 0) << c[1];
+        const bool started = port.Open() == 1;
+        EXPECT_TRUE(c[2] != EINVAL || !started) << c[1];
+        // A request the full listener drops cannot have been answered yet.
+        EXPECT_TRUE(c[2] != ETIMEDOUT || (started && port.GetState(0) == CTCPPort::kConnecting));
+        if (started) {
+            EXPECT_EQ(port.IsOpen(), 1);
+            EXPECT_TRUE(
+                WaitUntil([&] { return port.PollConnect() != 0; }, std::chrono::seconds(7)));
+            EXPECT_EQ(port.PollConnect(), -1) << c[1];
+        }
         EXPECT_EQ(port.LastError(), c[2]) << c[1];
         EXPECT_EQ(port.GetState(0), CTCPPort::kClosed);
+        EXPECT_EQ(port.WaitForData(0), c[0] == 1 ? -3 : -1) << c[1];
     }
+    // A listener's answer makes the same connect succeed, at once or at a poll.
+    CTCPPort client;
+    client.SetNetParam(1, p, kLoopback);
+    ASSERT_EQ(client.Open(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return client.PollConnect() == 1; }));
+    EXPECT_EQ(client.GetState(0), CTCPPort::kConnected);
+    EXPECT_EQ(client.LastError(), 0);
+    Peer accepted(accept(listener.Fd(), nullptr, nullptr));
+    EXPECT_EQ(client.WriteString("hi"), 2);
+    EXPECT_EQ(accepted.Receive(2), "hi");
 }
 
 }  // namespace

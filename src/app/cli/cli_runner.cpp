@@ -121,9 +121,9 @@ bool CCliRunner::BlockStopSignals() {
 bool CCliRunner::StartEngine() {
     engine_ = std::make_unique<CMainEngine>(*settings_, *this);
     engine_->AttachLogWriter(&log_);
-    engine_->InitExchange();
-    engine_->ChooseStartupDataFile(CStartupArgs{});
-    engine_->OnOpenPort();
+    // The window's own start-up, so that a run starts as the window does.
+    engine_->Startup(CStartupArgs{options_.dataFile, false});
+    WaitForConnect();
     // The status line and its reason (the window's tool tip) are printed
     // as the engine shows them.
     if (ListenFailedAtStart()) {
@@ -133,21 +133,32 @@ bool CCliRunner::StartEngine() {
         return false;
     }
     if (!engine_->IsPortOpen()) return false;
-    if (!options_.dataFile.empty()) {
-        if (!engine_->LoadDataFile(options_.dataFile)) {
-            // A file too large to load was already told in a message box.
-            const std::string reason = CRegularFile::WhyUnreadable(options_.dataFile);
-            if (!reason.empty()) PrintError("qelvor-cli: cannot load data file " + reason);
-            return false;
-        }
-    } else {
-        engine_->StartDataFileTimer();
-    }
-    engine_->RefreshCaptions();
-    engine_->StartBackupTimer();
-    engine_->UpdateTitle();
+    if (!options_.dataFile.empty() && !LoadNamedDataFile()) return false;
     autoSendPending_ = options_.autoSend;
     return true;
+}
+
+bool CCliRunner::LoadNamedDataFile() {
+    // The file named on the command line is loaded now rather than by the
+    // start-up timer, so that one that cannot be read ends the run before
+    // any traffic.
+    StopTimer(kTimerLoadData);
+    if (engine_->LoadDataFile(options_.dataFile)) return true;
+    // A file too large to load was already told in a message box.
+    const std::string reason = CRegularFile::WhyUnreadable(options_.dataFile);
+    if (!reason.empty()) PrintError("qelvor-cli: cannot load data file " + reason);
+    return false;
+}
+
+// A TCP client's connect goes on after the start and ends at a poll (within
+// the port's 5 s); the run begins once it has ended, connected or not, as
+// when the open itself waited.
+void CCliRunner::WaitForConnect() {
+    while (settings_->WorkMode == kWorkModeTcpClient && engine_->IsPortOpen() &&
+           engine_->State().shownStatusCode == 0) {
+        std::this_thread::sleep_for(kTick);
+        engine_->PollPort();
+    }
 }
 
 bool CCliRunner::ListenFailedAtStart() {

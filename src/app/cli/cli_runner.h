@@ -57,6 +57,8 @@ class CCliRunner : public IMainView {
     bool FindIniFile(std::string& path);
     void StartContinuousLog();
     bool StartEngine();
+    bool LoadNamedDataFile();
+    void WaitForConnect();
     bool ListenFailedAtStart();
     bool BlockStopSignals();
     void Loop();
