@@ -49,7 +49,7 @@ QString CAboutDialog::BuildDateText() {
 
 CAboutDialog::CAboutDialog(const std::string& exePath, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutDialog"));
-    setWindowTitle(QString::fromUtf8(LoadStr(18)).remove(QStringLiteral("(&A)...")));
+    setWindowTitle(QString::fromUtf8(LoadStr(kStrAboutQelvor)).remove(QStringLiteral("(&A)...")));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Qelvor(RS232+TCP/UDP) ver 2.9")));
     auto* built = new QLabel(BuildDateText());

@@ -57,6 +57,8 @@ constexpr int kFontPixels = 11;
 constexpr int kRowPadding = 4;
 // New records are shown at most once a frame.
 constexpr int kCatchUpMs = 16;
+// How soon a start-up step that met a running command tries again.
+constexpr int kRetryMs = 10;
 
 QRect Pixels(QRect units) {
     const auto x = [](int v) { return static_cast<int>(std::lround(v * kUnitX)); };
@@ -141,16 +143,15 @@ void FitCaption(QAbstractButton* button) {
 
 struct SaveCommand {
     int command;
-    const char* fileName;
     LogFormat format;
 };
 
 constexpr SaveCommand kSaveCommands[] = {
-    {kCmdSaveFmt, "MsgLog.log", LogFormat::Fmt},
-    {kCmdSaveRaw, "MsgLog.raw", LogFormat::Raw},
-    {kCmdSaveHex, "MsgLog.hex", LogFormat::Hex},
-    {kCmdSaveTxt, "MsgLog.txt", LogFormat::Txt},
-    {kCmdSaveFmtBinary, "MsgLog.bin", LogFormat::FmtBinary},
+    {kCmdSaveFmt, LogFormat::Fmt},
+    {kCmdSaveRaw, LogFormat::Raw},
+    {kCmdSaveHex, LogFormat::Hex},
+    {kCmdSaveTxt, LogFormat::Txt},
+    {kCmdSaveFmtBinary, LogFormat::FmtBinary},
 };
 
 }  // namespace
@@ -458,6 +459,12 @@ void CMainWindow::StopTimer(int id) {
 }
 
 void CMainWindow::OnEngineTimer(int id) {
+    // Timer 5 inside another command (a message box's event loop) would open
+    // the configuration dialog within it; it comes again once that is over.
+    if (id == kTimerStartupSetup && engine_->InCommand()) {
+        QTimer::singleShot(kRetryMs, this, [this] { OnEngineTimer(kTimerStartupSetup); });
+        return;
+    }
     engine_->OnTimer(id);
     // The engine closes the port for "-n"; the configuration dialog follows.
     if (id == kTimerStartupSetup) RunSetPortDialog();
@@ -484,9 +491,11 @@ void CMainWindow::RunCommand(int command) {
             return;
         case kCmdSaveAll:
             return SaveAsAll(engine_->Exchange().Records(), settings_, *this);
-        case kCmdSaveZip:
-            SaveToZip(engine_->Exchange().Records(), settings_, *this);
+        case kCmdSaveZip: {
+            const QString path = AskSavePath(ZipSaveDialog(settings_));
+            if (!path.isEmpty()) engine_->SaveZip(LocalBytes(path));
             return;
+        }
         case kCmdClearAllData:
             return engine_->OnClearAllData();
         case kCmdLoadFile:
@@ -518,10 +527,24 @@ void CMainWindow::RunCommand(int command) {
 void CMainWindow::SaveTraffic(int command) {
     for (const SaveCommand& save : kSaveCommands) {
         if (save.command != command) continue;
-        std::string report;
-        SaveLog(engine_->Exchange().Records(), settings_, *this, save.fileName, save.format, true,
-                report);
+        // An empty store saves nothing, and no dialog asks where.
+        if (engine_->Exchange().RecordCount() == 0) return;
+        const QString path = AskSavePath(LogSaveDialog(save.format, settings_));
+        if (!path.isEmpty()) engine_->SaveLog(save.format, LocalBytes(path));
     }
+}
+
+QString CMainWindow::AskSavePath(const SaveDialogInfo& info) {
+    QFileDialog dialog(this, tr("Save Log Data"), Local(info.folder));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The engine asks whether to overwrite or append.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilters(Local(info.filter).split(QStringLiteral(";;")));
+    dialog.setDefaultSuffix(Local(info.extension));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(Local(info.fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
 }
 
 void CMainWindow::RunSetPortDialog() {
@@ -566,7 +589,7 @@ QString CMainWindow::AskFile(const QString& title, int filterId, const QString& 
 }
 
 void CMainWindow::ChooseDataFile() {
-    const QString path = AskFile(tr("Load data file"), 21007, QString(), false);
+    const QString path = AskFile(tr("Load data file"), kStrTextFileFilterOpen, QString(), false);
     if (!path.isEmpty()) LoadDataFile(path);
 }
 
@@ -575,13 +598,14 @@ void CMainWindow::LoadDataFile(const QString& path) {
 }
 
 void CMainWindow::ChooseFileToSend() {
-    const QString path = AskFile(tr("Send file"), 21049, QString(), false);
+    const QString path = AskFile(tr("Send file"), kStrDataFilesFilter, QString(), false);
     if (!path.isEmpty()) engine_->SendFile(LocalBytes(path));
 }
 
 void CMainWindow::SaveDataListAs() {
     if (engine_->DataList().Count() == 0) return;
-    const QString path = AskFile(tr("Save data list"), 21035, QStringLiteral("Data.txt"), true);
+    const QString path =
+        AskFile(tr("Save data list"), kStrTextFileFilterSave, QStringLiteral("Data.txt"), true);
     if (!path.isEmpty()) engine_->SaveDataList(LocalBytes(path));
 }
 

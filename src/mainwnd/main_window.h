@@ -33,6 +33,7 @@ class CKeyFilter;
 class CLogWriter;
 class CStatusBar;
 class CTrafficTableModel;
+struct SaveDialogInfo;
 
 class CMainWindow : public QWidget, public IMainView {
     Q_OBJECT
@@ -116,6 +117,7 @@ class CMainWindow : public QWidget, public IMainView {
     void PopUp(const QString& name, QPoint at);
     bool FilterTrafficMouse(QEvent* event);
     bool FilterDataListMouse(QEvent* event);
+    QString AskSavePath(const SaveDialogInfo& info);
     QString AskFile(const QString& title, int filterId, const QString& defaultName, bool saving);
 
     CComSetting& settings_;

@@ -96,8 +96,10 @@ QMenu* BuildSelectUiMenu(QWidget* parent, int usedUILangCode) {
 QMenu* BuildSystemMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     // Each command with the number of its text in the string table.
-    const std::pair<int, int> items[] = {
-        {kCmdAbout, 18}, {kCmdPinWindow, 19}, {kCmdExplorerPath, 33}, {kCmdNewInstance, 32}};
+    const std::pair<int, int> items[] = {{kCmdAbout, kStrAboutQelvor},
+                                         {kCmdPinWindow, kStrPinWindow},
+                                         {kCmdExplorerPath, kStrExplorerPath},
+                                         {kCmdNewInstance, kStrNewInstance}};
     for (const auto& [command, textId] : items) {
         const QString label = QString::fromUtf8(LoadStr(textId));
         if (label.isEmpty()) continue;

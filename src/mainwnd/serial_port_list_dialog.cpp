@@ -19,7 +19,7 @@ CSerialPortListDialog::CSerialPortListDialog(QWidget* parent) : QDialog(parent) 
     if (StreamPort::EnumSerialPorts(ports, true) == 0) list->addItem(tr("udev cannot be asked"));
     for (const StreamPort::CSerialPortInfo& port : ports)
         list->addItem(
-            QString::fromLocal8Bit(StreamPort::PortListLine(port, LoadStr(21003)).c_str()));
+            QString::fromLocal8Bit(StreamPort::PortListLine(port, LoadStr(kStrInUsed)).c_str()));
     if (list->count() == 0) list->addItem(tr("no serial port found"));
     layout->addWidget(list);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);

@@ -93,9 +93,9 @@ QVariant CTrafficTableModel::headerData(int section, Qt::Orientation orientation
         case kColumnType:
             return QStringLiteral("T");
         case kColumnTime:
-            return QString::fromUtf8(LoadStr(21004));
+            return QString::fromUtf8(LoadStr(kStrDatetime));
         case kColumnData:
-            return QString::fromUtf8(LoadStr(21005));
+            return QString::fromUtf8(LoadStr(kStrMessageData));
         default:
             return {};
     }

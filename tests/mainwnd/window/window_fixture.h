@@ -85,6 +85,12 @@ class WindowFixture {
             if (open) {
                 window->Start(CStartupArgs{}, nullptr);
                 peer = Accept();
+                // The connect ends at a poll tick: wait until sending is on.
+                QWidget* send = Control("SendData");
+                const auto sending = [&] {
+                    return window->Engine().IsPortOpen() && send->isEnabled();
+                };
+                if (!QTest::qWaitFor(sending)) qWarning("the window did not connect");
             } else {
                 // The store reports its records without a port opened.
                 window->Engine().InitExchange();
