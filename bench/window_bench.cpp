@@ -96,18 +96,57 @@ struct Rig {
     int peerFd = -1;
 };
 
-size_t ReceivedBytes(qelvor::CMsgExchange& exchange) {
-    size_t bytes = exchange.Pending().size();
-    for (const qelvor::CMsgRecord& record : exchange.Records())
-        bytes += record.Type() == 'R' ? record.Data().size() : 0;
-    return bytes;
-}
+// The bytes received so far: the 'R' records' data, counted once each as
+// they arrive, and the pending bytes.
+class ReceivedCounter {
+  public:
+    size_t Count(const qelvor::CMsgExchange& exchange) {
+        for (; counted_ < exchange.RecordCount(); ++counted_) {
+            const qelvor::CMsgRecord& record = exchange.Record(counted_);
+            if (record.Type() == 'R') bytes_ += record.Data().size();
+        }
+        return bytes_ + exchange.Pending().size();
+    }
+
+  private:
+    size_t counted_ = 0;
+    size_t bytes_ = 0;
+};
 
 void Report(benchmark::State& state, size_t received, double seconds) {
     state.SetIterationTime(seconds);
     state.counters["MB_per_s"] = static_cast<double>(received) / 1e6 / seconds;
     if (received != kStreamBytes) state.SkipWithError("the 'R' records lost bytes");
 }
+
+// First, so that the memory figure is not hidden by pages freed earlier.
+void BM_WindowScrollsToTheEndOfAMillionRows(benchmark::State& state) {
+    App();
+    for (auto _ : state) {
+        Rig rig;
+        const double before = ResidentMiB();
+        qelvor::CMainWindow window(rig.settings);
+        window.show();
+        window.Engine().InitExchange();
+        for (int i = 0; i < kManyRecords; ++i)
+            window.Engine().Exchange().AddRecord('R', bench::FramesOf(bench::kFrameSize));
+        auto* view = window.findChild<QTableView*>(QStringLiteral("TrafficList"));
+        while (view->model()->rowCount() < kManyRecords)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        view->scrollToTop();
+        view->viewport()->repaint();
+        const Clock::time_point start = Clock::now();
+        view->scrollToBottom();
+        view->viewport()->repaint();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        state.counters["rss_growth_MiB"] = ResidentMiB() - before;
+        state.counters["rows"] = view->model()->rowCount();
+    }
+}
+BENCHMARK(BM_WindowScrollsToTheEndOfAMillionRows)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_EngineAloneRecordsAFlood(benchmark::State& state) {
     const std::string stream = bench::FramesOf(kStreamBytes);
@@ -121,11 +160,12 @@ void BM_EngineAloneRecordsAFlood(benchmark::State& state) {
         const Clock::time_point start = Clock::now();
         Clock::time_point deadline = start;
         size_t received = 0;
+        ReceivedCounter counter;
         while (received < stream.size() && Clock::now() - start < std::chrono::seconds(120)) {
             deadline += std::chrono::milliseconds(1);
             std::this_thread::sleep_until(deadline);
             engine.OnTimer(qelvor::kTimerPoll);
-            received = ReceivedBytes(engine.Exchange());
+            received = counter.Count(engine.Exchange());
         }
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         peer.join();
@@ -158,9 +198,10 @@ void BM_WindowRecordsAFlood(benchmark::State& state) {
         sinceProbe.start();
         probe.start(kProbeMs);
         size_t received = 0;
+        ReceivedCounter counter;
         while (received < stream.size() && Clock::now() - start < std::chrono::seconds(120)) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-            received = ReceivedBytes(window.Engine().Exchange());
+            received = counter.Count(window.Engine().Exchange());
         }
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         probe.stop();
@@ -174,33 +215,5 @@ void BM_WindowRecordsAFlood(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WindowRecordsAFlood)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-
-void BM_WindowScrollsToTheEndOfAMillionRows(benchmark::State& state) {
-    App();
-    for (auto _ : state) {
-        Rig rig;
-        const double before = ResidentMiB();
-        qelvor::CMainWindow window(rig.settings);
-        window.show();
-        window.Engine().InitExchange();
-        for (int i = 0; i < kManyRecords; ++i)
-            window.Engine().Exchange().AddRecord('R', bench::FramesOf(bench::kFrameSize));
-        auto* view = window.findChild<QTableView*>(QStringLiteral("TrafficList"));
-        while (view->model()->rowCount() < kManyRecords)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        view->scrollToTop();
-        view->viewport()->repaint();
-        const Clock::time_point start = Clock::now();
-        view->scrollToBottom();
-        view->viewport()->repaint();
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-        state.counters["rss_growth_MiB"] = ResidentMiB() - before;
-        state.counters["rows"] = view->model()->rowCount();
-    }
-}
-BENCHMARK(BM_WindowScrollsToTheEndOfAMillionRows)
-    ->UseManualTime()
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

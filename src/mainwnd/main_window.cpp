@@ -57,6 +57,8 @@ constexpr int kFontPixels = 11;
 constexpr int kRowPadding = 4;
 // New records are shown at most once a frame.
 constexpr int kCatchUpMs = 16;
+// The most poll ticks one late timer event makes up for.
+constexpr qint64 kMaxMissedPolls = 16;
 // How soon a start-up step that met a running command tries again.
 constexpr int kRetryMs = 10;
 
@@ -448,6 +450,7 @@ void CMainWindow::StartTimer(int id, int64_t periodMs) {
         if (id == kTimerPoll) timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, [this, id] { OnEngineTimer(id); });
     }
+    if (id == kTimerPoll) pollClock_.invalidate();
     // Minutes from the settings may exceed what a QTimer counts: then it
     // fires after its longest period, about 24 days.
     timer->start(static_cast<int>(std::clamp<int64_t>(periodMs, 1, INT_MAX)));
@@ -465,9 +468,21 @@ void CMainWindow::OnEngineTimer(int id) {
         QTimer::singleShot(kRetryMs, this, [this] { OnEngineTimer(kTimerStartupSetup); });
         return;
     }
+    if (id == kTimerPoll) return RunPollTicks();
     engine_->OnTimer(id);
     // The engine closes the port for "-n"; the configuration dialog follows.
     if (id == kTimerStartupSetup) RunSetPortDialog();
+}
+
+void CMainWindow::RunPollTicks() {
+    // A busy event loop (painting, a burst of rows) delivers the 1 ms timer
+    // late; the ticks it missed are run now, as on absolute deadlines, so
+    // that a fast peer still gets one block read a millisecond.
+    const qint64 elapsed = pollClock_.isValid() ? pollClock_.restart() : 1;
+    if (!pollClock_.isValid()) pollClock_.start();
+    const qint64 ticks = std::clamp<qint64>(elapsed, 1, kMaxMissedPolls);
+    for (qint64 i = 0; i < ticks && timers_[kTimerPoll]->isActive(); ++i)
+        engine_->OnTimer(kTimerPoll);
 }
 
 MsgResult CMainWindow::ShowMessageBox(const std::string& text, const std::string& caption,

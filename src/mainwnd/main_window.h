@@ -5,6 +5,7 @@
 // follow resizing by their anchors. User-interface thread only.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <map>
 #include <memory>
@@ -98,6 +99,7 @@ class CMainWindow : public QWidget, public IMainView {
 
     // --- commands ---
     void OnEngineTimer(int id);
+    void RunPollTicks();
     void RunSetPortDialog();
     void ToggleDataList();
     void ApplyDataListShown(bool shown);
@@ -124,6 +126,7 @@ class CMainWindow : public QWidget, public IMainView {
     std::unique_ptr<CMainEngine> engine_;
     std::map<int, QWidget*> controls_;  // the engine's control ids
     std::map<int, QTimer*> timers_;
+    QElapsedTimer pollClock_;  // since the last poll tick
     CResizeAnchors anchors_;
     CTrafficTableModel* trafficModel_ = nullptr;
     CDataListModel* dataModel_ = nullptr;
