@@ -11,6 +11,13 @@
 
 namespace qelvor {
 
+namespace {
+
+// Dialogs opened from one another that a stop signal closes, at most.
+constexpr int kMaxDialogsClosed = 8;
+
+}  // namespace
+
 void CDrovanApp::ReadCommandLine(int argc, char** argv, CComSetting& settings) {
     argc_ = argc;
     argv_ = argv;
@@ -72,7 +79,13 @@ int CDrovanApp::RunEventLoop(CComSetting& settings) {
     CMainWindow window(settings);
     CStopSignalNotifier stop;
     // A stop signal ends the run as the close button does: the port closes.
-    QObject::connect(&stop, &CStopSignalNotifier::stopRequested, &window, &QWidget::close);
+    // A dialog open at that moment is closed first, so that the window's
+    // close is not a command nested in the dialog's.
+    QObject::connect(&stop, &CStopSignalNotifier::stopRequested, &window, [&window] {
+        for (int i = 0; i < kMaxDialogsClosed && QApplication::activeModalWidget() != nullptr; ++i)
+            QApplication::activeModalWidget()->close();
+        window.close();
+    });
     window.show();
     CStartupArgs args;
     args.setupFirst = commandLine_.HasIniOption();

@@ -759,6 +759,13 @@ bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainWindow::closeEvent(QCloseEvent* event) {
+    // Inside a command (its message box) the port cannot be closed yet: the
+    // window closes once the command is over.
+    if (engine_->InCommand()) {
+        event->ignore();
+        QTimer::singleShot(kRetryMs, this, &QWidget::close);
+        return;
+    }
     if (!closed_) engine_->OnClosePort();
     closed_ = true;
     event->accept();

@@ -3,6 +3,9 @@
 // list's right click, the layout when the data list is hidden and when the
 // window is resized, the detail view, a dropped file, and the window's own
 // commands.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -13,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
+
 #include <fstream>
 
 #include "mainwnd/about_dialog.h"
@@ -50,6 +54,8 @@ class MainWindowTest : public QObject {
     void newInstanceIniName_data();
     void newInstanceIniName();
     void aboutBoxAsciiTable();
+    void stopSignalEndsTheProgram_data();
+    void stopSignalEndsTheProgram();
 };
 
 void MainWindowTest::openAndCloseDriveButtonsAndPaneZero() {
@@ -413,6 +419,55 @@ void MainWindowTest::aboutBoxAsciiTable() {
              std::string("<NUL>=0x00 ,<SOH>=0x01 ,<STX>=0x02 ,<ETX>=0x03 "));
     QVERIFY(table.find("<UP> =0x1F \r\n") != std::string::npos);
     QVERIFY(CAboutDialog::BuildDateText().startsWith("BuildDate:20"));
+}
+
+void MainWindowTest::stopSignalEndsTheProgram_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+namespace {
+
+// Whether the process blocks SIGINT and SIGTERM yet (its start-up got past
+// the point where they would still kill it).
+bool BlocksStopSignals(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigBlk:", 0) != 0) continue;
+        const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+        return (mask & (1ull << (SIGINT - 1))) != 0 && (mask & (1ull << (SIGTERM - 1))) != 0;
+    }
+    return false;
+}
+
+}  // namespace
+
+void MainWindowTest::stopSignalEndsTheProgram() {
+    QFETCH(int, signalNumber);
+    QTemporaryDir dir;
+    const std::string ini = dir.filePath("stop.ini").toStdString();
+    std::ofstream(ini) << "[ComSet]\r\nWorkMode=1\r\nIPPort=1\r\n";
+    // "-n" opens the configuration dialog first: the signal finds it open.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl(QELVOR_PROGRAM, QELVOR_PROGRAM, "-n", ini.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    QVERIFY(pid > 0);
+    QVERIFY(QTest::qWaitFor([pid] { return BlocksStopSignals(pid); }, 10000));
+    QTest::qWait(300);
+    QCOMPARE(kill(pid, signalNumber), 0);
+    int status = -1;
+    const bool ended =
+        QTest::qWaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10000);
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    QVERIFY(ended);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 QTEST_MAIN(MainWindowTest)
