@@ -564,7 +564,10 @@ QString CMainWindow::AskSavePath(const SaveDialogInfo& info) {
 
 void CMainWindow::RunSetPortDialog() {
     CSetPortDialog dialog(settings_.IniPath, engine_->IsPortOpen(), this);
-    engine_->OnSetPort(dialog.exec() == QDialog::Accepted);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    engine_->OnSetPort(accepted);
+    // New settings may show the rows in another style.
+    if (accepted) trafficModel_->Restyle();
 }
 
 void CMainWindow::ToggleDataList() {

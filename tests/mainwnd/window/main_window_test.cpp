@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -54,6 +55,9 @@ class MainWindowTest : public QObject {
     void newInstanceIniName_data();
     void newInstanceIniName();
     void aboutBoxAsciiTable();
+    void clicksAndKeysOpenTheirWindows_data();
+    void clicksAndKeysOpenTheirWindows();
+    void clockPaneAndPendingBuffer();
     void stopSignalEndsTheProgram_data();
     void stopSignalEndsTheProgram();
 };
@@ -419,6 +423,87 @@ void MainWindowTest::aboutBoxAsciiTable() {
              std::string("<NUL>=0x00 ,<SOH>=0x01 ,<STX>=0x02 ,<ETX>=0x03 "));
     QVERIFY(table.find("<UP> =0x1F \r\n") != std::string::npos);
     QVERIFY(CAboutDialog::BuildDateText().startsWith("BuildDate:20"));
+}
+
+void MainWindowTest::clicksAndKeysOpenTheirWindows_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<QString>("opened");  // object name, or a message box's text
+    QTest::newRow("pane 2 double-click") << "StatusPane2"
+                                         << "double"
+                                         << "LuaProc.lua";
+    QTest::newRow("pane 2 right click") << "StatusPane2"
+                                        << "right"
+                                        << "DATA_PROC";
+    QTest::newRow("pane 3 right click") << "StatusPane3"
+                                        << "right"
+                                        << "SelectUI";
+    QTest::newRow("traffic list right click") << "TrafficList"
+                                              << "right"
+                                              << "EVENT";
+    QTest::newRow("F1 in the send box") << "SendBox"
+                                        << "F1"
+                                        << "AboutDialog";
+    QTest::newRow("pane 0 double-click, TCP") << "StatusPane0"
+                                              << "double"
+                                              << "";
+}
+
+void MainWindowTest::clicksAndKeysOpenTheirWindows() {
+    QFETCH(QString, target);
+    QFETCH(QString, gesture);
+    QFETCH(QString, opened);
+    WindowFixture f;
+    f.Window(false);
+    QWidget* widget = f.Control(target.toLatin1().constData());
+    if (auto* view = qobject_cast<QAbstractItemView*>(widget)) widget = view->viewport();
+    QString seen;
+    ModalWatcher watcher([&](QWidget* open) {
+        auto* box = qobject_cast<QMessageBox*>(open);
+        seen = box != nullptr ? box->text() : open->objectName();
+    });
+    if (gesture == "double") QTest::mouseDClick(widget, Qt::LeftButton);
+    if (gesture == "right") QTest::mouseClick(widget, Qt::RightButton);
+    if (gesture == "F1") QTest::keyClick(widget, Qt::Key_F1);
+    if (opened.isEmpty()) {
+        QTest::qWait(100);
+        QVERIFY(!watcher.found);
+    } else {
+        QTRY_VERIFY(watcher.found);
+        QCOMPARE(seen, opened);
+    }
+    QVERIFY(f.window->isVisible());
+}
+
+void MainWindowTest::clockPaneAndPendingBuffer() {
+    WindowFixture f;
+    f.settings.SplitStrs = "<ETX>";
+    CMainWindow& window = f.Window();
+    auto* clock = f.Control<QLabel>("StatusPane3");
+    QTest::mouseDClick(clock, Qt::LeftButton);
+    QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(clock->text()).hasMatch());
+    QTest::mouseDClick(clock, Qt::LeftButton);
+    QCOMPARE(clock->text(), QString());
+    QTest::qWait(250);
+    QCOMPARE(clock->text(), QString());  // the clock stopped
+
+    // Bytes no split string ends wait in the Buffer box; its label's
+    // double-click shows them with "Save data", which records them.
+    QVERIFY(f.peer.Send("ab\x02"));
+    auto* buffer = f.Control<QLineEdit>("BufferBox");
+    QTRY_COMPARE(buffer->text(), QString("ab<STX>"));
+    ModalWatcher watcher([](QWidget* dialog) {
+        auto* save = dialog->findChild<QPushButton*>("SaveDetail");
+        if (save != nullptr && save->isVisibleTo(dialog)) save->click();
+    });
+    QTest::mouseDClick(f.Control("BufferLabel"), Qt::LeftButton);
+    QVERIFY(watcher.found);
+    QCOMPARE(buffer->text(), QString());
+    const CMsgExchange& exchange = window.Engine().Exchange();
+    QVERIFY(exchange.Pending().empty());
+    QCOMPARE(exchange.Record(exchange.RecordCount() - 1).Data(), std::string("ab\x02"));
+    QTRY_COMPARE(f.Control<QTableView>("TrafficList")->model()->rowCount(),
+                 int(exchange.RecordCount()));
 }
 
 void MainWindowTest::stopSignalEndsTheProgram_data() {
