@@ -94,6 +94,7 @@ int CFileSender::SendWhole(const std::string& path) {
     }
     const size_t total = converted.size();
     job_ = std::make_unique<Job>(Job{path, std::move(converted), 0});
+    ctx_.exchange.HoldSends(true);
     // What the socket takes at once goes now: a small file ends here.
     const int taken = SendPiece(*tcp);
     if (taken >= 0 && job_->sent < total) {
@@ -141,6 +142,8 @@ void CFileSender::FinishJob() {
     if (static_cast<double>(job->bytes.size()) > kMiB) ctx_.SetPane(1, std::string());
     // A connection lost midway already shows in the port status.
     Finish(job->path, static_cast<int>(job->sent), job->bytes.size(), false);
+    // The sends that waited behind the file go out now, in their order.
+    ctx_.exchange.HoldSends(false);
 }
 
 void CFileSender::Finish(const std::string& path, int result, size_t total, bool explain) {

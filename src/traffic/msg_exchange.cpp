@@ -56,6 +56,17 @@ void CMsgExchange::AppendRecord(CMsgRecord record) {
 
 int CMsgExchange::SendBytes(const std::string& bytes, bool record) {
     if (port_ == nullptr) return 0;
+    if (holdSends_) {
+        if (heldBytes_ + bytes.size() > kHeldSendLimit) {
+            if (record)
+                AddRecord('I', UnsentText("Send data (a file is being sent)", 0, bytes.size()));
+            return 0;
+        }
+        heldBytes_ += bytes.size();
+        heldSends_.push_back({bytes, record});
+        // Taken: the bytes go out once the file is out.
+        return static_cast<int>(std::max<size_t>(bytes.size(), 1));
+    }
     const int result = port_->WriteString(bytes);
     lastSendFailure_ = result < 1 ? NotConnectedReason() : std::string();
     if (!record) return result;
@@ -69,6 +80,16 @@ int CMsgExchange::SendBytes(const std::string& bytes, bool record) {
     AddRecord('S', bytes.substr(0, written));
     if (written < bytes.size()) AddRecord('I', UnsentText("Send data", result, bytes.size()));
     return result;
+}
+
+void CMsgExchange::HoldSends(bool hold) {
+    holdSends_ = hold;
+    if (hold) return;
+    std::vector<HeldSend> held;
+    held.swap(heldSends_);
+    heldBytes_ = 0;
+    for (const HeldSend& send : held)
+        SendBytes(send.bytes, send.record);
 }
 
 std::string CMsgExchange::UnsentText(const std::string& what, int written, size_t total) {

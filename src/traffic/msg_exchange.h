@@ -49,6 +49,13 @@ class CMsgExchange {
     // not), or the 'I' record "Send data,but error!" when the result is below
     // 1. 0 without a port.
     int SendBytes(const std::string& bytes, bool record);
+    // While a file goes out in pieces, other sends (the send box, auto-send,
+    // responses) wait behind it, so their bytes never land inside the file;
+    // releasing the hold writes them in order, each recorded as it goes out.
+    // A send that would make the waiting bytes exceed kHeldSendLimit is
+    // refused with an 'I' record.
+    void HoldSends(bool hold);
+    static constexpr size_t kHeldSendLimit = 16777216;
     // Why the last failed write found the port unable to take it ("no client
     // connected"); empty when it failed otherwise or the last write did not.
     const std::string& LastSendFailure() const { return lastSendFailure_; }
@@ -113,6 +120,13 @@ class CMsgExchange {
     CDataList* dataList_ = nullptr;
     StreamPort::CStreamPort* port_ = nullptr;
     std::string lastSendFailure_;
+    struct HeldSend {
+        std::string bytes;
+        bool record;
+    };
+    bool holdSends_ = false;
+    std::vector<HeldSend> heldSends_;
+    size_t heldBytes_ = 0;
     IRecordLog* recordLog_ = nullptr;
     CPluginHost plugin_;
     MsgRecords records_;

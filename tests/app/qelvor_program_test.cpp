@@ -1,9 +1,7 @@
 // Runs the built program as a child process, as a shell or a script would.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -12,8 +10,6 @@
 #include "support/child_process.h"
 #include "support/temp_folder.h"
 #include "support/zip_reader.h"
-
-extern char** environ;
 
 namespace qelvor {
 namespace {
@@ -25,6 +21,13 @@ struct Outcome {
     int status = -1;
     std::string out, err;
 };
+
+// What follows the echoed command line of the console mode; all of it when
+// there is none.
+std::string Body(const std::string& out) {
+    const size_t end = out.rfind("current cmd :", 0) == 0 ? out.find("\n\n") : std::string::npos;
+    return end == std::string::npos ? out : out.substr(end + 2);
+}
 
 class QelvorProgram : public ::testing::Test {
   protected:
@@ -38,49 +41,28 @@ class QelvorProgram : public ::testing::Test {
         WriteFile(src_ + "Sub/c.log", "c");
         WriteFile(src_ + "Sub/deep/d.log", std::string(70000, 'd'));
         ASSERT_EQ(::symlink(src_.c_str(), (src_ + "Sub/loop").c_str()), 0);
+        // Without a display the window mode ends at once instead of opening
+        // a window on the developer's screen; the children inherit this.
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            ::unsetenv(name);
     }
 
-    // Runs qelvor with the arguments in the folder cwd (empty: this one),
-    // its files limited to fileLimit bytes when that is set.
-    Outcome Run(std::vector<std::string> args, const std::string& cwd = "",
-                rlim_t fileLimit = RLIM_INFINITY) {
+    // Runs qelvor in the source folder, so that a run which wrongly takes the
+    // current folder packs (and deletes) the tree; its files limited to
+    // fileLimit bytes, past which a write fails with EFBIG, not a signal.
+    Outcome Run(std::vector<std::string> args, rlim_t fileLimit = RLIM_INFINITY) {
         args.insert(args.begin(), QELVOR_PROGRAM);
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const std::string outPath = dir_.File("out"), errPath = dir_.File("err");
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            // Past the limit a write fails with EFBIG instead of a signal.
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{fileLimit, fileLimit};
-            if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-                (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ||
-                ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-                ::_exit(127);
-            }
-            // Without a display the window mode ends at once instead of
-            // opening a window on the developer's screen.
-            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-                ::unsetenv(name);
-            ::execve(argv[0], argv.data(), environ);
-            ::_exit(127);
-        }
-        Outcome outcome;
-        int status = 0;
-        if (pid < 0 || ::waitpid(pid, &status, 0) != pid) {
-            ADD_FAILURE() << "cannot run " << argv[0];
-            return outcome;
-        }
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        outcome.out = ReadFile(outPath);
-        outcome.err = ReadFile(errPath);
-        std::filesystem::remove(outPath);
-        std::filesystem::remove(errPath);
-        return outcome;
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit limited{fileLimit, old.rlim_max};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limited);  // the child inherits the limit
+        test::ChildOptions options;
+        options.cwd = src_;
+        test::ChildProcess child(args, options);
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        const int status = child.Wait();
+        return Outcome{status, child.Out(), child.Err()};
     }
 
     bool AllSourcesStay() {
@@ -95,13 +77,22 @@ class QelvorProgram : public ::testing::Test {
     const std::string archive_ = dir_.File("Out.zip");
 };
 
-TEST_F(QelvorProgram, ZipWithDelPacksTheWholeTreeAndDeletesThePackedFiles) {
+// The packed files are deleted only once the archive is complete: a
+// file-size limit reached while its directory is written keeps them all.
+TEST_F(QelvorProgram, ZipWithDelPacksTheWholeTreeAndDeletesItOnlyOnceTheArchiveIsClosed) {
+    Outcome whole = Run({"-zip", archive_, src_});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const auto size = static_cast<rlim_t>(std::filesystem::file_size(archive_));
+    Outcome cut = Run({"-zip", "-del", archive_, src_}, size - 10);
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.out.find("complete:4/4...\n"), std::string::npos) << "every entry was added";
+    EXPECT_TRUE(AllSourcesStay());
+
     // An archive inside the folder is replaced and never packed into itself.
     const std::string archive = src_ + "Out.zip";
     WriteFile(archive, "stale");
     Outcome run = Run({"-zip", "-Del", archive, src_});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadFile(archive).find("stale"), std::string::npos) << "replaced, not appended to";
     EXPECT_EQ(run.out, "current cmd :-zip -Del \"" + archive + "\" \"" + src_ +
                            "\"\n\n"
                            "Compressing B.log(0/4)...\nCompressing Sub/c.log(1/4)...\n"
@@ -113,97 +104,65 @@ TEST_F(QelvorProgram, ZipWithDelPacksTheWholeTreeAndDeletesThePackedFiles) {
                                             {"a b.log", "with a blank\r\n"}}));
     for (const char* name : {"a b.log", "B.log", "Sub/c.log", "Sub/deep/d.log"})
         EXPECT_FALSE(Exists(src_ + name)) << name;
-    EXPECT_TRUE(Exists(src_ + "Sub/deep")) << "folders stay";
-    EXPECT_TRUE(Exists(src_ + "empty"));
+    EXPECT_TRUE(Exists(src_ + "Sub/deep") && Exists(src_ + "empty")) << "folders stay";
 }
 
+// Listed files are whole names (a quote included); a missing one and the
+// archive itself, listed by name, are refused and fail the run.
 TEST_F(QelvorProgram, ListedFilesArePackedAndAMissingOneFailsTheRun) {
-    // The archive itself, listed by name, is refused.
-    Outcome run =
-        Run({"-ZIP", archive_, src_, "a b.log", "missing.log", "../Out.zip", "Sub/c.log"});
+    WriteFile(src_ + "it's.log", "q");
+    Outcome run = Run({"-ZIP", archive_, src_, "a b.log", "missing.log", "../Out.zip", "it's.log"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("\"a b.log\" missing.log ../Out.zip Sub/c.log\n\n"
-                           "Compressing a b.log(0/4)...\nCompressing missing.log(1/4)...\n"
-                           "Compressing ../Out.zip(1/4)...\nCompressing Sub/c.log(1/4)...\n"
-                           "complete:2/4...\n"),
-              std::string::npos)
-        << run.out;
-    EXPECT_EQ(ReadZip(archive_), (ZipEntries{{"a b.log", "with a blank\r\n"}, {"Sub/c.log", "c"}}));
+    EXPECT_EQ(Body(run.out),
+              "Compressing a b.log(0/4)...\nCompressing missing.log(1/4)...\n"
+              "Compressing ../Out.zip(1/4)...\nCompressing it's.log(1/4)...\ncomplete:2/4...\n");
+    EXPECT_EQ(ReadZip(archive_), (ZipEntries{{"a b.log", "with a blank\r\n"}, {"it's.log", "q"}}));
     EXPECT_TRUE(Exists(src_ + "a b.log")) << "nothing is deleted without -del";
-
-    run = Run({"-del", "-zip", archive_, src_});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(ReadZip(archive_).size(), 4u);
-    EXPECT_TRUE(Exists(src_ + "Sub/deep/d.log")) << "-del before -zip deletes nothing";
 }
 
-TEST_F(QelvorProgram, NothingToPackFailsTheRunAndDeletesNothing) {
-    for (const std::string& folder : {src_ + "empty", src_ + "missing"}) {
-        Outcome run = Run({"-zip", archive_, folder});
-        EXPECT_EQ(run.status, 1) << folder;
-        EXPECT_EQ(run.out,
-                  "current cmd :-zip " + archive_ + " \"" + folder + "\"\n\ncomplete:0/0...\n");
-        EXPECT_FALSE(Exists(archive_)) << folder;
-    }
-    Outcome run = Run({"-zip", "-del", dir_.File("no/x.zip"), src_ + "Sub/deep"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("Compressing d.log(0/1)...\ncomplete:0/1...\n"), std::string::npos)
-        << run.out;
-    EXPECT_TRUE(Exists(src_ + "Sub/deep/d.log")) << "nothing is deleted that was not packed";
-    EXPECT_EQ(run.err, "qelvor: cannot create the archive " + dir_.File("no/x.zip") +
-                           ": No such file or directory\n");
-
-    // A named pipe given by name is refused, not waited on.
-    ASSERT_EQ(::mkfifo((src_ + "pipe").c_str(), 0644), 0);
-    run = Run({"-zip", archive_, src_, "pipe"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("Compressing pipe(0/1)...\ncomplete:0/1...\n"), std::string::npos)
-        << run.out;
-    // So is a pipe named as the archive, and what was listed stays.
-    run = Run({"-zip", "-del", src_ + "pipe", src_, "B.log"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "qelvor: cannot create the archive " + src_ + "pipe: Invalid argument\n");
-    EXPECT_TRUE(AllSourcesStay());
-}
-
-// Neither a missing folder nor a data file whose name holds "-zip" and
-// "-del" may pack and delete the files of the current folder.
-TEST_F(QelvorProgram, OnlyAWholeZipCommandPacksAndDeletes) {
-    Outcome run = Run({"-zip", "-del", "out.zip"}, src_);
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err,
-              "qelvor: -zip needs an archive and a folder: "
-              "qelvor -zip [-del] ARCHIVE FOLDER [FILE...]\n");
-    EXPECT_FALSE(Exists(src_ + "out.zip"));
-    EXPECT_TRUE(AllSourcesStay());
-
+// Each row fails without packing or deleting anything: nothing to pack, an
+// archive that cannot be created (a pipe fails at once), a pipe listed by
+// name, a -zip without both names (the folder must not become the current
+// one) and the window mode, also for a data file whose name holds -zip.
+TEST_F(QelvorProgram, FailedRunsNameTheirReasonAndDeleteNothing) {
+    const std::string pipe = src_ + "pipe", noFolder = dir_.File("no/x.zip");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
     WriteFile(src_ + "run-zip-delta.txt", "data");
-    run = Run({src_ + "run-zip-delta.txt"}, src_);
-    EXPECT_EQ(run.status, 1) << "a data file for the window, not the console mode";
-    EXPECT_NE(run.err.find("no display"), std::string::npos) << run.err;
-    EXPECT_EQ(run.out, "");
-    EXPECT_TRUE(AllSourcesStay());
-}
-
-// The packed files are deleted only once the archive is complete: a
-// file-size limit reached while its directory is written keeps them all.
-TEST_F(QelvorProgram, ZipThatCannotBeClosedDeletesNothing) {
-    Outcome whole = Run({"-zip", archive_, src_});
-    ASSERT_EQ(whole.status, 0) << whole.err;
-    const auto size = static_cast<rlim_t>(std::filesystem::file_size(archive_));
-    std::filesystem::remove(archive_);
-    Outcome cut = Run({"-zip", "-del", archive_, src_}, "", size - 10);
-    EXPECT_EQ(cut.status, 1);
-    EXPECT_NE(cut.out.find("complete:4/4...\n"), std::string::npos) << "every entry was added";
-    EXPECT_TRUE(AllSourcesStay());
+    const std::string window =
+        "qelvor: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+        "use qelvor-cli to run without a window\n";
+    // clang-format off
+    const struct { std::vector<std::string> args; int status; std::string body, err; } rows[] = {
+        {{"-zip", archive_, src_ + "empty"}, 1, "complete:0/0...\n", ""},
+        {{"-zip", "-del", archive_, src_ + "missing"}, 1, "complete:0/0...\n", ""},
+        {{"-zip", "-del", noFolder, src_ + "Sub/deep"}, 1,
+         "Compressing d.log(0/1)...\ncomplete:0/1...\n",
+         "qelvor: cannot create the archive " + noFolder + ": No such file or directory\n"},
+        {{"-zip", "-del", pipe, src_, "B.log"}, 1, "Compressing B.log(0/1)...\ncomplete:0/1...\n",
+         "qelvor: cannot create the archive " + pipe + ": Invalid argument\n"},
+        {{"-zip", "-del", archive_, src_, "pipe"}, 1,
+         "Compressing pipe(0/1)...\ncomplete:0/1...\n", ""},
+        {{"-zip", "-del", "out.zip"}, 2, "", "qelvor: -zip needs an archive and a folder: "
+                                             "qelvor -zip [-del] ARCHIVE FOLDER [FILE...]\n"},
+        {{src_ + "run-zip-delta.txt"}, 1, "", window},
+        {{}, 1, "", window},
+        {{"-n", dir_.File("Other Set.ini")}, 1, "", window}};
+    // clang-format on
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.args.empty() ? "no arguments" : r.args.back());
+        const Outcome run = Run(r.args);
+        EXPECT_EQ(run.status, r.status);
+        EXPECT_EQ(Body(run.out), r.body);
+        EXPECT_EQ(run.err, r.err);
+        EXPECT_TRUE(AllSourcesStay());
+        EXPECT_FALSE(Exists(archive_) || Exists(src_ + "out.zip"));
+    }
 }
 
 // A run killed part way has shown every line up to that point, also through
-// a pipe, and a name holding a quote is one name.
+// a pipe.
 TEST_F(QelvorProgram, ConsoleLinesArriveAsTheyAreWritten) {
-    const std::string quoted = src_ + "it's.log";
-    WriteFile(quoted, "q");
+    WriteFile(src_ + "it's.log", "q");
     test::ChildOptions piped;
     piped.outOnPipe = true;
     const std::string big = dir_.File("big.bin");  // zeros that take a while to pack
@@ -218,22 +177,6 @@ TEST_F(QelvorProgram, ConsoleLinesArriveAsTheyAreWritten) {
     run.Signal(SIGKILL);
     EXPECT_EQ(run.ReadOut(100), "") << "killed while packing";
     run.Wait();
-
-    const Outcome whole = Run({"-zip", archive_, src_, "it's.log"});
-    EXPECT_EQ(whole.status, 0);
-    EXPECT_NE(whole.out.find("Compressing it's.log(0/1)...\ncomplete:1/1...\n"), std::string::npos)
-        << whole.out;
-    EXPECT_EQ(ReadZip(archive_), (ZipEntries{{"it's.log", "q"}}));
-}
-
-TEST_F(QelvorProgram, WindowModeWithoutDisplayPointsToTheConsoleRunner) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"-n", dir_.File("Other Set.ini")}}) {
-        Outcome run = Run(args);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_NE(run.err.find("qelvor-cli"), std::string::npos) << run.err;
-    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "config/com_setting.h"
 
 #include <climits>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -81,32 +82,29 @@ TEST_F(ComSetting, SetListIsSortedWithoutDuplicatesOrEmptyNames) {
     EXPECT_EQ(s.ReadProfileString("Public", "SetList", ""), "a,b");
 }
 
-// Each row: a line of the file, its key, the value loaded and written back.
+// Each row: a line of the file, the field it sets (none: the byte
+// Replace_Old), the value loaded and written back.
 TEST_F(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
+    using C = CComSetting;
     // clang-format off
-    const struct { const char *line, *key; int loaded; } cases[] = {
-        {"WorkMode=5", "WorkMode", 10}, {"WorkMode=-1", "WorkMode", 10},
-        {"WorkMode=2", "WorkMode", 2}, {"WorkMode=junk", "WorkMode", 0},
-        {"BackupLogTimeCount=3", "BackupLogTimeCount", 10},
-        {"BackupLogTimeCount=600", "BackupLogTimeCount", 600},
-        {"InterframeDelay=20000", "InterframeDelay", 10000},
-        {"InterframeDelay=-5", "InterframeDelay", 0},
-        {"Replace_Old=300", "Replace_Old", 44}, {"Replace_Old=-1", "Replace_Old", 255},
-        {"ComPort=4000000000", "ComPort", INT_MAX}};
+    const struct { const char* line; int C::*field; int loaded; } cases[] = {
+        {"WorkMode=5", &C::WorkMode, 10}, {"WorkMode=-1", &C::WorkMode, 10},
+        {"WorkMode=2", &C::WorkMode, 2}, {"WorkMode=junk", &C::WorkMode, 0},
+        {"BackupLogTimeCount=3", &C::BackupLogTimeCount, 10},
+        {"BackupLogTimeCount=600", &C::BackupLogTimeCount, 600},
+        {"InterframeDelay=20000", &C::InterframeDelay, 10000},
+        {"InterframeDelay=-5", &C::InterframeDelay, 0},
+        {"Replace_Old=300", nullptr, 44}, {"Replace_Old=-1", nullptr, 255},
+        {"ComPort=4000000000", &C::ComPort, INT_MAX}};
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         WriteFile(ini, std::string("[ComSet]\r\n") + c.line + "\r\n");
         CComSetting s = CComSetting::Loaded(ini);
-        const std::string key = c.key;
-        EXPECT_EQ(key == "WorkMode"             ? s.WorkMode
-                  : key == "BackupLogTimeCount" ? s.BackupLogTimeCount
-                  : key == "InterframeDelay"    ? s.InterframeDelay
-                  : key == "Replace_Old"        ? s.Replace_Old
-                                                : s.ComPort,
-                  c.loaded);
+        EXPECT_EQ(c.field ? s.*c.field : s.Replace_Old, c.loaded);
         s.Save("");
-        EXPECT_EQ(s.ReadProfileInt("ComSet", c.key, INT_MIN), c.loaded);
+        const std::string key(c.line, std::strchr(c.line, '='));
+        EXPECT_EQ(s.ReadProfileInt("ComSet", key, INT_MIN), c.loaded);
     }
 }
 

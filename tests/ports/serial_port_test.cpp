@@ -85,18 +85,17 @@ TEST_F(Pty, FullQueueHoldsTheDeviceBackAndLosesNothing) {
 // back as BOTHER (CBAUDEX here). SetFormat while open is ignored.
 TEST_F(Pty, LineFormatRateAndFlowControlReachTheDriver) {
     const tcflag_t kLineBits = PARODD | CMSPAR | CSTOPB | CRTSCTS;
-    struct Row {
-        int rate;
-        uint8_t byteSize, stopCode, parityCode;
-        int flow;
-        tcflag_t cflags, iflags;
-        speed_t constant;
-        const char* description;
-    } rows[] = {{250000, 7, 2, 1, 0, PARODD | CSTOPB, 0, CBAUDEX, "250000 7-O-2"},
-                {9600, 8, 1, 3, 0, PARODD | CMSPAR | CSTOPB, 0, B9600, "9600 8-M-5"},
-                {115200, 8, 0, 4, 0, CMSPAR, 0, B115200, "115200 8-S-1"},
-                {921600, 6, 2, 2, 2, CSTOPB | CRTSCTS, 0, B921600, "921600 6-E-2"},
-                {9600, 5, 7, 9, 1, 0, IXON | IXOFF, B9600, "9600 5-N-1"}};
+    // clang-format off
+    const struct Row {
+        int rate; uint8_t byteSize, stopCode, parityCode; int flow;
+        tcflag_t cflags, iflags; speed_t constant; const char* description;
+    } rows[] = {
+        {250000, 7, 2, 1, 0, PARODD | CSTOPB, 0, CBAUDEX, "250000 7-O-2"},
+        {9600, 8, 1, 3, 0, PARODD | CMSPAR | CSTOPB, 0, B9600, "9600 8-M-5"},
+        {115200, 8, 0, 4, 0, CMSPAR, 0, B115200, "115200 8-S-1"},
+        {921600, 6, 2, 2, 2, CSTOPB | CRTSCTS, 0, B921600, "921600 6-E-2"},
+        {9600, 5, 7, 9, 1, 0, IXON | IXOFF, B9600, "9600 5-N-1"}};
+    // clang-format on
     for (const Row& r : rows) {
         SCOPED_TRACE(r.description);
         port_.SetComParam(0, r.rate, pty_.path.c_str());
@@ -123,16 +122,15 @@ TEST_F(Pty, FailedOpensHoldNothingAndNameTheSettingOrDevice) {
     qelvor::testing_support::TempFolder folder;
     const std::string plain = folder.File("plain");
     qelvor::testing_support::WriteFile(plain, "x");
-    struct Row {
-        int number, rate;
-        uint8_t byteSize;
-        std::string name, want;
-    } rows[] = {{0, 115200, 4, pty_.path, "invalid ByteSize 4: Linux supports 5 to 8"},
-                {0, 0, 8, pty_.path, "invalid BaudRate 0"},
-                {-1, 9600, 8, "", "no serial port chosen: set ComPort, or ComName with ComPort 0"},
-                {1000, 9600, 8, "ignored", "/dev/ttyS999: no such device"},
-                {0, 9600, 8, "ttyQelvorMissing9", "/dev/ttyQelvorMissing9: no such device"},
-                {0, 9600, 8, plain, plain + ": not a serial device"}};
+    // clang-format off
+    const struct Row { int number, rate; uint8_t byteSize; std::string name, want; } rows[] = {
+        {0, 115200, 4, pty_.path, "invalid ByteSize 4: Linux supports 5 to 8"},
+        {0, 0, 8, pty_.path, "invalid BaudRate 0"},
+        {-1, 9600, 8, "", "no serial port chosen: set ComPort, or ComName with ComPort 0"},
+        {1000, 9600, 8, "ignored", "/dev/ttyS999: no such device"},
+        {0, 9600, 8, "ttyQelvorMissing9", "/dev/ttyQelvorMissing9: no such device"},
+        {0, 9600, 8, plain, plain + ": not a serial device"}};
+    // clang-format on
     for (const Row& r : rows) {
         SCOPED_TRACE(r.want);
         port_.SetComParam(r.number, r.rate, r.name.c_str());
