@@ -1,12 +1,27 @@
 #include "app/drovan_app.h"
 
+#include <QApplication>
+#include <cstdlib>
+
 #include "app/console_zip.h"
 #include "config/app_paths.h"
 #include "config/com_setting.h"
+#include "mainwnd/main_window.h"
+#include "mainwnd/stop_signal_notifier.h"
 
 namespace qelvor {
 
+namespace {
+
+// Dialogs opened from one another that a stop signal closes, at most.
+constexpr int kMaxDialogsClosed = 8;
+
+}  // namespace
+
 void CDrovanApp::ReadCommandLine(int argc, char** argv, CComSetting& settings) {
+    argc_ = argc;
+    argv_ = argv;
+    settings_ = &settings;
     settings.Load("");
     commandLine_ = CCommandLine::FromMain(argc, argv);
 }
@@ -33,13 +48,51 @@ void CDrovanApp::StartContinuousLog(const CComSetting& settings) {
     logWriter_.Start(folder + "Qelvor.log", settings);
 }
 
+bool CDrovanApp::BlockStopSignals() {
+    return CStopSignalNotifier::BlockStopSignals();
+}
+
+bool CDrovanApp::HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
 int CDrovanApp::RunWindow(std::FILE* err) {
-    std::fputs(
-        "qelvor: the window mode is not available in this build; "
-        "use \"qelvor -zip <archive> <folder> [files]\" or qelvor-cli\n",
-        err);
+    if (!HasDisplay() || settings_ == nullptr) {
+        std::fputs(
+            "qelvor: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+            "use qelvor-cli to run without a window\n",
+            err);
+        logWriter_.Stop();
+        return kExitNoDisplay;
+    }
+    const int status = RunEventLoop(*settings_);
     logWriter_.Stop();
-    return kExitNoWindow;
+    return status;
+}
+
+int CDrovanApp::RunEventLoop(CComSetting& settings) {
+    QApplication application(argc_, argv_);
+    CMainWindow window(settings);
+    CStopSignalNotifier stop;
+    // A stop signal ends the run as the close button does: the port closes.
+    // A dialog open at that moment is closed first, so that the window's
+    // close is not a command nested in the dialog's.
+    QObject::connect(&stop, &CStopSignalNotifier::stopRequested, &window, [&window] {
+        for (int i = 0; i < kMaxDialogsClosed && QApplication::activeModalWidget() != nullptr; ++i)
+            QApplication::activeModalWidget()->close();
+        window.close();
+    });
+    window.show();
+    CStartupArgs args;
+    args.setupFirst = commandLine_.HasIniOption();
+    args.dataFilePath = commandLine_.DataFilePath();
+    window.Start(args, &logWriter_);
+    application.exec();
+    return 0;
 }
 
 }  // namespace qelvor

@@ -13,8 +13,8 @@ namespace qelvor {
 
 class CComSetting;
 
-// Exit status of window mode while the program has no window.
-inline constexpr int kExitNoWindow = 3;
+// Exit status of window mode when there is no display to show it on.
+inline constexpr int kExitNoDisplay = 1;
 
 class CDrovanApp {
   public:
@@ -31,8 +31,16 @@ class CDrovanApp {
     void ApplyIniOption(CComSetting& settings) const;
     // With AutoSaveLog on: creates the log folder and starts the log there.
     void StartContinuousLog(const CComSetting& settings);
-    // Window mode; there is no window in this build yet, so it says so on
-    // err, stops the log and gives kExitNoWindow.
+    // Window mode ends on SIGINT and SIGTERM through the event loop: they are
+    // blocked here, before any thread starts, and read there.
+    static bool BlockStopSignals();
+    // Whether a display server is named (DISPLAY, WAYLAND_DISPLAY) or a Qt
+    // platform is chosen (QT_QPA_PLATFORM).
+    static bool HasDisplay();
+    // Window mode: the main window over the engine until Exit, the close
+    // button, SIGINT or SIGTERM; the port is closed and the log stopped, and
+    // the status is 0. Without a display it says so on err, stops the log
+    // and gives kExitNoDisplay before any Qt object exists.
     int RunWindow(std::FILE* err);
 
     const CCommandLine& CommandLine() const { return commandLine_; }
@@ -42,8 +50,14 @@ class CDrovanApp {
     static std::string LogFolder(const CComSetting& settings);
 
   private:
+    int RunEventLoop(CComSetting& settings);
+
     CCommandLine commandLine_;
     CLogWriter logWriter_;
+    CComSetting* settings_ = nullptr;  // the record ReadCommandLine was given
+    // The program's own argc and argv, which QApplication keeps.
+    int argc_ = 0;
+    char** argv_ = nullptr;
 };
 
 }  // namespace qelvor

@@ -1,5 +1,6 @@
 // qelvor: the desktop program. Console compression mode ("-zip") runs here
-// without a display; window mode starts the main window.
+// without a display and without any Qt object; window mode starts the main
+// window.
 #include <clocale>
 #include <cstdio>
 
@@ -29,6 +30,10 @@ int main(int argc, char** argv) {
     // Read the command line; "-zip" packs files and ends the program.
     g_app.ReadCommandLine(argc, argv, g_settings);
     if (g_app.IsConsoleZip()) return g_app.RunConsoleZip(stdout, stderr);
+
+    // SIGINT and SIGTERM end the window through its event loop; blocked
+    // before the continuous log starts a thread.
+    qelvor::CDrovanApp::BlockStopSignals();
 
     // "-n FILE" switches to another settings file.
     g_app.ApplyIniOption(g_settings);

@@ -78,7 +78,7 @@ TEST(DrovanApp, AutoSaveLogStartsTheLogThatWindowModeStops) {
     EXPECT_EQ(app.LogWriter().LogPath(), dir.File("LogData/Qelvor.log"));
     app.LogWriter().Post("last words", CLogWriter::kAppendLine);
     std::FILE* err = std::tmpfile();
-    EXPECT_EQ(app.RunWindow(err), kExitNoWindow);
+    EXPECT_EQ(app.RunWindow(err), kExitNoDisplay);
     std::fclose(err);
     EXPECT_EQ(ReadFile(dir.File("LogData/Qelvor.log")), "last words\r\n")
         << "the queued line is written before the program ends";

@@ -1,0 +1,219 @@
+// The Qt window under load, shown on the offscreen platform: how many
+// megabytes a second it records from a loopback peer that floods 100-byte
+// CR LF frames (beside the engine alone, polled the same way, in the same
+// run), how late a 10 ms probe timer fires meanwhile, how much memory a
+// million shown records take, and how long scrolling to the end of a million
+// rows and painting one screen takes.
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTableView>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "bench_support.h"
+
+#include "config/com_setting.h"
+#include "mainwnd/main_window.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr size_t kStreamBytes = 64u * 1024 * 1024;
+constexpr int kProbeMs = 10;
+constexpr int kManyRecords = 1000000;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "qelvor-window-bench";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(argc, argv);
+    return app;
+}
+
+double ResidentMiB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
+// Settings of a TCP client to a listener of the benchmark, in a folder of
+// its own.
+struct Rig {
+    Rig() : folder(MakeFolder()), settings(qelvor::CComSetting::Loaded(folder + "/b.ini")) {
+        listenFd = bench::ListenOnLoopback();
+        settings.WorkMode = qelvor::kWorkModeTcpClient;
+        settings.SvrIPAddr = "127.0.0.1";
+        settings.IPPort = bench::PortOf(listenFd);
+        settings.HandShake = 0;
+        settings.AutoSaveLog = 0;
+        settings.SplitStrs = "<CR><LF>";
+    }
+    ~Rig() {
+        if (peerFd >= 0) close(peerFd);
+        close(listenFd);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    static std::string MakeFolder() {
+        char pattern[] = "/tmp/qelvor_window_bench_XXXXXX";
+        return mkdtemp(pattern) != nullptr ? pattern : "/tmp";
+    }
+    void AcceptPeer() {
+        peerFd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        const int on = 1;
+        setsockopt(peerFd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    std::thread Flood(const std::string& stream) const {
+        return std::thread([this, &stream] {
+            for (size_t done = 0; done < stream.size();) {
+                const ssize_t n =
+                    send(peerFd, stream.data() + done, stream.size() - done, MSG_NOSIGNAL);
+                if (n <= 0) break;
+                done += static_cast<size_t>(n);
+            }
+        });
+    }
+
+    std::string folder;
+    qelvor::CComSetting settings;
+    int listenFd = -1;
+    int peerFd = -1;
+};
+
+// The bytes received so far: the 'R' records' data, counted once each as
+// they arrive, and the pending bytes.
+class ReceivedCounter {
+  public:
+    size_t Count(const qelvor::CMsgExchange& exchange) {
+        for (; counted_ < exchange.RecordCount(); ++counted_) {
+            const qelvor::CMsgRecord& record = exchange.Record(counted_);
+            if (record.Type() == 'R') bytes_ += record.Data().size();
+        }
+        return bytes_ + exchange.Pending().size();
+    }
+
+  private:
+    size_t counted_ = 0;
+    size_t bytes_ = 0;
+};
+
+void Report(benchmark::State& state, size_t received, double seconds) {
+    state.SetIterationTime(seconds);
+    state.counters["MB_per_s"] = static_cast<double>(received) / 1e6 / seconds;
+    if (received != kStreamBytes) state.SkipWithError("the 'R' records lost bytes");
+}
+
+// First, so that the memory figure is not hidden by pages freed earlier.
+void BM_WindowScrollsToTheEndOfAMillionRows(benchmark::State& state) {
+    App();
+    for (auto _ : state) {
+        Rig rig;
+        const double before = ResidentMiB();
+        qelvor::CMainWindow window(rig.settings);
+        window.show();
+        window.Engine().InitExchange();
+        for (int i = 0; i < kManyRecords; ++i)
+            window.Engine().Exchange().AddRecord('R', bench::FramesOf(bench::kFrameSize));
+        auto* view = window.findChild<QTableView*>(QStringLiteral("TrafficList"));
+        while (view->model()->rowCount() < kManyRecords)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        view->scrollToTop();
+        view->viewport()->repaint();
+        const Clock::time_point start = Clock::now();
+        view->scrollToBottom();
+        view->viewport()->repaint();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        state.counters["rss_growth_MiB"] = ResidentMiB() - before;
+        state.counters["rows"] = view->model()->rowCount();
+    }
+}
+BENCHMARK(BM_WindowScrollsToTheEndOfAMillionRows)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_EngineAloneRecordsAFlood(benchmark::State& state) {
+    const std::string stream = bench::FramesOf(kStreamBytes);
+    for (auto _ : state) {
+        Rig rig;
+        qelvor::CSilentView view;
+        qelvor::CMainEngine engine(rig.settings, view);
+        engine.Startup({});
+        rig.AcceptPeer();
+        std::thread peer = rig.Flood(stream);
+        const Clock::time_point start = Clock::now();
+        Clock::time_point deadline = start;
+        size_t received = 0;
+        ReceivedCounter counter;
+        while (received < stream.size() && Clock::now() - start < std::chrono::seconds(120)) {
+            deadline += std::chrono::milliseconds(1);
+            std::this_thread::sleep_until(deadline);
+            engine.OnTimer(qelvor::kTimerPoll);
+            received = counter.Count(engine.Exchange());
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        peer.join();
+        Report(state, received, seconds);
+    }
+}
+BENCHMARK(BM_EngineAloneRecordsAFlood)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_WindowRecordsAFlood(benchmark::State& state) {
+    App();
+    const std::string stream = bench::FramesOf(kStreamBytes);
+    for (auto _ : state) {
+        Rig rig;
+        qelvor::CMainWindow window(rig.settings);
+        window.show();
+        window.Start({}, nullptr);
+        rig.AcceptPeer();
+        std::vector<double> lateMs;
+        QElapsedTimer sinceProbe;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            lateMs.push_back(static_cast<double>(sinceProbe.nsecsElapsed()) / 1e6 - kProbeMs);
+            sinceProbe.restart();
+        });
+        std::thread peer = rig.Flood(stream);
+        const Clock::time_point start = Clock::now();
+        sinceProbe.start();
+        probe.start(kProbeMs);
+        size_t received = 0;
+        ReceivedCounter counter;
+        while (received < stream.size() && Clock::now() - start < std::chrono::seconds(120)) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            received = counter.Count(window.Engine().Exchange());
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        probe.stop();
+        peer.join();
+        Report(state, received, seconds);
+        std::sort(lateMs.begin(), lateMs.end());
+        if (!lateMs.empty()) {
+            state.counters["probe_late_p99_ms"] = lateMs[lateMs.size() * 99 / 100];
+            state.counters["probe_late_max_ms"] = lateMs.back();
+        }
+    }
+}
+BENCHMARK(BM_WindowRecordsAFlood)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,153 @@
+// The main window of the desktop program: a thin view of CMainEngine. It
+// turns clicks, keys, menu commands and timer ticks into engine calls, and the
+// engine's state (the OnStateChanged bits and CMainState) into widgets. The
+// controls sit where the dialog template puts them, in dialog units, and
+// follow resizing by their anchors. User-interface thread only.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "mainwnd/main_engine.h"
+#include "mainwnd/main_view.h"
+#include "mainwnd/resize_anchors.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPushButton;
+class QTableView;
+class QTimer;
+class QToolButton;
+
+namespace qelvor {
+
+class CComSetting;
+class CDataListModel;
+class CKeyFilter;
+class CLogWriter;
+class CStatusBar;
+class CTrafficTableModel;
+struct SaveDialogInfo;
+
+class CMainWindow : public QWidget, public IMainView {
+    Q_OBJECT
+
+  public:
+    // The timer of the status-bar clock, the window's own.
+    static constexpr int kTimerClock = 8;
+    static constexpr int kClockPeriodMs = 200;
+
+    CMainWindow(CComSetting& settings, QWidget* parent = nullptr);
+    ~CMainWindow() override;
+
+    // The engine's start-up: exchange, port or the configuration dialog
+    // first, the data file, captions, backup timer and title. log may be
+    // null.
+    void Start(const CStartupArgs& args, CLogWriter* log);
+
+    CMainEngine& Engine() { return *engine_; }
+    bool Pinned() const { return pinned_; }
+    // Runs one command of a popup menu, by its id.
+    void RunCommand(int command);
+    // The popups as they are built when opened; the caller owns them.
+    QMenu* BuildPopup(const QString& name);
+    // Loads a dropped or chosen file as the data file.
+    void LoadDataFile(const QString& path);
+
+    // IMainView
+    void OnStateChanged(unsigned what) override;
+    void StartTimer(int id, int64_t periodMs) override;
+    void StopTimer(int id) override;
+    MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                             MsgButtons buttons) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // --- building ---
+    void BuildControls();
+    QPushButton* AddButton(const char* name, const char* label, QRect dialogUnits);
+    QCheckBox* AddCheckBox(const char* name, const char* label, QRect dialogUnits);
+    void BuildTrafficList();
+    void BuildDataList();
+    void BuildAnchors();
+    void ConnectButtons();
+    void ConnectSendControls();
+    void ConnectMenus();
+
+    // --- state into widgets ---
+    void ShowButtons();
+    void ShowStatus();
+    void ShowSendText();
+    void ShowSettings();
+    void ShowDataListSelection(int row);
+    void ScheduleTrafficCatchUp();
+    void CatchUpTraffic();
+
+    // --- commands ---
+    void OnEngineTimer(int id);
+    void RunPollTicks();
+    void RunSetPortDialog();
+    void ToggleDataList();
+    void ApplyDataListShown(bool shown);
+    void ChooseDataFile();
+    void ChooseFileToSend();
+    void SaveDataListAs();
+    void SaveTraffic(int command);
+    void OpenRecordDetail(int row);
+    void OpenPendingDetail();
+    void OnPaneDoubleClicked(int pane);
+    void OnPaneRightReleased(int pane, QPoint at);
+    void ToggleClock();
+    void ShowClock();
+    void TogglePin();
+    void StartNewInstance();
+    void ShowAbout();
+    void PopUp(const QString& name, QPoint at);
+    bool FilterTrafficMouse(QEvent* event);
+    bool FilterDataListMouse(QEvent* event);
+    QString AskSavePath(const SaveDialogInfo& info);
+    QString AskFile(const QString& title, int filterId, const QString& defaultName, bool saving);
+
+    CComSetting& settings_;
+    std::unique_ptr<CMainEngine> engine_;
+    std::map<int, QWidget*> controls_;  // the engine's control ids
+    std::map<int, QTimer*> timers_;
+    QElapsedTimer pollClock_;  // since the last poll tick
+    CResizeAnchors anchors_;
+    CTrafficTableModel* trafficModel_ = nullptr;
+    CDataListModel* dataModel_ = nullptr;
+    CKeyFilter* keys_ = nullptr;
+    CStatusBar* statusBar_ = nullptr;
+    QMenu* systemMenu_ = nullptr;
+    QLabel* bufferLabel_ = nullptr;
+    QLineEdit* bufferBox_ = nullptr;
+    QPushButton* showDataList_ = nullptr;
+    QTableView* trafficList_ = nullptr;
+    QListView* dataList_ = nullptr;
+    QLineEdit* sendBox_ = nullptr;
+    QToolButton* sendCtrl_ = nullptr;
+    QCheckBox* scroll_ = nullptr;
+    QCheckBox* sendNow_ = nullptr;
+    QTimer* catchUpTimer_ = nullptr;
+    QTimer* clock_ = nullptr;
+    bool scrollPending_ = false;
+    bool pinned_ = false;
+    bool closed_ = false;
+    bool syncingSelection_ = false;
+};
+
+}  // namespace qelvor

@@ -1,0 +1,54 @@
+// The main window's popup menus, built with their labels in their order: each
+// action carries its command id as data(), so that one handler routes every
+// popup's commands. User-interface thread only.
+#pragma once
+
+#include <QString>
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace qelvor {
+
+// Command ids of the popups that are the window's own (the control
+// characters, the data list and the language have theirs in the engine).
+enum WindowCommand : int {
+    kCmdAbout = 16,
+    kCmdPinWindow = 19,
+    kCmdNewInstance = 32,
+    kCmdExplorerPath = 33,
+    kCmdSaveFmt = 4001,
+    kCmdSaveRaw = 4002,
+    kCmdSaveHex = 4003,
+    kCmdSaveTxt = 4004,
+    kCmdSaveFmtBinary = 4005,
+    kCmdSaveAll = 4012,
+    kCmdSaveZip = 4014,
+    kCmdReLoad = 4017,
+    kCmdClearAllData = 32789,
+    kCmdInsertBelow = 32790,
+    kCmdDeleteData = 32791,
+    kCmdClearDataList = 32792,
+    kCmdSaveDataList = 32793,
+    kCmdInsertAbove = 40001,
+    kCmdLoadFile = 1000,
+};
+
+// The drop-down of the SendCtrl button: control characters and pairs.
+QMenu* BuildCtrlCharMenu(QWidget* parent);
+// The traffic list's menu: the save commands and "&Clear all data".
+QMenu* BuildEventMenu(QWidget* parent);
+// The data list's menu: load, reload, clear, save and the line edits.
+QMenu* BuildDataProcMenu(QWidget* parent);
+// The language menu, with the check mark on the item of usedUILangCode
+// (none for a code outside 0..2).
+QMenu* BuildSelectUiMenu(QWidget* parent, int usedUILangCode);
+// The window's own commands: About, Pin Window (checkable), Explorer Path
+// and New Instance; items whose text is empty are left out.
+QMenu* BuildSystemMenu(QWidget* parent);
+
+// The command id an action of these menus carries; 0 for none.
+int CommandOf(const QAction* action);
+
+}  // namespace qelvor

@@ -1,0 +1,559 @@
+// The main window driven through its widgets: port buttons and status,
+// traffic rows and the automatic answer, the key filter, the popups, the data
+// list's right click, the layout when the data list is hidden and when the
+// window is resized, the detail view, a dropped file, and the window's own
+// commands.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QToolButton>
+
+#include <fstream>
+
+#include "mainwnd/about_dialog.h"
+#include "mainwnd/new_instance.h"
+#include "mainwnd/popup_menus.h"
+#include "mainwnd/resize_anchors.h"
+#include "mainwnd/traffic_table_model.h"
+#include "mainwnd/window/window_fixture.h"
+
+using namespace qelvor;
+using namespace qelvor::test;
+
+Q_DECLARE_METATYPE(std::string)
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void openAndCloseDriveButtonsAndPaneZero();
+    void peerEnqIsShownAndAnswered();
+    void enterInSendBox_data();
+    void enterInSendBox();
+    void escapeNeverClosesTheWindow();
+    void popupsHoldTheirItemsInOrder_data();
+    void popupsHoldTheirItemsInOrder();
+    void rightClickSelectsTheDataLineBeforeDataProc();
+    void hidingTheDataListWidensTheTrafficList();
+    void resizeMovesControlsByTheirAnchors();
+    void anchoredRect_data();
+    void anchoredRect();
+    void appendsAreAnnouncedOncePerBatch();
+    void doubleClickOnARowOpensItsDetail();
+    void droppedFileLoadsAsDataFile();
+    void pinWindowTwiceLeavesItUnpinned();
+    void newInstanceIniName_data();
+    void newInstanceIniName();
+    void aboutBoxAsciiTable();
+    void clicksAndKeysOpenTheirWindows_data();
+    void clicksAndKeysOpenTheirWindows();
+    void clockPaneAndPendingBuffer();
+    void stopSignalEndsTheProgram_data();
+    void stopSignalEndsTheProgram();
+};
+
+void MainWindowTest::openAndCloseDriveButtonsAndPaneZero() {
+    WindowFixture f;
+    CMainWindow& window = f.Window();
+    QVERIFY(f.peer.Valid());
+    const QString port = QString::number(f.settings.IPPort);
+    auto* pane0 = f.Control<QLabel>("StatusPane0");
+    struct Step {
+        const char* click;
+        bool open;
+        QString pane0;
+    };
+    const Step steps[] = {
+        {nullptr, true, "TCP-Client(127.0.0.1:" + port + ") connected"},
+        {"ClosePort", false, "TCP-Client(127.0.0.1:" + port + ")"},
+        {"OpenPort", true, "TCP-Client(127.0.0.1:" + port + ") connected"},
+    };
+    for (const Step& step : steps) {
+        if (step.click != nullptr) QTest::mouseClick(f.Control(step.click), Qt::LeftButton);
+        QTRY_COMPARE(pane0->text(), step.pane0);
+        QCOMPARE(f.Control("OpenPort")->isEnabled(), !step.open);
+        QCOMPARE(f.Control("ClosePort")->isEnabled(), step.open);
+        QCOMPARE(f.Control("SendData")->isEnabled(), step.open);
+        QCOMPARE(f.Control("SendFile")->isEnabled(), step.open);
+        QCOMPARE(f.Control<QPushButton>("SetPort")->text(),
+                 step.open ? QString("Setup") : QString("PortSet"));
+        QCOMPARE(window.Engine().IsPortOpen(), step.open);
+        if (step.click != nullptr && step.open) f.peer = f.Accept();
+    }
+    QVERIFY(f.Control("ReSend")->isHidden());
+}
+
+void MainWindowTest::peerEnqIsShownAndAnswered() {
+    WindowFixture f;
+    f.settings.HandShake = 1;
+    f.Window();
+    QVERIFY(f.peer.Send("\x05"));
+    QCOMPARE(f.Received(1), std::string("\x06"));
+    auto* rows = f.Control<QTableView>("TrafficList")->model();
+    QTRY_COMPARE(rows->rowCount(), 2);
+    const auto cell = [rows](int row, int column) { return rows->index(row, column).data(); };
+    QCOMPARE(cell(0, 0).toString(), QString("R"));
+    QCOMPARE(cell(0, 2).toString(), QString("<ENQ>"));
+    QCOMPARE(cell(1, 0).toString(), QString("S"));
+    QCOMPARE(cell(1, 2).toString(), QString("<ACK>"));
+    QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$")
+                .match(cell(0, 1).toString())
+                .hasMatch());
+    QCOMPARE(rows->index(0, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignLeft,
+             int(Qt::AlignLeft));
+    QCOMPARE(rows->index(5, 2).data().isValid(), false);
+}
+
+void MainWindowTest::enterInSendBox_data() {
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<Qt::Key>("key");
+    QTest::newRow("open, Return") << true << Qt::Key_Return;
+    QTest::newRow("open, keypad Enter") << true << Qt::Key_Enter;
+    QTest::newRow("closed, Return") << false << Qt::Key_Return;
+}
+
+void MainWindowTest::enterInSendBox() {
+    QFETCH(bool, open);
+    QFETCH(Qt::Key, key);
+    WindowFixture f;
+    CMainWindow& window = f.Window();
+    if (!open) QTest::mouseClick(f.Control("ClosePort"), Qt::LeftButton);
+    auto* box = f.Control<QLineEdit>("SendBox");
+    box->setFocus();
+    QTest::keyClicks(box, "AB");
+    QTest::keyClick(box, key);
+    QCOMPARE(f.Received(2, open ? 2000 : 200), open ? std::string("AB") : std::string());
+    QCOMPARE(box->text(), QString("AB"));
+    // The default button (OpenPort) did not take the key either.
+    QCOMPARE(window.Engine().IsPortOpen(), open);
+    QVERIFY(window.isVisible());
+}
+
+void MainWindowTest::escapeNeverClosesTheWindow() {
+    WindowFixture f;
+    CMainWindow& window = f.Window(false);
+    for (const char* name : {"SendBox", "TrafficList", "DataList", "OpenPort", "BufferBox"})
+        QTest::keyClick(f.Control(name), Qt::Key_Escape);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QTest::qWait(20);
+    QVERIFY(window.isVisible());
+}
+
+void MainWindowTest::popupsHoldTheirItemsInOrder_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("labels");
+    QTest::newRow("CTRL_CHAR") << "CTRL_CHAR"
+                               << QStringList{"SOH(0x01)", "STX(0x02)", "ETX(0x03)", "EOT(0x04)",
+                                              "EOT+SOH",   "ENQ(0x05)", "ACK(0x06)", "CR+LF",
+                                              "LF(0x0A)",  "CR(0x0D)",  "NAK(0x15)", "SYN(0x16)"};
+    QTest::newRow("EVENT") << "EVENT" << QStringList{"Save as &Fmt",          "Save as &Raw",
+                                                     "Save as &Hex",          "Save as &Txt",
+                                                     "Save as Fmt (&B)inary", "Save as &All",
+                                                     "save to &Zip file",     "&Clear all data"};
+    QTest::newRow("DATA_PROC") << "DATA_PROC"
+                               << QStringList{"&Load",           "&ReLoad",
+                                              "&Clear",          "Save &As",
+                                              "Insert Data(up)", "Insert Data((below)",
+                                              "Delete Data"};
+    QTest::newRow("Select UI") << "SelectUI" << QStringList{"System", "Chinese", "English"};
+    QTest::newRow("window menu") << "SystemMenu"
+                                 << QStringList{"About Qelvor(&A)...", "Pin Window",
+                                                "&Explorer Path", "&New Instance"};
+}
+
+void MainWindowTest::popupsHoldTheirItemsInOrder() {
+    QFETCH(QString, name);
+    QFETCH(QStringList, labels);
+    WindowFixture f;
+    f.settings.UsedUILangCode = 2;
+    CMainWindow& window = f.Window(false);
+    std::unique_ptr<QMenu> built(window.BuildPopup(name));
+    QMenu* menu = built ? built.get() : window.findChild<QMenu*>(name);
+    QVERIFY(menu != nullptr);
+    QCOMPARE(Labels(menu), labels);
+    if (name == "SelectUI") {
+        QCOMPARE(menu->actions().at(2)->isChecked(), true);
+        QCOMPARE(menu->actions().at(0)->isChecked(), false);
+    }
+    if (name == "CTRL_CHAR") {
+        // The drop-down of SendCtrl is this menu, behind a split button.
+        auto* sendCtrl = f.Control<QToolButton>("SendCtrl");
+        QCOMPARE(sendCtrl->popupMode(), QToolButton::MenuButtonPopup);
+        QCOMPARE(Labels(sendCtrl->menu()), labels);
+    }
+}
+
+void MainWindowTest::rightClickSelectsTheDataLineBeforeDataProc() {
+    WindowFixture f;
+    CMainWindow& window = f.Window(false);
+    CDataList& list = window.Engine().DataList();
+    list.Assign({"first", "second", "third"});
+    auto* view = f.Control<QListView>("DataList");
+    QTRY_COMPARE(view->model()->rowCount(), 3);
+    const QPoint onSecond = view->visualRect(view->model()->index(1, 0)).center();
+    QTest::mousePress(view->viewport(), Qt::RightButton, {}, onSecond);
+    QCOMPARE(list.CurSel(), 1);
+    QCOMPARE(view->currentIndex().row(), 1);
+    QString opened;
+    ModalWatcher watcher([&](QWidget* popup) {
+        opened = popup->objectName();
+        auto* menu = qobject_cast<QMenu*>(popup);
+        for (QAction* action : menu->actions()) {
+            if (CommandOf(action) == kCmdDeleteData) menu->setActiveAction(action);
+        }
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, onSecond);
+    QCOMPARE(opened, QString("DATA_PROC"));
+    QCOMPARE(list.Lines(), (std::vector<std::string>{"first", "third"}));
+    QCOMPARE(view->model()->rowCount(), 2);
+    QCOMPARE(view->model()->index(1, 0).data().toString(), QString("third"));
+}
+
+void MainWindowTest::hidingTheDataListWidensTheTrafficList() {
+    WindowFixture f;
+    f.Window(false);
+    QWidget* traffic = f.Control("TrafficList");
+    QWidget* data = f.Control("DataList");
+    auto* toggle = f.Control<QPushButton>("ShowDataList");
+    const QRect shown = data->geometry();
+    QCOMPARE(traffic->geometry().right() + 1, shown.left() - 4);
+    QCOMPARE(toggle->geometry().left(), shown.left() - 12);
+
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(data->isHidden());
+    QCOMPARE(toggle->text(), QString("<"));
+    QCOMPARE(traffic->geometry().right(), shown.right());
+    QCOMPARE(f.Control("BufferBox")->geometry().right() + 1, shown.right() + 1 - 15);
+    QCOMPARE(toggle->geometry().left(), shown.right() + 1 - 12);
+    QCOMPARE(f.settings.ReadProfileInt(f.settings.GetCurrentSet(), "ShowDataListWnd", -1), 0);
+
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(data->isVisible());
+    QCOMPARE(toggle->text(), QString(">"));
+    QCOMPARE(traffic->geometry().right() + 1, shown.left() - 4);
+    QCOMPARE(f.settings.ReadProfileInt(f.settings.GetCurrentSet(), "ShowDataListWnd", -1), 1);
+}
+
+void MainWindowTest::resizeMovesControlsByTheirAnchors() {
+    WindowFixture f;
+    CMainWindow& window = f.Window(false);
+    const QSize opened = window.size();
+    QCOMPARE(window.minimumSize(), opened);
+    const char* names[] = {"SendData",    "CheckSum", "OpenPort", "Exit",     "Scroll",
+                           "TrafficList", "DataList", "SendBox",  "BufferBox"};
+    std::map<std::string, QRect> before;
+    for (const char* name : names)
+        before[name] = f.Control(name)->geometry();
+
+    window.resize(opened + QSize(100, 40));
+    QTRY_COMPARE(window.size(), opened + QSize(100, 40));
+    const auto moved = [&](const char* name) {
+        return f.Control(name)->geometry().topLeft() - before[name].topLeft();
+    };
+    const auto grown = [&](const char* name) {
+        return f.Control(name)->geometry().size() - before[name].size();
+    };
+    QCOMPARE(moved("SendData"), QPoint(100, 40));
+    QCOMPARE(moved("CheckSum"), QPoint(100, 40));
+    for (const char* bottom : {"OpenPort", "Exit", "Scroll"})
+        QCOMPARE(moved(bottom), QPoint(50, 40));
+    QCOMPARE(grown("TrafficList"), QSize(100, 40));
+    QCOMPARE(moved("DataList"), QPoint(100, 0));
+    QCOMPARE(grown("DataList"), QSize(0, 40));
+    QCOMPARE(moved("SendBox"), QPoint(0, 40));
+    QCOMPARE(grown("SendBox"), QSize(100, 0));
+    QCOMPARE(grown("BufferBox"), QSize(100, 0));
+
+    window.resize(opened - QSize(50, 50));
+    QTest::qWait(20);
+    QCOMPARE(window.size(), opened);
+    for (const char* name : names)
+        QCOMPARE(f.Control(name)->geometry(), before[name]);
+}
+
+void MainWindowTest::anchoredRect_data() {
+    QTest::addColumn<unsigned>("flags");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("keepMinimum");
+    QTest::addColumn<QSize>("change");
+    QTest::addColumn<QRect>("expected");
+    // Every case starts from (10, 10, 50, 20) in a client area of 200 x 100
+    // plus the change.
+    QTest::newRow("half move truncates toward zero when shrinking")
+        << unsigned(kMoveBoth) << 1 << false << QSize(-3, -3) << QRect(9, 7, 50, 20);
+    QTest::newRow("full-width, half-height move")
+        << unsigned(kMoveBoth) << 2 << false << QSize(10, 10) << QRect(20, 15, 50, 20);
+    QTest::newRow("kept minimum") << unsigned(kMoveRight | kGrowHeight) << 0 << true
+                                  << QSize(-20, -10) << QRect(-10, 10, 50, 20);
+    QTest::newRow("growth past the edge keeps 5 pixels")
+        << unsigned(kMoveDown | kGrowWidth) << 0 << false << QSize(0, 70) << QRect(10, 80, 50, 20);
+    QTest::newRow("no size below zero")
+        << unsigned(kGrowBoth) << 0 << false << QSize(-180, -85) << QRect(10, 10, 0, 0);
+}
+
+void MainWindowTest::anchoredRect() {
+    QFETCH(unsigned, flags);
+    QFETCH(int, mode);
+    QFETCH(bool, keepMinimum);
+    QFETCH(QSize, change);
+    QFETCH(QRect, expected);
+    AnchorRule rule{flags, 100, mode, keepMinimum, QSize(50, 20)};
+    const QSize client = QSize(200, 100) + change;
+    QCOMPARE(AnchoredRect(QRect(10, 10, 50, 20), rule, change.width(), change.height(), client),
+             expected);
+}
+
+void MainWindowTest::appendsAreAnnouncedOncePerBatch() {
+    WindowFixture f;
+    f.settings.ScrollRSWnd = 1;
+    CMainWindow& window = f.Window(false);
+    auto* view = f.Control<QTableView>("TrafficList");
+    QSignalSpy inserted(view->model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(view->model(), &QAbstractItemModel::modelReset);
+    CMsgExchange& exchange = window.Engine().Exchange();
+    for (int i = 0; i < 5000; ++i)
+        exchange.AddRecord('I', "line " + std::to_string(i));
+    QTRY_COMPARE(view->model()->rowCount(), 5000);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(view->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+    // Scrolled to the newest row once the batch was shown.
+    QTRY_VERIFY(view->rowAt(view->viewport()->height() - 2) > 4900);
+
+    // A clear followed by growth is a reset, even when the count grows past
+    // the rows shown.
+    window.RunCommand(kCmdClearAllData);
+    for (int i = 0; i < 6000; ++i)
+        exchange.AddRecord('I', "again");
+    QTRY_COMPARE(reset.count(), 1);
+    QCOMPARE(view->model()->rowCount(), 6000);
+    QCOMPARE(view->model()->index(0, 2).data().toString(), QString("again"));
+}
+
+void MainWindowTest::doubleClickOnARowOpensItsDetail() {
+    WindowFixture f;
+    CMainWindow& window = f.Window(false);
+    window.Engine().Exchange().AddRecord('I', "first record");
+    window.Engine().Exchange().AddRecord('I', "second record");
+    auto* view = f.Control<QTableView>("TrafficList");
+    QTRY_COMPARE(view->model()->rowCount(), 2);
+    const QPoint onSecond = view->visualRect(view->model()->index(1, 2)).center();
+    QString title, text;
+    bool saveShown = true;
+    ModalWatcher watcher([&](QWidget* dialog) {
+        title = dialog->objectName();
+        text = dialog->findChild<QPlainTextEdit*>("DetailText")->toPlainText();
+        saveShown = dialog->findChild<QWidget*>("SaveDetail")->isVisibleTo(dialog);
+    });
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, onSecond);
+    QTRY_VERIFY(watcher.found);
+    QCOMPARE(title, QString("DataDetailDialog"));
+    QCOMPARE(text, QString("second record"));
+    QCOMPARE(saveShown, false);
+    QCOMPARE(window.Engine().Exchange().RecordCount(), size_t(2));
+}
+
+void MainWindowTest::droppedFileLoadsAsDataFile() {
+    WindowFixture f;
+    CMainWindow& window = f.Window(false);
+    const QString first = f.dir.filePath("lines.txt");
+    std::ofstream(first.toStdString(), std::ios::binary) << "A\r\nB\r\n";
+    std::ofstream(f.dir.filePath("other.txt").toStdString()) << "not this one";
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(f.dir.filePath("other.txt"))});
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &enter);
+    QApplication::sendEvent(&window, &drop);
+    QCOMPARE(window.Engine().DataList().Lines(), (std::vector<std::string>{"A", "B", ""}));
+    QCOMPARE(f.Control<QListView>("DataList")->model()->rowCount(), 3);
+    QCOMPARE(window.Engine().State().dataFilePath, first.toStdString());
+}
+
+void MainWindowTest::pinWindowTwiceLeavesItUnpinned() {
+    WindowFixture f;
+    CMainWindow& window = f.Window(false);
+    QAction* pin = nullptr;
+    for (QAction* action : window.findChild<QMenu*>("SystemMenu")->actions()) {
+        if (CommandOf(action) == kCmdPinWindow) pin = action;
+    }
+    QVERIFY(pin != nullptr);
+    const QRect place = window.geometry();
+    for (bool pinned : {true, false}) {
+        window.RunCommand(kCmdPinWindow);
+        QCOMPARE(window.Pinned(), pinned);
+        QCOMPARE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint), pinned);
+        QCOMPARE(pin->isChecked(), pinned);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.geometry().size(), place.size());
+    }
+}
+
+void MainWindowTest::newInstanceIniName_data() {
+    QTest::addColumn<std::string>("iniPath");
+    QTest::addColumn<std::string>("name");
+    QTest::newRow("my.ini in a folder")
+        << std::string("/home/ann/cfg/my.ini") << std::string("newmy.ini");
+    QTest::newRow("a blank in the name")
+        << std::string("/opt/q/Other Set.ini") << std::string("newOther Set.ini");
+    QTest::newRow("only a leading slash") << std::string("/my.ini") << std::string("newQelvor.ini");
+    QTest::newRow("no slash") << std::string("my.ini") << std::string("newQelvor.ini");
+}
+
+void MainWindowTest::newInstanceIniName() {
+    QFETCH(std::string, iniPath);
+    QFETCH(std::string, name);
+    QCOMPARE(NewInstanceIniName(iniPath), name);
+}
+
+void MainWindowTest::aboutBoxAsciiTable() {
+    const std::string table = CAboutDialog::AsciiTableText();
+    QCOMPARE(std::count(table.begin(), table.end(), '\n'), 8);
+    QCOMPARE(table.substr(0, table.find("\r\n")),
+             std::string("<NUL>=0x00 ,<SOH>=0x01 ,<STX>=0x02 ,<ETX>=0x03 "));
+    QVERIFY(table.find("<UP> =0x1F \r\n") != std::string::npos);
+    QVERIFY(CAboutDialog::BuildDateText().startsWith("BuildDate:20"));
+}
+
+void MainWindowTest::clicksAndKeysOpenTheirWindows_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<QString>("opened");  // object name, or a message box's text
+    QTest::newRow("pane 2 double-click") << "StatusPane2"
+                                         << "double"
+                                         << "LuaProc.lua";
+    QTest::newRow("pane 2 right click") << "StatusPane2"
+                                        << "right"
+                                        << "DATA_PROC";
+    QTest::newRow("pane 3 right click") << "StatusPane3"
+                                        << "right"
+                                        << "SelectUI";
+    QTest::newRow("traffic list right click") << "TrafficList"
+                                              << "right"
+                                              << "EVENT";
+    QTest::newRow("F1 in the send box") << "SendBox"
+                                        << "F1"
+                                        << "AboutDialog";
+    QTest::newRow("pane 0 double-click, TCP") << "StatusPane0"
+                                              << "double"
+                                              << "";
+}
+
+void MainWindowTest::clicksAndKeysOpenTheirWindows() {
+    QFETCH(QString, target);
+    QFETCH(QString, gesture);
+    QFETCH(QString, opened);
+    WindowFixture f;
+    f.Window(false);
+    QWidget* widget = f.Control(target.toLatin1().constData());
+    if (auto* view = qobject_cast<QAbstractItemView*>(widget)) widget = view->viewport();
+    QString seen;
+    ModalWatcher watcher([&](QWidget* open) {
+        auto* box = qobject_cast<QMessageBox*>(open);
+        seen = box != nullptr ? box->text() : open->objectName();
+    });
+    if (gesture == "double") QTest::mouseDClick(widget, Qt::LeftButton);
+    if (gesture == "right") QTest::mouseClick(widget, Qt::RightButton);
+    if (gesture == "F1") QTest::keyClick(widget, Qt::Key_F1);
+    if (opened.isEmpty()) {
+        QTest::qWait(100);
+        QVERIFY(!watcher.found);
+    } else {
+        QTRY_VERIFY(watcher.found);
+        QCOMPARE(seen, opened);
+    }
+    QVERIFY(f.window->isVisible());
+}
+
+void MainWindowTest::clockPaneAndPendingBuffer() {
+    WindowFixture f;
+    f.settings.SplitStrs = "<ETX>";
+    CMainWindow& window = f.Window();
+    auto* clock = f.Control<QLabel>("StatusPane3");
+    QTest::mouseDClick(clock, Qt::LeftButton);
+    QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(clock->text()).hasMatch());
+    QTest::mouseDClick(clock, Qt::LeftButton);
+    QCOMPARE(clock->text(), QString());
+    QTest::qWait(250);
+    QCOMPARE(clock->text(), QString());  // the clock stopped
+
+    // Bytes no split string ends wait in the Buffer box; its label's
+    // double-click shows them with "Save data", which records them.
+    QVERIFY(f.peer.Send("ab\x02"));
+    auto* buffer = f.Control<QLineEdit>("BufferBox");
+    QTRY_COMPARE(buffer->text(), QString("ab<STX>"));
+    ModalWatcher watcher([](QWidget* dialog) {
+        auto* save = dialog->findChild<QPushButton*>("SaveDetail");
+        if (save != nullptr && save->isVisibleTo(dialog)) save->click();
+    });
+    QTest::mouseDClick(f.Control("BufferLabel"), Qt::LeftButton);
+    QVERIFY(watcher.found);
+    QCOMPARE(buffer->text(), QString());
+    const CMsgExchange& exchange = window.Engine().Exchange();
+    QVERIFY(exchange.Pending().empty());
+    QCOMPARE(exchange.Record(exchange.RecordCount() - 1).Data(), std::string("ab\x02"));
+    QTRY_COMPARE(f.Control<QTableView>("TrafficList")->model()->rowCount(),
+                 int(exchange.RecordCount()));
+}
+
+void MainWindowTest::stopSignalEndsTheProgram_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+namespace {
+
+// Whether the process blocks SIGINT and SIGTERM yet (its start-up got past
+// the point where they would still kill it).
+bool BlocksStopSignals(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigBlk:", 0) != 0) continue;
+        const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+        return (mask & (1ull << (SIGINT - 1))) != 0 && (mask & (1ull << (SIGTERM - 1))) != 0;
+    }
+    return false;
+}
+
+}  // namespace
+
+void MainWindowTest::stopSignalEndsTheProgram() {
+    QFETCH(int, signalNumber);
+    QTemporaryDir dir;
+    const std::string ini = dir.filePath("stop.ini").toStdString();
+    std::ofstream(ini) << "[ComSet]\r\nWorkMode=1\r\nIPPort=1\r\n";
+    // "-n" opens the configuration dialog first: the signal finds it open.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl(QELVOR_PROGRAM, QELVOR_PROGRAM, "-n", ini.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    QVERIFY(pid > 0);
+    QVERIFY(QTest::qWaitFor([pid] { return BlocksStopSignals(pid); }, 10000));
+    QTest::qWait(300);
+    QCOMPARE(kill(pid, signalNumber), 0);
+    int status = -1;
+    const bool ended =
+        QTest::qWaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10000);
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    QVERIFY(ended);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,0 +1,142 @@
+// What the window tests share: one main window over its own INI file in a
+// temporary folder, a TCP listener of the test that the window connects to
+// as a client, and a watcher that answers the modal dialog or popup the next
+// step opens, so that no test ever waits on one.
+#pragma once
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "config/com_setting.h"
+#include "config/string_table.h"
+#include "mainwnd/main_window.h"
+#include "support/loopback.h"
+
+namespace qelvor::test {
+
+// Calls answer with the first modal dialog or popup that opens within 3 s,
+// then closes it (unless answer did). Found records whether one opened.
+class ModalWatcher {
+  public:
+    explicit ModalWatcher(std::function<void(QWidget*)> answer) : answer_(std::move(answer)) {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
+        timer_.start();
+    }
+    bool found = false;
+
+  private:
+    void Look() {
+        QWidget* open = QApplication::activePopupWidget();
+        if (open == nullptr) open = QApplication::activeModalWidget();
+        if (open == nullptr) {
+            if (++ticks_ > 300) timer_.stop();
+            return;
+        }
+        timer_.stop();
+        found = true;
+        answer_(open);
+        if (auto* menu = qobject_cast<QMenu*>(open); menu != nullptr && menu->isVisible())
+            menu->close();
+        if (auto* dialog = qobject_cast<QDialog*>(open); dialog != nullptr && dialog->isVisible())
+            dialog->reject();
+    }
+
+    std::function<void(QWidget*)> answer_;
+    QTimer timer_;
+    int ticks_ = 0;
+};
+
+class WindowFixture {
+  public:
+    WindowFixture() : settings(CComSetting::Loaded(dir.filePath("t.ini").toStdString())) {
+        SetStringLanguage(UiLanguage::English);
+        settings.ExeDir = dir.path().toStdString() + "/";
+        settings.Preamble.clear();
+        settings.Postamble.clear();
+        for (int* flag : {&settings.HexSendData, &settings.UsedCheckSum, &settings.SenDataEncodeCov,
+                          &settings.HandShake, &settings.AutoSaveLog, &settings.SendAfterLoadFile,
+                          &settings.LButtonDblClkSend, &settings.SupportStress})
+            *flag = 0;
+        settings.Replace_Old = settings.Replace_New = 0;
+        settings.WorkMode = kWorkModeTcpClient;
+        settings.SvrIPAddr = "127.0.0.1";
+        settings.IPPort = listener.Port();
+        settings.ShowDataListWnd = 1;
+    }
+
+    // Builds and shows the window; with open, starts it on the listener and
+    // returns with the accepted peer.
+    CMainWindow& Window(bool open = true) {
+        if (!window) {
+            window = std::make_unique<CMainWindow>(settings);
+            window->show();
+            if (open) {
+                window->Start(CStartupArgs{}, nullptr);
+                peer = Accept();
+                // The connect ends at a poll tick: wait until sending is on.
+                QWidget* send = Control("SendData");
+                const auto sending = [&] {
+                    return window->Engine().IsPortOpen() && send->isEnabled();
+                };
+                if (!QTest::qWaitFor(sending)) qWarning("the window did not connect");
+            } else {
+                // The store reports its records without a port opened.
+                window->Engine().InitExchange();
+            }
+        }
+        return *window;
+    }
+    template <class T = QWidget>
+    T* Control(const char* name) {
+        return Window(false).findChild<T*>(QString::fromLatin1(name));
+    }
+    loopback::Peer Accept() const {
+        pollfd waiting{listener.Fd(), POLLIN, 0};
+        if (poll(&waiting, 1, 3000) != 1) return loopback::Peer();
+        return loopback::Peer(accept4(listener.Fd(), nullptr, nullptr, SOCK_CLOEXEC));
+    }
+    // Bytes the peer gets within limitMs while the event loop runs.
+    std::string Received(size_t count, int limitMs = 2000) const {
+        std::string got;
+        QElapsedTimer clock;
+        clock.start();
+        while (got.size() < count && clock.elapsed() < limitMs) {
+            QTest::qWait(5);
+            pollfd ready{peer.Fd(), POLLIN, 0};
+            if (poll(&ready, 1, 0) != 1) continue;
+            char buffer[4096];
+            const ssize_t n = recv(peer.Fd(), buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            got.append(buffer, static_cast<size_t>(n));
+        }
+        return got;
+    }
+
+    QTemporaryDir dir;
+    loopback::Peer listener = loopback::Peer::Bound(SOCK_STREAM);
+    loopback::Peer peer;
+    CComSetting settings;
+    std::unique_ptr<CMainWindow> window;
+};
+
+inline QStringList Labels(const QMenu* menu) {
+    QStringList labels;
+    for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator()) labels << action->text();
+    }
+    return labels;
+}
+
+}  // namespace qelvor::test
