@@ -167,4 +167,14 @@ void CDataListCommands::ToggleSendNow() {
     ctx_.Changed(kChangedSettings);
 }
 
+bool CDataListCommands::ToggleShown(bool portOpen) {
+    CComSetting& s = ctx_.settings;
+    s.ShowDataListWnd = s.ShowDataListWnd != 0 ? 0 : 1;
+    const bool shown = s.ShowDataListWnd != 0;
+    ctx_.state.Button(kIdAutoSend).enabled = shown && s.HandShake == 0 && portOpen;
+    s.WriteProfileInt(s.GetCurrentSet(), "ShowDataListWnd", s.ShowDataListWnd);
+    ctx_.Changed(kChangedButtons | kChangedSettings);
+    return shown;
+}
+
 }  // namespace qelvor

@@ -35,6 +35,10 @@ class CDataListCommands {
     void OnDoubleClick(int index);
     // The "send now" check box: flips LButtonDblClkSend and stores the set.
     void ToggleSendNow();
+    // Flips ShowDataListWnd and writes it to the current set; AutoSend is
+    // enabled exactly while the list is shown, HandShake is off and the port
+    // is open. True when the list is now shown.
+    bool ToggleShown(bool portOpen);
 
   private:
     bool ReadDataFile(const std::string& path, std::string& bytes);

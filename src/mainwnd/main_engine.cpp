@@ -251,4 +251,24 @@ void CMainEngine::OnDataListChange(const DataListChange&) {
     ctx_.Changed(kChangedDataList);
 }
 
+void CMainEngine::SetScrollToNewest(bool on) {
+    Command([&] {
+        ctx_.settings.ScrollRSWnd = on ? 1 : 0;
+        ctx_.settings.Save(std::string());
+        ctx_.Changed(kChangedSettings);
+    });
+}
+
+void CMainEngine::FlushPendingData() {
+    Command([&] {
+        if (ctx_.exchange.Pending().empty()) return;
+        ctx_.exchange.FlushPending();
+        ctx_.SetBufferText(std::string());
+    });
+}
+
+void CMainEngine::SaveAllLogs() {
+    Command([&] { SaveAsAll(ctx_.exchange.Records(), ctx_.settings, ctx_.view); });
+}
+
 }  // namespace qelvor

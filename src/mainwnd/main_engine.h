@@ -140,6 +140,21 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void ToggleSendNow() {
         Command([&] { dataCommands_.ToggleSendNow(); });
     }
+    // The ">" button: shows or hides the data list (ShowDataListWnd, written
+    // to the set at once); AutoSend is enabled only while the list is shown,
+    // HandShake is off and the port is open. True when now shown.
+    bool ToggleDataList() {
+        return Command(false, [&] { return dataCommands_.ToggleShown(ports_.IsOpen()); });
+    }
+    // A click on a data-list line (the right button too) selects it.
+    void SelectDataLine(int index) {
+        Command([&] { ctx_.dataList.SetCurSel(index); });
+    }
+    // The "scroll" check box: ScrollRSWnd, and every setting stored with it.
+    void SetScrollToNewest(bool on);
+    // The pending received bytes, accepted in their detail view, become a
+    // record and leave the Buffer box.
+    void FlushPendingData();
 
     // --- traffic store ---
     void OnClearAllData();
@@ -158,6 +173,8 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // The five layouts packed into the archive at path and deleted beside
     // it; true when all five were packed. The result is told in a message box.
     bool SaveZip(const std::string& path);
+    // "Save as &All": every layout to its default file; told in message boxes.
+    void SaveAllLogs();
 
     // --- state for the view ---
     const CMainState& State() const { return ctx_.state; }

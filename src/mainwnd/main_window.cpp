@@ -301,7 +301,7 @@ void CMainWindow::BuildDataList() {
             &CMainWindow::ShowDataListSelection);
     connect(dataList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                if (!syncingSelection_) engine_->DataList().SetCurSel(current.row());
+                if (!syncingSelection_) engine_->SelectDataLine(current.row());
             });
 }
 
@@ -341,11 +341,7 @@ void CMainWindow::ConnectButtons() {
     on("AutoSend", [this] { engine_->OnAutoSend(); });
     on("Exit", [this] { close(); });
     on("SendNow", [this] { engine_->ToggleSendNow(); });
-    on("Scroll", [this] {
-        // The check box is the setting; all settings are stored with it.
-        settings_.ScrollRSWnd = scroll_->isChecked() ? 1 : 0;
-        settings_.Save("");
-    });
+    on("Scroll", [this] { engine_->SetScrollToNewest(scroll_->isChecked()); });
 }
 
 void CMainWindow::ConnectSendControls() {
@@ -505,7 +501,7 @@ void CMainWindow::RunCommand(int command) {
             QDesktopServices::openUrl(QUrl::fromLocalFile(Local(settings_.ExeDir)));
             return;
         case kCmdSaveAll:
-            return SaveAsAll(engine_->Exchange().Records(), settings_, *this);
+            return engine_->SaveAllLogs();
         case kCmdSaveZip: {
             const QString path = AskSavePath(ZipSaveDialog(settings_));
             if (!path.isEmpty()) engine_->SaveZip(LocalBytes(path));
@@ -571,10 +567,7 @@ void CMainWindow::RunSetPortDialog() {
 }
 
 void CMainWindow::ToggleDataList() {
-    settings_.ShowDataListWnd = settings_.ShowDataListWnd != 0 ? 0 : 1;
-    ApplyDataListShown(settings_.ShowDataListWnd != 0);
-    settings_.WriteProfileInt(settings_.GetCurrentSet(), "ShowDataListWnd",
-                              settings_.ShowDataListWnd);
+    ApplyDataListShown(engine_->ToggleDataList());
 }
 
 void CMainWindow::ApplyDataListShown(bool shown) {
@@ -641,8 +634,7 @@ void CMainWindow::OpenPendingDetail() {
     detail.SetSaveShown(true);
     CDataDetailDialog dialog(std::move(detail), settings_, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    exchange.FlushPending();
-    engine_->SetBufferText("");
+    engine_->FlushPendingData();
     ScheduleTrafficCatchUp();
 }
 
@@ -741,7 +733,7 @@ bool CMainWindow::FilterDataListMouse(QEvent* event) {
     if (mouse->button() != Qt::RightButton) return false;
     // A right press selects the line under it, so that the menu's line edits
     // act on the line clicked.
-    if (event->type() == QEvent::MouseButtonPress) engine_->DataList().SetCurSel(row);
+    if (event->type() == QEvent::MouseButtonPress) engine_->SelectDataLine(row);
     if (event->type() == QEvent::MouseButtonRelease)
         PopUp(QStringLiteral("DATA_PROC"), mouse->globalPosition().toPoint());
     return true;
