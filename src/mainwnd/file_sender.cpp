@@ -1,6 +1,7 @@
 #include "mainwnd/file_sender.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
@@ -17,6 +18,8 @@ constexpr size_t kReadChunk = 65536;
 constexpr double kMiB = 1048576.0;
 // The most one poll tick offers the socket; it takes what it has room for.
 constexpr size_t kPieceLimit = 4 * 1048576;
+// A serial line that takes nothing for this long is stalled or gone.
+constexpr std::chrono::milliseconds kSerialStallLimit{5000};
 
 }  // namespace
 
@@ -70,6 +73,7 @@ struct CFileSender::Job {
     std::string path;
     std::string bytes;
     size_t sent = 0;
+    std::chrono::steady_clock::time_point lastProgress = std::chrono::steady_clock::now();
 };
 
 CFileSender::CFileSender(CEngineContext& context, CPortControl& ports)
@@ -85,9 +89,7 @@ int CFileSender::SendWhole(const std::string& path) {
     std::string bytes;
     if (!ReadBody(path, bytes)) return 0;
     std::string converted = Convert(std::move(bytes));
-    StreamPort::CTCPPort* tcp = ports_.CurrentTcp();
-    if (tcp == nullptr || tcp->GetState(0) != StreamPort::CTCPPort::kConnected ||
-        converted.empty()) {
+    if (!ports_.WritesInPieces() || converted.empty()) {
         const int result = ctx_.exchange.SendBytes(converted, false);
         Finish(path, result, converted.size(), true);
         return result;
@@ -96,7 +98,7 @@ int CFileSender::SendWhole(const std::string& path) {
     job_ = std::make_unique<Job>(Job{path, std::move(converted), 0});
     ctx_.exchange.HoldSends(true);
     // What the socket takes at once goes now: a small file ends here.
-    const int taken = SendPiece(*tcp);
+    const int taken = SendPiece();
     if (taken >= 0 && job_->sent < total) {
         ShowProgress();
         return static_cast<int>(total);
@@ -106,23 +108,30 @@ int CFileSender::SendWhole(const std::string& path) {
     return result;
 }
 
-int CFileSender::SendPiece(StreamPort::CTCPPort& port) {
+int CFileSender::SendPiece() {
     const size_t left = job_->bytes.size() - job_->sent;
     const int ask = static_cast<int>(std::min(left, kPieceLimit));
-    const int taken = port.TryWrite(job_->bytes.data() + job_->sent, ask);
-    if (taken > 0) job_->sent += static_cast<size_t>(taken);
+    const int taken = ports_.TryWrite(job_->bytes.data() + job_->sent, ask);
+    if (taken > 0) {
+        job_->sent += static_cast<size_t>(taken);
+        job_->lastProgress = std::chrono::steady_clock::now();
+    }
     return taken;
 }
 
 void CFileSender::PollSend() {
     if (!job_) return;
-    StreamPort::CTCPPort* tcp = ports_.CurrentTcp();
-    const int taken = tcp != nullptr ? SendPiece(*tcp) : -1;
-    if (taken < 0 || job_->sent == job_->bytes.size()) {
+    const int taken = SendPiece();
+    if (taken < 0 || job_->sent == job_->bytes.size() || SerialStalled()) {
         FinishJob();
         return;
     }
     if (taken > 0) ShowProgress();
+}
+
+bool CFileSender::SerialStalled() const {
+    return ctx_.settings.WorkMode == kWorkModeSerial &&
+           std::chrono::steady_clock::now() - job_->lastProgress >= kSerialStallLimit;
 }
 
 void CFileSender::StopForClose() {

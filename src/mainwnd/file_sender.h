@@ -1,8 +1,9 @@
 // The SendFile and ReSend commands: a whole file written to the current port,
-// within the size limit of the port kind. A connected TCP port takes the file
-// in pieces at the poll ticks, as fast as the peer reads, so a slow peer never
-// holds the window; the other kinds take it in one write, which their ports
-// bound in time. Engine thread only.
+// within the size limit of the port kind. A connected TCP port and a serial
+// line take the file in pieces at the poll ticks, as fast as the peer or the
+// line takes it, so a slow peer never holds the window; a serial line that
+// takes nothing for 5 s ends the send with what went out, as its one-write
+// limit did. UDP takes it in one datagram. Engine thread only.
 #pragma once
 
 #include <cstdint>
@@ -10,10 +11,6 @@
 #include <string>
 
 #include "mainwnd/engine_context.h"
-
-namespace StreamPort {
-class CTCPPort;
-}
 
 namespace qelvor {
 
@@ -53,7 +50,8 @@ class CFileSender {
     int SendWhole(const std::string& path);
     bool ReadBody(const std::string& path, std::string& bytes);
     std::string Convert(std::string bytes) const;
-    int SendPiece(StreamPort::CTCPPort& port);
+    int SendPiece();
+    bool SerialStalled() const;
     void ShowProgress();
     void FinishJob();
     // The records of a send that ended: result is its write count.

@@ -346,4 +346,15 @@ void CPortControl::UpdateTitle() {
     ctx_.Changed(kChangedTitle);
 }
 
+bool CPortControl::WritesInPieces() {
+    if (current_ == &tcp_) return tcp_.GetState(0) == StreamPort::CTCPPort::kConnected;
+    return current_ == &serial_ && serial_.IsOpen() != 0;
+}
+
+int CPortControl::TryWrite(const char* bytes, int length) {
+    if (current_ == &tcp_) return tcp_.TryWrite(bytes, length);
+    if (current_ == &serial_) return serial_.TryWrite(bytes, length);
+    return -1;
+}
+
 }  // namespace qelvor

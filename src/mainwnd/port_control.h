@@ -23,6 +23,12 @@ class CPortControl {
     // The TCP port when it is the current one, else null.
     StreamPort::CTCPPort* CurrentTcp() { return current_ == &tcp_ ? &tcp_ : nullptr; }
     bool IsOpen() { return current_->IsOpen() != 0; }
+    // Whether the current port can take a long write in pieces without
+    // waiting (TryWrite): a connected TCP port or an open serial line.
+    bool WritesInPieces();
+    // What the current port takes now of the bytes, never waiting: the
+    // count, 0 when it is full, -1 when it failed or cannot write in pieces.
+    int TryWrite(const char* bytes, int length);
 
     // Makes the port of WorkMode current, closes the other two and hands the
     // current one to the exchange. Returns 1.

@@ -454,6 +454,23 @@ int CSerialPort::Write(const char* bytes, int length) {
     return total;
 }
 
+int CSerialPort::TryWrite(const char* bytes, int length) {
+    if (!open_ || fd_ < 0) return -1;
+    if (bytes == nullptr || length < 1) return 0;
+    int total = 0;
+    while (total < length) {
+        const ssize_t put = ::write(fd_, bytes + total, static_cast<size_t>(length - total));
+        if (put > 0) {
+            total += static_cast<int>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0 && errno != EAGAIN) return total > 0 ? total : -1;
+        break;  // the driver's buffer is full: the rest goes at a later tick
+    }
+    return total;
+}
+
 std::string CSerialPort::LastOpenErrorText() const {
     const int error = open_ ? deviceError_.load() : 0;
     if (error == 0) return lastOpenErrorText_;

@@ -58,6 +58,10 @@ class CSerialPort : public CStreamPort {
     // Waits at most 5000 ms in all for the driver to take the bytes and
     // returns how many it took (0 when none, for a stalled or vanished device).
     int Write(const char* bytes, int length) override;
+    // Hands the driver what it has room for now, at most length bytes, never
+    // waiting: the count taken (0 when its buffer is full), -1 when the port
+    // is closed or the device failed.
+    int TryWrite(const char* bytes, int length);
 
     // Flow control applied at the next Open: 0 none, 1 XON/XOFF, 2 RTS/CTS.
     void SetFlowControl(int flowCtrl) { flowCtrl_ = flowCtrl; }
