@@ -1,11 +1,13 @@
 // What the parts of the main window's engine share: the settings, the view,
-// the plain state, the data list and the message exchange. Engine thread only.
+// the plain state, the data list, the message exchange and the ASTM link's
+// session. Engine thread only.
 #pragma once
 
 #include <string>
 #include <utility>
 
 #include "config/com_setting.h"
+#include "mainwnd/astm_session.h"
 #include "mainwnd/main_state.h"
 #include "mainwnd/main_view.h"
 #include "traffic/data_list.h"
@@ -18,7 +20,7 @@ inline constexpr const char* kProgramCaption = "Qelvor";
 
 struct CEngineContext {
     CEngineContext(CComSetting& settingsRecord, IMainView& mainView)
-        : settings(settingsRecord), view(mainView), exchange(settingsRecord) {}
+        : settings(settingsRecord), view(mainView), exchange(settingsRecord), astm(*this) {}
 
     void Changed(unsigned what) { view.OnStateChanged(what); }
 
@@ -51,6 +53,8 @@ struct CEngineContext {
     CMainState state;
     CDataList dataList;
     CMsgExchange exchange;
+    // After the exchange: the session's link feeds it and must go first.
+    CAstmSession astm;
 };
 
 }  // namespace qelvor

@@ -122,6 +122,10 @@ void CMainEngine::OnSetPort(bool accepted) {
     Command([&] {
         if (accepted) {
             sender_.RefreshCaptions(ports_.IsOpen());
+            // A new protocol mode, role or time takes effect with a new link;
+            // the old one ends its message first.
+            ctx_.astm.Stop(ctx_.state.shownStatusCode >= 1);
+            if (ports_.IsOpen()) ctx_.astm.StartIfAstm();
             ctx_.exchange.LoadSplitConfig();
             ctx_.Changed(kChangedRecords);
             ports_.SelectPort();
@@ -168,6 +172,7 @@ void CMainEngine::RunTimer(int id) {
     switch (id) {
         case kTimerPoll:
             ports_.PollPort();
+            ctx_.astm.OnTick();
             files_.PollSend();
             ReportLogFailure();
             break;
@@ -201,6 +206,22 @@ void CMainEngine::OnEnterKey() {
     Command([&] {
         if (ports_.IsOpen()) sender_.SendData();
     });
+}
+
+bool CMainEngine::SendAstmMessage() {
+    return Command(false, [&] { return SendAstmMessageNow(); });
+}
+
+bool CMainEngine::SendAstmMessageNow() {
+    if (ctx_.settings.ProtocolMode != kProtocolAstm) {
+        ctx_.exchange.AddRecord('I', "Send message: only with ProtocolMode=1 (the ASTM link)");
+        return false;
+    }
+    if (!ports_.IsOpen() || ctx_.state.shownStatusCode < 1) {
+        ctx_.exchange.AddRecord('I', "Send message: the port is not connected");
+        return false;
+    }
+    return ctx_.astm.SendMessage(ctx_.dataList.Lines());
 }
 
 void CMainEngine::OnClearAllData() {

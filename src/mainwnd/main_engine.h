@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,13 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void ReSend() {
         Command([&] { files_.ReSend(); });
     }
+    // "Send message": the data list as one ASTM message, each line a record
+    // (empty lines skipped). Refused with an 'I' record when ProtocolMode is
+    // 0 or the port is not connected; true when the message was queued.
+    bool SendAstmMessage();
+    // The result of the last message: true when every frame was
+    // acknowledged; empty while it is under way or before the first.
+    std::optional<bool> AstmMessageResult() const { return ctx_.astm.MessageResult(); }
     void RefreshCaptions() {
         Command([&] { sender_.RefreshCaptions(ports_.IsOpen()); });
     }
@@ -237,6 +245,7 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // Timer 7 loads the start-up data file when the data list is shown.
     void StartDataFileTimerNow();
     void ClosePortNow();
+    bool SendAstmMessageNow();
     void BackupNow();
     // Every change of the data list reaches the view as kChangedDataList.
     void OnDataListChange(const DataListChange& change) override;

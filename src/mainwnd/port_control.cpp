@@ -89,8 +89,10 @@ bool CPortControl::OpenPort() {
         // OpenPort stays disabled: the user releases the port with ClosePort.
         ShowPortStatus(-1);
         current_->Close();
+        ctx_.astm.Stop(false);
         return false;
     }
+    ctx_.astm.StartIfAstm();
     tcpConnected_ = false;
     // A TCP client's connect goes on while the window runs; the poll ends it.
     connecting_ = current_ == &tcp_ && ctx_.settings.WorkMode == kWorkModeTcpClient &&
@@ -178,6 +180,8 @@ void CPortControl::ClosePort() {
     connecting_ = false;
     tcpConnected_ = false;
     FlushPendingFrame();
+    // The link's EOT, when a message is under way, goes out before the close.
+    ctx_.astm.Stop(ctx_.state.shownStatusCode >= 1);
     ctx_.view.StopTimer(kTimerPoll);
     ctx_.state.idlePollCount = 0;
     // Every port is closed, open or not: a TCP server whose peer just left
@@ -205,7 +209,13 @@ void CPortControl::ClosePort() {
 void CPortControl::FlushIfConnectionEnded() {
     const bool connected =
         current_ == &tcp_ && tcp_.GetState(0) == StreamPort::CTCPPort::kConnected;
-    if (tcpConnected_ && !connected) FlushPendingFrame();
+    if (tcpConnected_ && !connected) {
+        FlushPendingFrame();
+        // The next peer meets a link that knows nothing of this one's
+        // transfer; a message under way ends unacknowledged.
+        ctx_.astm.Stop(false);
+        ctx_.astm.StartIfAstm();
+    }
     tcpConnected_ = connected;
 }
 

@@ -33,15 +33,16 @@ class CPortControl {
     // Makes the port of WorkMode current, closes the other two and hands the
     // current one to the exchange. Returns 1.
     int SelectPort();
-    // Configures and opens the current port; true when it opened.
+    // Configures and opens the current port; true when it opened. An open
+    // port in ProtocolMode 1 starts the ASTM link.
     bool OpenPort();
-    // Flushes the pending frame, stops the poll, closes every open port and
-    // shows the closed state.
+    // Flushes the pending frame, ends the ASTM link, stops the poll, closes
+    // every open port and shows the closed state.
     void ClosePort();
     // One tick of the poll timer: a TCP client's connect is finished here, a
     // TCP server listens again after a lost connection or a taken port, and
     // the bytes a connection left pending become their own record when it
-    // ends.
+    // ends, and the ASTM link starts afresh for the next peer.
     void PollPort();
     void ShowPortStatus(int code);
     void UpdateTitle();

@@ -152,6 +152,10 @@ void CMsgExchange::LoadSplitConfig() {
 
 void CMsgExchange::OnReceive(const char* data, int count) {
     if (data == nullptr || count < 1) return;
+    if (receiveLink_) {
+        receiveLink_(std::string_view(data, static_cast<size_t>(count)));
+        return;
+    }
     if (view_ != nullptr) TakeSendText(view_->GetSendText());
     SplitReceived(std::string_view(data, static_cast<size_t>(count)), settings_.WorkMode);
     if (view_ == nullptr) return;

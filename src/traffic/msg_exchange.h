@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "plugin/plugin_host.h"
@@ -76,8 +78,15 @@ class CMsgExchange {
     // Comma-separated notation items, each unescaped; longest gets the
     // length of the longest item.
     static std::vector<std::string> ParseNotationList(std::string_view text, size_t* longest);
-    // One block read from the port; a count below 1 does nothing.
+    // One block read from the port; a count below 1 does nothing. While a
+    // protocol link takes the received bytes, the block goes to it instead
+    // of the splitter.
     void OnReceive(const char* data, int count);
+    // Hands every received block to link instead of the splitter; an empty
+    // function gives them back to the splitter.
+    using ReceiveLink = std::function<void(std::string_view)>;
+    void DivertReceived(ReceiveLink link) { receiveLink_ = std::move(link); }
+    bool Diverted() const { return static_cast<bool>(receiveLink_); }
     void SplitReceived(std::string_view bytes, int workMode);
     // Writes the response paired with the split string; its write count, or
     // 0 when nothing was sent.
@@ -128,6 +137,7 @@ class CMsgExchange {
     std::vector<HeldSend> heldSends_;
     size_t heldBytes_ = 0;
     IRecordLog* recordLog_ = nullptr;
+    ReceiveLink receiveLink_;
     CPluginHost plugin_;
     MsgRecords records_;
     uint64_t generation_ = 0;

@@ -22,10 +22,12 @@ TEST(CliOptions, AcceptsEveryOptionInBothFormsAndDefaultsToRunUntilASignal) {
     EXPECT_EQ(options.iniFile, "");
     EXPECT_FALSE(options.autoSend);
     EXPECT_LT(options.seconds, 0);
+    EXPECT_FALSE(options.astm || options.astmHost || options.exitAfterMessage);
     ASSERT_EQ(ParseCliOptions({"--ini", "a.ini", "--set=Lab", "--data", "/tmp/d.txt", "--auto-send",
-                               "--seconds=2.5"},
+                               "--seconds=2.5", "--astm-host", "--exit-after-message"},
                               options, error),
               CliAction::Run);
+    EXPECT_TRUE(options.astm && options.astmHost && options.exitAfterMessage);
     EXPECT_EQ(options.iniFile, "a.ini");
     EXPECT_EQ(options.setName, "Lab");
     EXPECT_EQ(options.dataFile, "/tmp/d.txt");
@@ -50,6 +52,10 @@ TEST(CliOptions, HelpVersionAndUsageErrors) {
         {{"--data="}, CliAction::UsageError},
         {{"--auto-send=yes"}, CliAction::UsageError},
         {{"--set", ""}, CliAction::UsageError},
+        {{"--astm", "--data", "d"}, CliAction::Run},
+        {{"--astm=1"}, CliAction::UsageError},
+        {{"--exit-after-message", "--astm"}, CliAction::UsageError},
+        {{"--exit-after-message", "--data", "d"}, CliAction::UsageError},
     };
     for (const auto& [args, action] : cases) {
         CCliOptions options;
@@ -59,7 +65,8 @@ TEST(CliOptions, HelpVersionAndUsageErrors) {
         EXPECT_EQ(error.empty(), action != CliAction::UsageError) << args[0];
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
-    EXPECT_NE(CliUsageText().find("--auto-send"), std::string::npos);
+    for (const char* option : {"--auto-send", "--astm-host", "--exit-after-message"})
+        EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // qelvor-cli run as a child process against real peers on 127.0.0.1 and a
-// pty pair: the ASTM-style handshake, UDP answer mode, a serial line, the
-// input lines, auto-send, the exit statuses and the printed lines.
+// pty pair: the ASTM-style handshake, the ASTM link in both roles, UDP answer
+// mode, a serial line, the input lines, auto-send, the exit statuses and the
+// printed lines.
 #include <signal.h>
 
 #include <cctype>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "app/cli/cli_options.h"
+#include "mainwnd/astm_peer.h"
 #include "mainwnd/engine_fixture.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"
@@ -102,6 +104,63 @@ TEST(CliRunner, AnswersAnAstmStyleSessionFromItsDataList) {
     EXPECT_NE(cli.Err().find(StrPrintf("TCP-Client(127.0.0.1:%d) connected", listener.Port())),
               std::string::npos)
         << cli.Err();
+}
+
+// --astm: the data file goes out as one message to a scripted host, and
+// --exit-after-message ends the run with 0 only when every frame was
+// acknowledged (here the host refuses frame 2 in the second case).
+class CliAstmInstrument : public testing::TestWithParam<size_t> {};
+
+TEST_P(CliAstmInstrument, SendsItsDataFileAndEndsWithTheMessagesResult) {
+    TempFolder dir;
+    Socket listener = Socket::Listen();
+    const std::string ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()));
+    const std::string iniBefore = ReadFile(ini);
+    WriteFile(dir.File("msg.txt"), "H|\\^&\r\n\r\nP|1\r\nL|1|N\r\n");
+    ChildProcess cli({kCli, "--ini", ini, "--astm", "--data", dir.File("msg.txt"),
+                      "--exit-after-message", "--seconds", "30"});
+    Socket host = listener.Accept(5000);
+    ASSERT_TRUE(host.Valid()) << cli.Err();
+    const std::vector<LineStep> steps =
+        HostSteps({Frame(1, "H|\\^&"), Frame(2, "P|1"), Frame(3, "L|1|N")}, GetParam());
+    EXPECT_EQ(PlaySteps(host, steps, [] {}), Expected(steps));
+    EXPECT_EQ(cli.Wait(), GetParam() == 0 ? 0 : 1) << cli.Err();
+    EXPECT_EQ(ReadFile(ini), iniBefore);
+    EXPECT_NE(
+        cli.Out().find(GetParam() == 0 ? ">I:ASTM: message sent, every frame acknowledged\n"
+                                       : ">I:ASTM: the host refused frame 2 six times: EOT\n"),
+        std::string::npos)
+        << cli.Out();
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, CliAstmInstrument, testing::Values(0u, 2u));
+
+// --astm-host: both send ENQ at once and the host yields, acknowledging the
+// instrument's ENQ; its records are printed, then its own message follows.
+TEST(CliRunner, AstmHostYieldsToTheInstrumentPrintsItsRecordsThenSends) {
+    TempFolder dir;
+    Socket listener = Socket::Listen();
+    const std::string ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()));
+    WriteFile(dir.File("query.txt"), "Q|1|^42");
+    ChildProcess cli({kCli, "--ini", ini, "--astm-host", "--data", dir.File("query.txt"),
+                      "--exit-after-message", "--seconds", "30"});
+    Socket instrument = listener.Accept(5000);
+    ASSERT_TRUE(instrument.Valid()) << cli.Err();
+    const std::vector<LineStep> steps = {
+        {{}, kEnq},
+        {{kEnq}, kAck},
+        {{Frame(1, "H|\\^&")}, kAck},
+        {{Frame(2, "R|1|^^^GLU|5.2")}, kAck},
+        {{kEot}, kEnq},
+        {{kAck}, Frame(1, "Q|1|^42")},
+        {{kAck}, kEot},
+    };
+    EXPECT_EQ(PlaySteps(instrument, steps, [] {}), Expected(steps));
+    EXPECT_EQ(cli.Wait(), 0) << cli.Err();
+    const std::string out = cli.Out();
+    for (const char* line :
+         {">I:record: H|\\^&\n", ">I:record: R|1|^^^GLU|5.2\n", ">S:<STX>1Q|1|^42<CR><ETX>"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << out;
 }
 
 TEST(CliRunner, AnswersUdpSendersAndSendsInputLinesToThem) {

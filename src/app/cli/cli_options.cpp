@@ -48,6 +48,29 @@ bool StoreValue(const std::string& name, const std::string& value, CCliOptions& 
     return true;
 }
 
+// The options that take no value; false for any other name.
+bool StoreFlag(const std::string& name, CCliOptions& options) {
+    if (name == "--auto-send") {
+        options.autoSend = true;
+    } else if (name == "--astm") {
+        options.astm = true;
+    } else if (name == "--astm-host") {
+        options.astm = options.astmHost = true;
+    } else if (name == "--exit-after-message") {
+        options.exitAfterMessage = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Options that only mean something together.
+bool CheckCombination(const CCliOptions& options, std::string& error) {
+    if (!options.exitAfterMessage || (options.astm && !options.dataFile.empty())) return true;
+    error = "--exit-after-message needs --astm or --astm-host and --data";
+    return false;
+}
+
 bool TakesValue(const std::string& name) {
     return name == "--ini" || name == "--set" || name == "--data" || name == "--seconds";
 }
@@ -63,10 +86,7 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
         SplitInline(args[i], name, value, inlined);
         if (name == "--help" || name == "-h") return CliAction::Help;
         if (name == "--version") return CliAction::Version;
-        if (name == "--auto-send" && !inlined) {
-            options.autoSend = true;
-            continue;
-        }
+        if (!inlined && StoreFlag(name, options)) continue;
         if (!TakesValue(name)) {
             error = "unknown option '" + args[i] + "'";
             return CliAction::UsageError;
@@ -80,11 +100,12 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
         }
         if (!StoreValue(name, value, options, error)) return CliAction::UsageError;
     }
-    return CliAction::Run;
+    return CheckCombination(options, error) ? CliAction::Run : CliAction::UsageError;
 }
 
 std::string CliUsageText() {
     return "Usage: qelvor-cli [--ini FILE] [--set NAME] [--data FILE] [--auto-send] [--seconds N]\n"
+           "                  [--astm | --astm-host] [--exit-after-message]\n"
            "Runs the configured port headless: prints every traffic record on standard\n"
            "output, every new port status and its reason on standard error, and sends\n"
            "each line read from standard input. It never writes the settings file.\n"
@@ -96,11 +117,18 @@ std::string CliUsageText() {
            "  --data FILE    load FILE into the data list at start\n"
            "  --auto-send    send the data list line by line once the port is open\n"
            "  --seconds N    end after N seconds (default: at SIGINT, SIGTERM or SIGHUP)\n"
+           "  --astm         speak the ASTM E1381 link (ProtocolMode=1) in this run, as the\n"
+           "                 instrument; with --data the data file, each line a record, is\n"
+           "                 sent once as a message when the connection is up\n"
+           "  --astm-host    as --astm, in the host's role (AstmRole=1)\n"
+           "  --exit-after-message\n"
+           "                 with --astm and --data: end once that message has ended\n"
            "  --help         show this text\n"
            "  --version      show the version\n"
            "\n"
            "Exit status: 0 normal end (also when the reader of standard output goes),\n"
-           "1 the port, the listening socket or the data file could not be opened,\n"
+           "1 the port, the listening socket or the data file could not be opened, or\n"
+           "with --exit-after-message a frame of the message was not acknowledged,\n"
            "2 a usage error or a settings file or set that cannot be used.\n";
 }
 

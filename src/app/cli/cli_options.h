@@ -11,6 +11,11 @@ struct CCliOptions {
     std::string setName;  // empty: the current set of the INI file
     std::string dataFile;
     bool autoSend = false;
+    // ProtocolMode 1 for this run only; astmHost also takes the host's role.
+    bool astm = false;
+    bool astmHost = false;
+    // The data file goes out once as a message; the run ends after it.
+    bool exitAfterMessage = false;
     double seconds = -1;  // below 0: run until a signal ends it
 };
 

@@ -82,8 +82,15 @@ bool CCliRunner::LoadSettings() {
         }
         settings_->Load(options_.setName);
     }
+    ApplyRunOptions();
     ApplyUILanguage(*settings_);
     return true;
+}
+
+void CCliRunner::ApplyRunOptions() {
+    // The settings record is read-only: none of this reaches the file.
+    if (options_.astm) settings_->ProtocolMode = kProtocolAstm;
+    if (options_.astmHost) settings_->AstmRole = kAstmRoleHost;
 }
 
 void CCliRunner::StartContinuousLog() {
@@ -135,6 +142,7 @@ bool CCliRunner::StartEngine() {
     if (!engine_->IsPortOpen()) return false;
     if (!options_.dataFile.empty() && !LoadNamedDataFile()) return false;
     autoSendPending_ = options_.autoSend;
+    messagePending_ = options_.astm && !options_.dataFile.empty();
     return true;
 }
 
@@ -190,7 +198,11 @@ int CCliRunner::Run() {
         Loop();
     }
     Finish();
-    return started ? 0 : 1;
+    if (!started) return 1;
+    // A message still under way at the end was aborted by the close and
+    // counts as not acknowledged, as does one the link refused.
+    if (options_.exitAfterMessage && !engine_->AstmMessageResult().value_or(false)) return 1;
+    return 0;
 }
 
 void CCliRunner::Loop() {
@@ -204,6 +216,7 @@ void CCliRunner::Loop() {
         RunDueTimers(now);
         SendInputLines();
         StartAutoSendWhenOpen();
+        SendMessageWhenConnected();
         FlushOutput();
         if (StopRequested(now)) return;
     }
@@ -243,12 +256,27 @@ void CCliRunner::StartAutoSendWhenOpen() {
     engine_->OnAutoSend();
 }
 
+void CCliRunner::SendMessageWhenConnected() {
+    // As auto-send: a server waits for its client, a client for its connect.
+    if (!messagePending_ || polls_ == 0) return;
+    if (!engine_->IsPortOpen() || engine_->State().shownStatusCode < 1) return;
+    messagePending_ = false;
+    messageSent_ = true;
+    messageQueued_ = engine_->SendAstmMessage();
+}
+
+bool CCliRunner::MessageEnded() const {
+    // A message the link refused has no result and has ended all the same.
+    return messageSent_ && (!messageQueued_ || engine_->AstmMessageResult().has_value());
+}
+
 bool CCliRunner::StopRequested(Clock::time_point now) {
     signalfd_siginfo info;
     if (read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) return true;
     // A reader that closed standard output (`qelvor-cli | head`) ends the
     // run quietly, as a finished job.
     if (out_.ReaderGone()) return true;
+    if (options_.exitAfterMessage && MessageEnded()) return true;
     return now >= endTime_;
 }
 

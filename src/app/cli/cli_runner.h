@@ -2,7 +2,8 @@
 // as text. It opens the configured port, drives the window's timers from a
 // 1 ms loop on absolute deadlines, prints every traffic record on standard
 // output and every new port status (with its reason) on standard error, each
-// stream written once per tick, and sends the lines read from standard input.
+// stream written once per tick, and sends the lines read from standard input
+// (and, with the ASTM link, the data file once as a message).
 // Run is called once, from the main thread.
 #pragma once
 
@@ -32,8 +33,9 @@ class CCliRunner : public IMainView {
     CCliRunner& operator=(const CCliRunner&) = delete;
 
     // The whole run; the process exit status: 0, 1 when the port or the
-    // data file could not be opened, kExitBadSettings when the settings file
-    // or set named on the command line cannot be used.
+    // data file could not be opened (or, with --exit-after-message, when a
+    // frame of the message was not acknowledged), kExitBadSettings when the
+    // settings file or set named on the command line cannot be used.
     int Run();
 
     // IMainView
@@ -54,6 +56,8 @@ class CCliRunner : public IMainView {
     // False, with the reason on standard error, when the named settings file
     // or set cannot be used.
     bool LoadSettings();
+    // The settings the command line sets for this run only.
+    void ApplyRunOptions();
     bool FindIniFile(std::string& path);
     void StartContinuousLog();
     bool StartEngine();
@@ -65,6 +69,8 @@ class CCliRunner : public IMainView {
     void RunDueTimers(Clock::time_point now);
     void SendInputLines();
     void StartAutoSendWhenOpen();
+    void SendMessageWhenConnected();
+    bool MessageEnded() const;
     bool StopRequested(Clock::time_point now);
     void Finish();
     void PrintNewRecords();
@@ -86,6 +92,9 @@ class CCliRunner : public IMainView {
     std::string shownReason_;
     uint64_t polls_ = 0;
     bool autoSendPending_ = false;
+    bool messagePending_ = false;  // the data file still waits to go out as a message
+    bool messageSent_ = false;     // it was handed to the engine
+    bool messageQueued_ = false;   // and the link took it
     bool statusChanged_ = false;
     int signalFd_ = -1;
     Clock::time_point endTime_ = Clock::time_point::max();

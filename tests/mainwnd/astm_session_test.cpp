@@ -1,0 +1,129 @@
+// The engine in ProtocolMode 1 over a loopback TCP peer scripted by the test:
+// received transfers answered and recorded, "Send message" acknowledged or
+// refused, and the link's end when the mode changes or the port closes.
+#include <string>
+#include <vector>
+
+#include "mainwnd/astm_peer.h"
+
+namespace qelvor::test {
+namespace {
+
+class AstmEngineTest : public EngineTest {
+  protected:
+    AstmEngineTest() {
+        settings.ProtocolMode = kProtocolAstm;
+        settings.AutoRestart = 0;
+        settings.SplitStrs = "<CR><LF>";
+    }
+    std::string Play(const Socket& peer, const std::vector<LineStep>& steps) {
+        return PlaySteps(peer, steps, [this] { Poll(); });
+    }
+    // Every record as "type:data".
+    Lines Typed() {
+        Lines all;
+        for (const CMsgRecord& record : Engine().Exchange().Records())
+            all.push_back(std::string(1, record.Type()) + ":" + record.Data());
+        return all;
+    }
+};
+
+TEST_F(AstmEngineTest, PeersTransferIsAnsweredAndRecordedAsTheLineCarriedIt) {
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    const std::string header = Frame(1, "H|\\^&"), patient = Frame(2, "P|1");
+    std::string bad = patient;
+    bad.replace(bad.size() - 4, 2, "00");
+    const std::vector<LineStep> steps = {
+        {{kEnq}, kAck}, {{header.substr(0, 1), header.substr(1, 4), header.substr(5)}, kAck},
+        {{bad}, kNak},  {{patient}, kAck},
+        {{kEot}, ""},
+    };
+    EXPECT_EQ(Play(peer, steps), Expected(steps));
+    ASSERT_TRUE(PollUntil([&] { return Typed().back() == "R:" + kEot; }));
+    const Lines expected = {
+        "R:" + kEnq,
+        "S:" + kAck,
+        "R:" + header,
+        "S:" + kAck,
+        "I:record: H|\\^&",
+        "R:" + bad,
+        "S:" + kNak,
+        "I:ASTM: frame 2: checksum 00, expected " + patient.substr(patient.size() - 4, 2) +
+            ": NAK sent",
+        "R:" + patient,
+        "S:" + kAck,
+        "I:record: P|1",
+        "R:" + kEot,
+    };
+    EXPECT_EQ(Typed(), expected);
+    EXPECT_EQ(State().bufferText, "");
+}
+
+// The data list as a message: an empty line is skipped, so the frames are
+// numbered 1 to 3; a host that refuses frame 2 six times ends it with EOT.
+class AstmSendMessage : public AstmEngineTest, public testing::WithParamInterface<size_t> {};
+
+TEST_P(AstmSendMessage, GoesOutFrameByFrameAndKeepsItsResult) {
+    const size_t refused = GetParam();
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    SetLines({"H|\\^&", "", "P|1", "L|1|N"});
+    const std::vector<LineStep> steps =
+        HostSteps({Frame(1, "H|\\^&"), Frame(2, "P|1"), Frame(3, "L|1|N")}, refused);
+    ASSERT_TRUE(Engine().SendAstmMessage());
+    EXPECT_EQ(Engine().AstmMessageResult(), std::nullopt);
+    EXPECT_EQ(Play(peer, steps), Expected(steps));
+    ASSERT_TRUE(PollUntil([&] { return Engine().AstmMessageResult().has_value(); }));
+    EXPECT_EQ(Engine().AstmMessageResult(), refused == 0);
+
+    // Every unit is one 'S' record, every answer one 'R' record.
+    Lines sent, answers;
+    for (const LineStep& step : steps) {
+        sent.push_back(step.expect);
+        answers.insert(answers.end(), step.send.begin(), step.send.end());
+    }
+    EXPECT_EQ(RecordsOf('S'), sent);
+    EXPECT_EQ(RecordsOf('R'), answers);
+    const Lines notes = refused == 0 ? Lines{"ASTM: message sent, every frame acknowledged"}
+                                     : Lines{"ASTM: the host refused frame 2 six times: EOT",
+                                             "ASTM: message ended, not every frame acknowledged"};
+    EXPECT_EQ(RecordsOf('I'), notes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, AstmSendMessage, testing::Values(0u, 2u));
+
+// Leaving ProtocolMode 1 through the dialog, or closing the port, ends an
+// unanswered message with EOT; "Send message" is then refused and, after the
+// switch, the splitter has the received bytes again.
+class AstmLinkEnd : public AstmEngineTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(AstmLinkEnd, AbortsTheMessageWithEotAndRefusesTheNext) {
+    const bool switchMode = GetParam();
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    SetLines({"H|\\^&"});
+    ASSERT_TRUE(Engine().SendAstmMessage());
+    EXPECT_EQ(Play(peer, {{{}, kEnq}}), kEnq);
+    if (switchMode) {
+        settings.ProtocolMode = kProtocolConfigurable;
+        Engine().OnSetPort(true);
+    } else {
+        Engine().OnClosePort();
+    }
+    EXPECT_EQ(peer.Receive(1), kEot);
+    EXPECT_EQ(Engine().AstmMessageResult(), false);
+    EXPECT_FALSE(Engine().SendAstmMessage());
+    EXPECT_EQ(RecordsOf('I').back(), switchMode
+                                         ? "Send message: only with ProtocolMode=1 (the ASTM link)"
+                                         : "Send message: the port is not connected");
+    if (!switchMode) return;
+    ASSERT_TRUE(peer.SendAll(kEnq + "abc\r\n"));
+    ASSERT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{kEnq + "abc\r\n"}; }));
+    EXPECT_EQ(peer.Receive(1, 50), "") << "the splitter does not answer an ENQ";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, AstmLinkEnd, testing::Values(true, false));
+
+}  // namespace
+}  // namespace qelvor::test
