@@ -174,17 +174,17 @@ void CComSetDlg::BuildSerialRows(QGridLayout* grid) {
     grid->addWidget(comName_, 1, 2, 1, 2);
 }
 
-// The TCP rows, and the UDP ones on the serial rows, which never show at the
-// same time as they do.
+// The TCP row and the UDP rows lie on the serial rows: only one port kind's
+// controls show at a time.
 void CComSetDlg::BuildNetworkRows(QGridLayout* grid) {
     QPushButton* clipboard = Button("IPAddress", tr("IP Address"));
     QLineEdit* server = AddressEdit("SvrIPAddr", &ComSetControls::ServerAddress);
     QLabel* portLabel = Label("IPPortLabel", tr("IP Port:"));
     QLineEdit* port = NumberEdit("IPPort", portLabel->text(), &ComSetControls::IPPort);
-    grid->addWidget(clipboard, 5, 0);
-    grid->addWidget(server, 5, 1);
-    grid->addWidget(portLabel, 5, 2);
-    grid->addWidget(port, 5, 3);
+    grid->addWidget(clipboard, 1, 0);
+    grid->addWidget(server, 1, 1);
+    grid->addWidget(portLabel, 1, 2);
+    grid->addWidget(port, 1, 3);
     tcpWidgets_ = {clipboard, server, portLabel, port};
     portWidgets_.insert(portWidgets_.end(), {clipboard, server, port});
 
@@ -224,7 +224,7 @@ QGroupBox* CComSetDlg::BuildSendGroup() {
 }
 
 QGroupBox* CComSetDlg::BuildSplitGroup() {
-    auto* group = new QGroupBox(tr("Split received data & Response"));
+    auto* group = new QGroupBox(tr("Split received data && Response"));
     auto* grid = new QGridLayout(group);
     grid->addWidget(Label("SplitStrsLabel", tr("Split ")), 0, 0);
     grid->addWidget(Edit("SplitStrs", &ComSetControls::SplitStrs), 0, 1);
@@ -292,9 +292,14 @@ void CComSetDlg::BuildTimeRows(QGridLayout* grid, int row) {
     grid->addWidget(Label("AutoSendUnit", tr("*0.01s")), row + 1, 2);
     grid->addWidget(Label("ReplaceLabel", tr("char replace")), row + 2, 0);
     auto* replaceRow = new QHBoxLayout;
-    replaceRow->addWidget(Edit("Replace_Old", &ComSetControls::ReplaceOld));
-    replaceRow->addWidget(Label("ReplaceArrow", tr("=>")));
-    replaceRow->addWidget(Edit("Replace_New", &ComSetControls::ReplaceNew));
+    for (const auto& [name, control] : {std::pair("Replace_Old", &ComSetControls::ReplaceOld),
+                                        std::pair("Replace_New", &ComSetControls::ReplaceNew)}) {
+        QLineEdit* edit = Edit(name, control);
+        edit->setMaximumWidth(40);
+        replaceRow->addWidget(edit);
+        if (replaceRow->count() == 1) replaceRow->addWidget(Label("ReplaceArrow", tr("=>")));
+    }
+    replaceRow->addStretch(1);
     grid->addLayout(replaceRow, row + 2, 1, 1, 2);
     QCheckBox* autoSave =
         Check("AutoSaveLog", tr("auto-savelog(hr)"), &ComSetControls::AutoSaveLog);
@@ -459,8 +464,11 @@ void CComSetDlg::WriteWidgets() {
     const QSignalBlocker blockSeries(series_);
     for (const auto& [check, control] : checks_)
         check->setChecked(c.*control);
-    for (const auto& [edit, control] : edits_)
+    for (const auto& [edit, control] : edits_) {
         edit->setText(Local(c.*control));
+        // A long list of split strings shows its beginning.
+        edit->setCursorPosition(0);
+    }
     for (const auto& [list, control] : lists_) {
         const QSignalBlocker block(list);
         list->setCurrentIndex(c.*control);
