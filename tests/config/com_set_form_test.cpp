@@ -119,12 +119,6 @@ const EditCase kEdits[] = {
          c.RemoteAddress = "1.1.1.1";
      },
      "SvrIPAddr=192.168.0.5"},
-    {"AClickOnSerialShowsOnlyTheSerialGroup", "WorkMode=0\r\n",
-     [](ComSetControls& c, CComSetForm& f) {
-         f.ChooseWorkMode(kWorkModeSerial);
-         EXPECT_TRUE(c.SerialShown && !c.TcpShown && !c.UdpShown);
-     },
-     "WorkMode=10"},
     {"ReplaceOf13ShowsAs0D", "Replace_Old=13\r\nReplace_New=200\r\n",
      [](ComSetControls& c, CComSetForm&) {
          EXPECT_EQ(c.ReplaceOld, "0D");
@@ -269,13 +263,6 @@ TEST_F(ComSetForm, ChoosingASeriesLoadsItOverTheEdits) {
     c().SplitStrs = "<CR>";
     form->SplitEdited();
     EXPECT_TRUE(c().InterframeReadOnly);
-}
-
-TEST_F(ComSetForm, OpenPortDisablesThePortControlsAndTitleNamesTheFile) {
-    Open("", true);
-    EXPECT_FALSE(c().PortControlsEnabled);
-    EXPECT_EQ(form->Title("System Configure"), "System Configure(my.ini)");
-    EXPECT_EQ(form->Title("System Configure(x)"), "System Configure(x)");
 }
 
 struct PasteCase {
