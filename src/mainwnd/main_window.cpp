@@ -24,6 +24,7 @@
 #include <climits>
 #include <cmath>
 
+#include "config/com_set_dlg.h"
 #include "config/com_setting.h"
 #include "config/string_table.h"
 #include "config/ui_language.h"
@@ -35,7 +36,6 @@
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
 #include "mainwnd/serial_port_list_dialog.h"
-#include "mainwnd/set_port_dialog.h"
 #include "mainwnd/status_bar.h"
 #include "mainwnd/traffic_table_model.h"
 
@@ -559,7 +559,7 @@ QString CMainWindow::AskSavePath(const SaveDialogInfo& info) {
 }
 
 void CMainWindow::RunSetPortDialog() {
-    CSetPortDialog dialog(settings_.IniPath, engine_->IsPortOpen(), this);
+    CComSetDlg dialog(settings_, engine_->IsPortOpen(), this);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     engine_->OnSetPort(accepted);
     // New settings may show the rows in another style.

@@ -1,0 +1,96 @@
+// The configuration dialog "System Configure": the widgets of every setting
+// and of the settings sets, drawn over CComSetForm, which holds what the
+// dialog does. Each widget's objectName is the key it edits ("BaudRate",
+// "SvrIPAddr", "Replace_Old") or the command it runs ("Save", "DelSeries").
+// User-interface thread only.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/com_set_form.h"
+
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace qelvor {
+
+class CComSetDlg : public QDialog, public IMessageBox {
+    Q_OBJECT
+
+  public:
+    // settings is the program's record: Save copies the edits over it.
+    // While portOpen, the controls of the port itself are disabled.
+    CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent = nullptr);
+    ~CComSetDlg() override;
+
+    CComSetForm& Form() { return form_; }
+
+    MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                             MsgButtons buttons) override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // --- building ---
+    QGroupBox* BuildPortGroup();
+    void BuildSerialRows(QGridLayout* grid);
+    void BuildNetworkRows(QGridLayout* grid);
+    QGroupBox* BuildSendGroup();
+    QGroupBox* BuildSplitGroup();
+    QWidget* BuildOptions();
+    void BuildTimeRows(QGridLayout* grid, int row);
+    QGroupBox* BuildAstmGroup();
+    QWidget* BuildSeriesRow();
+    QLabel* Label(const char* name, const QString& text);
+    QCheckBox* Check(const char* name, const QString& text, bool ComSetControls::*control);
+    QLineEdit* Edit(const char* name, std::string ComSetControls::*control);
+    QLineEdit* NumberEdit(const char* name, const QString& label,
+                          std::string ComSetControls::*control);
+    QLineEdit* AddressEdit(const char* name, std::string ComSetControls::*control);
+    QComboBox* List(const char* name, const QStringList& entries, int ComSetControls::*control);
+    QPushButton* Button(const char* name, const QString& text);
+    void ConnectCommands();
+
+    // --- running ---
+    // Widgets into the form, the command, the form back into the widgets.
+    template <class Command>
+    void Run(Command command);
+    void ReadWidgets();
+    void WriteWidgets();
+    void WriteSeries();
+    void WriteStates();
+    void OnSave();
+    void OnSaveSeries();
+    // Reports a refused number edit and puts the cursor into it.
+    bool Refused(const std::optional<NumberRefusal>& refusal);
+    void PasteAddress(QLineEdit* field);
+    // Resolves name on a worker thread while the dialog's events run on.
+    std::string LookUpHostAddress(const std::string& name);
+    void FillComNameChoices();
+
+    CComSetForm form_;
+    std::vector<std::pair<QCheckBox*, bool ComSetControls::*>> checks_;
+    std::vector<std::pair<QLineEdit*, std::string ComSetControls::*>> edits_;
+    std::vector<std::pair<QComboBox*, int ComSetControls::*>> lists_;
+    std::map<std::string, QString> numberLabels_;
+    QButtonGroup* workModes_ = nullptr;
+    QComboBox* comName_ = nullptr;
+    QComboBox* series_ = nullptr;
+    std::vector<QWidget*> tcpWidgets_, serialWidgets_, udpWidgets_, portWidgets_;
+};
+
+}  // namespace qelvor

@@ -1,0 +1,431 @@
+#include "config/com_set_form.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <strings.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+
+#include "config/string_table.h"
+#include "data/ctrl_char_notation.h"
+
+namespace qelvor {
+
+const std::array<int, 13> CComSetForm::kBaudRates = {
+    110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
+
+namespace {
+
+constexpr const char* kCaption = "System Configure";
+
+struct CheckBinding {
+    bool ComSetControls::*control;
+    int CComSetting::*field;
+};
+constexpr CheckBinding kChecks[] = {
+    {&ComSetControls::HexSendData, &CComSetting::HexSendData},
+    {&ComSetControls::HandShake, &CComSetting::HandShake},
+    {&ComSetControls::UsedCheckSum, &CComSetting::UsedCheckSum},
+    {&ComSetControls::SupportStress, &CComSetting::SupportStress},
+    {&ComSetControls::SaveEventTimetoFmtFile, &CComSetting::SaveEventTimetoFmtFile},
+    {&ComSetControls::AutoRestart, &CComSetting::AutoRestart},
+    {&ComSetControls::SaveDatatoDesktop, &CComSetting::SaveDatatoDesktop},
+    {&ComSetControls::SendAfterLoadFile, &CComSetting::SendAfterLoadFile},
+    {&ComSetControls::TitleShowPortType, &CComSetting::TitleShowPortType},
+    {&ComSetControls::UsedResponseFile, &CComSetting::UsedResponseFile},
+    {&ComSetControls::NoSendFileBOM, &CComSetting::NoSendFileBOM},
+    {&ComSetControls::AutoSaveLog, &CComSetting::AutoSaveLog},
+};
+
+struct TextBinding {
+    std::string ComSetControls::*control;
+    std::string CComSetting::*field;
+};
+constexpr TextBinding kTexts[] = {
+    {&ComSetControls::ComName, &CComSetting::ComName},
+    {&ComSetControls::Preamble, &CComSetting::Preamble},
+    {&ComSetControls::Postamble, &CComSetting::Postamble},
+    {&ComSetControls::SplitStrs, &CComSetting::SplitStrs},
+    {&ComSetControls::RespondStrs, &CComSetting::RespondStrs},
+};
+
+struct NumberBinding {
+    const char* key;
+    std::string ComSetControls::*control;
+    int CComSetting::*field;
+};
+constexpr NumberBinding kNumbers[] = {
+    {"IPPort", &ComSetControls::IPPort, &CComSetting::IPPort},
+    {"UDPRemotePort", &ComSetControls::UDPRemotePort, &CComSetting::UDPRemotePort},
+    {"UDPLocalPort", &ComSetControls::UDPLocalPort, &CComSetting::UDPLocalPort},
+    {"AutoSendElapse", &ComSetControls::AutoSendElapse, &CComSetting::AutoSendElapse},
+    {"BackupLogTimeCount", &ComSetControls::BackupLogTimeCount, &CComSetting::BackupLogTimeCount},
+    {"InterframeDelay", &ComSetControls::InterframeDelay, &CComSetting::InterframeDelay},
+    {"AstmReplyTimeoutMs", &ComSetControls::AstmReplyTimeoutMs, &CComSetting::AstmReplyTimeoutMs},
+    {"AstmIdleTimeoutMs", &ComSetControls::AstmIdleTimeoutMs, &CComSetting::AstmIdleTimeoutMs},
+    {"AstmEnqRetryMs", &ComSetControls::AstmEnqRetryMs, &CComSetting::AstmEnqRetryMs},
+};
+
+// Lists whose index is the value itself; a list without a selection writes
+// -1, as the dialog always has.
+struct IndexBinding {
+    int ComSetControls::*control;
+    int CComSetting::*field;
+    int count;
+};
+constexpr IndexBinding kIndexLists[] = {
+    {&ComSetControls::CheckSum, &CComSetting::CheckSum, 4},
+    {&ComSetControls::SendFileFMT, &CComSetting::SendFileFMT, 3},
+    {&ComSetControls::ShowDataFmt, &CComSetting::ShowDataFmt, 3},
+    {&ComSetControls::SenDataEncodeCov, &CComSetting::SenDataEncodeCov, 3},
+    {&ComSetControls::ProtocolMode, &CComSetting::ProtocolMode, 2},
+    {&ComSetControls::AstmRole, &CComSetting::AstmRole, 2},
+};
+
+// A value shown in a list of count entries; outside it nothing is selected.
+int IndexIn(int value, int count) {
+    return value >= 0 && value < count ? value : -1;
+}
+
+int BaudRateIndex(int rate) {
+    const auto& rates = CComSetForm::kBaudRates;
+    const auto* found = std::find(rates.begin(), rates.end(), rate);
+    return found == rates.end() ? -1 : static_cast<int>(found - rates.begin());
+}
+
+std::string Trim(const std::string& text) {
+    const auto blank = [](char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; };
+    const auto first = std::find_if_not(text.begin(), text.end(), blank);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+bool IsDigits(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char ch) {
+        return std::isdigit(static_cast<unsigned char>(ch)) != 0;
+    });
+}
+
+bool LessNoCase(const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+}
+
+}  // namespace
+
+CComSetForm::CComSetForm(CComSetting& global, bool portOpen, IMessageBox& box)
+    : global_(global), working_(global), portOpen_(portOpen), box_(box) {}
+
+std::string CComSetForm::Title(const std::string& base) const {
+    if (base.find('(') != std::string::npos) return base;
+    const size_t slash = global_.IniPath.rfind('/');
+    if (slash == std::string::npos || slash == 0) return base;
+    return base + "(" + global_.IniPath.substr(slash + 1) + ")";
+}
+
+void CComSetForm::Open() {
+    Reset();
+    c_.PortControlsEnabled = !portOpen_;
+    c_.ComNameShown = c_.ComPort == 0;
+}
+
+void CComSetForm::Reset() {
+    working_ = global_;
+    FillSeries();
+    ShowFields();
+    const std::string current = working_.GetCurrentSet();
+    SelectSeries(FindSeriesEntry(current, true));
+    LoadIntoForm(current);
+}
+
+void CComSetForm::LoadIntoForm(const std::string& name) {
+    working_.Load(name);
+    c_.ComPort = IndexIn(working_.ComPort, kComPortCount + 1);
+    c_.BaudRate = BaudRateIndex(working_.BaudRate);
+    c_.ByteSize = IndexIn(8 - working_.ByteSize, 5);
+    c_.Parity = IndexIn(working_.Parity, 5);
+    c_.FlowCtrl = IndexIn(working_.FlowCtrl, 3);
+    c_.StopBit = IndexIn(working_.StopBit, 3);
+    c_.WorkMode = working_.WorkMode;
+    c_.ServerAddress = c_.RemoteAddress = DottedAddress(working_.SvrIPAddr);
+    const auto& hex = HexPairTable;
+    c_.ReplaceOld = std::string(hex[working_.Replace_Old].data(), 2);
+    c_.ReplaceNew = std::string(hex[working_.Replace_New].data(), 2);
+    ShowFields();
+    ShowGroups();
+    ApplyReadOnlyRules();
+}
+
+// The bound fields into their controls.
+void CComSetForm::ShowFields() {
+    for (const CheckBinding& b : kChecks)
+        c_.*b.control = working_.*b.field != 0;
+    for (const TextBinding& b : kTexts)
+        c_.*b.control = working_.*b.field;
+    for (const NumberBinding& b : kNumbers)
+        c_.*b.control = std::to_string(working_.*b.field);
+    for (const IndexBinding& b : kIndexLists)
+        c_.*b.control = IndexIn(working_.*b.field, b.count);
+}
+
+void CComSetForm::ShowGroups() {
+    c_.TcpShown = c_.WorkMode == kWorkModeTcpServer || c_.WorkMode == kWorkModeTcpClient;
+    c_.SerialShown = c_.WorkMode == kWorkModeSerial;
+    c_.UdpShown = c_.WorkMode == kWorkModeUdp;
+}
+
+void CComSetForm::ApplyReadOnlyRules() {
+    c_.RespondReadOnly = working_.HandShake == 0;
+    c_.PreambleReadOnly = working_.HexSendData != 0;
+    c_.InterframeReadOnly = !working_.SplitStrs.empty();
+}
+
+std::optional<NumberRefusal> CComSetForm::CollectControls() {
+    for (const CheckBinding& b : kChecks)
+        working_.*b.field = c_.*b.control ? 1 : 0;
+    for (const TextBinding& b : kTexts)
+        working_.*b.field = c_.*b.control;
+    std::optional<NumberRefusal> refused;
+    for (const NumberBinding& b : kNumbers) {
+        int value = 0;
+        if (ParseNumber(c_.*b.control, value)) {
+            working_.*b.field = value;
+        } else if (!refused) {
+            refused = NumberRefusal{b.key, c_.*b.control};
+        }
+    }
+    TakeListIndexes();
+    working_.WorkMode = c_.WorkMode;
+    working_.SvrIPAddr = c_.WorkMode == kWorkModeUdp ? c_.RemoteAddress : c_.ServerAddress;
+    for (const IndexBinding& b : kIndexLists)
+        working_.*b.field = c_.*b.control;
+    working_.Replace_Old = ReplaceByte(c_.ReplaceOld);
+    working_.Replace_New = ReplaceByte(c_.ReplaceNew);
+    return refused;
+}
+
+// A serial list without a selection leaves its field as it was, so a value
+// the list does not offer (a baud rate of 14400) survives a save.
+void CComSetForm::TakeListIndexes() {
+    if (c_.ComPort != -1) working_.ComPort = c_.ComPort;
+    if (c_.BaudRate >= 0 && c_.BaudRate < static_cast<int>(kBaudRates.size()))
+        working_.BaudRate = kBaudRates[static_cast<size_t>(c_.BaudRate)];
+    if (c_.ByteSize != -1) working_.ByteSize = 8 - c_.ByteSize;
+    if (c_.Parity != -1) working_.Parity = c_.Parity;
+    if (c_.FlowCtrl != -1) working_.FlowCtrl = c_.FlowCtrl;
+    if (c_.StopBit != -1) working_.StopBit = c_.StopBit;
+}
+
+std::optional<NumberRefusal> CComSetForm::Save() {
+    // The numbers are checked first, so that a refused one writes nothing.
+    if (auto refused = CollectControls()) return refused;
+    const std::string name = c_.SeriesText;
+    working_.SetCurrentSet(name);
+    working_.Save(name);
+    global_ = working_;
+    return std::nullopt;
+}
+
+std::optional<NumberRefusal> CComSetForm::SaveSeries() {
+    if (auto refused = CollectControls()) return refused;
+    const std::string name = c_.SeriesText;
+    if (name.empty()) return std::nullopt;
+    const int found = FindSeriesEntry(name, false);
+    SelectSeries(found >= 0 ? found : AddSeriesEntry(name));
+    c_.SeriesText = name;
+    working_.SetNames.insert(name);
+    global_.SetNames.insert(name);
+    working_.Save(name);
+    return std::nullopt;
+}
+
+void CComSetForm::DelSeries() {
+    const int index = c_.SeriesIndex;
+    if (index < 0 || index >= static_cast<int>(c_.SeriesEntries.size())) return;
+    const std::string name = c_.SeriesEntries[static_cast<size_t>(index)];
+    if (strcasecmp(name.c_str(), kDefaultSet) == 0) {
+        box_.ShowMessageBox(LoadStr(kStrDefaultTemplateCannotBeDeleted), kCaption,
+                            MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
+    if (working_.DeleteSet(name) != 0) {
+        global_.SetNames.erase(name);
+        c_.SeriesEntries.erase(c_.SeriesEntries.begin() + index);
+    }
+    const int count = static_cast<int>(c_.SeriesEntries.size());
+    SelectSeries(index < count ? index : (count > 0 ? 0 : -1));
+    LoadIntoForm(c_.SeriesText.empty() ? std::string(kDefaultSet) : c_.SeriesText);
+}
+
+void CComSetForm::ChooseSeries(int index) {
+    CollectControls();
+    SelectSeries(index);
+    if (!c_.SeriesText.empty()) LoadIntoForm(c_.SeriesText);
+}
+
+void CComSetForm::ChooseWorkMode(int mode) {
+    c_.WorkMode = mode;
+    ShowGroups();
+}
+
+void CComSetForm::ChooseComPort(int index) {
+    c_.ComPort = index;
+    c_.ComNameShown = index == 0;
+}
+
+void CComSetForm::ToggleResponse() {
+    CollectControls();
+    ApplyReadOnlyRules();
+}
+
+void CComSetForm::ToggleHexSend() {
+    CollectControls();
+    ApplyReadOnlyRules();
+}
+
+void CComSetForm::SplitEdited() {
+    CollectControls();
+    ApplyReadOnlyRules();
+}
+
+void CComSetForm::TakeClipboardAddress(const std::string& clipboard) {
+    if (clipboard.empty() || inet_addr(clipboard.c_str()) == INADDR_NONE) return;
+    c_.ServerAddress = DottedAddress(clipboard);
+}
+
+void CComSetForm::StepAutoSend(int delta) {
+    int value = 0;
+    ParseNumber(c_.AutoSendElapse, value);
+    value = std::clamp(value, 0, kAutoSendMax);
+    c_.AutoSendElapse = std::to_string(std::clamp(value + delta, 0, kAutoSendMax));
+}
+
+// --- the Series list ---
+
+void CComSetForm::FillSeries() {
+    c_.SeriesEntries.clear();
+    c_.SeriesIndex = -1;
+    c_.SeriesText.clear();
+    for (const std::string& name : working_.SetNames)
+        AddSeriesEntry(name);
+}
+
+int CComSetForm::AddSeriesEntry(const std::string& name) {
+    auto& entries = c_.SeriesEntries;
+    const auto at = std::upper_bound(entries.begin(), entries.end(), name, LessNoCase);
+    const int index = static_cast<int>(at - entries.begin());
+    entries.insert(at, name);
+    if (c_.SeriesIndex >= index) ++c_.SeriesIndex;
+    return index;
+}
+
+int CComSetForm::FindSeriesEntry(const std::string& name, bool prefix) const {
+    for (size_t i = 0; i < c_.SeriesEntries.size(); ++i) {
+        const std::string& entry = c_.SeriesEntries[i];
+        const bool sizeFits = prefix ? entry.size() >= name.size() : entry.size() == name.size();
+        if (sizeFits && strncasecmp(entry.c_str(), name.c_str(), name.size()) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void CComSetForm::SelectSeries(int index) {
+    c_.SeriesIndex = index;
+    c_.SeriesText = index >= 0 ? c_.SeriesEntries[static_cast<size_t>(index)] : std::string();
+}
+
+// --- text rules ---
+
+std::vector<std::string> CComSetForm::ComPortEntries() {
+    std::vector<std::string> entries{"COM_Ext"};
+    for (int n = 1; n <= kComPortCount; ++n)
+        entries.push_back("COM" + std::to_string(n) + " (/dev/ttyS" + std::to_string(n - 1) + ")");
+    return entries;
+}
+
+bool CComSetForm::ParseNumber(const std::string& text, int& value) {
+    const std::string trimmed = Trim(text);
+    const char* first = trimmed.data();
+    const char* last = first + trimmed.size();
+    if (first != last && *first == '+') ++first;
+    if (first == last) return false;
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last;
+}
+
+uint8_t CComSetForm::ReplaceByte(const std::string& text) {
+    if (text.size() == 1) return static_cast<uint8_t>(text[0]);
+    const std::string bytes = HexTextToBytes(text);
+    return bytes.empty() ? 0 : static_cast<uint8_t>(bytes[0]);
+}
+
+std::string CComSetForm::DottedAddress(const std::string& text) {
+    in_addr address{};
+    address.s_addr = inet_addr(text.c_str());
+    char dotted[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+    return dotted;
+}
+
+bool CComSetForm::IsDottedQuad(const std::string& text) {
+    if (text.empty() || std::isdigit(static_cast<unsigned char>(text[0])) == 0) return false;
+    int part[4] = {};
+    char rest[2] = {};
+    if (std::sscanf(text.c_str(), "%d.%d.%d.%d%1s", &part[0], &part[1], &part[2], &part[3], rest) !=
+        4)
+        return false;
+    return std::all_of(std::begin(part), std::end(part), [](int p) { return p >= 0 && p <= 255; });
+}
+
+PasteOutcome CComSetForm::Paste(const std::string& clipboard,
+                                const std::function<std::string(const std::string&)>& resolve) {
+    using Action = PasteOutcome::Action;
+    if (clipboard.empty()) return {Action::PasteNormally, {}};
+    std::string address;
+    if (IsDottedQuad(clipboard)) {
+        address = DottedAddress(clipboard);
+    } else if (box_.ShowMessageBox(LoadStr(kStrHostAddressQueryMayBeSlow), kCaption,
+                                   MsgIcon::Question, MsgButtons::YesNo) == MsgResult::Yes) {
+        address = resolve(Trim(clipboard));
+    }
+    if (!address.empty()) return {Action::FillAddress, address};
+    if (IsDigits(clipboard)) return {Action::InsertText, clipboard};
+    return {Action::Drop, {}};
+}
+
+std::string CComSetForm::ResolveHostAddress(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (name.empty() || getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) return {};
+    char dotted[INET_ADDRSTRLEN] = {};
+    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    inet_ntop(AF_INET, &ipv4->sin_addr, dotted, sizeof dotted);
+    freeaddrinfo(found);
+    return dotted;
+}
+
+std::vector<std::string> CComSetForm::ComNameChoices(const std::vector<std::string>& devicePaths,
+                                                     const std::string& byIdFolder) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> links;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(byIdFolder, error)) {
+        const fs::path target = fs::canonical(entry.path(), error);
+        if (error) continue;
+        for (const std::string& device : devicePaths) {
+            if (fs::equivalent(target, device, error)) links.push_back(entry.path().string());
+        }
+    }
+    std::sort(links.begin(), links.end());
+    links.insert(links.end(), devicePaths.begin(), devicePaths.end());
+    return links;
+}
+
+}  // namespace qelvor

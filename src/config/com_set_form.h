@@ -1,0 +1,148 @@
+// The configuration dialog without its drawing: the working copy of the
+// settings, the state of every control as plain values, the list tables, the
+// text rules of the edits and the set-management commands with their effects
+// on the INI file. The window copies its widgets into Controls() before a
+// command and back out of it afterwards. User-interface thread only, except
+// ResolveHostAddress, which any thread may call.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/com_setting.h"
+#include "config/message_box.h"
+
+namespace qelvor {
+
+// What every control of the dialog shows, named after the key it edits.
+// Lists hold the selected index (-1: nothing selected); number edits hold
+// their text, checked only when the form collects them.
+struct ComSetControls {
+    int WorkMode = kWorkModeSerial;  // the port kind radio group
+    int ComPort = -1, BaudRate = -1, ByteSize = -1, Parity = -1, StopBit = -1, FlowCtrl = -1;
+    int CheckSum = -1, SendFileFMT = -1, ShowDataFmt = -1, SenDataEncodeCov = -1;
+    int ProtocolMode = -1, AstmRole = -1;
+    std::string ComName;
+    std::string ServerAddress;  // SvrIPAddr of every mode but UDP
+    std::string RemoteAddress;  // SvrIPAddr in UDP mode
+    std::string IPPort, UDPRemotePort, UDPLocalPort, AutoSendElapse, BackupLogTimeCount,
+        InterframeDelay, AstmReplyTimeoutMs, AstmIdleTimeoutMs, AstmEnqRetryMs;
+    std::string Preamble, Postamble, SplitStrs, RespondStrs, ReplaceOld, ReplaceNew;
+    bool HexSendData = false, HandShake = false, UsedCheckSum = false, SupportStress = false,
+         SaveEventTimetoFmtFile = false, AutoRestart = false, SaveDatatoDesktop = false,
+         SendAfterLoadFile = false, TitleShowPortType = false, UsedResponseFile = false,
+         NoSendFileBOM = false, AutoSaveLog = false;
+
+    // The editable "Series" list: entries sorted without regard to case.
+    std::vector<std::string> SeriesEntries;
+    int SeriesIndex = -1;
+    std::string SeriesText;
+
+    // Which groups show, which edits take typing, which controls are live.
+    bool ComNameShown = false, TcpShown = false, SerialShown = false, UdpShown = false;
+    bool RespondReadOnly = false, PreambleReadOnly = false, InterframeReadOnly = false;
+    bool PortControlsEnabled = true;  // off while the port is open
+};
+
+// The number edit that refused its text, by the key it edits.
+struct NumberRefusal {
+    std::string key;
+    std::string text;
+};
+
+// How a text pasted into an address field is taken.
+struct PasteOutcome {
+    enum class Action { FillAddress, InsertText, Drop, PasteNormally };
+    Action action = Action::Drop;
+    std::string text;  // the address for FillAddress, the text for InsertText
+};
+
+class CComSetForm {
+  public:
+    static constexpr int kComPortCount = 32;
+    static constexpr int kAutoSendMax = 500;
+    static const std::array<int, 13> kBaudRates;
+    static constexpr const char* kDefaultSet = "ComSet";
+
+    // global is the record the program reads; it changes only on Save (and
+    // its SetNames on Save Series and Del Series). box answers the questions.
+    CComSetForm(CComSetting& global, bool portOpen, IMessageBox& box);
+
+    ComSetControls& Controls() { return c_; }
+    const CComSetting& Working() const { return working_; }
+
+    // Title with the INI file's name in parentheses, unless it has one.
+    std::string Title(const std::string& base) const;
+    // The whole opening: Reset, the port-open rule and edit 1117 shown by
+    // the port list.
+    void Open();
+
+    // --- commands; each reads Controls() and leaves the result there ---
+    void Reset();
+    // The first refused number edit, with every other control taken into
+    // the working record; nothing when all were numbers.
+    std::optional<NumberRefusal> CollectControls();
+    // Save as the named set, make it current, copy it over the global
+    // record. A refused number saves nothing: the refusal is returned.
+    std::optional<NumberRefusal> Save();
+    std::optional<NumberRefusal> SaveSeries();
+    void DelSeries();
+    void ChooseSeries(int index);
+    void ChooseWorkMode(int mode);
+    void ChooseComPort(int index);
+    void ToggleResponse();
+    void ToggleHexSend();
+    void SplitEdited();
+    // The clipboard button: a text inet_addr takes fills the server address.
+    void TakeClipboardAddress(const std::string& clipboard);
+    // The auto-send edit stepped by its spin arrows, kept in 0..500.
+    void StepAutoSend(int delta);
+
+    // --- text rules ---
+    // The list entries as shown, in English; index = value.
+    static std::vector<std::string> ComPortEntries();
+    // A whole decimal number with blanks around it allowed, in the int range.
+    static bool ParseNumber(const std::string& text, int& value);
+    // One character is that byte; other text is read as hexadecimal digits
+    // and gives its first byte, or 0.
+    static uint8_t ReplaceByte(const std::string& text);
+    // text read as inet_addr reads it, shown dotted; "255.255.255.255" for a
+    // text that is no address.
+    static std::string DottedAddress(const std::string& text);
+    // Four decimal numbers 0..255 joined by "." and nothing behind them.
+    static bool IsDottedQuad(const std::string& text);
+    // A paste into an address field: a dotted address is taken as it is;
+    // other text first asks the slow-lookup question, and on Yes resolve
+    // turns the trimmed text into an address ("" when it finds none).
+    PasteOutcome Paste(const std::string& clipboard,
+                       const std::function<std::string(const std::string&)>& resolve);
+    // The first IPv4 address of a host name, dotted; "" when there is none.
+    // Blocks for the lookup.
+    static std::string ResolveHostAddress(const std::string& name);
+    // Device choices for "COM_Ext": the links in byIdFolder that lead to one
+    // of devicePaths (sorted), then devicePaths themselves.
+    static std::vector<std::string> ComNameChoices(const std::vector<std::string>& devicePaths,
+                                                   const std::string& byIdFolder);
+
+  private:
+    void LoadIntoForm(const std::string& name);
+    void ShowFields();
+    void ShowGroups();
+    void ApplyReadOnlyRules();
+    void TakeListIndexes();
+    void FillSeries();
+    int AddSeriesEntry(const std::string& name);
+    int FindSeriesEntry(const std::string& name, bool prefix) const;
+    void SelectSeries(int index);
+
+    CComSetting& global_;
+    CComSetting working_;
+    bool portOpen_;
+    IMessageBox& box_;
+    ComSetControls c_;
+};
+
+}  // namespace qelvor

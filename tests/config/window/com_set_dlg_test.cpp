@@ -1,0 +1,227 @@
+// The configuration dialog driven through its widgets (offscreen) over a
+// real INI file in a temporary folder. Message boxes are answered by a timer
+// that finds the modal one, so no step ever waits on the user.
+#include "config/com_set_dlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+#include "config/string_table.h"
+
+using namespace qelvor;
+
+namespace {
+
+// Calls answer with the first message box that opens within 3 s, then
+// closes it unless answer did. text keeps what the box said.
+class BoxAnswerer {
+  public:
+    explicit BoxAnswerer(std::function<void(QMessageBox*)> answer = {})
+        : answer_(std::move(answer)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
+        timer_.start(10);
+    }
+    QString text;
+
+  private:
+    void Look() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            if (++ticks_ > 300) timer_.stop();
+            return;
+        }
+        timer_.stop();
+        text = box->text();
+        if (answer_) answer_(box);
+        if (box->isVisible()) box->reject();
+    }
+
+    std::function<void(QMessageBox*)> answer_;
+    QTimer timer_;
+    int ticks_ = 0;
+};
+
+std::string ReadAll(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+class ComSetDlgTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() { SetStringLanguage(UiLanguage::English); }
+    void showsTheGroupOfEachPortKind_data();
+    void showsTheGroupOfEachPortKind();
+    void savesTheWidgetsIntoTheFile();
+    void refusesANumberEditThatHoldsNoNumber();
+    void pasteTakesAnAddressAndAsksBeforeALookup();
+    void delSeriesRefusesTheDefaultSet();
+
+  private:
+    CComSetDlg& Open(const std::string& body, bool portOpen = false) {
+        ini = dir.filePath("my.ini");
+        std::ofstream(ini.toStdString(), std::ios::binary) << body;
+        settings = CComSetting::Loaded(ini.toStdString());
+        dialog = std::make_unique<CComSetDlg>(settings, portOpen);
+        dialog->show();
+        return *dialog;
+    }
+    template <class T = QWidget>
+    T* W(const char* name) {
+        T* widget = dialog->findChild<T*>(QLatin1String(name));
+        if (widget == nullptr) qFatal("no widget %s", name);
+        return widget;
+    }
+    bool Shown(const char* name) { return W(name)->isVisibleTo(dialog.get()); }
+
+    QTemporaryDir dir;
+    QString ini;
+    CComSetting settings;
+    std::unique_ptr<CComSetDlg> dialog;
+};
+
+void ComSetDlgTest::showsTheGroupOfEachPortKind_data() {
+    QTest::addColumn<QString>("radio");
+    QTest::addColumn<bool>("tcp");
+    QTest::addColumn<bool>("serial");
+    QTest::addColumn<bool>("udp");
+    QTest::newRow("tcp-server") << "TcpServer" << true << false << false;
+    QTest::newRow("tcp-client") << "TcpClient" << true << false << false;
+    QTest::newRow("udp") << "Udp" << false << false << true;
+    QTest::newRow("serial") << "SerialPort" << false << true << false;
+}
+
+void ComSetDlgTest::showsTheGroupOfEachPortKind() {
+    QFETCH(QString, radio);
+    QFETCH(bool, tcp);
+    QFETCH(bool, serial);
+    QFETCH(bool, udp);
+    // Another kind first, so that the click has something to change.
+    Open(radio == "Udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
+    QCOMPARE(dialog->windowTitle(), QString("System Configure(my.ini)"));
+    QTest::mouseClick(W(radio.toLatin1().constData()), Qt::LeftButton, {}, QPoint(5, 5));
+    for (const char* name : {"IPAddress", "SvrIPAddr", "IPPortLabel", "IPPort"})
+        QCOMPARE(Shown(name), tcp);
+    for (const char* name : {"ComPortLabel", "ComPort", "BaudRate", "ByteSize", "Parity", "StopBit",
+                             "FlowCtrl", "FlowCtrlLabel"})
+        QCOMPARE(Shown(name), serial);
+    for (const char* name : {"UDPRemotePort", "UDPLocalPort", "RemoteIPAddr", "RemoteIPAddrLabel"})
+        QCOMPARE(Shown(name), udp);
+
+    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
+    dialog->adjustSize();
+    const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/config-%1-en.png")
+                             .arg(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(dialog->grab().save(path));
+}
+
+void ComSetDlgTest::savesTheWidgetsIntoTheFile() {
+    Open(
+        "[Public]\r\nSetList=ComSet\r\n[ComSet]\r\nBaudRate=14400\r\nComPort=0\r\n"
+        "ComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\nHandShake=0\r\n");
+    QCOMPARE(W<QComboBox>("BaudRate")->currentIndex(), -1);
+    QCOMPARE(W<QComboBox>("ByteSize")->currentText(), QString("7"));
+    QVERIFY(Shown("ComName"));
+    QCOMPARE(W<QComboBox>("ComName")->currentText(), QString("/dev/pts/9"));
+    QVERIFY(W<QLineEdit>("RespondStrs")->isReadOnly());
+    QTest::mouseClick(W("HandShake"), Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(!W<QLineEdit>("RespondStrs")->isReadOnly());
+    auto* port = W<QComboBox>("ComPort");
+    port->setFocus();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(port, Qt::Key_Down);
+    QCOMPARE(port->currentText(), QString("COM3 (/dev/ttyS2)"));
+    QVERIFY(!Shown("ComName"));
+    W<QLineEdit>("Replace_Old")->clear();
+    QTest::keyClicks(W("Replace_Old"), "A");
+    W<QComboBox>("Series")->setEditText("");
+    QTest::mouseClick(W("Save"), Qt::LeftButton);
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    // The lines of the file in place, new values where they were; the
+    // unlisted baud rate stays.
+    const std::string saved = ReadAll(ini);
+    QCOMPARE(
+        saved.substr(0, 134),
+        std::string("[Public]\r\nSetList=ComSet\r\nCurrentSet=\r\n[ComSet]\r\nBaudRate=14400\r\n"
+                    "ComPort=3\r\nComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\n"
+                    "HandShake=1\r\n"));
+    QVERIFY(ReadAll(ini).find("\r\nReplace_Old=65\r\n") != std::string::npos);
+    QCOMPARE(settings.ComPort, 3);
+    QCOMPARE(settings.HandShake, 1);
+}
+
+void ComSetDlgTest::refusesANumberEditThatHoldsNoNumber() {
+    const std::string body = "[ComSet]\r\nWorkMode=1\r\n";
+    Open(body);
+    W<QLineEdit>("IPPort")->setText("90x");
+    BoxAnswerer answer;
+    QTest::mouseClick(W("Save"), Qt::LeftButton);
+    QVERIFY(answer.text.contains("IP Port"));
+    QVERIFY(answer.text.contains("90x"));
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(ReadAll(ini), body);
+    QCOMPARE(settings.IPPort, 9000);
+}
+
+void ComSetDlgTest::pasteTakesAnAddressAndAsksBeforeALookup() {
+    Open("[ComSet]\r\nWorkMode=1\r\nSvrIPAddr=10.0.0.1\r\n");
+    auto* field = W<QLineEdit>("SvrIPAddr");
+    QCOMPARE(field->text(), QString("10.0.0.1"));
+    field->setFocus();
+    QApplication::clipboard()->setText("192.168.1.20");
+    {
+        BoxAnswerer none;
+        QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(field->text(), QString("192.168.1.20"));
+        QTest::qWait(50);
+        QVERIFY(none.text.isEmpty());
+    }
+
+    QApplication::clipboard()->setText(" localhost ");
+    BoxAnswerer yes([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(yes.text, QString(LoadStr(kStrHostAddressQueryMayBeSlow)));
+    QCOMPARE(field->text(), QString("127.0.0.1"));
+    QVERIFY(dialog->isEnabled());
+}
+
+void ComSetDlgTest::delSeriesRefusesTheDefaultSet() {
+    Open("[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nParity=2\r\n", true);
+    QVERIFY(!W("BaudRate")->isEnabled());
+    QVERIFY(W("UDPLocalPort")->isEnabled());
+    auto* series = W<QComboBox>("Series");
+    QCOMPARE(series->currentText(), QString("Lab"));
+    QCOMPARE(W<QComboBox>("Parity")->currentIndex(), 2);
+    QTest::mouseClick(W("DelSeries"), Qt::LeftButton);
+    QCOMPARE(series->count(), 1);
+    QCOMPARE(series->currentText(), QString("ComSet"));
+    QCOMPARE(W<QComboBox>("Parity")->currentIndex(), 0);
+    BoxAnswerer answer;
+    QTest::mouseClick(W("DelSeries"), Qt::LeftButton);
+    QCOMPARE(answer.text, QString(LoadStr(kStrDefaultTemplateCannotBeDeleted)));
+    QCOMPARE(series->count(), 1);
+    QTest::mouseClick(W("Cancle"), Qt::LeftButton);
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    QCOMPARE(settings.SetNames, (std::set<std::string>{"ComSet"}));
+}
+
+QTEST_MAIN(ComSetDlgTest)
+#include "com_set_dlg_test.moc"
