@@ -16,12 +16,12 @@ namespace qelvor {
 
 class CComSetting;
 
-class CDataDetailDialog : public QDialog {
+class CDataDetailDlg : public QDialog {
     Q_OBJECT
 
   public:
-    CDataDetailDialog(CDataDetail detail, CComSetting& settings, QWidget* parent = nullptr);
-    ~CDataDetailDialog() override;
+    CDataDetailDlg(CDataDetail detail, CComSetting& settings, QWidget* parent = nullptr);
+    ~CDataDetailDlg() override;
 
   private:
     QWidget* BuildFields();

@@ -1,4 +1,4 @@
-#include "mainwnd/serial_port_list_dialog.h"
+#include "ports/serial_port_list_dlg.h"
 
 #include <QDialogButtonBox>
 #include <QListWidget>
@@ -10,7 +10,7 @@
 
 namespace qelvor {
 
-CSerialPortListDialog::CSerialPortListDialog(QWidget* parent) : QDialog(parent) {
+CSerialPortListDlg::CSerialPortListDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("SerialPortListDialog"));
     setWindowTitle(tr("Serial ports"));
     auto* layout = new QVBoxLayout(this);

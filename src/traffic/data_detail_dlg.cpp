@@ -1,4 +1,4 @@
-#include "mainwnd/data_detail_dialog.h"
+#include "traffic/data_detail_dlg.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -21,7 +21,7 @@ QString Local(const std::string& text) {
 
 }  // namespace
 
-CDataDetailDialog::CDataDetailDialog(CDataDetail detail, CComSetting& settings, QWidget* parent)
+CDataDetailDlg::CDataDetailDlg(CDataDetail detail, CComSetting& settings, QWidget* parent)
     : QDialog(parent), detail_(std::move(detail)), settings_(settings) {
     setObjectName(QStringLiteral("DataDetailDialog"));
     setWindowTitle(Local(detail_.Title()));
@@ -43,11 +43,11 @@ CDataDetailDialog::CDataDetailDialog(CDataDetail detail, CComSetting& settings, 
     ShowView();
 }
 
-CDataDetailDialog::~CDataDetailDialog() {
+CDataDetailDlg::~CDataDetailDlg() {
     CDataDetail::StoreView(settings_, views_->checkedId());
 }
 
-QWidget* CDataDetailDialog::BuildViewChoice() {
+QWidget* CDataDetailDlg::BuildViewChoice() {
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
     views_ = new QButtonGroup(this);
@@ -67,7 +67,7 @@ QWidget* CDataDetailDialog::BuildViewChoice() {
     return row;
 }
 
-QWidget* CDataDetailDialog::BuildFields() {
+QWidget* CDataDetailDlg::BuildFields() {
     auto* fields = new QWidget;
     auto* form = new QFormLayout(fields);
     for (const auto& [label, text] :
@@ -79,7 +79,7 @@ QWidget* CDataDetailDialog::BuildFields() {
     return fields;
 }
 
-void CDataDetailDialog::ShowView() {
+void CDataDetailDlg::ShowView() {
     const std::string text = detail_.ViewText(views_->checkedId(), decode_->isChecked());
     // The raw view is text up to its first NUL, as a text field shows it.
     text_->setPlainText(Local(text.substr(0, text.find('\0'))));

@@ -7,11 +7,11 @@
 
 namespace qelvor {
 
-class CSerialPortListDialog : public QDialog {
+class CSerialPortListDlg : public QDialog {
     Q_OBJECT
 
   public:
-    explicit CSerialPortListDialog(QWidget* parent = nullptr);
+    explicit CSerialPortListDlg(QWidget* parent = nullptr);
 };
 
 }  // namespace qelvor
