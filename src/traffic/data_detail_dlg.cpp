@@ -3,8 +3,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFontDatabase>
-#include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -15,8 +15,18 @@ namespace qelvor {
 
 namespace {
 
+// The shown bytes are in the locale's character set (the decoded views are
+// converted into it), as the traffic list shows them.
 QString Local(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QLineEdit* ReadOnlyField(const char* name, const std::string& text, int width) {
+    auto* field = new QLineEdit(Local(text));
+    field->setObjectName(QString::fromLatin1(name));
+    field->setReadOnly(true);
+    field->setFixedWidth(width);
+    return field;
 }
 
 }  // namespace
@@ -24,21 +34,16 @@ QString Local(const std::string& text) {
 CDataDetailDlg::CDataDetailDlg(CDataDetail detail, CComSetting& settings, QWidget* parent)
     : QDialog(parent), detail_(std::move(detail)), settings_(settings) {
     setObjectName(QStringLiteral("DataDetailDialog"));
-    setWindowTitle(Local(detail_.Title()));
+    // The title's text comes from the string table, which holds UTF-8.
+    setWindowTitle(QString::fromUtf8(detail_.Title()));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(BuildViewChoice());
-    layout->addWidget(BuildFields());
-    text_ = new QPlainTextEdit;
-    text_->setObjectName(QStringLiteral("DetailText"));
-    text_->setReadOnly(true);
-    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    text_->setMinimumSize(560, 240);
-    layout->addWidget(text_);
-    auto* save = new QPushButton(tr("Save data"));
-    save->setObjectName(QStringLiteral("SaveDetail"));
-    save->setVisible(detail_.SaveShown());
-    connect(save, &QPushButton::clicked, this, &QDialog::accept);
-    layout->addWidget(save, 0, Qt::AlignRight);
+    auto* top = new QHBoxLayout;
+    top->addLayout(BuildViewChoice());
+    top->addStretch(1);
+    top->addLayout(BuildFields());
+    layout->addLayout(top);
+    text_ = BuildViewField();
+    layout->addWidget(text_, 1);
     views_->button(detail_.LoadView(settings_))->setChecked(true);
     ShowView();
 }
@@ -47,42 +52,71 @@ CDataDetailDlg::~CDataDetailDlg() {
     CDataDetail::StoreView(settings_, views_->checkedId());
 }
 
-QWidget* CDataDetailDlg::BuildViewChoice() {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
+QLayout* CDataDetailDlg::BuildViewChoice() {
+    auto* row = new QHBoxLayout;
     views_ = new QButtonGroup(this);
-    const std::pair<const char*, int> choices[] = {{"Fmt data", CDataDetail::kFormatted},
-                                                   {"Raw data", CDataDetail::kRaw},
-                                                   {"Hex data", CDataDetail::kHex}};
-    for (const auto& [label, view] : choices) {
-        auto* radio = new QRadioButton(tr(label));
-        views_->addButton(radio, view);
-        layout->addWidget(radio);
+    struct Choice {
+        const char* name;
+        QString label;
+        int view;
+    };
+    const Choice choices[] = {{"FmtData", tr("Fmt data"), CDataDetail::kFormatted},
+                              {"RawData", tr("Raw data"), CDataDetail::kRaw},
+                              {"HexData", tr("Hex data"), CDataDetail::kHex}};
+    for (const Choice& choice : choices) {
+        auto* radio = new QRadioButton(choice.label);
+        radio->setObjectName(QString::fromLatin1(choice.name));
+        views_->addButton(radio, choice.view);
+        row->addWidget(radio);
     }
     decode_ = new QCheckBox(tr("UTF-8 dec"));
+    decode_->setObjectName(QStringLiteral("Utf8Dec"));
+    // Hidden rather than left out, so that the row keeps its place.
+    QSizePolicy keepPlace = decode_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    decode_->setSizePolicy(keepPlace);
     decode_->setVisible(detail_.ShowsDecodeBox());
-    layout->addWidget(decode_);
+    row->addWidget(decode_);
     connect(views_, &QButtonGroup::idClicked, this, [this] { ShowView(); });
     connect(decode_, &QCheckBox::toggled, this, [this] { ShowView(); });
     return row;
 }
 
-QWidget* CDataDetailDlg::BuildFields() {
-    auto* fields = new QWidget;
-    auto* form = new QFormLayout(fields);
-    for (const auto& [label, text] :
-         {std::pair{"Type", detail_.TypeText()}, std::pair{"Size", detail_.SizeText()}}) {
-        auto* field = new QLineEdit(Local(text));
-        field->setReadOnly(true);
-        form->addRow(tr(label), field);
-    }
-    return fields;
+QLayout* CDataDetailDlg::BuildFields() {
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(tr("Type")));
+    row->addWidget(ReadOnlyField("Type", detail_.TypeText(), 32));
+    row->addSpacing(8);
+    row->addWidget(new QLabel(tr("Size")));
+    row->addWidget(ReadOnlyField("Size", detail_.SizeText(), 80));
+    auto* save = new QPushButton(tr("Save data"));
+    save->setObjectName(QStringLiteral("SaveDetail"));
+    save->setAutoDefault(false);
+    save->setVisible(detail_.SaveShown());
+    connect(save, &QPushButton::clicked, this, &QDialog::accept);
+    row->addSpacing(8);
+    row->addWidget(save);
+    return row;
+}
+
+QPlainTextEdit* CDataDetailDlg::BuildViewField() {
+    auto* text = new QPlainTextEdit;
+    text->setObjectName(QStringLiteral("DetailText"));
+    text->setReadOnly(true);
+    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Room for one line of the hexadecimal view: 16 pairs and 16 characters.
+    const int lineWidth = text->fontMetrics().horizontalAdvance(QString(66, QLatin1Char('0')));
+    text->setMinimumSize(lineWidth + 40, 260);
+    return text;
 }
 
 void CDataDetailDlg::ShowView() {
-    const std::string text = detail_.ViewText(views_->checkedId(), decode_->isChecked());
-    // The raw view is text up to its first NUL, as a text field shows it.
-    text_->setPlainText(Local(text.substr(0, text.find('\0'))));
+    // A CR LF pair is one line break in the view, as in the traffic store's
+    // text files; the field would otherwise show the CR as a mark of its own.
+    QString text = Local(detail_.ViewText(views_->checkedId(), decode_->isChecked()));
+    text_->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
 }  // namespace qelvor

@@ -1,7 +1,9 @@
-// The message detail view: one record (or the pending received bytes) with its
-// time, type and size and its bytes in the raw, formatted or hexadecimal
-// view, the texts given by CDataDetail. "Save data" (pending bytes only)
-// ends it with Accepted. User-interface thread only.
+// The message detail view "Data Detail": one record (or the pending received
+// bytes) with its time in the title, its type and size, and its bytes in the
+// raw, formatted or hexadecimal view, all texts given by CDataDetail. "Save
+// data" (offered for the pending bytes only) ends it with Accepted; the view
+// chosen is stored as ShowDataMask when the dialog is destroyed.
+// User-interface thread only.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +12,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QLayout;
 class QPlainTextEdit;
 
 namespace qelvor {
@@ -24,8 +27,9 @@ class CDataDetailDlg : public QDialog {
     ~CDataDetailDlg() override;
 
   private:
-    QWidget* BuildFields();
-    QWidget* BuildViewChoice();
+    QLayout* BuildViewChoice();
+    QLayout* BuildFields();
+    QPlainTextEdit* BuildViewField();
     void ShowView();
 
     CDataDetail detail_;
