@@ -648,7 +648,7 @@ void CMainWindow::OpenPendingDetail() {
 
 void CMainWindow::OnPaneDoubleClicked(int pane) {
     if (pane == 0 && settings_.WorkMode == kWorkModeSerial) {
-        CSerialPortListDlg dialog(this);
+        CSerialPortListDlg dialog(settings_, this);
         dialog.exec();
     } else if (pane == 2) {
         ShowMessageBox("LuaProc.lua", kProgramCaption, MsgIcon::None, MsgButtons::Ok);
