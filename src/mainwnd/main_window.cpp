@@ -30,14 +30,14 @@
 #include "config/ui_language.h"
 #include "log/log_saver.h"
 #include "mainwnd/about_dialog.h"
-#include "mainwnd/data_detail_dialog.h"
 #include "mainwnd/data_list_model.h"
 #include "mainwnd/key_filter.h"
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
-#include "mainwnd/serial_port_list_dialog.h"
 #include "mainwnd/status_bar.h"
 #include "mainwnd/traffic_table_model.h"
+#include "ports/serial_port_list_dlg.h"
+#include "traffic/data_detail_dlg.h"
 
 namespace qelvor {
 
@@ -622,8 +622,8 @@ void CMainWindow::SaveDataListAs() {
 
 void CMainWindow::OpenRecordDetail(int row) {
     if (row < 0 || static_cast<size_t>(row) >= engine_->Exchange().RecordCount()) return;
-    CDataDetailDialog dialog(CDataDetail(engine_->Exchange().Record(static_cast<size_t>(row))),
-                             settings_, this);
+    CDataDetailDlg dialog(CDataDetail(engine_->Exchange().Record(static_cast<size_t>(row))),
+                          settings_, this);
     dialog.exec();
 }
 
@@ -632,7 +632,7 @@ void CMainWindow::OpenPendingDetail() {
     if (exchange.Pending().empty()) return;
     CDataDetail detail(CMsgRecord('R', exchange.Pending()));
     detail.SetSaveShown(true);
-    CDataDetailDialog dialog(std::move(detail), settings_, this);
+    CDataDetailDlg dialog(std::move(detail), settings_, this);
     if (dialog.exec() != QDialog::Accepted) return;
     engine_->FlushPendingData();
     ScheduleTrafficCatchUp();
@@ -640,7 +640,7 @@ void CMainWindow::OpenPendingDetail() {
 
 void CMainWindow::OnPaneDoubleClicked(int pane) {
     if (pane == 0 && settings_.WorkMode == kWorkModeSerial) {
-        CSerialPortListDialog dialog(this);
+        CSerialPortListDlg dialog(settings_, this);
         dialog.exec();
     } else if (pane == 2) {
         ShowMessageBox("LuaProc.lua", kProgramCaption, MsgIcon::None, MsgButtons::Ok);

@@ -1,0 +1,42 @@
+// The message detail view "Data Detail": one record (or the pending received
+// bytes) with its time in the title, its type and size, and its bytes in the
+// raw, formatted or hexadecimal view, all texts given by CDataDetail. "Save
+// data" (offered for the pending bytes only) ends it with Accepted; the view
+// chosen is stored as ShowDataMask when the dialog is destroyed.
+// User-interface thread only.
+#pragma once
+
+#include <QDialog>
+
+#include "traffic/data_detail.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QLayout;
+class QPlainTextEdit;
+
+namespace qelvor {
+
+class CComSetting;
+
+class CDataDetailDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    CDataDetailDlg(CDataDetail detail, CComSetting& settings, QWidget* parent = nullptr);
+    ~CDataDetailDlg() override;
+
+  private:
+    QLayout* BuildViewChoice();
+    QLayout* BuildFields();
+    QPlainTextEdit* BuildViewField();
+    void ShowView();
+
+    CDataDetail detail_;
+    CComSetting& settings_;
+    QButtonGroup* views_ = nullptr;
+    QCheckBox* decode_ = nullptr;
+    QPlainTextEdit* text_ = nullptr;
+};
+
+}  // namespace qelvor

@@ -1,0 +1,107 @@
+// The serial port list over a pty configured as the port (udev lists no
+// ptys): each way another program holds a port marks it "In Used", and
+// Refresh drops the mark once the holder lets go.
+#include <sys/file.h>
+#include <sys/ioctl.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <functional>
+
+#include "config/com_setting.h"
+#include "config/string_table.h"
+#include "ports/serial_port_list_dlg.h"
+#include "support/pty_pair.h"
+
+using namespace qelvor;
+
+class SerialPortListDlgTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void heldPortIsMarkedUntilRefreshAfterRelease();
+    void screenshot();
+
+  private:
+    CComSetting Settings() {
+        CComSetting settings = CComSetting::Loaded(dir_.filePath("t.ini").toStdString());
+        settings.ComPort = 0;
+        settings.ComName = pty_.path;
+        return settings;
+    }
+    // The lines that name the pty.
+    QStringList PtyLines(const QListWidget* list) const {
+        QStringList lines;
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->item(i)->text().startsWith(QString::fromStdString(pty_.path)))
+                lines << list->item(i)->text();
+        }
+        return lines;
+    }
+
+    QTemporaryDir dir_;
+    testing_support::PtyDevice pty_;
+};
+
+void SerialPortListDlgTest::heldPortIsMarkedUntilRefreshAfterRelease() {
+    SetStringLanguage(UiLanguage::English);
+    QVERIFY(!pty_.path.empty());
+    const QString free = QString::fromStdString(pty_.path);
+    const QString held = free + "\t\t In Used";
+    const int holder = open(pty_.path.c_str(), O_RDWR | O_NOCTTY);
+    QVERIFY(holder >= 0);
+    const struct {
+        const char* how;
+        std::function<void()> take, release;
+    } holds[] = {
+        {"exclusive mark", [&] { ioctl(holder, TIOCEXCL); }, [&] { ioctl(holder, TIOCNXCL); }},
+        {"flock", [&] { flock(holder, LOCK_EX); }, [&] { flock(holder, LOCK_UN); }}};
+    const CComSetting settings = Settings();
+    for (const auto& hold : holds) {
+        hold.take();
+        CSerialPortListDlg dialog(settings);
+        dialog.show();
+        auto* list = dialog.findChild<QListWidget*>("PortList");
+        QCOMPARE(PtyLines(list), QStringList{held});
+        hold.release();
+        QCOMPARE(PtyLines(list), QStringList{held});  // the list waits for Refresh
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Refresh"), Qt::LeftButton);
+        QCOMPARE(PtyLines(list), QStringList{free});
+        // Sorted as a list box sorts its lines.
+        QStringList lines;
+        for (int i = 0; i < list->count(); ++i)
+            lines << list->item(i)->text();
+        QStringList sorted = lines;
+        sorted.sort();
+        QCOMPARE(lines, sorted);
+    }
+    close(holder);
+    // A configured device that is not there is left out.
+    CComSetting gone = Settings();
+    gone.ComName = "/dev/ttyNoSuchDevice9";
+    CSerialPortListDlg dialog(gone);
+    QVERIFY(dialog.findChild<QListWidget*>("PortList")
+                ->findItems("ttyNoSuch", Qt::MatchContains)
+                .isEmpty());
+    QTest::mouseClick(dialog.findChild<QPushButton*>("Exit"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+}
+
+void SerialPortListDlgTest::screenshot() {
+    SetStringLanguage(UiLanguage::English);
+    const int holder = open(pty_.path.c_str(), O_RDWR | O_NOCTTY);
+    flock(holder, LOCK_EX);
+    CSerialPortListDlg dialog(Settings());
+    dialog.show();
+    QTest::qWait(20);
+    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
+    QVERIFY(dialog.grab().save(QStringLiteral(QELVOR_SCREENSHOT_DIR "/serial-list-en.png")));
+    close(holder);
+}
+
+QTEST_MAIN(SerialPortListDlgTest)
+#include "serial_port_list_dlg_test.moc"
