@@ -1,4 +1,5 @@
 #include "config/com_set_dlg.h"
+#include "config/qt_message_box.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -61,22 +62,6 @@ QValidator* AddressValidator(QObject* parent) {
         QStringLiteral("^((25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)?\\.){0,3}"
                        "(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)?$"));
     return new QRegularExpressionValidator(pattern, parent);
-}
-
-QMessageBox::Icon BoxIcon(MsgIcon icon) {
-    switch (icon) {
-        case MsgIcon::Information:
-            return QMessageBox::Information;
-        case MsgIcon::Question:
-            return QMessageBox::Question;
-        case MsgIcon::Exclamation:
-            return QMessageBox::Warning;
-        case MsgIcon::Stop:
-            return QMessageBox::Critical;
-        case MsgIcon::None:
-            break;
-    }
-    return QMessageBox::NoIcon;
 }
 
 }  // namespace
@@ -549,12 +534,7 @@ bool CComSetDlg::Refused(const std::optional<NumberRefusal>& refusal) {
 
 MsgResult CComSetDlg::ShowMessageBox(const std::string& text, const std::string& caption,
                                      MsgIcon icon, MsgButtons buttons) {
-    const bool question = buttons == MsgButtons::YesNo;
-    QMessageBox box(BoxIcon(icon), Local(caption), Local(text),
-                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, this);
-    const int answer = box.exec();
-    if (!question) return MsgResult::Ok;
-    return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    return ShowQtMessageBox(this, text, caption, icon, buttons);
 }
 
 // --- the address fields' paste ---

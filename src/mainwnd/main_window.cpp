@@ -26,6 +26,7 @@
 
 #include "config/com_set_dlg.h"
 #include "config/com_setting.h"
+#include "config/qt_message_box.h"
 #include "config/string_table.h"
 #include "config/ui_language.h"
 #include "log/log_saver.h"
@@ -87,47 +88,6 @@ QStringList NameFilters(int filterId) {
         filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
     }
     return filters;
-}
-
-QMessageBox::Icon BoxIcon(MsgIcon icon) {
-    switch (icon) {
-        case MsgIcon::Information:
-            return QMessageBox::Information;
-        case MsgIcon::Question:
-            return QMessageBox::Question;
-        case MsgIcon::Exclamation:
-            return QMessageBox::Warning;
-        case MsgIcon::Stop:
-            return QMessageBox::Critical;
-        default:
-            return QMessageBox::NoIcon;
-    }
-}
-
-QMessageBox::StandardButtons BoxButtons(MsgButtons buttons) {
-    switch (buttons) {
-        case MsgButtons::OkCancel:
-            return QMessageBox::Ok | QMessageBox::Cancel;
-        case MsgButtons::YesNo:
-            return QMessageBox::Yes | QMessageBox::No;
-        case MsgButtons::YesNoCancel:
-            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-        default:
-            return QMessageBox::Ok;
-    }
-}
-
-MsgResult BoxResult(int button) {
-    switch (button) {
-        case QMessageBox::Cancel:
-            return MsgResult::Cancel;
-        case QMessageBox::Yes:
-            return MsgResult::Yes;
-        case QMessageBox::No:
-            return MsgResult::No;
-        default:
-            return MsgResult::Ok;
-    }
 }
 
 // A caption wider than its button (a long engine caption such as "CheckSum
@@ -483,8 +443,7 @@ void CMainWindow::RunPollTicks() {
 
 MsgResult CMainWindow::ShowMessageBox(const std::string& text, const std::string& caption,
                                       MsgIcon icon, MsgButtons buttons) {
-    QMessageBox box(BoxIcon(icon), Local(caption), Local(text), BoxButtons(buttons), this);
-    return BoxResult(box.exec());
+    return ShowQtMessageBox(this, text, caption, icon, buttons);
 }
 
 // --- commands ---
