@@ -180,6 +180,11 @@ void CAstmSession::Note(const std::string& text) {
 
 void CAstmSession::RecordReceived(const std::string& record) {
     ctx_.exchange.AddRecord('I', "record: " + record);
+    std::string why;
+    if (!record.empty() && record[0] == 'H' &&
+        !astm::CAstmRecord::ReadDelimiters(record, delimiters_, why)) {
+        Note("header: " + why + "; fields shown with the delimiters before");
+    }
 }
 
 void CAstmSession::MessageDone(bool allAcknowledged) {

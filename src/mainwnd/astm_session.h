@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "astm/astm_link.h"
+#include "astm/astm_record.h"
 
 namespace qelvor {
 
@@ -43,6 +44,9 @@ class CAstmSession : private astm::IAstmLinkSink {
     // The result of the last message: true when every frame was
     // acknowledged; empty while it is under way or before the first.
     std::optional<bool> MessageResult() const { return messageResult_; }
+    // The delimiters the last header record received declared (the
+    // defaults before the first), for showing a record's fields.
+    const astm::AstmDelimiters& Delimiters() const { return delimiters_; }
 
   private:
     // Cuts the received bytes into what the peer sent: each control
@@ -82,6 +86,7 @@ class CAstmSession : private astm::IAstmLinkSink {
     std::unique_ptr<astm::CAstmLink> link_;
     CTrafficCutter cutter_;
     std::optional<bool> messageResult_;
+    astm::AstmDelimiters delimiters_;
     // While the link is stopped after its line went away, what it would
     // write (the EOT of an abort) has nowhere to go.
     bool muted_ = false;

@@ -115,6 +115,7 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // The result of the last message: true when every frame was
     // acknowledged; empty while it is under way or before the first.
     std::optional<bool> AstmMessageResult() const { return ctx_.astm.MessageResult(); }
+    const astm::AstmDelimiters& AstmDelimiters() const { return ctx_.astm.Delimiters(); }
     void RefreshCaptions() {
         Command([&] { sender_.RefreshCaptions(ports_.IsOpen()); });
     }

@@ -73,4 +73,11 @@ std::string CDataDetail::ViewText(int view, bool decode) const {
     return shown.substr(0, shown.find('\0'));
 }
 
+std::optional<astm::AstmTreeNode> CDataDetail::AstmTree() const {
+    if (!astm_) return std::nullopt;
+    const auto text = astm::AstmRecordTextOf(record_.Type(), record_.Data());
+    if (!text || text->empty()) return std::nullopt;
+    return astm::AstmRecordTree(*text, *astm_);
+}
+
 }  // namespace qelvor

@@ -3,9 +3,11 @@
 // view choice. The window only draws it. User-interface thread only.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "astm/astm_record_tree.h"
 #include "traffic/msg_record.h"
 
 namespace qelvor {
@@ -41,12 +43,18 @@ class CDataDetail {
     // decoded from UTF-8 first for the raw and formatted views when asked.
     std::string ViewText(int view, bool decode) const;
 
+    // In the ASTM mode the opener passes the delimiters of the last header
+    // received, and a record that carries an ASTM record offers its fields.
+    void SetAstmDelimiters(const astm::AstmDelimiters& delimiters) { astm_ = delimiters; }
+    std::optional<astm::AstmTreeNode> AstmTree() const;
+
     static std::string TitleFor(const SystemTime& time);
     static bool HasHighByte(std::string_view data);
 
   private:
     CMsgRecord record_;
     bool saveShown_ = false;
+    std::optional<astm::AstmDelimiters> astm_;
 };
 
 }  // namespace qelvor
