@@ -485,6 +485,9 @@ void CMainWindow::RunCommand(int command) {
             return engine_->InsertBelow();
         case kCmdDeleteData:
             return engine_->DeleteSelected();
+        case kCmdSendAstmMessage:
+            engine_->SendAstmMessage();
+            return;
         case kCmdSelectUiSystem:
         case kCmdSelectUiChinese:
         case kCmdSelectUiEnglish:
@@ -581,8 +584,10 @@ void CMainWindow::SaveDataListAs() {
 
 void CMainWindow::OpenRecordDetail(int row) {
     if (row < 0 || static_cast<size_t>(row) >= engine_->Exchange().RecordCount()) return;
-    CDataDetailDlg dialog(CDataDetail(engine_->Exchange().Record(static_cast<size_t>(row))),
-                          settings_, this);
+    CDataDetail detail(engine_->Exchange().Record(static_cast<size_t>(row)));
+    if (settings_.ProtocolMode == kProtocolAstm)
+        detail.SetAstmDelimiters(engine_->AstmDelimiters());
+    CDataDetailDlg dialog(std::move(detail), settings_, this);
     dialog.exec();
 }
 
@@ -652,7 +657,8 @@ void CMainWindow::ShowAbout() {
 QMenu* CMainWindow::BuildPopup(const QString& name) {
     QMenu* menu = nullptr;
     if (name == QLatin1String("EVENT")) menu = BuildEventMenu(this);
-    if (name == QLatin1String("DATA_PROC")) menu = BuildDataProcMenu(this);
+    if (name == QLatin1String("DATA_PROC"))
+        menu = BuildDataProcMenu(this, settings_.ProtocolMode == kProtocolAstm);
     if (name == QLatin1String("SelectUI")) menu = BuildSelectUiMenu(this, settings_.UsedUILangCode);
     if (name == QLatin1String("CTRL_CHAR")) menu = BuildCtrlCharMenu(this);
     if (menu != nullptr) menu->setObjectName(name);

@@ -64,16 +64,21 @@ QMenu* BuildEventMenu(QWidget* parent) {
                       {"&Clear all data", kCmdClearAllData}});
 }
 
-QMenu* BuildDataProcMenu(QWidget* parent) {
-    return BuildMenu(parent, QStringLiteral("DATA_PROC"),
-                     {{"&Load", kCmdLoadFile},
-                      {"&ReLoad", kCmdReLoad},
-                      {"&Clear", kCmdClearDataList},
-                      {"Save &As", kCmdSaveDataList},
-                      {"", 0},
-                      {"Insert Data(up)", kCmdInsertAbove},
-                      {"Insert Data((below)", kCmdInsertBelow},
-                      {"Delete Data", kCmdDeleteData}});
+QMenu* BuildDataProcMenu(QWidget* parent, bool astmMode) {
+    QMenu* menu = BuildMenu(parent, QStringLiteral("DATA_PROC"),
+                            {{"&Load", kCmdLoadFile},
+                             {"&ReLoad", kCmdReLoad},
+                             {"&Clear", kCmdClearDataList},
+                             {"Save &As", kCmdSaveDataList},
+                             {"", 0},
+                             {"Insert Data(up)", kCmdInsertAbove},
+                             {"Insert Data((below)", kCmdInsertBelow},
+                             {"Delete Data", kCmdDeleteData}});
+    if (astmMode) {
+        menu->addSeparator();
+        menu->addAction(QObject::tr("Send &message"))->setData(kCmdSendAstmMessage);
+    }
+    return menu;
 }
 
 QMenu* BuildSelectUiMenu(QWidget* parent, int usedUILangCode) {

@@ -32,6 +32,7 @@ enum WindowCommand : int {
     kCmdClearDataList = 32792,
     kCmdSaveDataList = 32793,
     kCmdInsertAbove = 40001,
+    kCmdSendAstmMessage = 40002,
     kCmdLoadFile = 1000,
 };
 
@@ -39,8 +40,9 @@ enum WindowCommand : int {
 QMenu* BuildCtrlCharMenu(QWidget* parent);
 // The traffic list's menu: the save commands and "&Clear all data".
 QMenu* BuildEventMenu(QWidget* parent);
-// The data list's menu: load, reload, clear, save and the line edits.
-QMenu* BuildDataProcMenu(QWidget* parent);
+// The data list's menu: load, reload, clear, save and the line edits; in the
+// ASTM mode also "Send message", which sends the list as one message.
+QMenu* BuildDataProcMenu(QWidget* parent, bool astmMode);
 // The language menu, with the check mark on the item of usedUILangCode
 // (none for a code outside 0..2).
 QMenu* BuildSelectUiMenu(QWidget* parent, int usedUILangCode);

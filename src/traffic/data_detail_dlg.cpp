@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace qelvor {
@@ -43,7 +45,14 @@ CDataDetailDlg::CDataDetailDlg(CDataDetail detail, CComSetting& settings, QWidge
     top->addLayout(BuildFields());
     layout->addLayout(top);
     text_ = BuildViewField();
-    layout->addWidget(text_, 1);
+    if (const auto tree = detail_.AstmTree()) {
+        auto* split = new QSplitter(Qt::Horizontal);
+        split->addWidget(text_);
+        split->addWidget(BuildAstmTree(*tree));
+        layout->addWidget(split, 1);
+    } else {
+        layout->addWidget(text_, 1);
+    }
     views_->button(detail_.LoadView(settings_))->setChecked(true);
     ShowView();
 }
@@ -117,6 +126,68 @@ void CDataDetailDlg::ShowView() {
     // text files; the field would otherwise show the CR as a mark of its own.
     QString text = Local(detail_.ViewText(views_->checkedId(), decode_->isChecked()));
     text_->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+QTreeWidget* CDataDetailDlg::BuildAstmTree(const astm::AstmTreeNode& root) {
+    auto* tree = new QTreeWidget;
+    tree->setObjectName(QStringLiteral("AstmFields"));
+    tree->setHeaderLabel(tr("Record fields"));
+    tree->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    tree->setMinimumWidth(tree->fontMetrics().horizontalAdvance(QString(36, QLatin1Char('0'))));
+    tree->addTopLevelItem(AstmTreeItem(root));
+    tree->expandToDepth(0);
+    return tree;
+}
+
+QTreeWidgetItem* CDataDetailDlg::AstmTreeItem(const astm::AstmTreeNode& node) {
+    using Node = astm::AstmTreeNode;
+    const QString value = Local(node.value);
+    QString text;
+    switch (node.kind) {
+        case Node::kRecord:
+            text = QChar(static_cast<char16_t>(node.number)) + QLatin1Char(' ') +
+                   RecordTypeName(static_cast<char>(node.number));
+            break;
+        case Node::kField:
+            text = tr("field %1: %2").arg(node.number).arg(value);
+            break;
+        case Node::kRepeat:
+            text = tr("repeat %1: %2").arg(node.number).arg(value);
+            break;
+        case Node::kComponent:
+            text = tr("component %1: %2").arg(node.number).arg(value);
+            break;
+    }
+    auto* item = new QTreeWidgetItem(QStringList{text});
+    item->setToolTip(0, text);
+    for (const Node& child : node.children)
+        item->addChild(AstmTreeItem(child));
+    return item;
+}
+
+QString CDataDetailDlg::RecordTypeName(char type) {
+    switch (type) {
+        case 'H':
+            return tr("Header");
+        case 'P':
+            return tr("Patient");
+        case 'O':
+            return tr("Order");
+        case 'R':
+            return tr("Result");
+        case 'C':
+            return tr("Comment");
+        case 'Q':
+            return tr("Request");
+        case 'L':
+            return tr("Terminator");
+        case 'M':
+            return tr("Manufacturer");
+        case 'S':
+            return tr("Scientific");
+        default:
+            return tr("Unknown record");
+    }
 }
 
 }  // namespace qelvor

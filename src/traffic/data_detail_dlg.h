@@ -2,7 +2,8 @@
 // bytes) with its time in the title, its type and size, and its bytes in the
 // raw, formatted or hexadecimal view, all texts given by CDataDetail. "Save
 // data" (offered for the pending bytes only) ends it with Accepted; the view
-// chosen is stored as ShowDataMask when the dialog is destroyed.
+// chosen is stored as ShowDataMask when the dialog is destroyed. A record
+// that carries an ASTM record in the ASTM mode shows its fields as a tree.
 // User-interface thread only.
 #pragma once
 
@@ -14,6 +15,8 @@ class QButtonGroup;
 class QCheckBox;
 class QLayout;
 class QPlainTextEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace qelvor {
 
@@ -30,6 +33,10 @@ class CDataDetailDlg : public QDialog {
     QLayout* BuildViewChoice();
     QLayout* BuildFields();
     QPlainTextEdit* BuildViewField();
+    // In the ASTM mode: the record's fields beside the raw text.
+    QTreeWidget* BuildAstmTree(const astm::AstmTreeNode& root);
+    QTreeWidgetItem* AstmTreeItem(const astm::AstmTreeNode& node);
+    static QString RecordTypeName(char type);
     void ShowView();
 
     CDataDetail detail_;
