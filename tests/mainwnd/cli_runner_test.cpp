@@ -4,9 +4,13 @@
 // printed lines.
 #include <signal.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -188,25 +192,137 @@ TEST(CliRunner, AnswersUdpSendersAndSendsInputLinesToThem) {
     EXPECT_NE(cli.Err().find(StrPrintf("Local(%d)", localPort)), std::string::npos);
 }
 
-TEST(CliRunner, UsesAPtyAsItsSerialLine) {
-    TempFolder dir;
+// The words of `stty -a` for the line the test holds open as fd.
+std::set<std::string> SttyWords(int fd) {
+    ChildProcess stty({"/bin/sh", "-c", "stty -a <&" + std::to_string(fd)});
+    EXPECT_EQ(stty.Wait(), 0) << stty.Err();
+    std::string text = stty.Out();
+    std::replace(text.begin(), text.end(), ';', ' ');
+    std::istringstream words(text);
+    return {std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+}
+
+// --serial sets rate and format on the device itself (a pty keeps the rate
+// and the stop bits; its driver forces cs8 and -parenb); with --exit-on-close
+// a device that vanishes ends the run with 3.
+TEST(CliRunner, SerialOptionSetsTheLineAndAVanishedDeviceEndsTheRun) {
     testing_support::PtyDevice pty;
     ASSERT_FALSE(pty.path.empty());
-    const Socket master(dup(pty.master));
-    const std::string ini =
-        WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", pty.path) +
-                          Key("BaudRate", 9600) + Key("ByteSize", 8) + Key("Parity", 0) +
-                          Key("StopBit", 0) + kDefaultLists);
-    ChildProcess cli({kCli, "--ini", ini, "--seconds", "30"});
-    ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.path + "(9600 8-N-1)")) << cli.Err();
-    ASSERT_TRUE(pty.Feed("\x05"));
-    EXPECT_EQ(master.Receive(1), "\x06");
-    cli.WriteStdin("ping\r\n");
-    EXPECT_EQ(master.Receive(4), "ping");
+    fcntl(pty.master, F_SETFD, FD_CLOEXEC);  // the device vanishes when the test closes it
+    ChildProcess cli({kCli, "--serial", pty.path + ":115200:7E2", "--exit-on-close", "--eol", "lf",
+                      "--seconds", "30"});
+    ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.path + "(115200 7-E-2)")) << cli.Err();
+    const std::set<std::string> words = SttyWords(pty.slave);
+    for (const char* word : {"115200", "cstopb", "-parodd"})
+        EXPECT_EQ(words.count(word), 1u) << word;
+    ASSERT_TRUE(pty.Feed("hi\r\n"));
+    ASSERT_TRUE(cli.WaitForOut(">R:hi<CR><LF>\n")) << cli.Out();
+    cli.WriteStdin("yo\n");
+    EXPECT_EQ(Socket(dup(pty.master)).Receive(3), "yo\n");
+    pty.CloseMaster();
+    EXPECT_EQ(cli.Wait(), 3) << cli.Err();
+    EXPECT_NE(cli.Err().find(", serial " + pty.path + " 115200 7E2\n"), std::string::npos);
+}
 
-    const std::string out = Stop(cli);
-    EXPECT_NE(out.find(">R:<ENQ>\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(">S:ping\n"), std::string::npos) << out;
+// A link to qelvor-cli in dir, whose settings folder is then dir.
+std::string IsolatedCli(const TempFolder& dir) {
+    const std::string path = dir.File("qelvor-cli");
+    std::error_code error;
+    std::filesystem::create_hard_link(kCli, path, error);
+    if (error) std::filesystem::copy_file(kCli, path);
+    return path;
+}
+
+// One run per port option against a loopback peer, without a settings file
+// (none is written either): bytes go both ways, the printed forms follow the
+// output options, and each run ends its own way.
+struct PortCase {
+    CliPortKind kind;
+    std::vector<std::string> options;
+    std::string received, sent;  // the lines printed for the peer's bytes and for "pong"
+    std::string peerGets;        // what the peer receives for the input line "pong"
+    std::string err;             // a piece of standard error; "": it stays empty
+    int status;
+};
+
+class CliPortOption : public testing::TestWithParam<PortCase> {};
+
+TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
+    const PortCase& c = GetParam();
+    TempFolder dir;
+    Socket listener = Socket::Listen();
+    Socket peer = Socket::Udp();
+    const bool udp = c.kind == CliPortKind::Udp;
+    const int port = c.kind == CliPortKind::TcpClient
+                         ? listener.Port()
+                         : loopback::FreePort(udp ? SOCK_DGRAM : SOCK_STREAM);
+    const std::string where = c.kind == CliPortKind::TcpClient ? StrPrintf("localhost:%d", port)
+                              : udp ? StrPrintf("%d:127.0.0.1:%d", port, peer.Port())
+                                    : StrPrintf("127.0.0.1:%d", port);
+    std::vector<std::string> args{IsolatedCli(dir), CliPortOptionName(c.kind), where};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ChildProcess cli(args);
+    if (c.kind == CliPortKind::TcpClient) peer = listener.Accept(5000);
+    if (c.kind == CliPortKind::TcpServer && cli.WaitForErr("waiting client"))
+        peer = Socket::Connect(port);
+    ASSERT_TRUE(peer.Valid() && (!udp || cli.WaitForErr("UDP on"))) << cli.Err();
+    ASSERT_TRUE(udp ? peer.SendTo("ping\x9B\r\n", port) : peer.SendAll("ping\x9B\r\n"));
+    // The input line follows the printed record, so the order is fixed.
+    ASSERT_TRUE(cli.WaitForOut(c.received)) << cli.Out() << cli.Err();
+    cli.WriteStdin("pong\n");
+    EXPECT_EQ(peer.Receive(c.peerGets.size()), c.peerGets);
+    ASSERT_TRUE(cli.WaitForOut(c.sent)) << cli.Out();
+    if (c.status == 3) peer.Reset();
+    if (udp) cli.Signal(SIGTERM);
+    cli.CloseStdin();
+    EXPECT_EQ(cli.Wait(), c.status) << cli.Err();
+    const std::string out = cli.Out();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    if (c.err.empty()) {
+        EXPECT_EQ(cli.Err(), "");
+    }
+    EXPECT_NE(cli.Err().find(c.err), std::string::npos) << cli.Err();
+    EXPECT_FALSE(testing_support::Exists(dir.File("qelvor.ini")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CliPortOption,
+    testing::Values(
+        PortCase{CliPortKind::TcpServer,
+                 {"--no-time", "--eol", "crlf", "--exit-on-close"},
+                 "R:ping\x9B<CR><LF>\n",
+                 "\nS:pong<CR><LF>\n",
+                 "pong\r\n",
+                 "qelvor.ini (not there: defaults), set ComSet, TCP server on 127.0.0.1:",
+                 3},
+        PortCase{CliPortKind::TcpClient,
+                 {"--hex", "--quiet", "--eol", "cr", "--exit-at-eof"},
+                 ">R:70 69 6E 67 9B 0D 0A\n",
+                 ">S:70 6F 6E 67 0D\n",
+                 "pong\r",
+                 "",
+                 0},
+        PortCase{
+            CliPortKind::Udp, {}, ">R:ping\x9B<CR><LF>\n", ">S:pong\n", "pong", ", UDP on ", 0}));
+
+// On a terminal a peer's bytes cannot steer it; in a file (above) they stay.
+TEST(CliRunner, EscapesTerminalControlsOnlyOnATerminal) {
+    Socket listener = Socket::Listen();
+    testing_support::PtyDevice terminal;
+    ChildOptions onTerminal;
+    onTerminal.outFd = terminal.slave;
+    ChildProcess cli({kCli, "--tcp-client", StrPrintf("127.0.0.1:%d", listener.Port()), "--no-time",
+                      "--seconds", "30"},
+                     onTerminal);
+    Socket peer = listener.Accept(5000);
+    ASSERT_TRUE(peer.Valid()) << cli.Err();
+    ASSERT_TRUE(peer.SendAll("a\x7F\x9B[2J\r\n"));
+    const Socket screen(dup(terminal.master));
+    const std::string expected = "R:a<DEL><x9B>[2J<CR><LF>";
+    std::string shown;
+    for (int i = 0; i < 50 && shown.find(expected) == std::string::npos; ++i)
+        shown += screen.Receive(expected.size(), 100);
+    EXPECT_NE(shown.find(expected), std::string::npos) << shown;
 }
 
 TEST(CliRunner, AutoSendGoesOutOnceTheClientIsConnected) {
@@ -258,7 +374,8 @@ TEST(CliRunner, ExitStatuses) {
     ini = WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", device));
     ChildProcess failed({kCli, "--ini", ini});
     EXPECT_EQ(failed.Wait(), 1);
-    EXPECT_EQ(failed.Err(), "SerialPort:" + device + "Open port failed\n" + device +
+    EXPECT_EQ(failed.Err(), "qelvor-cli: settings " + ini + ", set ComSet, serial " + device +
+                                " 9600 8N1\nSerialPort:" + device + "Open port failed\n" + device +
                                 ": no such device\nSerialPort:" + device + "\n");
 
     ChildProcess usage({kCli, "--seconds", "x"});
@@ -287,6 +404,9 @@ TEST(CliRunner, NamedSettingsThatCannotBeUsedAreAUsageError) {
          "qelvor-cli: settings file " + dir.File("") + " is a directory\n"},
         {{"--ini", ini, "--set", "NoSuchSet"},
          "qelvor-cli: " + ini + " lists no settings set 'NoSuchSet'\n"},
+        {{"--ini", ini, "--serial", dir.File("tty9") + ":9600"},
+         "qelvor-cli: --serial: no such device " + dir.File("tty9") + " (see --list-ports)\n"},
+        {{"--serial", ini}, "qelvor-cli: --serial: " + ini + " is not a serial device\n"},
     };
     for (const auto& [options, error] : cases) {
         std::vector<std::string> args{kCli};
@@ -295,6 +415,22 @@ TEST(CliRunner, NamedSettingsThatCannotBeUsedAreAUsageError) {
         EXPECT_EQ(cli.Wait(), 2) << error;
         EXPECT_EQ(cli.Err(), error);
         EXPECT_EQ(cli.Out(), "");
+    }
+    // No settings file and no port: the run says how to name one.
+    ChildProcess bare({IsolatedCli(dir)});
+    EXPECT_EQ(bare.Wait(), 2);
+    EXPECT_EQ(bare.Err().rfind("qelvor-cli: no settings file " + dir.File("qelvor.ini") +
+                                   "; name the port, for example:\n  --serial DEVICE",
+                               0),
+              0u)
+        << bare.Err();
+    // --list-ports: four fields a line, the device a path.
+    ChildProcess list({kCli, "--list-ports"});
+    EXPECT_EQ(list.Wait(), 0) << list.Err();
+    std::istringstream lines(list.Out());
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 3) << line;
+        EXPECT_NE(line.find("\t/dev/"), std::string::npos) << line;
     }
     // A bare name is found in the current folder first; "comset" is the
     // file's own set in another case.
@@ -343,8 +479,10 @@ TEST(CliRunner, EndsQuietlyWhenTheReaderOfItsOutputGoes) {
     cli.CloseOut();
     ASSERT_TRUE(peer.SendAll(lines));
     EXPECT_EQ(cli.Wait(5000), 0);
-    EXPECT_EQ(cli.Err(), StrPrintf("TCP-Client(127.0.0.1:%d) connected\nTCP-Client(127.0.0.1:%d)\n",
-                                   listener.Port(), listener.Port()));
+    EXPECT_EQ(cli.Err(), StrPrintf("qelvor-cli: settings %s, set ComSet, TCP client to "
+                                   "127.0.0.1:%d\nTCP-Client(127.0.0.1:%d) connected\n"
+                                   "TCP-Client(127.0.0.1:%d)\n",
+                                   ini.c_str(), listener.Port(), listener.Port(), listener.Port()));
 }
 
 }  // namespace

@@ -254,7 +254,7 @@ int CCliRunner::Run() {
     }
     Finish();
     if (!started) return kExitFailed;
-    if (connectionEnded_) return kExitConnectionClosed;
+    if (options_.exitOnClose && connectionEnded_) return kExitConnectionClosed;
     // A message still under way at the end was aborted by the close and
     // counts as not acknowledged, as does one the link refused.
     if (options_.exitAfterMessage && !engine_->AstmMessageResult().value_or(false))
