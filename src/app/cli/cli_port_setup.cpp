@@ -74,7 +74,8 @@ bool ApplyUdp(const CCliPort& port, CComSetting& s, std::string& error) {
     return port.host.empty() || Resolve("--udp", port.host, s.SvrIPAddr, error);
 }
 
-std::string Describe(const CComSetting& s, uint32_t listenAddress) {
+// The host as typed stays in the line when it was a name.
+std::string Describe(const CComSetting& s, uint32_t listenAddress, const std::string& host) {
     switch (s.WorkMode) {
         case kWorkModeSerial:
             return StrPrintf("serial %s %d %s", SerialDevice(s).c_str(), s.BaudRate,
@@ -85,8 +86,10 @@ std::string Describe(const CComSetting& s, uint32_t listenAddress) {
             if (listenAddress != htonl(INADDR_ANY)) inet_ntop(AF_INET, &address, text, sizeof text);
             return StrPrintf("TCP server on %s:%d", text, s.IPPort);
         }
-        case kWorkModeTcpClient:
-            return StrPrintf("TCP client to %s:%d", s.SvrIPAddr.c_str(), s.IPPort);
+        case kWorkModeTcpClient: {
+            const std::string name = host.empty() || host == s.SvrIPAddr ? "" : host + " = ";
+            return StrPrintf("TCP client to %s%s:%d", name.c_str(), s.SvrIPAddr.c_str(), s.IPPort);
+        }
         default:
             if (s.UDPRemotePort <= 0)
                 return StrPrintf("UDP on %d, answering the last sender", s.UDPLocalPort);
@@ -117,7 +120,7 @@ bool ApplyCliPort(const CCliPort& port, CComSetting& settings, CCliPortSetup& se
     if (port.kind == CliPortKind::TcpServer || port.kind == CliPortKind::TcpClient)
         applied = ApplyTcp(port, settings, setup, error);
     if (port.kind == CliPortKind::Udp) applied = ApplyUdp(port, settings, error);
-    if (applied) setup.description = Describe(settings, setup.listenAddress);
+    if (applied) setup.description = Describe(settings, setup.listenAddress, port.host);
     return applied;
 }
 
