@@ -36,9 +36,9 @@ TEST(CliOptions, AcceptsEveryOptionInBothFormsAndDefaultsToRunUntilASignal) {
               CliAction::Run);
     EXPECT_TRUE(options.astm && options.astmHost && options.exitAfterMessage && options.autoSend &&
                 options.hex && options.noTime && options.quiet && options.exitAtEof &&
-                options.exitOnClose && options.eol == CliEol::CrLf && options.port.port == 9000);
+                options.exitOnClose && options.eol == CliEol::CrLf && options.port.port == 9000 &&
+                options.seconds == 2.5);
     EXPECT_EQ(options.iniFile + options.setName + options.dataFile, "a.iniLab/tmp/d.txt");
-    EXPECT_DOUBLE_EQ(options.seconds, 2.5);
 }
 
 // Each case: the arguments, the action, and for a usage error a piece of the
