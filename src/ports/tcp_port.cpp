@@ -53,9 +53,9 @@ int ConnectResult(int fd) {
     return error;
 }
 
-// A listening socket on all interfaces; -1 with *error set when the port
-// cannot be had.
-int CreateListenSocket(int port, int* error) {
+// A listening socket on the address (network byte order); -1 with *error
+// set when the port cannot be had.
+int CreateListenSocket(uint32_t address, int port, int* error) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         *error = errno;
@@ -65,7 +65,7 @@ int CreateListenSocket(int port, int* error) {
     // reopened at once from its port.
     int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in endpoint = Endpoint(htonl(INADDR_ANY), port);
+    sockaddr_in endpoint = Endpoint(address, port);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) != 0 ||
         ::listen(fd, 1) != 0) {
         *error = errno;
@@ -183,7 +183,7 @@ int CTCPPort::IsOpen() {
 // blocking accept runs on the accept thread. No accept thread may be running.
 int CTCPPort::StartListening() {
     int error = 0;
-    int listenFd = CreateListenSocket(port_, &error);
+    int listenFd = CreateListenSocket(listenAddress_, port_, &error);
     lastError_ = error;
     if (listenFd < 0) {
         state_.store(kListenFailed);

@@ -81,6 +81,9 @@ class CTCPPort : public CStreamPort {
     // Fills out with the connected peer's address and returns 1; when not
     // connected (or getpeername fails) zero-fills it and returns 0.
     int GetPeerAddress(sockaddr_in* out);
+    // Server: the IPv4 address (network byte order) to listen on, from the
+    // next listen on; all addresses (INADDR_ANY) until set. Close keeps it.
+    void SetListenAddress(uint32_t address) { listenAddress_ = address; }
     // errno of the last failed connect or listen (ETIMEDOUT when a connect
     // got no answer in time); 0 after a successful one.
     int LastError() const { return lastError_; }
@@ -107,6 +110,7 @@ class CTCPPort : public CStreamPort {
     std::mutex acceptLock_;
     int port_ = 9000;
     uint32_t address_;
+    uint32_t listenAddress_ = htonl(INADDR_ANY);
     uint8_t mode_ = 0;
     bool serving_ = false;  // a server between Open and Close
     int lastError_ = 0;

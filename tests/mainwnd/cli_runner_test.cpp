@@ -1,12 +1,15 @@
-// qelvor-cli run as a child process against real peers on 127.0.0.1 and a
-// pty pair: the ASTM-style handshake, the ASTM link in both roles, UDP answer
-// mode, a serial line, the input lines, auto-send, the exit statuses and the
-// printed lines.
+// qelvor-cli run as a child process against real peers on 127.0.0.1 and pty
+// pairs: the ASTM-style handshake, the ASTM link in both roles, the port
+// options (a serial line, TCP both ways, UDP answering), the input lines,
+// auto-send, the exit statuses and the printed lines.
 #include <signal.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -43,17 +46,24 @@ std::string Stop(ChildProcess& cli, int signal = SIGTERM) {
     cli.Signal(signal);
     EXPECT_EQ(cli.Wait(), 0);
     const std::string out = cli.Out();
-    const std::string shape = "<dd:dd:dd.ddd>";  // then S, R or I and ':'
+    const std::string shape = "<dd:dd:dd.ddd>T:";  // T: S, R or I
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
-        bool ok = line.size() > shape.size() + 2 && line[shape.size() + 1] == ':' &&
-                  std::string("SRI").find(line[shape.size()]) != std::string::npos;
+        bool ok = line.size() >= shape.size();
         for (size_t i = 0; ok && i < shape.size(); ++i)
-            ok = shape[i] == 'd' ? std::isdigit(static_cast<unsigned char>(line[i])) != 0
-                                 : line[i] == shape[i];
+            ok = shape[i] == 'd'   ? std::isdigit(static_cast<unsigned char>(line[i])) != 0
+                 : shape[i] == 'T' ? std::string("SRI").find(line[i]) != std::string::npos
+                                   : line[i] == shape[i];
         EXPECT_TRUE(ok) << line;
     }
     return out;
+}
+
+// Whether a TCP connect to address:port is taken.
+bool ConnectsTo(const char* address, int port) {
+    const loopback::Peer peer(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in to{AF_INET, htons(static_cast<uint16_t>(port)), {inet_addr(address)}, {}};
+    return connect(peer.Fd(), reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
 }
 
 const std::string kDefaultLists =
@@ -75,23 +85,13 @@ TEST(CliRunner, AnswersAnAstmStyleSessionFromItsDataList) {
     Socket peer = listener.Accept(5000);
     ASSERT_TRUE(peer.Valid()) << cli.Err();
 
-    // Each step: what the peer sends, what must come back.
-    const std::pair<std::string, std::string> steps[] = {
-        {"\x05", "\x06"},
-        {"\x02"
-         "1H|\\^&\r\x03"
-         "00\r\n",
-         "\x06"},
-        {"\x06",
-         "\x02"
-         "1R|1\r\x03"
-         "40\r\n"},
-        {"\x06",
-         "\x02"
-         "2L|1\r\x03"
-         "3B\r\n"},
-        {"\x06", "\x04"},
-    };
+    // Each step: what the peer sends, what must come back (octal escapes: a
+    // digit may follow).
+    const std::pair<std::string, std::string> steps[] = {{"\005", "\006"},
+                                                         {"\0021H|\\^&\r\00300\r\n", "\006"},
+                                                         {"\006", "\0021R|1\r\00340\r\n"},
+                                                         {"\006", "\0022L|1\r\0033B\r\n"},
+                                                         {"\006", "\004"}};
     for (const auto& [sent, answer] : steps) {
         ASSERT_TRUE(peer.SendAll(sent));
         EXPECT_EQ(peer.Receive(answer.size()), answer);
@@ -163,79 +163,121 @@ TEST(CliRunner, AstmHostYieldsToTheInstrumentPrintsItsRecordsThenSends) {
         EXPECT_NE(out.find(line), std::string::npos) << line << out;
 }
 
-TEST(CliRunner, AnswersUdpSendersAndSendsInputLinesToThem) {
-    TempFolder dir;
-    const int localPort = Socket::Udp().Port();
-    const std::string ini = WriteIni(dir, Key("WorkMode", 2) + Key("UDPLocalPort", localPort) +
-                                              Key("UDPRemotePort", 0) + kDefaultLists);
-    ChildProcess cli({kCli, "--ini", ini});
-    Socket peer = Socket::Udp();
-    // Datagrams sent before the runner bound its port are lost: repeat.
-    std::string answer;
-    for (int i = 0; i < 50 && answer.empty(); ++i) {
-        ASSERT_TRUE(peer.SendTo("\x05", localPort));
-        answer = peer.Receive(1, 100);
-    }
-    EXPECT_EQ(answer, "\x06") << cli.Err();
-    cli.WriteStdin("hello<CR><LF>\n");
-    EXPECT_EQ(peer.Receive(7), "hello\r\n");
-    cli.CloseStdin();  // ends the reading, not the program
-    ASSERT_TRUE(peer.SendTo("\x05", localPort));
-    EXPECT_EQ(peer.Receive(1), "\x06");
-
-    const std::string out = Stop(cli, SIGINT);
-    EXPECT_NE(out.find(">S:hello<CR><LF>\n"), std::string::npos) << out;
-    EXPECT_NE(cli.Err().find(StrPrintf("Local(%d)", localPort)), std::string::npos);
-}
-
-TEST(CliRunner, UsesAPtyAsItsSerialLine) {
-    TempFolder dir;
+// --serial sets rate and format on the device itself (a pty keeps the rate
+// and the stop bits; its driver forces cs8 and -parenb). On a terminal as
+// standard output a peer's bytes cannot steer it (in a file they stay, see
+// below). With --exit-on-close a device that vanishes ends the run with 3.
+TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGoes) {
     testing_support::PtyDevice pty;
-    ASSERT_FALSE(pty.path.empty());
-    const Socket master(dup(pty.master));
-    const std::string ini =
-        WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", pty.path) +
-                          Key("BaudRate", 9600) + Key("ByteSize", 8) + Key("Parity", 0) +
-                          Key("StopBit", 0) + kDefaultLists);
-    ChildProcess cli({kCli, "--ini", ini, "--seconds", "30"});
-    ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.path + "(9600 8-N-1)")) << cli.Err();
-    ASSERT_TRUE(pty.Feed("\x05"));
-    EXPECT_EQ(master.Receive(1), "\x06");
-    cli.WriteStdin("ping\r\n");
-    EXPECT_EQ(master.Receive(4), "ping");
-
-    const std::string out = Stop(cli);
-    EXPECT_NE(out.find(">R:<ENQ>\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(">S:ping\n"), std::string::npos) << out;
+    testing_support::PtyDevice terminal;
+    ASSERT_FALSE(pty.path.empty() || terminal.path.empty());
+    fcntl(pty.master, F_SETFD, FD_CLOEXEC);  // the device vanishes when the test closes it
+    ChildOptions onTerminal;
+    onTerminal.outFd = terminal.slave;
+    ChildProcess cli({kCli, "--serial", pty.path + ":115200:7E2", "--exit-on-close", "--eol", "lf",
+                      "--seconds", "30"},
+                     onTerminal);
+    ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.path + "(115200 7-E-2)")) << cli.Err();
+    // stty reads the line through the test's own descriptor: the port holds it exclusively.
+    ChildProcess stty(
+        {"/bin/sh", "-c", "stty -a <&" + std::to_string(pty.slave) + " | tr ';\n' '  '"});
+    ASSERT_EQ(stty.Wait(), 0) << stty.Err();
+    const std::string words = " " + stty.Out() + " ";
+    for (const char* word : {" 115200 ", " cstopb ", " -parodd "})
+        EXPECT_NE(words.find(word), std::string::npos) << word << words;
+    ASSERT_TRUE(pty.Feed("a\x7F\x9B[2J\r\n"));
+    // After the time stamp; the terminal turns "\n" into "\r\n".
+    const std::string shown = ">R:a<DEL><x9B>[2J<CR><LF>\r\n";
+    EXPECT_EQ(Socket(dup(terminal.master)).Receive(13 + shown.size(), 5000).substr(13), shown);
+    cli.WriteStdin("yo\n");
+    EXPECT_EQ(Socket(dup(pty.master)).Receive(3), "yo\n");
+    pty.CloseMaster();
+    EXPECT_EQ(cli.Wait(), 3) << cli.Err();
+    EXPECT_NE(cli.Err().find(", serial " + pty.path + " 115200 7E2\n"), std::string::npos);
 }
 
-TEST(CliRunner, AutoSendGoesOutOnceTheClientIsConnected) {
+// A link to qelvor-cli in dir, whose settings folder is then dir.
+std::string IsolatedCli(const TempFolder& dir) {
+    const std::string path = dir.File("qelvor-cli");
+    std::error_code error;
+    std::filesystem::create_hard_link(kCli, path, error);
+    if (error) std::filesystem::copy_file(kCli, path);
+    return path;
+}
+
+// One run per port option against a loopback peer, without a settings file
+// (none is written either): bytes go both ways, the printed forms follow the
+// output options, and each run ends its own way.
+struct PortCase {
+    CliPortKind kind;
+    const char* where;           // the option's value for the port number
+    const char* options;         // blank-separated
+    std::string received, sent;  // the lines printed for the peer's bytes and for "pong"
+    std::string peerGets;        // what the peer receives for the input line "pong"
+    std::string err;             // a piece of standard error; "": it stays empty
+    int status;
+};
+
+void PrintTo(const PortCase& c, std::ostream* os) {
+    *os << CliPortOptionName(c.kind);
+}
+class CliPortOption : public testing::TestWithParam<PortCase> {};
+
+TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
+    const PortCase& c = GetParam();
     TempFolder dir;
     Socket listener = Socket::Listen();
-    const std::string ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) +
-                                              Key("HandShake", 0) + Key("AutoSendElapse", 1));
-    const std::string data = dir.File("lines.txt");
-    WriteFile(data, "L0\nL1\nL2");
-    ChildProcess cli({kCli, "--ini", ini, "--data", data, "--auto-send", "--seconds", "30"});
-    Socket peer = listener.Accept(5000);
-    ASSERT_TRUE(peer.Valid());
-    EXPECT_EQ(peer.Receive(6), "L0L1L2");
-    ASSERT_TRUE(cli.WaitForOut(">S:L2\n"));
-    Stop(cli);
+    Socket peer = Socket::Udp();
+    const bool udp = c.kind == CliPortKind::Udp;
+    const int port = c.kind == CliPortKind::TcpClient
+                         ? listener.Port()
+                         : loopback::FreePort(udp ? SOCK_DGRAM : SOCK_STREAM);
+    std::vector<std::string> args{IsolatedCli(dir), CliPortOptionName(c.kind),
+                                  StrPrintf(c.where, port)};
+    std::istringstream options(c.options);
+    args.insert(args.end(), std::istream_iterator<std::string>(options), {});
+    ChildProcess cli(args);
+    if (c.kind == CliPortKind::TcpClient) peer = listener.Accept(5000);
+    // Listening on 127.0.0.1 only, the server is not found on 127.0.0.2.
+    if (c.kind == CliPortKind::TcpServer && cli.WaitForErr("waiting client")) {
+        EXPECT_FALSE(ConnectsTo("127.0.0.2", port));
+        peer = Socket::Connect(port);
+    }
+    ASSERT_TRUE(peer.Valid() && (!udp || cli.WaitForErr("UDP on"))) << cli.Err();
+    ASSERT_TRUE(udp ? peer.SendTo("ping\x9B\r\n", port) : peer.SendAll("ping\x9B\r\n"));
+    // The input line follows the printed record, so the order is fixed.
+    ASSERT_TRUE(cli.WaitForOut(c.received)) << cli.Out() << cli.Err();
+    cli.WriteStdin("pong\n");
+    EXPECT_EQ(peer.Receive(c.peerGets.size()), c.peerGets);
+    ASSERT_TRUE(cli.WaitForOut(c.sent)) << cli.Out();
+    if (c.status == 3) peer.Reset();
+    cli.CloseStdin();
+    if (udp) {
+        EXPECT_EQ(cli.Wait(200), -1) << "the end of the input ends reading, not the run";
+        cli.Signal(SIGTERM);
+    }
+    EXPECT_EQ(cli.Wait(), c.status) << cli.Err();
+    const std::string out = cli.Out();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    const std::string err = cli.Err();
+    EXPECT_TRUE(c.err.empty() ? err.empty() : err.find(c.err) != std::string::npos) << err;
+    EXPECT_FALSE(testing_support::Exists(dir.File("qelvor.ini")));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CliPortOption,
+    testing::Values(
+        PortCase{CliPortKind::TcpServer, "127.0.0.1:%d", "--no-time --eol crlf --exit-on-close",
+                 "R:ping\x9B<CR><LF>\n", "\nS:pong<CR><LF>\n", "pong\r\n",
+                 "qelvor.ini (not there: defaults), set ComSet, TCP server on 127.0.0.1:", 3},
+        PortCase{CliPortKind::TcpClient, "localhost:%d", "--hex --quiet --eol cr --exit-at-eof",
+                 ">R:70 69 6E 67 9B 0D 0A\n", ">S:70 6F 6E 67 0D\n", "pong\r", "", 0},
+        PortCase{CliPortKind::Udp, "%d", "", ">R:ping\x9B<CR><LF>\n", ">S:pong\n", "pong",
+                 "answering the last sender", 0}));
 
 TEST(CliRunner, ExitStatuses) {
     TempFolder dir;
-    const int port = FreeTcpPort();
-    // A backup period far beyond what the clock counts must not disturb the end.
-    std::string ini = WriteIni(
-        dir, Key("WorkMode", 0) + Key("IPPort", port) + Key("BackupLogTimeCount", 2000000000));
-    ChildProcess timed({kCli, "--ini", ini, "--seconds", "0.3"});
-    EXPECT_EQ(timed.Wait(), 0);
-    EXPECT_NE(timed.Err().find(StrPrintf("TCP-Server(Port=%d) waiting client", port)),
-              std::string::npos)
-        << timed.Err();
-    EXPECT_EQ(timed.Out(), "");
+    std::string ini = WriteIni(dir, Key("WorkMode", 0) + Key("IPPort", FreeTcpPort()));
     // Started with standard input closed, it still ends on SIGTERM.
     ChildOptions noStdin;
     noStdin.withStdin = false;
@@ -258,13 +300,10 @@ TEST(CliRunner, ExitStatuses) {
     ini = WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", device));
     ChildProcess failed({kCli, "--ini", ini});
     EXPECT_EQ(failed.Wait(), 1);
-    EXPECT_EQ(failed.Err(), "SerialPort:" + device + "Open port failed\n" + device +
+    EXPECT_EQ(failed.Err(), "qelvor-cli: settings " + ini + ", set ComSet, serial " + device +
+                                " 9600 8N1\nSerialPort:" + device + "Open port failed\n" + device +
                                 ": no such device\nSerialPort:" + device + "\n");
 
-    ChildProcess usage({kCli, "--seconds", "x"});
-    EXPECT_EQ(usage.Wait(), 2);
-    EXPECT_EQ(usage.Err(),
-              "qelvor-cli: --seconds needs a number of seconds from 0 up, not 'x' (see --help)\n");
     ChildProcess version({kCli, "--version"});
     EXPECT_EQ(version.Wait(), 0);
     const std::string text = version.Out();
@@ -279,7 +318,10 @@ TEST(CliRunner, ExitStatuses) {
 // error never runs the defaults (a serial line on /dev/ttyS0).
 TEST(CliRunner, NamedSettingsThatCannotBeUsedAreAUsageError) {
     TempFolder dir;
-    const std::string ini = WriteIni(dir, Key("WorkMode", 0) + Key("IPPort", FreeTcpPort()));
+    const int port = FreeTcpPort();
+    // A backup period far beyond what the clock counts must not disturb the end.
+    const std::string ini = WriteIni(
+        dir, Key("WorkMode", 0) + Key("IPPort", port) + Key("BackupLogTimeCount", 2000000000));
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--ini", dir.File("nope.ini")},
          "qelvor-cli: settings file " + dir.File("nope.ini") + ": No such file or directory\n"},
@@ -287,6 +329,11 @@ TEST(CliRunner, NamedSettingsThatCannotBeUsedAreAUsageError) {
          "qelvor-cli: settings file " + dir.File("") + " is a directory\n"},
         {{"--ini", ini, "--set", "NoSuchSet"},
          "qelvor-cli: " + ini + " lists no settings set 'NoSuchSet'\n"},
+        {{"--ini", ini, "--serial", dir.File("tty9") + ":9600"},
+         "qelvor-cli: --serial: no such device " + dir.File("tty9") + " (see --list-ports)\n"},
+        {{"--serial", ini}, "qelvor-cli: --serial: " + ini + " is not a serial device\n"},
+        {{"--seconds", "x"},
+         "qelvor-cli: --seconds needs a number of seconds from 0 up, not 'x' (see --help)\n"},
     };
     for (const auto& [options, error] : cases) {
         std::vector<std::string> args{kCli};
@@ -296,30 +343,53 @@ TEST(CliRunner, NamedSettingsThatCannotBeUsedAreAUsageError) {
         EXPECT_EQ(cli.Err(), error);
         EXPECT_EQ(cli.Out(), "");
     }
+    // No settings file and no port: the run says how to name one.
+    ChildProcess bare({IsolatedCli(dir)});
+    EXPECT_EQ(bare.Wait(), 2);
+    EXPECT_EQ(bare.Err().rfind("qelvor-cli: no settings file " + dir.File("qelvor.ini") +
+                                   "; name the port, for example:\n  --serial DEVICE",
+                               0),
+              0u)
+        << bare.Err();
+    // --list-ports: four fields a line.
+    ChildProcess list({kCli, "--list-ports"});
+    EXPECT_EQ(list.Wait(), 0) << list.Err();
+    const std::string listed = list.Out();
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\t'),
+              3 * std::count(listed.begin(), listed.end(), '\n'))
+        << listed;
     // A bare name is found in the current folder first; "comset" is the
-    // file's own set in another case.
+    // file's own set in another case; --seconds ends the run with 0.
     ChildOptions inDir;
     inDir.cwd = dir.Path();
-    ChildProcess here({kCli, "--ini", "cli.ini", "--set", "comset", "--seconds", "0"}, inDir);
+    ChildProcess here({kCli, "--ini", "cli.ini", "--set", "comset", "--seconds", "0.3"}, inDir);
     EXPECT_EQ(here.Wait(), 0) << here.Err();
-    EXPECT_NE(here.Err().find("waiting client"), std::string::npos) << here.Err();
+    EXPECT_NE(here.Err().find(StrPrintf("TCP-Server(Port=%d) waiting client", port)),
+              std::string::npos)
+        << here.Err();
+    EXPECT_EQ(here.Out(), "");
 }
 
-// The pending bytes of a peer that left become a record at every end of the
-// run, here a SIGHUP from a closed terminal.
-TEST(CliRunner, EveryEndRecordsThePendingBytes) {
+// Auto-send starts once the client is connected; the pending bytes of a peer
+// that left become a record at every end of the run, here a SIGHUP from a
+// closed terminal.
+TEST(CliRunner, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
     TempFolder dir;
     Socket listener = Socket::Listen();
-    const std::string ini =
-        WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) + kDefaultLists);
-    ChildProcess cli({kCli, "--ini", ini, "--seconds", "30"});
+    const std::string ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) +
+                                              Key("HandShake", 0) + Key("AutoSendElapse", 1));
+    WriteFile(dir.File("lines.txt"), "L0\nL1\nL2");
+    ChildProcess cli(
+        {kCli, "--ini", ini, "--data", dir.File("lines.txt"), "--auto-send", "--seconds", "30"});
     {
         Socket peer = listener.Accept(5000);
         ASSERT_TRUE(peer.Valid()) << cli.Err();
+        EXPECT_EQ(peer.Receive(6), "L0L1L2");
         ASSERT_TRUE(peer.SendAll("abc"));
     }
     ASSERT_TRUE(cli.WaitForErr("connect failed")) << cli.Err();
     const std::string out = Stop(cli, SIGHUP);
+    EXPECT_NE(out.find(">S:L2\n"), std::string::npos) << out;
     EXPECT_NE(out.find(">R:abc\n"), std::string::npos) << out;
 }
 
@@ -343,8 +413,10 @@ TEST(CliRunner, EndsQuietlyWhenTheReaderOfItsOutputGoes) {
     cli.CloseOut();
     ASSERT_TRUE(peer.SendAll(lines));
     EXPECT_EQ(cli.Wait(5000), 0);
-    EXPECT_EQ(cli.Err(), StrPrintf("TCP-Client(127.0.0.1:%d) connected\nTCP-Client(127.0.0.1:%d)\n",
-                                   listener.Port(), listener.Port()));
+    EXPECT_EQ(cli.Err(), StrPrintf("qelvor-cli: settings %s, set ComSet, TCP client to "
+                                   "127.0.0.1:%d\nTCP-Client(127.0.0.1:%d) connected\n"
+                                   "TCP-Client(127.0.0.1:%d)\n",
+                                   ini.c_str(), listener.Port(), listener.Port(), listener.Port()));
 }
 
 }  // namespace

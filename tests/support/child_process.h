@@ -24,6 +24,7 @@ struct ChildOptions {
     bool withStdin = true;   // false: started with standard input closed
     bool outOnPipe = false;  // standard output on a pipe read with ReadOut
     std::string cwd;         // empty: the test's own folder
+    int outFd = -1;          // above -1: standard output on this descriptor (a pty)
 };
 
 class ChildProcess {
@@ -40,7 +41,9 @@ class ChildProcess {
         } else {
             posix_spawn_file_actions_addclose(&actions, 0);
         }
-        if (options.outOnPipe) {
+        if (options.outFd >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, options.outFd, 1);
+        } else if (options.outOnPipe) {
             posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         } else {
             posix_spawn_file_actions_addopen(&actions, 1, streams_.File("out").c_str(),

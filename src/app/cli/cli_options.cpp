@@ -22,12 +22,43 @@ bool ParseSeconds(const std::string& text, double& seconds) {
     return true;
 }
 
+bool ParseEol(const std::string& text, CliEol& eol) {
+    const std::pair<const char*, CliEol> names[] = {
+        {"none", CliEol::None}, {"cr", CliEol::Cr}, {"lf", CliEol::Lf}, {"crlf", CliEol::CrLf}};
+    for (const auto& [name, value] : names) {
+        if (text == name) {
+            eol = value;
+            return true;
+        }
+    }
+    return false;
+}
+
 // Splits "--name=value"; value is set only when there was an "=".
 void SplitInline(const std::string& arg, std::string& name, std::string& value, bool& inlined) {
     const size_t eq = arg.find('=');
     inlined = arg.rfind("--", 0) == 0 && eq != std::string::npos;
     name = inlined ? arg.substr(0, eq) : arg;
     value = inlined ? arg.substr(eq + 1) : std::string();
+}
+
+CliPortKind PortKindOf(const std::string& name) {
+    for (CliPortKind kind :
+         {CliPortKind::Serial, CliPortKind::TcpServer, CliPortKind::TcpClient, CliPortKind::Udp}) {
+        if (name == CliPortOptionName(kind)) return kind;
+    }
+    return CliPortKind::None;
+}
+
+bool StorePort(CliPortKind kind, const std::string& value, CCliOptions& options,
+               std::string& error) {
+    // Two ports in one run would leave the user guessing which one is used.
+    if (options.port.kind != CliPortKind::None) {
+        error = std::string("only one port option: ") + CliPortOptionName(options.port.kind) +
+                " and " + CliPortOptionName(kind) + " were given";
+        return false;
+    }
+    return ParseCliPort(kind, value, options.port, error);
 }
 
 // Stores the value of an option that takes one into options.
@@ -38,6 +69,13 @@ bool StoreValue(const std::string& name, const std::string& value, CCliOptions& 
         error = "--seconds needs a number of seconds from 0 up, not '" + value + "'";
         return false;
     }
+    if (name == "--eol") {
+        if (ParseEol(value, options.eol)) return true;
+        error = "--eol takes none, cr, lf or crlf, not '" + value + "'";
+        return false;
+    }
+    const CliPortKind kind = PortKindOf(name);
+    if (kind != CliPortKind::None) return StorePort(kind, value, options, error);
     if (value.empty()) {
         error = name + " needs a non-empty value";
         return false;
@@ -50,18 +88,27 @@ bool StoreValue(const std::string& name, const std::string& value, CCliOptions& 
 
 // The options that take no value; false for any other name.
 bool StoreFlag(const std::string& name, CCliOptions& options) {
-    if (name == "--auto-send") {
-        options.autoSend = true;
-    } else if (name == "--astm") {
-        options.astm = true;
-    } else if (name == "--astm-host") {
+    const std::pair<const char*, bool CCliOptions::*> flags[] = {
+        {"--auto-send", &CCliOptions::autoSend},
+        {"--astm", &CCliOptions::astm},
+        {"--exit-after-message", &CCliOptions::exitAfterMessage},
+        {"--hex", &CCliOptions::hex},
+        {"--no-time", &CCliOptions::noTime},
+        {"--quiet", &CCliOptions::quiet},
+        {"--exit-at-eof", &CCliOptions::exitAtEof},
+        {"--exit-on-close", &CCliOptions::exitOnClose},
+    };
+    if (name == "--astm-host") {
         options.astm = options.astmHost = true;
-    } else if (name == "--exit-after-message") {
-        options.exitAfterMessage = true;
-    } else {
-        return false;
+        return true;
     }
-    return true;
+    for (const auto& [flag, field] : flags) {
+        if (name == flag) {
+            options.*field = true;
+            return true;
+        }
+    }
+    return false;
 }
 
 // Options that only mean something together.
@@ -72,7 +119,8 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
 }
 
 bool TakesValue(const std::string& name) {
-    return name == "--ini" || name == "--set" || name == "--data" || name == "--seconds";
+    return name == "--ini" || name == "--set" || name == "--data" || name == "--seconds" ||
+           name == "--eol" || PortKindOf(name) != CliPortKind::None;
 }
 
 }  // namespace
@@ -86,6 +134,7 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
         SplitInline(args[i], name, value, inlined);
         if (name == "--help" || name == "-h") return CliAction::Help;
         if (name == "--version") return CliAction::Version;
+        if (name == "--list-ports" && !inlined) return CliAction::ListPorts;
         if (!inlined && StoreFlag(name, options)) continue;
         if (!TakesValue(name)) {
             error = "unknown option '" + args[i] + "'";
@@ -103,17 +152,50 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
     return CheckCombination(options, error) ? CliAction::Run : CliAction::UsageError;
 }
 
+std::string WithLineEnd(const std::string& line, CliEol eol, bool hexText) {
+    switch (eol) {
+        case CliEol::None:
+            return line;
+        case CliEol::Cr:
+            return line + (hexText ? " 0D" : "<CR>");
+        case CliEol::Lf:
+            return line + (hexText ? " 0A" : "<LF>");
+        case CliEol::CrLf:
+            return line + (hexText ? " 0D 0A" : "<CR><LF>");
+    }
+    return line;
+}
+
 std::string CliUsageText() {
-    return "Usage: qelvor-cli [--ini FILE] [--set NAME] [--data FILE] [--auto-send] [--seconds N]\n"
-           "                  [--astm | --astm-host] [--exit-after-message]\n"
-           "Runs the configured port headless: prints every traffic record on standard\n"
-           "output, every new port status and its reason on standard error, and sends\n"
-           "each line read from standard input. It never writes the settings file.\n"
+    return "Usage: qelvor-cli [--ini FILE] [--set NAME] [PORT] [--data FILE] [--auto-send]\n"
+           "                  [--seconds N] [--astm | --astm-host] [--exit-after-message]\n"
+           "                  [--hex] [--no-time] [--quiet] [--eol none|cr|lf|crlf]\n"
+           "                  [--exit-at-eof] [--exit-on-close]\n"
+           "       qelvor-cli --list-ports | --help | --version\n"
+           "Runs a port headless: prints every traffic record on standard output, every\n"
+           "new port status and its reason on standard error, and sends each line read\n"
+           "from standard input once the port is connected. It never writes the\n"
+           "settings file.\n"
+           "\n"
+           "PORT, one of these, for this run only, over the settings set in use (no\n"
+           "settings file is needed then: the defaults fill the rest):\n"
+           "  --serial DEVICE[:BAUD[:FORMAT]]\n"
+           "                 a serial line: a path or a name under /dev, a rate from 50\n"
+           "                 to 12000000, a format like 8N1, 7E1 or 8N2\n"
+           "  --tcp-server [ADDRESS:]PORT\n"
+           "                 serve one TCP client on PORT, on ADDRESS only when given\n"
+           "  --tcp-client HOST:PORT\n"
+           "                 connect to a TCP server; HOST may be a name\n"
+           "  --udp LOCAL[:HOST:REMOTE]\n"
+           "                 receive on UDP port LOCAL; send to HOST:REMOTE, or without\n"
+           "                 them answer whoever sent last\n"
            "\n"
            "  --ini FILE     settings file; a name without '/' is looked up in the current\n"
            "                 folder, then in the settings folder (default: qelvor.ini\n"
-           "                 there, and the defaults when it does not exist)\n"
+           "                 there; without it and without PORT the run does not start)\n"
            "  --set NAME     use this settings set of the file instead of its current one\n"
+           "  --list-ports   list the serial ports: name, device, /dev/serial/by-id path,\n"
+           "                 and whether another program holds one or a group is needed\n"
            "  --data FILE    load FILE into the data list at start\n"
            "  --auto-send    send the data list line by line once the port is open\n"
            "  --seconds N    end after N seconds (default: at SIGINT, SIGTERM or SIGHUP)\n"
@@ -123,13 +205,22 @@ std::string CliUsageText() {
            "  --astm-host    as --astm, in the host's role (AstmRole=1)\n"
            "  --exit-after-message\n"
            "                 with --astm and --data: end once that message has ended\n"
+           "  --hex          print record data as hexadecimal pairs\n"
+           "  --no-time      print records without their time stamp\n"
+           "  --quiet        print no status lines, only errors\n"
+           "  --eol END      append none, cr, lf or crlf to each input line (default none)\n"
+           "  --exit-at-eof  end once standard input has ended and its lines went out\n"
+           "  --exit-on-close\n"
+           "                 end with status 3 when the TCP connection ends or the serial\n"
+           "                 device vanishes\n"
            "  --help         show this text\n"
            "  --version      show the version\n"
            "\n"
            "Exit status: 0 normal end (also when the reader of standard output goes),\n"
            "1 the port, the listening socket or the data file could not be opened, or\n"
            "with --exit-after-message a frame of the message was not acknowledged,\n"
-           "2 a usage error or a settings file or set that cannot be used.\n";
+           "2 a usage error, a bad PORT, or a settings file or set that cannot be used,\n"
+           "3 with --exit-on-close the connection ended or the device vanished.\n";
 }
 
 }  // namespace qelvor

@@ -4,12 +4,19 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/cli_port_option.h"
+
 namespace qelvor {
+
+// The line end --eol appends to each line read from standard input.
+enum class CliEol { None, Cr, Lf, CrLf };
 
 struct CCliOptions {
     std::string iniFile;  // empty: the settings folder's "qelvor.ini"
     std::string setName;  // empty: the current set of the INI file
     std::string dataFile;
+    // The port for this run only, over the set in use; kind None: the set's.
+    CCliPort port;
     bool autoSend = false;
     // ProtocolMode 1 for this run only; astmHost also takes the host's role.
     bool astm = false;
@@ -17,16 +24,37 @@ struct CCliOptions {
     // The data file goes out once as a message; the run ends after it.
     bool exitAfterMessage = false;
     double seconds = -1;  // below 0: run until a signal ends it
+    // How records are printed: data as hexadecimal pairs, without the time
+    // stamp; quiet leaves the status lines out.
+    bool hex = false;
+    bool noTime = false;
+    bool quiet = false;
+    CliEol eol = CliEol::None;
+    // The end of standard input ends the run once its lines went out.
+    bool exitAtEof = false;
+    // The end of a TCP connection or a vanished serial device ends the run
+    // with kExitConnectionClosed.
+    bool exitOnClose = false;
 };
 
-enum class CliAction { Run, Help, Version, UsageError };
+enum class CliAction { Run, Help, Version, ListPorts, UsageError };
 
 // Parses the arguments behind the program name. On UsageError, error holds a
 // one-line reason.
 CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& options,
                           std::string& error);
 
+// The line as it is sent: line with the line end of eol, written as
+// hexadecimal pairs when the set sends hexadecimal text, else in notation.
+std::string WithLineEnd(const std::string& line, CliEol eol, bool hexText);
+
 // The text of --help.
 std::string CliUsageText();
+
+// Exit statuses of qelvor-cli.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;            // the port, the socket or the data file
+inline constexpr int kExitUsage = 2;             // the command line or the settings it names
+inline constexpr int kExitConnectionClosed = 3;  // with --exit-on-close
 
 }  // namespace qelvor

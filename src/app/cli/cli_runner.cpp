@@ -1,6 +1,7 @@
 #include "app/cli/cli_runner.h"
 
 #include <fcntl.h>
+#include <langinfo.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include "config/app_paths.h"
 #include "config/ui_language.h"
 #include "mainwnd/regular_file.h"
+#include "ports/tcp_port.h"
 
 namespace qelvor {
 
@@ -31,7 +33,14 @@ constexpr auto kMaxPeriod = std::chrono::hours(24 * 365 * 100);
 }  // namespace
 
 CCliRunner::CCliRunner(CCliOptions options, int out, int err)
-    : options_(std::move(options)), out_(out), err_(err) {}
+    : options_(std::move(options)), out_(out), err_(err) {
+    lineFormat_.hex = options_.hex;
+    lineFormat_.noTime = options_.noTime;
+    // Only a terminal obeys the bytes a peer sends; files and pipes get the
+    // log lines as they are.
+    lineFormat_.terminal = isatty(out) == 1;
+    lineFormat_.utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+}
 
 CCliRunner::~CCliRunner() {
     input_.Stop();
@@ -82,22 +91,58 @@ bool CCliRunner::LoadSettings() {
         }
         settings_->Load(options_.setName);
     }
-    ApplyRunOptions();
+    if (!NamesAPort() || !ApplyRunOptions()) return false;
     ApplyUILanguage(*settings_);
     return true;
 }
 
-void CCliRunner::ApplyRunOptions() {
+// Without a settings file and without a port option the run would open the
+// defaults' serial line, /dev/ttyS0, which is never what was meant.
+bool CCliRunner::NamesAPort() {
+    struct stat st {};
+    if (!options_.iniFile.empty() || options_.port.kind != CliPortKind::None ||
+        ::stat(settings_->IniPath.c_str(), &st) == 0)
+        return true;
+    PrintError("qelvor-cli: no settings file " + settings_->IniPath +
+               "; name the port, for example:\n"
+               "  --serial DEVICE[:BAUD[:FORMAT]]  (--serial ttyUSB0:115200:8N1)\n"
+               "  --tcp-server [ADDRESS:]PORT      (--tcp-server 127.0.0.1:9000)\n"
+               "  --tcp-client HOST:PORT\n"
+               "  --udp LOCAL[:HOST:REMOTE]\n"
+               "or a settings file with --ini FILE (see --help and --list-ports)");
+    return false;
+}
+
+bool CCliRunner::ApplyRunOptions() {
     // The settings record is read-only: none of this reaches the file.
     if (options_.astm) settings_->ProtocolMode = kProtocolAstm;
     if (options_.astmHost) settings_->AstmRole = kAstmRoleHost;
+    std::string error;
+    if (ApplyCliPort(options_.port, *settings_, portSetup_, error)) return true;
+    PrintError("qelvor-cli: " + error);
+    return false;
+}
+
+// One line naming what this run uses, so that a log of the run says it.
+void CCliRunner::PrintStartLine() {
+    if (options_.quiet) return;
+    struct stat st {};
+    const bool exists = ::stat(settings_->IniPath.c_str(), &st) == 0;
+    const std::string set =
+        options_.setName.empty() ? settings_->GetCurrentSet() : options_.setName;
+    std::string line = "qelvor-cli: settings " + settings_->IniPath;
+    if (!exists) line += " (not there: defaults)";
+    line += ", set " + set + ", " + portSetup_.description;
+    if (!logFile_.empty()) line += ", log " + logFile_;
+    PrintError(line);
 }
 
 void CCliRunner::StartContinuousLog() {
     if (settings_->AutoSaveLog == 0) return;
     const std::string folder = SettingsDir(settings_->ExeDir) + "LogData/";
     EnsureFolder(folder);
-    log_.Start(folder + "Qelvor.log", *settings_);
+    logFile_ = folder + "Qelvor.log";
+    log_.Start(logFile_, *settings_);
 }
 
 void CCliRunner::ReserveStandardStreams() {
@@ -125,9 +170,18 @@ bool CCliRunner::BlockStopSignals() {
     return signalFd_ >= 0;
 }
 
+// The window always listens on every address; the command line may name one.
+void CCliRunner::PrepareListenAddress() {
+    if (settings_->WorkMode != kWorkModeTcpServer) return;
+    engine_->SelectPort();
+    auto* tcp = dynamic_cast<StreamPort::CTCPPort*>(&engine_->CurrentPort());
+    if (tcp != nullptr) tcp->SetListenAddress(portSetup_.listenAddress);
+}
+
 bool CCliRunner::StartEngine() {
     engine_ = std::make_unique<CMainEngine>(*settings_, *this);
     engine_->AttachLogWriter(&log_);
+    PrepareListenAddress();
     // The window's own start-up, so that a run starts as the window does.
     engine_->Startup(CStartupArgs{options_.dataFile, false});
     WaitForConnect();
@@ -183,9 +237,10 @@ int CCliRunner::Run() {
     }
     if (!LoadSettings()) {
         FlushOutput();
-        return kExitBadSettings;
+        return kExitUsage;
     }
     StartContinuousLog();
+    PrintStartLine();
     const bool started = StartEngine();
     // Why the start failed is printed before closing shows the closed port.
     if (!started) FlushOutput();
@@ -198,11 +253,13 @@ int CCliRunner::Run() {
         Loop();
     }
     Finish();
-    if (!started) return 1;
+    if (!started) return kExitFailed;
+    if (options_.exitOnClose && connectionEnded_) return kExitConnectionClosed;
     // A message still under way at the end was aborted by the close and
     // counts as not acknowledged, as does one the link refused.
-    if (options_.exitAfterMessage && !engine_->AstmMessageResult().value_or(false)) return 1;
-    return 0;
+    if (options_.exitAfterMessage && !engine_->AstmMessageResult().value_or(false))
+        return kExitFailed;
+    return kExitOk;
 }
 
 void CCliRunner::Loop() {
@@ -214,6 +271,7 @@ void CCliRunner::Loop() {
         std::this_thread::sleep_until(deadline);
         now = Clock::now();
         RunDueTimers(now);
+        WatchConnection();
         SendInputLines();
         StartAutoSendWhenOpen();
         SendMessageWhenConnected();
@@ -239,27 +297,45 @@ void CCliRunner::RunDueTimers(Clock::time_point now) {
     }
 }
 
+// The first poll corrects the status of a server that still listens, so the
+// status code counts only after one poll.
+bool CCliRunner::Connected() {
+    return polls_ > 0 && engine_->IsPortOpen() && engine_->State().shownStatusCode >= 1;
+}
+
+// Input lines wait for a peer: `echo ENQ | qelvor-cli --tcp-server 9000`
+// sends to the client that comes, not into a port with nobody behind it.
 void CCliRunner::SendInputLines() {
     std::string line;
-    while (input_.PopLine(line)) {
-        engine_->SetSendText(line);
+    const bool hexText = settings_->HexSendData != 0;
+    while (Connected() && input_.PopLine(line)) {
+        engine_->SetSendText(WithLineEnd(line, options_.eol, hexText));
         engine_->OnSendData();
     }
 }
 
+// A connection that was up and is no longer: a TCP peer left, the connect
+// broke, or the serial device vanished. A datagram port has no connection.
+void CCliRunner::WatchConnection() {
+    if (settings_->WorkMode == kWorkModeUdp || polls_ == 0) return;
+    const bool connected = Connected();
+    if (wasConnected_ && !connected) connectionEnded_ = true;
+    wasConnected_ = connected;
+}
+
+bool CCliRunner::InputDone() {
+    return input_.Ended() && !input_.HasLines();
+}
+
 void CCliRunner::StartAutoSendWhenOpen() {
-    // The first poll corrects the status of a server that still listens, so
-    // the status code counts only after one poll.
-    if (!autoSendPending_ || polls_ == 0) return;
-    if (!engine_->IsPortOpen() || engine_->State().shownStatusCode < 1) return;
+    if (!autoSendPending_ || !Connected()) return;
     autoSendPending_ = false;
     engine_->OnAutoSend();
 }
 
 void CCliRunner::SendMessageWhenConnected() {
     // As auto-send: a server waits for its client, a client for its connect.
-    if (!messagePending_ || polls_ == 0) return;
-    if (!engine_->IsPortOpen() || engine_->State().shownStatusCode < 1) return;
+    if (!messagePending_ || !Connected()) return;
     messagePending_ = false;
     messageSent_ = true;
     messageQueued_ = engine_->SendAstmMessage();
@@ -277,6 +353,9 @@ bool CCliRunner::StopRequested(Clock::time_point now) {
     // run quietly, as a finished job.
     if (out_.ReaderGone()) return true;
     if (options_.exitAfterMessage && MessageEnded()) return true;
+    if (options_.exitOnClose && connectionEnded_) return true;
+    // Every line was sent in the tick that took it, so the input is out.
+    if (options_.exitAtEof && InputDone()) return true;
     return now >= endTime_;
 }
 
@@ -318,23 +397,25 @@ void CCliRunner::PrintNewRecords() {
         printedRecords_ = 0;
     }
     for (; printedRecords_ < count; ++printedRecords_) {
-        out_.Append(CLogWriter::FormatLine(exchange.Record(printedRecords_)));
+        out_.Append(FormatRecordLine(exchange.Record(printedRecords_), lineFormat_));
         out_.Append("\n");
     }
 }
 
 // The status line as pane 0 shows it, then the reason the window keeps in
 // its tool tip, when that says more than the status.
+// --quiet keeps only the reasons of failures.
 void CCliRunner::PrintStatus() {
     const CMainState& state = engine_->State();
     if (state.panes[0] != shownStatus_) {
         shownStatus_ = state.panes[0];
-        PrintError(shownStatus_);
+        if (!options_.quiet) PrintError(shownStatus_);
     }
     const std::string& reason = state.pane0ToolTip;
     if (reason != shownReason_) {
         shownReason_ = reason;
-        if (!reason.empty() && reason != shownStatus_) PrintError(reason);
+        const bool shown = !options_.quiet || state.shownStatusCode < 0;
+        if (shown && !reason.empty() && reason != shownStatus_) PrintError(reason);
     }
 }
 

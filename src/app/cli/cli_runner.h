@@ -3,7 +3,8 @@
 // 1 ms loop on absolute deadlines, prints every traffic record on standard
 // output and every new port status (with its reason) on standard error, each
 // stream written once per tick, and sends the lines read from standard input
-// (and, with the ASTM link, the data file once as a message).
+// (and, with the ASTM link, the data file once as a message). The port may
+// come from the command line instead of the settings set, for this run only.
 // Run is called once, from the main thread.
 #pragma once
 
@@ -13,6 +14,8 @@
 #include <string>
 
 #include "app/cli/cli_options.h"
+#include "app/cli/cli_port_setup.h"
+#include "app/cli/record_line_format.h"
 #include "app/cli/stdin_reader.h"
 #include "app/cli/tick_output.h"
 #include "config/com_setting.h"
@@ -32,10 +35,13 @@ class CCliRunner : public IMainView {
     CCliRunner(const CCliRunner&) = delete;
     CCliRunner& operator=(const CCliRunner&) = delete;
 
-    // The whole run; the process exit status: 0, 1 when the port or the
-    // data file could not be opened (or, with --exit-after-message, when a
-    // frame of the message was not acknowledged), kExitBadSettings when the
-    // settings file or set named on the command line cannot be used.
+    // The whole run; the process exit status (kExitOk ... in cli_options.h):
+    // 1 when the port or the data file could not be opened (or, with
+    // --exit-after-message, when a frame of the message was not
+    // acknowledged), 2 when the settings file or set named on the command
+    // line cannot be used, the port option names a missing device or an
+    // unknown host, or nothing names a port at all; 3 when --exit-on-close
+    // saw the connection end.
     int Run();
 
     // IMainView
@@ -57,8 +63,11 @@ class CCliRunner : public IMainView {
     // or set cannot be used.
     bool LoadSettings();
     // The settings the command line sets for this run only.
-    void ApplyRunOptions();
+    bool ApplyRunOptions();
     bool FindIniFile(std::string& path);
+    bool NamesAPort();
+    void PrintStartLine();
+    void PrepareListenAddress();
     void StartContinuousLog();
     bool StartEngine();
     bool LoadNamedDataFile();
@@ -67,7 +76,10 @@ class CCliRunner : public IMainView {
     bool BlockStopSignals();
     void Loop();
     void RunDueTimers(Clock::time_point now);
+    bool Connected();
     void SendInputLines();
+    void WatchConnection();
+    bool InputDone();
     void StartAutoSendWhenOpen();
     void SendMessageWhenConnected();
     bool MessageEnded() const;
@@ -81,6 +93,9 @@ class CCliRunner : public IMainView {
     CCliOptions options_;
     CTickOutput out_;
     CTickOutput err_;
+    CRecordLineFormat lineFormat_;
+    CCliPortSetup portSetup_;
+    std::string logFile_;  // the continuous log, when it runs
     std::unique_ptr<CComSetting> settings_;
     CLogWriter log_;
     std::unique_ptr<CMainEngine> engine_;
@@ -96,11 +111,10 @@ class CCliRunner : public IMainView {
     bool messageSent_ = false;     // it was handed to the engine
     bool messageQueued_ = false;   // and the link took it
     bool statusChanged_ = false;
+    bool wasConnected_ = false;     // the port was connected at an earlier tick
+    bool connectionEnded_ = false;  // and is no longer (--exit-on-close)
     int signalFd_ = -1;
     Clock::time_point endTime_ = Clock::time_point::max();
 };
-
-// Exit status of a run whose settings file or set cannot be used.
-inline constexpr int kExitBadSettings = 2;
 
 }  // namespace qelvor

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/cli/cli_options.h"
+#include "app/cli/cli_port_list.h"
 #include "app/cli/cli_runner.h"
 
 int main(int argc, char** argv) {
@@ -28,9 +29,16 @@ int main(int argc, char** argv) {
         case qelvor::CliAction::Version:
             std::printf("qelvor-cli %s\n", QELVOR_VERSION);
             return 0;
+        case qelvor::CliAction::ListPorts: {
+            std::string list;
+            const int status = qelvor::ListSerialPorts(list, error);
+            std::fputs(list.c_str(), stdout);
+            if (!error.empty()) std::fprintf(stderr, "qelvor-cli: %s\n", error.c_str());
+            return status;
+        }
         case qelvor::CliAction::UsageError:
             std::fprintf(stderr, "qelvor-cli: %s (see --help)\n", error.c_str());
-            return 2;
+            return qelvor::kExitUsage;
         case qelvor::CliAction::Run:
             break;
     }

@@ -36,6 +36,11 @@ bool CStdinReader::PopLine(std::string& line) {
     return true;
 }
 
+bool CStdinReader::HasLines() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return !lines_.empty();
+}
+
 void CStdinReader::PushComplete(std::string& pending) {
     size_t start = 0;
     for (size_t end = pending.find('\n'); end != std::string::npos;

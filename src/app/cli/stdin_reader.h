@@ -23,7 +23,9 @@ class CStdinReader {
     void Stop();
     // The oldest line not yet taken, without its line end; false when none.
     bool PopLine(std::string& line);
-    // True once the end of the input was reached.
+    // Whether a line waits to be taken.
+    bool HasLines();
+    // True once the end of the input was reached; every line is queued by then.
     bool Ended() const { return ended_; }
 
   private:

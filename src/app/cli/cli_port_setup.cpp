@@ -1,0 +1,127 @@
+#include "app/cli/cli_port_setup.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/stat.h>
+
+#include "config/string_table.h"
+
+namespace qelvor {
+
+namespace {
+
+// The device as the serial port opens it: a path as it stands, a name under /dev.
+std::string DevicePathOf(const std::string& device) {
+    return device.empty() || device.front() == '/' ? device : "/dev/" + device;
+}
+
+std::string SerialDevice(const CComSetting& s) {
+    if (s.ComPort > 0) return StrPrintf("/dev/ttyS%d", s.ComPort - 1);
+    return s.ComName.empty() ? std::string("(no device)") : DevicePathOf(s.ComName);
+}
+
+bool ApplySerial(const CCliPort& port, CComSetting& s, std::string& error) {
+    const std::string path = DevicePathOf(port.device);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        error = "--serial: no such device " + path + " (see --list-ports)";
+        return false;
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        error = "--serial: " + path + " is not a serial device";
+        return false;
+    }
+    s.WorkMode = kWorkModeSerial;
+    s.ComPort = 0;
+    s.ComName = port.device;
+    if (port.baudRate > 0) s.BaudRate = port.baudRate;
+    if (port.formatGiven) {
+        s.ByteSize = port.byteSize;
+        s.Parity = port.parity;
+        s.StopBit = port.stopBit;
+    }
+    return true;
+}
+
+// The host's dotted address into address; false with the error when none.
+bool Resolve(const char* option, const std::string& host, std::string& address,
+             std::string& error) {
+    address = ResolveIpv4(host);
+    if (!address.empty()) return true;
+    error = std::string(option) + ": cannot resolve '" + host + "' to an IPv4 address";
+    return false;
+}
+
+bool ApplyTcp(const CCliPort& port, CComSetting& s, CCliPortSetup& setup, std::string& error) {
+    s.IPPort = port.port;
+    if (port.kind == CliPortKind::TcpClient) {
+        s.WorkMode = kWorkModeTcpClient;
+        return Resolve("--tcp-client", port.host, s.SvrIPAddr, error);
+    }
+    s.WorkMode = kWorkModeTcpServer;
+    setup.listenAddress = htonl(INADDR_ANY);
+    if (port.host.empty()) return true;
+    std::string address;
+    if (!Resolve("--tcp-server", port.host, address, error)) return false;
+    setup.listenAddress = inet_addr(address.c_str());
+    return true;
+}
+
+bool ApplyUdp(const CCliPort& port, CComSetting& s, std::string& error) {
+    s.WorkMode = kWorkModeUdp;
+    s.UDPLocalPort = port.port;
+    s.UDPRemotePort = port.remotePort;
+    return port.host.empty() || Resolve("--udp", port.host, s.SvrIPAddr, error);
+}
+
+// The host as typed stays in the line when it was a name.
+std::string Describe(const CComSetting& s, uint32_t listenAddress, const std::string& host) {
+    switch (s.WorkMode) {
+        case kWorkModeSerial:
+            return StrPrintf("serial %s %d %s", SerialDevice(s).c_str(), s.BaudRate,
+                             CliFormatText(s.ByteSize, s.Parity, s.StopBit).c_str());
+        case kWorkModeTcpServer: {
+            char text[INET_ADDRSTRLEN] = "*";
+            in_addr address{listenAddress};
+            if (listenAddress != htonl(INADDR_ANY)) inet_ntop(AF_INET, &address, text, sizeof text);
+            return StrPrintf("TCP server on %s:%d", text, s.IPPort);
+        }
+        case kWorkModeTcpClient: {
+            const std::string name = host.empty() || host == s.SvrIPAddr ? "" : host + " = ";
+            return StrPrintf("TCP client to %s%s:%d", name.c_str(), s.SvrIPAddr.c_str(), s.IPPort);
+        }
+        default:
+            if (s.UDPRemotePort <= 0)
+                return StrPrintf("UDP on %d, answering the last sender", s.UDPLocalPort);
+            return StrPrintf("UDP on %d to %s:%d", s.UDPLocalPort, s.SvrIPAddr.c_str(),
+                             s.UDPRemotePort);
+    }
+}
+
+}  // namespace
+
+std::string ResolveIpv4(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* found = nullptr;
+    if (name.empty() || getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) return {};
+    char dotted[INET_ADDRSTRLEN] = {};
+    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    inet_ntop(AF_INET, &ipv4->sin_addr, dotted, sizeof dotted);
+    freeaddrinfo(found);
+    return dotted;
+}
+
+bool ApplyCliPort(const CCliPort& port, CComSetting& settings, CCliPortSetup& setup,
+                  std::string& error) {
+    setup.listenAddress = htonl(INADDR_ANY);
+    bool applied = true;
+    if (port.kind == CliPortKind::Serial) applied = ApplySerial(port, settings, error);
+    if (port.kind == CliPortKind::TcpServer || port.kind == CliPortKind::TcpClient)
+        applied = ApplyTcp(port, settings, setup, error);
+    if (port.kind == CliPortKind::Udp) applied = ApplyUdp(port, settings, error);
+    if (applied) setup.description = Describe(settings, setup.listenAddress, port.host);
+    return applied;
+}
+
+}  // namespace qelvor
