@@ -51,6 +51,7 @@ __attribute__((visibility("default"))) int fnFmtMsg(char* buffer, int length, in
     PluginState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
     state.heldAnswer.clear();
+    state.lastError.clear();
     if (buffer == nullptr || bufferSize == nullptr || length < 0) return -1;
     std::string answer;
     const auto outcome =
