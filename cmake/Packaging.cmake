@@ -21,14 +21,13 @@ set(CPACK_PACKAGE_VENDOR "Qelvor project")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Qelvor developers <qelvor@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "test and debug serial, TCP and UDP communication links")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Qelvor talks to a device or a peer program over a serial line, a TCP server or\n"
-    "client, or a UDP socket; records every sent and received frame with a time\n"
-    "stamp and its control bytes spelled out; splits the received stream into\n"
-    "frames and answers each one automatically (ASTM E1381 style line protocols);\n"
-    "and keeps logs. qelvor is the desktop program, qelvor-cli the same engine for\n"
-    "scripts and servers. A Lua plug-in rewrites response-file lines.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+# One bracket string: a ";" in a quoted argument would split it into a list.
+set(CPACK_PACKAGE_DESCRIPTION [=[Qelvor talks to a device or a peer program over a serial line, a TCP server or
+client, or a UDP socket; records every sent and received frame with a time
+stamp and its control bytes spelled out; splits the received stream into
+frames and answers each one automatically (ASTM E1381 style line protocols);
+and keeps logs. qelvor is the desktop program, qelvor-cli the same engine for
+scripts and servers. A Lua plug-in rewrites response-file lines.]=])
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -11,6 +11,7 @@ packages=(
     clang libclang-rt-14-dev
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n
     libgl-dev xvfb xauth fonts-wqy-microhei
+    dpkg-dev fakeroot desktop-file-utils
 )
 
 missing=()

@@ -88,6 +88,9 @@ else
     echo "note: this qelvor-cli has no --list-ports yet; that check is left out"
 fi
 
+# The plug-in's own libraries resolve on this system.
+ldd "$work/root/usr/lib/qelvor/LuaPlugins.so" | grep 'not found' && fail "LuaPlugins.so needs a missing library"
+
 desktop="$work/root/usr/share/applications/qelvor.desktop"
 desktop-file-validate "$desktop" || fail "desktop-file-validate"
 grep -qx 'Categories=Development;Utility;' "$desktop" || fail "desktop categories"
