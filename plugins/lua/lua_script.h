@@ -20,7 +20,7 @@ inline constexpr const char* kLineFunction = "FormatLine";
 inline constexpr int kInstructionLimit = 10000000;
 // A script that allocates more gets a memory error instead of the machine's
 // memory.
-inline constexpr size_t kMemoryLimit = size_t{256} * 1024 * 1024;
+inline constexpr size_t kMemoryLimit = size_t{64} * 1024 * 1024;
 
 class CLuaScript {
   public:
