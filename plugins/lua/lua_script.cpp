@@ -139,6 +139,9 @@ void* CLuaScript::Allocate(void* self, void* block, size_t oldSize, size_t newSi
 }
 
 void CLuaScript::StopLongRun(lua_State* state, lua_Debug*) {
+    // From now on every instruction fails, so a script that catches the
+    // error with pcall cannot go on looping.
+    lua_sethook(state, &CLuaScript::StopLongRun, LUA_MASKCOUNT, 1);
     luaL_error(state, "stopped after %d instructions without an answer (an endless loop?)",
                kInstructionLimit);
 }

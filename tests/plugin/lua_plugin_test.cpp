@@ -52,6 +52,7 @@ TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
         {"error('no such sample')", "LuaProc.lua:2: no such sample"},
         {"local t = nil; return t.x", "attempt to index"},
         {"while true do end", "stopped after 10000000 instructions"},
+        {"while true do pcall(function() while true do end end) end", "stopped after"},
         {"return {}", "FormatLine returned a table, not a string or nil"},
         {"os.exit(3)", "os.exit is not available"},
         {"local s = 'x' while true do s = s .. s end", "not enough memory"},
