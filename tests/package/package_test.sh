@@ -88,6 +88,42 @@ else
     echo "note: this qelvor-cli has no --list-ports yet; that check is left out"
 fi
 
+# The unpacked qelvor-cli, as a TCP server in response-file mode, finds the
+# plug-in in ../lib/qelvor/ and the sample script beside it: a peer's ACK is
+# answered with the line the sample filled in.
+answer_through_plugin() {
+    local port=$1 answer pid
+    printf '[ComSet]\r\nWorkMode=0\r\nIPPort=%d\r\nSvrIPAddr=127.0.0.1\r\nHandShake=1\r\nUsedResponseFile=1\r\nPreamble=\r\nPostamble=\r\nAutoSaveLog=0\r\nSendAfterLoadFile=0\r\n' \
+        "$port" >"$work/plugin.ini"
+    printf '2O|{SEQ}|x\r\n' >"$work/response.txt"
+    "$cli" --ini "$work/plugin.ini" --set ComSet --data "$work/response.txt" --seconds 20 \
+        >"$work/plugin.out" 2>&1 </dev/null &
+    pid=$!
+    for _ in $(seq 50); do
+        { exec 3<>"/dev/tcp/127.0.0.1/$port"; } 2>/dev/null && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    answer=""
+    if { true >&3; } 2>/dev/null; then
+        printf '\x06' >&3
+        answer=$(timeout 5 head -c 6 <&3 || true)
+        exec 3>&-
+    fi
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    [ "$answer" = "2O|1|x" ]
+}
+# A port taken by someone else is a reason to try another, not a failure.
+plugin_ok=0
+for _ in 1 2 3; do
+    if answer_through_plugin $((20000 + RANDOM % 12000)); then
+        plugin_ok=1
+        break
+    fi
+done
+[ $plugin_ok -eq 1 ] || { cat "$work/plugin.out"; fail "the unpacked qelvor-cli did not answer through the plug-in"; }
+
 # The plug-in's own libraries resolve on this system.
 ldd "$work/root/usr/lib/qelvor/LuaPlugins.so" | grep 'not found' && fail "LuaPlugins.so needs a missing library"
 
