@@ -82,6 +82,11 @@ cli="$work/root/usr/bin/qelvor-cli"
 version=$("$cli" --version 2>&1) || fail "qelvor-cli --version exited with $?"
 grep -q "$(dpkg-deb -f "$deb" Version | cut -d- -f1)" <<<"$version" ||
     fail "qelvor-cli --version says '$version', the package is $(dpkg-deb -f "$deb" Version)"
+# The window program loads its Qt libraries; "-zip" without an archive needs
+# no display and ends with status 2.
+status=0
+"$work/root/usr/bin/qelvor" -zip >"$work/zip.out" 2>&1 || status=$?
+[ $status -eq 2 ] || { cat "$work/zip.out"; fail "qelvor -zip ended with $status, not 2"; }
 if "$cli" --help 2>&1 | grep -q -- '--list-ports'; then
     "$cli" --list-ports >"$work/ports" 2>&1 || fail "qelvor-cli --list-ports exited with $?"
 else
