@@ -12,6 +12,7 @@ packages=(
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n
     libgl-dev xvfb xauth fonts-wqy-microhei
     groff-base
+    dpkg-dev fakeroot desktop-file-utils
 )
 
 missing=()

@@ -33,6 +33,15 @@ std::string ConfigHome() {
     return home.empty() ? std::string() : WithSlash(home) + ".config/";
 }
 
+// The folders a package installs into: root may write them, but settings
+// written there would be every user's and outlive the package.
+bool IsSystemFolder(const std::string& folder) {
+    for (const char* prefix : {"/usr/", "/bin/", "/sbin/", "/lib/"}) {
+        if (WithSlash(folder).rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+}
+
 bool IsFolder(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -70,7 +79,8 @@ std::string FolderOf(const std::string& path) {
 }
 
 std::string SettingsDir(const std::string& exeDir) {
-    if (!exeDir.empty() && access(exeDir.c_str(), W_OK) == 0) return WithSlash(exeDir);
+    if (!exeDir.empty() && !IsSystemFolder(exeDir) && access(exeDir.c_str(), W_OK) == 0)
+        return WithSlash(exeDir);
     const std::string config = ConfigHome();
     return config.empty() ? WithSlash(exeDir) : config + "qelvor/";
 }

@@ -11,8 +11,9 @@ std::string ProgramPath();
 // The folder of a path, up to and including its last "/"; the whole path
 // when it has no "/" or only a leading one.
 std::string FolderOf(const std::string& path);
-// The folder of the program file when this user may write there, otherwise
-// $XDG_CONFIG_HOME/qelvor/ (default ~/.config/qelvor/). Not created here.
+// The folder of the program file when this user may write there and it is
+// not a system folder (/usr/...), otherwise $XDG_CONFIG_HOME/qelvor/
+// (default ~/.config/qelvor/). Not created here.
 std::string SettingsDir(const std::string& exeDir);
 // XDG_DESKTOP_DIR of user-dirs.dirs in the configuration folder
 // ($XDG_CONFIG_HOME, default ~/.config) with $HOME expanded, else ~/Desktop

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -32,13 +33,17 @@ int CPluginHost::LoadPlugin(const std::string& folder, bool reload) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (library_ != nullptr && !reload) return 1;
     if (library_ != nullptr) UnloadLibrary();
-    const std::string path = folder + kPluginLibraryName;
-    library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    library_ = dlopen((folder + kPluginLibraryName).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library_ == nullptr && !folder.empty()) {
+        const std::string installed = folder + kInstalledPluginFolder + kPluginLibraryName;
+        library_ = dlopen(installed.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     if (library_ == nullptr) return 0;
     initEvn_ = Resolve<InitEvnFn>(library_, "fnInitEvn");
     fmtMsg_ = Resolve<FmtMsgFn>(library_, "fnFmtMsg");
     getMsg_ = Resolve<GetMsgFn>(library_, "fnGetMsg");
     msgSize_ = Resolve<MsgSizeFn>(library_, "fnMsgSize");
+    lastError_ = Resolve<LastErrorFn>(library_, "fnLastError");
     // A library without every entry point stays loaded, and fnInitEvn is not
     // called; FormatMsg still runs when its own three entry points exist.
     if (initEvn_ == nullptr || fmtMsg_ == nullptr || getMsg_ == nullptr || msgSize_ == nullptr) {
@@ -50,6 +55,7 @@ int CPluginHost::LoadPlugin(const std::string& folder, bool reload) {
 
 int CPluginHost::FormatMsg(std::string& text) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
+    errorText_.clear();
     if (fmtMsg_ == nullptr || getMsg_ == nullptr || msgSize_ == nullptr) return 0;
     if (text.size() > static_cast<size_t>(INT_MAX) - 10) return 0;
     if (buffer_.size() < kInitialBufferSize) buffer_.resize(kInitialBufferSize);
@@ -59,7 +65,10 @@ int CPluginHost::FormatMsg(std::string& text) {
     // host keeps using the size it really allocated.
     int bufferSize = BufferSize();
     const int r = fmtMsg_(buffer_.data(), static_cast<int>(text.size()), &bufferSize);
-    if (r < 0) return 0;
+    if (r < 0) {
+        FetchErrorText();
+        return 0;
+    }
     if (r == 0) return 1;
     if (r < BufferSize()) {
         text.assign(buffer_.data(), static_cast<size_t>(r));
@@ -73,11 +82,28 @@ int CPluginHost::FetchLargeResult(std::string& text, int needed) {
     if (wanted > kMaxBufferSize) return 0;
     if (buffer_.size() < wanted) buffer_.resize(wanted);
     const int g = getMsg_(buffer_.data(), BufferSize());
-    if (g <= 0) return 0;
+    if (g <= 0) {
+        FetchErrorText();
+        return 0;
+    }
     // A length beyond the buffer would make us read memory we do not own.
     if (g > BufferSize()) return 0;
     text.assign(buffer_.data(), static_cast<size_t>(g));
     return g;
+}
+
+void CPluginHost::FetchErrorText() {
+    if (lastError_ == nullptr) return;
+    char text[4096];
+    const int length = lastError_(text, static_cast<int>(sizeof text));
+    if (length > 0) errorText_.assign(text, std::min(static_cast<size_t>(length), sizeof text));
+}
+
+std::string CPluginHost::TakeErrorText() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    std::string text;
+    text.swap(errorText_);
+    return text;
 }
 
 int CPluginHost::BufferSize() const {
@@ -90,6 +116,7 @@ void CPluginHost::UnloadLibrary() {
     fmtMsg_ = nullptr;
     getMsg_ = nullptr;
     msgSize_ = nullptr;
+    lastError_ = nullptr;
     if (library_ != nullptr) dlclose(library_);
     library_ = nullptr;
     initResult_ = 0;

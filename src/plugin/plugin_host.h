@@ -15,34 +15,47 @@ class CPluginHost {
     using FmtMsgFn = int (*)(char* buffer, int messageLength, int* bufferSize);
     using GetMsgFn = int (*)(char* buffer, int bufferSize);
     using MsgSizeFn = int (*)();
+    // Optional: copies why the last line was refused into the buffer and
+    // forgets it; the number of bytes copied.
+    using LastErrorFn = int (*)(char* buffer, int bufferSize);
 
     CPluginHost();
     ~CPluginHost();
     CPluginHost(const CPluginHost&) = delete;
     CPluginHost& operator=(const CPluginHost&) = delete;
 
-    // Loads folder + "LuaPlugins.so" (folder ends in "/"); 1 when the
-    // library is loaded and exports all four entry points.
+    // Loads folder + "LuaPlugins.so" (folder ends in "/"), or, for an
+    // installed program, the one in kInstalledPluginFolder below it; 1 when
+    // the library is loaded and exports all four entry points.
     int LoadPlugin(const std::string& folder, bool reload);
     // Rewrites text through the plug-in; 0 or less = failure.
     int FormatMsg(std::string& text);
+    // The plug-in's reason for the last failed FormatMsg, once; empty when
+    // it gave none.
+    std::string TakeErrorText();
     void FreePlugin();
 
   private:
     int FetchLargeResult(std::string& text, int needed);
     int BufferSize() const;
     void UnloadLibrary();
+    void FetchErrorText();
 
     InitEvnFn initEvn_ = nullptr;
     FmtMsgFn fmtMsg_ = nullptr;
     GetMsgFn getMsg_ = nullptr;
     MsgSizeFn msgSize_ = nullptr;
+    LastErrorFn lastError_ = nullptr;
     void* library_ = nullptr;
     int initResult_ = 0;
     std::recursive_mutex lock_;
     std::vector<char> buffer_;
+    std::string errorText_;
 };
 
 inline constexpr const char* kPluginLibraryName = "LuaPlugins.so";
+// Installed in /usr/bin, the program finds its plug-in in /usr/lib/qelvor/:
+// a library does not belong in bin/.
+inline constexpr const char* kInstalledPluginFolder = "../lib/qelvor/";
 
 }  // namespace qelvor

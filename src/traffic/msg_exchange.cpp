@@ -348,7 +348,13 @@ std::string CMsgExchange::NextResponseLine(std::string_view token) {
     currentLine_ = dataList_->Line(dataIndex_);
     dataList_->SetCurSel(dataIndex_);
     lastResponse_ = currentLine_;
-    if (plugin_.FormatMsg(lastResponse_) < 1) lastResponse_.clear();
+    if (plugin_.FormatMsg(lastResponse_) < 1) {
+        lastResponse_.clear();
+        // The plug-in's reason (a script error) is the user's only clue why
+        // nothing went out for this line.
+        const std::string why = plugin_.TakeErrorText();
+        if (!why.empty()) AddRecord('I', "Script plug-in: " + why);
+    }
     // The line is text: it ends at its first zero byte.
     const size_t zero = lastResponse_.find('\0');
     if (zero != std::string::npos) lastResponse_.resize(zero);

@@ -30,6 +30,9 @@ TEST(AppPaths, SettingsDirIsTheProgramFolderOnlyWhenWritable) {
     ScopedEnv xdg("XDG_CONFIG_HOME", dir.File("cfg"));
     EXPECT_EQ(SettingsDir(missing), dir.File("cfg/qelvor/"));
     EXPECT_FALSE(std::filesystem::exists(dir.File("cfg")));  // made by the first write
+    // An installed program keeps its settings per user, even when root runs it.
+    for (const char* system : {"/usr/bin", "/usr/local/bin/", "/bin/"})
+        EXPECT_EQ(SettingsDir(system), dir.File("cfg/qelvor/")) << system;
     // Root may write every folder, so only another user sees a read-only one skipped.
     if (geteuid() != 0) {
         ASSERT_TRUE(EnsureFolder(dir.File("ro")));

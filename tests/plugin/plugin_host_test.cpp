@@ -78,5 +78,23 @@ TEST(PluginHost, LoadKeepsTheLibraryUnlessReloadIsAskedAndFreeUnloadsIt) {
     EXPECT_EQ(text, "axa");
 }
 
+TEST(PluginHost, InstalledProgramFindsThePluginInLibBesideBin) {
+    TempFolder root;
+    std::filesystem::create_directories(root.File("bin"));
+    std::filesystem::create_directories(root.File("lib/qelvor"));
+    CPluginHost host;
+    EXPECT_EQ(host.LoadPlugin(root.File("bin/"), false), 0);
+    std::filesystem::copy_file(QELVOR_TEST_PLUGIN_KEEP, root.File("lib/qelvor/LuaPlugins.so"));
+    std::filesystem::copy_file(QELVOR_TEST_PLUGIN_SHORTEN, root.File("bin/LuaPlugins.so"));
+    ASSERT_EQ(host.LoadPlugin(root.File("bin/"), false), 1);
+    std::string text = "axa";
+    EXPECT_EQ(host.FormatMsg(text), 1);
+    EXPECT_EQ(text, "aa");  // the one beside the program comes first
+    std::filesystem::remove(root.File("bin/LuaPlugins.so"));
+    ASSERT_EQ(host.LoadPlugin(root.File("bin/"), true), 1);
+    EXPECT_EQ(host.FormatMsg(text = "axa"), 1);
+    EXPECT_EQ(text, "axa");
+}
+
 }  // namespace
 }  // namespace qelvor

@@ -1,0 +1,35 @@
+-- LuaProc.lua: rewrites each line of the response file before it is sent.
+--
+-- The plug-in LuaPlugins.so runs this file once, then calls FormatLine with
+-- every response line. FormatLine returns the line to send, or nil to send
+-- the line as it is; an empty string sends nothing for that line. An error
+-- here drops the line and shows the error text in the traffic list; a call
+-- that runs for more than ten million Lua instructions is stopped.
+--
+-- This sample fills three fields of an ASTM record line:
+--   {DATE}  the current date, YYYYMMDD
+--   {TIME}  the current time, HHMMSS
+--   {SEQ}   a running number, 1 for the first line that holds it, then 2, ...
+-- so that a response file such as
+--   1H|\^&|||Qelvor|||||||P|1|{DATE}{TIME}
+--   2O|{SEQ}|SID{SEQ}||^^^GLU
+-- gives a fresh time stamp and sample number with every run.
+
+-- Kept between calls: the plug-in keeps one Lua state while it is loaded.
+local sequence = 0
+
+function FormatLine(line)
+  if not line:find("{", 1, true) then
+    return nil -- nothing to fill: send the line unchanged
+  end
+  local now = os.date("*t")
+  local filled = line
+  filled = filled:gsub("{DATE}", string.format("%04d%02d%02d", now.year, now.month, now.day))
+  filled = filled:gsub("{TIME}", string.format("%02d%02d%02d", now.hour, now.min, now.sec))
+  if filled:find("{SEQ}", 1, true) then
+    -- One number per line: every {SEQ} of the same line gets the same value.
+    sequence = sequence + 1
+    filled = filled:gsub("{SEQ}", tostring(sequence))
+  end
+  return filled
+end

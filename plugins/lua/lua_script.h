@@ -1,0 +1,65 @@
+// Runs the response-line script LuaProc.lua in one Lua state, made on the
+// first line. Not thread-safe: the plug-in's entry points serialise every call.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct lua_State;
+struct lua_Debug;
+
+namespace qelvor::lua {
+
+inline constexpr const char* kScriptName = "LuaProc.lua";
+// The global function of the script that is given each line.
+inline constexpr const char* kLineFunction = "FormatLine";
+// A call of the script that runs longer is stopped: the program must never
+// hang in a loop the script never leaves.
+inline constexpr int kInstructionLimit = 10000000;
+// A script that allocates more gets a memory error instead of the machine's
+// memory.
+inline constexpr size_t kMemoryLimit = size_t{64} * 1024 * 1024;
+
+class CLuaScript {
+  public:
+    enum class Outcome { Keep, Replace, Fail };
+
+    // The script is looked for in these folders (each ending in "/"), in order.
+    explicit CLuaScript(std::vector<std::string> folders);
+    ~CLuaScript();
+    CLuaScript(const CLuaScript&) = delete;
+    CLuaScript& operator=(const CLuaScript&) = delete;
+
+    // Gives the line to the script's FormatLine: Keep when it returned nil,
+    // Replace with its answer in answer, Fail with the reason in Error().
+    // A script that could not be loaded is read again on the next line, so
+    // a fixed script takes effect without a restart.
+    Outcome FormatLine(std::string_view line, std::string& answer);
+    const std::string& Error() const { return error_; }
+
+    // The folder of the plug-in library, and the user's settings folder
+    // before it when the plug-in's folder is not the user's to write.
+    static std::vector<std::string> DefaultFolders();
+
+  private:
+    bool EnsureLoaded();
+    bool LoadScript(const std::string& path);
+    std::string FindScript() const;
+    // lua_pcall under the instruction limit; the error text in error_.
+    bool CallGuarded(int arguments, int results);
+    Outcome TakeAnswer(std::string& answer);
+    void Close();
+
+    static void* Allocate(void* self, void* block, size_t oldSize, size_t newSize);
+    static void StopLongRun(lua_State* state, lua_Debug* where);
+    static int RefuseExit(lua_State* state);
+
+    std::vector<std::string> folders_;
+    lua_State* state_ = nullptr;
+    size_t memoryInUse_ = 0;
+    std::string error_;
+};
+
+}  // namespace qelvor::lua

@@ -1,0 +1,163 @@
+// The real LuaPlugins.so in the engine's response-file mode: each ACK of a
+// loopback peer is answered with what LuaProc.lua made of the next line, and
+// a broken script costs one line and one 'I' record, never the program.
+#include <ctime>
+#include <filesystem>
+
+#include "mainwnd/engine_fixture.h"
+
+namespace qelvor::test {
+namespace {
+
+// Fills "{X}" with "ok"; a line holding "BAD" runs the fault instead.
+std::string ScriptWithFault(const std::string& fault) {
+    return "function FormatLine(line)\n  if line:find('BAD') then " + fault +
+           " end\n  return (line:gsub('{X}', 'ok'))\nend\n";
+}
+
+class LuaPluginTest : public EngineTest {
+  protected:
+    void SetUp() override {
+        settings.ExeDir = dir.Path();
+        settings.HandShake = 1;
+        settings.UsedResponseFile = 1;
+        std::filesystem::copy_file(QELVOR_LUA_PLUGIN, dir.File(kPluginLibraryName));
+    }
+    void WriteScript(const std::string& text) { WriteFile(dir.File("LuaProc.lua"), text); }
+    Lines PluginNotes() {
+        Lines notes;
+        for (const std::string& note : RecordsOf('I'))
+            if (note.rfind("Script plug-in: ", 0) == 0) notes.push_back(note);
+        return notes;
+    }
+    // One ACK from the peer; the bytes it got back (empty when the engine
+    // sent nothing and noted why).
+    std::string AnswerToAck(const Socket& peer) {
+        const size_t sent = RecordsOf('S').size(), notes = PluginNotes().size();
+        EXPECT_TRUE(peer.SendAll("\x06"));
+        EXPECT_TRUE(PollUntil(
+            [&] { return RecordsOf('S').size() > sent || PluginNotes().size() > notes; }));
+        if (RecordsOf('S').size() == sent) return {};
+        return peer.Receive(RecordsOf('S').back().size());
+    }
+};
+
+struct FaultCase {
+    const char* fault;   // what the script does for the line holding "BAD"
+    const char* reason;  // a piece of the one 'I' record it leaves
+};
+
+TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
+    const FaultCase cases[] = {
+        {"error('no such sample')", "LuaProc.lua:2: no such sample"},
+        {"local t = nil; return t.x", "attempt to index"},
+        {"while true do end", "stopped after 10000000 instructions"},
+        {"while true do pcall(function() while true do end end) end", "stopped after"},
+        {"return {}", "FormatLine returned a table, not a string or nil"},
+        {"os.exit(3)", "os.exit is not available"},
+        {"local s = 'x' while true do s = s .. s end", "not enough memory"},
+        {"return ''", nullptr},  // a chosen empty answer sends nothing, without a note
+    };
+    for (const FaultCase& c : cases) {
+        SCOPED_TRACE(c.fault);
+        WriteScript(ScriptWithFault(c.fault));
+        TempFolder fresh;  // each case loads its own copy, with a state of its own
+        std::filesystem::copy_file(dir.File(kPluginLibraryName), fresh.File(kPluginLibraryName));
+        std::filesystem::copy_file(dir.File("LuaProc.lua"), fresh.File("LuaProc.lua"));
+        settings.ExeDir = fresh.Path();
+        SetLines({"1{X}", "2BAD{X}", "3{X}"});
+        Socket peer = ConnectAsClient();
+        ASSERT_TRUE(peer.Valid());
+        EXPECT_EQ(AnswerToAck(peer), "1ok");
+        if (c.reason != nullptr) {
+            EXPECT_EQ(AnswerToAck(peer), "");
+            ASSERT_EQ(PluginNotes().size(), 1u);
+            EXPECT_NE(PluginNotes()[0].find(c.reason), std::string::npos) << PluginNotes()[0];
+        } else {
+            EXPECT_TRUE(peer.SendAll("\x06"));
+            EXPECT_TRUE(PollUntil([&] { return Engine().Exchange().DataIndex() == 1; }));
+            EXPECT_EQ(RecordsOf('S'), Lines{"1ok"});
+            EXPECT_EQ(PluginNotes(), Lines{});
+        }
+        EXPECT_EQ(AnswerToAck(peer), "3ok");  // the script still runs
+        EXPECT_EQ(PluginNotes().size(), c.reason != nullptr ? 1u : 0u);
+        engine.reset();  // unloads this case's copy before its folder goes
+    }
+}
+
+TEST_F(LuaPluginTest, ScriptThatCannotLoadIsReadAgainForTheNextLine) {
+    const struct {
+        const char* script;  // null: no script file
+        const char* reason;  // null: the line is answered
+    } steps[] = {
+        {nullptr, "LuaProc.lua not found in"},
+        {"function FormatLine(line) return line .. end", "LuaProc.lua:1: unexpected symbol"},
+        {"while true do end", "stopped after 10000000 instructions"},
+        {"x = 1", "defines no function FormatLine(line)"},
+        {"function FormatLine(line) return line .. '!' end", nullptr},
+    };
+    SetLines({"1", "2", "3", "4", "5", "6"});
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    size_t notes = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.script != nullptr ? step.script : "no script");
+        if (step.script != nullptr) WriteScript(step.script);
+        const std::string answer = AnswerToAck(peer);
+        if (step.reason != nullptr) {
+            EXPECT_EQ(answer, "");
+            ASSERT_EQ(PluginNotes().size(), ++notes);
+            EXPECT_NE(PluginNotes().back().find(step.reason), std::string::npos)
+                << PluginNotes().back();
+        } else {
+            EXPECT_EQ(answer, "5!");
+        }
+    }
+    // Once loaded, the state is kept: an edit of the file has no effect.
+    WriteScript("function FormatLine(line) return 'changed' end");
+    EXPECT_EQ(AnswerToAck(peer), "6!");
+    EXPECT_EQ(PluginNotes().size(), notes);
+}
+
+std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y%m%d", std::localtime(&now));
+    return text;
+}
+
+TEST_F(LuaPluginTest, SampleScriptFillsDateTimeAndRunningNumber) {
+    std::filesystem::copy_file(QELVOR_LUA_SAMPLE, dir.File("LuaProc.lua"));
+    SetLines({"1H|\\^&|||Qelvor|||||||P|1|{DATE}{TIME}", "2O|{SEQ}|SID{SEQ}||^^^GLU", "3O|{SEQ}|x",
+              "4L|1|N"});
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    const std::string before = Today();
+    const std::string header = AnswerToAck(peer), prefix = "1H|\\^&|||Qelvor|||||||P|1|";
+    ASSERT_EQ(header.size(), prefix.size() + 14) << header;
+    EXPECT_EQ(header.substr(0, prefix.size()), prefix);
+    const std::string date = header.substr(prefix.size(), 8),
+                      time = header.substr(prefix.size() + 8);
+    EXPECT_TRUE(date == before || date == Today()) << date;
+    EXPECT_EQ(time.find_first_not_of("0123456789"), std::string::npos) << time;
+    EXPECT_LT(std::stoi(time.substr(0, 2)), 24);
+    EXPECT_EQ(AnswerToAck(peer), "2O|1|SID1||^^^GLU");
+    EXPECT_EQ(AnswerToAck(peer), "3O|2|x");
+    EXPECT_EQ(AnswerToAck(peer), "4L|1|N");
+    EXPECT_EQ(AnswerToAck(peer), "\x04");  // the end of the file
+    EXPECT_EQ(PluginNotes(), Lines{});
+}
+
+TEST_F(LuaPluginTest, AnswerLongerThanTheHostBufferArrivesWhole) {
+    WriteScript("function FormatLine(line) return line:rep(300000) end");
+    SetLines({"abcd"});
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    std::string expected;
+    for (int i = 0; i < 300000; ++i)
+        expected += "abcd";
+    EXPECT_TRUE(AnswerToAck(peer) == expected);
+}
+
+}  // namespace
+}  // namespace qelvor::test
