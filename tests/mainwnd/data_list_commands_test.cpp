@@ -206,26 +206,5 @@ TEST_F(DataListCommands, DoubleClickTakesTheLineAndSendsItWithSendNow) {
     EXPECT_EQ(CComSetting::Loaded(dir.File("t.ini")).LButtonDblClkSend, 0);
 }
 
-// The ">" button: the setting is written to the set at once, and AutoSend is
-// offered only while the list is shown, HandShake is off and the port is open.
-TEST_F(DataListCommands, ShowingTheListOffersAutoSendOnlyWhenItCanRun) {
-    const struct {
-        int handShake;
-        bool open;
-    } cases[] = {{0, true}, {1, true}, {0, false}};
-    for (const auto& c : cases) {
-        settings.HandShake = c.handShake;
-        Socket peer;
-        if (c.open) peer = ConnectAsClient();
-        for (const bool shown : {settings.ShowDataListWnd == 0, settings.ShowDataListWnd != 0}) {
-            EXPECT_EQ(Engine().ToggleDataList(), shown);
-            EXPECT_EQ(Button(kIdAutoSend).enabled, shown && c.handShake == 0 && c.open)
-                << "shown " << shown << " handshake " << c.handShake << " open " << c.open;
-            EXPECT_EQ(CComSetting::Loaded(dir.File("t.ini")).ShowDataListWnd, shown ? 1 : 0);
-        }
-        Engine().OnClosePort();
-    }
-}
-
 }  // namespace
 }  // namespace qelvor::test

@@ -106,15 +106,7 @@ TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
 // ends a connect under way.
 TEST_F(PortControl, ClientConnectEndsAtAPollAndNeverHoldsTheOpen) {
     Socket listening = Socket::Listen();
-    // A listener whose accept queue is full drops further connection requests.
-    Socket full = Socket::Bound(SOCK_STREAM, 0, 0);
-    std::vector<Socket> fillers;
-    for (int i = 0; i < 4; ++i) {
-        fillers.emplace_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-        sockaddr_in to = loopback::Address(full.Port());
-        connect(fillers.back().Fd(), reinterpret_cast<sockaddr*>(&to), sizeof to);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    loopback::DroppingListener full;
     const int refused = FreeTcpPort();
     const struct {
         int port;
