@@ -213,20 +213,12 @@ TEST_F(MainEngine, SaveCommandsWriteEachLayoutWhereTheDialogChose) {
         EXPECT_EQ(ReadFile(path), written) << ext;
     }
 
-    // The zip: five layouts packed under their bare names, none left beside it.
+    // The zip goes where its dialog chose; its layouts: LogSaver.SaveAllAndZip.
     const SaveDialogInfo dialog = ZipSaveDialog(settings);
     EXPECT_EQ(dialog.fileName + "|" + dialog.filter,
               "MsgLogData.zip|Zip archive (*.zip);;All files (*)");
-    const std::string folder = dir.File("zips/");
-    ASSERT_TRUE(std::filesystem::create_directory(folder));
-    ASSERT_TRUE(Engine().SaveZip(folder + "chosen.zip"));
-    const testing_support::ZipEntries entries = testing_support::ReadZip(folder + "chosen.zip");
-    ASSERT_EQ(entries.size(), 5u);
-    for (size_t i = 0; i < entries.size(); ++i) {
-        EXPECT_EQ(entries[i].first, "MsgLogData." + cases[i].second.substr(0, 3));
-        EXPECT_EQ(layout(cases[i].first, entries[i].second), layout(cases[i].first, ""));
-    }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    ASSERT_TRUE(Engine().SaveZip(dir.File("chosen.zip")));
+    EXPECT_EQ(testing_support::ReadZip(dir.File("chosen.zip")).size(), 5u);
     EXPECT_EQ(view.boxes.back().icon, MsgIcon::Information);
 }
 

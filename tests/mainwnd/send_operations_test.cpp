@@ -38,6 +38,7 @@ TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
                                      "abc\x03",
                                      "hi"}));
     Engine().OnClosePort();
+    Engine().SetSendText("hi");
     Engine().OnEnterKey();
     EXPECT_EQ(Engine().Exchange().Records().size(), 2u);
     settings.WorkMode = kWorkModeTcpServer;
