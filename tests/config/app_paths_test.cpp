@@ -12,16 +12,6 @@ namespace {
 
 using namespace testing_support;
 
-TEST(AppPaths, FolderOfKeepsTheLastSlash) {
-    const std::pair<const char*, const char*> cases[] = {{"/opt/q/bin/qelvor", "/opt/q/bin/"},
-                                                         {"/opt/q/", "/opt/q/"},
-                                                         {"qelvor", "qelvor"},
-                                                         {"/qelvor", "/qelvor"},
-                                                         {"", ""}};
-    for (const auto& [path, folder] : cases)
-        EXPECT_EQ(FolderOf(path), folder) << path;
-}
-
 TEST(AppPaths, SettingsDirIsTheProgramFolderOnlyWhenWritable) {
     TempFolder dir;
     EXPECT_EQ(SettingsDir(dir.Path().substr(0, dir.Path().size() - 1)), dir.Path());

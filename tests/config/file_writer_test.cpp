@@ -19,18 +19,6 @@ namespace {
 using namespace testing_support;
 using Mode = CFileWriter::Mode;
 
-TEST(FileWriter, ReplacesOrAppendsARegularFile) {
-    TempFolder dir;
-    const std::string path = dir.File("f.txt");
-    EXPECT_EQ(CFileWriter::WriteFile(path, "old contents", Mode::Truncate), 0);
-    EXPECT_EQ(CFileWriter::WriteFile(path, "new", Mode::Truncate), 0);
-    EXPECT_EQ(CFileWriter::WriteFile(path, std::string("+\0+", 3), Mode::Append), 0);
-    EXPECT_EQ(ReadFile(path), std::string("new+\0+", 6));
-    CFileWriter idle;
-    EXPECT_EQ(idle.Write("x"), EBADF);
-    EXPECT_EQ(idle.Close(), EBADF);
-}
-
 // Each row prepares the path and names the error; none may block or write.
 TEST(FileWriter, RefusesWhatIsNoRegularFileAtOnce) {
     TempFolder dir;

@@ -229,19 +229,13 @@ TEST_F(LogSaver, ZipListsWhatCouldNotBeWrittenOrPackedAndKeepsIt) {
             EXPECT_EQ(errno, error);
             EXPECT_FALSE(SaveToZip(store_, settings_, box_));
         })) << error;
-        std::string listed;
+        const std::string shown = box_.Take();
+        EXPECT_EQ(shown.rfind(unsaved, 0), 0u) << shown;
         for (const char* name : kAllNames) {
             EXPECT_TRUE(fs::exists(exeDir_.File(name))) << name;
-            listed += "save and compress file "s + name + " failed!\n";
+            EXPECT_NE(shown.find("save and compress file "s + name + " failed!\n"),
+                      std::string::npos);
         }
-        EXPECT_EQ(box_.Take(),
-                  unsaved +
-                      "\tcompress log failedwith Bin styleSave data file succeeded\t"
-                      "compress log failed\tcompress log failedwith txt styleSave data "
-                      "file succeeded\tcompress log failedwith binary Fmt styleSave "
-                      "data file succeeded\tcompress log failedsave and compress log "
-                      "data failed:\n" +
-                      listed + "\n");
     }
 }
 

@@ -60,39 +60,6 @@ TEST_F(AstmEngineTest, PeersTransferIsAnsweredAndRecordedAsTheLineCarriedIt) {
     EXPECT_EQ(State().bufferText, "");
 }
 
-// The data list as a message: an empty line is skipped, so the frames are
-// numbered 1 to 3; a host that refuses frame 2 six times ends it with EOT.
-class AstmSendMessage : public AstmEngineTest, public testing::WithParamInterface<size_t> {};
-
-TEST_P(AstmSendMessage, GoesOutFrameByFrameAndKeepsItsResult) {
-    const size_t refused = GetParam();
-    Socket peer = ConnectAsClient();
-    ASSERT_TRUE(peer.Valid());
-    SetLines({"H|\\^&", "", "P|1", "L|1|N"});
-    const std::vector<LineStep> steps =
-        HostSteps({Frame(1, "H|\\^&"), Frame(2, "P|1"), Frame(3, "L|1|N")}, refused);
-    ASSERT_TRUE(Engine().SendAstmMessage());
-    EXPECT_EQ(Engine().AstmMessageResult(), std::nullopt);
-    EXPECT_EQ(Play(peer, steps), Expected(steps));
-    ASSERT_TRUE(PollUntil([&] { return Engine().AstmMessageResult().has_value(); }));
-    EXPECT_EQ(Engine().AstmMessageResult(), refused == 0);
-
-    // Every unit is one 'S' record, every answer one 'R' record.
-    Lines sent, answers;
-    for (const LineStep& step : steps) {
-        sent.push_back(step.expect);
-        answers.insert(answers.end(), step.send.begin(), step.send.end());
-    }
-    EXPECT_EQ(RecordsOf('S'), sent);
-    EXPECT_EQ(RecordsOf('R'), answers);
-    const Lines notes = refused == 0 ? Lines{"ASTM: message sent, every frame acknowledged"}
-                                     : Lines{"ASTM: the host refused frame 2 six times: EOT",
-                                             "ASTM: message ended, not every frame acknowledged"};
-    EXPECT_EQ(RecordsOf('I'), notes);
-}
-
-INSTANTIATE_TEST_SUITE_P(Hosts, AstmSendMessage, testing::Values(0u, 2u));
-
 // Leaving ProtocolMode 1 through the dialog, or closing the port, ends an
 // unanswered message with EOT; "Send message" is then refused and, after the
 // switch, the splitter has the received bytes again.

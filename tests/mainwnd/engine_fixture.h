@@ -3,20 +3,13 @@
 // pty pairs standing in for serial lines, and one engine over its own INI file.
 #pragma once
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -81,59 +74,11 @@ class RecordingView : public IMainView {
 // Runs step until done() holds, for at most limitMs; the result of done().
 inline bool RunUntil(const std::function<void()>& step, const std::function<bool()>& done,
                      int limitMs = 3000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        step();
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    return true;
+    return testing_support::WaitUntil([&] { return done() || (step(), done()); }, limitMs);
 }
 
-// One socket of the test, closed with the object: a loopback peer with the
-// waits the engine tests need.
-class Socket : public loopback::Peer {
-  public:
-    explicit Socket(int fd = -1) : Peer(fd) {}
-    Socket(Peer&& peer) : Peer(std::move(peer)) {}
-
-    // A TCP listener on an ephemeral port of 127.0.0.1.
-    static Socket Listen() { return Bound(SOCK_STREAM); }
-    static Socket Udp(int port = 0) { return Bound(SOCK_DGRAM, port); }
-    static Socket Connect(int port) { return Peer::Connect(port); }
-    // Waits at most limitMs for a client; an invalid socket when none came.
-    Socket Accept(int limitMs = 3000) const {
-        pollfd waiting{Fd(), POLLIN, 0};
-        if (poll(&waiting, 1, limitMs) != 1) return Socket();
-        return Socket(accept4(Fd(), nullptr, nullptr, SOCK_CLOEXEC));
-    }
-
-    bool SendAll(const std::string& bytes) const {
-        for (size_t done = 0; done < bytes.size();) {
-            const ssize_t n = send(Fd(), bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-            if (n <= 0) return false;
-            done += static_cast<size_t>(n);
-        }
-        return true;
-    }
-    bool SendTo(const std::string& bytes, int port) const { return Send(bytes, port); }
-    // Whatever arrives within limitMs, stopping once count bytes are there.
-    std::string Receive(size_t count, int limitMs = 3000) const {
-        std::string got;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (got.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                end - std::chrono::steady_clock::now());
-            pollfd waiting{Fd(), POLLIN, 0};
-            if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) != 1) break;
-            char buffer[65536];
-            const ssize_t n = read(Fd(), buffer, std::min(sizeof buffer, count - got.size()));
-            if (n <= 0) break;
-            got.append(buffer, static_cast<size_t>(n));
-        }
-        return got;
-    }
-};
+// One socket of the test, closed with the object.
+using Socket = loopback::Peer;
 
 // A port number that was free a moment ago.
 inline int FreeTcpPort() {

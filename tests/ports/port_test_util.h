@@ -1,24 +1,14 @@
-// Helpers of the port tests: bounded waiting, a count of the process's
-// threads and a tty's rate.
+// Helpers of the port tests: a count of the process's threads and a tty's rate.
 #pragma once
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <thread>
+
+#include "support/temp_folder.h"
 
 namespace porttest {
 
-// Calls poll until it returns true or the limit has passed; its last result.
-inline bool WaitUntil(const std::function<bool()>& poll,
-                      std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!poll()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using qelvor::testing_support::WaitUntil;
 
 inline int ThreadCount() {
     return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),

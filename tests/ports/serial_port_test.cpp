@@ -32,7 +32,7 @@ std::string Collect(CSerialPort& port, size_t count) {
             if (r > 0) got.append(buf.data(), static_cast<size_t>(r));
             return got.size() >= count;
         },
-        std::chrono::seconds(20));
+        20000);
     return got;
 }
 

@@ -49,7 +49,7 @@ TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
     ASSERT_TRUE(peer_.Send(largest, local_));
     EXPECT_EQ(ReadOne(), largest);
     EXPECT_EQ(port_.WriteString(largest), 65507);
-    EXPECT_EQ(peer_.Receive(65536, &from_), largest);
+    EXPECT_EQ(peer_.ReceiveFrom(&from_), largest);
     EXPECT_EQ(from_, local_);
     auto datagram = [](int i) { return std::to_string(i) + std::string(size_t(i % 1400), 'd'); };
     // In bursts the kernel's buffer holds even when a sanitizer slows the
@@ -78,14 +78,14 @@ TEST_F(UdpPort, FixedRemoteIsSentToWithOrWithoutALocalPort) {
     EXPECT_EQ(porttest::ThreadCount(), threadsBefore);
     EXPECT_EQ(Described(), remote_ + " )");
     EXPECT_EQ(port_.WriteString("hello"), 5);
-    EXPECT_EQ(peer_.Receive(65536, &from_), "hello");
+    EXPECT_EQ(peer_.ReceiveFrom(&from_), "hello");
     ASSERT_TRUE(peer_.Send("answer", from_));
     EXPECT_EQ(ReadOne(), "answer");
     port_.Close();
     port_.SetRemoteAddressText("localhost");
     Open(local_, peer_.Port());
     EXPECT_EQ(port_.Write("to peer", 7), 7);
-    EXPECT_EQ(peer_.Receive(65536, &from_), "to peer");
+    EXPECT_EQ(peer_.ReceiveFrom(&from_), "to peer");
     ASSERT_TRUE(peer_.Send("to port", local_));
     EXPECT_EQ(ReadOne(), "to port");
     EXPECT_EQ(Described(), "UDP(Remote(localhost:" + std::to_string(peer_.Port()) + " )" +

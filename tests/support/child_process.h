@@ -119,23 +119,13 @@ class ChildProcess {
     std::string Out() const { return testing_support::ReadFile(streams_.File("out")); }
     std::string Err() const { return testing_support::ReadFile(streams_.File("err")); }
     bool WaitForErr(const std::string& text) {
-        return WaitFor([&] { return Err(); }, text);
+        return testing_support::WaitUntil([&] { return Err().find(text) != std::string::npos; });
     }
     bool WaitForOut(const std::string& text) {
-        return WaitFor([&] { return Out(); }, text);
+        return testing_support::WaitUntil([&] { return Out().find(text) != std::string::npos; });
     }
 
   private:
-    template <typename Read>
-    bool WaitFor(Read read, const std::string& text) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (read().find(text) == std::string::npos) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
-
     testing_support::TempFolder streams_;
     pid_t pid_ = -1;
     int stdin_ = -1;

@@ -1,5 +1,5 @@
-// Peers on 127.0.0.1 for the network port tests: one socket, closed with the
-// object, that connects, listens or sends datagrams and waits boundedly.
+// Peers on 127.0.0.1 for the network tests: one socket, closed with the
+// object, that connects, listens, accepts or sends datagrams and waits boundedly.
 #pragma once
 
 #include <arpa/inet.h>
@@ -8,8 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace loopback {
 
@@ -60,29 +63,54 @@ class Peer {
             p.Reset();
         return p;
     }
+    static Peer Listen() { return Bound(SOCK_STREAM); }
+    static Peer Udp(int port = 0) { return Bound(SOCK_DGRAM, port); }
+    // Waits at most limitMs for a client; an invalid peer when none came.
+    Peer Accept(int limitMs = 3000) const {
+        pollfd waiting{fd_, POLLIN, 0};
+        if (poll(&waiting, 1, limitMs) != 1) return Peer();
+        return Peer(accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC));
+    }
+    // One send of a datagram to port, or of stream bytes (port 0).
     bool Send(const std::string& bytes, int port = 0) const {
         sockaddr_in to = Address(port);
         return sendto(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL,
                       port ? reinterpret_cast<sockaddr*>(&to) : nullptr,
                       port ? sizeof to : 0) == ssize_t(bytes.size());
     }
-    // What arrives within 5 s: up to count bytes of a stream, or (with from)
-    // one datagram, whose sender's port goes to *from.
-    std::string Receive(size_t count, int* from = nullptr) const {
+    bool SendTo(const std::string& bytes, int port) const { return Send(bytes, port); }
+    bool SendAll(const std::string& bytes) const {
+        for (size_t done = 0; done < bytes.size();) {
+            const ssize_t n = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+    // Whatever arrives within limitMs, stopping once count bytes are there;
+    // with from, one datagram, whose sender's port goes to *from.
+    std::string Receive(size_t count, int limitMs = 3000, int* from = nullptr) const {
         std::string got;
-        pollfd ready{fd_, POLLIN, 0};
-        while (got.size() < count && poll(&ready, 1, 5000) == 1) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (got.size() < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            pollfd ready{fd_, POLLIN, 0};
+            if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) != 1) break;
             std::string buf(std::min<size_t>(count - got.size(), 1 << 16), '\0');
             sockaddr_in a{};
             socklen_t len = sizeof a;
-            ssize_t n =
-                recvfrom(fd_, buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&a), &len);
+            // read, not recv: a test may hand it a pty's descriptor.
+            const ssize_t n = from == nullptr ? read(fd_, buf.data(), buf.size())
+                                              : recvfrom(fd_, buf.data(), buf.size(), 0,
+                                                         reinterpret_cast<sockaddr*>(&a), &len);
             if (n <= 0) break;
             got.append(buf, 0, size_t(n));
             if (from != nullptr) return *from = ntohs(a.sin_port), got;
         }
         return got;
     }
+    std::string ReceiveFrom(int* from) const { return Receive(65536, 5000, from); }
 
   private:
     int fd_ = -1;
@@ -92,5 +120,22 @@ class Peer {
 inline int FreePort(int type) {
     return Peer::Bound(type).Port();
 }
+
+// A listener whose accept queue is full, so that it drops further connection
+// requests: a connect to it stays under way.
+struct DroppingListener {
+    DroppingListener() {
+        for (int i = 0; i < 4; ++i) {
+            fillers.emplace_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+            sockaddr_in to = Address(full.Port());
+            connect(fillers.back().Fd(), reinterpret_cast<sockaddr*>(&to), sizeof to);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    int Port() const { return full.Port(); }
+
+    Peer full = Peer::Bound(SOCK_STREAM, 0, 0);
+    std::vector<Peer> fillers;
+};
 
 }  // namespace loopback

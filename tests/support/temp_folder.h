@@ -1,13 +1,16 @@
 // Helpers shared by every test program: a temporary folder removed with everything in it,
-// whole-file reads and writes, and an environment variable set for one test.
+// whole-file reads and writes, an environment variable set for one test and a bounded wait.
 #pragma once
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -71,6 +74,17 @@ class ScopedEnv {
 // True for anything at path, a dangling link included.
 inline bool Exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path));
+}
+
+// Calls done (which may also do a step of work) until it holds, for at most
+// limitMs; its last result.
+inline bool WaitUntil(const std::function<bool()>& done, int limitMs = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return true;
 }
 
 }  // namespace qelvor::testing_support

@@ -3,12 +3,6 @@
 // one datagram, or through a pty whose other end stops reading.
 #include "traffic/msg_exchange.h"
 
-#include <arpa/inet.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -21,6 +15,7 @@
 #include "config/com_setting.h"
 #include "ports/serial_port.h"
 #include "ports/udp_port.h"
+#include "support/loopback.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
 #include "traffic/data_list.h"
@@ -54,17 +49,12 @@ class RecordingView : public IExchangeView, public IRecordLog {
 class ExchangeTest : public testing::Test {
   protected:
     void SetUp() override {
-        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t length = sizeof(address);
-        ASSERT_EQ(bind(peer_, reinterpret_cast<sockaddr*>(&address), length), 0);
-        ASSERT_EQ(getsockname(peer_, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        port_.SetNetParam(0, ntohs(address.sin_port), htonl(INADDR_LOOPBACK));
+        port_.SetNetParam(0, peer_.Port(), htonl(INADDR_LOOPBACK));
         ASSERT_EQ(port_.Open(), 1);
         settings_.ExeDir = dir_.Path();
         settings_.HandShake = 1;
         exchange_.InitExchange(&view_, &dataList_, &port_);
     }
-    void TearDown() override { port_.Close(), close(peer_); }
     void Feed(const std::string& block) {
         exchange_.OnReceive(block.data(), static_cast<int>(block.size()));
     }
@@ -77,17 +67,15 @@ class ExchangeTest : public testing::Test {
     // Every datagram the peer got until none has come for 100 ms.
     Strings Drain() {
         Strings datagrams;
-        pollfd entry{peer_, POLLIN, 0};
-        std::string buffer(70000, '\0');
-        for (ssize_t n;
-             poll(&entry, 1, 100) == 1 && (n = recv(peer_, buffer.data(), buffer.size(), 0)) >= 0;)
-            datagrams.push_back(buffer.substr(0, static_cast<size_t>(n)));
+        int from = 0;
+        for (std::string d; !(d = peer_.Receive(70000, 100, &from)).empty();)
+            datagrams.push_back(d);
         return datagrams;
     }
 
     testing_support::TempFolder dir_;
     CComSetting settings_ = CComSetting::Loaded(dir_.File("t.ini"));
-    int peer_ = socket(AF_INET, SOCK_DGRAM, 0);
+    loopback::Peer peer_ = loopback::Peer::Udp();
     StreamPort::CUDPPort port_;
     CDataList dataList_;
     RecordingView view_;
@@ -123,15 +111,12 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
 // 200000 bytes to a serial line whose far end reads nothing and then goes
 // away: the 'S' record holds what was written, an 'I' record the rest.
 TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
-    int master = -1, slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    testing_support::PtyDevice pty;
     StreamPort::CSerialPort serial;
-    serial.SetComParam(0, 9600, name);
+    serial.SetComParam(0, 9600, pty.path.c_str());
     ASSERT_EQ(serial.Open(), 1);
-    close(slave);
     exchange_.InitExchange(nullptr, nullptr, &serial);
-    std::thread closer = testing_support::CloseOnceStalled(master);
+    std::thread closer = testing_support::CloseOnceStalled(std::exchange(pty.master, -1));
     const int written = exchange_.SendBytes(std::string(200000, 'x'), true);
     closer.join();
     ASSERT_TRUE(written > 0 && written < 200000) << written;

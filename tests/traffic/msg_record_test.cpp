@@ -62,45 +62,21 @@ TEST(DataList, EachEditReportsOneTypedChangeAndSelectionFollowsItsLine) {
         int selection;
         std::vector<DataListChange> reported;
     } steps[] = {
-        {"assign",
-         [&] {
-             list.Assign({"a", "b", "c"});
-         },
-         {"a", "b", "c"},
-         -1,
-         {{Kind::Reset, 0, 3}}},
+        // clang-format off
+        {"assign", [&] { list.Assign({"a", "b", "c"}); }, {"a", "b", "c"}, -1, {{Kind::Reset, 0, 3}}},
         {"select", [&] { list.SetCurSel(1); }, {"a", "b", "c"}, 1, {{Kind::Selection, 1}}},
         {"same selection", [&] { list.SetCurSel(1); }, {"a", "b", "c"}, 1, {}},
-        {"insert above",
-         [&] { list.Insert(0, "new"); },
-         {"new", "a", "b", "c"},
-         2,
-         {{Kind::Inserted, 0, 1}}},
+        {"insert above", [&] { list.Insert(0, "new"); }, {"new", "a", "b", "c"}, 2, {{Kind::Inserted, 0, 1}}},
         {"delete out of range", [&] { list.Delete(7); }, {"new", "a", "b", "c"}, 2, {}},
         {"delete above", [&] { list.Delete(0); }, {"a", "b", "c"}, 1, {{Kind::Removed, 0, 1}}},
-        {"insert past end",
-         [&] { list.Insert(99, "end"); },
-         {"a", "b", "c", "end"},
-         1,
-         {{Kind::Inserted, 3, 1}}},
-        {"append",
-         [&] { list.Append("z"); },
-         {"a", "b", "c", "end", "z"},
-         1,
-         {{Kind::Inserted, 4, 1}}},
-        {"delete selected",
-         [&] { list.Delete(1); },
-         {"a", "c", "end", "z"},
-         -1,
-         {{Kind::Removed, 1, 1}}},
+        {"insert past end", [&] { list.Insert(99, "end"); }, {"a", "b", "c", "end"}, 1, {{Kind::Inserted, 3, 1}}},
+        {"append", [&] { list.Append("z"); }, {"a", "b", "c", "end", "z"}, 1, {{Kind::Inserted, 4, 1}}},
+        {"delete selected", [&] { list.Delete(1); }, {"a", "c", "end", "z"}, -1, {{Kind::Removed, 1, 1}}},
         {"select out of range", [&] { list.SetCurSel(9); }, {"a", "c", "end", "z"}, -1, {}},
-        {"select last",
-         [&] { list.SetCurSel(3); },
-         {"a", "c", "end", "z"},
-         3,
-         {{Kind::Selection, 3}}},
+        {"select last", [&] { list.SetCurSel(3); }, {"a", "c", "end", "z"}, 3, {{Kind::Selection, 3}}},
         {"assign drops selection", [&] { list.Assign({"x"}); }, {"x"}, -1, {{Kind::Reset, 0, 1}}},
         {"clear", [&] { list.Clear(); }, {}, -1, {{Kind::Reset, 0, 0}}},
+        // clang-format on
     };
     for (const auto& step : steps) {
         recorder.changes.clear();
