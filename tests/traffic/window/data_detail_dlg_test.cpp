@@ -20,6 +20,7 @@
 #include "data/ctrl_char_notation.h"
 #include "data/display_format.h"
 #include "data/text_encoding.h"
+#include "i18n/window/scoped_ui_language.h"
 #include "traffic/data_detail_dlg.h"
 
 using namespace qelvor;
@@ -171,15 +172,20 @@ void DataDetailDlgTest::saveDataOnlyForPendingBytes() {
 
 void DataDetailDlgTest::screenshot() {
     using namespace std::string_literals;
-    auto dialog = Open(
-        "\x02"
-        "1H|\\^&|||Analyser\r\x03"
-        "A7\r\n caf\xC3\xA9 \x00\x01"s,
-        true);
-    QTest::mouseClick(dialog->findChild<QRadioButton*>("FmtData"), Qt::LeftButton);
-    QTest::qWait(20);
     QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    QVERIFY(dialog->grab().save(QStringLiteral(QELVOR_SCREENSHOT_DIR "/detail-en.png")));
+    for (UiLanguage language : test::kBothLanguages) {
+        test::ScopedUiLanguage scope(language);
+        auto dialog = Open(
+            "\x02"
+            "1H|\\^&|||Analyser\r\x03"
+            "A7\r\n caf\xC3\xA9 \x00\x01"s,
+            true);
+        QTest::mouseClick(dialog->findChild<QRadioButton*>("FmtData"), Qt::LeftButton);
+        QTest::qWait(20);
+        const QString path =
+            QStringLiteral(QELVOR_SCREENSHOT_DIR "/detail-%1.png").arg(scope.Suffix());
+        QVERIFY(dialog->grab().save(path));
+    }
 }
 
 QTEST_MAIN(DataDetailDlgTest)
