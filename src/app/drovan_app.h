@@ -27,7 +27,6 @@ class CDrovanApp {
     // program's; another version is reported once a way to show it exists
     // (a message box in window mode, standard error with "-zip").
     void LoadResourceLibrary(const CComSetting& settings);
-    const CResourceLibrary& ResourceLibrary() const { return resourceLibrary_; }
     // Reloads the current set and stores the arguments as the command line.
     void ReadCommandLine(int argc, char** argv, CComSetting& settings);
     bool IsConsoleZip() const { return commandLine_.IsConsoleZip(); }

@@ -576,11 +576,8 @@ void MainWindowTest::setupFirstOpensTheDialogThenAutoRestart() {
         opened = dialog->objectName();
         portOpenInDialog = window.Engine().IsPortOpen();
     });
-    CStartupArgs args;
-    args.setupFirst = true;
-    window.Start(args, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(watcher.found, 3000);
-    QCOMPARE(opened, QString("ComSetDlg"));
+    window.Start(CStartupArgs{{}, true}, nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(opened, QString("ComSetDlg"), 3000);
     QCOMPARE(portOpenInDialog, false);
     f.peer = f.Accept();
     QCOMPARE(f.peer.Valid(), autoRestart == 1);
