@@ -108,6 +108,10 @@ int CDrovanApp::RunEventLoop(CComSetting& settings) {
         for (int i = 0; i < kMaxDialogsClosed && QApplication::activeModalWidget() != nullptr; ++i)
             QApplication::activeModalWidget()->close();
         window.close();
+        // A signal that comes before the "-n" timer has opened the
+        // configuration dialog must not leave that dialog waiting: once the
+        // application is told to end, every later event loop returns at once.
+        QCoreApplication::exit(0);
     });
     window.show();
     CStartupArgs args;
