@@ -6,6 +6,10 @@
 #include "app/console_zip.h"
 #include "config/app_paths.h"
 #include "config/com_setting.h"
+#include "config/qt_message_box.h"
+#include "config/qt_translations.h"
+#include "config/ui_language.h"
+#include "mainwnd/engine_context.h"
 #include "mainwnd/main_window.h"
 #include "mainwnd/stop_signal_notifier.h"
 
@@ -18,6 +22,15 @@ constexpr int kMaxDialogsClosed = 8;
 
 }  // namespace
 
+void CDrovanApp::LoadResourceLibrary(const CComSetting& settings) {
+    resourceLibrary_.Load(settings.ExeDir, ProgramVersionText());
+}
+
+void CDrovanApp::PrintResourceLibraryNote(std::FILE* err) const {
+    if (resourceLibrary_.Message().empty()) return;
+    std::fputs((resourceLibrary_.Message() + "\n").c_str(), err);
+}
+
 void CDrovanApp::ReadCommandLine(int argc, char** argv, CComSetting& settings) {
     argc_ = argc;
     argv_ = argv;
@@ -27,6 +40,7 @@ void CDrovanApp::ReadCommandLine(int argc, char** argv, CComSetting& settings) {
 }
 
 int CDrovanApp::RunConsoleZip(std::FILE* out, std::FILE* err) const {
+    PrintResourceLibraryNote(err);
     return CConsoleZip::Run(commandLine_, out, err);
 }
 
@@ -62,6 +76,7 @@ bool CDrovanApp::HasDisplay() {
 
 int CDrovanApp::RunWindow(std::FILE* err) {
     if (!HasDisplay() || settings_ == nullptr) {
+        PrintResourceLibraryNote(err);
         std::fputs(
             "qelvor: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
             "use qelvor-cli to run without a window\n",
@@ -76,6 +91,14 @@ int CDrovanApp::RunWindow(std::FILE* err) {
 
 int CDrovanApp::RunEventLoop(CComSetting& settings) {
     QApplication application(argc_, argv_);
+    // The window texts in the language the string table was given, from the
+    // resource library when it is in use.
+    CQtTranslations translations;
+    translations.Install(StringLanguage(), resourceLibrary_.TranslationsFolder());
+    if (!resourceLibrary_.Message().empty()) {
+        ShowQtMessageBox(nullptr, resourceLibrary_.Message(), kProgramCaption, MsgIcon::Exclamation,
+                         MsgButtons::Ok);
+    }
     CMainWindow window(settings);
     CStopSignalNotifier stop;
     // A stop signal ends the run as the close button does: the port closes.
@@ -85,6 +108,10 @@ int CDrovanApp::RunEventLoop(CComSetting& settings) {
         for (int i = 0; i < kMaxDialogsClosed && QApplication::activeModalWidget() != nullptr; ++i)
             QApplication::activeModalWidget()->close();
         window.close();
+        // A signal that comes before the "-n" timer has opened the
+        // configuration dialog must not leave that dialog waiting: once the
+        // application is told to end, every later event loop returns at once.
+        QCoreApplication::exit(0);
     });
     window.show();
     CStartupArgs args;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "config/resource_library.h"
 #include "log/log_writer.h"
 
 namespace qelvor {
@@ -22,6 +23,10 @@ class CDrovanApp {
     CDrovanApp(const CDrovanApp&) = delete;
     CDrovanApp& operator=(const CDrovanApp&) = delete;
 
+    // Takes the resource library beside the program when its version is the
+    // program's; another version is reported once a way to show it exists
+    // (a message box in window mode, standard error with "-zip").
+    void LoadResourceLibrary(const CComSetting& settings);
     // Reloads the current set and stores the arguments as the command line.
     void ReadCommandLine(int argc, char** argv, CComSetting& settings);
     bool IsConsoleZip() const { return commandLine_.IsConsoleZip(); }
@@ -51,9 +56,11 @@ class CDrovanApp {
 
   private:
     int RunEventLoop(CComSetting& settings);
+    void PrintResourceLibraryNote(std::FILE* err) const;
 
     CCommandLine commandLine_;
     CLogWriter logWriter_;
+    CResourceLibrary resourceLibrary_;
     CComSetting* settings_ = nullptr;  // the record ReadCommandLine was given
     // The program's own argc and argv, which QApplication keeps.
     int argc_ = 0;

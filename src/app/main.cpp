@@ -27,6 +27,10 @@ int main(int argc, char** argv) {
     // The texts follow the language of the program's own settings file.
     qelvor::ApplyUILanguage(g_settings);
 
+    // A resource library beside the program brings the window texts when its
+    // version is the program's.
+    g_app.LoadResourceLibrary(g_settings);
+
     // Read the command line; "-zip" packs files and ends the program.
     g_app.ReadCommandLine(argc, argv, g_settings);
     if (g_app.IsConsoleZip()) return g_app.RunConsoleZip(stdout, stderr);

@@ -132,14 +132,14 @@ void CComSetDlg::BuildSerialRows(QGridLayout* grid) {
         {"ByteSize", tr("ByteSize"), {"8", "7", "6", "5", "4"}, &ComSetControls::ByteSize, 2, 2},
         {"Parity",
          tr("Parity"),
-         {tr("None"), tr("Odd"), tr("Even"), tr("Mark"), tr("Space")},
+         {tr("None", "parity"), tr("Odd"), tr("Even"), tr("Mark"), tr("Space")},
          &ComSetControls::Parity,
          3,
          0},
         {"StopBit", tr("StopBits"), {"1", "1.5", "2"}, &ComSetControls::StopBit, 3, 2},
         {"FlowCtrl",
          tr("FlowCtrl"),
-         {tr("None"), tr("Xon / Xoff"), tr("Hardware")},
+         {tr("None", "flow control"), tr("Xon / Xoff"), tr("Hardware")},
          &ComSetControls::FlowCtrl,
          4,
          0},
@@ -534,7 +534,8 @@ bool CComSetDlg::Refused(const std::optional<NumberRefusal>& refusal) {
 
 MsgResult CComSetDlg::ShowMessageBox(const std::string& text, const std::string& caption,
                                      MsgIcon icon, MsgButtons buttons) {
-    return ShowQtMessageBox(this, text, caption, icon, buttons);
+    // The form names its boxes after the dialog, in English.
+    return ShowQtMessageBox(this, text, LocalBytes(tr(caption.c_str())), icon, buttons);
 }
 
 // --- the address fields' paste ---

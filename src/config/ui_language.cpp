@@ -28,6 +28,18 @@ UiLanguage UiLanguageFor(int usedUILangCode) {
     return MessageLocale().rfind("zh", 0) == 0 ? UiLanguage::Chinese : UiLanguage::English;
 }
 
+const char* ProgramVersionText() {
+    return QELVOR_VERSION_TEXT;
+}
+
+ResourceLibraryDecision DecideResourceLibrary(bool fileFound, const std::string& libraryVersion,
+                                              const std::string& programVersion) {
+    if (!fileFound) return {};
+    if (!libraryVersion.empty() && libraryVersion == programVersion) return {true, {}};
+    return {false, StrPrintf(LoadStr(kStrResourceVersionMismatch), libraryVersion.c_str(),
+                             programVersion.c_str())};
+}
+
 void ApplyUILanguage(const CComSetting& settings) {
     SetStringLanguage(UiLanguageFor(settings.UsedUILangCode));
 }

@@ -44,14 +44,14 @@ QString CAboutDialog::BuildDateText() {
     // __DATE__ pads a day below 10 with a blank: "Dec  6 2026".
     const QString stamp = QStringLiteral(__DATE__ " " __TIME__).simplified();
     const QDateTime built = QDateTime::fromString(stamp, QStringLiteral("MMM d yyyy HH:mm:ss"));
-    return built.toString(QStringLiteral("'BuildDate:'yyyy-MM-dd HH:mm:ss"));
+    return tr("BuildDate:") + built.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 CAboutDialog::CAboutDialog(const std::string& exePath, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutDialog"));
     setWindowTitle(QString::fromUtf8(LoadStr(kStrAboutQelvor)).remove(QStringLiteral("(&A)...")));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Qelvor(RS232+TCP/UDP) ver 2.9")));
+    layout->addWidget(new QLabel(tr("Qelvor(RS232+TCP/UDP) ver 2.9")));
     auto* built = new QLabel(BuildDateText());
     built->setObjectName(QStringLiteral("BuildDate"));
     layout->addWidget(built);

@@ -193,25 +193,26 @@ void CMainWindow::BuildControls() {
     sendBox_->setObjectName(QStringLiteral("SendBox"));
     sendBox_->setAcceptDrops(false);
     sendBox_->setGeometry(Pixels(QRect(5, 258, 293, 14)));
-    controls_[kIdSendData] = AddButton("SendData", "SendData", QRect(305, 258, 53, 14));
-    controls_[kIdCheckSum] = AddButton("CheckSum", "CheckSum", QRect(372, 258, 53, 14));
+    controls_[kIdSendData] = AddButton("SendData", QT_TR_NOOP("SendData"), QRect(305, 258, 53, 14));
+    controls_[kIdCheckSum] = AddButton("CheckSum", QT_TR_NOOP("CheckSum"), QRect(372, 258, 53, 14));
     sendCtrl_ = new QToolButton(this);
     sendCtrl_->setObjectName(QStringLiteral("SendCtrl"));
-    sendCtrl_->setText(QStringLiteral("SendCtrl"));
+    sendCtrl_->setText(tr("SendCtrl"));
     sendCtrl_->setPopupMode(QToolButton::MenuButtonPopup);
     sendCtrl_->setGeometry(Pixels(QRect(5, 277, 53, 14)));
     controls_[kIdSendCtrl] = sendCtrl_;
-    controls_[kIdLoadFile] = AddButton("LoadFile", "LoadFile", QRect(65, 277, 53, 14));
-    controls_[kIdSetPort] = AddButton("SetPort", "SetPort", QRect(125, 277, 53, 14));
-    controls_[kIdOpenPort] = AddButton("OpenPort", "OpenPort", QRect(185, 277, 53, 14));
-    controls_[kIdClosePort] = AddButton("ClosePort", "ClosePort", QRect(245, 277, 53, 14));
-    controls_[kIdSendFile] = AddButton("SendFile", "SendFile", QRect(305, 277, 53, 14));
-    controls_[kIdReSend] = AddButton("ReSend", "ReSend", QRect(372, 277, 53, 14));
-    AddButton("SaveData", "SaveData", QRect(5, 296, 53, 14));
-    scroll_ = AddCheckBox("Scroll", "scroll", QRect(65, 296, 40, 10));
-    sendNow_ = AddCheckBox("SendNow", "send now", QRect(125, 296, 48, 10));
-    controls_[kIdAutoSend] = AddButton("AutoSend", "AutoSend", QRect(185, 296, 53, 14));
-    AddButton("Exit", "Exit", QRect(372, 296, 53, 14));
+    controls_[kIdLoadFile] = AddButton("LoadFile", QT_TR_NOOP("LoadFile"), QRect(65, 277, 53, 14));
+    controls_[kIdSetPort] = AddButton("SetPort", QT_TR_NOOP("SetPort"), QRect(125, 277, 53, 14));
+    controls_[kIdOpenPort] = AddButton("OpenPort", QT_TR_NOOP("OpenPort"), QRect(185, 277, 53, 14));
+    controls_[kIdClosePort] =
+        AddButton("ClosePort", QT_TR_NOOP("ClosePort"), QRect(245, 277, 53, 14));
+    controls_[kIdSendFile] = AddButton("SendFile", QT_TR_NOOP("SendFile"), QRect(305, 277, 53, 14));
+    controls_[kIdReSend] = AddButton("ReSend", QT_TR_NOOP("ReSend"), QRect(372, 277, 53, 14));
+    AddButton("SaveData", QT_TR_NOOP("SaveData"), QRect(5, 296, 53, 14));
+    scroll_ = AddCheckBox("Scroll", QT_TR_NOOP("scroll"), QRect(65, 296, 40, 10));
+    sendNow_ = AddCheckBox("SendNow", QT_TR_NOOP("send now"), QRect(125, 296, 48, 10));
+    controls_[kIdAutoSend] = AddButton("AutoSend", QT_TR_NOOP("AutoSend"), QRect(185, 296, 53, 14));
+    AddButton("Exit", QT_TR_NOOP("Exit"), QRect(372, 296, 53, 14));
     statusBar_ = new CStatusBar(this);
     statusBar_->setGeometry(0, height() - CStatusBar::kHeight, width(), CStatusBar::kHeight);
     keys_ = new CKeyFilter(sendBox_, this);
@@ -349,7 +350,9 @@ void CMainWindow::ShowButtons() {
         // The data list is shown or hidden by the ">" button alone.
         if (id != kIdDataList) control->setVisible(state.visible);
         auto* button = qobject_cast<QAbstractButton*>(control);
-        if (button != nullptr && !state.caption.empty()) button->setText(Local(state.caption));
+        // The template's captions are translated; the engine's own come from
+        // the string table already and have no translation to find.
+        if (button != nullptr && !state.caption.empty()) button->setText(tr(state.caption.c_str()));
         if (button != nullptr) FitCaption(button);
     }
 }

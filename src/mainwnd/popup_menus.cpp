@@ -1,6 +1,7 @@
 #include "mainwnd/popup_menus.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 #include <utility>
 
@@ -13,9 +14,12 @@ namespace qelvor {
 namespace {
 
 struct MenuItem {
-    const char* label;
-    int command;  // 0: a separator
+    const char* label;  // the English text, translated in the context below
+    int command;        // 0: a separator
 };
+
+// The translation context of the popups' texts.
+constexpr const char* kContext = "PopupMenus";
 
 QMenu* BuildMenu(QWidget* parent, const QString& title, std::initializer_list<MenuItem> items) {
     auto* menu = new QMenu(title, parent);
@@ -24,7 +28,7 @@ QMenu* BuildMenu(QWidget* parent, const QString& title, std::initializer_list<Me
             menu->addSeparator();
             continue;
         }
-        menu->addAction(QString::fromUtf8(item.label))->setData(item.command);
+        menu->addAction(QCoreApplication::translate(kContext, item.label))->setData(item.command);
     }
     return menu;
 }
@@ -53,44 +57,42 @@ QMenu* BuildCtrlCharMenu(QWidget* parent) {
 
 QMenu* BuildEventMenu(QWidget* parent) {
     return BuildMenu(parent, QStringLiteral("EVENT"),
-                     {{"Save as &Fmt", kCmdSaveFmt},
-                      {"Save as &Raw", kCmdSaveRaw},
-                      {"Save as &Hex", kCmdSaveHex},
-                      {"Save as &Txt", kCmdSaveTxt},
-                      {"Save as Fmt (&B)inary", kCmdSaveFmtBinary},
-                      {"Save as &All", kCmdSaveAll},
-                      {"save to &Zip file", kCmdSaveZip},
+                     {{QT_TRANSLATE_NOOP("PopupMenus", "Save as &Fmt"), kCmdSaveFmt},
+                      {QT_TRANSLATE_NOOP("PopupMenus", "Save as &Raw"), kCmdSaveRaw},
+                      {QT_TRANSLATE_NOOP("PopupMenus", "Save as &Hex"), kCmdSaveHex},
+                      {QT_TRANSLATE_NOOP("PopupMenus", "Save as &Txt"), kCmdSaveTxt},
+                      {QT_TRANSLATE_NOOP("PopupMenus", "Save as Fmt (&B)inary"), kCmdSaveFmtBinary},
+                      {QT_TRANSLATE_NOOP("PopupMenus", "Save as &All"), kCmdSaveAll},
+                      {QT_TRANSLATE_NOOP("PopupMenus", "save to &Zip file"), kCmdSaveZip},
                       {"", 0},
-                      {"&Clear all data", kCmdClearAllData}});
+                      {QT_TRANSLATE_NOOP("PopupMenus", "&Clear all data"), kCmdClearAllData}});
 }
 
 QMenu* BuildDataProcMenu(QWidget* parent, bool astmMode) {
-    QMenu* menu = BuildMenu(parent, QStringLiteral("DATA_PROC"),
-                            {{"&Load", kCmdLoadFile},
-                             {"&ReLoad", kCmdReLoad},
-                             {"&Clear", kCmdClearDataList},
-                             {"Save &As", kCmdSaveDataList},
-                             {"", 0},
-                             {"Insert Data(up)", kCmdInsertAbove},
-                             {"Insert Data((below)", kCmdInsertBelow},
-                             {"Delete Data", kCmdDeleteData}});
+    QMenu* menu =
+        BuildMenu(parent, QStringLiteral("DATA_PROC"),
+                  {{QT_TRANSLATE_NOOP("PopupMenus", "&Load"), kCmdLoadFile},
+                   {QT_TRANSLATE_NOOP("PopupMenus", "&ReLoad"), kCmdReLoad},
+                   {QT_TRANSLATE_NOOP("PopupMenus", "&Clear"), kCmdClearDataList},
+                   {QT_TRANSLATE_NOOP("PopupMenus", "Save &As"), kCmdSaveDataList},
+                   {"", 0},
+                   {QT_TRANSLATE_NOOP("PopupMenus", "Insert Data(up)"), kCmdInsertAbove},
+                   {QT_TRANSLATE_NOOP("PopupMenus", "Insert Data((below)"), kCmdInsertBelow},
+                   {QT_TRANSLATE_NOOP("PopupMenus", "Delete Data"), kCmdDeleteData}});
     if (astmMode) {
         menu->addSeparator();
-        menu->addAction(QObject::tr("Send &message"))->setData(kCmdSendAstmMessage);
+        menu->addAction(QCoreApplication::translate("PopupMenus", "Send &message"))
+            ->setData(kCmdSendAstmMessage);
     }
     return menu;
 }
 
 QMenu* BuildSelectUiMenu(QWidget* parent, int usedUILangCode) {
-    const bool chinese = StringLanguage() == UiLanguage::Chinese;
-    QMenu* menu = chinese ? BuildMenu(parent, QString::fromUtf8("选择语言"),
-                                      {{"跟随系统", kCmdSelectUiSystem},
-                                       {"中文", kCmdSelectUiChinese},
-                                       {"英文", kCmdSelectUiEnglish}})
-                          : BuildMenu(parent, QStringLiteral("Select UI"),
-                                      {{"System", kCmdSelectUiSystem},
-                                       {"Chinese", kCmdSelectUiChinese},
-                                       {"English", kCmdSelectUiEnglish}});
+    QMenu* menu = BuildMenu(
+        parent, QCoreApplication::translate(kContext, QT_TRANSLATE_NOOP("PopupMenus", "Select UI")),
+        {{QT_TRANSLATE_NOOP("PopupMenus", "System"), kCmdSelectUiSystem},
+         {QT_TRANSLATE_NOOP("PopupMenus", "Chinese"), kCmdSelectUiChinese},
+         {QT_TRANSLATE_NOOP("PopupMenus", "English"), kCmdSelectUiEnglish}});
     for (QAction* action : menu->actions()) {
         action->setCheckable(true);
         action->setChecked(CommandOf(action) == kCmdSelectUiSystem + usedUILangCode);

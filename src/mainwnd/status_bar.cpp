@@ -26,6 +26,7 @@ CStatusBar::CStatusBar(QWidget* parent) : QWidget(parent) {
     menuButton_ = new QToolButton(this);
     menuButton_->setObjectName(QStringLiteral("WindowMenu"));
     menuButton_->setText(QStringLiteral("\u2261"));
+    menuButton_->setToolTip(tr("Window menu"));
     menuButton_->setPopupMode(QToolButton::InstantPopup);
     menuButton_->setAutoRaise(true);
     resize(parent != nullptr ? parent->width() : 645, kHeight);

@@ -135,7 +135,7 @@ QTreeWidget* CDataDetailDlg::BuildAstmTree(const astm::AstmTreeNode& root) {
     tree->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     tree->setMinimumWidth(tree->fontMetrics().horizontalAdvance(QString(36, QLatin1Char('0'))));
     tree->addTopLevelItem(AstmTreeItem(root));
-    tree->expandToDepth(0);
+    tree->expandAll();
     return tree;
 }
 

@@ -110,5 +110,45 @@ TEST(StringTable, StrPrintfFormatsTableTextsOfAnyLength) {
     EXPECT_EQ(StrPrintf("<%s>", big.c_str()), "<" + big + ">");
 }
 
+struct LibraryCase {
+    const char* name;
+    bool found;
+    const char* libraryVersion;
+    UiLanguage language;
+    const char* message;  // "" none: the library is used exactly when found
+};
+
+class ResourceLibraryVersion : public testing::TestWithParam<LibraryCase> {};
+
+// The library is taken only when it carries exactly the program's version;
+// a file that is there but does not match is reported, library first.
+TEST_P(ResourceLibraryVersion, DecidesUseAndMessage) {
+    const LibraryCase& c = GetParam();
+    const UiLanguage before = StringLanguage();
+    SetStringLanguage(c.language);
+    const ResourceLibraryDecision d = DecideResourceLibrary(c.found, c.libraryVersion, "2.9.0.1");
+    SetStringLanguage(before);
+    EXPECT_EQ(d.use, c.found && *c.message == '\0');
+    EXPECT_EQ(d.message, c.message);
+}
+
+#define MISMATCH(lib)                                        \
+    "Resource file(Ver=" lib                                 \
+    ") and Program file (Ver=2.9.0.1) does not match,can't " \
+    "load resource file.\nprogram will used original language!"
+constexpr UiLanguage kEn = UiLanguage::English;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ResourceLibraryVersion,
+    testing::Values(LibraryCase{"NoFile", false, "", kEn, ""},
+                    LibraryCase{"SameVersion", true, "2.9.0.1", kEn, ""},
+                    LibraryCase{"NewerBuild", true, "2.9.0.2", kEn, MISMATCH("2.9.0.2")},
+                    LibraryCase{"TrailingBlank", true, "2.9.0.1 ", kEn, MISMATCH("2.9.0.1 ")},
+                    LibraryCase{"NoVersionInside", true, "", kEn, MISMATCH("")},
+                    LibraryCase{"InChinese", true, "3.0.0.0", UiLanguage::Chinese,
+                                "资源文件版本(Ver=3.0.0.0)和主程序版本(Ver=2.9.0.1)不匹配,"
+                                "无法加载资源文件,程序将启用中文界面"}),
+    [](const testing::TestParamInfo<LibraryCase>& p) { return std::string(p.param.name); });
+
 }  // namespace
 }  // namespace qelvor

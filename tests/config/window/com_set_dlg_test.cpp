@@ -2,6 +2,7 @@
 // real INI file in a temporary folder. Message boxes are answered by a timer
 // that finds the modal one, so no step ever waits on the user.
 #include "config/com_set_dlg.h"
+#include "i18n/window/scoped_ui_language.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -127,10 +128,18 @@ void ComSetDlgTest::showsTheGroupOfEachPortKind() {
         QCOMPARE(Shown(name), udp);
 
     QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    dialog->adjustSize();
-    const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/config-%1-en.png")
-                             .arg(QString::fromLatin1(QTest::currentDataTag()));
-    QVERIFY(dialog->grab().save(path));
+    for (UiLanguage language : test::kBothLanguages) {
+        test::ScopedUiLanguage scope(language);
+        Open(radio == "Udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
+        QTest::mouseClick(W(radio.toLatin1().constData()), Qt::LeftButton, {}, QPoint(5, 5));
+        // The port group takes the height of the rows now shown once its
+        // layout has run; grabbed before, it keeps the old kind's height.
+        QTest::qWait(20);
+        dialog->adjustSize();
+        const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/config-%1-%2.png")
+                                 .arg(QString::fromLatin1(QTest::currentDataTag()), scope.Suffix());
+        QVERIFY(dialog->grab().save(path));
+    }
 }
 
 void ComSetDlgTest::savesTheWidgetsIntoTheFile() {

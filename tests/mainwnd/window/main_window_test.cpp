@@ -58,6 +58,8 @@ class MainWindowTest : public QObject {
     void clicksAndKeysOpenTheirWindows_data();
     void clicksAndKeysOpenTheirWindows();
     void clockPaneAndPendingBuffer();
+    void setupFirstOpensTheDialogThenAutoRestart_data();
+    void setupFirstOpensTheDialogThenAutoRestart();
     void stopSignalEndsTheProgram_data();
     void stopSignalEndsTheProgram();
 };
@@ -553,6 +555,33 @@ void MainWindowTest::stopSignalEndsTheProgram() {
     QVERIFY(ended);
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+void MainWindowTest::setupFirstOpensTheDialogThenAutoRestart_data() {
+    QTest::addColumn<int>("autoRestart");
+    QTest::newRow("auto restart opens the port") << 1;
+    QTest::newRow("without it the port stays closed") << 0;
+}
+
+// "-n": the configuration dialog comes first, by timer 5, with the port not
+// opened; when it closes, AutoRestart decides whether the port opens.
+void MainWindowTest::setupFirstOpensTheDialogThenAutoRestart() {
+    QFETCH(int, autoRestart);
+    WindowFixture f;
+    f.settings.AutoRestart = autoRestart;
+    CMainWindow& window = f.Window(false);
+    QString opened;
+    bool portOpenInDialog = true;
+    ModalWatcher watcher([&](QWidget* dialog) {
+        opened = dialog->objectName();
+        portOpenInDialog = window.Engine().IsPortOpen();
+    });
+    window.Start(CStartupArgs{{}, true}, nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(opened, QString("ComSetDlg"), 3000);
+    QCOMPARE(portOpenInDialog, false);
+    f.peer = f.Accept();
+    QCOMPARE(f.peer.Valid(), autoRestart == 1);
+    QTRY_COMPARE(window.Engine().IsPortOpen(), autoRestart == 1);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,6 +1,7 @@
 // Renders the main window after a short session (sent, received and
 // information records, a loaded data list) to screenshots/main-window-en.png
-// in the build folder, for a look by eye at cut labels and empty panes.
+// and main-window-zh.png in the build folder, for a look by eye at cut
+// labels and empty panes in both languages.
 #include <QDir>
 #include <QImage>
 #include <QLineEdit>
@@ -8,6 +9,7 @@
 #include <QTableView>
 #include <fstream>
 
+#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/window/window_fixture.h"
 
 using namespace qelvor;
@@ -17,11 +19,20 @@ class WindowScreenshot : public QObject {
     Q_OBJECT
 
   private slots:
+    void mainWindowAfterASession_data();
     void mainWindowAfterASession();
 };
 
+void WindowScreenshot::mainWindowAfterASession_data() {
+    QTest::addColumn<int>("language");
+    QTest::newRow("en") << int(UiLanguage::English);
+    QTest::newRow("zh") << int(UiLanguage::Chinese);
+}
+
 void WindowScreenshot::mainWindowAfterASession() {
+    QFETCH(int, language);
     WindowFixture f;
+    ScopedUiLanguage scope(static_cast<UiLanguage>(language));
     f.settings.HandShake = 1;
     f.settings.UsedResponseFile = 1;
     CMainWindow& window = f.Window();
@@ -47,7 +58,8 @@ void WindowScreenshot::mainWindowAfterASession() {
     QTest::qWait(50);
 
     QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/main-window-en.png");
+    const QString path =
+        QStringLiteral(QELVOR_SCREENSHOT_DIR "/main-window-%1.png").arg(scope.Suffix());
     const QImage image = window.grab().toImage();
     QCOMPARE(image.size(), window.size());
     QVERIFY(image.save(path));

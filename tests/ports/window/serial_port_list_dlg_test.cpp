@@ -14,6 +14,7 @@
 
 #include "config/com_setting.h"
 #include "config/string_table.h"
+#include "i18n/window/scoped_ui_language.h"
 #include "ports/serial_port_list_dlg.h"
 #include "support/pty_pair.h"
 
@@ -92,14 +93,18 @@ void SerialPortListDlgTest::heldPortIsMarkedUntilRefreshAfterRelease() {
 }
 
 void SerialPortListDlgTest::screenshot() {
-    SetStringLanguage(UiLanguage::English);
     const int holder = open(pty_.path.c_str(), O_RDWR | O_NOCTTY);
     flock(holder, LOCK_EX);
-    CSerialPortListDlg dialog(Settings());
-    dialog.show();
-    QTest::qWait(20);
     QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    QVERIFY(dialog.grab().save(QStringLiteral(QELVOR_SCREENSHOT_DIR "/serial-list-en.png")));
+    for (UiLanguage language : test::kBothLanguages) {
+        test::ScopedUiLanguage scope(language);
+        CSerialPortListDlg dialog(Settings());
+        dialog.show();
+        QTest::qWait(20);
+        const QString path =
+            QStringLiteral(QELVOR_SCREENSHOT_DIR "/serial-list-%1.png").arg(scope.Suffix());
+        QVERIFY(dialog.grab().save(path));
+    }
     close(holder);
 }
 

@@ -15,11 +15,13 @@
 #include <clocale>
 #include <memory>
 
+#include "astm/astm_frame.h"
 #include "config/com_setting.h"
 #include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
 #include "data/display_format.h"
 #include "data/text_encoding.h"
+#include "i18n/window/scoped_ui_language.h"
 #include "traffic/data_detail_dlg.h"
 
 using namespace qelvor;
@@ -57,9 +59,11 @@ class DataDetailDlgTest : public QObject {
 
   private:
     std::string Ini() const { return dir_.filePath("detail.ini").toStdString(); }
-    std::unique_ptr<CDataDetailDlg> Open(const std::string& data, bool save = false) {
+    std::unique_ptr<CDataDetailDlg> Open(const std::string& data, bool save = false,
+                                         bool astm = false) {
         CDataDetail detail(CMsgRecord('R', data, {2024, 1, 2, 2, 3, 4, 5, 6}));
         detail.SetSaveShown(save);
+        if (astm) detail.SetAstmDelimiters({});
         auto dialog = std::make_unique<CDataDetailDlg>(std::move(detail), settings_);
         dialog->show();
         return dialog;
@@ -171,15 +175,27 @@ void DataDetailDlgTest::saveDataOnlyForPendingBytes() {
 
 void DataDetailDlgTest::screenshot() {
     using namespace std::string_literals;
-    auto dialog = Open(
-        "\x02"
-        "1H|\\^&|||Analyser\r\x03"
-        "A7\r\n caf\xC3\xA9 \x00\x01"s,
-        true);
-    QTest::mouseClick(dialog->findChild<QRadioButton*>("FmtData"), Qt::LeftButton);
-    QTest::qWait(20);
     QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    QVERIFY(dialog->grab().save(QStringLiteral(QELVOR_SCREENSHOT_DIR "/detail-en.png")));
+    for (UiLanguage language : test::kBothLanguages) {
+        test::ScopedUiLanguage scope(language);
+        auto dialog = Open(
+            "\x02"
+            "1H|\\^&|||Analyser\r\x03"
+            "A7\r\n caf\xC3\xA9 \x00\x01"s,
+            true);
+        QTest::mouseClick(dialog->findChild<QRadioButton*>("FmtData"), Qt::LeftButton);
+        QTest::qWait(20);
+        const QString path =
+            QStringLiteral(QELVOR_SCREENSHOT_DIR "/detail-%1.png").arg(scope.Suffix());
+        QVERIFY(dialog->grab().save(path));
+        // A received ASTM frame with its record's fields beside it.
+        auto astm =
+            Open(astm::CAstmFrame{3, "O|1|S42^A||^^^GLU\\^^^NA|R\r", true}.Bytes(), false, true);
+        astm->resize(900, 420);
+        QTest::qWait(20);
+        QVERIFY(astm->grab().save(
+            QStringLiteral(QELVOR_SCREENSHOT_DIR "/detail-astm-%1.png").arg(scope.Suffix())));
+    }
 }
 
 QTEST_MAIN(DataDetailDlgTest)

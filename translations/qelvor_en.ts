@@ -1,0 +1,617 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>PopupMenus</name>
+    <message>
+        <source>Save as &amp;Fmt</source>
+        <translation>Save as &amp;Fmt</translation>
+    </message>
+    <message>
+        <source>Save as &amp;Raw</source>
+        <translation>Save as &amp;Raw</translation>
+    </message>
+    <message>
+        <source>Save as &amp;Hex</source>
+        <translation>Save as &amp;Hex</translation>
+    </message>
+    <message>
+        <source>Save as &amp;Txt</source>
+        <translation>Save as &amp;Txt</translation>
+    </message>
+    <message>
+        <source>Save as Fmt (&amp;B)inary</source>
+        <translation>Save as Fmt (&amp;B)inary</translation>
+    </message>
+    <message>
+        <source>Save as &amp;All</source>
+        <translation>Save as &amp;All</translation>
+    </message>
+    <message>
+        <source>save to &amp;Zip file</source>
+        <translation>save to &amp;Zip file</translation>
+    </message>
+    <message>
+        <source>&amp;Clear all data</source>
+        <translation>&amp;Clear all data</translation>
+    </message>
+    <message>
+        <source>&amp;Load</source>
+        <translation>&amp;Load</translation>
+    </message>
+    <message>
+        <source>&amp;ReLoad</source>
+        <translation>&amp;ReLoad</translation>
+    </message>
+    <message>
+        <source>&amp;Clear</source>
+        <translation>&amp;Clear</translation>
+    </message>
+    <message>
+        <source>Save &amp;As</source>
+        <translation>Save &amp;As</translation>
+    </message>
+    <message>
+        <source>Insert Data(up)</source>
+        <translation>Insert Data(up)</translation>
+    </message>
+    <message>
+        <source>Insert Data((below)</source>
+        <translation>Insert Data((below)</translation>
+    </message>
+    <message>
+        <source>Delete Data</source>
+        <translation>Delete Data</translation>
+    </message>
+    <message>
+        <source>Select UI</source>
+        <translation>Select UI</translation>
+    </message>
+    <message>
+        <source>System</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>Chinese</source>
+        <translation>Chinese</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>Send &amp;message</source>
+        <translation>Send &amp;message</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CAboutDialog</name>
+    <message>
+        <source>BuildDate:</source>
+        <translation>BuildDate:</translation>
+    </message>
+    <message>
+        <source>Qelvor(RS232+TCP/UDP) ver 2.9</source>
+        <translation>Qelvor(RS232+TCP/UDP) ver 2.9</translation>
+    </message>
+    <message>
+        <source>program path</source>
+        <translation>program path</translation>
+    </message>
+    <message>
+        <source>ASCII</source>
+        <translation>ASCII</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Exit</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CComSetDlg</name>
+    <message>
+        <source>System Configure</source>
+        <translation>System Configure</translation>
+    </message>
+    <message>
+        <source>Communcation Setup</source>
+        <translation>Communcation Setup</translation>
+    </message>
+    <message>
+        <source>TCP-Server</source>
+        <translation>TCP-Server</translation>
+    </message>
+    <message>
+        <source>TCP-Client</source>
+        <translation>TCP-Client</translation>
+    </message>
+    <message>
+        <source>UDP</source>
+        <translation>UDP</translation>
+    </message>
+    <message>
+        <source>SerialPort</source>
+        <translation>SerialPort</translation>
+    </message>
+    <message>
+        <source>COM Port</source>
+        <translation>COM Port</translation>
+    </message>
+    <message>
+        <source>BaudRate</source>
+        <translation>BaudRate</translation>
+    </message>
+    <message>
+        <source>ByteSize</source>
+        <translation>ByteSize</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <comment>parity</comment>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>Odd</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>Even</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>Mark</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>Space</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <source>StopBits</source>
+        <translation>StopBits</translation>
+    </message>
+    <message>
+        <source>FlowCtrl</source>
+        <translation>FlowCtrl</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <comment>flow control</comment>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>Xon / Xoff</source>
+        <translation>Xon / Xoff</translation>
+    </message>
+    <message>
+        <source>Hardware</source>
+        <translation>Hardware</translation>
+    </message>
+    <message>
+        <source>IP Address</source>
+        <translation>IP Address</translation>
+    </message>
+    <message>
+        <source>IP Port:</source>
+        <translation>IP Port:</translation>
+    </message>
+    <message>
+        <source>RemotePort</source>
+        <translation>RemotePort</translation>
+    </message>
+    <message>
+        <source>LocalPort</source>
+        <translation>LocalPort</translation>
+    </message>
+    <message>
+        <source>Remote IP</source>
+        <translation>Remote IP</translation>
+    </message>
+    <message>
+        <source>Additional data</source>
+        <translation>Additional data</translation>
+    </message>
+    <message>
+        <source>Send data as Hex</source>
+        <translation>Send data as Hex</translation>
+    </message>
+    <message>
+        <source>Prefix</source>
+        <translation>Prefix</translation>
+    </message>
+    <message>
+        <source>Suffix</source>
+        <translation>Suffix</translation>
+    </message>
+    <message>
+        <source>CheckSum</source>
+        <translation>CheckSum</translation>
+    </message>
+    <message>
+        <source>&lt;CheckSum&gt; in the data is replaced by the checksum</source>
+        <translation>&lt;CheckSum&gt; in the data is replaced by the checksum</translation>
+    </message>
+    <message>
+        <source>Split received data &amp;&amp; Response</source>
+        <translation>Split received data &amp;&amp; Response</translation>
+    </message>
+    <message>
+        <source>Split </source>
+        <translation>Split </translation>
+    </message>
+    <message>
+        <source>Response</source>
+        <translation>Response</translation>
+    </message>
+    <message>
+        <source>0 Raw file</source>
+        <translation>0 Raw file</translation>
+    </message>
+    <message>
+        <source>1 Fmt file</source>
+        <translation>1 Fmt file</translation>
+    </message>
+    <message>
+        <source>2 Hex file</source>
+        <translation>2 Hex file</translation>
+    </message>
+    <message>
+        <source>0 Raw Style</source>
+        <translation>0 Raw Style</translation>
+    </message>
+    <message>
+        <source>1 Fmt Style</source>
+        <translation>1 Fmt Style</translation>
+    </message>
+    <message>
+        <source>2 Hex Style</source>
+        <translation>2 Hex Style</translation>
+    </message>
+    <message>
+        <source>0.Not convert</source>
+        <translation>0.Not convert</translation>
+    </message>
+    <message>
+        <source>1.CP_ACP to UTF-8</source>
+        <translation>1.CP_ACP to UTF-8</translation>
+    </message>
+    <message>
+        <source>2.CP_ACP to UNICODE</source>
+        <translation>2.CP_ACP to UNICODE</translation>
+    </message>
+    <message>
+        <source>Sendfile Fmt</source>
+        <translation>Sendfile Fmt</translation>
+    </message>
+    <message>
+        <source>View Style</source>
+        <translation>View Style</translation>
+    </message>
+    <message>
+        <source>Encode send data</source>
+        <translation>Encode send data</translation>
+    </message>
+    <message>
+        <source>Stress Test</source>
+        <translation>Stress Test</translation>
+    </message>
+    <message>
+        <source>save eventtime</source>
+        <translation>save eventtime</translation>
+    </message>
+    <message>
+        <source>auto restart</source>
+        <translation>auto restart</translation>
+    </message>
+    <message>
+        <source>save data to desktop</source>
+        <translation>save data to desktop</translation>
+    </message>
+    <message>
+        <source>Send first data after load file</source>
+        <translation>Send first data after load file</translation>
+    </message>
+    <message>
+        <source>Show port type</source>
+        <translation>Show port type</translation>
+    </message>
+    <message>
+        <source>response file</source>
+        <translation>response file</translation>
+    </message>
+    <message>
+        <source>delete BOM in file</source>
+        <translation>delete BOM in file</translation>
+    </message>
+    <message>
+        <source>timeout for split(ms)</source>
+        <translation>timeout for split(ms)</translation>
+    </message>
+    <message>
+        <source>auto-send timer</source>
+        <translation>auto-send timer</translation>
+    </message>
+    <message>
+        <source>*0.01s</source>
+        <translation>*0.01s</translation>
+    </message>
+    <message>
+        <source>char replace</source>
+        <translation>char replace</translation>
+    </message>
+    <message>
+        <source>=&gt;</source>
+        <translation>=&gt;</translation>
+    </message>
+    <message>
+        <source>auto-savelog(hr)</source>
+        <translation>auto-savelog(hr)</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>Answer peers by</source>
+        <translation>Answer peers by</translation>
+    </message>
+    <message>
+        <source>0 configurable</source>
+        <translation>0 configurable</translation>
+    </message>
+    <message>
+        <source>1 ASTM E1381</source>
+        <translation>1 ASTM E1381</translation>
+    </message>
+    <message>
+        <source>ASTM role</source>
+        <translation>ASTM role</translation>
+    </message>
+    <message>
+        <source>0 instrument</source>
+        <translation>0 instrument</translation>
+    </message>
+    <message>
+        <source>1 host</source>
+        <translation>1 host</translation>
+    </message>
+    <message>
+        <source>reply time-out (ms)</source>
+        <translation>reply time-out (ms)</translation>
+    </message>
+    <message>
+        <source>idle time-out (ms)</source>
+        <translation>idle time-out (ms)</translation>
+    </message>
+    <message>
+        <source>ENQ retry (ms)</source>
+        <translation>ENQ retry (ms)</translation>
+    </message>
+    <message>
+        <source>Series</source>
+        <translation>Series</translation>
+    </message>
+    <message>
+        <source>Save Series</source>
+        <translation>Save Series</translation>
+    </message>
+    <message>
+        <source>Del Series</source>
+        <translation>Del Series</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>Cancle</source>
+        <translation>Cancle</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; takes a whole number, and &quot;%2&quot; is none.
+Nothing was saved.</source>
+        <translation>&quot;%1&quot; takes a whole number, and &quot;%2&quot; is none.
+Nothing was saved.</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CDataDetailDlg</name>
+    <message>
+        <source>Fmt data</source>
+        <translation>Fmt data</translation>
+    </message>
+    <message>
+        <source>Raw data</source>
+        <translation>Raw data</translation>
+    </message>
+    <message>
+        <source>Hex data</source>
+        <translation>Hex data</translation>
+    </message>
+    <message>
+        <source>UTF-8 dec</source>
+        <translation>UTF-8 dec</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Save data</translation>
+    </message>
+    <message>
+        <source>Record fields</source>
+        <translation>Record fields</translation>
+    </message>
+    <message>
+        <source>field %1: %2</source>
+        <translation>field %1: %2</translation>
+    </message>
+    <message>
+        <source>repeat %1: %2</source>
+        <translation>repeat %1: %2</translation>
+    </message>
+    <message>
+        <source>component %1: %2</source>
+        <translation>component %1: %2</translation>
+    </message>
+    <message>
+        <source>Header</source>
+        <translation>Header</translation>
+    </message>
+    <message>
+        <source>Patient</source>
+        <translation>Patient</translation>
+    </message>
+    <message>
+        <source>Order</source>
+        <translation>Order</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation>Comment</translation>
+    </message>
+    <message>
+        <source>Request</source>
+        <translation>Request</translation>
+    </message>
+    <message>
+        <source>Terminator</source>
+        <translation>Terminator</translation>
+    </message>
+    <message>
+        <source>Manufacturer</source>
+        <translation>Manufacturer</translation>
+    </message>
+    <message>
+        <source>Scientific</source>
+        <translation>Scientific</translation>
+    </message>
+    <message>
+        <source>Unknown record</source>
+        <translation>Unknown record</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CMainWindow</name>
+    <message>
+        <source>Buffer</source>
+        <translation>Buffer</translation>
+    </message>
+    <message>
+        <source>SendData</source>
+        <translation>SendData</translation>
+    </message>
+    <message>
+        <source>CheckSum</source>
+        <translation>CheckSum</translation>
+    </message>
+    <message>
+        <source>SendCtrl</source>
+        <translation>SendCtrl</translation>
+    </message>
+    <message>
+        <source>LoadFile</source>
+        <translation>LoadFile</translation>
+    </message>
+    <message>
+        <source>SetPort</source>
+        <translation>SetPort</translation>
+    </message>
+    <message>
+        <source>OpenPort</source>
+        <translation>OpenPort</translation>
+    </message>
+    <message>
+        <source>ClosePort</source>
+        <translation>ClosePort</translation>
+    </message>
+    <message>
+        <source>SendFile</source>
+        <translation>SendFile</translation>
+    </message>
+    <message>
+        <source>ReSend</source>
+        <translation>ReSend</translation>
+    </message>
+    <message>
+        <source>SaveData</source>
+        <translation>SaveData</translation>
+    </message>
+    <message>
+        <source>scroll</source>
+        <translation>scroll</translation>
+    </message>
+    <message>
+        <source>send now</source>
+        <translation>send now</translation>
+    </message>
+    <message>
+        <source>AutoSend</source>
+        <translation>AutoSend</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Save Log Data</source>
+        <translation>Save Log Data</translation>
+    </message>
+    <message>
+        <source>Load data file</source>
+        <translation>Load data file</translation>
+    </message>
+    <message>
+        <source>Send file</source>
+        <translation>Send file</translation>
+    </message>
+    <message>
+        <source>Save data list</source>
+        <translation>Save data list</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CSerialPortListDlg</name>
+    <message>
+        <source>Serial Port in the workstation</source>
+        <translation>Serial Port in the workstation</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>No access</source>
+        <translation>No access</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CStatusBar</name>
+    <message>
+        <source>Window menu</source>
+        <translation>Window menu</translation>
+    </message>
+</context>
+</TS>
