@@ -90,6 +90,10 @@ bool CRecordMatcher::ParseHexPattern(std::string_view pattern, std::vector<Patte
             bytes.push_back({0, true});
         } else if (HexDigit(c) >= 0 && HexDigit(next) >= 0) {
             bytes.push_back({static_cast<uint8_t>(HexDigit(c) * 16 + HexDigit(next)), false});
+        } else if ((c == '?' || HexDigit(c) >= 0) && next != '\0' && next != '?' &&
+                   !IsBlank(next) && HexDigit(next) < 0) {
+            *error = std::string("hex pattern: '") + next + "' is no hex digit" + At(pos + 1);
+            return false;
         } else if (c == '?' || HexDigit(c) >= 0) {
             *error = "hex pattern: a byte is two hex digits or ??" + At(pos);
             return false;
