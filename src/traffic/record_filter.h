@@ -52,8 +52,8 @@ class CRecordFilter {
     // The first match row after fromRow, or before it, going round when wrap
     // is set (a lone match is found again from itself); fromRow kNoRow
     // starts at the first (last) row. kNoRow when none matches.
-    size_t NextMatch(size_t fromRow, bool wrap) const;
-    size_t PreviousMatch(size_t fromRow, bool wrap) const;
+    size_t NextMatch(size_t fromRow, bool wrap = true) const;
+    size_t PreviousMatch(size_t fromRow, bool wrap = true) const;
     const Options& GetOptions() const { return options_; }
     bool HasPattern() const { return matcher_.has_value(); }
 

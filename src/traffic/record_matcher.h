@@ -48,10 +48,10 @@ class CRecordMatcher {
     // is set (as editors do: the search goes round, and a lone match is found
     // again from itself); from kNoRow starts at the first row. kNoRow when
     // no row matches.
-    size_t FindNext(const Rows& rows, size_t from, bool wrap) const;
+    size_t FindNext(const Rows& rows, size_t from, bool wrap = true) const;
     // The same backwards: before from, going on at the last row; from kNoRow
     // starts at the last row.
-    size_t FindPrevious(const Rows& rows, size_t from, bool wrap) const;
+    size_t FindPrevious(const Rows& rows, size_t from, bool wrap = true) const;
     size_t Count(const Rows& rows) const;
 
     MatchMode Mode() const { return mode_; }

@@ -23,10 +23,7 @@ class CsvExportTest : public testing::Test {
   protected:
     void SetUp() override {
         Add('S', "\r", 4, 5);
-        Add('R',
-            "\x02"
-            "a,\"b\"\xC3\xA9\xFF\x03\r\n",
-            4, 10);
+        Add('R', std::string("\x02") + "a,\"b\"\xC3\xA9\xFF\x03\r\n", 4, 10);
         Add('I', "x\ny", 4, 17);
     }
     void Add(char type, const std::string& data, uint16_t second, uint16_t ms) {
@@ -81,10 +78,7 @@ TEST_F(CsvExportTest, CancelledOrFailedExportsLeaveNoFile) {
         EXPECT_EQ(exporter.Step(CCsvExporter::Clock::now()), State::kWriting);
         EXPECT_GT(exporter.Progress(), 0.0);
         EXPECT_TRUE(fs::exists(part_));
-        if (clear)
-            exchange_.ClearAll();
-        else
-            exporter.Cancel();
+        clear ? exchange_.ClearAll() : exporter.Cancel();
         EXPECT_EQ(RunToEnd(exporter), clear ? State::kFailed : State::kCancelled);
         EXPECT_FALSE(fs::exists(path_) || fs::exists(part_));
     }
