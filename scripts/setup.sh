@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config git
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libsimpleini-dev zlib1g-dev libminizip-dev libudev-dev liblua5.4-dev
+    libsimpleini-dev zlib1g-dev libminizip-dev libudev-dev liblua5.4-dev libre2-dev
     clang libclang-rt-14-dev
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n
     libgl-dev xvfb xauth fonts-wqy-microhei

@@ -86,11 +86,24 @@ constexpr KeyField kKeys[] = {
     Int("LButtonDblClkSend", &S::LButtonDblClkSend, 0),
     Int("ShowDataListWnd", &S::ShowDataListWnd, 1),
     Int("ScrollRSWnd", &S::ScrollRSWnd, 0),
+    Text("Highlight1", &S::Highlight1, ""),
+    Text("Highlight2", &S::Highlight2, ""),
+    Text("Highlight3", &S::Highlight3, ""),
+    Text("Highlight4", &S::Highlight4, ""),
+    Text("Highlight5", &S::Highlight5, ""),
+    Text("Highlight6", &S::Highlight6, ""),
+    Text("Highlight7", &S::Highlight7, ""),
+    Text("Highlight8", &S::Highlight8, ""),
     Int("ProtocolMode", &S::ProtocolMode, kProtocolConfigurable),
     Int("AstmRole", &S::AstmRole, kAstmRoleInstrument),
     Int("AstmReplyTimeoutMs", &S::AstmReplyTimeoutMs, 15000),
     Int("AstmIdleTimeoutMs", &S::AstmIdleTimeoutMs, 30000),
     Int("AstmEnqRetryMs", &S::AstmEnqRetryMs, 10000),
+};
+
+constexpr std::string CComSetting::*kHighlightFields[CComSetting::kHighlightKeyCount] = {
+    &S::Highlight1, &S::Highlight2, &S::Highlight3, &S::Highlight4,
+    &S::Highlight5, &S::Highlight6, &S::Highlight7, &S::Highlight8,
 };
 
 const char* const kBlanks = " \t\r\n\v\f";
@@ -248,6 +261,14 @@ int CComSetting::Save(const std::string& setName) {
         WriteKey(*this, ini, section, key);
     ini.Save();
     return 1;
+}
+
+std::string& CComSetting::HighlightKey(int n) {
+    return this->*kHighlightFields[ClampInt(n, 1, kHighlightKeyCount) - 1];
+}
+
+const std::string& CComSetting::HighlightKey(int n) const {
+    return this->*kHighlightFields[ClampInt(n, 1, kHighlightKeyCount) - 1];
 }
 
 std::string CComSetting::GetCurrentSet() const {

@@ -113,6 +113,14 @@ class CComSetting {
     int LButtonDblClkSend = 0;
     int ShowDataListWnd = 0;
     int ScrollRSWnd = 0;
+    // The traffic list's highlight rules, "mode|#RRGGBB|pattern" each (mode
+    // text, regex or hex); empty for none.
+    std::string Highlight1, Highlight2, Highlight3, Highlight4;
+    std::string Highlight5, Highlight6, Highlight7, Highlight8;
+    static constexpr int kHighlightKeyCount = 8;
+    // Highlight1 .. Highlight8 by number n, 1..8.
+    std::string& HighlightKey(int n);
+    const std::string& HighlightKey(int n) const;
     int AutoRestart = 1;
     int AutoSendElapse = 20;
     // The protocol that answers peers: 0 the configurable split strings and
