@@ -1,5 +1,7 @@
 #include "mainwnd/send_history.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -12,7 +14,7 @@ namespace qelvor {
 namespace {
 
 // A history file larger than this is no history of ours: it is not read.
-constexpr std::streamoff kMaxFileSize = 16 * 1024 * 1024;
+constexpr off_t kMaxFileSize = 16 * 1024 * 1024;
 
 std::string Escape(const std::string& text) {
     std::string out;
@@ -54,13 +56,14 @@ std::string Lower(std::string text) {
 }
 
 // The file's lines without their line ends; false when it exists but cannot
-// be read whole.
+// be read whole. Only a regular file is opened: a named pipe in its place
+// would block the open.
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return errno == ENOENT;
+    if (!S_ISREG(info.st_mode) || info.st_size > kMaxFileSize) return false;
     std::ifstream in(path, std::ios::binary);
-    if (!in) return errno == ENOENT;
-    in.seekg(0, std::ios::end);
-    if (in.tellg() > kMaxFileSize) return false;
-    in.seekg(0);
+    if (!in) return false;
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
