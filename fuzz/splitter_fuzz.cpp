@@ -39,6 +39,9 @@ class DiscardPort : public StreamPort::CStreamPort {
         return Write(bytes.data(), static_cast<int>(bytes.size()));
     }
     int Write(const char*, int length) override { return length; }
+    int ControlLines(StreamPort::ControlRequest, int&) override {
+        return StreamPort::kLinesNotAvailable;
+    }
 };
 
 class Reader {

@@ -80,6 +80,10 @@ class CComSetting {
     int ByteSize = 0;
     int Parity = 0;
     int FlowCtrl = 0;
+    // The DTR and RTS levels a serial port is opened with (1 raised, 0
+    // lowered): 0 keeps a board that resets on DTR from being held in reset.
+    int DtrOnOpen = 1;
+    int RtsOnOpen = 1;
     int StopBit = 0;
     uint8_t Replace_Old = 0;
     uint8_t Replace_New = 0;
@@ -122,6 +126,9 @@ class CComSetting {
     std::string& HighlightKey(int n);
     const std::string& HighlightKey(int n) const;
     int AutoRestart = 1;
+    // Reopen a TCP client connection that ended, or a serial device that
+    // vanished, every 2 s until it is back.
+    int AutoReconnect = 0;
     int AutoSendElapse = 20;
     // The protocol that answers peers: 0 the configurable split strings and
     // responses, 1 the ASTM E1381 link. The role and the three times (ms)

@@ -118,6 +118,8 @@ constexpr StringEntry kStrings[] = {
     {kStrFileTooLargeToLoad, "data file <%s>,size =%g MB.\nThe file is too large to load.",
      "数据文件 <%s>,大小 =%g MB.\n文件太大,无法加载."},
     {kStrTcpClientConnecting, "TCP-Client(%s:%d) connecting", "TCP客户端(%s:%d)正在连接"},
+    {kStrReconnecting, "%s reconnecting, attempt %d", "%s 正在重新连接,第%d次尝试"},
+    {kStrModemLinesNotAvailable, "modem lines not available", "调制解调器控制线不可用"},
 };
 
 // Chosen once at start-up; atomic so that a late reader on another thread

@@ -75,6 +75,8 @@ enum StringId : int {
     kStrFileTooLargeToSend = 21061,
     kStrFileTooLargeToLoad = 21062,
     kStrTcpClientConnecting = 21063,
+    kStrReconnecting = 21064,
+    kStrModemLinesNotAvailable = 21065,
 };
 
 enum class UiLanguage { English, Chinese };

@@ -1,7 +1,9 @@
 #include "mainwnd/main_engine.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "config/string_table.h"
 #include "config/ui_language.h"
 #include "log/log_writer.h"
 
@@ -54,6 +56,17 @@ void CMainEngine::InitExchange() {
 
 void CMainEngine::InitExchangeNow() {
     ctx_.exchange.InitExchange(this, &ctx_.dataList, &ports_.Current());
+    LoadSetDataNow();
+}
+
+void CMainEngine::LoadSetDataNow() {
+    quick_.Load(ctx_.settings);
+    // A program that leaves the user's settings alone keeps the history in
+    // memory only.
+    const std::string file =
+        ctx_.settings.IsReadOnly() ? std::string() : CSendHistory::FileFor(ctx_.settings.IniPath);
+    history_.Load(file, ctx_.settings.GetCurrentSet());
+    ctx_.Changed(kChangedQuickSends);
 }
 
 void CMainEngine::AttachLogWriter(CLogWriter* writer) {
@@ -127,6 +140,7 @@ void CMainEngine::OnSetPort(bool accepted) {
             ctx_.astm.Stop(ctx_.state.shownStatusCode >= 1);
             if (ports_.IsOpen()) ctx_.astm.StartIfAstm();
             ctx_.exchange.LoadSplitConfig();
+            LoadSetDataNow();  // the dialog may have chosen another set
             ctx_.Changed(kChangedRecords);
             ports_.SelectPort();
             ports_.UpdateTitle();
@@ -204,8 +218,49 @@ void CMainEngine::ReportLogFailure() {
 
 void CMainEngine::OnEnterKey() {
     Command([&] {
-        if (ports_.IsOpen()) sender_.SendData();
+        if (ports_.IsOpen()) SendFromBoxNow();
     });
+}
+
+int CMainEngine::SendFromBoxNow() {
+    const int result = sender_.SendData();
+    // A failed write still joins the history: the user typed it and may
+    // want it again once the port takes it.
+    const int error = history_.Add(ctx_.state.sendText);
+    if (error != 0)
+        ctx_.exchange.AddRecord('I', StrPrintf("send history not saved: %s", std::strerror(error)));
+    return result;
+}
+
+int CMainEngine::SendQuick(int index) {
+    return Command(0, [&] {
+        const QuickSend& button = quick_.Button(index);
+        if (!ports_.IsOpen() || button.text.empty()) return 0;
+        return sender_.SendText(button.text);
+    });
+}
+
+bool CMainEngine::SetQuickSend(int index, const QuickSend& button) {
+    return Command(false, [&] {
+        if (!quick_.Set(ctx_.settings, index, button)) return false;
+        ctx_.Changed(kChangedQuickSends);
+        return true;
+    });
+}
+
+void CMainEngine::SetQuickSendsShown(bool shown) {
+    Command([&] {
+        quick_.SetShown(ctx_.settings, shown);
+        ctx_.Changed(kChangedQuickSends);
+    });
+}
+
+void CMainEngine::HistoryOlder() {
+    Command([&] { ctx_.SetSendText(history_.Older(ctx_.state.sendText)); });
+}
+
+void CMainEngine::HistoryNewer() {
+    Command([&] { ctx_.SetSendText(history_.Newer(ctx_.state.sendText)); });
 }
 
 bool CMainEngine::SendAstmMessage() {

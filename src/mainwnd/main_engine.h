@@ -16,6 +16,8 @@
 #include "mainwnd/engine_context.h"
 #include "mainwnd/file_sender.h"
 #include "mainwnd/port_control.h"
+#include "mainwnd/quick_sends.h"
+#include "mainwnd/send_history.h"
 #include "mainwnd/send_operations.h"
 #include "traffic/exchange_view.h"
 
@@ -85,8 +87,9 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void OnTimer(int id);
 
     // --- sending ---
+    // The SendData button; the send box's text joins the send history.
     int OnSendData() {
-        return Command(0, [&] { return sender_.SendData(); });
+        return Command(0, [&] { return SendFromBoxNow(); });
     }
     // Enter in the send box: sends only while the port is open.
     void OnEnterKey();
@@ -119,6 +122,38 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void RefreshCaptions() {
         Command([&] { sender_.RefreshCaptions(ports_.IsOpen()); });
     }
+
+    // --- quick sends and the send history (of the current set) ---
+    // Sends button index's text composed as the send box's text is; only
+    // while the port is open. The write count, 0 when nothing was sent.
+    int SendQuick(int index);
+    const CQuickSends& QuickSends() const { return quick_; }
+    // Stores a button (see CQuickSends::Set); the view hears kChangedQuickSends.
+    bool SetQuickSend(int index, const QuickSend& button);
+    void SetQuickSendsShown(bool shown);
+    // Up and Down in the send box: the send text becomes the older or newer
+    // text of the history.
+    void HistoryOlder();
+    void HistoryNewer();
+    const CSendHistory& SendHistory() const { return history_; }
+
+    // --- serial control lines (shown in State().controlLines) ---
+    // Each is false when the port is not a serial line with modem lines.
+    bool SetDtr(bool on) {
+        return Command(false, [&] { return ports_.Lines().SetDtr(on); });
+    }
+    bool SetRts(bool on) {
+        return Command(false, [&] { return ports_.Lines().SetRts(on); });
+    }
+    // A break of 250 ms, ended by a later poll tick; the thread never waits.
+    bool SendBreak() {
+        return Command(false,
+                       [&] { return ports_.Lines().SendBreak(CControlLineWatch::Clock::now()); });
+    }
+
+    // --- statistics ---
+    // The frame check adds its bad frames here (AddBadFrame).
+    CTrafficStats& Stats() { return ctx_.exchange.Stats(); }
 
     // --- data list ---
     bool LoadDataFile(const std::string& path) {
@@ -237,6 +272,9 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void RunDeferredTimers();
     void RunTimer(int id);
     void InitExchangeNow();
+    // The quick sends and the send history of the current set.
+    void LoadSetDataNow();
+    int SendFromBoxNow();
     void StartupNow(const CStartupArgs& args);
     // Takes the start-up data file from the command line, or from the INI
     // file when the command line names none. True with "-n": the
@@ -260,6 +298,8 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     CSendOperations sender_;
     CFileSender files_;
     CDataListCommands dataCommands_;
+    CQuickSends quick_;
+    CSendHistory history_;
     CLogWriter* logWriter_ = nullptr;
     bool inCommand_ = false;
     // Timer ids that fired during a command, in the order they first came.

@@ -38,6 +38,14 @@ struct AutoSendState {
     bool idle = true;
 };
 
+// The modem control lines of the open serial port, as last read.
+struct ControlLineState {
+    bool shown = false;      // a serial port is open: the window shows the lines
+    bool available = false;  // the device has modem lines (a pty has none)
+    int lines = 0;           // the StreamPort::kLine* bits
+    bool breakOn = false;    // a break is being sent
+};
+
 class CMainState {
   public:
     CMainState();
@@ -56,6 +64,10 @@ class CMainState {
     std::string lastSentFilePath;
     int shownStatusCode = 0;
     int idlePollCount = 0;
+    ControlLineState controlLines;
+    // Reopen attempts since the connection ended or the device vanished;
+    // 0 while none is under way.
+    int reconnectAttempts = 0;
 
   private:
     std::map<int, ButtonState> buttons_;

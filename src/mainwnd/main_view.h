@@ -21,6 +21,9 @@ enum StateChange : unsigned {
     kChangedScroll = 1u << 6,    // bring the newest record into view
     kChangedDataList = 1u << 7,  // the data list's lines or selection
     kChangedSettings = 1u << 8,  // a setting shown by a check box
+    kChangedLines = 1u << 9,     // the serial port's modem control lines
+    // The quick-send buttons, or whether their row is shown.
+    kChangedQuickSends = 1u << 10,
 };
 
 // The main window's timers, by the number the window gives them.

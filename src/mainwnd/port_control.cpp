@@ -37,7 +37,7 @@ std::string TcpListenFailureText(int port, int error) {
 }  // namespace
 
 CPortControl::CPortControl(CEngineContext& context)
-    : ctx_(context), current_(&serial_), readBuffer_(kReadBlockSize) {}
+    : ctx_(context), current_(&serial_), readBuffer_(kReadBlockSize), lines_(context) {}
 
 int CPortControl::SelectPort() {
     const int mode = ctx_.settings.WorkMode;
@@ -62,6 +62,7 @@ void CPortControl::ConfigureCurrent() {
                         static_cast<uint8_t>(s.Parity));
     current_->SetComParam(s.ComPort, s.BaudRate, s.ComName.c_str());
     serial_.SetFlowControl(s.FlowCtrl);
+    serial_.SetLinesAtOpen(s.DtrOnOpen != 0, s.RtsOnOpen != 0);
     const uint32_t address = inet_addr(s.SvrIPAddr.c_str());
     if (s.WorkMode == kWorkModeUdp) {
         // The UDP description names the address as the user wrote it.
@@ -81,6 +82,9 @@ bool CPortControl::OpenPort() {
     st.Button(kIdAutoSend).enabled = ctx_.settings.HandShake == 0;
     st.Button(kIdSetPort).caption = LoadStr(kStrSetup);
     ctx_.Changed(kChangedButtons);
+    reconnecting_ = false;
+    ctx_.state.reconnectAttempts = 0;
+    lines_.Stop();
     SelectPort();
     ConfigureCurrent();
     openFailure_ = SettingsProblem();
@@ -93,6 +97,7 @@ bool CPortControl::OpenPort() {
         return false;
     }
     ctx_.astm.StartIfAstm();
+    if (current_ == &serial_) lines_.Start(serial_, std::chrono::steady_clock::now());
     tcpConnected_ = false;
     // A TCP client's connect goes on while the window runs; the poll ends it.
     connecting_ = current_ == &tcp_ && ctx_.settings.WorkMode == kWorkModeTcpClient &&
@@ -179,6 +184,9 @@ void CPortControl::ClosePort() {
     openFailure_.clear();
     connecting_ = false;
     tcpConnected_ = false;
+    reconnecting_ = false;
+    ctx_.state.reconnectAttempts = 0;
+    lines_.Stop();
     FlushPendingFrame();
     // The link's EOT, when a message is under way, goes out before the close.
     ctx_.astm.Stop(ctx_.state.shownStatusCode >= 1);
@@ -250,10 +258,16 @@ void CPortControl::PollConnect() {
 }
 
 void CPortControl::PollPort() {
+    const auto now = std::chrono::steady_clock::now();
+    if (reconnecting_) {
+        PollReconnect(now);
+        return;
+    }
     if (connecting_) {
         PollConnect();
         return;
     }
+    lines_.OnTick(now);
     FlushIfConnectionEnded();
     if (current_ == &tcp_) tcp_.RestartListening();
     const int ready = current_->WaitForData(0);
@@ -270,8 +284,75 @@ void CPortControl::PollPort() {
         // Only a splitter without split strings waits for silence to end a frame.
         if (ctx_.settings.SplitStrs.empty()) FlushPendingFrame();
     }
+    if (current_ == &serial_) lines_.OnIdleTick(now);
     const int code = current_->GetState(0);
     if (code != st.shownStatusCode) ShowPortStatus(code);
+    if (ShouldReconnect(code)) StartReconnect(now);
+}
+
+// An initial connect that fails stops the poll (PollConnect); only a
+// connection that was up, or a device that was open, is reopened.
+bool CPortControl::ShouldReconnect(int code) const {
+    if (ctx_.settings.AutoReconnect == 0 || code >= 0) return false;
+    if (current_ == &serial_) return true;  // -1: the device vanished
+    return current_ == &tcp_ && ctx_.settings.WorkMode == kWorkModeTcpClient;
+}
+
+void CPortControl::StartReconnect(std::chrono::steady_clock::time_point now) {
+    reconnecting_ = true;
+    ctx_.state.reconnectAttempts = 0;
+    nextReconnect_ = now + kReconnectInterval;
+    lines_.Stop();
+}
+
+void CPortControl::PollReconnect(std::chrono::steady_clock::time_point now) {
+    if (connecting_) {
+        PollReconnectConnect();
+        return;
+    }
+    if (now < nextReconnect_) return;
+    nextReconnect_ = now + kReconnectInterval;
+    const int attempt = ++ctx_.state.reconnectAttempts;
+    ctx_.SetPane(
+        0, StrPrintf(LoadStr(kStrReconnecting), ctx_.settings.DescribePort().c_str(), attempt));
+    if (ReopenCurrent()) Reconnected();
+}
+
+// One attempt; true when the port is back at once. A TCP client's connect
+// goes on at the next ticks.
+bool CPortControl::ReopenCurrent() {
+    if (current_ == &serial_) {
+        ConfigureCurrent();
+        return serial_.Open() != 0;  // Open lets go of the vanished device first
+    }
+    tcp_.Close();
+    ConfigureCurrent();
+    if (tcp_.Open() == 0) return false;
+    if (tcp_.GetState(0) == StreamPort::CTCPPort::kConnected) return true;
+    connecting_ = true;
+    return false;
+}
+
+void CPortControl::PollReconnectConnect() {
+    const int result = tcp_.PollConnect();
+    if (result == 0) return;
+    connecting_ = false;
+    if (result > 0) {
+        Reconnected();
+        return;
+    }
+    tcp_.Close();  // refused again: the next attempt comes at its time
+}
+
+void CPortControl::Reconnected() {
+    reconnecting_ = false;
+    ctx_.exchange.AddRecord(
+        'I', StrPrintf("%s reconnected (attempt %d)", ctx_.settings.DescribePort().c_str(),
+                       ctx_.state.reconnectAttempts));
+    ctx_.state.reconnectAttempts = 0;
+    openFailure_.clear();
+    if (current_ == &serial_) lines_.Start(serial_, std::chrono::steady_clock::now());
+    ShowPortStatus(1);
 }
 
 std::string CPortControl::TcpServerText(int code) {

@@ -3,9 +3,11 @@
 // pane, the title and the port buttons up to date. Engine thread only.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
+#include "mainwnd/control_line_watch.h"
 #include "mainwnd/engine_context.h"
 #include "ports/serial_port.h"
 #include "ports/tcp_port.h"
@@ -42,8 +44,14 @@ class CPortControl {
     // One tick of the poll timer: a TCP client's connect is finished here, a
     // TCP server listens again after a lost connection or a taken port, and
     // the bytes a connection left pending become their own record when it
-    // ends, and the ASTM link starts afresh for the next peer.
+    // ends, and the ASTM link starts afresh for the next peer. A serial
+    // port's control lines are read on ticks that found no data. With
+    // AutoReconnect, a TCP client whose connection ended or a serial port
+    // whose device vanished is reopened every kReconnectInterval.
     void PollPort();
+    static constexpr std::chrono::milliseconds kReconnectInterval{2000};
+    // The serial port's control lines (DTR, RTS, break), engine thread only.
+    CControlLineWatch& Lines() { return lines_; }
     void ShowPortStatus(int code);
     void UpdateTitle();
 
@@ -61,6 +69,12 @@ class CPortControl {
     std::string SerialText(int code);
     void EnableSendButtons(bool connected);
     void FlushPendingFrame();
+    bool ShouldReconnect(int code) const;
+    void StartReconnect(std::chrono::steady_clock::time_point now);
+    void PollReconnect(std::chrono::steady_clock::time_point now);
+    bool ReopenCurrent();
+    void PollReconnectConnect();
+    void Reconnected();
 
     CEngineContext& ctx_;
     StreamPort::CSerialPort serial_;
@@ -72,6 +86,9 @@ class CPortControl {
     std::string openFailure_;
     bool tcpConnected_ = false;  // the TCP port was connected at the last look
     bool connecting_ = false;    // a TCP client's connect is under way
+    CControlLineWatch lines_;
+    bool reconnecting_ = false;  // the port is being reopened after a loss
+    std::chrono::steady_clock::time_point nextReconnect_{};
 };
 
 }  // namespace qelvor

@@ -30,8 +30,8 @@ int CSendOperations::SendRecorded(const std::string& bytes) {
     return result;
 }
 
-int CSendOperations::SendData() {
-    std::string bytes = ctx_.exchange.Compose(ctx_.state.sendText);
+int CSendOperations::SendText(const std::string& text) {
+    std::string bytes = ctx_.exchange.Compose(text);
     if (bytes.empty()) return 0;
     return SendRecorded(bytes);
 }

@@ -25,7 +25,10 @@ class CSendOperations {
 
     // Composes the send text and sends it; the write count, 0 when the
     // composition gave nothing to send.
-    int SendData();
+    int SendData() { return SendText(ctx_.state.sendText); }
+    // Composes a notation text exactly as the send box's (a quick-send
+    // button's) and sends it, recorded; as SendData.
+    int SendText(const std::string& text);
     // A control-character menu item: sends it and names it on SendCtrl.
     // False for an id that is no such item.
     bool OnCtrlMenu(int commandId);

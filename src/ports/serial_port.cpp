@@ -235,7 +235,10 @@ std::string CSerialPort::OpenDevice() {
         exclusive_ = true;
         error = ConfigureLine();
     }
-    if (error == 0) return std::string();
+    if (error == 0) {
+        ApplyLinesAtOpen();
+        return std::string();
+    }
     if (error == EINVAL) {
         FailOpen(error, lastOpenPath_ + ": the driver refused " + GetDescription() + " (" +
                             std::strerror(error) + ")");
@@ -267,6 +270,49 @@ int CSerialPort::ConfigureLine() {
     return 0;
 }
 
+// Whether the device has modem lines is learnt once, at open: a pty or a
+// console answers TIOCMGET with ENOTTY or EINVAL. Setting the levels is best
+// effort; a device that refuses still opens.
+void CSerialPort::ApplyLinesAtOpen() {
+    int bits = 0;
+    hasModemLines_ = ::ioctl(fd_, TIOCMGET, &bits) == 0;
+    if (!hasModemLines_) return;
+    ChangeLines(dtrAtOpen_ ? TIOCMBIS : TIOCMBIC, TIOCM_DTR);
+    ChangeLines(rtsAtOpen_ ? TIOCMBIS : TIOCMBIC, TIOCM_RTS);
+}
+
+int CSerialPort::ChangeLines(unsigned long request, int bits) {
+    return ::ioctl(fd_, request, &bits) == 0 ? kLinesDone : kLinesFailed;
+}
+
+int CSerialPort::ControlLines(ControlRequest request, int& lines) {
+    if (!open_ || fd_ < 0) return kLinesFailed;
+    if (!hasModemLines_) return kLinesNotAvailable;
+    switch (request) {
+        case ControlRequest::GetLines: {
+            int bits = 0;
+            if (::ioctl(fd_, TIOCMGET, &bits) != 0) return kLinesFailed;
+            lines = ((bits & TIOCM_DTR) ? kLineDtr : 0) | ((bits & TIOCM_RTS) ? kLineRts : 0) |
+                    ((bits & TIOCM_CTS) ? kLineCts : 0) | ((bits & TIOCM_DSR) ? kLineDsr : 0) |
+                    ((bits & TIOCM_CAR) ? kLineDcd : 0) | ((bits & TIOCM_RNG) ? kLineRi : 0);
+            return kLinesDone;
+        }
+        case ControlRequest::SetDtr:
+            return ChangeLines(TIOCMBIS, TIOCM_DTR);
+        case ControlRequest::ClearDtr:
+            return ChangeLines(TIOCMBIC, TIOCM_DTR);
+        case ControlRequest::SetRts:
+            return ChangeLines(TIOCMBIS, TIOCM_RTS);
+        case ControlRequest::ClearRts:
+            return ChangeLines(TIOCMBIC, TIOCM_RTS);
+        case ControlRequest::BreakOn:
+            return ::ioctl(fd_, TIOCSBRK) == 0 ? kLinesDone : kLinesFailed;
+        case ControlRequest::BreakOff:
+            return ::ioctl(fd_, TIOCCBRK) == 0 ? kLinesDone : kLinesFailed;
+    }
+    return kLinesFailed;
+}
+
 int CSerialPort::IsOpen() {
     return open_;
 }
@@ -275,6 +321,7 @@ int CSerialPort::Close() {
     StopReceiveThread();
     ReleaseDevice();  // closing also releases the flock
     open_ = 0;
+    hasModemLines_ = false;
     deviceError_.store(0);
     return 1;
 }

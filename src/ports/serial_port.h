@@ -62,9 +62,19 @@ class CSerialPort : public CStreamPort {
     // waiting: the count taken (0 when its buffer is full), -1 when the port
     // is closed or the device failed.
     int TryWrite(const char* bytes, int length);
+    // TIOCMGET, TIOCMBIS/TIOCMBIC and TIOCSBRK/TIOCCBRK. A device without
+    // modem lines (a pty) answers kLinesNotAvailable to every request.
+    int ControlLines(ControlRequest request, int& lines) override;
 
     // Flow control applied at the next Open: 0 none, 1 XON/XOFF, 2 RTS/CTS.
     void SetFlowControl(int flowCtrl) { flowCtrl_ = flowCtrl; }
+    // The DTR and RTS levels set at the next Open. The kernel raises both as
+    // it opens the device, so a board that resets on DTR still sees a short
+    // pulse; clearing them at once keeps it from being held in reset.
+    void SetLinesAtOpen(bool dtr, bool rts) {
+        dtrAtOpen_ = dtr;
+        rtsAtOpen_ = rts;
+    }
     // Where Open looks for other programs' lock files (LCK..name).
     void SetLockFolders(std::vector<std::string> folders) { lockFolders_ = std::move(folders); }
     // The device path Open uses: ComPort n is /dev/ttyS(n-1); 0 takes the
@@ -84,6 +94,8 @@ class CSerialPort : public CStreamPort {
     std::string OpenDevice();
     std::string OpenErrorText(int error) const;
     int ConfigureLine();
+    void ApplyLinesAtOpen();
+    int ChangeLines(unsigned long request, int bits);
     void FailOpen(int error, std::string text);
     void ReleaseDevice();
     bool StartReceiveThread();
@@ -100,6 +112,9 @@ class CSerialPort : public CStreamPort {
     uint8_t byteSize_ = 8;
     uint8_t parityCode_ = 0;
     int flowCtrl_ = 0;
+    bool dtrAtOpen_ = true;
+    bool rtsAtOpen_ = true;
+    bool hasModemLines_ = false;  // the open device answered TIOCMGET
     std::string portName_;
     std::string description_;
     int fd_ = -1;

@@ -9,6 +9,30 @@
 
 namespace StreamPort {
 
+// What ControlLines is asked to do with the modem control lines.
+enum class ControlRequest {
+    GetLines,  // read every line into the bits below
+    SetDtr,
+    ClearDtr,
+    SetRts,
+    ClearRts,
+    BreakOn,  // hold the transmit line in the break state
+    BreakOff,
+};
+
+// The bits ControlLines reports; DTR and RTS are outputs, the rest inputs.
+inline constexpr int kLineDtr = 1 << 0;
+inline constexpr int kLineRts = 1 << 1;
+inline constexpr int kLineCts = 1 << 2;
+inline constexpr int kLineDsr = 1 << 3;
+inline constexpr int kLineDcd = 1 << 4;
+inline constexpr int kLineRi = 1 << 5;
+
+// The results of ControlLines.
+inline constexpr int kLinesDone = 1;
+inline constexpr int kLinesFailed = 0;
+inline constexpr int kLinesNotAvailable = -1;
+
 class CStreamPort {
   public:
     virtual ~CStreamPort() = default;
@@ -37,6 +61,11 @@ class CStreamPort {
     virtual int WriteString(const std::string& bytes) = 0;
     // Bytes written; 0 or less = nothing written.
     virtual int Write(const char* bytes, int length) = 0;
+    // Reads (GetLines: into lines, as kLine* bits) or drives the modem
+    // control lines of an open port. kLinesDone, kLinesFailed (closed, or
+    // the device failed), or kLinesNotAvailable for a port or device that
+    // has no such lines. Never blocks.
+    virtual int ControlLines(ControlRequest request, int& lines) = 0;
 };
 
 }  // namespace StreamPort

@@ -69,6 +69,8 @@ class CTCPPort : public CStreamPort {
     // Sends all bytes unless a send fails (each waits at most 5000 ms for
     // room); returns the bytes sent.
     int Write(const char* bytes, int length) override;
+    // A network socket has no modem control lines.
+    int ControlLines(ControlRequest, int&) override { return kLinesNotAvailable; }
     // Sends what the socket takes now, at most length bytes, never waiting
     // for room: the count taken (0 when the socket is full), -1 when not
     // connected or the connection broke before any byte went.

@@ -50,6 +50,8 @@ class CUDPPort : public CStreamPort {
     int WriteString(const std::string& bytes) override;
     // One datagram; returns the sendto result (-1 on failure).
     int Write(const char* bytes, int length) override;
+    // A network socket has no modem control lines.
+    int ControlLines(ControlRequest, int&) override { return kLinesNotAvailable; }
 
     // The remote address text shown by GetDescription (the configured
     // SvrIPAddr text); "127.0.0.1" until set.

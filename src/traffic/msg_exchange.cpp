@@ -48,6 +48,7 @@ int CMsgExchange::AddRecord(char type, std::string data) {
 
 void CMsgExchange::AppendRecord(CMsgRecord record) {
     records_.push_back(std::move(record));
+    stats_.OnRecord(records_.back().Type(), records_.back().Data(), CTrafficStats::Clock::now());
     if (settings_.AutoSaveLog != 0 && recordLog_ != nullptr) recordLog_->LogRecord(records_.back());
     if (view_ == nullptr) return;
     view_->OnRecordCountChanged(records_.size());

@@ -14,6 +14,7 @@
 
 #include "plugin/plugin_host.h"
 #include "traffic/msg_record.h"
+#include "traffic/traffic_stats.h"
 
 namespace StreamPort {
 class CStreamPort;
@@ -71,6 +72,9 @@ class CMsgExchange {
     uint64_t Generation() const { return generation_; }
     const CMsgRecord& Record(size_t index) const { return records_[index]; }
     const MsgRecords& Records() const { return records_; }
+    // Counted from every appended record; a clear of the store keeps them.
+    CTrafficStats& Stats() { return stats_; }
+    const CTrafficStats& Stats() const { return stats_; }
 
     // --- frame splitting and auto-response ---
     // Rebuilds the split list and the response map from the settings.
@@ -140,6 +144,7 @@ class CMsgExchange {
     ReceiveLink receiveLink_;
     CPluginHost plugin_;
     MsgRecords records_;
+    CTrafficStats stats_;
     uint64_t generation_ = 0;
     std::string pending_;
     int dataIndex_ = -1;

@@ -20,15 +20,17 @@ class ComSetting : public ::testing::Test {
     const std::string ini = dir.File("q.ini");
 };
 
-// The 55 keys of a settings set with their defaults, in table order: the
+// The 58 keys of a settings set with their defaults, in table order: the
 // names are the file format other copies of the program read.
 const char kDefaultSetBody[] =
     "[ComSet]\r\nUsedUILangCode=0\r\nComPort=1\r\nComName=\r\nBaudRate=9600\r\nByteSize=8\r\n"
-    "StopBit=0\r\nParity=0\r\nFlowCtrl=0\r\nWorkMode=10\r\nHandShake=0\r\nShowDataMask=1\r\n"
+    "StopBit=0\r\nParity=0\r\nFlowCtrl=0\r\nDtrOnOpen=1\r\nRtsOnOpen=1\r\nWorkMode=10\r\n"
+    "HandShake=0\r\nShowDataMask=1\r\n"
     "ShowDataFmt=1\r\nCheckSum=0\r\nSendFileFMT=0\r\nSupportStress=0\r\nNoSendFileBOM=0\r\n"
     "AutoSaveLog=0\r\nBackupLogTimeCount=120\r\nSaveDatatoDesktop=1\r\nSaveEventTimetoFmtFile=0\r\n"
     "HexSendData=0\r\nUsedCheckSum=0\r\nUsedResponseFile=0\r\nSendAfterLoadFile=0\r\n"
-    "TitleShowPortType=1\r\nSenDataEncodeCov=0\r\nAutoRestart=1\r\nAutoSendElapse=20\r\n"
+    "TitleShowPortType=1\r\nSenDataEncodeCov=0\r\nAutoRestart=1\r\nAutoReconnect=0\r\n"
+    "AutoSendElapse=20\r\n"
     "SvrIPAddr=127.0.0.1\r\nIPPort=9000\r\nUDPLocalPort=9000\r\nUDPRemotePort=-1\r\n"
     "SplitStrs=<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>\r\n"
     "RespondStrs=<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>\r\nPreamble=\r\nPostamble=\r\n"
