@@ -24,6 +24,7 @@
 #include <list>
 #include <thread>
 
+#include "ports/ipv4_resolver.h"
 #include "ports/serial_port_enum.h"
 
 namespace qelvor {
@@ -587,7 +588,7 @@ std::string CComSetDlg::LookUpHostAddress(const std::string& name) {
     // The lookup may take seconds without a network; the dialog keeps
     // drawing meanwhile, taking no input until the answer is in.
     std::thread worker([&address, &waiting, name] {
-        address = CComSetForm::ResolveHostAddress(name);
+        address = ResolveIpv4(name);
         QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
     });
     waiting.exec();

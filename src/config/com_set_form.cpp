@@ -1,10 +1,8 @@
 #include "config/com_set_form.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <strings.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <cctype>
@@ -396,19 +394,6 @@ PasteOutcome CComSetForm::Paste(const std::string& clipboard,
     if (!address.empty()) return {Action::FillAddress, address};
     if (IsDigits(clipboard)) return {Action::InsertText, clipboard};
     return {Action::Drop, {}};
-}
-
-std::string CComSetForm::ResolveHostAddress(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (name.empty() || getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) return {};
-    char dotted[INET_ADDRSTRLEN] = {};
-    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    inet_ntop(AF_INET, &ipv4->sin_addr, dotted, sizeof dotted);
-    freeaddrinfo(found);
-    return dotted;
 }
 
 std::vector<std::string> CComSetForm::ComNameChoices(const std::vector<std::string>& devicePaths,

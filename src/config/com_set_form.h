@@ -2,8 +2,7 @@
 // settings, the state of every control as plain values, the list tables, the
 // text rules of the edits and the set-management commands with their effects
 // on the INI file. The window copies its widgets into Controls() before a
-// command and back out of it afterwards. User-interface thread only, except
-// ResolveHostAddress, which any thread may call.
+// command and back out of it afterwards. User-interface thread only.
 #pragma once
 
 #include <array>
@@ -119,9 +118,6 @@ class CComSetForm {
     // turns the trimmed text into an address ("" when it finds none).
     PasteOutcome Paste(const std::string& clipboard,
                        const std::function<std::string(const std::string&)>& resolve);
-    // The first IPv4 address of a host name, dotted; "" when there is none.
-    // Blocks for the lookup.
-    static std::string ResolveHostAddress(const std::string& name);
     // Device choices for "COM_Ext": the links in byIdFolder that lead to one
     // of devicePaths (sorted), then devicePaths themselves.
     static std::vector<std::string> ComNameChoices(const std::vector<std::string>& devicePaths,

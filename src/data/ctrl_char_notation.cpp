@@ -289,4 +289,15 @@ int CtrlCharByName(std::string_view name) {
     return -1;
 }
 
+std::string BytesToHexPairs(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (char c : bytes) {
+        if (!text.empty()) text.push_back(' ');
+        const auto& pair = HexPairTable[static_cast<unsigned char>(c)];
+        text.append(pair.data(), pair.size());
+    }
+    return text;
+}
+
 }  // namespace qelvor

@@ -33,6 +33,9 @@ std::string HexTextToBytes(std::string_view text);
 // The same, telling an invalid text (false, bytes empty) from one that holds
 // no digits (true, bytes empty).
 bool HexTextToBytes(std::string_view text, std::string& bytes);
+// Bytes to hexadecimal pairs with one blank between them ("02 41 03"), the
+// form logs and exports give bytes in.
+std::string BytesToHexPairs(std::string_view bytes);
 // The byte whose whole name equals name exactly; -1 when none does.
 int CtrlCharByName(std::string_view name);
 

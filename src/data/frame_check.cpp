@@ -17,16 +17,6 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-std::string HexPairs(std::string_view bytes) {
-    std::string text;
-    for (char c : bytes) {
-        if (!text.empty()) text.push_back(' ');
-        const auto& pair = HexPairTable[static_cast<unsigned char>(c)];
-        text.append(pair.data(), pair.size());
-    }
-    return text;
-}
-
 // The check characters after the frame end, without a closing CR LF; the
 // whole rest when it does not have the size of a check.
 std::string_view CheckPart(std::string_view rest, size_t checkSize) {
@@ -40,7 +30,7 @@ std::string_view CheckPart(std::string_view rest, size_t checkSize) {
 CFrameCheck::Result CFrameCheck::Compare(std::string_view carried, const std::string& wanted,
                                          bool asText) {
     if (carried == wanted) return {Verdict::kOk, {}};
-    return {Verdict::kBad, asText ? wanted : HexPairs(wanted)};
+    return {Verdict::kBad, asText ? wanted : BytesToHexPairs(wanted)};
 }
 
 CFrameCheck::Result CFrameCheck::CheckFramed(std::string_view bytes, int kind) {

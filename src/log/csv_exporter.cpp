@@ -29,17 +29,6 @@ std::string ToUtf8(std::string_view text) {
     return converted.empty() ? std::string(text.size(), '?') : converted;
 }
 
-std::string AllHexPairs(std::string_view bytes) {
-    std::string text;
-    text.reserve(bytes.size() * 3);
-    for (char c : bytes) {
-        if (!text.empty()) text.push_back(' ');
-        const auto& pair = HexPairTable[static_cast<unsigned char>(c)];
-        text.append(pair.data(), pair.size());
-    }
-    return text;
-}
-
 std::string DateText(const SystemTime& t) {
     char text[32];
     std::snprintf(text, sizeof text, "%04u-%02u-%02u", t.wYear, t.wMonth, t.wDay);
@@ -81,7 +70,7 @@ std::string CCsvExporter::RecordLine(const MsgRecords& records, size_t index,
     const std::string gap = FormatGap(MillisSincePrevious(records, index, options.gapScope));
     const std::string shown = FormatForDisplay(record.Type(), record.Data(), options.showDataFmt);
     std::string line = DateText(time) + ',' + TimeText(time) + ',' + gap + ',' + record.Type();
-    line += ',' + QuoteField(ToUtf8(shown)) + ',' + AllHexPairs(record.Data()) + kLineEnd;
+    line += ',' + QuoteField(ToUtf8(shown)) + ',' + BytesToHexPairs(record.Data()) + kLineEnd;
     return line;
 }
 

@@ -1,10 +1,10 @@
 #include "app/cli/cli_port_setup.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <sys/stat.h>
 
 #include "config/string_table.h"
+#include "ports/ipv4_resolver.h"
 
 namespace qelvor {
 
@@ -99,18 +99,6 @@ std::string Describe(const CComSetting& s, uint32_t listenAddress, const std::st
 }
 
 }  // namespace
-
-std::string ResolveIpv4(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    addrinfo* found = nullptr;
-    if (name.empty() || getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) return {};
-    char dotted[INET_ADDRSTRLEN] = {};
-    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    inet_ntop(AF_INET, &ipv4->sin_addr, dotted, sizeof dotted);
-    freeaddrinfo(found);
-    return dotted;
-}
 
 bool ApplyCliPort(const CCliPort& port, CComSetting& settings, CCliPortSetup& setup,
                   std::string& error) {

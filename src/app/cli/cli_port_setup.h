@@ -26,8 +26,4 @@ struct CCliPortSetup {
 bool ApplyCliPort(const CCliPort& port, CComSetting& settings, CCliPortSetup& setup,
                   std::string& error);
 
-// The dotted IPv4 address of name (a dotted address or a host name, looked
-// up with getaddrinfo); empty when it has none.
-std::string ResolveIpv4(const std::string& name);
-
 }  // namespace qelvor

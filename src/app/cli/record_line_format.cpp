@@ -33,17 +33,6 @@ size_t PrintableUtf8Length(std::string_view text, size_t pos) {
     return code >= 0xA0 ? length : 0;
 }
 
-std::string HexPairs(std::string_view bytes) {
-    std::string text;
-    text.reserve(bytes.size() * 3);
-    for (char c : bytes) {
-        if (!text.empty()) text.push_back(' ');
-        const auto& pair = HexPairTable[static_cast<unsigned char>(c)];
-        text.append(pair.data(), pair.size());
-    }
-    return text;
-}
-
 }  // namespace
 
 std::string EscapeForTerminal(std::string_view text, bool utf8) {
@@ -76,7 +65,7 @@ std::string FormatRecordLine(const CMsgRecord& record, const CRecordLineFormat& 
     // The log line is "<hh:mm:ss.mmm>T:" and the data; its head has a fixed size.
     const size_t head = line.find('>') + 1;
     if (format.hex && record.Type() != 'I')
-        line = line.substr(0, head + 2) + HexPairs(record.Data());
+        line = line.substr(0, head + 2) + BytesToHexPairs(record.Data());
     if (format.noTime) line.erase(0, head);
     return format.terminal ? EscapeForTerminal(line, format.utf8) : line;
 }
