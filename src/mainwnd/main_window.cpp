@@ -133,7 +133,9 @@ CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
     ApplyDataListShown(settings_.ShowDataListWnd != 0);
     BuildAnchors();
     // The window can grow, never shrink below the size it opened at.
-    setMinimumSize(size());
+    openingSize_ = size();
+    setMinimumSize(openingSize_);
+    BuildBands();
     setAcceptDrops(true);
     keys_->InstallOn(this);
     ShowSettings();
@@ -281,6 +283,37 @@ void CMainWindow::BuildAnchors() {
                              "ReSend", "SaveData", "Scroll", "SendNow", "AutoSend", "Exit"})
         add(findChild<QWidget*>(QString::fromLatin1(name)), kMoveBoth, 1, false);
     anchors_.Start(size());
+}
+
+void CMainWindow::BuildBands() {
+    systemMenu_->addSeparator();
+}
+
+void CMainWindow::AddBand(QWidget* band) {
+    band->setParent(this);
+    bands_.Add(band);
+}
+
+void CMainWindow::SetBandShown(QWidget* band, bool shown) {
+    const int change = bands_.SetShown(band, shown);
+    if (change == 0) return;
+    // The height is taken before the new minimum, which may grow the window
+    // by itself.
+    const int target = height() + change;
+    setMinimumSize(openingSize_ + QSize(0, bands_.ShownHeight()));
+    if (isMaximized() || isFullScreen())
+        PlaceBands();
+    else
+        resize(width(), target);
+}
+
+// The dialog controls take the client area above the bands; the bands sit on
+// the status bar.
+void CMainWindow::PlaceBands() {
+    const int bandsHeight = bands_.ShownHeight();
+    anchors_.Resize(QSize(width(), height() - bandsHeight));
+    bands_.Place(width(), height() - CStatusBar::kHeight);
+    statusBar_->setGeometry(0, height() - CStatusBar::kHeight, width(), CStatusBar::kHeight);
 }
 
 void CMainWindow::ConnectButtons() {
@@ -736,8 +769,7 @@ void CMainWindow::closeEvent(QCloseEvent* event) {
 
 void CMainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    anchors_.Resize(size());
-    statusBar_->setGeometry(0, height() - CStatusBar::kHeight, width(), CStatusBar::kHeight);
+    PlaceBands();
 }
 
 void CMainWindow::contextMenuEvent(QContextMenuEvent* event) {

@@ -14,6 +14,7 @@
 #include "mainwnd/main_engine.h"
 #include "mainwnd/main_view.h"
 #include "mainwnd/resize_anchors.h"
+#include "mainwnd/window_bands.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -60,6 +61,15 @@ class CMainWindow : public QWidget, public IMainView {
     QMenu* BuildPopup(const QString& name);
     // Loads a dropped or chosen file as the data file.
     void LoadDataFile(const QString& path);
+    // A band under the dialog controls (the window owns it; it starts
+    // hidden). Showing one makes the window taller by its height, hiding it
+    // shorter, so that the controls above keep their places.
+    void AddBand(QWidget* band);
+    void SetBandShown(QWidget* band, bool shown);
+    bool BandShown(const QWidget* band) const { return bands_.Shown(band); }
+    // The window's own menu (the status bar's button and empty space), which
+    // the bands add their commands to.
+    QMenu* WindowMenu() const { return systemMenu_; }
 
     // IMainView
     void OnStateChanged(unsigned what) override;
@@ -84,6 +94,9 @@ class CMainWindow : public QWidget, public IMainView {
     void BuildTrafficList();
     void BuildDataList();
     void BuildAnchors();
+    // The bands and their commands in the window's menu.
+    void BuildBands();
+    void PlaceBands();
     void ConnectButtons();
     void ConnectSendControls();
     void ConnectMenus();
@@ -128,6 +141,8 @@ class CMainWindow : public QWidget, public IMainView {
     std::map<int, QTimer*> timers_;
     QElapsedTimer pollClock_;  // since the last poll tick
     CResizeAnchors anchors_;
+    CWindowBands bands_;
+    QSize openingSize_;  // the smallest the window may be with no band shown
     CTrafficTableModel* trafficModel_ = nullptr;
     CDataListModel* dataModel_ = nullptr;
     CKeyFilter* keys_ = nullptr;

@@ -282,6 +282,21 @@ void MainWindowTest::resizeMovesControlsByTheirAnchors() {
     QCOMPARE(window.size(), opened);
     for (const char* name : names)
         QCOMPARE(f.Control(name)->geometry(), before[name]);
+
+    // A band comes in above the status bar and takes its height from a
+    // taller window, not from the controls; hidden, it gives it back.
+    auto* band = new QWidget;
+    band->setFixedHeight(30);
+    window.AddBand(band);
+    window.SetBandShown(band, true);
+    QTRY_COMPARE(window.size(), opened + QSize(0, 30));
+    QCOMPARE(window.minimumSize(), opened + QSize(0, 30));
+    QCOMPARE(band->geometry(), QRect(0, opened.height() - 22, opened.width(), 30));
+    for (const char* name : names)
+        QCOMPARE(f.Control(name)->geometry(), before[name]);
+    window.SetBandShown(band, false);
+    QTRY_COMPARE(window.size(), opened);
+    QVERIFY(!band->isVisible());
 }
 
 void MainWindowTest::anchoredRect_data() {
