@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTableView>
 #include <QToolButton>
@@ -229,7 +230,11 @@ void CFindBar::Select(size_t row) {
     const QModelIndex index = model_.index(static_cast<int>(row), CTrafficTableModel::kColumnData);
     list_.selectionModel()->setCurrentIndex(
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // Only the rows scroll: the columns stay as the user put them.
+    QScrollBar* across = list_.horizontalScrollBar();
+    const int left = across->value();
     list_.scrollTo(index, QAbstractItemView::PositionAtCenter);
+    across->setValue(left);
 }
 
 // --- what the bar shows ---

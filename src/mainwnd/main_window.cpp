@@ -244,7 +244,7 @@ void CMainWindow::BuildTrafficList() {
     columns->setHighlightSections(false);
     // The frame check and gap columns come after the three first ones, so
     // that those keep their places; hidden, they keep their numbers.
-    const int widths[] = {20, 90, 500, 90, 50};
+    const int widths[] = {20, 90, 500, 100, 50};
     for (int column = 0; column < CTrafficTableModel::kColumnCount; ++column)
         columns->resizeSection(column, widths[column]);
     trafficList_->viewport()->installEventFilter(this);

@@ -36,7 +36,9 @@ CScrollLock::CScrollLock(QTableView& list) : QObject(&list), list_(list) {
 
 bool CScrollLock::Locked() const {
     const QScrollBar* bar = list_.verticalScrollBar();
-    const bool away = scrolledAway_ && bar->value() < bar->maximum();
+    // The slider's position, since during a user's action the value is
+    // not yet set.
+    const bool away = scrolledAway_ && bar->sliderPosition() < bar->maximum();
     return away || list_.selectionModel()->hasSelection();
 }
 
