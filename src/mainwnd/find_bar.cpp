@@ -157,6 +157,9 @@ void CFindBar::SetEchoFree(bool on) {
 }
 
 void CFindBar::Restyle() {
+    // Text and regular expressions match the rows as shown: a new display
+    // style needs the pattern built again. Other settings leave it be.
+    if (style_ == settings_.ShowDataFmt) return;
     ApplyPattern();
 }
 
@@ -164,6 +167,7 @@ void CFindBar::Restyle() {
 
 void CFindBar::ApplyPattern() {
     error_.clear();
+    style_ = settings_.ShowDataFmt;
     const QString text = pattern_->text();
     std::string why;
     const MatchMode mode = kModes[std::clamp(mode_->currentIndex(), 0, 2)];

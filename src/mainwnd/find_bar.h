@@ -70,6 +70,7 @@ class CFindBar : public QWidget {
     const CComSetting& settings_;
     std::optional<CRecordMatcher> matcher_;
     QString error_;
+    int style_ = -1;  // the display style the pattern was built for
     bool echoFree_ = false;
     QLineEdit* pattern_ = nullptr;
     QComboBox* mode_ = nullptr;
