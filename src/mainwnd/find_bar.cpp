@@ -232,11 +232,12 @@ void CFindBar::Select(size_t row) {
         return;
     }
     const QModelIndex index = model_.index(static_cast<int>(row), CTrafficTableModel::kColumnData);
-    list_.selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    // Only the rows scroll: the columns stay as the user put them.
+    // Only the rows scroll: the columns stay as the user put them. The view
+    // scrolls to a new current cell by itself, so the place is taken first.
     QScrollBar* across = list_.horizontalScrollBar();
     const int left = across->value();
+    list_.selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     list_.scrollTo(index, QAbstractItemView::PositionAtCenter);
     across->setValue(left);
 }

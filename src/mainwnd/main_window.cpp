@@ -242,11 +242,15 @@ void CMainWindow::BuildTrafficList() {
     QHeaderView* columns = trafficList_->horizontalHeader();
     columns->setStretchLastSection(false);
     columns->setHighlightSections(false);
-    // The frame check and gap columns come after the three first ones, so
-    // that those keep their places; hidden, they keep their numbers.
+    // The gap and frame check columns are numbered after the three first
+    // ones, so hidden they change nothing; shown, they stand between the
+    // time and the data, which is wider than the list and would push them
+    // out of sight.
     const int widths[] = {20, 90, 500, 100, 50};
     for (int column = 0; column < CTrafficTableModel::kColumnCount; ++column)
         columns->resizeSection(column, widths[column]);
+    columns->moveSection(columns->visualIndex(CTrafficTableModel::kColumnGap), 2);
+    columns->moveSection(columns->visualIndex(CTrafficTableModel::kColumnCheck), 3);
     trafficList_->viewport()->installEventFilter(this);
     scrollLock_ = new CScrollLock(*trafficList_);
     catchUpTimer_ = new QTimer(this);
