@@ -102,6 +102,7 @@ constexpr KeyField kKeys[] = {
     Int("AstmReplyTimeoutMs", &S::AstmReplyTimeoutMs, 15000),
     Int("AstmIdleTimeoutMs", &S::AstmIdleTimeoutMs, 30000),
     Int("AstmEnqRetryMs", &S::AstmEnqRetryMs, 10000),
+    Int("StatisticsShown", &S::StatisticsShown, 0),
 };
 
 constexpr std::string CComSetting::*kHighlightFields[CComSetting::kHighlightKeyCount] = {

@@ -138,6 +138,8 @@ class CComSetting {
     int AstmReplyTimeoutMs = 15000;
     int AstmIdleTimeoutMs = 30000;
     int AstmEnqRetryMs = 10000;
+    // The statistics band of the window shown (1) or hidden (0).
+    int StatisticsShown = 0;
 
   private:
     void SetDefaults();

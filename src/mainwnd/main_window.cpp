@@ -31,11 +31,15 @@
 #include "config/ui_language.h"
 #include "log/log_saver.h"
 #include "mainwnd/about_dialog.h"
+#include "mainwnd/csv_export_runner.h"
 #include "mainwnd/data_list_model.h"
+#include "mainwnd/highlight_rules_dlg.h"
 #include "mainwnd/key_filter.h"
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
+#include "mainwnd/statistics_panel.h"
 #include "mainwnd/status_bar.h"
+#include "mainwnd/theme.h"
 #include "mainwnd/traffic_table_model.h"
 #include "ports/serial_port_list_dlg.h"
 #include "traffic/data_detail_dlg.h"
@@ -287,6 +291,16 @@ void CMainWindow::BuildAnchors() {
 
 void CMainWindow::BuildBands() {
     systemMenu_->addSeparator();
+    statistics_ = CStatisticsPanel::Install(*this, settings_);
+    systemMenu_->addMenu(CTheme::BuildMenu(systemMenu_));
+    csvExport_ = new CCsvExportRunner(*engine_, settings_, this);
+    QAction* exportCsv = systemMenu_->addAction(tr("Export CSV..."));
+    exportCsv->setObjectName(QStringLiteral("ExportCsv"));
+    // The whole store for now; with a filter on, the rows it shows.
+    connect(exportCsv, &QAction::triggered, this, [this] { csvExport_->AskAndExport(nullptr); });
+    QAction* highlights = systemMenu_->addAction(tr("Highlight rules..."));
+    highlights->setObjectName(QStringLiteral("EditHighlights"));
+    connect(highlights, &QAction::triggered, this, &CMainWindow::EditHighlightRules);
 }
 
 void CMainWindow::AddBand(QWidget* band) {
@@ -625,6 +639,11 @@ void CMainWindow::OpenRecordDetail(int row) {
         detail.SetAstmDelimiters(engine_->AstmDelimiters());
     CDataDetailDlg dialog(std::move(detail), settings_, this);
     dialog.exec();
+}
+
+void CMainWindow::EditHighlightRules() {
+    CHighlightRulesDlg dialog(settings_, this);
+    if (dialog.exec() == QDialog::Accepted) trafficModel_->Restyle();
 }
 
 void CMainWindow::OpenPendingDetail() {

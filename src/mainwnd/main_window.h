@@ -30,9 +30,11 @@ class QToolButton;
 namespace qelvor {
 
 class CComSetting;
+class CCsvExportRunner;
 class CDataListModel;
 class CKeyFilter;
 class CLogWriter;
+class CStatisticsPanel;
 class CStatusBar;
 class CTrafficTableModel;
 struct SaveDialogInfo;
@@ -129,6 +131,7 @@ class CMainWindow : public QWidget, public IMainView {
     void TogglePin();
     void StartNewInstance();
     void ShowAbout();
+    void EditHighlightRules();
     void PopUp(const QString& name, QPoint at);
     bool FilterTrafficMouse(QEvent* event);
     bool FilterDataListMouse(QEvent* event);
@@ -148,6 +151,8 @@ class CMainWindow : public QWidget, public IMainView {
     CKeyFilter* keys_ = nullptr;
     CStatusBar* statusBar_ = nullptr;
     QMenu* systemMenu_ = nullptr;
+    CStatisticsPanel* statistics_ = nullptr;
+    CCsvExportRunner* csvExport_ = nullptr;
     QLabel* bufferLabel_ = nullptr;
     QLineEdit* bufferBox_ = nullptr;
     QPushButton* showDataList_ = nullptr;
