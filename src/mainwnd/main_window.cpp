@@ -634,7 +634,8 @@ void CMainWindow::SaveDataListAs() {
 
 void CMainWindow::OpenRecordDetail(int row) {
     if (row < 0 || static_cast<size_t>(row) >= engine_->Exchange().RecordCount()) return;
-    CDataDetail detail(engine_->Exchange().Record(static_cast<size_t>(row)));
+    CDataDetail detail(engine_->Exchange().Records(), static_cast<size_t>(row),
+                       GapScope::kAnyRecord);
     if (settings_.ProtocolMode == kProtocolAstm)
         detail.SetAstmDelimiters(engine_->AstmDelimiters());
     CDataDetailDlg dialog(std::move(detail), settings_, this);

@@ -25,6 +25,7 @@
 #include "mainwnd/statistics_panel.h"
 #include "mainwnd/theme.h"
 #include "mainwnd/window/window_fixture.h"
+#include "traffic/record_timing.h"
 
 namespace qelvor::test {
 
@@ -93,6 +94,7 @@ class StatisticsWindowTest : public QObject {
     void csvExportReadsBackAndCancelLeavesNoFile();
     void highlightEditorRefusesABadRowAndStoresGoodRules_data();
     void highlightEditorRefusesABadRowAndStoresGoodRules();
+    void detailViewShowsTheGapToThePreviousRecord();
     void screenshots();
     void screenshotAtTwiceTheScale();
 
@@ -330,6 +332,31 @@ void StatisticsWindowTest::highlightEditorRefusesABadRowAndStoresGoodRules() {
         QCOMPARE(s->Highlight2, std::string("regex|#102030|ab+c"));
         QCOMPARE(s->Highlight3 + s->Highlight8, std::string());
     }
+}
+
+// Two records from the peer at least 5 ms apart: the second's detail shows
+// the gap their stamps give.
+void StatisticsWindowTest::detailViewShowsTheGapToThePreviousRecord() {
+    WindowFixture f;
+    CMainWindow& window = f.Window();
+    const CMsgExchange& store = window.Engine().Exchange();
+    QVERIFY(f.peer.Send("a\r\n"));
+    QTRY_COMPARE(store.RecordCount(), size_t(1));
+    QTest::qWait(5);
+    QVERIFY(f.peer.Send("b\r\n"));
+    QTRY_COMPARE(store.RecordCount(), size_t(2));
+    const int64_t gap = StampMillis(store.Record(1).Time()) - StampMillis(store.Record(0).Time());
+    QVERIFY(gap >= 5);
+    auto* view = f.Control<QTableView>("TrafficList");
+    QTRY_COMPARE(view->model()->rowCount(), 2);
+    QString shown = QStringLiteral("(no field)");
+    ModalWatcher watcher([&](QWidget* dialog) {
+        if (auto* field = dialog->findChild<QLineEdit*>("GapMs")) shown = field->text();
+    });
+    const QPoint onSecond = view->visualRect(view->model()->index(1, 2)).center();
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, onSecond);
+    QTRY_VERIFY(watcher.found);
+    QCOMPARE(shown, QString::number(gap));
 }
 
 void StatisticsWindowTest::screenshots() {
