@@ -79,7 +79,8 @@ void CTheme::Apply(Theme theme) {
     RememberPlatformLook();
     const PlatformLook& look = Platform();
     if (theme == Theme::kSystem) {
-        QApplication::setStyle(QStyleFactory::create(look.styleName));
+        if (QStyle* platform = QStyleFactory::create(look.styleName))
+            QApplication::setStyle(platform);
         QApplication::setPalette(look.palette);
     } else {
         QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"));
