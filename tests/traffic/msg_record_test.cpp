@@ -127,5 +127,32 @@ TEST(DataDetail, ViewChoiceOutOfRangeBecomesRawAndIsStored) {
     EXPECT_EQ(settings.ShowDataMask, CDataDetail::kFormatted);
 }
 
+// The "+ms" of a stored record, across the end of a second, since any record
+// or the last of the same type; none for a first record or pending bytes.
+TEST(DataDetail, GapSinceThePreviousRecordInScope) {
+    const MsgRecords records = {
+        CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
+        CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 3}),
+        CMsgRecord('R', "c", {2024, 1, 2, 2, 3, 4, 6, 8}),
+        CMsgRecord('S', "d", {2024, 1, 2, 2, 3, 4, 6, 20}),
+    };
+    const struct {
+        size_t index;
+        GapScope scope;
+        std::string gap;
+    } cases[] = {
+        {0, GapScope::kAnyRecord, ""},  {1, GapScope::kAnyRecord, "5"},
+        {2, GapScope::kAnyRecord, "5"}, {3, GapScope::kAnyRecord, "12"},
+        {1, GapScope::kSameType, ""},   {3, GapScope::kSameType, "22"},
+    };
+    for (const auto& c : cases) {
+        const CDataDetail detail(records, c.index, c.scope);
+        EXPECT_EQ(detail.Record().Data(), records[c.index].Data());
+        EXPECT_EQ(detail.GapText(), c.gap) << c.index;
+        EXPECT_EQ(detail.HasGap(), !c.gap.empty()) << c.index;
+    }
+    EXPECT_FALSE(CDataDetail(CMsgRecord('R', "pending")).HasGap());
+}
+
 }  // namespace
 }  // namespace qelvor
