@@ -35,6 +35,7 @@
 #include "mainwnd/key_filter.h"
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
+#include "mainwnd/quick_send_row.h"
 #include "mainwnd/status_bar.h"
 #include "mainwnd/traffic_table_model.h"
 #include "ports/serial_port_list_dlg.h"
@@ -287,6 +288,7 @@ void CMainWindow::BuildAnchors() {
 
 void CMainWindow::BuildBands() {
     systemMenu_->addSeparator();
+    quickSends_ = new CQuickSendRow(*engine_, *this);
 }
 
 void CMainWindow::AddBand(QWidget* band) {
@@ -342,6 +344,8 @@ void CMainWindow::ConnectSendControls() {
     connect(sendBox_, &QLineEdit::textEdited, this,
             [this](const QString& text) { engine_->SetSendText(LocalBytes(text)); });
     connect(keys_, &CKeyFilter::enterInSendBox, this, [this] { engine_->OnEnterKey(); });
+    connect(keys_, &CKeyFilter::olderInSendBox, this, [this] { engine_->HistoryOlder(); });
+    connect(keys_, &CKeyFilter::newerInSendBox, this, [this] { engine_->HistoryNewer(); });
     connect(keys_, &CKeyFilter::helpRequested, this, &CMainWindow::ShowAbout);
 }
 
@@ -373,6 +377,7 @@ void CMainWindow::OnStateChanged(unsigned what) {
     if (what & kChangedScroll) scrollPending_ = true;
     if (what & (kChangedRecords | kChangedScroll)) ScheduleTrafficCatchUp();
     if (what & kChangedSettings) ShowSettings();
+    if ((what & (kChangedQuickSends | kChangedButtons)) && quickSends_) quickSends_->Refresh();
 }
 
 void CMainWindow::ShowButtons() {

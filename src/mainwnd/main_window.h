@@ -33,6 +33,7 @@ class CComSetting;
 class CDataListModel;
 class CKeyFilter;
 class CLogWriter;
+class CQuickSendRow;
 class CStatusBar;
 class CTrafficTableModel;
 struct SaveDialogInfo;
@@ -147,6 +148,7 @@ class CMainWindow : public QWidget, public IMainView {
     CDataListModel* dataModel_ = nullptr;
     CKeyFilter* keys_ = nullptr;
     CStatusBar* statusBar_ = nullptr;
+    CQuickSendRow* quickSends_ = nullptr;
     QMenu* systemMenu_ = nullptr;
     QLabel* bufferLabel_ = nullptr;
     QLineEdit* bufferBox_ = nullptr;
