@@ -33,6 +33,7 @@
 #include "mainwnd/about_dialog.h"
 #include "mainwnd/data_list_model.h"
 #include "mainwnd/key_filter.h"
+#include "mainwnd/modem_lines_band.h"
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
 #include "mainwnd/quick_send_row.h"
@@ -289,6 +290,7 @@ void CMainWindow::BuildAnchors() {
 void CMainWindow::BuildBands() {
     systemMenu_->addSeparator();
     quickSends_ = new CQuickSendRow(*engine_, *this);
+    modemLines_ = new CModemLinesBand(*engine_, *this);
 }
 
 void CMainWindow::AddBand(QWidget* band) {
@@ -378,6 +380,7 @@ void CMainWindow::OnStateChanged(unsigned what) {
     if (what & (kChangedRecords | kChangedScroll)) ScheduleTrafficCatchUp();
     if (what & kChangedSettings) ShowSettings();
     if ((what & (kChangedQuickSends | kChangedButtons)) && quickSends_) quickSends_->Refresh();
+    if ((what & kChangedLines) && modemLines_) modemLines_->Refresh();
 }
 
 void CMainWindow::ShowButtons() {

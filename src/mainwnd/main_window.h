@@ -33,6 +33,7 @@ class CComSetting;
 class CDataListModel;
 class CKeyFilter;
 class CLogWriter;
+class CModemLinesBand;
 class CQuickSendRow;
 class CStatusBar;
 class CTrafficTableModel;
@@ -149,6 +150,7 @@ class CMainWindow : public QWidget, public IMainView {
     CKeyFilter* keys_ = nullptr;
     CStatusBar* statusBar_ = nullptr;
     CQuickSendRow* quickSends_ = nullptr;
+    CModemLinesBand* modemLines_ = nullptr;
     QMenu* systemMenu_ = nullptr;
     QLabel* bufferLabel_ = nullptr;
     QLineEdit* bufferBox_ = nullptr;
