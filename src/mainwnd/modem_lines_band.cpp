@@ -87,10 +87,11 @@ QLabel* CModemLinesBand::AddLamp(const char* name) {
 }
 
 void CModemLinesBand::ShowLamp(QLabel* lamp, const QString& name, bool on) {
-    const QString dot = on ? QStringLiteral("<span style=\"color:%1\">&#9679;</span>")
-                                 .arg(QLatin1String(kLitColour))
-                           : QStringLiteral("&#9675;");
-    lamp->setText(dot + QStringLiteral("&nbsp;") + name);
+    const QChar filled(0x25CF), hollow(0x25CB);
+    const QString dot = on ? QStringLiteral("<span style=\"color:%1\">%2</span>")
+                                 .arg(QLatin1String(kLitColour), filled)
+                           : QString(hollow);
+    lamp->setText(dot + QChar(QChar::Nbsp) + name);
     lamp->setProperty("on", on);
     lamp->setToolTip(on ? tr("%1 on").arg(name) : tr("%1 off").arg(name));
 }
