@@ -41,7 +41,10 @@ CQuickSendDlg::CQuickSendDlg(CMainEngine& engine, QWidget* parent)
     table_->horizontalHeader()->setSectionResizeMode(kNameColumn, QHeaderView::Interactive);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setColumnWidth(kNameColumn, 120);
-    table_->setMinimumSize(460, 330);
+    // All twelve rows in view, without a scroll bar.
+    table_->setMinimumSize(460, table_->verticalHeader()->length() +
+                                    table_->horizontalHeader()->sizeHint().height() +
+                                    2 * table_->frameWidth());
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("QuickSendButtons"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CQuickSendDlg::OnOk);
