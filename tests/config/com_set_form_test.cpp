@@ -97,13 +97,6 @@ const EditCase kEdits[] = {
     {"AstmGroupSavesItsChoices", "ProtocolMode=1\r\nAstmEnqRetryMs=500\r\n", [](C c, F) {
          EXPECT_TRUE(c.ProtocolMode == 1 && c.AstmEnqRetryMs == "500");
          c.AstmRole = 1; }, "AstmRole=1"},
-    {"ReconnectIsOfferedToASerialDeviceAndATcpClientOnly", "WorkMode=10\r\nDtrOnOpen=0\r\nAutoReconnect=1\r\n", [](C c, F f) {
-         EXPECT_TRUE(c.AutoReconnectShown && c.AutoReconnect && !c.DtrOnOpen && c.RtsOnOpen);
-         f.ChooseWorkMode(kWorkModeTcpServer);
-         EXPECT_FALSE(c.AutoReconnectShown);
-         f.ChooseWorkMode(kWorkModeTcpClient);
-         EXPECT_TRUE(c.AutoReconnectShown);
-         c.DtrOnOpen = true; }, "DtrOnOpen=1"},
     {"AutoSendSpinStopsAt500", "AutoSendElapse=499\r\n", [](C, F f) { f.StepAutoSend(1); f.StepAutoSend(1); },
      "AutoSendElapse=500"},
 };
