@@ -20,7 +20,7 @@ class ComSetting : public ::testing::Test {
     const std::string ini = dir.File("q.ini");
 };
 
-// The 58 keys of a settings set with their defaults, in table order: the
+// The 62 keys of a settings set with their defaults, in table order: the
 // names are the file format other copies of the program read.
 const char kDefaultSetBody[] =
     "[ComSet]\r\nUsedUILangCode=0\r\nComPort=1\r\nComName=\r\nBaudRate=9600\r\nByteSize=8\r\n"
@@ -38,7 +38,8 @@ const char kDefaultSetBody[] =
     "ShowDataListWnd=1\r\nScrollRSWnd=0\r\nHighlight1=\r\nHighlight2=\r\nHighlight3=\r\n"
     "Highlight4=\r\nHighlight5=\r\nHighlight6=\r\nHighlight7=\r\nHighlight8=\r\n"
     "ProtocolMode=0\r\nAstmRole=0\r\n"
-    "AstmReplyTimeoutMs=15000\r\nAstmIdleTimeoutMs=30000\r\nAstmEnqRetryMs=10000\r\n";
+    "AstmReplyTimeoutMs=15000\r\nAstmIdleTimeoutMs=30000\r\nAstmEnqRetryMs=10000\r\n"
+    "EchoFree=0\r\nShowCheckColumn=0\r\nShowGapColumn=0\r\nGapScope=0\r\n";
 
 TEST_F(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
     CComSetting s = CComSetting::Loaded(ini);
