@@ -153,11 +153,26 @@ void CComSetDlg::BuildSerialRows(QGridLayout* grid) {
         serialWidgets_.insert(serialWidgets_.end(), {label, list});
         portWidgets_.push_back(list);
     }
+    BuildLineRows(grid);
     comName_ = new QComboBox;
     comName_->setObjectName(QStringLiteral("ComName"));
     comName_->setEditable(true);
     comName_->setInsertPolicy(QComboBox::NoInsert);
     grid->addWidget(comName_, 1, 2, 1, 2);
+}
+
+// The levels of DTR and RTS at open belong to the serial rows; reopening a
+// lost link is offered for a serial device and a TCP client.
+void CComSetDlg::BuildLineRows(QGridLayout* grid) {
+    QCheckBox* dtr = Check("DtrOnOpen", tr("DTR on at open"), &ComSetControls::DtrOnOpen);
+    QCheckBox* rts = Check("RtsOnOpen", tr("RTS on at open"), &ComSetControls::RtsOnOpen);
+    grid->addWidget(dtr, 5, 0, 1, 2);
+    grid->addWidget(rts, 5, 2, 1, 2);
+    serialWidgets_.insert(serialWidgets_.end(), {dtr, rts});
+    portWidgets_.insert(portWidgets_.end(), {dtr, rts});
+    autoReconnect_ = Check("AutoReconnect", tr("Reconnect when the link is lost (every 2 s)"),
+                           &ComSetControls::AutoReconnect);
+    grid->addWidget(autoReconnect_, 6, 0, 1, 4);
 }
 
 // The TCP row and the UDP rows lie on the serial rows: only one port kind's
@@ -497,6 +512,7 @@ void CComSetDlg::WriteStates() {
     // The device name belongs to the serial rows, where the UDP fields take
     // its place in UDP mode.
     comName_->setVisible(c.ComNameShown && c.SerialShown);
+    autoReconnect_->setVisible(c.AutoReconnectShown);
     for (QWidget* widget : portWidgets_)
         widget->setEnabled(c.PortControlsEnabled);
     comName_->setEnabled(c.PortControlsEnabled);

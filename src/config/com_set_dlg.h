@@ -49,6 +49,7 @@ class CComSetDlg : public QDialog, public IMessageBox {
     QGroupBox* BuildPortGroup();
     void BuildSerialRows(QGridLayout* grid);
     void BuildNetworkRows(QGridLayout* grid);
+    void BuildLineRows(QGridLayout* grid);
     QGroupBox* BuildSendGroup();
     QGroupBox* BuildSplitGroup();
     QWidget* BuildOptions();
@@ -90,6 +91,7 @@ class CComSetDlg : public QDialog, public IMessageBox {
     QButtonGroup* workModes_ = nullptr;
     QComboBox* comName_ = nullptr;
     QComboBox* series_ = nullptr;
+    QCheckBox* autoReconnect_ = nullptr;
     std::vector<QWidget*> tcpWidgets_, serialWidgets_, udpWidgets_, portWidgets_;
 };
 

@@ -39,6 +39,9 @@ constexpr CheckBinding kChecks[] = {
     {&ComSetControls::UsedResponseFile, &CComSetting::UsedResponseFile},
     {&ComSetControls::NoSendFileBOM, &CComSetting::NoSendFileBOM},
     {&ComSetControls::AutoSaveLog, &CComSetting::AutoSaveLog},
+    {&ComSetControls::DtrOnOpen, &CComSetting::DtrOnOpen},
+    {&ComSetControls::RtsOnOpen, &CComSetting::RtsOnOpen},
+    {&ComSetControls::AutoReconnect, &CComSetting::AutoReconnect},
 };
 
 struct TextBinding {
@@ -175,6 +178,7 @@ void CComSetForm::ShowGroups() {
     c_.TcpShown = c_.WorkMode == kWorkModeTcpServer || c_.WorkMode == kWorkModeTcpClient;
     c_.SerialShown = c_.WorkMode == kWorkModeSerial;
     c_.UdpShown = c_.WorkMode == kWorkModeUdp;
+    c_.AutoReconnectShown = c_.SerialShown || c_.WorkMode == kWorkModeTcpClient;
 }
 
 void CComSetForm::ApplyReadOnlyRules() {

@@ -34,6 +34,7 @@ struct ComSetControls {
          SaveEventTimetoFmtFile = false, AutoRestart = false, SaveDatatoDesktop = false,
          SendAfterLoadFile = false, TitleShowPortType = false, UsedResponseFile = false,
          NoSendFileBOM = false, AutoSaveLog = false;
+    bool DtrOnOpen = false, RtsOnOpen = false, AutoReconnect = false;
 
     // The editable "Series" list: entries sorted without regard to case.
     std::vector<std::string> SeriesEntries;
@@ -42,6 +43,9 @@ struct ComSetControls {
 
     // Which groups show, which edits take typing, which controls are live.
     bool ComNameShown = false, TcpShown = false, SerialShown = false, UdpShown = false;
+    // Reopening a lost link is offered for the links that can be reopened:
+    // a serial device and a TCP client's connection.
+    bool AutoReconnectShown = false;
     bool RespondReadOnly = false, PreambleReadOnly = false, InterframeReadOnly = false;
     bool PortControlsEnabled = true;  // off while the port is open
 };

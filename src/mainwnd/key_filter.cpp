@@ -27,6 +27,13 @@ bool CKeyFilter::eventFilter(QObject* watched, QEvent* event) {
         emit enterInSendBox();
         return true;
     }
+    if ((key == Qt::Key_Up || key == Qt::Key_Down) && watched == sendBox_) {
+        if (key == Qt::Key_Up)
+            emit olderInSendBox();
+        else
+            emit newerInSendBox();
+        return true;
+    }
     return QObject::eventFilter(watched, event);
 }
 

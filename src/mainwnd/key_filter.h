@@ -1,8 +1,8 @@
 // The main window's key filter, installed on the window and each of its
 // controls: Escape is swallowed everywhere (the window never closes on it),
-// F1 asks for the About box, and Enter in the send box asks to send and is
-// swallowed either way, so that no default button fires. User-interface
-// thread only.
+// F1 asks for the About box, Enter in the send box asks to send and is
+// swallowed either way, so that no default button fires, and Up and Down in
+// the send box walk its history. User-interface thread only.
 #pragma once
 
 #include <QObject>
@@ -22,6 +22,9 @@ class CKeyFilter : public QObject {
 
   signals:
     void enterInSendBox();
+    // Up and Down in the send box: the older or newer sent text.
+    void olderInSendBox();
+    void newerInSendBox();
     void helpRequested();
 
   protected:

@@ -36,8 +36,10 @@
 #include "mainwnd/find_bar.h"
 #include "mainwnd/highlight_rules_dlg.h"
 #include "mainwnd/key_filter.h"
+#include "mainwnd/modem_lines_band.h"
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
+#include "mainwnd/quick_send_row.h"
 #include "mainwnd/scroll_lock.h"
 #include "mainwnd/statistics_panel.h"
 #include "mainwnd/status_bar.h"
@@ -301,6 +303,10 @@ void CMainWindow::BuildAnchors() {
 
 void CMainWindow::BuildBands() {
     systemMenu_->addSeparator();
+    // Top to bottom: what belongs to the send box first, then the serial
+    // line's, then the find bar and the statistics.
+    quickSends_ = new CQuickSendRow(*engine_, *this);
+    modemLines_ = new CModemLinesBand(*engine_, *this);
     findBar_ = new CFindBar(*this, *trafficModel_, *trafficList_, settings_);
     AddBand(findBar_);
     findBar_->AddCommands(systemMenu_);
@@ -374,6 +380,8 @@ void CMainWindow::ConnectSendControls() {
     connect(sendBox_, &QLineEdit::textEdited, this,
             [this](const QString& text) { engine_->SetSendText(LocalBytes(text)); });
     connect(keys_, &CKeyFilter::enterInSendBox, this, [this] { engine_->OnEnterKey(); });
+    connect(keys_, &CKeyFilter::olderInSendBox, this, [this] { engine_->HistoryOlder(); });
+    connect(keys_, &CKeyFilter::newerInSendBox, this, [this] { engine_->HistoryNewer(); });
     connect(keys_, &CKeyFilter::helpRequested, this, &CMainWindow::ShowAbout);
 }
 
@@ -405,6 +413,8 @@ void CMainWindow::OnStateChanged(unsigned what) {
     if (what & kChangedScroll) scrollPending_ = true;
     if (what & (kChangedRecords | kChangedScroll)) ScheduleTrafficCatchUp();
     if (what & kChangedSettings) ShowSettings();
+    if ((what & (kChangedQuickSends | kChangedButtons)) && quickSends_) quickSends_->Refresh();
+    if ((what & kChangedLines) && modemLines_) modemLines_->Refresh();
 }
 
 void CMainWindow::ShowButtons() {

@@ -37,6 +37,8 @@ class CScrollLock;
 class CTrafficListOptions;
 class CKeyFilter;
 class CLogWriter;
+class CModemLinesBand;
+class CQuickSendRow;
 class CStatisticsPanel;
 class CStatusBar;
 class CTrafficTableModel;
@@ -156,6 +158,8 @@ class CMainWindow : public QWidget, public IMainView {
     CDataListModel* dataModel_ = nullptr;
     CKeyFilter* keys_ = nullptr;
     CStatusBar* statusBar_ = nullptr;
+    CQuickSendRow* quickSends_ = nullptr;
+    CModemLinesBand* modemLines_ = nullptr;
     QMenu* systemMenu_ = nullptr;
     CStatisticsPanel* statistics_ = nullptr;
     CCsvExportRunner* csvExport_ = nullptr;

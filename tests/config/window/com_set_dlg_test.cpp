@@ -73,6 +73,7 @@ class ComSetDlgTest : public QObject {
     void showsTheGroupOfEachPortKind();
     void savesTheWidgetsIntoTheFile();
     void refusesANumberEditThatHoldsNoNumber();
+    void lineAndReconnectChecksLoadAndStoreTheirKeys();
     void pasteTakesAnAddressAndAsksBeforeALookup();
     void delSeriesRefusesTheDefaultSet();
 
@@ -104,10 +105,11 @@ void ComSetDlgTest::showsTheGroupOfEachPortKind_data() {
     QTest::addColumn<bool>("tcp");
     QTest::addColumn<bool>("serial");
     QTest::addColumn<bool>("udp");
-    QTest::newRow("tcp-server") << "TcpServer" << true << false << false;
-    QTest::newRow("tcp-client") << "TcpClient" << true << false << false;
-    QTest::newRow("udp") << "Udp" << false << false << true;
-    QTest::newRow("serial") << "SerialPort" << false << true << false;
+    QTest::addColumn<bool>("reconnect");
+    QTest::newRow("tcp-server") << "TcpServer" << true << false << false << false;
+    QTest::newRow("tcp-client") << "TcpClient" << true << false << false << true;
+    QTest::newRow("udp") << "Udp" << false << false << true << false;
+    QTest::newRow("serial") << "SerialPort" << false << true << false << true;
 }
 
 void ComSetDlgTest::showsTheGroupOfEachPortKind() {
@@ -115,6 +117,7 @@ void ComSetDlgTest::showsTheGroupOfEachPortKind() {
     QFETCH(bool, tcp);
     QFETCH(bool, serial);
     QFETCH(bool, udp);
+    QFETCH(bool, reconnect);
     // Another kind first, so that the click has something to change.
     Open(radio == "Udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
     QCOMPARE(dialog->windowTitle(), QString("System Configure(my.ini)"));
@@ -122,8 +125,9 @@ void ComSetDlgTest::showsTheGroupOfEachPortKind() {
     for (const char* name : {"IPAddress", "SvrIPAddr", "IPPortLabel", "IPPort"})
         QCOMPARE(Shown(name), tcp);
     for (const char* name : {"ComPortLabel", "ComPort", "BaudRate", "ByteSize", "Parity", "StopBit",
-                             "FlowCtrl", "FlowCtrlLabel"})
+                             "FlowCtrl", "FlowCtrlLabel", "DtrOnOpen", "RtsOnOpen"})
         QCOMPARE(Shown(name), serial);
+    QCOMPARE(Shown("AutoReconnect"), reconnect);
     for (const char* name : {"UDPRemotePort", "UDPLocalPort", "RemoteIPAddr", "RemoteIPAddrLabel"})
         QCOMPARE(Shown(name), udp);
 
@@ -190,6 +194,26 @@ void ComSetDlgTest::refusesANumberEditThatHoldsNoNumber() {
     QCOMPARE(settings.IPPort, 9000);
 }
 
+void ComSetDlgTest::lineAndReconnectChecksLoadAndStoreTheirKeys() {
+    Open("[ComSet]\r\nWorkMode=10\r\nDtrOnOpen=0\r\nRtsOnOpen=1\r\nAutoReconnect=1\r\n");
+    const std::tuple<const char*, int CComSetting::*, bool> keys[] = {
+        {"DtrOnOpen", &CComSetting::DtrOnOpen, false},
+        {"RtsOnOpen", &CComSetting::RtsOnOpen, true},
+        {"AutoReconnect", &CComSetting::AutoReconnect, true}};
+    for (const auto& [name, field, loaded] : keys) {
+        QCOMPARE(W<QCheckBox>(name)->isChecked(), loaded);
+        QTest::mouseClick(W(name), Qt::LeftButton, {}, QPoint(5, 5));
+    }
+    W<QComboBox>("Series")->setEditText("");
+    QTest::mouseClick(W("Save"), Qt::LeftButton);
+    const std::string saved = ReadAll(ini);
+    for (const auto& [name, field, loaded] : keys) {
+        QCOMPARE(settings.*field, loaded ? 0 : 1);
+        QVERIFY2(saved.find(name + std::string(loaded ? "=0\r\n" : "=1\r\n")) != std::string::npos,
+                 name);
+    }
+}
+
 void ComSetDlgTest::pasteTakesAnAddressAndAsksBeforeALookup() {
     Open("[ComSet]\r\nWorkMode=1\r\nSvrIPAddr=10.0.0.1\r\n");
     auto* field = W<QLineEdit>("SvrIPAddr");
@@ -214,7 +238,7 @@ void ComSetDlgTest::pasteTakesAnAddressAndAsksBeforeALookup() {
 
 void ComSetDlgTest::delSeriesRefusesTheDefaultSet() {
     Open("[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nParity=2\r\n", true);
-    QVERIFY(!W("BaudRate")->isEnabled());
+    QVERIFY(!W("BaudRate")->isEnabled() && !W("DtrOnOpen")->isEnabled());
     QVERIFY(W("UDPLocalPort")->isEnabled());
     auto* series = W<QComboBox>("Series");
     QCOMPARE(series->currentText(), QString("Lab"));

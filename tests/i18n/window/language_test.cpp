@@ -101,6 +101,8 @@ const QSet<QString>& KeptWords() {
         "Raw", "Fmt", "Bin", "Txt", "txt", "Zip", "BOM", "CP_ACP", "UTF", "UNICODE", "Xon", "Xoff",
         // Control characters.
         "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "CR", "LF", "NAK", "SYN", "ETB", "ASCII",
+        // The serial port's modem lines.
+        "DTR", "RTS", "CTS", "DSR", "DCD", "RI",
         // Units, the product and its ports.
         "ms", "hr", "Qelvor", "RS232"};
     return words;
