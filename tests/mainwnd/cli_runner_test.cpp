@@ -15,7 +15,6 @@
 #include <gmock/gmock.h>
 
 #include "app/cli/cli_options.h"
-#include "mainwnd/astm_peer.h"
 #include "mainwnd/engine_fixture.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"
