@@ -1,5 +1,5 @@
 // qelvor-cli run as a child process against real peers on 127.0.0.1 and pty
-// pairs: the ASTM-style handshake, the ASTM link in both roles, the port
+// pairs: the ASTM link in both roles, the port
 // options (a serial line, TCP both ways, UDP answering), the input lines,
 // auto-send, the exit statuses and the printed lines.
 #include <signal.h>
@@ -40,18 +40,6 @@ std::string WriteIni(const TempFolder& dir, const std::string& keys,
     return path;
 }
 
-// Ends the runner with a signal; its standard output, every line of which must
-// be one record in the log line format.
-std::string Stop(ChildProcess& cli, int signal = SIGTERM) {
-    cli.Signal(signal);
-    EXPECT_EQ(cli.Wait(), 0);
-    const std::string out = cli.Out();
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);)
-        EXPECT_THAT(line, testing::ContainsRegex("^<[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}>[SRI]:"));
-    return out;
-}
-
 // Whether a TCP connect to address:port is taken.
 bool ConnectsTo(const char* address, int port) {
     const loopback::Peer peer(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -82,31 +70,6 @@ class CliClient : public testing::Test {
     std::optional<ChildProcess> cli;
     Socket peer;
 };
-
-TEST_F(CliClient, AnswersAnAstmStyleSessionFromItsDataList) {
-    WriteFile(dir.File("astm.txt"),
-              "<STX><FN8>R|1<CR><ETX><CheckSum><CR><LF>\r\n"
-              "<STX><FN8>L|1<CR><ETX><CheckSum><CR><LF>");
-    Start(Key("UsedCheckSum", 1) + Key("CheckSum", 0) + kDefaultLists,
-          {"--set", "ComSet", "--data", dir.File("astm.txt")});
-    ASSERT_TRUE(peer.Valid()) << cli->Err();
-    // Each step: what the peer sends, what must come back (octal escapes: a
-    // digit may follow).
-    const std::pair<std::string, std::string> steps[] = {{"\005", "\006"},
-                                                         {"\0021H|\\^&\r\00300\r\n", "\006"},
-                                                         {"\006", "\0021R|1\r\00340\r\n"},
-                                                         {"\006", "\0022L|1\r\0033B\r\n"},
-                                                         {"\006", "\004"}};
-    for (const auto& [sent, answer] : steps) {
-        ASSERT_TRUE(peer.SendAll(sent));
-        EXPECT_EQ(peer.Receive(answer.size()), answer);
-    }
-    const std::string out = Stop(*cli);
-    EXPECT_EQ(ReadFile(ini), iniBefore) << "the run writes nothing into the settings file";
-    for (const char* line : {">I:load data file succeeded,data count = 2!\n", ">R:<ENQ>\n",
-                             ">S:<STX>1R|1<CR><ETX>40<CR><LF>\n", ">S:<EOT>\n"})
-        EXPECT_NE(out.find(line), std::string::npos) << line << out;
-}
 
 // --astm: the data file goes out as one message to a scripted host (which
 // refuses frame 2 six times in the second row). --astm-host: both send ENQ
@@ -343,7 +306,12 @@ TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
     ASSERT_TRUE(peer.SendAll("abc"));
     peer.Reset();
     ASSERT_TRUE(cli->WaitForErr("connect failed")) << cli->Err();
-    const std::string out = Stop(*cli, SIGHUP);
+    cli->Signal(SIGHUP);
+    EXPECT_EQ(cli->Wait(), 0);
+    const std::string out = cli->Out();
+    std::istringstream lines(out);  // each line one record in the log line format
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_THAT(line, testing::ContainsRegex("^<[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}>[SRI]:"));
     EXPECT_NE(out.find(">S:L2\n"), std::string::npos) << out;
     EXPECT_NE(out.find(">R:abc\n"), std::string::npos) << out;
 }
