@@ -40,8 +40,7 @@ inline bool MakeSparseFile(const std::string& path, off_t size) {
 }
 
 struct MessageBoxCall {
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     MsgIcon icon;
 };
 

@@ -41,6 +41,8 @@ TEST_F(MainEngine, StartupOpensThenLoadsTheDataFileOrWaitsForSetupWithDashN) {
     ASSERT_TRUE(PollWhileConnecting());
     EXPECT_EQ(view.Period(kTimerLoadData), 50);
     EXPECT_EQ(view.Period(kTimerBackup), 15 * 60000);
+    EXPECT_FALSE(Button(kIdReSend).visible);
+    EXPECT_EQ(State().title, StrPrintf("Qelvor TCP-Client(127.0.0.1:%d)", settings.IPPort));
     EXPECT_EQ(Engine().DataList().Count(), 0);
     Engine().OnTimer(kTimerLoadData);
     EXPECT_FALSE(view.Running(kTimerLoadData));
