@@ -1,11 +1,20 @@
-// The command line, the console mode's reading of it, and the start-up steps.
+// The command line, the console mode's reading of it and the start-up steps;
+// then the built program run as a child process, as a shell or a script would.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/console_zip.h"
 #include "app/drovan_app.h"
 #include "config/com_setting.h"
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 #include "support/zip_reader.h"
 
@@ -13,6 +22,7 @@ namespace qelvor {
 namespace {
 
 using namespace testing_support;
+using namespace std::string_literals;
 using Tokens = std::vector<std::string>;
 
 // What a command line means: the console mode, the settings file of "-n" and
@@ -82,6 +92,168 @@ TEST(DrovanApp, AutoSaveLogStartsTheLogThatWindowModeStops) {
     std::fclose(err);
     EXPECT_EQ(ReadFile(dir.File("LogData/Qelvor.log")), "last words\r\n")
         << "the queued line is written before the program ends";
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+// What follows the echoed command line of the console mode; all of it when
+// there is none.
+std::string Body(const std::string& out) {
+    const size_t end = out.rfind("current cmd :", 0) == 0 ? out.find("\n\n") : std::string::npos;
+    return end == std::string::npos ? out : out.substr(end + 2);
+}
+
+class QelvorProgram : public ::testing::Test {
+  protected:
+    // A source tree with sub-folders, an empty folder, a name with a blank
+    // and a link back to the top that must not be followed.
+    void SetUp() override {
+        for (const char* folder : {"", "Sub", "Sub/deep", "empty"})
+            ASSERT_EQ(::mkdir((src_ + folder).c_str(), 0755), 0) << folder;
+        WriteFile(src_ + "a b.log", "with a blank\r\n");
+        WriteFile(src_ + "B.log", "\0\x01\xFF"s);
+        WriteFile(src_ + "Sub/c.log", "c");
+        WriteFile(src_ + "Sub/deep/d.log", std::string(70000, 'd'));
+        ASSERT_EQ(::symlink(src_.c_str(), (src_ + "Sub/loop").c_str()), 0);
+        // Without a display the window mode ends at once instead of opening
+        // a window on the developer's screen; the children inherit this.
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            ::unsetenv(name);
+    }
+
+    // Runs qelvor in the source folder, so that a run which wrongly takes the
+    // current folder packs (and deletes) the tree; its files limited to
+    // fileLimit bytes, past which a write fails with EFBIG, not a signal.
+    Outcome Run(std::vector<std::string> args, rlim_t fileLimit = RLIM_INFINITY) {
+        args.insert(args.begin(), QELVOR_PROGRAM);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit limited{fileLimit, old.rlim_max};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limited);  // the child inherits the limit
+        test::ChildOptions options;
+        options.cwd = src_;
+        test::ChildProcess child(args, options);
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        const int status = child.Wait();
+        return Outcome{status, child.Out(), child.Err()};
+    }
+
+    bool AllSourcesStay() {
+        for (const char* name : {"a b.log", "B.log", "Sub/c.log", "Sub/deep/d.log"}) {
+            if (!Exists(src_ + name)) return false;
+        }
+        return true;
+    }
+
+    TempFolder dir_;
+    const std::string src_ = dir_.File("Src Data/");
+    const std::string archive_ = dir_.File("Out.zip");
+};
+
+// The packed files are deleted only once the archive is complete: a
+// file-size limit reached while its directory is written keeps them all.
+TEST_F(QelvorProgram, ZipWithDelPacksTheWholeTreeAndDeletesItOnlyOnceTheArchiveIsClosed) {
+    Outcome whole = Run({"-zip", archive_, src_});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const auto size = static_cast<rlim_t>(std::filesystem::file_size(archive_));
+    Outcome cut = Run({"-zip", "-del", archive_, src_}, size - 10);
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.out.find("complete:4/4...\n"), std::string::npos) << "every entry was added";
+    EXPECT_TRUE(AllSourcesStay());
+
+    // An archive inside the folder is replaced and never packed into itself.
+    const std::string archive = src_ + "Out.zip";
+    WriteFile(archive, "stale");
+    Outcome run = Run({"-zip", "-Del", archive, src_});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "current cmd :-zip -Del \"" + archive + "\" \"" + src_ +
+                           "\"\n\n"
+                           "Compressing B.log(0/4)...\nCompressing Sub/c.log(1/4)...\n"
+                           "Compressing Sub/deep/d.log(2/4)...\nCompressing a b.log(3/4)...\n"
+                           "complete:4/4...\n");
+    EXPECT_EQ(ReadZip(archive), (ZipEntries{{"B.log", "\0\x01\xFF"s},
+                                            {"Sub/c.log", "c"},
+                                            {"Sub/deep/d.log", std::string(70000, 'd')},
+                                            {"a b.log", "with a blank\r\n"}}));
+    for (const char* name : {"a b.log", "B.log", "Sub/c.log", "Sub/deep/d.log"})
+        EXPECT_FALSE(Exists(src_ + name)) << name;
+    EXPECT_TRUE(Exists(src_ + "Sub/deep") && Exists(src_ + "empty")) << "folders stay";
+}
+
+// Listed files are whole names (a quote included); a missing one and the
+// archive itself, listed by name, are refused and fail the run.
+TEST_F(QelvorProgram, ListedFilesArePackedAndAMissingOneFailsTheRun) {
+    WriteFile(src_ + "it's.log", "q");
+    Outcome run = Run({"-ZIP", archive_, src_, "a b.log", "missing.log", "../Out.zip", "it's.log"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Body(run.out),
+              "Compressing a b.log(0/4)...\nCompressing missing.log(1/4)...\n"
+              "Compressing ../Out.zip(1/4)...\nCompressing it's.log(1/4)...\ncomplete:2/4...\n");
+    EXPECT_EQ(ReadZip(archive_), (ZipEntries{{"a b.log", "with a blank\r\n"}, {"it's.log", "q"}}));
+    EXPECT_TRUE(Exists(src_ + "a b.log")) << "nothing is deleted without -del";
+}
+
+// Each row fails without packing or deleting anything: nothing to pack, an
+// archive that cannot be created (a pipe fails at once), a pipe listed by
+// name, a -zip without both names (the folder must not become the current
+// one) and the window mode, also for a data file whose name holds -zip.
+TEST_F(QelvorProgram, FailedRunsNameTheirReasonAndDeleteNothing) {
+    const std::string pipe = src_ + "pipe", noFolder = dir_.File("no/x.zip");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    WriteFile(src_ + "run-zip-delta.txt", "data");
+    const std::string window =
+        "qelvor: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+        "use qelvor-cli to run without a window\n";
+    // clang-format off
+    const struct { std::vector<std::string> args; int status; std::string body, err; } rows[] = {
+        {{"-zip", archive_, src_ + "empty"}, 1, "complete:0/0...\n", ""},
+        {{"-zip", "-del", archive_, src_ + "missing"}, 1, "complete:0/0...\n", ""},
+        {{"-zip", "-del", noFolder, src_ + "Sub/deep"}, 1,
+         "Compressing d.log(0/1)...\ncomplete:0/1...\n",
+         "qelvor: cannot create the archive " + noFolder + ": No such file or directory\n"},
+        {{"-zip", "-del", pipe, src_, "B.log"}, 1, "Compressing B.log(0/1)...\ncomplete:0/1...\n",
+         "qelvor: cannot create the archive " + pipe + ": Invalid argument\n"},
+        {{"-zip", "-del", archive_, src_, "pipe"}, 1,
+         "Compressing pipe(0/1)...\ncomplete:0/1...\n", ""},
+        {{"-zip", "-del", "out.zip"}, 2, "", "qelvor: -zip needs an archive and a folder: "
+                                             "qelvor -zip [-del] ARCHIVE FOLDER [FILE...]\n"},
+        {{src_ + "run-zip-delta.txt"}, 1, "", window},
+        {{}, 1, "", window},
+        {{"-n", dir_.File("Other Set.ini")}, 1, "", window}};
+    // clang-format on
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.args.empty() ? "no arguments" : r.args.back());
+        const Outcome run = Run(r.args);
+        EXPECT_EQ(run.status, r.status);
+        EXPECT_EQ(Body(run.out), r.body);
+        EXPECT_EQ(run.err, r.err);
+        EXPECT_TRUE(AllSourcesStay());
+        EXPECT_FALSE(Exists(archive_) || Exists(src_ + "out.zip"));
+    }
+}
+
+// A run killed part way has shown every line up to that point, also through
+// a pipe.
+TEST_F(QelvorProgram, ConsoleLinesArriveAsTheyAreWritten) {
+    WriteFile(src_ + "it's.log", "q");
+    test::ChildOptions piped;
+    piped.outOnPipe = true;
+    const std::string big = dir_.File("big.bin");  // zeros that take a while to pack
+    WriteFile(big, "");
+    ASSERT_EQ(::truncate(big.c_str(), 1L << 30), 0);
+    test::ChildProcess run({QELVOR_PROGRAM, "-zip", archive_, src_, "it's.log", "../big.bin"},
+                           piped);
+    const std::string head = "current cmd :-zip " + archive_ + " \"" + src_ +
+                             "\" \"it's.log\" ../big.bin\n\nCompressing it's.log(0/2)...\n"
+                             "Compressing ../big.bin(1/2)...\n";
+    EXPECT_EQ(run.ReadOut(head.size()), head);
+    run.Signal(SIGKILL);
+    EXPECT_EQ(run.ReadOut(100), "") << "killed while packing";
+    run.Wait();
 }
 
 }  // namespace

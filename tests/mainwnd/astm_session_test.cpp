@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "mainwnd/astm_peer.h"
+#include "mainwnd/engine_fixture.h"
 
 namespace qelvor::test {
 namespace {
@@ -18,13 +18,6 @@ class AstmEngineTest : public EngineTest {
     }
     std::string Play(const Socket& peer, const std::vector<LineStep>& steps) {
         return PlaySteps(peer, steps, [this] { Poll(); });
-    }
-    // Every record as "type:data".
-    Lines Typed() {
-        Lines all;
-        for (const CMsgRecord& record : Engine().Exchange().Records())
-            all.push_back(std::string(1, record.Type()) + ":" + record.Data());
-        return all;
     }
 };
 

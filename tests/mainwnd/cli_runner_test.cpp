@@ -1,21 +1,20 @@
 // qelvor-cli run as a child process against real peers on 127.0.0.1 and pty
-// pairs: the ASTM-style handshake, the ASTM link in both roles, the port
+// pairs: the ASTM link in both roles, the port
 // options (a serial line, TCP both ways, UDP answering), the input lines,
 // auto-send, the exit statuses and the printed lines.
 #include <signal.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
+
 #include "app/cli/cli_options.h"
-#include "mainwnd/astm_peer.h"
 #include "mainwnd/engine_fixture.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"
@@ -33,30 +32,12 @@ std::string Key(const std::string& name, int value) {
 }
 
 // An INI file whose current set holds the given keys and sends plain bytes.
-std::string WriteIni(const TempFolder& dir, const std::string& keys) {
-    const std::string path = dir.File("cli.ini");
+std::string WriteIni(const TempFolder& dir, const std::string& keys,
+                     const std::string& name = "cli.ini") {
+    const std::string path = dir.File(name);
     WriteFile(path, "[ComSet]\r\n" + keys + "SendAfterLoadFile=0\r\nAutoSaveLog=0\r\n" +
                         "Preamble=\r\nPostamble=\r\nSvrIPAddr=127.0.0.1\r\n");
     return path;
-}
-
-// Ends the runner with a signal; its standard output, every line of which must
-// be one record in the log line format.
-std::string Stop(ChildProcess& cli, int signal = SIGTERM) {
-    cli.Signal(signal);
-    EXPECT_EQ(cli.Wait(), 0);
-    const std::string out = cli.Out();
-    const std::string shape = "<dd:dd:dd.ddd>T:";  // T: S, R or I
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) {
-        bool ok = line.size() >= shape.size();
-        for (size_t i = 0; ok && i < shape.size(); ++i)
-            ok = shape[i] == 'd'   ? std::isdigit(static_cast<unsigned char>(line[i])) != 0
-                 : shape[i] == 'T' ? std::string("SRI").find(line[i]) != std::string::npos
-                                   : line[i] == shape[i];
-        EXPECT_TRUE(ok) << line;
-    }
-    return out;
 }
 
 // Whether a TCP connect to address:port is taken.
@@ -70,97 +51,63 @@ const std::string kDefaultLists =
     Key("SplitStrs", "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>") +
     Key("RespondStrs", "<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>") + Key("HandShake", 1);
 
-TEST(CliRunner, AnswersAnAstmStyleSessionFromItsDataList) {
-    TempFolder dir;
-    Socket listener = Socket::Listen();
-    const std::string ini =
-        WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) + Key("UsedCheckSum", 1) +
-                          Key("CheckSum", 0) + kDefaultLists);
-    const std::string data = dir.File("astm.txt");
-    WriteFile(data,
-              "<STX><FN8>R|1<CR><ETX><CheckSum><CR><LF>\r\n"
-              "<STX><FN8>L|1<CR><ETX><CheckSum><CR><LF>");
-    const std::string iniBefore = ReadFile(ini);
-    ChildProcess cli({kCli, "--ini", ini, "--set", "ComSet", "--data", data, "--seconds", "30"});
-    Socket peer = listener.Accept(5000);
-    ASSERT_TRUE(peer.Valid()) << cli.Err();
-
-    // Each step: what the peer sends, what must come back (octal escapes: a
-    // digit may follow).
-    const std::pair<std::string, std::string> steps[] = {{"\005", "\006"},
-                                                         {"\0021H|\\^&\r\00300\r\n", "\006"},
-                                                         {"\006", "\0021R|1\r\00340\r\n"},
-                                                         {"\006", "\0022L|1\r\0033B\r\n"},
-                                                         {"\006", "\004"}};
-    for (const auto& [sent, answer] : steps) {
-        ASSERT_TRUE(peer.SendAll(sent));
-        EXPECT_EQ(peer.Receive(answer.size()), answer);
+// qelvor-cli started as a TCP client of the test's listener for at most 30 s,
+// its settings file holding keys; peer is the connection it made.
+class CliClient : public testing::Test {
+  protected:
+    void Start(const std::string& keys, std::vector<std::string> args, ChildOptions options = {}) {
+        ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) + keys);
+        iniBefore = ReadFile(ini);
+        args.insert(args.begin(), {kCli, "--ini", ini});
+        args.insert(args.end(), {"--seconds", "30"});
+        cli.emplace(args, options);
+        peer = listener.Accept(5000);
     }
-    const std::string out = Stop(cli);
-    EXPECT_EQ(ReadFile(ini), iniBefore) << "the run writes nothing into the settings file";
-    for (const char* line : {">I:load data file succeeded,data count = 2!\n", ">R:<ENQ>\n",
-                             ">S:<STX>1R|1<CR><ETX>40<CR><LF>\n", ">S:<EOT>\n"})
-        EXPECT_NE(out.find(line), std::string::npos) << line << out;
-    EXPECT_NE(cli.Err().find(StrPrintf("TCP-Client(127.0.0.1:%d) connected", listener.Port())),
-              std::string::npos)
-        << cli.Err();
-}
 
-// --astm: the data file goes out as one message to a scripted host, and
-// --exit-after-message ends the run with 0 only when every frame was
-// acknowledged (here the host refuses frame 2 in the second case).
-class CliAstmInstrument : public testing::TestWithParam<size_t> {};
-
-TEST_P(CliAstmInstrument, SendsItsDataFileAndEndsWithTheMessagesResult) {
     TempFolder dir;
     Socket listener = Socket::Listen();
-    const std::string ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()));
-    const std::string iniBefore = ReadFile(ini);
-    WriteFile(dir.File("msg.txt"), "H|\\^&\r\n\r\nP|1\r\nL|1|N\r\n");
-    ChildProcess cli({kCli, "--ini", ini, "--astm", "--data", dir.File("msg.txt"),
-                      "--exit-after-message", "--seconds", "30"});
-    Socket host = listener.Accept(5000);
-    ASSERT_TRUE(host.Valid()) << cli.Err();
-    const std::vector<LineStep> steps =
-        HostSteps({Frame(1, "H|\\^&"), Frame(2, "P|1"), Frame(3, "L|1|N")}, GetParam());
-    EXPECT_EQ(PlaySteps(host, steps, [] {}), Expected(steps));
-    EXPECT_EQ(cli.Wait(), GetParam() == 0 ? 0 : 1) << cli.Err();
-    EXPECT_EQ(ReadFile(ini), iniBefore);
-    EXPECT_NE(
-        cli.Out().find(GetParam() == 0 ? ">I:ASTM: message sent, every frame acknowledged\n"
-                                       : ">I:ASTM: the host refused frame 2 six times: EOT\n"),
-        std::string::npos)
-        << cli.Out();
-}
+    std::string ini, iniBefore;
+    std::optional<ChildProcess> cli;
+    Socket peer;
+};
 
-INSTANTIATE_TEST_SUITE_P(Hosts, CliAstmInstrument, testing::Values(0u, 2u));
-
-// --astm-host: both send ENQ at once and the host yields, acknowledging the
-// instrument's ENQ; its records are printed, then its own message follows.
-TEST(CliRunner, AstmHostYieldsToTheInstrumentPrintsItsRecordsThenSends) {
-    TempFolder dir;
-    Socket listener = Socket::Listen();
-    const std::string ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()));
-    WriteFile(dir.File("query.txt"), "Q|1|^42");
-    ChildProcess cli({kCli, "--ini", ini, "--astm-host", "--data", dir.File("query.txt"),
-                      "--exit-after-message", "--seconds", "30"});
-    Socket instrument = listener.Accept(5000);
-    ASSERT_TRUE(instrument.Valid()) << cli.Err();
-    const std::vector<LineStep> steps = {
-        {{}, kEnq},
-        {{kEnq}, kAck},
-        {{Frame(1, "H|\\^&")}, kAck},
-        {{Frame(2, "R|1|^^^GLU|5.2")}, kAck},
-        {{kEot}, kEnq},
-        {{kAck}, Frame(1, "Q|1|^42")},
-        {{kAck}, kEot},
-    };
-    EXPECT_EQ(PlaySteps(instrument, steps, [] {}), Expected(steps));
-    EXPECT_EQ(cli.Wait(), 0) << cli.Err();
-    const std::string out = cli.Out();
-    for (const char* line :
-         {">I:record: H|\\^&\n", ">I:record: R|1|^^^GLU|5.2\n", ">S:<STX>1Q|1|^42<CR><ETX>"})
-        EXPECT_NE(out.find(line), std::string::npos) << line << out;
+// --astm: the data file goes out as one message to a scripted host (which
+// refuses frame 2 six times in the second row). --astm-host: both send ENQ
+// at once and the host yields, prints the instrument's records, then sends.
+// --exit-after-message ends with 0 only when every frame was acknowledged.
+TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
+    const std::string message = "H|\\^&\r\n\r\nP|1\r\nL|1|N\r\n";
+    const std::vector<std::string> frames = {Frame(1, "H|\\^&"), Frame(2, "P|1"),
+                                             Frame(3, "L|1|N")};
+    // clang-format off
+    const std::vector<LineStep> contention = {
+        {{}, kEnq}, {{kEnq}, kAck}, {{Frame(1, "H|\\^&")}, kAck},
+        {{Frame(2, "R|1|^^^GLU|5.2")}, kAck}, {{kEot}, kEnq}, {{kAck}, Frame(1, "Q|1|^42")},
+        {{kAck}, kEot}};
+    const struct {
+        const char* role; std::string data; std::vector<LineStep> steps; int status;
+        std::vector<std::string> printed;
+    } runs[] = {
+        {"--astm", message, HostSteps(frames, 0), 0,
+         {">I:ASTM: message sent, every frame acknowledged\n"}},
+        {"--astm", message, HostSteps(frames, 2), 1,
+         {">I:ASTM: the host refused frame 2 six times: EOT\n"}},
+        {"--astm-host", "Q|1|^42", contention, 0,
+         {">I:record: H|\\^&\n", ">I:record: R|1|^^^GLU|5.2\n", ">S:<STX>1Q|1|^42<CR><ETX>"}}};
+    // clang-format on
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.role + std::to_string(run.status));
+        cli.reset();
+        listener = Socket::Listen();
+        WriteFile(dir.File("msg.txt"), run.data);
+        Start("", {run.role, "--data", dir.File("msg.txt"), "--exit-after-message"});
+        ASSERT_TRUE(peer.Valid()) << cli->Err();
+        EXPECT_EQ(PlaySteps(peer, run.steps, [] {}), Expected(run.steps));
+        EXPECT_EQ(cli->Wait(), run.status) << cli->Err();
+        EXPECT_EQ(ReadFile(ini), iniBefore);
+        for (const std::string& line : run.printed)
+            EXPECT_NE(cli->Out().find(line), std::string::npos) << line << cli->Out();
+    }
 }
 
 // --serial sets rate and format on the device itself (a pty keeps the rate
@@ -275,73 +222,50 @@ INSTANTIATE_TEST_SUITE_P(
         PortCase{CliPortKind::Udp, "%d", "", ">R:ping\x9B<CR><LF>\n", ">S:pong\n", "pong",
                  "answering the last sender", 0}));
 
-TEST(CliRunner, ExitStatuses) {
-    TempFolder dir;
-    std::string ini = WriteIni(dir, Key("WorkMode", 0) + Key("IPPort", FreeTcpPort()));
-    // Started with standard input closed, it still ends on SIGTERM.
-    ChildOptions noStdin;
-    noStdin.withStdin = false;
-    ChildProcess noInput({kCli, "--ini", ini}, noStdin);
-    ASSERT_TRUE(noInput.WaitForErr("waiting client")) << noInput.Err();
-    noInput.Signal(SIGTERM);
-    EXPECT_EQ(noInput.Wait(3000), 0);
-
-    // A server that cannot listen at start ends with 1 and says why.
-    Socket taken = Socket::Listen();
-    ini = WriteIni(dir, Key("WorkMode", 0) + Key("IPPort", taken.Port()));
-    ChildProcess busy({kCli, "--ini", ini, "--seconds", "30"});
-    EXPECT_EQ(busy.Wait(), 1);
-    EXPECT_NE(
-        busy.Err().find(StrPrintf("port %d already in use by another program\n", taken.Port())),
-        std::string::npos)
-        << busy.Err();
-
-    const std::string device = dir.File("no-such-tty");
-    ini = WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", device));
-    ChildProcess failed({kCli, "--ini", ini});
-    EXPECT_EQ(failed.Wait(), 1);
-    EXPECT_EQ(failed.Err(), "qelvor-cli: settings " + ini + ", set ComSet, serial " + device +
-                                " 9600 8N1\nSerialPort:" + device + "Open port failed\n" + device +
-                                ": no such device\nSerialPort:" + device + "\n");
-
-    ChildProcess version({kCli, "--version"});
-    EXPECT_EQ(version.Wait(), 0);
-    const std::string text = version.Out();
-    ASSERT_EQ(text.rfind("qelvor-cli ", 0), 0u) << text;
-    EXPECT_EQ(text.find_first_not_of("0123456789.", 11), text.size() - 1) << text;
-    ChildProcess help({kCli, "--help"});
-    EXPECT_EQ(help.Wait(), 0);
-    EXPECT_EQ(help.Out(), CliUsageText());
-}
-
-// A settings file or set named on the command line must be there: a typing
+// Each run that ends by itself, with its status and all it printed. A
+// settings file or set named on the command line must be there: a typing
 // error never runs the defaults (a serial line on /dev/ttyS0).
-TEST(CliRunner, NamedSettingsThatCannotBeUsedAreAUsageError) {
+TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
     TempFolder dir;
     const int port = FreeTcpPort();
     // A backup period far beyond what the clock counts must not disturb the end.
     const std::string ini = WriteIni(
         dir, Key("WorkMode", 0) + Key("IPPort", port) + Key("BackupLogTimeCount", 2000000000));
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--ini", dir.File("nope.ini")},
-         "qelvor-cli: settings file " + dir.File("nope.ini") + ": No such file or directory\n"},
-        {{"--ini", dir.File("")},
-         "qelvor-cli: settings file " + dir.File("") + " is a directory\n"},
-        {{"--ini", ini, "--set", "NoSuchSet"},
+    Socket taken = Socket::Listen();
+    const std::string busy =
+        WriteIni(dir, Key("WorkMode", 0) + Key("IPPort", taken.Port()), "busy.ini");
+    const std::string device = dir.File("no-such-tty"), tty = device + " 9600 8N1\nSerialPort:";
+    const std::string serial =
+        WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", device), "tty.ini");
+    const std::string at = StrPrintf("(Port=%d)", taken.Port());
+    const std::string nope = dir.File("nope.ini"), tty9 = dir.File("tty9");
+    // clang-format off
+    const struct { std::vector<std::string> args; int status; std::string err, out = ""; } runs[] = {
+        {{"--ini", nope}, 2, "qelvor-cli: settings file " + nope + ": No such file or directory\n"},
+        {{"--ini", dir.Path()}, 2, "qelvor-cli: settings file " + dir.Path() + " is a directory\n"},
+        {{"--ini", ini, "--set", "NoSuchSet"}, 2,
          "qelvor-cli: " + ini + " lists no settings set 'NoSuchSet'\n"},
-        {{"--ini", ini, "--serial", dir.File("tty9") + ":9600"},
-         "qelvor-cli: --serial: no such device " + dir.File("tty9") + " (see --list-ports)\n"},
-        {{"--serial", ini}, "qelvor-cli: --serial: " + ini + " is not a serial device\n"},
-        {{"--seconds", "x"},
+        {{"--ini", ini, "--serial", tty9 + ":9600"}, 2,
+         "qelvor-cli: --serial: no such device " + tty9 + " (see --list-ports)\n"},
+        {{"--serial", ini}, 2, "qelvor-cli: --serial: " + ini + " is not a serial device\n"},
+        {{"--seconds", "x"}, 2,
          "qelvor-cli: --seconds needs a number of seconds from 0 up, not 'x' (see --help)\n"},
-    };
-    for (const auto& [options, error] : cases) {
+        {{"--ini", busy, "--seconds", "30"}, 1, "qelvor-cli: settings " + busy + ", set ComSet, "
+         "TCP server on *:" + std::to_string(taken.Port()) + "\nTCP-Server" + at + " port already"
+         " in use\nport " + std::to_string(taken.Port()) + " already in use by another program\n"
+         "TCP-Server" + at + "\n"},
+        {{"--ini", serial}, 1, "qelvor-cli: settings " + serial + ", set ComSet, serial " + tty +
+         device + "Open port failed\n" + device + ": no such device\nSerialPort:" + device + "\n"},
+        {{"--help"}, 0, "", CliUsageText()},
+        {{"--version"}, 0, "", "qelvor-cli " QELVOR_VERSION "\n"}};
+    // clang-format on
+    for (const auto& run : runs) {
         std::vector<std::string> args{kCli};
-        args.insert(args.end(), options.begin(), options.end());
+        args.insert(args.end(), run.args.begin(), run.args.end());
         ChildProcess cli(args);
-        EXPECT_EQ(cli.Wait(), 2) << error;
-        EXPECT_EQ(cli.Err(), error);
-        EXPECT_EQ(cli.Out(), "");
+        EXPECT_EQ(cli.Wait(), run.status) << run.args[0];
+        EXPECT_EQ(cli.Err(), run.err);
+        EXPECT_EQ(cli.Out(), run.out);
     }
     // No settings file and no port: the run says how to name one.
     ChildProcess bare({IsolatedCli(dir)});
@@ -351,13 +275,6 @@ TEST(CliRunner, NamedSettingsThatCannotBeUsedAreAUsageError) {
                                0),
               0u)
         << bare.Err();
-    // --list-ports: four fields a line.
-    ChildProcess list({kCli, "--list-ports"});
-    EXPECT_EQ(list.Wait(), 0) << list.Err();
-    const std::string listed = list.Out();
-    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\t'),
-              3 * std::count(listed.begin(), listed.end(), '\n'))
-        << listed;
     // A bare name is found in the current folder first; "comset" is the
     // file's own set in another case; --seconds ends the run with 0.
     ChildOptions inDir;
@@ -368,55 +285,57 @@ TEST(CliRunner, NamedSettingsThatCannotBeUsedAreAUsageError) {
               std::string::npos)
         << here.Err();
     EXPECT_EQ(here.Out(), "");
+    // Started with standard input closed, it still ends on SIGTERM.
+    ChildOptions noStdin;
+    noStdin.withStdin = false;
+    ChildProcess noInput({kCli, "--ini", ini}, noStdin);
+    ASSERT_TRUE(noInput.WaitForErr("waiting client")) << noInput.Err();
+    noInput.Signal(SIGTERM);
+    EXPECT_EQ(noInput.Wait(3000), 0);
 }
 
 // Auto-send starts once the client is connected; the pending bytes of a peer
 // that left become a record at every end of the run, here a SIGHUP from a
 // closed terminal.
-TEST(CliRunner, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
-    TempFolder dir;
-    Socket listener = Socket::Listen();
-    const std::string ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) +
-                                              Key("HandShake", 0) + Key("AutoSendElapse", 1));
+TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
     WriteFile(dir.File("lines.txt"), "L0\nL1\nL2");
-    ChildProcess cli(
-        {kCli, "--ini", ini, "--data", dir.File("lines.txt"), "--auto-send", "--seconds", "30"});
-    {
-        Socket peer = listener.Accept(5000);
-        ASSERT_TRUE(peer.Valid()) << cli.Err();
-        EXPECT_EQ(peer.Receive(6), "L0L1L2");
-        ASSERT_TRUE(peer.SendAll("abc"));
-    }
-    ASSERT_TRUE(cli.WaitForErr("connect failed")) << cli.Err();
-    const std::string out = Stop(cli, SIGHUP);
+    Start(Key("HandShake", 0) + Key("AutoSendElapse", 1),
+          {"--data", dir.File("lines.txt"), "--auto-send"});
+    ASSERT_TRUE(peer.Valid()) << cli->Err();
+    EXPECT_EQ(peer.Receive(6), "L0L1L2");
+    ASSERT_TRUE(peer.SendAll("abc"));
+    peer.Reset();
+    ASSERT_TRUE(cli->WaitForErr("connect failed")) << cli->Err();
+    cli->Signal(SIGHUP);
+    EXPECT_EQ(cli->Wait(), 0);
+    const std::string out = cli->Out();
+    std::istringstream lines(out);  // each line one record in the log line format
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_THAT(line, testing::ContainsRegex("^<[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}>[SRI]:"));
     EXPECT_NE(out.find(">S:L2\n"), std::string::npos) << out;
     EXPECT_NE(out.find(">R:abc\n"), std::string::npos) << out;
 }
 
 // `qelvor-cli | head -n 5`: the reader goes, the run ends at once with 0 and
 // says nothing about it.
-TEST(CliRunner, EndsQuietlyWhenTheReaderOfItsOutputGoes) {
-    TempFolder dir;
-    Socket listener = Socket::Listen();
-    const std::string ini =
-        WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) + kDefaultLists);
+TEST_F(CliClient, EndsQuietlyWhenTheReaderOfItsOutputGoes) {
     ChildOptions piped;
     piped.outOnPipe = true;
-    ChildProcess cli({kCli, "--ini", ini, "--seconds", "30"}, piped);
-    Socket peer = listener.Accept(5000);
-    ASSERT_TRUE(peer.Valid()) << cli.Err();
+    Start(kDefaultLists, {}, piped);
+    ASSERT_TRUE(peer.Valid()) << cli->Err();
     std::string lines;
     for (int i = 0; i < 1000; ++i)
         lines += "line " + std::to_string(i) + "\r\n";
     ASSERT_TRUE(peer.SendAll(lines));
-    EXPECT_EQ(cli.ReadOut(20).substr(14, 6), "R:line");
-    cli.CloseOut();
+    EXPECT_EQ(cli->ReadOut(20).substr(14, 6), "R:line");
+    cli->CloseOut();
     ASSERT_TRUE(peer.SendAll(lines));
-    EXPECT_EQ(cli.Wait(5000), 0);
-    EXPECT_EQ(cli.Err(), StrPrintf("qelvor-cli: settings %s, set ComSet, TCP client to "
-                                   "127.0.0.1:%d\nTCP-Client(127.0.0.1:%d) connected\n"
-                                   "TCP-Client(127.0.0.1:%d)\n",
-                                   ini.c_str(), listener.Port(), listener.Port(), listener.Port()));
+    EXPECT_EQ(cli->Wait(5000), 0);
+    EXPECT_EQ(cli->Err(),
+              StrPrintf("qelvor-cli: settings %s, set ComSet, TCP client to "
+                        "127.0.0.1:%d\nTCP-Client(127.0.0.1:%d) connected\n"
+                        "TCP-Client(127.0.0.1:%d)\n",
+                        ini.c_str(), listener.Port(), listener.Port(), listener.Port()));
 }
 
 }  // namespace

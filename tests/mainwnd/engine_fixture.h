@@ -1,11 +1,13 @@
 // Real parts for the engine and qelvor-cli tests: a view that records what the
 // engine tells it (timers are fired by hand), TCP and UDP peers on 127.0.0.1,
-// pty pairs standing in for serial lines, and one engine over its own INI file.
+// one engine over its own INI file, and a scripted ASTM E1381 peer whose
+// frames are built by the link's codec.
 #pragma once
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "astm/astm_frame.h"
 #include "config/com_setting.h"
 #include "config/string_table.h"
 #include "mainwnd/main_engine.h"
@@ -37,8 +40,7 @@ inline bool MakeSparseFile(const std::string& path, off_t size) {
 }
 
 struct MessageBoxCall {
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     MsgIcon icon;
 };
 
@@ -156,6 +158,13 @@ class EngineTest : public testing::Test {
         }
         return found;
     }
+    // Every record as "type:data".
+    Lines Typed() {
+        Lines all;
+        for (const CMsgRecord& record : Engine().Exchange().Records())
+            all.push_back(std::string(1, record.Type()) + ":" + record.Data());
+        return all;
+    }
     void SetLines(const Lines& lines) { Engine().DataList().Assign(lines); }
 
     TempFolder dir;
@@ -164,5 +173,68 @@ class EngineTest : public testing::Test {
     Socket listener;
     std::unique_ptr<CMainEngine> engine;
 };
+
+inline const std::string kEnq(1, astm::kEnq), kAck(1, astm::kAck), kNak(1, astm::kNak),
+    kEot(1, astm::kEot);
+
+// One final frame of a record and its CR.
+inline std::string Frame(int number, const std::string& record) {
+    return astm::CAstmFrame{number, record + '\r', true}.Bytes();
+}
+
+struct LineStep {
+    std::vector<std::string> send;  // sent 2 ms apart
+    std::string expect;             // what must come back before the next step
+};
+
+// Plays the steps, calling pump (an engine poll, or nothing for a child
+// process) while it waits; everything that came back, in order. Stops at
+// the first step whose answer differs.
+inline std::string PlaySteps(const Socket& peer, const std::vector<LineStep>& steps,
+                             const std::function<void()>& pump) {
+    std::string got;
+    for (const LineStep& step : steps) {
+        for (size_t i = 0; i < step.send.size(); ++i) {
+            const auto gap = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+            if (i > 0) RunUntil(pump, [&] { return std::chrono::steady_clock::now() >= gap; });
+            peer.SendAll(step.send[i]);
+        }
+        std::string part;
+        RunUntil(pump, [&] {
+            // Two: a limit of 1 ms rounds down to no wait at all.
+            part += peer.Receive(step.expect.size() - part.size(), 2);
+            return part.size() >= step.expect.size();
+        });
+        got += part;
+        if (part != step.expect) break;
+    }
+    return got;
+}
+
+// The host's side of one message: the ENQ and every frame acknowledged,
+// except that the frame at position refused (from 1; 0 for none) is refused
+// every time, so the sender tries it six times and then ends with EOT.
+inline std::vector<LineStep> HostSteps(const std::vector<std::string>& frames, size_t refused) {
+    std::vector<LineStep> steps = {{{}, kEnq}};
+    std::string reply = kAck;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const bool refuse = i + 1 == refused;
+        for (int tries = refuse ? 6 : 1; tries > 0; --tries) {
+            steps.push_back({{reply}, frames[i]});
+            reply = refuse ? kNak : kAck;
+        }
+        if (refuse) break;
+    }
+    steps.push_back({{reply}, kEot});
+    return steps;
+}
+
+// The whole script's expected answers, to compare with PlaySteps.
+inline std::string Expected(const std::vector<LineStep>& steps) {
+    std::string all;
+    for (const LineStep& step : steps)
+        all += step.expect;
+    return all;
+}
 
 }  // namespace qelvor::test

@@ -1,10 +1,17 @@
 // Opening, polling and closing the port as the window shows them: the status
-// texts and their reasons, the buttons, the title, where frames end, and a
-// serial line flooded while the poll stalls.
+// texts and their reasons, the buttons, the title, where frames end, a serial
+// line flooded while the poll stalls, reconnecting a lost port, and the modem
+// control lines.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "mainwnd/control_line_watch.h"
 #include "mainwnd/engine_fixture.h"
 #include "support/pty_pair.h"
 
@@ -88,16 +95,14 @@ TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
         settings.ComName = device;
         Engine().OnOpenPort();
         ASSERT_TRUE(PollWhileConnecting());
-        EXPECT_FALSE(view.Running(kTimerPoll));
         EXPECT_EQ(Pane(0), c.status);
         EXPECT_EQ(State().pane0ToolTip.rfind(c.tip, 0), 0u) << State().pane0ToolTip;
-        EXPECT_FALSE(Button(kIdOpenPort).enabled);
+        EXPECT_FALSE(view.Running(kTimerPoll) || Button(kIdOpenPort).enabled);
         EXPECT_TRUE(Button(kIdClosePort).enabled);
         EXPECT_EQ(Button(kIdSetPort).caption, "Setup");
         ExpectSendButtons(false, false);
         Engine().OnClosePort();
-        EXPECT_EQ(Pane(0), settings.DescribePort());
-        EXPECT_EQ(State().pane0ToolTip, "");
+        EXPECT_EQ(Pane(0) + State().pane0ToolTip, settings.DescribePort());
         EXPECT_TRUE(Button(kIdOpenPort).enabled);
         EXPECT_EQ(Button(kIdSetPort).caption, "PortSet");
     }
@@ -232,6 +237,172 @@ TEST_F(PortControl, EightMiBThroughAStalledPollAreRecordedWholeAndInOrder) {
     ASSERT_EQ(received.size(), stream.size());
     EXPECT_TRUE(received == stream);
 }
+
+// A listener on 127.0.0.1:port (0: any) as a restarting server makes it:
+// its closed connections in TIME_WAIT never keep it from the same port.
+Socket ReusableListener(int port) {
+    Socket listening(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const int on = 1;
+    setsockopt(listening.Fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in self = loopback::Address(port);
+    bind(listening.Fd(), reinterpret_cast<sockaddr*>(&self), sizeof self);
+    return listen(listening.Fd(), 4) == 0 ? std::move(listening) : Socket();
+}
+
+class Reconnect : public EngineTest {
+  protected:
+    // Polls until pane 0 shows the attempt, or the status code, for 4 s.
+    bool PollUntilAttempt(int attempt, int limitMs = 4000) {
+        const std::string text =
+            StrPrintf(LoadStr(kStrReconnecting), settings.DescribePort().c_str(), attempt);
+        return RunUntil([this] { Poll(); }, [&] { return Pane(0) == text; }, limitMs);
+    }
+    bool PollUntilCode(int code) {
+        return RunUntil([this] { Poll(); }, [&] { return State().shownStatusCode == code; }, 4000);
+    }
+};
+
+TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
+    listener = ReusableListener(0);
+    const int port = listener.Port();
+    settings.WorkMode = kWorkModeTcpClient;
+    settings.IPPort = port;
+    for (const int autoReconnect : {0, 1}) {
+        settings.AutoReconnect = autoReconnect;
+        Engine().OnOpenPort();
+        Socket peer = listener.Accept();
+        ASSERT_TRUE(PollWhileConnecting() && peer.Valid());
+        listener.Reset();  // the server goes away
+        peer.Reset();
+        ASSERT_TRUE(PollUntilCode(-1));
+        // The first attempt, due 2 s after the loss, is refused: the server is away.
+        EXPECT_EQ(PollUntilAttempt(1, autoReconnect ? 4000 : 2500), autoReconnect == 1);
+        listener = ReusableListener(port);
+        ASSERT_TRUE(listener.Valid());
+    }
+    ASSERT_TRUE(PollUntilCode(1));
+    EXPECT_EQ(RecordsOf('I'), Lines{settings.DescribePort() + " reconnected (attempt 2)"});
+    EXPECT_EQ(State().reconnectAttempts, 0);
+    Socket back = listener.Accept();
+    ASSERT_TRUE(back.SendAll("up\r\n"));
+    EXPECT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{"up\r\n"}; }));
+}
+
+// The device is named by a link, as /dev/serial/by-id names an adapter:
+// it vanishes, and comes back as another pty behind the same name.
+TEST_F(Reconnect, AVanishedSerialDeviceIsReopenedWhenItsNameIsBack) {
+    settings.AutoReconnect = 1;
+    testing_support::PtyDevice first, second;
+    const std::string link = dir.File("adapter");
+    ASSERT_EQ(symlink(first.path.c_str(), link.c_str()), 0);
+    OpenSerial(link);
+    ASSERT_EQ(State().shownStatusCode, 1);
+    first.CloseMaster();
+    ASSERT_TRUE(PollUntilCode(-1));
+    ASSERT_TRUE(PollUntilAttempt(1));
+    ASSERT_EQ(unlink(link.c_str()), 0);
+    ASSERT_EQ(symlink(second.path.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(PollUntilCode(1));
+    EXPECT_TRUE(State().controlLines.shown);
+    ASSERT_TRUE(second.Feed("B\r\n"));
+    EXPECT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{"B\r\n"}; }));
+    Engine().OnClosePort();
+    EXPECT_EQ(Pane(0), settings.DescribePort());
+}
+
+using std::chrono::milliseconds;
+using StreamPort::ControlRequest;
+namespace sp = StreamPort;
+
+// A port (a UDP port never opened, for the rest of the interface) whose
+// modem lines are the levels the test sets, as a device would report them.
+class ScriptedLinesPort : public sp::CUDPPort {
+  public:
+    int ControlLines(ControlRequest request, int& lines) override {
+        requests.push_back(request);
+        if (request == ControlRequest::GetLines) lines = levels;
+        return sp::kLinesDone;
+    }
+    int levels = 0;
+    std::vector<ControlRequest> requests;
+};
+
+class LineWatch : public testing::Test {
+  protected:
+    Lines Records() const {
+        Lines found;
+        for (const CMsgRecord& record : ctx.exchange.Records())
+            found.push_back(std::string(1, record.Type()) + record.Data());
+        return found;
+    }
+    CComSetting settings;
+    RecordingView view;
+    CEngineContext ctx{settings, view};
+    CControlLineWatch watch{ctx};
+    ScriptedLinesPort port;
+    const ControlLineState& lines = ctx.state.controlLines;
+    const CControlLineWatch::Clock::time_point t0 = CControlLineWatch::Clock::now();
+};
+
+TEST_F(LineWatch, InputChangesBecomeRecordsAtMostEvery50Ms) {
+    port.levels = sp::kLineCts | sp::kLineDtr;
+    watch.Start(port, t0);
+    EXPECT_TRUE(lines.shown && lines.available);
+    EXPECT_EQ(lines.lines, port.levels);
+    port.levels = sp::kLineDsr | sp::kLineDcd | sp::kLineRi;
+    watch.OnIdleTick(t0 + milliseconds(49));
+    EXPECT_EQ(port.requests.size(), 1u);  // too soon: not read
+    watch.OnIdleTick(t0 + milliseconds(50));
+    // The levels found at open are no change; a DTR changed by the driver
+    // is shown, not recorded: outputs are recorded as the program sets them.
+    EXPECT_EQ(Records(), (Lines{"ICTS off", "IDSR on", "IDCD on", "IRI on"}));
+    EXPECT_EQ(lines.lines, port.levels);
+    EXPECT_NE(view.changes & kChangedLines, 0u);
+}
+
+TEST_F(LineWatch, OutputsAreRecordedAsSetAndABreakEnds250MsLaterAtATick) {
+    watch.Start(port, t0);
+    EXPECT_TRUE(watch.SetDtr(false) && watch.SetRts(true));
+    EXPECT_EQ(lines.lines, sp::kLineRts);
+    EXPECT_TRUE(watch.SendBreak(t0));
+    EXPECT_FALSE(watch.SendBreak(t0 + milliseconds(10)));  // one at a time
+    watch.OnTick(t0 + milliseconds(249));
+    EXPECT_TRUE(lines.breakOn);
+    watch.OnTick(t0 + milliseconds(250));
+    watch.OnTick(t0 + milliseconds(260));
+    EXPECT_EQ(Records(), (Lines{"IDTR off", "IRTS on", "IBreak on", "IBreak off"}));
+    // Closing during a break ends it on the line first.
+    EXPECT_TRUE(watch.SendBreak(t0 + milliseconds(300)));
+    watch.Stop();
+    EXPECT_FALSE(watch.SetRts(false));  // stopped: the port is not asked
+    EXPECT_FALSE(lines.shown || lines.breakOn);
+    EXPECT_EQ(std::count(port.requests.begin(), port.requests.end(), ControlRequest::BreakOff), 2);
+    EXPECT_EQ(port.requests.back(), ControlRequest::BreakOff);
+}
+
+// The engine over a real pty, with DtrOnOpen and RtsOnOpen 0 and 1: it
+// opens, says "not available", refuses the commands and keeps receiving.
+class EngineLinesOnPty : public EngineTest, public testing::WithParamInterface<int> {};
+
+TEST_P(EngineLinesOnPty, ShowsNotAvailableAndKeepsWorking) {
+    testing_support::PtyDevice pty;
+    settings.DtrOnOpen = settings.RtsOnOpen = GetParam();
+    OpenSerial(pty.path);
+    ASSERT_EQ(State().shownStatusCode, 1) << State().pane0ToolTip;
+    EXPECT_TRUE(State().controlLines.shown);
+    EXPECT_FALSE(State().controlLines.available);
+    EXPECT_FALSE(Engine().SetDtr(false) || Engine().SetRts(false) || Engine().SendBreak());
+    int bits = 0;  // the serial port itself refuses a break on a pty
+    EXPECT_EQ(Engine().CurrentPort().ControlLines(ControlRequest::BreakOn, bits),
+              sp::kLinesNotAvailable);
+    ASSERT_TRUE(pty.Feed("A\r\n"));
+    EXPECT_TRUE(PollUntil([&] { return RecordsOf('R').size() == 1; }));
+    EXPECT_TRUE(RecordsOf('I').empty());
+    Engine().OnClosePort();
+    EXPECT_FALSE(State().controlLines.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(DtrRtsAtOpen, EngineLinesOnPty, testing::Values(0, 1));
 
 }  // namespace
 }  // namespace qelvor::test

@@ -1,11 +1,13 @@
 // The send commands over real TCP connections: the send box, the Enter key,
 // control characters, auto-send and the stress test, the CheckSum button, the
-// captions that follow the settings, and what a failed send tells the user.
+// captions that follow the settings, what a failed send tells the user, the
+// quick-send buttons and the send history.
 #include <clocale>
 #include <cstdlib>
 #include <string>
 
 #include "mainwnd/engine_fixture.h"
+#include "mainwnd/send_history.h"
 #include "mainwnd/send_operations.h"
 
 namespace qelvor::test {
@@ -26,17 +28,13 @@ class SendOperations : public EngineTest {
 TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     Engine().SetSendText("<STX>abc<ETX>");
     EXPECT_EQ(Engine().OnSendData(), 5);
-    EXPECT_EQ(peer.Receive(5),
-              "\x02"
-              "abc\x03");
+    EXPECT_EQ(peer.Receive(5), "\002abc\003");
     Engine().SetSendText("hi");
     Engine().OnEnterKey();
     EXPECT_EQ(peer.Receive(2), "hi");
     Engine().SetSendText("");
     EXPECT_EQ(Engine().OnSendData(), 0);
-    EXPECT_EQ(RecordsOf('S'), (Lines{"\x02"
-                                     "abc\x03",
-                                     "hi"}));
+    EXPECT_EQ(RecordsOf('S'), (Lines{"\002abc\003", "hi"}));
     Engine().OnClosePort();
     Engine().SetSendText("hi");
     Engine().OnEnterKey();
@@ -184,6 +182,103 @@ TEST_F(SendOperations, CheckSumButtonAndCaptionsFollowTheSettings) {
         EXPECT_EQ(State().sendText, c.text) << c.captions;
     }
     EXPECT_TRUE(Engine().Exchange().Records().empty());  // the CheckSum button sends nothing
+}
+
+TEST_F(EngineTest, QuickSendBytesReachThePeerComposedLikeTheSendBox) {
+    settings.Preamble = "<STX>";
+    settings.Postamble = "<CR><LF>";
+    settings.UsedCheckSum = 1;
+    settings.CheckSum = 0;
+    // The ASTM sum covers "1H" and ETX: 0x31 + 0x48 + 0x03 = 0x7C.
+    const std::string framed = "\0021H\0037C\r\n";
+    const std::string text = "1H<ETX><CheckSum>";
+    ASSERT_TRUE(Engine().SetQuickSend(0, {"Header", text}));
+    EXPECT_EQ(Engine().SendQuick(0), 0);  // the port is not open yet
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    for (int index : {0, 1, -1, 12})  // empty buttons and others send nothing
+        Engine().SendQuick(index);
+    EXPECT_EQ(peer.Receive(framed.size()), framed);
+    // The send box's text gives the same bytes; only it joins the history.
+    Engine().SetSendText(text);
+    Engine().OnEnterKey();
+    EXPECT_EQ(peer.Receive(framed.size()), framed);
+    EXPECT_EQ(RecordsOf('S'), (Lines{framed, framed}));
+    EXPECT_EQ(Engine().SendHistory().Texts(), Lines{text});
+}
+
+TEST_F(EngineTest, QuickSendsAndTheirRowAreKeptInTheSetAcrossARun) {
+    const QuickSend blanks{" two words ", "  <ENQ>  "};
+    ASSERT_TRUE(Engine().SetQuickSend(0, blanks) && Engine().SetQuickSend(5, {"gone", "G"}) &&
+                Engine().SetQuickSend(5, {}));
+    Engine().SetQuickSendsShown(true);
+    EXPECT_NE(view.changes & kChangedQuickSends, 0u);
+    // What one INI line cannot hold, or no button of the row, is refused.
+    for (const auto& [index, name, text] : {std::tuple{1, "a\tb", "x"},
+                                            {1, "a", "x\ry"},
+                                            {1, "a\nb", "x"},
+                                            {12, "a", "x"},
+                                            {-1, "a", "x"}})
+        EXPECT_FALSE(Engine().SetQuickSend(index, {name, text})) << index << name << text;
+    // A value written by hand without a TAB names its button by its text.
+    settings.WriteProfileString(settings.GetCurrentSet(), "QuickSend3", "PING");
+    engine.reset();  // the next run reads the file
+    const CQuickSends& quick = Engine().QuickSends();
+    EXPECT_TRUE(quick.Shown());
+    EXPECT_EQ(quick.Button(0).name + "|" + quick.Button(0).text, blanks.name + "|" + blanks.text);
+    EXPECT_EQ(quick.Button(2).name + "|" + quick.Button(2).text, "PING|PING");
+    EXPECT_TRUE(quick.Button(1).Empty() && quick.Button(5).Empty());
+}
+
+TEST(SendHistory, UpAndDownWalkLikeAShellAndASendStartsAgain) {
+    CSendHistory history;
+    ASSERT_TRUE(history.Load("", "ComSet"));
+    EXPECT_EQ(history.Older("typed"), "typed");  // nothing to walk
+    for (const char* text : {"a", "b", "c", "c", ""})
+        history.Add(text);
+    EXPECT_EQ(history.Texts(), (Lines{"a", "b", "c"}));  // no repeat, no empty text
+    // Each key (Up true), the box's text, and what the box shows after it.
+    const std::tuple<bool, std::string, std::string> walk[] = {
+        {false, "typed", "typed"}, {true, "typed", "c"}, {true, "c", "b"},  {true, "b", "a"},
+        {true, "a", "a"},          {false, "a", "b"},    {false, "b", "c"}, {false, "c", "typed"},
+        {false, "typed", "typed"}, {true, "x", "c"},     {true, "c", "b"}};
+    for (const auto& [up, current, shown] : walk)
+        EXPECT_EQ(up ? history.Older(current) : history.Newer(current), shown) << current;
+    history.Add("d");  // a send in the middle of a walk ends it
+    EXPECT_EQ(history.Newer("d"), "d");
+    EXPECT_EQ(history.Older("y"), "d");
+}
+
+TEST_F(EngineTest, SendHistoryKeepsTheNewest50OfEachSetThroughAReloadOfTheIni) {
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    Lines expected;
+    for (int i = 0; i < 52; ++i)
+        expected.push_back("t" + std::to_string(i));
+    // Texts that look like the file's own lines, and line ends, survive.
+    for (const char* odd : {"[Other]", "=x", "a\\nb", "cr\rlf\n", "\\"})
+        expected.push_back(odd);
+    for (const std::string& text : expected) {
+        Engine().SetSendText(text);
+        Engine().OnEnterKey();
+    }
+    expected.erase(expected.begin(), expected.end() - 50);
+    EXPECT_EQ(Engine().SendHistory().Texts(), expected);
+    CSendHistory other;  // another set's texts are its own and kept apart
+    ASSERT_TRUE(other.Load(CSendHistory::FileFor(settings.IniPath), "Other"));
+    EXPECT_TRUE(other.Texts().empty());
+    ASSERT_EQ(other.Add("mine"), 0);
+
+    engine.reset();
+    settings = CComSetting::Loaded(settings.IniPath);
+    EXPECT_EQ(Engine().SendHistory().Texts(), expected);
+    Engine().SetSendText("draft");
+    Engine().HistoryOlder();
+    EXPECT_EQ(State().sendText, "\\");
+    Engine().HistoryNewer();
+    EXPECT_EQ(State().sendText, "draft");
+    ASSERT_TRUE(other.Load(CSendHistory::FileFor(settings.IniPath), "OTHER"));
+    EXPECT_EQ(other.Texts(), Lines{"mine"});
 }
 
 }  // namespace

@@ -62,38 +62,29 @@ TEST(PluginHost, LargerAnswerIsFetchedThroughGetMsg) {
     EXPECT_TRUE(text == repeated) << text.size() << " bytes, not the line repeated " << length;
 }
 
-TEST(PluginHost, LoadKeepsTheLibraryUnlessReloadIsAskedAndFreeUnloadsIt) {
-    TempFolder first, second;
-    CPluginHost host;
-    ASSERT_EQ(Install(host, first, QELVOR_TEST_PLUGIN_SHORTEN), 1);
-    std::filesystem::copy_file(QELVOR_TEST_PLUGIN_KEEP, second.File(kPluginLibraryName));
-    EXPECT_EQ(host.LoadPlugin(second.Path(), false), 1);
-    std::string text = "axa";
-    EXPECT_EQ(host.FormatMsg(text), 1);
-    EXPECT_EQ(text, "aa");  // still the first library
-    host.FreePlugin();
-    EXPECT_EQ(host.FormatMsg(text = "axa"), 0);
-    ASSERT_EQ(host.LoadPlugin(second.Path(), false), 1);
-    EXPECT_EQ(host.FormatMsg(text), 1);
-    EXPECT_EQ(text, "axa");
-}
-
-TEST(PluginHost, InstalledProgramFindsThePluginInLibBesideBin) {
+// Which library formats: the one beside the program before lib/qelvor/ of an
+// installed program, kept until a reload is asked, none after FreePlugin.
+TEST(PluginHost, LoadKeepsTheLibraryUntilAReloadAndLooksBesideTheProgramFirst) {
     TempFolder root;
     std::filesystem::create_directories(root.File("bin"));
     std::filesystem::create_directories(root.File("lib/qelvor"));
     CPluginHost host;
+    const auto formatted = [&host] {
+        std::string text = "axa";
+        return host.FormatMsg(text) == 1 ? text : "not formatted";
+    };
     EXPECT_EQ(host.LoadPlugin(root.File("bin/"), false), 0);
     std::filesystem::copy_file(QELVOR_TEST_PLUGIN_KEEP, root.File("lib/qelvor/LuaPlugins.so"));
     std::filesystem::copy_file(QELVOR_TEST_PLUGIN_SHORTEN, root.File("bin/LuaPlugins.so"));
     ASSERT_EQ(host.LoadPlugin(root.File("bin/"), false), 1);
-    std::string text = "axa";
-    EXPECT_EQ(host.FormatMsg(text), 1);
-    EXPECT_EQ(text, "aa");  // the one beside the program comes first
+    EXPECT_EQ(formatted(), "aa");
     std::filesystem::remove(root.File("bin/LuaPlugins.so"));
+    EXPECT_EQ(host.LoadPlugin(root.File("bin/"), false), 1);
+    EXPECT_EQ(formatted(), "aa") << "no reload asked";
     ASSERT_EQ(host.LoadPlugin(root.File("bin/"), true), 1);
-    EXPECT_EQ(host.FormatMsg(text = "axa"), 1);
-    EXPECT_EQ(text, "axa");
+    EXPECT_EQ(formatted(), "axa");
+    host.FreePlugin();
+    EXPECT_EQ(formatted(), "not formatted");
 }
 
 }  // namespace
