@@ -158,7 +158,7 @@ TEST_F(Pty, FailedOpensHoldNothingAndNameTheSettingOrDevice) {
 }
 
 // The pty's master closed while open stands for a pulled USB adapter.
-TEST_F(Pty, VanishedDeviceFailsTheOpenPortAndEndsItsThreadUntilReopened) {
+TEST_F(Pty, VanishedDeviceFailsTheOpenPortAndEndsItsThread) {
     const int baseline = porttest::BaselineThreadCount();
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(porttest::ThreadCount(), baseline + 1);
@@ -171,11 +171,7 @@ TEST_F(Pty, VanishedDeviceFailsTheOpenPortAndEndsItsThreadUntilReopened) {
                                              ": the device vanished (Input/output error); "
                                              "close the port and open it again once the "
                                              "device is back");
-    qelvor::testing_support::PtyDevice back;  // there again (under a new name for a pty)
-    port_.SetComParam(0, 9600, back.path.c_str());
-    ASSERT_TRUE(port_.Open() == 1 && back.Feed("again"));
-    EXPECT_EQ(Collect(port_, 5), "again");
-    port_.Close();
+    port_.Close();  // reopening once the device is back: Reconnect.AVanishedSerialDevice...
     EXPECT_EQ(porttest::ThreadCount(), baseline);
 }
 

@@ -145,10 +145,6 @@ struct Scenario {
     const char* retyped = nullptr;  // when set, the send box from the second block on
 };
 
-void PrintTo(const Scenario& scenario, std::ostream* out) {
-    *out << scenario.name;
-}
-
 class ScenarioTest : public ExchangeTest, public testing::WithParamInterface<Scenario> {};
 
 TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
