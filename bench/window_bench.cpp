@@ -9,7 +9,10 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
@@ -28,6 +31,7 @@
 
 #include "config/com_setting.h"
 #include "mainwnd/main_window.h"
+#include "mainwnd/traffic_table_model.h"
 
 namespace {
 
@@ -144,6 +148,81 @@ void BM_WindowScrollsToTheEndOfAMillionRows(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WindowScrollsToTheEndOfAMillionRows)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Lateness of a probe timer of kProbeMs while the event loop runs: the
+// window's responsiveness, as a user would feel it.
+class ProbeTimer {
+  public:
+    ProbeTimer() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            lateMs_.push_back(static_cast<double>(since_.nsecsElapsed()) / 1e6 - kProbeMs);
+            since_.restart();
+        });
+    }
+    void Start() {
+        since_.start();
+        timer_.start(kProbeMs);
+    }
+    void Report(benchmark::State& state) {
+        timer_.stop();
+        std::sort(lateMs_.begin(), lateMs_.end());
+        if (lateMs_.empty()) return;
+        state.counters["probe_late_p99_ms"] = lateMs_[lateMs_.size() * 99 / 100];
+        state.counters["probe_late_max_ms"] = lateMs_.back();
+    }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer since_;
+    std::vector<double> lateMs_;
+};
+
+// A million 100-byte records, one in a hundred matching, filtered by a
+// regular expression typed into the find bar with "only matching rows" on:
+// the time until the filter has taken in the whole store, and how late the
+// probe timer fires meanwhile.
+void BM_WindowFiltersAMillionRecordsByRegex(benchmark::State& state) {
+    App();
+    for (auto _ : state) {
+        Rig rig;
+        qelvor::CMainWindow window(rig.settings);
+        window.show();
+        window.Engine().InitExchange();
+        const std::string tail = bench::FramesOf(bench::kFrameSize).substr(8);
+        char number[16];
+        for (int i = 0; i < kManyRecords; ++i) {
+            snprintf(number, sizeof number, "%07d:", i);
+            window.Engine().Exchange().AddRecord('R', number + tail);
+        }
+        auto* view = window.findChild<QTableView*>(QStringLiteral("TrafficList"));
+        auto* model = static_cast<qelvor::CTrafficTableModel*>(view->model());
+        while (model->rowCount() < kManyRecords)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        bool done = false;
+        QObject::connect(model, &qelvor::CTrafficTableModel::filterProgress,
+                         [&](double, bool caughtUp) { done = caughtUp; });
+        window.findChild<QComboBox*>(QStringLiteral("FindMode"))->setCurrentIndex(1);
+        window.findChild<QCheckBox*>(QStringLiteral("FilterMatching"))->setChecked(true);
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        done = false;
+        ProbeTimer probe;
+        probe.Start();
+        const Clock::time_point start = Clock::now();
+        window.findChild<QLineEdit*>(QStringLiteral("FindPattern"))
+            ->setText(QStringLiteral("^[0-9]{5}42:"));
+        while (!done && Clock::now() - start < std::chrono::seconds(60))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        probe.Report(state);
+        state.counters["rows_shown"] = model->rowCount();
+        if (model->rowCount() != kManyRecords / 100) state.SkipWithError("wrong rows shown");
+    }
+}
+BENCHMARK(BM_WindowFiltersAMillionRecordsByRegex)
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);

@@ -102,6 +102,10 @@ constexpr KeyField kKeys[] = {
     Int("AstmReplyTimeoutMs", &S::AstmReplyTimeoutMs, 15000),
     Int("AstmIdleTimeoutMs", &S::AstmIdleTimeoutMs, 30000),
     Int("AstmEnqRetryMs", &S::AstmEnqRetryMs, 10000),
+    Int("EchoFree", &S::EchoFree, 0),
+    Int("ShowCheckColumn", &S::ShowCheckColumn, 0),
+    Int("ShowGapColumn", &S::ShowGapColumn, 0),
+    Int("GapScope", &S::GapScope, 0),
 };
 
 constexpr std::string CComSetting::*kHighlightFields[CComSetting::kHighlightKeyCount] = {

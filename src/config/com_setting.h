@@ -138,6 +138,13 @@ class CComSetting {
     int AstmReplyTimeoutMs = 15000;
     int AstmIdleTimeoutMs = 30000;
     int AstmEnqRetryMs = 10000;
+    // The traffic list's view: sent rows hidden (a link that echoes), the
+    // frame check and gap columns shown, and the gap taken from the previous
+    // record of any type (0) or of the same type (1).
+    int EchoFree = 0;
+    int ShowCheckColumn = 0;
+    int ShowGapColumn = 0;
+    int GapScope = 0;
 
   private:
     void SetDefaults();

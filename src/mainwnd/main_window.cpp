@@ -32,10 +32,13 @@
 #include "log/log_saver.h"
 #include "mainwnd/about_dialog.h"
 #include "mainwnd/data_list_model.h"
+#include "mainwnd/find_bar.h"
 #include "mainwnd/key_filter.h"
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
+#include "mainwnd/scroll_lock.h"
 #include "mainwnd/status_bar.h"
+#include "mainwnd/traffic_list_options.h"
 #include "mainwnd/traffic_table_model.h"
 #include "ports/serial_port_list_dlg.h"
 #include "traffic/data_detail_dlg.h"
@@ -239,10 +242,17 @@ void CMainWindow::BuildTrafficList() {
     QHeaderView* columns = trafficList_->horizontalHeader();
     columns->setStretchLastSection(false);
     columns->setHighlightSections(false);
-    const int widths[] = {20, 90, 500};
+    // The gap and frame check columns are numbered after the three first
+    // ones, so hidden they change nothing; shown, they stand between the
+    // time and the data, which is wider than the list and would push them
+    // out of sight.
+    const int widths[] = {20, 90, 500, 100, 50};
     for (int column = 0; column < CTrafficTableModel::kColumnCount; ++column)
         columns->resizeSection(column, widths[column]);
+    columns->moveSection(columns->visualIndex(CTrafficTableModel::kColumnGap), 2);
+    columns->moveSection(columns->visualIndex(CTrafficTableModel::kColumnCheck), 3);
     trafficList_->viewport()->installEventFilter(this);
+    scrollLock_ = new CScrollLock(*trafficList_);
     catchUpTimer_ = new QTimer(this);
     catchUpTimer_->setSingleShot(true);
     catchUpTimer_->setInterval(kCatchUpMs);
@@ -287,6 +297,11 @@ void CMainWindow::BuildAnchors() {
 
 void CMainWindow::BuildBands() {
     systemMenu_->addSeparator();
+    findBar_ = new CFindBar(*this, *trafficModel_, *trafficList_, settings_);
+    AddBand(findBar_);
+    findBar_->AddCommands(systemMenu_);
+    listOptions_ = new CTrafficListOptions(settings_, *trafficList_, *trafficModel_, *findBar_);
+    listOptions_->AddCommands(systemMenu_);
 }
 
 void CMainWindow::AddBand(QWidget* band) {
@@ -408,6 +423,7 @@ void CMainWindow::ShowSettings() {
     scroll_->setChecked(settings_.ScrollRSWnd != 0);
     sendNow_->setChecked(settings_.LButtonDblClkSend != 0);
     trafficModel_->Restyle();
+    findBar_->Restyle();
 }
 
 void CMainWindow::ShowDataListSelection(int row) {
@@ -428,9 +444,11 @@ void CMainWindow::ScheduleTrafficCatchUp() {
 
 void CMainWindow::CatchUpTraffic() {
     trafficModel_->CatchUp();
+    scrollLock_->Refresh();
     if (!scrollPending_) return;
     scrollPending_ = false;
-    trafficList_->scrollToBottom();
+    // A user reading back (scrolled up, or a row selected) keeps the view.
+    if (!scrollLock_->Locked()) trafficList_->scrollToBottom();
 }
 
 // --- timers and message boxes ---
@@ -619,8 +637,10 @@ void CMainWindow::SaveDataListAs() {
 }
 
 void CMainWindow::OpenRecordDetail(int row) {
-    if (row < 0 || static_cast<size_t>(row) >= engine_->Exchange().RecordCount()) return;
-    CDataDetail detail(engine_->Exchange().Record(static_cast<size_t>(row)));
+    // With a filter on, the row shows another record of the store.
+    const size_t record = trafficModel_->RecordIndex(row);
+    if (record == CTrafficTableModel::kNoRow) return;
+    CDataDetail detail(engine_->Exchange().Record(record));
     if (settings_.ProtocolMode == kProtocolAstm)
         detail.SetAstmDelimiters(engine_->AstmDelimiters());
     CDataDetailDlg dialog(std::move(detail), settings_, this);

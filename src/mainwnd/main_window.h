@@ -31,6 +31,9 @@ namespace qelvor {
 
 class CComSetting;
 class CDataListModel;
+class CFindBar;
+class CScrollLock;
+class CTrafficListOptions;
 class CKeyFilter;
 class CLogWriter;
 class CStatusBar;
@@ -144,6 +147,9 @@ class CMainWindow : public QWidget, public IMainView {
     CWindowBands bands_;
     QSize openingSize_;  // the smallest the window may be with no band shown
     CTrafficTableModel* trafficModel_ = nullptr;
+    CFindBar* findBar_ = nullptr;
+    CScrollLock* scrollLock_ = nullptr;
+    CTrafficListOptions* listOptions_ = nullptr;
     CDataListModel* dataModel_ = nullptr;
     CKeyFilter* keys_ = nullptr;
     CStatusBar* statusBar_ = nullptr;

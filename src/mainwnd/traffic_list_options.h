@@ -1,0 +1,39 @@
+// The traffic list's view commands in the window's menu: the echo-free view
+// (no sent rows), the frame check and gap columns, and whether a gap is
+// taken from the previous record of the same type. Each is kept in the
+// settings set as it is toggled. User-interface thread only.
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QMenu;
+class QTableView;
+
+namespace qelvor {
+
+class CComSetting;
+class CFindBar;
+class CTrafficTableModel;
+
+class CTrafficListOptions : public QObject {
+    Q_OBJECT
+
+  public:
+    CTrafficListOptions(CComSetting& settings, QTableView& list, CTrafficTableModel& model,
+                        CFindBar& findBar);
+
+    // Adds the commands, checked as the settings say, and applies them.
+    void AddCommands(QMenu* menu);
+
+  private:
+    QAction* AddToggle(QMenu* menu, const char* name, const QString& label, int& setting);
+    void Apply();
+
+    CComSetting& settings_;
+    QTableView& list_;
+    CTrafficTableModel& model_;
+    CFindBar& findBar_;
+};
+
+}  // namespace qelvor
