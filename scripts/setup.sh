@@ -10,6 +10,7 @@ packages=(
     libsimpleini-dev zlib1g-dev libminizip-dev libudev-dev liblua5.4-dev libre2-dev
     clang libclang-rt-14-dev
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n
+    qt6-charts-dev libqt6opengl6-dev
     libgl-dev xvfb xauth fonts-wqy-microhei
     groff-base
     dpkg-dev fakeroot desktop-file-utils

@@ -12,6 +12,7 @@
 #include "mainwnd/engine_context.h"
 #include "mainwnd/main_window.h"
 #include "mainwnd/stop_signal_notifier.h"
+#include "mainwnd/theme.h"
 
 namespace qelvor {
 
@@ -91,6 +92,8 @@ int CDrovanApp::RunWindow(std::FILE* err) {
 
 int CDrovanApp::RunEventLoop(CComSetting& settings) {
     QApplication application(argc_, argv_);
+    // The user's theme, before the first widget is built.
+    if (const Theme theme = CTheme::Stored(); theme != Theme::kSystem) CTheme::Apply(theme);
     // The window texts in the language the string table was given, from the
     // resource library when it is in use.
     CQtTranslations translations;

@@ -106,6 +106,7 @@ constexpr KeyField kKeys[] = {
     Int("ShowCheckColumn", &S::ShowCheckColumn, 0),
     Int("ShowGapColumn", &S::ShowGapColumn, 0),
     Int("GapScope", &S::GapScope, 0),
+    Int("StatisticsShown", &S::StatisticsShown, 0),
 };
 
 constexpr std::string CComSetting::*kHighlightFields[CComSetting::kHighlightKeyCount] = {

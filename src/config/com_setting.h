@@ -145,6 +145,8 @@ class CComSetting {
     int ShowCheckColumn = 0;
     int ShowGapColumn = 0;
     int GapScope = 0;
+    // The statistics band of the window shown (1) or hidden (0).
+    int StatisticsShown = 0;
 
   private:
     void SetDefaults();

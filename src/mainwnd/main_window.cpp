@@ -31,13 +31,17 @@
 #include "config/ui_language.h"
 #include "log/log_saver.h"
 #include "mainwnd/about_dialog.h"
+#include "mainwnd/csv_export_runner.h"
 #include "mainwnd/data_list_model.h"
 #include "mainwnd/find_bar.h"
+#include "mainwnd/highlight_rules_dlg.h"
 #include "mainwnd/key_filter.h"
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
 #include "mainwnd/scroll_lock.h"
+#include "mainwnd/statistics_panel.h"
 #include "mainwnd/status_bar.h"
+#include "mainwnd/theme.h"
 #include "mainwnd/traffic_list_options.h"
 #include "mainwnd/traffic_table_model.h"
 #include "ports/serial_port_list_dlg.h"
@@ -302,6 +306,19 @@ void CMainWindow::BuildBands() {
     findBar_->AddCommands(systemMenu_);
     listOptions_ = new CTrafficListOptions(settings_, *trafficList_, *trafficModel_, *findBar_);
     listOptions_->AddCommands(systemMenu_);
+    statistics_ = CStatisticsPanel::Install(*this, settings_);
+    systemMenu_->addMenu(CTheme::BuildMenu(systemMenu_));
+    csvExport_ = new CCsvExportRunner(*engine_, settings_, this);
+    QAction* exportCsv = systemMenu_->addAction(tr("Export CSV..."));
+    exportCsv->setObjectName(QStringLiteral("ExportCsv"));
+    // With a filter on, the rows it shows; else the whole store.
+    connect(exportCsv, &QAction::triggered, this, [this] {
+        csvExport_->AskAndExport(trafficModel_->Filtered() ? &trafficModel_->Matches().Rows()
+                                                           : nullptr);
+    });
+    QAction* highlights = systemMenu_->addAction(tr("Highlight rules..."));
+    highlights->setObjectName(QStringLiteral("EditHighlights"));
+    connect(highlights, &QAction::triggered, this, &CMainWindow::EditHighlightRules);
 }
 
 void CMainWindow::AddBand(QWidget* band) {
@@ -640,11 +657,17 @@ void CMainWindow::OpenRecordDetail(int row) {
     // With a filter on, the row shows another record of the store.
     const size_t record = trafficModel_->RecordIndex(row);
     if (record == CTrafficTableModel::kNoRow) return;
-    CDataDetail detail(engine_->Exchange().Record(record));
+    CDataDetail detail(engine_->Exchange().Records(), record,
+                       settings_.GapScope != 0 ? GapScope::kSameType : GapScope::kAnyRecord);
     if (settings_.ProtocolMode == kProtocolAstm)
         detail.SetAstmDelimiters(engine_->AstmDelimiters());
     CDataDetailDlg dialog(std::move(detail), settings_, this);
     dialog.exec();
+}
+
+void CMainWindow::EditHighlightRules() {
+    CHighlightRulesDlg dialog(settings_, this);
+    if (dialog.exec() == QDialog::Accepted) trafficModel_->Restyle();
 }
 
 void CMainWindow::OpenPendingDetail() {

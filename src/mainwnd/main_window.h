@@ -30,12 +30,14 @@ class QToolButton;
 namespace qelvor {
 
 class CComSetting;
+class CCsvExportRunner;
 class CDataListModel;
 class CFindBar;
 class CScrollLock;
 class CTrafficListOptions;
 class CKeyFilter;
 class CLogWriter;
+class CStatisticsPanel;
 class CStatusBar;
 class CTrafficTableModel;
 struct SaveDialogInfo;
@@ -132,6 +134,7 @@ class CMainWindow : public QWidget, public IMainView {
     void TogglePin();
     void StartNewInstance();
     void ShowAbout();
+    void EditHighlightRules();
     void PopUp(const QString& name, QPoint at);
     bool FilterTrafficMouse(QEvent* event);
     bool FilterDataListMouse(QEvent* event);
@@ -154,6 +157,8 @@ class CMainWindow : public QWidget, public IMainView {
     CKeyFilter* keys_ = nullptr;
     CStatusBar* statusBar_ = nullptr;
     QMenu* systemMenu_ = nullptr;
+    CStatisticsPanel* statistics_ = nullptr;
+    CCsvExportRunner* csvExport_ = nullptr;
     QLabel* bufferLabel_ = nullptr;
     QLineEdit* bufferBox_ = nullptr;
     QPushButton* showDataList_ = nullptr;

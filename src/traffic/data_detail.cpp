@@ -25,6 +25,9 @@ CDataDetail::CDataDetail() : record_(0, std::string()) {}
 
 CDataDetail::CDataDetail(CMsgRecord record) : record_(std::move(record)) {}
 
+CDataDetail::CDataDetail(const MsgRecords& records, size_t index, GapScope scope)
+    : record_(records[index]), gap_(MillisSincePrevious(records, index, scope)) {}
+
 int CDataDetail::LoadView(CComSetting& settings) {
     if (!IsValidView(settings.ShowDataMask)) StoreView(settings, kRaw);
     return settings.ShowDataMask;

@@ -1,5 +1,5 @@
 // What the message detail view shows for one record (or the pending received
-// bytes): title, type and size texts, the three view texts and the stored
+// bytes): title, type, size and "+ms" texts, the three view texts and the stored
 // view choice. The window only draws it. User-interface thread only.
 #pragma once
 
@@ -9,6 +9,7 @@
 
 #include "astm/astm_record_tree.h"
 #include "traffic/msg_record.h"
+#include "traffic/record_timing.h"
 
 namespace qelvor {
 
@@ -21,6 +22,9 @@ class CDataDetail {
     // A record of type 0, empty data and the local time of construction.
     CDataDetail();
     explicit CDataDetail(CMsgRecord record);
+    // A copy of the record at index of the store, with the milliseconds since
+    // the previous record in scope.
+    CDataDetail(const MsgRecords& records, size_t index, GapScope scope);
 
     const CMsgRecord& Record() const { return record_; }
     // The opener sets it to offer the "Save data" button (pending bytes).
@@ -37,6 +41,11 @@ class CDataDetail {
     std::string Title() const;
     std::string TypeText() const;
     std::string SizeText() const;
+    // The "+ms" of a stored record: the milliseconds since the previous one,
+    // as the traffic list writes them; empty for the first record and for
+    // bytes not stored yet.
+    std::string GapText() const { return FormatGap(gap_); }
+    bool HasGap() const { return gap_.has_value(); }
     // The "UTF-8 dec" box is offered only when a byte lies above 0x8F.
     bool ShowsDecodeBox() const { return HasHighByte(record_.Data()); }
     // The text of view (0 raw, 2 hexadecimal, anything else formatted),
@@ -54,6 +63,7 @@ class CDataDetail {
   private:
     CMsgRecord record_;
     bool saveShown_ = false;
+    std::optional<int64_t> gap_;
     std::optional<astm::AstmDelimiters> astm_;
 };
 

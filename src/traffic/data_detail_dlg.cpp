@@ -98,6 +98,11 @@ QLayout* CDataDetailDlg::BuildFields() {
     row->addSpacing(8);
     row->addWidget(new QLabel(tr("Size")));
     row->addWidget(ReadOnlyField("Size", detail_.SizeText(), 80));
+    if (detail_.HasGap()) {
+        row->addSpacing(8);
+        row->addWidget(new QLabel(tr("+ms")));
+        row->addWidget(ReadOnlyField("GapMs", detail_.GapText(), 80));
+    }
     auto* save = new QPushButton(tr("Save data"));
     save->setObjectName(QStringLiteral("SaveDetail"));
     save->setAutoDefault(false);

@@ -5,6 +5,7 @@
 
 #include "config/com_setting.h"
 #include "data/ctrl_char_notation.h"
+#include "data/frame_check.h"
 #include "data/outgoing_composer.h"
 #include "ports/stream_port.h"
 #include "traffic/data_list.h"
@@ -48,7 +49,13 @@ int CMsgExchange::AddRecord(char type, std::string data) {
 
 void CMsgExchange::AppendRecord(CMsgRecord record) {
     records_.push_back(std::move(record));
-    stats_.OnRecord(records_.back().Type(), records_.back().Data(), CTrafficStats::Clock::now());
+    const CMsgRecord& added = records_.back();
+    stats_.OnRecord(added.Type(), added.Data(), CTrafficStats::Clock::now());
+    // Counted here rather than in a view, so that every front end (the
+    // window, qelvor-cli) counts the same frames with the set's check kind.
+    if (CFrameCheck::CheckRecord(added.Type(), added.Data(), settings_.CheckSum).verdict ==
+        CFrameCheck::Verdict::kBad)
+        stats_.AddBadFrame();
     if (settings_.AutoSaveLog != 0 && recordLog_ != nullptr) recordLog_->LogRecord(records_.back());
     if (view_ == nullptr) return;
     view_->OnRecordCountChanged(records_.size());

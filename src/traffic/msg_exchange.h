@@ -72,7 +72,8 @@ class CMsgExchange {
     uint64_t Generation() const { return generation_; }
     const CMsgRecord& Record(size_t index) const { return records_[index]; }
     const MsgRecords& Records() const { return records_; }
-    // Counted from every appended record; a clear of the store keeps them.
+    // Counted from every appended record, each 'R' record checked as a frame
+    // of the set's CheckSum kind; a clear of the store keeps them.
     CTrafficStats& Stats() { return stats_; }
     const CTrafficStats& Stats() const { return stats_; }
 

@@ -28,7 +28,7 @@ class ComSetting : public ::testing::Test {
     const std::string ini = dir.File("q.ini");
 };
 
-// The 62 keys of a set in table order: their names are the file format
+// The 63 keys of a set in table order: their names are the file format
 // other copies of the program read.
 TEST_F(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
     CComSetting s = CComSetting::Loaded(ini);
@@ -49,7 +49,7 @@ TEST_F(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
               "Postamble InterframeDelay Replace_Old Replace_New LButtonDblClkSend ShowDataListWnd "
               "ScrollRSWnd Highlight1 Highlight2 Highlight3 Highlight4 Highlight5 Highlight6 "
               "Highlight7 Highlight8 ProtocolMode AstmRole AstmReplyTimeoutMs AstmIdleTimeoutMs "
-              "AstmEnqRetryMs EchoFree ShowCheckColumn ShowGapColumn GapScope ");
+              "AstmEnqRetryMs EchoFree ShowCheckColumn ShowGapColumn GapScope StatisticsShown ");
 }
 
 TEST_F(ComSetting, SaveOfAHandWrittenFileChangesOnlyTheChangedValuesLines) {

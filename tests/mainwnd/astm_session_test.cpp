@@ -58,6 +58,8 @@ TEST_F(AstmEngineTest, PeersTransferIsAnsweredAndRecordedAsTheLineCarriedIt) {
     };
     EXPECT_EQ(Typed(), expected);
     EXPECT_EQ(State().bufferText, "");
+    // The refused frame is the one the statistics count as bad.
+    EXPECT_EQ(Engine().Stats().Counts().badCheckFrames, 1u);
 }
 
 // Leaving ProtocolMode 1 through the dialog, or closing the port, ends an

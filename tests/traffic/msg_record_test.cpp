@@ -11,6 +11,7 @@
 
 #include "config/com_setting.h"
 #include "support/data_list_recorder.h"
+#include "traffic/data_detail.h"
 #include "traffic/data_list.h"
 #include "traffic/highlight_rules.h"
 #include "traffic/record_timing.h"
@@ -141,6 +142,33 @@ TEST(HighlightRules, TheFirstMatchingRuleGivesTheColourAndBadKeysAreLeftOut) {
     CHighlightRules::Store({rules.Rules()[2], rules.Rules()[0]}, settings);
     EXPECT_EQ(settings.HighlightKey(1) + settings.HighlightKey(2) + settings.HighlightKey(8),
               "regex|#00FF7F|<|>hex|#FF0000|15");
+}
+
+// The "+ms" of a stored record, across the end of a second, since any record
+// or the last of the same type; none for a first record or pending bytes.
+TEST(DataDetail, GapSinceThePreviousRecordInScope) {
+    const MsgRecords records = {
+        CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
+        CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 3}),
+        CMsgRecord('R', "c", {2024, 1, 2, 2, 3, 4, 6, 8}),
+        CMsgRecord('S', "d", {2024, 1, 2, 2, 3, 4, 6, 20}),
+    };
+    const struct {
+        size_t index;
+        GapScope scope;
+        std::string gap;
+    } cases[] = {
+        {0, GapScope::kAnyRecord, ""},  {1, GapScope::kAnyRecord, "5"},
+        {2, GapScope::kAnyRecord, "5"}, {3, GapScope::kAnyRecord, "12"},
+        {1, GapScope::kSameType, ""},   {3, GapScope::kSameType, "22"},
+    };
+    for (const auto& c : cases) {
+        const CDataDetail detail(records, c.index, c.scope);
+        EXPECT_EQ(detail.Record().Data(), records[c.index].Data());
+        EXPECT_EQ(detail.GapText(), c.gap) << c.index;
+        EXPECT_EQ(detail.HasGap(), !c.gap.empty()) << c.index;
+    }
+    EXPECT_FALSE(CDataDetail(CMsgRecord('R', "pending")).HasGap());
 }
 
 }  // namespace

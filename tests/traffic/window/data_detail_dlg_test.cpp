@@ -55,6 +55,7 @@ class DataDetailDlgTest : public QObject {
     void decodeBoxOnlyAboveHex8F_data();
     void decodeBoxOnlyAboveHex8F();
     void saveDataOnlyForPendingBytes();
+    void gapOnlyForAStoredRecordAfterAnother();
     void screenshot();
 
   private:
@@ -171,6 +172,20 @@ void DataDetailDlgTest::saveDataOnlyForPendingBytes() {
         QTimer::singleShot(3000, dialog.get(), &QDialog::reject);  // never left waiting
         QCOMPARE(dialog->exec(), pending ? int(QDialog::Accepted) : int(QDialog::Rejected));
     }
+}
+
+// A stored record shows its "+ms"; the pending bytes and the first record
+// have none to show.
+void DataDetailDlgTest::gapOnlyForAStoredRecordAfterAnother() {
+    const MsgRecords records = {CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
+                                CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 5})};
+    for (const size_t index : {size_t(0), size_t(1)}) {
+        CDataDetailDlg dialog(CDataDetail(records, index, GapScope::kAnyRecord), settings_);
+        auto* gap = dialog.findChild<QLineEdit*>("GapMs");
+        QCOMPARE(gap != nullptr, index == 1);
+        if (gap != nullptr) QCOMPARE(gap->text(), QString("7"));
+    }
+    QVERIFY(Open(kFrame, true)->findChild<QLineEdit*>("GapMs") == nullptr);
 }
 
 void DataDetailDlgTest::screenshot() {

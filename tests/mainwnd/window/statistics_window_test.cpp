@@ -1,0 +1,335 @@
+// The statistics band over a loopback peer (its counters, the chart's seconds,
+// its timer, Reset), the theme choice in the user's file, the CSV export read
+// back and cancelled, and the highlight rules editor; then screenshots of the
+// band in the light and dark themes, in both languages and at twice the scale.
+#include <QChart>
+#include <QChartView>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSettings>
+#include <QStyle>
+#include <QTableView>
+
+#include "astm/astm_frame.h"
+#include "i18n/window/scoped_ui_language.h"
+#include "mainwnd/statistics_panel.h"
+#include "mainwnd/theme.h"
+#include "mainwnd/window/window_fixture.h"
+
+namespace qelvor::test {
+
+namespace {
+
+using Clock = CTrafficStats::Clock;
+
+const std::string kGood = astm::CAstmFrame{1, "H|\\^&\r", true}.Bytes();
+
+std::string BadFrame() {
+    std::string bad = astm::CAstmFrame{2, "P|1\r", true}.Bytes();
+    bad[bad.size() - 3] = bad[bad.size() - 3] == '0' ? '1' : '0';
+    return bad;
+}
+
+QAction* Action(CMainWindow& window, const char* name) {
+    return window.WindowMenu()->findChild<QAction*>(QString::fromLatin1(name));
+}
+
+QString Stat(CMainWindow& window, const char* name) {
+    auto* label = window.findChild<QLabel*>(QString::fromLatin1(name));
+    return label != nullptr ? label->text() : QStringLiteral("(none)");
+}
+
+QLineSeries* Series(CMainWindow& window, const QString& name) {
+    auto* view = window.findChild<QChartView*>("StatisticsChart");
+    for (QAbstractSeries* series : view->chart()->series())
+        if (series->name() == name) return qobject_cast<QLineSeries*>(series);
+    return nullptr;
+}
+
+// The seconds of a series that hold bytes, as "x:bytes".
+QStringList Nonzero(const QLineSeries* series) {
+    QStringList points;
+    for (const QPointF& point : series->points())
+        if (point.y() != 0) points << QStringLiteral("%1:%2").arg(point.x()).arg(point.y());
+    return points;
+}
+
+QString ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// A TCP client window whose splitter cuts ASTM frames whole, and answers
+// nothing, so that what is sent is the test's own.
+void FrameWholeSettings(WindowFixture& f) {
+    f.settings.SplitStrs = "<CR><LF>,<ENQ>,<NAK>";
+    f.settings.RespondStrs = "";
+    f.settings.CheckSum = 0;  // ASTM
+}
+
+}  // namespace
+
+class StatisticsWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void cleanup() { CTheme::Apply(Theme::kSystem); }
+    void countersFromAPeerAndReset();
+    void chartAndRatesHoldTheRightSeconds();
+    void themeIsStoredForTheUserAndApplied();
+    void csvExportReadsBackAndCancelLeavesNoFile();
+    void highlightEditorRefusesABadRowAndStoresGoodRules();
+    void screenshots();
+    void screenshotAtTwiceTheScale();
+
+  private:
+    // Shows the band after a short session with the peer.
+    void RunSession(WindowFixture& f);
+    QTemporaryDir config_;
+    QString platformStyle_;
+};
+
+void StatisticsWindowTest::initTestCase() {
+    // The theme goes to the user's file: here, one of the test's own.
+    qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+    platformStyle_ = QApplication::style()->name();
+}
+
+void StatisticsWindowTest::RunSession(WindowFixture& f) {
+    FrameWholeSettings(f);
+    CMainWindow& window = f.Window();
+    QVERIFY(f.peer.Valid());
+    Action(window, "ShowStatistics")->setChecked(true);
+    QVERIFY(f.peer.Send(kGood + BadFrame() + "\x05\x15"));
+    auto* box = f.Control<QLineEdit>("SendBox");
+    QTest::keyClicks(box, "abc");
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(f.Received(3), std::string("abc"));
+    QTRY_COMPARE(window.Engine().Exchange().RecordCount(), size_t(5));
+}
+
+void StatisticsWindowTest::countersFromAPeerAndReset() {
+    WindowFixture f;
+    FrameWholeSettings(f);
+    CMainWindow& shown = f.Window();
+    auto* panel = shown.findChild<CStatisticsPanel*>("StatisticsPanel");
+    auto* timer = panel->findChild<QTimer*>("StatisticsTimer");
+    QVERIFY(!panel->isVisible() && !timer->isActive());
+    RunSession(f);
+    QVERIFY(panel->isVisible() && timer->isActive());
+    QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 1);
+    const QString received = QString::number(kGood.size() + BadFrame().size() + 2);
+    // Read by the timer, not by the test.
+    QTRY_COMPARE(Stat(shown, "StatBytesReceived"), received);
+    const std::pair<const char*, QString> expected[] = {
+        {"StatBytesSent", "3"},         {"StatRecordsSent", "1"}, {"StatRecordsReceived", "4"},
+        {"StatBadFrames", "1"},         {"StatNaks", "1"},        {"StatEnqs", "1"},
+        {"StatBytesReceived", received}};
+    for (const auto& [name, text] : expected)
+        QCOMPARE(Stat(shown, name), text);
+    QCOMPARE(Nonzero(Series(shown, "Sent")).size(), qsizetype(1));
+
+    QTest::mouseClick(shown.findChild<QPushButton*>("StatReset"), Qt::LeftButton);
+    for (const auto& [name, text] : expected)
+        QCOMPARE(Stat(shown, name), QString("0"));
+    QVERIFY(Nonzero(Series(shown, "Received")).isEmpty() &&
+            Nonzero(Series(shown, "Sent")).isEmpty());
+
+    // Hidden, the band reads nothing, and the set remembers it so.
+    const int height = shown.height();
+    Action(shown, "ShowStatistics")->setChecked(false);
+    QVERIFY(!panel->isVisible() && !timer->isActive());
+    QCOMPARE(shown.height(), height - CStatisticsPanel::kHeight);
+    QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 0);
+}
+
+// Counted at known moments far after any real traffic, so that each second
+// is the test's own: the chart's point at -n holds the bytes of n seconds
+// before now, and the rate is the last whole second's.
+void StatisticsWindowTest::chartAndRatesHoldTheRightSeconds() {
+    WindowFixture f;
+    CMainWindow& window = f.Window(false);
+    CTrafficStats& stats = window.Engine().Stats();
+    const Clock::time_point t0 =
+        std::chrono::time_point_cast<std::chrono::seconds>(Clock::now()) + std::chrono::hours(1);
+    stats.OnRecord('R', std::string(10, 'r'), t0);
+    stats.OnRecord('S', "abcd", t0 + std::chrono::milliseconds(900));
+    stats.OnRecord('R', "xyz", t0 + std::chrono::seconds(1));
+    auto* panel = window.findChild<CStatisticsPanel*>("StatisticsPanel");
+    const struct {
+        int afterMs;
+        QStringList in, out;
+        QString rateIn, rateOut;
+    } cases[] = {
+        {1500, {"-1:10", "0:3"}, {"-1:4"}, "10", "4"},
+        {2500, {"-2:10", "-1:3"}, {"-2:4"}, "3", "0"},
+        {60999, {"-59:3"}, {}, "0", "0"},
+        {61000, {}, {}, "0", "0"},
+    };
+    for (const auto& c : cases) {
+        panel->SetClock([t0, ms = c.afterMs] { return t0 + std::chrono::milliseconds(ms); });
+        panel->Refresh();
+        QCOMPARE(Nonzero(Series(window, "Received")), c.in);
+        QCOMPARE(Nonzero(Series(window, "Sent")), c.out);
+        QCOMPARE(Stat(window, "StatRateReceived"), c.rateIn);
+        QCOMPARE(Stat(window, "StatRateSent"), c.rateOut);
+    }
+}
+
+void StatisticsWindowTest::themeIsStoredForTheUserAndApplied() {
+    WindowFixture f;
+    CMainWindow& window = f.Window(false);
+    const QString file = config_.filePath("qelvor/qelvor.conf");
+    QCOMPARE(CTheme::SettingsPath(), file);
+    auto* chart = window.findChild<QChartView*>("StatisticsChart")->chart();
+    const struct {
+        const char* action;
+        const char* stored;
+        const char* style;  // empty: the platform's
+        bool dark;
+    } steps[] = {{"ThemeDark", "dark", "fusion", true},
+                 {"ThemeLight", "light", "fusion", false},
+                 {"ThemeSystem", "system", "", false}};
+    for (const auto& step : steps) {
+        Action(window, step.action)->trigger();
+        QCOMPARE(QSettings(file, QSettings::IniFormat).value("Theme").toString(), step.stored);
+        QCOMPARE(CTheme::Stored(), CTheme::Current());
+        QCOMPARE(QApplication::style()->name(), *step.style ? QString(step.style) : platformStyle_);
+        QTRY_COMPARE(window.palette().color(QPalette::Window).lightnessF() < 0.5, step.dark);
+        QTRY_COMPARE(chart->theme(), step.dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+        for (const char* name : {"ThemeSystem", "ThemeLight", "ThemeDark"})
+            QCOMPARE(Action(window, name)->isChecked(), QString(name) == step.action);
+    }
+}
+
+void StatisticsWindowTest::csvExportReadsBackAndCancelLeavesNoFile() {
+    WindowFixture f;
+    CMainWindow& window = f.Window();
+    QVERIFY(f.peer.Send("say \"hi\", bob\r\nplain\r\n"));
+    QTRY_COMPARE(window.Engine().Exchange().RecordCount(), size_t(2));
+    const QString path = f.dir.filePath("out.csv");
+    const auto exportTo = [&](const QString& target) {
+        ModalWatcher watcher([&](QWidget* open) {
+            auto* dialog = qobject_cast<QFileDialog*>(open);
+            QVERIFY(dialog != nullptr);
+            QCOMPARE(dialog->selectedFiles().value(0).section('/', -1), QString("traffic.csv"));
+            QCOMPARE(dialog->nameFilters().value(0), QString("CSV (*.csv)"));
+            // Typed as the user would, a whole path in the name field.
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            QVERIFY(name != nullptr);
+            name->setText(target);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        Action(window, "ExportCsv")->trigger();
+        QVERIFY(watcher.found);
+    };
+
+    // Cancelled while the rows are written: neither the file nor its part.
+    exportTo(path);
+    auto* progress = window.findChild<QProgressDialog*>("CsvExportProgress");
+    QVERIFY(progress != nullptr);
+    QVERIFY(QFile::exists(path + ".part"));
+    progress->findChild<QPushButton*>()->click();
+    QVERIFY(!QFile::exists(path) && !QFile::exists(path + ".part"));
+
+    exportTo(path);
+    const CMsgExchange& store = window.Engine().Exchange();
+    QTRY_VERIFY(store.Record(store.RecordCount() - 1).Type() == 'I');
+    QCOMPARE(QString::fromStdString(store.Record(store.RecordCount() - 1).Data()),
+             "CSV export: 2 rows written to " + path);
+    const QStringList lines = ReadAll(path).split("\r\n");
+    QCOMPARE(lines.size(), 4);  // the header, two rows and the end of the last
+    QCOMPARE(lines[0], QString("date,time,+ms,type,data,hex"));
+    QVERIFY2(lines[1].contains(",R,\"say \"\"hi\"\", bob"), qPrintable(lines[1]));
+    QVERIFY2(lines[2].contains(",R,plain"), qPrintable(lines[2]));
+}
+
+// Rows 1 and 5 are good; an unclosed regular expression in row 3 keeps
+// everything from being stored until it is emptied, and the good rules go
+// into the first keys in row order.
+void StatisticsWindowTest::highlightEditorRefusesABadRowAndStoresGoodRules() {
+    const int badRow = 3;
+    WindowFixture f;
+    f.settings.Highlight1 = "purple|#00FF00|old";  // a key that does not parse
+    CMainWindow& window = f.Window(false);
+    QString firstError, patternShown;
+    bool refusedWhileBad = false;
+    ModalWatcher watcher([&](QWidget* open) {
+        auto* dialog = qobject_cast<QDialog*>(open);
+        QCOMPARE(dialog->objectName(), QString("HighlightRulesDlg"));
+        const auto field = [&](const char* name, int row) {
+            return dialog->findChild<QWidget*>(QString::fromLatin1(name) + QString::number(row));
+        };
+        patternShown = qobject_cast<QLineEdit*>(field("HighlightPattern", 1))->text();
+        qobject_cast<QLineEdit*>(field("HighlightPattern", 1))->setText("hello");
+        qobject_cast<QComboBox*>(field("HighlightMode", 5))->setCurrentIndex(1);
+        qobject_cast<QLineEdit*>(field("HighlightPattern", 5))->setText("ab+c");
+        qobject_cast<QComboBox*>(field("HighlightMode", badRow))->setCurrentIndex(1);
+        qobject_cast<QLineEdit*>(field("HighlightPattern", badRow))->setText("(ab");
+        ModalWatcher colour([](QWidget* picker) {
+            qobject_cast<QColorDialog*>(picker)->setCurrentColor(QColor(0x10, 0x20, 0x30));
+            qobject_cast<QDialog*>(picker)->accept();
+        });
+        QTest::mouseClick(field("HighlightColor", 5), Qt::LeftButton);
+        auto* ok = dialog->findChild<QPushButton*>("HighlightOk");
+        QTest::mouseClick(ok, Qt::LeftButton);
+        firstError = dialog->findChild<QLabel*>("HighlightError")->text();
+        refusedWhileBad = dialog->isVisible() && f.settings.Highlight1 == "purple|#00FF00|old";
+        qobject_cast<QLineEdit*>(field("HighlightPattern", badRow))->clear();
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    Action(window, "EditHighlights")->trigger();
+    QVERIFY(watcher.found);
+    QCOMPARE(patternShown, QString("purple|#00FF00|old"));
+    QVERIFY2(firstError.startsWith(QStringLiteral("Rule %1: ").arg(badRow)),
+             qPrintable(firstError));
+    QVERIFY(refusedWhileBad);
+    const CComSetting stored = CComSetting::Loaded(f.settings.IniPath);
+    for (const CComSetting* s : {static_cast<const CComSetting*>(&f.settings), &stored}) {
+        QCOMPARE(s->Highlight1, std::string("text|#FFF3A0|hello"));
+        QCOMPARE(s->Highlight2, std::string("regex|#102030|ab+c"));
+        QCOMPARE(s->Highlight3 + s->Highlight8, std::string());
+    }
+}
+
+void StatisticsWindowTest::screenshots() {
+    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
+    for (const Theme theme : {Theme::kLight, Theme::kDark}) {
+        CTheme::Apply(theme);
+        for (UiLanguage language : kBothLanguages) {
+            WindowFixture f;
+            ScopedUiLanguage scope(language);
+            RunSession(f);
+            QTest::qWait(300);  // one tick of the band's timer
+            const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/stats-%1-%2.png")
+                                     .arg(theme == Theme::kDark ? "dark" : "light", scope.Suffix());
+            QVERIFY(f.window->grab().save(path));
+        }
+    }
+}
+
+// Run by its own registration with QT_SCALE_FACTOR=2: every pixel of the
+// window is drawn at twice the size, none scaled up from a small bitmap.
+void StatisticsWindowTest::screenshotAtTwiceTheScale() {
+    if (qgetenv("QT_SCALE_FACTOR") != "2") QSKIP("only with QT_SCALE_FACTOR=2");
+    WindowFixture f;
+    RunSession(f);
+    QTest::qWait(300);
+    const QImage image = f.window->grab().toImage();
+    QCOMPARE(image.size(), f.window->size() * 2);
+    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
+    QVERIFY(image.save(QELVOR_SCREENSHOT_DIR "/stats-hidpi-en.png"));
+}
+
+}  // namespace qelvor::test
+
+QTEST_MAIN(qelvor::test::StatisticsWindowTest)
+#include "statistics_window_test.moc"
