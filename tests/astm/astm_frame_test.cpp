@@ -1,9 +1,10 @@
 #include "astm/astm_frame.h"
-#include "astm/astm_record.h"
 
 #include <gtest/gtest.h>
 
 #include "astm/astm_frame_parser.h"
+#include "astm/astm_record.h"
+#include "astm/astm_record_tree.h"
 #include "data/ctrl_char_notation.h"
 
 namespace qelvor::astm {
@@ -118,6 +119,60 @@ TEST(AstmRecord, MessageRecordsSplitWithTheirHeadersDelimiters) {
     EXPECT_EQ(r.Text(5), "a!b#c@d$$X0D$");
     EXPECT_EQ(r.Text(3, 0, 2) + r.Text(6) + r.Text(0), "");
     EXPECT_EQ(CAstmRecord::SplitInMessage("", d, why).Type(), '\0');
+}
+
+// The tree as one line a node, indented by depth: "kind number value".
+void Render(const AstmTreeNode& node, int depth, std::string& out) {
+    const char kinds[] = {'T', 'F', 'R', 'C'};
+    out += std::string(static_cast<size_t>(depth) * 2, ' ') + kinds[node.kind] + ' ';
+    out += node.kind == AstmTreeNode::kRecord ? std::string(1, static_cast<char>(node.number))
+                                              : std::to_string(node.number) + ' ' + node.value;
+    out += '\n';
+    for (const AstmTreeNode& child : node.children)
+        Render(child, depth + 1, out);
+}
+
+std::string Rendered(std::string_view record, const AstmDelimiters& delimiters) {
+    std::string out;
+    Render(AstmRecordTree(record, delimiters), 0, out);
+    return out;
+}
+
+TEST(AstmRecordTree, FieldsRepeatsAndComponentsUnderTheRecord) {
+    EXPECT_EQ(Rendered("O|1|s1^^^x|a\\b^c||x&F&y", {}),
+              "T O\n"
+              "  F 2 1\n"
+              "  F 3 s1^^^x\n"
+              "    C 1 s1\n    C 2 \n    C 3 \n    C 4 x\n"
+              "  F 4 a\\b^c\n"
+              "    R 1 a\n"
+              "    R 2 b^c\n      C 1 b\n      C 2 c\n"
+              "  F 5 \n"
+              "  F 6 x|y\n");
+}
+
+TEST(AstmRecordTree, AHeaderUsesTheDelimitersItDeclares) {
+    // The header's own marks win over those passed in, and its delimiter
+    // definition stays one field.
+    EXPECT_EQ(Rendered("H#~@$#id@2", {}), "T H\n  F 2 ~@$\n  F 3 id@2\n    C 1 id\n    C 2 2\n");
+    // Any other record is split with the delimiters given (the last header's).
+    EXPECT_EQ(Rendered("R#1#a@b|c", {'#', '~', '@', '$'}),
+              "T R\n  F 2 1\n  F 3 a@b|c\n    C 1 a\n    C 2 b|c\n");
+    EXPECT_EQ(Rendered("", {}), "T ?\n");
+}
+
+TEST(AstmRecordTree, RecordTextOfFramesAndReassembledRecords) {
+    const std::string final = CAstmFrame{3, "P|1\r", true}.Bytes();
+    const std::string middle = CAstmFrame{4, "O|1|part", false}.Bytes();
+    const std::optional<std::string> none;
+    // clang-format off
+    const struct { char type; std::string data; std::optional<std::string> text; } cases[] = {
+        {'R', final, "P|1"}, {'R', middle, "O|1|part"}, {'I', "record: L|1|N", "L|1|N"},
+        {'I', "frame 3: checksum 00, expected FF: NAK sent", none}, {'S', final, none},
+        {'R', "\x05", none}, {'R', "\x02" "1H|no end", none}};
+    // clang-format on
+    for (const auto& c : cases)
+        EXPECT_EQ(AstmRecordTextOf(c.type, c.data), c.text) << c.data;
 }
 
 }  // namespace

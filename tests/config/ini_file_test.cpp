@@ -1,12 +1,19 @@
 #include "config/ini_file.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
+#include <functional>
 
 #include <gtest/gtest.h>
 
+#include "config/app_paths.h"
+#include "config/file_writer.h"
 #include "support/temp_folder.h"
 
 namespace qelvor {
@@ -97,6 +104,103 @@ TEST(IniFile, UnreadableFileIsNamedWithItsReasonAndNeverOpenedWhenAPipe) {
         EXPECT_EQ(ini.Load(), error.empty()) << name;
         EXPECT_EQ(ini.LoadError(), error);
     }
+}
+
+using namespace testing_support;
+using Mode = CFileWriter::Mode;
+
+// Each row prepares the path and names the error; none may block or write.
+TEST(FileWriter, RefusesWhatIsNoRegularFileAtOnce) {
+    TempFolder dir;
+    const std::string path = dir.File("target");
+    int reader = -1;
+    const std::pair<std::function<void()>, int> cases[] = {
+        {[] {}, ENOENT},  // the folder is missing: the path is made below
+        {[&] { ::mkdir(path.c_str(), 0755); }, EISDIR},
+        {[&] { ::mkfifo(path.c_str(), 0644); }, ENXIO},  // no reader: open would block
+        {[&] {
+             ::mkfifo(path.c_str(), 0644);
+             reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+         },
+         CFileWriter::kNotRegularFile},
+        {[&] { ::symlink("/dev/null", path.c_str()); }, CFileWriter::kNotRegularFile},
+    };
+    bool first = true;
+    for (const auto& [arrange, error] : cases) {
+        std::filesystem::remove_all(path);
+        arrange();
+        const std::string target = first ? dir.File("missing/target") : path;
+        first = false;
+        EXPECT_EQ(CFileWriter::WriteFile(target, "data", Mode::Truncate), error) << error;
+        EXPECT_EQ(CFileWriter::WriteFile(target, "data", Mode::Append), error) << error;
+    }
+    ASSERT_GE(reader, 0);
+    char byte = 0;
+    EXPECT_EQ(::read(reader, &byte, 1), 0) << "nothing reached the pipe";
+    ::close(reader);
+}
+
+// A file-size limit makes the kernel accept only part of a write, as a full
+// disk does; the writer must report it, never success. The limit is set in
+// a child so that this test program keeps writing freely.
+TEST(FileWriter, ShortWriteIsAnError) {
+    TempFolder dir;
+    const std::string path = dir.File("limited");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(CFileWriter::WriteFile(path, std::string(10000, 'x'), Mode::Truncate));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), EFBIG);
+    EXPECT_EQ(ReadFile(path), std::string(4096, 'x'));
+}
+
+using namespace testing_support;
+
+TEST(AppPaths, SettingsDirIsTheProgramFolderOnlyWhenWritable) {
+    TempFolder dir;
+    EXPECT_EQ(SettingsDir(dir.Path().substr(0, dir.Path().size() - 1)), dir.Path());
+    const std::string missing = dir.File("no-such-folder/");
+    ScopedEnv home("HOME", dir.File("home"));
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.File("cfg"));
+    EXPECT_EQ(SettingsDir(missing), dir.File("cfg/qelvor/"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("cfg")));  // made by the first write
+    // An installed program keeps its settings per user, even when root runs it.
+    for (const char* system : {"/usr/bin", "/usr/local/bin/", "/bin/"})
+        EXPECT_EQ(SettingsDir(system), dir.File("cfg/qelvor/")) << system;
+    // Root may write every folder, so only another user sees a read-only one skipped.
+    if (geteuid() != 0) {
+        ASSERT_TRUE(EnsureFolder(dir.File("ro")));
+        ASSERT_EQ(chmod(dir.File("ro").c_str(), 0555), 0);
+        EXPECT_EQ(SettingsDir(dir.File("ro/")), dir.File("cfg/qelvor/"));
+    }
+    ScopedEnv relative("XDG_CONFIG_HOME", "relative/cfg");  // only an absolute path counts
+    EXPECT_EQ(SettingsDir(missing), dir.File("home/.config/qelvor/"));
+    ScopedEnv unset("XDG_CONFIG_HOME", std::nullopt);
+    EXPECT_EQ(SettingsDir(missing), dir.File("home/.config/qelvor/"));
+}
+
+TEST(AppPaths, DesktopFolderComesFromUserDirsElseAnExistingDesktop) {
+    TempFolder dir;
+    ScopedEnv home("HOME", dir.File("home"));
+    ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    ASSERT_TRUE(EnsureFolder(dir.File("home/.config/")));  // parents included
+    EXPECT_EQ(DesktopFolder(), "");
+    ASSERT_TRUE(EnsureFolder(dir.File("home/Desktop")));
+    EXPECT_EQ(DesktopFolder(), dir.File("home/Desktop/"));
+    WriteFile(dir.File("home/.config/user-dirs.dirs"),
+              "# written by xdg-user-dirs-update\nXDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
+              "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+    EXPECT_EQ(DesktopFolder(), dir.File("home/Schreibtisch/"));
+    WriteFile(dir.File("home/.config/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"/srv/desk/\"\n");
+    EXPECT_EQ(DesktopFolder(), "/srv/desk/");
+    EXPECT_FALSE(EnsureFolder(dir.File("home/.config/user-dirs.dirs/sub")) || EnsureFolder(""));
 }
 
 }  // namespace

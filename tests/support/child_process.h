@@ -12,6 +12,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/temp_folder.h"
@@ -30,36 +31,24 @@ struct ChildOptions {
 class ChildProcess {
   public:
     explicit ChildProcess(const std::vector<std::string>& args, ChildOptions options = {}) {
-        int in[2];
-        int out[2] = {-1, -1};
-        if (pipe2(in, O_CLOEXEC) != 0) return;
-        if (options.outOnPipe && pipe2(out, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (options.withStdin) {
-            posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        } else {
-            posix_spawn_file_actions_addclose(&actions, 0);
-        }
-        if (options.outFd >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, options.outFd, 1);
-        } else if (options.outOnPipe) {
-            posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        } else {
-            posix_spawn_file_actions_addopen(&actions, 1, streams_.File("out").c_str(),
-                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        }
-        posix_spawn_file_actions_addopen(&actions, 2, streams_.File("err").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (!options.cwd.empty()) {
-            posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
-        }
+        int in[2], out[2] = {-1, -1};
+        if (pipe2(in, O_CLOEXEC) != 0 || (options.outOnPipe && pipe2(out, O_CLOEXEC) != 0)) return;
+        posix_spawn_file_actions_t acts;
+        posix_spawn_file_actions_init(&acts);
+        if (options.withStdin) posix_spawn_file_actions_adddup2(&acts, in[0], 0);
+        if (!options.withStdin) posix_spawn_file_actions_addclose(&acts, 0);
+        const int outFd = options.outFd >= 0 ? options.outFd : out[1];
+        if (outFd >= 0) posix_spawn_file_actions_adddup2(&acts, outFd, 1);
+        const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+        if (outFd < 0) posix_spawn_file_actions_addopen(&acts, 1, OutPath().c_str(), flags, 0600);
+        posix_spawn_file_actions_addopen(&acts, 2, streams_.File("err").c_str(), flags, 0600);
+        if (!options.cwd.empty()) posix_spawn_file_actions_addchdir_np(&acts, options.cwd.c_str());
         std::vector<char*> argv;
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        if (posix_spawn(&pid_, argv[0], &acts, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&acts);
         close(in[0]);
         stdin_ = in[1];
         if (out[1] >= 0) close(out[1]);
@@ -85,16 +74,14 @@ class ChildProcess {
         return text;
     }
     void CloseOut() {
-        if (outPipe_ >= 0) close(outPipe_);
-        outPipe_ = -1;
+        if (outPipe_ >= 0) close(std::exchange(outPipe_, -1));
     }
 
     void WriteStdin(const std::string& text) {
         if (stdin_ >= 0 && write(stdin_, text.data(), text.size()) < 0) CloseStdin();
     }
     void CloseStdin() {
-        if (stdin_ >= 0) close(stdin_);
-        stdin_ = -1;
+        if (stdin_ >= 0) close(std::exchange(stdin_, -1));
     }
     void Signal(int number) {
         if (pid_ > 0 && !exited_) kill(pid_, number);
@@ -116,7 +103,7 @@ class ChildProcess {
         }
         return status_;
     }
-    std::string Out() const { return testing_support::ReadFile(streams_.File("out")); }
+    std::string Out() const { return testing_support::ReadFile(OutPath()); }
     std::string Err() const { return testing_support::ReadFile(streams_.File("err")); }
     bool WaitForErr(const std::string& text) {
         return testing_support::WaitUntil([&] { return Err().find(text) != std::string::npos; });
@@ -126,6 +113,8 @@ class ChildProcess {
     }
 
   private:
+    std::string OutPath() const { return streams_.File("out"); }
+
     testing_support::TempFolder streams_;
     pid_t pid_ = -1;
     int stdin_ = -1;

@@ -60,11 +60,7 @@ class ScopedEnv {
 
   private:
     void Set(const std::optional<std::string>& value) {
-        if (value) {
-            setenv(name_.c_str(), value->c_str(), 1);
-        } else {
-            unsetenv(name_.c_str());
-        }
+        value ? setenv(name_.c_str(), value->c_str(), 1) : unsetenv(name_.c_str());
     }
 
     std::string name_;

@@ -1,4 +1,4 @@
-// The record, the data list and the detail view's texts and stored view choice.
+// The record, its timing and highlight colour, and the data list.
 #include "traffic/msg_record.h"
 
 #include <malloc.h>
@@ -10,25 +10,22 @@
 #include <gtest/gtest.h>
 
 #include "config/com_setting.h"
-#include "config/string_table.h"
-#include "data/display_format.h"
 #include "support/data_list_recorder.h"
-#include "support/temp_folder.h"
 #include "traffic/data_detail.h"
 #include "traffic/data_list.h"
+#include "traffic/highlight_rules.h"
+#include "traffic/record_timing.h"
 
 namespace qelvor {
 namespace {
 
-TEST(MsgRecord, PackedTimeTypeAndBytesSurviveAtTheirLimits) {
-    const std::string bytes("a\0b\0", 4);
-    for (const SystemTime& time : {SystemTime{2024, 1, 2, 2, 3, 4, 5, 6},
-                                   SystemTime{65535, 12, 6, 31, 23, 59, 59, 999}, SystemTime{}}) {
-        for (const char type : {'R', '\0', '\xFF'}) {
-            const CMsgRecord record(type, bytes, time);
-            EXPECT_TRUE(record.Time() == time && record.Type() == type && record.Data() == bytes)
-                << time.wYear << " " << int{type};
-        }
+// Every field of the packed time at its largest, and types above 0x7F and 0.
+TEST(MsgRecord, PackedTimeAndTypeSurviveAtTheirLimits) {
+    const SystemTime top{65535, 12, 6, 31, 23, 59, 59, 999};
+    for (const char type : {'R', '\0', '\xFF'}) {
+        const CMsgRecord record(type, std::string("a\0b", 3), top);
+        EXPECT_TRUE(record.Time() == top && record.Type() == type) << int{type};
+        EXPECT_EQ(record.Data(), std::string("a\0b", 3));
     }
 }
 
@@ -96,35 +93,55 @@ TEST(DataList, EachEditReportsOneTypedChangeAndSelectionFollowsItsLine) {
     EXPECT_EQ(recorder.changes.size(), 1u);
 }
 
-TEST(DataDetail, TitleSizeTypeViewsAndDecodeBox) {
-    SetStringLanguage(UiLanguage::English);
-    const std::string frame = "\x02" + std::string("A\0B\x03", 4);
-    const CDataDetail detail(CMsgRecord('R', frame, {2024, 1, 2, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(detail.Title() + detail.SizeText() + detail.TypeText(),
-              "Message Detail       2024-01-02 03:04:05.0065R");
-    EXPECT_EQ(CDataDetail().TypeText(), "");  // a fresh detail is untyped
-    EXPECT_EQ(detail.ViewText(CDataDetail::kRaw, false), frame.substr(0, 2));  // up to the zero
-    EXPECT_EQ(detail.ViewText(CDataDetail::kFormatted, false), "<STX>A<NUL>B<ETX>");
-    EXPECT_EQ(detail.ViewText(7, false), "<STX>A<NUL>B<ETX>");
-    EXPECT_EQ(detail.ViewText(CDataDetail::kHex, true), FormatHexDump(frame));
-    // The decode box is offered only for a byte above 0x8F.
-    EXPECT_FALSE(CDataDetail(CMsgRecord('S', "plain\x80\x8F")).ShowsDecodeBox());
-    EXPECT_TRUE(CDataDetail(CMsgRecord('S', "\x90")).ShowsDecodeBox());
+// The "+ms" between records of a real store, stamped 5 ms apart and across
+// the end of a day and of a month.
+TEST(RecordTiming, GapsToThePreviousRecordOfAnyTypeOrOfTheSameType) {
+    MsgRecords records;
+    for (uint16_t i = 0; i < 5; ++i) {  // the second one starts a new second
+        const auto ms = static_cast<uint16_t>((995 + 5 * i) % 1000);
+        const auto second = static_cast<uint16_t>(i == 0 ? 0 : 1);
+        records.emplace_back("SRRSI"[i], "x", SystemTime{2024, 2, 0, 1, 12, 0, second, ms});
+    }
+    const std::optional<int64_t> any[] = {std::nullopt, 5, 5, 5, 5};
+    const std::optional<int64_t> same[] = {std::nullopt, std::nullopt, 5, 15, std::nullopt};
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(MillisSincePrevious(records, i, GapScope::kAnyRecord), any[i]) << i;
+        EXPECT_EQ(MillisSincePrevious(records, i, GapScope::kSameType), same[i]) << i;
+    }
+    EXPECT_EQ(MillisSincePrevious(records, 5, GapScope::kAnyRecord), std::nullopt);
 }
 
-// An out-of-range choice reads as raw and is stored so; a stored choice is read back.
-TEST(DataDetail, ViewChoiceOutOfRangeBecomesRawAndIsStored) {
-    testing_support::TempFolder dir;
-    CComSetting settings = CComSetting::Loaded(dir.File("detail.ini"));
-    for (const int bad : {7, -1, 3, 2}) {
-        settings.ShowDataMask = bad;
-        const int expected = bad == 2 ? CDataDetail::kHex : CDataDetail::kRaw;
-        EXPECT_EQ(CDataDetail().LoadView(settings), expected) << bad;
-        if (bad == 2) CDataDetail::StoreView(settings, CDataDetail::kFormatted);
-        EXPECT_EQ(CComSetting::Loaded(dir.File("detail.ini")).ShowDataMask, bad == 2 ? 1 : 0)
-            << bad;
-    }
-    EXPECT_EQ(settings.ShowDataMask, CDataDetail::kFormatted);
+TEST(RecordTiming, AGapRunsOverTheEndOfADayAndOfAMonth) {
+    const MsgRecords records{CMsgRecord('R', "a", {2024, 2, 0, 28, 23, 59, 59, 998}),
+                             CMsgRecord('R', "b", {2024, 2, 0, 29, 0, 0, 0, 3}),  // a leap year
+                             CMsgRecord('R', "c", {2024, 3, 0, 1, 0, 0, 0, 3})};
+    EXPECT_EQ(MillisSincePrevious(records, 1, GapScope::kAnyRecord), 5);
+    EXPECT_EQ(MillisSincePrevious(records, 2, GapScope::kSameType), 86400000);
+}
+
+// Highlight rules read from a settings record's keys, as the INI file gives
+// them, good and bad, and the colour they give real records.
+TEST(HighlightRules, TheFirstMatchingRuleGivesTheColourAndBadKeysAreLeftOut) {
+    CComSetting settings;
+    const char* const keys[] = {"hex|#FF0000|15",     "regex|#000000|(",  "text|#12345|x",
+                                "text|#00FF00|<ACK>", "word|#123456|x",   "text|123456|x",
+                                "text|#12345G",       "REGEX|#00ff7F|<|>"};
+    for (int n = 1; n <= 8; ++n)
+        settings.HighlightKey(n) = keys[n - 1];
+    CHighlightRules rules;
+    rules.Load(settings);
+    ASSERT_EQ(rules.Rules().size(), 3u);
+    ASSERT_EQ(rules.Problems().size(), 5u);
+    EXPECT_EQ(rules.Problems()[0].rfind("Highlight2: bad regular expression", 0), 0u);
+    for (size_t i = 1; i < 5; ++i)
+        EXPECT_NE(rules.Problems()[i].find("highlight rule is"), std::string::npos) << i;
+    EXPECT_EQ(rules.ColorOf(CMsgRecord('R', "\x15")), 0xFF0000u);
+    EXPECT_EQ(rules.ColorOf(CMsgRecord('S', "\x06")), 0x00FF00u);
+    EXPECT_EQ(rules.ColorOf(CMsgRecord('R', "\x02")), 0x00FF7Fu);
+    EXPECT_EQ(rules.ColorOf(CMsgRecord('R', "plain")), std::nullopt);
+    CHighlightRules::Store({rules.Rules()[2], rules.Rules()[0]}, settings);
+    EXPECT_EQ(settings.HighlightKey(1) + settings.HighlightKey(2) + settings.HighlightKey(8),
+              "regex|#00FF7F|<|>hex|#FF0000|15");
 }
 
 // The "+ms" of a stored record, across the end of a second, since any record
