@@ -421,6 +421,45 @@ Nothing was saved.</source>
         <translation>&quot;%1&quot; takes a whole number, and &quot;%2&quot; is none.
 Nothing was saved.</translation>
     </message>
+    <message>
+        <source>DTR on at open</source>
+        <translation>DTR on at open</translation>
+    </message>
+    <message>
+        <source>RTS on at open</source>
+        <translation>RTS on at open</translation>
+    </message>
+    <message>
+        <source>Reconnect when the link is lost (every 2 s)</source>
+        <translation>Reconnect when the link is lost (every 2 s)</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CCsvExportRunner</name>
+    <message>
+        <source>Export CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>Exporting %1 rows...</source>
+        <translation>Exporting %1 rows...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>The CSV export failed: %1</source>
+        <translation>The CSV export failed: %1</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CDataDetailDlg</name>
@@ -508,6 +547,144 @@ Nothing was saved.</translation>
         <source>Unknown record</source>
         <translation>Unknown record</translation>
     </message>
+    <message>
+        <source>+ms</source>
+        <translation>+ms</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CFindBar</name>
+    <message>
+        <source>Find</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>text, regular expression or hex bytes (02 ?? 03)</source>
+        <translation>text, regular expression or hex bytes (02 ?? 03)</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>Regex</source>
+        <translation>Regex</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>Previous</translation>
+    </message>
+    <message>
+        <source>Previous match (Shift+F3)</source>
+        <translation>Previous match (Shift+F3)</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>Next match (F3, Enter)</source>
+        <translation>Next match (F3, Enter)</translation>
+    </message>
+    <message>
+        <source>Close the find bar (Esc)</source>
+        <translation>Close the find bar (Esc)</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>Sent rows</source>
+        <translation>Sent rows</translation>
+    </message>
+    <message>
+        <source>Received rows</source>
+        <translation>Received rows</translation>
+    </message>
+    <message>
+        <source>Information rows</source>
+        <translation>Information rows</translation>
+    </message>
+    <message>
+        <source>Only matching rows</source>
+        <translation>Only matching rows</translation>
+    </message>
+    <message>
+        <source>Only the rows that the find pattern matches</source>
+        <translation>Only the rows that the find pattern matches</translation>
+    </message>
+    <message>
+        <source>Find...</source>
+        <translation>Find...</translation>
+    </message>
+    <message>
+        <source>Find next</source>
+        <translation>Find next</translation>
+    </message>
+    <message>
+        <source>Find previous</source>
+        <translation>Find previous</translation>
+    </message>
+    <message>
+        <source>%1 so far</source>
+        <translation>%1 so far</translation>
+    </message>
+    <message>
+        <source>no match</source>
+        <translation>no match</translation>
+    </message>
+    <message>
+        <source>%1 matches</source>
+        <translation>%1 matches</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CHighlightRulesDlg</name>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>Regex</source>
+        <translation>Regex</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>Highlight rules</source>
+        <translation>Highlight rules</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>Colour</source>
+        <translation>Colour</translation>
+    </message>
+    <message>
+        <source>Pattern</source>
+        <translation>Pattern</translation>
+    </message>
+    <message>
+        <source>Colour of rule %1</source>
+        <translation>Colour of rule %1</translation>
+    </message>
+    <message>
+        <source>Rule %1: %2</source>
+        <translation>Rule %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CMainWindow</name>
@@ -587,6 +764,80 @@ Nothing was saved.</translation>
         <source>Save data list</source>
         <translation>Save data list</translation>
     </message>
+    <message>
+        <source>Export CSV...</source>
+        <translation>Export CSV...</translation>
+    </message>
+    <message>
+        <source>Highlight rules...</source>
+        <translation>Highlight rules...</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CModemLinesBand</name>
+    <message>
+        <source>Break</source>
+        <translation>Break</translation>
+    </message>
+    <message>
+        <source>Holds the line in the break state for 250 ms</source>
+        <translation>Holds the line in the break state for 250 ms</translation>
+    </message>
+    <message>
+        <source>Modem lines not available on this device</source>
+        <translation>Modem lines not available on this device</translation>
+    </message>
+    <message>
+        <source>%1 on</source>
+        <translation>%1 on</translation>
+    </message>
+    <message>
+        <source>%1 off</source>
+        <translation>%1 off</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CQuickSendDlg</name>
+    <message>
+        <source>Quick-send buttons</source>
+        <translation>Quick-send buttons</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Text to send</source>
+        <translation>Text to send</translation>
+    </message>
+    <message>
+        <source>Button %1 cannot be stored: a name may not hold a TAB, and neither a name nor a text a line break.
+Nothing was changed.</source>
+        <translation>Button %1 cannot be stored: a name may not hold a TAB, and neither a name nor a text a line break.
+Nothing was changed.</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CQuickSendRow</name>
+    <message>
+        <source>Edit...</source>
+        <translation>Edit...</translation>
+    </message>
+    <message>
+        <source>Quick-send buttons</source>
+        <translation>Quick-send buttons</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CScrollLock</name>
+    <message>
+        <source>newest</source>
+        <translation>newest</translation>
+    </message>
+    <message>
+        <source>Go to the newest record and follow again (End)</source>
+        <translation>Go to the newest record and follow again (End)</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CSerialPortListDlg</name>
@@ -608,10 +859,102 @@ Nothing was saved.</translation>
     </message>
 </context>
 <context>
+    <name>qelvor::CStatisticsPanel</name>
+    <message>
+        <source>Reset</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>Sent</source>
+        <translation>Sent</translation>
+    </message>
+    <message>
+        <source>Received</source>
+        <translation>Received</translation>
+    </message>
+    <message>
+        <source>Bytes</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>Records</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>Bytes/s</source>
+        <translation>Bytes/s</translation>
+    </message>
+    <message>
+        <source>Bad check frames</source>
+        <translation>Bad check frames</translation>
+    </message>
+    <message>
+        <source>NAKs received</source>
+        <translation>NAKs received</translation>
+    </message>
+    <message>
+        <source>ENQs received</source>
+        <translation>ENQs received</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>Statistics</translation>
+    </message>
+</context>
+<context>
     <name>qelvor::CStatusBar</name>
     <message>
         <source>Window menu</source>
         <translation>Window menu</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CTheme</name>
+    <message>
+        <source>System</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>Light</translation>
+    </message>
+    <message>
+        <source>Dark</source>
+        <translation>Dark</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>Theme</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CTrafficListOptions</name>
+    <message>
+        <source>Echo-free view (hide sent rows)</source>
+        <translation>Echo-free view (hide sent rows)</translation>
+    </message>
+    <message>
+        <source>Show frame check column (chk)</source>
+        <translation>Show frame check column (chk)</translation>
+    </message>
+    <message>
+        <source>Show time gap column (+ms)</source>
+        <translation>Show time gap column (+ms)</translation>
+    </message>
+    <message>
+        <source>Gap since the previous record of the same type</source>
+        <translation>Gap since the previous record of the same type</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CTrafficTableModel</name>
+    <message>
+        <source>chk</source>
+        <translation>chk</translation>
+    </message>
+    <message>
+        <source>+ms</source>
+        <translation>+ms</translation>
     </message>
 </context>
 </TS>

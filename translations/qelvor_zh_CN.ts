@@ -421,6 +421,45 @@ Nothing was saved.</source>
         <translation>“%1”只接受整数,“%2”不是整数。
 未保存任何内容。</translation>
     </message>
+    <message>
+        <source>DTR on at open</source>
+        <translation>打开时 DTR 有效</translation>
+    </message>
+    <message>
+        <source>RTS on at open</source>
+        <translation>打开时 RTS 有效</translation>
+    </message>
+    <message>
+        <source>Reconnect when the link is lost (every 2 s)</source>
+        <translation>连接断开后自动重连(每 2 秒)</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CCsvExportRunner</name>
+    <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Exporting %1 rows...</source>
+        <translation>正在导出 %1 行...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>The CSV export failed: %1</source>
+        <translation>CSV 导出失败：%1</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CDataDetailDlg</name>
@@ -508,6 +547,144 @@ Nothing was saved.</source>
         <source>Unknown record</source>
         <translation>未知记录</translation>
     </message>
+    <message>
+        <source>+ms</source>
+        <translation>+毫秒</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CFindBar</name>
+    <message>
+        <source>Find</source>
+        <translation>查找</translation>
+    </message>
+    <message>
+        <source>text, regular expression or hex bytes (02 ?? 03)</source>
+        <translation>文本、正则表达式或十六进制字节 (02 ?? 03)</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>文本</translation>
+    </message>
+    <message>
+        <source>Regex</source>
+        <translation>正则</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>十六进制</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>上一个</translation>
+    </message>
+    <message>
+        <source>Previous match (Shift+F3)</source>
+        <translation>上一个匹配 (Shift+F3)</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>下一个</translation>
+    </message>
+    <message>
+        <source>Next match (F3, Enter)</source>
+        <translation>下一个匹配 (F3、回车)</translation>
+    </message>
+    <message>
+        <source>Close the find bar (Esc)</source>
+        <translation>关闭查找栏 (Esc)</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>显示</translation>
+    </message>
+    <message>
+        <source>Sent rows</source>
+        <translation>发送行</translation>
+    </message>
+    <message>
+        <source>Received rows</source>
+        <translation>接收行</translation>
+    </message>
+    <message>
+        <source>Information rows</source>
+        <translation>信息行</translation>
+    </message>
+    <message>
+        <source>Only matching rows</source>
+        <translation>仅匹配行</translation>
+    </message>
+    <message>
+        <source>Only the rows that the find pattern matches</source>
+        <translation>只显示与查找内容匹配的行</translation>
+    </message>
+    <message>
+        <source>Find...</source>
+        <translation>查找...</translation>
+    </message>
+    <message>
+        <source>Find next</source>
+        <translation>查找下一个</translation>
+    </message>
+    <message>
+        <source>Find previous</source>
+        <translation>查找上一个</translation>
+    </message>
+    <message>
+        <source>%1 so far</source>
+        <translation>已找到 %1</translation>
+    </message>
+    <message>
+        <source>no match</source>
+        <translation>无匹配</translation>
+    </message>
+    <message>
+        <source>%1 matches</source>
+        <translation>共 %1 处匹配</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>第 %1 / %2</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CHighlightRulesDlg</name>
+    <message>
+        <source>Text</source>
+        <translation>文本</translation>
+    </message>
+    <message>
+        <source>Regex</source>
+        <translation>正则</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>十六进制</translation>
+    </message>
+    <message>
+        <source>Highlight rules</source>
+        <translation>高亮规则</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>模式</translation>
+    </message>
+    <message>
+        <source>Colour</source>
+        <translation>颜色</translation>
+    </message>
+    <message>
+        <source>Pattern</source>
+        <translation>匹配内容</translation>
+    </message>
+    <message>
+        <source>Colour of rule %1</source>
+        <translation>规则 %1 的颜色</translation>
+    </message>
+    <message>
+        <source>Rule %1: %2</source>
+        <translation>规则 %1：%2</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CMainWindow</name>
@@ -587,6 +764,80 @@ Nothing was saved.</source>
         <source>Save data list</source>
         <translation>保存数据列表</translation>
     </message>
+    <message>
+        <source>Export CSV...</source>
+        <translation>导出 CSV...</translation>
+    </message>
+    <message>
+        <source>Highlight rules...</source>
+        <translation>高亮规则...</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CModemLinesBand</name>
+    <message>
+        <source>Break</source>
+        <translation>中断信号</translation>
+    </message>
+    <message>
+        <source>Holds the line in the break state for 250 ms</source>
+        <translation>使线路保持中断状态 250 毫秒</translation>
+    </message>
+    <message>
+        <source>Modem lines not available on this device</source>
+        <translation>此设备没有调制解调器控制线</translation>
+    </message>
+    <message>
+        <source>%1 on</source>
+        <translation>%1 有效</translation>
+    </message>
+    <message>
+        <source>%1 off</source>
+        <translation>%1 无效</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CQuickSendDlg</name>
+    <message>
+        <source>Quick-send buttons</source>
+        <translation>快捷发送按钮</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Text to send</source>
+        <translation>发送内容</translation>
+    </message>
+    <message>
+        <source>Button %1 cannot be stored: a name may not hold a TAB, and neither a name nor a text a line break.
+Nothing was changed.</source>
+        <translation>按钮 %1 无法保存：名称中不能有 TAB，名称和内容中都不能有换行。
+未做任何修改。</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CQuickSendRow</name>
+    <message>
+        <source>Edit...</source>
+        <translation>编辑...</translation>
+    </message>
+    <message>
+        <source>Quick-send buttons</source>
+        <translation>快捷发送按钮</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CScrollLock</name>
+    <message>
+        <source>newest</source>
+        <translation>最新</translation>
+    </message>
+    <message>
+        <source>Go to the newest record and follow again (End)</source>
+        <translation>跳到最新记录并继续跟随 (End)</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CSerialPortListDlg</name>
@@ -608,10 +859,102 @@ Nothing was saved.</source>
     </message>
 </context>
 <context>
+    <name>qelvor::CStatisticsPanel</name>
+    <message>
+        <source>Reset</source>
+        <translation>清零</translation>
+    </message>
+    <message>
+        <source>Sent</source>
+        <translation>发送</translation>
+    </message>
+    <message>
+        <source>Received</source>
+        <translation>接收</translation>
+    </message>
+    <message>
+        <source>Bytes</source>
+        <translation>字节数</translation>
+    </message>
+    <message>
+        <source>Records</source>
+        <translation>记录数</translation>
+    </message>
+    <message>
+        <source>Bytes/s</source>
+        <translation>字节/秒</translation>
+    </message>
+    <message>
+        <source>Bad check frames</source>
+        <translation>校验错误帧</translation>
+    </message>
+    <message>
+        <source>NAKs received</source>
+        <translation>收到 NAK</translation>
+    </message>
+    <message>
+        <source>ENQs received</source>
+        <translation>收到 ENQ</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>统计</translation>
+    </message>
+</context>
+<context>
     <name>qelvor::CStatusBar</name>
     <message>
         <source>Window menu</source>
         <translation>窗口菜单</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CTheme</name>
+    <message>
+        <source>System</source>
+        <translation>跟随系统</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>浅色</translation>
+    </message>
+    <message>
+        <source>Dark</source>
+        <translation>深色</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>主题</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CTrafficListOptions</name>
+    <message>
+        <source>Echo-free view (hide sent rows)</source>
+        <translation>无回显视图（隐藏发送行）</translation>
+    </message>
+    <message>
+        <source>Show frame check column (chk)</source>
+        <translation>显示帧校验列 (chk)</translation>
+    </message>
+    <message>
+        <source>Show time gap column (+ms)</source>
+        <translation>显示时间间隔列 (+ms)</translation>
+    </message>
+    <message>
+        <source>Gap since the previous record of the same type</source>
+        <translation>间隔按上一条同类记录计算</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CTrafficTableModel</name>
+    <message>
+        <source>chk</source>
+        <translation>校验</translation>
+    </message>
+    <message>
+        <source>+ms</source>
+        <translation>+ms</translation>
     </message>
 </context>
 </TS>

@@ -98,7 +98,10 @@ const QSet<QString>& KeptWords() {
         "TCP", "Server", "Client", "UDP", "IP", "COM_Ext", "SerialPort",
         // Checksums, file and view formats, encodings, flow control.
         "CS_ASTM", "CS_LX20", "CS_BCC", "CRC16", "LX20", "BCC", "ASTM", "E1381", "HEX", "Hex",
-        "Raw", "Fmt", "Bin", "Txt", "txt", "Zip", "BOM", "CP_ACP", "UTF", "UNICODE", "Xon", "Xoff",
+        "Raw", "Fmt", "Bin", "Txt", "txt", "Zip", "CSV", "BOM", "CP_ACP", "UTF", "UNICODE", "Xon",
+        "Xoff",
+        // The keys as the keyboard names them, and the check column's header.
+        "End", "Esc", "Shift", "Ctrl", "F3", "chk",
         // Control characters.
         "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "CR", "LF", "NAK", "SYN", "ETB", "ASCII",
         // The serial port's modem lines.
