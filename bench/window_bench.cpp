@@ -40,15 +40,6 @@ constexpr size_t kStreamBytes = 64u * 1024 * 1024;
 constexpr int kProbeMs = 10;
 constexpr int kManyRecords = 1000000;
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "qelvor-window-bench";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
-
 double ResidentMiB() {
     std::ifstream statm("/proc/self/statm");
     long pages = 0, resident = 0;
@@ -125,7 +116,6 @@ void Report(benchmark::State& state, size_t received, double seconds) {
 
 // First, so that the memory figure is not hidden by pages freed earlier.
 void BM_WindowScrollsToTheEndOfAMillionRows(benchmark::State& state) {
-    App();
     for (auto _ : state) {
         Rig rig;
         const double before = ResidentMiB();
@@ -185,7 +175,6 @@ class ProbeTimer {
 // the time until the filter has taken in the whole store, and how late the
 // probe timer fires meanwhile.
 void BM_WindowFiltersAMillionRecordsByRegex(benchmark::State& state) {
-    App();
     for (auto _ : state) {
         Rig rig;
         qelvor::CMainWindow window(rig.settings);
@@ -257,7 +246,6 @@ BENCHMARK(BM_EngineAloneRecordsAFlood)
     ->Unit(benchmark::kMillisecond);
 
 void BM_WindowRecordsAFlood(benchmark::State& state) {
-    App();
     const std::string stream = bench::FramesOf(kStreamBytes);
     for (auto _ : state) {
         Rig rig;
@@ -296,3 +284,15 @@ void BM_WindowRecordsAFlood(benchmark::State& state) {
 BENCHMARK(BM_WindowRecordsAFlood)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// The application lives in main, not in a static: destroyed after Qt's own
+// statics at exit, it would crash the program once the figures are out.
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

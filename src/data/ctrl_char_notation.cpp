@@ -196,7 +196,13 @@ const std::array<CtrlCharName, 32> CtrlCharNames = kNames;
 const std::array<std::array<char, 2>, 256> HexPairTable = MakeHexPairTable();
 
 std::string EscapeCtrlChars(std::string_view bytes) {
-    std::string text(bytes.size() * 3 + kEscapeStepRoom, '\0');
+    std::string text;
+    EscapeCtrlCharsInto(bytes, text);
+    return text;
+}
+
+void EscapeCtrlCharsInto(std::string_view bytes, std::string& text) {
+    text.resize(bytes.size() * 3 + kEscapeStepRoom);
     const char* in = bytes.data();
     const char* end = in + bytes.size();
     char* out = text.data();
@@ -210,7 +216,6 @@ std::string EscapeCtrlChars(std::string_view bytes) {
         EscapeStep(in, end, out);
     }
     text.resize(static_cast<size_t>(out - text.data()));
-    return text;
 }
 
 bool FindCtrlCharName(std::string_view text, size_t pos, uint8_t& value, int& nameLength) {

@@ -22,6 +22,9 @@ extern const std::array<std::array<char, 2>, 256> HexPairTable;
 
 // Bytes to notation text.
 std::string EscapeCtrlChars(std::string_view bytes);
+// The same into text, whose room is reused: no allocation when a search
+// escapes record after record.
+void EscapeCtrlCharsInto(std::string_view bytes, std::string& text);
 // Notation text to bytes; text that is no name is copied unchanged.
 std::string UnescapeCtrlChars(std::string_view text);
 // Looks for a name beginning exactly at pos; on success sets the byte value

@@ -40,7 +40,7 @@ class CTrafficTableModel : public QAbstractTableModel {
     // view shows it whole).
     static constexpr int kMaxCellBytes = 1024;
     // How long one filter step may run before the window gets its turn.
-    static constexpr int kStepMs = 5;
+    static constexpr int kStepMs = 10;
     static constexpr size_t kNoRow = CRecordFilter::kNoRow;
 
     CTrafficTableModel(const CMsgExchange& exchange, const CComSetting& settings,

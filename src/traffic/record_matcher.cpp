@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "data/ctrl_char_notation.h"
 #include "data/display_format.h"
 
 namespace qelvor {
@@ -114,7 +115,10 @@ std::string_view CRecordMatcher::ShownText(char type, std::string_view bytes,
     const bool escaped = type == 'I' || (style_ != kStyleRaw && style_ != kStyleHex);
     if (style_ == kStyleRaw && type != 'I') return bytes;
     if (escaped && !HasControlByte(bytes)) return bytes;
-    scratch = FormatForDisplay(type, bytes, style_);
+    if (escaped)
+        EscapeCtrlCharsInto(bytes, scratch);
+    else
+        scratch = FormatForDisplay(type, bytes, style_);
     return scratch;
 }
 
@@ -144,7 +148,9 @@ bool CRecordMatcher::MatchesHex(std::string_view bytes) const {
 
 bool CRecordMatcher::Matches(char type, std::string_view bytes) const {
     if (mode_ == MatchMode::kHex) return MatchesHex(bytes);
-    std::string scratch;
+    // Kept from one record to the next, so that a search over a large store
+    // does not allocate a text per record.
+    thread_local std::string scratch;
     const std::string_view text = ShownText(type, bytes, scratch);
     if (mode_ == MatchMode::kText) return text.find(text_) != std::string_view::npos;
     return RE2::PartialMatch(re2::StringPiece(text.data(), text.size()), *regex_);
