@@ -605,8 +605,11 @@ void CMainWindow::RunSetPortDialog() {
     CComSetDlg dialog(settings_, engine_->IsPortOpen(), this);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     engine_->OnSetPort(accepted);
-    // New settings may show the rows in another style.
-    if (accepted) trafficModel_->Restyle();
+    // Another set brings its own style, columns and bands.
+    if (!accepted) return;
+    ShowSettings();
+    listOptions_->FollowSettings();
+    statistics_->FollowSettings(settings_);
 }
 
 void CMainWindow::ToggleDataList() {

@@ -152,11 +152,19 @@ CStatisticsPanel* CStatisticsPanel::Install(CMainWindow& window, CComSetting& se
     show->setCheckable(true);
     QObject::connect(show, &QAction::toggled, panel, [&window, &settings, panel](bool shown) {
         window.SetBandShown(panel, shown);
+        if (settings.StatisticsShown == (shown ? 1 : 0)) return;
         settings.StatisticsShown = shown ? 1 : 0;
         settings.WriteProfileInt(settings.GetCurrentSet(), kShownKey, settings.StatisticsShown);
     });
     show->setChecked(settings.StatisticsShown != 0);
+    panel->showAction_ = show;
     return panel;
+}
+
+void CStatisticsPanel::FollowSettings(const CComSetting& settings) {
+    // Checking the command shows or hides the band; the value is the set's
+    // own already, so nothing is written.
+    showAction_->setChecked(settings.StatisticsShown != 0);
 }
 
 void CStatisticsPanel::Refresh() {

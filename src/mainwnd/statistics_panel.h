@@ -10,6 +10,7 @@
 
 #include "traffic/traffic_stats.h"
 
+class QAction;
 class QChart;
 class QLabel;
 class QLineSeries;
@@ -35,6 +36,9 @@ class CStatisticsPanel : public QWidget {
     // "Statistics" (checkable), shown as the set's StatisticsShown says; the
     // command stores the choice in the set.
     static CStatisticsPanel* Install(CMainWindow& window, CComSetting& settings);
+    // Shown or hidden as the set's StatisticsShown now says: after another
+    // set was chosen.
+    void FollowSettings(const CComSetting& settings);
 
     // Reads the counters into the labels and the chart now.
     void Refresh();
@@ -56,6 +60,7 @@ class CStatisticsPanel : public QWidget {
 
     CTrafficStats& stats_;
     std::function<Clock::time_point()> clock_;
+    QAction* showAction_ = nullptr;
     QTimer* timer_ = nullptr;
     QLabel* bytesSent_ = nullptr;
     QLabel* bytesReceived_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QTableView>
 
 #include "config/com_setting.h"
@@ -26,6 +27,7 @@ QAction* CTrafficListOptions::AddToggle(QMenu* menu, const char* name, const QSt
         settings_.Save(std::string());
         Apply();
     });
+    toggles_.emplace_back(action, &setting);
     return action;
 }
 
@@ -36,6 +38,14 @@ void CTrafficListOptions::AddCommands(QMenu* menu) {
     AddToggle(menu, "ShowGapColumn", tr("Show time gap column (+ms)"), settings_.ShowGapColumn);
     AddToggle(menu, "GapSameType", tr("Gap since the previous record of the same type"),
               settings_.GapScope);
+    Apply();
+}
+
+void CTrafficListOptions::FollowSettings() {
+    for (const auto& [action, setting] : toggles_) {
+        const QSignalBlocker quiet(action);
+        action->setChecked(*setting != 0);
+    }
     Apply();
 }
 

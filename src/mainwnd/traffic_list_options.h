@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QObject>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -25,6 +27,9 @@ class CTrafficListOptions : public QObject {
 
     // Adds the commands, checked as the settings say, and applies them.
     void AddCommands(QMenu* menu);
+    // Checks the commands and applies them as the settings now say: after
+    // another set was chosen.
+    void FollowSettings();
 
   private:
     QAction* AddToggle(QMenu* menu, const char* name, const QString& label, int& setting);
@@ -34,6 +39,7 @@ class CTrafficListOptions : public QObject {
     QTableView& list_;
     CTrafficTableModel& model_;
     CFindBar& findBar_;
+    std::vector<std::pair<QAction*, int*>> toggles_;
 };
 
 }  // namespace qelvor
