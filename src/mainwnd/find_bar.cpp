@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -141,13 +142,38 @@ void CFindBar::AddCommands(QMenu* menu) {
 
 void CFindBar::Open() {
     window_.SetBandShown(this, true);
+    // The text kept from the last time is searched for again.
+    if (!pattern_->text().isEmpty()) ApplyPattern();
     pattern_->setFocus(Qt::ShortcutFocusReason);
     pattern_->selectAll();
 }
 
 void CFindBar::Close() {
     window_.SetBandShown(this, false);
+    // A filter whose controls are out of sight would hide rows without a
+    // trace: the list shows every row again (the echo-free view aside) and
+    // no match, and stays on the record that was selected. The text stays
+    // for the next search.
+    const size_t record = model_.RecordIndex(list_.currentIndex().row());
+    ShowEveryType();
+    matcher_.reset();
+    model_.SetPattern(matcher_);
+    if (record != CTrafficTableModel::kNoRow && !model_.Filtered()) {
+        const QModelIndex row = model_.index(static_cast<int>(record), 0);
+        list_.setCurrentIndex(row);
+        list_.scrollTo(row);
+    }
     list_.setFocus(Qt::OtherFocusReason);
+}
+
+void CFindBar::ShowEveryType() {
+    bool changed = false;
+    for (QCheckBox* box : {sent_, received_, info_, matching_}) {
+        const QSignalBlocker quiet(box);
+        changed = changed || box->isChecked() != (box != matching_);
+        box->setChecked(box != matching_);
+    }
+    if (changed) ApplyFilter();
 }
 
 void CFindBar::SetEchoFree(bool on) {

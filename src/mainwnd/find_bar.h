@@ -57,6 +57,8 @@ class CFindBar : public QWidget {
     void BuildFilterRow(QHBoxLayout* row);
     void ApplyPattern();
     void ApplyFilter();
+    // The type toggles all on and "only matching" off.
+    void ShowEveryType();
     void Find(bool forward);
     void Select(size_t row);
     void ShowCount();
