@@ -1,8 +1,12 @@
 #include "config/com_setting.h"
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstring>
 #include <functional>
 #include <sstream>
@@ -12,14 +16,18 @@
 
 #include "config/app_paths.h"
 #include "config/com_set_form.h"
+#include "config/file_writer.h"
+#include "config/ini_file.h"
 #include "config/string_table.h"
 #include "config/ui_language.h"
+#include "support/recording_box.h"
 #include "support/temp_folder.h"
 
 namespace qelvor {
 namespace {
 
 using namespace testing_support;
+using namespace std::string_literals;
 using Names = std::set<std::string>;
 
 class ComSetting : public ::testing::Test {
@@ -257,19 +265,6 @@ TEST_F(ComSetting, DescribePortNamesThePortOfTheWorkMode) {
     }
 }
 
-// Gives one answer to every box and keeps each text, also with its caption.
-class RecordingBox : public IMessageBox {
-  public:
-    MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon,
-                             MsgButtons) override {
-        shown.push_back(caption + ": " + text);
-        asked.push_back(text);
-        return answer;
-    }
-    std::vector<std::string> shown, asked;
-    MsgResult answer = MsgResult::Yes;
-};
-
 TEST(UiLanguage, CodesOneAndTwoAreFixedOthersFollowTheLocaleVariablesInOrder) {
     ScopedEnv all("LC_ALL", "zh_CN.UTF-8");
     ScopedEnv messages("LC_MESSAGES", std::nullopt);
@@ -295,14 +290,15 @@ TEST(UiLanguage, MenuStoresOnlyItsKeyAndTheChoiceAppliesAtTheNextStart) {
     SetStringLanguage(UiLanguage::English);
     RecordingBox box;
     OnSelectUI(kCmdSelectUiSystem, settings, box);  // the checked item does nothing
-    EXPECT_TRUE(box.shown.empty());
+    EXPECT_EQ(box.Take(), "");
     EXPECT_FALSE(std::filesystem::exists(dir.File("q.ini")));
     ASSERT_EQ(settings.SetCurrentSet("Lab"), 1);
     OnSelectUI(kCmdSelectUiEnglish, settings, box);
     EXPECT_EQ(ReadFile(dir.File("q.ini")),
               "[Public]\r\nCurrentSet=Lab\r\n[Lab]\r\nUsedUILangCode=2\r\n");
-    EXPECT_EQ(box.shown, std::vector<std::string>{"Qelvor: UI Language settings have been "
-                                                  "modified.It will take effect after restart"});
+    EXPECT_EQ(box.Take(),
+              "Qelvor (info, ok): UI Language settings have been modified.It will "
+              "take effect after restart\n");
     OnSelectUI(kCmdSelectUiChinese, settings, box);
     EXPECT_EQ(settings.ReadProfileInt("lab", "usedUILangCode", 0), 1);
     EXPECT_EQ(StringLanguage(), UiLanguage::English);
@@ -348,13 +344,7 @@ TEST(StringTable, EveryShownIdHasBothLanguagesWithTheSameConversions) {
         EXPECT_STREQ(LoadStrIn(UiLanguage::English, id), "") << id;
         EXPECT_STREQ(LoadStrIn(UiLanguage::Chinese, id), "") << id;
     }
-}
-
-TEST(StringTable, StrPrintfFormatsTableTextsOfAnyLength) {
-    EXPECT_EQ(StrPrintf(LoadStrIn(UiLanguage::English, 21054), "127.0.0.1", 9000),
-              "TCP-Client(127.0.0.1:9000) connected");
-    EXPECT_EQ(StrPrintf("%s", ""), "");
-    const std::string big(100000, 'z');
+    const std::string big(100000, 'z');  // longer than any first guess of the size
     EXPECT_EQ(StrPrintf("<%s>", big.c_str()), "<" + big + ">");
 }
 
@@ -363,14 +353,12 @@ TEST(StringTable, StrPrintfFormatsTableTextsOfAnyLength) {
 TEST(ResourceLibrary, OnlyTheProgramsExactVersionIsUsed) {
     const UiLanguage before = StringLanguage();
     SetStringLanguage(UiLanguage::English);
-    ResourceLibraryDecision d = DecideResourceLibrary(true, "2.9.0.1 ", "2.9.0.1");
-    EXPECT_FALSE(d.use);
-    EXPECT_EQ(d.message,
-              "Resource file(Ver=2.9.0.1 ) and Program file (Ver=2.9.0.1) does not "
-              "match,can't load resource file.\nprogram will used original language!");
+    const ResourceLibraryDecision spaced = DecideResourceLibrary(true, "2.9.0.1 ", "2.9.0.1");
+    EXPECT_FALSE(spaced.use);
+    EXPECT_NE(spaced.message.find("(Ver=2.9.0.1 )"), std::string::npos);
     EXPECT_TRUE(DecideResourceLibrary(true, "2.9.0.1", "2.9.0.1").use);
     SetStringLanguage(UiLanguage::Chinese);
-    d = DecideResourceLibrary(true, "3.0.0.0", "2.9.0.1");
+    const ResourceLibraryDecision d = DecideResourceLibrary(true, "3.0.0.0", "2.9.0.1");
     SetStringLanguage(before);
     EXPECT_EQ(d.message,
               "资源文件版本(Ver=3.0.0.0)和主程序版本(Ver=2.9.0.1)不匹配,"
@@ -427,6 +415,8 @@ TEST_F(ComSetForm, ShowTheSetAndSaveTheEdit) {
              c.AstmRole = 1; }, "AstmRole=1"},
         {"AutoSendElapse=499\r\n", [](C, F f) { f.StepAutoSend(1); f.StepAutoSend(1); },
          "AutoSendElapse=500"},
+        // Choosing a set loads it from the file over the edits.
+        {"Parity=1\r\n", [](C c, F f) { c.Parity = 4; f.ChooseSeries(0); }, "Parity=1"},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -505,20 +495,7 @@ TEST_F(ComSetForm, SaveSeriesListsTheSetAndKeepsItAfterCancel) {
     EXPECT_EQ(reread.ReadProfileString("Public", "SetList", ""), "ComSet,Lab,zeta");
 }
 
-TEST_F(ComSetForm, DelSeriesRefusesComSetInAnyCase) {
-    const std::string body = "[Public]\r\nSetList=COMSET,Lab\r\n[COMSET]\r\nParity=1\r\n";
-    Open(body);
-    for (int index : {0, 1}) {  // "COMSET" and "ComSet"
-        c().SeriesIndex = index;
-        form->DelSeries();
-    }
-    ASSERT_EQ(box.asked.size(), 2u);
-    EXPECT_EQ(box.asked[0], LoadStrIn(UiLanguage::English, kStrDefaultTemplateCannotBeDeleted));
-    EXPECT_EQ(ReadFile(ini), body);
-    EXPECT_EQ(c().SeriesEntries.size(), 3u);
-}
-
-TEST_F(ComSetForm, DeletingTheCurrentSetLeavesCurrentSetAndResetLoadsDefaults) {
+TEST_F(ComSetForm, DelSeriesDeletesTheCurrentSetNeverTheDefaultOne) {
     Open(
         "[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nBaudRate=300\r\n"
         "[ComSet]\r\nBaudRate=1200\r\n");
@@ -530,33 +507,32 @@ TEST_F(ComSetForm, DeletingTheCurrentSetLeavesCurrentSetAndResetLoadsDefaults) {
     EXPECT_EQ(c().BaudRate, 2);  // 1200
     EXPECT_EQ(global.SetNames, (std::set<std::string>{"ComSet"}));
     EXPECT_EQ(ReadFile(ini),
-              "[Public]\r\nSetList=ComSet\r\nCurrentSet=Lab\r\n[ComSet]\r\n"
-              "BaudRate=1200\r\n");
+              "[Public]\r\nSetList=ComSet\r\nCurrentSet=Lab\r\n[ComSet]\r\nBaudRate=1200\r\n");
     form->Reset();
     EXPECT_EQ(c().SeriesIndex, -1);
     EXPECT_EQ(c().BaudRate, 5);  // 9600, the default of the missing section
+    // The default set is refused in any case: "COMSET" and "ComSet" here.
+    const std::string body = "[Public]\r\nSetList=COMSET\r\n[COMSET]\r\nParity=1\r\n";
+    Open(body);
+    for (int index : {0, 1}) {
+        c().SeriesIndex = index;
+        form->DelSeries();
+    }
+    const std::string refused = "System Configure (warning, ok): " +
+                                std::string(LoadStr(kStrDefaultTemplateCannotBeDeleted)) + "\n";
+    EXPECT_EQ(box.Take(), refused + refused);
+    EXPECT_EQ(ReadFile(ini), body);
 }
-
-TEST_F(ComSetForm, ChoosingASeriesLoadsItOverTheEdits) {
-    Open("[Public]\r\nSetList=ComSet,Lab\r\n[Lab]\r\nWorkMode=0\r\nHandShake=1\r\n");
-    EXPECT_TRUE(c().SerialShown);
-    c().Parity = 4;
-    form->ChooseSeries(1);
-    EXPECT_TRUE(c().TcpShown);
-    EXPECT_EQ(c().Parity, 0);
-}
-
-struct PasteCase {
-    const char* clipboard;
-    MsgResult answer;
-    size_t questions;
-    PasteOutcome::Action action;
-    const char* text;
-};
 
 TEST_F(ComSetForm, PasteTakesAnAddressAndAsksBeforeALookup) {
     using A = PasteOutcome::Action;
-    const PasteCase cases[] = {
+    const struct {
+        const char* clipboard;
+        MsgResult answer;
+        size_t questions;
+        A action;
+        const char* text;
+    } cases[] = {
         {"192.168.1.20", MsgResult::Yes, 0, A::FillAddress, "192.168.1.20"},
         {" lab-host \n", MsgResult::Yes, 1, A::FillAddress, "10.9.8.7"},
         {"unknown", MsgResult::Yes, 1, A::Drop, ""},
@@ -570,11 +546,11 @@ TEST_F(ComSetForm, PasteTakesAnAddressAndAsksBeforeALookup) {
         lookedUp.push_back(name);
         return std::string(name == "lab-host" ? "10.9.8.7" : "");
     };
-    for (const PasteCase& pc : cases) {
-        box.asked.clear();
+    for (const auto& pc : cases) {
         box.answer = pc.answer;
         const PasteOutcome outcome = form->Paste(pc.clipboard, resolve);
-        EXPECT_EQ(box.asked.size(), pc.questions) << pc.clipboard;
+        const std::string asked = box.Take();
+        EXPECT_EQ(size_t(std::count(asked.begin(), asked.end(), '\n')), pc.questions) << asked;
         EXPECT_EQ(outcome.action, pc.action) << pc.clipboard;
         EXPECT_EQ(outcome.text, pc.text) << pc.clipboard;
     }
@@ -596,6 +572,173 @@ TEST_F(ComSetForm, ComExtOffersByIdLinksFirst) {
     EXPECT_EQ(CComSetForm::ComNameChoices({a, b}, byId),
               (std::vector<std::string>{byId + "/usb-FTDI-if00", a, b}));
     EXPECT_EQ(CComSetForm::ComNameChoices({a}, dir.File("none")), (std::vector<std::string>{a}));
+}
+
+TEST(IniFile, ParseIntReadsSignedDecimalFromTheStartAndClamps) {
+    // clang-format off
+    const std::pair<const char*, int> cases[] = {
+        {"9600", 9600}, {"-1", -1}, {"+42", 42}, {"  \t17", 17}, {"12abc", 12}, {"abc", 0},
+        {"", 0}, {"- 5", 0}, {"0x10", 0}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN},
+        {"-2147483649", INT_MIN}, {"99999999999999999999999999999", INT_MAX}};
+    // clang-format on
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(CIniFile::ParseInt(text), expected) << text;
+}
+
+// Each row: one write to the file as the user wrote it, and the bytes that
+// replace "from" in it (an empty "from": not a byte changes).
+TEST(IniFile, WritingOneKeyChangesOnlyItsLineOrAddsOne) {
+    const std::string hand = "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\n\n[B]\nz=3";
+    // clang-format off
+    const struct { const char *section, *key; std::string value, from, to; } cases[] = {
+        {"a", "X", "10", "x = 1\n", "x = 10\n"}, {"A", "y", "two words", "y=2\r", "y=two words\r"},
+        {"A", "w", "-4", "y=2\r\n", "y=2\r\nw=-4\n"}, {"B", "v", "5", "z=3", "z=3\nv=5\n"},
+        {"C", "v", "new", "z=3", "z=3\n[C]\nv=new\n"}, {"A", "x", "1", "", ""},
+        {"A", "k", "one\r\n[Evil]\n\0two"s, "y=2\r\n", "y=2\r\nk=one[Evil]two\n"},
+        {"A", "pad", "  Lab  ", "y=2\r\n", "y=2\r\npad=\"  Lab  \"\n"},
+    };
+    // clang-format on
+    TempFolder dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        WriteFile(dir.File("a.ini"), hand);
+        CIniFile ini(dir.File("a.ini"));
+        ASSERT_TRUE(ini.Load());
+        ASSERT_TRUE(ini.SetString(c.section, c.key, c.value));
+        ASSERT_TRUE(ini.Save());
+        std::string after = hand;
+        if (!c.from.empty()) after.replace(after.find(c.from), c.from.size(), c.to);
+        EXPECT_EQ(ReadFile(dir.File("a.ini")), after);
+        CIniFile again(dir.File("a.ini"));
+        ASSERT_TRUE(again.Load());
+        EXPECT_EQ(again.GetString(c.section, c.key, "absent"), ini.GetString(c.section, c.key, ""));
+        EXPECT_EQ(again.GetString("Evil", "two", "absent"), "absent");
+    }
+    CIniFile fresh(dir.File("new.ini"));
+    ASSERT_TRUE(fresh.Load());
+    ASSERT_TRUE(fresh.SetInt("S", "k", 1) && fresh.SetString("S", "q", "\"x\"") && fresh.Save());
+    EXPECT_EQ(ReadFile(dir.File("new.ini")), "[S]\r\nk=1\r\nq=\"\"x\"\"\r\n");
+    for (const char* bad : {"", "a=b", " pad", ";c"})
+        EXPECT_FALSE(fresh.SetString("S", bad, "v")) << bad;
+    EXPECT_FALSE(fresh.SetString("a]b", "k", "v"));
+}
+
+TEST(IniFile, ValuesAreReadWithoutQuotesAndCutToTheLimit) {
+    TempFolder dir;
+    const std::string longValue(20000, 'v');
+    WriteFile(dir.File("a.ini"),
+              "[S]\r\nq=\"quoted text\"\r\ninner=a \"b\" c\r\nWorkMode=\r\nlong=" + longValue);
+    CIniFile ini(dir.File("a.ini"));
+    ASSERT_TRUE(ini.Load());
+    EXPECT_EQ(ini.GetString("S", "q", ""), "quoted text");
+    EXPECT_EQ(ini.GetString("S", "inner", ""), "a \"b\" c");
+    EXPECT_EQ(ini.GetString("S", "long", ""), std::string(16383, 'v'));
+    EXPECT_EQ(ini.GetString("S", "absent", longValue).size(), 16383u);
+    EXPECT_EQ(ini.GetInt("s", "Q", -7), 0);
+    EXPECT_EQ(ini.GetInt("T", "q", -7), -7);
+    EXPECT_EQ(ini.GetInt("S", "WorkMode", 10), 10) << "an empty number is the key's default";
+}
+
+TEST(IniFile, UnreadableFileIsNamedWithItsReasonAndNeverOpenedWhenAPipe) {
+    TempFolder dir;
+    ASSERT_EQ(::mkdir(dir.File("d.ini").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(dir.File("p.ini").c_str(), 0644), 0);  // opening it would block
+    WriteFile(dir.File("r.ini"), "[S]\r\nk=1\r\n");
+    ASSERT_EQ(chmod(dir.File("r.ini").c_str(), 0200), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {"none.ini", ""},
+        {"d.ini", dir.File("d.ini") + " is a directory"},
+        {"p.ini", dir.File("p.ini") + " is not a regular file"},
+        {"r.ini", geteuid() == 0 ? "" : "cannot read " + dir.File("r.ini") + ": Permission denied"},
+    };
+    for (const auto& [name, error] : cases) {
+        CIniFile ini(dir.File(name));
+        EXPECT_EQ(ini.Load(), error.empty()) << name;
+        EXPECT_EQ(ini.LoadError(), error);
+    }
+}
+
+using Mode = CFileWriter::Mode;
+
+// Each row prepares the path and names the error; none may block or write.
+// (A pipe with a reader is refused as /dev/null is, once it is open.)
+TEST(FileWriter, RefusesWhatIsNoRegularFileAtOnce) {
+    TempFolder dir;
+    const std::string path = dir.File("target");
+    const std::pair<std::function<void()>, int> cases[] = {
+        {[] {}, ENOENT},  // the folder is missing: the path is made below
+        {[&] { ::mkdir(path.c_str(), 0755); }, EISDIR},
+        {[&] { ::mkfifo(path.c_str(), 0644); }, ENXIO},  // no reader: open would block
+        {[&] { ::symlink("/dev/null", path.c_str()); }, CFileWriter::kNotRegularFile},
+    };
+    for (const auto& [arrange, error] : cases) {
+        std::filesystem::remove_all(path);
+        arrange();
+        const std::string target = error == ENOENT ? dir.File("missing/target") : path;
+        EXPECT_EQ(CFileWriter::WriteFile(target, "data", Mode::Truncate), error) << error;
+        EXPECT_EQ(CFileWriter::WriteFile(target, "data", Mode::Append), error) << error;
+    }
+}
+
+// A file-size limit makes the kernel accept only part of a write, as a full
+// disk does; the writer must report it, never success. The limit is set in
+// a child so that this test program keeps writing freely.
+TEST(FileWriter, ShortWriteIsAnError) {
+    TempFolder dir;
+    const std::string path = dir.File("limited");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(CFileWriter::WriteFile(path, std::string(10000, 'x'), Mode::Truncate));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), EFBIG);
+    EXPECT_EQ(ReadFile(path), std::string(4096, 'x'));
+}
+
+TEST(AppPaths, SettingsDirIsTheProgramFolderOnlyWhenWritable) {
+    TempFolder dir;
+    EXPECT_EQ(SettingsDir(dir.Path().substr(0, dir.Path().size() - 1)), dir.Path());
+    const std::string missing = dir.File("no-such-folder/");
+    ScopedEnv home("HOME", dir.File("home"));
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.File("cfg"));
+    EXPECT_EQ(SettingsDir(missing), dir.File("cfg/qelvor/"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("cfg")));  // made by the first write
+    // An installed program keeps its settings per user, even when root runs it.
+    for (const char* system : {"/usr/bin", "/usr/local/bin/", "/bin/"})
+        EXPECT_EQ(SettingsDir(system), dir.File("cfg/qelvor/")) << system;
+    // Root may write every folder, so only another user sees a read-only one skipped.
+    if (geteuid() != 0) {
+        ASSERT_TRUE(EnsureFolder(dir.File("ro")));
+        ASSERT_EQ(chmod(dir.File("ro").c_str(), 0555), 0);
+        EXPECT_EQ(SettingsDir(dir.File("ro/")), dir.File("cfg/qelvor/"));
+    }
+    ScopedEnv relative("XDG_CONFIG_HOME", "relative/cfg");  // only an absolute path counts
+    EXPECT_EQ(SettingsDir(missing), dir.File("home/.config/qelvor/"));
+    ScopedEnv unset("XDG_CONFIG_HOME", std::nullopt);
+    EXPECT_EQ(SettingsDir(missing), dir.File("home/.config/qelvor/"));
+}
+
+TEST(AppPaths, DesktopFolderComesFromUserDirsElseAnExistingDesktop) {
+    TempFolder dir;
+    ScopedEnv home("HOME", dir.File("home"));
+    ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    ASSERT_TRUE(EnsureFolder(dir.File("home/.config/")));  // parents included
+    EXPECT_EQ(DesktopFolder(), "");
+    ASSERT_TRUE(EnsureFolder(dir.File("home/Desktop")));
+    EXPECT_EQ(DesktopFolder(), dir.File("home/Desktop/"));
+    WriteFile(dir.File("home/.config/user-dirs.dirs"),
+              "# written by xdg-user-dirs-update\nXDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
+              "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+    EXPECT_EQ(DesktopFolder(), dir.File("home/Schreibtisch/"));
+    WriteFile(dir.File("home/.config/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"/srv/desk/\"\n");
+    EXPECT_EQ(DesktopFolder(), "/srv/desk/");
+    EXPECT_FALSE(EnsureFolder(dir.File("home/.config/user-dirs.dirs/sub")) || EnsureFolder(""));
 }
 
 }  // namespace

@@ -22,11 +22,11 @@
 #include <gtest/gtest.h>
 
 #include "config/com_setting.h"
-#include "config/message_box.h"
 #include "config/string_table.h"
 #include "log/csv_exporter.h"
 #include "log/log_writer.h"
 #include "log/zip_writer.h"
+#include "support/recording_box.h"
 #include "support/temp_folder.h"
 #include "support/zip_reader.h"
 #include "traffic/msg_exchange.h"
@@ -93,24 +93,6 @@ TEST(LogFormats, TxtStartsWithTheTimeInTheChosenLanguage) {
     SetStringLanguage(UiLanguage::Chinese);
     EXPECT_EQ(RenderLog({}, LogFormat::Txt, false, now), LoadStr(21025) + stamp + "\r\n");
 }
-
-// Gives one answer to every question and keeps every box it was shown.
-class RecordingBox : public IMessageBox {
-  public:
-    MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
-                             MsgButtons buttons) override {
-        static const char* const kIcons[] = {"none", "info", "question", "warning", "stop"};
-        static const char* const kButtons[] = {"ok", "ok-cancel", "yes-no", "yes-no-cancel"};
-        shown += caption + " (" + kIcons[int(icon)] + ", " + kButtons[int(buttons)] + "): " + text +
-                 "\n";
-        return buttons == MsgButtons::Ok ? MsgResult::Ok : answer;
-    }
-    // The boxes shown since the last call, one "caption (icon, buttons): text" line each.
-    std::string Take() { return std::exchange(shown, ""); }
-
-    std::string shown;
-    MsgResult answer = MsgResult::Cancel;
-};
 
 class LogSaver : public ::testing::Test {
   protected:

@@ -1,10 +1,12 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
-#include "ports/port_test_util.h"
+namespace porttest {
 
-unsigned porttest::ReadTtyRate(int fd) {
+unsigned ReadTtyRate(int fd) {
     termios2 t{};
     if (ioctl(fd, TCGETS2, &t) != 0 || t.c_ispeed != t.c_ospeed) return 0;
     return t.c_ospeed;
 }
+
+}  // namespace porttest
