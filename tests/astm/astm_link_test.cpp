@@ -166,12 +166,6 @@ TEST(AstmLink, ReceiverChecksEveryFrameReassemblesRecordsAndIdlesAfterSilence) {
 // TCP server with a TCP client on 127.0.0.1.
 using Clock = std::chrono::steady_clock;
 
-std::string ReadPort(StreamPort::CStreamPort& port) {
-    char buf[4096];
-    const int n = port.WaitForData(1) > 0 ? port.Read(buf, sizeof buf) : 0;
-    return std::string(buf, size_t(std::max(n, 0)));
-}
-
 // Thirteen records, so that the frame number wraps, one of them of 600
 // characters, which crosses as three frames.
 const Strings kMessage =
@@ -204,10 +198,12 @@ TEST_P(AstmOverRealLines, BothSendAtOnceTheInstrumentFirstAndEveryRecordArrivesW
         ends[1] = &serial;
     }
     auto read = [&](int end) {
-        if (cut == 0 || end == 1) return ReadPort(*ends[end]);
         char buf[4096];
         pollfd ready{pty.master, POLLIN, 0};
-        const ssize_t n = poll(&ready, 1, 1) == 1 ? ::read(pty.master, buf, sizeof buf) : 0;
+        const ssize_t n =
+            cut == 0 || end == 1
+                ? (ends[end]->WaitForData(1) > 0 ? ends[end]->Read(buf, sizeof buf) : 0)
+                : (poll(&ready, 1, 1) == 1 ? ::read(pty.master, buf, sizeof buf) : 0);
         return std::string(buf, size_t(std::max<ssize_t>(n, 0)));
     };
     auto write = [&](int end, std::string_view bytes) {
@@ -355,24 +351,18 @@ TEST(AstmRecord, MessageRecordsSplitWithTheirHeadersDelimiters) {
 }
 
 // The tree as one line a node, indented by depth: "kind number value".
-void Render(const AstmTreeNode& node, int depth, std::string& out) {
-    const char kinds[] = {'T', 'F', 'R', 'C'};
-    out += std::string(static_cast<size_t>(depth) * 2, ' ') + kinds[node.kind] + ' ';
+std::string Rendered(const AstmTreeNode& node, size_t depth = 0) {
+    std::string out = std::string(depth * 2, ' ') + "TFRC"[node.kind] + ' ';
     out += node.kind == AstmTreeNode::kRecord ? std::string(1, static_cast<char>(node.number))
                                               : std::to_string(node.number) + ' ' + node.value;
     out += '\n';
     for (const AstmTreeNode& child : node.children)
-        Render(child, depth + 1, out);
-}
-
-std::string Rendered(std::string_view record, const AstmDelimiters& delimiters) {
-    std::string out;
-    Render(AstmRecordTree(record, delimiters), 0, out);
+        out += Rendered(child, depth + 1);
     return out;
 }
 
-TEST(AstmRecordTree, FieldsRepeatsAndComponentsUnderTheRecord) {
-    EXPECT_EQ(Rendered("O|1|s1^^^x|a\\b^c||x&F&y", {}),
+TEST(AstmRecordTree, FieldsRepeatsAndComponentsUnderTheRecordWithTheHeadersDelimiters) {
+    EXPECT_EQ(Rendered(AstmRecordTree("O|1|s1^^^x|a\\b^c||x&F&y", {})),
               "T O\n"
               "  F 2 1\n"
               "  F 3 s1^^^x\n"
@@ -382,16 +372,14 @@ TEST(AstmRecordTree, FieldsRepeatsAndComponentsUnderTheRecord) {
               "    R 2 b^c\n      C 1 b\n      C 2 c\n"
               "  F 5 \n"
               "  F 6 x|y\n");
-}
-
-TEST(AstmRecordTree, AHeaderUsesTheDelimitersItDeclares) {
     // The header's own marks win over those passed in, and its delimiter
     // definition stays one field.
-    EXPECT_EQ(Rendered("H#~@$#id@2", {}), "T H\n  F 2 ~@$\n  F 3 id@2\n    C 1 id\n    C 2 2\n");
+    EXPECT_EQ(Rendered(AstmRecordTree("H#~@$#id@2", {})),
+              "T H\n  F 2 ~@$\n  F 3 id@2\n    C 1 id\n    C 2 2\n");
     // Any other record is split with the delimiters given (the last header's).
-    EXPECT_EQ(Rendered("R#1#a@b|c", {'#', '~', '@', '$'}),
+    EXPECT_EQ(Rendered(AstmRecordTree("R#1#a@b|c", {'#', '~', '@', '$'})),
               "T R\n  F 2 1\n  F 3 a@b|c\n    C 1 a\n    C 2 b|c\n");
-    EXPECT_EQ(Rendered("", {}), "T ?\n");
+    EXPECT_EQ(Rendered(AstmRecordTree("", {})), "T ?\n");
 }
 
 TEST(AstmRecordTree, RecordTextOfFramesAndReassembledRecords) {

@@ -13,7 +13,6 @@
 #include "data/frame_check.h"
 #include "data/outgoing_composer.h"
 #include "data/text_encoding.h"
-#include "support/temp_folder.h"
 
 namespace qelvor {
 namespace {
@@ -136,8 +135,7 @@ class OutgoingComposer : public ::testing::Test {
     }
     std::string Compose(const std::string& line) { return ComposeOutgoing(line, settings_, fn_); }
 
-    testing_support::TempFolder folder_;
-    CComSetting settings_ = CComSetting::Loaded(folder_.File("t.ini"));
+    CComSetting settings_;  // reads no file
     int8_t fn_ = 0;
 };
 

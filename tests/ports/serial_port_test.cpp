@@ -80,23 +80,20 @@ class Pty : public ::testing::Test {
     CSerialPort port_;
 };
 
-// Raw mode: bytes arrive and leave as sent (CR, LF, NUL, 0xff), nothing is
-// echoed. (A stalled device's partial write: ExchangeTest.PartialWrite...)
-TEST_F(Pty, RawBytesTravelBothWays) {
+// Bytes arrive and leave as sent; a buffer shorter than what waits leaves
+// the rest for the next Read. (Raw mode's flags: LineFormat... below; a
+// stalled device's partial write: ExchangeTest.PartialWrite...)
+TEST_F(Pty, RawBytesTravelBothWaysAndAShortReadLeavesTheRest) {
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(port_.Open(), 1);  // already open: nothing new
-    EXPECT_EQ(port_.WaitForData(0), 0);
-    // A buffer shorter than what waits leaves the rest for the next Read.
-    ASSERT_TRUE(pty_.Feed(std::string_view("0123\r\n\x03\x7f\x00\xff", 10)));
-    ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 10; }));
+    ASSERT_TRUE(pty_.Feed(std::string_view("0123\r\n\x00\xff", 8)));
+    ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 8; }));
     char buf[8];
     ASSERT_TRUE(WaitUntil([&] { return port_.Read(buf, 4) == 4; }));
-    EXPECT_EQ(std::string(buf, 4), "0123");
-    EXPECT_EQ(Collect(port_, 6), std::string("\r\n\x03\x7f\x00\xff", 6));
-    EXPECT_LT(read(pty_.master, buf, sizeof buf), 0);
-    EXPECT_EQ(port_.WriteString(std::string("\x05\r\n\x00\xff", 5)), 5);
-    ASSERT_TRUE(WaitUntil([&] { return read(pty_.master, buf, sizeof buf) == 5; }));
-    EXPECT_EQ(std::string(buf, 5), std::string("\x05\r\n\x00\xff", 5));
+    EXPECT_EQ(std::string(buf, 4) + Collect(port_, 4), std::string("0123\r\n\x00\xff", 8));
+    EXPECT_EQ(port_.WriteString("\r\n"), 2);
+    ASSERT_TRUE(WaitUntil([&] { return read(pty_.master, buf, sizeof buf) == 2; }));
+    EXPECT_EQ(std::string(buf, 2), "\r\n");
 }
 
 // A full queue stops the reading (the pty then holds the writer back) until
@@ -297,9 +294,11 @@ TEST_F(PtyUse, PortThisUserMayNotOpenIsListedWithItsGroup) {
 
 TEST(ParseLockFilePid, ReadsTheAsciiAndTheBinaryForm) {
     auto binary = [](int32_t pid) { return std::string(reinterpret_cast<char*>(&pid), 4); };
-    std::pair<std::string, int> rows[] = {{"      4242\n", 4242}, {binary(31337), 31337},
-                                          {binary(-5), 0},        {"   \n", 0},
-                                          {"pid 12\n", 0},        {"99999999999999999999", 0}};
+    std::pair<std::string, int> rows[] = {{"      4242\n", 4242},
+                                          {binary(31337), 31337},
+                                          {binary(-5), 0},
+                                          {"pid 12\n", 0},
+                                          {"99999999999999999999", 0}};
     for (const auto& [text, pid] : rows)
         EXPECT_EQ(StreamPort::ParseLockFilePid(text), pid) << text;
 }
@@ -480,12 +479,10 @@ TEST(TcpPort, OpenFailsForRefusedUnansweredAndOutOfRangePorts) {
     loopback::DroppingListener full;
     Peer listener = Peer::Bound(SOCK_STREAM);
     const int p = listener.Port();  // 65536 more must not reach it
-    const int cases[][3] = {{1, loopback::FreePort(SOCK_STREAM), ECONNREFUSED},
-                            {1, full.Port(), ETIMEDOUT},
-                            {1, p + 65536, EINVAL},
-                            {0, p + 65536, EINVAL},
-                            {0, p - 65536, EINVAL},
-                            {0, 0, EINVAL}};
+    // clang-format off
+    const int cases[][3] = {{1, loopback::FreePort(SOCK_STREAM), ECONNREFUSED}, {1, full.Port(), ETIMEDOUT},
+                            {1, p + 65536, EINVAL}, {0, p + 65536, EINVAL}, {0, p - 65536, EINVAL}, {0, 0, EINVAL}};
+    // clang-format on
     for (const auto& c : cases) {  // mode, port, error
         CTCPPort port;
         port.SetNetParam(c[0], c[1], kLoopback);
@@ -493,11 +490,7 @@ TEST(TcpPort, OpenFailsForRefusedUnansweredAndOutOfRangePorts) {
         EXPECT_TRUE(c[2] != EINVAL || !started) << c[1];
         // A request the full listener drops cannot have been answered yet.
         EXPECT_TRUE(c[2] != ETIMEDOUT || (started && port.GetState(0) == CTCPPort::kConnecting));
-        if (started) {
-            EXPECT_EQ(port.IsOpen(), 1);
-            EXPECT_TRUE(WaitUntil([&] { return port.PollConnect() != 0; }, 7000));
-            EXPECT_EQ(port.PollConnect(), -1) << c[1];
-        }
+        EXPECT_TRUE(!started || WaitUntil([&] { return port.PollConnect() == -1; }, 7000)) << c[1];
         EXPECT_EQ(port.LastError(), c[2]) << c[1];
         EXPECT_EQ(port.GetState(0), CTCPPort::kClosed);
         EXPECT_EQ(port.WaitForData(0), c[0] == 1 ? -3 : -1) << c[1];
@@ -553,14 +546,12 @@ TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
     EXPECT_EQ(peer_.ReceiveFrom(&from_), largest);
     EXPECT_EQ(from_, local_);
     auto datagram = [](int i) { return std::to_string(i) + std::string(size_t(i % 1400), 'd'); };
-    // In bursts the kernel's buffer holds even when a sanitizer slows the
+    // A burst the kernel's buffer holds even when a sanitizer slows the
     // receive thread down; what is under test is the queue's order.
-    for (int burst = 0; burst < 2000; burst += 200) {
-        for (int i = burst; i < burst + 200; ++i)
-            ASSERT_TRUE(peer_.Send(datagram(i), local_));
-        for (int i = burst; i < burst + 200; ++i)
-            ASSERT_EQ(ReadOne(), datagram(i)) << i;
-    }
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE(peer_.Send(datagram(i), local_));
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(ReadOne(), datagram(i)) << i;
     for (const char* d : {"", "0123456789", "next"})
         ASSERT_TRUE(peer_.Send(d, local_));
     ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 2; }));
