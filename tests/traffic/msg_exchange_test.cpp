@@ -301,20 +301,19 @@ std::string Text(const CTrafficStats::Second& s) {
 // default) is traffic; information records and failed writes are not.
 TEST_F(ExchangeTest, StatsCountWhatTheStoreRecords) {
     settings_.HandShake = 0;
-    CMsgExchange& exchange = exchange_;
-    EXPECT_EQ(exchange.SendBytes("hello", true), 5);
+    EXPECT_EQ(exchange_.SendBytes("hello", true), 5);
     const std::string received = "ABC\r\n\x05\x15xy";
-    exchange.OnReceive(received.data(), static_cast<int>(received.size()));
-    exchange.FlushPending();  // "xy" becomes a record of its own
-    exchange.Stats().AddBadFrame(2);
+    exchange_.OnReceive(received.data(), static_cast<int>(received.size()));
+    exchange_.FlushPending();  // "xy" becomes a record of its own
+    exchange_.Stats().AddBadFrame(2);
     port_.Close();
-    EXPECT_LT(exchange.SendBytes("lost", true), 1);
-    exchange.ClearAll();  // the statistics outlive the store's records
-    const CTrafficStats::Totals& t = exchange.Stats().Counts();
+    EXPECT_LT(exchange_.SendBytes("lost", true), 1);
+    exchange_.ClearAll();  // the statistics outlive the store's records
+    const CTrafficStats::Totals& t = exchange_.Stats().Counts();
     EXPECT_EQ(std::vector<uint64_t>({t.bytesSent, t.recordsSent, t.bytesReceived, t.recordsReceived,
                                      t.enqReceived, t.nakReceived, t.badCheckFrames}),
               std::vector<uint64_t>({5, 1, received.size(), 4, 1, 1, 2}));
-    exchange.Stats().Reset();
+    exchange_.Stats().Reset();
     EXPECT_EQ(t.bytesReceived + t.badCheckFrames, 0u);
 }
 
