@@ -7,8 +7,6 @@
 #include <filesystem>
 #include <string>
 
-#include "astm/astm_frame.h"
-#include "data/check_sum.h"
 #include "log/log_formats.h"
 #include "log/log_saver.h"
 #include "log/log_writer.h"
@@ -192,29 +190,6 @@ TEST_F(MainEngine, SaveCommandsWriteEachLayoutWhereTheDialogChose) {
     ASSERT_TRUE(Engine().SaveZip(dir.File("chosen.zip")));
     EXPECT_EQ(testing_support::ReadZip(dir.File("chosen.zip")).size(), 5u);
 }
-
-// Received frames cut by the splitter are checked with the set's CheckSum
-// kind as they are stored: one of a good and a bad ASTM frame counts as bad,
-// and the same bytes are no frame at all for the BCC kind.
-class BadFrameCount : public EngineTest, public testing::WithParamInterface<int> {};
-
-TEST_P(BadFrameCount, FramesFromAPeerAreCheckedWithTheSetsKind) {
-    const int kind = GetParam();
-    settings.CheckSum = kind;
-    settings.SplitStrs = "<CR><LF>";
-    settings.RespondStrs = "";
-    Socket peer = ConnectAsClient();
-    ASSERT_TRUE(peer.Valid());
-    const std::string good = astm::CAstmFrame{1, "H|\\^&\r", true}.Bytes();
-    std::string bad = astm::CAstmFrame{2, "P|1\r", true}.Bytes();
-    bad[bad.size() - 3] = bad[bad.size() - 3] == '0' ? '1' : '0';
-    ASSERT_TRUE(peer.SendAll(good + bad + "plain line\r\n"));
-    ASSERT_TRUE(PollUntil([&] { return RecordsOf('R').size() == 3; }));
-    EXPECT_EQ(RecordsOf('R'), (Lines{good, bad, "plain line\r\n"}));
-    EXPECT_EQ(Engine().Stats().Counts().badCheckFrames, kind == kCsAstm ? 1u : 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Kinds, BadFrameCount, testing::Values(int(kCsAstm), int(kCsBcc)));
 
 }  // namespace
 }  // namespace qelvor::test
