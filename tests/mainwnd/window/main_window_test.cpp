@@ -1,66 +1,100 @@
 // The main window driven through its widgets: port buttons and status,
-// traffic rows and the automatic answer, the key filter, the popups, the data
-// list's right click, the layout when the data list is hidden and when the
-// window is resized, the detail view, a dropped file, and the window's own
-// commands.
+// traffic rows and the automatic answer (rendered after a short session),
+// the key filter, the popups, the data list's right click (in the ASTM mode
+// too), the layout when the data list is hidden and when the window is
+// resized, a dropped file, and the window's own commands.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <QAbstractItemModel>
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QListView>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTableView>
-#include <QToolButton>
 
-#include <fstream>
-
+#include "astm/astm_frame.h"
+#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/about_dialog.h"
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
 #include "mainwnd/resize_anchors.h"
-#include "mainwnd/traffic_table_model.h"
 #include "mainwnd/window/window_fixture.h"
 
 using namespace qelvor;
 using namespace qelvor::test;
 
-Q_DECLARE_METATYPE(std::string)
+namespace {
+
+QAction* CommandAction(const QMenu* menu, int command) {
+    for (QAction* action : menu->actions())
+        if (CommandOf(action) == command) return action;
+    return nullptr;
+}
+
+// Right-clicks line row of the data list and triggers the action that choose
+// picks in the popup; returns the popup's name.
+QString RightClickDataLine(WindowFixture& f, int row,
+                           const std::function<QAction*(QMenu*)>& choose) {
+    auto* view = f.Control<QListView>("DataList");
+    if (!QTest::qWaitFor([&] { return view->model()->rowCount() > row; })) return "(no line)";
+    const QPoint on = view->visualRect(view->model()->index(row, 0)).center();
+    QString opened;
+    ModalWatcher watcher([&](QWidget* popup) {
+        auto* menu = qobject_cast<QMenu*>(popup);
+        opened = menu->objectName();
+        menu->setActiveAction(choose(menu));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mousePress(view->viewport(), Qt::RightButton, {}, on);
+    QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, on);
+    return opened;
+}
+
+// Whether the process blocks SIGINT and SIGTERM yet (its start-up got past
+// the point where they would still kill it).
+bool BlocksStopSignals(qint64 pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigBlk:", 0) != 0) continue;
+        const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+        return (mask & (1ull << (SIGINT - 1))) != 0 && (mask & (1ull << (SIGTERM - 1))) != 0;
+    }
+    return false;
+}
+
+std::string AstmFrame(int number, const std::string& record) {
+    return astm::CAstmFrame{number, record + '\r', true}.Bytes();
+}
+
+}  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
     void openAndCloseDriveButtonsAndPaneZero();
-    void peerEnqIsShownAndAnswered();
+    void sessionRowsAndScreenshot_data() { AddLanguageRows(); }
+    void sessionRowsAndScreenshot();
     void enterInSendBox_data();
     void enterInSendBox();
     void escapeNeverClosesTheWindow();
     void popupsHoldTheirItemsInOrder_data();
     void popupsHoldTheirItemsInOrder();
     void rightClickSelectsTheDataLineBeforeDataProc();
+    void astmSendMessageFromTheDataListMenu();
+    void astmDetailShowsTheFieldsOfAReceivedRecord();
     void hidingTheDataListWidensTheTrafficList();
     void resizeMovesControlsByTheirAnchors();
-    void anchoredRect_data();
     void anchoredRect();
     void appendsAreAnnouncedOncePerBatch();
-    void doubleClickOnARowOpensItsDetail();
     void droppedFileLoadsAsDataFile();
     void pinWindowTwiceLeavesItUnpinned();
-    void newInstanceIniName_data();
     void newInstanceIniName();
     void aboutBoxAsciiTable();
-    void clicksAndKeysOpenTheirWindows_data();
     void clicksAndKeysOpenTheirWindows();
     void clockPaneAndPendingBuffer();
     void setupFirstOpensTheDialogThenAutoRestart_data();
     void setupFirstOpensTheDialogThenAutoRestart();
-    void stopSignalEndsTheProgram_data();
+    void stopSignalEndsTheProgram_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
     void stopSignalEndsTheProgram();
 };
 
@@ -95,25 +129,48 @@ void MainWindowTest::openAndCloseDriveButtonsAndPaneZero() {
     QVERIFY(f.Control("ReSend")->isHidden());
 }
 
-void MainWindowTest::peerEnqIsShownAndAnswered() {
+// An answered ENQ in the list, then a short session (a loaded data list, a
+// frame answered, a line sent, the clock on) rendered in each language to
+// main-window-en.png and main-window-zh.png.
+void MainWindowTest::sessionRowsAndScreenshot() {
     WindowFixture f;
+    ScopedUiLanguage scope(RowLanguage());
     f.settings.HandShake = 1;
-    f.Window();
+    f.settings.UsedResponseFile = 1;
+    CMainWindow& window = f.Window();
     QVERIFY(f.peer.Send("\x05"));
     QCOMPARE(f.Received(1), std::string("\x06"));
     auto* rows = f.Control<QTableView>("TrafficList")->model();
     QTRY_COMPARE(rows->rowCount(), 2);
     const auto cell = [rows](int row, int column) { return rows->index(row, column).data(); };
-    QCOMPARE(cell(0, 0).toString(), QString("R"));
-    QCOMPARE(cell(0, 2).toString(), QString("<ENQ>"));
-    QCOMPARE(cell(1, 0).toString(), QString("S"));
-    QCOMPARE(cell(1, 2).toString(), QString("<ACK>"));
+    QCOMPARE(cell(0, 0).toString() + cell(0, 2).toString(), QString("R<ENQ>"));
+    QCOMPARE(cell(1, 0).toString() + cell(1, 2).toString(), QString("S<ACK>"));
     QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$")
                 .match(cell(0, 1).toString())
                 .hasMatch());
     QCOMPARE(rows->index(0, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignLeft,
              int(Qt::AlignLeft));
-    QCOMPARE(rows->index(5, 2).data().isValid(), false);
+    QCOMPARE(cell(5, 2).isValid(), false);
+
+    const QString data = f.dir.filePath("astm.txt");
+    std::ofstream(data.toStdString(), std::ios::binary)
+        << "<STX>1H|\\^&|||Analyser<CR><ETX>\r\n<STX>2P|1<CR><ETX>\r\n<STX>3O|1|S42<CR><ETX>\r\n"
+           "<STX>4L|1|N<CR><ETX>\r\n<EOT>\r\n";
+    window.LoadDataFile(data);
+    QVERIFY(
+        f.peer.Send("\x02"
+                    "1H|\\^&|||Host\r\x03"
+                    "A7\r\n"));
+    QCOMPARE(f.Received(1), std::string("\x06"));
+    auto* box = f.Control<QLineEdit>("SendBox");
+    QTest::keyClicks(box, "<STX>hello<ETX>");
+    QTest::keyClick(box, Qt::Key_Return);
+    QTRY_VERIFY(rows->rowCount() >= 7);
+    QTest::mouseDClick(f.Control<QLabel>("StatusPane3"), Qt::LeftButton);
+    QTest::qWait(50);
+    const QImage image = window.grab().toImage();
+    QCOMPARE(image.size(), window.size());
+    QVERIFY(SaveScreenshot(image, "main-window-" + scope.Suffix()));
 }
 
 void MainWindowTest::enterInSendBox_data() {
@@ -197,31 +254,82 @@ void MainWindowTest::popupsHoldTheirItemsInOrder() {
     }
 }
 
+// The press selects the line, so that Delete Data takes it and not the
+// line selected before.
 void MainWindowTest::rightClickSelectsTheDataLineBeforeDataProc() {
     WindowFixture f;
-    CMainWindow& window = f.Window(false);
-    CDataList& list = window.Engine().DataList();
+    CDataList& list = f.Window(false).Engine().DataList();
     list.Assign({"first", "second", "third"});
-    auto* view = f.Control<QListView>("DataList");
-    QTRY_COMPARE(view->model()->rowCount(), 3);
-    const QPoint onSecond = view->visualRect(view->model()->index(1, 0)).center();
-    QTest::mousePress(view->viewport(), Qt::RightButton, {}, onSecond);
-    QCOMPARE(list.CurSel(), 1);
-    QCOMPARE(view->currentIndex().row(), 1);
-    QString opened;
-    ModalWatcher watcher([&](QWidget* popup) {
-        opened = popup->objectName();
-        auto* menu = qobject_cast<QMenu*>(popup);
-        for (QAction* action : menu->actions()) {
-            if (CommandOf(action) == kCmdDeleteData) menu->setActiveAction(action);
-        }
-        QTest::keyClick(menu, Qt::Key_Return);
-    });
-    QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, onSecond);
-    QCOMPARE(opened, QString("DATA_PROC"));
+    const auto remove = [](QMenu* menu) { return CommandAction(menu, kCmdDeleteData); };
+    QCOMPARE(RightClickDataLine(f, 1, remove), QString("DATA_PROC"));
     QCOMPARE(list.Lines(), (std::vector<std::string>{"first", "third"}));
+    auto* view = f.Control<QListView>("DataList");
     QCOMPARE(view->model()->rowCount(), 2);
     QCOMPARE(view->model()->index(1, 0).data().toString(), QString("third"));
+}
+
+// In the ASTM mode the menu ends with "Send message": the list goes to a
+// loopback host as one message, the empty line no record.
+void MainWindowTest::astmSendMessageFromTheDataListMenu() {
+    WindowFixture f;
+    f.settings.ProtocolMode = kProtocolAstm;
+    CMainWindow& window = f.Window();
+    window.Engine().DataList().Assign({"H|\\^&", "", "P|1"});
+    int lastCommand = 0;
+    RightClickDataLine(f, 0, [&](QMenu* menu) {
+        lastCommand = CommandOf(menu->actions().last());
+        return menu->actions().last();
+    });
+    QCOMPARE(lastCommand, int(kCmdSendAstmMessage));
+    QCOMPARE(f.Received(1), std::string(1, astm::kEnq));
+    for (const std::string& frame : {AstmFrame(1, "H|\\^&"), AstmFrame(2, "P|1")}) {
+        QVERIFY(f.peer.Send(std::string(1, astm::kAck)));
+        QCOMPARE(f.Received(frame.size()), frame);
+    }
+    QVERIFY(f.peer.Send(std::string(1, astm::kAck)));
+    QCOMPARE(f.Received(1), std::string(1, astm::kEot));
+    QTRY_VERIFY(window.Engine().AstmMessageResult() == std::optional<bool>(true));
+}
+
+// The detail view of a received record shows its fields at the delimiters
+// its header declared: '#' fields, '~' repeats, '@' components.
+void MainWindowTest::astmDetailShowsTheFieldsOfAReceivedRecord() {
+    WindowFixture f;
+    f.settings.ProtocolMode = kProtocolAstm;
+    CMainWindow& window = f.Window();
+    for (const std::string& bytes :
+         {std::string(1, astm::kEnq), AstmFrame(1, "H#~@$"), AstmFrame(2, "O#1#s1@@@x#a~b")}) {
+        QVERIFY(f.peer.Send(bytes));
+        QCOMPARE(f.Received(1), std::string(1, astm::kAck));
+    }
+    QVERIFY(f.peer.Send(std::string(1, astm::kEot)));
+    const CMsgExchange& store = window.Engine().Exchange();
+    const auto orderRow = [&] {
+        for (size_t i = 0; i < store.RecordCount(); ++i)
+            if (store.Record(i).Data() == "record: O#1#s1@@@x#a~b") return int(i);
+        return -1;
+    };
+    auto* traffic = f.Control<QTableView>("TrafficList");
+    QTRY_VERIFY(orderRow() >= 0 && traffic->model()->rowCount() > orderRow());
+    traffic->scrollTo(traffic->model()->index(orderRow(), 2));
+    const QPoint onOrder = traffic->visualRect(traffic->model()->index(orderRow(), 2)).center();
+    QStringList lines;
+    ModalWatcher watcher([&](QWidget* dialog) {
+        auto* tree = dialog->findChild<QTreeWidget*>("AstmFields");
+        if (tree == nullptr) return;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+            int depth = 0;
+            for (QTreeWidgetItem* up = (*it)->parent(); up; up = up->parent())
+                ++depth;
+            lines << QString(depth * 2, ' ') + (*it)->text(0);
+        }
+    });
+    QTest::mouseDClick(traffic->viewport(), Qt::LeftButton, {}, onOrder);
+    QTRY_VERIFY(watcher.found);
+    QCOMPARE(lines,
+             (QStringList{"O Order", "  field 2: 1", "  field 3: s1@@@x", "    component 1: s1",
+                          "    component 2: ", "    component 3: ", "    component 4: x",
+                          "  field 4: a~b", "    repeat 1: a", "    repeat 2: b"}));
 }
 
 void MainWindowTest::hidingTheDataListWidensTheTrafficList() {
@@ -301,36 +409,29 @@ void MainWindowTest::resizeMovesControlsByTheirAnchors() {
     QVERIFY(!band->isVisible());
 }
 
-void MainWindowTest::anchoredRect_data() {
-    QTest::addColumn<unsigned>("flags");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("keepMinimum");
-    QTest::addColumn<QSize>("change");
-    QTest::addColumn<QRect>("expected");
-    // Every case starts from (10, 10, 50, 20) in a client area of 200 x 100
-    // plus the change.
-    QTest::newRow("half move truncates toward zero when shrinking")
-        << unsigned(kMoveBoth) << 1 << false << QSize(-3, -3) << QRect(9, 7, 50, 20);
-    QTest::newRow("full-width, half-height move")
-        << unsigned(kMoveBoth) << 2 << false << QSize(10, 10) << QRect(20, 15, 50, 20);
-    QTest::newRow("kept minimum") << unsigned(kMoveRight | kGrowHeight) << 0 << true
-                                  << QSize(-20, -10) << QRect(-10, 10, 50, 20);
-    QTest::newRow("growth past the edge keeps 5 pixels")
-        << unsigned(kMoveDown | kGrowWidth) << 0 << false << QSize(0, 70) << QRect(10, 80, 50, 20);
-    QTest::newRow("no size below zero")
-        << unsigned(kGrowBoth) << 0 << false << QSize(-180, -85) << QRect(10, 10, 0, 0);
-}
-
+// Every case starts from (10, 10, 50, 20) in a client area of 200 x 100 plus
+// the change.
 void MainWindowTest::anchoredRect() {
-    QFETCH(unsigned, flags);
-    QFETCH(int, mode);
-    QFETCH(bool, keepMinimum);
-    QFETCH(QSize, change);
-    QFETCH(QRect, expected);
-    AnchorRule rule{flags, 100, mode, keepMinimum, QSize(50, 20)};
-    const QSize client = QSize(200, 100) + change;
-    QCOMPARE(AnchoredRect(QRect(10, 10, 50, 20), rule, change.width(), change.height(), client),
-             expected);
+    const struct {
+        unsigned flags;
+        int mode;
+        bool keepMinimum;
+        QSize change;
+        QRect expected;
+    } cases[] = {
+        {kMoveBoth, 1, false, {-3, -3}, {9, 7, 50, 20}},    // a half move truncates to zero
+        {kMoveBoth, 2, false, {10, 10}, {20, 15, 50, 20}},  // full width, half height
+        {kMoveRight | kGrowHeight, 0, true, {-20, -10}, {-10, 10, 50, 20}},  // minimum kept
+        {kMoveDown | kGrowWidth, 0, false, {0, 70}, {10, 80, 50, 20}},  // 5 pixels past the edge
+        {kGrowBoth, 0, false, {-180, -85}, {10, 10, 0, 0}},             // no size below zero
+    };
+    for (const auto& c : cases) {
+        const AnchorRule rule{c.flags, 100, c.mode, c.keepMinimum, QSize(50, 20)};
+        const QSize client = QSize(200, 100) + c.change;
+        QCOMPARE(
+            AnchoredRect(QRect(10, 10, 50, 20), rule, c.change.width(), c.change.height(), client),
+            c.expected);
+    }
 }
 
 void MainWindowTest::appendsAreAnnouncedOncePerBatch() {
@@ -359,29 +460,6 @@ void MainWindowTest::appendsAreAnnouncedOncePerBatch() {
     QCOMPARE(view->model()->index(0, 2).data().toString(), QString("again"));
 }
 
-void MainWindowTest::doubleClickOnARowOpensItsDetail() {
-    WindowFixture f;
-    CMainWindow& window = f.Window(false);
-    window.Engine().Exchange().AddRecord('I', "first record");
-    window.Engine().Exchange().AddRecord('I', "second record");
-    auto* view = f.Control<QTableView>("TrafficList");
-    QTRY_COMPARE(view->model()->rowCount(), 2);
-    const QPoint onSecond = view->visualRect(view->model()->index(1, 2)).center();
-    QString title, text;
-    bool saveShown = true;
-    ModalWatcher watcher([&](QWidget* dialog) {
-        title = dialog->objectName();
-        text = dialog->findChild<QPlainTextEdit*>("DetailText")->toPlainText();
-        saveShown = dialog->findChild<QWidget*>("SaveDetail")->isVisibleTo(dialog);
-    });
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, onSecond);
-    QTRY_VERIFY(watcher.found);
-    QCOMPARE(title, QString("DataDetailDialog"));
-    QCOMPARE(text, QString("second record"));
-    QCOMPARE(saveShown, false);
-    QCOMPARE(window.Engine().Exchange().RecordCount(), size_t(2));
-}
-
 void MainWindowTest::droppedFileLoadsAsDataFile() {
     WindowFixture f;
     CMainWindow& window = f.Window(false);
@@ -402,37 +480,25 @@ void MainWindowTest::droppedFileLoadsAsDataFile() {
 void MainWindowTest::pinWindowTwiceLeavesItUnpinned() {
     WindowFixture f;
     CMainWindow& window = f.Window(false);
-    QAction* pin = nullptr;
-    for (QAction* action : window.findChild<QMenu*>("SystemMenu")->actions()) {
-        if (CommandOf(action) == kCmdPinWindow) pin = action;
-    }
+    QAction* pin = CommandAction(window.findChild<QMenu*>("SystemMenu"), kCmdPinWindow);
     QVERIFY(pin != nullptr);
-    const QRect place = window.geometry();
+    const QSize size = window.size();
     for (bool pinned : {true, false}) {
         window.RunCommand(kCmdPinWindow);
         QCOMPARE(window.Pinned(), pinned);
         QCOMPARE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint), pinned);
         QCOMPARE(pin->isChecked(), pinned);
         QVERIFY(window.isVisible());
-        QCOMPARE(window.geometry().size(), place.size());
+        QCOMPARE(window.size(), size);
     }
 }
 
-void MainWindowTest::newInstanceIniName_data() {
-    QTest::addColumn<std::string>("iniPath");
-    QTest::addColumn<std::string>("name");
-    QTest::newRow("my.ini in a folder")
-        << std::string("/home/ann/cfg/my.ini") << std::string("newmy.ini");
-    QTest::newRow("a blank in the name")
-        << std::string("/opt/q/Other Set.ini") << std::string("newOther Set.ini");
-    QTest::newRow("only a leading slash") << std::string("/my.ini") << std::string("newQelvor.ini");
-    QTest::newRow("no slash") << std::string("my.ini") << std::string("newQelvor.ini");
-}
-
 void MainWindowTest::newInstanceIniName() {
-    QFETCH(std::string, iniPath);
-    QFETCH(std::string, name);
-    QCOMPARE(NewInstanceIniName(iniPath), name);
+    const std::pair<std::string, std::string> cases[] = {{"/home/ann/cfg/my.ini", "newmy.ini"},
+                                                         {"/my.ini", "newQelvor.ini"},
+                                                         {"my.ini", "newQelvor.ini"}};
+    for (const auto& [iniPath, name] : cases)
+        QCOMPARE(NewInstanceIniName(iniPath), name);
 }
 
 void MainWindowTest::aboutBoxAsciiTable() {
@@ -444,54 +510,32 @@ void MainWindowTest::aboutBoxAsciiTable() {
     QVERIFY(CAboutDialog::BuildDateText().startsWith("BuildDate:20"));
 }
 
-void MainWindowTest::clicksAndKeysOpenTheirWindows_data() {
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("gesture");
-    QTest::addColumn<QString>("opened");  // object name, or a message box's text
-    QTest::newRow("pane 2 double-click") << "StatusPane2"
-                                         << "double"
-                                         << "LuaProc.lua";
-    QTest::newRow("pane 2 right click") << "StatusPane2"
-                                        << "right"
-                                        << "DATA_PROC";
-    QTest::newRow("pane 3 right click") << "StatusPane3"
-                                        << "right"
-                                        << "SelectUI";
-    QTest::newRow("traffic list right click") << "TrafficList"
-                                              << "right"
-                                              << "EVENT";
-    QTest::newRow("F1 in the send box") << "SendBox"
-                                        << "F1"
-                                        << "AboutDialog";
-    QTest::newRow("pane 0 double-click, TCP") << "StatusPane0"
-                                              << "double"
-                                              << "";
-}
-
+// Each gesture opens its menu, dialog or message box (named by its object
+// name or its text); pane 0 opens nothing outside the serial mode.
 void MainWindowTest::clicksAndKeysOpenTheirWindows() {
-    QFETCH(QString, target);
-    QFETCH(QString, gesture);
-    QFETCH(QString, opened);
-    WindowFixture f;
-    f.Window(false);
-    QWidget* widget = f.Control(target.toLatin1().constData());
-    if (auto* view = qobject_cast<QAbstractItemView*>(widget)) widget = view->viewport();
-    QString seen;
-    ModalWatcher watcher([&](QWidget* open) {
-        auto* box = qobject_cast<QMessageBox*>(open);
-        seen = box != nullptr ? box->text() : open->objectName();
-    });
-    if (gesture == "double") QTest::mouseDClick(widget, Qt::LeftButton);
-    if (gesture == "right") QTest::mouseClick(widget, Qt::RightButton);
-    if (gesture == "F1") QTest::keyClick(widget, Qt::Key_F1);
-    if (opened.isEmpty()) {
-        QTest::qWait(100);
-        QVERIFY(!watcher.found);
-    } else {
-        QTRY_VERIFY(watcher.found);
-        QCOMPARE(seen, opened);
+    const struct {
+        const char *target, *gesture, *opened;
+    } cases[] = {{"StatusPane2", "double", "LuaProc.lua"}, {"StatusPane2", "right", "DATA_PROC"},
+                 {"StatusPane3", "right", "SelectUI"},     {"TrafficList", "right", "EVENT"},
+                 {"SendBox", "F1", "AboutDialog"},         {"StatusPane0", "double", ""}};
+    for (const auto& c : cases) {
+        WindowFixture f;
+        QWidget* widget = f.Control(c.target);
+        if (auto* view = qobject_cast<QAbstractItemView*>(widget)) widget = view->viewport();
+        QString seen;
+        ModalWatcher watcher([&](QWidget* open) {
+            auto* box = qobject_cast<QMessageBox*>(open);
+            seen = box != nullptr ? box->text() : open->objectName();
+        });
+        const std::string gesture = c.gesture;
+        if (gesture == "double") QTest::mouseDClick(widget, Qt::LeftButton);
+        if (gesture == "right") QTest::mouseClick(widget, Qt::RightButton);
+        if (gesture == "F1") QTest::keyClick(widget, Qt::Key_F1);
+        if (*c.opened == '\0') QTest::qWait(100);
+        QTRY_COMPARE(seen, QString(c.opened));
+        QCOMPARE(watcher.found, *c.opened != '\0');
+        QVERIFY(f.window->isVisible());
     }
-    QVERIFY(f.window->isVisible());
 }
 
 void MainWindowTest::clockPaneAndPendingBuffer() {
@@ -525,53 +569,21 @@ void MainWindowTest::clockPaneAndPendingBuffer() {
                  int(exchange.RecordCount()));
 }
 
-void MainWindowTest::stopSignalEndsTheProgram_data() {
-    QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("SIGINT") << SIGINT;
-}
-
-namespace {
-
-// Whether the process blocks SIGINT and SIGTERM yet (its start-up got past
-// the point where they would still kill it).
-bool BlocksStopSignals(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("SigBlk:", 0) != 0) continue;
-        const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
-        return (mask & (1ull << (SIGINT - 1))) != 0 && (mask & (1ull << (SIGTERM - 1))) != 0;
-    }
-    return false;
-}
-
-}  // namespace
-
+// "-n" opens the configuration dialog first: the signal finds it open.
 void MainWindowTest::stopSignalEndsTheProgram() {
     QFETCH(int, signalNumber);
     QTemporaryDir dir;
-    const std::string ini = dir.filePath("stop.ini").toStdString();
-    std::ofstream(ini) << "[ComSet]\r\nWorkMode=1\r\nIPPort=1\r\n";
-    // "-n" opens the configuration dialog first: the signal finds it open.
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execl(QELVOR_PROGRAM, QELVOR_PROGRAM, "-n", ini.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    QVERIFY(pid > 0);
-    QVERIFY(QTest::qWaitFor([pid] { return BlocksStopSignals(pid); }, 10000));
+    const QString ini = dir.filePath("stop.ini");
+    std::ofstream(ini.toStdString()) << "[ComSet]\r\nWorkMode=1\r\nIPPort=1\r\n";
+    QProcess program;  // killed at the end if still running
+    program.start(QELVOR_PROGRAM, {"-n", ini});
+    QVERIFY(program.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return BlocksStopSignals(program.processId()); }, 10000));
     QTest::qWait(300);
-    QCOMPARE(kill(pid, signalNumber), 0);
-    int status = -1;
-    const bool ended =
-        QTest::qWaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10000);
-    if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    QVERIFY(ended);
-    QVERIFY(WIFEXITED(status));
-    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(kill(pid_t(program.processId()), signalNumber), 0);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
 }
 
 void MainWindowTest::setupFirstOpensTheDialogThenAutoRestart_data() {

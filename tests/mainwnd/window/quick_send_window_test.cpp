@@ -1,37 +1,12 @@
 // The send features of the main window through their widgets: quick sends
 // over a loopback peer, their editor, the send history, and the modem-lines
 // band and reconnect status over a pty, rendered for a look by eye.
-#include <QAction>
-#include <QDialogButtonBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPainter>
-#include <QPushButton>
-#include <QTableView>
-#include <QTableWidget>
-
 #include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/window/window_fixture.h"
 #include "support/pty_pair.h"
 
 using namespace qelvor;
 using namespace qelvor::test;
-
-namespace {
-
-// The window started on the pty's slave as a serial device.
-CMainWindow& OpenOnPty(WindowFixture& f, const testing_support::PtyDevice& pty) {
-    f.settings.WorkMode = kWorkModeSerial;
-    f.settings.ComPort = 0;
-    f.settings.ComName = pty.path;
-    f.window = std::make_unique<CMainWindow>(f.settings);
-    f.window->show();
-    f.window->Start(CStartupArgs{}, nullptr);
-    return *f.window;
-}
-
-}  // namespace
 
 class QuickSendWindowTest : public QObject {
     Q_OBJECT
@@ -40,7 +15,7 @@ class QuickSendWindowTest : public QObject {
     void quickSendsReachThePeerWhileTheRowShows();
     void editorStoresAllChangedRowsOrNone();
     void historyWalksBackToTheDraft();
-    void modemBandOnAPtyAndReconnectInPaneZero_data();
+    void modemBandOnAPtyAndReconnectInPaneZero_data() { AddLanguageRows(); }
     void modemBandOnAPtyAndReconnectInPaneZero();
 };
 
@@ -137,23 +112,19 @@ void QuickSendWindowTest::historyWalksBackToTheDraft() {
     }
 }
 
-void QuickSendWindowTest::modemBandOnAPtyAndReconnectInPaneZero_data() {
-    QTest::addColumn<int>("language");
-    QTest::newRow("en") << int(UiLanguage::English);
-    QTest::newRow("zh") << int(UiLanguage::Chinese);
-}
-
 // A pty has no modem lines: none can change, so no 'I' record of one can
 // come here (the engine's tests count those). The window with four quick
 // sends and the band is rendered above the same window while the vanished
 // device is being reopened.
 void QuickSendWindowTest::modemBandOnAPtyAndReconnectInPaneZero() {
-    QFETCH(int, language);
     WindowFixture f;
-    ScopedUiLanguage scope(static_cast<UiLanguage>(language));
+    ScopedUiLanguage scope(RowLanguage());
     testing_support::PtyDevice pty;
     f.settings.AutoReconnect = 1;
-    CMainWindow& window = OpenOnPty(f, pty);
+    f.settings.WorkMode = kWorkModeSerial;
+    f.settings.ComPort = 0;
+    f.settings.ComName = pty.path;
+    CMainWindow& window = f.Window();
     CMainEngine& engine = window.Engine();
     QVERIFY(engine.SetQuickSend(0, {"ENQ", "<ENQ>"}) &&
             engine.SetQuickSend(1, {"Header", "<STX>1H|\\^&<CR><ETX>"}) &&
@@ -186,8 +157,7 @@ void QuickSendWindowTest::modemBandOnAPtyAndReconnectInPaneZero() {
     both.fill(Qt::darkGray);
     QPainter(&both).drawImage(0, 0, open);
     QPainter(&both).drawImage(0, open.height() + 8, reconnecting);
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    QVERIFY(both.save(QStringLiteral(QELVOR_SCREENSHOT_DIR "/send-%1.png").arg(scope.Suffix())));
+    QVERIFY(SaveScreenshot(both, "send-" + scope.Suffix()));
 }
 
 QTEST_MAIN(QuickSendWindowTest)

@@ -1,21 +1,10 @@
 // The statistics band over a loopback peer (its counters, the chart's seconds,
-// its timer, Reset), the theme choice in the user's file, the CSV export read
-// back and cancelled, and the highlight rules editor; then screenshots of the
-// band in the light and dark themes, in both languages and at twice the scale.
+// its timer, Reset), rendered in the light and dark themes, in both languages
+// and at twice the scale; the theme choice in the user's file, the CSV export
+// read back and cancelled, and the highlight rules editor.
 #include <QChart>
 #include <QChartView>
-#include <QColorDialog>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QLineSeries>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QSettings>
-#include <QStyle>
-#include <QTableView>
 
 #include "astm/astm_frame.h"
 #include "i18n/window/scoped_ui_language.h"
@@ -46,11 +35,10 @@ QString Stat(CMainWindow& window, const char* name) {
     return label != nullptr ? label->text() : QStringLiteral("(none)");
 }
 
-QLineSeries* Series(CMainWindow& window, const QString& name) {
+// The chart's series: 0 the received bytes, 1 the sent ones.
+QLineSeries* Series(CMainWindow& window, int index) {
     auto* view = window.findChild<QChartView*>("StatisticsChart");
-    for (QAbstractSeries* series : view->chart()->series())
-        if (series->name() == name) return qobject_cast<QLineSeries*>(series);
-    return nullptr;
+    return qobject_cast<QLineSeries*>(view->chart()->series().value(index));
 }
 
 // The seconds of a series that hold bytes, as "x:bytes".
@@ -59,11 +47,6 @@ QStringList Nonzero(const QLineSeries* series) {
     for (const QPointF& point : series->points())
         if (point.y() != 0) points << QStringLiteral("%1:%2").arg(point.x()).arg(point.y());
     return points;
-}
-
-QString ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 // A TCP client window whose splitter cuts ASTM frames whole, and answers
@@ -82,12 +65,11 @@ class StatisticsWindowTest : public QObject {
   private slots:
     void initTestCase();
     void cleanup() { CTheme::Apply(Theme::kSystem); }
-    void countersFromAPeerAndReset();
+    void countersInEachThemeAndLanguageThenReset();
     void chartAndRatesHoldTheRightSeconds();
     void themeIsStoredForTheUserAndApplied();
     void csvExportReadsBackAndCancelLeavesNoFile();
     void highlightEditorRefusesABadRowAndStoresGoodRules();
-    void screenshots();
     void screenshotAtTwiceTheScale();
 
   private:
@@ -116,39 +98,51 @@ void StatisticsWindowTest::RunSession(WindowFixture& f) {
     QTRY_COMPARE(window.Engine().Exchange().RecordCount(), size_t(5));
 }
 
-void StatisticsWindowTest::countersFromAPeerAndReset() {
-    WindowFixture f;
-    FrameWholeSettings(f);
-    CMainWindow& shown = f.Window();
-    auto* panel = shown.findChild<CStatisticsPanel*>("StatisticsPanel");
-    auto* timer = panel->findChild<QTimer*>("StatisticsTimer");
-    QVERIFY(!panel->isVisible() && !timer->isActive());
-    RunSession(f);
-    QVERIFY(panel->isVisible() && timer->isActive());
-    QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 1);
-    const QString received = QString::number(kGood.size() + BadFrame().size() + 2);
-    // Read by the timer, not by the test.
-    QTRY_COMPARE(Stat(shown, "StatBytesReceived"), received);
-    const std::pair<const char*, QString> expected[] = {
-        {"StatBytesSent", "3"},         {"StatRecordsSent", "1"}, {"StatRecordsReceived", "4"},
-        {"StatBadFrames", "1"},         {"StatNaks", "1"},        {"StatEnqs", "1"},
-        {"StatBytesReceived", received}};
-    for (const auto& [name, text] : expected)
-        QCOMPARE(Stat(shown, name), text);
-    QCOMPARE(Nonzero(Series(shown, "Sent")).size(), qsizetype(1));
+// Each session is rendered to stats-<theme>-<language>.png once the band's
+// timer has read the counters.
+void StatisticsWindowTest::countersInEachThemeAndLanguageThenReset() {
+    for (const Theme theme : {Theme::kLight, Theme::kDark}) {
+        CTheme::Apply(theme);
+        for (UiLanguage language : kBothLanguages) {
+            WindowFixture f;
+            ScopedUiLanguage scope(language);
+            FrameWholeSettings(f);
+            f.Window();
+            auto* panel = f.Control<CStatisticsPanel>("StatisticsPanel");
+            auto* timer = panel->findChild<QTimer*>("StatisticsTimer");
+            QVERIFY(!panel->isVisible() && !timer->isActive());
+            RunSession(f);
+            CMainWindow& shown = *f.window;
+            QVERIFY(panel->isVisible() && timer->isActive());
+            QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 1);
+            const QString received = QString::number(kGood.size() + BadFrame().size() + 2);
+            // Read by the timer, not by the test.
+            QTRY_COMPARE(Stat(shown, "StatBytesReceived"), received);
+            const std::pair<const char*, QString> expected[] = {{"StatBytesSent", "3"},
+                                                                {"StatRecordsSent", "1"},
+                                                                {"StatRecordsReceived", "4"},
+                                                                {"StatBadFrames", "1"},
+                                                                {"StatNaks", "1"},
+                                                                {"StatEnqs", "1"},
+                                                                {"StatBytesReceived", received}};
+            for (const auto& [name, text] : expected)
+                QCOMPARE(Stat(shown, name), text);
+            QCOMPARE(Nonzero(Series(shown, 1)).size(), qsizetype(1));
+            const QString shot = theme == Theme::kDark ? "stats-dark-" : "stats-light-";
+            QVERIFY(SaveScreenshot(shown, shot + scope.Suffix()));
 
-    QTest::mouseClick(shown.findChild<QPushButton*>("StatReset"), Qt::LeftButton);
-    for (const auto& [name, text] : expected)
-        QCOMPARE(Stat(shown, name), QString("0"));
-    QVERIFY(Nonzero(Series(shown, "Received")).isEmpty() &&
-            Nonzero(Series(shown, "Sent")).isEmpty());
-
-    // Hidden, the band reads nothing, and the set remembers it so.
-    const int height = shown.height();
-    Action(shown, "ShowStatistics")->setChecked(false);
-    QVERIFY(!panel->isVisible() && !timer->isActive());
-    QCOMPARE(shown.height(), height - CStatisticsPanel::kHeight);
-    QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 0);
+            QTest::mouseClick(f.Control<QPushButton>("StatReset"), Qt::LeftButton);
+            for (const auto& [name, text] : expected)
+                QCOMPARE(Stat(shown, name), QString("0"));
+            QVERIFY(Nonzero(Series(shown, 0)).isEmpty() && Nonzero(Series(shown, 1)).isEmpty());
+            // Hidden, the band reads nothing, and the set remembers it so.
+            const int height = shown.height();
+            Action(shown, "ShowStatistics")->setChecked(false);
+            QVERIFY(!panel->isVisible() && !timer->isActive());
+            QCOMPARE(shown.height(), height - CStatisticsPanel::kHeight);
+            QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 0);
+        }
+    }
 }
 
 // Counted at known moments far after any real traffic, so that each second
@@ -177,8 +171,8 @@ void StatisticsWindowTest::chartAndRatesHoldTheRightSeconds() {
     for (const auto& c : cases) {
         panel->SetClock([t0, ms = c.afterMs] { return t0 + std::chrono::milliseconds(ms); });
         panel->Refresh();
-        QCOMPARE(Nonzero(Series(window, "Received")), c.in);
-        QCOMPARE(Nonzero(Series(window, "Sent")), c.out);
+        QCOMPARE(Nonzero(Series(window, 0)), c.in);
+        QCOMPARE(Nonzero(Series(window, 1)), c.out);
         QCOMPARE(Stat(window, "StatRateReceived"), c.rateIn);
         QCOMPARE(Stat(window, "StatRateSent"), c.rateOut);
     }
@@ -245,7 +239,7 @@ void StatisticsWindowTest::csvExportReadsBackAndCancelLeavesNoFile() {
     QTRY_VERIFY(store.Record(store.RecordCount() - 1).Type() == 'I');
     QCOMPARE(QString::fromStdString(store.Record(store.RecordCount() - 1).Data()),
              "CSV export: 2 rows written to " + path);
-    const QStringList lines = ReadAll(path).split("\r\n");
+    const QStringList lines = QString::fromStdString(ReadAll(path)).split("\r\n");
     QCOMPARE(lines.size(), 4);  // the header, two rows and the end of the last
     QCOMPARE(lines[0], QString("date,time,+ms,type,data,hex"));
     QVERIFY2(lines[1].contains(",R,\"say \"\"hi\"\", bob"), qPrintable(lines[1]));
@@ -300,22 +294,6 @@ void StatisticsWindowTest::highlightEditorRefusesABadRowAndStoresGoodRules() {
     }
 }
 
-void StatisticsWindowTest::screenshots() {
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    for (const Theme theme : {Theme::kLight, Theme::kDark}) {
-        CTheme::Apply(theme);
-        for (UiLanguage language : kBothLanguages) {
-            WindowFixture f;
-            ScopedUiLanguage scope(language);
-            RunSession(f);
-            QTest::qWait(300);  // one tick of the band's timer
-            const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/stats-%1-%2.png")
-                                     .arg(theme == Theme::kDark ? "dark" : "light", scope.Suffix());
-            QVERIFY(f.window->grab().save(path));
-        }
-    }
-}
-
 // Run by its own registration with QT_SCALE_FACTOR=2: every pixel of the
 // window is drawn at twice the size, none scaled up from a small bitmap.
 void StatisticsWindowTest::screenshotAtTwiceTheScale() {
@@ -325,8 +303,7 @@ void StatisticsWindowTest::screenshotAtTwiceTheScale() {
     QTest::qWait(300);
     const QImage image = f.window->grab().toImage();
     QCOMPARE(image.size(), f.window->size() * 2);
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    QVERIFY(image.save(QELVOR_SCREENSHOT_DIR "/stats-hidpi-en.png"));
+    QVERIFY(SaveScreenshot(image, "stats-hidpi-en"));
 }
 
 }  // namespace qelvor::test

@@ -2,19 +2,6 @@
 // scroll lock, driven through the real widgets while a loopback peer sends
 // lines (each answered with an ACK, so the store holds 'S', 'R' and 'I'
 // rows).
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QTableView>
-#include <QThread>
-#include <QToolButton>
-
 #include "data/check_sum.h"
 #include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/traffic_table_model.h"
@@ -100,7 +87,7 @@ class TrafficFindTest : public QObject {
     void checkColumnMarksBadFrames();
     void gapColumnShowsTheStampsDifference();
     void scrollLockKeepsTheViewUntilNewest();
-    void screenshot_data();
+    void screenshot_data() { AddLanguageRows(); }
     void screenshot();
 };
 
@@ -170,15 +157,20 @@ void TrafficFindTest::filterTakesInNewRecordsAndOpensTheRecordShown() {
     f.Control<QCheckBox>("FilterInfo")->setChecked(false);
     QVERIFY(f.Receive({kShown[2], kShown[3], "alpha 5"}));
     QCOMPARE(f.ShownData(), kShown + QStringList{"alpha 5"});
-    // The row shows the store's fifth 'R' record, not the store's fifth one.
+    // A double-click on the row opens the store's fifth 'R' record, not the
+    // store's fifth one, with nothing to save and nothing added.
     QString text;
+    bool saveShown = true;
     ModalWatcher watcher([&](QWidget* dialog) {
         text = dialog->findChild<QPlainTextEdit*>("DetailText")->toPlainText();
+        saveShown = dialog->findChild<QWidget*>("SaveDetail")->isVisibleTo(dialog);
     });
+    const size_t records = f.Store().RecordCount();
     const QPoint onLast = f.List()->visualRect(f.Model()->index(4, 2)).center();
     QTest::mouseDClick(f.List()->viewport(), Qt::LeftButton, {}, onLast);
     QTRY_VERIFY(watcher.found);
     QCOMPARE(text, QString("alpha 5<CR><LF>"));
+    QVERIFY(!saveShown && f.Store().RecordCount() == records);
 
     // Only the matching rows, also as they come.
     f.Search(0, "alpha");
@@ -309,18 +301,11 @@ void TrafficFindTest::scrollLockKeepsTheViewUntilNewest() {
     }
 }
 
-void TrafficFindTest::screenshot_data() {
-    QTest::addColumn<int>("language");
-    QTest::newRow("en") << int(UiLanguage::English);
-    QTest::newRow("zh") << int(UiLanguage::Chinese);
-}
-
 // The find bar open over a filtered list with a match selected, both new
 // columns shown and a highlighted row, for a look by eye.
 void TrafficFindTest::screenshot() {
-    QFETCH(int, language);
     FindFixture f;
-    ScopedUiLanguage scope(static_cast<UiLanguage>(language));
+    ScopedUiLanguage scope(RowLanguage());
     f.settings.Highlight1 = "text|#FFE08A|beta";
     f.settings.ShowCheckColumn = f.settings.ShowGapColumn = 1;
     f.settings.ShowDataListWnd = 0;
@@ -336,9 +321,7 @@ void TrafficFindTest::screenshot() {
     // The match's row came into view, the columns stayed where they were.
     QCOMPARE(f.List()->horizontalScrollBar()->value(), 0);
     QTest::qWait(50);
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/find-%1.png").arg(scope.Suffix());
-    QVERIFY(window.grab().toImage().save(path));
+    QVERIFY(SaveScreenshot(window, "find-" + scope.Suffix()));
 }
 
 QTEST_MAIN(TrafficFindTest)

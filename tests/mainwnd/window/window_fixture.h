@@ -1,22 +1,18 @@
-// What the window tests share: one main window over its own INI file in a
-// temporary folder, a TCP listener of the test that the window connects to
-// as a client, and a watcher that answers the modal dialog or popup the next
-// step opens, so that no test ever waits on one.
+// What the window and dialog tests share: one main window over its own INI
+// file in a temporary folder, a TCP listener of the test that the window
+// connects to as a client, and a watcher that answers the modal dialog or
+// popup the next step opens, so that no test ever waits on one.
 #pragma once
 
 #include <poll.h>
 #include <sys/socket.h>
 
-#include <QApplication>
-#include <QDialog>
-#include <QHeaderView>
-#include <QLabel>
-#include <QMenu>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
+#include <QtWidgets>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 
 #include "config/com_setting.h"
 #include "config/string_table.h"
@@ -76,15 +72,15 @@ class WindowFixture {
         settings.ShowDataListWnd = 1;
     }
 
-    // Builds and shows the window; with open, starts it on the listener and
-    // returns with the accepted peer.
+    // Builds and shows the window; with open, starts it on its port (the
+    // listener: then returns with the accepted peer).
     CMainWindow& Window(bool open = true) {
         if (!window) {
             window = std::make_unique<CMainWindow>(settings);
             window->show();
             if (open) {
                 window->Start(CStartupArgs{}, nullptr);
-                peer = Accept();
+                if (settings.WorkMode == kWorkModeTcpClient) peer = Accept();
                 // The connect ends at a poll tick: wait until sending is on.
                 QWidget* send = Control("SendData");
                 const auto sending = [&] {
@@ -137,6 +133,13 @@ inline QStringList Labels(const QMenu* menu) {
         if (!action->isSeparator()) labels << action->text();
     }
     return labels;
+}
+
+inline std::string ReadAll(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 }  // namespace qelvor::test
