@@ -1,65 +1,20 @@
 // The configuration dialog driven through its widgets (offscreen) over a
-// real INI file in a temporary folder. Message boxes are answered by a timer
-// that finds the modal one, so no step ever waits on the user.
+// real INI file in a temporary folder. Message boxes are answered by a
+// watcher that finds the modal one, so no step ever waits on the user.
 #include "config/com_set_dlg.h"
 #include "i18n/window/scoped_ui_language.h"
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTemporaryDir>
-#include <QtTest>
-#include <fstream>
-#include <functional>
-#include <memory>
-#include <sstream>
-
-#include "config/string_table.h"
+#include "mainwnd/window/window_fixture.h"
 
 using namespace qelvor;
+using qelvor::test::ModalWatcher;
+using qelvor::test::ReadAll;
 
 namespace {
 
-// Calls answer with the first message box that opens within 3 s, then
-// closes it unless answer did. text keeps what the box said.
-class BoxAnswerer {
-  public:
-    explicit BoxAnswerer(std::function<void(QMessageBox*)> answer = {})
-        : answer_(std::move(answer)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
-        timer_.start(10);
-    }
-    QString text;
-
-  private:
-    void Look() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) {
-            if (++ticks_ > 300) timer_.stop();
-            return;
-        }
-        timer_.stop();
-        text = box->text();
-        if (answer_) answer_(box);
-        if (box->isVisible()) box->reject();
-    }
-
-    std::function<void(QMessageBox*)> answer_;
-    QTimer timer_;
-    int ticks_ = 0;
-};
-
-std::string ReadAll(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+// The text of a message box a step opens; the watcher closes it.
+QString boxText;
+void KeepBoxText(QWidget* box) {
+    boxText = qobject_cast<QMessageBox*>(box)->text();
 }
 
 }  // namespace
@@ -112,37 +67,33 @@ void ComSetDlgTest::showsTheGroupOfEachPortKind_data() {
     QTest::newRow("serial") << "SerialPort" << false << true << false << true;
 }
 
+// Rendered in each kind and language to config-<kind>-<language>.png.
 void ComSetDlgTest::showsTheGroupOfEachPortKind() {
     QFETCH(QString, radio);
     QFETCH(bool, tcp);
     QFETCH(bool, serial);
     QFETCH(bool, udp);
     QFETCH(bool, reconnect);
-    // Another kind first, so that the click has something to change.
-    Open(radio == "Udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
-    QCOMPARE(dialog->windowTitle(), QString("System Configure(my.ini)"));
-    QTest::mouseClick(W(radio.toLatin1().constData()), Qt::LeftButton, {}, QPoint(5, 5));
-    for (const char* name : {"IPAddress", "SvrIPAddr", "IPPortLabel", "IPPort"})
-        QCOMPARE(Shown(name), tcp);
-    for (const char* name : {"ComPortLabel", "ComPort", "BaudRate", "ByteSize", "Parity", "StopBit",
-                             "FlowCtrl", "FlowCtrlLabel", "DtrOnOpen", "RtsOnOpen"})
-        QCOMPARE(Shown(name), serial);
-    QCOMPARE(Shown("AutoReconnect"), reconnect);
-    for (const char* name : {"UDPRemotePort", "UDPLocalPort", "RemoteIPAddr", "RemoteIPAddrLabel"})
-        QCOMPARE(Shown(name), udp);
-
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
     for (UiLanguage language : test::kBothLanguages) {
         test::ScopedUiLanguage scope(language);
+        // Another kind first, so that the click has something to change.
         Open(radio == "Udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
         QTest::mouseClick(W(radio.toLatin1().constData()), Qt::LeftButton, {}, QPoint(5, 5));
+        for (const char* name : {"IPAddress", "SvrIPAddr", "IPPortLabel", "IPPort"})
+            QCOMPARE(Shown(name), tcp);
+        for (const char* name : {"ComPortLabel", "ComPort", "BaudRate", "ByteSize", "Parity",
+                                 "StopBit", "FlowCtrl", "FlowCtrlLabel", "DtrOnOpen", "RtsOnOpen"})
+            QCOMPARE(Shown(name), serial);
+        QCOMPARE(Shown("AutoReconnect"), reconnect);
+        for (const char* name :
+             {"UDPRemotePort", "UDPLocalPort", "RemoteIPAddr", "RemoteIPAddrLabel"})
+            QCOMPARE(Shown(name), udp);
         // The port group takes the height of the rows now shown once its
         // layout has run; grabbed before, it keeps the old kind's height.
         QTest::qWait(20);
         dialog->adjustSize();
-        const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/config-%1-%2.png")
-                                 .arg(QString::fromLatin1(QTest::currentDataTag()), scope.Suffix());
-        QVERIFY(dialog->grab().save(path));
+        const QString kind = QString::fromLatin1(QTest::currentDataTag());
+        QVERIFY(test::SaveScreenshot(*dialog, "config-" + kind + "-" + scope.Suffix()));
     }
 }
 
@@ -150,6 +101,7 @@ void ComSetDlgTest::savesTheWidgetsIntoTheFile() {
     Open(
         "[Public]\r\nSetList=ComSet\r\n[ComSet]\r\nBaudRate=14400\r\nComPort=0\r\n"
         "ComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\nHandShake=0\r\n");
+    QCOMPARE(dialog->windowTitle(), QString("System Configure(my.ini)"));
     QCOMPARE(W<QComboBox>("BaudRate")->currentIndex(), -1);
     QCOMPARE(W<QComboBox>("ByteSize")->currentText(), QString("7"));
     QVERIFY(Shown("ComName"));
@@ -170,9 +122,8 @@ void ComSetDlgTest::savesTheWidgetsIntoTheFile() {
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
     // The lines of the file in place, new values where they were; the
     // unlisted baud rate stays.
-    const std::string saved = ReadAll(ini);
     QCOMPARE(
-        saved.substr(0, 134),
+        ReadAll(ini).substr(0, 134),
         std::string("[Public]\r\nSetList=ComSet\r\nCurrentSet=\r\n[ComSet]\r\nBaudRate=14400\r\n"
                     "ComPort=3\r\nComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\n"
                     "HandShake=1\r\n"));
@@ -185,10 +136,9 @@ void ComSetDlgTest::refusesANumberEditThatHoldsNoNumber() {
     const std::string body = "[ComSet]\r\nWorkMode=1\r\n";
     Open(body);
     W<QLineEdit>("IPPort")->setText("90x");
-    BoxAnswerer answer;
+    ModalWatcher answer(KeepBoxText);
     QTest::mouseClick(W("Save"), Qt::LeftButton);
-    QVERIFY(answer.text.contains("IP Port"));
-    QVERIFY(answer.text.contains("90x"));
+    QVERIFY(boxText.contains("IP Port") && boxText.contains("90x"));
     QVERIFY(dialog->isVisible());
     QCOMPARE(ReadAll(ini), body);
     QCOMPARE(settings.IPPort, 9000);
@@ -221,17 +171,20 @@ void ComSetDlgTest::pasteTakesAnAddressAndAsksBeforeALookup() {
     field->setFocus();
     QApplication::clipboard()->setText("192.168.1.20");
     {
-        BoxAnswerer none;
+        ModalWatcher none(KeepBoxText);
         QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(field->text(), QString("192.168.1.20"));
         QTest::qWait(50);
-        QVERIFY(none.text.isEmpty());
+        QVERIFY(!none.found);
     }
 
     QApplication::clipboard()->setText(" localhost ");
-    BoxAnswerer yes([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    ModalWatcher yes([](QWidget* box) {
+        KeepBoxText(box);
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+    });
     QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(yes.text, QString(LoadStr(kStrHostAddressQueryMayBeSlow)));
+    QCOMPARE(boxText, QString(LoadStr(kStrHostAddressQueryMayBeSlow)));
     QCOMPARE(field->text(), QString("127.0.0.1"));
     QVERIFY(dialog->isEnabled());
 }
@@ -247,9 +200,9 @@ void ComSetDlgTest::delSeriesRefusesTheDefaultSet() {
     QCOMPARE(series->count(), 1);
     QCOMPARE(series->currentText(), QString("ComSet"));
     QCOMPARE(W<QComboBox>("Parity")->currentIndex(), 0);
-    BoxAnswerer answer;
+    ModalWatcher answer(KeepBoxText);
     QTest::mouseClick(W("DelSeries"), Qt::LeftButton);
-    QCOMPARE(answer.text, QString(LoadStr(kStrDefaultTemplateCannotBeDeleted)));
+    QCOMPARE(boxText, QString(LoadStr(kStrDefaultTemplateCannotBeDeleted)));
     QCOMPARE(series->count(), 1);
     QTest::mouseClick(W("Cancle"), Qt::LeftButton);
     QCOMPARE(dialog->result(), int(QDialog::Rejected));
