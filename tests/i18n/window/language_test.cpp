@@ -4,22 +4,6 @@
 // on the real program's standard error in "-zip" mode).
 #include <unistd.h>
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QMessageBox>
-#include <QProcess>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QSet>
-#include <QToolButton>
-#include <fstream>
-
 #include "config/com_set_dlg.h"
 #include "config/qt_translations.h"
 #include "config/resource_library.h"

@@ -4,17 +4,8 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QListWidget>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QtTest>
-#include <functional>
-
-#include "config/com_setting.h"
-#include "config/string_table.h"
 #include "i18n/window/scoped_ui_language.h"
+#include "mainwnd/window/window_fixture.h"
 #include "ports/serial_port_list_dlg.h"
 #include "support/pty_pair.h"
 
@@ -34,14 +25,17 @@ class SerialPortListDlgTest : public QObject {
         settings.ComName = pty_.path;
         return settings;
     }
-    // The lines that name the pty.
+    // The lines that name the pty; all lines sorted as a list box sorts
+    // them, or a note that they are not.
     QStringList PtyLines(const QListWidget* list) const {
-        QStringList lines;
-        for (int i = 0; i < list->count(); ++i) {
-            if (list->item(i)->text().startsWith(QString::fromStdString(pty_.path)))
-                lines << list->item(i)->text();
-        }
-        return lines;
+        QStringList all, lines;
+        for (int i = 0; i < list->count(); ++i)
+            all << list->item(i)->text();
+        for (const QString& line : all)
+            if (line.startsWith(QString::fromStdString(pty_.path))) lines << line;
+        QStringList sorted = all;
+        sorted.sort();
+        return sorted == all ? lines : QStringList{"(not sorted)"};
     }
 
     QTemporaryDir dir_;
@@ -72,13 +66,6 @@ void SerialPortListDlgTest::heldPortIsMarkedUntilRefreshAfterRelease() {
         QCOMPARE(PtyLines(list), QStringList{held});  // the list waits for Refresh
         QTest::mouseClick(dialog.findChild<QPushButton*>("Refresh"), Qt::LeftButton);
         QCOMPARE(PtyLines(list), QStringList{free});
-        // Sorted as a list box sorts its lines.
-        QStringList lines;
-        for (int i = 0; i < list->count(); ++i)
-            lines << list->item(i)->text();
-        QStringList sorted = lines;
-        sorted.sort();
-        QCOMPARE(lines, sorted);
     }
     close(holder);
     // A configured device that is not there is left out.
@@ -95,15 +82,12 @@ void SerialPortListDlgTest::heldPortIsMarkedUntilRefreshAfterRelease() {
 void SerialPortListDlgTest::screenshot() {
     const int holder = open(pty_.path.c_str(), O_RDWR | O_NOCTTY);
     flock(holder, LOCK_EX);
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
     for (UiLanguage language : test::kBothLanguages) {
         test::ScopedUiLanguage scope(language);
         CSerialPortListDlg dialog(Settings());
         dialog.show();
         QTest::qWait(20);
-        const QString path =
-            QStringLiteral(QELVOR_SCREENSHOT_DIR "/serial-list-%1.png").arg(scope.Suffix());
-        QVERIFY(dialog.grab().save(path));
+        QVERIFY(test::SaveScreenshot(dialog, "serial-list-" + scope.Suffix()));
     }
     close(holder);
 }

@@ -1,19 +1,9 @@
 // The detail view over a real INI file in a temporary folder: which radio a
 // stored view choice selects and which text each view shows, when the
-// "UTF-8 dec" box is offered and what it changes, "Save data" only for the
-// pending bytes, and the view choice written back when the dialog goes.
-#include <QApplication>
-#include <QCheckBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QtTest>
+// "UTF-8 dec" box is offered and what it changes, the "+ms" of a stored
+// record, and the view choice written back when the dialog goes. ("Save
+// data" for the pending bytes is driven from the main window's tests.)
 #include <clocale>
-#include <memory>
 
 #include "astm/astm_frame.h"
 #include "config/com_setting.h"
@@ -22,6 +12,7 @@
 #include "data/display_format.h"
 #include "data/text_encoding.h"
 #include "i18n/window/scoped_ui_language.h"
+#include "mainwnd/window/window_fixture.h"
 #include "traffic/data_detail_dlg.h"
 
 using namespace qelvor;
@@ -54,7 +45,6 @@ class DataDetailDlgTest : public QObject {
     void viewsAndStoredChoice();
     void decodeBoxOnlyAboveHex8F_data();
     void decodeBoxOnlyAboveHex8F();
-    void saveDataOnlyForPendingBytes();
     void gapOnlyForAStoredRecordAfterAnother();
     void screenshot();
 
@@ -155,42 +145,18 @@ void DataDetailDlgTest::decodeBoxOnlyAboveHex8F() {
     QVERIFY(views[0].plain != views[0].decodedText);  // the box changed something
 }
 
-// Closed any other way than by "Save data", the dialog ends with Cancel.
-void DataDetailDlgTest::saveDataOnlyForPendingBytes() {
-    for (const bool pending : {false, true}) {
-        auto dialog = Open(kFrame, pending);
-        auto* save = dialog->findChild<QPushButton*>("SaveDetail");
-        QCOMPARE(save->isVisible(), pending);
-        dialog->hide();
-        QTimer::singleShot(20, [pending] {
-            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (modal == nullptr) return;
-            if (pending)
-                QTest::mouseClick(modal->findChild<QPushButton*>("SaveDetail"), Qt::LeftButton);
-            if (modal->isVisible()) modal->reject();
-        });
-        QTimer::singleShot(3000, dialog.get(), &QDialog::reject);  // never left waiting
-        QCOMPARE(dialog->exec(), pending ? int(QDialog::Accepted) : int(QDialog::Rejected));
-    }
-}
-
-// A stored record shows its "+ms"; the pending bytes and the first record
-// have none to show.
+// A stored record after another shows its "+ms"; the first one has none.
 void DataDetailDlgTest::gapOnlyForAStoredRecordAfterAnother() {
     const MsgRecords records = {CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
                                 CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 5})};
-    for (const size_t index : {size_t(0), size_t(1)}) {
-        CDataDetailDlg dialog(CDataDetail(records, index, GapScope::kAnyRecord), settings_);
-        auto* gap = dialog.findChild<QLineEdit*>("GapMs");
-        QCOMPARE(gap != nullptr, index == 1);
-        if (gap != nullptr) QCOMPARE(gap->text(), QString("7"));
-    }
-    QVERIFY(Open(kFrame, true)->findChild<QLineEdit*>("GapMs") == nullptr);
+    CDataDetailDlg second(CDataDetail(records, 1, GapScope::kAnyRecord), settings_);
+    QCOMPARE(second.findChild<QLineEdit*>("GapMs")->text(), QString("7"));
+    CDataDetailDlg first(CDataDetail(records, 0, GapScope::kAnyRecord), settings_);
+    QVERIFY(first.findChild<QLineEdit*>("GapMs") == nullptr);
 }
 
 void DataDetailDlgTest::screenshot() {
     using namespace std::string_literals;
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
     for (UiLanguage language : test::kBothLanguages) {
         test::ScopedUiLanguage scope(language);
         auto dialog = Open(
@@ -200,16 +166,13 @@ void DataDetailDlgTest::screenshot() {
             true);
         QTest::mouseClick(dialog->findChild<QRadioButton*>("FmtData"), Qt::LeftButton);
         QTest::qWait(20);
-        const QString path =
-            QStringLiteral(QELVOR_SCREENSHOT_DIR "/detail-%1.png").arg(scope.Suffix());
-        QVERIFY(dialog->grab().save(path));
+        QVERIFY(test::SaveScreenshot(*dialog, "detail-" + scope.Suffix()));
         // A received ASTM frame with its record's fields beside it.
         auto astm =
             Open(astm::CAstmFrame{3, "O|1|S42^A||^^^GLU\\^^^NA|R\r", true}.Bytes(), false, true);
         astm->resize(900, 420);
         QTest::qWait(20);
-        QVERIFY(astm->grab().save(
-            QStringLiteral(QELVOR_SCREENSHOT_DIR "/detail-astm-%1.png").arg(scope.Suffix())));
+        QVERIFY(test::SaveScreenshot(*astm, "detail-astm-" + scope.Suffix()));
     }
 }
 
