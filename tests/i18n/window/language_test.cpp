@@ -1,17 +1,22 @@
 // Every window, popup and message box in Chinese and in English over the
-// real translations, and the resource library beside the program: used when
-// its version is the program's, otherwise left alone and reported (checked
-// on the real program's standard error in "-zip" mode).
+// real translations, the dialogs rendered in each, and the resource library
+// beside the program: used when its version is the program's, otherwise left
+// alone and reported (checked on the real program's standard error in "-zip"
+// mode).
+#include <sys/file.h>
 #include <unistd.h>
 
+#include "astm/astm_frame.h"
 #include "config/com_set_dlg.h"
 #include "config/qt_translations.h"
 #include "config/resource_library.h"
 #include "config/ui_language.h"
+#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/about_dialog.h"
 #include "mainwnd/popup_menus.h"
 #include "mainwnd/window/window_fixture.h"
 #include "ports/serial_port_list_dlg.h"
+#include "support/pty_pair.h"
 #include "traffic/data_detail_dlg.h"
 
 using namespace qelvor;
@@ -140,7 +145,11 @@ void GatherMainWindow(WindowFixture& f, Gathered& out) {
         {"Select UI box", BoxTexts([&] { window.Engine().OnSelectUI(kCmdSelectUiSystem); })});
 }
 
-void GatherDialogs(WindowFixture& f, Gathered& out) {
+// The dialogs, the last three also rendered as <name>-<suffix>.png: the
+// detail view of pending bytes (text and control bytes, "Save data" shown)
+// and of an ASTM record beside its fields, and the serial list with a pty
+// held by another program.
+void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
     CComSetDlg config(f.settings, false);
     config.show();
     out.append({"configuration", TextsOf(&config)});
@@ -153,12 +162,36 @@ void GatherDialogs(WindowFixture& f, Gathered& out) {
         {"refused number box", BoxTexts([&] { config.findChild<QPushButton*>("Save")->click(); })});
     CAboutDialog about(f.settings.ExePath);
     out.append({"About", TextsOf(&about)});
-    CDataDetail detail(CMsgRecord('R', std::string("\x02hello\x03\r\n")));
-    detail.SetSaveShown(true);
-    CDataDetailDlg view(std::move(detail), f.settings);
-    out.append({"detail view", TextsOf(&view)});
-    CSerialPortListDlg ports(f.settings);
-    out.append({"serial list", TextsOf(&ports)});
+    using namespace std::string_literals;
+    CDataDetail pending(CMsgRecord('R',
+                                   "\x02"
+                                   "1H|\\^&|||Analyser\r\x03"
+                                   "A7\r\n caf\xC3\xA9 \x00\x01"s));
+    pending.SetSaveShown(true);
+    CDataDetailDlg view(std::move(pending), f.settings);
+    CDataDetail record(
+        CMsgRecord('R', astm::CAstmFrame{3, "O|1|S42^A||^^^GLU\\^^^NA|R\r", true}.Bytes()));
+    record.SetAstmDelimiters({});
+    CDataDetailDlg fields(std::move(record), f.settings);
+    fields.resize(900, 420);
+    testing_support::PtyDevice pty;
+    const int holder = open(pty.path.c_str(), O_RDWR | O_NOCTTY);
+    flock(holder, LOCK_EX);
+    CComSetting listed = f.settings;
+    listed.ComPort = 0;
+    listed.ComName = pty.path;
+    CSerialPortListDlg ports(listed);
+    const std::pair<QString, QDialog*> shown[] = {
+        {"detail", &view}, {"detail-astm", &fields}, {"serial-list", &ports}};
+    for (const auto& [name, dialog] : shown)
+        dialog->show();
+    QTest::mouseClick(view.findChild<QRadioButton*>("FmtData"), Qt::LeftButton);
+    QTest::qWait(20);
+    for (const auto& [name, dialog] : shown) {
+        out.append({name, TextsOf(dialog)});
+        QVERIFY(SaveScreenshot(*dialog, name + "-" + suffix));
+    }
+    close(holder);
 }
 
 }  // namespace
@@ -183,7 +216,7 @@ void LanguageTest::everyWindowSpeaksOneLanguage() {
     QCOMPARE(translations.QtOwnInstalled(), language == UiLanguage::Chinese);
     Gathered gathered;
     GatherMainWindow(f, gathered);
-    GatherDialogs(f, gathered);
+    GatherDialogs(f, language == UiLanguage::Chinese ? "zh" : "en", gathered);
     QStringList wrong;
     int textCount = 0;
     for (const auto& [window, texts] : gathered) {

@@ -4,7 +4,6 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 
-#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/window/window_fixture.h"
 #include "ports/serial_port_list_dlg.h"
 #include "support/pty_pair.h"
@@ -16,7 +15,6 @@ class SerialPortListDlgTest : public QObject {
 
   private slots:
     void heldPortIsMarkedUntilRefreshAfterRelease();
-    void screenshot();
 
   private:
     CComSetting Settings() {
@@ -77,19 +75,6 @@ void SerialPortListDlgTest::heldPortIsMarkedUntilRefreshAfterRelease() {
                 .isEmpty());
     QTest::mouseClick(dialog.findChild<QPushButton*>("Exit"), Qt::LeftButton);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-}
-
-void SerialPortListDlgTest::screenshot() {
-    const int holder = open(pty_.path.c_str(), O_RDWR | O_NOCTTY);
-    flock(holder, LOCK_EX);
-    for (UiLanguage language : test::kBothLanguages) {
-        test::ScopedUiLanguage scope(language);
-        CSerialPortListDlg dialog(Settings());
-        dialog.show();
-        QTest::qWait(20);
-        QVERIFY(test::SaveScreenshot(dialog, "serial-list-" + scope.Suffix()));
-    }
-    close(holder);
 }
 
 QTEST_MAIN(SerialPortListDlgTest)

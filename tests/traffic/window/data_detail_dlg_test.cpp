@@ -2,16 +2,15 @@
 // stored view choice selects and which text each view shows, when the
 // "UTF-8 dec" box is offered and what it changes, the "+ms" of a stored
 // record, and the view choice written back when the dialog goes. ("Save
-// data" for the pending bytes is driven from the main window's tests.)
+// data" for the pending bytes is driven from the main window's tests, the
+// view rendered in the language walk.)
 #include <clocale>
 
-#include "astm/astm_frame.h"
 #include "config/com_setting.h"
 #include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
 #include "data/display_format.h"
 #include "data/text_encoding.h"
-#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/window/window_fixture.h"
 #include "traffic/data_detail_dlg.h"
 
@@ -46,15 +45,11 @@ class DataDetailDlgTest : public QObject {
     void decodeBoxOnlyAboveHex8F_data();
     void decodeBoxOnlyAboveHex8F();
     void gapOnlyForAStoredRecordAfterAnother();
-    void screenshot();
 
   private:
     std::string Ini() const { return dir_.filePath("detail.ini").toStdString(); }
-    std::unique_ptr<CDataDetailDlg> Open(const std::string& data, bool save = false,
-                                         bool astm = false) {
+    std::unique_ptr<CDataDetailDlg> Open(const std::string& data) {
         CDataDetail detail(CMsgRecord('R', data, {2024, 1, 2, 2, 3, 4, 5, 6}));
-        detail.SetSaveShown(save);
-        if (astm) detail.SetAstmDelimiters({});
         auto dialog = std::make_unique<CDataDetailDlg>(std::move(detail), settings_);
         dialog->show();
         return dialog;
@@ -153,27 +148,6 @@ void DataDetailDlgTest::gapOnlyForAStoredRecordAfterAnother() {
     QCOMPARE(second.findChild<QLineEdit*>("GapMs")->text(), QString("7"));
     CDataDetailDlg first(CDataDetail(records, 0, GapScope::kAnyRecord), settings_);
     QVERIFY(first.findChild<QLineEdit*>("GapMs") == nullptr);
-}
-
-void DataDetailDlgTest::screenshot() {
-    using namespace std::string_literals;
-    for (UiLanguage language : test::kBothLanguages) {
-        test::ScopedUiLanguage scope(language);
-        auto dialog = Open(
-            "\x02"
-            "1H|\\^&|||Analyser\r\x03"
-            "A7\r\n caf\xC3\xA9 \x00\x01"s,
-            true);
-        QTest::mouseClick(dialog->findChild<QRadioButton*>("FmtData"), Qt::LeftButton);
-        QTest::qWait(20);
-        QVERIFY(test::SaveScreenshot(*dialog, "detail-" + scope.Suffix()));
-        // A received ASTM frame with its record's fields beside it.
-        auto astm =
-            Open(astm::CAstmFrame{3, "O|1|S42^A||^^^GLU\\^^^NA|R\r", true}.Bytes(), false, true);
-        astm->resize(900, 420);
-        QTest::qWait(20);
-        QVERIFY(test::SaveScreenshot(*astm, "detail-astm-" + scope.Suffix()));
-    }
 }
 
 QTEST_MAIN(DataDetailDlgTest)
