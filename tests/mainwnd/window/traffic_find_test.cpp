@@ -84,8 +84,7 @@ class TrafficFindTest : public QObject {
     void findSelectsMatchesAndGoesRound_data();
     void findSelectsMatchesAndGoesRound();
     void filterTakesInNewRecordsAndOpensTheRecordShown();
-    void checkColumnMarksBadFrames();
-    void gapColumnShowsTheStampsDifference();
+    void checkAndGapColumns();
     void scrollLockKeepsTheViewUntilNewest();
     void screenshot_data() { AddLanguageRows(); }
     void screenshot();
@@ -202,67 +201,60 @@ void TrafficFindTest::filterTakesInNewRecordsAndOpensTheRecordShown() {
     QCOMPARE(f.Count(), QString("4 matches"));
 }
 
-void TrafficFindTest::checkColumnMarksBadFrames() {
+// The chk column marks a bad ASTM frame; the +ms column shows the stamps'
+// difference to the previous record, of any type or of the same type. The
+// frames come 5 ms apart or more, with an 'I' record between.
+void TrafficFindTest::checkAndGapColumns() {
+    using Model = CTrafficTableModel;
     FindFixture f;
     f.settings.CheckSum = kCsAstm;
     f.Window();
     QHeaderView* header = f.List()->horizontalHeader();
-    QVERIFY(header->isSectionHidden(CTrafficTableModel::kColumnCheck));
+    QVERIFY(header->isSectionHidden(Model::kColumnCheck) &&
+            header->isSectionHidden(Model::kColumnGap));
     const int widths[] = {header->sectionSize(0), header->sectionSize(1), header->sectionSize(2)};
     f.Action("ShowCheckColumn")->trigger();
-    QVERIFY(!header->isSectionHidden(CTrafficTableModel::kColumnCheck));
-    QCOMPARE(f.settings.ShowCheckColumn, 1);
+    f.Action("ShowGapColumn")->trigger();
+    QVERIFY(!header->isSectionHidden(Model::kColumnCheck) &&
+            !header->isSectionHidden(Model::kColumnGap));
+    QCOMPARE(f.settings.ShowCheckColumn + f.settings.ShowGapColumn, 2);
     for (int column = 0; column < 3; ++column)
         QCOMPARE(header->sectionSize(column), widths[column]);
     // The new columns stand between the time and the data, in sight.
-    const int order[] = {CTrafficTableModel::kColumnType, CTrafficTableModel::kColumnTime,
-                         CTrafficTableModel::kColumnGap, CTrafficTableModel::kColumnCheck,
-                         CTrafficTableModel::kColumnData};
+    const int order[] = {Model::kColumnType, Model::kColumnTime, Model::kColumnGap,
+                         Model::kColumnCheck, Model::kColumnData};
     for (int visual = 0; visual < 5; ++visual)
         QCOMPARE(header->logicalIndex(visual), order[visual]);
-    QVERIFY(
-        f.Receive({QString::fromStdString(kFrame + "F7"), QString::fromStdString(kFrame + "A7")}));
-    const int good = f.Model()->rowCount() - 4;  // each line is followed by its ACK
+    QVERIFY(f.Receive({QString::fromStdString(kFrame + "F7")}));
+    QThread::msleep(5);
+    f.window->Engine().Exchange().AddRecord('I', "between");
+    QThread::msleep(5);
+    QVERIFY(f.Receive({QString::fromStdString(kFrame + "A7")}));
+    const int good = f.Model()->rowCount() - 5;  // each line is followed by its ACK
     const int bad = f.Model()->rowCount() - 2;
-    QCOMPARE(f.Cell(good, CTrafficTableModel::kColumnCheck), QString("ok"));
-    QCOMPARE(f.Cell(bad, CTrafficTableModel::kColumnCheck), QString("bad (want F7)"));
-    QCOMPARE(f.Cell(bad + 1, CTrafficTableModel::kColumnCheck), QString());  // the 'S' ACK
-    const QColor error = CTrafficTableModel::ErrorColor(QGuiApplication::palette());
+    QCOMPARE(f.Cell(good, Model::kColumnCheck), QString("ok"));
+    QCOMPARE(f.Cell(bad, Model::kColumnCheck), QString("bad (want F7)"));
+    QCOMPARE(f.Cell(bad + 1, Model::kColumnCheck), QString());  // the 'S' ACK
+    const QColor error = Model::ErrorColor(QGuiApplication::palette());
     const auto foreground = [&](int row) {
-        return f.Model()->index(row, CTrafficTableModel::kColumnData).data(Qt::ForegroundRole);
+        return f.Model()->index(row, Model::kColumnData).data(Qt::ForegroundRole);
     };
     QCOMPARE(foreground(bad).value<QColor>(), error);
     QVERIFY(foreground(good).value<QColor>() != error);
+
+    const auto stamp = [&](int row) { return StampMillis(f.Shown(row).Time()); };
+    QVERIFY(stamp(bad) - stamp(bad - 1) >= 5);
+    QCOMPARE(f.Cell(bad, Model::kColumnGap), QString::number(stamp(bad) - stamp(bad - 1)));
+    QCOMPARE(f.Cell(0, Model::kColumnGap), QString());  // the first has none
+    f.Action("GapSameType")->trigger();
+    QCOMPARE(f.settings.GapScope, 1);
+    QCOMPARE(f.Cell(bad, Model::kColumnGap), QString::number(stamp(bad) - stamp(good)));
+
     // A highlight rule stored after the start is read again by Restyle.
     f.settings.Highlight1 = "hex|#203040|02 31 48";
     f.Model()->Restyle();
     QCOMPARE(f.Model()->index(good, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0x203040));
     QCOMPARE(foreground(good).value<QColor>(), QColor(Qt::white));
-}
-
-void TrafficFindTest::gapColumnShowsTheStampsDifference() {
-    FindFixture f;
-    f.settings.RespondStrs.clear();
-    f.Window();
-    f.Action("ShowGapColumn")->trigger();
-    QVERIFY(!f.List()->horizontalHeader()->isSectionHidden(CTrafficTableModel::kColumnGap));
-    QVERIFY(f.Receive({"one"}));
-    QThread::msleep(5);
-    QVERIFY(f.Receive({"two"}));
-    // The last two records are the peer's lines, 5 ms apart or more.
-    const int last = f.Model()->rowCount() - 1;
-    const int64_t gap = StampMillis(f.Shown(last).Time()) - StampMillis(f.Shown(last - 1).Time());
-    QVERIFY(gap >= 5);
-    QCOMPARE(f.Cell(last, CTrafficTableModel::kColumnGap), QString::number(gap));
-    // Of the same type: an 'I' record between does not count.
-    f.window->Engine().Exchange().AddRecord('I', "between");
-    QVERIFY(f.Receive({"three"}));
-    f.Action("GapSameType")->trigger();
-    QCOMPARE(f.settings.GapScope, 1);
-    const int third = f.Model()->rowCount() - 1;
-    const int64_t sameType = StampMillis(f.Shown(third).Time()) - StampMillis(f.Shown(last).Time());
-    QCOMPARE(f.Cell(third, CTrafficTableModel::kColumnGap), QString::number(sameType));
-    QCOMPARE(f.Cell(0, CTrafficTableModel::kColumnGap), QString());  // the first has none
 }
 
 void TrafficFindTest::scrollLockKeepsTheViewUntilNewest() {
