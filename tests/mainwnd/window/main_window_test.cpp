@@ -70,8 +70,7 @@ class MainWindowTest : public QObject {
     void openAndCloseDriveButtonsAndPaneZero();
     void sessionRowsAndScreenshot_data() { AddLanguageRows(); }
     void sessionRowsAndScreenshot();
-    void enterInSendBox();
-    void escapeNeverClosesTheWindow();
+    void enterAndEscapeInTheWindow();
     void popupsHoldTheirItemsInOrder_data();
     void popupsHoldTheirItemsInOrder();
     void rightClickSelectsTheDataLineBeforeDataProc();
@@ -87,13 +86,7 @@ class MainWindowTest : public QObject {
     void aboutBoxAsciiTable();
     void clicksAndKeysOpenTheirWindows();
     void clockPaneAndPendingBuffer();
-    void setupFirstOpensTheDialogThenAutoRestart_data();
     void setupFirstOpensTheDialogThenAutoRestart();
-    void stopSignalEndsTheProgram_data() {
-        QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGINT") << SIGINT;
-    }
     void stopSignalEndsTheProgram();
 };
 
@@ -169,7 +162,7 @@ void MainWindowTest::sessionRowsAndScreenshot() {
 // Return and the keypad's Enter send the box's text and keep it; with the
 // port closed, Return neither sends nor reaches the default button
 // (OpenPort).
-void MainWindowTest::enterInSendBox() {
+void MainWindowTest::enterAndEscapeInTheWindow() {
     WindowFixture f;
     CMainWindow& window = f.Window();
     auto* box = f.Control<QLineEdit>("SendBox");
@@ -183,17 +176,12 @@ void MainWindowTest::enterInSendBox() {
     QTest::keyClick(box, Qt::Key_Return);
     QCOMPARE(f.Received(2, 200), std::string());
     QCOMPARE(box->text(), QString("AB"));
-    QVERIFY(!window.Engine().IsPortOpen() && window.isVisible());
-}
-
-void MainWindowTest::escapeNeverClosesTheWindow() {
-    WindowFixture f;
-    CMainWindow& window = f.Window(false);
+    // Escape never closes the window, wherever it is pressed.
     for (const char* name : {"SendBox", "TrafficList", "DataList", "OpenPort", "BufferBox"})
         QTest::keyClick(f.Control(name), Qt::Key_Escape);
     QTest::keyClick(&window, Qt::Key_Escape);
     QTest::qWait(20);
-    QVERIFY(window.isVisible());
+    QVERIFY(!window.Engine().IsPortOpen() && window.isVisible());
 }
 
 void MainWindowTest::popupsHoldTheirItemsInOrder_data() {
@@ -556,46 +544,42 @@ void MainWindowTest::clockPaneAndPendingBuffer() {
 
 // "-n" opens the configuration dialog first: the signal finds it open.
 void MainWindowTest::stopSignalEndsTheProgram() {
-    QFETCH(int, signalNumber);
     QTemporaryDir dir;
     const QString ini = dir.filePath("stop.ini");
     std::ofstream(ini.toStdString()) << "[ComSet]\r\nWorkMode=1\r\nIPPort=1\r\n";
-    QProcess program;  // killed at the end if still running
-    program.start(QELVOR_PROGRAM, {"-n", ini});
-    QVERIFY(program.waitForStarted());
-    QVERIFY(QTest::qWaitFor([&] { return BlocksStopSignals(program.processId()); }, 10000));
-    QTest::qWait(300);
-    QCOMPARE(kill(pid_t(program.processId()), signalNumber), 0);
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
-}
-
-void MainWindowTest::setupFirstOpensTheDialogThenAutoRestart_data() {
-    QTest::addColumn<int>("autoRestart");
-    QTest::newRow("auto restart opens the port") << 1;
-    QTest::newRow("without it the port stays closed") << 0;
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        QProcess program;  // killed at the end if still running
+        program.start(QELVOR_PROGRAM, {"-n", ini});
+        QVERIFY(program.waitForStarted());
+        QVERIFY(QTest::qWaitFor([&] { return BlocksStopSignals(program.processId()); }, 10000));
+        QTest::qWait(300);
+        QCOMPARE(kill(pid_t(program.processId()), signalNumber), 0);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+    }
 }
 
 // "-n": the configuration dialog comes first, by timer 5, with the port not
 // opened; when it closes, AutoRestart decides whether the port opens.
 void MainWindowTest::setupFirstOpensTheDialogThenAutoRestart() {
-    QFETCH(int, autoRestart);
-    WindowFixture f;
-    f.settings.AutoRestart = autoRestart;
-    CMainWindow& window = f.Window(false);
-    QString opened;
-    bool portOpenInDialog = true;
-    ModalWatcher watcher([&](QWidget* dialog) {
-        opened = dialog->objectName();
-        portOpenInDialog = window.Engine().IsPortOpen();
-    });
-    window.Start(CStartupArgs{{}, true}, nullptr);
-    QTRY_COMPARE_WITH_TIMEOUT(opened, QString("ComSetDlg"), 3000);
-    QCOMPARE(portOpenInDialog, false);
-    f.peer = f.Accept();
-    QCOMPARE(f.peer.Valid(), autoRestart == 1);
-    QTRY_COMPARE(window.Engine().IsPortOpen(), autoRestart == 1);
+    for (const int autoRestart : {1, 0}) {
+        WindowFixture f;
+        f.settings.AutoRestart = autoRestart;
+        CMainWindow& window = f.Window(false);
+        QString opened;
+        bool portOpenInDialog = true;
+        ModalWatcher watcher([&](QWidget* dialog) {
+            opened = dialog->objectName();
+            portOpenInDialog = window.Engine().IsPortOpen();
+        });
+        window.Start(CStartupArgs{{}, true}, nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(opened, QString("ComSetDlg"), 3000);
+        QCOMPARE(portOpenInDialog, false);
+        f.peer = f.Accept();
+        QCOMPARE(f.peer.Valid(), autoRestart == 1);
+        QTRY_COMPARE(window.Engine().IsPortOpen(), autoRestart == 1);
+    }
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -81,7 +81,6 @@ class TrafficFindTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void findSelectsMatchesAndGoesRound_data();
     void findSelectsMatchesAndGoesRound();
     void filterTakesInNewRecordsAndOpensTheRecordShown();
     void checkAndGapColumns();
@@ -90,60 +89,49 @@ class TrafficFindTest : public QObject {
     void screenshot();
 };
 
-void TrafficFindTest::findSelectsMatchesAndGoesRound_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QStringList>("matches");
-    QTest::addColumn<QString>("count");
-    QTest::newRow("text") << 0 << "alpha" << QStringList{kShown[0], kShown[2]} << "2 matches";
-    QTest::newRow("regex") << 1 << "^(alpha|beta) \\d{2,}\\b" << QStringList{kShown[1], kShown[2]}
-                           << "2 matches";
-    QTest::newRow("hex") << 2 << "02 ?? 03" << QStringList{kShown[3]} << "1 matches";
-    QTest::newRow("no match") << 0 << "omega" << QStringList{} << "no match";
-    // A bad pattern shows its error in the error colour and finds nothing.
-    QTest::newRow("bad regex") << 1 << "(alpha" << QStringList{}
-                               << "bad regular expression: missing )";
-    QTest::newRow("bad hex") << 2 << "02 0Z" << QStringList{} << "hex pattern: 'Z' is no hex digit";
-}
-
+// Each pattern over the same lines, in a bar opened again each time: Enter,
+// then F3 walk the matches in order and go round to the first; Previous and
+// Shift+F3 go back. A bad pattern shows its error in the error colour and
+// finds nothing. Escape closes the bar, not the window.
 void TrafficFindTest::findSelectsMatchesAndGoesRound() {
-    QFETCH(int, mode);
-    QFETCH(QString, pattern);
-    QFETCH(QStringList, matches);
-    QFETCH(QString, count);
+    // The mode (text, regex, hex), the pattern, its matches and the count shown.
+    const std::tuple<int, QString, QStringList, QString> cases[] = {
+        {0, "alpha", {kShown[0], kShown[2]}, "2 matches"},
+        {1, "^(alpha|beta) \\d{2,}\\b", {kShown[1], kShown[2]}, "2 matches"},
+        {2, "02 ?? 03", {kShown[3]}, "1 matches"},
+        {0, "omega", {}, "no match"},
+        {1, "(alpha", {}, "bad regular expression: missing )"},
+        {2, "02 0Z", {}, "hex pattern: 'Z' is no hex digit"}};
     FindFixture f;
     CMainWindow& window = f.Window();
     QVERIFY(f.Receive(kShown));
     auto* bar = f.Control("FindBar");
-    QTest::keyClick(f.List(), Qt::Key_F, Qt::ControlModifier);
-    QVERIFY(window.BandShown(bar));
-    QVERIFY(f.Control("FindPattern")->hasFocus());
-    f.Search(mode, pattern);
-    QVERIFY2(f.Count().startsWith(count), qPrintable(f.Count()));
-    auto* label = f.Control<QLabel>("FindCount");
-    const bool bad = matches.isEmpty() && count != "no match";
-    QCOMPARE(label->palette().color(QPalette::WindowText) ==
-                 CTrafficTableModel::ErrorColor(label->palette()),
-             bad);
-    // Enter, then F3 walk the matches in order and go round to the first.
     auto* box = f.Control<QLineEdit>("FindPattern");
-    const auto n = static_cast<int>(matches.size());
-    for (int step = 0; step <= n; ++step) {
-        QTest::keyClick(box, step == 0 ? Qt::Key_Return : Qt::Key_F3);
-        QCOMPARE(f.Selected(), n == 0 ? QString("-") : matches[step % n]);
-        if (n > 0) QCOMPARE(f.Count(), QString("%1 of %2").arg(step % n + 1).arg(n));
+    auto* label = f.Control<QLabel>("FindCount");
+    for (const auto& [mode, pattern, matches, count] : cases) {
+        f.List()->clearSelection();
+        QTest::keyClick(f.List(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(window.BandShown(bar) && box->hasFocus());
+        f.Search(mode, pattern);
+        QVERIFY2(f.Count().startsWith(count), qPrintable(f.Count()));
+        QCOMPARE(label->palette().color(QPalette::WindowText) ==
+                     CTrafficTableModel::ErrorColor(label->palette()),
+                 matches.isEmpty() && count != "no match");
+        const auto n = static_cast<int>(matches.size());
+        for (int step = 0; step <= n; ++step) {
+            QTest::keyClick(box, step == 0 ? Qt::Key_Return : Qt::Key_F3);
+            QCOMPARE(f.Selected(), n == 0 ? QString("-") : matches[step % n]);
+            if (n > 0) QCOMPARE(f.Count(), QString("%1 of %2").arg(step % n + 1).arg(n));
+        }
+        if (n > 0) {
+            QTest::mouseClick(f.Control<QPushButton>("FindPrevious"), Qt::LeftButton);
+            QCOMPARE(f.Selected(), matches.back());
+            QTest::keyClick(box, Qt::Key_F3, Qt::ShiftModifier);
+            QCOMPARE(f.Selected(), matches[std::max(n - 2, 0)]);
+        }
+        QTest::keyClick(box, Qt::Key_Escape);
+        QVERIFY(!window.BandShown(bar) && window.isVisible());
     }
-    // From the first, Previous goes round to the last.
-    if (n > 0) {
-        QTest::mouseClick(f.Control<QPushButton>("FindPrevious"), Qt::LeftButton);
-        QCOMPARE(f.Selected(), matches.back());
-        QTest::keyClick(box, Qt::Key_F3, Qt::ShiftModifier);
-        QCOMPARE(f.Selected(), matches[std::max(n - 2, 0)]);
-    }
-    // Escape closes the bar, not the window.
-    QTest::keyClick(box, Qt::Key_Escape);
-    QVERIFY(!window.BandShown(bar));
-    QVERIFY(window.isVisible());
 }
 
 void TrafficFindTest::filterTakesInNewRecordsAndOpensTheRecordShown() {

@@ -16,8 +16,6 @@
 
 using namespace qelvor;
 
-Q_DECLARE_METATYPE(std::string)
-
 namespace {
 
 const std::string kFrame = "\x02" + std::string("A\0B\x03", 4);
@@ -40,9 +38,7 @@ class DataDetailDlgTest : public QObject {
         std::setlocale(LC_CTYPE, "C");
         settings_ = CComSetting::Loaded(Ini());
     }
-    void viewsAndStoredChoice_data();
     void viewsAndStoredChoice();
-    void decodeBoxOnlyAboveHex8F_data();
     void decodeBoxOnlyAboveHex8F();
     void gapOnlyForAStoredRecordAfterAnother();
 
@@ -59,85 +55,70 @@ class DataDetailDlgTest : public QObject {
     CComSetting settings_;
 };
 
-void DataDetailDlgTest::viewsAndStoredChoice_data() {
-    QTest::addColumn<int>("storedBefore");
-    QTest::addColumn<QString>("clicked");  // empty: no radio clicked
-    QTest::addColumn<QString>("checked");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("storedAfter");
-    // clang-format off
-    const QString hex = Shown(FormatHexDump(kFrame));
-    const QString raw = QString(QChar(2)) + 'A';
-    const QString fmt = QStringLiteral("<STX>A<NUL>B<ETX>");
-    QTest::newRow("formatted, the default") << 1 << "" << "FmtData" << fmt << 1;
-    QTest::newRow("raw stops at the zero byte") << 0 << "" << "RawData" << raw << 0;
-    QTest::newRow("out of range reads and stores raw") << 7 << "" << "RawData" << raw << 0;
-    QTest::newRow("negative reads and stores raw") << -1 << "" << "RawData" << raw << 0;
-    QTest::newRow("hex clicked is stored") << 1 << "HexData" << "HexData" << hex << 2;
-    QTest::newRow("raw clicked is stored") << 2 << "RawData" << "RawData" << raw << 0;
-    QTest::newRow("formatted clicked is stored") << 0 << "FmtData" << "FmtData" << fmt << 1;
-    // clang-format on
-}
-
+// Which radio a stored choice selects (an unknown one reads raw) and the
+// text it shows; a radio clicked shows its view at once but is stored only
+// when the dialog goes.
 void DataDetailDlgTest::viewsAndStoredChoice() {
-    QFETCH(int, storedBefore);
-    QFETCH(QString, clicked);
-    settings_.WriteProfileInt(settings_.GetCurrentSet(), "ShowDataMask", storedBefore);
-    settings_ = CComSetting::Loaded(Ini());
-    auto dialog = Open(kFrame);
-    QCOMPARE(dialog->windowTitle(), QString("Message Detail       2024-01-02 03:04:05.006"));
-    QCOMPARE(dialog->findChild<QLineEdit*>("Type")->text(), QString("R"));
-    QCOMPARE(dialog->findChild<QLineEdit*>("Size")->text(), QString("5"));
-    if (!clicked.isEmpty())
-        QTest::mouseClick(dialog->findChild<QRadioButton*>(clicked), Qt::LeftButton);
-    QStringList checked;
-    for (const QRadioButton* radio : dialog->findChildren<QRadioButton*>()) {
-        if (radio->isChecked()) checked << radio->objectName();
+    const QString hex = Shown(FormatHexDump(kFrame));
+    const QString raw = QString(QChar(2)) + 'A';  // stops at the zero byte
+    const QString fmt = QStringLiteral("<STX>A<NUL>B<ETX>");
+    // Stored before, the radio clicked (or none), the one checked, its text,
+    // stored after.
+    const std::tuple<int, QString, QString, QString, int> cases[] = {
+        {1, "", "FmtData", fmt, 1},        {0, "", "RawData", raw, 0},
+        {7, "", "RawData", raw, 0},        {-1, "", "RawData", raw, 0},
+        {1, "HexData", "HexData", hex, 2}, {2, "RawData", "RawData", raw, 0},
+        {0, "FmtData", "FmtData", fmt, 1}};
+    for (const auto& [storedBefore, clicked, checked, text, storedAfter] : cases) {
+        settings_.WriteProfileInt(settings_.GetCurrentSet(), "ShowDataMask", storedBefore);
+        settings_ = CComSetting::Loaded(Ini());
+        auto dialog = Open(kFrame);
+        QCOMPARE(dialog->windowTitle(), QString("Message Detail       2024-01-02 03:04:05.006"));
+        QCOMPARE(dialog->findChild<QLineEdit*>("Type")->text(), QString("R"));
+        QCOMPARE(dialog->findChild<QLineEdit*>("Size")->text(), QString("5"));
+        if (!clicked.isEmpty())
+            QTest::mouseClick(dialog->findChild<QRadioButton*>(clicked), Qt::LeftButton);
+        QStringList shown;
+        for (const QRadioButton* radio : dialog->findChildren<QRadioButton*>())
+            if (radio->isChecked()) shown << radio->objectName();
+        QCOMPARE(shown.join(' '), checked);
+        QCOMPARE(dialog->findChild<QPlainTextEdit*>("DetailText")->toPlainText(), text);
+        if (!clicked.isEmpty() && storedBefore >= 0 && storedBefore <= 2)
+            QCOMPARE(CComSetting::Loaded(Ini()).ShowDataMask, storedBefore);
+        dialog->reject();
+        dialog.reset();
+        QCOMPARE(settings_.ShowDataMask, storedAfter);
+        QCOMPARE(CComSetting::Loaded(Ini()).ShowDataMask, storedAfter);
     }
-    QTEST(checked.join(' '), "checked");
-    QTEST(dialog->findChild<QPlainTextEdit*>("DetailText")->toPlainText(), "text");
-    // A radio shows its view at once but is stored only when the dialog goes.
-    if (!clicked.isEmpty() && storedBefore >= 0 && storedBefore <= 2)
-        QCOMPARE(CComSetting::Loaded(Ini()).ShowDataMask, storedBefore);
-    dialog->reject();
-    dialog.reset();
-    QTEST(settings_.ShowDataMask, "storedAfter");
-    QTEST(CComSetting::Loaded(Ini()).ShowDataMask, "storedAfter");
 }
 
-void DataDetailDlgTest::decodeBoxOnlyAboveHex8F_data() {
-    QTest::addColumn<std::string>("data");
-    QTest::addColumn<bool>("offered");
-    QTest::newRow("plain text") << std::string("plain") << false;
-    QTest::newRow("0x80 to 0x8F only") << std::string("\x80\x85\x8F") << false;
-    QTest::newRow("one byte 0x90") << std::string("ab\x90") << true;
-    QTest::newRow("UTF-8 text") << std::string("caf\xC3\xA9 \xE4\xB8\xAD<") << true;
-}
-
+// The box is offered only for a byte above 0x8F; it decodes the raw and
+// formatted views and leaves hex alone.
 void DataDetailDlgTest::decodeBoxOnlyAboveHex8F() {
-    QFETCH(std::string, data);
-    QFETCH(bool, offered);
-    auto dialog = Open(data);
-    auto* decode = dialog->findChild<QCheckBox*>("Utf8Dec");
-    QCOMPARE(decode->isVisible(), offered);
-    if (!offered) return;
-    // The box decodes the raw and formatted views and leaves hex alone.
-    auto* text = dialog->findChild<QPlainTextEdit*>("DetailText");
-    const std::string decoded = DecodeUtf8ToAnsi(data);
-    const struct {
-        const char* radio;
-        QString plain, decodedText;
-    } views[] = {{"RawData", Shown(data), Shown(decoded)},
-                 {"FmtData", Shown(EscapeCtrlChars(data)), Shown(EscapeCtrlChars(decoded))},
-                 {"HexData", Shown(FormatHexDump(data)), Shown(FormatHexDump(data))}};
-    for (const auto& view : views) {
-        QTest::mouseClick(dialog->findChild<QRadioButton*>(view.radio), Qt::LeftButton);
-        decode->setChecked(false);
-        QCOMPARE(text->toPlainText(), view.plain);
-        decode->setChecked(true);
-        QCOMPARE(text->toPlainText(), view.decodedText);
+    const std::pair<std::string, bool> cases[] = {{"plain", false},
+                                                  {"\x80\x85\x8F", false},
+                                                  {"ab\x90", true},
+                                                  {"caf\xC3\xA9 \xE4\xB8\xAD<", true}};
+    for (const auto& [data, offered] : cases) {
+        auto dialog = Open(data);
+        auto* decode = dialog->findChild<QCheckBox*>("Utf8Dec");
+        QCOMPARE(decode->isVisible(), offered);
+        if (!offered) continue;
+        auto* text = dialog->findChild<QPlainTextEdit*>("DetailText");
+        const std::string decoded = DecodeUtf8ToAnsi(data);
+        const std::tuple<const char*, QString, QString> views[] = {
+            {"RawData", Shown(data), Shown(decoded)},
+            {"FmtData", Shown(EscapeCtrlChars(data)), Shown(EscapeCtrlChars(decoded))},
+            {"HexData", Shown(FormatHexDump(data)), Shown(FormatHexDump(data))}};
+        for (const auto& [radio, plain, decodedText] : views) {
+            QTest::mouseClick(dialog->findChild<QRadioButton*>(radio), Qt::LeftButton);
+            decode->setChecked(false);
+            QCOMPARE(text->toPlainText(), plain);
+            decode->setChecked(true);
+            QCOMPARE(text->toPlainText(), decodedText);
+        }
+        QVERIFY(std::get<1>(views[0]) != std::get<2>(views[0]));  // the box changed something
     }
-    QVERIFY(views[0].plain != views[0].decodedText);  // the box changed something
 }
 
 // A stored record after another shows its "+ms"; the first one has none.
