@@ -28,7 +28,6 @@ class LanguageTest : public QObject {
   private slots:
     void everyWindowSpeaksOneLanguage_data();
     void everyWindowSpeaksOneLanguage();
-    void resourceLibraryBesideTheProgram_data();
     void resourceLibraryBesideTheProgram();
 };
 
@@ -236,67 +235,60 @@ void LanguageTest::everyWindowSpeaksOneLanguage() {
     QVERIFY(config->second.contains(configTitle));
 }
 
-void LanguageTest::resourceLibraryBesideTheProgram_data() {
-    QTest::addColumn<QString>("library");  // the file put beside the program, "" none
-    QTest::addColumn<bool>("used");
-    QTest::addColumn<QString>("saveCaption");  // in Chinese
-    QTest::addColumn<QString>("message");      // "" none
-    const QString builtIn = QString::fromUtf8("保存退出");
+// For each library put beside the program (none, of its version, of another
+// version, not a resource file): in the test process, whether it is used and
+// its texts are in use; then the real program beside it in "-zip" mode, which
+// has no window and reports on standard error.
+void LanguageTest::resourceLibraryBesideTheProgram() {
+    const QString builtIn = QString::fromUtf8("保存退出");  // the Save caption in Chinese
     const QString mismatch =
         "Resource file(Ver=%1) and Program file (Ver=2.9.0.1) does not match,can't load resource "
         "file.\nprogram will used original language!";
-    QTest::newRow("none") << "" << false << builtIn << "";
-    QTest::newRow("same version") << QELVOR_RLL_SAME << true << QString::fromUtf8("测试保存") << "";
-    QTest::newRow("other version")
-        << QELVOR_RLL_OTHER << false << builtIn << mismatch.arg("2.9.0.2");
-    QTest::newRow("no resource file") << "garbage" << false << builtIn << mismatch.arg("");
-}
+    // The file, whether it is used, the Save caption then, the message ("" none).
+    const std::tuple<QString, bool, QString, QString> cases[] = {
+        {"", false, builtIn, ""},
+        {QELVOR_RLL_SAME, true, QString::fromUtf8("测试保存"), ""},
+        {QELVOR_RLL_OTHER, false, builtIn, mismatch.arg("2.9.0.2")},
+        {"garbage", false, builtIn, mismatch.arg("")}};
+    for (const auto& [library, used, saveCaption, message] : cases) {
+        // In the build tree, so that a hard link to the program works.
+        QTemporaryDir dir(QELVOR_TEST_TMP "/rll-XXXXXX");
+        const QString beside = dir.filePath(kResourceLibraryName);
+        if (library == "garbage")
+            std::ofstream(beside.toStdString()) << "not a resource file";
+        else if (!library.isEmpty())
+            QVERIFY(QFile::copy(library, beside));
+        CResourceLibrary rll;
+        QCOMPARE(rll.Load(dir.path().toStdString() + "/", ProgramVersionText()), used);
+        QCOMPARE(QString::fromStdString(rll.Message()), message);
+        // Only a library in use stays registered.
+        QCOMPARE(CResourceLibrary::RegisteredVersion(), std::string(used ? "2.9.0.1" : ""));
+        CQtTranslations translations;
+        QVERIFY(translations.Install(UiLanguage::Chinese, rll.TranslationsFolder()));
+        CComSetting settings = CComSetting::Loaded(dir.filePath("t.ini").toStdString());
+        QCOMPARE(CComSetDlg(settings, false).findChild<QPushButton*>("Save")->text(), saveCaption);
+        rll.Unload();
+        QCOMPARE(CResourceLibrary::RegisteredVersion(), std::string());
 
-// In the test process: the library chosen and its texts in use; then the
-// real program beside the same library in "-zip" mode, which has no window
-// and reports on standard error.
-void LanguageTest::resourceLibraryBesideTheProgram() {
-    QFETCH(QString, library);
-    QFETCH(bool, used);
-    QFETCH(QString, saveCaption);
-    QFETCH(QString, message);
-    // In the build tree, so that a hard link to the program works.
-    QTemporaryDir dir(QELVOR_TEST_TMP "/rll-XXXXXX");
-    const QString beside = dir.filePath(kResourceLibraryName);
-    if (library == "garbage")
-        std::ofstream(beside.toStdString()) << "not a resource file";
-    else if (!library.isEmpty())
-        QVERIFY(QFile::copy(library, beside));
-    CResourceLibrary rll;
-    QCOMPARE(rll.Load(dir.path().toStdString() + "/", ProgramVersionText()), used);
-    QCOMPARE(QString::fromStdString(rll.Message()), message);
-    // Only a library in use stays registered.
-    QCOMPARE(CResourceLibrary::RegisteredVersion(), used ? std::string("2.9.0.1") : std::string());
-    CQtTranslations translations;
-    QVERIFY(translations.Install(UiLanguage::Chinese, rll.TranslationsFolder()));
-    CComSetting settings = CComSetting::Loaded(dir.filePath("t.ini").toStdString());
-    QCOMPARE(CComSetDlg(settings, false).findChild<QPushButton*>("Save")->text(), saveCaption);
-    rll.Unload();
-    QCOMPARE(CResourceLibrary::RegisteredVersion(), std::string());
-
-    const QString program = dir.filePath("qelvor");
-    QVERIFY(::link(QELVOR_PROGRAM, program.toLocal8Bit().constData()) == 0 ||
-            QFile::copy(QELVOR_PROGRAM, program));
-    QVERIFY(QDir(dir.path()).mkpath("src"));
-    std::ofstream(dir.filePath("src/a.txt").toStdString()) << "abc";
-    QProcess run;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name :
-         {"LC_ALL", "LC_MESSAGES", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(name);
-    env.insert("LANG", "C");
-    run.setProcessEnvironment(env);
-    run.start(program, {"-zip", dir.filePath("out.zip"), dir.filePath("src")});
-    QVERIFY(run.waitForFinished(20000));
-    QCOMPARE(run.exitCode(), 0);
-    QCOMPARE(QString::fromLocal8Bit(run.readAllStandardError()),
-             message.isEmpty() ? QString() : message + "\n");
-    QVERIFY(QFile::exists(dir.filePath("out.zip")));
+        const QString program = dir.filePath("qelvor");
+        QVERIFY(::link(QELVOR_PROGRAM, program.toLocal8Bit().constData()) == 0 ||
+                QFile::copy(QELVOR_PROGRAM, program));
+        QVERIFY(QDir(dir.path()).mkpath("src"));
+        std::ofstream(dir.filePath("src/a.txt").toStdString()) << "abc";
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name :
+             {"LC_ALL", "LC_MESSAGES", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("LANG", "C");
+        run.setProcessEnvironment(env);
+        run.start(program, {"-zip", dir.filePath("out.zip"), dir.filePath("src")});
+        QVERIFY(run.waitForFinished(20000));
+        QCOMPARE(run.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(run.readAllStandardError()),
+                 message.isEmpty() ? QString() : message + "\n");
+        QVERIFY(QFile::exists(dir.filePath("out.zip")));
+    }
 }
 
 QTEST_MAIN(LanguageTest)

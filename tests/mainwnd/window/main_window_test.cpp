@@ -1,11 +1,10 @@
 // The main window driven through its widgets: port buttons and status,
 // traffic rows and the automatic answer (rendered after a short session),
-// the key filter, the popups, the data list's right click (in the ASTM mode
-// too), the layout when the data list is hidden and when the window is
-// resized, a dropped file, and the window's own commands.
+// the send box's keys and history, the popups, the data list's right click
+// (in the ASTM mode too), the layout when the data list is hidden and when
+// the window is resized, a dropped file, the window's own commands, and the
+// quick sends, their editor and the modem-lines band over a pty (rendered).
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "astm/astm_frame.h"
 #include "i18n/window/scoped_ui_language.h"
@@ -14,6 +13,7 @@
 #include "mainwnd/popup_menus.h"
 #include "mainwnd/resize_anchors.h"
 #include "mainwnd/window/window_fixture.h"
+#include "support/pty_pair.h"
 
 using namespace qelvor;
 using namespace qelvor::test;
@@ -70,30 +70,30 @@ class MainWindowTest : public QObject {
     void openAndCloseDriveButtonsAndPaneZero();
     void sessionRowsAndScreenshot_data() { AddLanguageRows(); }
     void sessionRowsAndScreenshot();
-    void enterAndEscapeInTheWindow();
+    void sendBoxKeysAndEscape();
     void popupsHoldTheirItemsInOrder_data();
     void popupsHoldTheirItemsInOrder();
     void rightClickSelectsTheDataLineBeforeDataProc();
     void astmSendMessageFromTheDataListMenu();
     void astmDetailShowsTheFieldsOfAReceivedRecord();
-    void hidingTheDataListWidensTheTrafficList();
-    void resizeMovesControlsByTheirAnchors();
+    void layoutFollowsTheDataListAndTheWindowSize();
     void anchoredRect();
     void appendsAreAnnouncedOncePerBatch();
     void droppedFileLoadsAsDataFile();
-    void pinWindowTwiceLeavesItUnpinned();
-    void newInstanceIniName();
-    void aboutBoxAsciiTable();
+    void windowMenuCommands();
     void clicksAndKeysOpenTheirWindows();
     void clockPaneAndPendingBuffer();
     void setupFirstOpensTheDialogThenAutoRestart();
     void stopSignalEndsTheProgram();
+    void quickSendsReachThePeerWhileTheRowShows();
+    void editorStoresAllChangedRowsOrNone();
+    void modemBandOnAPtyAndReconnectInPaneZero_data() { AddLanguageRows(); }
+    void modemBandOnAPtyAndReconnectInPaneZero();
 };
 
 void MainWindowTest::openAndCloseDriveButtonsAndPaneZero() {
     WindowFixture f;
     CMainWindow& window = f.Window();
-    QVERIFY(f.peer.Valid());
     auto* pane0 = f.Control<QLabel>("StatusPane0");
     const QString shown = "TCP-Client(127.0.0.1:" + QString::number(f.settings.IPPort) + ")";
     // The button clicked, whether the port is open then, pane 0.
@@ -105,9 +105,8 @@ void MainWindowTest::openAndCloseDriveButtonsAndPaneZero() {
         if (click != nullptr) QTest::mouseClick(f.Control(click), Qt::LeftButton);
         QTRY_COMPARE(pane0->text(), text);
         QCOMPARE(f.Control("OpenPort")->isEnabled(), !open);
-        QCOMPARE(f.Control("ClosePort")->isEnabled(), open);
-        QCOMPARE(f.Control("SendData")->isEnabled(), open);
-        QCOMPARE(f.Control("SendFile")->isEnabled(), open);
+        for (const char* name : {"ClosePort", "SendData", "SendFile"})
+            QCOMPARE(f.Control(name)->isEnabled(), open);
         QCOMPARE(f.Control<QPushButton>("SetPort")->text(), open ? "Setup" : "PortSet");
         QCOMPARE(window.Engine().IsPortOpen(), open);
         if (click != nullptr && open) f.peer = f.Accept();
@@ -131,9 +130,7 @@ void MainWindowTest::sessionRowsAndScreenshot() {
     const auto cell = [rows](int row, int column) { return rows->index(row, column).data(); };
     QCOMPARE(cell(0, 0).toString() + cell(0, 2).toString(), QString("R<ENQ>"));
     QCOMPARE(cell(1, 0).toString() + cell(1, 2).toString(), QString("S<ACK>"));
-    QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$")
-                .match(cell(0, 1).toString())
-                .hasMatch());
+    QVERIFY(QTime::fromString(cell(0, 1).toString(), "HH:mm:ss.zzz").isValid());
     QCOMPARE(rows->index(0, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignLeft,
              int(Qt::AlignLeft));
     QCOMPARE(cell(5, 2).isValid(), false);
@@ -159,24 +156,36 @@ void MainWindowTest::sessionRowsAndScreenshot() {
     QVERIFY(SaveScreenshot(image, "main-window-" + scope.Suffix()));
 }
 
-// Return and the keypad's Enter send the box's text and keep it; with the
-// port closed, Return neither sends nor reaches the default button
-// (OpenPort).
-void MainWindowTest::enterAndEscapeInTheWindow() {
+// Return and the keypad's Enter send the box's text and keep it; Up and
+// Down walk the sent texts and come back to the one typed before walking.
+// With the port closed, Return neither sends nor reaches the default button
+// (OpenPort), and Escape never closes the window.
+void MainWindowTest::sendBoxKeysAndEscape() {
     WindowFixture f;
     CMainWindow& window = f.Window();
     auto* box = f.Control<QLineEdit>("SendBox");
-    QTest::keyClicks(box, "AB");
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+    const std::pair<const char*, Qt::Key> sends[] = {
+        {"one", Qt::Key_Return}, {"two", Qt::Key_Enter}, {"three", Qt::Key_Return}};
+    for (const auto& [text, key] : sends) {
+        box->selectAll();
+        QTest::keyClicks(box, text);
         QTest::keyClick(box, key);
-        QCOMPARE(f.Received(2), std::string("AB"));
+        QCOMPARE(f.Received(strlen(text)), std::string(text));
+        QCOMPARE(box->text(), QString(text));
+    }
+    box->selectAll();
+    QTest::keyClicks(box, "draft");
+    const std::pair<Qt::Key, const char*> walk[] = {
+        {Qt::Key_Up, "three"}, {Qt::Key_Up, "two"},     {Qt::Key_Up, "one"},    {Qt::Key_Up, "one"},
+        {Qt::Key_Down, "two"}, {Qt::Key_Down, "three"}, {Qt::Key_Down, "draft"}};
+    for (const auto& [key, text] : walk) {
+        QTest::keyClick(box, key);
+        QCOMPARE(box->text(), QString(text));
     }
     QTest::mouseClick(f.Control("ClosePort"), Qt::LeftButton);
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Return);
-    QCOMPARE(f.Received(2, 200), std::string());
-    QCOMPARE(box->text(), QString("AB"));
-    // Escape never closes the window, wherever it is pressed.
+    QCOMPARE(f.Received(1, 200), std::string());
     for (const char* name : {"SendBox", "TrafficList", "DataList", "OpenPort", "BufferBox"})
         QTest::keyClick(f.Control(name), Qt::Key_Escape);
     QTest::keyClick(&window, Qt::Key_Escape);
@@ -187,23 +196,17 @@ void MainWindowTest::enterAndEscapeInTheWindow() {
 void MainWindowTest::popupsHoldTheirItemsInOrder_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("labels");
-    QTest::newRow("CTRL_CHAR") << "CTRL_CHAR"
-                               << QStringList{"SOH(0x01)", "STX(0x02)", "ETX(0x03)", "EOT(0x04)",
-                                              "EOT+SOH",   "ENQ(0x05)", "ACK(0x06)", "CR+LF",
-                                              "LF(0x0A)",  "CR(0x0D)",  "NAK(0x15)", "SYN(0x16)"};
-    QTest::newRow("EVENT") << "EVENT" << QStringList{"Save as &Fmt",          "Save as &Raw",
-                                                     "Save as &Hex",          "Save as &Txt",
-                                                     "Save as Fmt (&B)inary", "Save as &All",
-                                                     "save to &Zip file",     "&Clear all data"};
-    QTest::newRow("DATA_PROC") << "DATA_PROC"
-                               << QStringList{"&Load",           "&ReLoad",
-                                              "&Clear",          "Save &As",
-                                              "Insert Data(up)", "Insert Data((below)",
-                                              "Delete Data"};
-    QTest::newRow("Select UI") << "SelectUI" << QStringList{"System", "Chinese", "English"};
-    QTest::newRow("window menu") << "SystemMenu"
-                                 << QStringList{"About Qelvor(&A)...", "Pin Window",
-                                                "&Explorer Path", "&New Instance"};
+    const auto row = [](const char* name, const QStringList& labels) {
+        QTest::newRow(name) << QString(name) << labels;
+    };
+    row("CTRL_CHAR", {"SOH(0x01)", "STX(0x02)", "ETX(0x03)", "EOT(0x04)", "EOT+SOH", "ENQ(0x05)",
+                      "ACK(0x06)", "CR+LF", "LF(0x0A)", "CR(0x0D)", "NAK(0x15)", "SYN(0x16)"});
+    row("EVENT", {"Save as &Fmt", "Save as &Raw", "Save as &Hex", "Save as &Txt",
+                  "Save as Fmt (&B)inary", "Save as &All", "save to &Zip file", "&Clear all data"});
+    row("DATA_PROC", {"&Load", "&ReLoad", "&Clear", "Save &As", "Insert Data(up)",
+                      "Insert Data((below)", "Delete Data"});
+    row("SelectUI", {"System", "Chinese", "English"});
+    row("SystemMenu", {"About Qelvor(&A)...", "Pin Window", "&Explorer Path", "&New Instance"});
 }
 
 void MainWindowTest::popupsHoldTheirItemsInOrder() {
@@ -308,9 +311,12 @@ void MainWindowTest::astmDetailShowsTheFieldsOfAReceivedRecord() {
                           "  field 4: a~b", "    repeat 1: a", "    repeat 2: b"}));
 }
 
-void MainWindowTest::hidingTheDataListWidensTheTrafficList() {
+// Hidden, the data list gives its width to the traffic list, and the choice
+// is stored; the window grown moves and grows each control by its anchors,
+// and it cannot be made smaller than it opened.
+void MainWindowTest::layoutFollowsTheDataListAndTheWindowSize() {
     WindowFixture f;
-    f.Window(false);
+    CMainWindow& window = f.Window(false);
     QWidget* traffic = f.Control("TrafficList");
     QWidget* data = f.Control("DataList");
     auto* toggle = f.Control<QPushButton>("ShowDataList");
@@ -331,43 +337,31 @@ void MainWindowTest::hidingTheDataListWidensTheTrafficList() {
     QCOMPARE(toggle->text(), QString(">"));
     QCOMPARE(traffic->geometry().right() + 1, shown.left() - 4);
     QCOMPARE(f.settings.ReadProfileInt(f.settings.GetCurrentSet(), "ShowDataListWnd", -1), 1);
-}
 
-void MainWindowTest::resizeMovesControlsByTheirAnchors() {
-    WindowFixture f;
-    CMainWindow& window = f.Window(false);
     const QSize opened = window.size();
     QCOMPARE(window.minimumSize(), opened);
-    const char* names[] = {"SendData",    "CheckSum", "OpenPort", "Exit",     "Scroll",
-                           "TrafficList", "DataList", "SendBox",  "BufferBox"};
+    // Each control's move and growth when the window grows by (100, 40).
+    const std::tuple<const char*, QPoint, QSize> anchors[] = {
+        {"SendData", {100, 40}, {0, 0}}, {"CheckSum", {100, 40}, {0, 0}},
+        {"OpenPort", {50, 40}, {0, 0}},  {"Exit", {50, 40}, {0, 0}},
+        {"Scroll", {50, 40}, {0, 0}},    {"TrafficList", {0, 0}, {100, 40}},
+        {"DataList", {100, 0}, {0, 40}}, {"SendBox", {0, 40}, {100, 0}},
+        {"BufferBox", {0, 0}, {100, 0}}};
     std::map<std::string, QRect> before;
-    for (const char* name : names)
+    for (const auto& [name, moved, grown] : anchors)
         before[name] = f.Control(name)->geometry();
-
     window.resize(opened + QSize(100, 40));
     QTRY_COMPARE(window.size(), opened + QSize(100, 40));
-    const auto moved = [&](const char* name) {
-        return f.Control(name)->geometry().topLeft() - before[name].topLeft();
-    };
-    const auto grown = [&](const char* name) {
-        return f.Control(name)->geometry().size() - before[name].size();
-    };
-    QCOMPARE(moved("SendData"), QPoint(100, 40));
-    QCOMPARE(moved("CheckSum"), QPoint(100, 40));
-    for (const char* bottom : {"OpenPort", "Exit", "Scroll"})
-        QCOMPARE(moved(bottom), QPoint(50, 40));
-    QCOMPARE(grown("TrafficList"), QSize(100, 40));
-    QCOMPARE(moved("DataList"), QPoint(100, 0));
-    QCOMPARE(grown("DataList"), QSize(0, 40));
-    QCOMPARE(moved("SendBox"), QPoint(0, 40));
-    QCOMPARE(grown("SendBox"), QSize(100, 0));
-    QCOMPARE(grown("BufferBox"), QSize(100, 0));
+    for (const auto& [name, moved, grown] : anchors) {
+        const QRect now = f.Control(name)->geometry();
+        QCOMPARE(now, QRect(before[name].topLeft() + moved, before[name].size() + grown));
+    }
 
     window.resize(opened - QSize(50, 50));
     QTest::qWait(20);
     QCOMPARE(window.size(), opened);
-    for (const char* name : names)
-        QCOMPARE(f.Control(name)->geometry(), before[name]);
+    for (const auto& [name, rect] : before)
+        QCOMPARE(f.Control(name.c_str())->geometry(), rect);
 
     // A band comes in above the status bar and takes its height from a
     // taller window, not from the controls; hidden, it gives it back.
@@ -378,8 +372,8 @@ void MainWindowTest::resizeMovesControlsByTheirAnchors() {
     QTRY_COMPARE(window.size(), opened + QSize(0, 30));
     QCOMPARE(window.minimumSize(), opened + QSize(0, 30));
     QCOMPARE(band->geometry(), QRect(0, opened.height() - 22, opened.width(), 30));
-    for (const char* name : names)
-        QCOMPARE(f.Control(name)->geometry(), before[name]);
+    for (const auto& [name, rect] : before)
+        QCOMPARE(f.Control(name.c_str())->geometry(), rect);
     window.SetBandShown(band, false);
     QTRY_COMPARE(window.size(), opened);
     QVERIFY(!band->isVisible());
@@ -448,7 +442,10 @@ void MainWindowTest::droppedFileLoadsAsDataFile() {
     QCOMPARE(window.Engine().State().dataFilePath, first.toStdString());
 }
 
-void MainWindowTest::pinWindowTwiceLeavesItUnpinned() {
+// Pin Window twice leaves the window unpinned and unchecked, in its place;
+// New Instance names the new settings file after the current one; About
+// shows the control characters' table.
+void MainWindowTest::windowMenuCommands() {
     WindowFixture f;
     CMainWindow& window = f.Window(false);
     QAction* pin = CommandAction(window.findChild<QMenu*>("SystemMenu"), kCmdPinWindow);
@@ -462,17 +459,11 @@ void MainWindowTest::pinWindowTwiceLeavesItUnpinned() {
         QVERIFY(window.isVisible());
         QCOMPARE(window.size(), size);
     }
-}
-
-void MainWindowTest::newInstanceIniName() {
-    const std::pair<std::string, std::string> cases[] = {{"/home/ann/cfg/my.ini", "newmy.ini"},
+    const std::pair<std::string, std::string> names[] = {{"/home/ann/cfg/my.ini", "newmy.ini"},
                                                          {"/my.ini", "newQelvor.ini"},
                                                          {"my.ini", "newQelvor.ini"}};
-    for (const auto& [iniPath, name] : cases)
+    for (const auto& [iniPath, name] : names)
         QCOMPARE(NewInstanceIniName(iniPath), name);
-}
-
-void MainWindowTest::aboutBoxAsciiTable() {
     const std::string table = CAboutDialog::AsciiTableText();
     QCOMPARE(std::count(table.begin(), table.end(), '\n'), 8);
     QCOMPARE(table.substr(0, table.find("\r\n")),
@@ -513,7 +504,7 @@ void MainWindowTest::clockPaneAndPendingBuffer() {
     CMainWindow& window = f.Window();
     auto* clock = f.Control<QLabel>("StatusPane3");
     QTest::mouseDClick(clock, Qt::LeftButton);
-    QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(clock->text()).hasMatch());
+    QVERIFY(QTime::fromString(clock->text(), "HH:mm:ss").isValid());
     QTest::mouseDClick(clock, Qt::LeftButton);
     QCOMPARE(clock->text(), QString());
     QTest::qWait(250);
@@ -580,6 +571,127 @@ void MainWindowTest::setupFirstOpensTheDialogThenAutoRestart() {
         QCOMPARE(f.peer.Valid(), autoRestart == 1);
         QTRY_COMPARE(window.Engine().IsPortOpen(), autoRestart == 1);
     }
+}
+
+void MainWindowTest::quickSendsReachThePeerWhileTheRowShows() {
+    WindowFixture f;
+    CMainWindow& window = f.Window();
+    QVERIFY(f.peer.Valid());
+    CMainEngine& engine = window.Engine();
+    QVERIFY(engine.SetQuickSend(0, {"Frame", "<STX>A<ETX>"}) &&
+            engine.SetQuickSend(1, {"B", "B"}) && engine.SetQuickSend(3, {"Enq", "<ENQ>"}));
+    const QSize opened = window.size();
+    QWidget* row = f.Control("QuickSendRow");
+    auto* shown = f.Action("ShowQuickSends");
+    shown->trigger();
+    QTRY_COMPARE(window.size(), opened + QSize(0, row->height()));
+    QVERIFY(row->isVisible() && shown->isChecked() && !f.Control("QuickSend3")->isVisible());
+    auto* first = f.Control<QPushButton>("QuickSend1");
+    QCOMPARE(first->text() + " " + first->toolTip(), QString("Frame <STX>A<ETX>"));
+
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* box = f.Control<QLineEdit>("SendBox");
+    const std::pair<Qt::Key, std::string> presses[] = {
+        {Qt::Key_unknown, "\2A\3"}, {Qt::Key_2, "B"}, {Qt::Key_4, "\5"}, {Qt::Key_3, ""}};
+    for (const auto& [key, bytes] : presses) {
+        if (key == Qt::Key_unknown) first->click();
+        if (key != Qt::Key_unknown) QTest::keyClick(box, key, Qt::ControlModifier);
+        QCOMPARE(f.Received(bytes.size() + 1, 300), bytes);
+    }
+    // Hidden, the row gives its height back and its keys send nothing.
+    shown->trigger();
+    QTRY_COMPARE(window.size(), opened);
+    QTest::keyClick(box, Qt::Key_2, Qt::ControlModifier);
+    QCOMPARE(f.Received(1, 200), std::string());
+}
+
+void MainWindowTest::editorStoresAllChangedRowsOrNone() {
+    WindowFixture f;
+    CMainEngine& engine = f.Window(false).Engine();
+    QVERIFY(engine.SetQuickSend(1, {"Old", "x"}));
+    struct Edit {
+        std::vector<std::tuple<int, int, QString>> cells;  // row, column, text
+        bool ok, accepted;
+        QString refusal;
+    };
+    const Edit edits[] = {
+        {{{2, 0, "Third"}, {2, 1, "<ENQ>"}}, true, true, {}},
+        // Row 2 is stored before row 5 is refused, and put back.
+        {{{1, 0, "New"}, {4, 0, "a\tb"}}, true, false, "Button 5 cannot be stored"},
+        {{{0, 0, "Zero"}}, false, false, {}},
+    };
+    for (const Edit& edit : edits) {
+        bool accepted = false;
+        QString refusal;
+        ModalWatcher watcher([&](QWidget* dialog) {
+            auto* table = dialog->findChild<QTableWidget*>("QuickSendTable");
+            for (const auto& [row, column, text] : edit.cells)
+                table->item(row, column)->setText(text);
+            if (!edit.ok) return;
+            ModalWatcher box(
+                [&](QWidget* open) { refusal = static_cast<QMessageBox*>(open)->text(); });
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            accepted = !dialog->isVisible();
+        });
+        f.Control<QPushButton>("QuickSendEdit")->click();
+        QVERIFY(watcher.found);
+        QCOMPARE(accepted, edit.accepted);
+        QCOMPARE(refusal.section(':', 0, 0), edit.refusal);
+    }
+    QStringList stored;
+    for (int i = 0; i < 5; ++i)
+        stored << QString::fromStdString(CQuickSends::Encode(engine.QuickSends().Button(i)));
+    QCOMPARE(stored, QStringList({"", "Old\tx", "Third\t<ENQ>", "", ""}));
+    QCOMPARE(f.Control<QPushButton>("QuickSend3")->text(), QString("Third"));
+}
+
+// A pty has no modem lines: none can change, so no 'I' record of one can
+// come here (the engine's tests count those). The window with four quick
+// sends and the band is rendered above the same window while the vanished
+// device is being reopened.
+void MainWindowTest::modemBandOnAPtyAndReconnectInPaneZero() {
+    WindowFixture f;
+    ScopedUiLanguage scope(RowLanguage());
+    testing_support::PtyDevice pty;
+    f.settings.AutoReconnect = 1;
+    f.settings.WorkMode = kWorkModeSerial;
+    f.settings.ComPort = 0;
+    f.settings.ComName = pty.path;
+    CMainWindow& window = f.Window();
+    CMainEngine& engine = window.Engine();
+    QVERIFY(engine.SetQuickSend(0, {"ENQ", "<ENQ>"}) &&
+            engine.SetQuickSend(1, {"Header", "<STX>1H|\\^&<CR><ETX>"}) &&
+            engine.SetQuickSend(2, {"Result frame", "<STX>2R|1|^^^GLU|5.2<CR><ETX>"}) &&
+            engine.SetQuickSend(3, {"EOT", "<EOT>"}));
+    engine.SetQuickSendsShown(true);
+    QWidget* band = f.Control("ModemLines");
+    QTRY_VERIFY(band->isVisible() && f.Control("LinesNote")->isVisible());
+    if (scope.Suffix() == "en")
+        QCOMPARE(f.Control<QLabel>("LinesNote")->text(),
+                 QString("Modem lines not available on this device"));
+    for (const char* name : {"LineDtr", "LineRts", "LineBreak", "LineCts", "LineRi"})
+        QVERIFY2(!f.Control(name)->isEnabled(), name);
+    QVERIFY(!engine.SetDtr(false) && !engine.SendBreak());
+    f.Control<QPushButton>("QuickSend1")->click();
+    QVERIFY(pty.Feed("\x06"));
+    // The list shows them, not only the store holds them.
+    QTRY_COMPARE(f.Control<QTableView>("TrafficList")->model()->rowCount(), 2);
+    const int withBand = window.height();
+    const QImage open = window.grab().toImage();
+
+    pty.CloseMaster();
+    const QString attempt = QString::fromStdString(
+        StrPrintf(LoadStr(kStrReconnecting), f.settings.DescribePort().c_str(), 1));
+    QTRY_COMPARE_WITH_TIMEOUT(f.Control<QLabel>("StatusPane0")->text(), attempt, 5000);
+    QVERIFY(!band->isVisible() && !f.Control("QuickSend1")->isEnabled());
+    QCOMPARE(window.height(), withBand - band->height());
+    const QImage reconnecting = window.grab().toImage();
+    QImage both(open.width(), open.height() + reconnecting.height() + 8, QImage::Format_RGB32);
+    both.fill(Qt::darkGray);
+    QPainter(&both).drawImage(0, 0, open);
+    QPainter(&both).drawImage(0, open.height() + 8, reconnecting);
+    QVERIFY(SaveScreenshot(both, "send-" + scope.Suffix()));
 }
 
 QTEST_MAIN(MainWindowTest)

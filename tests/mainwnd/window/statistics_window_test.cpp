@@ -26,10 +26,6 @@ std::string BadFrame() {
     return bad;
 }
 
-QAction* Action(CMainWindow& window, const char* name) {
-    return window.WindowMenu()->findChild<QAction*>(QString::fromLatin1(name));
-}
-
 QString Stat(CMainWindow& window, const char* name) {
     auto* label = window.findChild<QLabel*>(QString::fromLatin1(name));
     return label != nullptr ? label->text() : QStringLiteral("(none)");
@@ -60,7 +56,7 @@ void RunSession(WindowFixture& f) {
     QVERIFY(f.peer.Valid());
     auto* panel = f.Control<CStatisticsPanel>("StatisticsPanel");
     QVERIFY(!panel->isVisible() && !panel->findChild<QTimer*>("StatisticsTimer")->isActive());
-    Action(window, "ShowStatistics")->setChecked(true);
+    f.Action("ShowStatistics")->setChecked(true);
     QVERIFY(f.peer.Send(kGood + BadFrame() + "\x05\x15"));
     auto* box = f.Control<QLineEdit>("SendBox");
     QTest::keyClicks(box, "abc");
@@ -138,7 +134,7 @@ void StatisticsWindowTest::countersInEachThemeAndLanguageThenReset() {
     QVERIFY(Nonzero(Series(shown, 0)).isEmpty() && Nonzero(Series(shown, 1)).isEmpty());
     // Hidden, the band reads nothing, and the set remembers it so.
     const int height = shown.height();
-    Action(shown, "ShowStatistics")->setChecked(false);
+    f.Action("ShowStatistics")->setChecked(false);
     QVERIFY(!panel->isVisible() && !timer->isActive());
     QCOMPARE(shown.height(), height - CStatisticsPanel::kHeight);
     QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 0);
@@ -186,14 +182,14 @@ void StatisticsWindowTest::themeIsStoredForTheUserAndApplied() {
         {"ThemeLight", "light", "fusion", false},
         {"ThemeSystem", "system", "", false}};
     for (const auto& [action, stored, style, dark] : steps) {
-        Action(window, qPrintable(action))->trigger();
+        f.Action(qPrintable(action))->trigger();
         QCOMPARE(QSettings(file, QSettings::IniFormat).value("Theme").toString(), stored);
         QCOMPARE(CTheme::Stored(), CTheme::Current());
         QCOMPARE(QApplication::style()->name(), style.isEmpty() ? platformStyle_ : style);
         QTRY_COMPARE(window.palette().color(QPalette::Window).lightnessF() < 0.5, dark);
         QTRY_COMPARE(chart->theme(), dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
         for (const char* name : {"ThemeSystem", "ThemeLight", "ThemeDark"})
-            QCOMPARE(Action(window, name)->isChecked(), name == action);
+            QCOMPARE(f.Action(name)->isChecked(), name == action);
     }
 }
 
@@ -215,7 +211,7 @@ void StatisticsWindowTest::csvExportReadsBackAndCancelLeavesNoFile() {
             name->setText(target);
             static_cast<QDialog*>(dialog)->accept();
         });
-        Action(window, "ExportCsv")->trigger();
+        f.Action("ExportCsv")->trigger();
         QVERIFY(watcher.found);
     };
 
@@ -235,6 +231,7 @@ void StatisticsWindowTest::csvExportReadsBackAndCancelLeavesNoFile() {
     const QStringList lines = QString::fromStdString(ReadAll(path)).split("\r\n");
     QCOMPARE(lines.size(), 4);  // the header, two rows and the end of the last
     QCOMPARE(lines[0], QString("date,time,+ms,type,data,hex"));
+    QVERIFY2(lines[1].contains(",R,\"say \"\"hi\"\", bob"), qPrintable(lines[1]));
     QVERIFY2(lines[2].contains(",R,plain"), qPrintable(lines[2]));
 }
 
@@ -245,7 +242,6 @@ void StatisticsWindowTest::highlightEditorRefusesABadRowAndStoresGoodRules() {
     const int badRow = 3;
     WindowFixture f;
     f.settings.Highlight1 = "purple|#00FF00|old";  // a key that does not parse
-    CMainWindow& window = f.Window(false);
     QString firstError, patternShown;
     bool refusedWhileBad = false;
     ModalWatcher watcher([&](QWidget* open) {
@@ -272,7 +268,7 @@ void StatisticsWindowTest::highlightEditorRefusesABadRowAndStoresGoodRules() {
         qobject_cast<QLineEdit*>(field("HighlightPattern", badRow))->clear();
         QTest::mouseClick(ok, Qt::LeftButton);
     });
-    Action(window, "EditHighlights")->trigger();
+    f.Action("EditHighlights")->trigger();
     QVERIFY(watcher.found);
     QCOMPARE(patternShown, QString("purple|#00FF00|old"));
     QVERIFY2(firstError.startsWith(QStringLiteral("Rule %1: ").arg(badRow)),

@@ -60,7 +60,6 @@ struct FindFixture : WindowFixture {
         return data;
     }
     QString Cell(int row, int column) { return Model()->index(row, column).data().toString(); }
-    QAction* Action(const char* name) { return window->findChild<QAction*>(name); }
     void Search(int mode, const QString& pattern) {
         Control<QComboBox>("FindMode")->setCurrentIndex(mode);
         auto* box = Control<QLineEdit>("FindPattern");

@@ -98,6 +98,7 @@ class WindowFixture {
     T* Control(const char* name) {
         return Window(false).findChild<T*>(QString::fromLatin1(name));
     }
+    QAction* Action(const char* name) { return Control<QAction>(name); }
     loopback::Peer Accept() const {
         pollfd waiting{listener.Fd(), POLLIN, 0};
         if (poll(&waiting, 1, 3000) != 1) return loopback::Peer();
@@ -129,9 +130,8 @@ class WindowFixture {
 
 inline QStringList Labels(const QMenu* menu) {
     QStringList labels;
-    for (const QAction* action : menu->actions()) {
+    for (const QAction* action : menu->actions())
         if (!action->isSeparator()) labels << action->text();
-    }
     return labels;
 }
 
