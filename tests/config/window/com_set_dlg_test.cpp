@@ -2,7 +2,6 @@
 // real INI file in a temporary folder. Message boxes are answered by a
 // watcher that finds the modal one, so no step ever waits on the user.
 #include "config/com_set_dlg.h"
-#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/window/window_fixture.h"
 
 using namespace qelvor;

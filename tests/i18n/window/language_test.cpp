@@ -11,7 +11,6 @@
 #include "config/qt_translations.h"
 #include "config/resource_library.h"
 #include "config/ui_language.h"
-#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/about_dialog.h"
 #include "mainwnd/popup_menus.h"
 #include "mainwnd/window/window_fixture.h"

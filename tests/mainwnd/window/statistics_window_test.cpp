@@ -7,7 +7,6 @@
 #include <QLineSeries>
 
 #include "astm/astm_frame.h"
-#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/statistics_panel.h"
 #include "mainwnd/theme.h"
 #include "mainwnd/window/window_fixture.h"

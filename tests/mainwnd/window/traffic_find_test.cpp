@@ -3,7 +3,6 @@
 // lines (each answered with an ACK, so the store holds 'S', 'R' and 'I'
 // rows).
 #include "data/check_sum.h"
-#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/traffic_table_model.h"
 #include "mainwnd/window/window_fixture.h"
 #include "traffic/record_timing.h"
