@@ -10,7 +10,6 @@
 #include "mainwnd/about_dialog.h"
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
-#include "mainwnd/resize_anchors.h"
 #include "mainwnd/window/window_fixture.h"
 #include "support/pty_pair.h"
 
@@ -72,13 +71,10 @@ class MainWindowTest : public QObject {
     void sendBoxKeysAndEscape();
     void popupsHoldTheirItemsInOrder_data();
     void popupsHoldTheirItemsInOrder();
-    void rightClickSelectsTheDataLineBeforeDataProc();
-    void astmSendMessageFromTheDataListMenu();
-    void astmDetailShowsTheFieldsOfAReceivedRecord();
+    void droppedFileThenRightClickDeletesALine();
+    void astmModeDetailAndSendMessage();
     void layoutFollowsTheDataListAndTheWindowSize();
-    void anchoredRect();
     void appendsAreAnnouncedOncePerBatch();
-    void droppedFileLoadsAsDataFile();
     void windowMenuCommands();
     void clicksAndKeysOpenTheirWindows();
     void clockPaneAndPendingBuffer();
@@ -230,46 +226,37 @@ void MainWindowTest::popupsHoldTheirItemsInOrder() {
     }
 }
 
-// The press selects the line, so that Delete Data takes it and not the
+// A dropped file loads as the data file (only the first of two); a right
+// click's press selects the line, so that Delete Data takes it and not the
 // line selected before.
-void MainWindowTest::rightClickSelectsTheDataLineBeforeDataProc() {
+void MainWindowTest::droppedFileThenRightClickDeletesALine() {
     WindowFixture f;
-    CDataList& list = f.Window(false).Engine().DataList();
-    list.Assign({"first", "second", "third"});
+    CMainWindow& window = f.Window(false);
+    const QString first = f.dir.filePath("lines.txt");
+    std::ofstream(first.toStdString(), std::ios::binary) << "A\r\nB\r\n";
+    std::ofstream(f.dir.filePath("other.txt").toStdString()) << "not this one";
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(f.dir.filePath("other.txt"))});
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &enter);
+    QApplication::sendEvent(&window, &drop);
+    CDataList& list = window.Engine().DataList();
+    QCOMPARE(list.Lines(), (std::vector<std::string>{"A", "B", ""}));
+    QCOMPARE(window.Engine().State().dataFilePath, first.toStdString());
     const auto remove = [](QMenu* menu) { return CommandAction(menu, kCmdDeleteData); };
     QCOMPARE(RightClickDataLine(f, 1, remove), QString("DATA_PROC"));
-    QCOMPARE(list.Lines(), (std::vector<std::string>{"first", "third"}));
+    QCOMPARE(list.Lines(), (std::vector<std::string>{"A", ""}));
     auto* view = f.Control<QListView>("DataList");
     QCOMPARE(view->model()->rowCount(), 2);
-    QCOMPARE(view->model()->index(1, 0).data().toString(), QString("third"));
+    QCOMPARE(view->model()->index(0, 0).data().toString(), QString("A"));
 }
 
-// In the ASTM mode the menu ends with "Send message": the list goes to a
-// loopback host as one message, the empty line no record.
-void MainWindowTest::astmSendMessageFromTheDataListMenu() {
-    WindowFixture f;
-    f.settings.ProtocolMode = kProtocolAstm;
-    CMainWindow& window = f.Window();
-    window.Engine().DataList().Assign({"H|\\^&", "", "P|1"});
-    int lastCommand = 0;
-    RightClickDataLine(f, 0, [&](QMenu* menu) {
-        lastCommand = CommandOf(menu->actions().last());
-        return menu->actions().last();
-    });
-    QCOMPARE(lastCommand, int(kCmdSendAstmMessage));
-    QCOMPARE(f.Received(1), std::string(1, astm::kEnq));
-    for (const std::string& frame : {AstmFrame(1, "H|\\^&"), AstmFrame(2, "P|1")}) {
-        QVERIFY(f.peer.Send(std::string(1, astm::kAck)));
-        QCOMPARE(f.Received(frame.size()), frame);
-    }
-    QVERIFY(f.peer.Send(std::string(1, astm::kAck)));
-    QCOMPARE(f.Received(1), std::string(1, astm::kEot));
-    QTRY_VERIFY(window.Engine().AstmMessageResult() == std::optional<bool>(true));
-}
-
-// The detail view of a received record shows its fields at the delimiters
-// its header declared: '#' fields, '~' repeats, '@' components.
-void MainWindowTest::astmDetailShowsTheFieldsOfAReceivedRecord() {
+// In the ASTM mode: the detail view of a received record shows its fields at
+// the delimiters its header declared ('#' fields, '~' repeats, '@'
+// components); then "Send message", the data list's last command, sends the
+// list to the host as one message, the empty line no record.
+void MainWindowTest::astmModeDetailAndSendMessage() {
     WindowFixture f;
     f.settings.ProtocolMode = kProtocolAstm;
     CMainWindow& window = f.Window();
@@ -300,6 +287,22 @@ void MainWindowTest::astmDetailShowsTheFieldsOfAReceivedRecord() {
     QTest::mouseDClick(traffic->viewport(), Qt::LeftButton, {}, onOrder);
     QTRY_VERIFY(watcher.found);
     QCOMPARE(shape, (QStringList{"O Order", "3", "component 4: x", "repeat 2: b"}));
+
+    window.Engine().DataList().Assign({"H|\\^&", "", "P|1"});
+    int lastCommand = 0;
+    RightClickDataLine(f, 0, [&](QMenu* menu) {
+        lastCommand = CommandOf(menu->actions().last());
+        return menu->actions().last();
+    });
+    QCOMPARE(lastCommand, int(kCmdSendAstmMessage));
+    QCOMPARE(f.Received(1), std::string(1, astm::kEnq));
+    for (const std::string& frame : {AstmFrame(1, "H|\\^&"), AstmFrame(2, "P|1")}) {
+        QVERIFY(f.peer.Send(std::string(1, astm::kAck)));
+        QCOMPARE(f.Received(frame.size()), frame);
+    }
+    QVERIFY(f.peer.Send(std::string(1, astm::kAck)));
+    QCOMPARE(f.Received(1), std::string(1, astm::kEot));
+    QTRY_VERIFY(window.Engine().AstmMessageResult() == std::optional<bool>(true));
 }
 
 void MainWindowTest::layoutFollowsTheDataListAndTheWindowSize() {
@@ -367,26 +370,6 @@ void MainWindowTest::layoutFollowsTheDataListAndTheWindowSize() {
     QVERIFY(!band->isVisible());
 }
 
-// Every case starts from (10, 10, 50, 20) in a client area of 200 x 100 plus
-// the change.
-void MainWindowTest::anchoredRect() {
-    // The anchor flags, the move mode, whether the minimum is kept, the
-    // client area's change and the rectangle it gives.
-    const std::tuple<unsigned, int, bool, QSize, QRect> cases[] = {
-        {kMoveBoth, 1, false, {-3, -3}, {9, 7, 50, 20}},    // a half move truncates to zero
-        {kMoveBoth, 2, false, {10, 10}, {20, 15, 50, 20}},  // full width, half height
-        {kMoveRight | kGrowHeight, 0, true, {-20, -10}, {-10, 10, 50, 20}},  // minimum kept
-        {kMoveDown | kGrowWidth, 0, false, {0, 70}, {10, 80, 50, 20}},  // 5 pixels past the edge
-        {kGrowBoth, 0, false, {-180, -85}, {10, 10, 0, 0}},             // no size below zero
-    };
-    for (const auto& [flags, mode, keepMinimum, change, expected] : cases) {
-        const AnchorRule rule{flags, 100, mode, keepMinimum, QSize(50, 20)};
-        const QSize client = QSize(200, 100) + change;
-        QCOMPARE(AnchoredRect(QRect(10, 10, 50, 20), rule, change.width(), change.height(), client),
-                 expected);
-    }
-}
-
 void MainWindowTest::appendsAreAnnouncedOncePerBatch() {
     WindowFixture f;
     f.settings.ScrollRSWnd = 1;
@@ -409,23 +392,6 @@ void MainWindowTest::appendsAreAnnouncedOncePerBatch() {
     QTRY_COMPARE(reset.count(), 1);
     QCOMPARE(view->model()->rowCount(), 6000);
     QCOMPARE(view->model()->index(0, 2).data().toString(), QString("again"));
-}
-
-void MainWindowTest::droppedFileLoadsAsDataFile() {
-    WindowFixture f;
-    CMainWindow& window = f.Window(false);
-    const QString first = f.dir.filePath("lines.txt");
-    std::ofstream(first.toStdString(), std::ios::binary) << "A\r\nB\r\n";
-    std::ofstream(f.dir.filePath("other.txt").toStdString()) << "not this one";
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(f.dir.filePath("other.txt"))});
-    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QApplication::sendEvent(&window, &enter);
-    QApplication::sendEvent(&window, &drop);
-    QCOMPARE(window.Engine().DataList().Lines(), (std::vector<std::string>{"A", "B", ""}));
-    QCOMPARE(f.Control<QListView>("DataList")->model()->rowCount(), 3);
-    QCOMPARE(window.Engine().State().dataFilePath, first.toStdString());
 }
 
 // Pin Window twice leaves the window unpinned and unchecked, in its place;
@@ -595,25 +561,23 @@ void MainWindowTest::editorStoresAllChangedRowsOrNone() {
     WindowFixture f;
     CMainEngine& engine = f.Window(false).Engine();
     QVERIFY(engine.SetQuickSend(1, {"Old", "x"}));
-    struct Edit {
-        std::vector<std::tuple<int, int, QString>> cells;  // row, column, text
-        bool ok, accepted;
-        QString refusal;
-    };
-    const Edit edits[] = {
+    // The cells set (row, column, text), whether OK is pressed, whether the
+    // dialog then closes, and the refusal shown.
+    using Cells = std::vector<std::tuple<int, int, QString>>;
+    const std::tuple<Cells, bool, bool, QString> edits[] = {
         {{{2, 0, "Third"}, {2, 1, "<ENQ>"}}, true, true, {}},
         // Row 2 is stored before row 5 is refused, and put back.
         {{{1, 0, "New"}, {4, 0, "a\tb"}}, true, false, "Button 5 cannot be stored"},
         {{{0, 0, "Zero"}}, false, false, {}},
     };
-    for (const Edit& edit : edits) {
+    for (const auto& [cells, ok, closes, shownRefusal] : edits) {
         bool accepted = false;
         QString refusal;
         ModalWatcher watcher([&](QWidget* dialog) {
             auto* table = dialog->findChild<QTableWidget*>("QuickSendTable");
-            for (const auto& [row, column, text] : edit.cells)
+            for (const auto& [row, column, text] : cells)
                 table->item(row, column)->setText(text);
-            if (!edit.ok) return;
+            if (!ok) return;
             ModalWatcher box(
                 [&](QWidget* open) { refusal = static_cast<QMessageBox*>(open)->text(); });
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
@@ -621,8 +585,8 @@ void MainWindowTest::editorStoresAllChangedRowsOrNone() {
         });
         f.Control<QPushButton>("QuickSendEdit")->click();
         QVERIFY(watcher.found);
-        QCOMPARE(accepted, edit.accepted);
-        QCOMPARE(refusal.section(':', 0, 0), edit.refusal);
+        QCOMPARE(accepted, closes);
+        QCOMPARE(refusal.section(':', 0, 0), shownRefusal);
     }
     QStringList stored;
     for (int i = 0; i < 5; ++i)
