@@ -65,49 +65,23 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void openAndCloseDriveButtonsAndPaneZero();
     void sessionRowsAndScreenshot_data() { AddLanguageRows(); }
     void sessionRowsAndScreenshot();
-    void sendBoxKeysAndEscape();
+    void portButtonsSendBoxAndEscape();
     void popupsHoldTheirItemsInOrder_data();
     void popupsHoldTheirItemsInOrder();
     void droppedFileThenRightClickDeletesALine();
     void astmModeDetailAndSendMessage();
-    void layoutFollowsTheDataListAndTheWindowSize();
-    void appendsAreAnnouncedOncePerBatch();
+    void layoutAndTrafficListBatches();
     void windowMenuCommands();
     void clicksAndKeysOpenTheirWindows();
     void clockPaneAndPendingBuffer();
     void setupFirstOpensTheDialogThenAutoRestart();
     void stopSignalEndsTheProgram();
-    void quickSendsReachThePeerWhileTheRowShows();
-    void editorStoresAllChangedRowsOrNone();
+    void quickSendsAndTheirEditor();
     void modemBandOnAPtyAndReconnectInPaneZero_data() { AddLanguageRows(); }
     void modemBandOnAPtyAndReconnectInPaneZero();
 };
-
-void MainWindowTest::openAndCloseDriveButtonsAndPaneZero() {
-    WindowFixture f;
-    CMainWindow& window = f.Window();
-    auto* pane0 = f.Control<QLabel>("StatusPane0");
-    const QString shown = "TCP-Client(127.0.0.1:" + QString::number(f.settings.IPPort) + ")";
-    // The button clicked, whether the port is open then, pane 0.
-    const std::tuple<const char*, bool, QString> steps[] = {
-        {nullptr, true, shown + " connected"},
-        {"ClosePort", false, shown},
-        {"OpenPort", true, shown + " connected"}};
-    for (const auto& [click, open, text] : steps) {
-        if (click != nullptr) QTest::mouseClick(f.Control(click), Qt::LeftButton);
-        QTRY_COMPARE(pane0->text(), text);
-        QCOMPARE(f.Control("OpenPort")->isEnabled(), !open);
-        for (const char* name : {"ClosePort", "SendData", "SendFile"})
-            QCOMPARE(f.Control(name)->isEnabled(), open);
-        QCOMPARE(f.Control<QPushButton>("SetPort")->text(), open ? "Setup" : "PortSet");
-        QCOMPARE(window.Engine().IsPortOpen(), open);
-        if (click != nullptr && open) f.peer = f.Accept();
-    }
-    QVERIFY(f.Control("ReSend")->isHidden());
-}
 
 // An answered ENQ in the list, then a short session (a loaded data list, a
 // frame answered, a line sent, the clock on) rendered in each language to
@@ -150,13 +124,33 @@ void MainWindowTest::sessionRowsAndScreenshot() {
     QVERIFY(SaveScreenshot(image, "main-window-" + scope.Suffix()));
 }
 
-// Return and the keypad's Enter send the box's text and keep it; Up and
-// Down walk the sent texts and come back to the one typed before walking.
-// With the port closed, Return neither sends nor reaches the default button
-// (OpenPort), and Escape never closes the window.
-void MainWindowTest::sendBoxKeysAndEscape() {
+// OpenPort and ClosePort drive the buttons and pane 0. Return and the
+// keypad's Enter send the box's text and keep it; Up and Down walk the sent
+// texts back to the one typed before walking. With the port closed, Return
+// neither sends nor reaches the default button (OpenPort), and Escape never
+// closes the window.
+void MainWindowTest::portButtonsSendBoxAndEscape() {
     WindowFixture f;
     CMainWindow& window = f.Window();
+    auto* pane0 = f.Control<QLabel>("StatusPane0");
+    const QString shown = "TCP-Client(127.0.0.1:" + QString::number(f.settings.IPPort) + ")";
+    // The button clicked, whether the port is open then, pane 0.
+    const std::tuple<const char*, bool, QString> steps[] = {
+        {nullptr, true, shown + " connected"},
+        {"ClosePort", false, shown},
+        {"OpenPort", true, shown + " connected"}};
+    for (const auto& [click, open, text] : steps) {
+        if (click != nullptr) QTest::mouseClick(f.Control(click), Qt::LeftButton);
+        QTRY_COMPARE(pane0->text(), text);
+        QCOMPARE(f.Control("OpenPort")->isEnabled(), !open);
+        for (const char* name : {"ClosePort", "SendData", "SendFile"})
+            QCOMPARE(f.Control(name)->isEnabled(), open);
+        QCOMPARE(f.Control<QPushButton>("SetPort")->text(), open ? "Setup" : "PortSet");
+        QCOMPARE(window.Engine().IsPortOpen(), open);
+        if (click != nullptr && open) f.peer = f.Accept();
+    }
+    QVERIFY(f.Control("ReSend")->isHidden());
+
     auto* box = f.Control<QLineEdit>("SendBox");
     const std::pair<const char*, Qt::Key> sends[] = {
         {"one", Qt::Key_Return}, {"two", Qt::Key_Enter}, {"three", Qt::Key_Return}};
@@ -305,8 +299,13 @@ void MainWindowTest::astmModeDetailAndSendMessage() {
     QTRY_VERIFY(window.Engine().AstmMessageResult() == std::optional<bool>(true));
 }
 
-void MainWindowTest::layoutFollowsTheDataListAndTheWindowSize() {
+// Hidden, the data list gives its width to the traffic list, and the choice
+// is stored; the window grown moves and grows each control by its anchors,
+// and it cannot be made smaller than it opened. The traffic list takes
+// records in batches.
+void MainWindowTest::layoutAndTrafficListBatches() {
     WindowFixture f;
+    f.settings.ScrollRSWnd = 1;
     CMainWindow& window = f.Window(false);
     QWidget* traffic = f.Control("TrafficList");
     QWidget* data = f.Control("DataList");
@@ -368,12 +367,8 @@ void MainWindowTest::layoutFollowsTheDataListAndTheWindowSize() {
     window.SetBandShown(band, false);
     QTRY_COMPARE(window.size(), opened);
     QVERIFY(!band->isVisible());
-}
 
-void MainWindowTest::appendsAreAnnouncedOncePerBatch() {
-    WindowFixture f;
-    f.settings.ScrollRSWnd = 1;
-    CMainWindow& window = f.Window(false);
+    // 5000 records appended at once are announced as one insertion.
     auto* view = f.Control<QTableView>("TrafficList");
     QSignalSpy inserted(view->model(), &QAbstractItemModel::rowsInserted);
     QSignalSpy reset(view->model(), &QAbstractItemModel::modelReset);
@@ -524,7 +519,9 @@ void MainWindowTest::setupFirstOpensTheDialogThenAutoRestart() {
     }
 }
 
-void MainWindowTest::quickSendsReachThePeerWhileTheRowShows() {
+// A quick-send button's composed bytes reach the peer, Ctrl+2 presses the
+// second, an empty one sends nothing; the row's height comes and goes with it.
+void MainWindowTest::quickSendsAndTheirEditor() {
     WindowFixture f;
     CMainWindow& window = f.Window();
     QVERIFY(f.peer.Valid());
@@ -555,12 +552,8 @@ void MainWindowTest::quickSendsReachThePeerWhileTheRowShows() {
     QTRY_COMPARE(window.size(), opened);
     QTest::keyClick(box, Qt::Key_2, Qt::ControlModifier);
     QCOMPARE(f.Received(1, 200), std::string());
-}
 
-void MainWindowTest::editorStoresAllChangedRowsOrNone() {
-    WindowFixture f;
-    CMainEngine& engine = f.Window(false).Engine();
-    QVERIFY(engine.SetQuickSend(1, {"Old", "x"}));
+    // The editor stores every changed row or, when one is refused, none.
     // The cells set (row, column, text), whether OK is pressed, whether the
     // dialog then closes, and the refusal shown.
     using Cells = std::vector<std::tuple<int, int, QString>>;
@@ -575,10 +568,10 @@ void MainWindowTest::editorStoresAllChangedRowsOrNone() {
         QString refusal;
         ModalWatcher watcher([&](QWidget* dialog) {
             auto* table = dialog->findChild<QTableWidget*>("QuickSendTable");
-            for (const auto& [row, column, text] : cells)
-                table->item(row, column)->setText(text);
+            for (const auto& [r, column, text] : cells)
+                table->item(r, column)->setText(text);
             if (!ok) return;
-            ModalWatcher box(
+            ModalWatcher refused(
                 [&](QWidget* open) { refusal = static_cast<QMessageBox*>(open)->text(); });
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
             accepted = !dialog->isVisible();
@@ -591,7 +584,7 @@ void MainWindowTest::editorStoresAllChangedRowsOrNone() {
     QStringList stored;
     for (int i = 0; i < 5; ++i)
         stored << QString::fromStdString(CQuickSends::Encode(engine.QuickSends().Button(i)));
-    QCOMPARE(stored, QStringList({"", "Old\tx", "Third\t<ENQ>", "", ""}));
+    QCOMPARE(stored, QStringList({"Frame\t<STX>A<ETX>", "B\tB", "Third\t<ENQ>", "Enq\t<ENQ>", ""}));
     QCOMPARE(f.Control<QPushButton>("QuickSend3")->text(), QString("Third"));
 }
 
