@@ -74,10 +74,8 @@ class StatisticsWindowTest : public QObject {
     void cleanup() { CTheme::Apply(Theme::kSystem); }
     void countersInEachThemeAndLanguageThenReset_data();
     void countersInEachThemeAndLanguageThenReset();
-    void chartAndRatesHoldTheRightSeconds();
-    void themeIsStoredForTheUserAndApplied();
-    void csvExportReadsBackAndCancelLeavesNoFile();
-    void highlightEditorRefusesABadRowAndStoresGoodRules();
+    void chartSecondsAndTheTheme();
+    void csvExportAndHighlightEditor();
 
   private:
     QTemporaryDir config_;
@@ -147,7 +145,7 @@ void StatisticsWindowTest::countersInEachThemeAndLanguageThenReset() {
 // Counted at known moments far after any real traffic, so that each second
 // is the test's own: the chart's point at -n holds the bytes of n seconds
 // before now, and the rate is the last whole second's.
-void StatisticsWindowTest::chartAndRatesHoldTheRightSeconds() {
+void StatisticsWindowTest::chartSecondsAndTheTheme() {
     WindowFixture f;
     CMainWindow& window = f.Window(false);
     CTrafficStats& stats = window.Engine().Stats();
@@ -172,11 +170,8 @@ void StatisticsWindowTest::chartAndRatesHoldTheRightSeconds() {
         QCOMPARE(Stat(window, "StatRateReceived") + "/" + Stat(window, "StatRateSent"),
                  rateIn + "/" + rateOut);
     }
-}
 
-void StatisticsWindowTest::themeIsStoredForTheUserAndApplied() {
-    WindowFixture f;
-    CMainWindow& window = f.Window(false);
+    // The theme is stored in the user's file and applied, to the chart too.
     const QString file = config_.filePath("qelvor/qelvor.conf");
     QCOMPARE(CTheme::SettingsPath(), file);
     auto* chart = window.findChild<QChartView*>("StatisticsChart")->chart();
@@ -197,8 +192,10 @@ void StatisticsWindowTest::themeIsStoredForTheUserAndApplied() {
     }
 }
 
-void StatisticsWindowTest::csvExportReadsBackAndCancelLeavesNoFile() {
+// The window menu's CSV export and highlight rules editor.
+void StatisticsWindowTest::csvExportAndHighlightEditor() {
     WindowFixture f;
+    f.settings.Highlight1 = "purple|#00FF00|old";  // a key that does not parse
     CMainWindow& window = f.Window();
     QVERIFY(f.peer.Send("say \"hi\", bob\r\nplain\r\n"));
     QTRY_COMPARE(window.Engine().Exchange().RecordCount(), size_t(2));
@@ -237,15 +234,11 @@ void StatisticsWindowTest::csvExportReadsBackAndCancelLeavesNoFile() {
     QCOMPARE(lines[0], QString("date,time,+ms,type,data,hex"));
     QVERIFY2(lines[1].contains(",R,\"say \"\"hi\"\", bob"), qPrintable(lines[1]));
     QVERIFY2(lines[2].contains(",R,plain"), qPrintable(lines[2]));
-}
 
-// Rows 1 and 5 are good; an unclosed regular expression in row 3 keeps
-// everything from being stored until it is emptied, and the good rules go
-// into the first keys in row order.
-void StatisticsWindowTest::highlightEditorRefusesABadRowAndStoresGoodRules() {
+    // Rows 1 and 5 are good; an unclosed regular expression in row 3 keeps
+    // everything from being stored until it is emptied, and the good rules go
+    // into the first keys in row order.
     const int badRow = 3;
-    WindowFixture f;
-    f.settings.Highlight1 = "purple|#00FF00|old";  // a key that does not parse
     QString firstError, patternShown;
     bool refusedWhileBad = false;
     ModalWatcher watcher([&](QWidget* open) {
