@@ -1,8 +1,6 @@
 // Every window, popup and message box in Chinese and in English over the
 // real translations, the dialogs rendered in each, and the resource library
-// beside the program: used when its version is the program's, otherwise left
-// alone and reported (checked on the real program's standard error in "-zip"
-// mode).
+// beside the program: used only at the program's version, otherwise reported.
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -78,23 +76,20 @@ QStringList TextsOf(const QWidget* top) {
     return texts;
 }
 
-// Words both languages show alike, so a Chinese text may hold them.
+// Words both languages show alike, so a Chinese text may hold them: port
+// kinds as the settings and the status bar name them, checksums, file and
+// view formats, encodings, flow control, key names and the check column's
+// header, control characters, modem lines, units, the product and its ports.
 const QSet<QString>& KeptWords() {
     static const QSet<QString> words{
-        // Port kinds and devices as the settings and the status bar name them.
-        "TCP", "Server", "Client", "UDP", "IP", "COM_Ext", "SerialPort",
-        // Checksums, file and view formats, encodings, flow control.
-        "CS_ASTM", "CS_LX20", "CS_BCC", "CRC16", "LX20", "BCC", "ASTM", "E1381", "HEX", "Hex",
-        "Raw", "Fmt", "Bin", "Txt", "txt", "Zip", "CSV", "BOM", "CP_ACP", "UTF", "UNICODE", "Xon",
-        "Xoff",
-        // The keys as the keyboard names them, and the check column's header.
-        "End", "Esc", "Shift", "Ctrl", "F3", "chk",
-        // Control characters.
-        "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "CR", "LF", "NAK", "SYN", "ETB", "ASCII",
-        // The serial port's modem lines.
-        "DTR", "RTS", "CTS", "DSR", "DCD", "RI",
-        // Units, the product and its ports.
-        "ms", "hr", "Qelvor", "RS232"};
+        "TCP",     "Server", "Client", "UDP",     "IP",  "COM_Ext", "SerialPort", "CS_ASTM",
+        "CS_LX20", "CS_BCC", "CRC16",  "LX20",    "BCC", "ASTM",    "E1381",      "HEX",
+        "Hex",     "Raw",    "Fmt",    "Bin",     "Txt", "txt",     "Zip",        "CSV",
+        "BOM",     "CP_ACP", "UTF",    "UNICODE", "Xon", "Xoff",    "End",        "Esc",
+        "Shift",   "Ctrl",   "F3",     "chk",     "SOH", "STX",     "ETX",        "EOT",
+        "ENQ",     "ACK",    "CR",     "LF",      "NAK", "SYN",     "ETB",        "ASCII",
+        "DTR",     "RTS",    "CTS",    "DSR",     "DCD", "RI",      "ms",         "hr",
+        "Qelvor",  "RS232"};
     return words;
 }
 
@@ -143,10 +138,9 @@ void GatherMainWindow(WindowFixture& f, Gathered& out) {
         {"Select UI box", BoxTexts([&] { window.Engine().OnSelectUI(kCmdSelectUiSystem); })});
 }
 
-// The dialogs, the last three also rendered as <name>-<suffix>.png: the
-// detail view of pending bytes (text and control bytes, "Save data" shown)
-// and of an ASTM record beside its fields, and the serial list with a pty
-// held by another program.
+// The dialogs, the last three rendered as <name>-<suffix>.png: the detail
+// view of pending bytes ("Save data" shown) and of an ASTM record beside its
+// fields, and the serial list with a pty held by another program.
 void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
     CComSetDlg config(f.settings, false);
     config.show();
@@ -234,10 +228,9 @@ void LanguageTest::everyWindowSpeaksOneLanguage() {
     QVERIFY(config->second.contains(configTitle));
 }
 
-// For each library put beside the program (none, of its version, of another
-// version, not a resource file): in the test process, whether it is used and
-// its texts are in use; then the real program beside it in "-zip" mode, which
-// has no window and reports on standard error.
+// For each library beside the program: whether the test process uses it and
+// its texts; then the real program beside it in "-zip" mode, which has no
+// window and reports on standard error.
 void LanguageTest::resourceLibraryBesideTheProgram() {
     const QString builtIn = QString::fromUtf8("保存退出");  // the Save caption in Chinese
     const QString mismatch =

@@ -1,7 +1,6 @@
-// The statistics band over a loopback peer (its counters, the chart's seconds,
-// its timer, Reset), rendered in the light and dark themes, in both languages
-// and at twice the scale; the theme choice in the user's file, the CSV export
-// read back and cancelled, and the highlight rules editor.
+// The statistics band over a loopback peer, rendered in the light and dark
+// themes, in both languages and at twice the scale; the theme choice, the CSV
+// export and the highlight rules editor.
 #include <QChart>
 #include <QChartView>
 #include <QLineSeries>

@@ -1,7 +1,5 @@
-// The traffic list's find bar, filter, frame check and gap columns and
-// scroll lock, driven through the real widgets while a loopback peer sends
-// lines (each answered with an ACK, so the store holds 'S', 'R' and 'I'
-// rows).
+// The traffic list's find bar, filter, check and gap columns and scroll lock
+// while a loopback peer sends lines, each answered with an ACK.
 #include "data/check_sum.h"
 #include "mainwnd/traffic_table_model.h"
 #include "mainwnd/window/window_fixture.h"

@@ -1,8 +1,7 @@
-// What the window and dialog tests share: one main window over its own INI
-// file in a temporary folder, a TCP listener of the test that the window
-// connects to as a client, a watcher that answers the modal dialog or popup
-// the next step opens, so that no test ever waits on one, and the language
-// the windows a test builds next speak, with where their screenshots go.
+// What the window and dialog tests share: a main window over its own INI file
+// in a temporary folder and a TCP listener it connects to, a watcher that
+// answers the next modal dialog or popup so that no test waits on one, the
+// language of the windows built next, and where screenshots go.
 #pragma once
 
 #include <poll.h>
@@ -181,8 +180,7 @@ class ScopedUiLanguage {
 };
 
 #ifdef QELVOR_SCREENSHOT_DIR
-// Writes image as name.png into the build folder's screenshots, for a look
-// by eye.
+// Writes image as name.png into the build folder's screenshots.
 inline bool SaveScreenshot(const QImage& image, const QString& name) {
     return QDir().mkpath(QELVOR_SCREENSHOT_DIR) &&
            image.save(QStringLiteral(QELVOR_SCREENSHOT_DIR "/") + name + ".png");

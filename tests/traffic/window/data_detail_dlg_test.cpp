@@ -1,9 +1,7 @@
-// The detail view over a real INI file in a temporary folder: which radio a
-// stored view choice selects and which text each view shows, when the
-// "UTF-8 dec" box is offered and what it changes, the "+ms" of a stored
-// record, and the view choice written back when the dialog goes. ("Save
-// data" for the pending bytes is driven from the main window's tests, the
-// view rendered in the language walk.)
+// The detail view over a real INI file in a temporary folder: the views and
+// the stored choice, the "UTF-8 dec" box, the "+ms" of a stored record.
+// ("Save data" is driven from the main window's tests, the view rendered in
+// the language walk.)
 #include <clocale>
 
 #include "config/com_setting.h"
