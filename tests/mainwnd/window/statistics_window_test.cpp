@@ -51,7 +51,6 @@ void RunSession(WindowFixture& f) {
     f.settings.RespondStrs = "";
     f.settings.CheckSum = 0;  // ASTM
     CMainWindow& window = f.Window();
-    QVERIFY(f.peer.Valid());
     auto* panel = f.Control<CStatisticsPanel>("StatisticsPanel");
     QVERIFY(!panel->isVisible() && !panel->findChild<QTimer*>("StatisticsTimer")->isActive());
     f.Action("ShowStatistics")->setChecked(true);

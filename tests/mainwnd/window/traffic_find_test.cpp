@@ -25,15 +25,14 @@ struct FindFixture : WindowFixture {
         return size_t(
             std::count_if(all.begin(), all.end(), [&](auto& r) { return r.Type() == type; }));
     }
-    size_t Received() { return Stored('R'); }
     // Sends each line with CR LF and waits until its record and answer are
     // stored and the list has caught up with them.
     bool Receive(const QStringList& lines) {
-        const size_t before = Received();
+        const size_t before = Stored('R');
         for (const QString& line : lines)
             if (!peer.Send(line.toStdString() + "\r\n")) return false;
         const auto stored = [&] {
-            if (Received() != before + size_t(lines.size()) || !Model()->CaughtUp()) return false;
+            if (Stored('R') != before + size_t(lines.size()) || !Model()->CaughtUp()) return false;
             return settings.RespondStrs.empty() || Store().Records().back().Type() == 'S';
         };
         return QTest::qWaitFor(stored) && QTest::qWaitFor([&] { return !Model()->CatchUp(); });
@@ -79,8 +78,7 @@ class TrafficFindTest : public QObject {
   private slots:
     void findSelectsMatchesAndGoesRound();
     void filterTakesInNewRecordsAndOpensTheRecordShown();
-    void checkAndGapColumns();
-    void scrollLockKeepsTheViewUntilNewest();
+    void columnsAndScrollLock();
     void screenshot_data() { AddLanguageRows(); }
     void screenshot();
 };
@@ -188,7 +186,7 @@ void TrafficFindTest::filterTakesInNewRecordsAndOpensTheRecordShown() {
 // The chk column marks a bad ASTM frame; the +ms column shows the stamps'
 // difference to the previous record, of any type or of the same type. The
 // frames come 5 ms apart or more, with an 'I' record between.
-void TrafficFindTest::checkAndGapColumns() {
+void TrafficFindTest::columnsAndScrollLock() {
     using Model = CTrafficTableModel;
     FindFixture f;
     f.settings.CheckSum = kCsAstm;
@@ -239,19 +237,15 @@ void TrafficFindTest::checkAndGapColumns() {
     f.Model()->Restyle();
     QCOMPARE(f.Model()->index(good, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0x203040));
     QCOMPARE(foreground(good).value<QColor>(), QColor(Qt::white));
-}
 
-void TrafficFindTest::scrollLockKeepsTheViewUntilNewest() {
-    FindFixture f;
-    f.Window();
+    // Scroll lock: the view follows the newest row until a row is selected or
+    // the list scrolled up; the newest button, then End, go back and follow again.
     const auto lines = [](int count) { return QStringList(count, "line"); };
     QVERIFY(f.Receive(lines(40)));
     QScrollBar* bar = f.List()->verticalScrollBar();
     auto* newest = f.Control<QToolButton>("ScrollNewest");
     QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
     QVERIFY(!newest->isVisible());
-    // Locked by a selected row, then by scrolling up; newest, then End, go
-    // back and follow again.
     for (const char* lockedBy : {"selection", "scrolling"}) {
         if (lockedBy == std::string("selection")) {
             const QModelIndex first = f.Model()->index(f.Model()->rowCount() - 5, 2);
