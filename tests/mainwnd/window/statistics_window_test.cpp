@@ -72,8 +72,7 @@ class StatisticsWindowTest : public QObject {
     void cleanup() { CTheme::Apply(Theme::kSystem); }
     void countersInEachThemeAndLanguageThenReset_data();
     void countersInEachThemeAndLanguageThenReset();
-    void chartSecondsAndTheTheme();
-    void csvExportAndHighlightEditor();
+    void windowMenuToolsAndTheChart();
 
   private:
     QTemporaryDir config_;
@@ -140,58 +139,9 @@ void StatisticsWindowTest::countersInEachThemeAndLanguageThenReset() {
     QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 0);
 }
 
-// Counted at known moments far after any real traffic, so that each second
-// is the test's own: the chart's point at -n holds the bytes of n seconds
-// before now, and the rate is the last whole second's.
-void StatisticsWindowTest::chartSecondsAndTheTheme() {
-    WindowFixture f;
-    CMainWindow& window = f.Window(false);
-    CTrafficStats& stats = window.Engine().Stats();
-    const Clock::time_point t0 =
-        std::chrono::time_point_cast<std::chrono::seconds>(Clock::now()) + std::chrono::hours(1);
-    stats.OnRecord('R', std::string(10, 'r'), t0);
-    stats.OnRecord('S', "abcd", t0 + std::chrono::milliseconds(900));
-    stats.OnRecord('R', "xyz", t0 + std::chrono::seconds(1));
-    auto* panel = window.findChild<CStatisticsPanel*>("StatisticsPanel");
-    // After so many ms: the received and sent seconds, the two rates.
-    const std::tuple<int, QStringList, QStringList, QString, QString> cases[] = {
-        {1500, {"-1:10", "0:3"}, {"-1:4"}, "10", "4"},
-        {2500, {"-2:10", "-1:3"}, {"-2:4"}, "3", "0"},
-        {60999, {"-59:3"}, {}, "0", "0"},
-        {61000, {}, {}, "0", "0"},
-    };
-    for (const auto& [afterMs, in, out, rateIn, rateOut] : cases) {
-        panel->SetClock([t0, ms = afterMs] { return t0 + std::chrono::milliseconds(ms); });
-        panel->Refresh();
-        QCOMPARE(Nonzero(Series(window, 0)), in);
-        QCOMPARE(Nonzero(Series(window, 1)), out);
-        QCOMPARE(Stat(window, "StatRateReceived") + "/" + Stat(window, "StatRateSent"),
-                 rateIn + "/" + rateOut);
-    }
-
-    // The theme is stored in the user's file and applied, to the chart too.
-    const QString file = config_.filePath("qelvor/qelvor.conf");
-    QCOMPARE(CTheme::SettingsPath(), file);
-    auto* chart = window.findChild<QChartView*>("StatisticsChart")->chart();
-    // The action, the value stored, the style (empty: the platform's), dark.
-    const std::tuple<QString, QString, QString, bool> steps[] = {
-        {"ThemeDark", "dark", "fusion", true},
-        {"ThemeLight", "light", "fusion", false},
-        {"ThemeSystem", "system", "", false}};
-    for (const auto& [action, stored, style, dark] : steps) {
-        f.Action(qPrintable(action))->trigger();
-        QCOMPARE(QSettings(file, QSettings::IniFormat).value("Theme").toString(), stored);
-        QCOMPARE(CTheme::Stored(), CTheme::Current());
-        QCOMPARE(QApplication::style()->name(), style.isEmpty() ? platformStyle_ : style);
-        QTRY_COMPARE(window.palette().color(QPalette::Window).lightnessF() < 0.5, dark);
-        QTRY_COMPARE(chart->theme(), dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
-        for (const char* name : {"ThemeSystem", "ThemeLight", "ThemeDark"})
-            QCOMPARE(f.Action(name)->isChecked(), name == action);
-    }
-}
-
-// The window menu's CSV export and highlight rules editor.
-void StatisticsWindowTest::csvExportAndHighlightEditor() {
+// The window menu's CSV export, highlight rules editor and themes, and the
+// chart's seconds, on one window.
+void StatisticsWindowTest::windowMenuToolsAndTheChart() {
     WindowFixture f;
     f.settings.Highlight1 = "purple|#00FF00|old";  // a key that does not parse
     CMainWindow& window = f.Window();
@@ -274,6 +224,52 @@ void StatisticsWindowTest::csvExportAndHighlightEditor() {
         QCOMPARE(s->Highlight1, std::string("text|#FFF3A0|hello"));
         QCOMPARE(s->Highlight2, std::string("regex|#102030|ab+c"));
         QCOMPARE(s->Highlight3 + s->Highlight8, std::string());
+    }
+
+    // Counted at known moments far after any real traffic, so that each second
+    // is the test's own: the chart's point at -n holds the bytes of n seconds
+    // before now, and the rate is the last whole second's.
+    CTrafficStats& stats = window.Engine().Stats();
+    const Clock::time_point t0 =
+        std::chrono::time_point_cast<std::chrono::seconds>(Clock::now()) + std::chrono::hours(1);
+    stats.OnRecord('R', std::string(10, 'r'), t0);
+    stats.OnRecord('S', "abcd", t0 + std::chrono::milliseconds(900));
+    stats.OnRecord('R', "xyz", t0 + std::chrono::seconds(1));
+    auto* panel = window.findChild<CStatisticsPanel*>("StatisticsPanel");
+    // After so many ms: the received and sent seconds, the two rates.
+    const std::tuple<int, QStringList, QStringList, QString, QString> cases[] = {
+        {1500, {"-1:10", "0:3"}, {"-1:4"}, "10", "4"},
+        {2500, {"-2:10", "-1:3"}, {"-2:4"}, "3", "0"},
+        {60999, {"-59:3"}, {}, "0", "0"},
+        {61000, {}, {}, "0", "0"},
+    };
+    for (const auto& [afterMs, in, out, rateIn, rateOut] : cases) {
+        panel->SetClock([t0, ms = afterMs] { return t0 + std::chrono::milliseconds(ms); });
+        panel->Refresh();
+        QCOMPARE(Nonzero(Series(window, 0)), in);
+        QCOMPARE(Nonzero(Series(window, 1)), out);
+        QCOMPARE(Stat(window, "StatRateReceived") + "/" + Stat(window, "StatRateSent"),
+                 rateIn + "/" + rateOut);
+    }
+
+    // The theme is stored in the user's file and applied, to the chart too.
+    const QString file = config_.filePath("qelvor/qelvor.conf");
+    QCOMPARE(CTheme::SettingsPath(), file);
+    auto* chart = window.findChild<QChartView*>("StatisticsChart")->chart();
+    // The action, the value stored, the style (empty: the platform's), dark.
+    const std::tuple<QString, QString, QString, bool> steps[] = {
+        {"ThemeDark", "dark", "fusion", true},
+        {"ThemeLight", "light", "fusion", false},
+        {"ThemeSystem", "system", "", false}};
+    for (const auto& [action, value, style, dark] : steps) {
+        f.Action(qPrintable(action))->trigger();
+        QCOMPARE(QSettings(file, QSettings::IniFormat).value("Theme").toString(), value);
+        QCOMPARE(CTheme::Stored(), CTheme::Current());
+        QCOMPARE(QApplication::style()->name(), style.isEmpty() ? platformStyle_ : style);
+        QTRY_COMPARE(window.palette().color(QPalette::Window).lightnessF() < 0.5, dark);
+        QTRY_COMPARE(chart->theme(), dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+        for (const char* name : {"ThemeSystem", "ThemeLight", "ThemeDark"})
+            QCOMPARE(f.Action(name)->isChecked(), name == action);
     }
 }
 
