@@ -71,8 +71,7 @@ class MainWindowTest : public QObject {
     void droppedFileThenRightClickDeletesALine();
     void astmModeDetailAndSendMessage();
     void layoutAndTrafficListBatches();
-    void windowMenuCommands();
-    void clicksAndKeysOpenTheirWindows();
+    void gesturesAndWindowMenuCommands();
     void clockPaneAndPendingBuffer();
     void setupFirstThenStopOrAutoRestart();
     void quickSendsAndTheirEditor();
@@ -142,7 +141,7 @@ void MainWindowTest::portButtonsSendBoxAndEscape() {
             QCOMPARE(f.Control(name)->isEnabled(), open);
         QCOMPARE(f.Control<QPushButton>("SetPort")->text(), open ? "Setup" : "PortSet");
         QCOMPARE(window.Engine().IsPortOpen(), open);
-        if (click != nullptr && open) f.peer = f.Accept();
+        if (click != nullptr && open) f.peer = f.listener.Accept();
     }
     QVERIFY(f.Control("ReSend")->isHidden());
 
@@ -384,35 +383,10 @@ void MainWindowTest::layoutAndTrafficListBatches() {
     QCOMPARE(view->model()->index(0, 2).data().toString(), QString("again"));
 }
 
-// Pin Window twice leaves the window unpinned and unchecked, in its place;
-// New Instance names the new settings file after the current one; About
-// shows the control characters' table.
-void MainWindowTest::windowMenuCommands() {
-    WindowFixture f;
-    CMainWindow& window = f.Window(false);
-    QAction* pin = CommandAction(window.findChild<QMenu*>("SystemMenu"), kCmdPinWindow);
-    const QSize size = window.size();
-    for (bool pinned : {true, false}) {
-        window.RunCommand(kCmdPinWindow);
-        QCOMPARE(window.Pinned(), pinned);
-        QCOMPARE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint), pinned);
-        QCOMPARE(pin->isChecked(), pinned);
-        QVERIFY(window.isVisible());
-        QCOMPARE(window.size(), size);
-    }
-    const std::pair<std::string, std::string> names[] = {{"/home/ann/cfg/my.ini", "newmy.ini"},
-                                                         {"/my.ini", "newQelvor.ini"},
-                                                         {"my.ini", "newQelvor.ini"}};
-    for (const auto& [iniPath, name] : names)
-        QCOMPARE(NewInstanceIniName(iniPath), name);
-    const std::string table = CAboutDialog::AsciiTableText();
-    QCOMPARE(table.substr(0, table.find("\r\n")),
-             std::string("<NUL>=0x00 ,<SOH>=0x01 ,<STX>=0x02 ,<ETX>=0x03 "));
-}
-
 // Each gesture opens its menu, dialog or message box (named by its object
-// name or its text); pane 0 opens nothing outside the serial mode.
-void MainWindowTest::clicksAndKeysOpenTheirWindows() {
+// name or its text); pane 0 opens nothing outside the serial mode. Then the
+// window menu's own commands.
+void MainWindowTest::gesturesAndWindowMenuCommands() {
     const std::tuple<const char*, std::string, QString> cases[] = {
         {"StatusPane2", "double", "LuaProc.lua"}, {"StatusPane2", "right", "DATA_PROC"},
         {"StatusPane3", "right", "SelectUI"},     {"TrafficList", "right", "EVENT"},
@@ -434,6 +408,30 @@ void MainWindowTest::clicksAndKeysOpenTheirWindows() {
         QCOMPARE(watcher.found, !opened.isEmpty());
         QVERIFY(f.window->isVisible());
     }
+
+    // Pin Window twice leaves the window unpinned and unchecked, in its place;
+    // New Instance names the new settings file after the current one; About
+    // shows the control characters' table.
+    WindowFixture f;
+    CMainWindow& window = f.Window(false);
+    QAction* pin = CommandAction(window.findChild<QMenu*>("SystemMenu"), kCmdPinWindow);
+    const QSize size = window.size();
+    for (bool pinned : {true, false}) {
+        window.RunCommand(kCmdPinWindow);
+        QCOMPARE(window.Pinned(), pinned);
+        QCOMPARE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint), pinned);
+        QCOMPARE(pin->isChecked(), pinned);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.size(), size);
+    }
+    const std::pair<std::string, std::string> names[] = {{"/home/ann/cfg/my.ini", "newmy.ini"},
+                                                         {"/my.ini", "newQelvor.ini"},
+                                                         {"my.ini", "newQelvor.ini"}};
+    for (const auto& [iniPath, name] : names)
+        QCOMPARE(NewInstanceIniName(iniPath), name);
+    const std::string table = CAboutDialog::AsciiTableText();
+    QCOMPARE(table.substr(0, table.find("\r\n")),
+             std::string("<NUL>=0x00 ,<SOH>=0x01 ,<STX>=0x02 ,<ETX>=0x03 "));
 }
 
 void MainWindowTest::clockPaneAndPendingBuffer() {
@@ -504,7 +502,7 @@ void MainWindowTest::setupFirstThenStopOrAutoRestart() {
         window.Start(CStartupArgs{{}, true}, nullptr);
         QTRY_COMPARE_WITH_TIMEOUT(opened, QString("ComSetDlg"), 3000);
         QCOMPARE(portOpenInDialog, false);
-        f.peer = f.Accept();
+        f.peer = f.listener.Accept();
         QCOMPARE(f.peer.Valid(), autoRestart == 1);
         QTRY_COMPARE(window.Engine().IsPortOpen(), autoRestart == 1);
     }

@@ -12,7 +12,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 
 #include "config/com_setting.h"
 #include "config/qt_translations.h"
@@ -81,7 +80,7 @@ class WindowFixture {
             window->show();
             if (open) {
                 window->Start(CStartupArgs{}, nullptr);
-                if (settings.WorkMode == kWorkModeTcpClient) peer = Accept();
+                if (settings.WorkMode == kWorkModeTcpClient) peer = listener.Accept();
                 // The connect ends at a poll tick: wait until sending is on.
                 QWidget* send = Control("SendData");
                 const auto sending = [&] {
@@ -100,11 +99,6 @@ class WindowFixture {
         return Window(false).findChild<T*>(QString::fromLatin1(name));
     }
     QAction* Action(const char* name) { return Control<QAction>(name); }
-    loopback::Peer Accept() const {
-        pollfd waiting{listener.Fd(), POLLIN, 0};
-        if (poll(&waiting, 1, 3000) != 1) return loopback::Peer();
-        return loopback::Peer(accept4(listener.Fd(), nullptr, nullptr, SOCK_CLOEXEC));
-    }
     // Bytes the peer gets within limitMs while the event loop runs.
     std::string Received(size_t count, int limitMs = 2000) const {
         std::string got;
@@ -137,10 +131,8 @@ inline QStringList Labels(const QMenu* menu) {
 }
 
 inline std::string ReadAll(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
 inline constexpr UiLanguage kBothLanguages[] = {UiLanguage::English, UiLanguage::Chinese};

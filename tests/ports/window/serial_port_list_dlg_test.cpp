@@ -17,12 +17,6 @@ class SerialPortListDlgTest : public QObject {
     void heldPortIsMarkedUntilRefreshAfterRelease();
 
   private:
-    CComSetting Settings() {
-        CComSetting settings = CComSetting::Loaded(dir_.filePath("t.ini").toStdString());
-        settings.ComPort = 0;
-        settings.ComName = pty_.path;
-        return settings;
-    }
     // The lines that name the pty; all lines sorted as a list box sorts
     // them, or a note that they are not.
     QStringList PtyLines(const QListWidget* list) const {
@@ -50,7 +44,9 @@ void SerialPortListDlgTest::heldPortIsMarkedUntilRefreshAfterRelease() {
     const std::pair<std::function<void()>, std::function<void()>> holds[] = {
         {[&] { ioctl(holder, TIOCEXCL); }, [&] { ioctl(holder, TIOCNXCL); }},
         {[&] { flock(holder, LOCK_EX); }, [&] { flock(holder, LOCK_UN); }}};
-    const CComSetting settings = Settings();
+    CComSetting settings = CComSetting::Loaded(dir_.filePath("t.ini").toStdString());
+    settings.ComPort = 0;
+    settings.ComName = pty_.path;
     for (const auto& [take, release] : holds) {
         take();
         CSerialPortListDlg dialog(settings);
@@ -64,9 +60,8 @@ void SerialPortListDlgTest::heldPortIsMarkedUntilRefreshAfterRelease() {
     }
     close(holder);
     // A configured device that is not there is left out.
-    CComSetting gone = Settings();
-    gone.ComName = "/dev/ttyNoSuchDevice9";
-    CSerialPortListDlg dialog(gone);
+    settings.ComName = "/dev/ttyNoSuchDevice9";
+    CSerialPortListDlg dialog(settings);
     auto* list = dialog.findChild<QListWidget*>("PortList");
     QVERIFY(list->findItems("ttyNoSuch", Qt::MatchContains).isEmpty());
 }

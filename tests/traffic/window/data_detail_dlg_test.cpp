@@ -37,8 +37,7 @@ class DataDetailDlgTest : public QObject {
         settings_ = CComSetting::Loaded(Ini());
     }
     void viewsAndStoredChoice();
-    void decodeBoxOnlyAboveHex8F();
-    void gapOnlyForAStoredRecordAfterAnother();
+    void decodeBoxAndGapField();
 
   private:
     std::string Ini() const { return dir_.filePath("detail.ini").toStdString(); }
@@ -90,9 +89,9 @@ void DataDetailDlgTest::viewsAndStoredChoice() {
     }
 }
 
-// The box is offered only for a byte above 0x8F; it decodes the raw and
-// formatted views and leaves hex alone.
-void DataDetailDlgTest::decodeBoxOnlyAboveHex8F() {
+// The UTF-8 box is offered only for a byte above 0x8F; it decodes the raw
+// and formatted views and leaves hex alone.
+void DataDetailDlgTest::decodeBoxAndGapField() {
     const std::pair<std::string, bool> cases[] = {{"plain", false},
                                                   {"\x80\x85\x8F", false},
                                                   {"ab\x90", true},
@@ -117,10 +116,8 @@ void DataDetailDlgTest::decodeBoxOnlyAboveHex8F() {
         }
         QVERIFY(std::get<1>(views[0]) != std::get<2>(views[0]));  // the box changed something
     }
-}
 
-// A stored record after another shows its "+ms"; the first one has none.
-void DataDetailDlgTest::gapOnlyForAStoredRecordAfterAnother() {
+    // A stored record after another shows its "+ms"; the first one has none.
     const MsgRecords records = {CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
                                 CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 5})};
     CDataDetailDlg second(CDataDetail(records, 1, GapScope::kAnyRecord), settings_);
