@@ -8,6 +8,7 @@
 #include "mainwnd/about_dialog.h"
 #include "mainwnd/new_instance.h"
 #include "mainwnd/popup_menus.h"
+#include "mainwnd/resize_anchors.h"
 #include "mainwnd/window/window_fixture.h"
 #include "support/pty_pair.h"
 
@@ -341,6 +342,9 @@ void MainWindowTest::layoutAndTrafficListBatches() {
         QCOMPARE(now, QRect(before[name].topLeft() + moved, before[name].size() + grown));
     }
 
+    // A half move truncates toward zero when the window shrinks.
+    const AnchorRule half{kMoveBoth, 100, 1, false, QSize(50, 20)};
+    QCOMPARE(AnchoredRect(QRect(10, 10, 50, 20), half, -3, -3, {197, 97}), QRect(9, 7, 50, 20));
     window.resize(opened - QSize(50, 50));
     QTest::qWait(20);
     QCOMPARE(window.size(), opened);
@@ -430,8 +434,8 @@ void MainWindowTest::gesturesAndWindowMenuCommands() {
     for (const auto& [iniPath, name] : names)
         QCOMPARE(NewInstanceIniName(iniPath), name);
     const std::string table = CAboutDialog::AsciiTableText();
-    QCOMPARE(table.substr(0, table.find("\r\n")),
-             std::string("<NUL>=0x00 ,<SOH>=0x01 ,<STX>=0x02 ,<ETX>=0x03 "));
+    QVERIFY(table.starts_with("<NUL>=0x00 ,<SOH>=0x01 ,<STX>=0x02 ,<ETX>=0x03 \r\n"));
+    QVERIFY(table.ends_with("<FS> =0x1C ,<GS> =0x1D ,<RS> =0x1E ,<UP> =0x1F \r\n"));
 }
 
 void MainWindowTest::clockPaneAndPendingBuffer() {

@@ -14,8 +14,6 @@ namespace qelvor::test {
 
 namespace {
 
-using Clock = CTrafficStats::Clock;
-
 const std::string kGood = astm::CAstmFrame{1, "H|\\^&\r", true}.Bytes();
 
 std::string BadFrame() {
@@ -230,8 +228,9 @@ void StatisticsWindowTest::windowMenuToolsAndTheChart() {
     // is the test's own: the chart's point at -n holds the bytes of n seconds
     // before now, and the rate is the last whole second's.
     CTrafficStats& stats = window.Engine().Stats();
-    const Clock::time_point t0 =
-        std::chrono::time_point_cast<std::chrono::seconds>(Clock::now()) + std::chrono::hours(1);
+    const auto t0 =
+        std::chrono::time_point_cast<std::chrono::seconds>(CTrafficStats::Clock::now()) +
+        std::chrono::hours(1);
     stats.OnRecord('R', std::string(10, 'r'), t0);
     stats.OnRecord('S', "abcd", t0 + std::chrono::milliseconds(900));
     stats.OnRecord('R', "xyz", t0 + std::chrono::seconds(1));
