@@ -1,65 +1,19 @@
 // The configuration dialog driven through its widgets (offscreen) over a
-// real INI file in a temporary folder. Message boxes are answered by a timer
-// that finds the modal one, so no step ever waits on the user.
+// real INI file in a temporary folder. Message boxes are answered by a
+// watcher that finds the modal one, so no step ever waits on the user.
 #include "config/com_set_dlg.h"
-#include "i18n/window/scoped_ui_language.h"
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTemporaryDir>
-#include <QtTest>
-#include <fstream>
-#include <functional>
-#include <memory>
-#include <sstream>
-
-#include "config/string_table.h"
+#include "mainwnd/window/window_fixture.h"
 
 using namespace qelvor;
+using qelvor::test::ModalWatcher;
+using qelvor::test::ReadAll;
 
 namespace {
 
-// Calls answer with the first message box that opens within 3 s, then
-// closes it unless answer did. text keeps what the box said.
-class BoxAnswerer {
-  public:
-    explicit BoxAnswerer(std::function<void(QMessageBox*)> answer = {})
-        : answer_(std::move(answer)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
-        timer_.start(10);
-    }
-    QString text;
-
-  private:
-    void Look() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) {
-            if (++ticks_ > 300) timer_.stop();
-            return;
-        }
-        timer_.stop();
-        text = box->text();
-        if (answer_) answer_(box);
-        if (box->isVisible()) box->reject();
-    }
-
-    std::function<void(QMessageBox*)> answer_;
-    QTimer timer_;
-    int ticks_ = 0;
-};
-
-std::string ReadAll(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+// The text of a message box a step opens; the watcher closes it.
+QString boxText;
+void KeepBoxText(QWidget* box) {
+    boxText = qobject_cast<QMessageBox*>(box)->text();
 }
 
 }  // namespace
@@ -69,12 +23,9 @@ class ComSetDlgTest : public QObject {
 
   private slots:
     void init() { SetStringLanguage(UiLanguage::English); }
-    void showsTheGroupOfEachPortKind_data();
     void showsTheGroupOfEachPortKind();
     void savesTheWidgetsIntoTheFile();
-    void refusesANumberEditThatHoldsNoNumber();
-    void lineAndReconnectChecksLoadAndStoreTheirKeys();
-    void pasteTakesAnAddressAndAsksBeforeALookup();
+    void pasteAnAddressThenRefuseANumber();
     void delSeriesRefusesTheDefaultSet();
 
   private:
@@ -100,56 +51,48 @@ class ComSetDlgTest : public QObject {
     std::unique_ptr<CComSetDlg> dialog;
 };
 
-void ComSetDlgTest::showsTheGroupOfEachPortKind_data() {
-    QTest::addColumn<QString>("radio");
-    QTest::addColumn<bool>("tcp");
-    QTest::addColumn<bool>("serial");
-    QTest::addColumn<bool>("udp");
-    QTest::addColumn<bool>("reconnect");
-    QTest::newRow("tcp-server") << "TcpServer" << true << false << false << false;
-    QTest::newRow("tcp-client") << "TcpClient" << true << false << false << true;
-    QTest::newRow("udp") << "Udp" << false << false << true << false;
-    QTest::newRow("serial") << "SerialPort" << false << true << false << true;
-}
-
+// Rendered in each kind and language to config-<kind>-<language>.png.
 void ComSetDlgTest::showsTheGroupOfEachPortKind() {
-    QFETCH(QString, radio);
-    QFETCH(bool, tcp);
-    QFETCH(bool, serial);
-    QFETCH(bool, udp);
-    QFETCH(bool, reconnect);
-    // Another kind first, so that the click has something to change.
-    Open(radio == "Udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
-    QCOMPARE(dialog->windowTitle(), QString("System Configure(my.ini)"));
-    QTest::mouseClick(W(radio.toLatin1().constData()), Qt::LeftButton, {}, QPoint(5, 5));
-    for (const char* name : {"IPAddress", "SvrIPAddr", "IPPortLabel", "IPPort"})
-        QCOMPARE(Shown(name), tcp);
-    for (const char* name : {"ComPortLabel", "ComPort", "BaudRate", "ByteSize", "Parity", "StopBit",
-                             "FlowCtrl", "FlowCtrlLabel", "DtrOnOpen", "RtsOnOpen"})
-        QCOMPARE(Shown(name), serial);
-    QCOMPARE(Shown("AutoReconnect"), reconnect);
-    for (const char* name : {"UDPRemotePort", "UDPLocalPort", "RemoteIPAddr", "RemoteIPAddrLabel"})
-        QCOMPARE(Shown(name), udp);
-
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    for (UiLanguage language : test::kBothLanguages) {
-        test::ScopedUiLanguage scope(language);
-        Open(radio == "Udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
-        QTest::mouseClick(W(radio.toLatin1().constData()), Qt::LeftButton, {}, QPoint(5, 5));
-        // The port group takes the height of the rows now shown once its
-        // layout has run; grabbed before, it keeps the old kind's height.
-        QTest::qWait(20);
-        dialog->adjustSize();
-        const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/config-%1-%2.png")
-                                 .arg(QString::fromLatin1(QTest::currentDataTag()), scope.Suffix());
-        QVERIFY(dialog->grab().save(path));
+    // The kind, its radio, and whether the TCP, serial, UDP and reconnect rows show.
+    const std::tuple<QString, const char*, bool, bool, bool, bool> kinds[] = {
+        {"tcp-server", "TcpServer", true, false, false, false},
+        {"tcp-client", "TcpClient", true, false, false, true},
+        {"udp", "Udp", false, false, true, false},
+        {"serial", "SerialPort", false, true, false, true}};
+    for (const auto& [kind, radio, tcp, serial, udp, reconnect] : kinds) {
+        for (UiLanguage language : test::kBothLanguages) {
+            test::ScopedUiLanguage scope(language);
+            // Another kind first, so that the click has something to change.
+            Open(kind == "udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
+            QTest::mouseClick(W(radio), Qt::LeftButton, {}, QPoint(5, 5));
+            for (const char* name : {"IPAddress", "SvrIPAddr", "IPPortLabel", "IPPort"})
+                QCOMPARE(Shown(name), tcp);
+            for (const char* name :
+                 {"ComPortLabel", "ComPort", "BaudRate", "ByteSize", "Parity", "StopBit",
+                  "FlowCtrl", "FlowCtrlLabel", "DtrOnOpen", "RtsOnOpen"})
+                QCOMPARE(Shown(name), serial);
+            QCOMPARE(Shown("AutoReconnect"), reconnect);
+            for (const char* name :
+                 {"UDPRemotePort", "UDPLocalPort", "RemoteIPAddr", "RemoteIPAddrLabel"})
+                QCOMPARE(Shown(name), udp);
+            // The port group takes the height of the rows now shown once its
+            // layout has run; grabbed before, it keeps the old kind's height.
+            QTest::qWait(20);
+            dialog->adjustSize();
+            QVERIFY(test::SaveScreenshot(*dialog, "config-" + kind + "-" + scope.Suffix()));
+        }
     }
 }
 
+// The lines of the file stay in place, new values where they were: the
+// unlisted baud rate stays, the COM_Ext device gives way to COM3, the line
+// levels and reconnect checks are stored as clicked.
 void ComSetDlgTest::savesTheWidgetsIntoTheFile() {
     Open(
         "[Public]\r\nSetList=ComSet\r\n[ComSet]\r\nBaudRate=14400\r\nComPort=0\r\n"
-        "ComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\nHandShake=0\r\n");
+        "ComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\nHandShake=0\r\n"
+        "DtrOnOpen=0\r\nRtsOnOpen=1\r\nAutoReconnect=1\r\n");
+    QCOMPARE(dialog->windowTitle(), QString("System Configure(my.ini)"));
     QCOMPARE(W<QComboBox>("BaudRate")->currentIndex(), -1);
     QCOMPARE(W<QComboBox>("ByteSize")->currentText(), QString("7"));
     QVERIFY(Shown("ComName"));
@@ -157,6 +100,14 @@ void ComSetDlgTest::savesTheWidgetsIntoTheFile() {
     QVERIFY(W<QLineEdit>("RespondStrs")->isReadOnly());
     QTest::mouseClick(W("HandShake"), Qt::LeftButton, {}, QPoint(5, 5));
     QVERIFY(!W<QLineEdit>("RespondStrs")->isReadOnly());
+    const std::tuple<const char*, int CComSetting::*, bool> checks[] = {
+        {"DtrOnOpen", &CComSetting::DtrOnOpen, false},
+        {"RtsOnOpen", &CComSetting::RtsOnOpen, true},
+        {"AutoReconnect", &CComSetting::AutoReconnect, true}};
+    for (const auto& [name, field, loaded] : checks) {
+        QCOMPARE(W<QCheckBox>(name)->isChecked(), loaded);
+        QTest::mouseClick(W(name), Qt::LeftButton, {}, QPoint(5, 5));
+    }
     auto* port = W<QComboBox>("ComPort");
     port->setFocus();
     for (int i = 0; i < 3; ++i)
@@ -168,72 +119,51 @@ void ComSetDlgTest::savesTheWidgetsIntoTheFile() {
     W<QComboBox>("Series")->setEditText("");
     QTest::mouseClick(W("Save"), Qt::LeftButton);
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
-    // The lines of the file in place, new values where they were; the
-    // unlisted baud rate stays.
     const std::string saved = ReadAll(ini);
     QCOMPARE(
-        saved.substr(0, 134),
+        saved.substr(0, 177),
         std::string("[Public]\r\nSetList=ComSet\r\nCurrentSet=\r\n[ComSet]\r\nBaudRate=14400\r\n"
                     "ComPort=3\r\nComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\n"
-                    "HandShake=1\r\n"));
-    QVERIFY(ReadAll(ini).find("\r\nReplace_Old=65\r\n") != std::string::npos);
-    QCOMPARE(settings.ComPort, 3);
-    QCOMPARE(settings.HandShake, 1);
-}
-
-void ComSetDlgTest::refusesANumberEditThatHoldsNoNumber() {
-    const std::string body = "[ComSet]\r\nWorkMode=1\r\n";
-    Open(body);
-    W<QLineEdit>("IPPort")->setText("90x");
-    BoxAnswerer answer;
-    QTest::mouseClick(W("Save"), Qt::LeftButton);
-    QVERIFY(answer.text.contains("IP Port"));
-    QVERIFY(answer.text.contains("90x"));
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(ReadAll(ini), body);
-    QCOMPARE(settings.IPPort, 9000);
-}
-
-void ComSetDlgTest::lineAndReconnectChecksLoadAndStoreTheirKeys() {
-    Open("[ComSet]\r\nWorkMode=10\r\nDtrOnOpen=0\r\nRtsOnOpen=1\r\nAutoReconnect=1\r\n");
-    const std::tuple<const char*, int CComSetting::*, bool> keys[] = {
-        {"DtrOnOpen", &CComSetting::DtrOnOpen, false},
-        {"RtsOnOpen", &CComSetting::RtsOnOpen, true},
-        {"AutoReconnect", &CComSetting::AutoReconnect, true}};
-    for (const auto& [name, field, loaded] : keys) {
-        QCOMPARE(W<QCheckBox>(name)->isChecked(), loaded);
-        QTest::mouseClick(W(name), Qt::LeftButton, {}, QPoint(5, 5));
-    }
-    W<QComboBox>("Series")->setEditText("");
-    QTest::mouseClick(W("Save"), Qt::LeftButton);
-    const std::string saved = ReadAll(ini);
-    for (const auto& [name, field, loaded] : keys) {
+                    "HandShake=1\r\nDtrOnOpen=1\r\nRtsOnOpen=0\r\nAutoReconnect=0\r\n"));
+    QVERIFY(saved.find("\r\nReplace_Old=65\r\n") != std::string::npos);
+    QCOMPARE(settings.ComPort + settings.HandShake, 3 + 1);
+    for (const auto& [name, field, loaded] : checks)
         QCOMPARE(settings.*field, loaded ? 0 : 1);
-        QVERIFY2(saved.find(name + std::string(loaded ? "=0\r\n" : "=1\r\n")) != std::string::npos,
-                 name);
-    }
 }
 
-void ComSetDlgTest::pasteTakesAnAddressAndAsksBeforeALookup() {
-    Open("[ComSet]\r\nWorkMode=1\r\nSvrIPAddr=10.0.0.1\r\n");
+void ComSetDlgTest::pasteAnAddressThenRefuseANumber() {
+    const std::string body = "[ComSet]\r\nWorkMode=1\r\nSvrIPAddr=10.0.0.1\r\n";
+    Open(body);
     auto* field = W<QLineEdit>("SvrIPAddr");
     QCOMPARE(field->text(), QString("10.0.0.1"));
     field->setFocus();
     QApplication::clipboard()->setText("192.168.1.20");
     {
-        BoxAnswerer none;
+        ModalWatcher none(KeepBoxText);
         QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(field->text(), QString("192.168.1.20"));
         QTest::qWait(50);
-        QVERIFY(none.text.isEmpty());
+        QVERIFY(!none.found);
     }
 
     QApplication::clipboard()->setText(" localhost ");
-    BoxAnswerer yes([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    ModalWatcher yes([](QWidget* box) {
+        KeepBoxText(box);
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+    });
     QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(yes.text, QString(LoadStr(kStrHostAddressQueryMayBeSlow)));
+    QCOMPARE(boxText, QString(LoadStr(kStrHostAddressQueryMayBeSlow)));
     QCOMPARE(field->text(), QString("127.0.0.1"));
     QVERIFY(dialog->isEnabled());
+
+    // A number edit that holds no number is named, and nothing is saved.
+    W<QLineEdit>("IPPort")->setText("90x");
+    ModalWatcher refused(KeepBoxText);
+    QTest::mouseClick(W("Save"), Qt::LeftButton);
+    QVERIFY(boxText.contains("IP Port") && boxText.contains("90x"));
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(ReadAll(ini), body);
+    QCOMPARE(settings.IPPort, 9000);
 }
 
 void ComSetDlgTest::delSeriesRefusesTheDefaultSet() {
@@ -247,9 +177,9 @@ void ComSetDlgTest::delSeriesRefusesTheDefaultSet() {
     QCOMPARE(series->count(), 1);
     QCOMPARE(series->currentText(), QString("ComSet"));
     QCOMPARE(W<QComboBox>("Parity")->currentIndex(), 0);
-    BoxAnswerer answer;
+    ModalWatcher answer(KeepBoxText);
     QTest::mouseClick(W("DelSeries"), Qt::LeftButton);
-    QCOMPARE(answer.text, QString(LoadStr(kStrDefaultTemplateCannotBeDeleted)));
+    QCOMPARE(boxText, QString(LoadStr(kStrDefaultTemplateCannotBeDeleted)));
     QCOMPARE(series->count(), 1);
     QTest::mouseClick(W("Cancle"), Qt::LeftButton);
     QCOMPARE(dialog->result(), int(QDialog::Rejected));

@@ -1,25 +1,10 @@
 // Every window, popup and message box in Chinese and in English over the
-// real translations, and the resource library beside the program: used when
-// its version is the program's, otherwise left alone and reported (checked
-// on the real program's standard error in "-zip" mode).
+// real translations, the dialogs rendered in each, and the resource library
+// beside the program: used only at the program's version, otherwise reported.
+#include <sys/file.h>
 #include <unistd.h>
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QMessageBox>
-#include <QProcess>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QSet>
-#include <QToolButton>
-#include <fstream>
-
+#include "astm/astm_frame.h"
 #include "config/com_set_dlg.h"
 #include "config/qt_translations.h"
 #include "config/resource_library.h"
@@ -28,6 +13,7 @@
 #include "mainwnd/popup_menus.h"
 #include "mainwnd/window/window_fixture.h"
 #include "ports/serial_port_list_dlg.h"
+#include "support/pty_pair.h"
 #include "traffic/data_detail_dlg.h"
 
 using namespace qelvor;
@@ -37,9 +23,7 @@ class LanguageTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void everyWindowSpeaksOneLanguage_data();
     void everyWindowSpeaksOneLanguage();
-    void resourceLibraryBesideTheProgram_data();
     void resourceLibraryBesideTheProgram();
 };
 
@@ -91,23 +75,20 @@ QStringList TextsOf(const QWidget* top) {
     return texts;
 }
 
-// Words both languages show alike, so a Chinese text may hold them.
+// Words both languages show alike, so a Chinese text may hold them: port
+// kinds as the settings and the status bar name them, checksums, file and
+// view formats, encodings, flow control, key names and the check column's
+// header, control characters, modem lines, units, the product and its ports.
 const QSet<QString>& KeptWords() {
     static const QSet<QString> words{
-        // Port kinds and devices as the settings and the status bar name them.
-        "TCP", "Server", "Client", "UDP", "IP", "COM_Ext", "SerialPort",
-        // Checksums, file and view formats, encodings, flow control.
-        "CS_ASTM", "CS_LX20", "CS_BCC", "CRC16", "LX20", "BCC", "ASTM", "E1381", "HEX", "Hex",
-        "Raw", "Fmt", "Bin", "Txt", "txt", "Zip", "CSV", "BOM", "CP_ACP", "UTF", "UNICODE", "Xon",
-        "Xoff",
-        // The keys as the keyboard names them, and the check column's header.
-        "End", "Esc", "Shift", "Ctrl", "F3", "chk",
-        // Control characters.
-        "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "CR", "LF", "NAK", "SYN", "ETB", "ASCII",
-        // The serial port's modem lines.
-        "DTR", "RTS", "CTS", "DSR", "DCD", "RI",
-        // Units, the product and its ports.
-        "ms", "hr", "Qelvor", "RS232"};
+        "TCP",     "Server", "Client", "UDP",     "IP",  "COM_Ext", "SerialPort", "CS_ASTM",
+        "CS_LX20", "CS_BCC", "CRC16",  "LX20",    "BCC", "ASTM",    "E1381",      "HEX",
+        "Hex",     "Raw",    "Fmt",    "Bin",     "Txt", "txt",     "Zip",        "CSV",
+        "BOM",     "CP_ACP", "UTF",    "UNICODE", "Xon", "Xoff",    "End",        "Esc",
+        "Shift",   "Ctrl",   "F3",     "chk",     "SOH", "STX",     "ETX",        "EOT",
+        "ENQ",     "ACK",    "CR",     "LF",      "NAK", "SYN",     "ETB",        "ASCII",
+        "DTR",     "RTS",    "CTS",    "DSR",     "DCD", "RI",      "ms",         "hr",
+        "Qelvor",  "RS232"};
     return words;
 }
 
@@ -156,7 +137,10 @@ void GatherMainWindow(WindowFixture& f, Gathered& out) {
         {"Select UI box", BoxTexts([&] { window.Engine().OnSelectUI(kCmdSelectUiSystem); })});
 }
 
-void GatherDialogs(WindowFixture& f, Gathered& out) {
+// The dialogs, the last three rendered as <name>-<suffix>.png: the detail
+// view of pending bytes ("Save data" shown) and of an ASTM record beside its
+// fields, and the serial list with a pty held by another program.
+void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
     CComSetDlg config(f.settings, false);
     config.show();
     out.append({"configuration", TextsOf(&config)});
@@ -169,117 +153,128 @@ void GatherDialogs(WindowFixture& f, Gathered& out) {
         {"refused number box", BoxTexts([&] { config.findChild<QPushButton*>("Save")->click(); })});
     CAboutDialog about(f.settings.ExePath);
     out.append({"About", TextsOf(&about)});
-    CDataDetail detail(CMsgRecord('R', std::string("\x02hello\x03\r\n")));
-    detail.SetSaveShown(true);
-    CDataDetailDlg view(std::move(detail), f.settings);
-    out.append({"detail view", TextsOf(&view)});
-    CSerialPortListDlg ports(f.settings);
-    out.append({"serial list", TextsOf(&ports)});
+    using namespace std::string_literals;
+    CDataDetail pending(CMsgRecord('R',
+                                   "\x02"
+                                   "1H|\\^&|||Analyser\r\x03"
+                                   "A7\r\n caf\xC3\xA9 \x00\x01"s));
+    pending.SetSaveShown(true);
+    CDataDetailDlg view(std::move(pending), f.settings);
+    CDataDetail record(
+        CMsgRecord('R', astm::CAstmFrame{3, "O|1|S42^A||^^^GLU\\^^^NA|R\r", true}.Bytes()));
+    record.SetAstmDelimiters({});
+    CDataDetailDlg fields(std::move(record), f.settings);
+    fields.resize(900, 420);
+    testing_support::PtyDevice pty;
+    const int holder = open(pty.path.c_str(), O_RDWR | O_NOCTTY);
+    flock(holder, LOCK_EX);
+    CComSetting listed = f.settings;
+    listed.ComPort = 0;
+    listed.ComName = pty.path;
+    CSerialPortListDlg ports(listed);
+    const std::pair<QString, QDialog*> shown[] = {
+        {"detail", &view}, {"detail-astm", &fields}, {"serial-list", &ports}};
+    for (const auto& [name, dialog] : shown)
+        dialog->show();
+    QTest::mouseClick(view.findChild<QRadioButton*>("FmtData"), Qt::LeftButton);
+    QTest::qWait(20);
+    for (const auto& [name, dialog] : shown) {
+        out.append({name, TextsOf(dialog)});
+        QVERIFY(SaveScreenshot(*dialog, name + "-" + suffix));
+    }
+    close(holder);
 }
 
 }  // namespace
 
-void LanguageTest::everyWindowSpeaksOneLanguage_data() {
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("configTitle");
-    QTest::newRow("Chinese") << 1 << QString::fromUtf8("通信配置(t.ini)");
-    QTest::newRow("English") << 2 << QString("System Configure(t.ini)");
-}
-
+// UsedUILangCode 1 and 2 with the configuration dialog's title in each.
 void LanguageTest::everyWindowSpeaksOneLanguage() {
-    QFETCH(int, code);
-    QFETCH(QString, configTitle);
-    WindowFixture f;
-    f.settings.UsedUILangCode = code;
-    const UiLanguage language = UiLanguageFor(code);
-    SetStringLanguage(language);
-    CQtTranslations translations;
-    QVERIFY(translations.Install(language, ":/i18n/"));
-    // Qt's own buttons (OK, Yes, No) need Qt's translations package.
-    QCOMPARE(translations.QtOwnInstalled(), language == UiLanguage::Chinese);
-    Gathered gathered;
-    GatherMainWindow(f, gathered);
-    GatherDialogs(f, gathered);
-    QStringList wrong;
-    int textCount = 0;
-    for (const auto& [window, texts] : gathered) {
-        textCount += static_cast<int>(texts.size());
-        for (const QString& text : texts) {
-            const bool bad = language == UiLanguage::Chinese ? !EnglishWordsIn(text).isEmpty()
-                                                             : HasChinese(text);
-            if (bad) wrong << window + ": " + text;
+    const std::pair<int, QString> languages[] = {{1, QString::fromUtf8("通信配置(t.ini)")},
+                                                 {2, QString("System Configure(t.ini)")}};
+    for (const auto& [code, configTitle] : languages) {
+        WindowFixture f;
+        f.settings.UsedUILangCode = code;
+        const UiLanguage language = UiLanguageFor(code);
+        SetStringLanguage(language);
+        CQtTranslations translations;
+        QVERIFY(translations.Install(language, ":/i18n/"));
+        // Qt's own buttons (OK, Yes, No) need Qt's translations package.
+        QCOMPARE(translations.QtOwnInstalled(), language == UiLanguage::Chinese);
+        Gathered gathered;
+        GatherMainWindow(f, gathered);
+        GatherDialogs(f, language == UiLanguage::Chinese ? "zh" : "en", gathered);
+        QStringList wrong;
+        int textCount = 0;
+        for (const auto& [window, texts] : gathered) {
+            textCount += static_cast<int>(texts.size());
+            for (const QString& text : texts) {
+                const bool bad = language == UiLanguage::Chinese ? !EnglishWordsIn(text).isEmpty()
+                                                                 : HasChinese(text);
+                if (bad) wrong << window + ": " + text;
+            }
         }
+        SetStringLanguage(UiLanguage::English);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("\n")));
+        // The walk did read the windows, in the language asked for.
+        QVERIFY(textCount > 200);
+        const auto config = std::find_if(gathered.begin(), gathered.end(),
+                                         [](const auto& g) { return g.first == "configuration"; });
+        QVERIFY(config->second.contains(configTitle));
     }
-    SetStringLanguage(UiLanguage::English);
-    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("\n")));
-    // The walk did read the windows, in the language asked for.
-    QVERIFY(textCount > 200);
-    const auto config = std::find_if(gathered.begin(), gathered.end(),
-                                     [](const auto& g) { return g.first == "configuration"; });
-    QVERIFY(config->second.contains(configTitle));
 }
 
-void LanguageTest::resourceLibraryBesideTheProgram_data() {
-    QTest::addColumn<QString>("library");  // the file put beside the program, "" none
-    QTest::addColumn<bool>("used");
-    QTest::addColumn<QString>("saveCaption");  // in Chinese
-    QTest::addColumn<QString>("message");      // "" none
-    const QString builtIn = QString::fromUtf8("保存退出");
+// For each library beside the program: whether the test process uses it and
+// its texts; then the real program beside it in "-zip" mode, which has no
+// window and reports on standard error.
+void LanguageTest::resourceLibraryBesideTheProgram() {
+    const QString builtIn = QString::fromUtf8("保存退出");  // the Save caption in Chinese
     const QString mismatch =
         "Resource file(Ver=%1) and Program file (Ver=2.9.0.1) does not match,can't load resource "
         "file.\nprogram will used original language!";
-    QTest::newRow("none") << "" << false << builtIn << "";
-    QTest::newRow("same version") << QELVOR_RLL_SAME << true << QString::fromUtf8("测试保存") << "";
-    QTest::newRow("other version")
-        << QELVOR_RLL_OTHER << false << builtIn << mismatch.arg("2.9.0.2");
-    QTest::newRow("no resource file") << "garbage" << false << builtIn << mismatch.arg("");
-}
+    // The file, whether it is used, the Save caption then, the message ("" none).
+    const std::tuple<QString, bool, QString, QString> cases[] = {
+        {"", false, builtIn, ""},
+        {QELVOR_RLL_SAME, true, QString::fromUtf8("测试保存"), ""},
+        {QELVOR_RLL_OTHER, false, builtIn, mismatch.arg("2.9.0.2")},
+        {"garbage", false, builtIn, mismatch.arg("")}};
+    for (const auto& [library, used, saveCaption, message] : cases) {
+        // In the build tree, so that a hard link to the program works.
+        QTemporaryDir dir(QELVOR_TEST_TMP "/rll-XXXXXX");
+        const QString beside = dir.filePath(kResourceLibraryName);
+        if (library == "garbage")
+            std::ofstream(beside.toStdString()) << "not a resource file";
+        else if (!library.isEmpty())
+            QVERIFY(QFile::copy(library, beside));
+        CResourceLibrary rll;
+        QCOMPARE(rll.Load(dir.path().toStdString() + "/", ProgramVersionText()), used);
+        QCOMPARE(QString::fromStdString(rll.Message()), message);
+        // Only a library in use stays registered.
+        QCOMPARE(CResourceLibrary::RegisteredVersion(), std::string(used ? "2.9.0.1" : ""));
+        CQtTranslations translations;
+        QVERIFY(translations.Install(UiLanguage::Chinese, rll.TranslationsFolder()));
+        CComSetting settings = CComSetting::Loaded(dir.filePath("t.ini").toStdString());
+        QCOMPARE(CComSetDlg(settings, false).findChild<QPushButton*>("Save")->text(), saveCaption);
+        rll.Unload();
+        QCOMPARE(CResourceLibrary::RegisteredVersion(), std::string());
 
-// In the test process: the library chosen and its texts in use; then the
-// real program beside the same library in "-zip" mode, which has no window
-// and reports on standard error.
-void LanguageTest::resourceLibraryBesideTheProgram() {
-    QFETCH(QString, library);
-    QFETCH(bool, used);
-    QFETCH(QString, saveCaption);
-    QFETCH(QString, message);
-    // In the build tree, so that a hard link to the program works.
-    QTemporaryDir dir(QELVOR_TEST_TMP "/rll-XXXXXX");
-    const QString beside = dir.filePath(kResourceLibraryName);
-    if (library == "garbage")
-        std::ofstream(beside.toStdString()) << "not a resource file";
-    else if (!library.isEmpty())
-        QVERIFY(QFile::copy(library, beside));
-    CResourceLibrary rll;
-    QCOMPARE(rll.Load(dir.path().toStdString() + "/", ProgramVersionText()), used);
-    QCOMPARE(QString::fromStdString(rll.Message()), message);
-    // Only a library in use stays registered.
-    QCOMPARE(CResourceLibrary::RegisteredVersion(), used ? std::string("2.9.0.1") : std::string());
-    CQtTranslations translations;
-    QVERIFY(translations.Install(UiLanguage::Chinese, rll.TranslationsFolder()));
-    CComSetting settings = CComSetting::Loaded(dir.filePath("t.ini").toStdString());
-    QCOMPARE(CComSetDlg(settings, false).findChild<QPushButton*>("Save")->text(), saveCaption);
-    rll.Unload();
-    QCOMPARE(CResourceLibrary::RegisteredVersion(), std::string());
-
-    const QString program = dir.filePath("qelvor");
-    QVERIFY(::link(QELVOR_PROGRAM, program.toLocal8Bit().constData()) == 0 ||
-            QFile::copy(QELVOR_PROGRAM, program));
-    QVERIFY(QDir(dir.path()).mkpath("src"));
-    std::ofstream(dir.filePath("src/a.txt").toStdString()) << "abc";
-    QProcess run;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name :
-         {"LC_ALL", "LC_MESSAGES", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(name);
-    env.insert("LANG", "C");
-    run.setProcessEnvironment(env);
-    run.start(program, {"-zip", dir.filePath("out.zip"), dir.filePath("src")});
-    QVERIFY(run.waitForFinished(20000));
-    QCOMPARE(run.exitCode(), 0);
-    QCOMPARE(QString::fromLocal8Bit(run.readAllStandardError()),
-             message.isEmpty() ? QString() : message + "\n");
-    QVERIFY(QFile::exists(dir.filePath("out.zip")));
+        const QString program = dir.filePath("qelvor");
+        QVERIFY(::link(QELVOR_PROGRAM, program.toLocal8Bit().constData()) == 0 ||
+                QFile::copy(QELVOR_PROGRAM, program));
+        QVERIFY(QDir(dir.path()).mkpath("src"));
+        std::ofstream(dir.filePath("src/a.txt").toStdString()) << "abc";
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name :
+             {"LC_ALL", "LC_MESSAGES", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("LANG", "C");
+        run.setProcessEnvironment(env);
+        run.start(program, {"-zip", dir.filePath("out.zip"), dir.filePath("src")});
+        QVERIFY(run.waitForFinished(20000));
+        QCOMPARE(run.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(run.readAllStandardError()),
+                 message.isEmpty() ? QString() : message + "\n");
+    }
 }
 
 QTEST_MAIN(LanguageTest)

@@ -1,24 +1,11 @@
-// The statistics band over a loopback peer (its counters, the chart's seconds,
-// its timer, Reset), the theme choice in the user's file, the CSV export read
-// back and cancelled, and the highlight rules editor; then screenshots of the
-// band in the light and dark themes, in both languages and at twice the scale.
+// The statistics band over a loopback peer, rendered in the light and dark
+// themes, in both languages and at twice the scale; the theme choice, the CSV
+// export and the highlight rules editor.
 #include <QChart>
 #include <QChartView>
-#include <QColorDialog>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QLineSeries>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QSettings>
-#include <QStyle>
-#include <QTableView>
 
 #include "astm/astm_frame.h"
-#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/statistics_panel.h"
 #include "mainwnd/theme.h"
 #include "mainwnd/window/window_fixture.h"
@@ -26,8 +13,6 @@
 namespace qelvor::test {
 
 namespace {
-
-using Clock = CTrafficStats::Clock;
 
 const std::string kGood = astm::CAstmFrame{1, "H|\\^&\r", true}.Bytes();
 
@@ -37,20 +22,15 @@ std::string BadFrame() {
     return bad;
 }
 
-QAction* Action(CMainWindow& window, const char* name) {
-    return window.WindowMenu()->findChild<QAction*>(QString::fromLatin1(name));
-}
-
 QString Stat(CMainWindow& window, const char* name) {
     auto* label = window.findChild<QLabel*>(QString::fromLatin1(name));
     return label != nullptr ? label->text() : QStringLiteral("(none)");
 }
 
-QLineSeries* Series(CMainWindow& window, const QString& name) {
+// The chart's series: 0 the received bytes, 1 the sent ones.
+QLineSeries* Series(CMainWindow& window, int index) {
     auto* view = window.findChild<QChartView*>("StatisticsChart");
-    for (QAbstractSeries* series : view->chart()->series())
-        if (series->name() == name) return qobject_cast<QLineSeries*>(series);
-    return nullptr;
+    return qobject_cast<QLineSeries*>(view->chart()->series().value(index));
 }
 
 // The seconds of a series that hold bytes, as "x:bytes".
@@ -61,17 +41,23 @@ QStringList Nonzero(const QLineSeries* series) {
     return points;
 }
 
-QString ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// A TCP client window whose splitter cuts ASTM frames whole, and answers
-// nothing, so that what is sent is the test's own.
-void FrameWholeSettings(WindowFixture& f) {
+// A TCP client window whose splitter cuts ASTM frames whole and that answers
+// nothing, so that what is sent is the test's own: the band shown (it was
+// hidden, its timer stopped) after a short session with the peer.
+void RunSession(WindowFixture& f) {
     f.settings.SplitStrs = "<CR><LF>,<ENQ>,<NAK>";
     f.settings.RespondStrs = "";
     f.settings.CheckSum = 0;  // ASTM
+    CMainWindow& window = f.Window();
+    auto* panel = f.Control<CStatisticsPanel>("StatisticsPanel");
+    QVERIFY(!panel->isVisible() && !panel->findChild<QTimer*>("StatisticsTimer")->isActive());
+    f.Action("ShowStatistics")->setChecked(true);
+    QVERIFY(f.peer.Send(kGood + BadFrame() + "\x05\x15"));
+    auto* box = f.Control<QLineEdit>("SendBox");
+    QTest::keyClicks(box, "abc");
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(f.Received(3), std::string("abc"));
+    QTRY_COMPARE(window.Engine().Exchange().RecordCount(), size_t(5));
 }
 
 }  // namespace
@@ -82,17 +68,11 @@ class StatisticsWindowTest : public QObject {
   private slots:
     void initTestCase();
     void cleanup() { CTheme::Apply(Theme::kSystem); }
-    void countersFromAPeerAndReset();
-    void chartAndRatesHoldTheRightSeconds();
-    void themeIsStoredForTheUserAndApplied();
-    void csvExportReadsBackAndCancelLeavesNoFile();
-    void highlightEditorRefusesABadRowAndStoresGoodRules();
-    void screenshots();
-    void screenshotAtTwiceTheScale();
+    void countersInEachThemeAndLanguageThenReset_data();
+    void countersInEachThemeAndLanguageThenReset();
+    void windowMenuToolsAndTheChart();
 
   private:
-    // Shows the band after a short session with the peer.
-    void RunSession(WindowFixture& f);
     QTemporaryDir config_;
     QString platformStyle_;
 };
@@ -103,27 +83,28 @@ void StatisticsWindowTest::initTestCase() {
     platformStyle_ = QApplication::style()->name();
 }
 
-void StatisticsWindowTest::RunSession(WindowFixture& f) {
-    FrameWholeSettings(f);
-    CMainWindow& window = f.Window();
-    QVERIFY(f.peer.Valid());
-    Action(window, "ShowStatistics")->setChecked(true);
-    QVERIFY(f.peer.Send(kGood + BadFrame() + "\x05\x15"));
-    auto* box = f.Control<QLineEdit>("SendBox");
-    QTest::keyClicks(box, "abc");
-    QTest::keyClick(box, Qt::Key_Return);
-    QCOMPARE(f.Received(3), std::string("abc"));
-    QTRY_COMPARE(window.Engine().Exchange().RecordCount(), size_t(5));
+void StatisticsWindowTest::countersInEachThemeAndLanguageThenReset_data() {
+    QTest::addColumn<int>("theme");
+    QTest::addColumn<int>("language");
+    for (const Theme theme : {Theme::kLight, Theme::kDark}) {
+        for (const UiLanguage language : kBothLanguages)
+            QTest::addRow("%s-%s", theme == Theme::kDark ? "dark" : "light",
+                          language == UiLanguage::Chinese ? "zh" : "en")
+                << int(theme) << int(language);
+    }
 }
 
-void StatisticsWindowTest::countersFromAPeerAndReset() {
+// Each session is rendered to stats-<theme>-<language>.png once the band's
+// timer has read the counters, then Reset and hidden.
+void StatisticsWindowTest::countersInEachThemeAndLanguageThenReset() {
+    QFETCH(int, theme);
+    CTheme::Apply(static_cast<Theme>(theme));
     WindowFixture f;
-    FrameWholeSettings(f);
-    CMainWindow& shown = f.Window();
-    auto* panel = shown.findChild<CStatisticsPanel*>("StatisticsPanel");
-    auto* timer = panel->findChild<QTimer*>("StatisticsTimer");
-    QVERIFY(!panel->isVisible() && !timer->isActive());
+    ScopedUiLanguage scope(RowLanguage());
     RunSession(f);
+    CMainWindow& shown = *f.window;
+    auto* panel = f.Control<CStatisticsPanel>("StatisticsPanel");
+    auto* timer = panel->findChild<QTimer*>("StatisticsTimer");
     QVERIFY(panel->isVisible() && timer->isActive());
     QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 1);
     const QString received = QString::number(kGood.size() + BadFrame().size() + 2);
@@ -135,83 +116,32 @@ void StatisticsWindowTest::countersFromAPeerAndReset() {
         {"StatBytesReceived", received}};
     for (const auto& [name, text] : expected)
         QCOMPARE(Stat(shown, name), text);
-    QCOMPARE(Nonzero(Series(shown, "Sent")).size(), qsizetype(1));
+    QCOMPARE(Nonzero(Series(shown, 1)).size(), qsizetype(1));
+    // Run again by its own registration with QT_SCALE_FACTOR=2: every pixel of
+    // the window is drawn at twice the size, none scaled up from a small bitmap.
+    const bool twice = qgetenv("QT_SCALE_FACTOR") == "2";
+    const QImage image = shown.grab().toImage();
+    QCOMPARE(image.size(), shown.size() * (twice ? 2 : 1));
+    const QString shot = twice ? QString("hidpi-en") : QString(QTest::currentDataTag());
+    QVERIFY(SaveScreenshot(image, "stats-" + shot));
 
-    QTest::mouseClick(shown.findChild<QPushButton*>("StatReset"), Qt::LeftButton);
+    QTest::mouseClick(f.Control<QPushButton>("StatReset"), Qt::LeftButton);
     for (const auto& [name, text] : expected)
         QCOMPARE(Stat(shown, name), QString("0"));
-    QVERIFY(Nonzero(Series(shown, "Received")).isEmpty() &&
-            Nonzero(Series(shown, "Sent")).isEmpty());
-
+    QVERIFY(Nonzero(Series(shown, 0)).isEmpty() && Nonzero(Series(shown, 1)).isEmpty());
     // Hidden, the band reads nothing, and the set remembers it so.
     const int height = shown.height();
-    Action(shown, "ShowStatistics")->setChecked(false);
+    f.Action("ShowStatistics")->setChecked(false);
     QVERIFY(!panel->isVisible() && !timer->isActive());
     QCOMPARE(shown.height(), height - CStatisticsPanel::kHeight);
     QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 0);
 }
 
-// Counted at known moments far after any real traffic, so that each second
-// is the test's own: the chart's point at -n holds the bytes of n seconds
-// before now, and the rate is the last whole second's.
-void StatisticsWindowTest::chartAndRatesHoldTheRightSeconds() {
+// The window menu's CSV export, highlight rules editor and themes, and the
+// chart's seconds, on one window.
+void StatisticsWindowTest::windowMenuToolsAndTheChart() {
     WindowFixture f;
-    CMainWindow& window = f.Window(false);
-    CTrafficStats& stats = window.Engine().Stats();
-    const Clock::time_point t0 =
-        std::chrono::time_point_cast<std::chrono::seconds>(Clock::now()) + std::chrono::hours(1);
-    stats.OnRecord('R', std::string(10, 'r'), t0);
-    stats.OnRecord('S', "abcd", t0 + std::chrono::milliseconds(900));
-    stats.OnRecord('R', "xyz", t0 + std::chrono::seconds(1));
-    auto* panel = window.findChild<CStatisticsPanel*>("StatisticsPanel");
-    const struct {
-        int afterMs;
-        QStringList in, out;
-        QString rateIn, rateOut;
-    } cases[] = {
-        {1500, {"-1:10", "0:3"}, {"-1:4"}, "10", "4"},
-        {2500, {"-2:10", "-1:3"}, {"-2:4"}, "3", "0"},
-        {60999, {"-59:3"}, {}, "0", "0"},
-        {61000, {}, {}, "0", "0"},
-    };
-    for (const auto& c : cases) {
-        panel->SetClock([t0, ms = c.afterMs] { return t0 + std::chrono::milliseconds(ms); });
-        panel->Refresh();
-        QCOMPARE(Nonzero(Series(window, "Received")), c.in);
-        QCOMPARE(Nonzero(Series(window, "Sent")), c.out);
-        QCOMPARE(Stat(window, "StatRateReceived"), c.rateIn);
-        QCOMPARE(Stat(window, "StatRateSent"), c.rateOut);
-    }
-}
-
-void StatisticsWindowTest::themeIsStoredForTheUserAndApplied() {
-    WindowFixture f;
-    CMainWindow& window = f.Window(false);
-    const QString file = config_.filePath("qelvor/qelvor.conf");
-    QCOMPARE(CTheme::SettingsPath(), file);
-    auto* chart = window.findChild<QChartView*>("StatisticsChart")->chart();
-    const struct {
-        const char* action;
-        const char* stored;
-        const char* style;  // empty: the platform's
-        bool dark;
-    } steps[] = {{"ThemeDark", "dark", "fusion", true},
-                 {"ThemeLight", "light", "fusion", false},
-                 {"ThemeSystem", "system", "", false}};
-    for (const auto& step : steps) {
-        Action(window, step.action)->trigger();
-        QCOMPARE(QSettings(file, QSettings::IniFormat).value("Theme").toString(), step.stored);
-        QCOMPARE(CTheme::Stored(), CTheme::Current());
-        QCOMPARE(QApplication::style()->name(), *step.style ? QString(step.style) : platformStyle_);
-        QTRY_COMPARE(window.palette().color(QPalette::Window).lightnessF() < 0.5, step.dark);
-        QTRY_COMPARE(chart->theme(), step.dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
-        for (const char* name : {"ThemeSystem", "ThemeLight", "ThemeDark"})
-            QCOMPARE(Action(window, name)->isChecked(), QString(name) == step.action);
-    }
-}
-
-void StatisticsWindowTest::csvExportReadsBackAndCancelLeavesNoFile() {
-    WindowFixture f;
+    f.settings.Highlight1 = "purple|#00FF00|old";  // a key that does not parse
     CMainWindow& window = f.Window();
     QVERIFY(f.peer.Send("say \"hi\", bob\r\nplain\r\n"));
     QTRY_COMPARE(window.Engine().Exchange().RecordCount(), size_t(2));
@@ -228,7 +158,7 @@ void StatisticsWindowTest::csvExportReadsBackAndCancelLeavesNoFile() {
             name->setText(target);
             static_cast<QDialog*>(dialog)->accept();
         });
-        Action(window, "ExportCsv")->trigger();
+        f.Action("ExportCsv")->trigger();
         QVERIFY(watcher.found);
     };
 
@@ -245,21 +175,16 @@ void StatisticsWindowTest::csvExportReadsBackAndCancelLeavesNoFile() {
     QTRY_VERIFY(store.Record(store.RecordCount() - 1).Type() == 'I');
     QCOMPARE(QString::fromStdString(store.Record(store.RecordCount() - 1).Data()),
              "CSV export: 2 rows written to " + path);
-    const QStringList lines = ReadAll(path).split("\r\n");
+    const QStringList lines = QString::fromStdString(ReadAll(path)).split("\r\n");
     QCOMPARE(lines.size(), 4);  // the header, two rows and the end of the last
     QCOMPARE(lines[0], QString("date,time,+ms,type,data,hex"));
     QVERIFY2(lines[1].contains(",R,\"say \"\"hi\"\", bob"), qPrintable(lines[1]));
     QVERIFY2(lines[2].contains(",R,plain"), qPrintable(lines[2]));
-}
 
-// Rows 1 and 5 are good; an unclosed regular expression in row 3 keeps
-// everything from being stored until it is emptied, and the good rules go
-// into the first keys in row order.
-void StatisticsWindowTest::highlightEditorRefusesABadRowAndStoresGoodRules() {
+    // Rows 1 and 5 are good; an unclosed regular expression in row 3 keeps
+    // everything from being stored until it is emptied, and the good rules go
+    // into the first keys in row order.
     const int badRow = 3;
-    WindowFixture f;
-    f.settings.Highlight1 = "purple|#00FF00|old";  // a key that does not parse
-    CMainWindow& window = f.Window(false);
     QString firstError, patternShown;
     bool refusedWhileBad = false;
     ModalWatcher watcher([&](QWidget* open) {
@@ -286,7 +211,7 @@ void StatisticsWindowTest::highlightEditorRefusesABadRowAndStoresGoodRules() {
         qobject_cast<QLineEdit*>(field("HighlightPattern", badRow))->clear();
         QTest::mouseClick(ok, Qt::LeftButton);
     });
-    Action(window, "EditHighlights")->trigger();
+    f.Action("EditHighlights")->trigger();
     QVERIFY(watcher.found);
     QCOMPARE(patternShown, QString("purple|#00FF00|old"));
     QVERIFY2(firstError.startsWith(QStringLiteral("Rule %1: ").arg(badRow)),
@@ -298,35 +223,53 @@ void StatisticsWindowTest::highlightEditorRefusesABadRowAndStoresGoodRules() {
         QCOMPARE(s->Highlight2, std::string("regex|#102030|ab+c"));
         QCOMPARE(s->Highlight3 + s->Highlight8, std::string());
     }
-}
 
-void StatisticsWindowTest::screenshots() {
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    for (const Theme theme : {Theme::kLight, Theme::kDark}) {
-        CTheme::Apply(theme);
-        for (UiLanguage language : kBothLanguages) {
-            WindowFixture f;
-            ScopedUiLanguage scope(language);
-            RunSession(f);
-            QTest::qWait(300);  // one tick of the band's timer
-            const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/stats-%1-%2.png")
-                                     .arg(theme == Theme::kDark ? "dark" : "light", scope.Suffix());
-            QVERIFY(f.window->grab().save(path));
-        }
+    // Counted at known moments far after any real traffic, so that each second
+    // is the test's own: the chart's point at -n holds the bytes of n seconds
+    // before now, and the rate is the last whole second's.
+    CTrafficStats& stats = window.Engine().Stats();
+    const auto t0 =
+        std::chrono::time_point_cast<std::chrono::seconds>(CTrafficStats::Clock::now()) +
+        std::chrono::hours(1);
+    stats.OnRecord('R', std::string(10, 'r'), t0);
+    stats.OnRecord('S', "abcd", t0 + std::chrono::milliseconds(900));
+    stats.OnRecord('R', "xyz", t0 + std::chrono::seconds(1));
+    auto* panel = window.findChild<CStatisticsPanel*>("StatisticsPanel");
+    // After so many ms: the received and sent seconds, the two rates.
+    const std::tuple<int, QStringList, QStringList, QString, QString> cases[] = {
+        {1500, {"-1:10", "0:3"}, {"-1:4"}, "10", "4"},
+        {2500, {"-2:10", "-1:3"}, {"-2:4"}, "3", "0"},
+        {60999, {"-59:3"}, {}, "0", "0"},
+        {61000, {}, {}, "0", "0"},
+    };
+    for (const auto& [afterMs, in, out, rateIn, rateOut] : cases) {
+        panel->SetClock([t0, ms = afterMs] { return t0 + std::chrono::milliseconds(ms); });
+        panel->Refresh();
+        QCOMPARE(Nonzero(Series(window, 0)), in);
+        QCOMPARE(Nonzero(Series(window, 1)), out);
+        QCOMPARE(Stat(window, "StatRateReceived") + "/" + Stat(window, "StatRateSent"),
+                 rateIn + "/" + rateOut);
     }
-}
 
-// Run by its own registration with QT_SCALE_FACTOR=2: every pixel of the
-// window is drawn at twice the size, none scaled up from a small bitmap.
-void StatisticsWindowTest::screenshotAtTwiceTheScale() {
-    if (qgetenv("QT_SCALE_FACTOR") != "2") QSKIP("only with QT_SCALE_FACTOR=2");
-    WindowFixture f;
-    RunSession(f);
-    QTest::qWait(300);
-    const QImage image = f.window->grab().toImage();
-    QCOMPARE(image.size(), f.window->size() * 2);
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    QVERIFY(image.save(QELVOR_SCREENSHOT_DIR "/stats-hidpi-en.png"));
+    // The theme is stored in the user's file and applied, to the chart too.
+    const QString file = config_.filePath("qelvor/qelvor.conf");
+    QCOMPARE(CTheme::SettingsPath(), file);
+    auto* chart = window.findChild<QChartView*>("StatisticsChart")->chart();
+    // The action, the value stored, the style (empty: the platform's), dark.
+    const std::tuple<QString, QString, QString, bool> steps[] = {
+        {"ThemeDark", "dark", "fusion", true},
+        {"ThemeLight", "light", "fusion", false},
+        {"ThemeSystem", "system", "", false}};
+    for (const auto& [action, value, style, dark] : steps) {
+        f.Action(qPrintable(action))->trigger();
+        QCOMPARE(QSettings(file, QSettings::IniFormat).value("Theme").toString(), value);
+        QCOMPARE(CTheme::Stored(), CTheme::Current());
+        QCOMPARE(QApplication::style()->name(), style.isEmpty() ? platformStyle_ : style);
+        QTRY_COMPARE(window.palette().color(QPalette::Window).lightnessF() < 0.5, dark);
+        QTRY_COMPARE(chart->theme(), dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+        for (const char* name : {"ThemeSystem", "ThemeLight", "ThemeDark"})
+            QCOMPARE(f.Action(name)->isChecked(), name == action);
+    }
 }
 
 }  // namespace qelvor::test

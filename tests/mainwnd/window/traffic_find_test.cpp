@@ -1,22 +1,6 @@
-// The traffic list's find bar, filter, frame check and gap columns and
-// scroll lock, driven through the real widgets while a loopback peer sends
-// lines (each answered with an ACK, so the store holds 'S', 'R' and 'I'
-// rows).
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QTableView>
-#include <QThread>
-#include <QToolButton>
-
+// The traffic list's find bar, filter, check and gap columns and scroll lock
+// while a loopback peer sends lines, each answered with an ACK.
 #include "data/check_sum.h"
-#include "i18n/window/scoped_ui_language.h"
 #include "mainwnd/traffic_table_model.h"
 #include "mainwnd/window/window_fixture.h"
 #include "traffic/record_timing.h"
@@ -41,15 +25,14 @@ struct FindFixture : WindowFixture {
         return size_t(
             std::count_if(all.begin(), all.end(), [&](auto& r) { return r.Type() == type; }));
     }
-    size_t Received() { return Stored('R'); }
     // Sends each line with CR LF and waits until its record and answer are
     // stored and the list has caught up with them.
     bool Receive(const QStringList& lines) {
-        const size_t before = Received();
+        const size_t before = Stored('R');
         for (const QString& line : lines)
             if (!peer.Send(line.toStdString() + "\r\n")) return false;
         const auto stored = [&] {
-            if (Received() != before + size_t(lines.size()) || !Model()->CaughtUp()) return false;
+            if (Stored('R') != before + size_t(lines.size()) || !Model()->CaughtUp()) return false;
             return settings.RespondStrs.empty() || Store().Records().back().Type() == 'S';
         };
         return QTest::qWaitFor(stored) && QTest::qWaitFor([&] { return !Model()->CatchUp(); });
@@ -73,7 +56,6 @@ struct FindFixture : WindowFixture {
         return data;
     }
     QString Cell(int row, int column) { return Model()->index(row, column).data().toString(); }
-    QAction* Action(const char* name) { return window->findChild<QAction*>(name); }
     void Search(int mode, const QString& pattern) {
         Control<QComboBox>("FindMode")->setCurrentIndex(mode);
         auto* box = Control<QLineEdit>("FindPattern");
@@ -94,91 +76,77 @@ class TrafficFindTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void findSelectsMatchesAndGoesRound_data();
-    void findSelectsMatchesAndGoesRound();
-    void filterTakesInNewRecordsAndOpensTheRecordShown();
-    void checkColumnMarksBadFrames();
-    void gapColumnShowsTheStampsDifference();
-    void scrollLockKeepsTheViewUntilNewest();
-    void screenshot_data();
+    void findAndFilter();
+    void columnsAndScrollLock();
+    void screenshot_data() { AddLanguageRows(); }
     void screenshot();
 };
 
-void TrafficFindTest::findSelectsMatchesAndGoesRound_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QStringList>("matches");
-    QTest::addColumn<QString>("count");
-    QTest::newRow("text") << 0 << "alpha" << QStringList{kShown[0], kShown[2]} << "2 matches";
-    QTest::newRow("regex") << 1 << "^(alpha|beta) \\d{2,}\\b" << QStringList{kShown[1], kShown[2]}
-                           << "2 matches";
-    QTest::newRow("hex") << 2 << "02 ?? 03" << QStringList{kShown[3]} << "1 matches";
-    QTest::newRow("no match") << 0 << "omega" << QStringList{} << "no match";
-    // A bad pattern shows its error in the error colour and finds nothing.
-    QTest::newRow("bad regex") << 1 << "(alpha" << QStringList{}
-                               << "bad regular expression: missing )";
-    QTest::newRow("bad hex") << 2 << "02 0Z" << QStringList{} << "hex pattern: 'Z' is no hex digit";
-}
-
-void TrafficFindTest::findSelectsMatchesAndGoesRound() {
-    QFETCH(int, mode);
-    QFETCH(QString, pattern);
-    QFETCH(QStringList, matches);
-    QFETCH(QString, count);
+// Each pattern over the same lines, in a bar opened again each time: Enter,
+// then F3 walk the matches in order and go round to the first; Previous and
+// Shift+F3 go back. A bad pattern shows its error in the error colour and
+// finds nothing. Escape closes the bar, not the window.
+void TrafficFindTest::findAndFilter() {
+    // The mode (text, regex, hex), the pattern, its matches and the count shown.
+    const std::tuple<int, QString, QStringList, QString> cases[] = {
+        {0, "alpha", {kShown[0], kShown[2]}, "2 matches"},
+        {1, "^(alpha|beta) \\d{2,}\\b", {kShown[1], kShown[2]}, "2 matches"},
+        {2, "02 ?? 03", {kShown[3]}, "1 matches"},
+        {0, "omega", {}, "no match"},
+        {1, "(alpha", {}, "bad regular expression: missing )"},
+        {2, "02 0Z", {}, "hex pattern: 'Z' is no hex digit"}};
     FindFixture f;
     CMainWindow& window = f.Window();
     QVERIFY(f.Receive(kShown));
     auto* bar = f.Control("FindBar");
-    QTest::keyClick(f.List(), Qt::Key_F, Qt::ControlModifier);
-    QVERIFY(window.BandShown(bar));
-    QVERIFY(f.Control("FindPattern")->hasFocus());
-    f.Search(mode, pattern);
-    QVERIFY2(f.Count().startsWith(count), qPrintable(f.Count()));
-    auto* label = f.Control<QLabel>("FindCount");
-    const bool bad = matches.isEmpty() && count != "no match";
-    QCOMPARE(label->palette().color(QPalette::WindowText) ==
-                 CTrafficTableModel::ErrorColor(label->palette()),
-             bad);
-    // Enter, then F3 walk the matches in order and go round to the first.
     auto* box = f.Control<QLineEdit>("FindPattern");
-    const auto n = static_cast<int>(matches.size());
-    for (int step = 0; step <= n; ++step) {
-        QTest::keyClick(box, step == 0 ? Qt::Key_Return : Qt::Key_F3);
-        QCOMPARE(f.Selected(), n == 0 ? QString("-") : matches[step % n]);
-        if (n > 0) QCOMPARE(f.Count(), QString("%1 of %2").arg(step % n + 1).arg(n));
+    auto* label = f.Control<QLabel>("FindCount");
+    for (const auto& [mode, pattern, matches, count] : cases) {
+        f.List()->clearSelection();
+        QTest::keyClick(f.List(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(window.BandShown(bar) && box->hasFocus());
+        f.Search(mode, pattern);
+        QVERIFY2(f.Count().startsWith(count), qPrintable(f.Count()));
+        QCOMPARE(label->palette().color(QPalette::WindowText) ==
+                     CTrafficTableModel::ErrorColor(label->palette()),
+                 matches.isEmpty() && count != "no match");
+        const auto n = static_cast<int>(matches.size());
+        for (int step = 0; step <= n; ++step) {
+            QTest::keyClick(box, step == 0 ? Qt::Key_Return : Qt::Key_F3);
+            QCOMPARE(f.Selected(), n == 0 ? QString("-") : matches[step % n]);
+            if (n > 0) QCOMPARE(f.Count(), QString("%1 of %2").arg(step % n + 1).arg(n));
+        }
+        if (n > 0) {
+            QTest::mouseClick(f.Control<QPushButton>("FindPrevious"), Qt::LeftButton);
+            QCOMPARE(f.Selected(), matches.back());
+            QTest::keyClick(box, Qt::Key_F3, Qt::ShiftModifier);
+            QCOMPARE(f.Selected(), matches[std::max(n - 2, 0)]);
+        }
+        QTest::keyClick(box, Qt::Key_Escape);
+        QVERIFY(!window.BandShown(bar) && window.isVisible());
     }
-    // From the first, Previous goes round to the last.
-    if (n > 0) {
-        QTest::mouseClick(f.Control<QPushButton>("FindPrevious"), Qt::LeftButton);
-        QCOMPARE(f.Selected(), matches.back());
-        QTest::keyClick(box, Qt::Key_F3, Qt::ShiftModifier);
-        QCOMPARE(f.Selected(), matches[std::max(n - 2, 0)]);
-    }
-    // Escape closes the bar, not the window.
-    QTest::keyClick(box, Qt::Key_Escape);
-    QVERIFY(!window.BandShown(bar));
-    QVERIFY(window.isVisible());
-}
 
-void TrafficFindTest::filterTakesInNewRecordsAndOpensTheRecordShown() {
-    FindFixture f;
-    f.Window();
-    QVERIFY(f.Receive({kShown[0], kShown[1]}));
+    // The filter: the received rows only, also as they come.
     f.window->Engine().Exchange().AddRecord('I', "note");
     QTest::keyClick(f.List(), Qt::Key_F, Qt::ControlModifier);
     f.Control<QCheckBox>("FilterSent")->setChecked(false);
     f.Control<QCheckBox>("FilterInfo")->setChecked(false);
-    QVERIFY(f.Receive({kShown[2], kShown[3], "alpha 5"}));
+    QVERIFY(f.Receive({"alpha 5"}));
     QCOMPARE(f.ShownData(), kShown + QStringList{"alpha 5"});
-    // The row shows the store's fifth 'R' record, not the store's fifth one.
+    // A double-click on the row opens the store's fifth 'R' record, not the
+    // store's fifth one, with nothing to save and nothing added.
     QString text;
+    bool saveShown = true;
     ModalWatcher watcher([&](QWidget* dialog) {
         text = dialog->findChild<QPlainTextEdit*>("DetailText")->toPlainText();
+        saveShown = dialog->findChild<QWidget*>("SaveDetail")->isVisibleTo(dialog);
     });
+    const size_t records = f.Store().RecordCount();
     const QPoint onLast = f.List()->visualRect(f.Model()->index(4, 2)).center();
     QTest::mouseDClick(f.List()->viewport(), Qt::LeftButton, {}, onLast);
     QTRY_VERIFY(watcher.found);
     QCOMPARE(text, QString("alpha 5<CR><LF>"));
+    QVERIFY(!saveShown && f.Store().RecordCount() == records);
 
     // Only the matching rows, also as they come.
     f.Search(0, "alpha");
@@ -210,80 +178,69 @@ void TrafficFindTest::filterTakesInNewRecordsAndOpensTheRecordShown() {
     QCOMPARE(f.Count(), QString("4 matches"));
 }
 
-void TrafficFindTest::checkColumnMarksBadFrames() {
+// The chk column marks a bad ASTM frame; the +ms column shows the stamps'
+// difference to the previous record, of any type or of the same type. The
+// frames come 5 ms apart or more, with an 'I' record between.
+void TrafficFindTest::columnsAndScrollLock() {
+    using Model = CTrafficTableModel;
     FindFixture f;
     f.settings.CheckSum = kCsAstm;
     f.Window();
     QHeaderView* header = f.List()->horizontalHeader();
-    QVERIFY(header->isSectionHidden(CTrafficTableModel::kColumnCheck));
+    QVERIFY(header->isSectionHidden(Model::kColumnCheck) &&
+            header->isSectionHidden(Model::kColumnGap));
     const int widths[] = {header->sectionSize(0), header->sectionSize(1), header->sectionSize(2)};
     f.Action("ShowCheckColumn")->trigger();
-    QVERIFY(!header->isSectionHidden(CTrafficTableModel::kColumnCheck));
-    QCOMPARE(f.settings.ShowCheckColumn, 1);
+    f.Action("ShowGapColumn")->trigger();
+    QVERIFY(!header->isSectionHidden(Model::kColumnCheck) &&
+            !header->isSectionHidden(Model::kColumnGap));
+    QCOMPARE(f.settings.ShowCheckColumn + f.settings.ShowGapColumn, 2);
     for (int column = 0; column < 3; ++column)
         QCOMPARE(header->sectionSize(column), widths[column]);
     // The new columns stand between the time and the data, in sight.
-    const int order[] = {CTrafficTableModel::kColumnType, CTrafficTableModel::kColumnTime,
-                         CTrafficTableModel::kColumnGap, CTrafficTableModel::kColumnCheck,
-                         CTrafficTableModel::kColumnData};
+    const int order[] = {Model::kColumnType, Model::kColumnTime, Model::kColumnGap,
+                         Model::kColumnCheck, Model::kColumnData};
     for (int visual = 0; visual < 5; ++visual)
         QCOMPARE(header->logicalIndex(visual), order[visual]);
-    QVERIFY(
-        f.Receive({QString::fromStdString(kFrame + "F7"), QString::fromStdString(kFrame + "A7")}));
-    const int good = f.Model()->rowCount() - 4;  // each line is followed by its ACK
+    QVERIFY(f.Receive({QString::fromStdString(kFrame + "F7")}));
+    QThread::msleep(5);
+    f.window->Engine().Exchange().AddRecord('I', "between");
+    QThread::msleep(5);
+    QVERIFY(f.Receive({QString::fromStdString(kFrame + "A7")}));
+    const int good = f.Model()->rowCount() - 5;  // each line is followed by its ACK
     const int bad = f.Model()->rowCount() - 2;
-    QCOMPARE(f.Cell(good, CTrafficTableModel::kColumnCheck), QString("ok"));
-    QCOMPARE(f.Cell(bad, CTrafficTableModel::kColumnCheck), QString("bad (want F7)"));
-    QCOMPARE(f.Cell(bad + 1, CTrafficTableModel::kColumnCheck), QString());  // the 'S' ACK
-    const QColor error = CTrafficTableModel::ErrorColor(QGuiApplication::palette());
+    QCOMPARE(f.Cell(good, Model::kColumnCheck), QString("ok"));
+    QCOMPARE(f.Cell(bad, Model::kColumnCheck), QString("bad (want F7)"));
+    QCOMPARE(f.Cell(bad + 1, Model::kColumnCheck), QString());  // the 'S' ACK
+    const QColor error = Model::ErrorColor(QGuiApplication::palette());
     const auto foreground = [&](int row) {
-        return f.Model()->index(row, CTrafficTableModel::kColumnData).data(Qt::ForegroundRole);
+        return f.Model()->index(row, Model::kColumnData).data(Qt::ForegroundRole);
     };
     QCOMPARE(foreground(bad).value<QColor>(), error);
     QVERIFY(foreground(good).value<QColor>() != error);
+
+    const auto stamp = [&](int row) { return StampMillis(f.Shown(row).Time()); };
+    QVERIFY(stamp(bad) - stamp(bad - 1) >= 5);
+    QCOMPARE(f.Cell(bad, Model::kColumnGap), QString::number(stamp(bad) - stamp(bad - 1)));
+    QCOMPARE(f.Cell(0, Model::kColumnGap), QString());  // the first has none
+    f.Action("GapSameType")->trigger();
+    QCOMPARE(f.settings.GapScope, 1);
+    QCOMPARE(f.Cell(bad, Model::kColumnGap), QString::number(stamp(bad) - stamp(good)));
+
     // A highlight rule stored after the start is read again by Restyle.
     f.settings.Highlight1 = "hex|#203040|02 31 48";
     f.Model()->Restyle();
     QCOMPARE(f.Model()->index(good, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0x203040));
     QCOMPARE(foreground(good).value<QColor>(), QColor(Qt::white));
-}
 
-void TrafficFindTest::gapColumnShowsTheStampsDifference() {
-    FindFixture f;
-    f.settings.RespondStrs.clear();
-    f.Window();
-    f.Action("ShowGapColumn")->trigger();
-    QVERIFY(!f.List()->horizontalHeader()->isSectionHidden(CTrafficTableModel::kColumnGap));
-    QVERIFY(f.Receive({"one"}));
-    QThread::msleep(5);
-    QVERIFY(f.Receive({"two"}));
-    // The last two records are the peer's lines, 5 ms apart or more.
-    const int last = f.Model()->rowCount() - 1;
-    const int64_t gap = StampMillis(f.Shown(last).Time()) - StampMillis(f.Shown(last - 1).Time());
-    QVERIFY(gap >= 5);
-    QCOMPARE(f.Cell(last, CTrafficTableModel::kColumnGap), QString::number(gap));
-    // Of the same type: an 'I' record between does not count.
-    f.window->Engine().Exchange().AddRecord('I', "between");
-    QVERIFY(f.Receive({"three"}));
-    f.Action("GapSameType")->trigger();
-    QCOMPARE(f.settings.GapScope, 1);
-    const int third = f.Model()->rowCount() - 1;
-    const int64_t sameType = StampMillis(f.Shown(third).Time()) - StampMillis(f.Shown(last).Time());
-    QCOMPARE(f.Cell(third, CTrafficTableModel::kColumnGap), QString::number(sameType));
-    QCOMPARE(f.Cell(0, CTrafficTableModel::kColumnGap), QString());  // the first has none
-}
-
-void TrafficFindTest::scrollLockKeepsTheViewUntilNewest() {
-    FindFixture f;
-    f.Window();
+    // Scroll lock: the view follows the newest row until a row is selected or
+    // the list scrolled up; the newest button, then End, go back and follow again.
     const auto lines = [](int count) { return QStringList(count, "line"); };
     QVERIFY(f.Receive(lines(40)));
     QScrollBar* bar = f.List()->verticalScrollBar();
     auto* newest = f.Control<QToolButton>("ScrollNewest");
     QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
     QVERIFY(!newest->isVisible());
-    // Locked by a selected row, then by scrolling up; newest, then End, go
-    // back and follow again.
     for (const char* lockedBy : {"selection", "scrolling"}) {
         if (lockedBy == std::string("selection")) {
             const QModelIndex first = f.Model()->index(f.Model()->rowCount() - 5, 2);
@@ -309,18 +266,11 @@ void TrafficFindTest::scrollLockKeepsTheViewUntilNewest() {
     }
 }
 
-void TrafficFindTest::screenshot_data() {
-    QTest::addColumn<int>("language");
-    QTest::newRow("en") << int(UiLanguage::English);
-    QTest::newRow("zh") << int(UiLanguage::Chinese);
-}
-
 // The find bar open over a filtered list with a match selected, both new
 // columns shown and a highlighted row, for a look by eye.
 void TrafficFindTest::screenshot() {
-    QFETCH(int, language);
     FindFixture f;
-    ScopedUiLanguage scope(static_cast<UiLanguage>(language));
+    ScopedUiLanguage scope(RowLanguage());
     f.settings.Highlight1 = "text|#FFE08A|beta";
     f.settings.ShowCheckColumn = f.settings.ShowGapColumn = 1;
     f.settings.ShowDataListWnd = 0;
@@ -336,9 +286,7 @@ void TrafficFindTest::screenshot() {
     // The match's row came into view, the columns stayed where they were.
     QCOMPARE(f.List()->horizontalScrollBar()->value(), 0);
     QTest::qWait(50);
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    const QString path = QStringLiteral(QELVOR_SCREENSHOT_DIR "/find-%1.png").arg(scope.Suffix());
-    QVERIFY(window.grab().toImage().save(path));
+    QVERIFY(SaveScreenshot(window, "find-" + scope.Suffix()));
 }
 
 QTEST_MAIN(TrafficFindTest)

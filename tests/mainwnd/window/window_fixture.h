@@ -1,24 +1,20 @@
-// What the window tests share: one main window over its own INI file in a
-// temporary folder, a TCP listener of the test that the window connects to
-// as a client, and a watcher that answers the modal dialog or popup the next
-// step opens, so that no test ever waits on one.
+// What the window and dialog tests share: a main window over its own INI file
+// in a temporary folder and a TCP listener it connects to, a watcher that
+// answers the next modal dialog or popup so that no test waits on one, the
+// language of the windows built next, and where screenshots go.
 #pragma once
 
 #include <poll.h>
 #include <sys/socket.h>
 
-#include <QApplication>
-#include <QDialog>
-#include <QHeaderView>
-#include <QLabel>
-#include <QMenu>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
+#include <QtWidgets>
+#include <fstream>
 #include <functional>
 #include <memory>
 
 #include "config/com_setting.h"
+#include "config/qt_translations.h"
 #include "config/string_table.h"
 #include "mainwnd/main_window.h"
 #include "support/loopback.h"
@@ -76,15 +72,15 @@ class WindowFixture {
         settings.ShowDataListWnd = 1;
     }
 
-    // Builds and shows the window; with open, starts it on the listener and
-    // returns with the accepted peer.
+    // Builds and shows the window; with open, starts it on its port (the
+    // listener: then returns with the accepted peer).
     CMainWindow& Window(bool open = true) {
         if (!window) {
             window = std::make_unique<CMainWindow>(settings);
             window->show();
             if (open) {
                 window->Start(CStartupArgs{}, nullptr);
-                peer = Accept();
+                if (settings.WorkMode == kWorkModeTcpClient) peer = listener.Accept();
                 // The connect ends at a poll tick: wait until sending is on.
                 QWidget* send = Control("SendData");
                 const auto sending = [&] {
@@ -102,11 +98,7 @@ class WindowFixture {
     T* Control(const char* name) {
         return Window(false).findChild<T*>(QString::fromLatin1(name));
     }
-    loopback::Peer Accept() const {
-        pollfd waiting{listener.Fd(), POLLIN, 0};
-        if (poll(&waiting, 1, 3000) != 1) return loopback::Peer();
-        return loopback::Peer(accept4(listener.Fd(), nullptr, nullptr, SOCK_CLOEXEC));
-    }
+    QAction* Action(const char* name) { return Control<QAction>(name); }
     // Bytes the peer gets within limitMs while the event loop runs.
     std::string Received(size_t count, int limitMs = 2000) const {
         std::string got;
@@ -133,10 +125,61 @@ class WindowFixture {
 
 inline QStringList Labels(const QMenu* menu) {
     QStringList labels;
-    for (const QAction* action : menu->actions()) {
+    for (const QAction* action : menu->actions())
         if (!action->isSeparator()) labels << action->text();
-    }
     return labels;
 }
+
+inline std::string ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+inline constexpr UiLanguage kBothLanguages[] = {UiLanguage::English, UiLanguage::Chinese};
+
+// The rows "en" and "zh" of a test that runs once in each language.
+inline void AddLanguageRows() {
+    QTest::addColumn<int>("language");
+    QTest::newRow("en") << int(UiLanguage::English);
+    QTest::newRow("zh") << int(UiLanguage::Chinese);
+}
+inline UiLanguage RowLanguage() {
+    QFETCH(int, language);
+    return static_cast<UiLanguage>(language);
+}
+
+// One language for the windows a test builds next: the string table's and
+// the Qt translators (the program's built-in ones and Qt's own), back to
+// English with no translator when the scope ends.
+class ScopedUiLanguage {
+  public:
+    explicit ScopedUiLanguage(UiLanguage language) : language_(language) {
+        SetStringLanguage(language);
+        translations_.Install(language, QStringLiteral(":/i18n/"));
+    }
+    ~ScopedUiLanguage() { SetStringLanguage(UiLanguage::English); }
+    ScopedUiLanguage(const ScopedUiLanguage&) = delete;
+    ScopedUiLanguage& operator=(const ScopedUiLanguage&) = delete;
+
+    // "en" or "zh", as the screenshot files are named.
+    QString Suffix() const {
+        return language_ == UiLanguage::Chinese ? QStringLiteral("zh") : QStringLiteral("en");
+    }
+
+  private:
+    UiLanguage language_;
+    CQtTranslations translations_;
+};
+
+#ifdef QELVOR_SCREENSHOT_DIR
+// Writes image as name.png into the build folder's screenshots.
+inline bool SaveScreenshot(const QImage& image, const QString& name) {
+    return QDir().mkpath(QELVOR_SCREENSHOT_DIR) &&
+           image.save(QStringLiteral(QELVOR_SCREENSHOT_DIR "/") + name + ".png");
+}
+inline bool SaveScreenshot(QWidget& widget, const QString& name) {
+    return SaveScreenshot(widget.grab().toImage(), name);
+}
+#endif
 
 }  // namespace qelvor::test

@@ -4,17 +4,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QListWidget>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QtTest>
-#include <functional>
-
-#include "config/com_setting.h"
-#include "config/string_table.h"
-#include "i18n/window/scoped_ui_language.h"
+#include "mainwnd/window/window_fixture.h"
 #include "ports/serial_port_list_dlg.h"
 #include "support/pty_pair.h"
 
@@ -25,23 +15,19 @@ class SerialPortListDlgTest : public QObject {
 
   private slots:
     void heldPortIsMarkedUntilRefreshAfterRelease();
-    void screenshot();
 
   private:
-    CComSetting Settings() {
-        CComSetting settings = CComSetting::Loaded(dir_.filePath("t.ini").toStdString());
-        settings.ComPort = 0;
-        settings.ComName = pty_.path;
-        return settings;
-    }
-    // The lines that name the pty.
+    // The lines that name the pty; all lines sorted as a list box sorts
+    // them, or a note that they are not.
     QStringList PtyLines(const QListWidget* list) const {
-        QStringList lines;
-        for (int i = 0; i < list->count(); ++i) {
-            if (list->item(i)->text().startsWith(QString::fromStdString(pty_.path)))
-                lines << list->item(i)->text();
-        }
-        return lines;
+        QStringList all, lines;
+        for (int i = 0; i < list->count(); ++i)
+            all << list->item(i)->text();
+        for (const QString& line : all)
+            if (line.startsWith(QString::fromStdString(pty_.path))) lines << line;
+        QStringList sorted = all;
+        sorted.sort();
+        return sorted == all ? lines : QStringList{"(not sorted)"};
     }
 
     QTemporaryDir dir_;
@@ -50,62 +36,34 @@ class SerialPortListDlgTest : public QObject {
 
 void SerialPortListDlgTest::heldPortIsMarkedUntilRefreshAfterRelease() {
     SetStringLanguage(UiLanguage::English);
-    QVERIFY(!pty_.path.empty());
     const QString free = QString::fromStdString(pty_.path);
     const QString held = free + "\t\t In Used";
     const int holder = open(pty_.path.c_str(), O_RDWR | O_NOCTTY);
     QVERIFY(holder >= 0);
-    const struct {
-        const char* how;
-        std::function<void()> take, release;
-    } holds[] = {
-        {"exclusive mark", [&] { ioctl(holder, TIOCEXCL); }, [&] { ioctl(holder, TIOCNXCL); }},
-        {"flock", [&] { flock(holder, LOCK_EX); }, [&] { flock(holder, LOCK_UN); }}};
-    const CComSetting settings = Settings();
-    for (const auto& hold : holds) {
-        hold.take();
+    // Held by the exclusive mark, then by an flock: taken, then let go.
+    const std::pair<std::function<void()>, std::function<void()>> holds[] = {
+        {[&] { ioctl(holder, TIOCEXCL); }, [&] { ioctl(holder, TIOCNXCL); }},
+        {[&] { flock(holder, LOCK_EX); }, [&] { flock(holder, LOCK_UN); }}};
+    CComSetting settings = CComSetting::Loaded(dir_.filePath("t.ini").toStdString());
+    settings.ComPort = 0;
+    settings.ComName = pty_.path;
+    for (const auto& [take, release] : holds) {
+        take();
         CSerialPortListDlg dialog(settings);
         dialog.show();
         auto* list = dialog.findChild<QListWidget*>("PortList");
         QCOMPARE(PtyLines(list), QStringList{held});
-        hold.release();
+        release();
         QCOMPARE(PtyLines(list), QStringList{held});  // the list waits for Refresh
         QTest::mouseClick(dialog.findChild<QPushButton*>("Refresh"), Qt::LeftButton);
         QCOMPARE(PtyLines(list), QStringList{free});
-        // Sorted as a list box sorts its lines.
-        QStringList lines;
-        for (int i = 0; i < list->count(); ++i)
-            lines << list->item(i)->text();
-        QStringList sorted = lines;
-        sorted.sort();
-        QCOMPARE(lines, sorted);
     }
     close(holder);
     // A configured device that is not there is left out.
-    CComSetting gone = Settings();
-    gone.ComName = "/dev/ttyNoSuchDevice9";
-    CSerialPortListDlg dialog(gone);
-    QVERIFY(dialog.findChild<QListWidget*>("PortList")
-                ->findItems("ttyNoSuch", Qt::MatchContains)
-                .isEmpty());
-    QTest::mouseClick(dialog.findChild<QPushButton*>("Exit"), Qt::LeftButton);
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-}
-
-void SerialPortListDlgTest::screenshot() {
-    const int holder = open(pty_.path.c_str(), O_RDWR | O_NOCTTY);
-    flock(holder, LOCK_EX);
-    QVERIFY(QDir().mkpath(QELVOR_SCREENSHOT_DIR));
-    for (UiLanguage language : test::kBothLanguages) {
-        test::ScopedUiLanguage scope(language);
-        CSerialPortListDlg dialog(Settings());
-        dialog.show();
-        QTest::qWait(20);
-        const QString path =
-            QStringLiteral(QELVOR_SCREENSHOT_DIR "/serial-list-%1.png").arg(scope.Suffix());
-        QVERIFY(dialog.grab().save(path));
-    }
-    close(holder);
+    settings.ComName = "/dev/ttyNoSuchDevice9";
+    CSerialPortListDlg dialog(settings);
+    auto* list = dialog.findChild<QListWidget*>("PortList");
+    QVERIFY(list->findItems("ttyNoSuch", Qt::MatchContains).isEmpty());
 }
 
 QTEST_MAIN(SerialPortListDlgTest)
