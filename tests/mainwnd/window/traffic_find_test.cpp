@@ -176,6 +176,20 @@ void TrafficFindTest::findAndFilter() {
     QTRY_VERIFY_WITH_TIMEOUT(!progress->isVisible(), 20000);
     QCOMPARE(f.ShownData(), (QStringList{kShown[0], kShown[2], "alpha 5", "alpha 6"}));
     QCOMPARE(f.Count(), QString("4 matches"));
+
+    // Escape ends the filter with the bar: every row is back and the found
+    // record stays selected. Opened again, the bar finds its text anew.
+    window.activateWindow();  // the detail view took the focus away
+    box->setFocus();
+    QTRY_VERIFY(box->hasFocus());
+    for (auto key : {Qt::Key_Return, Qt::Key_F3, Qt::Key_F3})
+        QTest::keyClick(box, key);
+    QTest::keyClick(box, Qt::Key_Escape);
+    QTRY_COMPARE(size_t(f.Model()->rowCount()), f.Store().RecordCount());
+    QCOMPARE(f.Selected(), QString("alpha 5"));
+    QTest::keyClick(f.List(), Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(!f.Control<QCheckBox>("FilterMatching")->isChecked());
+    QTRY_COMPARE(f.Count(), QString("3 of 4"));
 }
 
 // The chk column marks a bad ASTM frame; the +ms column shows the stamps'
