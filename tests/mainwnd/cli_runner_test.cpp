@@ -120,6 +120,11 @@ TEST(CliOptions, PortOptionsGiveTheirSettings) {
                             format.c_str(), port.host.c_str(), port.port, port.remotePort),
                   expected);
     }
+    // The forms the runs below do not print.
+    EXPECT_EQ(CliFormatText(8, 4, 1) + CliFormatText(5, 1, 2), "8S1.55O2");
+    EXPECT_EQ(WithLineEnd("a", CliEol::Cr, false) + WithLineEnd(" 41", CliEol::Lf, true) +
+                  WithLineEnd(" 42", CliEol::CrLf, true),
+              "a<CR> 41 0A 42 0D 0A");
 }
 
 // The log-line format by default; hexadecimal data, no time, and the
