@@ -8,7 +8,6 @@
 #include <string>
 
 #include "log/log_formats.h"
-#include "log/log_saver.h"
 #include "log/log_writer.h"
 #include "mainwnd/engine_fixture.h"
 #include "support/zip_reader.h"
@@ -153,40 +152,28 @@ TEST_F(MainEngine, TimerTicksDuringACommandRunOnceAfterItAndNoCommandNests) {
 }
 
 // Each save command of the EVENT menu writes what the log module renders for
-// its format where the dialog chose and reports it; a second save to the same
-// file asks first (the recording view cancels). The zip holds the five layouts.
-TEST_F(MainEngine, SaveCommandsWriteEachLayoutWhereTheDialogChose) {
-    settings.SaveDatatoDesktop = settings.SaveEventTimetoFmtFile = 0;
-    settings.ExeDir = dir.Path();
+// its format and reports it; a second save to the same file asks first (the
+// recording view cancels). The zip holds the five layouts.
+TEST_F(MainEngine, SaveCommandsWriteEachLayoutAndAskBeforeReplacing) {
     Engine().Exchange().AddRecord('S', "\002A\003");
     Engine().Exchange().AddRecord('R', "\001\253");
     // A Txt layout after its dated first line.
     const auto body = [](LogFormat format, const std::string& text) {
         return format == LogFormat::Txt ? text.substr(text.find("\r\n") + 2) : text;
     };
-    const std::pair<LogFormat, std::string> cases[] = {
-        {LogFormat::Fmt, "log|Fmt log"},
-        {LogFormat::Raw, "raw|Raw log"},
-        {LogFormat::Hex, "hex|Hex log"},
-        {LogFormat::Txt, "txt|Txt log"},
-        {LogFormat::FmtBinary, "bin|Fmt binary log"}};
-    for (const auto& [format, names] : cases) {
-        const std::string ext = names.substr(0, 3), path = dir.File("chosen." + ext);
-        const SaveDialogInfo dialog = LogSaveDialog(format, settings);
-        EXPECT_EQ(dialog.folder + dialog.fileName + "|" + dialog.extension + "|" + dialog.filter,
-                  dir.Path() + "MsgLog." + ext + "|" + ext + "|" + names.substr(4) + " (*." + ext +
-                      ");;All files (*)");
+    for (LogFormat format :
+         {LogFormat::Fmt, LogFormat::Raw, LogFormat::Hex, LogFormat::Txt, LogFormat::FmtBinary}) {
+        const std::string path = dir.File("chosen" + std::to_string(int(format)));
         view.boxes.clear();
-        ASSERT_EQ(Engine().SaveLog(format, path), 1) << ext;
+        ASSERT_EQ(Engine().SaveLog(format, path), 1) << path;
         const std::string written = ReadFile(path);
         EXPECT_EQ(body(format, written),
                   body(format, RenderLog(Engine().Exchange().Records(), format, false, {})));
-        ASSERT_EQ(view.boxes.size(), 1u) << ext;
+        ASSERT_EQ(view.boxes.size(), 1u) << path;
         EXPECT_NE(view.boxes[0].text.find("Save data file succeeded"), std::string::npos);
-        EXPECT_EQ(Engine().SaveLog(format, path), 0) << ext << ": cancelled at the question";
-        EXPECT_EQ(ReadFile(path), written) << ext;
+        EXPECT_EQ(Engine().SaveLog(format, path), 0) << path << ": cancelled at the question";
+        EXPECT_EQ(ReadFile(path), written) << path;
     }
-    EXPECT_EQ(ZipSaveDialog(settings).fileName, "MsgLogData.zip");
     ASSERT_TRUE(Engine().SaveZip(dir.File("chosen.zip")));
     EXPECT_EQ(testing_support::ReadZip(dir.File("chosen.zip")).size(), 5u);
 }

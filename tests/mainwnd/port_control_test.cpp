@@ -249,6 +249,10 @@ Socket ReusableListener(int port) {
     return listen(listening.Fd(), 4) == 0 ? std::move(listening) : Socket();
 }
 
+using std::chrono::milliseconds;
+using StreamPort::ControlRequest;
+namespace sp = StreamPort;
+
 class Reconnect : public EngineTest {
   protected:
     // Polls until pane 0 shows the attempt, or the status code, for 4 s.
@@ -289,9 +293,12 @@ TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
 }
 
 // The device is named by a link, as /dev/serial/by-id names an adapter:
-// it vanishes, and comes back as another pty behind the same name.
+// it vanishes, and comes back as another pty behind the same name. A pty has
+// no modem lines: with DtrOnOpen and RtsOnOpen 0 or 1 it opens, shows them
+// "not available", refuses the commands and keeps receiving.
 TEST_F(Reconnect, AVanishedSerialDeviceIsReopenedWhenItsNameIsBack) {
     settings.AutoReconnect = 1;
+    settings.DtrOnOpen = settings.RtsOnOpen = 0;
     testing_support::PtyDevice first, second;
     const std::string link = dir.File("adapter");
     ASSERT_EQ(symlink(first.path.c_str(), link.c_str()), 0);
@@ -302,17 +309,20 @@ TEST_F(Reconnect, AVanishedSerialDeviceIsReopenedWhenItsNameIsBack) {
     ASSERT_TRUE(PollUntilAttempt(1));
     ASSERT_EQ(unlink(link.c_str()), 0);
     ASSERT_EQ(symlink(second.path.c_str(), link.c_str()), 0);
-    ASSERT_TRUE(PollUntilCode(1));
-    EXPECT_TRUE(State().controlLines.shown);
+    settings.DtrOnOpen = settings.RtsOnOpen = 1;
+    ASSERT_TRUE(PollUntilCode(1)) << State().pane0ToolTip;
+    EXPECT_TRUE(State().controlLines.shown && !State().controlLines.available);
+    EXPECT_FALSE(Engine().SetDtr(false) || Engine().SetRts(false) || Engine().SendBreak());
+    int bits = 0;  // the serial port itself refuses a break on a pty
+    EXPECT_EQ(Engine().CurrentPort().ControlLines(ControlRequest::BreakOn, bits),
+              sp::kLinesNotAvailable);
     ASSERT_TRUE(second.Feed("B\r\n"));
     EXPECT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{"B\r\n"}; }));
+    EXPECT_EQ(RecordsOf('I').size(), 1u) << "only the reconnection, no note of the lines";
     Engine().OnClosePort();
     EXPECT_EQ(Pane(0), settings.DescribePort());
+    EXPECT_FALSE(State().controlLines.shown);
 }
-
-using std::chrono::milliseconds;
-using StreamPort::ControlRequest;
-namespace sp = StreamPort;
 
 // A port (a UDP port never opened, for the rest of the interface) whose
 // modem lines are the levels the test sets, as a device would report them.
@@ -379,30 +389,6 @@ TEST_F(LineWatch, OutputsAreRecordedAsSetAndABreakEnds250MsLaterAtATick) {
     EXPECT_EQ(std::count(port.requests.begin(), port.requests.end(), ControlRequest::BreakOff), 2);
     EXPECT_EQ(port.requests.back(), ControlRequest::BreakOff);
 }
-
-// The engine over a real pty, with DtrOnOpen and RtsOnOpen 0 and 1: it
-// opens, says "not available", refuses the commands and keeps receiving.
-class EngineLinesOnPty : public EngineTest, public testing::WithParamInterface<int> {};
-
-TEST_P(EngineLinesOnPty, ShowsNotAvailableAndKeepsWorking) {
-    testing_support::PtyDevice pty;
-    settings.DtrOnOpen = settings.RtsOnOpen = GetParam();
-    OpenSerial(pty.path);
-    ASSERT_EQ(State().shownStatusCode, 1) << State().pane0ToolTip;
-    EXPECT_TRUE(State().controlLines.shown);
-    EXPECT_FALSE(State().controlLines.available);
-    EXPECT_FALSE(Engine().SetDtr(false) || Engine().SetRts(false) || Engine().SendBreak());
-    int bits = 0;  // the serial port itself refuses a break on a pty
-    EXPECT_EQ(Engine().CurrentPort().ControlLines(ControlRequest::BreakOn, bits),
-              sp::kLinesNotAvailable);
-    ASSERT_TRUE(pty.Feed("A\r\n"));
-    EXPECT_TRUE(PollUntil([&] { return RecordsOf('R').size() == 1; }));
-    EXPECT_TRUE(RecordsOf('I').empty());
-    Engine().OnClosePort();
-    EXPECT_FALSE(State().controlLines.shown);
-}
-
-INSTANTIATE_TEST_SUITE_P(DtrRtsAtOpen, EngineLinesOnPty, testing::Values(0, 1));
 
 }  // namespace
 }  // namespace qelvor::test
