@@ -8,6 +8,7 @@
 #include "astm/astm_frame.h"
 #include "mainwnd/statistics_panel.h"
 #include "mainwnd/theme.h"
+#include "mainwnd/traffic_table_model.h"
 #include "mainwnd/window/window_fixture.h"
 
 namespace qelvor::test {
@@ -71,6 +72,7 @@ class StatisticsWindowTest : public QObject {
     void countersInEachThemeAndLanguageThenReset_data();
     void countersInEachThemeAndLanguageThenReset();
     void windowMenuToolsAndTheChart();
+    void anotherSetBringsItsBandAndColumns();
 
   private:
     QTemporaryDir config_;
@@ -270,6 +272,34 @@ void StatisticsWindowTest::windowMenuToolsAndTheChart() {
         for (const char* name : {"ThemeSystem", "ThemeLight", "ThemeDark"})
             QCOMPARE(f.Action(name)->isChecked(), name == action);
     }
+}
+
+// A set chosen in the configuration dialog brings its own statistics band,
+// columns and echo-free view; showing the band as the set says writes no key.
+void StatisticsWindowTest::anotherSetBringsItsBandAndColumns() {
+    WindowFixture f;
+    f.settings.SetNames.insert("Lab");
+    for (const char* key : {"StatisticsShown", "ShowCheckColumn", "EchoFree"})
+        f.settings.WriteProfileInt("Lab", key, 1);
+    CMainWindow& window = f.Window(false);
+    auto* panel = window.findChild<CStatisticsPanel*>("StatisticsPanel");
+    auto* header = f.Control<QTableView>("TrafficList")->horizontalHeader();
+    QVERIFY(!window.BandShown(panel) && header->isSectionHidden(CTrafficTableModel::kColumnCheck));
+    ModalWatcher watcher([](QWidget* dialog) {
+        auto* series = dialog->findChild<QComboBox*>("Series");
+        series->setCurrentIndex(series->findText("Lab"));
+        emit series->activated(series->currentIndex());  // as a user's choice
+        QTest::mouseClick(dialog->findChild<QPushButton*>("Save"), Qt::LeftButton);
+    });
+    QTest::mouseClick(f.Control<QPushButton>("SetPort"), Qt::LeftButton);
+    QVERIFY(watcher.found);
+    QCOMPARE(f.settings.GetCurrentSet(), std::string("Lab"));
+    QVERIFY(window.BandShown(panel) && f.Action("ShowStatistics")->isChecked());
+    QVERIFY(!header->isSectionHidden(CTrafficTableModel::kColumnCheck));
+    QVERIFY(f.Action("EchoFree")->isChecked() && f.Action("ShowCheckColumn")->isChecked());
+    const std::string file = ReadAll(QString::fromStdString(f.settings.IniPath));
+    QCOMPARE(file.find("StatisticsShown=1"), file.rfind("StatisticsShown=1"));
+    QVERIFY(file.find("StatisticsShown=0") == std::string::npos);
 }
 
 }  // namespace qelvor::test
