@@ -10,7 +10,9 @@
 #include "config/resource_library.h"
 #include "config/ui_language.h"
 #include "mainwnd/about_dialog.h"
+#include "mainwnd/highlight_rules_dlg.h"
 #include "mainwnd/popup_menus.h"
+#include "mainwnd/quick_send_dlg.h"
 #include "mainwnd/window/window_fixture.h"
 #include "ports/serial_port_list_dlg.h"
 #include "support/pty_pair.h"
@@ -100,7 +102,9 @@ QStringList EnglishWordsIn(QString text) {
     static const QRegularExpression pathLike(QStringLiteral("\\S*(/|[A-Za-z]\\.[A-Za-z])\\S*"));
     static const QRegularExpression word(QStringLiteral("(?<![A-Za-z0-9_])[A-Za-z][A-Za-z0-9_]+"));
     static const QRegularExpression systemName(QStringLiteral("^(COM\\d+|tty\\w+)$"));
-    text.remove(notation).remove(pathLike);
+    // A colour a rule is drawn in is data, as "#FFF3A0".
+    static const QRegularExpression colour(QStringLiteral("#[0-9A-Fa-f]{6}\\b"));
+    text.remove(notation).remove(pathLike).remove(colour);
     QStringList found;
     for (const QRegularExpressionMatch& m : word.globalMatch(text)) {
         const QString w = m.captured();
@@ -172,8 +176,13 @@ void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
     listed.ComPort = 0;
     listed.ComName = pty.path;
     CSerialPortListDlg ports(listed);
-    const std::pair<QString, QDialog*> shown[] = {
-        {"detail", &view}, {"detail-astm", &fields}, {"serial-list", &ports}};
+    CHighlightRulesDlg highlights(f.settings);
+    CQuickSendDlg quickSends(f.Window().Engine());
+    const std::pair<QString, QDialog*> shown[] = {{"detail", &view},
+                                                  {"detail-astm", &fields},
+                                                  {"serial-list", &ports},
+                                                  {"highlight-rules", &highlights},
+                                                  {"quick-send-editor", &quickSends}};
     for (const auto& [name, dialog] : shown)
         dialog->show();
     QTest::mouseClick(view.findChild<QRadioButton*>("FmtData"), Qt::LeftButton);
