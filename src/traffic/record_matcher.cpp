@@ -18,6 +18,9 @@ int HexDigit(char c) {
     return -1;
 }
 
+// The most room the shown text of one record keeps between two matches.
+constexpr size_t kKeptScratchBytes = 1 << 20;
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -152,8 +155,12 @@ bool CRecordMatcher::Matches(char type, std::string_view bytes) const {
     // does not allocate a text per record.
     thread_local std::string scratch;
     const std::string_view text = ShownText(type, bytes, scratch);
-    if (mode_ == MatchMode::kText) return text.find(text_) != std::string_view::npos;
-    return RE2::PartialMatch(re2::StringPiece(text.data(), text.size()), *regex_);
+    const bool found = mode_ == MatchMode::kText
+                           ? text.find(text_) != std::string_view::npos
+                           : RE2::PartialMatch(re2::StringPiece(text.data(), text.size()), *regex_);
+    // The room a very large record needed is not kept for the rest of the run.
+    if (scratch.capacity() > kKeptScratchBytes) std::string().swap(scratch);
+    return found;
 }
 
 bool CRecordMatcher::Matches(const CMsgRecord& record) const {
