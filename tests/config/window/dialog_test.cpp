@@ -1,0 +1,344 @@
+// The dialogs driven through their widgets (offscreen) over a real INI file
+// in a temporary folder: the configuration dialog, the serial port list over
+// a pty and the detail view. Message boxes are answered by a watcher that
+// finds the modal one, so no step ever waits on the user. (The detail view's
+// "Save data" is driven from the main window's tests; each dialog is
+// rendered in both languages by the language walk.)
+#include <sys/file.h>
+#include <sys/ioctl.h>
+
+#include <clocale>
+
+#include "config/com_set_dlg.h"
+#include "data/ctrl_char_notation.h"
+#include "data/display_format.h"
+#include "data/text_encoding.h"
+#include "mainwnd/window/window_fixture.h"
+#include "ports/serial_port_list_dlg.h"
+#include "support/pty_pair.h"
+#include "traffic/data_detail_dlg.h"
+
+using namespace qelvor;
+using qelvor::test::ModalWatcher;
+using qelvor::test::ReadAll;
+
+namespace {
+
+// The text of a message box a step opens; the watcher closes it.
+QString boxText;
+void KeepBoxText(QWidget* box) {
+    boxText = qobject_cast<QMessageBox*>(box)->text();
+}
+
+const std::string kFrame = "\x02" + std::string("A\0B\x03", 4);
+
+// Bytes as the detail view shows them, one line end for CR LF.
+QString AsShown(const std::string& bytes) {
+    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()))
+        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// The lines of list that name path; all lines sorted as a list box sorts
+// them, or a note that they are not.
+QStringList LinesNaming(const QListWidget* list, const std::string& path) {
+    QStringList all, lines;
+    for (int i = 0; i < list->count(); ++i)
+        all << list->item(i)->text();
+    for (const QString& line : all)
+        if (line.startsWith(QString::fromStdString(path))) lines << line;
+    QStringList sorted = all;
+    sorted.sort();
+    return sorted == all ? lines : QStringList{"(not sorted)"};
+}
+
+}  // namespace
+
+class DialogTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        SetStringLanguage(UiLanguage::English);
+        // An ASCII locale, where decoding UTF-8 visibly turns each character
+        // beyond ASCII into '?'; in a UTF-8 locale it would change nothing.
+        std::setlocale(LC_CTYPE, "C");
+        QFile::remove(ini);  // each case on a file of its own
+        settings = CComSetting::Loaded(ini.toStdString());
+    }
+    void showsTheGroupOfEachPortKind();
+    void savesTheWidgetsIntoTheFile();
+    void pasteAnAddressThenRefuseANumber();
+    void delSeriesRefusesTheDefaultSet();
+    void heldPortIsMarkedUntilRefreshAfterRelease();
+    void viewsAndStoredChoice();
+    void decodeBoxAndGapField();
+
+  private:
+    CComSetDlg& Open(const std::string& body, bool portOpen = false) {
+        std::ofstream(ini.toStdString(), std::ios::binary) << body;
+        settings = CComSetting::Loaded(ini.toStdString());
+        dialog = std::make_unique<CComSetDlg>(settings, portOpen);
+        dialog->show();
+        return *dialog;
+    }
+    template <class T = QWidget>
+    T* W(const char* name) {
+        T* widget = dialog->findChild<T*>(QLatin1String(name));
+        if (widget == nullptr) qFatal("no widget %s", name);
+        return widget;
+    }
+    bool Shown(const char* name) { return W(name)->isVisibleTo(dialog.get()); }
+    // The detail view of a received record of data.
+    std::unique_ptr<CDataDetailDlg> Detail(const std::string& data) {
+        CDataDetail detail(CMsgRecord('R', data, {2024, 1, 2, 2, 3, 4, 5, 6}));
+        auto view = std::make_unique<CDataDetailDlg>(std::move(detail), settings);
+        view->show();
+        return view;
+    }
+
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("my.ini");
+    CComSetting settings = CComSetting::Loaded(ini.toStdString());
+    std::unique_ptr<CComSetDlg> dialog;
+};
+
+// Rendered in each kind and language to config-<kind>-<language>.png.
+void DialogTest::showsTheGroupOfEachPortKind() {
+    // The kind, its radio, and whether the TCP, serial, UDP and reconnect rows show.
+    const std::tuple<QString, const char*, bool, bool, bool, bool> kinds[] = {
+        {"tcp-server", "TcpServer", true, false, false, false},
+        {"tcp-client", "TcpClient", true, false, false, true},
+        {"udp", "Udp", false, false, true, false},
+        {"serial", "SerialPort", false, true, false, true}};
+    for (const auto& [kind, radio, tcp, serial, udp, reconnect] : kinds) {
+        for (UiLanguage language : test::kBothLanguages) {
+            test::ScopedUiLanguage scope(language);
+            // Another kind first, so that the click has something to change.
+            Open(kind == "udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
+            QTest::mouseClick(W(radio), Qt::LeftButton, {}, QPoint(5, 5));
+            for (const char* name : {"IPAddress", "SvrIPAddr", "IPPortLabel", "IPPort"})
+                QCOMPARE(Shown(name), tcp);
+            for (const char* name :
+                 {"ComPortLabel", "ComPort", "BaudRate", "ByteSize", "Parity", "StopBit",
+                  "FlowCtrl", "FlowCtrlLabel", "DtrOnOpen", "RtsOnOpen"})
+                QCOMPARE(Shown(name), serial);
+            QCOMPARE(Shown("AutoReconnect"), reconnect);
+            for (const char* name :
+                 {"UDPRemotePort", "UDPLocalPort", "RemoteIPAddr", "RemoteIPAddrLabel"})
+                QCOMPARE(Shown(name), udp);
+            // The port group takes the height of the rows now shown once its
+            // layout has run; grabbed before, it keeps the old kind's height.
+            QTest::qWait(20);
+            dialog->adjustSize();
+            QVERIFY(test::SaveScreenshot(*dialog, "config-" + kind + "-" + scope.Suffix()));
+        }
+    }
+}
+
+// The lines of the file stay in place, new values where they were: the
+// unlisted baud rate stays, the COM_Ext device gives way to COM3, the line
+// levels and reconnect checks are stored as clicked.
+void DialogTest::savesTheWidgetsIntoTheFile() {
+    Open(
+        "[Public]\r\nSetList=ComSet\r\n[ComSet]\r\nBaudRate=14400\r\nComPort=0\r\n"
+        "ComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\nHandShake=0\r\n"
+        "DtrOnOpen=0\r\nRtsOnOpen=1\r\nAutoReconnect=1\r\n");
+    QCOMPARE(dialog->windowTitle(), QString("System Configure(my.ini)"));
+    QCOMPARE(W<QComboBox>("BaudRate")->currentIndex(), -1);
+    QCOMPARE(W<QComboBox>("ByteSize")->currentText(), QString("7"));
+    QVERIFY(Shown("ComName"));
+    QCOMPARE(W<QComboBox>("ComName")->currentText(), QString("/dev/pts/9"));
+    QVERIFY(W<QLineEdit>("RespondStrs")->isReadOnly());
+    QTest::mouseClick(W("HandShake"), Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(!W<QLineEdit>("RespondStrs")->isReadOnly());
+    const std::tuple<const char*, int CComSetting::*, bool> checks[] = {
+        {"DtrOnOpen", &CComSetting::DtrOnOpen, false},
+        {"RtsOnOpen", &CComSetting::RtsOnOpen, true},
+        {"AutoReconnect", &CComSetting::AutoReconnect, true}};
+    for (const auto& [name, field, loaded] : checks) {
+        QCOMPARE(W<QCheckBox>(name)->isChecked(), loaded);
+        QTest::mouseClick(W(name), Qt::LeftButton, {}, QPoint(5, 5));
+    }
+    auto* port = W<QComboBox>("ComPort");
+    port->setFocus();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(port, Qt::Key_Down);
+    QCOMPARE(port->currentText(), QString("COM3 (/dev/ttyS2)"));
+    QVERIFY(!Shown("ComName"));
+    W<QLineEdit>("Replace_Old")->clear();
+    QTest::keyClicks(W("Replace_Old"), "A");
+    W<QComboBox>("Series")->setEditText("");
+    QTest::mouseClick(W("Save"), Qt::LeftButton);
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    const std::string saved = ReadAll(ini);
+    QCOMPARE(
+        saved.substr(0, 177),
+        std::string("[Public]\r\nSetList=ComSet\r\nCurrentSet=\r\n[ComSet]\r\nBaudRate=14400\r\n"
+                    "ComPort=3\r\nComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\n"
+                    "HandShake=1\r\nDtrOnOpen=1\r\nRtsOnOpen=0\r\nAutoReconnect=0\r\n"));
+    QVERIFY(saved.find("\r\nReplace_Old=65\r\n") != std::string::npos);
+    QCOMPARE(settings.ComPort + settings.HandShake, 3 + 1);
+    for (const auto& [name, field, loaded] : checks)
+        QCOMPARE(settings.*field, loaded ? 0 : 1);
+}
+
+void DialogTest::pasteAnAddressThenRefuseANumber() {
+    const std::string body = "[ComSet]\r\nWorkMode=1\r\nSvrIPAddr=10.0.0.1\r\n";
+    Open(body);
+    auto* field = W<QLineEdit>("SvrIPAddr");
+    QCOMPARE(field->text(), QString("10.0.0.1"));
+    field->setFocus();
+    QApplication::clipboard()->setText("192.168.1.20");
+    {
+        ModalWatcher none(KeepBoxText);
+        QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(field->text(), QString("192.168.1.20"));
+        QTest::qWait(50);
+        QVERIFY(!none.found);
+    }
+
+    QApplication::clipboard()->setText(" localhost ");
+    ModalWatcher yes([](QWidget* box) {
+        KeepBoxText(box);
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+    });
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(boxText, QString(LoadStr(kStrHostAddressQueryMayBeSlow)));
+    QCOMPARE(field->text(), QString("127.0.0.1"));
+    QVERIFY(dialog->isEnabled());
+
+    // A number edit that holds no number is named, and nothing is saved.
+    W<QLineEdit>("IPPort")->setText("90x");
+    ModalWatcher refused(KeepBoxText);
+    QTest::mouseClick(W("Save"), Qt::LeftButton);
+    QVERIFY(boxText.contains("IP Port") && boxText.contains("90x"));
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(ReadAll(ini), body);
+    QCOMPARE(settings.IPPort, 9000);
+}
+
+void DialogTest::delSeriesRefusesTheDefaultSet() {
+    Open("[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nParity=2\r\n", true);
+    QVERIFY(!W("BaudRate")->isEnabled() && !W("DtrOnOpen")->isEnabled());
+    QVERIFY(W("UDPLocalPort")->isEnabled());
+    auto* series = W<QComboBox>("Series");
+    QCOMPARE(series->currentText(), QString("Lab"));
+    QCOMPARE(W<QComboBox>("Parity")->currentIndex(), 2);
+    QTest::mouseClick(W("DelSeries"), Qt::LeftButton);
+    QCOMPARE(series->count(), 1);
+    QCOMPARE(series->currentText(), QString("ComSet"));
+    QCOMPARE(W<QComboBox>("Parity")->currentIndex(), 0);
+    ModalWatcher answer(KeepBoxText);
+    QTest::mouseClick(W("DelSeries"), Qt::LeftButton);
+    QCOMPARE(boxText, QString(LoadStr(kStrDefaultTemplateCannotBeDeleted)));
+    QCOMPARE(series->count(), 1);
+    QTest::mouseClick(W("Cancle"), Qt::LeftButton);
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    QCOMPARE(settings.SetNames, (std::set<std::string>{"ComSet"}));
+}
+
+void DialogTest::heldPortIsMarkedUntilRefreshAfterRelease() {
+    testing_support::PtyDevice pty;
+    const QString free = QString::fromStdString(pty.path);
+    const QString held = free + "\t\t In Used";
+    const int holder = open(pty.path.c_str(), O_RDWR | O_NOCTTY);
+    QVERIFY(holder >= 0);
+    // Held by the exclusive mark, then by an flock: taken, then let go.
+    const std::pair<std::function<void()>, std::function<void()>> holds[] = {
+        {[&] { ioctl(holder, TIOCEXCL); }, [&] { ioctl(holder, TIOCNXCL); }},
+        {[&] { flock(holder, LOCK_EX); }, [&] { flock(holder, LOCK_UN); }}};
+    settings.ComPort = 0;
+    settings.ComName = pty.path;
+    for (const auto& [take, release] : holds) {
+        take();
+        CSerialPortListDlg ports(settings);
+        ports.show();
+        auto* list = ports.findChild<QListWidget*>("PortList");
+        QCOMPARE(LinesNaming(list, pty.path), QStringList{held});
+        release();
+        QCOMPARE(LinesNaming(list, pty.path), QStringList{held});  // the list waits for Refresh
+        QTest::mouseClick(ports.findChild<QPushButton*>("Refresh"), Qt::LeftButton);
+        QCOMPARE(LinesNaming(list, pty.path), QStringList{free});
+    }
+    close(holder);
+    // A configured device that is not there is left out.
+    settings.ComName = "/dev/ttyNoSuchDevice9";
+    CSerialPortListDlg gone(settings);
+    auto* list = gone.findChild<QListWidget*>("PortList");
+    QVERIFY(list->findItems("ttyNoSuch", Qt::MatchContains).isEmpty());
+}
+
+// Which radio a stored choice selects (an unknown one reads raw) and the
+// text it shows; a radio clicked shows its view at once but is stored only
+// when the dialog goes.
+void DialogTest::viewsAndStoredChoice() {
+    const QString hex = AsShown(FormatHexDump(kFrame));
+    const QString raw = QString(QChar(2)) + 'A';  // stops at the zero byte
+    const QString fmt = QStringLiteral("<STX>A<NUL>B<ETX>");
+    // Stored before, the radio clicked (or none), the one checked, its text,
+    // stored after.
+    const std::tuple<int, QString, QString, QString, int> cases[] = {
+        {1, "", "FmtData", fmt, 1},        {0, "", "RawData", raw, 0},
+        {7, "", "RawData", raw, 0},        {-1, "", "RawData", raw, 0},
+        {1, "HexData", "HexData", hex, 2}, {2, "RawData", "RawData", raw, 0},
+        {0, "FmtData", "FmtData", fmt, 1}};
+    for (const auto& [storedBefore, clicked, checked, text, storedAfter] : cases) {
+        settings.WriteProfileInt(settings.GetCurrentSet(), "ShowDataMask", storedBefore);
+        settings = CComSetting::Loaded(ini.toStdString());
+        auto view = Detail(kFrame);
+        QCOMPARE(view->windowTitle(), QString("Message Detail       2024-01-02 03:04:05.006"));
+        QCOMPARE(view->findChild<QLineEdit*>("Type")->text(), QString("R"));
+        QCOMPARE(view->findChild<QLineEdit*>("Size")->text(), QString("5"));
+        if (!clicked.isEmpty())
+            QTest::mouseClick(view->findChild<QRadioButton*>(clicked), Qt::LeftButton);
+        QStringList shown;
+        for (const QRadioButton* radio : view->findChildren<QRadioButton*>())
+            if (radio->isChecked()) shown << radio->objectName();
+        QCOMPARE(shown.join(' '), checked);
+        QCOMPARE(view->findChild<QPlainTextEdit*>("DetailText")->toPlainText(), text);
+        if (!clicked.isEmpty() && storedBefore >= 0 && storedBefore <= 2)
+            QCOMPARE(CComSetting::Loaded(ini.toStdString()).ShowDataMask, storedBefore);
+        view->reject();
+        view.reset();
+        QCOMPARE(settings.ShowDataMask, storedAfter);
+        QCOMPARE(CComSetting::Loaded(ini.toStdString()).ShowDataMask, storedAfter);
+    }
+}
+
+// The UTF-8 box is offered only for a byte above 0x8F; it decodes the raw
+// and formatted views and leaves hex alone.
+void DialogTest::decodeBoxAndGapField() {
+    const std::pair<std::string, bool> cases[] = {
+        {"\x80\x85\x8F", false}, {"ab\x90", true}, {"caf\xC3\xA9 \xE4\xB8\xAD<", true}};
+    for (const auto& [data, offered] : cases) {
+        auto view = Detail(data);
+        auto* decode = view->findChild<QCheckBox*>("Utf8Dec");
+        QCOMPARE(decode->isVisible(), offered);
+        if (!offered) continue;
+        auto* text = view->findChild<QPlainTextEdit*>("DetailText");
+        const std::string decoded = DecodeUtf8ToAnsi(data);
+        const std::tuple<const char*, QString, QString> views[] = {
+            {"RawData", AsShown(data), AsShown(decoded)},
+            {"FmtData", AsShown(EscapeCtrlChars(data)), AsShown(EscapeCtrlChars(decoded))},
+            {"HexData", AsShown(FormatHexDump(data)), AsShown(FormatHexDump(data))}};
+        for (const auto& [radio, plain, decodedText] : views) {
+            QTest::mouseClick(view->findChild<QRadioButton*>(radio), Qt::LeftButton);
+            decode->setChecked(false);
+            QCOMPARE(text->toPlainText(), plain);
+            decode->setChecked(true);
+            QCOMPARE(text->toPlainText(), decodedText);
+        }
+        QVERIFY(std::get<1>(views[0]) != std::get<2>(views[0]));  // the box changed something
+    }
+
+    // A stored record after another shows its "+ms"; the first one has none.
+    const MsgRecords records = {CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
+                                CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 5})};
+    CDataDetailDlg second(CDataDetail(records, 1, GapScope::kAnyRecord), settings);
+    QCOMPARE(second.findChild<QLineEdit*>("GapMs")->text(), QString("7"));
+    CDataDetailDlg first(CDataDetail(records, 0, GapScope::kAnyRecord), settings);
+    QVERIFY(first.findChild<QLineEdit*>("GapMs") == nullptr);
+}
+
+QTEST_MAIN(DialogTest)
+#include "dialog_test.moc"
