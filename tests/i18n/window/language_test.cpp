@@ -82,15 +82,16 @@ QStringList TextsOf(const QWidget* top) {
 // view formats, encodings, flow control, key names and the check column's
 // header, control characters, modem lines, units, the product and its ports.
 const QSet<QString>& KeptWords() {
-    static const QSet<QString> words{
-        "TCP",     "Server", "Client", "UDP",     "IP",  "COM_Ext", "SerialPort", "CS_ASTM",
-        "CS_LX20", "CS_BCC", "CRC16",  "LX20",    "BCC", "ASTM",    "E1381",      "HEX",
-        "Hex",     "Raw",    "Fmt",    "Bin",     "Txt", "txt",     "Zip",        "CSV",
-        "BOM",     "CP_ACP", "UTF",    "UNICODE", "Xon", "Xoff",    "End",        "Esc",
-        "Shift",   "Ctrl",   "F3",     "chk",     "SOH", "STX",     "ETX",        "EOT",
-        "ENQ",     "ACK",    "CR",     "LF",      "NAK", "SYN",     "ETB",        "ASCII",
-        "DTR",     "RTS",    "CTS",    "DSR",     "DCD", "RI",      "ms",         "hr",
-        "Qelvor",  "RS232"};
+    static const QStringList list = QStringLiteral(
+                                        "TCP Server Client UDP IP COM_Ext SerialPort CS_ASTM "
+                                        "CS_LX20 CS_BCC CRC16 LX20 BCC ASTM "
+                                        "E1381 HEX Hex Raw Fmt Bin Txt txt Zip CSV BOM CP_ACP UTF "
+                                        "UNICODE Xon Xoff End Esc Shift "
+                                        "Ctrl F3 chk SOH STX ETX EOT ENQ ACK CR LF NAK SYN ETB "
+                                        "ASCII DTR RTS CTS DSR DCD RI ms hr "
+                                        "Qelvor RS232")
+                                        .split(' ');
+    static const QSet<QString> words(list.begin(), list.end());
     return words;
 }
 

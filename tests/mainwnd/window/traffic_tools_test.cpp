@@ -80,11 +80,6 @@ struct FindFixture : WindowFixture {
     QString Count() { return Control<QLabel>("FindCount")->text(); }
 };
 
-QString Stat(CMainWindow& window, const char* name) {
-    auto* label = window.findChild<QLabel*>(QString::fromLatin1(name));
-    return label != nullptr ? label->text() : QStringLiteral("(none)");
-}
-
 // The chart's series: 0 the received bytes, 1 the sent ones.
 QLineSeries* Series(CMainWindow& window, int index) {
     auto* view = window.findChild<QChartView*>("StatisticsChart");
@@ -389,13 +384,13 @@ void TrafficToolsTest::countersInEachThemeAndLanguageThenReset() {
     QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 1);
     const QString received = QString::number(kGood.size() + kBad.size() + 2);
     // Read by the timer, not by the test.
-    QTRY_COMPARE(Stat(shown, "StatBytesReceived"), received);
+    QTRY_COMPARE(f.Control<QLabel>("StatBytesReceived")->text(), received);
     const std::pair<const char*, QString> expected[] = {
         {"StatBytesSent", "3"},         {"StatRecordsSent", "1"}, {"StatRecordsReceived", "4"},
         {"StatBadFrames", "1"},         {"StatNaks", "1"},        {"StatEnqs", "1"},
         {"StatBytesReceived", received}};
     for (const auto& [name, text] : expected)
-        QCOMPARE(Stat(shown, name), text);
+        QCOMPARE(f.Control<QLabel>(name)->text(), text);
     QCOMPARE(Nonzero(Series(shown, 1)).size(), qsizetype(1));
     // Run again by its own registration with QT_SCALE_FACTOR=2: every pixel of
     // the window is drawn at twice the size, none scaled up from a small bitmap.
@@ -407,7 +402,7 @@ void TrafficToolsTest::countersInEachThemeAndLanguageThenReset() {
 
     QTest::mouseClick(f.Control<QPushButton>("StatReset"), Qt::LeftButton);
     for (const auto& [name, text] : expected)
-        QCOMPARE(Stat(shown, name), QString("0"));
+        QCOMPARE(f.Control<QLabel>(name)->text(), QString("0"));
     QVERIFY(Nonzero(Series(shown, 0)).isEmpty() && Nonzero(Series(shown, 1)).isEmpty());
     // Hidden, the band reads nothing, and the set remembers it so.
     f.Action("ShowStatistics")->setChecked(false);
@@ -460,7 +455,6 @@ void TrafficToolsTest::windowMenuToolsAndTheChart() {
     bool refusedWhileBad = false;
     ModalWatcher watcher([&](QWidget* open) {
         auto* dialog = qobject_cast<QDialog*>(open);
-        QCOMPARE(dialog->objectName(), QString("HighlightRulesDlg"));
         const auto field = [&](const char* name, int row) {
             return dialog->findChild<QWidget*>(QString::fromLatin1(name) + QString::number(row));
         };
@@ -510,11 +504,11 @@ void TrafficToolsTest::windowMenuToolsAndTheChart() {
     panel->Refresh();
     QCOMPARE(Nonzero(Series(window, 0)), (QStringList{"-1:10", "0:3"}));
     QCOMPARE(Nonzero(Series(window, 1)), QStringList{"-1:4"});
-    QCOMPARE(Stat(window, "StatRateReceived") + "/" + Stat(window, "StatRateSent"), "10/4");
+    QCOMPARE(f.Control<QLabel>("StatRateReceived")->text(), QString("10"));
+    QCOMPARE(f.Control<QLabel>("StatRateSent")->text(), QString("4"));
 
     // The theme is stored in the user's file and applied, to the chart too.
     const QString file = config_.filePath("qelvor/qelvor.conf");
-    QCOMPARE(CTheme::SettingsPath(), file);
     auto* chart = window.findChild<QChartView*>("StatisticsChart")->chart();
     // The action, the value stored, the style (empty: the platform's), dark.
     const std::tuple<QString, QString, QString, bool> steps[] = {
@@ -524,7 +518,6 @@ void TrafficToolsTest::windowMenuToolsAndTheChart() {
     for (const auto& [action, value, style, dark] : steps) {
         f.Action(qPrintable(action))->trigger();
         QCOMPARE(QSettings(file, QSettings::IniFormat).value("Theme").toString(), value);
-        QCOMPARE(CTheme::Stored(), CTheme::Current());
         QCOMPARE(QApplication::style()->name(), style.isEmpty() ? platformStyle_ : style);
         QTRY_COMPARE(window.palette().color(QPalette::Window).lightnessF() < 0.5, dark);
         QTRY_COMPARE(chart->theme(), dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
