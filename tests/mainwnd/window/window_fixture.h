@@ -4,9 +4,6 @@
 // language of the windows built next, and where screenshots go.
 #pragma once
 
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <QtTest>
 #include <QtWidgets>
 #include <fstream>
@@ -106,12 +103,7 @@ class WindowFixture {
         clock.start();
         while (got.size() < count && clock.elapsed() < limitMs) {
             QTest::qWait(5);
-            pollfd ready{peer.Fd(), POLLIN, 0};
-            if (poll(&ready, 1, 0) != 1) continue;
-            char buffer[4096];
-            const ssize_t n = recv(peer.Fd(), buffer, sizeof buffer, 0);
-            if (n <= 0) break;
-            got.append(buffer, static_cast<size_t>(n));
+            got += peer.Receive(count - got.size(), 2);
         }
         return got;
     }
