@@ -449,8 +449,6 @@ void DialogTest::viewsAndStoredChoice() {
         settings = CComSetting::Loaded(ini.toStdString());
         auto view = Detail(kFrame);
         QCOMPARE(view->windowTitle(), QString("Message Detail       2024-01-02 03:04:05.006"));
-        QCOMPARE(view->findChild<QLineEdit*>("Type")->text(), QString("R"));
-        QCOMPARE(view->findChild<QLineEdit*>("Size")->text(), QString("5"));
         if (!clicked.isEmpty())
             QTest::mouseClick(view->findChild<QRadioButton*>(clicked), Qt::LeftButton);
         QStringList shown;
@@ -492,13 +490,12 @@ void DialogTest::decodeBoxAndGapField() {
         QVERIFY(std::get<1>(views[0]) != std::get<2>(views[0]));  // the box changed something
     }
 
-    // A stored record after another shows its "+ms"; the first one has none.
+    // A stored record after another shows its "+ms" (pending bytes, which have
+    // none, are viewed in the main window's session).
     const MsgRecords records = {CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
                                 CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 5})};
     CDataDetailDlg second(CDataDetail(records, 1, GapScope::kAnyRecord), settings);
     QCOMPARE(second.findChild<QLineEdit*>("GapMs")->text(), QString("7"));
-    CDataDetailDlg first(CDataDetail(records, 0, GapScope::kAnyRecord), settings);
-    QVERIFY(first.findChild<QLineEdit*>("GapMs") == nullptr);
 }
 
 // UsedUILangCode 1 and 2 with the configuration dialog's title in each.

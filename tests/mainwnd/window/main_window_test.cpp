@@ -144,23 +144,6 @@ QStringList Nonzero(const QLineSeries* series) {
     return points;
 }
 
-// A TCP client window whose splitter cuts ASTM frames whole and that answers
-// nothing, so that what is sent is the test's own: the band shown, then a
-// short session with the peer.
-void RunSession(WindowFixture& f) {
-    f.settings.SplitStrs = "<CR><LF>,<ENQ>,<NAK>";
-    f.settings.RespondStrs = "";
-    f.settings.CheckSum = kCsAstm;
-    CMainWindow& window = f.Window();
-    f.Action("ShowStatistics")->setChecked(true);
-    QVERIFY(f.peer.Send(kGood + kBad + "\x05\x15"));
-    auto* box = f.Control<QLineEdit>("SendBox");
-    QTest::keyClicks(box, "abc");
-    QTest::keyClick(box, Qt::Key_Return);
-    QCOMPARE(f.Received(3), std::string("abc"));
-    QTRY_COMPARE(window.Engine().Exchange().RecordCount(), size_t(5));
-}
-
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -269,17 +252,15 @@ void MainWindowTest::portButtonsSendBoxAndEscape() {
     const QString shown = "TCP-Client(127.0.0.1:" + QString::number(f.settings.IPPort) + ")";
     // The button clicked, whether the port is open then, pane 0.
     const std::tuple<const char*, bool, QString> steps[] = {
-        {nullptr, true, shown + " connected"},
-        {"ClosePort", false, shown},
-        {"OpenPort", true, shown + " connected"}};
+        {"ClosePort", false, shown}, {"OpenPort", true, shown + " connected"}};
     for (const auto& [click, open, text] : steps) {
-        if (click != nullptr) QTest::mouseClick(f.Control(click), Qt::LeftButton);
+        QTest::mouseClick(f.Control(click), Qt::LeftButton);
         QTRY_COMPARE(pane0->text(), text);
         QCOMPARE(f.Control("OpenPort")->isEnabled(), !open);
         for (const char* name : {"ClosePort", "SendData", "SendFile"})
             QCOMPARE(f.Control(name)->isEnabled(), open);
         QCOMPARE(f.Control<QPushButton>("SetPort")->text(), open ? "Setup" : "PortSet");
-        if (click != nullptr && open) f.peer = f.listener.Accept();
+        if (open) f.peer = f.listener.Accept();
     }
 
     auto* box = f.Control<QLineEdit>("SendBox");
@@ -843,12 +824,6 @@ void MainWindowTest::columnsAndScrollLock() {
     QCOMPARE(f.settings.GapScope, 1);
     QCOMPARE(f.Cell(bad, Model::kColumnGap), QString::number(stamp(bad) - stamp(good)));
 
-    // A highlight rule stored after the start is read again by Restyle.
-    f.settings.Highlight1 = "hex|#203040|02 31 48";
-    f.Model()->Restyle();
-    QCOMPARE(f.Model()->index(good, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0x203040));
-    QCOMPARE(foreground(good).value<QColor>(), QColor(Qt::white));
-
     // Scroll lock: the view follows the newest row until a row is selected or
     // the list scrolled up; the newest button, then End, go back and follow again.
     const auto lines = [](int count) { return QStringList(count, "line"); };
@@ -929,8 +904,19 @@ void MainWindowTest::countersInEachThemeAndLanguageThenReset() {
     CTheme::Apply(static_cast<Theme>(theme));
     WindowFixture f;
     ScopedUiLanguage scope(RowLanguage());
-    RunSession(f);
-    CMainWindow& shown = *f.window;
+    // A splitter that cuts ASTM frames whole and answers nothing, so that
+    // what is sent is the test's own: the band shown, then a short session.
+    f.settings.SplitStrs = "<CR><LF>,<ENQ>,<NAK>";
+    f.settings.RespondStrs = "";
+    f.settings.CheckSum = kCsAstm;
+    CMainWindow& shown = f.Window();
+    f.Action("ShowStatistics")->setChecked(true);
+    QVERIFY(f.peer.Send(kGood + kBad + "\x05\x15"));
+    auto* box = f.Control<QLineEdit>("SendBox");
+    QTest::keyClicks(box, "abc");
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(f.Received(3), std::string("abc"));
+    QTRY_COMPARE(shown.Engine().Exchange().RecordCount(), size_t(5));
     auto* panel = f.Control<CStatisticsPanel>("StatisticsPanel");
     auto* timer = panel->findChild<QTimer*>("StatisticsTimer");
     QVERIFY(panel->isVisible() && timer->isActive());
@@ -969,7 +955,7 @@ void MainWindowTest::windowMenuToolsAndTheChart() {
     WindowFixture f;
     f.settings.Highlight1 = "purple|#00FF00|old";  // a key that does not parse
     CMainWindow& window = f.Window();
-    QVERIFY(f.peer.Send("first\r\nplain\r\n"));
+    QVERIFY(f.peer.Send("say abbc\r\nhello\r\n"));
     QTRY_COMPARE(window.Engine().Exchange().RecordCount(), size_t(2));
     const QString path = f.dir.filePath("out.csv");
     const auto exportTo = [&](const QString& target) {
@@ -998,7 +984,7 @@ void MainWindowTest::windowMenuToolsAndTheChart() {
              "CSV export: 2 rows written to " + path);
     const QStringList lines = QString::fromStdString(ReadAll(path)).split("\r\n");
     QCOMPARE(lines.size(), 4);  // the header, two rows and the end of the last
-    QVERIFY2(lines[2].contains(",R,plain"), qPrintable(lines[2]));
+    QVERIFY2(lines[2].contains(",R,hello"), qPrintable(lines[2]));
 
     // Rows 1 and 5 are good; an unclosed regular expression in row 3 keeps
     // everything from being stored until it is emptied, and the good rules go
@@ -1041,6 +1027,11 @@ void MainWindowTest::windowMenuToolsAndTheChart() {
         QCOMPARE(s->Highlight2, std::string("regex|#102030|ab+c"));
         QCOMPARE(s->Highlight3 + s->Highlight8, std::string());
     }
+    // The list is drawn with the stored rules at once, a dark rule's row in white.
+    const QAbstractItemModel* rows = f.Control<QTableView>("TrafficList")->model();
+    QCOMPARE(rows->index(0, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0x102030));
+    QCOMPARE(rows->index(0, 2).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::white));
+    QCOMPARE(rows->index(1, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0xFFF3A0));
 
     // Counted an hour ahead, so that each second is the test's own: the
     // chart's point at -n holds the bytes of n seconds before the panel's
