@@ -182,10 +182,7 @@ void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
     CAboutDialog about(f.settings.ExePath);
     out.append({"About", TextsOf(&about)});
     using namespace std::string_literals;
-    CDataDetail pending(CMsgRecord('R',
-                                   "\x02"
-                                   "1H|\\^&|||Analyser\r\x03"
-                                   "A7\r\n caf\xC3\xA9 \x00\x01"s));
+    CDataDetail pending(CMsgRecord('R', "\0021H|\\^&|||Analyser\r\003A7\r\n caf\xC3\xA9 \0\001"s));
     pending.SetSaveShown(true);
     CDataDetailDlg view(std::move(pending), f.settings);
     CDataDetail record(

@@ -69,9 +69,7 @@ std::string AstmFrame(int number, const std::string& record) {
     return astm::CAstmFrame{number, record + '\r', true}.Bytes();
 }
 
-const std::string kFrame =
-    "\x02"
-    "1H|\\^&|||Host\r\x03";  // its ASTM check is F7
+const std::string kFrame = "\0021H|\\^&|||Host\r\003";  // its ASTM check is F7
 const std::string kGood = kFrame + "F7\r\n", kBad = kFrame + "A7\r\n";
 const QStringList kShown = {"alpha 1", "beta 22", "alpha 333", "\x02z\x03"};
 
@@ -148,11 +146,9 @@ class MainWindowTest : public QObject {
     void sessionRowsAndScreenshot_data() { AddLanguageRows(); }
     void sessionRowsAndScreenshot();
     void portButtonsSendBoxAndEscape();
-    void popupsHoldTheirItemsInOrder();
-    void droppedFileThenRightClickDeletesALine();
     void astmModeDetailAndSendMessage();
     void layoutAndTrafficListBatches();
-    void gesturesAndWindowMenuCommands();
+    void gesturesPopupsAndWindowCommands();
     void setupFirstThenStopOrAutoRestart();
     void quickSendsAndTheirEditor();
     void modemBandOnAPtyAndReconnectInPaneZero_data() { AddLanguageRows(); }
@@ -286,64 +282,6 @@ void MainWindowTest::portButtonsSendBoxAndEscape() {
     QVERIFY(!window.Engine().IsPortOpen() && window.isVisible());
 }
 
-// Each popup in English holds its items in order; the window's menu begins
-// with its own, the bands add their commands after.
-void MainWindowTest::popupsHoldTheirItemsInOrder() {
-    WindowFixture f;
-    f.settings.UsedUILangCode = 2;
-    CMainWindow& window = f.Window(false);
-    const std::pair<const char*, QStringList> popups[] = {
-        {"CTRL_CHAR",
-         {"SOH(0x01)", "STX(0x02)", "ETX(0x03)", "EOT(0x04)", "EOT+SOH", "ENQ(0x05)", "ACK(0x06)",
-          "CR+LF", "LF(0x0A)", "CR(0x0D)", "NAK(0x15)", "SYN(0x16)"}},
-        {"EVENT",
-         {"Save as &Fmt", "Save as &Raw", "Save as &Hex", "Save as &Txt", "Save as Fmt (&B)inary",
-          "Save as &All", "save to &Zip file", "&Clear all data"}},
-        {"DATA_PROC",
-         {"&Load", "&ReLoad", "&Clear", "Save &As", "Insert Data(up)", "Insert Data((below)",
-          "Delete Data"}},
-        {"SelectUI", {"System", "Chinese", "English"}}};
-    for (const auto& [name, labels] : popups) {
-        std::unique_ptr<QMenu> menu(window.BuildPopup(name));
-        QCOMPARE(Labels(menu.get()), labels);
-        if (name == std::string("SelectUI"))
-            QVERIFY(menu->actions().at(2)->isChecked() && !menu->actions().at(0)->isChecked());
-    }
-    const QStringList system = Labels(window.findChild<QMenu*>("SystemMenu"));
-    QCOMPARE(system.mid(0, 4),
-             QStringList({"About Qelvor(&A)...", "Pin Window", "&Explorer Path", "&New Instance"}));
-    // The drop-down of SendCtrl is the control characters' menu, behind a
-    // split button.
-    auto* sendCtrl = f.Control<QToolButton>("SendCtrl");
-    QCOMPARE(sendCtrl->popupMode(), QToolButton::MenuButtonPopup);
-    QCOMPARE(Labels(sendCtrl->menu()), popups[0].second);
-}
-
-// A dropped file loads as the data file (only the first of two); a right
-// click's press selects the line, so that Delete Data takes it and not the
-// line selected before.
-void MainWindowTest::droppedFileThenRightClickDeletesALine() {
-    WindowFixture f;
-    CMainWindow& window = f.Window(false);
-    const QString first = f.dir.filePath("lines.txt");
-    std::ofstream(first.toStdString(), std::ios::binary) << "A\r\nB\r\n";
-    std::ofstream(f.dir.filePath("other.txt").toStdString()) << "not this one";
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(f.dir.filePath("other.txt"))});
-    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QApplication::sendEvent(&window, &enter);
-    QApplication::sendEvent(&window, &drop);
-    CDataList& list = window.Engine().DataList();
-    QCOMPARE(list.Lines(), (std::vector<std::string>{"A", "B", ""}));
-    QCOMPARE(window.Engine().State().dataFilePath, first.toStdString());
-    const auto remove = [](QMenu* menu) { return CommandAction(menu, kCmdDeleteData); };
-    QCOMPARE(RightClickDataLine(f, 1, remove), QString("DATA_PROC"));
-    QCOMPARE(list.Lines(), (std::vector<std::string>{"A", ""}));
-    auto* view = f.Control<QListView>("DataList");
-    QCOMPARE(view->model()->rowCount(), 2);
-}
-
 // In the ASTM mode: the detail view of a received record shows its fields at
 // the delimiters its header declared ('#' fields, '~' repeats, '@'
 // components); then "Send message", the data list's last command, sends the
@@ -469,9 +407,9 @@ void MainWindowTest::layoutAndTrafficListBatches() {
 }
 
 // Each gesture opens its menu, dialog or message box (named by its object
-// name or its text); pane 0 opens nothing outside the serial mode. Then the
-// window menu's own commands.
-void MainWindowTest::gesturesAndWindowMenuCommands() {
+// name or its text); pane 0 opens nothing outside the serial mode. Then, in
+// one window, the popups, the window menu's own commands and a dropped file.
+void MainWindowTest::gesturesPopupsAndWindowCommands() {
     const std::tuple<const char*, std::string, QString> cases[] = {
         {"StatusPane2", "double", "LuaProc.lua"}, {"StatusPane2", "right", "DATA_PROC"},
         {"StatusPane3", "right", "SelectUI"},     {"TrafficList", "right", "EVENT"},
@@ -494,11 +432,39 @@ void MainWindowTest::gesturesAndWindowMenuCommands() {
         QVERIFY(f.window->isVisible());
     }
 
-    // Pin Window twice leaves the window unpinned and unchecked, in its place;
-    // New Instance names the new settings file after the current one; About
-    // shows the control characters' table.
+    // In English, each popup holds its items in order; the window's menu
+    // begins with its own, the bands add their commands after.
     WindowFixture f;
+    f.settings.UsedUILangCode = 2;
     CMainWindow& window = f.Window(false);
+    const std::pair<const char*, QStringList> popups[] = {
+        {"CTRL_CHAR",
+         {"SOH(0x01)", "STX(0x02)", "ETX(0x03)", "EOT(0x04)", "EOT+SOH", "ENQ(0x05)", "ACK(0x06)",
+          "CR+LF", "LF(0x0A)", "CR(0x0D)", "NAK(0x15)", "SYN(0x16)"}},
+        {"EVENT",
+         {"Save as &Fmt", "Save as &Raw", "Save as &Hex", "Save as &Txt", "Save as Fmt (&B)inary",
+          "Save as &All", "save to &Zip file", "&Clear all data"}},
+        {"DATA_PROC",
+         {"&Load", "&ReLoad", "&Clear", "Save &As", "Insert Data(up)", "Insert Data((below)",
+          "Delete Data"}},
+        {"SelectUI", {"System", "Chinese", "English"}}};
+    for (const auto& [name, labels] : popups) {
+        std::unique_ptr<QMenu> menu(window.BuildPopup(name));
+        QCOMPARE(Labels(menu.get()), labels);
+        if (name == std::string("SelectUI"))
+            QVERIFY(menu->actions().at(2)->isChecked() && !menu->actions().at(0)->isChecked());
+    }
+    const QStringList system = Labels(window.findChild<QMenu*>("SystemMenu"));
+    QCOMPARE(system.mid(0, 4),
+             QStringList({"About Qelvor(&A)...", "Pin Window", "&Explorer Path", "&New Instance"}));
+    // The drop-down of SendCtrl is the control characters' menu, behind a
+    // split button.
+    auto* sendCtrl = f.Control<QToolButton>("SendCtrl");
+    QCOMPARE(sendCtrl->popupMode(), QToolButton::MenuButtonPopup);
+    QCOMPARE(Labels(sendCtrl->menu()), popups[0].second);
+
+    // Pin Window twice leaves the window unpinned and unchecked, in its place;
+    // New Instance names the new settings file after the current one.
     QAction* pin = CommandAction(window.findChild<QMenu*>("SystemMenu"), kCmdPinWindow);
     const QSize size = window.size();
     for (bool pinned : {true, false}) {
@@ -512,6 +478,27 @@ void MainWindowTest::gesturesAndWindowMenuCommands() {
                                                          {"my.ini", "newQelvor.ini"}};
     for (const auto& [iniPath, name] : names)
         QCOMPARE(NewInstanceIniName(iniPath), name);
+
+    // A dropped file loads as the data file (only the first of two); a right
+    // click's press selects the line, so that Delete Data takes it and not
+    // the line selected before.
+    const QString first = f.dir.filePath("lines.txt");
+    std::ofstream(first.toStdString(), std::ios::binary) << "A\r\nB\r\n";
+    std::ofstream(f.dir.filePath("other.txt").toStdString()) << "not this one";
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(f.dir.filePath("other.txt"))});
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &enter);
+    QApplication::sendEvent(&window, &drop);
+    CDataList& list = window.Engine().DataList();
+    QCOMPARE(list.Lines(), (std::vector<std::string>{"A", "B", ""}));
+    QCOMPARE(window.Engine().State().dataFilePath, first.toStdString());
+    const auto remove = [](QMenu* menu) { return CommandAction(menu, kCmdDeleteData); };
+    QCOMPARE(RightClickDataLine(f, 1, remove), QString("DATA_PROC"));
+    QCOMPARE(list.Lines(), (std::vector<std::string>{"A", ""}));
+    auto* view = f.Control<QListView>("DataList");
+    QCOMPARE(view->model()->rowCount(), 2);
 }
 
 // "-n" opens the configuration dialog first: a stop signal to the program
