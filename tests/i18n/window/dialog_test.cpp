@@ -153,18 +153,6 @@ QStringList BoxTexts(const std::function<void()>& action) {
     return texts;
 }
 
-void GatherMainWindow(WindowFixture& f, Gathered& out) {
-    CMainWindow& window = f.Window();
-    out.append({"main window", TextsOf(&window)});
-    for (const char* popup : {"EVENT", "DATA_PROC", "SelectUI", "CTRL_CHAR"}) {
-        std::unique_ptr<QMenu> menu(window.BuildPopup(QLatin1String(popup)));
-        out.append({popup, TextsOf(menu.get())});
-    }
-    // The menu choice stores the language and says when it applies.
-    out.append(
-        {"Select UI box", BoxTexts([&] { window.Engine().OnSelectUI(kCmdSelectUiSystem); })});
-}
-
 // The dialogs, the last three rendered as <name>-<suffix>.png: the detail
 // view of pending bytes ("Save data" shown) and of an ASTM record beside its
 // fields, and the serial list with a pty held by another program.
@@ -458,26 +446,23 @@ void DialogTest::viewsAndStoredChoice() {
 // The UTF-8 box is offered only for a byte above 0x8F; it decodes the raw
 // and formatted views and leaves hex alone.
 void DialogTest::decodeBoxAndGapField() {
-    const std::pair<std::string, bool> cases[] = {{"\x80\x85\x8F", false}, {"ab\x90", true}};
-    for (const auto& [data, offered] : cases) {
-        auto view = Detail(data);
-        auto* decode = view->findChild<QCheckBox*>("Utf8Dec");
-        QCOMPARE(decode->isVisible(), offered);
-        if (!offered) continue;
-        auto* text = view->findChild<QPlainTextEdit*>("DetailText");
-        const std::string decoded = DecodeUtf8ToAnsi(data);
-        const std::tuple<const char*, QString, QString> views[] = {
-            {"RawData", AsShown(data), AsShown(decoded)},
-            {"FmtData", AsShown(EscapeCtrlChars(data)), AsShown(EscapeCtrlChars(decoded))},
-            {"HexData", AsShown(FormatHexDump(data)), AsShown(FormatHexDump(data))}};
-        for (const auto& [radio, plain, decodedText] : views) {
-            QTest::mouseClick(view->findChild<QRadioButton*>(radio), Qt::LeftButton);
-            decode->setChecked(false);
-            QCOMPARE(text->toPlainText(), plain);
-            decode->setChecked(true);
-            QCOMPARE(text->toPlainText(), decodedText);
-        }
-        QVERIFY(std::get<1>(views[0]) != std::get<2>(views[0]));  // the box changed something
+    QVERIFY(!Detail("\x80\x85\x8F")->findChild<QCheckBox*>("Utf8Dec")->isVisible());
+    const std::string data = "ab\x90", decoded = DecodeUtf8ToAnsi(data);
+    QVERIFY(decoded != data);  // so that the box changes what is shown
+    auto view = Detail(data);
+    auto* decode = view->findChild<QCheckBox*>("Utf8Dec");
+    QVERIFY(decode->isVisible());
+    auto* text = view->findChild<QPlainTextEdit*>("DetailText");
+    const std::tuple<const char*, QString, QString> views[] = {
+        {"RawData", AsShown(data), AsShown(decoded)},
+        {"FmtData", AsShown(EscapeCtrlChars(data)), AsShown(EscapeCtrlChars(decoded))},
+        {"HexData", AsShown(FormatHexDump(data)), AsShown(FormatHexDump(data))}};
+    for (const auto& [radio, plain, decodedText] : views) {
+        QTest::mouseClick(view->findChild<QRadioButton*>(radio), Qt::LeftButton);
+        decode->setChecked(false);
+        QCOMPARE(text->toPlainText(), plain);
+        decode->setChecked(true);
+        QCOMPARE(text->toPlainText(), decodedText);
     }
 
     // A stored record after another shows its "+ms" (pending bytes, which have
@@ -502,18 +487,26 @@ void DialogTest::everyWindowSpeaksOneLanguage() {
         // Qt's own buttons (OK, Yes, No) need Qt's translations package.
         QCOMPARE(translations.QtOwnInstalled(), language == UiLanguage::Chinese);
         Gathered gathered;
-        GatherMainWindow(f, gathered);
+        CMainWindow& window = f.Window();
+        gathered.append({"main window", TextsOf(&window)});
+        for (const char* popup : {"EVENT", "DATA_PROC", "SelectUI", "CTRL_CHAR"}) {
+            std::unique_ptr<QMenu> menu(window.BuildPopup(QLatin1String(popup)));
+            gathered.append({popup, TextsOf(menu.get())});
+        }
+        // The menu choice stores the language and says when it applies.
+        gathered.append(
+            {"Select UI box", BoxTexts([&] { window.Engine().OnSelectUI(kCmdSelectUiSystem); })});
         GatherDialogs(f, language == UiLanguage::Chinese ? "zh" : "en", gathered);
         QStringList wrong;
         int textCount = 0;
         bool titled = false;  // the configuration dialog's title in this language
-        for (const auto& [window, texts] : gathered) {
+        for (const auto& [name, texts] : gathered) {
             textCount += static_cast<int>(texts.size());
-            titled = titled || (window == "configuration" && texts.contains(configTitle));
+            titled = titled || (name == "configuration" && texts.contains(configTitle));
             for (const QString& text : texts) {
                 const bool bad = language == UiLanguage::Chinese ? !EnglishWordsIn(text).isEmpty()
                                                                  : HasChinese(text);
-                if (bad) wrong << window + ": " + text;
+                if (bad) wrong << name + ": " + text;
             }
         }
         SetStringLanguage(UiLanguage::English);
