@@ -181,10 +181,9 @@ void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
     testing_support::PtyDevice pty;
     const int holder = open(pty.path.c_str(), O_RDWR | O_NOCTTY);
     flock(holder, LOCK_EX);
-    CComSetting listed = f.settings;
-    listed.ComPort = 0;
-    listed.ComName = pty.path;
-    CSerialPortListDlg ports(listed);
+    f.settings.ComPort = 0;  // listed beside what udev finds
+    f.settings.ComName = pty.path;
+    CSerialPortListDlg ports(f.settings);
     CHighlightRulesDlg highlights(f.settings);
     CQuickSendDlg quickSends(f.Window().Engine());
     const std::pair<QString, QDialog*> shown[] = {{"detail", &view},
@@ -198,7 +197,7 @@ void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
     QTest::qWait(20);
     for (const auto& [name, dialog] : shown) {
         out.append({name, TextsOf(dialog)});
-        QVERIFY(SaveScreenshot(*dialog, name + "-" + suffix));
+        QVERIFY(SaveScreenshot(dialog->grab().toImage(), name + "-" + suffix));
     }
     close(holder);
 }
@@ -284,7 +283,8 @@ void DialogTest::showsTheGroupOfEachPortKind() {
             // layout has run; grabbed before, it keeps the old kind's height.
             QTest::qWait(20);
             dialog->adjustSize();
-            QVERIFY(test::SaveScreenshot(*dialog, "config-" + kind + "-" + scope.Suffix()));
+            const QString shot = "config-" + kind + "-" + scope.Suffix();
+            QVERIFY(SaveScreenshot(dialog->grab().toImage(), shot));
         }
     }
 }

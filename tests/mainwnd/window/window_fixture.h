@@ -163,15 +163,10 @@ class ScopedUiLanguage {
     CQtTranslations translations_;
 };
 
-#ifdef QELVOR_SCREENSHOT_DIR
 // Writes image as name.png into the build folder's screenshots.
 inline bool SaveScreenshot(const QImage& image, const QString& name) {
     return QDir().mkpath(QELVOR_SCREENSHOT_DIR) &&
            image.save(QStringLiteral(QELVOR_SCREENSHOT_DIR "/") + name + ".png");
 }
-inline bool SaveScreenshot(QWidget& widget, const QString& name) {
-    return SaveScreenshot(widget.grab().toImage(), name);
-}
-#endif
 
 }  // namespace qelvor::test
