@@ -227,12 +227,12 @@ class DialogTest : public QObject {
     void resourceLibraryBesideTheProgram();
 
   private:
-    CComSetDlg& Open(const std::string& body, bool portOpen = false) {
+    // The configuration dialog over a settings file of body.
+    void Open(const std::string& body, bool portOpen = false) {
         std::ofstream(ini.toStdString(), std::ios::binary) << body;
         settings = CComSetting::Loaded(ini.toStdString());
         dialog = std::make_unique<CComSetDlg>(settings, portOpen);
         dialog->show();
-        return *dialog;
     }
     template <class T = QWidget>
     T* W(const char* name) {
@@ -509,7 +509,6 @@ void DialogTest::everyWindowSpeaksOneLanguage() {
                 if (bad) wrong << name + ": " + text;
             }
         }
-        SetStringLanguage(UiLanguage::English);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("\n")));
         // The walk did read the windows, in the language asked for.
         QVERIFY(textCount > 200 && titled);
@@ -545,8 +544,7 @@ void DialogTest::resourceLibraryBesideTheProgram() {
         QCOMPARE(CResourceLibrary::RegisteredVersion(), std::string(used ? "2.9.0.1" : ""));
         CQtTranslations translations;
         QVERIFY(translations.Install(UiLanguage::Chinese, rll.TranslationsFolder()));
-        CComSetting plain = CComSetting::Loaded(folder.filePath("t.ini").toStdString());
-        QCOMPARE(CComSetDlg(plain, false).findChild<QPushButton*>("Save")->text(), saveCaption);
+        QCOMPARE(CComSetDlg(settings, false).findChild<QPushButton*>("Save")->text(), saveCaption);
         rll.Unload();
         QCOMPARE(CResourceLibrary::RegisteredVersion(), std::string());
 

@@ -184,8 +184,7 @@ void MainWindowTest::sessionRowsAndScreenshot() {
     QCOMPARE(cell(0, 0).toString() + cell(0, 2).toString(), QString("R<ENQ>"));
     QCOMPARE(cell(1, 0).toString() + cell(1, 2).toString(), QString("S<ACK>"));
     QVERIFY(QTime::fromString(cell(0, 1).toString(), "HH:mm:ss.zzz").isValid());
-    QCOMPARE(rows->index(0, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignLeft,
-             int(Qt::AlignLeft));
+    QVERIFY(rows->index(0, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignLeft);
 
     const QString data = f.dir.filePath("astm.txt");
     std::ofstream(data.toStdString(), std::ios::binary)
@@ -511,8 +510,7 @@ void MainWindowTest::setupFirstThenStopOrAutoRestart() {
         QVERIFY(QTest::qWaitFor([&] { return BlocksStopSignals(program.processId()); }, 10000));
         QTest::qWait(300);
         QCOMPARE(kill(pid_t(program.processId()), signalNumber), 0);
-        QVERIFY(program.waitForFinished(10000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QVERIFY(program.waitForFinished(10000) && program.exitStatus() == QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
     }
 

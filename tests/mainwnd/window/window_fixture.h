@@ -150,8 +150,6 @@ class ScopedUiLanguage {
         translations_.Install(language, QStringLiteral(":/i18n/"));
     }
     ~ScopedUiLanguage() { SetStringLanguage(UiLanguage::English); }
-    ScopedUiLanguage(const ScopedUiLanguage&) = delete;
-    ScopedUiLanguage& operator=(const ScopedUiLanguage&) = delete;
 
     // "en" or "zh", as the screenshot files are named.
     QString Suffix() const {
