@@ -137,13 +137,16 @@ class EngineTest : public testing::Test {
         settings.Parity = settings.StopBit = 0;
         Engine().OnOpenPort();
     }
+    void OpenTcp(int workMode, int port) {
+        settings.WorkMode = workMode;
+        settings.IPPort = port;
+        Engine().OnOpenPort();
+    }
     // Opens the engine as a TCP client of a listener of the test and polls
     // until it shows the connection; the accepted socket is the peer.
     Socket ConnectAsClient() {
         listener = Socket::Listen();
-        settings.WorkMode = kWorkModeTcpClient;
-        settings.IPPort = listener.Port();
-        Engine().OnOpenPort();
+        OpenTcp(kWorkModeTcpClient, listener.Port());
         Socket peer = listener.Accept();
         return PollWhileConnecting() ? std::move(peer) : Socket();
     }

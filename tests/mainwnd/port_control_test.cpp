@@ -1,7 +1,6 @@
 // Opening, polling and closing the port as the window shows them: the status
-// texts and their reasons, the buttons, the title, where frames end, a serial
-// line flooded while the poll stalls, reconnecting a lost port, and the modem
-// control lines.
+// texts and their reasons, the buttons, the title, where frames end, a flooded
+// serial line, reconnecting a lost port, and the modem control lines.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,13 +20,11 @@ namespace {
 using PortControl = EngineTest;
 
 TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
-    settings.WorkMode = kWorkModeTcpServer;
     settings.SplitStrs = "<CR><LF>";
     Engine().Exchange().LoadSplitConfig();
-    const int port = settings.IPPort = FreeTcpPort();
+    const int port = FreeTcpPort();
     const std::string listening = StrPrintf("TCP-Server(Port=%d) waiting client", port);
-    Engine().OnOpenPort();
-    EXPECT_EQ(view.Period(kTimerPoll), 1);
+    OpenTcp(kWorkModeTcpServer, port);
     Poll();
     EXPECT_EQ(Pane(0), listening);
     ExpectSendButtons(false, false);
@@ -113,9 +110,7 @@ TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
 // close ends the connect. (A refused connect: FailedOpensKeepTheirStatus.)
 TEST_F(PortControl, ClientConnectNeverHoldsTheOpenAndACloseEndsIt) {
     loopback::DroppingListener full;
-    settings.WorkMode = kWorkModeTcpClient;
-    settings.IPPort = full.Port();
-    Engine().OnOpenPort();
+    OpenTcp(kWorkModeTcpClient, full.Port());
     Poll(20);
     EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d) connecting", full.Port()));
     EXPECT_EQ(State().shownStatusCode, 0);
@@ -129,9 +124,8 @@ TEST_F(PortControl, ClientConnectNeverHoldsTheOpenAndACloseEndsIt) {
 
 TEST_F(PortControl, TakenServerPortShowsOneStatusUntilFreeThenListensByItself) {
     Socket holder = Socket::Listen();
-    settings.WorkMode = kWorkModeTcpServer;
-    const int port = settings.IPPort = holder.Port();
-    Engine().OnOpenPort();
+    const int port = holder.Port();
+    OpenTcp(kWorkModeTcpServer, port);
     Lines shown{Pane(0)};  // no flicker between "in use" and "waiting" at each retry
     for (int i = 0; i < 200; ++i) {
         Poll();

@@ -39,9 +39,7 @@ TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     Engine().SetSendText("hi");
     Engine().OnEnterKey();
     EXPECT_EQ(Engine().Exchange().Records().size(), 2u);
-    settings.WorkMode = kWorkModeTcpServer;
-    settings.IPPort = FreeTcpPort();
-    Engine().OnOpenPort();
+    OpenTcp(kWorkModeTcpServer, FreeTcpPort());
     ASSERT_TRUE(Engine().IsPortOpen());
     view.changes = 0;
     EXPECT_EQ(Engine().OnSendData(), 0);
@@ -104,7 +102,6 @@ TEST_F(SendOperations, AutoSendStartsAtTheSelectionReportsCompletionAndStopsOnCl
     EXPECT_EQ(view.Period(kTimerAutoSend), 200);
     Engine().RefreshCaptions();  // must keep the running caption
     EXPECT_EQ(Button(kIdAutoSend).caption, "StopSend");
-    EXPECT_EQ(Button(kIdSetPort).caption, "Setup");
     // clang-format off
     const struct { std::string line, pane; int selection; } ticks[] = {
         {"L3", "Send=4,Count=1", 4}, {"L4", "Send=5,Count=2", -1}};
@@ -199,12 +196,8 @@ TEST_F(EngineTest, QuickSendBytesReachThePeerComposedLikeTheSendBox) {
     for (int index : {0, 1, -1, 12})  // empty buttons and others send nothing
         Engine().SendQuick(index);
     EXPECT_EQ(peer.Receive(framed.size()), framed);
-    // The send box's text gives the same bytes; only it joins the history.
-    Engine().SetSendText(text);
-    Engine().OnEnterKey();
-    EXPECT_EQ(peer.Receive(framed.size()), framed);
-    EXPECT_EQ(RecordsOf('S'), (Lines{framed, framed}));
-    EXPECT_EQ(Engine().SendHistory().Texts(), Lines{text});
+    EXPECT_EQ(RecordsOf('S'), Lines{framed});
+    EXPECT_TRUE(Engine().SendHistory().Texts().empty()) << "only the send box has a history";
 }
 
 TEST_F(EngineTest, QuickSendsAndTheirRowAreKeptInTheSetAcrossARun) {
@@ -230,53 +223,52 @@ TEST_F(EngineTest, QuickSendsAndTheirRowAreKeptInTheSetAcrossARun) {
     EXPECT_TRUE(quick.Button(1).Empty() && quick.Button(5).Empty());
 }
 
-TEST(SendHistory, UpAndDownWalkLikeAShellAndASendStartsAgain) {
-    CSendHistory history;
-    ASSERT_TRUE(history.Load("", "ComSet"));
-    EXPECT_EQ(history.Older("typed"), "typed");  // nothing to walk
-    for (const char* text : {"a", "b", "c", "c", ""})
-        history.Add(text);
-    EXPECT_EQ(history.Texts(), (Lines{"a", "b", "c"}));  // no repeat, no empty text
-    // Each key (Up true), the box's text, and what the box shows after it.
-    const std::tuple<bool, std::string, std::string> walk[] = {
-        {false, "typed", "typed"}, {true, "typed", "c"}, {true, "c", "b"},  {true, "b", "a"},
-        {true, "a", "a"},          {false, "a", "b"},    {false, "b", "c"}, {false, "c", "typed"},
-        {false, "typed", "typed"}, {true, "x", "c"},     {true, "c", "b"}};
-    for (const auto& [up, current, shown] : walk)
-        EXPECT_EQ(up ? history.Older(current) : history.Newer(current), shown) << current;
-    history.Add("d");  // a send in the middle of a walk ends it
-    EXPECT_EQ(history.Newer("d"), "d");
-    EXPECT_EQ(history.Older("y"), "d");
-}
-
-TEST_F(EngineTest, SendHistoryKeepsTheNewest50OfEachSetThroughAReloadOfTheIni) {
+// The newest 50 texts sent, each set's apart, through a reload of the INI; Up
+// and Down walk them like a shell's history, and a send ends the walk.
+TEST_F(EngineTest, SendHistoryKeepsTheNewest50OfEachSetAndWalksLikeAShell) {
     Socket peer = ConnectAsClient();
     ASSERT_TRUE(peer.Valid());
     Lines expected;
     for (int i = 0; i < 52; ++i)
         expected.push_back("t" + std::to_string(i));
-    // Texts that look like the file's own lines, and line ends, survive.
-    for (const char* odd : {"[Other]", "=x", "a\\nb", "cr\rlf\n", "\\"})
+    // Texts that look like the file's own lines, and line ends, survive; a
+    // repeat of the last text and an empty one are not kept.
+    for (const char* odd : {"[Other]", "=x", "a\\nb", "cr\rlf\n", "\\", "\\", ""})
         expected.push_back(odd);
     for (const std::string& text : expected) {
         Engine().SetSendText(text);
         Engine().OnEnterKey();
     }
+    expected.resize(expected.size() - 2);
     expected.erase(expected.begin(), expected.end() - 50);
     EXPECT_EQ(Engine().SendHistory().Texts(), expected);
+    // Down, Up, Up, Down, Down, Down from a draft, then Up past the oldest.
+    const std::string keys = "v^^vvv" + std::string(51, '^');
+    std::string shown;
+    Engine().SetSendText("draft");
+    for (char key : keys) {
+        key == '^' ? Engine().HistoryOlder() : Engine().HistoryNewer();
+        shown += State().sendText + "|";
+    }
+    EXPECT_EQ(shown.rfind("draft|\\|cr\rlf\n|\\|draft|draft|\\|", 0), 0u) << shown;
+    EXPECT_EQ(State().sendText, expected.front());
+    Engine().SetSendText("d");  // sent in the middle of the walk
+    Engine().OnEnterKey();
+    Engine().HistoryNewer();
+    EXPECT_EQ(State().sendText, "d");
+    expected.erase(expected.begin());
+    expected.push_back("d");
     CSendHistory other;  // another set's texts are its own and kept apart
     ASSERT_TRUE(other.Load(CSendHistory::FileFor(settings.IniPath), "Other"));
-    EXPECT_TRUE(other.Texts().empty());
+    EXPECT_EQ(other.Older("typed"), "typed");  // nothing to walk
     ASSERT_EQ(other.Add("mine"), 0);
 
     engine.reset();
     settings = CComSetting::Loaded(settings.IniPath);
     EXPECT_EQ(Engine().SendHistory().Texts(), expected);
-    Engine().SetSendText("draft");
+    Engine().SetSendText("y");
     Engine().HistoryOlder();
-    EXPECT_EQ(State().sendText, "\\");
-    Engine().HistoryNewer();
-    EXPECT_EQ(State().sendText, "draft");
+    EXPECT_EQ(State().sendText, "d");
     ASSERT_TRUE(other.Load(CSendHistory::FileFor(settings.IniPath), "OTHER"));
     EXPECT_EQ(other.Texts(), Lines{"mine"});
 }
