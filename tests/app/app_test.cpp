@@ -36,7 +36,6 @@ TEST(CommandLine, OptionsCountOnlyAsWholeArgumentsInAnyCase) {
         {{"-ZIP", "a.zip", "dir"}, true, std::nullopt, "-ZIP a.zip dir"},
         {{"-N", "My.ini", "-x"}, false, "My.ini -x", ""},
         {{"-n", "/home/Ann/my set.ini"}, false, "/home/Ann/my set.ini", ""},
-        {{"data-n", "x.ini"}, false, std::nullopt, "data-n x.ini"},
         {{"-n"}, false, "", ""},
         {{"/home/Ann/a b.txt", "-nope"}, false, std::nullopt, "/home/Ann/a b.txt -nope"}};
     // clang-format on
