@@ -165,13 +165,11 @@ TEST_F(DataListCommands, SendNowSendsTheDoubleClickedLineAndTheOpeningByteOfALoa
     const std::string path = dir.File("data.txt");
     WriteFile(path, "one\ntwo");
     settings.SendAfterLoadFile = 1;
-    ASSERT_TRUE(Engine().LoadDataFile(path));  // "send now" is still off
-    EXPECT_TRUE(RecordsOf('S').empty());
+    ASSERT_TRUE(Engine().LoadDataFile(path));  // "send now" is still off: no ENQ
 
     Engine().ToggleSendNow();
     EXPECT_EQ(CComSetting::Loaded(dir.File("t.ini")).LButtonDblClkSend, 1);
     Engine().OnDataListDoubleClick(0);
-    EXPECT_EQ(peer.Receive(3), "one");
     Engine().OnDataListDoubleClick(7);  // below the last line: nothing taken
     EXPECT_EQ(Engine().Exchange().DataIndex(), -1);
     EXPECT_EQ(State().sendText, "one");
@@ -179,15 +177,15 @@ TEST_F(DataListCommands, SendNowSendsTheDoubleClickedLineAndTheOpeningByteOfALoa
     Engine().DataList().SetCurSel(1);
     Engine().Exchange().FrameCounter() = 5;
     ASSERT_TRUE(Engine().LoadDataFile(path));
-    EXPECT_EQ(peer.Receive(1), "\x05");
     EXPECT_EQ(Engine().Exchange().FrameCounter(), 0);
     EXPECT_EQ(Engine().DataList().CurSel(), -1);
     settings.CheckSum = 1;
     ASSERT_TRUE(Engine().LoadDataFile(path));
-    EXPECT_EQ(peer.Receive(2), std::string("\x04\x01", 2));
     WriteFile(path, "");  // no line, so no opening byte
     ASSERT_TRUE(Engine().LoadDataFile(path));
-    EXPECT_EQ(RecordsOf('S'), (Lines{"one", "\x05", std::string("\x04\x01", 2)}));
+    const std::string sent = "one\x05\x04\x01";
+    EXPECT_EQ(peer.Receive(sent.size()), sent);
+    EXPECT_EQ(RecordsOf('S'), (Lines{"one", "\x05", "\x04\x01"}));
     Engine().ToggleSendNow();
     EXPECT_EQ(CComSetting::Loaded(dir.File("t.ini")).LButtonDblClkSend, 0);
 }

@@ -1,14 +1,23 @@
-// The send commands over real TCP connections: the send box, the Enter key,
-// control characters, auto-send and the stress test, the CheckSum button, the
-// captions that follow the settings, what a failed send tells the user, the
-// quick-send buttons and the send history.
+// The engine over real TCP connections: the send box and the Enter key,
+// control characters, auto-send and the stress test, the CheckSum button and
+// the captions, what a failed send tells the user, the quick-send buttons and
+// the send history; then the start-up order, the backup tick with a real
+// continuous log, the send box under a flood, ticks inside a command and the
+// save commands.
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+
 #include <clocale>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
+#include "log/log_formats.h"
+#include "log/log_writer.h"
 #include "mainwnd/engine_fixture.h"
 #include "mainwnd/send_history.h"
 #include "mainwnd/send_operations.h"
+#include "support/zip_reader.h"
 
 namespace qelvor::test {
 namespace {
@@ -28,10 +37,9 @@ class SendOperations : public EngineTest {
 TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     Engine().SetSendText("<STX>abc<ETX>");
     EXPECT_EQ(Engine().OnSendData(), 5);
-    EXPECT_EQ(peer.Receive(5), "\002abc\003");
     Engine().SetSendText("hi");
     Engine().OnEnterKey();
-    EXPECT_EQ(peer.Receive(2), "hi");
+    EXPECT_EQ(peer.Receive(7), "\002abc\003hi");
     Engine().SetSendText("");
     EXPECT_EQ(Engine().OnSendData(), 0);
     EXPECT_EQ(RecordsOf('S'), (Lines{"\002abc\003", "hi"}));
@@ -40,7 +48,6 @@ TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     Engine().OnEnterKey();
     EXPECT_EQ(Engine().Exchange().Records().size(), 2u);
     OpenTcp(kWorkModeTcpServer, FreeTcpPort());
-    ASSERT_TRUE(Engine().IsPortOpen());
     view.changes = 0;
     EXPECT_EQ(Engine().OnSendData(), 0);
     Engine().OnCtrlMenu(kCmdCrLf);
@@ -89,7 +96,6 @@ TEST_F(SendOperations, ControlItemsSendAndNameTheSendCtrlButton) {
         EXPECT_EQ(Button(kIdSendCtrl).caption, c.caption);
         Engine().OnSendCtrl();
         EXPECT_EQ(peer.Receive(2 * c.bytes.size()), c.bytes + c.bytes) << c.caption;
-        EXPECT_EQ(RecordsOf('S').back(), c.bytes);
     }
     EXPECT_FALSE(Engine().OnCtrlMenu(kCmdCtrlCharFirst + 32));
     EXPECT_EQ(Button(kIdSendCtrl).caption, "<UP>");
@@ -121,7 +127,6 @@ TEST_F(SendOperations, AutoSendStartsAtTheSelectionReportsCompletionAndStopsOnCl
     ASSERT_EQ(Pane(1), "Send=1,Count=1");
     Engine().OnClosePort();
     EXPECT_TRUE(AutoSendStopped());
-    EXPECT_TRUE(State().autoSend.idle);
     EXPECT_EQ(Pane(1), "");
     Engine().OnTimer(kTimerAutoSend);  // a tick the view had queued already
     EXPECT_EQ(RecordsOf('S'), (Lines{"L3", "L4", "L0"}));
@@ -271,6 +276,157 @@ TEST_F(EngineTest, SendHistoryKeepsTheNewest50OfEachSetAndWalksLikeAShell) {
     EXPECT_EQ(State().sendText, "d");
     ASSERT_TRUE(other.Load(CSendHistory::FileFor(settings.IniPath), "OTHER"));
     EXPECT_EQ(other.Texts(), Lines{"mine"});
+}
+
+using MainEngine = EngineTest;
+
+// The data file named on the command line (else the INI's) is loaded by
+// timer 7 after the port opened; with "-n" the setup timer comes first and
+// the INI's data file is not taken.
+TEST_F(MainEngine, StartupOpensThenLoadsTheDataFileOrWaitsForSetupWithDashN) {
+    const std::string path = dir.File("start data.txt");
+    WriteFile(path, "x\ny");
+    settings.WriteProfileString("ComSet", "LoadFile", dir.File("ini-data.txt"));
+    settings.ShowDataListWnd = 1;
+    settings.WorkMode = kWorkModeTcpClient;
+    settings.IPPort = FreeTcpPort();
+    settings.BackupLogTimeCount = 15;
+    RecordingView plainView, setupView;
+    CMainEngine plain(settings, plainView), setupFirst(settings, setupView);
+    plain.Startup({});
+    EXPECT_EQ(plain.State().dataFilePath, dir.File("ini-data.txt"));
+    setupFirst.Startup({"", true});
+    EXPECT_EQ(setupView.Period(kTimerStartupSetup), 10);
+    EXPECT_FALSE(setupView.Running(kTimerLoadData) || setupFirst.IsPortOpen());
+    EXPECT_EQ(setupFirst.State().dataFilePath, "");
+    Engine().Startup({path, false});
+    ASSERT_TRUE(PollWhileConnecting());
+    EXPECT_EQ(view.Period(kTimerLoadData), 50);
+    EXPECT_EQ(view.Period(kTimerBackup), 15 * 60000);
+    EXPECT_EQ(State().title, StrPrintf("Qelvor TCP-Client(127.0.0.1:%d)", settings.IPPort));
+    EXPECT_EQ(Engine().DataList().Count(), 0);
+    Engine().OnTimer(kTimerLoadData);
+    EXPECT_FALSE(view.Running(kTimerLoadData));
+    EXPECT_EQ(Engine().DataList().Lines(), (Lines{"x", "y"}));
+}
+
+// The backup tick, with a continuous log, also moves the log aside; a log
+// that cannot write counts its lost lines and tells them once per run of
+// failures, as a record of the traffic list, never as a stream of them.
+TEST_F(MainEngine, BackupTickMovesTheLogAsideAndALogThatCannotWriteIsToldOnce) {
+    const std::string folder = dir.File("LogData/");
+    std::filesystem::create_directory(folder);
+    settings.AutoSaveLog = 1;
+    CLogWriter writer;
+    writer.Start(folder + "Qelvor.log", settings);
+    Engine().AttachLogWriter(&writer);
+    Engine().Exchange().AddRecord('I', "before backup");
+    Engine().OnTimer(kTimerBackup);
+    EXPECT_EQ(Engine().Exchange().RecordCount(), 0u);
+    EXPECT_NE(view.changes & kChangedRecords, 0u);
+    writer.Stop();
+    const std::vector<std::filesystem::path> backups(std::filesystem::directory_iterator(folder),
+                                                     {});
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(backups[0].filename().string().rfind("MsgLog", 0), 0u) << backups[0];
+    EXPECT_NE(ReadFile(backups[0]).find("I:before backup\r\n"), std::string::npos);
+
+    std::filesystem::create_directory(folder + "Qelvor.log");  // a folder where the file goes
+    CLogWriter failing;
+    failing.Start(folder + "Qelvor.log", settings);
+    Engine().AttachLogWriter(&failing);
+    Engine().Exchange().AddRecord('I', "lost");
+    const std::string notice = "continuous log: 1 lines could not be written: Is a directory";
+    EXPECT_TRUE(PollUntil([&] { return RecordsOf('I').back() == notice; }));
+    for (int i = 0; i < 3; ++i)
+        Engine().Exchange().AddRecord('I', "also lost");
+    Poll(50);
+    failing.Stop();
+    Poll();
+    Engine().AttachLogWriter(nullptr);
+    EXPECT_EQ(RecordsOf('I'), (Lines{"lost", notice, "also lost", "also lost", "also lost"}));
+}
+
+// Frames answered from the data list arrive while the user types: the send
+// box keeps every keystroke, and the receive path never tells the view to
+// redraw it. Only a real change of the text is told.
+TEST_F(MainEngine, TypingInTheSendBoxSurvivesAFloodOfAnsweredFrames) {
+    settings.HandShake = 1;
+    settings.SupportStress = 1;
+    settings.SplitStrs = "<ACK>";
+    settings.RespondStrs = "[DATA]";
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    SetLines({"L0", "L1"});
+    constexpr size_t kRounds = 100, kFramesPerRound = 100;
+    std::string typed;
+    for (size_t round = 0; round < kRounds; ++round) {
+        typed += static_cast<char>('a' + round % 26);
+        Engine().SetSendText(typed);
+        ASSERT_NE(view.changes & kChangedSendText, 0u) << round;
+        view.changes = 0;
+        ASSERT_TRUE(peer.SendAll(std::string(kFramesPerRound, '\x06')));
+        ASSERT_TRUE(PollUntil([&] { return RecordsOf('S').size() == kFramesPerRound; })) << round;
+        EXPECT_EQ(State().sendText, typed) << round;
+        EXPECT_EQ(view.changes & kChangedSendText, 0u) << round;
+        Engine().OnClearAllData();
+    }
+    Engine().SetSendText(typed);  // the box's own text handed back again
+    EXPECT_EQ(view.changes & kChangedSendText, 0u);
+}
+
+// A message box shown by a command runs a nested event loop in which the
+// timers keep firing and the user may click: no tick runs inside the
+// command, each runs once right after it, and a click there is not taken.
+TEST_F(MainEngine, TimerTicksDuringACommandRunOnceAfterItAndNoCommandNests) {
+    Socket peer = ConnectAsClient();
+    ASSERT_TRUE(peer.Valid());
+    SetLines({"A", "B", "C"});
+    Engine().OnAutoSend();
+    Lines inside = {"not run"};
+    view.whileBoxShown = [&] {
+        ASSERT_TRUE(peer.SendAll("in\r\n"));
+        // Acknowledged, so in the engine's socket before the box closes.
+        int unacknowledged = -1;
+        ASSERT_TRUE(testing_support::WaitUntil([&] {
+            return ioctl(peer.Fd(), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+        }));
+        for (int tick = 0; tick < 3; ++tick) {
+            Engine().OnTimer(kTimerPoll);
+            Engine().OnTimer(kTimerAutoSend);
+        }
+        Engine().SetSendText("click");
+        EXPECT_EQ(Engine().OnSendData(), 0);
+        EXPECT_TRUE(Engine().InCommand());
+        inside = Typed();
+    };
+    ASSERT_TRUE(Engine().SaveDataList(dir.File("list.txt")));
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(inside, Lines{}) << "no record made inside the command";
+    EXPECT_FALSE(Engine().InCommand());
+    EXPECT_EQ(RecordsOf('S'), Lines{"A"}) << "one auto-send tick for three";
+    EXPECT_EQ(Pane(1), "Send=1,Count=1");
+    // The deferred poll took what the peer sent while the box was shown.
+    EXPECT_EQ(RecordsOf('R'), Lines{"in\r\n"});
+}
+
+// A save command of the EVENT menu writes what the log module renders for
+// the chosen layout (each layout: the log tests) and reports it; a second
+// save to the same file asks first (the recording view cancels). The zip
+// holds the five layouts.
+TEST_F(MainEngine, SaveCommandsWriteTheChosenLayoutAndAskBeforeReplacing) {
+    Engine().Exchange().AddRecord('S', "\002A\003");
+    Engine().Exchange().AddRecord('R', "\001\253");
+    const std::string path = dir.File("chosen.hex");
+    ASSERT_EQ(Engine().SaveLog(LogFormat::Hex, path), 1);
+    const std::string written = ReadFile(path);
+    EXPECT_EQ(written, RenderLog(Engine().Exchange().Records(), LogFormat::Hex, false, {}));
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_NE(view.boxes[0].text.find("Save data file succeeded"), std::string::npos);
+    EXPECT_EQ(Engine().SaveLog(LogFormat::Hex, path), 0) << "cancelled at the question";
+    EXPECT_EQ(ReadFile(path), written);
+    ASSERT_TRUE(Engine().SaveZip(dir.File("chosen.zip")));
+    EXPECT_EQ(testing_support::ReadZip(dir.File("chosen.zip")).size(), 5u);
 }
 
 }  // namespace
