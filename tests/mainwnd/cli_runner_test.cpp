@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-
 #include "app/cli/cli_options.h"
 #include "app/cli/cli_port_list.h"
 #include "app/cli/record_line_format.h"
@@ -29,7 +28,7 @@ const std::string kCli = QELVOR_CLI_PATH;
 // Each case: the arguments, the action, and for a usage error a piece of the
 // one-line reason that names the bad part. (What each option does, the runs
 // of qelvor-cli show; here its value may also follow a '='.)
-TEST(CliOptions, HelpVersionListPortsAndUsageErrorsNamingTheBadPart) {
+TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
     const std::tuple<std::vector<std::string>, CliAction, std::string> cases[] = {
         {{"--ini", "x", "--help"}, CliAction::Help, ""},
         {{"--version"}, CliAction::Version, ""},
@@ -83,12 +82,9 @@ TEST(CliOptions, HelpVersionListPortsAndUsageErrorsNamingTheBadPart) {
     for (const char* option : {"--astm-host", "--serial", "--udp", "--list-ports", "--exit-at-eof",
                                "--exit-on-close", "--eol", "--quiet", "\n3 with"})
         EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
-}
-
-// What each port option sets: device, rate, byte size, parity and stop-bit
-// codes, host, port, remote port.
-TEST(CliOptions, PortOptionsGiveTheirSettings) {
-    const std::tuple<CliPortKind, std::string, std::string> cases[] = {
+    // What each port option sets: device, rate, byte size, parity and
+    // stop-bit codes, host, port, remote port.
+    const std::tuple<CliPortKind, std::string, std::string> ports[] = {
         {CliPortKind::Serial, "ttyUSB0", "ttyUSB0 0 - | 0 0"},
         {CliPortKind::Serial, "ttyS1:9600:8o2", "ttyS1 9600 8 1 2 | 0 0"},
         {CliPortKind::Serial, "ttyS1:300:5S1.5", "ttyS1 300 5 4 1 | 0 0"},
@@ -101,9 +97,8 @@ TEST(CliOptions, PortOptionsGiveTheirSettings) {
         {CliPortKind::TcpClient, "localhost:1", " 0 - localhost| 1 0"},
         {CliPortKind::Udp, "0:10.0.0.2:9001", " 0 - 10.0.0.2| 0 9001"},
     };
-    for (const auto& [kind, value, expected] : cases) {
+    for (const auto& [kind, value, expected] : ports) {
         CCliPort port;
-        std::string error;
         ASSERT_TRUE(ParseCliPort(kind, value, port, error)) << value << ": " << error;
         const std::string format =
             port.formatGiven ? StrPrintf("%d %d %d", port.byteSize, port.parity, port.stopBit)
@@ -218,6 +213,7 @@ class CliClient : public testing::Test {
         args.insert(args.end(), {"--seconds", "30"});
         cli.emplace(args, options);
         peer = listener.Accept(5000);
+        EXPECT_TRUE(peer.Valid()) << "qelvor-cli did not connect: " << cli->Err();
     }
 
     TempFolder dir;
@@ -257,7 +253,6 @@ TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
         listener = Socket::Listen();
         WriteFile(dir.File("msg.txt"), run.data);
         Start("", {run.role, "--data", dir.File("msg.txt"), "--exit-after-message"});
-        ASSERT_TRUE(peer.Valid()) << cli->Err();
         EXPECT_EQ(PlaySteps(peer, run.steps, [] {}), Expected(run.steps));
         EXPECT_EQ(cli->Wait(), run.status) << cli->Err();
         EXPECT_EQ(ReadFile(ini), iniBefore);
@@ -454,7 +449,6 @@ TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
     WriteFile(dir.File("lines.txt"), "L0\nL1\nL2");
     Start(Key("HandShake", 0) + Key("AutoSendElapse", 1),
           {"--data", dir.File("lines.txt"), "--auto-send"});
-    ASSERT_TRUE(peer.Valid()) << cli->Err();
     EXPECT_EQ(peer.Receive(6), "L0L1L2");
     ASSERT_TRUE(peer.SendAll("abc"));
     peer.Reset();
@@ -472,7 +466,6 @@ TEST_F(CliClient, EndsQuietlyWhenTheReaderOfItsOutputGoes) {
     ChildOptions piped;
     piped.outOnPipe = true;
     Start("", {}, piped);
-    ASSERT_TRUE(peer.Valid()) << cli->Err();
     std::string lines;
     for (int i = 0; i < 1000; ++i)
         lines += "line " + std::to_string(i) + "\r\n";

@@ -136,6 +136,7 @@ class EngineTest : public testing::Test {
         settings.ByteSize = 8;
         settings.Parity = settings.StopBit = 0;
         Engine().OnOpenPort();
+        EXPECT_EQ(State().shownStatusCode, 1) << State().pane0ToolTip;
     }
     void OpenTcp(int workMode, int port) {
         settings.WorkMode = workMode;
@@ -143,12 +144,15 @@ class EngineTest : public testing::Test {
         Engine().OnOpenPort();
     }
     // Opens the engine as a TCP client of a listener of the test and polls
-    // until it shows the connection; the accepted socket is the peer.
+    // until it shows the connection; the accepted socket is the peer (a
+    // failure is reported here, and the invalid peer fails what follows).
     Socket ConnectAsClient() {
         listener = Socket::Listen();
         OpenTcp(kWorkModeTcpClient, listener.Port());
         Socket peer = listener.Accept();
-        return PollWhileConnecting() ? std::move(peer) : Socket();
+        const bool connected = PollWhileConnecting() && peer.Valid();
+        EXPECT_TRUE(connected) << "no connection to the test's listener";
+        return connected ? std::move(peer) : Socket();
     }
     // Polls while a TCP client's connect is under way.
     bool PollWhileConnecting() {

@@ -68,7 +68,6 @@ TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
         settings.ExeDir = fresh.Path();
         SetLines({"1{X}", "2BAD{X}", "3{X}"});
         Socket peer = ConnectAsClient();
-        ASSERT_TRUE(peer.Valid());
         EXPECT_EQ(AnswerToAck(peer), "1ok");
         EXPECT_EQ(AnswerToAck(peer), "");
         EXPECT_EQ(AnswerToAck(peer), "3ok");  // the script still runs
@@ -92,7 +91,6 @@ TEST_F(LuaPluginTest, ScriptThatCannotLoadIsReadAgainForTheNextLine) {
     };
     SetLines({"1", "2", "3", "4", "5", "6"});
     Socket peer = ConnectAsClient();
-    ASSERT_TRUE(peer.Valid());
     size_t notes = 0;
     for (const auto& step : steps) {
         SCOPED_TRACE(step.script != nullptr ? step.script : "no script");
@@ -126,7 +124,6 @@ TEST_F(LuaPluginTest, SampleScriptFillsDateTimeAndRunningNumberAndLongAnswersArr
     SetLines({"1H|\\^&|||Qelvor|||||||P|1|{DATE}{TIME}", "2O|{SEQ}|SID{SEQ}||^^^GLU", "3O|{SEQ}|x",
               "4L|1|N"});
     Socket peer = ConnectAsClient();
-    ASSERT_TRUE(peer.Valid());
     const std::string before = Now(), header = AnswerToAck(peer), after = Now();
     const std::string prefix = "1H|\\^&|||Qelvor|||||||P|1|";
     ASSERT_EQ(header.substr(0, prefix.size()), prefix);
@@ -142,7 +139,6 @@ TEST_F(LuaPluginTest, SampleScriptFillsDateTimeAndRunningNumberAndLongAnswersArr
     WriteScript("function FormatLine(line) return line:rep(300000) end");
     SetLines({"abcd"});
     peer = ConnectAsClient();
-    ASSERT_TRUE(peer.Valid());
     std::string expected;
     while (expected.size() < 1200000)
         expected += "abcd";
