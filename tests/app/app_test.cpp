@@ -35,7 +35,6 @@ TEST(CommandLine, OptionsCountOnlyAsWholeArgumentsInAnyCase) {
         {{"/tmp/run-zip-delta.txt"}, false, std::nullopt, "/tmp/run-zip-delta.txt"},
         {{"-ZIP", "a.zip", "dir"}, true, std::nullopt, "-ZIP a.zip dir"},
         {{"-N", "My.ini", "-x"}, false, "My.ini -x", ""},
-        {{"-n", "/home/Ann/my set.ini"}, false, "/home/Ann/my set.ini", ""},
         {{"-n"}, false, "", ""},
         {{"/home/Ann/a b.txt", "-nope"}, false, std::nullopt, "/home/Ann/a b.txt -nope"}};
     // clang-format on
