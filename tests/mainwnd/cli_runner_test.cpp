@@ -26,8 +26,7 @@ namespace {
 const std::string kCli = QELVOR_CLI_PATH;
 
 // Each case: the arguments, the action, and for a usage error a piece of the
-// one-line reason that names the bad part. (What each option does, the runs
-// of qelvor-cli show; here its value may also follow a '='.)
+// one-line reason that names the bad part; a value may also follow a '='.
 TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
     const std::tuple<std::vector<std::string>, CliAction, std::string> cases[] = {
         {{"--ini", "x", "--help"}, CliAction::Help, ""},
@@ -119,13 +118,12 @@ TEST(CliOptions, RecordLinesInEachForm) {
     const CMsgRecord received('R', "\002A\177\233\302\233\346\226\207\342\202", at);
     const CMsgRecord info('I', "note \x85", at);
     // The default, hexadecimal and plain terminal forms: the runs below.
-    const CRecordLineFormat hexNoTime{true, true}, utf8{false, true, true, true},
-        utf8Timed{false, false, true, true};
+    const CRecordLineFormat hexNoTime{true, true}, utf8{false, true, true, true};
     const std::tuple<CRecordLineFormat, const CMsgRecord*, std::string> cases[] = {
         {hexNoTime, &info, "I:note \x85"},
         // UTF-8: whole characters stay; a C1 control and a cut character do not.
         {utf8, &received, "R:<STX>A<DEL><x9B>\xC2<x9B>\xE6\x96\x87\xE2<x82>"},
-        {utf8Timed, &info, "<09:05:03.042>I:note <x85>"},
+        {utf8, &info, "I:note <x85>"},
     };
     for (const auto& [format, record, expected] : cases)
         EXPECT_EQ(FormatRecordLine(*record, format), expected);
@@ -259,10 +257,8 @@ TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
     }
 }
 
-// --serial sets rate and format on the device itself (a pty keeps the rate
-// and the stop bits; its driver forces cs8 and -parenb). On a terminal as
-// standard output a peer's bytes cannot steer it (in a file they stay, see
-// below). With --exit-on-close a device that vanishes ends the run with 3.
+// --serial gives the port its rate and format. On a terminal as standard output a
+// peer's bytes cannot steer it; with --exit-on-close a vanished device ends the run with 3.
 TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGoes) {
     testing_support::PtyDevice pty;
     testing_support::PtyDevice terminal;
@@ -273,7 +269,6 @@ TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGo
     ChildProcess cli({kCli, "--serial", pty.path + ":115200:7E2", "--exit-on-close", "--eol", "lf",
                       "--seconds", "30"},
                      onTerminal);
-    // The port's own description: what reaches the driver, the port tests show.
     ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.path + "(115200 7-E-2)")) << cli.Err();
     ASSERT_TRUE(pty.Feed("a\x7F\x9B[2J\r\n"));
     // After the time stamp; the terminal turns "\n" into "\r\n".
@@ -382,7 +377,6 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
     // clang-format off
     const struct { std::vector<std::string> args; int status; std::string err, out = ""; } runs[] = {
         {{"--ini", nope}, 2, "qelvor-cli: settings file " + nope + ": No such file or directory\n"},
-        {{"--ini", dir.Path()}, 2, "qelvor-cli: settings file " + dir.Path() + " is a directory\n"},
         {{"--ini", ini, "--set", "NoSuchSet"}, 2,
          "qelvor-cli: " + ini + " lists no settings set 'NoSuchSet'\n"},
         {{"--ini", ini, "--serial", tty9 + ":9600"}, 2,
@@ -398,9 +392,9 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
          device + "Open port failed\n" + device + ": no such device\nSerialPort:" + device + "\n"},
         // A bare name is found in the current folder first; "comset" is the
         // file's own set in another case; --seconds ends the run with 0.
-        {{"--ini", "cli.ini", "--set", "comset", "--seconds", "0.3"}, 0, "qelvor-cli: settings " + ini
-         + ", set comset, TCP server on *:" + p + "\nTCP-Server(Port=" + p + ") waiting client\n"
-         "TCP-Server(Port=" + p + ")\n"},
+        {{"--ini", "cli.ini", "--set", "comset", "--seconds", "0.3"}, 0, "qelvor-cli: settings " +
+         ini + ", set comset, TCP server on *:" + p + "\nTCP-Server(Port=" + p + ") waiting "
+         "client\nTCP-Server(Port=" + p + ")\n"},
         {{"--help"}, 0, "", CliUsageText()},
         {{"--version"}, 0, "", "qelvor-cli " QELVOR_VERSION "\n"}};
     // clang-format on
