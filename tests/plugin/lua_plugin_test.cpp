@@ -44,13 +44,12 @@ class LuaPluginTest : public EngineTest {
     }
 };
 
-struct FaultCase {
-    const char* fault;   // what the script does for the line holding "BAD"
-    const char* reason;  // a piece of the one 'I' record it leaves
-};
-
+// Each case: what the script does for the line holding "BAD", and a piece of
+// the one 'I' record it leaves.
 TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
-    const FaultCase cases[] = {
+    const struct {
+        const char *fault, *reason;
+    } cases[] = {
         {"error('no such sample')", "LuaProc.lua:2: no such sample"},
         {"local t = nil; return t.x", "attempt to index"},
         {"while true do end", "stopped after 10000000 instructions"},
@@ -60,7 +59,7 @@ TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
         {"local s = 'x' while true do s = s .. s end", "not enough memory"},
         {"return ''", nullptr},  // a chosen empty answer sends nothing, without a note
     };
-    for (const FaultCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
         TempFolder fresh;  // each case loads its own copy, with a state of its own
         std::filesystem::copy_file(QELVOR_LUA_PLUGIN, fresh.File(kPluginLibraryName));
