@@ -1,7 +1,6 @@
 // Real parts for the engine and qelvor-cli tests: a view that records what the
-// engine tells it (timers are fired by hand), TCP and UDP peers on 127.0.0.1,
-// one engine over its own INI file, and a scripted ASTM E1381 peer whose
-// frames are built by the link's codec.
+// engine tells it (timers are fired by hand), one engine over its own INI file
+// with peers on 127.0.0.1, and a scripted ASTM E1381 peer.
 #pragma once
 
 #include <fcntl.h>
