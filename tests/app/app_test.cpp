@@ -140,7 +140,6 @@ class QelvorProgram : public ::testing::Test {
         return Outcome{status, child.Out(), child.Err()};
     }
 
-    // How many of the four files of the tree are still there.
     int SourcesLeft() {
         int left = 0;
         for (const char* name : {"a b.log", "B.log", "Sub/c.log", "Sub/deep/d.log"})
