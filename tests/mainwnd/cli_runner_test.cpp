@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
+
 #include "app/cli/cli_options.h"
 #include "app/cli/cli_port_list.h"
 #include "app/cli/record_line_format.h"
@@ -411,11 +413,9 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
     // No settings file and no port: the run says how to name one.
     ChildProcess bare({IsolatedCli(dir)});
     EXPECT_EQ(bare.Wait(), 2);
-    EXPECT_EQ(bare.Err().rfind("qelvor-cli: no settings file " + dir.File("qelvor.ini") +
-                                   "; name the port, for example:\n  --serial DEVICE",
-                               0),
-              0u)
-        << bare.Err();
+    EXPECT_THAT(bare.Err(),
+                testing::StartsWith("qelvor-cli: no settings file " + dir.File("qelvor.ini") +
+                                    "; name the port, for example:\n  --serial DEVICE"));
     // Started with standard input closed, it still ends on SIGTERM.
     ChildOptions noStdin;
     noStdin.withStdin = false;
