@@ -44,6 +44,7 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
         {{"--auto-send=yes"}, CliAction::UsageError, "'--auto-send=yes'"},
         {{"--list-ports=1"}, CliAction::UsageError, "'--list-ports=1'"},
         {{"--exit-after-message", "--astm"}, CliAction::UsageError, "needs --astm"},
+        {{"--exit-after-message", "--data", "d"}, CliAction::UsageError, "needs --astm"},
         {{"--eol", "crnl"}, CliAction::UsageError, "'crnl'"},
         {{"--serial", ":9600"}, CliAction::UsageError, "--serial needs a device"},
         {{"--serial", "ttyS0:49"}, CliAction::UsageError, "baud rate '49'"},

@@ -78,7 +78,6 @@ inline bool RunUntil(const std::function<void()>& step, const std::function<bool
     return testing_support::WaitUntil([&] { return done() || (step(), done()); }, limitMs);
 }
 
-// One socket of the test, closed with the object.
 using Socket = loopback::Peer;
 
 // A port number that was free a moment ago.

@@ -379,9 +379,8 @@ class SendOperations : public EngineTest {
     Socket peer;
 };
 
-// The send box composed by SendData and the Enter key; a server without a
-// client records the failure and says why. (Closed, Enter sends nothing: the
-// window tests.)
+// The send box composed by SendData and the Enter key; closed, Enter sends
+// nothing, and a server without a client records the failure and says why.
 TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     Engine().SetSendText("<STX>abc<ETX>");
     EXPECT_EQ(Engine().OnSendData(), 5);
@@ -391,10 +390,12 @@ TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     Engine().SetSendText("");
     EXPECT_EQ(Engine().OnSendData(), 0);
     EXPECT_EQ(RecordsOf('S'), (Lines{"\002abc\003", "hi"}));
+    Engine().SetSendText("hi");
     Engine().OnClosePort();
+    Engine().OnEnterKey();  // closed: nothing sent, nothing recorded
+    EXPECT_EQ(Engine().Exchange().RecordCount(), 2u);
     OpenTcp(kWorkModeTcpServer, FreeTcpPort());
     view.changes = 0;
-    Engine().SetSendText("hi");
     EXPECT_EQ(Engine().OnSendData(), 0);
     Engine().OnCtrlMenu(kCmdCrLf);
     EXPECT_EQ(RecordsOf('I'), Lines(2, kSendErrorText));
