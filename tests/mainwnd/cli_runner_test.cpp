@@ -1,8 +1,6 @@
 // qelvor-cli: its command line, record lines, port list and standard input;
-// then run as a child process against real peers on 127.0.0.1 and pty pairs:
-// the ASTM link in both roles, the port options (a serial line, TCP both
-// ways, UDP answering), the input lines, auto-send, the exit statuses and the
-// printed lines.
+// then run as a child process against peers on 127.0.0.1 and pty pairs: the
+// ASTM link, each port option, auto-send, the exit statuses and what it prints.
 #include <fcntl.h>
 #include <signal.h>
 
@@ -30,19 +28,15 @@ namespace {
 const std::string kCli = QELVOR_CLI_PATH;
 
 // Each case: the arguments, the action, and for a usage error a piece of the
-// one-line reason that names the bad part. (What each option does, the runs
-// of qelvor-cli show; here its value may also follow a '='.)
-TEST(CliOptions, HelpVersionListPortsAndUsageErrorsNamingTheBadPart) {
+// one-line reason that names the bad part; a value may also follow a '='.
+TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
     const std::tuple<std::vector<std::string>, CliAction, std::string> cases[] = {
         {{"--ini", "x", "--help"}, CliAction::Help, ""},
-        {{"-h"}, CliAction::Help, ""},
         {{"--version"}, CliAction::Version, ""},
         {{"--list-ports"}, CliAction::ListPorts, ""},
         {{"--astm", "--data", "d"}, CliAction::Run, ""},
         {{"--bogus"}, CliAction::UsageError, "'--bogus'"},
-        {{"positional"}, CliAction::UsageError, "'positional'"},
         {{"--ini"}, CliAction::UsageError, "--ini needs a value"},
-        {{"--seconds", "soon"}, CliAction::UsageError, "'soon'"},
         {{"--seconds", "-1"}, CliAction::UsageError, "'-1'"},
         {{"--seconds", "1e99"}, CliAction::UsageError, "'1e99'"},
         {{"--seconds", "nan"}, CliAction::UsageError, "'nan'"},
@@ -53,7 +47,6 @@ TEST(CliOptions, HelpVersionListPortsAndUsageErrorsNamingTheBadPart) {
         {{"--exit-after-message", "--data", "d"}, CliAction::UsageError, "needs --astm"},
         {{"--eol", "crnl"}, CliAction::UsageError, "'crnl'"},
         {{"--serial", ":9600"}, CliAction::UsageError, "--serial needs a device"},
-        {{"--serial", "ttyS0:96k"}, CliAction::UsageError, "baud rate '96k'"},
         {{"--serial", "ttyS0:49"}, CliAction::UsageError, "baud rate '49'"},
         {{"--serial", "ttyS0:9600:9N1"}, CliAction::UsageError, "format '9N1'"},
         {{"--serial", "ttyS0:9600:8X1"}, CliAction::UsageError, "format '8X1'"},
@@ -89,13 +82,9 @@ TEST(CliOptions, HelpVersionListPortsAndUsageErrorsNamingTheBadPart) {
     for (const char* option : {"--astm-host", "--serial", "--udp", "--list-ports", "--exit-at-eof",
                                "--exit-on-close", "--eol", "--quiet", "\n3 with"})
         EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
-}
-
-// What each port option sets: device, rate, byte size, parity and stop-bit
-// codes, host, port, remote port.
-TEST(CliOptions, PortOptionsGiveTheirSettings) {
-    const std::tuple<CliPortKind, std::string, std::string> cases[] = {
-        {CliPortKind::Serial, "/dev/pts/3:115200:7E1", "/dev/pts/3 115200 7 2 0 | 0 0"},
+    // What each port option sets: device, rate, byte size, parity and
+    // stop-bit codes, host, port, remote port.
+    const std::tuple<CliPortKind, std::string, std::string> ports[] = {
         {CliPortKind::Serial, "ttyUSB0", "ttyUSB0 0 - | 0 0"},
         {CliPortKind::Serial, "ttyS1:9600:8o2", "ttyS1 9600 8 1 2 | 0 0"},
         {CliPortKind::Serial, "ttyS1:300:5S1.5", "ttyS1 300 5 4 1 | 0 0"},
@@ -106,12 +95,10 @@ TEST(CliOptions, PortOptionsGiveTheirSettings) {
         {CliPortKind::TcpServer, "9000", " 0 - | 9000 0"},
         {CliPortKind::TcpServer, "127.0.0.1:65535", " 0 - 127.0.0.1| 65535 0"},
         {CliPortKind::TcpClient, "localhost:1", " 0 - localhost| 1 0"},
-        {CliPortKind::Udp, "9000", " 0 - | 9000 0"},
         {CliPortKind::Udp, "0:10.0.0.2:9001", " 0 - 10.0.0.2| 0 9001"},
     };
-    for (const auto& [kind, value, expected] : cases) {
+    for (const auto& [kind, value, expected] : ports) {
         CCliPort port;
-        std::string error;
         ASSERT_TRUE(ParseCliPort(kind, value, port, error)) << value << ": " << error;
         const std::string format =
             port.formatGiven ? StrPrintf("%d %d %d", port.byteSize, port.parity, port.stopBit)
@@ -133,16 +120,13 @@ TEST(CliOptions, RecordLinesInEachForm) {
     const SystemTime at{2026, 12, 1, 7, 9, 5, 3, 42};
     const CMsgRecord received('R', "\002A\177\233\302\233\346\226\207\342\202", at);
     const CMsgRecord info('I', "note \x85", at);
-    const CRecordLineFormat hex{true}, hexNoTime{true, true}, terminal{false, true, true},
-        utf8{false, true, true, true}, utf8Timed{false, false, true, true};
+    // The default, hexadecimal and plain terminal forms: the runs below.
+    const CRecordLineFormat hexNoTime{true, true}, utf8{false, true, true, true};
     const std::tuple<CRecordLineFormat, const CMsgRecord*, std::string> cases[] = {
-        {{}, &received, "<09:05:03.042>R:<STX>A\x7F\x9B\xC2\x9B\xE6\x96\x87\xE2\x82"},
-        {hex, &received, "<09:05:03.042>R:02 41 7F 9B C2 9B E6 96 87 E2 82"},
         {hexNoTime, &info, "I:note \x85"},
-        {terminal, &received, "R:<STX>A<DEL><x9B>\xC2<x9B>\xE6<x96><x87>\xE2<x82>"},
         // UTF-8: whole characters stay; a C1 control and a cut character do not.
         {utf8, &received, "R:<STX>A<DEL><x9B>\xC2<x9B>\xE6\x96\x87\xE2<x82>"},
-        {utf8Timed, &info, "<09:05:03.042>I:note <x85>"},
+        {utf8, &info, "I:note <x85>"},
     };
     for (const auto& [format, record, expected] : cases)
         EXPECT_EQ(FormatRecordLine(*record, format), expected);
@@ -217,10 +201,6 @@ bool ConnectsTo(const char* address, int port) {
     return connect(peer.Fd(), reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
 }
 
-const std::string kDefaultLists =
-    Key("SplitStrs", "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>") +
-    Key("RespondStrs", "<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>") + Key("HandShake", 1);
-
 // qelvor-cli started as a TCP client of the test's listener for at most 30 s,
 // its settings file holding keys; peer is the connection it made.
 class CliClient : public testing::Test {
@@ -232,6 +212,7 @@ class CliClient : public testing::Test {
         args.insert(args.end(), {"--seconds", "30"});
         cli.emplace(args, options);
         peer = listener.Accept(5000);
+        EXPECT_TRUE(peer.Valid()) << "qelvor-cli did not connect: " << cli->Err();
     }
 
     TempFolder dir;
@@ -271,7 +252,6 @@ TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
         listener = Socket::Listen();
         WriteFile(dir.File("msg.txt"), run.data);
         Start("", {run.role, "--data", dir.File("msg.txt"), "--exit-after-message"});
-        ASSERT_TRUE(peer.Valid()) << cli->Err();
         EXPECT_EQ(PlaySteps(peer, run.steps, [] {}), Expected(run.steps));
         EXPECT_EQ(cli->Wait(), run.status) << cli->Err();
         EXPECT_EQ(ReadFile(ini), iniBefore);
@@ -280,10 +260,8 @@ TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
     }
 }
 
-// --serial sets rate and format on the device itself (a pty keeps the rate
-// and the stop bits; its driver forces cs8 and -parenb). On a terminal as
-// standard output a peer's bytes cannot steer it (in a file they stay, see
-// below). With --exit-on-close a device that vanishes ends the run with 3.
+// --serial gives the port its rate and format. On a terminal as standard output a
+// peer's bytes cannot steer it; with --exit-on-close a vanished device ends the run with 3.
 TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGoes) {
     testing_support::PtyDevice pty;
     testing_support::PtyDevice terminal;
@@ -295,13 +273,6 @@ TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGo
                       "--seconds", "30"},
                      onTerminal);
     ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.path + "(115200 7-E-2)")) << cli.Err();
-    // stty reads the line through the test's own descriptor: the port holds it exclusively.
-    ChildProcess stty(
-        {"/bin/sh", "-c", "stty -a <&" + std::to_string(pty.slave) + " | tr ';\n' '  '"});
-    ASSERT_EQ(stty.Wait(), 0) << stty.Err();
-    const std::string words = " " + stty.Out() + " ";
-    for (const char* word : {" 115200 ", " cstopb ", " -parodd "})
-        EXPECT_NE(words.find(word), std::string::npos) << word << words;
     ASSERT_TRUE(pty.Feed("a\x7F\x9B[2J\r\n"));
     // After the time stamp; the terminal turns "\n" into "\r\n".
     const std::string shown = ">R:a<DEL><x9B>[2J<CR><LF>\r\n";
@@ -335,9 +306,6 @@ struct PortCase {
     int status;
 };
 
-void PrintTo(const PortCase& c, std::ostream* os) {
-    *os << CliPortOptionName(c.kind);
-}
 class CliPortOption : public testing::TestWithParam<PortCase> {};
 
 TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
@@ -407,12 +375,11 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
     const std::string device = dir.File("no-such-tty"), tty = device + " 9600 8N1\nSerialPort:";
     const std::string serial =
         WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", device), "tty.ini");
-    const std::string at = StrPrintf("(Port=%d)", taken.Port());
+    const std::string at = StrPrintf("(Port=%d)", taken.Port()), p = std::to_string(port);
     const std::string nope = dir.File("nope.ini"), tty9 = dir.File("tty9");
     // clang-format off
     const struct { std::vector<std::string> args; int status; std::string err, out = ""; } runs[] = {
         {{"--ini", nope}, 2, "qelvor-cli: settings file " + nope + ": No such file or directory\n"},
-        {{"--ini", dir.Path()}, 2, "qelvor-cli: settings file " + dir.Path() + " is a directory\n"},
         {{"--ini", ini, "--set", "NoSuchSet"}, 2,
          "qelvor-cli: " + ini + " lists no settings set 'NoSuchSet'\n"},
         {{"--ini", ini, "--serial", tty9 + ":9600"}, 2,
@@ -426,13 +393,20 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
          "TCP-Server" + at + "\n"},
         {{"--ini", serial}, 1, "qelvor-cli: settings " + serial + ", set ComSet, serial " + tty +
          device + "Open port failed\n" + device + ": no such device\nSerialPort:" + device + "\n"},
+        // A bare name is found in the current folder first; "comset" is the
+        // file's own set in another case; --seconds ends the run with 0.
+        {{"--ini", "cli.ini", "--set", "comset", "--seconds", "0.3"}, 0, "qelvor-cli: settings " +
+         ini + ", set comset, TCP server on *:" + p + "\nTCP-Server(Port=" + p + ") waiting "
+         "client\nTCP-Server(Port=" + p + ")\n"},
         {{"--help"}, 0, "", CliUsageText()},
         {{"--version"}, 0, "", "qelvor-cli " QELVOR_VERSION "\n"}};
     // clang-format on
+    ChildOptions inDir;
+    inDir.cwd = dir.Path();
     for (const auto& run : runs) {
         std::vector<std::string> args{kCli};
         args.insert(args.end(), run.args.begin(), run.args.end());
-        ChildProcess cli(args);
+        ChildProcess cli(args, inDir);
         EXPECT_EQ(cli.Wait(), run.status) << run.args[0];
         EXPECT_EQ(cli.Err(), run.err);
         EXPECT_EQ(cli.Out(), run.out);
@@ -440,21 +414,9 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
     // No settings file and no port: the run says how to name one.
     ChildProcess bare({IsolatedCli(dir)});
     EXPECT_EQ(bare.Wait(), 2);
-    EXPECT_EQ(bare.Err().rfind("qelvor-cli: no settings file " + dir.File("qelvor.ini") +
-                                   "; name the port, for example:\n  --serial DEVICE",
-                               0),
-              0u)
-        << bare.Err();
-    // A bare name is found in the current folder first; "comset" is the
-    // file's own set in another case; --seconds ends the run with 0.
-    ChildOptions inDir;
-    inDir.cwd = dir.Path();
-    ChildProcess here({kCli, "--ini", "cli.ini", "--set", "comset", "--seconds", "0.3"}, inDir);
-    EXPECT_EQ(here.Wait(), 0) << here.Err();
-    EXPECT_NE(here.Err().find(StrPrintf("TCP-Server(Port=%d) waiting client", port)),
-              std::string::npos)
-        << here.Err();
-    EXPECT_EQ(here.Out(), "");
+    EXPECT_THAT(bare.Err(),
+                testing::StartsWith("qelvor-cli: no settings file " + dir.File("qelvor.ini") +
+                                    "; name the port, for example:\n  --serial DEVICE"));
     // Started with standard input closed, it still ends on SIGTERM.
     ChildOptions noStdin;
     noStdin.withStdin = false;
@@ -471,7 +433,6 @@ TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
     WriteFile(dir.File("lines.txt"), "L0\nL1\nL2");
     Start(Key("HandShake", 0) + Key("AutoSendElapse", 1),
           {"--data", dir.File("lines.txt"), "--auto-send"});
-    ASSERT_TRUE(peer.Valid()) << cli->Err();
     EXPECT_EQ(peer.Receive(6), "L0L1L2");
     ASSERT_TRUE(peer.SendAll("abc"));
     peer.Reset();
@@ -479,9 +440,6 @@ TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
     cli->Signal(SIGHUP);
     EXPECT_EQ(cli->Wait(), 0);
     const std::string out = cli->Out();
-    std::istringstream lines(out);  // each line one record in the log line format
-    for (std::string line; std::getline(lines, line);)
-        EXPECT_THAT(line, testing::ContainsRegex("^<[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}>[SRI]:"));
     EXPECT_NE(out.find(">S:L2\n"), std::string::npos) << out;
     EXPECT_NE(out.find(">R:abc\n"), std::string::npos) << out;
 }
@@ -491,8 +449,7 @@ TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
 TEST_F(CliClient, EndsQuietlyWhenTheReaderOfItsOutputGoes) {
     ChildOptions piped;
     piped.outOnPipe = true;
-    Start(kDefaultLists, {}, piped);
-    ASSERT_TRUE(peer.Valid()) << cli->Err();
+    Start("", {}, piped);
     std::string lines;
     for (int i = 0; i < 1000; ++i)
         lines += "line " + std::to_string(i) + "\r\n";

@@ -1,7 +1,6 @@
 // Real parts for the engine and qelvor-cli tests: a view that records what the
-// engine tells it (timers are fired by hand), TCP and UDP peers on 127.0.0.1,
-// one engine over its own INI file, and a scripted ASTM E1381 peer whose
-// frames are built by the link's codec.
+// engine tells it (timers are fired by hand), one engine over its own INI file
+// with peers on 127.0.0.1, and a scripted ASTM E1381 peer.
 #pragma once
 
 #include <fcntl.h>
@@ -79,7 +78,6 @@ inline bool RunUntil(const std::function<void()>& step, const std::function<bool
     return testing_support::WaitUntil([&] { return done() || (step(), done()); }, limitMs);
 }
 
-// One socket of the test, closed with the object.
 using Socket = loopback::Peer;
 
 // A port number that was free a moment ago.
@@ -136,16 +134,23 @@ class EngineTest : public testing::Test {
         settings.ByteSize = 8;
         settings.Parity = settings.StopBit = 0;
         Engine().OnOpenPort();
+        EXPECT_EQ(State().shownStatusCode, 1) << State().pane0ToolTip;
+    }
+    void OpenTcp(int workMode, int port) {
+        settings.WorkMode = workMode;
+        settings.IPPort = port;
+        Engine().OnOpenPort();
     }
     // Opens the engine as a TCP client of a listener of the test and polls
-    // until it shows the connection; the accepted socket is the peer.
+    // until it shows the connection; the accepted socket is the peer (a
+    // failure is reported here, and the invalid peer fails what follows).
     Socket ConnectAsClient() {
         listener = Socket::Listen();
-        settings.WorkMode = kWorkModeTcpClient;
-        settings.IPPort = listener.Port();
-        Engine().OnOpenPort();
+        OpenTcp(kWorkModeTcpClient, listener.Port());
         Socket peer = listener.Accept();
-        return PollWhileConnecting() ? std::move(peer) : Socket();
+        const bool connected = PollWhileConnecting() && peer.Valid();
+        EXPECT_TRUE(connected) << "no connection to the test's listener";
+        return connected ? std::move(peer) : Socket();
     }
     // Polls while a TCP client's connect is under way.
     bool PollWhileConnecting() {
