@@ -59,8 +59,9 @@ std::string Pattern(size_t size) {
     return bytes;
 }
 
-// Polls as the main window does until count bytes came or 20 s passed.
-std::string Collect(CSerialPort& port, size_t count) {
+// Polls as the main window does until count bytes came or 20 s passed; each
+// Read of a datagram port takes one datagram.
+std::string Collect(StreamPort::CStreamPort& port, size_t count = 1) {
     std::string got;
     std::vector<char> buf(65536);
     WaitUntil(
@@ -340,12 +341,6 @@ bool PollUntilCode(CTCPPort& port, int code, bool relisten = true) {
     });
 }
 
-std::string PollRead(CTCPPort& port) {
-    if (!PollUntilCode(port, 1)) return "<nothing>";
-    char buf[256];
-    return std::string(buf, size_t(std::max(port.Read(buf, sizeof buf), 0)));
-}
-
 // A listening server on a free port of 127.0.0.1, opened by each test.
 class TcpServer : public ::testing::Test {
   protected:
@@ -384,7 +379,7 @@ TEST_F(TcpServer, ServesOneClientAtATimeAndListensAgainWhenThePollAsks) {
     // WaitForData alone never listens again, the poll's RestartListening does.
     ASSERT_TRUE(first.Send(std::string("last\0words", 10)));
     first.Reset();
-    EXPECT_EQ(PollRead(server_), std::string("last\0words", 10));
+    EXPECT_EQ(Collect(server_), std::string("last\0words", 10));
     ASSERT_TRUE(PollUntilCode(server_, -8, false));
     EXPECT_EQ(server_.WaitForData(0), -1);
     EXPECT_FALSE(Peer::Connect(port_).Valid());
@@ -456,7 +451,12 @@ TEST(TcpClient, WaitEndsWhenDataComesAndPeerCloseGivesMinus8ThenMinus3) {
     CTCPPort client;
     client.SetNetParam(1, listener.Port(), kLoopback);
     ASSERT_EQ(client.Open(), 1);
+    // The listener's answer completes the connect, at once or at a poll.
+    EXPECT_TRUE(WaitUntil([&] { return client.PollConnect() == 1; }));
+    EXPECT_EQ(client.GetState(0) + client.LastError(), CTCPPort::kConnected);
     Peer peer(accept(listener.Fd(), nullptr, nullptr));
+    EXPECT_EQ(client.WriteString("hi"), 2);
+    EXPECT_EQ(peer.Receive(2), "hi");
     EXPECT_EQ(client.WaitForData(20), 0);
     std::thread late([&] {  // a wait ends when data comes, not at its time-out
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -465,7 +465,7 @@ TEST(TcpClient, WaitEndsWhenDataComesAndPeerCloseGivesMinus8ThenMinus3) {
     });
     EXPECT_EQ(client.WaitForData(10000), 1);
     late.join();
-    EXPECT_EQ(PollRead(client), "!");
+    EXPECT_EQ(Collect(client), "!");
     EXPECT_EQ(client.WaitForData(0), -8);
     EXPECT_EQ(client.IsOpen(), 0);
     char buf[8];
@@ -495,26 +495,10 @@ TEST(TcpPort, OpenFailsForRefusedUnansweredAndOutOfRangePorts) {
         EXPECT_EQ(port.GetState(0), CTCPPort::kClosed);
         EXPECT_EQ(port.WaitForData(0), c[0] == 1 ? -3 : -1) << c[1];
     }
-    // A listener's answer makes the same connect succeed, at once or at a poll.
-    CTCPPort client;
-    client.SetNetParam(1, p, kLoopback);
-    ASSERT_EQ(client.Open(), 1);
-    EXPECT_TRUE(WaitUntil([&] { return client.PollConnect() == 1; }));
-    EXPECT_EQ(client.GetState(0), CTCPPort::kConnected);
-    EXPECT_EQ(client.LastError(), 0);
-    Peer accepted(accept(listener.Fd(), nullptr, nullptr));
-    EXPECT_EQ(client.WriteString("hi"), 2);
-    EXPECT_EQ(accepted.Receive(2), "hi");
 }
 
 class UdpPort : public ::testing::Test {
   protected:
-    // Polls as the main window does, then reads the front datagram.
-    std::string ReadOne() {
-        if (!WaitUntil([&] { return port_.WaitForData(0) > 0; })) return "<nothing>";
-        std::vector<char> buf(65536);
-        return std::string(buf.data(), size_t(std::max(port_.Read(buf.data(), 65536), 0)));
-    }
     void Open(int local, int remote) {
         port_.SetNetParam(local, remote, kLoopback);
         ASSERT_EQ(port_.Open(), 1);
@@ -536,12 +520,12 @@ TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
     ASSERT_TRUE(WaitUntil([&] { return port_.GetState(0) == 2; }));
     EXPECT_EQ(port_.Write("early", 5), -1);  // nobody to answer yet
     ASSERT_TRUE(peer_.Send(std::string("\x05q\x00", 3), local_));
-    EXPECT_EQ(ReadOne(), std::string("\x05q\x00", 3));
+    EXPECT_EQ(Collect(port_), std::string("\x05q\x00", 3));
     EXPECT_EQ(port_.GetState(0), 3);
     EXPECT_EQ(Described(), remote_ + "*)" + localText_);
     const std::string largest(65507, 'L');  // the most one IPv4 datagram carries
     ASSERT_TRUE(peer_.Send(largest, local_));
-    EXPECT_EQ(ReadOne(), largest);
+    EXPECT_EQ(Collect(port_), largest);
     EXPECT_EQ(port_.WriteString(largest), 65507);
     EXPECT_EQ(peer_.ReceiveFrom(&from_), largest);
     EXPECT_EQ(from_, local_);
@@ -551,7 +535,7 @@ TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
     for (int i = 0; i < 200; ++i)
         ASSERT_TRUE(peer_.Send(datagram(i), local_));
     for (int i = 0; i < 200; ++i)
-        ASSERT_EQ(ReadOne(), datagram(i)) << i;
+        ASSERT_EQ(Collect(port_), datagram(i)) << i;
     for (const char* d : {"", "0123456789", "next"})
         ASSERT_TRUE(peer_.Send(d, local_));
     ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 2; }));
@@ -572,14 +556,14 @@ TEST_F(UdpPort, FixedRemoteIsSentToWithOrWithoutALocalPort) {
     EXPECT_EQ(port_.WriteString("hello"), 5);
     EXPECT_EQ(peer_.ReceiveFrom(&from_), "hello");
     ASSERT_TRUE(peer_.Send("answer", from_));
-    EXPECT_EQ(ReadOne(), "answer");
+    EXPECT_EQ(Collect(port_), "answer");
     port_.Close();
     port_.SetRemoteAddressText("localhost");
     Open(local_, peer_.Port());
     EXPECT_EQ(port_.Write("to peer", 7), 7);
     EXPECT_EQ(peer_.ReceiveFrom(&from_), "to peer");
     ASSERT_TRUE(peer_.Send("to port", local_));
-    EXPECT_EQ(ReadOne(), "to port");
+    EXPECT_EQ(Collect(port_), "to port");
     EXPECT_EQ(Described(), "UDP(Remote(localhost:" + std::to_string(peer_.Port()) + " )" +
                                localText_);  // the configured remote, not the last sender
 }
@@ -606,8 +590,8 @@ TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
         EXPECT_EQ(port_.Write("x", 1), -1);
         Open(local_, -1);
     }
-    EXPECT_EQ(ReadOne(), "one");
-    EXPECT_EQ(ReadOne(), "two");
+    EXPECT_EQ(Collect(port_), "one");
+    EXPECT_EQ(Collect(port_), "two");
     EXPECT_EQ(port_.Close(), 1);
     EXPECT_EQ(ThreadCount(), threadsBefore);
 }
