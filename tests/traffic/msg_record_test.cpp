@@ -18,7 +18,6 @@
 #include "traffic/msg_exchange.h"
 #include "traffic/record_filter.h"
 #include "traffic/record_matcher.h"
-#include "traffic/record_timing.h"
 
 namespace qelvor {
 namespace {
@@ -94,15 +93,6 @@ TEST(DataList, EachEditReportsOneTypedChangeAndSelectionFollowsItsLine) {
     EXPECT_EQ(recorder.changes.size() - second.changes.size(), 1u);
 }
 
-// The "+ms" runs over the end of a day and of a month.
-TEST(RecordTiming, AGapRunsOverTheEndOfADayAndOfAMonth) {
-    const MsgRecords records{CMsgRecord('R', "a", {2024, 2, 0, 28, 23, 59, 59, 998}),
-                             CMsgRecord('R', "b", {2024, 2, 0, 29, 0, 0, 0, 3}),  // a leap year
-                             CMsgRecord('R', "c", {2024, 3, 0, 1, 0, 0, 0, 3})};
-    EXPECT_EQ(MillisSincePrevious(records, 1, GapScope::kAnyRecord), 5);
-    EXPECT_EQ(MillisSincePrevious(records, 2, GapScope::kSameType), 86400000);
-}
-
 // Highlight rules read from a settings record's keys, as the INI file gives
 // them, good and bad, and the colour they give real records.
 TEST(HighlightRules, TheFirstMatchingRuleGivesTheColourAndBadKeysAreLeftOut) {
@@ -128,17 +118,18 @@ TEST(HighlightRules, TheFirstMatchingRuleGivesTheColourAndBadKeysAreLeftOut) {
               "regex|#00FF7F|<|>hex|#FF0000|15");
 }
 
-// The "+ms" of a stored record, across the end of a second, since any record
-// or the last of the same type; none for a first record or pending bytes.
+// The "+ms" of a stored record since any record or the last of the same
+// type, over the end of a day and of a month (in a leap year); none for a
+// first record or pending bytes.
 TEST(DataDetail, GapSinceThePreviousRecordInScope) {
-    const MsgRecords records = {CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
-                                CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 3}),
-                                CMsgRecord('R', "c", {2024, 1, 2, 2, 3, 4, 6, 8}),
-                                CMsgRecord('S', "d", {2024, 1, 2, 2, 3, 4, 6, 20})};
+    const MsgRecords records = {CMsgRecord('S', "a", {2024, 2, 3, 28, 23, 59, 59, 998}),
+                                CMsgRecord('R', "b", {2024, 2, 4, 29, 0, 0, 0, 3}),
+                                CMsgRecord('R', "c", {2024, 2, 4, 29, 0, 0, 0, 8}),
+                                CMsgRecord('S', "d", {2024, 3, 5, 1, 0, 0, 0, 20})};
     using G = GapScope;
     const std::tuple<size_t, GapScope, std::string> cases[] = {
-        {0, G::kAnyRecord, ""},   {1, G::kAnyRecord, "5"}, {2, G::kAnyRecord, "5"},
-        {3, G::kAnyRecord, "12"}, {1, G::kSameType, ""},   {3, G::kSameType, "22"}};
+        {0, G::kAnyRecord, ""},         {1, G::kAnyRecord, "5"}, {2, G::kAnyRecord, "5"},
+        {3, G::kAnyRecord, "86400012"}, {1, G::kSameType, ""},   {3, G::kSameType, "86400022"}};
     for (const auto& [index, scope, gap] : cases) {
         const CDataDetail detail(records, index, scope);
         EXPECT_EQ(detail.GapText(), gap) << index;
