@@ -40,16 +40,12 @@ namespace {
 using qelvor::testing_support::WaitUntil;
 using StreamPort::CSerialPort;
 
+// The threads of this process. A sanitizer's runtime starts a helper thread
+// when the first thread is made, so one is made and joined before counting.
 int ThreadCount() {
+    std::thread([] {}).join();
     return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
                                           std::filesystem::directory_iterator()));
-}
-
-// A sanitizer's runtime starts a helper thread when the first thread is made,
-// so one thread is made and joined before the count to compare with.
-int BaselineThreadCount() {
-    std::thread([] {}).join();
-    return ThreadCount();
 }
 
 std::string Pattern(size_t size) {
@@ -178,7 +174,7 @@ TEST_F(Pty, FailedOpensHoldNothingAndNameTheSettingOrDevice) {
 
 // The pty's master closed while open stands for a pulled USB adapter.
 TEST_F(Pty, VanishedDeviceFailsTheOpenPortAndEndsItsThread) {
-    const int baseline = BaselineThreadCount();
+    const int baseline = ThreadCount();
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(ThreadCount(), baseline + 1);
     pty_.CloseMaster();
@@ -357,7 +353,7 @@ class TcpServer : public ::testing::Test {
         return client;
     }
 
-    const int threads_ = BaselineThreadCount();
+    const int threads_ = ThreadCount();
     int port_ = loopback::FreePort(SOCK_STREAM);
     CTCPPort server_;
 };
@@ -503,7 +499,6 @@ class UdpPort : public ::testing::Test {
         port_.SetNetParam(local, remote, kLoopback);
         ASSERT_EQ(port_.Open(), 1);
     }
-    std::string Described() { return port_.GetDescription(); }
 
     StreamPort::CUDPPort port_;
     Peer peer_ = Peer::Bound(SOCK_DGRAM);
@@ -516,13 +511,13 @@ class UdpPort : public ::testing::Test {
 // short reads take a datagram in pieces and an empty one ends nothing.
 TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
     Open(local_, -1);
-    EXPECT_EQ(Described(), "UDP(Remote(127.0.0.1:-1 )" + localText_);
+    EXPECT_EQ(port_.GetDescription(), "UDP(Remote(127.0.0.1:-1 )" + localText_);
     ASSERT_TRUE(WaitUntil([&] { return port_.GetState(0) == 2; }));
     EXPECT_EQ(port_.Write("early", 5), -1);  // nobody to answer yet
     ASSERT_TRUE(peer_.Send(std::string("\x05q\x00", 3), local_));
     EXPECT_EQ(Collect(port_), std::string("\x05q\x00", 3));
     EXPECT_EQ(port_.GetState(0), 3);
-    EXPECT_EQ(Described(), remote_ + "*)" + localText_);
+    EXPECT_EQ(port_.GetDescription(), remote_ + "*)" + localText_);
     const std::string largest(65507, 'L');  // the most one IPv4 datagram carries
     ASSERT_TRUE(peer_.Send(largest, local_));
     EXPECT_EQ(Collect(port_), largest);
@@ -548,11 +543,11 @@ TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
 }
 
 TEST_F(UdpPort, FixedRemoteIsSentToWithOrWithoutALocalPort) {
-    int threadsBefore = BaselineThreadCount();
+    int threadsBefore = ThreadCount();
     Open(0, peer_.Port());
     EXPECT_EQ(port_.GetState(0), 1);  // receives only after the first Write
     EXPECT_EQ(ThreadCount(), threadsBefore);
-    EXPECT_EQ(Described(), remote_ + " )");
+    EXPECT_EQ(port_.GetDescription(), remote_ + " )");
     EXPECT_EQ(port_.WriteString("hello"), 5);
     EXPECT_EQ(peer_.ReceiveFrom(&from_), "hello");
     ASSERT_TRUE(peer_.Send("answer", from_));
@@ -564,8 +559,9 @@ TEST_F(UdpPort, FixedRemoteIsSentToWithOrWithoutALocalPort) {
     EXPECT_EQ(peer_.ReceiveFrom(&from_), "to peer");
     ASSERT_TRUE(peer_.Send("to port", local_));
     EXPECT_EQ(Collect(port_), "to port");
-    EXPECT_EQ(Described(), "UDP(Remote(localhost:" + std::to_string(peer_.Port()) + " )" +
-                               localText_);  // the configured remote, not the last sender
+    EXPECT_EQ(port_.GetDescription(),
+              "UDP(Remote(localhost:" + std::to_string(peer_.Port()) + " )" +
+                  localText_);  // the configured remote, not the last sender
 }
 
 TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
@@ -579,7 +575,7 @@ TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
         EXPECT_EQ(port_.GetState(0), c[2]);
         EXPECT_EQ(port_.Close(), 1);
     }
-    int threadsBefore = BaselineThreadCount();
+    int threadsBefore = ThreadCount();
     Open(local_, -1);
     EXPECT_EQ(port_.Open(), 1);
     EXPECT_EQ(ThreadCount(), threadsBefore + 1);
