@@ -146,9 +146,11 @@ TEST_F(ComSetting, EveryWriteReachesTheDiskAndSavesGoToTheRightSection) {
     CComSetting reader = CComSetting::Loaded(ini);
     EXPECT_EQ(writer.WriteProfileInt("ComSet", "ShowDataMask", 2), 1);
     EXPECT_EQ(reader.ReadProfileInt("comset", "showdatamask", 0), 2);
+    writer.InterframeDelay = 50000;
     writer.Save("");
     reader.Load("");
     EXPECT_EQ(reader.ShowDataMask, 1);  // Save wrote the writer's own record back.
+    EXPECT_EQ(reader.ReadProfileInt("ComSet", "InterframeDelay", 0), 10000);  // clamped on saving
     writer.SetNames.insert("Lab");
     writer.BaudRate = 115200;
     EXPECT_EQ(writer.Save("Lab"), 1);

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "config/com_setting.h"
+#include "data/ctrl_char_notation.h"
 #include "ports/serial_port.h"
 #include "ports/udp_port.h"
 #include "support/data_list_recorder.h"
@@ -183,16 +184,16 @@ TEST(RecordMatcher, MatchesTheRecordAsShownOrItsBytes) {
         ASSERT_TRUE(matcher) << error;
         EXPECT_EQ(matcher->Matches(CMsgRecord(c.type, c.bytes)), c.matches) << c.pattern;
     }
-    const std::pair<MatchMode, const char*> bad[] = {{M::kText, ""},    {M::kRegex, "a(b"},
-                                                     {M::kHex, "02 3"}, {M::kHex, "02 ?"},
-                                                     {M::kHex, "0x02"}, {M::kHex, "  "}};
-    const char* const reasons[] = {
-        "empty",  "missing )", "position 4", "two hex digits", "'x' is no hex digit at position 2",
-        "no byte"};
-    for (size_t i = 0; i < std::size(bad); ++i) {
+    // clang-format off
+    const std::tuple<MatchMode, const char*, const char*> bad[] = {
+        {M::kText, "", "empty"}, {M::kRegex, "a(b", "missing )"}, {M::kHex, "02 3", "position 4"},
+        {M::kHex, "02 ?", "two hex digits"}, {M::kHex, "0x02", "'x' is no hex digit at position 2"},
+        {M::kHex, "  ", "no byte"}};
+    // clang-format on
+    for (const auto& [mode, pattern, reason] : bad) {
         std::string error;
-        EXPECT_FALSE(CRecordMatcher::Create(bad[i].first, bad[i].second, 1, &error));
-        EXPECT_NE(error.find(reasons[i]), std::string::npos) << error;
+        EXPECT_FALSE(CRecordMatcher::Create(mode, pattern, 1, &error));
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
     }
 }
 
@@ -212,12 +213,12 @@ TEST(RecordMatcher, FindsNextAndPreviousGoingRoundOnlyWhenAsked) {
     const auto m = CRecordMatcher::Create(M::kText, "hit", 1, nullptr);
     const CRecordMatcher::Rows all{records};
     constexpr size_t kNone = CRecordMatcher::kNoRow;
-    EXPECT_EQ(m->FindNext(all, kNone, true), 1u);
-    EXPECT_EQ(m->FindNext(all, 3, true), 1u);
-    EXPECT_EQ(m->FindNext(all, 3, false), kNone);
-    EXPECT_EQ(m->FindPrevious(all, kNone, true), 3u);
-    EXPECT_EQ(m->FindPrevious(all, 3, false), 1u);
-    EXPECT_EQ(m->FindPrevious(all, 1, false), kNone);
+    // Each row: forward or back, the row to start from, going round, the row found.
+    const std::tuple<bool, size_t, bool, size_t> finds[] = {
+        {true, kNone, true, 1},  {true, 3, true, 1},   {true, 3, false, kNone},
+        {false, kNone, true, 3}, {false, 3, false, 1}, {false, 1, false, kNone}};
+    for (const auto& [next, from, wrap, found] : finds)
+        EXPECT_EQ(next ? m->FindNext(all, from, wrap) : m->FindPrevious(all, from, wrap), found);
     EXPECT_EQ(m->Count(all), 2u);
     // Over an index the rows are its positions; a lone match is found again
     // from itself when the search goes round.
@@ -524,12 +525,8 @@ TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
         for (int step = 0; step < 300; ++step) {
             if (step % 30 == 0) {  // a new list of up to four items of up to three bytes
                 settings.SplitStrs.clear();
-                for (size_t i = random() % 4; i < 4; ++i, settings.SplitStrs += ',') {
-                    for (const char c : bytes(random() % 4))
-                        settings.SplitStrs += c == '\r'   ? "<CR>"
-                                              : c == '\n' ? "<LF>"
-                                                          : std::string(1, c);
-                }
+                for (size_t i = random() % 4; i < 4; ++i)
+                    settings.SplitStrs += EscapeCtrlChars(bytes(random() % 4)) + ",";
                 exchange.LoadSplitConfig();
             }
             if (random() % 8 == 0) {
