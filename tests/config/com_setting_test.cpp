@@ -493,20 +493,15 @@ TEST_F(ComSetForm, DelSeriesDeletesTheCurrentSetNeverTheDefaultOne) {
 
 TEST_F(ComSetForm, PasteTakesAnAddressAndAsksBeforeALookup) {
     using A = PasteOutcome::Action;
-    const struct {
-        const char* clipboard;
-        MsgResult answer;
-        size_t questions;
-        A action;
-        const char* text;
-    } cases[] = {
-        {"192.168.1.20", MsgResult::Yes, 0, A::FillAddress, "192.168.1.20"},
-        {" lab-host \n", MsgResult::Yes, 1, A::FillAddress, "10.9.8.7"},
-        {"unknown", MsgResult::Yes, 1, A::Drop, ""},
-        {"lab-host", MsgResult::No, 1, A::Drop, ""},
-        {"300", MsgResult::No, 1, A::InsertText, "300"},
-        {"", MsgResult::Yes, 0, A::PasteNormally, ""},
-    };
+    const auto Y = MsgResult::Yes, N = MsgResult::No;
+    // clang-format off
+    const struct { const char* clipboard; MsgResult answer; size_t questions; A action;
+                   const char* text; } cases[] = {
+        {"192.168.1.20", Y, 0, A::FillAddress, "192.168.1.20"},
+        {" lab-host \n", Y, 1, A::FillAddress, "10.9.8.7"}, {"unknown", Y, 1, A::Drop, ""},
+        {"lab-host", N, 1, A::Drop, ""}, {"300", N, 1, A::InsertText, "300"},
+        {"", Y, 0, A::PasteNormally, ""}};
+    // clang-format on
     Open("");
     std::vector<std::string> lookedUp;
     const auto resolve = [&](const std::string& name) {
