@@ -248,18 +248,16 @@ Strings Parse(const std::vector<std::string_view>& pieces) {
     return lines;
 }
 
-TEST(AstmFrame, BytesCarryNumberTerminatorAndUpperCaseSum) {
+// A frame's bytes with its number, end mark and sum; then a 600 character
+// record cut from frame number 7 on, between other events: the same events
+// however the bytes are cut in two, and byte by byte.
+TEST(AstmFrameParser, FramesCarryTheirSumAndComeBackAtEverySplitPosition) {
     // 0x37 + 0xC8 + 0x03 = 0x102: bytes add as unsigned, the low byte counts.
     EXPECT_EQ(EscapeCtrlChars(CAstmFrame{7, "\xC8", true}.Bytes()), "<STX>7\xC8<ETX>02<CR><LF>");
     EXPECT_EQ(EscapeCtrlChars(CAstmFrame{9, "abc", false}.Bytes()), "<STX>1abc<ETB>6E<CR><LF>");
     EXPECT_EQ(CAstmFrame::Checksum("\xFF\xFA"), "F9");
     EXPECT_EQ(CAstmFrame::Cut(std::string(240, 'x'), 1).size(), 1u);
     EXPECT_TRUE(CAstmFrame::Cut("", 1).empty());
-}
-
-// A 600 character record cut from frame number 7 on, between other events:
-// the same events however the bytes are cut in two, and byte by byte.
-TEST(AstmFrameParser, CutFramesComeBackAtEverySplitPosition) {
     const std::string record = std::string(599, 'r') + "\r", r240(240, 'r');
     std::string all = "xy\x05";
     for (const CAstmFrame& frame : CAstmFrame::Cut(record, 7))

@@ -37,7 +37,7 @@ class ComSetting : public ::testing::Test {
 
 // The 63 keys of a set in table order: their names are the file format
 // other copies of the program read.
-TEST_F(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
+TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLines) {
     CComSetting s = CComSetting::Loaded(ini);
     EXPECT_FALSE(std::filesystem::exists(ini));  // reading never creates the file
     EXPECT_EQ(s.Save(""), 1);
@@ -57,14 +57,12 @@ TEST_F(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
               "ScrollRSWnd Highlight1 Highlight2 Highlight3 Highlight4 Highlight5 Highlight6 "
               "Highlight7 Highlight8 ProtocolMode AstmRole AstmReplyTimeoutMs AstmIdleTimeoutMs "
               "AstmEnqRetryMs EchoFree ShowCheckColumn ShowGapColumn GapScope StatisticsShown ");
-}
-
-TEST_F(ComSetting, SaveOfAHandWrittenFileChangesOnlyTheChangedValuesLines) {
+    // Saving a hand-written file changes only the lines of changed values.
     const std::string hand =
         "# lab bench\n[Public]\nSetList=ComSet\n\n[ComSet]\n; port\nBaudRate = 9600\n"
         "Parity=0\r\nLoadFile=/tmp/x y.txt\n";
     WriteFile(ini, hand);
-    CComSetting s = CComSetting::Loaded(ini);
+    s = CComSetting::Loaded(ini);
     s.Save("");
     const std::string saved = ReadFile(ini);
     // The keys the file lacked are added behind its last key, with its LF ends.

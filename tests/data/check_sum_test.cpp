@@ -27,7 +27,7 @@ struct KindCase {
     std::string out;
 };
 
-TEST(CheckSum, EachKindCoversItsRange) {
+TEST(CheckSum, EachKindCoversItsRangeAndItsTextForm) {
     EXPECT_NE(CCheckSum::Crc16("A\0"s), CCheckSum::Crc16("A"));  // a zero byte counts
     const std::string frame = "xy" + kStx + "1abc" + kEtx + "zz";
     // clang-format off
@@ -47,11 +47,9 @@ TEST(CheckSum, EachKindCoversItsRange) {
     // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(CCheckSum().Compute(c.in, c.kind), c.out) << c.in << " kind " << c.kind;
-}
-
-TEST(CheckSum, TextFormsKeepTheBodyAndAppendTheCheck) {
+    // The text forms keep the body and append the check.
     // clang-format off
-    const KindCase cases[] = {
+    const KindCase forms[] = {
         {"pre" + kStx + "1abc" + kEtx + "post", kCsAstm, "1abc" + kEtx + "5A"},
         // An open frame is closed with an ETX that the sum covers.
         {kStx + "1abc", kCsAstm, "1abc" + kEtx + "5A"}, {"abc", kCrc16, "abc" + kEtx + "29"},
@@ -71,7 +69,7 @@ TEST(CheckSum, TextFormsKeepTheBodyAndAppendTheCheck) {
         // A zero check cannot stand in the send box as a raw byte: its name does.
         {kStx + "\x01\x02" + kEtx, kCsBcc, "\x01\x02" + kEtx + "<NUL>"}};
     // clang-format on
-    for (const auto& c : cases)
+    for (const auto& c : forms)
         EXPECT_EQ(CCheckSum().TextForm(c.in, c.kind), c.out) << c.in << " kind " << c.kind;
 }
 
