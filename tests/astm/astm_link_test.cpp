@@ -251,7 +251,7 @@ Strings Parse(const std::vector<std::string_view>& pieces) {
 // A frame's bytes with its number, end mark and sum; then a 600 character
 // record cut from frame number 7 on, between other events: the same events
 // however the bytes are cut in two, and byte by byte.
-TEST(AstmFrameParser, FramesCarryTheirSumAndComeBackAtEverySplitPosition) {
+TEST(AstmFrameParser, FramesComeBackAtEverySplitPositionAndBrokenOnesAreReported) {
     // 0x37 + 0xC8 + 0x03 = 0x102: bytes add as unsigned, the low byte counts.
     EXPECT_EQ(EscapeCtrlChars(CAstmFrame{7, "\xC8", true}.Bytes()), "<STX>7\xC8<ETX>02<CR><LF>");
     EXPECT_EQ(EscapeCtrlChars(CAstmFrame{9, "abc", false}.Bytes()), "<STX>1abc<ETB>6E<CR><LF>");
@@ -279,9 +279,7 @@ TEST(AstmFrameParser, FramesCarryTheirSumAndComeBackAtEverySplitPosition) {
     }
     bytes.push_back(view.substr(view.size() - 1));
     EXPECT_EQ(Parse(bytes), expected);
-}
-
-TEST(AstmFrameParser, BrokenFramesAreReportedAndTheStreamGoesOn) {
+    // Broken frames are reported and the stream goes on.
     // clang-format off
     const std::pair<std::string, Strings> rows[] = {
         {"<STX>1a<ENQ><STX>1abc<ETX>5a<CR><LF>",  // lower-case digits are good
@@ -339,7 +337,7 @@ std::string Rendered(const AstmTreeNode& node, size_t depth = 0) {
     return out;
 }
 
-TEST(AstmRecordTree, FieldsRepeatsAndComponentsUnderTheRecordWithTheHeadersDelimiters) {
+TEST(AstmRecordTree, FieldsUnderTheRecordAndTheRecordTextOfFrames) {
     EXPECT_EQ(Rendered(AstmRecordTree("O|1|s1^^^x|a\\b^c||x&F&y", {})),
               "T O\n"
               "  F 2 1\n"
@@ -358,9 +356,7 @@ TEST(AstmRecordTree, FieldsRepeatsAndComponentsUnderTheRecordWithTheHeadersDelim
     EXPECT_EQ(Rendered(AstmRecordTree("R#1#a@b|c", {'#', '~', '@', '$'})),
               "T R\n  F 2 1\n  F 3 a@b|c\n    C 1 a\n    C 2 b|c\n");
     EXPECT_EQ(Rendered(AstmRecordTree("", {})), "T ?\n");
-}
-
-TEST(AstmRecordTree, RecordTextOfFramesAndReassembledRecords) {
+    // The record text of frames and reassembled records.
     const std::string final = CAstmFrame{3, "P|1\r", true}.Bytes();
     const std::string middle = CAstmFrame{4, "O|1|part", false}.Bytes();
     const std::optional<std::string> none;

@@ -137,7 +137,7 @@ class OutgoingComposer : public ::testing::Test {
     int8_t fn_ = 0;
 };
 
-TEST_F(OutgoingComposer, FramesAreNumberedOneToSevenThenZero) {
+TEST_F(OutgoingComposer, FramesAreNumberedAndLinesBecomeTheseBytes) {
     Use({.pre = "<STX>", .post = "<CheckSum><CR><LF>"});
     EXPECT_EQ(Compose("<FN8>abc<ETX>"), kStx + "1abc" + kEtx + "5A\r\n");
     // The check covers the new digit.
@@ -150,9 +150,6 @@ TEST_F(OutgoingComposer, FramesAreNumberedOneToSevenThenZero) {
     // A counter outside 0..7 is brought back to a digit.
     fn_ = -3;
     EXPECT_EQ(Compose("<FN8>"), "6");
-}
-
-TEST_F(OutgoingComposer, LinesBecomeTheseBytes) {
     const Sending hex{.hex = 1}, hexPost{.hex = 1, .post = "<CheckSum>"};
     // clang-format off
     const struct { Sending sending; std::string line, bytes; } cases[] = {
@@ -199,7 +196,7 @@ struct TextCase {
 // Every name stands for its byte; random bytes, high ones and control bytes in
 // every lane of the word-at-a-time scans included, come back unchanged, and
 // only control bytes are named.
-TEST(CtrlCharNotation, EveryNameMapsToItsByteAndAnyBytesComeBack) {
+TEST(CtrlCharNotation, EveryNameMapsToItsByteAndEverythingElseIsCopied) {
     std::string all;
     for (size_t i = 0; i < CtrlCharNames.size(); ++i) {
         EXPECT_EQ(CtrlCharByName(CtrlCharNames[i].name), static_cast<int>(i)) << i;
@@ -229,9 +226,7 @@ TEST(CtrlCharNotation, EveryNameMapsToItsByteAndAnyBytesComeBack) {
         })) << text;
         ASSERT_EQ(UnescapeCtrlChars(text), bytes) << text;
     }
-}
-
-TEST(CtrlCharNotation, UnescapeReadsNamesAndCopiesEverythingElse) {
+    // Unescaping reads names and copies everything else.
     // clang-format off
     const TextCase cases[] = {
         {"<CR><LF>", "\r\n"}, {"<EOT><SOH>", "\x04\x01"}, {"<cr>", "<cr>"}, {"ab<CR", "ab<CR"},
@@ -294,7 +289,7 @@ TEST(DisplayFormat, EachStyleShowsTheBytesItsOwnWayAndTheDumpSixteenALine) {
     EXPECT_EQ(FormatHexDump(""), "");
 }
 
-TEST(TextEncoding, ByteOrderMarkLengths) {
+TEST(TextEncoding, ByteOrderMarksAndWhatDoesNotConvertAndTheAnsiCodePage) {
     // clang-format off
     const struct { std::string head; int length; } cases[] = {
         {"\xEF\xBB\xBF\x41", 3}, {"\xFF\xFE\x41\x00"s, 2}, {"\xFF\xFE\0\0"s, 4},
@@ -308,9 +303,7 @@ TEST(TextEncoding, ByteOrderMarkLengths) {
     for (const auto& c : cases)
         EXPECT_EQ(DetectTextEncoding(c.head), c.length) << testing::PrintToString(c.head);
     EXPECT_EQ(DetectTextEncoding(std::string_view()), 0);  // no bytes, not even a buffer
-}
-
-TEST(TextEncoding, WhatDoesNotConvertIsReplacedAndTheAnsiCodePageFollowsTheLocale) {
+    // A conversion replaces what does not convert and converts the rest.
     const std::string utf8 =
         "a\0\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"s;  // NUL, e acute, euro, emoji
     const std::u16string wide = ToWideText(utf8, CP_UTF8);

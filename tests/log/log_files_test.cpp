@@ -275,7 +275,7 @@ class CsvExportTest : public testing::Test {
     std::string part_ = CCsvExporter::TemporaryPath(path_);
 };
 
-TEST_F(CsvExportTest, WritesTheRecordsInTheStyleAndInHexQuotedWhereNeeded) {
+TEST_F(CsvExportTest, WritesTheRecordsAndLeavesNoFileWhenCancelledOrFailed) {
     // Records hold text in the locale's character set, as the program sets
     // it at start: UTF-8 text stays, a byte that is no UTF-8 becomes U+FFFD.
     const std::string locale = std::setlocale(LC_CTYPE, nullptr);
@@ -299,22 +299,20 @@ TEST_F(CsvExportTest, WritesTheRecordsInTheStyleAndInHexQuotedWhereNeeded) {
     EXPECT_EQ(ReadFile(path_),
               "date,time,+ms,type,data,hex\r\n2024-05-07,09:03:04.005,,S,0D ,0D\r\n"
               "2024-05-07,09:03:05.000,995,S,06 ,06\r\n");
-}
-
-TEST_F(CsvExportTest, CancelledOrFailedExportsLeaveNoFile) {
+    // Exports that are cancelled or fail leave no file behind.
+    fs::remove(path_);
     for (int i = 0; i < 3000; ++i)
         exchange_.AddRecord('R', std::string(100, 'x'));
     for (bool clear : {false, true}) {
-        CCsvExporter exporter(exchange_);
-        ASSERT_EQ(exporter.Start(path_, nullptr, {}), 0);
-        EXPECT_EQ(exporter.Step(CCsvExporter::Clock::now()), State::kWriting);
-        EXPECT_GT(exporter.Progress(), 0.0);
+        CCsvExporter stopped(exchange_);
+        ASSERT_EQ(stopped.Start(path_, nullptr, {}), 0);
+        EXPECT_EQ(stopped.Step(CCsvExporter::Clock::now()), State::kWriting);
+        EXPECT_GT(stopped.Progress(), 0.0);
         EXPECT_TRUE(fs::exists(part_));
-        clear ? exchange_.ClearAll() : exporter.Cancel();
-        EXPECT_EQ(RunToEnd(exporter), clear ? State::kFailed : State::kCancelled);
+        clear ? exchange_.ClearAll() : stopped.Cancel();
+        EXPECT_EQ(RunToEnd(stopped), clear ? State::kFailed : State::kCancelled);
         EXPECT_FALSE(fs::exists(path_) || fs::exists(part_));
     }
-    CCsvExporter exporter(exchange_);
     EXPECT_NE(exporter.Start(folder_.File("no/such/folder.csv"), nullptr, {}), 0);
     EXPECT_NE(exporter.Error().find("no/such/folder.csv.part"), std::string::npos);
 }
