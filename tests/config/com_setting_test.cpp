@@ -118,7 +118,7 @@ TEST_F(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
     }
 }
 
-TEST_F(ComSetting, LoadReadsTheCurrentSetAndKeepsTheKnownNames) {
+TEST_F(ComSetting, LoadReadsTheCurrentSetAndEveryWriteReachesTheRightSection) {
     WriteFile(ini,
               "[Public]\r\nCurrentSet=Lab\r\nSetList=ComSet,Lab\r\n[ComSet]\r\nBaudRate=1200\r\n"
               "[lab]\r\nBaudRate=57600\r\nComName=\"/dev/pts/3\"\r\n");
@@ -137,9 +137,8 @@ TEST_F(ComSetting, LoadReadsTheCurrentSetAndKeepsTheKnownNames) {
     EXPECT_EQ(s.GetCurrentSet(), "Lab 2");
     s.SetCurrentSet("   ");
     EXPECT_EQ(s.GetCurrentSet(), "ComSet");
-}
-
-TEST_F(ComSetting, EveryWriteReachesTheDiskAndSavesGoToTheRightSection) {
+    // Every write reaches the disk, and saves go to the right section.
+    std::filesystem::remove(ini);
     CComSetting writer = CComSetting::Loaded(ini);
     CComSetting reader = CComSetting::Loaded(ini);
     EXPECT_EQ(writer.WriteProfileInt("ComSet", "ShowDataMask", 2), 1);
@@ -266,7 +265,7 @@ TEST_F(ComSetting, DescribePortNamesThePortOfTheWorkMode) {
 
 // Each row: LC_ALL, LC_MESSAGES, LANG ("-": not set; an empty one counts as not set),
 // the code and the language.
-TEST(UiLanguage, CodesOneAndTwoAreFixedOthersFollowTheLocaleVariablesInOrder) {
+TEST(UiLanguage, CodesFollowTheLocaleAndTheMenuStoresItsKeyForTheNextStart) {
     const auto E = UiLanguage::English, Z = UiLanguage::Chinese;
     // clang-format off
     const struct { const char *all, *messages, *lang; int code; UiLanguage want; } rows[] = {
@@ -280,9 +279,7 @@ TEST(UiLanguage, CodesOneAndTwoAreFixedOthersFollowTheLocaleVariablesInOrder) {
             lang("LANG", value(r.lang));
         EXPECT_EQ(UiLanguageFor(r.code), r.want) << r.all << "," << r.messages << "," << r.lang;
     }
-}
-
-TEST(UiLanguage, MenuStoresOnlyItsKeyAndTheChoiceAppliesAtTheNextStart) {
+    // The menu stores only its key; the choice applies at the next start.
     TempFolder dir;
     CComSetting settings = CComSetting::Loaded(dir.File("q.ini"));
     const UiLanguage before = StringLanguage();
@@ -447,7 +444,7 @@ TEST_F(ComSetForm, EmptySeriesSavesIntoComSetAndChangesOnlyTheEditedLines) {
 
 // Save's refusal is shown by the dialog's test through its widgets; Save
 // Series refuses alike and lists no new set.
-TEST_F(ComSetForm, RefusedNumberSavesNoSeries) {
+TEST_F(ComSetForm, SaveSeriesRefusesABadNumberListsTheSetAndKeepsItAfterCancel) {
     Open("[ComSet]\r\nIPPort=9000\r\n");
     c().SeriesText = "Lab";
     c().IPPort = "90O0";
@@ -456,9 +453,7 @@ TEST_F(ComSetForm, RefusedNumberSavesNoSeries) {
     EXPECT_EQ(refused->key + "=" + refused->text, "IPPort=90O0");
     EXPECT_EQ(ReadFile(ini), "[ComSet]\r\nIPPort=9000\r\n");
     EXPECT_EQ(global.SetNames.count("Lab"), 0u);
-}
-
-TEST_F(ComSetForm, SaveSeriesListsTheSetAndKeepsItAfterCancel) {
+    // A good one lists the set and keeps it after Cancel.
     Open("[Public]\r\nSetList=ComSet,zeta\r\n");
     c().SeriesText = "Lab";
     c().Parity = 2;

@@ -80,7 +80,7 @@ class Pty : public ::testing::Test {
 // Bytes arrive and leave as sent; a buffer shorter than what waits leaves
 // the rest for the next Read. (Raw mode's flags: LineFormat... below; a
 // stalled device's partial write: ExchangeTest.PartialWrite...)
-TEST_F(Pty, RawBytesTravelBothWaysAndAShortReadLeavesTheRest) {
+TEST_F(Pty, RawBytesTravelBothWaysAndAFullQueueHoldsTheDeviceBack) {
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(port_.Open(), 1);  // already open: nothing new
     ASSERT_TRUE(pty_.Feed(std::string_view("0123\r\n\x00\xff", 8)));
@@ -91,11 +91,9 @@ TEST_F(Pty, RawBytesTravelBothWaysAndAShortReadLeavesTheRest) {
     EXPECT_EQ(port_.WriteString("\r\n"), 2);
     ASSERT_TRUE(WaitUntil([&] { return read(pty_.master, buf, sizeof buf) == 2; }));
     EXPECT_EQ(std::string(buf, 2), "\r\n");
-}
-
-// A full queue stops the reading (the pty then holds the writer back) until
-// Read makes room: nothing is lost and the queue stays within its bound.
-TEST_F(Pty, FullQueueHoldsTheDeviceBackAndLosesNothing) {
+    // A full queue stops the reading (the pty then holds the writer back) until
+    // Read makes room: nothing is lost and the queue stays within its bound.
+    port_.Close();
     CSerialPort small(64 * 1024);
     small.SetComParam(0, 115200, pty_.path.c_str());
     ASSERT_EQ(small.Open(), 1);
@@ -505,7 +503,7 @@ class UdpPort : public ::testing::Test {
 
 // Answer mode: whole datagrams of any size, in order, to the last sender;
 // short reads take a datagram in pieces and an empty one ends nothing.
-TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
+TEST_F(UdpPort, AnswersTheLastSenderOrSendsToTheFixedRemote) {
     Open(local_, -1);
     EXPECT_EQ(port_.GetDescription(), "UDP(Remote(127.0.0.1:-1 )" + localText_);
     ASSERT_TRUE(WaitUntil([&] { return port_.GetState(0) == 2; }));
@@ -536,9 +534,8 @@ TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
         EXPECT_EQ(std::string(buf, piece.size()), piece);
     }
     EXPECT_EQ(port_.WaitForData(0), 0);
-}
-
-TEST_F(UdpPort, FixedRemoteIsSentToWithOrWithoutALocalPort) {
+    // A fixed remote is sent to, with or without a local port.
+    port_.Close();
     int threadsBefore = ThreadCount();
     Open(0, peer_.Port());
     EXPECT_EQ(port_.GetState(0), 1);  // receives only after the first Write

@@ -154,7 +154,7 @@ TEST(DataDetail, GapSinceThePreviousRecordInScope) {
 // patterns, and find next / previous / count over a store and over an index.
 using M = MatchMode;
 
-TEST(RecordMatcher, MatchesTheRecordAsShownOrItsBytes) {
+TEST(RecordMatcher, MatchesTheRecordAsShownAndFindsGoingRoundOnlyWhenAsked) {
     const std::string kFrame = kStx + "1H|abc\x03" + "5A\r\n";
     // clang-format off
     const struct { MatchMode mode; std::string pattern; int style; char type; std::string bytes;
@@ -191,9 +191,6 @@ TEST(RecordMatcher, MatchesTheRecordAsShownOrItsBytes) {
         EXPECT_FALSE(CRecordMatcher::Create(mode, pattern, 1, &error));
         EXPECT_NE(error.find(reason), std::string::npos) << error;
     }
-}
-
-TEST(RecordMatcher, FindsNextAndPreviousGoingRoundOnlyWhenAsked) {
     MsgRecords records;
     for (const char* text : {"x", "hit", "y", "hit", "z"})
         records.emplace_back('R', text);
