@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
-#include <sstream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -38,7 +37,7 @@ class ComSetting : public ::testing::Test {
 
 // The 63 keys of a set in table order: their names are the file format
 // other copies of the program read.
-TEST_F(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
+TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLines) {
     CComSetting s = CComSetting::Loaded(ini);
     EXPECT_FALSE(std::filesystem::exists(ini));  // reading never creates the file
     EXPECT_EQ(s.Save(""), 1);
@@ -58,21 +57,17 @@ TEST_F(ComSetting, SaveOnEmptyFolderWritesListAndAllKeysInTableOrder) {
               "ScrollRSWnd Highlight1 Highlight2 Highlight3 Highlight4 Highlight5 Highlight6 "
               "Highlight7 Highlight8 ProtocolMode AstmRole AstmReplyTimeoutMs AstmIdleTimeoutMs "
               "AstmEnqRetryMs EchoFree ShowCheckColumn ShowGapColumn GapScope StatisticsShown ");
-}
-
-TEST_F(ComSetting, SaveOfAHandWrittenFileChangesOnlyTheChangedValuesLines) {
+    // Saving a hand-written file changes only the lines of changed values.
     const std::string hand =
         "# lab bench\n[Public]\nSetList=ComSet\n\n[ComSet]\n; port\nBaudRate = 9600\n"
         "Parity=0\r\nLoadFile=/tmp/x y.txt\n";
     WriteFile(ini, hand);
-    CComSetting s = CComSetting::Loaded(ini);
+    s = CComSetting::Loaded(ini);
     s.Save("");
     const std::string saved = ReadFile(ini);
     // The keys the file lacked are added behind its last key, with its LF ends.
     ASSERT_EQ(saved.rfind(hand, 0), 0u) << saved;
     EXPECT_EQ(saved.substr(hand.size(), 32), "UsedUILangCode=0\nComPort=1\nComNa");
-    s.Save("");
-    EXPECT_EQ(ReadFile(ini), saved) << "a set saved unchanged changes nothing";
     s.BaudRate = 115200;
     s.Parity = 2;
     s.Save("");
@@ -123,7 +118,7 @@ TEST_F(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
     }
 }
 
-TEST_F(ComSetting, LoadReadsTheCurrentSetAndKeepsTheKnownNames) {
+TEST_F(ComSetting, LoadReadsTheCurrentSetAndEveryWriteReachesTheRightSection) {
     WriteFile(ini,
               "[Public]\r\nCurrentSet=Lab\r\nSetList=ComSet,Lab\r\n[ComSet]\r\nBaudRate=1200\r\n"
               "[lab]\r\nBaudRate=57600\r\nComName=\"/dev/pts/3\"\r\n");
@@ -142,30 +137,22 @@ TEST_F(ComSetting, LoadReadsTheCurrentSetAndKeepsTheKnownNames) {
     EXPECT_EQ(s.GetCurrentSet(), "Lab 2");
     s.SetCurrentSet("   ");
     EXPECT_EQ(s.GetCurrentSet(), "ComSet");
-}
-
-TEST_F(ComSetting, EveryWriteReachesTheDiskAndSavesGoToTheRightSection) {
+    // Every write reaches the disk, and saves go to the right section.
+    std::filesystem::remove(ini);
     CComSetting writer = CComSetting::Loaded(ini);
     CComSetting reader = CComSetting::Loaded(ini);
     EXPECT_EQ(writer.WriteProfileInt("ComSet", "ShowDataMask", 2), 1);
     EXPECT_EQ(reader.ReadProfileInt("comset", "showdatamask", 0), 2);
-    EXPECT_EQ(writer.WriteProfileString("ComSet", "LoadFile", "/tmp/a b.txt"), 1);
     writer.InterframeDelay = 50000;
     writer.Save("");
     reader.Load("");
     EXPECT_EQ(reader.ShowDataMask, 1);  // Save wrote the writer's own record back.
-    EXPECT_EQ(reader.InterframeDelay, 10000);
-    // A key written again stays where it was; keys the record does not know survive.
-    EXPECT_NE(ReadFile(ini).find("ShowDataMask=1\r\nLoadFile=/tmp/a b.txt\r\nUsedUILangCode=0\r\n"),
-              std::string::npos);
+    EXPECT_EQ(reader.ReadProfileInt("ComSet", "InterframeDelay", 0), 10000);  // clamped on saving
     writer.SetNames.insert("Lab");
     writer.BaudRate = 115200;
     EXPECT_EQ(writer.Save("Lab"), 1);
-    const std::string text = ReadFile(ini);
-    const size_t lab = text.find("\r\n[Lab]\r\n");
-    ASSERT_NE(lab, std::string::npos);
-    EXPECT_NE(text.find("BaudRate=115200\r\n", lab), std::string::npos);
-    EXPECT_LT(text.find("BaudRate=9600\r\n"), lab);
+    EXPECT_EQ(reader.ReadProfileInt("Lab", "BaudRate", 0), 115200);
+    EXPECT_EQ(reader.ReadProfileInt("ComSet", "BaudRate", 0), 9600);
     // With an empty name Save follows the current set named in the file.
     ASSERT_EQ(writer.SetCurrentSet("Lab"), 1);
     writer.Parity = 2;
@@ -225,15 +212,30 @@ TEST_F(ComSetting, ReadOnlyRecordReportsSuccessAndLeavesTheFileAlone) {
     EXPECT_EQ(ReadFile(ini), "[Public]\nSetList=ComSet,Lab\n[Lab]\nBaudRate=5\n");
 }
 
-TEST_F(ComSetting, LoadErrorAndHasSetAnswerForTheCommandLine) {
-    ASSERT_EQ(::mkfifo(ini.c_str(), 0644), 0);  // must not block
-    CComSetting pipe = CComSetting::Loaded(ini);
-    EXPECT_EQ(pipe.LoadError(), ini + " is not a regular file");
+// Each row: a settings file and the error its load names, the reason
+// included; a named pipe is refused without being opened, which would block.
+TEST_F(ComSetting, LoadErrorNamesTheFileAndHasSetAnswersForTheCommandLine) {
+    ASSERT_EQ(::mkdir(dir.File("d.ini").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0644), 0);
+    WriteFile(dir.File("r.ini"), "[S]\r\nk=1\r\n");
+    ASSERT_EQ(chmod(dir.File("r.ini").c_str(), 0200), 0);
+    const std::string unreadable = dir.File("r.ini");
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.File("none.ini"), ""},
+        {dir.File("d.ini"), dir.File("d.ini") + " is a directory"},
+        {ini, ini + " is not a regular file"},
+        {unreadable, geteuid() == 0 ? "" : "cannot read " + unreadable + ": Permission denied"},
+    };
+    for (const auto& [path, error] : cases) {
+        EXPECT_EQ(CIniFile(path).Load(), error.empty()) << path;  // false: no write replaces it
+        EXPECT_EQ(CComSetting::Loaded(path).LoadError(), error);
+    }
+    CComSetting s = CComSetting::Loaded(ini);
     ::unlink(ini.c_str());
     WriteFile(ini, "[Public]\nSetList=Lab\n[Bench 2]\nBaudRate=1\n");
-    EXPECT_EQ(pipe.Load(""), 1);
-    EXPECT_EQ(pipe.LoadError(), "");
-    CComSetting s = CComSetting::Loaded(ini);
+    EXPECT_EQ(s.Load(""), 1);
+    EXPECT_EQ(s.LoadError(), "");
+    s = CComSetting::Loaded(ini);  // the list of sets is read as the record starts
     for (const char* known : {"lab", "COMSET", "bench 2"})
         EXPECT_TRUE(s.HasSet(known)) << known;
     for (const char* unknown : {"Bench", "Public2", ""})
@@ -261,25 +263,23 @@ TEST_F(ComSetting, DescribePortNamesThePortOfTheWorkMode) {
     }
 }
 
-TEST(UiLanguage, CodesOneAndTwoAreFixedOthersFollowTheLocaleVariablesInOrder) {
-    ScopedEnv all("LC_ALL", "zh_CN.UTF-8");
-    ScopedEnv messages("LC_MESSAGES", std::nullopt);
-    ScopedEnv lang("LANG", std::nullopt);
-    EXPECT_EQ(UiLanguageFor(2), UiLanguage::English);
-    ScopedEnv noAll("LC_ALL", std::nullopt);
-    EXPECT_EQ(UiLanguageFor(0), UiLanguage::English);  // no locale variable at all
-    EXPECT_EQ(UiLanguageFor(1), UiLanguage::Chinese);
-    ScopedEnv zh("LANG", "zh_TW.UTF-8");
-    EXPECT_EQ(UiLanguageFor(7), UiLanguage::Chinese);
-    ScopedEnv en("LC_MESSAGES", "en_US.UTF-8");
-    EXPECT_EQ(UiLanguageFor(0), UiLanguage::English);
-    ScopedEnv zhAll("LC_ALL", "zh_CN");
-    EXPECT_EQ(UiLanguageFor(-3), UiLanguage::Chinese);
-    ScopedEnv emptyAll("LC_ALL", "");
-    EXPECT_EQ(UiLanguageFor(0), UiLanguage::English);
-}
-
-TEST(UiLanguage, MenuStoresOnlyItsKeyAndTheChoiceAppliesAtTheNextStart) {
+// Each row: LC_ALL, LC_MESSAGES, LANG ("-": not set; an empty one counts as not set),
+// the code and the language.
+TEST(UiLanguage, CodesFollowTheLocaleAndTheMenuStoresItsKeyForTheNextStart) {
+    const auto E = UiLanguage::English, Z = UiLanguage::Chinese;
+    // clang-format off
+    const struct { const char *all, *messages, *lang; int code; UiLanguage want; } rows[] = {
+        {"zh_CN.UTF-8", "-", "-", 2, E}, {"-", "-", "-", 0, E}, {"-", "-", "-", 1, Z},
+        {"-", "-", "zh_TW.UTF-8", 7, Z}, {"-", "en_US.UTF-8", "zh_TW.UTF-8", 0, E},
+        {"zh_CN", "en_US.UTF-8", "-", -3, Z}, {"", "-", "zh_TW.UTF-8", 0, Z}};
+    // clang-format on
+    const auto value = [](const char* v) { return *v == '-' ? std::nullopt : std::optional(v); };
+    for (const auto& r : rows) {
+        ScopedEnv all("LC_ALL", value(r.all)), messages("LC_MESSAGES", value(r.messages)),
+            lang("LANG", value(r.lang));
+        EXPECT_EQ(UiLanguageFor(r.code), r.want) << r.all << "," << r.messages << "," << r.lang;
+    }
+    // The menu stores only its key; the choice applies at the next start.
     TempFolder dir;
     CComSetting settings = CComSetting::Loaded(dir.File("q.ini"));
     const UiLanguage before = StringLanguage();
@@ -344,25 +344,14 @@ TEST(StringTable, EveryShownIdHasBothLanguagesWithTheSameConversions) {
 // a file that is there but does not match is reported in the current language.
 TEST(ResourceLibrary, OnlyTheProgramsExactVersionIsUsed) {
     const UiLanguage before = StringLanguage();
-    SetStringLanguage(UiLanguage::English);
-    const ResourceLibraryDecision spaced = DecideResourceLibrary(true, "2.9.0.1 ", "2.9.0.1");
-    EXPECT_FALSE(spaced.use);
-    EXPECT_NE(spaced.message.find("(Ver=2.9.0.1 )"), std::string::npos);
-    EXPECT_TRUE(DecideResourceLibrary(true, "2.9.0.1", "2.9.0.1").use);
     SetStringLanguage(UiLanguage::Chinese);
-    const ResourceLibraryDecision d = DecideResourceLibrary(true, "3.0.0.0", "2.9.0.1");
+    const ResourceLibraryDecision spaced = DecideResourceLibrary(true, "2.9.0.1 ", "2.9.0.1");
     SetStringLanguage(before);
-    EXPECT_EQ(d.message,
-              "资源文件版本(Ver=3.0.0.0)和主程序版本(Ver=2.9.0.1)不匹配,"
+    EXPECT_TRUE(DecideResourceLibrary(true, "2.9.0.1", "2.9.0.1").use);
+    EXPECT_FALSE(spaced.use);
+    EXPECT_EQ(spaced.message,
+              "资源文件版本(Ver=2.9.0.1 )和主程序版本(Ver=2.9.0.1)不匹配,"
               "无法加载资源文件,程序将启用中文界面");
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 // A settings file "my.ini" in a temporary folder, the program's record over
@@ -416,8 +405,7 @@ TEST_F(ComSetForm, ShowTheSetAndSaveTheEdit) {
         Open(std::string("[Public]\r\nSetList=ComSet\r\n[ComSet]\r\n") + c.section);
         c.edit(this->c(), *form);
         ASSERT_FALSE(form->Save());
-        const auto lines = Lines(ReadFile(ini));
-        EXPECT_NE(std::find(lines.begin(), lines.end(), std::string(c.saved) + "\r"), lines.end());
+        EXPECT_NE(ReadFile(ini).find("\n" + std::string(c.saved) + "\r\n"), std::string::npos);
     }
 }
 
@@ -441,25 +429,22 @@ TEST_F(ComSetForm, EmptySeriesSavesIntoComSetAndChangesOnlyTheEditedLines) {
     defaults.SetCurrentSet("comset");
     defaults.Save("");  // every key at its default
     Open(ReadFile(ini));
-    const std::string before = ReadFile(ini);
+    std::string expected = ReadFile(ini);
     EXPECT_EQ(c().SeriesText, "ComSet");  // found without regard to case
     c().SeriesText.clear();
     c().BaudRate = 9;  // 115200
     c().ReplaceOld = "0D";
-    c().UDPRemotePort = "4001";
     ASSERT_FALSE(form->Save());
-    std::vector<std::string> changed;  // the file keeps its length in lines
-    const auto old = Lines(before), now = Lines(ReadFile(ini));
-    for (size_t i = 0; i < now.size(); ++i)
-        if (i >= old.size() || old[i] != now[i]) changed.push_back(now[i]);
-    EXPECT_EQ(changed, (std::vector<std::string>{"CurrentSet=\r", "BaudRate=115200\r",
-                                                 "UDPRemotePort=4001\r", "Replace_Old=13\r"}));
+    expected.replace(expected.find("CurrentSet=comset"), 17, "CurrentSet=");
+    expected.replace(expected.find("BaudRate=9600"), 13, "BaudRate=115200");
+    expected.replace(expected.find("Replace_Old=0\r"), 14, "Replace_Old=13\r");
+    EXPECT_EQ(ReadFile(ini), expected);
     EXPECT_EQ(global.BaudRate, 115200);
 }
 
 // Save's refusal is shown by the dialog's test through its widgets; Save
 // Series refuses alike and lists no new set.
-TEST_F(ComSetForm, RefusedNumberSavesNoSeries) {
+TEST_F(ComSetForm, SaveSeriesRefusesABadNumberListsTheSetAndKeepsItAfterCancel) {
     Open("[ComSet]\r\nIPPort=9000\r\n");
     c().SeriesText = "Lab";
     c().IPPort = "90O0";
@@ -468,9 +453,7 @@ TEST_F(ComSetForm, RefusedNumberSavesNoSeries) {
     EXPECT_EQ(refused->key + "=" + refused->text, "IPPort=90O0");
     EXPECT_EQ(ReadFile(ini), "[ComSet]\r\nIPPort=9000\r\n");
     EXPECT_EQ(global.SetNames.count("Lab"), 0u);
-}
-
-TEST_F(ComSetForm, SaveSeriesListsTheSetAndKeepsItAfterCancel) {
+    // A good one lists the set and keeps it after Cancel.
     Open("[Public]\r\nSetList=ComSet,zeta\r\n");
     c().SeriesText = "Lab";
     c().Parity = 2;
@@ -518,20 +501,15 @@ TEST_F(ComSetForm, DelSeriesDeletesTheCurrentSetNeverTheDefaultOne) {
 
 TEST_F(ComSetForm, PasteTakesAnAddressAndAsksBeforeALookup) {
     using A = PasteOutcome::Action;
-    const struct {
-        const char* clipboard;
-        MsgResult answer;
-        size_t questions;
-        A action;
-        const char* text;
-    } cases[] = {
-        {"192.168.1.20", MsgResult::Yes, 0, A::FillAddress, "192.168.1.20"},
-        {" lab-host \n", MsgResult::Yes, 1, A::FillAddress, "10.9.8.7"},
-        {"unknown", MsgResult::Yes, 1, A::Drop, ""},
-        {"lab-host", MsgResult::No, 1, A::Drop, ""},
-        {"300", MsgResult::No, 1, A::InsertText, "300"},
-        {"", MsgResult::Yes, 0, A::PasteNormally, ""},
-    };
+    const auto Y = MsgResult::Yes, N = MsgResult::No;
+    // clang-format off
+    const struct { const char* clipboard; MsgResult answer; size_t questions; A action;
+                   const char* text; } cases[] = {
+        {"192.168.1.20", Y, 0, A::FillAddress, "192.168.1.20"},
+        {" lab-host \n", Y, 1, A::FillAddress, "10.9.8.7"}, {"unknown", Y, 1, A::Drop, ""},
+        {"lab-host", N, 1, A::Drop, ""}, {"300", N, 1, A::InsertText, "300"},
+        {"", Y, 0, A::PasteNormally, ""}};
+    // clang-format on
     Open("");
     std::vector<std::string> lookedUp;
     const auto resolve = [&](const std::string& name) {
@@ -595,16 +573,13 @@ TEST(IniFile, WritingOneKeyChangesOnlyItsLineOrAddsOne) {
         SCOPED_TRACE(c.key);
         WriteFile(dir.File("a.ini"), hand);
         CIniFile ini(dir.File("a.ini"));
-        ASSERT_TRUE(ini.Load());
-        ASSERT_TRUE(ini.SetString(c.section, c.key, c.value));
-        ASSERT_TRUE(ini.Save());
+        ASSERT_TRUE(ini.Load() && ini.SetString(c.section, c.key, c.value) && ini.Save());
         std::string after = hand;
         if (!c.from.empty()) after.replace(after.find(c.from), c.from.size(), c.to);
         EXPECT_EQ(ReadFile(dir.File("a.ini")), after);
         CIniFile again(dir.File("a.ini"));
         ASSERT_TRUE(again.Load());
         EXPECT_EQ(again.GetString(c.section, c.key, "absent"), ini.GetString(c.section, c.key, ""));
-        EXPECT_EQ(again.GetString("Evil", "two", "absent"), "absent");
     }
     CIniFile fresh(dir.File("new.ini"));
     ASSERT_TRUE(fresh.Load());
@@ -618,43 +593,21 @@ TEST(IniFile, WritingOneKeyChangesOnlyItsLineOrAddsOne) {
 TEST(IniFile, ValuesAreReadWithoutQuotesAndCutToTheLimit) {
     TempFolder dir;
     const std::string longValue(20000, 'v');
-    WriteFile(dir.File("a.ini"),
-              "[S]\r\nq=\"quoted text\"\r\ninner=a \"b\" c\r\nWorkMode=\r\nlong=" + longValue);
+    // A quoted whole value is read without its quotes by LoadReadsTheCurrentSet...
+    WriteFile(dir.File("a.ini"), "[S]\r\ninner=a \"b\" c\r\nWorkMode=\r\nlong=" + longValue);
     CIniFile ini(dir.File("a.ini"));
     ASSERT_TRUE(ini.Load());
-    EXPECT_EQ(ini.GetString("S", "q", ""), "quoted text");
     EXPECT_EQ(ini.GetString("S", "inner", ""), "a \"b\" c");
     EXPECT_EQ(ini.GetString("S", "long", ""), std::string(16383, 'v'));
     EXPECT_EQ(ini.GetString("S", "absent", longValue).size(), 16383u);
-    EXPECT_EQ(ini.GetInt("s", "Q", -7), 0);
-    EXPECT_EQ(ini.GetInt("T", "q", -7), -7);
     EXPECT_EQ(ini.GetInt("S", "WorkMode", 10), 10) << "an empty number is the key's default";
-}
-
-TEST(IniFile, UnreadableFileIsNamedWithItsReasonAndNeverOpenedWhenAPipe) {
-    TempFolder dir;
-    ASSERT_EQ(::mkdir(dir.File("d.ini").c_str(), 0755), 0);
-    ASSERT_EQ(::mkfifo(dir.File("p.ini").c_str(), 0644), 0);  // opening it would block
-    WriteFile(dir.File("r.ini"), "[S]\r\nk=1\r\n");
-    ASSERT_EQ(chmod(dir.File("r.ini").c_str(), 0200), 0);
-    const std::pair<std::string, std::string> cases[] = {
-        {"none.ini", ""},
-        {"d.ini", dir.File("d.ini") + " is a directory"},
-        {"p.ini", dir.File("p.ini") + " is not a regular file"},
-        {"r.ini", geteuid() == 0 ? "" : "cannot read " + dir.File("r.ini") + ": Permission denied"},
-    };
-    for (const auto& [name, error] : cases) {
-        CIniFile ini(dir.File(name));
-        EXPECT_EQ(ini.Load(), error.empty()) << name;
-        EXPECT_EQ(ini.LoadError(), error);
-    }
 }
 
 using Mode = CFileWriter::Mode;
 
 // Each row prepares the path and names the error; none may block or write.
 // (A pipe with a reader is refused as /dev/null is, once it is open.)
-TEST(FileWriter, RefusesWhatIsNoRegularFileAtOnce) {
+TEST(FileWriter, RefusesWhatIsNoRegularFileAtOnceAndReportsAShortWrite) {
     TempFolder dir;
     const std::string path = dir.File("target");
     const std::pair<std::function<void()>, int> cases[] = {
@@ -670,14 +623,10 @@ TEST(FileWriter, RefusesWhatIsNoRegularFileAtOnce) {
         EXPECT_EQ(CFileWriter::WriteFile(target, "data", Mode::Truncate), error) << error;
         EXPECT_EQ(CFileWriter::WriteFile(target, "data", Mode::Append), error) << error;
     }
-}
-
-// A file-size limit makes the kernel accept only part of a write, as a full
-// disk does; the writer must report it, never success. The limit is set in
-// a child so that this test program keeps writing freely.
-TEST(FileWriter, ShortWriteIsAnError) {
-    TempFolder dir;
-    const std::string path = dir.File("limited");
+    // A file-size limit makes the kernel accept only part of a write, as a full
+    // disk does; the writer must report it, never success. The limit is set in
+    // a child so that this test program keeps writing freely.
+    std::filesystem::remove_all(path);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -693,7 +642,7 @@ TEST(FileWriter, ShortWriteIsAnError) {
     EXPECT_EQ(ReadFile(path), std::string(4096, 'x'));
 }
 
-TEST(AppPaths, SettingsDirIsTheProgramFolderOnlyWhenWritable) {
+TEST(AppPaths, SettingsAndDesktopFoldersOfTheProgramAndTheUser) {
     TempFolder dir;
     EXPECT_EQ(SettingsDir(dir.Path().substr(0, dir.Path().size() - 1)), dir.Path());
     const std::string missing = dir.File("no-such-folder/");
@@ -714,12 +663,7 @@ TEST(AppPaths, SettingsDirIsTheProgramFolderOnlyWhenWritable) {
     EXPECT_EQ(SettingsDir(missing), dir.File("home/.config/qelvor/"));
     ScopedEnv unset("XDG_CONFIG_HOME", std::nullopt);
     EXPECT_EQ(SettingsDir(missing), dir.File("home/.config/qelvor/"));
-}
-
-TEST(AppPaths, DesktopFolderComesFromUserDirsElseAnExistingDesktop) {
-    TempFolder dir;
-    ScopedEnv home("HOME", dir.File("home"));
-    ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    // The desktop folder comes from the user's folder list, else an existing Desktop.
     ASSERT_TRUE(EnsureFolder(dir.File("home/.config/")));  // parents included
     EXPECT_EQ(DesktopFolder(), "");
     ASSERT_TRUE(EnsureFolder(dir.File("home/Desktop")));

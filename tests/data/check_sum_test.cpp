@@ -27,7 +27,7 @@ struct KindCase {
     std::string out;
 };
 
-TEST(CheckSum, EachKindCoversItsRange) {
+TEST(CheckSum, EachKindCoversItsRangeAndItsTextForm) {
     EXPECT_NE(CCheckSum::Crc16("A\0"s), CCheckSum::Crc16("A"));  // a zero byte counts
     const std::string frame = "xy" + kStx + "1abc" + kEtx + "zz";
     // clang-format off
@@ -47,11 +47,9 @@ TEST(CheckSum, EachKindCoversItsRange) {
     // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(CCheckSum().Compute(c.in, c.kind), c.out) << c.in << " kind " << c.kind;
-}
-
-TEST(CheckSum, TextFormsKeepTheBodyAndAppendTheCheck) {
+    // The text forms keep the body and append the check.
     // clang-format off
-    const KindCase cases[] = {
+    const KindCase forms[] = {
         {"pre" + kStx + "1abc" + kEtx + "post", kCsAstm, "1abc" + kEtx + "5A"},
         // An open frame is closed with an ETX that the sum covers.
         {kStx + "1abc", kCsAstm, "1abc" + kEtx + "5A"}, {"abc", kCrc16, "abc" + kEtx + "29"},
@@ -71,7 +69,7 @@ TEST(CheckSum, TextFormsKeepTheBodyAndAppendTheCheck) {
         // A zero check cannot stand in the send box as a raw byte: its name does.
         {kStx + "\x01\x02" + kEtx, kCsBcc, "\x01\x02" + kEtx + "<NUL>"}};
     // clang-format on
-    for (const auto& c : cases)
+    for (const auto& c : forms)
         EXPECT_EQ(CCheckSum().TextForm(c.in, c.kind), c.out) << c.in << " kind " << c.kind;
 }
 
@@ -139,7 +137,7 @@ class OutgoingComposer : public ::testing::Test {
     int8_t fn_ = 0;
 };
 
-TEST_F(OutgoingComposer, FramesAreNumberedOneToSevenThenZero) {
+TEST_F(OutgoingComposer, FramesAreNumberedAndLinesBecomeTheseBytes) {
     Use({.pre = "<STX>", .post = "<CheckSum><CR><LF>"});
     EXPECT_EQ(Compose("<FN8>abc<ETX>"), kStx + "1abc" + kEtx + "5A\r\n");
     // The check covers the new digit.
@@ -149,13 +147,9 @@ TEST_F(OutgoingComposer, FramesAreNumberedOneToSevenThenZero) {
     for (int frame = 3; frame <= 9; ++frame)
         digits += Compose("<FN8>");
     EXPECT_EQ(digits, "3456701");  // the ninth frame carries '1' again
-    EXPECT_EQ(fn_, 1);
     // A counter outside 0..7 is brought back to a digit.
     fn_ = -3;
     EXPECT_EQ(Compose("<FN8>"), "6");
-}
-
-TEST_F(OutgoingComposer, LinesBecomeTheseBytes) {
     const Sending hex{.hex = 1}, hexPost{.hex = 1, .post = "<CheckSum>"};
     // clang-format off
     const struct { Sending sending; std::string line, bytes; } cases[] = {
@@ -199,12 +193,13 @@ struct TextCase {
     std::string text, bytes;
 };
 
-TEST(CtrlCharNotation, EveryNameMapsToItsByteAndBack) {
+// Every name stands for its byte; random bytes, high ones and control bytes in
+// every lane of the word-at-a-time scans included, come back unchanged, and
+// only control bytes are named.
+TEST(CtrlCharNotation, EveryNameMapsToItsByteAndEverythingElseIsCopied) {
     std::string all;
     for (size_t i = 0; i < CtrlCharNames.size(); ++i) {
-        const std::string name = CtrlCharNames[i].name;
-        EXPECT_EQ(CtrlCharByName(name), static_cast<int>(i)) << name;
-        EXPECT_EQ(UnescapeCtrlChars(name), std::string(1, static_cast<char>(i))) << name;
+        EXPECT_EQ(CtrlCharByName(CtrlCharNames[i].name), static_cast<int>(i)) << i;
         all.push_back(static_cast<char>(i));
     }
     EXPECT_EQ(EscapeCtrlChars(all),
@@ -213,11 +208,6 @@ TEST(CtrlCharNotation, EveryNameMapsToItsByteAndBack) {
     // The whole-name lookup wants exact, case-sensitive equality.
     for (const char* notAName : {"<cr>", "<CR> ", "<CR", "<US>", ""})
         EXPECT_EQ(CtrlCharByName(notAName), -1) << notAName;
-}
-
-// Random bytes, high ones and control bytes in every lane of the word-at-a-time
-// scans included, come back unchanged; only control bytes are named.
-TEST(CtrlCharNotation, UnescapeGivesBackAnyBytesWithoutABracket) {
     EXPECT_EQ(EscapeCtrlChars("\x7F\x80\xFF <CR>"), "\x7F\x80\xFF <CR>");
     // Nothing but control bytes outgrows the first guess of the output size.
     const std::string zeros(4096, '\0');
@@ -236,9 +226,7 @@ TEST(CtrlCharNotation, UnescapeGivesBackAnyBytesWithoutABracket) {
         })) << text;
         ASSERT_EQ(UnescapeCtrlChars(text), bytes) << text;
     }
-}
-
-TEST(CtrlCharNotation, UnescapeReadsNamesAndCopiesEverythingElse) {
+    // Unescaping reads names and copies everything else.
     // clang-format off
     const TextCase cases[] = {
         {"<CR><LF>", "\r\n"}, {"<EOT><SOH>", "\x04\x01"}, {"<cr>", "<cr>"}, {"ab<CR", "ab<CR"},
@@ -276,7 +264,7 @@ TEST(CtrlCharNotation, HexTextGivesAllTheBytesOrNone) {
         EXPECT_EQ(HexTextToBytes(c.text), c.bytes) << c.text;
 }
 
-TEST(DisplayFormat, EachStyleShowsTheBytesItsOwnWay) {
+TEST(DisplayFormat, EachStyleShowsTheBytesItsOwnWayAndTheDumpSixteenALine) {
     const std::string info = "Send data,but error!\r\n", shown = "Send data,but error!<CR><LF>";
     // clang-format off
     const struct { char type; std::string bytes; int style; std::string text; } cases[] = {
@@ -291,10 +279,8 @@ TEST(DisplayFormat, EachStyleShowsTheBytesItsOwnWay) {
         EXPECT_EQ(FormatForDisplay(c.type, c.bytes, c.style), c.text) << c.type << c.style;
     const std::string text = FormatForDisplay('R', std::string(99, 'a') + "bc", kStyleHex);
     EXPECT_EQ(text.substr(294), "61 62 ");  // the first hundred bytes only
-}
-
-TEST(DisplayFormat, HexDumpShowsSixteenBytesALine) {
-    // A short last line is filled up so that its characters stay aligned; a whole one is not.
+    // The hex dump shows sixteen bytes a line. A short last line is filled up so that its
+    // characters stay aligned; a whole one is not.
     EXPECT_EQ(FormatHexDump("0123456789ABCDEFG"),
               "30 31 32 33 34 35 36 37 38 39 41 42 43 44 45 46 0123456789ABCDEF\r\n47" +
                   std::string(46, ' ') + "G\r\n");
@@ -303,7 +289,7 @@ TEST(DisplayFormat, HexDumpShowsSixteenBytesALine) {
     EXPECT_EQ(FormatHexDump(""), "");
 }
 
-TEST(TextEncoding, ByteOrderMarkLengths) {
+TEST(TextEncoding, ByteOrderMarksAndWhatDoesNotConvertAndTheAnsiCodePage) {
     // clang-format off
     const struct { std::string head; int length; } cases[] = {
         {"\xEF\xBB\xBF\x41", 3}, {"\xFF\xFE\x41\x00"s, 2}, {"\xFF\xFE\0\0"s, 4},
@@ -317,9 +303,7 @@ TEST(TextEncoding, ByteOrderMarkLengths) {
     for (const auto& c : cases)
         EXPECT_EQ(DetectTextEncoding(c.head), c.length) << testing::PrintToString(c.head);
     EXPECT_EQ(DetectTextEncoding(std::string_view()), 0);  // no bytes, not even a buffer
-}
-
-TEST(TextEncoding, WhatDoesNotConvertIsReplacedAndTheRestConverted) {
+    // A conversion replaces what does not convert and converts the rest.
     const std::string utf8 =
         "a\0\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"s;  // NUL, e acute, euro, emoji
     const std::u16string wide = ToWideText(utf8, CP_UTF8);
@@ -337,10 +321,8 @@ TEST(TextEncoding, WhatDoesNotConvertIsReplacedAndTheRestConverted) {
     EXPECT_EQ(ToWideText("abc", 12345, &why), u"");
     EXPECT_EQ(why, "cannot convert from CP12345 to UTF-16LE");
     EXPECT_EQ(ConvertCodePage("", CP_ACP, CP_UTF8), "");
-}
-
-// The test program starts in the "C" locale and is left in it.
-TEST(TextEncoding, AnsiCodePageFollowsTheLocale) {
+    // The ANSI code page follows the locale; the test program starts in the
+    // "C" locale and is left in it.
     ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
     EXPECT_EQ(ConvertCodePage("\xC3\xA9!", CP_ACP, CP_UTF8), "\xEF\xBF\xBD\xEF\xBF\xBD!");
     EXPECT_EQ(DecodeUtf8ToAnsi("caf\xC3\xA9"), "caf?");

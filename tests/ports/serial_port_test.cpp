@@ -40,16 +40,12 @@ namespace {
 using qelvor::testing_support::WaitUntil;
 using StreamPort::CSerialPort;
 
+// The threads of this process. A sanitizer's runtime starts a helper thread
+// when the first thread is made, so one is made and joined before counting.
 int ThreadCount() {
+    std::thread([] {}).join();
     return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
                                           std::filesystem::directory_iterator()));
-}
-
-// A sanitizer's runtime starts a helper thread when the first thread is made,
-// so one thread is made and joined before the count to compare with.
-int BaselineThreadCount() {
-    std::thread([] {}).join();
-    return ThreadCount();
 }
 
 std::string Pattern(size_t size) {
@@ -59,8 +55,9 @@ std::string Pattern(size_t size) {
     return bytes;
 }
 
-// Polls as the main window does until count bytes came or 20 s passed.
-std::string Collect(CSerialPort& port, size_t count) {
+// Polls as the main window does until count bytes came or 20 s passed; each
+// Read of a datagram port takes one datagram.
+std::string Collect(StreamPort::CStreamPort& port, size_t count = 1) {
     std::string got;
     std::vector<char> buf(65536);
     WaitUntil(
@@ -83,7 +80,7 @@ class Pty : public ::testing::Test {
 // Bytes arrive and leave as sent; a buffer shorter than what waits leaves
 // the rest for the next Read. (Raw mode's flags: LineFormat... below; a
 // stalled device's partial write: ExchangeTest.PartialWrite...)
-TEST_F(Pty, RawBytesTravelBothWaysAndAShortReadLeavesTheRest) {
+TEST_F(Pty, RawBytesTravelBothWaysAndAFullQueueHoldsTheDeviceBack) {
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(port_.Open(), 1);  // already open: nothing new
     ASSERT_TRUE(pty_.Feed(std::string_view("0123\r\n\x00\xff", 8)));
@@ -94,11 +91,9 @@ TEST_F(Pty, RawBytesTravelBothWaysAndAShortReadLeavesTheRest) {
     EXPECT_EQ(port_.WriteString("\r\n"), 2);
     ASSERT_TRUE(WaitUntil([&] { return read(pty_.master, buf, sizeof buf) == 2; }));
     EXPECT_EQ(std::string(buf, 2), "\r\n");
-}
-
-// A full queue stops the reading (the pty then holds the writer back) until
-// Read makes room: nothing is lost and the queue stays within its bound.
-TEST_F(Pty, FullQueueHoldsTheDeviceBackAndLosesNothing) {
+    // A full queue stops the reading (the pty then holds the writer back) until
+    // Read makes room: nothing is lost and the queue stays within its bound.
+    port_.Close();
     CSerialPort small(64 * 1024);
     small.SetComParam(0, 115200, pty_.path.c_str());
     ASSERT_EQ(small.Open(), 1);
@@ -177,7 +172,7 @@ TEST_F(Pty, FailedOpensHoldNothingAndNameTheSettingOrDevice) {
 
 // The pty's master closed while open stands for a pulled USB adapter.
 TEST_F(Pty, VanishedDeviceFailsTheOpenPortAndEndsItsThread) {
-    const int baseline = BaselineThreadCount();
+    const int baseline = ThreadCount();
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(ThreadCount(), baseline + 1);
     pty_.CloseMaster();
@@ -189,8 +184,7 @@ TEST_F(Pty, VanishedDeviceFailsTheOpenPortAndEndsItsThread) {
                                              ": the device vanished (Input/output error); "
                                              "close the port and open it again once the "
                                              "device is back");
-    port_.Close();  // reopening once the device is back: Reconnect.AVanishedSerialDevice...
-    EXPECT_EQ(ThreadCount(), baseline);
+    // Reopening once the device is back: Reconnect.AVanishedSerialDevice...
 }
 
 using StreamPort::CheckPortUse;
@@ -340,12 +334,6 @@ bool PollUntilCode(CTCPPort& port, int code, bool relisten = true) {
     });
 }
 
-std::string PollRead(CTCPPort& port) {
-    if (!PollUntilCode(port, 1)) return "<nothing>";
-    char buf[256];
-    return std::string(buf, size_t(std::max(port.Read(buf, sizeof buf), 0)));
-}
-
 // A listening server on a free port of 127.0.0.1, opened by each test.
 class TcpServer : public ::testing::Test {
   protected:
@@ -362,7 +350,7 @@ class TcpServer : public ::testing::Test {
         return client;
     }
 
-    const int threads_ = BaselineThreadCount();
+    const int threads_ = ThreadCount();
     int port_ = loopback::FreePort(SOCK_STREAM);
     CTCPPort server_;
 };
@@ -384,7 +372,7 @@ TEST_F(TcpServer, ServesOneClientAtATimeAndListensAgainWhenThePollAsks) {
     // WaitForData alone never listens again, the poll's RestartListening does.
     ASSERT_TRUE(first.Send(std::string("last\0words", 10)));
     first.Reset();
-    EXPECT_EQ(PollRead(server_), std::string("last\0words", 10));
+    EXPECT_EQ(Collect(server_), std::string("last\0words", 10));
     ASSERT_TRUE(PollUntilCode(server_, -8, false));
     EXPECT_EQ(server_.WaitForData(0), -1);
     EXPECT_FALSE(Peer::Connect(port_).Valid());
@@ -451,31 +439,9 @@ TEST_F(TcpServer, WritesFailOrGiveUpWithoutSigpipeOrInterleaving) {
         ASSERT_EQ(got.substr(at, kBlock), std::string(kBlock, got[at])) << at;
 }
 
-TEST(TcpClient, WaitEndsWhenDataComesAndPeerCloseGivesMinus8ThenMinus3) {
-    Peer listener = Peer::Bound(SOCK_STREAM);
-    CTCPPort client;
-    client.SetNetParam(1, listener.Port(), kLoopback);
-    ASSERT_EQ(client.Open(), 1);
-    Peer peer(accept(listener.Fd(), nullptr, nullptr));
-    EXPECT_EQ(client.WaitForData(20), 0);
-    std::thread late([&] {  // a wait ends when data comes, not at its time-out
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        peer.Send("!");
-        peer.Reset();
-    });
-    EXPECT_EQ(client.WaitForData(10000), 1);
-    late.join();
-    EXPECT_EQ(PollRead(client), "!");
-    EXPECT_EQ(client.WaitForData(0), -8);
-    EXPECT_EQ(client.IsOpen(), 0);
-    char buf[8];
-    EXPECT_EQ(client.WaitForData(0) + client.WaitForData(0), -6);  // -3 on every call
-    EXPECT_EQ(client.Write("x", 1) + client.Read(buf, sizeof buf), 0);
-}
-
 // A client's Open never waits for the peer: a connect that fails does so at
 // once or at a later PollConnect, with the reason in LastError.
-TEST(TcpPort, OpenFailsForRefusedUnansweredAndOutOfRangePorts) {
+TEST(TcpPort, ClientConnectsOrFailsForRefusedUnansweredAndOutOfRangePorts) {
     loopback::DroppingListener full;
     Peer listener = Peer::Bound(SOCK_STREAM);
     const int p = listener.Port();  // 65536 more must not reach it
@@ -495,31 +461,38 @@ TEST(TcpPort, OpenFailsForRefusedUnansweredAndOutOfRangePorts) {
         EXPECT_EQ(port.GetState(0), CTCPPort::kClosed);
         EXPECT_EQ(port.WaitForData(0), c[0] == 1 ? -3 : -1) << c[1];
     }
-    // A listener's answer makes the same connect succeed, at once or at a poll.
+    // The listener's answer completes the same connect, at once or at a poll;
+    // the peer's close then gives -8, and -3 on every later call.
     CTCPPort client;
     client.SetNetParam(1, p, kLoopback);
     ASSERT_EQ(client.Open(), 1);
     EXPECT_TRUE(WaitUntil([&] { return client.PollConnect() == 1; }));
-    EXPECT_EQ(client.GetState(0), CTCPPort::kConnected);
-    EXPECT_EQ(client.LastError(), 0);
-    Peer accepted(accept(listener.Fd(), nullptr, nullptr));
+    EXPECT_EQ(client.GetState(0) + client.LastError(), CTCPPort::kConnected);
+    Peer peer(accept(listener.Fd(), nullptr, nullptr));
     EXPECT_EQ(client.WriteString("hi"), 2);
-    EXPECT_EQ(accepted.Receive(2), "hi");
+    EXPECT_EQ(peer.Receive(2), "hi");
+    EXPECT_EQ(client.WaitForData(20), 0);
+    std::thread late([&] {  // a wait ends when data comes, not at its time-out
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        peer.Send("!");
+        peer.Reset();
+    });
+    EXPECT_EQ(client.WaitForData(10000), 1);
+    late.join();
+    EXPECT_EQ(Collect(client), "!");
+    EXPECT_EQ(client.WaitForData(0), -8);
+    EXPECT_EQ(client.IsOpen(), 0);
+    char buf[8];
+    EXPECT_EQ(client.WaitForData(0) + client.WaitForData(0), -6);  // -3 on every call
+    EXPECT_EQ(client.Write("x", 1) + client.Read(buf, sizeof buf), 0);
 }
 
 class UdpPort : public ::testing::Test {
   protected:
-    // Polls as the main window does, then reads the front datagram.
-    std::string ReadOne() {
-        if (!WaitUntil([&] { return port_.WaitForData(0) > 0; })) return "<nothing>";
-        std::vector<char> buf(65536);
-        return std::string(buf.data(), size_t(std::max(port_.Read(buf.data(), 65536), 0)));
-    }
     void Open(int local, int remote) {
         port_.SetNetParam(local, remote, kLoopback);
         ASSERT_EQ(port_.Open(), 1);
     }
-    std::string Described() { return port_.GetDescription(); }
 
     StreamPort::CUDPPort port_;
     Peer peer_ = Peer::Bound(SOCK_DGRAM);
@@ -530,18 +503,18 @@ class UdpPort : public ::testing::Test {
 
 // Answer mode: whole datagrams of any size, in order, to the last sender;
 // short reads take a datagram in pieces and an empty one ends nothing.
-TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
+TEST_F(UdpPort, AnswersTheLastSenderOrSendsToTheFixedRemote) {
     Open(local_, -1);
-    EXPECT_EQ(Described(), "UDP(Remote(127.0.0.1:-1 )" + localText_);
+    EXPECT_EQ(port_.GetDescription(), "UDP(Remote(127.0.0.1:-1 )" + localText_);
     ASSERT_TRUE(WaitUntil([&] { return port_.GetState(0) == 2; }));
     EXPECT_EQ(port_.Write("early", 5), -1);  // nobody to answer yet
     ASSERT_TRUE(peer_.Send(std::string("\x05q\x00", 3), local_));
-    EXPECT_EQ(ReadOne(), std::string("\x05q\x00", 3));
+    EXPECT_EQ(Collect(port_), std::string("\x05q\x00", 3));
     EXPECT_EQ(port_.GetState(0), 3);
-    EXPECT_EQ(Described(), remote_ + "*)" + localText_);
+    EXPECT_EQ(port_.GetDescription(), remote_ + "*)" + localText_);
     const std::string largest(65507, 'L');  // the most one IPv4 datagram carries
     ASSERT_TRUE(peer_.Send(largest, local_));
-    EXPECT_EQ(ReadOne(), largest);
+    EXPECT_EQ(Collect(port_), largest);
     EXPECT_EQ(port_.WriteString(largest), 65507);
     EXPECT_EQ(peer_.ReceiveFrom(&from_), largest);
     EXPECT_EQ(from_, local_);
@@ -551,7 +524,7 @@ TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
     for (int i = 0; i < 200; ++i)
         ASSERT_TRUE(peer_.Send(datagram(i), local_));
     for (int i = 0; i < 200; ++i)
-        ASSERT_EQ(ReadOne(), datagram(i)) << i;
+        ASSERT_EQ(Collect(port_), datagram(i)) << i;
     for (const char* d : {"", "0123456789", "next"})
         ASSERT_TRUE(peer_.Send(d, local_));
     ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 2; }));
@@ -561,27 +534,27 @@ TEST_F(UdpPort, AnswersTheLastSenderWithWholeDatagramsInOrder) {
         EXPECT_EQ(std::string(buf, piece.size()), piece);
     }
     EXPECT_EQ(port_.WaitForData(0), 0);
-}
-
-TEST_F(UdpPort, FixedRemoteIsSentToWithOrWithoutALocalPort) {
-    int threadsBefore = BaselineThreadCount();
+    // A fixed remote is sent to, with or without a local port.
+    port_.Close();
+    int threadsBefore = ThreadCount();
     Open(0, peer_.Port());
     EXPECT_EQ(port_.GetState(0), 1);  // receives only after the first Write
     EXPECT_EQ(ThreadCount(), threadsBefore);
-    EXPECT_EQ(Described(), remote_ + " )");
+    EXPECT_EQ(port_.GetDescription(), remote_ + " )");
     EXPECT_EQ(port_.WriteString("hello"), 5);
     EXPECT_EQ(peer_.ReceiveFrom(&from_), "hello");
     ASSERT_TRUE(peer_.Send("answer", from_));
-    EXPECT_EQ(ReadOne(), "answer");
+    EXPECT_EQ(Collect(port_), "answer");
     port_.Close();
     port_.SetRemoteAddressText("localhost");
     Open(local_, peer_.Port());
     EXPECT_EQ(port_.Write("to peer", 7), 7);
     EXPECT_EQ(peer_.ReceiveFrom(&from_), "to peer");
     ASSERT_TRUE(peer_.Send("to port", local_));
-    EXPECT_EQ(ReadOne(), "to port");
-    EXPECT_EQ(Described(), "UDP(Remote(localhost:" + std::to_string(peer_.Port()) + " )" +
-                               localText_);  // the configured remote, not the last sender
+    EXPECT_EQ(Collect(port_), "to port");
+    EXPECT_EQ(port_.GetDescription(),
+              "UDP(Remote(localhost:" + std::to_string(peer_.Port()) + " )" +
+                  localText_);  // the configured remote, not the last sender
 }
 
 TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
@@ -595,7 +568,7 @@ TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
         EXPECT_EQ(port_.GetState(0), c[2]);
         EXPECT_EQ(port_.Close(), 1);
     }
-    int threadsBefore = BaselineThreadCount();
+    int threadsBefore = ThreadCount();
     Open(local_, -1);
     EXPECT_EQ(port_.Open(), 1);
     EXPECT_EQ(ThreadCount(), threadsBefore + 1);
@@ -606,8 +579,8 @@ TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
         EXPECT_EQ(port_.Write("x", 1), -1);
         Open(local_, -1);
     }
-    EXPECT_EQ(ReadOne(), "one");
-    EXPECT_EQ(ReadOne(), "two");
+    EXPECT_EQ(Collect(port_), "one");
+    EXPECT_EQ(Collect(port_), "two");
     EXPECT_EQ(port_.Close(), 1);
     EXPECT_EQ(ThreadCount(), threadsBefore);
 }

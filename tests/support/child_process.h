@@ -9,9 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -88,20 +86,16 @@ class ChildProcess {
     }
     // The exit status; -1 when the child has not ended within limitMs or died of a signal.
     int Wait(int limitMs = 10000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (pid_ > 0 && !exited_) {
-            int status = 0;
-            const pid_t done = waitpid(pid_, &status, WNOHANG);
-            if (done == pid_) {
-                exited_ = true;
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            } else if (done < 0 || std::chrono::steady_clock::now() > end) {
-                return -1;
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
+        pid_t done = 0;
+        int status = 0;
+        if (pid_ > 0 && !exited_)
+            testing_support::WaitUntil(
+                [&] { return (done = waitpid(pid_, &status, WNOHANG)) != 0; }, limitMs);
+        if (done == pid_) {
+            exited_ = true;
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
-        return status_;
+        return exited_ ? status_ : -1;
     }
     std::string Out() const { return testing_support::ReadFile(OutPath()); }
     std::string Err() const { return testing_support::ReadFile(streams_.File("err")); }
