@@ -306,6 +306,10 @@ struct PortCase {
     int status;
 };
 
+// Names each run after its option in test listings instead of a byte dump.
+void PrintTo(const PortCase& c, std::ostream* os) {
+    *os << CliPortOptionName(c.kind);
+}
 class CliPortOption : public testing::TestWithParam<PortCase> {};
 
 TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
