@@ -178,11 +178,17 @@ TEST_F(PortControl, ClientWithHandShakeOffersNoAutoSendAndSilenceEndsFramesWitho
     EXPECT_EQ(RecordsOf('R'), (Lines{"abc", "def"}));
 }
 
-// The dialog changed the kind to serial: the TCP connection is closed. (Whether
-// a cancelled dialog opens the port, AutoRestart decides: the window tests.)
-TEST_F(PortControl, SetupThatSwitchesTheKindClosesTheOldPortAndRetitles) {
+// A cancelled dialog opens a closed port only with AutoRestart. The dialog
+// changed the kind to serial: the TCP connection is closed.
+TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesKindAndTitle) {
     Socket holder = Socket::Listen();
-    OpenTcp(kWorkModeTcpClient, holder.Port());
+    settings.AutoRestart = 0;
+    settings.IPPort = holder.Port();
+    settings.WorkMode = kWorkModeTcpClient;
+    Engine().OnSetPort(false);
+    EXPECT_FALSE(Engine().IsPortOpen());
+    settings.AutoRestart = 1;
+    Engine().OnSetPort(false);
     Socket accepted = holder.Accept();
     ASSERT_TRUE(accepted.Valid());
     settings.AutoRestart = 0;
