@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <functional>
 #include <sstream>
 #include <thread>
 #include <utility>

@@ -194,13 +194,6 @@ std::string WriteIni(const TempFolder& dir, const std::string& keys,
     return path;
 }
 
-// Whether a TCP connect to address:port is taken.
-bool ConnectsTo(const char* address, int port) {
-    const loopback::Peer peer(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in to{AF_INET, htons(static_cast<uint16_t>(port)), {inet_addr(address)}, {}};
-    return connect(peer.Fd(), reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
-}
-
 // qelvor-cli started as a TCP client of the test's listener for at most 30 s,
 // its settings file holding keys; peer is the connection it made.
 class CliClient : public testing::Test {
@@ -329,11 +322,11 @@ TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
     if (c.kind == CliPortKind::TcpClient) peer = listener.Accept(5000);
     // Listening on 127.0.0.1 only, the server is not found on 127.0.0.2.
     if (c.kind == CliPortKind::TcpServer && cli.WaitForErr("waiting client")) {
-        EXPECT_FALSE(ConnectsTo("127.0.0.2", port));
+        EXPECT_FALSE(Socket::Connect(port, 0, "127.0.0.2").Valid());
         peer = Socket::Connect(port);
     }
     ASSERT_TRUE(peer.Valid() && (!udp || cli.WaitForErr("UDP on"))) << cli.Err();
-    ASSERT_TRUE(udp ? peer.SendTo("ping\x9B\r\n", port) : peer.SendAll("ping\x9B\r\n"));
+    ASSERT_TRUE(udp ? peer.Send("ping\x9B\r\n", port) : peer.SendAll("ping\x9B\r\n"));
     // The input line follows the printed record, so the order is fixed.
     ASSERT_TRUE(cli.WaitForOut(c.received)) << cli.Out() << cli.Err();
     cli.WriteStdin("pong\n");

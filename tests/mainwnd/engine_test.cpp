@@ -182,13 +182,13 @@ TEST_F(PortControl, ClientWithHandShakeOffersNoAutoSendAndSilenceEndsFramesWitho
 // changed the kind to serial: the TCP connection is closed.
 TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesKindAndTitle) {
     Socket holder = Socket::Listen();
-    settings.AutoRestart = 0;
     settings.IPPort = holder.Port();
     settings.WorkMode = kWorkModeTcpClient;
-    Engine().OnSetPort(false);
-    EXPECT_FALSE(Engine().IsPortOpen());
-    settings.AutoRestart = 1;
-    Engine().OnSetPort(false);
+    for (int restart : {0, 1}) {
+        settings.AutoRestart = restart;
+        Engine().OnSetPort(false);
+        EXPECT_EQ(Engine().IsPortOpen(), restart == 1);
+    }
     Socket accepted = holder.Accept();
     ASSERT_TRUE(accepted.Valid());
     settings.AutoRestart = 0;

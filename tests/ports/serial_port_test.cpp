@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <termios.h>
 
-#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <functional>

@@ -16,8 +16,8 @@
 
 namespace loopback {
 
-inline sockaddr_in Address(int port) {
-    return sockaddr_in{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
+inline sockaddr_in Address(int port, const char* host = "127.0.0.1") {
+    return sockaddr_in{AF_INET, htons(uint16_t(port)), {inet_addr(host)}, {}};
 }
 
 class Peer {
@@ -44,11 +44,11 @@ class Peer {
         return getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port)
                                                                             : -1;
     }
-    // A TCP client of 127.0.0.1:port, invalid when refused; a receiveBuffer
+    // A TCP client of host:port, invalid when refused; a receiveBuffer
     // above 0 fixes the size of its receive buffer.
-    static Peer Connect(int port, int receiveBuffer = 0) {
+    static Peer Connect(int port, int receiveBuffer = 0, const char* host = "127.0.0.1") {
         Peer p(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in to = Address(port);
+        sockaddr_in to = Address(port, host);
         if (receiveBuffer > 0)
             setsockopt(p.fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         if (connect(p.fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) p.Reset();
@@ -78,7 +78,6 @@ class Peer {
                       port ? reinterpret_cast<sockaddr*>(&to) : nullptr,
                       port ? sizeof to : 0) == ssize_t(bytes.size());
     }
-    bool SendTo(const std::string& bytes, int port) const { return Send(bytes, port); }
     bool SendAll(const std::string& bytes) const {
         for (size_t done = 0; done < bytes.size();) {
             const ssize_t n = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
