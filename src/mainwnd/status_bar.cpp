@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QToolButton>
+#include <algorithm>
 
 namespace qelvor {
 
@@ -35,7 +36,9 @@ CStatusBar::CStatusBar(QWidget* parent) : QWidget(parent) {
 void CStatusBar::SetPaneText(int pane, const QString& text) {
     if (pane < 0 || pane >= kPaneCount) return;
     QLabel* label = Pane(pane);
-    if (label->text() != text) label->setText(text);
+    if (label->text() == text) return;
+    label->setText(text);
+    if (pane == 2) LayOutPanes();
 }
 
 QString CStatusBar::PaneText(int pane) const {
@@ -51,10 +54,21 @@ void CStatusBar::SetMenu(QMenu* menu) {
 }
 
 void CStatusBar::resizeEvent(QResizeEvent*) {
+    LayOutPanes();
+}
+
+// Pane 2 ("response file" and the like) is narrow: a text wider than it
+// takes room from pane 1 rather than being cut, up to half of pane 1.
+void CStatusBar::LayOutPanes() {
     const int buttonWidth = kHeight;
+    const int wanted = Pane(2)->text().isEmpty() ? 0 : Pane(2)->sizeHint().width();
+    const int pane2Left =
+        std::clamp(kPaneRightEdges[2] - wanted, (kPaneRightEdges[0] + kPaneRightEdges[1]) / 2,
+                   kPaneRightEdges[1]);
     int left = 0;
     for (int i = 0; i < kPaneCount; ++i) {
-        const int right = i < 3 ? kPaneRightEdges[i] : width() - buttonWidth;
+        int right = i < 3 ? kPaneRightEdges[i] : width() - buttonWidth;
+        if (i == 1) right = pane2Left;
         Pane(i)->setGeometry(left, 0, std::max(right - left, 0), height());
         left = right;
     }

@@ -1,7 +1,7 @@
 // The main window's status bar: four panes (280, 170 and 60 pixels wide, the
-// last taking the rest) and, at its right end, the button of the window's own
-// menu. It reports double-clicks and right-button releases on a pane; what
-// they do is the window's business. User-interface thread only.
+// last taking the rest; pane 2 widens into pane 1 when its text needs it) and,
+// at its right end, the button of the window's own menu. It reports double-clicks and right-button
+// releases on a pane; what they do is the window's business. User-interface thread only.
 #pragma once
 
 #include <QWidget>
@@ -40,6 +40,7 @@ class CStatusBar : public QWidget {
 
   private:
     int PaneOf(QObject* watched) const;
+    void LayOutPanes();
 
     std::array<QLabel*, kPaneCount> panes_{};
     QToolButton* menuButton_ = nullptr;

@@ -203,6 +203,9 @@ void MainWindowTest::sessionRowsAndScreenshot() {
     auto* clock = f.Control<QLabel>("StatusPane3");
     QTest::mouseDClick(clock, Qt::LeftButton);
     QVERIFY(QTime::fromString(clock->text(), "HH:mm:ss").isValid());
+    // The narrow pane 2 shows "response file" whole, in each language.
+    auto* responseFile = f.Control<QLabel>("StatusPane2");
+    QVERIFY(responseFile->width() >= responseFile->sizeHint().width());
     QTest::qWait(50);
     QVERIFY(SaveScreenshot(window.grab().toImage(), "main-window-" + scope.Suffix()));
     QTest::mouseDClick(clock, Qt::LeftButton);
