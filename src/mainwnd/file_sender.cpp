@@ -109,6 +109,12 @@ int CFileSender::SendWhole(const std::string& path) {
 }
 
 int CFileSender::SendPiece() {
+    // Bytes sent before the file still wait: they go first, and the file's
+    // own stall limit starts once they are out.
+    if (!ctx_.exchange.Outgoing().Empty()) {
+        job_->lastProgress = std::chrono::steady_clock::now();
+        return 0;
+    }
     const size_t left = job_->bytes.size() - job_->sent;
     const int ask = static_cast<int>(std::min(left, kPieceLimit));
     const int taken = ports_.TryWrite(job_->bytes.data() + job_->sent, ask);

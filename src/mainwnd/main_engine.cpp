@@ -186,6 +186,7 @@ void CMainEngine::RunTimer(int id) {
     switch (id) {
         case kTimerPoll:
             ports_.PollPort();
+            ctx_.exchange.DrainOutgoing();
             ctx_.astm.OnTick();
             files_.PollSend();
             ReportLogFailure();

@@ -190,6 +190,9 @@ void CPortControl::ClosePort() {
     FlushPendingFrame();
     // The link's EOT, when a message is under way, goes out before the close.
     ctx_.astm.Stop(ctx_.state.shownStatusCode >= 1);
+    // What the port takes now still goes; the rest is told as not sent.
+    ctx_.exchange.DrainOutgoing();
+    ctx_.exchange.AbandonOutgoing();
     ctx_.view.StopTimer(kTimerPoll);
     ctx_.state.idlePollCount = 0;
     // Every port is closed, open or not: a TCP server whose peer just left
@@ -219,6 +222,8 @@ void CPortControl::FlushIfConnectionEnded() {
         current_ == &tcp_ && tcp_.GetState(0) == StreamPort::CTCPPort::kConnected;
     if (tcpConnected_ && !connected) {
         FlushPendingFrame();
+        // Bytes meant for this peer never reach the next one.
+        ctx_.exchange.AbandonOutgoing();
         // The next peer meets a link that knows nothing of this one's
         // transfer; a message under way ends unacknowledged.
         ctx_.astm.Stop(false);

@@ -61,7 +61,7 @@ class CSerialPort : public CStreamPort {
     // Hands the driver what it has room for now, at most length bytes, never
     // waiting: the count taken (0 when its buffer is full), -1 when the port
     // is closed or the device failed.
-    int TryWrite(const char* bytes, int length);
+    int TryWrite(const char* bytes, int length) override;
     // TIOCMGET, TIOCMBIS/TIOCMBIC and TIOCSBRK/TIOCCBRK. A device without
     // modem lines (a pty) answers kLinesNotAvailable to every request.
     int ControlLines(ControlRequest request, int& lines) override;

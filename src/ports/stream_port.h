@@ -61,6 +61,14 @@ class CStreamPort {
     virtual int WriteString(const std::string& bytes) = 0;
     // Bytes written; 0 or less = nothing written.
     virtual int Write(const char* bytes, int length) = 0;
+    // Writes what the port takes now, never waiting for room: the count
+    // taken (0 when it has no room yet), -1 when it can take nothing (closed,
+    // not connected, broken). A port whose writes never wait (a datagram
+    // goes whole or not at all) answers with Write.
+    virtual int TryWrite(const char* bytes, int length) {
+        const int written = Write(bytes, length);
+        return written > 0 ? written : -1;
+    }
     // Reads (GetLines: into lines, as kLine* bits) or drives the modem
     // control lines of an open port. kLinesDone, kLinesFailed (closed, or
     // the device failed), or kLinesNotAvailable for a port or device that

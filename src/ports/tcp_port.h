@@ -74,7 +74,7 @@ class CTCPPort : public CStreamPort {
     // Sends what the socket takes now, at most length bytes, never waiting
     // for room: the count taken (0 when the socket is full), -1 when not
     // connected or the connection broke before any byte went.
-    int TryWrite(const char* bytes, int length);
+    int TryWrite(const char* bytes, int length) override;
 
     // For the poll of an open server: after a lost connection, or while the
     // port is taken, tries to listen again. Never blocks. 1 when it started

@@ -75,19 +75,95 @@ int CMsgExchange::SendBytes(const std::string& bytes, bool record) {
         // Taken: the bytes go out once the file is out.
         return static_cast<int>(std::max<size_t>(bytes.size(), 1));
     }
-    const int result = port_->WriteString(bytes);
-    lastSendFailure_ = result < 1 ? NotConnectedReason() : std::string();
-    if (!record) return result;
-    if (result < 1) {
-        AddRecord('I', kSendErrorText);
-        return result;
+    // Bytes already waiting go first: these join them.
+    if (!outgoing_.Empty()) return QueueSend(bytes, 0, record);
+    return WriteOrQueue(bytes, record);
+}
+
+int CMsgExchange::WriteOrQueue(const std::string& bytes, bool record) {
+    const int result =
+        bytes.empty() ? 0 : port_->TryWrite(bytes.data(), static_cast<int>(bytes.size()));
+    if (result < 0 || bytes.empty()) {
+        lastSendFailure_ = NotConnectedReason();
+        if (record) AddRecord('I', kSendErrorText);
+        return 0;
     }
-    // A write that stopped midway (a peer that stopped reading, a line that
-    // went away) sent only the first bytes: the record holds what went out.
-    const size_t written = std::min(static_cast<size_t>(result), bytes.size());
-    AddRecord('S', bytes.substr(0, written));
-    if (written < bytes.size()) AddRecord('I', UnsentText("Send data", result, bytes.size()));
+    lastSendFailure_.clear();
+    const size_t written = static_cast<size_t>(result);
+    if (written < bytes.size()) return QueueSend(bytes, written, record);
+    if (record) AddRecord('S', bytes);
     return result;
+}
+
+int CMsgExchange::QueueSend(const std::string& bytes, size_t sent, bool record) {
+    if (outgoing_.Offer(bytes, sent, record, COutgoingQueue::Clock::now())) {
+        // The queue takes sends again: a run of drops before this one ends.
+        ReportDrops();
+        return static_cast<int>(std::max<size_t>(bytes.size(), 1));
+    }
+    // Past the cap the peer has not read for long: what went out is
+    // recorded, the rest counts as dropped.
+    if (record && sent > 0) AddRecord('S', bytes.substr(0, sent));
+    return static_cast<int>(sent);
+}
+
+void CMsgExchange::DrainOutgoing() {
+    const auto now = COutgoingQueue::Clock::now();
+    while (!outgoing_.Empty()) {
+        COutgoingQueue::Send& front = outgoing_.Front();
+        const size_t left = front.bytes.size() - front.sent;
+        const int taken = port_ == nullptr ? -1
+                                           : port_->TryWrite(front.bytes.data() + front.sent,
+                                                             static_cast<int>(left));
+        if (taken < 0) {
+            AbandonOutgoing();
+            return;
+        }
+        outgoing_.Advance(static_cast<size_t>(taken), now);
+        if (front.sent < front.bytes.size()) {
+            if (!FrontStalled(front, now)) return;
+            EndFrontUnsent(now);
+            continue;
+        }
+        COutgoingQueue::Send done = outgoing_.PopFront(now);
+        if (done.record) AddRecord('S', std::move(done.bytes));
+    }
+    ReportDrops();
+}
+
+// A serial line keeps its limit of 5 s for one write, without the wait: a
+// send it takes nothing of for that long ends. A TCP peer that does not read
+// is bounded by the queue's cap instead.
+bool CMsgExchange::FrontStalled(const COutgoingQueue::Send& front,
+                                COutgoingQueue::Clock::time_point now) {
+    return settings_.WorkMode == kWorkModeSerial && now - front.lastProgress >= kSerialStallLimit;
+}
+
+void CMsgExchange::EndFrontUnsent(COutgoingQueue::Clock::time_point now) {
+    COutgoingQueue::Send front = outgoing_.PopFront(now);
+    if (!front.record) return;
+    if (front.sent > 0) AddRecord('S', front.bytes.substr(0, front.sent));
+    AddRecord('I', UnsentText("Send data", static_cast<int>(front.sent), front.bytes.size()));
+}
+
+void CMsgExchange::AbandonOutgoing() {
+    if (!outgoing_.Empty()) {
+        const auto now = COutgoingQueue::Clock::now();
+        EndFrontUnsent(now);
+        size_t unsent = 0;
+        while (!outgoing_.Empty())
+            unsent += outgoing_.PopFront(now).bytes.size();
+        if (unsent > 0)
+            AddRecord('I', "Send data: " + std::to_string(unsent) +
+                               " bytes waiting were not sent, the port could take no more");
+    }
+    ReportDrops();
+}
+
+void CMsgExchange::ReportDrops() {
+    const size_t dropped = outgoing_.TakeDropped();
+    if (dropped == 0) return;
+    AddRecord('I', "peer is not reading: " + std::to_string(dropped) + " bytes not sent");
 }
 
 void CMsgExchange::HoldSends(bool hold) {

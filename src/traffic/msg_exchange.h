@@ -4,6 +4,7 @@
 // hand-off to another thread is the continuous log's copy of each line.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -14,6 +15,7 @@
 
 #include "plugin/plugin_host.h"
 #include "traffic/msg_record.h"
+#include "traffic/outgoing_queue.h"
 #include "traffic/traffic_stats.h"
 
 namespace StreamPort {
@@ -47,11 +49,28 @@ class CMsgExchange {
     int AddRecord(char type, std::string data);
     // Appends a record built by the caller.
     void AppendRecord(CMsgRecord record);
-    // Writes the bytes with one WriteString; with record set, an 'S' record
-    // of the bytes that were written (and an 'I' record of how many were
-    // not), or the 'I' record "Send data,but error!" when the result is below
-    // 1. 0 without a port.
+    // Hands the bytes to the port without waiting for room: what it does not
+    // take now waits in the outgoing queue, behind any bytes already waiting,
+    // and DrainOutgoing writes it at the poll ticks. With record set, an 'S'
+    // record is made when the last byte has gone to the port, so the records
+    // keep the order in which the bytes left. The 'I' record "Send data,but
+    // error!" when the port can take nothing (closed, not connected); beyond
+    // the queue's cap the bytes are dropped and counted (see DrainOutgoing).
+    // The count written or queued; below 1 when nothing was; 0 without a port.
     int SendBytes(const std::string& bytes, bool record);
+    // The poll tick: writes what the port takes of the waiting bytes. A
+    // serial line that takes nothing of a send for kSerialStallLimit ends
+    // that send with what went out (an 'S' record of it, an 'I' record of
+    // the rest). A port that can take nothing any more ends every send
+    // waiting, as AbandonOutgoing does. A run of sends dropped at the cap is
+    // told in one 'I' record once the queue takes sends again or empties.
+    void DrainOutgoing();
+    // The connection ended or the port closes: the bytes waiting are not
+    // sent; the part of a send that went out gets its 'S' record and one 'I'
+    // record tells how many bytes were not sent.
+    void AbandonOutgoing();
+    const COutgoingQueue& Outgoing() const { return outgoing_; }
+    static constexpr std::chrono::milliseconds kSerialStallLimit{5000};
     // While a file goes out in pieces, other sends (the send box, auto-send,
     // responses) wait behind it, so their bytes never land inside the file;
     // releasing the hold writes them in order, each recorded as it goes out.
@@ -117,6 +136,12 @@ class CMsgExchange {
 
   private:
     std::string NotConnectedReason() const;
+    int WriteOrQueue(const std::string& bytes, bool record);
+    // Queues the bytes after sent of them went out; the count taken.
+    int QueueSend(const std::string& bytes, size_t sent, bool record);
+    bool FrontStalled(const COutgoingQueue::Send& front, COutgoingQueue::Clock::time_point now);
+    void EndFrontUnsent(COutgoingQueue::Clock::time_point now);
+    void ReportDrops();
     // The send box's text before a block: the current line when it changed.
     void TakeSendText(const std::string& sendText);
     void SplitStream(std::string_view bytes);
@@ -141,6 +166,7 @@ class CMsgExchange {
     bool holdSends_ = false;
     std::vector<HeldSend> heldSends_;
     size_t heldBytes_ = 0;
+    COutgoingQueue outgoing_;
     IRecordLog* recordLog_ = nullptr;
     ReceiveLink receiveLink_;
     CPluginHost plugin_;

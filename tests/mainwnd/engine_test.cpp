@@ -48,7 +48,8 @@ TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     Poll();
     EXPECT_EQ(Pane(0), listening);
     ExpectSendButtons(false, false);
-    Socket client = Socket::Connect(port);  // listening means a client gets in at once
+    // listening means a client gets in at once
+    Socket client = Socket::Connect(port, 4096);
     ASSERT_TRUE(client.SendAll("abc"));
     ASSERT_TRUE(PollUntil([&] { return Engine().Exchange().Pending() == "abc"; }));
     Poll();
@@ -56,16 +57,28 @@ TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
                                   StrPrintf(" Remote=127.0.0.1(%d)", client.Port());
     EXPECT_EQ(Pane(0) + State().pane0ToolTip, connected + connected);
     ExpectSendButtons(true, true);
-    // What a client leaves pending is its own record when it goes.
+    // This client reads nothing: most of a long send waits for it.
+    const size_t longSend = 16 << 20;
+    EXPECT_EQ(Engine().Exchange().SendBytes(std::string(longSend, 'x'), true), int(longSend));
+    ASSERT_FALSE(Engine().Exchange().Outgoing().Empty());
+    // What a client leaves pending is its own record when it goes, and the
+    // bytes still waiting for it are never sent to the next one.
     client.Reset();
     ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));
     EXPECT_EQ(RecordsOf('R'), Lines{"abc"});
+    EXPECT_TRUE(Engine().Exchange().Outgoing().Empty());
+    const Lines sent = RecordsOf('S');
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], std::string(sent[0].size(), 'x'));
+    EXPECT_EQ(RecordsOf('I'),
+              Lines{CMsgExchange::UnsentText("Send data", int(sent[0].size()), longSend)});
     EXPECT_EQ(Pane(0) + State().pane0ToolTip, listening);
     ExpectSendButtons(false, false);
     client = Socket::Connect(port);
     ASSERT_TRUE(client.SendAll("def\r\n"));
     ASSERT_TRUE(PollUntil([&] { return RecordsOf('R').size() == 2; }));
     EXPECT_EQ(RecordsOf('R')[1], "def\r\n");
+    EXPECT_EQ(client.Receive(1, 50), "");
     // Closed in the tick after the peer left, while the server starts to
     // listen again: nothing may listen on.
     client.Reset();

@@ -20,6 +20,7 @@
 #include "config/com_setting.h"
 #include "data/ctrl_char_notation.h"
 #include "ports/serial_port.h"
+#include "ports/tcp_port.h"
 #include "ports/udp_port.h"
 #include "support/data_list_recorder.h"
 #include "support/loopback.h"
@@ -363,7 +364,8 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
 }
 
 // 200000 bytes to a serial line whose far end reads nothing and then goes
-// away: the 'S' record holds what was written, an 'I' record the rest.
+// away: the send returns at once, and once the line fails the 'S' record
+// holds what was written, an 'I' record the rest.
 TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
     testing_support::PtyDevice pty;
     StreamPort::CSerialPort serial;
@@ -371,12 +373,58 @@ TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
     ASSERT_EQ(serial.Open(), 1);
     exchange_.InitExchange(nullptr, nullptr, &serial);
     std::thread closer = testing_support::CloseOnceStalled(std::exchange(pty.master, -1));
-    const int written = exchange_.SendBytes(std::string(200000, 'x'), true);
+    EXPECT_EQ(exchange_.SendBytes(std::string(200000, 'x'), true), 200000);
+    EXPECT_TRUE(RecordsOf('S').empty()) << "recorded before its bytes went out";
     closer.join();
+    exchange_.DrainOutgoing();
+    EXPECT_TRUE(exchange_.Outgoing().Empty());
+    const Strings sent = RecordsOf('S');
+    ASSERT_EQ(sent.size(), 1u);
+    const size_t written = sent[0].size();
     ASSERT_TRUE(written > 0 && written < 200000) << written;
-    EXPECT_EQ(RecordsOf('S'), Strings{std::string(static_cast<size_t>(written), 'x')});
+    EXPECT_EQ(sent[0], std::string(written, 'x'));
     EXPECT_EQ(RecordsOf('I'), Strings{"Send data: " + std::to_string(200000 - written) +
                                       " of 200000 bytes were not sent"});
+}
+
+// A TCP peer that reads nothing: every send returns at once, at most the
+// queue's cap waits, the rest is dropped and told once; when the peer reads
+// again it gets exactly the bytes of the 'S' records, in their order.
+TEST_F(ExchangeTest, APeerThatDoesNotReadGetsTheQueuedSendsInOrderAndTheRestIsCounted) {
+    const loopback::Peer listener = loopback::Peer::Listen();
+    StreamPort::CTCPPort tcp;
+    tcp.SetNetParam(1, listener.Port(), htonl(INADDR_LOOPBACK));
+    ASSERT_EQ(tcp.Open(), 1);
+    const loopback::Peer reader = listener.Accept();
+    while (tcp.PollConnect() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    exchange_.InitExchange(nullptr, nullptr, &tcp);
+    constexpr size_t kSends = 40, kSize = 1 << 20;
+    for (size_t i = 0; i < kSends; ++i) {
+        EXPECT_GE(exchange_.SendBytes(std::string(kSize, char('a' + i)), true), 0);
+        exchange_.DrainOutgoing();
+        EXPECT_LE(exchange_.Outgoing().Bytes(), COutgoingQueue::kCap);
+    }
+    EXPECT_GT(exchange_.Outgoing().Bytes(), 0u) << "the peer's buffers took 40 MiB";
+    const Strings dropNotice = RecordsOf('I');
+    EXPECT_TRUE(dropNotice.empty()) << "told while the run of drops goes on";
+    std::string got;
+    for (int i = 0; i < 20000 && !exchange_.Outgoing().Empty(); ++i) {
+        got += reader.Receive(kSize, 5);
+        exchange_.DrainOutgoing();
+    }
+    const Strings sent = RecordsOf('S');
+    got += reader.Receive(sent.size() * kSize - got.size(), 3000);
+    std::string expected;
+    for (size_t i = 0; i < sent.size(); ++i) {
+        ASSERT_EQ(sent[i], std::string(kSize, char('a' + i))) << "send " << i;
+        expected += sent[i];
+    }
+    EXPECT_EQ(got, expected);
+    ASSERT_LT(sent.size(), kSends);
+    EXPECT_EQ(RecordsOf('I'),
+              Strings{"peer is not reading: " + std::to_string((kSends - sent.size()) * kSize) +
+                      " bytes not sent"});
 }
 
 // One scenario: settings, blocks fed in turn, and everything observable after.
