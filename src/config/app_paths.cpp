@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <vector>
 
 namespace qelvor {
 
@@ -62,6 +63,15 @@ std::string DesktopEntryValue(const std::string& line, const std::string& home) 
     return value.empty() || value[0] != '/' ? std::string() : value;
 }
 
+// One mkdir: 0 when the folder is there afterwards; a name that exists as
+// anything but a folder (or a link to one) is ENOTDIR.
+int MakeOneFolder(const std::string& path) {
+    if (mkdir(path.c_str(), 0755) == 0) return 0;
+    const int err = errno;
+    if (err != EEXIST) return err;
+    return IsFolder(path) ? 0 : ENOTDIR;
+}
+
 }  // namespace
 
 std::string ProgramPath() {
@@ -100,15 +110,31 @@ std::string DesktopFolder() {
     return {};
 }
 
-bool EnsureFolder(const std::string& folder) {
-    if (folder.empty()) return false;
-    for (size_t pos = folder.find('/', 1); pos != std::string::npos;
-         pos = folder.find('/', pos + 1)) {
-        const std::string part = folder.substr(0, pos);
-        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+int CreateFolder(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (path.empty()) return ENOENT;
+    // Up from the folder to the first one that exists or cannot be made for
+    // a reason of its own; then down again, making the missing ones.
+    std::vector<size_t> missing;
+    for (size_t end = path.size();;) {
+        const int err = MakeOneFolder(path.substr(0, end));
+        if (err == 0) break;
+        const size_t slash = err == ENOENT ? path.rfind('/', end - 1) : std::string::npos;
+        if (slash == std::string::npos || slash == 0) return err;
+        missing.push_back(end);
+        end = slash;
     }
-    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    return IsFolder(folder);
+    for (; !missing.empty(); missing.pop_back()) {
+        const int err = MakeOneFolder(path.substr(0, missing.back()));
+        if (err != 0) return err;
+    }
+    return 0;
+}
+
+bool EnsureFolder(const std::string& folder) {
+    return CreateFolder(folder) == 0;
 }
 
 }  // namespace qelvor

@@ -19,7 +19,12 @@ std::string SettingsDir(const std::string& exeDir);
 // ($XDG_CONFIG_HOME, default ~/.config) with $HOME expanded, else ~/Desktop
 // when it exists, else empty.
 std::string DesktopFolder();
-// Creates the folder and its parents; true when it exists afterwards.
+// Creates the folder and its parents: 0 when it exists afterwards, else the
+// errno of the step that failed (EACCES for a parent this user may not write,
+// ENOTDIR where a file stands in the path), never the ENOENT of a folder
+// whose parent could not be made.
+int CreateFolder(const std::string& folder);
+// CreateFolder for callers that need no reason; true when the folder exists.
 bool EnsureFolder(const std::string& folder);
 
 }  // namespace qelvor

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -197,6 +198,20 @@ std::string RefusalOf(const std::string& path, const struct stat& info) {
     return {};
 }
 
+// Why the text is not read as a settings file, or empty when it may be. The
+// file is read as 8-bit text: UTF-16 (a byte-order mark, or NULs in many
+// places) would give no keys at all and a NUL byte would end the text early:
+// the program would start with defaults and write its changes into text it
+// could not read. Both are refused instead.
+std::string TextRefusal(const std::string& path, const std::string& text) {
+    const bool utf16Mark = text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0;
+    const auto nuls = static_cast<size_t>(std::count(text.begin(), text.end(), '\0'));
+    if (utf16Mark || (nuls > 0 && nuls * 4 >= text.size()))
+        return path + " is not a text file (UTF-16)";
+    if (nuls > 0) return path + " is not a text file (it holds a NUL byte)";
+    return {};
+}
+
 ReadResult ReadOpenFile(int fd, const std::string& path, std::string& text, std::string& error) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) error = Describe(path, errno);
@@ -210,6 +225,7 @@ ReadResult ReadOpenFile(int fd, const std::string& path, std::string& text, std:
         text.append(buffer, static_cast<size_t>(n));
         if (text.size() > CIniFile::kMaxFileSize) error = RefusalOf(path, info);
     }
+    if (error.empty()) error = TextRefusal(path, text);
     if (!error.empty()) text.clear();
     return error.empty() ? ReadResult::Read : ReadResult::Failed;
 }

@@ -76,9 +76,10 @@ class CIniFile {
 enum class ReadResult { Read, Missing, Failed };
 
 // Reads a whole regular file into text without blocking in open (a named
-// pipe or a device is refused unopened). On Failed, error names the file and
-// the reason ("cannot read /x/q.ini: Permission denied", "/x/q.ini is a
-// directory", "/x/q.ini is not a regular file").
+// pipe or a device is refused unopened), and refuses UTF-16 text and text
+// holding a NUL byte. On Failed, error names the file and the reason ("cannot
+// read /x/q.ini: Permission denied", "/x/q.ini is a directory", "/x/q.ini is
+// not a regular file", "/x/q.ini is not a text file (UTF-16)").
 ReadResult ReadWholeFile(const std::string& path, std::string& text, std::string& error);
 
 }  // namespace qelvor

@@ -56,7 +56,7 @@ TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLi
               "Postamble InterframeDelay Replace_Old Replace_New LButtonDblClkSend ShowDataListWnd "
               "ScrollRSWnd Highlight1 Highlight2 Highlight3 Highlight4 Highlight5 Highlight6 "
               "Highlight7 Highlight8 ProtocolMode AstmRole AstmReplyTimeoutMs AstmIdleTimeoutMs "
-              "AstmEnqRetryMs EchoFree ShowCheckColumn ShowGapColumn GapScope StatisticsShown ");
+              "AstmEnqRetryMs EchoFree ShowCheckColumn ShowGapColumn GapScope StatisticsShown IdleCloseSeconds ");
     // Saving a hand-written file changes only the lines of changed values.
     const std::string hand =
         "# lab bench\n[Public]\nSetList=ComSet\n\n[ComSet]\n; port\nBaudRate = 9600\n"
@@ -214,21 +214,52 @@ TEST_F(ComSetting, ReadOnlyRecordReportsSuccessAndLeavesTheFileAlone) {
 
 // Each row: a settings file and the error its load names, the reason
 // included; a named pipe is refused without being opened, which would block.
+// Text that is no 8-bit text is refused, and a change never reaches it.
 TEST_F(ComSetting, LoadErrorNamesTheFileAndHasSetAnswersForTheCommandLine) {
     ASSERT_EQ(::mkdir(dir.File("d.ini").c_str(), 0755), 0);
     ASSERT_EQ(::mkfifo(ini.c_str(), 0644), 0);
     WriteFile(dir.File("r.ini"), "[S]\r\nk=1\r\n");
     ASSERT_EQ(chmod(dir.File("r.ini").c_str(), 0200), 0);
     const std::string unreadable = dir.File("r.ini");
+    const std::string utf16 = "[\0C\0o\0m\0S\0e\0t\0]\0\r\0\n\0B\0a\0u\0d\0R\0a\0t\0e\0=\0001\0"s;
+    const std::pair<std::string, std::string> texts[] = {
+        {"le.ini", "\xFF\xFE" + utf16},
+        {"be.ini", "\xFE\xFF\0" + utf16},
+        {"nomark.ini", utf16},
+        {"nul.ini", "[ComSet]\r\nBaudRate=1200\0\r\nParity=2\r\n"s},
+        {"bom8.ini", "\xEF\xBB\xBF[ComSet]\r\nBaudRate=1200\r\n"}};
+    for (const auto& [name, text] : texts)
+        WriteFile(dir.File(name), text);
+    const auto notText = [&](const char* name, const char* why) {
+        return dir.File(name) + " is not a text file (" + why + ")";
+    };
     const std::pair<std::string, std::string> cases[] = {
         {dir.File("none.ini"), ""},
         {dir.File("d.ini"), dir.File("d.ini") + " is a directory"},
         {ini, ini + " is not a regular file"},
         {unreadable, geteuid() == 0 ? "" : "cannot read " + unreadable + ": Permission denied"},
+        {dir.File("le.ini"), notText("le.ini", "UTF-16")},
+        {dir.File("be.ini"), notText("be.ini", "UTF-16")},
+        {dir.File("nomark.ini"), notText("nomark.ini", "UTF-16")},
+        {dir.File("nul.ini"), notText("nul.ini", "it holds a NUL byte")},
+        {dir.File("bom8.ini"), ""},
     };
     for (const auto& [path, error] : cases) {
         EXPECT_EQ(CIniFile(path).Load(), error.empty()) << path;  // false: no write replaces it
-        EXPECT_EQ(CComSetting::Loaded(path).LoadError(), error);
+        CComSetting loaded = CComSetting::Loaded(path);
+        EXPECT_EQ(loaded.LoadError(), error);
+        if (path.find("bom8") != std::string::npos) {
+            EXPECT_EQ(loaded.BaudRate, 1200);
+        }
+    }
+    for (const auto& [name, text] : texts) {
+        CComSetting loaded = CComSetting::Loaded(dir.File(name));
+        loaded.WriteProfileInt("ComSet", "Parity", 1);
+        const std::string after = ReadFile(dir.File(name));
+        EXPECT_EQ(after.substr(0, text.size()), text) << name;
+        if (name != "bom8.ini") {
+            EXPECT_EQ(after, text) << name;
+        }
     }
     CComSetting s = CComSetting::Loaded(ini);
     ::unlink(ini.c_str());
@@ -639,7 +670,7 @@ TEST(FileWriter, RefusesWhatIsNoRegularFileAtOnceAndReportsAShortWrite) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), EFBIG);
-    EXPECT_EQ(ReadFile(path), std::string(4096, 'x'));
+    EXPECT_FALSE(Exists(path)) << "a file not written whole is not left behind";
 }
 
 TEST(AppPaths, SettingsAndDesktopFoldersOfTheProgramAndTheUser) {
@@ -675,6 +706,31 @@ TEST(AppPaths, SettingsAndDesktopFoldersOfTheProgramAndTheUser) {
     WriteFile(dir.File("home/.config/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"/srv/desk/\"\n");
     EXPECT_EQ(DesktopFolder(), "/srv/desk/");
     EXPECT_FALSE(EnsureFolder(dir.File("home/.config/user-dirs.dirs/sub")) || EnsureFolder(""));
+}
+
+// A folder that cannot be made names the step that failed, not the missing
+// parent of the folders below it.
+TEST(AppPaths, CreateFolderGivesTheReasonOfTheFailingStep) {
+    TempFolder dir;
+    WriteFile(dir.File("file"), "x");
+    EXPECT_EQ(CreateFolder(dir.File("a/b/LogData/")), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("a/b/LogData")));
+    EXPECT_EQ(CreateFolder(dir.File("a/b/LogData")), 0) << "one that exists";
+    EXPECT_EQ(CreateFolder(dir.File("file/LogData/")), ENOTDIR);
+    EXPECT_EQ(CreateFolder(dir.File("file/x/LogData/")), ENOTDIR);
+    EXPECT_EQ(CreateFolder(dir.File("file/")), ENOTDIR);
+    EXPECT_EQ(CreateFolder(dir.File(std::string(300, 'n') + "/LogData/")), ENAMETOOLONG);
+}
+
+// The settings folder under a configuration folder the user may not write:
+// the log folder below it fails for that reason.
+TEST(AppPaths, CreateFolderNamesAPermissionRefused) {
+    if (geteuid() == 0) GTEST_SKIP() << "root is never refused a folder for its permissions";
+    TempFolder dir;
+    ASSERT_EQ(CreateFolder(dir.File("a")), 0);
+    ASSERT_EQ(chmod(dir.File("a").c_str(), 0555), 0);
+    EXPECT_EQ(CreateFolder(dir.File("a/cfg/qelvor/LogData/")), EACCES);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a/cfg")));
 }
 
 }  // namespace
