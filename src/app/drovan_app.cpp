@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/console_zip.h"
 #include "config/app_paths.h"
@@ -58,9 +59,30 @@ void CDrovanApp::StartContinuousLog(const CComSetting& settings) {
     if (settings.AutoSaveLog == 0) return;
     const std::string folder = LogFolder(settings);
     // A folder that cannot be made only costs the log its lines; the
-    // program still starts.
-    EnsureFolder(folder);
+    // program still starts, and says why at once.
+    logFolderError_.clear();
+    if (const int err = CreateFolder(folder); err != 0)
+        logFolderError_ = "cannot create the log folder " + folder + ": " + std::strerror(err);
     logWriter_.Start(folder + "Qelvor.log", settings);
+}
+
+std::string CDrovanApp::StartupProblems(const CComSetting& settings) const {
+    std::string text;
+    if (!settings.LoadError().empty()) {
+        text += "Settings file: " + settings.LoadError() +
+                ".\nThe default settings are used, and no change is saved to that file.";
+    }
+    if (!logFolderError_.empty()) {
+        if (!text.empty()) text += "\n\n";
+        text += "Continuous log: " + logFolderError_ + ".\nNo traffic can be logged there.";
+    }
+    return text;
+}
+
+void CDrovanApp::TellStartupProblems(const CComSetting& settings, IMessageBox& box) const {
+    const std::string text = StartupProblems(settings);
+    if (!text.empty())
+        box.ShowMessageBox(text, kProgramCaption, MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 bool CDrovanApp::BlockStopSignals() {
@@ -117,6 +139,7 @@ int CDrovanApp::RunEventLoop(CComSetting& settings) {
         QCoreApplication::exit(0);
     });
     window.show();
+    TellStartupProblems(settings, window);
     CStartupArgs args;
     args.setupFirst = commandLine_.HasIniOption();
     args.dataFilePath = commandLine_.DataFilePath();

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "app/command_line.h"
+#include "config/message_box.h"
 #include "config/resource_library.h"
 #include "log/log_writer.h"
 
@@ -35,7 +37,14 @@ class CDrovanApp {
     // "-n": switches the settings record to the named settings file.
     void ApplyIniOption(CComSetting& settings) const;
     // With AutoSaveLog on: creates the log folder and starts the log there.
+    // A folder that cannot be made is kept, with its reason, for
+    // TellStartupProblems.
     void StartContinuousLog(const CComSetting& settings);
+    // What keeps the window from working as set up, told once at start in
+    // one message box: a settings file that cannot be read (the defaults are
+    // used and nothing is saved to it) and a log folder that cannot be made.
+    // Nothing when all is well.
+    void TellStartupProblems(const CComSetting& settings, IMessageBox& box) const;
     // Window mode ends on SIGINT and SIGTERM through the event loop: they are
     // blocked here, before any thread starts, and read there.
     static bool BlockStopSignals();
@@ -57,10 +66,12 @@ class CDrovanApp {
   private:
     int RunEventLoop(CComSetting& settings);
     void PrintResourceLibraryNote(std::FILE* err) const;
+    std::string StartupProblems(const CComSetting& settings) const;
 
     CCommandLine commandLine_;
     CLogWriter logWriter_;
     CResourceLibrary resourceLibrary_;
+    std::string logFolderError_;       // why the log folder could not be made
     CComSetting* settings_ = nullptr;  // the record ReadCommandLine was given
     // The program's own argc and argv, which QApplication keeps.
     int argc_ = 0;

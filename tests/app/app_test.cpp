@@ -15,6 +15,7 @@
 #include "app/drovan_app.h"
 #include "config/com_setting.h"
 #include "support/child_process.h"
+#include "support/recording_box.h"
 #include "support/temp_folder.h"
 #include "support/zip_reader.h"
 
@@ -90,6 +91,35 @@ TEST(DrovanApp, AutoSaveLogStartsTheLogThatWindowModeStops) {
     std::fclose(err);
     EXPECT_EQ(ReadFile(dir.File("LogData/Qelvor.log")), "last words\r\n")
         << "the queued line is written before the program ends";
+}
+
+// A settings file that cannot be read and a log folder that cannot be made
+// are told in one box at start, each with its reason; a good start tells
+// nothing.
+TEST(DrovanApp, StartupProblemsAreToldWithTheirReasons) {
+    TempFolder dir;
+    ASSERT_EQ(::mkdir(dir.File("q.ini").c_str(), 0755), 0);
+    WriteFile(dir.File("LogData"), "a file where the log folder goes");
+    CComSetting settings = CComSetting::Loaded(dir.File("q.ini"));
+    settings.ExeDir = dir.Path();
+    settings.AutoSaveLog = 1;
+    CDrovanApp app;
+    app.StartContinuousLog(settings);
+    RecordingBox box;
+    app.TellStartupProblems(settings, box);
+    EXPECT_EQ(box.Take(),
+              "Qelvor (warning, ok): Settings file: " + dir.File("q.ini") +
+                  " is a directory.\nThe default settings are used, and no change is "
+                  "saved to that file.\n\nContinuous log: cannot create the log folder " +
+                  dir.File("LogData/") + ": Not a directory.\nNo traffic can be logged there.\n");
+    ::unlink(dir.File("LogData").c_str());
+    settings = CComSetting::Loaded(dir.File("new.ini"));
+    settings.ExeDir = dir.Path();
+    settings.AutoSaveLog = 1;
+    app.StartContinuousLog(settings);
+    app.TellStartupProblems(settings, box);
+    EXPECT_EQ(box.Take(), "");
+    app.LogWriter().Stop();
 }
 
 struct Outcome {
