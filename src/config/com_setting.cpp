@@ -107,6 +107,7 @@ constexpr KeyField kKeys[] = {
     Int("ShowGapColumn", &S::ShowGapColumn, 0),
     Int("GapScope", &S::GapScope, 0),
     Int("StatisticsShown", &S::StatisticsShown, 0),
+    Int("IdleCloseSeconds", &S::IdleCloseSeconds, 0),
 };
 
 constexpr std::string CComSetting::*kHighlightFields[CComSetting::kHighlightKeyCount] = {

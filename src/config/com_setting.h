@@ -129,6 +129,9 @@ class CComSetting {
     // Reopen a TCP client connection that ended, or a serial device that
     // vanished, every 2 s until it is back.
     int AutoReconnect = 0;
+    // A TCP connection from which nothing has arrived for this many seconds
+    // is closed (a server then waits for the next client); 0 = never.
+    int IdleCloseSeconds = 0;
     int AutoSendElapse = 20;
     // The protocol that answers peers: 0 the configurable split strings and
     // responses, 1 the ASTM E1381 link. The role and the three times (ms)

@@ -229,7 +229,18 @@ void CPortControl::FlushIfConnectionEnded() {
         ctx_.astm.Stop(false);
         ctx_.astm.StartIfAstm();
     }
+    if (connected && !tcpConnected_) lastHeard_ = std::chrono::steady_clock::now();
     tcpConnected_ = connected;
+}
+
+// With IdleCloseSeconds, a peer that has sent nothing for that long gives
+// up its connection, so a half-open client cannot hold a server's one slot.
+void CPortControl::CloseIfIdle(std::chrono::steady_clock::time_point now) {
+    const int limit = ctx_.settings.IdleCloseSeconds;
+    if (limit <= 0 || !tcpConnected_ || now - lastHeard_ < std::chrono::seconds(limit)) return;
+    ctx_.exchange.AddRecord('I', StrPrintf("nothing received for %d s: connection closed", limit));
+    tcp_.DropConnection();
+    FlushIfConnectionEnded();
 }
 
 // One block a tick, as the window has always read. A serial line's receive
@@ -242,6 +253,7 @@ void CPortControl::ReceiveBlocks() {
         if (i > 0 && current_->WaitForData(0) < 1) return;
         const int count = current_->Read(readBuffer_.data(), kReadBlockSize);
         if (count <= 0) return;
+        lastHeard_ = std::chrono::steady_clock::now();
         ctx_.exchange.OnReceive(readBuffer_.data(), count);
     }
 }
@@ -274,6 +286,7 @@ void CPortControl::PollPort() {
     }
     lines_.OnTick(now);
     FlushIfConnectionEnded();
+    CloseIfIdle(now);
     if (current_ == &tcp_) tcp_.RestartListening();
     const int ready = current_->WaitForData(0);
     FlushIfConnectionEnded();

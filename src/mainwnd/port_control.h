@@ -64,6 +64,7 @@ class CPortControl {
     std::string SerialFailureText();
     std::string TcpClientFailureText() const;
     void FlushIfConnectionEnded();
+    void CloseIfIdle(std::chrono::steady_clock::time_point now);
     std::string StatusText(int code);
     std::string TcpServerText(int code);
     std::string SerialText(int code);
@@ -85,7 +86,9 @@ class CPortControl {
     // Why the last open failed, for the status tool tip; empty once open.
     std::string openFailure_;
     bool tcpConnected_ = false;  // the TCP port was connected at the last look
-    bool connecting_ = false;    // a TCP client's connect is under way
+    // When the TCP connection last brought bytes (or came up).
+    std::chrono::steady_clock::time_point lastHeard_{};
+    bool connecting_ = false;  // a TCP client's connect is under way
     CControlLineWatch lines_;
     bool reconnecting_ = false;  // the port is being reopened after a loss
     std::chrono::steady_clock::time_point nextReconnect_{};

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,6 +17,9 @@ namespace {
 constexpr auto kConnectTimeout = std::chrono::seconds(5);
 constexpr int kSendTimeoutMs = 5000;
 constexpr int kHighestPort = 65535;
+constexpr int kKeepAliveIdleSeconds = 10;
+constexpr int kKeepAliveIntervalSeconds = 5;
+constexpr int kKeepAliveProbes = 3;
 
 // A send to a peer that stopped reading gives up after this time instead of
 // blocking the caller for good.
@@ -24,6 +28,17 @@ void SetSendTimeout(int fd) {
     tv.tv_sec = kSendTimeoutMs / 1000;
     tv.tv_usec = (kSendTimeoutMs % 1000) * 1000;
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
+
+// A peer that vanished without a word (a pulled cable, a host that crashed)
+// is found by the kernel's probes in about 25 s of silence, instead of
+// holding the connection, and a server's one client slot, for hours.
+void SetKeepAlive(int fd) {
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepAliveIdleSeconds, sizeof(int));
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepAliveIntervalSeconds, sizeof(int));
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepAliveProbes, sizeof(int));
 }
 
 void SetNonBlocking(int fd, bool on) {
@@ -148,6 +163,7 @@ void CTCPPort::HoldConnected(int fd) {
     // Reads never wait anyway; sends wait for room, at most the send time-out.
     SetNonBlocking(fd, false);
     SetSendTimeout(fd);
+    SetKeepAlive(fd);
     fd_.store(fd);
     state_.store(kConnected);
 }
@@ -233,6 +249,7 @@ void CTCPPort::HandOver(int listenFd, int client) {
     ::close(listenFd);  // refuses further clients while this one is served
     if (client >= 0 && !stopAccept_) {
         SetSendTimeout(client);
+        SetKeepAlive(client);
         fd_.store(client);
         state_.store(kConnected);
         return;
@@ -254,6 +271,10 @@ void CTCPPort::CloseConnected() {
 void CTCPPort::LoseConnection() {
     state_.store(kClosed);
     CloseConnected();
+}
+
+void CTCPPort::DropConnection() {
+    if (state_.load() == kConnected) LoseConnection();
 }
 
 int CTCPPort::Close() {

@@ -80,6 +80,9 @@ class CTCPPort : public CStreamPort {
     // port is taken, tries to listen again. Never blocks. 1 when it started
     // listening now, else 0 (client, closed, listening or connected).
     int RestartListening();
+    // Ends the connection as a lost one (state kClosed): a server listens
+    // again at the next RestartListening. Nothing happens when not connected.
+    void DropConnection();
     // Fills out with the connected peer's address and returns 1; when not
     // connected (or getpeername fails) zero-fills it and returns 0.
     int GetPeerAddress(sockaddr_in* out);

@@ -4,6 +4,8 @@
 // the history; the start-up order, the backup tick, ticks inside a command and
 // the save commands; the data list's files and edits; SendFile and ReSend.
 #include <linux/sockios.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -86,6 +88,51 @@ TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     Poll();
     Engine().OnClosePort();
     EXPECT_FALSE(Socket::Connect(port).Valid());
+}
+
+// This process's socket whose peer is the given port on 127.0.0.1; -1 if none.
+int SocketServing(int peerPort) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename().string());
+        sockaddr_in peer{};
+        socklen_t len = sizeof peer;
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) == 0 &&
+            peer.sin_family == AF_INET && ntohs(peer.sin_port) == peerPort)
+            return fd;
+    }
+    return -1;
+}
+
+int SocketOption(int fd, int level, int name) {
+    int value = -1;
+    socklen_t len = sizeof value;
+    return getsockopt(fd, level, name, &value, &len) == 0 ? value : -2;
+}
+
+// A client that went silent (a half-open cable looks the same from here) is
+// probed by keep-alive, and with IdleCloseSeconds loses the one slot to the
+// next client.
+TEST_F(PortControl, SilentClientIsProbedAndWithIdleCloseGivesUpTheServersSlot) {
+    settings.IdleCloseSeconds = 1;
+    const int port = FreeTcpPort();
+    OpenTcp(kWorkModeTcpServer, port);
+    Socket silent = Socket::Connect(port);
+    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 1; }));
+    const int served = SocketServing(silent.Port());
+    ASSERT_GE(served, 0);
+    EXPECT_EQ(SocketOption(served, SOL_SOCKET, SO_KEEPALIVE), 1);
+    EXPECT_EQ(SocketOption(served, IPPROTO_TCP, TCP_KEEPIDLE), 10);
+    EXPECT_EQ(SocketOption(served, IPPROTO_TCP, TCP_KEEPINTVL), 5);
+    EXPECT_EQ(SocketOption(served, IPPROTO_TCP, TCP_KEEPCNT), 3);
+    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));
+    EXPECT_EQ(RecordsOf('I'), Lines{"nothing received for 1 s: connection closed"});
+    pollfd closed{silent.Fd(), POLLIN, 0};
+    char byte;
+    EXPECT_TRUE(poll(&closed, 1, 1000) == 1 && recv(silent.Fd(), &byte, 1, MSG_DONTWAIT) == 0)
+        << "the server's end is still open";
+    Socket next = Socket::Connect(port);
+    ASSERT_TRUE(next.SendAll("x"));
+    EXPECT_TRUE(PollUntil([&] { return Engine().Exchange().Pending() == "x"; }));
 }
 
 TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
