@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <utility>
 #include <vector>
 
@@ -125,7 +126,13 @@ bool SaveToZipAt(const MsgRecords& records, const CComSetting& settings, IMessag
     const std::string folder =
         slash == std::string::npos ? std::string() : archivePath.substr(0, slash + 1);
     CZipWriter zip;
-    zip.Create(archivePath);
+    // A file of another kind in the archive's place is the user's, never
+    // replaced: nothing is written at all and the box says why.
+    if (!zip.Create(archivePath) && errno == EEXIST) {
+        box.ShowMessageBox(LoadStr(kStrSaveAndCompressFailed) + archivePath + ": " + zip.Error(),
+                           LoadStr(kStrSaveLogData), MsgIcon::Stop, MsgButtons::Ok);
+        return false;
+    }
     std::string overall;
     std::string failures;
     std::vector<std::string> packed;

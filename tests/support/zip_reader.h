@@ -1,9 +1,11 @@
 // An archive read back with minizip's unzip, for the tests of everything that
-// writes one.
+// writes one, and checked by the unzip program when it is installed.
 #pragma once
 
 #include <minizip/unzip.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +36,14 @@ inline ZipEntries ReadZip(const std::string& path) {
     }
     if (zip) unzClose(zip);
     return entries;
+}
+
+// The exit status of "unzip -t" on the archive (0: every entry tested good),
+// or -1 when the unzip program is not installed. The path holds no quote.
+inline int UnzipTest(const std::string& path) {
+    if (std::system("command -v unzip >/dev/null 2>&1") != 0) return -1;
+    const int status = std::system(("unzip -tqq '" + path + "' >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
 }  // namespace qelvor::testing_support
