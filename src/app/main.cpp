@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     g_app.ReadCommandLine(argc, argv, g_settings);
     if (g_app.IsConsoleZip()) return g_app.RunConsoleZip(stdout, stderr);
 
-    // SIGINT and SIGTERM end the window through its event loop; blocked
+    // SIGINT, SIGTERM and SIGHUP end the window through its event loop; blocked
     // before the continuous log starts a thread.
     qelvor::CDrovanApp::BlockStopSignals();
 

@@ -15,12 +15,16 @@ sigset_t StopSignals() {
     sigemptyset(&mask);
     sigaddset(&mask, SIGINT);
     sigaddset(&mask, SIGTERM);
+    sigaddset(&mask, SIGHUP);  // the terminal or session went: end as for SIGTERM
     return mask;
 }
 
 }  // namespace
 
 bool CStopSignalNotifier::BlockStopSignals() {
+    // A write to a socket or pipe whose reader went is an error to handle
+    // where it happens, never a reason to die.
+    signal(SIGPIPE, SIG_IGN);
     const sigset_t mask = StopSignals();
     return pthread_sigmask(SIG_BLOCK, &mask, nullptr) == 0;
 }

@@ -1,4 +1,4 @@
-// Turns SIGINT and SIGTERM into a Qt signal of the event loop: the two are
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal of the event loop: the two are
 // blocked in every thread (BlockStopSignals, before any thread starts) and
 // read from a signalfd that a QSocketNotifier watches, so that the window
 // ends in its own thread as if it were closed. Main thread only.
@@ -14,8 +14,9 @@ class CStopSignalNotifier : public QObject {
     Q_OBJECT
 
   public:
-    // Blocks SIGINT and SIGTERM in the calling thread, and so in every
-    // thread it starts later. False when the mask cannot be set.
+    // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread, and so in
+    // every thread it starts later, and ignores SIGPIPE. False when the mask
+    // cannot be set.
     static bool BlockStopSignals();
 
     explicit CStopSignalNotifier(QObject* parent = nullptr);

@@ -53,16 +53,22 @@ QString RightClickDataLine(WindowFixture& f, int row,
     return opened;
 }
 
-// Whether the process blocks SIGINT and SIGTERM yet (its start-up got past
-// the point where they would still kill it).
+// Whether the process blocks the stop signals and ignores SIGPIPE yet (its
+// start-up got past the point where they would still kill it).
 bool BlocksStopSignals(qint64 pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    const auto has = [](unsigned long long mask, int signalNumber) {
+        return (mask & (1ull << (signalNumber - 1))) != 0;
+    };
+    bool blocked = false, ignored = false;
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind("SigBlk:", 0) != 0) continue;
+        const bool blk = line.rfind("SigBlk:", 0) == 0, ign = line.rfind("SigIgn:", 0) == 0;
+        if (!blk && !ign) continue;
         const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
-        return (mask & (1ull << (SIGINT - 1))) != 0 && (mask & (1ull << (SIGTERM - 1))) != 0;
+        if (blk) blocked = has(mask, SIGINT) && has(mask, SIGTERM) && has(mask, SIGHUP);
+        if (ign) ignored = has(mask, SIGPIPE);
     }
-    return false;
+    return blocked && ignored;
 }
 
 std::string AstmFrame(int number, const std::string& record) {
@@ -506,7 +512,7 @@ void MainWindowTest::setupFirstThenStopOrAutoRestart() {
     QTemporaryDir dir;
     const QString ini = dir.filePath("stop.ini");
     std::ofstream(ini.toStdString()) << "[ComSet]\r\nWorkMode=1\r\nIPPort=1\r\n";
-    for (const int signalNumber : {SIGTERM, SIGINT}) {
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
         QProcess program;  // killed at the end if still running
         program.start(QELVOR_PROGRAM, {"-n", ini});
         QVERIFY(program.waitForStarted());
