@@ -63,6 +63,12 @@ std::string CCsvExporter::QuoteField(std::string_view field) {
     return quoted;
 }
 
+std::string CCsvExporter::TextCell(std::string_view text) {
+    if (text.empty() || std::string_view("=+-@\t\r").find(text.front()) == std::string_view::npos)
+        return QuoteField(text);
+    return QuoteField("'" + std::string(text));
+}
+
 std::string CCsvExporter::RecordLine(const MsgRecords& records, size_t index,
                                      const Options& options) {
     const CMsgRecord& record = records[index];
@@ -70,7 +76,9 @@ std::string CCsvExporter::RecordLine(const MsgRecords& records, size_t index,
     const std::string gap = FormatGap(MillisSincePrevious(records, index, options.gapScope));
     const std::string shown = FormatForDisplay(record.Type(), record.Data(), options.showDataFmt);
     std::string line = DateText(time) + ',' + TimeText(time) + ',' + gap + ',' + record.Type();
-    line += ',' + QuoteField(ToUtf8(shown)) + ',' + BytesToHexPairs(record.Data()) + kLineEnd;
+    // The date, times, gap (negative after a clock step), type and hex are
+    // the program's own and are written as they are.
+    line += ',' + TextCell(ToUtf8(shown)) + ',' + BytesToHexPairs(record.Data()) + kLineEnd;
     return line;
 }
 

@@ -1,6 +1,7 @@
 // Exports the traffic list, or the rows a filter shows, to a CSV file: date,
 // time, +ms, type, the data in the display style and the data in hex; UTF-8,
-// fields quoted as RFC 4180 has it, CR LF line ends, a header row. Written in
+// fields quoted as RFC 4180 has it, CR LF line ends, a header row; a data
+// cell a spreadsheet would run as a formula is written as text. Written in
 // steps on the thread that owns the traffic store, so that a large store
 // neither stalls the window nor is read beside it; the rows go to a
 // temporary file that takes the final name only when all are written, so a
@@ -56,6 +57,10 @@ class CCsvExporter {
     // One field as RFC 4180 writes it: quoted, with quotes doubled, when it
     // holds a comma, a quote, a CR or an LF.
     static std::string QuoteField(std::string_view field);
+    // The data cell, which holds what the peer or the user sent: text that a
+    // spreadsheet would take for a formula (a first "=", "+", "-", "@", tab
+    // or CR) gets a leading "'", so that it is shown, never run.
+    static std::string TextCell(std::string_view text);
     // The line of the record at index, CR LF included.
     static std::string RecordLine(const MsgRecords& records, size_t index, const Options& options);
     static const char* HeaderLine();
