@@ -1,11 +1,14 @@
 #include "app/console_zip.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <array>
+#include <climits>
+#include <csignal>
 #include <cstring>
 #include <string_view>
 
@@ -54,6 +57,117 @@ std::vector<std::string> SortedEntries(const std::string& folder) {
     return names;
 }
 
+// A packed file: its entry name, its path and what it was when packed.
+struct PackedSource {
+    std::string entry;
+    std::string path;
+    PackedFile file;
+};
+
+// The temporary archive for the signal handler: the name is written before
+// the flag is set, and the flag cleared before the handlers are restored.
+char g_tempPath[PATH_MAX];
+volatile std::sig_atomic_t g_haveTemp = 0;
+
+extern "C" void RemoveTemporaryAndEnd(int number) {
+    if (g_haveTemp != 0) ::unlink(g_tempPath);
+    // The handler was reset on entry: the signal, raised again, ends the run
+    // as it would have without one once this returns.
+    ::raise(number);
+}
+
+// While it lives, an interrupt, a termination or a hang-up removes the
+// temporary archive before the run ends; a kill -9 cannot, but the earlier
+// archive is safe either way. A signal the caller ignores (nohup) stays so.
+class TemporaryRemovalOnSignal {
+  public:
+    TemporaryRemovalOnSignal() {
+        struct sigaction action {};
+        action.sa_handler = RemoveTemporaryAndEnd;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < kSignals.size(); ++i) {
+            installed_[i] = ::sigaction(kSignals[i], nullptr, &previous_[i]) == 0 &&
+                            previous_[i].sa_handler != SIG_IGN &&
+                            ::sigaction(kSignals[i], &action, nullptr) == 0;
+        }
+    }
+    ~TemporaryRemovalOnSignal() {
+        g_haveTemp = 0;
+        for (size_t i = 0; i < kSignals.size(); ++i)
+            if (installed_[i]) ::sigaction(kSignals[i], &previous_[i], nullptr);
+    }
+    TemporaryRemovalOnSignal(const TemporaryRemovalOnSignal&) = delete;
+    TemporaryRemovalOnSignal& operator=(const TemporaryRemovalOnSignal&) = delete;
+
+    void Watch(const std::string& tempPath) {
+        if (tempPath.empty() || tempPath.size() >= sizeof g_tempPath) return;
+        std::memcpy(g_tempPath, tempPath.c_str(), tempPath.size() + 1);
+        g_haveTemp = 1;
+    }
+
+  private:
+    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> previous_{};
+    std::array<bool, 3> installed_{};
+};
+
+// Packs every listed file, printing each before it is packed. A listed file
+// that is the archive itself (the earlier one or the one being written) is
+// never packed: it would be read while written and, with -del, deleted.
+std::vector<PackedSource> PackAll(const ConsoleZipArgs& args, CZipWriter& zip, std::FILE* out) {
+    struct stat target {};
+    struct stat temp {};
+    const bool haveTarget = zip.IsOpen() && ::stat(args.archivePath.c_str(), &target) == 0;
+    const bool haveTemp = zip.IsOpen() && ::stat(zip.TempPath().c_str(), &temp) == 0;
+    const int total = static_cast<int>(args.files.size());
+    std::vector<PackedSource> packed;
+    for (const std::string& entry : args.files) {
+        std::fprintf(out, "Compressing %s(%d/%d)...\n", entry.c_str(),
+                     static_cast<int>(packed.size()), total);
+        std::fflush(out);
+        PackedSource source{entry, args.sourceFolder + entry, {}};
+        struct stat st {};
+        const bool isArchive =
+            ::stat(source.path.c_str(), &st) == 0 &&
+            ((haveTarget && SameFile(st, target)) || (haveTemp && SameFile(st, temp)));
+        if (!isArchive && zip.AddFile(source.path, entry, &source.file))
+            packed.push_back(std::move(source));
+    }
+    return packed;
+}
+
+// Puts the archive in place; an archive of nothing is dropped, so that an
+// earlier one of that name stays as it was.
+bool CloseArchive(CZipWriter& zip, const std::string& archivePath, bool nothingPacked,
+                  std::FILE* err) {
+    if (nothingPacked) {
+        zip.Abandon();
+        return false;
+    }
+    if (zip.Close()) return true;
+    std::fprintf(err, "qelvor: cannot write the archive %s: %s\n", archivePath.c_str(),
+                 zip.Error().c_str());
+    return false;
+}
+
+// Deletes each packed file that is still what went into the closed archive;
+// one written to, replaced or touched since is kept and named. True when
+// every one was deleted.
+bool DeleteUnchanged(const std::vector<PackedSource>& packed, std::FILE* out) {
+    bool all = true;
+    for (const PackedSource& source : packed) {
+        if (source.file.UnchangedAt(source.path)) {
+            ::unlink(source.path.c_str());
+            continue;
+        }
+        std::fprintf(out, "kept, changed while packing: %s\n", source.entry.c_str());
+        std::fflush(out);
+        all = false;
+    }
+    return all;
+}
+
 }  // namespace
 
 bool CConsoleZip::Parse(const CCommandLine& commandLine, ConsoleZipArgs& args) {
@@ -96,7 +210,8 @@ void CConsoleZip::Collect(const std::string& folder, std::vector<std::string>& l
     }
 }
 
-int CConsoleZip::Run(const CCommandLine& commandLine, std::FILE* out, std::FILE* err) {
+int CConsoleZip::Run(const CCommandLine& commandLine, std::FILE* out, std::FILE* err,
+                     const std::function<void()>& beforeDeleting) {
     ConsoleZipArgs args;
     if (!Parse(commandLine, args)) {
         // Without both names nothing is packed, and above all nothing is
@@ -114,39 +229,29 @@ int CConsoleZip::Run(const CCommandLine& commandLine, std::FILE* out, std::FILE*
     if (args.files.empty()) Collect(args.sourceFolder, args.files, "", args.archivePath);
 
     CZipWriter zip;
-    const bool created = zip.Create(args.archivePath);
-    if (!created) {
-        std::fprintf(err, "qelvor: cannot create the archive %s: %s\n", args.archivePath.c_str(),
-                     std::strerror(errno));
-    }
     const int total = static_cast<int>(args.files.size());
-    // A listed file that is the archive itself is never packed: it would be
-    // read while being written and, with -del, deleted afterwards.
-    struct stat archive {};
-    const bool haveArchive = created && ::stat(args.archivePath.c_str(), &archive) == 0;
-    std::vector<std::string> packed;
-    for (const std::string& entry : args.files) {
-        std::fprintf(out, "Compressing %s(%d/%d)...\n", entry.c_str(),
-                     static_cast<int>(packed.size()), total);
-        std::fflush(out);
-        const std::string path = args.sourceFolder + entry;
-        struct stat st {};
-        const bool isArchive =
-            haveArchive && ::stat(path.c_str(), &st) == 0 && SameFile(st, archive);
-        if (!isArchive && zip.AddFile(path, entry)) packed.push_back(path);
+    std::vector<PackedSource> packed;
+    bool closed = false;
+    {
+        TemporaryRemovalOnSignal removal;
+        const bool created = zip.Create(args.archivePath);
+        if (!created) {
+            std::fprintf(err, "qelvor: cannot create the archive %s: %s\n",
+                         args.archivePath.c_str(), zip.Error().c_str());
+        }
+        removal.Watch(zip.TempPath());
+        packed = PackAll(args, zip, out);
+        closed = created && CloseArchive(zip, args.archivePath, packed.empty(), err);
     }
-    const int added = static_cast<int>(packed.size());
+    const int added = closed ? static_cast<int>(packed.size()) : 0;
     std::fprintf(out, "complete:%d/%d...\n", added, total);
     std::fflush(out);
-    bool closed = zip.Close();
-    if (created && added == 0) ::unlink(args.archivePath.c_str());
-    // The entries are only safe once the archive's directory is written, so
-    // the packed files are deleted after a successful close.
+    bool allDeleted = true;
     if (closed && args.deleteMode) {
-        for (const std::string& path : packed)
-            ::unlink(path.c_str());
+        if (beforeDeleting) beforeDeleting();
+        allDeleted = DeleteUnchanged(packed, out);
     }
-    return (closed && added > 0 && added == total) ? 0 : 1;
+    return (closed && added == total && allDeleted) ? 0 : 1;
 }
 
 }  // namespace qelvor

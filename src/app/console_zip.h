@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,11 +37,17 @@ class CConsoleZip {
     static void Collect(const std::string& folder, std::vector<std::string>& list,
                         const std::string& prefix, const std::string& skipPath);
 
-    // Runs the whole mode and prints its progress to out. The exit status:
-    // 0 when every listed file was added (and there was at least one), 1
-    // otherwise, kExitUsage (said on err, nothing packed or deleted) when the
-    // archive or the folder is missing.
-    static int Run(const CCommandLine& commandLine, std::FILE* out, std::FILE* err);
+    // Runs the whole mode and prints its progress to out. The archive takes
+    // the place of any earlier one only once it is complete and on disk; a
+    // file of another kind in its place is refused. With -del a packed file
+    // is deleted only when it is still exactly what went in; one that changed
+    // is kept and named. beforeDeleting, when set, runs after the archive is
+    // closed and before any file is deleted. The exit status: 0 when every
+    // listed file was added (and there was at least one) and, with -del,
+    // deleted; 1 otherwise; kExitUsage (said on err, nothing packed or
+    // deleted) when the archive or the folder is missing.
+    static int Run(const CCommandLine& commandLine, std::FILE* out, std::FILE* err,
+                   const std::function<void()>& beforeDeleting = {});
 };
 
 }  // namespace qelvor

@@ -1,11 +1,13 @@
 // The command line, the console mode's reading of it and the start-up steps;
 // then the built program run as a child process, as a shell or a script would.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -134,6 +136,55 @@ std::string Body(const std::string& out) {
     return end == std::string::npos ? out : out.substr(end + 2);
 }
 
+std::string Contents(std::FILE* file) {
+    std::string text(static_cast<size_t>(std::ftell(file)), '\0');
+    std::rewind(file);
+    text.resize(std::fread(text.data(), 1, text.size(), file));
+    return text;
+}
+
+// With -del a file is deleted only when it is still what went into the
+// closed archive: one appended to, replaced or rewritten in place (same size,
+// new time) after it was packed is kept, named, and fails the run.
+TEST(ConsoleZip, AFileChangedAfterItWasPackedIsKeptAndNamed) {
+    TempFolder dir;
+    const std::string src = dir.File("src/"), archive = dir.File("Out.zip");
+    ASSERT_EQ(::mkdir(src.c_str(), 0755), 0);
+    for (const char* name : {"grown.log", "replaced.log", "same.log", "touched.log"})
+        WriteFile(src + name, name);
+    auto changeSources = [&] {
+        std::FILE* grown = std::fopen((src + "grown.log").c_str(), "ab");
+        std::fputs(" and more", grown);
+        std::fclose(grown);
+        WriteFile(dir.File("new"), "replaced.log");
+        ASSERT_EQ(::rename(dir.File("new").c_str(), (src + "replaced.log").c_str()), 0);
+        const timespec later[2] = {{0, UTIME_OMIT}, {1700000000, 123456789}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (src + "touched.log").c_str(), later, 0), 0);
+    };
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const CCommandLine line({"-zip", "-del", archive, src});
+    EXPECT_EQ(CConsoleZip::Run(line, out, err, changeSources), 1);
+    EXPECT_EQ(Body(Contents(out)),
+              "Compressing grown.log(0/4)...\nCompressing replaced.log(1/4)...\n"
+              "Compressing same.log(2/4)...\nCompressing touched.log(3/4)...\n"
+              "complete:4/4...\n"
+              "kept, changed while packing: grown.log\n"
+              "kept, changed while packing: replaced.log\n"
+              "kept, changed while packing: touched.log\n");
+    EXPECT_EQ(Contents(err), "");
+    std::fclose(out);
+    std::fclose(err);
+    EXPECT_EQ(ReadZip(archive), (ZipEntries{{"grown.log", "grown.log"},
+                                            {"replaced.log", "replaced.log"},
+                                            {"same.log", "same.log"},
+                                            {"touched.log", "touched.log"}}));
+    EXPECT_FALSE(Exists(src + "same.log"));
+    EXPECT_EQ(ReadFile(src + "grown.log"), "grown.log and more");
+    EXPECT_EQ(ReadFile(src + "replaced.log"), "replaced.log");
+    EXPECT_EQ(ReadFile(src + "touched.log"), "touched.log");
+}
+
 class QelvorProgram : public ::testing::Test {
   protected:
     // A source tree with sub-folders, an empty folder, a name with a blank
@@ -177,35 +228,60 @@ class QelvorProgram : public ::testing::Test {
         return left;
     }
 
+    // The hidden files beside the archive (temporary archives), one a line.
+    std::string Hidden() {
+        std::string names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+            const std::string name = entry.path().filename().string();
+            if (name[0] == '.') names += name + "\n";
+        }
+        return names;
+    }
+
     TempFolder dir_;
     const std::string src_ = dir_.File("Src Data/");
     const std::string archive_ = dir_.File("Out.zip");
 };
 
-// The packed files are deleted only once the archive is complete: a
-// file-size limit reached while its directory is written keeps them all.
+// The packed files are deleted only once the archive is complete and on
+// disk: a file-size limit reached while its directory is written keeps them
+// all, and the earlier archive of that name, and says so after the close.
 TEST_F(QelvorProgram, ZipWithDelPacksTheWholeTreeAndDeletesItOnlyOnceTheArchiveIsClosed) {
     Outcome whole = Run({"-zip", archive_, src_});
     ASSERT_EQ(whole.status, 0) << whole.err;
+    const ZipEntries tree{{"B.log", "\0\x01\xFF"s},
+                          {"Sub/c.log", "c"},
+                          {"Sub/deep/d.log", std::string(70000, 'd')},
+                          {"a b.log", "with a blank\r\n"}};
     const auto size = static_cast<rlim_t>(std::filesystem::file_size(archive_));
     Outcome cut = Run({"-zip", "-del", archive_, src_}, size - 10);
     EXPECT_EQ(cut.status, 1);
-    EXPECT_NE(cut.out.find("complete:4/4...\n"), std::string::npos) << "every entry was added";
+    EXPECT_EQ(cut.out.substr(cut.out.rfind("Compressing a b.log")),
+              "Compressing a b.log(3/4)...\ncomplete:0/4...\n");
+    EXPECT_EQ(cut.err, "qelvor: cannot write the archive " + archive_ + ": File too large\n");
     EXPECT_EQ(SourcesLeft(), 4);
+    EXPECT_EQ(ReadZip(archive_), tree) << "the earlier archive is kept";
+    EXPECT_EQ(Hidden(), "") << "the broken archive is removed";
 
-    // An archive inside the folder is replaced and never packed into itself.
+    // A file that is not an archive is refused and kept; an archive inside
+    // the folder is replaced and never packed into itself.
     const std::string archive = src_ + "Out.zip";
     WriteFile(archive, "stale");
+    Outcome refused = Run({"-zip", "-Del", archive, src_});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "qelvor: cannot create the archive " + archive +
+                               ": not a zip archive; the file is left as it is\n");
+    EXPECT_EQ(ReadFile(archive), "stale");
+    EXPECT_EQ(SourcesLeft(), 4);
+    std::filesystem::copy_file(archive_, archive,
+                               std::filesystem::copy_options::overwrite_existing);
     Outcome run = Run({"-zip", "-Del", archive, src_});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Body(run.out),
               "Compressing B.log(0/4)...\nCompressing Sub/c.log(1/4)...\n"
               "Compressing Sub/deep/d.log(2/4)...\nCompressing a b.log(3/4)...\n"
               "complete:4/4...\n");
-    EXPECT_EQ(ReadZip(archive), (ZipEntries{{"B.log", "\0\x01\xFF"s},
-                                            {"Sub/c.log", "c"},
-                                            {"Sub/deep/d.log", std::string(70000, 'd')},
-                                            {"a b.log", "with a blank\r\n"}}));
+    EXPECT_EQ(ReadZip(archive), tree);
     EXPECT_EQ(SourcesLeft(), 0);
     EXPECT_TRUE(Exists(src_ + "Sub/deep") && Exists(src_ + "empty")) << "folders stay";
 }
@@ -224,11 +300,14 @@ TEST_F(QelvorProgram, ListedFilesArePackedAndAMissingOneFailsTheRun) {
 }
 
 // Each row fails without packing or deleting anything: nothing to pack, an
-// archive that cannot be created (a pipe fails at once), a pipe listed by
+// archive that cannot be created (a pipe fails at once) or that would replace
+// a file of another kind, a pipe listed by
 // name, a -zip without both names (the folder must not become the current
 // one) and the window mode, also for a data file whose name holds -zip.
 TEST_F(QelvorProgram, FailedRunsNameTheirReasonAndDeleteNothing) {
     const std::string pipe = src_ + "pipe", noFolder = dir_.File("no/x.zip");
+    const std::string notes = dir_.File("notes.zip");
+    WriteFile(notes, "my notes");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
     WriteFile(src_ + "run-zip-delta.txt", "data");
     const std::string window =
@@ -243,6 +322,9 @@ TEST_F(QelvorProgram, FailedRunsNameTheirReasonAndDeleteNothing) {
          "qelvor: cannot create the archive " + noFolder + ": No such file or directory\n"},
         {{"-zip", "-del", pipe, src_, "B.log"}, 1, "Compressing B.log(0/1)...\ncomplete:0/1...\n",
          "qelvor: cannot create the archive " + pipe + ": Invalid argument\n"},
+        {{"-zip", "-del", notes, src_, "B.log"}, 1, "Compressing B.log(0/1)...\ncomplete:0/1...\n",
+         "qelvor: cannot create the archive " + notes +
+             ": not a zip archive; the file is left as it is\n"},
         {{"-zip", "-del", archive_, src_, "pipe"}, 1,
          "Compressing pipe(0/1)...\ncomplete:0/1...\n", ""},
         {{"-zip", "-del", "out.zip"}, 2, "", "qelvor: -zip needs an archive and a folder: "
@@ -257,27 +339,43 @@ TEST_F(QelvorProgram, FailedRunsNameTheirReasonAndDeleteNothing) {
         EXPECT_EQ(run.err, r.err);
         EXPECT_EQ(SourcesLeft(), 4);
         EXPECT_FALSE(Exists(archive_) || Exists(src_ + "out.zip"));
+        EXPECT_EQ(ReadFile(notes), "my notes");
+        EXPECT_EQ(Hidden(), "");
     }
 }
 
-// A run killed part way has shown every line up to that point, also through
-// a pipe.
-TEST_F(QelvorProgram, ConsoleLinesArriveAsTheyAreWritten) {
+// A run stopped part way has shown every line up to that point, also through
+// a pipe, and leaves the earlier archive as it was; a signal that can be
+// caught also removes the unfinished one.
+TEST_F(QelvorProgram, AStoppedRunHasShownItsLinesAndKeepsTheEarlierArchive) {
     WriteFile(src_ + "it's.log", "q");
-    test::ChildOptions piped;
-    piped.outOnPipe = true;
+    ASSERT_EQ(Run({"-zip", archive_, src_, "B.log"}).status, 0);
+    const ZipEntries earlier{{"B.log", "\0\x01\xFF"s}};
     const std::string big = dir_.File("big.bin");  // zeros that take a while to pack
     WriteFile(big, "");
     ASSERT_EQ(::truncate(big.c_str(), 1L << 30), 0);
-    test::ChildProcess run({QELVOR_PROGRAM, "-zip", archive_, src_, "it's.log", "../big.bin"},
-                           piped);
     const std::string head = "current cmd :-zip " + archive_ + " \"" + src_ +
                              "\" \"it's.log\" ../big.bin\n\nCompressing it's.log(0/2)...\n"
                              "Compressing ../big.bin(1/2)...\n";
-    EXPECT_EQ(run.ReadOut(head.size()), head);
-    run.Signal(SIGKILL);
-    EXPECT_EQ(run.ReadOut(100), "") << "killed while packing";
-    run.Wait();
+    for (const int number : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
+        SCOPED_TRACE(number);
+        test::ChildOptions piped;
+        piped.outOnPipe = true;
+        test::ChildProcess run({QELVOR_PROGRAM, "-zip", archive_, src_, "it's.log", "../big.bin"},
+                               piped);
+        EXPECT_EQ(run.ReadOut(head.size()), head);
+        run.Signal(number);
+        EXPECT_EQ(run.ReadOut(100), "") << "stopped while packing";
+        EXPECT_EQ(run.Wait(), -1) << "ended by the signal";
+        EXPECT_EQ(ReadZip(archive_), earlier);
+        const std::string hidden = Hidden();
+        if (number != SIGKILL) {
+            EXPECT_EQ(hidden, "");
+            continue;
+        }
+        EXPECT_EQ(hidden.rfind(".Out.zip.", 0), 0u) << "nothing can remove it after a kill -9";
+        std::filesystem::remove(dir_.File(hidden.substr(0, hidden.size() - 1)));
+    }
 }
 
 }  // namespace
