@@ -4,7 +4,14 @@
 -- every response line. FormatLine returns the line to send, or nil to send
 -- the line as it is; an empty string sends nothing for that line. An error
 -- here drops the line and shows the error text in the traffic list; a call
--- that runs for more than ten million Lua instructions is stopped.
+-- that runs for more than ten million Lua instructions is stopped, and one
+-- that has no answer within a second is killed (the script then starts
+-- afresh, so values kept between calls start again too).
+--
+-- The script runs in a process of its own with 64 MiB of memory and only
+-- what a line formatter needs: the base functions (without load, loadfile,
+-- dofile and collectgarbage), string, table, math, utf8, and os.time,
+-- os.date and os.clock. It cannot run programs, open files or load code.
 --
 -- This sample fills three fields of an ASTM record line:
 --   {DATE}  the current date, YYYYMMDD

@@ -1,9 +1,13 @@
 #include "lua_script.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include <lua.hpp>
@@ -11,6 +15,56 @@
 #include "config/app_paths.h"
 
 namespace qelvor::lua {
+
+namespace {
+
+// The libraries a script gets; nothing that runs programs, touches files,
+// loads code or reaches outside its own state.
+const luaL_Reg kLibraries[] = {
+    {LUA_GNAME, luaopen_base},       {LUA_STRLIBNAME, luaopen_string},
+    {LUA_TABLIBNAME, luaopen_table}, {LUA_MATHLIBNAME, luaopen_math},
+    {LUA_UTF8LIBNAME, luaopen_utf8}, {LUA_OSLIBNAME, luaopen_os},
+};
+// Base functions that load code from text or bytes, or steer the collector.
+const char* const kRemovedGlobals[] = {"load", "loadfile", "dofile", "collectgarbage"};
+// All that is kept of os: the clock and the calendar.
+const char* const kKeptOsFunctions[] = {"clock", "date", "time"};
+
+void CloseQuietly(int fd) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+}
+
+// The script's text. Opened without waiting, so a FIFO with no writer cannot
+// stall the load; only a regular file of at most kMaxScriptSize is taken.
+bool ReadScriptFile(const std::string& path, std::string& text, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = "not a regular file (a pipe, a device or a folder is refused)";
+        CloseQuietly(fd);
+        return false;
+    }
+    text.clear();
+    char block[65536];
+    ssize_t got = 0;
+    while (text.size() <= kMaxScriptSize && (got = ::read(fd, block, sizeof block)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) break;
+        text.append(block, static_cast<size_t>(got));
+    }
+    error = got < 0 ? std::strerror(errno) : "";
+    CloseQuietly(fd);
+    if (text.size() > kMaxScriptSize) error = "larger than 1 MiB";
+    return error.empty();
+}
+
+}  // namespace
 
 CLuaScript::CLuaScript(std::vector<std::string> folders) : folders_(std::move(folders)) {}
 
@@ -80,13 +134,12 @@ bool CLuaScript::LoadScript(const std::string& path) {
         error_ = "no memory for a Lua state";
         return false;
     }
-    luaL_openlibs(state_);
-    // os.exit would end the whole program in the middle of a send.
-    lua_getglobal(state_, "os");
-    lua_pushcfunction(state_, &CLuaScript::RefuseExit);
-    lua_setfield(state_, -2, "exit");
-    lua_settop(state_, 0);
-    if (luaL_loadfilex(state_, path.c_str(), "t") != LUA_OK) {
+    OpenLibraries();
+    std::string text;
+    if (!ReadScriptFile(path, text, error_)) return false;
+    // Text only: a binary chunk can be crafted to crash the interpreter.
+    const std::string chunkName = "@" + path;
+    if (luaL_loadbufferx(state_, text.data(), text.size(), chunkName.c_str(), "t") != LUA_OK) {
         error_ = lua_tostring(state_, -1) != nullptr ? lua_tostring(state_, -1) : "unreadable";
         return false;
     }
@@ -96,6 +149,29 @@ bool CLuaScript::LoadScript(const std::string& path) {
     lua_settop(state_, 0);
     if (!defined) error_ = std::string("it defines no function ") + kLineFunction + "(line)";
     return defined;
+}
+
+void CLuaScript::OpenLibraries() {
+    for (const luaL_Reg& library : kLibraries) {
+        luaL_requiref(state_, library.name, library.func, 1);
+        lua_pop(state_, 1);
+    }
+    for (const char* name : kRemovedGlobals) {
+        lua_pushnil(state_);
+        lua_setglobal(state_, name);
+    }
+    // The worker's output goes nowhere; print stays so that a script written
+    // for a terminal still runs.
+    lua_pushcfunction(state_, &CLuaScript::DiscardPrint);
+    lua_setglobal(state_, "print");
+    lua_getglobal(state_, LUA_OSLIBNAME);
+    lua_newtable(state_);
+    for (const char* name : kKeptOsFunctions) {
+        lua_getfield(state_, -2, name);
+        lua_setfield(state_, -2, name);
+    }
+    lua_setglobal(state_, LUA_OSLIBNAME);
+    lua_settop(state_, 0);
 }
 
 std::string CLuaScript::FindScript() const {
@@ -146,8 +222,8 @@ void CLuaScript::StopLongRun(lua_State* state, lua_Debug*) {
                kInstructionLimit);
 }
 
-int CLuaScript::RefuseExit(lua_State* state) {
-    return luaL_error(state, "os.exit is not available to %s", kScriptName);
+int CLuaScript::DiscardPrint(lua_State*) {
+    return 0;
 }
 
 }  // namespace qelvor::lua

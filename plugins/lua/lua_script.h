@@ -1,5 +1,6 @@
 // Runs the response-line script LuaProc.lua in one Lua state, made on the
-// first line. Not thread-safe: the plug-in's entry points serialise every call.
+// first line, with only the libraries a line formatter needs. Runs inside
+// the plug-in's worker process; not thread-safe.
 #pragma once
 
 #include <cstddef>
@@ -15,12 +16,15 @@ namespace qelvor::lua {
 inline constexpr const char* kScriptName = "LuaProc.lua";
 // The global function of the script that is given each line.
 inline constexpr const char* kLineFunction = "FormatLine";
-// A call of the script that runs longer is stopped: the program must never
-// hang in a loop the script never leaves.
+// A call of the script that runs longer is stopped with an error, and the
+// script's state is kept. Time spent inside C functions is not counted: the
+// worker's deadline covers that.
 inline constexpr int kInstructionLimit = 10000000;
 // A script that allocates more gets a memory error instead of the machine's
 // memory.
 inline constexpr size_t kMemoryLimit = size_t{64} * 1024 * 1024;
+// A larger script file is refused: a line formatter is a page or two.
+inline constexpr size_t kMaxScriptSize = size_t{1024} * 1024;
 
 class CLuaScript {
   public:
@@ -46,6 +50,7 @@ class CLuaScript {
   private:
     bool EnsureLoaded();
     bool LoadScript(const std::string& path);
+    void OpenLibraries();
     std::string FindScript() const;
     // lua_pcall under the instruction limit; the error text in error_.
     bool CallGuarded(int arguments, int results);
@@ -54,7 +59,7 @@ class CLuaScript {
 
     static void* Allocate(void* self, void* block, size_t oldSize, size_t newSize);
     static void StopLongRun(lua_State* state, lua_Debug* where);
-    static int RefuseExit(lua_State* state);
+    static int DiscardPrint(lua_State* state);
 
     std::vector<std::string> folders_;
     lua_State* state_ = nullptr;

@@ -9,15 +9,18 @@
 #include <string_view>
 
 #include "lua_script.h"
+#include "script_worker.h"
 
 namespace {
 
 using qelvor::lua::CLuaScript;
+using qelvor::lua::CScriptWorker;
 
 struct PluginState {
     std::mutex lock;
-    // The script's state is made with the first line, not at load time.
-    CLuaScript script{CLuaScript::DefaultFolders()};
+    // The worker and its script's state are made with the first line, not
+    // at load time; the worker is killed when the library is unloaded.
+    CScriptWorker script{CLuaScript::DefaultFolders()};
     // An answer too long for the host's buffer, until fnGetMsg takes it.
     std::string heldAnswer;
     std::string lastError;
@@ -56,8 +59,8 @@ __attribute__((visibility("default"))) int fnFmtMsg(char* buffer, int length, in
     std::string answer;
     const auto outcome =
         state.script.FormatLine(std::string_view(buffer, static_cast<size_t>(length)), answer);
-    if (outcome == CLuaScript::Outcome::Keep) return 0;
-    if (outcome == CLuaScript::Outcome::Fail) {
+    if (outcome == CScriptWorker::Outcome::Keep) return 0;
+    if (outcome == CScriptWorker::Outcome::Fail) {
         state.lastError = state.script.Error();
         return -1;
     }

@@ -1,18 +1,38 @@
 // The real LuaPlugins.so in the engine's response-file mode: each ACK of a
 // loopback peer is answered with what LuaProc.lua made of the next line, and
-// a broken script costs one line and one 'I' record, never the program.
+// a broken or hostile script costs one line and one 'I' record, never the
+// program.
+#include <signal.h>
+#include <sys/stat.h>
+
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 
+#include "lua/script_worker.h"
 #include "mainwnd/engine_fixture.h"
 
 namespace qelvor::test {
 namespace {
 
+using testing_support::ScopedEnv;
+using testing_support::WaitUntil;
+
 // Fills "{X}" with "ok"; a line holding "BAD" runs the fault instead.
 std::string ScriptWithFault(const std::string& fault) {
     return "function FormatLine(line)\n  if line:find('BAD') then " + fault +
            " end\n  return (line:gsub('{X}', 'ok'))\nend\n";
+}
+
+// The processes this test program started (the plug-in's script worker).
+std::vector<pid_t> OwnChildren() {
+    std::vector<pid_t> children;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream list(task.path() / "children");
+        for (pid_t pid = 0; list >> pid;)
+            children.push_back(pid);
+    }
+    return children;
 }
 
 class LuaPluginTest : public EngineTest {
@@ -23,7 +43,11 @@ class LuaPluginTest : public EngineTest {
         settings.UsedResponseFile = 1;
         std::filesystem::copy_file(QELVOR_LUA_PLUGIN, dir.File(kPluginLibraryName));
     }
-    void WriteScript(const std::string& text) { WriteFile(dir.File("LuaProc.lua"), text); }
+    // Replaces the script, which may be a FIFO: writing into one would wait.
+    void WriteScript(const std::string& text) {
+        std::filesystem::remove(dir.File("LuaProc.lua"));
+        WriteFile(dir.File("LuaProc.lua"), text);
+    }
     Lines PluginNotes() {
         Lines notes;
         for (const std::string& note : RecordsOf('I'))
@@ -45,8 +69,11 @@ class LuaPluginTest : public EngineTest {
 };
 
 // Each case: what the script does for the line holding "BAD", and a piece of
-// the one 'I' record it leaves.
+// the one 'I' record it leaves. A script can neither run programs, touch
+// files, load code nor escape its limits; a backtracking pattern, which runs
+// in C where no instruction count reaches, is stopped by the deadline.
 TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
+    const ScopedEnv deadline(lua::kDeadlineVariable, "500");
     const struct {
         const char *fault, *reason;
     } cases[] = {
@@ -54,9 +81,18 @@ TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
         {"local t = nil; return t.x", "attempt to index"},
         {"while true do end", "stopped after 10000000 instructions"},
         {"while true do pcall(function() while true do end end) end", "stopped after"},
+        {"debug.sethook() while true do end", "(global 'debug')"},
+        {"string.find(string.rep('a', 40), string.rep('a*', 40) .. 'b')",
+         "stopped: no answer within 500 ms; the script starts afresh"},
         {"return {}", "FormatLine returned a table, not a string or nil"},
-        {"os.exit(3)", "os.exit is not available"},
+        {"os.exit(3)", "(field 'exit')"},
+        {"os.execute('true')", "(field 'execute')"},
+        {"os.remove('no such file')", "(field 'remove')"},
+        {"io.open('LuaProc.lua')", "(global 'io')"},
+        {"load(string.dump(FormatLine))()", "(global 'load')"},
+        {"package.loadlib('libc.so.6', 'system')", "(global 'package')"},
         {"local s = 'x' while true do s = s .. s end", "not enough memory"},
+        {"return string.rep('x', 1 << 30)", "not enough memory"},
         {"return ''", nullptr},  // a chosen empty answer sends nothing, without a note
     };
     for (const auto& c : cases) {
@@ -77,24 +113,35 @@ TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
     }
 }
 
+// Only a regular text file of sane size is run: a FIFO is refused without
+// waiting for a writer, and a binary chunk is refused.
 TEST_F(LuaPluginTest, ScriptThatCannotLoadIsReadAgainForTheNextLine) {
+    const std::string fifo = "(a FIFO)";
+    const std::string large = std::string(1100000, '-') + "\nfunction FormatLine() end";
     const struct {
-        const char* script;  // null: no script file
+        std::string script;  // empty: no script file
         const char* reason;  // null: the line is answered
     } steps[] = {
-        {nullptr, "LuaProc.lua not found in"},
+        {"", "LuaProc.lua not found in"},
+        {fifo, "LuaProc.lua: not a regular file"},
+        {"\x1bLuaT", "attempt to load a binary chunk"},
+        {large, "LuaProc.lua: larger than 1 MiB"},
         {"function FormatLine(line) return line .. end", "LuaProc.lua:1: unexpected symbol"},
         {"while true do end", "stopped after 10000000 instructions"},
         {"x = 1", "defines no function FormatLine(line)"},
         {"function FormatLine(line) return line .. '!' end", nullptr},
     };
-    SetLines({"1", "2", "3", "4", "5", "6"});
+    SetLines({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"});
     Socket peer = ConnectAsClient();
     size_t notes = 0;
     for (const auto& step : steps) {
-        SCOPED_TRACE(step.script != nullptr ? step.script : "no script");
-        if (step.script != nullptr) WriteScript(step.script);
-        EXPECT_EQ(AnswerToAck(peer), step.reason != nullptr ? "" : "5!");
+        SCOPED_TRACE(step.script.substr(0, 60));
+        if (step.script == fifo) {
+            ASSERT_EQ(mkfifo(dir.File("LuaProc.lua").c_str(), 0600), 0);
+        } else if (!step.script.empty()) {
+            WriteScript(step.script);
+        }
+        EXPECT_EQ(AnswerToAck(peer), step.reason != nullptr ? "" : "8!");
         notes += step.reason != nullptr ? 1 : 0;
         ASSERT_EQ(PluginNotes().size(), notes);
         EXPECT_TRUE(step.reason == nullptr ||
@@ -103,7 +150,17 @@ TEST_F(LuaPluginTest, ScriptThatCannotLoadIsReadAgainForTheNextLine) {
     }
     // Once loaded, the state is kept: an edit of the file has no effect.
     WriteScript("function FormatLine(line) return 'changed' end");
-    EXPECT_EQ(AnswerToAck(peer), "6!");
+    EXPECT_EQ(AnswerToAck(peer), "9!");
+    // A worker that dies between two lines costs no line: a fresh one, with
+    // the edited script, answers the next.
+    const std::vector<pid_t> workers = OwnChildren();
+    ASSERT_EQ(workers.size(), 1u);
+    kill(workers[0], SIGKILL);
+    EXPECT_TRUE(WaitUntil([&] {
+        const std::string stat = ReadFile("/proc/" + std::to_string(workers[0]) + "/stat");
+        return stat.find(") Z ") != std::string::npos;
+    }));
+    EXPECT_EQ(AnswerToAck(peer), "changed");
     EXPECT_EQ(PluginNotes().size(), notes);
 }
 
