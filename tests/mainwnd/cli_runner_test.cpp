@@ -133,6 +133,11 @@ TEST(CliOptions, RecordLinesInEachForm) {
     // Overlong forms and surrogates are no characters.
     EXPECT_EQ(EscapeForTerminal("\xF0\x9F\x98\x80\xE0\x80\x80\xED\xA0\x80", true),
               "\xF0\x9F\x98\x80\xE0<x80><x80>\xED\xA0<x80>");
+    // The bidirectional controls are named; their neighbours U+2029,
+    // U+202F, U+2065 and U+206A stay as they are.
+    const std::string bidi = "\u202A\u202E\u2066\u2069", near = "\u2029\u202F\u2065\u206A";
+    EXPECT_EQ(EscapeForTerminal(near + bidi, true), near + "<U+202A><U+202E><U+2066><U+2069>");
+    EXPECT_EQ(EscapeForTerminal("\u202E", false), "\xE2<x80>\xAE");
 }
 
 // A port's line names its first by-id link (by name) and whether it can be used.
@@ -176,6 +181,30 @@ TEST(StdinReader, LinesLoseTheirEndsAndEndlessInputComesInBoundedPieces) {
         rest += lines[i];
     }
     EXPECT_EQ(rest, endless);
+}
+
+// Input faster than it is taken: reading stops while the queue is full, so
+// the queue stays under its cap and every line still comes, in order.
+TEST(StdinReader, StopsReadingWhileItsQueueIsFullAndLosesNothing) {
+    TempFolder dir;
+    std::string input;
+    for (int i = 0; i < 400'000; ++i)
+        input += StrPrintf("%07d\n", i);
+    WriteFile(dir.File("in"), input);
+    const int fd = open(dir.File("in").c_str(), O_RDONLY | O_CLOEXEC);
+    CStdinReader reader;
+    reader.Start(fd);
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return reader.HeldBack(); }));
+    EXPECT_FALSE(reader.Ended());
+    std::string taken;
+    for (std::string line; !reader.Ended() || reader.HasLines();) {
+        if (reader.PopLine(line)) taken += line + "\n";
+    }
+    reader.Stop();
+    close(fd);
+    EXPECT_TRUE(taken == input) << taken.size() << " of " << input.size() << " bytes";
+    EXPECT_LE(reader.PeakBytes(), CStdinReader::kQueueCap);
+    EXPECT_GT(reader.PeakBytes(), CStdinReader::kQueueCap / 2);
 }
 
 std::string Key(const std::string& name, const std::string& value) {
@@ -253,8 +282,31 @@ TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
     }
 }
 
-// --serial gives the port its rate and format. On a terminal as standard output a
-// peer's bytes cannot steer it; with --exit-on-close a vanished device ends the run with 3.
+// A variable of the environment holds value while this lives.
+struct ScopedVariable {
+    ScopedVariable(const char* variable, const char* value) : name(variable) {
+        const char* before = getenv(name);
+        if (before != nullptr) kept = before;
+        had = before != nullptr;
+        setenv(name, value, 1);
+    }
+    ~ScopedVariable() { had ? setenv(name, kept.c_str(), 1) : unsetenv(name); }
+    const char* name;
+    std::string kept;
+    bool had = false;
+};
+
+// A program started while a variable of the environment has a value.
+ChildProcess StartWithVariable(const std::vector<std::string>& args, ChildOptions options,
+                               const char* name, const char* value) {
+    ScopedVariable set(name, value);
+    return ChildProcess(args, options);
+}
+
+// --serial gives the port its rate and format. On a UTF-8 terminal as standard
+// output a peer's bytes cannot steer it nor reorder the line, and the
+// terminal's flags stay as they were; with --exit-on-close a vanished device
+// ends the run with 3.
 TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGoes) {
     testing_support::PtyDevice pty;
     testing_support::PtyDevice terminal;
@@ -262,19 +314,21 @@ TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGo
     fcntl(pty.master, F_SETFD, FD_CLOEXEC);  // the device vanishes when the test closes it
     ChildOptions onTerminal;
     onTerminal.outFd = terminal.slave;
-    ChildProcess cli({kCli, "--serial", pty.path + ":115200:7E2", "--exit-on-close", "--eol", "lf",
-                      "--seconds", "30"},
-                     onTerminal);
+    const int flags = fcntl(terminal.slave, F_GETFL);
+    ChildProcess cli = StartWithVariable({kCli, "--serial", pty.path + ":115200:7E2",
+                                          "--exit-on-close", "--eol", "lf", "--seconds", "30"},
+                                         onTerminal, "LC_ALL", "C.UTF-8");
     ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.path + "(115200 7-E-2)")) << cli.Err();
-    ASSERT_TRUE(pty.Feed("a\x7F\x9B[2J\r\n"));
+    ASSERT_TRUE(pty.Feed("a\x7F\x9B[2J\u202Eb\u2066\r\n"));
     // After the time stamp; the terminal turns "\n" into "\r\n".
-    const std::string shown = ">R:a<DEL><x9B>[2J<CR><LF>\r\n";
+    const std::string shown = ">R:a<DEL><x9B>[2J<U+202E>b<U+2066><CR><LF>\r\n";
     EXPECT_EQ(Socket(dup(terminal.master)).Receive(13 + shown.size(), 5000).substr(13), shown);
     cli.WriteStdin("yo\n");
     EXPECT_EQ(Socket(dup(pty.master)).Receive(3), "yo\n");
     pty.CloseMaster();
     EXPECT_EQ(cli.Wait(), 3) << cli.Err();
     EXPECT_NE(cli.Err().find(", serial " + pty.path + " 115200 7E2\n"), std::string::npos);
+    EXPECT_EQ(fcntl(terminal.slave, F_GETFL), flags);
 }
 
 // A link to qelvor-cli in dir, whose settings folder is then dir.
@@ -460,6 +514,71 @@ TEST_F(CliClient, EndsQuietlyWhenTheReaderOfItsOutputGoes) {
                         "127.0.0.1:%d\nTCP-Client(127.0.0.1:%d) connected\n"
                         "TCP-Client(127.0.0.1:%d)\n",
                         ini.c_str(), listener.Port(), listener.Port(), listener.Port()));
+}
+
+// A reader that stops reading (a pipe left alone) while a peer floods: the
+// recording and the continuous log go on, the oldest lines not yet written
+// are dropped and counted once the reader has caught up, and a SIGTERM while
+// the reader is stalled again ends the run at once with 0.
+TEST(CliRunner, AStalledReaderHoldsUpNeitherTheLogNorAStopSignal) {
+    TempFolder dir;
+    Socket listener = Socket::Listen();
+    const std::string ini = dir.File("flood.ini"), log = dir.File("LogData/Qelvor.log");
+    WriteFile(ini, "[ComSet]\r\n" + Key("WorkMode", 1) + Key("IPPort", listener.Port()) +
+                       Key("SvrIPAddr", "127.0.0.1") + Key("HandShake", 0) + Key("AutoSaveLog", 1));
+    ChildOptions piped;
+    piped.outOnPipe = true;
+    ChildProcess cli({IsolatedCli(dir), "--ini", ini, "--seconds", "30"}, piped);
+    Socket peer = listener.Accept(5000);
+    ASSERT_TRUE(peer.Valid()) << cli.Err();
+    // A record's output line has 32 bytes, its log line 33; each half of the
+    // flood is more than the output keeps for its reader.
+    constexpr int kLines = 200'000;
+    const auto logged = [&](int lines) {
+        return testing_support::WaitUntil(
+            [&] {
+                std::error_code error;
+                const uintmax_t size = std::filesystem::file_size(log, error);
+                return !error && size >= uintmax_t(lines) * 33;
+            },
+            20000);
+    };
+    std::string flood, expected;
+    for (int i = 0; i < 2 * kLines; ++i) {
+        flood += StrPrintf("L%06d\r\n", i);
+        expected += StrPrintf("R:L%06d<CR><LF>\r", i);
+    }
+    ASSERT_TRUE(peer.SendAll(flood.substr(0, flood.size() / 2)));
+    ASSERT_TRUE(logged(kLines)) << cli.Err();
+    // The reader catches up: it gets the oldest lines, which the pipe took,
+    // and the newest, with one gap between them.
+    std::vector<int> numbers;
+    for (std::string line; numbers.empty() || numbers.back() < kLines - 1;) {
+        if ((line = cli.ReadOut(32)).size() < 32) break;
+        numbers.push_back(std::stoi(line.substr(17, 6)));
+    }
+    ASSERT_TRUE(cli.WaitForErr(" lines dropped\n")) << cli.Err();
+    int gaps = 0, dropped = 0;
+    for (size_t i = 1; i < numbers.size(); ++i) {
+        gaps += numbers[i] != numbers[i - 1] + 1;
+        dropped += numbers[i] - numbers[i - 1] - 1;
+    }
+    EXPECT_EQ(StrPrintf("%d..%d, %d gap", numbers.front(), numbers.back(), gaps),
+              StrPrintf("0..%d, 1 gap", kLines - 1));
+    EXPECT_NE(
+        cli.Err().find(StrPrintf("\nqelvor-cli: output not read, %d lines dropped\n", dropped)),
+        std::string::npos)
+        << cli.Err();
+    // Stalled again.
+    ASSERT_TRUE(peer.SendAll(flood.substr(flood.size() / 2)));
+    ASSERT_TRUE(logged(2 * kLines)) << cli.Err();
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(3000), 0);
+    std::istringstream lines(ReadFile(log));
+    std::string records;
+    for (std::string line; std::getline(lines, line);)
+        records += line.substr(std::min<size_t>(line.size(), 14));
+    EXPECT_TRUE(records == expected) << records.size() << " of " << expected.size() << " bytes";
 }
 
 }  // namespace

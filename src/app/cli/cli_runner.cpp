@@ -29,6 +29,9 @@ constexpr auto kMaxLag = std::chrono::milliseconds(100);
 // A timer period from the settings (BackupLogTimeCount minutes) may be far
 // longer than the clock can count; a century is as good as never.
 constexpr auto kMaxPeriod = std::chrono::hours(24 * 365 * 100);
+// At the end the output still kept is written while its reader takes it; a
+// reader that takes nothing for this long is not waited for.
+constexpr auto kEndStall = std::chrono::milliseconds(1000);
 
 }  // namespace
 
@@ -232,11 +235,11 @@ int CCliRunner::Run() {
     ReserveStandardStreams();
     if (!BlockStopSignals()) {
         PrintError("cannot watch SIGINT, SIGTERM and SIGHUP");
-        FlushOutput();
+        FinishOutput();
         return 1;
     }
     if (!LoadSettings()) {
-        FlushOutput();
+        FinishOutput();
         return kExitUsage;
     }
     StartContinuousLog();
@@ -348,7 +351,10 @@ bool CCliRunner::MessageEnded() const {
 
 bool CCliRunner::StopRequested(Clock::time_point now) {
     signalfd_siginfo info;
-    if (read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) return true;
+    if (read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        signalled_ = true;
+        return true;
+    }
     // A reader that closed standard output (`qelvor-cli | head`) ends the
     // run quietly, as a finished job.
     if (out_.ReaderGone()) return true;
@@ -369,7 +375,7 @@ void CCliRunner::Finish() {
     }
     // Stop writes what is still queued, so every record reaches the log.
     log_.Stop();
-    FlushOutput();
+    FinishOutput();
 }
 
 // The status is printed as it stands at the end of a tick: the passing
@@ -379,12 +385,33 @@ void CCliRunner::FlushOutput() {
     if (statusChanged_) PrintStatus();
     statusChanged_ = false;
     out_.Flush();
+    TellDroppedOutput();
     err_.Flush();
 }
 
+// Standard output is written without waiting, so a reader that stops reading
+// (a pipe nobody reads, a stopped terminal) never holds up the polling, the
+// log or a stop signal; it loses the oldest lines instead, and standard error
+// says how many once the reader has caught up or the run ends.
+void CCliRunner::TellDroppedOutput() {
+    const uint64_t dropped = out_.TakeDroppedLines();
+    if (dropped > 0)
+        PrintError("qelvor-cli: output not read, " + std::to_string(dropped) + " lines dropped");
+}
+
+// The last output waits for a reader that keeps reading, but not after a stop
+// signal: that asked for the end now.
+void CCliRunner::FinishOutput() {
+    if (statusChanged_) PrintStatus();
+    statusChanged_ = false;
+    const auto stall = signalled_ ? std::chrono::milliseconds(0) : kEndStall;
+    out_.Drain(signalFd_, stall);
+    TellDroppedOutput();
+    err_.Drain(signalFd_, stall);
+}
+
 void CCliRunner::PrintError(const std::string& line) {
-    err_.Append(line);
-    err_.Append("\n");
+    err_.AppendLine(line);
 }
 
 void CCliRunner::PrintNewRecords() {
@@ -397,8 +424,7 @@ void CCliRunner::PrintNewRecords() {
         printedRecords_ = 0;
     }
     for (; printedRecords_ < count; ++printedRecords_) {
-        out_.Append(FormatRecordLine(exchange.Record(printedRecords_), lineFormat_));
-        out_.Append("\n");
+        out_.AppendLine(FormatRecordLine(exchange.Record(printedRecords_), lineFormat_));
     }
 }
 

@@ -2,10 +2,10 @@
 // as text. It opens the configured port, drives the window's timers from a
 // 1 ms loop on absolute deadlines, prints every traffic record on standard
 // output and every new port status (with its reason) on standard error, each
-// stream written once per tick, and sends the lines read from standard input
-// (and, with the ASTM link, the data file once as a message). The port may
-// come from the command line instead of the settings set, for this run only.
-// Run is called once, from the main thread.
+// stream written once per tick without waiting for its reader, and sends the lines read from
+// standard input (and, with the ASTM link, the data file once as a message). The port may come from
+// the command line instead of the settings set, for this run only. Run is called once, from the
+// main thread.
 #pragma once
 
 #include <chrono>
@@ -89,6 +89,8 @@ class CCliRunner : public IMainView {
     void PrintStatus();
     void PrintError(const std::string& line);
     void FlushOutput();
+    void TellDroppedOutput();
+    void FinishOutput();
 
     CCliOptions options_;
     CTickOutput out_;
@@ -114,6 +116,7 @@ class CCliRunner : public IMainView {
     bool wasConnected_ = false;     // the port was connected at an earlier tick
     bool connectionEnded_ = false;  // and is no longer (--exit-on-close)
     int signalFd_ = -1;
+    bool signalled_ = false;  // a stop signal ended the run
     Clock::time_point endTime_ = Clock::time_point::max();
 };
 

@@ -12,8 +12,8 @@ bool IsTerminalControl(unsigned char byte) {
 }
 
 // The length of the well-formed UTF-8 character at text[pos] whose code
-// point is U+00A0 or above; 0 when there is none there.
-size_t PrintableUtf8Length(std::string_view text, size_t pos) {
+// point is U+00A0 or above, with its code point; 0 when there is none there.
+size_t PrintableUtf8Length(std::string_view text, size_t pos, uint32_t& code) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     const size_t length = lead < 0xC2    ? 0
                           : lead < 0xE0  ? 2
@@ -21,7 +21,7 @@ size_t PrintableUtf8Length(std::string_view text, size_t pos) {
                           : lead <= 0xF4 ? 4
                                          : 0;
     if (length == 0 || pos + length > text.size()) return 0;
-    uint32_t code = lead & (0x7Fu >> length);
+    code = lead & (0x7Fu >> length);
     for (size_t i = 1; i < length; ++i) {
         const auto next = static_cast<unsigned char>(text[pos + i]);
         if ((next & 0xC0) != 0x80) return 0;
@@ -33,6 +33,12 @@ size_t PrintableUtf8Length(std::string_view text, size_t pos) {
     return code >= 0xA0 ? length : 0;
 }
 
+// The embeddings, overrides and isolates that reorder the text after them:
+// a peer could make a line read as something else than it holds.
+bool IsBidiControl(uint32_t code) {
+    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
 }  // namespace
 
 std::string EscapeForTerminal(std::string_view text, bool utf8) {
@@ -40,9 +46,15 @@ std::string EscapeForTerminal(std::string_view text, bool utf8) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const size_t whole = utf8 ? PrintableUtf8Length(text, i) : 0;
-        if (whole > 0) {
+        uint32_t code = 0;
+        const size_t whole = utf8 ? PrintableUtf8Length(text, i, code) : 0;
+        if (whole > 0 && IsBidiControl(code)) {
+            out.append("<U+").append({kDigits[code >> 12], kDigits[(code >> 8) & 0xF],
+                                      kDigits[(code >> 4) & 0xF], kDigits[code & 0xF], '>'});
+        } else if (whole > 0) {
             out.append(text.substr(i, whole));
+        }
+        if (whole > 0) {
             i += whole;
             continue;
         }

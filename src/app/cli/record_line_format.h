@@ -19,14 +19,17 @@ struct CRecordLineFormat {
     bool terminal = false;
     // The terminal's character set is UTF-8: whole characters of U+00A0 and
     // above keep their bytes (Chinese text stays readable); only stray bytes
-    // and the C1 controls U+0080 to U+009F are escaped.
+    // and the C1 controls U+0080 to U+009F are escaped, and so are the
+    // bidirectional controls U+202A to U+202E and U+2066 to U+2069 ("<U+202E>"),
+    // which would reorder what the line shows.
     bool utf8 = false;
 };
 
 // The line for record, without a line end.
 std::string FormatRecordLine(const CMsgRecord& record, const CRecordLineFormat& format);
 
-// Text with the bytes 0x7F to 0x9F escaped for a terminal (see utf8 above).
+// Text with the bytes 0x7F to 0x9F (and, in UTF-8, the bidirectional
+// controls) escaped for a terminal (see utf8 above).
 std::string EscapeForTerminal(std::string_view text, bool utf8);
 
 }  // namespace qelvor
