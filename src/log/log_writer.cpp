@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -25,17 +26,37 @@ namespace qelvor {
 
 namespace {
 
-// Appends the bytes to the file with one open and one close, so that between
-// passes the file is closed and may be moved or read by others. 0, or the
-// errno of the step that failed; anything but a regular file is refused, so
-// a named pipe at the log path cannot hold the worker (and Stop) up.
-int AppendToFile(const std::string& path, std::string_view bytes) {
-    if (bytes.empty()) return 0;
-    return CFileWriter::WriteFile(path, bytes, CFileWriter::Mode::Append);
-}
-
 std::string FailureText(uint64_t lines, const std::string& reason) {
     return "continuous log: " + std::to_string(lines) + " lines could not be written: " + reason;
+}
+
+std::string ResumedText(uint64_t lines) {
+    return "continuous log: writing again, " + std::to_string(lines) + " lines were lost in all";
+}
+
+// Appends the lines with one open and one close, so that between passes the
+// file is closed and may be moved or read by others. A write that a full disk
+// cuts short is cut back to the end of the last whole line it wrote: the file
+// never keeps a torn line for the next one to be glued to. Returns how many
+// lines are in the file; err is 0 or the errno of the step that failed.
+// Anything but a regular file is refused, so a named pipe at the log path
+// cannot hold the worker (and Stop) up.
+size_t AppendWholeLines(const std::string& path, std::string_view bytes,
+                        const std::vector<size_t>& ends, int& err) {
+    CFileWriter file;
+    err = file.Create(path, CFileWriter::Mode::Append);
+    if (err != 0) return 0;
+    err = file.Write(bytes);
+    size_t kept = ends.size();
+    if (err != 0) {
+        const auto whole = std::upper_bound(ends.begin(), ends.end(), file.Written());
+        kept = static_cast<size_t>(whole - ends.begin());
+        file.CutBack(kept == 0 ? 0 : ends[kept - 1]);
+    }
+    const int closed = file.Close();
+    if (err != 0) return kept;
+    err = closed;
+    return closed == 0 ? kept : 0;
 }
 
 // The archiver gets /dev/null for its standard streams, so that it neither
@@ -211,37 +232,43 @@ void CLogWriter::WorkerMain() {
 void CLogWriter::RunBatch(const std::deque<Item>& batch, const Paths& paths) {
     // Lines are gathered and appended together; a backup first writes the
     // lines posted before it, so lines and backups keep their post order.
-    std::string lines;
-    uint64_t count = 0;
+    LineBatch lines;
     for (const Item& item : batch) {
         if ((item.code & kAppendLine) != 0) {
-            lines += item.text;
-            lines += "\r\n";
-            ++count;
+            lines.bytes += item.text;
+            lines.bytes += "\r\n";
+            lines.ends.push_back(lines.bytes.size());
         }
         if ((item.code & kBackup) != 0) {
-            AppendLines(paths.log, lines, count);
-            lines.clear();
-            count = 0;
+            AppendLines(paths.log, lines);
+            lines = LineBatch{};
             BackUp(paths);
         }
     }
-    AppendLines(paths.log, lines, count);
+    AppendLines(paths.log, lines);
 }
 
-void CLogWriter::AppendLines(const std::string& path, const std::string& lines, uint64_t count) {
-    if (count == 0) return;
-    const int err = AppendToFile(path, lines);
+void CLogWriter::AppendLines(const std::string& path, const LineBatch& lines) {
+    if (lines.ends.empty()) return;
+    int err = 0;
+    const size_t kept = AppendWholeLines(path, lines.bytes, lines.ends, err);
     std::lock_guard<std::mutex> guard(lock_);
     if (err == 0) {
-        // The run ends; one that nobody asked about yet is told now, whole.
-        if (run_.active && !run_.reported) endedRunNotice_ = FailureText(run_.lines, run_.reason);
-        run_ = FailureRun{};
+        EndFailureRunLocked();
         return;
     }
     if (!run_.active) run_ = FailureRun{true, false, 0, std::string()};
-    run_.lines += count;
+    run_.lines += lines.ends.size() - kept;
     run_.reason = std::strerror(err);
+}
+
+void CLogWriter::EndFailureRunLocked() {
+    if (!run_.active) return;
+    // A run nobody asked about yet is told now, whole; one already told gets
+    // its total, which the first notice could not know.
+    endedRunNotice_ =
+        run_.reported ? ResumedText(run_.lines) : FailureText(run_.lines, run_.reason);
+    run_ = FailureRun{};
 }
 
 void CLogWriter::BackUp(const Paths& paths) {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "traffic/record_log.h"
 
@@ -41,11 +42,13 @@ class CLogWriter : public IRecordLog {
 
     // One notice per run of failed appends: "continuous log: N lines could
     // not be written: reason". It is handed over once, at the first call
-    // after the run began (N counts the lines lost so far) or, when no call
-    // came during the run, after it ended (N counts the whole run). Lines
-    // lost later in a run already reported are not reported again, so a
-    // notice that is itself logged while the disk stays full cannot bring
-    // another. False when there is nothing to tell.
+    // after the run began (N counts the lines lost so far). Lines lost later
+    // in a run already reported bring no second notice while the run goes on,
+    // so a notice that is itself logged while the disk stays full cannot
+    // bring another; when an append works again, one more tells them all:
+    // "continuous log: writing again, N lines were lost in all". A run that
+    // ended before any call is told once, whole, with the first text.
+    // False when there is nothing to tell.
     bool TakeFailureNotice(std::string& text);
 
     // The line of a record, without its CR LF.
@@ -77,10 +80,18 @@ class CLogWriter : public IRecordLog {
         std::string reason;
     };
 
+    // Lines gathered for one append, each ending in CR LF at its offset in
+    // ends, so that a write cut short keeps the whole lines before the cut.
+    struct LineBatch {
+        std::string bytes;
+        std::vector<size_t> ends;
+    };
+
     void StartWorkerLocked();
     void WorkerMain();
     void RunBatch(const std::deque<Item>& batch, const Paths& paths);
-    void AppendLines(const std::string& path, const std::string& lines, uint64_t count);
+    void AppendLines(const std::string& path, const LineBatch& lines);
+    void EndFailureRunLocked();
     static void BackUp(const Paths& paths);
 
     std::string logPath_ = "Qelvor.log";
