@@ -204,16 +204,15 @@ bool CZipWriter::AddFile(const std::string& diskPath, const std::string& entryNa
 // Copies the size the file had when it was opened: bytes appended while
 // packing are left for the next run, and the entry matches the identity.
 bool CZipWriter::CopyIntoEntry(int fd, off_t size, off_t& copied) {
-    buffer_.resize(64 * 1024);
-    std::vector<char>& buffer = buffer_;
+    buffer_.resize(64 * 1024);  // kept from file to file: a folder of small files is common
     while (copied < size) {
         const auto want =
-            static_cast<size_t>(std::min<off_t>(size - copied, static_cast<off_t>(buffer.size())));
-        ssize_t n = ::read(fd, buffer.data(), want);
+            static_cast<size_t>(std::min<off_t>(size - copied, static_cast<off_t>(buffer_.size())));
+        ssize_t n = ::read(fd, buffer_.data(), want);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
-        if (zipWriteInFileInZip(zip_, buffer.data(), static_cast<unsigned>(n)) != ZIP_OK) {
+        if (zipWriteInFileInZip(zip_, buffer_.data(), static_cast<unsigned>(n)) != ZIP_OK) {
             return false;
         }
         copied += n;
