@@ -202,6 +202,7 @@ void CPortControl::ClosePort() {
     StreamPort::CStreamPort* all[] = {&serial_, &tcp_, &udp_};
     for (StreamPort::CStreamPort* port : all)
         port->Close();
+    ReportUdpDrops(true);
     CMainState& st = ctx_.state;
     st.Button(kIdClosePort).enabled = false;
     st.Button(kIdOpenPort).enabled = true;
@@ -231,6 +232,18 @@ void CPortControl::FlushIfConnectionEnded() {
     }
     if (connected && !tcpConnected_) lastHeard_ = std::chrono::steady_clock::now();
     tcpConnected_ = connected;
+}
+
+// Datagrams that a flood brought faster than the poll takes them are dropped
+// by the port at its queue's cap; each run of drops is told once it ends,
+// and the one under way when the port closes.
+void CPortControl::ReportUdpDrops(bool closing) {
+    if (current_ != &udp_) return;
+    const StreamPort::CDropRun::Totals dropped = udp_.TakeDrops(closing);
+    if (dropped.items == 0) return;
+    ctx_.exchange.AddRecord(
+        'I', StrPrintf("UDP receive queue full: %zu datagrams (%zu bytes) dropped", dropped.items,
+                       dropped.bytes));
 }
 
 // With IdleCloseSeconds, a peer that has sent nothing for that long gives
@@ -285,6 +298,7 @@ void CPortControl::PollPort() {
         return;
     }
     lines_.OnTick(now);
+    ReportUdpDrops(false);
     FlushIfConnectionEnded();
     CloseIfIdle(now);
     if (current_ == &tcp_) tcp_.RestartListening();

@@ -65,6 +65,7 @@ class CPortControl {
     std::string TcpClientFailureText() const;
     void FlushIfConnectionEnded();
     void CloseIfIdle(std::chrono::steady_clock::time_point now);
+    void ReportUdpDrops(bool closing);
     std::string StatusText(int code);
     std::string TcpServerText(int code);
     std::string SerialText(int code);

@@ -20,6 +20,10 @@ constexpr int kHighestPort = 65535;
 // catches up; the default buffer drops some of a loopback flood.
 constexpr int kSocketReceiveBuffer = 4 * 1024 * 1024;
 
+size_t QueueCost(size_t bytes) {
+    return bytes + CUDPPort::kQueueItemCost;
+}
+
 void AskForLargeReceiveBuffer(int fd) {
     int size = kSocketReceiveBuffer;
     // SO_RCVBUFFORCE passes the system's cap when the process may; otherwise
@@ -144,7 +148,7 @@ void CUDPPort::RecvThreadProc() {
             continue;
         }
         SetLastSender(from);
-        queue_.Push(std::string(buffer.data(), static_cast<size_t>(got)));
+        Queue(buffer.data(), static_cast<size_t>(got));
         state_.store(2);
     }
     SetLastSender(sockaddr_in{});
@@ -152,6 +156,19 @@ void CUDPPort::RecvThreadProc() {
     // thread running, so that it starts a new one.
     recvRunning_.store(false);
     state_.store(0);
+}
+
+// The receive thread never waits for the reader: past the cap a datagram is
+// dropped and counted instead of growing the queue without bound.
+void CUDPPort::Queue(const char* bytes, size_t size) {
+    const size_t cost = QueueCost(size);
+    if (queuedBytes_.load() + cost > kQueueCap) {
+        drops_.Drop(size);
+        return;
+    }
+    queuedBytes_ += cost;
+    queue_.Push(std::string(bytes, size));
+    drops_.Accepted();
 }
 
 int CUDPPort::Close() {
@@ -201,6 +218,7 @@ int CUDPPort::WaitForData(int) {
 int CUDPPort::Read(char* buffer, int size) {
     if (buffer == nullptr || size <= 0 || queue_.GetCount() == 0) return 0;
     std::string item = queue_.Pop();
+    queuedBytes_ -= QueueCost(item.size());
     size_t wanted = static_cast<size_t>(size);
     if (wanted > item.size()) {
         std::memcpy(buffer, item.data(), item.size());
@@ -208,6 +226,7 @@ int CUDPPort::Read(char* buffer, int size) {
     }
     // The rest goes back to the front, to be read before any later datagram.
     std::memcpy(buffer, item.data(), wanted);
+    queuedBytes_ += QueueCost(item.size() - wanted);
     queue_.Push(item.substr(wanted), false);
     return size;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "ports/drop_run.h"
 #include "ports/safe_pipe.h"
 #include "ports/stream_port.h"
 
@@ -60,15 +61,28 @@ class CUDPPort : public CStreamPort {
     // program has the local port), else 0.
     int LastError() const { return lastError_; }
 
+    // The most the queue of received datagrams may hold, each datagram
+    // counted with kQueueItemCost bytes of its own: under a flood that the
+    // poll cannot keep up with, further datagrams are dropped and counted.
+    static constexpr size_t kQueueCap = 32 * 1024 * 1024;
+    static constexpr size_t kQueueItemCost = 64;
+    // What the queue holds now, counted as against its cap.
+    size_t QueuedBytes() const { return queuedBytes_.load(); }
+    // The datagrams dropped at the cap, in runs (see CDropRun).
+    CDropRun::Totals TakeDrops(bool includeCurrent) { return drops_.Take(includeCurrent); }
+
   private:
     int StartRecvThread();
     void RecvThreadProc();
+    void Queue(const char* bytes, size_t size);
     int SendTo(int fd, const sockaddr_in& to, const char* bytes, int length);
     sockaddr_in LastSender();
     void SetLastSender(const sockaddr_in& from);
     static void ShutdownSocket(int fd);
 
     threadsafe::CSafePipe<std::string> queue_;
+    std::atomic<size_t> queuedBytes_{0};
+    CDropRun drops_;
     int localPort_ = 9000;
     int remotePort_ = 9000;
     uint32_t remoteAddress_;

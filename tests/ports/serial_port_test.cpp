@@ -9,10 +9,12 @@
 #include <sys/wait.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,10 +43,25 @@ using StreamPort::CSerialPort;
 
 // The threads of this process. A sanitizer's runtime starts a helper thread
 // when the first thread is made, so one is made and joined before counting.
-int ThreadCount() {
-    std::thread([] {}).join();
-    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                                          std::filesystem::directory_iterator()));
+// The ids of this process's threads now.
+std::set<int> ThreadIds() {
+    std::set<int> ids;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        ids.insert(std::stoi(task.path().filename().string()));
+    return ids;
+}
+
+// How many threads run now that did not before. A count of all threads
+// would race with a thread of an earlier test that is still ending, and a
+// joined thread stays listed for a moment: checks that a thread is gone wait.
+size_t ThreadsSince(const std::set<int>& before) {
+    const std::set<int> now = ThreadIds();
+    return static_cast<size_t>(
+        std::count_if(now.begin(), now.end(), [&](int id) { return before.count(id) == 0; }));
+}
+
+bool NoThreadSince(const std::set<int>& before) {
+    return WaitUntil([&] { return ThreadsSince(before) == 0; });
 }
 
 std::string Pattern(size_t size) {
@@ -171,12 +188,12 @@ TEST_F(Pty, FailedOpensHoldNothingAndNameTheSettingOrDevice) {
 
 // The pty's master closed while open stands for a pulled USB adapter.
 TEST_F(Pty, VanishedDeviceFailsTheOpenPortAndEndsItsThread) {
-    const int baseline = ThreadCount();
+    const std::set<int> before = ThreadIds();
     ASSERT_EQ(port_.Open(), 1);
-    EXPECT_EQ(ThreadCount(), baseline + 1);
+    EXPECT_EQ(ThreadsSince(before), 1u);
     pty_.CloseMaster();
     ASSERT_TRUE(WaitUntil([&] { return port_.GetState(0) == -1; }));
-    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == baseline; }));
+    EXPECT_TRUE(NoThreadSince(before));
     EXPECT_EQ(port_.IsOpen(), 1);  // stays open until the user closes it
     EXPECT_EQ(port_.Write("hello", 5) + port_.WaitForData(0), 0);
     EXPECT_EQ(port_.LastOpenErrorText(), pty_.path +
@@ -349,7 +366,7 @@ class TcpServer : public ::testing::Test {
         return client;
     }
 
-    const int threads_ = ThreadCount();
+    const std::set<int> threads_ = ThreadIds();
     int port_ = loopback::FreePort(SOCK_STREAM);
     CTCPPort server_;
 };
@@ -382,16 +399,16 @@ TEST_F(TcpServer, ServesOneClientAtATimeAndListensAgainWhenThePollAsks) {
 }
 
 TEST_F(TcpServer, CloseUnblocksTheAcceptThreadAndLeavesNoThread) {
-    EXPECT_EQ(ThreadCount(), threads_ + 1);
+    EXPECT_EQ(ThreadsSince(threads_), 1u);
     EXPECT_EQ(server_.Close(), 1);  // a Close that does not wake accept hangs
-    EXPECT_EQ(ThreadCount(), threads_);
+    EXPECT_TRUE(NoThreadSince(threads_));
     EXPECT_EQ(server_.GetState(0) + server_.RestartListening(), CTCPPort::kClosed);
     EXPECT_FALSE(Peer::Connect(port_).Valid());  // closed stays closed
     for (int i = 0; i < 200; ++i) {              // Close racing the accept thread's start
         ASSERT_EQ(server_.Open(), 1);
         ASSERT_EQ(server_.Close(), 1);
     }
-    EXPECT_EQ(ThreadCount(), threads_);
+    EXPECT_TRUE(NoThreadSince(threads_));
     // Reopened at once, while the old connection lingers in TIME_WAIT.
     ASSERT_EQ(server_.Open(), 1);
     Peer client = ConnectServed();
@@ -535,10 +552,10 @@ TEST_F(UdpPort, AnswersTheLastSenderOrSendsToTheFixedRemote) {
     EXPECT_EQ(port_.WaitForData(0), 0);
     // A fixed remote is sent to, with or without a local port.
     port_.Close();
-    int threadsBefore = ThreadCount();
+    const std::set<int> threadsBefore = ThreadIds();
     Open(0, peer_.Port());
     EXPECT_EQ(port_.GetState(0), 1);  // receives only after the first Write
-    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_EQ(ThreadsSince(threadsBefore), 0u);
     EXPECT_EQ(port_.GetDescription(), remote_ + " )");
     EXPECT_EQ(port_.WriteString("hello"), 5);
     EXPECT_EQ(peer_.ReceiveFrom(&from_), "hello");
@@ -567,10 +584,10 @@ TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
         EXPECT_EQ(port_.GetState(0), c[2]);
         EXPECT_EQ(port_.Close(), 1);
     }
-    int threadsBefore = ThreadCount();
+    const std::set<int> threadsBefore = ThreadIds();
     Open(local_, -1);
     EXPECT_EQ(port_.Open(), 1);
-    EXPECT_EQ(ThreadCount(), threadsBefore + 1);
+    EXPECT_EQ(ThreadsSince(threadsBefore), 1u);
     ASSERT_TRUE(peer_.Send("one", local_) && peer_.Send("two", local_));
     ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 2; }));
     for (int i = 0; i < 100; ++i) {  // Close must unblock the receive thread each time
@@ -581,7 +598,39 @@ TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
     EXPECT_EQ(Collect(port_), "one");
     EXPECT_EQ(Collect(port_), "two");
     EXPECT_EQ(port_.Close(), 1);
-    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_TRUE(NoThreadSince(threadsBefore));
+}
+
+// A flood the poll does not read: the queue stops at its cap, and each
+// datagram beyond it is dropped and counted; a run of drops is told once
+// the queue takes a datagram again. Each datagram is sent once the last is
+// taken or counted, so the kernel drops none.
+TEST_F(UdpPort, QueueStopsAtItsCapAndCountsEachRunOfDrops) {
+    Open(local_, -1);
+    const std::string datagram(65000, 'f');
+    const size_t cost = datagram.size() + StreamPort::CUDPPort::kQueueItemCost;
+    const int fit = int(StreamPort::CUDPPort::kQueueCap / cost);
+    for (int i = 1; i <= fit; ++i) {
+        ASSERT_TRUE(peer_.Send(datagram, local_));
+        ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == i; })) << i;
+    }
+    size_t dropped = 0;
+    for (size_t i = 1; i <= 3; ++i) {
+        ASSERT_TRUE(peer_.Send(datagram, local_));
+        ASSERT_TRUE(WaitUntil([&] { return (dropped += port_.TakeDrops(true).items) == i; }));
+    }
+    EXPECT_EQ(port_.WaitForData(0), fit);
+    EXPECT_EQ(port_.QueuedBytes(), size_t(fit) * cost);
+    EXPECT_EQ(port_.TakeDrops(false).items, 0u) << "told before the run ended";
+    // Two more dropped, then room for one: the run of two ends with it.
+    ASSERT_TRUE(peer_.Send(datagram, local_) && peer_.Send(datagram, local_));
+    EXPECT_EQ(Collect(port_), datagram);
+    ASSERT_TRUE(peer_.Send("last", local_));
+    ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == fit; }));
+    const StreamPort::CDropRun::Totals run = port_.TakeDrops(false);
+    EXPECT_EQ(run.items, 2u);
+    EXPECT_EQ(run.bytes, 2 * datagram.size());
+    EXPECT_LE(port_.QueuedBytes(), StreamPort::CUDPPort::kQueueCap);
 }
 
 }  // namespace
