@@ -2,6 +2,7 @@
 // CR LF frames and every record line goes to standard output, a pipe read
 // here. The figure is the peer's bytes a second once every record line has
 // arrived; the poll's ceiling is one 64 KiB block a 1 ms tick, 65.5 MB/s.
+// And its standard input flooded with no client to send to: its peak memory.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -11,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -117,5 +119,80 @@ BENCHMARK(BM_CliTcpFlood)
     ->Iterations(1)
     ->Repetitions(3)
     ->Unit(benchmark::kMillisecond);
+
+// Standard input flooded for kStdinFlood while no client is connected, so
+// no line can be sent: the figure is the peak resident memory of qelvor-cli,
+// which stays flat because reading pauses while its input queue is full (a
+// pipe writer as fast as it can be then waits), and the input bytes taken.
+constexpr auto kStdinFlood = std::chrono::seconds(3);
+
+// The peak resident size of process pid in MiB (VmHWM); 0 when unknown.
+double PeakResidentMiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+    }
+    return 0;
+}
+
+// A TCP server nobody connects to, its standard input on a pipe; the write end.
+pid_t StartServerCli(const std::string& folder, int& inFd) {
+    const int probe = bench::ListenOnLoopback();
+    const int port = bench::PortOf(probe);
+    close(probe);
+    const std::string ini = folder + "/cli-stdin.ini";
+    std::ofstream(ini) << "[ComSet]\r\nWorkMode=0\r\nIPPort=" << port << "\r\nAutoSaveLog=0\r\n";
+    int in[2];
+    if (pipe2(in, O_CLOEXEC) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::string program = QELVOR_CLI_PATH, option = "--ini", path = ini;
+    char* argv[] = {program.data(), option.data(), path.data(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(in[0]);
+    inFd = in[1];
+    return pid;
+}
+
+// Writes lines of 100 bytes into fd for kStdinFlood, never waiting longer
+// than 10 ms at a time; the bytes the reader took.
+size_t FloodInput(int fd) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    const std::string block = bench::FramesOf(64 * 1024);
+    const auto end = std::chrono::steady_clock::now() + kStdinFlood;
+    size_t taken = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        const ssize_t put = write(fd, block.data(), block.size());
+        if (put > 0) taken += static_cast<size_t>(put);
+        if (put < 0 && errno != EAGAIN) break;
+        if (put < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return taken;
+}
+
+void BM_CliStdinFloodWithoutClient(benchmark::State& state) {
+    const std::string folder = std::filesystem::temp_directory_path() / "qelvor-cli-bench-in";
+    std::filesystem::create_directories(folder);
+    size_t taken = 0;
+    double peak = 0;
+    for (auto _ : state) {
+        int in = -1;
+        const pid_t pid = StartServerCli(folder, in);
+        taken = FloodInput(in);
+        peak = PeakResidentMiB(pid);
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        close(in);
+    }
+    state.counters["stdin_MB_taken"] = static_cast<double>(taken) / 1e6;
+    state.counters["peak_rss_MiB"] = peak;
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_CliStdinFloodWithoutClient)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
