@@ -159,7 +159,9 @@ void CUDPPort::RecvThreadProc() {
 }
 
 // The receive thread never waits for the reader: past the cap a datagram is
-// dropped and counted instead of growing the queue without bound.
+// dropped and counted instead of growing the queue without bound. A run of
+// drops ends once the reader has emptied the queue to half its cap, so a
+// flood that the poll keeps just below the cap makes one run, not one a tick.
 void CUDPPort::Queue(const char* bytes, size_t size) {
     const size_t cost = QueueCost(size);
     if (queuedBytes_.load() + cost > kQueueCap) {
@@ -168,7 +170,7 @@ void CUDPPort::Queue(const char* bytes, size_t size) {
     }
     queuedBytes_ += cost;
     queue_.Push(std::string(bytes, size));
-    drops_.Accepted();
+    if (queuedBytes_.load() <= kQueueCap / 2) drops_.Accepted();
 }
 
 int CUDPPort::Close() {

@@ -69,7 +69,7 @@ class CUDPPort : public CStreamPort {
     // What the queue holds now, counted as against its cap.
     size_t QueuedBytes() const { return queuedBytes_.load(); }
     // The datagrams dropped at the cap, in runs (see CDropRun).
-    CDropRun::Totals TakeDrops(bool includeCurrent) { return drops_.Take(includeCurrent); }
+    CDropRun::Totals TakeDrops(bool closing) { return drops_.Take(closing); }
 
   private:
     int StartRecvThread();

@@ -96,11 +96,8 @@ int CMsgExchange::WriteOrQueue(const std::string& bytes, bool record) {
 }
 
 int CMsgExchange::QueueSend(const std::string& bytes, size_t sent, bool record) {
-    if (outgoing_.Offer(bytes, sent, record, COutgoingQueue::Clock::now())) {
-        // The queue takes sends again: a run of drops before this one ends.
-        ReportDrops();
+    if (outgoing_.Offer(bytes, sent, record, COutgoingQueue::Clock::now()))
         return static_cast<int>(std::max<size_t>(bytes.size(), 1));
-    }
     // Past the cap the peer has not read for long: what went out is
     // recorded, the rest counts as dropped.
     if (record && sent > 0) AddRecord('S', bytes.substr(0, sent));
@@ -109,6 +106,11 @@ int CMsgExchange::QueueSend(const std::string& bytes, size_t sent, bool record) 
 
 void CMsgExchange::DrainOutgoing() {
     const auto now = COutgoingQueue::Clock::now();
+    if (!WriteWaiting(now)) return;
+    if (outgoing_.DropRunDue(now)) ReportDrops();
+}
+
+bool CMsgExchange::WriteWaiting(COutgoingQueue::Clock::time_point now) {
     while (!outgoing_.Empty()) {
         COutgoingQueue::Send& front = outgoing_.Front();
         const size_t left = front.bytes.size() - front.sent;
@@ -117,18 +119,18 @@ void CMsgExchange::DrainOutgoing() {
                                                              static_cast<int>(left));
         if (taken < 0) {
             AbandonOutgoing();
-            return;
+            return false;
         }
         outgoing_.Advance(static_cast<size_t>(taken), now);
         if (front.sent < front.bytes.size()) {
-            if (!FrontStalled(front, now)) return;
+            if (!FrontStalled(front, now)) return true;
             EndFrontUnsent(now);
             continue;
         }
         COutgoingQueue::Send done = outgoing_.PopFront(now);
         if (done.record) AddRecord('S', std::move(done.bytes));
     }
-    ReportDrops();
+    return true;
 }
 
 // A serial line keeps its limit of 5 s for one write, without the wait: a

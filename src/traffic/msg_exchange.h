@@ -63,7 +63,8 @@ class CMsgExchange {
     // that send with what went out (an 'S' record of it, an 'I' record of
     // the rest). A port that can take nothing any more ends every send
     // waiting, as AbandonOutgoing does. A run of sends dropped at the cap is
-    // told in one 'I' record once the queue takes sends again or empties.
+    // told in one 'I' record once the queue has emptied to half its cap, and
+    // every second while it goes on.
     void DrainOutgoing();
     // The connection ended or the port closes: the bytes waiting are not
     // sent; the part of a send that went out gets its 'S' record and one 'I'
@@ -139,6 +140,9 @@ class CMsgExchange {
     int WriteOrQueue(const std::string& bytes, bool record);
     // Queues the bytes after sent of them went out; the count taken.
     int QueueSend(const std::string& bytes, size_t sent, bool record);
+    // Writes what the port takes of the waiting sends; false when it could
+    // take nothing any more and the sends were abandoned.
+    bool WriteWaiting(COutgoingQueue::Clock::time_point now);
     bool FrontStalled(const COutgoingQueue::Send& front, COutgoingQueue::Clock::time_point now);
     void EndFrontUnsent(COutgoingQueue::Clock::time_point now);
     void ReportDrops();

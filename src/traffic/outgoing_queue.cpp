@@ -8,6 +8,7 @@ namespace qelvor {
 bool COutgoingQueue::Offer(std::string bytes, size_t sent, bool record, Clock::time_point now) {
     const size_t unsent = bytes.size() - std::min(sent, bytes.size());
     if (bytes_ + unsent > kCap) {
+        if (dropped_ == 0) dropRunStart_ = now;
         dropped_ += unsent;
         return false;
     }
@@ -30,6 +31,10 @@ COutgoingQueue::Send COutgoingQueue::PopFront(Clock::time_point now) {
     bytes_ -= front.bytes.size() - front.sent;
     if (!sends_.empty()) sends_.front().lastProgress = now;
     return front;
+}
+
+bool COutgoingQueue::DropRunDue(Clock::time_point now) const {
+    return dropped_ > 0 && (bytes_ <= kCap / 2 || now - dropRunStart_ >= kReportEvery);
 }
 
 size_t COutgoingQueue::TakeDropped() {

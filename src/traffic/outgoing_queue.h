@@ -41,6 +41,11 @@ class COutgoingQueue {
     // send behind it starts its wait for the port now.
     Send PopFront(Clock::time_point now);
 
+    // Whether the run of drops under way is to be told now: the queue has
+    // emptied to half its cap (a peer that reads a little between drops
+    // makes one run, not one a send), or the run began kReportEvery ago.
+    bool DropRunDue(Clock::time_point now) const;
+    static constexpr std::chrono::seconds kReportEvery{1};
     // The bytes dropped since the last TakeDropped, and the count reset: a
     // run of drops is told once, with its total.
     size_t TakeDropped();
@@ -50,6 +55,7 @@ class COutgoingQueue {
     std::deque<Send> sends_;
     size_t bytes_ = 0;  // unsent bytes of every send in the queue
     size_t dropped_ = 0;
+    Clock::time_point dropRunStart_{};
 };
 
 }  // namespace qelvor

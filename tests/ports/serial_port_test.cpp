@@ -603,8 +603,9 @@ TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
 
 // A flood the poll does not read: the queue stops at its cap, and each
 // datagram beyond it is dropped and counted; a run of drops is told once
-// the queue takes a datagram again. Each datagram is sent once the last is
-// taken or counted, so the kernel drops none.
+// the reader has emptied the queue to half its cap, or every second while
+// it goes on. Each datagram is sent once the last is taken or counted, so
+// the kernel drops none.
 TEST_F(UdpPort, QueueStopsAtItsCapAndCountsEachRunOfDrops) {
     Open(local_, -1);
     const std::string datagram(65000, 'f');
@@ -621,16 +622,27 @@ TEST_F(UdpPort, QueueStopsAtItsCapAndCountsEachRunOfDrops) {
     }
     EXPECT_EQ(port_.WaitForData(0), fit);
     EXPECT_EQ(port_.QueuedBytes(), size_t(fit) * cost);
-    EXPECT_EQ(port_.TakeDrops(false).items, 0u) << "told before the run ended";
-    // Two more dropped, then room for one: the run of two ends with it.
+    // Two more dropped; room for one datagram does not end their run, a
+    // queue read down to half its cap does.
     ASSERT_TRUE(peer_.Send(datagram, local_) && peer_.Send(datagram, local_));
     EXPECT_EQ(Collect(port_), datagram);
-    ASSERT_TRUE(peer_.Send("last", local_));
+    ASSERT_TRUE(peer_.Send("one", local_));
     ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == fit; }));
+    EXPECT_EQ(port_.TakeDrops(false).items, 0u) << "told while the queue is full";
+    for (int i = 0; i < fit / 2; ++i)
+        ASSERT_EQ(Collect(port_), datagram);
+    ASSERT_TRUE(peer_.Send("two", local_));
+    ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == fit - fit / 2 + 1; }));
     const StreamPort::CDropRun::Totals run = port_.TakeDrops(false);
     EXPECT_EQ(run.items, 2u);
     EXPECT_EQ(run.bytes, 2 * datagram.size());
-    EXPECT_LE(port_.QueuedBytes(), StreamPort::CUDPPort::kQueueCap);
+    // A run that goes on is told once a second.
+    StreamPort::CDropRun longRun;
+    longRun.Drop(7);
+    EXPECT_EQ(longRun.Take(false).items, 0u);
+    const auto later = StreamPort::CDropRun::Clock::now() + StreamPort::CDropRun::kReportEvery;
+    EXPECT_EQ(longRun.Take(false, later).bytes, 7u);
+    EXPECT_EQ(longRun.Take(true).items, 0u);
 }
 
 }  // namespace
