@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/app_paths.h"
 #include "config/com_setting.h"
 #include "config/file_writer.h"
 #include "config/string_table.h"
@@ -45,6 +46,12 @@ size_t AppendWholeLines(const std::string& path, std::string_view bytes,
                         const std::vector<size_t>& ends, int& err) {
     CFileWriter file;
     err = file.Create(path, CFileWriter::Mode::Append);
+    // A log folder that is not there (never made, or removed while logging)
+    // is made again; when it cannot be, its own reason is the one told.
+    if (err == ENOENT) {
+        err = CreateFolder(FolderOf(path));
+        if (err == 0) err = file.Create(path, CFileWriter::Mode::Append);
+    }
     if (err != 0) return 0;
     err = file.Write(bytes);
     size_t kept = ends.size();

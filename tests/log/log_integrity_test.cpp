@@ -177,5 +177,31 @@ TEST(SavedFile, AFailedAppendOrOverwriteLeavesTheOldFileAndNothingBesideIt) {
     }
 }
 
+// A log folder removed while logging is made again for the next lines; one
+// that cannot be made is told with its own reason, not as a missing file.
+TEST(LogIntegrity, AMissingLogFolderIsMadeAgainOrItsReasonIsTold) {
+    TempFolder dir;
+    const std::string log = dir.File("LogData/Qelvor.log");
+    CComSetting settings;
+    CLogWriter writer;
+    std::string notice;
+    writer.Start(log, settings);
+    PostEvenLines(writer, 0, 1);
+    writer.Stop();
+    std::filesystem::remove_all(dir.File("LogData"));
+    writer.Start(log, settings);
+    PostEvenLines(writer, 1, 2);
+    writer.Stop();
+    EXPECT_EQ(ReadFile(log), EvenLines(1, 2));
+    EXPECT_FALSE(writer.TakeFailureNotice(notice)) << notice;
+    std::filesystem::remove_all(dir.File("LogData"));
+    WriteFile(dir.File("LogData"), "a file where the folder belongs");
+    writer.Start(log, settings);
+    PostEvenLines(writer, 2, 3);
+    writer.Stop();
+    ASSERT_TRUE(writer.TakeFailureNotice(notice));
+    EXPECT_EQ(notice, "continuous log: 1 lines could not be written: Not a directory");
+}
+
 }  // namespace
 }  // namespace qelvor

@@ -334,6 +334,7 @@ TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGo
 // A link to qelvor-cli in dir, whose settings folder is then dir.
 std::string IsolatedCli(const TempFolder& dir) {
     const std::string path = dir.File("qelvor-cli");
+    if (std::filesystem::exists(path)) return path;
     std::error_code error;
     std::filesystem::create_hard_link(kCli, path, error);
     if (error) std::filesystem::copy_file(kCli, path);
@@ -475,6 +476,16 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
     ASSERT_TRUE(noInput.WaitForErr("waiting client")) << noInput.Err();
     noInput.Signal(SIGTERM);
     EXPECT_EQ(noInput.Wait(3000), 0);
+    // A log folder that cannot be made is told with its own reason; the run
+    // goes on without its log.
+    WriteFile(dir.File("LogData"), "a file where the folder belongs");
+    const std::string logged = dir.File("log.ini");
+    WriteFile(logged,
+              "[ComSet]\r\n" + Key("WorkMode", 0) + Key("IPPort", port) + Key("AutoSaveLog", 1));
+    ChildProcess noLog({IsolatedCli(dir), "--ini", logged, "--seconds", "0.2"});
+    EXPECT_EQ(noLog.Wait(), 0);
+    EXPECT_THAT(noLog.Err(), testing::StartsWith("qelvor-cli: cannot create the log folder " +
+                                                 dir.File("LogData/") + ": Not a directory\n"));
 }
 
 // Auto-send starts once the client is connected; the pending bytes of a peer

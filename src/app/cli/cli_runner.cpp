@@ -143,7 +143,10 @@ void CCliRunner::PrintStartLine() {
 void CCliRunner::StartContinuousLog() {
     if (settings_->AutoSaveLog == 0) return;
     const std::string folder = SettingsDir(settings_->ExeDir) + "LogData/";
-    EnsureFolder(folder);
+    // The run goes on without its log, and says why at once.
+    if (const int err = CreateFolder(folder); err != 0)
+        PrintError("qelvor-cli: cannot create the log folder " + folder + ": " +
+                   std::strerror(err));
     logFile_ = folder + "Qelvor.log";
     log_.Start(logFile_, *settings_);
 }
