@@ -376,11 +376,13 @@ TEST_F(LogWriter, RecordLinesStayInOrderWhileReadAndStopWritesThoseStillQueued) 
 }
 
 // Each step posts to a log path, stops, and looks for the notice; a run is
-// appends failing one after the other (here: the log folder is missing).
-// A named pipe at the log path is refused without waiting for a reader.
+// appends failing one after the other (here: a file stands where the log
+// folder belongs). A named pipe at the log path is refused without waiting
+// for a reader.
 TEST_F(LogWriter, EachRunOfFailedAppendsIsReportedOnce) {
-    const std::string lost = dir_.File("gone/Qelvor.log"), fifo = dir_.File("fifo.log");
-    const std::string reason = ": No such file or directory";
+    const std::string lost = dir_.File("blocked/Qelvor.log"), fifo = dir_.File("fifo.log");
+    WriteFile(dir_.File("blocked"), "not a folder");
+    const std::string reason = ": Not a directory";
     const auto run = [&](const std::string& path, int lines) {
         writer_.Start(path, settings_);
         PostLines(0, lines);

@@ -117,7 +117,10 @@ TEST_F(PortControl, SilentClientIsProbedAndWithIdleCloseGivesUpTheServersSlot) {
     const int port = FreeTcpPort();
     OpenTcp(kWorkModeTcpServer, port);
     Socket silent = Socket::Connect(port);
-    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 1; }));
+    ASSERT_TRUE(PollUntil([&] {
+        return Engine().CurrentPort().GetState(0) == StreamPort::CTCPPort::kConnected &&
+               State().shownStatusCode == 1;
+    }));
     const int served = SocketServing(silent.Port());
     ASSERT_GE(served, 0);
     EXPECT_EQ(SocketOption(served, SOL_SOCKET, SO_KEEPALIVE), 1);
