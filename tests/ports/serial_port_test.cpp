@@ -43,8 +43,11 @@ using StreamPort::CSerialPort;
 
 // The threads of this process. A sanitizer's runtime starts a helper thread
 // when the first thread is made, so one is made and joined before counting.
-// The ids of this process's threads now.
+// The ids of this process's threads now. A thread made and joined first
+// brings up any helper thread of the runtime (ThreadSanitizer's starts with
+// the first thread), so that it never counts as the port's.
 std::set<int> ThreadIds() {
+    std::thread([] {}).join();
     std::set<int> ids;
     for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
         ids.insert(std::stoi(task.path().filename().string()));
