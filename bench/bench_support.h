@@ -1,13 +1,21 @@
-// What several benchmarks share: a stream of 100-byte CR LF frames and a TCP
-// listener on an ephemeral port of 127.0.0.1.
+// What several benchmarks share: a stream of 100-byte CR LF frames, a TCP
+// listener on an ephemeral port of 127.0.0.1, qelvor-cli started as a user
+// starts it, and a process's peak resident memory.
 #pragma once
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstddef>
+#include <cstdlib>
+#include <fstream>
 #include <string>
+
+extern char** environ;
 
 namespace bench {
 
@@ -43,5 +51,54 @@ inline int ListenOnLoopback() {
     listen(fd, 1);
     return fd;
 }
+
+// The peak resident size of process pid in MiB (VmHWM); 0 when unknown.
+inline double PeakResidentMiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+    }
+    return 0;
+}
+
+#ifdef QELVOR_CLI_PATH
+// Starts qelvor-cli with "--ini ini". Its standard input, and its standard
+// output, is a new pipe when inFd, or outFd, is given (the pipe's other end
+// goes there), else /dev/null; its standard error is /dev/null. -1 when it
+// could not be started.
+inline pid_t SpawnCli(const std::string& ini, int* inFd, int* outFd) {
+    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    if ((inFd != nullptr && pipe2(in, O_CLOEXEC) != 0) ||
+        (outFd != nullptr && pipe2(out, O_CLOEXEC) != 0))
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (inFd != nullptr) {
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
+    if (outFd != nullptr) {
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::string program = QELVOR_CLI_PATH, option = "--ini", path = ini;
+    char* argv[] = {program.data(), option.data(), path.data(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    if (inFd != nullptr) {
+        close(in[0]);
+        *inFd = in[1];
+    }
+    if (outFd != nullptr) {
+        close(out[1]);
+        *outFd = out[0];
+    }
+    return pid;
+}
+#endif
 
 }  // namespace bench

@@ -25,8 +25,6 @@
 
 #include "bench_support.h"
 
-extern char** environ;
-
 namespace {
 
 constexpr size_t kFloodBytes = 32u * 1024 * 1024;
@@ -38,24 +36,6 @@ std::string WriteSettings(const std::string& folder, int port) {
     std::ofstream(path) << "[ComSet]\r\nWorkMode=1\r\nSvrIPAddr=127.0.0.1\r\nIPPort=" << port
                         << "\r\nHandShake=0\r\nAutoSaveLog=0\r\n";
     return path;
-}
-
-// Starts qelvor-cli with its standard output on a pipe; the read end.
-pid_t StartCli(const std::string& ini, int& outFd) {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string program = QELVOR_CLI_PATH, option = "--ini", path = ini;
-    char* argv[] = {program.data(), option.data(), path.data(), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    outFd = out[0];
-    return pid;
 }
 
 void Flood(int fd) {
@@ -94,7 +74,7 @@ void BM_CliTcpFlood(benchmark::State& state) {
         const int listener = bench::ListenOnLoopback();
         const int port = bench::PortOf(listener);
         int out = -1;
-        const pid_t pid = StartCli(WriteSettings(folder, port), out);
+        const pid_t pid = bench::SpawnCli(WriteSettings(folder, port), nullptr, &out);
         const int peer = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         const auto start = std::chrono::steady_clock::now();
         std::thread sender(Flood, peer);
@@ -126,15 +106,6 @@ BENCHMARK(BM_CliTcpFlood)
 // pipe writer as fast as it can be then waits), and the input bytes taken.
 constexpr auto kStdinFlood = std::chrono::seconds(3);
 
-// The peak resident size of process pid in MiB (VmHWM); 0 when unknown.
-double PeakResidentMiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-    }
-    return 0;
-}
-
 // A TCP server nobody connects to, its standard input on a pipe; the write end.
 pid_t StartServerCli(const std::string& folder, int& inFd) {
     const int probe = bench::ListenOnLoopback();
@@ -142,21 +113,7 @@ pid_t StartServerCli(const std::string& folder, int& inFd) {
     close(probe);
     const std::string ini = folder + "/cli-stdin.ini";
     std::ofstream(ini) << "[ComSet]\r\nWorkMode=0\r\nIPPort=" << port << "\r\nAutoSaveLog=0\r\n";
-    int in[2];
-    if (pipe2(in, O_CLOEXEC) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string program = QELVOR_CLI_PATH, option = "--ini", path = ini;
-    char* argv[] = {program.data(), option.data(), path.data(), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    inFd = in[1];
-    return pid;
+    return bench::SpawnCli(ini, &inFd, nullptr);
 }
 
 // Writes lines of 100 bytes into fd for kStdinFlood, never waiting longer
@@ -184,7 +141,7 @@ void BM_CliStdinFloodWithoutClient(benchmark::State& state) {
         int in = -1;
         const pid_t pid = StartServerCli(folder, in);
         taken = FloodInput(in);
-        peak = PeakResidentMiB(pid);
+        peak = bench::PeakResidentMiB(pid);
         kill(pid, SIGTERM);
         waitpid(pid, nullptr, 0);
         close(in);

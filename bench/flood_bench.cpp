@@ -27,8 +27,6 @@
 #include "bench_support.h"
 #include "ports/udp_port.h"
 
-extern char** environ;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -108,35 +106,6 @@ void BM_UdpQueueUnderAFlood(benchmark::State& state) {
 }
 BENCHMARK(BM_UdpQueueUnderAFlood)->Iterations(1)->Unit(benchmark::kSecond);
 
-// qelvor-cli with the settings, its standard output on a pipe (the read
-// end in outFd) and standard input and error on /dev/null.
-pid_t StartCli(const std::string& ini, int& outFd) {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string program = QELVOR_CLI_PATH, option = "--ini", path = ini;
-    char* argv[] = {program.data(), option.data(), path.data(), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    outFd = out[0];
-    return pid;
-}
-
-// The peak resident size of process pid in MiB (VmHWM); 0 when unknown.
-double PeakResidentMiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-    }
-    return 0;
-}
-
 // Reads qelvor-cli's record lines until the pipe ends: how many began with
 // the type, and how many information lines held the text.
 struct LineCount {
@@ -169,7 +138,7 @@ std::string SettingsFile(const std::string& name, const std::string& keys) {
 
 // Ends qelvor-cli and collects its figures.
 void StopCli(pid_t pid, benchmark::State& state) {
-    state.counters["peak_rss_MiB"] = PeakResidentMiB(pid);
+    state.counters["peak_rss_MiB"] = bench::PeakResidentMiB(pid);
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -184,7 +153,7 @@ void BM_CliUnderAUdpFlood(benchmark::State& state) {
             "qelvor-flood-udp.ini",
             "WorkMode=2\r\nUDPLocalPort=" + std::to_string(port) + "\r\nUDPRemotePort=-1\r\n");
         int out = -1;
-        const pid_t pid = StartCli(ini, out);
+        const pid_t pid = bench::SpawnCli(ini, nullptr, &out);
         LineCount lines;
         std::thread reader([&] { lines = CountLines(out, 'R', "UDP receive queue full"); });
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -233,7 +202,7 @@ void BM_CliUnderATcpFloodAt5MBps(benchmark::State& state) {
                                              "WorkMode=1\r\nSvrIPAddr=127.0.0.1\r\nIPPort=" +
                                                  std::to_string(bench::PortOf(listener)) + "\r\n");
         int out = -1;
-        const pid_t pid = StartCli(ini, out);
+        const pid_t pid = bench::SpawnCli(ini, nullptr, &out);
         const int peer = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         LineCount lines;
         std::thread reader([&] { lines = CountLines(out, 'R', "not sent"); });
