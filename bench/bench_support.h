@@ -10,10 +10,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 
 extern char** environ;
 
@@ -50,6 +52,34 @@ inline int ListenOnLoopback() {
     bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     listen(fd, 1);
     return fd;
+}
+
+// How long a flood runs: the default, or QELVOR_FLOOD_SECONDS for a quick look.
+inline std::chrono::seconds FloodTime(int defaultSeconds) {
+    const char* set = std::getenv("QELVOR_FLOOD_SECONDS");
+    const int seconds = set != nullptr ? std::atoi(set) : 0;
+    return std::chrono::seconds(seconds > 0 ? seconds : defaultSeconds);
+}
+
+// Sends frames of kFrameSize bytes into the socket at bytesPerSecond for the
+// time, as a device would; the bytes sent.
+inline size_t PacedFrames(int fd, double bytesPerSecond, std::chrono::seconds time) {
+    using Clock = std::chrono::steady_clock;
+    const std::string block = FramesOf(50 * kFrameSize);
+    const auto start = Clock::now();
+    size_t sent = 0;
+    while (Clock::now() - start < time) {
+        const double due =
+            std::chrono::duration<double>(Clock::now() - start).count() * bytesPerSecond;
+        if (static_cast<double>(sent) >= due) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        const ssize_t put = send(fd, block.data(), block.size(), MSG_NOSIGNAL);
+        if (put <= 0) break;
+        sent += static_cast<size_t>(put);
+    }
+    return sent;
 }
 
 // The peak resident size of process pid in MiB (VmHWM); 0 when unknown.

@@ -33,12 +33,6 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t kDatagramSize = 65000;
 constexpr double kTcpRateBytesPerSecond = 5e6;
 
-std::chrono::seconds FloodTime(int defaultSeconds) {
-    const char* set = std::getenv("QELVOR_FLOOD_SECONDS");
-    const int seconds = set != nullptr ? std::atoi(set) : 0;
-    return std::chrono::seconds(seconds > 0 ? seconds : defaultSeconds);
-}
-
 int UdpSocket() {
     return socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 }
@@ -74,7 +68,7 @@ size_t FloodDatagrams(int port, const std::atomic<bool>& stop) {
 }
 
 void BM_UdpQueueUnderAFlood(benchmark::State& state) {
-    const auto flood = FloodTime(60);
+    const auto flood = bench::FloodTime(60);
     for (auto _ : state) {
         const int port = FreeUdpPort();
         StreamPort::CUDPPort udp;
@@ -146,7 +140,7 @@ void StopCli(pid_t pid, benchmark::State& state) {
 }
 
 void BM_CliUnderAUdpFlood(benchmark::State& state) {
-    const auto flood = FloodTime(60);
+    const auto flood = bench::FloodTime(60);
     for (auto _ : state) {
         const int port = FreeUdpPort();
         const std::string ini = SettingsFile(
@@ -174,28 +168,8 @@ void BM_CliUnderAUdpFlood(benchmark::State& state) {
 }
 BENCHMARK(BM_CliUnderAUdpFlood)->Iterations(1)->Unit(benchmark::kSecond);
 
-// Sends 100-byte CR LF frames at kTcpRateBytesPerSecond for the time; the
-// bytes sent.
-size_t PacedFrames(int fd, std::chrono::seconds time) {
-    const std::string block = bench::FramesOf(50 * bench::kFrameSize);
-    const auto start = Clock::now();
-    size_t sent = 0;
-    while (Clock::now() - start < time) {
-        const double due =
-            std::chrono::duration<double>(Clock::now() - start).count() * kTcpRateBytesPerSecond;
-        if (static_cast<double>(sent) >= due) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            continue;
-        }
-        const ssize_t put = send(fd, block.data(), block.size(), MSG_NOSIGNAL);
-        if (put <= 0) break;
-        sent += static_cast<size_t>(put);
-    }
-    return sent;
-}
-
 void BM_CliUnderATcpFloodAt5MBps(benchmark::State& state) {
-    const auto flood = FloodTime(600);
+    const auto flood = bench::FloodTime(600);
     for (auto _ : state) {
         const int listener = bench::ListenOnLoopback();
         const std::string ini = SettingsFile("qelvor-flood-tcp.ini",
@@ -206,7 +180,7 @@ void BM_CliUnderATcpFloodAt5MBps(benchmark::State& state) {
         const int peer = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         LineCount lines;
         std::thread reader([&] { lines = CountLines(out, 'R', "not sent"); });
-        const size_t sent = PacedFrames(peer, flood);
+        const size_t sent = bench::PacedFrames(peer, kTcpRateBytesPerSecond, flood);
         std::this_thread::sleep_for(std::chrono::seconds(1));
         StopCli(pid, state);
         reader.join();

@@ -3,7 +3,8 @@
 // CR LF frames (beside the engine alone, polled the same way, in the same
 // run), how late a 10 ms probe timer fires meanwhile, how much memory a
 // million shown records take, and how long scrolling to the end of a million
-// rows and painting one screen takes.
+// rows and painting one screen takes; and a device's pace of 5 MB/s for
+// 10 min (QELVOR_FLOOD_SECONDS shortens it): peak memory and records lost.
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -282,6 +283,42 @@ void BM_WindowRecordsAFlood(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WindowRecordsAFlood)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_WindowUnderATcpFloodAt5MBps(benchmark::State& state) {
+    const auto flood = bench::FloodTime(600);
+    for (auto _ : state) {
+        Rig rig;
+        qelvor::CMainWindow window(rig.settings);
+        window.show();
+        window.Start({}, nullptr);
+        rig.AcceptPeer();
+        size_t sent = 0;
+        std::atomic<bool> done{false};
+        std::thread peer([&] {
+            sent = bench::PacedFrames(rig.peerFd, 5e6, flood);
+            done.store(true);
+        });
+        ProbeTimer probe;
+        probe.Start();
+        ReceivedCounter counter;
+        size_t received = 0;
+        // Once the peer is done, what is still on its way gets 5 s.
+        Clock::time_point giveUp = Clock::time_point::max();
+        while ((!done.load() || received < sent) && Clock::now() < giveUp) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            received = counter.Count(window.Engine().Exchange());
+            if (done.load() && giveUp == Clock::time_point::max())
+                giveUp = Clock::now() + std::chrono::seconds(5);
+        }
+        peer.join();
+        probe.Report(state);
+        state.counters["peak_rss_MiB"] = bench::PeakResidentMiB(getpid());
+        state.counters["frames_sent"] = static_cast<double>(sent / bench::kFrameSize);
+        state.counters["frames_lost"] =
+            static_cast<double>((sent - std::min(sent, received)) / bench::kFrameSize);
+    }
+}
+BENCHMARK(BM_WindowUnderATcpFloodAt5MBps)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
