@@ -69,7 +69,10 @@ class CUDPPort : public CStreamPort {
     // What the queue holds now, counted as against its cap.
     size_t QueuedBytes() const { return queuedBytes_.load(); }
     // The datagrams dropped at the cap, in runs (see CDropRun).
-    CDropRun::Totals TakeDrops(bool closing) { return drops_.Take(closing); }
+    CDropRun::Totals TakeDrops(bool closing,
+                               CDropRun::Clock::time_point now = CDropRun::Clock::now()) {
+        return drops_.Take(closing, now);
+    }
 
   private:
     int StartRecvThread();

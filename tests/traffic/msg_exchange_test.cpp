@@ -388,6 +388,31 @@ TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
                                       " of 200000 bytes were not sent"});
 }
 
+// A serial line whose far end stays but reads nothing keeps its limit of 5 s
+// for a send, at the poll ticks instead of inside one: the send then ends
+// with what went out, and the next one gets its own 5 s.
+TEST_F(ExchangeTest, AStalledSerialLineEndsASendAfterFiveSeconds) {
+    testing_support::PtyDevice pty;
+    StreamPort::CSerialPort serial;
+    serial.SetComParam(0, 9600, pty.path.c_str());
+    ASSERT_EQ(serial.Open(), 1);
+    exchange_.InitExchange(nullptr, nullptr, &serial);
+    EXPECT_EQ(exchange_.SendBytes(std::string(200000, 'x'), true), 200000);
+    EXPECT_EQ(exchange_.SendBytes("next", true), 4);
+    const auto start = std::chrono::steady_clock::now();
+    while (exchange_.Outgoing().Count() == 2 &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) {
+        exchange_.DrainOutgoing();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_GE(std::chrono::steady_clock::now() - start, CMsgExchange::kSerialStallLimit);
+    const Strings sent = RecordsOf('S');
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(RecordsOf('I'),
+              Strings{CMsgExchange::UnsentText("Send data", int(sent[0].size()), 200000)});
+    EXPECT_EQ(exchange_.Outgoing().Count(), 1u) << "the next send waits its own turn";
+}
+
 // A TCP peer that reads nothing: every send returns at once, at most the
 // queue's cap waits, the rest is dropped and told once; when the peer reads
 // again it gets exactly the bytes of the 'S' records, in their order.
