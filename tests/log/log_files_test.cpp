@@ -327,8 +327,11 @@ std::string NumberedLines(int from, int to) {
 }
 
 // The local time as a backup's name holds it.
+// Read from the clock the backup reads: time() takes a coarser clock that
+// may still show the second before.
 std::string StampNow() {
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now =
+        std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm local{};
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d_%H%M%S", localtime_r(&now, &local));
