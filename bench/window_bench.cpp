@@ -254,17 +254,10 @@ void BM_WindowRecordsAFlood(benchmark::State& state) {
         window.show();
         window.Start({}, nullptr);
         rig.AcceptPeer();
-        std::vector<double> lateMs;
-        QElapsedTimer sinceProbe;
-        QTimer probe;
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            lateMs.push_back(static_cast<double>(sinceProbe.nsecsElapsed()) / 1e6 - kProbeMs);
-            sinceProbe.restart();
-        });
+        ProbeTimer probe;
         std::thread peer = rig.Flood(stream);
         const Clock::time_point start = Clock::now();
-        sinceProbe.start();
-        probe.start(kProbeMs);
+        probe.Start();
         size_t received = 0;
         ReceivedCounter counter;
         while (received < stream.size() && Clock::now() - start < std::chrono::seconds(120)) {
@@ -272,14 +265,9 @@ void BM_WindowRecordsAFlood(benchmark::State& state) {
             received = counter.Count(window.Engine().Exchange());
         }
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        probe.stop();
+        probe.Report(state);
         peer.join();
         Report(state, received, seconds);
-        std::sort(lateMs.begin(), lateMs.end());
-        if (!lateMs.empty()) {
-            state.counters["probe_late_p99_ms"] = lateMs[lateMs.size() * 99 / 100];
-            state.counters["probe_late_max_ms"] = lateMs.back();
-        }
     }
 }
 BENCHMARK(BM_WindowRecordsAFlood)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
