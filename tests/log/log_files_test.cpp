@@ -330,8 +330,7 @@ std::string NumberedLines(int from, int to) {
 // Read from the clock the backup reads: time() takes a coarser clock that
 // may still show the second before.
 std::string StampNow() {
-    const std::time_t now =
-        std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm local{};
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d_%H%M%S", localtime_r(&now, &local));
