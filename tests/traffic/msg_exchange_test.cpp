@@ -320,6 +320,12 @@ class ExchangeTest : public testing::Test {
             if (record.Type() == type) data.push_back(record.Data());
         return data;
     }
+    // Sends through a serial line on the pty instead of the UDP port.
+    void UseSerial(const testing_support::PtyDevice& pty, StreamPort::CSerialPort& serial) {
+        serial.SetComParam(0, 9600, pty.path.c_str());
+        ASSERT_EQ(serial.Open(), 1);
+        exchange_.InitExchange(nullptr, nullptr, &serial);
+    }
     // Every datagram the peer got until none has come for 100 ms.
     Strings Drain() {
         Strings datagrams;
@@ -370,9 +376,7 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
 TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
     testing_support::PtyDevice pty;
     StreamPort::CSerialPort serial;
-    serial.SetComParam(0, 9600, pty.path.c_str());
-    ASSERT_EQ(serial.Open(), 1);
-    exchange_.InitExchange(nullptr, nullptr, &serial);
+    ASSERT_NO_FATAL_FAILURE(UseSerial(pty, serial));
     std::thread closer = testing_support::CloseOnceStalled(std::exchange(pty.master, -1));
     EXPECT_EQ(exchange_.SendBytes(std::string(200000, 'x'), true), 200000);
     EXPECT_TRUE(RecordsOf('S').empty()) << "recorded before its bytes went out";
@@ -394,9 +398,7 @@ TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
 TEST_F(ExchangeTest, AStalledSerialLineEndsASendAfterFiveSeconds) {
     testing_support::PtyDevice pty;
     StreamPort::CSerialPort serial;
-    serial.SetComParam(0, 9600, pty.path.c_str());
-    ASSERT_EQ(serial.Open(), 1);
-    exchange_.InitExchange(nullptr, nullptr, &serial);
+    ASSERT_NO_FATAL_FAILURE(UseSerial(pty, serial));
     EXPECT_EQ(exchange_.SendBytes(std::string(200000, 'x'), true), 200000);
     EXPECT_EQ(exchange_.SendBytes("next", true), 4);
     const auto start = std::chrono::steady_clock::now();
