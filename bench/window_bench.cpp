@@ -31,8 +31,8 @@
 #include "bench_support.h"
 
 #include "config/com_setting.h"
-#include "mainwnd/main_window.h"
-#include "mainwnd/traffic_table_model.h"
+#include "window/main_window.h"
+#include "window/traffic_table_model.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "mainwnd/engine_fixture.h"
+#include "support/engine_fixture.h"
 
 namespace qelvor::test {
 namespace {

@@ -26,11 +26,11 @@
 #include "log/log_writer.h"
 #include "mainwnd/control_line_watch.h"
 #include "mainwnd/data_list_commands.h"
-#include "mainwnd/engine_fixture.h"
 #include "mainwnd/file_sender.h"
 #include "mainwnd/send_history.h"
 #include "mainwnd/send_operations.h"
 #include "support/data_list_recorder.h"
+#include "support/engine_fixture.h"
 #include "support/pty_pair.h"
 #include "support/zip_reader.h"
 

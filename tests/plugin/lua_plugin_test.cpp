@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "lua/script_worker.h"
-#include "mainwnd/engine_fixture.h"
+#include "support/engine_fixture.h"
 
 namespace qelvor::test {
 namespace {

@@ -1,0 +1,626 @@
+#include "window/com_set_dlg.h"
+#include "window/qt_message_box.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QEventLoop>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <list>
+#include <thread>
+
+#include "ports/ipv4_resolver.h"
+#include "ports/serial_port_enum.h"
+
+namespace qelvor {
+
+namespace {
+
+QString Local(const std::string& text) {
+    return QString::fromLocal8Bit(text.c_str());
+}
+
+std::string LocalBytes(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+QStringList LocalList(const std::vector<std::string>& texts) {
+    QStringList list;
+    for (const std::string& text : texts)
+        list << Local(text);
+    return list;
+}
+
+// An address typed only in part has its missing fields at 0, as the
+// four-field address controls of other programs give it ("10.1" is 10.1.0.0).
+std::string CompleteAddress(const QString& typed) {
+    QStringList fields = typed.split(QLatin1Char('.'));
+    while (fields.size() < 4)
+        fields << QString();
+    for (QString& field : fields)
+        if (field.isEmpty()) field = QStringLiteral("0");
+    return LocalBytes(fields.mid(0, 4).join(QLatin1Char('.')));
+}
+
+// The typing an address field accepts: up to four numbers 0..255 with dots.
+QValidator* AddressValidator(QObject* parent) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^((25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)?\\.){0,3}"
+                       "(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)?$"));
+    return new QRegularExpressionValidator(pattern, parent);
+}
+
+}  // namespace
+
+CComSetDlg::CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent)
+    : QDialog(parent), form_(settings, portOpen, *this) {
+    setObjectName(QStringLiteral("ComSetDlg"));
+    auto* columns = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    left->addWidget(BuildPortGroup());
+    left->addWidget(BuildSendGroup());
+    left->addWidget(BuildSplitGroup());
+    left->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(BuildOptions());
+    right->addWidget(BuildAstmGroup());
+    right->addStretch(1);
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
+    auto* whole = new QVBoxLayout(this);
+    whole->addLayout(columns);
+    whole->addWidget(BuildSeriesRow());
+    setWindowTitle(Local(form_.Title(LocalBytes(tr("System Configure")))));
+    FillComNameChoices();
+    ConnectCommands();
+    form_.Open();
+    WriteWidgets();
+}
+
+CComSetDlg::~CComSetDlg() = default;
+
+// --- building ---
+
+QGroupBox* CComSetDlg::BuildPortGroup() {
+    auto* group = new QGroupBox(tr("Communcation Setup"));
+    auto* grid = new QGridLayout(group);
+    workModes_ = new QButtonGroup(this);
+    const std::pair<const char*, QString> radios[] = {{"TcpServer", tr("TCP-Server")},
+                                                      {"TcpClient", tr("TCP-Client")},
+                                                      {"Udp", tr("UDP")},
+                                                      {"SerialPort", tr("SerialPort")}};
+    const int modes[] = {kWorkModeTcpServer, kWorkModeTcpClient, kWorkModeUdp, kWorkModeSerial};
+    for (int i = 0; i < 4; ++i) {
+        auto* radio = new QRadioButton(radios[i].second);
+        radio->setObjectName(QLatin1String(radios[i].first));
+        workModes_->addButton(radio, modes[i]);
+        grid->addWidget(radio, 0, i);
+        portWidgets_.push_back(radio);
+    }
+    BuildSerialRows(grid);
+    BuildNetworkRows(grid);
+    return group;
+}
+
+void CComSetDlg::BuildSerialRows(QGridLayout* grid) {
+    const QStringList baudRates{"110",   "300",   "1200",   "2400",   "4800",   "9600",  "19200",
+                                "38400", "57600", "115200", "230400", "460800", "921600"};
+    const struct {
+        const char* name;
+        QString label;
+        QStringList entries;
+        int ComSetControls::*control;
+        int row, column;
+    } rows[] = {
+        {"ComPort", tr("COM Port"), LocalList(CComSetForm::ComPortEntries()),
+         &ComSetControls::ComPort, 1, 0},
+        {"BaudRate", tr("BaudRate"), baudRates, &ComSetControls::BaudRate, 2, 0},
+        {"ByteSize", tr("ByteSize"), {"8", "7", "6", "5", "4"}, &ComSetControls::ByteSize, 2, 2},
+        {"Parity",
+         tr("Parity"),
+         {tr("None", "parity"), tr("Odd"), tr("Even"), tr("Mark"), tr("Space")},
+         &ComSetControls::Parity,
+         3,
+         0},
+        {"StopBit", tr("StopBits"), {"1", "1.5", "2"}, &ComSetControls::StopBit, 3, 2},
+        {"FlowCtrl",
+         tr("FlowCtrl"),
+         {tr("None", "flow control"), tr("Xon / Xoff"), tr("Hardware")},
+         &ComSetControls::FlowCtrl,
+         4,
+         0},
+    };
+    for (const auto& row : rows) {
+        QLabel* label = Label((std::string(row.name) + "Label").c_str(), row.label);
+        QComboBox* list = List(row.name, row.entries, row.control);
+        grid->addWidget(label, row.row, row.column);
+        grid->addWidget(list, row.row, row.column + 1);
+        serialWidgets_.insert(serialWidgets_.end(), {label, list});
+        portWidgets_.push_back(list);
+    }
+    BuildLineRows(grid);
+    comName_ = new QComboBox;
+    comName_->setObjectName(QStringLiteral("ComName"));
+    comName_->setEditable(true);
+    comName_->setInsertPolicy(QComboBox::NoInsert);
+    grid->addWidget(comName_, 1, 2, 1, 2);
+}
+
+// The levels of DTR and RTS at open belong to the serial rows; reopening a
+// lost link is offered for a serial device and a TCP client.
+void CComSetDlg::BuildLineRows(QGridLayout* grid) {
+    QCheckBox* dtr = Check("DtrOnOpen", tr("DTR on at open"), &ComSetControls::DtrOnOpen);
+    QCheckBox* rts = Check("RtsOnOpen", tr("RTS on at open"), &ComSetControls::RtsOnOpen);
+    grid->addWidget(dtr, 5, 0, 1, 2);
+    grid->addWidget(rts, 5, 2, 1, 2);
+    serialWidgets_.insert(serialWidgets_.end(), {dtr, rts});
+    portWidgets_.insert(portWidgets_.end(), {dtr, rts});
+    autoReconnect_ = Check("AutoReconnect", tr("Reconnect when the link is lost (every 2 s)"),
+                           &ComSetControls::AutoReconnect);
+    grid->addWidget(autoReconnect_, 6, 0, 1, 4);
+}
+
+// The TCP row and the UDP rows lie on the serial rows: only one port kind's
+// controls show at a time.
+void CComSetDlg::BuildNetworkRows(QGridLayout* grid) {
+    QPushButton* clipboard = Button("IPAddress", tr("IP Address"));
+    QLineEdit* server = AddressEdit("SvrIPAddr", &ComSetControls::ServerAddress);
+    QLabel* portLabel = Label("IPPortLabel", tr("IP Port:"));
+    QLineEdit* port = NumberEdit("IPPort", portLabel->text(), &ComSetControls::IPPort);
+    grid->addWidget(clipboard, 1, 0);
+    grid->addWidget(server, 1, 1);
+    grid->addWidget(portLabel, 1, 2);
+    grid->addWidget(port, 1, 3);
+    tcpWidgets_ = {clipboard, server, portLabel, port};
+    portWidgets_.insert(portWidgets_.end(), {clipboard, server, port});
+
+    QLabel* remoteLabel = Label("UDPRemotePortLabel", tr("RemotePort"));
+    QLabel* localLabel = Label("UDPLocalPortLabel", tr("LocalPort"));
+    QLabel* ipLabel = Label("RemoteIPAddrLabel", tr("Remote IP"));
+    QLineEdit* remote =
+        NumberEdit("UDPRemotePort", remoteLabel->text(), &ComSetControls::UDPRemotePort);
+    QLineEdit* local =
+        NumberEdit("UDPLocalPort", localLabel->text(), &ComSetControls::UDPLocalPort);
+    QLineEdit* remoteIp = AddressEdit("RemoteIPAddr", &ComSetControls::RemoteAddress);
+    grid->addWidget(remoteLabel, 1, 0);
+    grid->addWidget(remote, 1, 1);
+    grid->addWidget(localLabel, 1, 2);
+    grid->addWidget(local, 1, 3);
+    grid->addWidget(ipLabel, 3, 0);
+    grid->addWidget(remoteIp, 3, 1);
+    udpWidgets_ = {remoteLabel, localLabel, ipLabel, remote, local, remoteIp};
+}
+
+QGroupBox* CComSetDlg::BuildSendGroup() {
+    auto* group = new QGroupBox(tr("Additional data"));
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(Check("HexSendData", tr("Send data as Hex"), &ComSetControls::HexSendData), 0,
+                    0, 1, 2);
+    grid->addWidget(Label("PreambleLabel", tr("Prefix")), 1, 0);
+    grid->addWidget(Edit("Preamble", &ComSetControls::Preamble), 1, 1);
+    grid->addWidget(Label("PostambleLabel", tr("Suffix")), 2, 0);
+    grid->addWidget(Edit("Postamble", &ComSetControls::Postamble), 2, 1);
+    grid->addWidget(Check("UsedCheckSum", tr("CheckSum"), &ComSetControls::UsedCheckSum), 3, 0);
+    grid->addWidget(
+        List("CheckSum", {"CS_ASTM", "CS_LX20", "CS_BCC", "CRC16"}, &ComSetControls::CheckSum), 3,
+        1);
+    grid->addWidget(Label("CheckSumHint", tr("<CheckSum> in the data is replaced by the checksum")),
+                    4, 0, 1, 2);
+    return group;
+}
+
+QGroupBox* CComSetDlg::BuildSplitGroup() {
+    auto* group = new QGroupBox(tr("Split received data && Response"));
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(Label("SplitStrsLabel", tr("Split ")), 0, 0);
+    grid->addWidget(Edit("SplitStrs", &ComSetControls::SplitStrs), 0, 1);
+    grid->addWidget(Check("HandShake", tr("Response"), &ComSetControls::HandShake), 1, 0);
+    grid->addWidget(Edit("RespondStrs", &ComSetControls::RespondStrs), 1, 1);
+    return group;
+}
+
+QWidget* CComSetDlg::BuildOptions() {
+    auto* options = new QWidget;
+    auto* grid = new QGridLayout(options);
+    grid->setContentsMargins(0, 0, 0, 0);
+    const QStringList fileForms{tr("0 Raw file"), tr("1 Fmt file"), tr("2 Hex file")};
+    const QStringList styles{tr("0 Raw Style"), tr("1 Fmt Style"), tr("2 Hex Style")};
+    const QStringList encodings{tr("0.Not convert"), tr("1.CP_ACP to UTF-8"),
+                                tr("2.CP_ACP to UNICODE")};
+    grid->addWidget(Label("SendFileFMTLabel", tr("Sendfile Fmt")), 0, 0);
+    grid->addWidget(List("SendFileFMT", fileForms, &ComSetControls::SendFileFMT), 0, 1, 1, 3);
+    grid->addWidget(Label("ShowDataFmtLabel", tr("View Style")), 1, 0);
+    grid->addWidget(List("ShowDataFmt", styles, &ComSetControls::ShowDataFmt), 1, 1, 1, 3);
+    grid->addWidget(Label("SenDataEncodeCovLabel", tr("Encode send data")), 2, 0);
+    grid->addWidget(List("SenDataEncodeCov", encodings, &ComSetControls::SenDataEncodeCov), 2, 1, 1,
+                    3);
+    BuildTimeRows(grid, 3);
+    const std::tuple<const char*, QString, bool ComSetControls::*> checks[] = {
+        {"SupportStress", tr("Stress Test"), &ComSetControls::SupportStress},
+        {"SaveEventTimetoFmtFile", tr("save eventtime"), &ComSetControls::SaveEventTimetoFmtFile},
+        {"AutoRestart", tr("auto restart"), &ComSetControls::AutoRestart},
+        {"SaveDatatoDesktop", tr("save data to desktop"), &ComSetControls::SaveDatatoDesktop},
+        {"SendAfterLoadFile", tr("Send first data after load file"),
+         &ComSetControls::SendAfterLoadFile},
+        {"TitleShowPortType", tr("Show port type"), &ComSetControls::TitleShowPortType},
+        {"UsedResponseFile", tr("response file"), &ComSetControls::UsedResponseFile},
+        {"NoSendFileBOM", tr("delete BOM in file"), &ComSetControls::NoSendFileBOM},
+    };
+    int at = 0;
+    for (const auto& [name, text, control] : checks) {
+        grid->addWidget(Check(name, text, control), 7 + at / 2, (at % 2) * 2, 1, 2);
+        ++at;
+    }
+    return options;
+}
+
+void CComSetDlg::BuildTimeRows(QGridLayout* grid, int row) {
+    QLabel* split = Label("InterframeDelayLabel", tr("timeout for split(ms)"));
+    grid->addWidget(split, row, 0);
+    grid->addWidget(NumberEdit("InterframeDelay", split->text(), &ComSetControls::InterframeDelay),
+                    row, 1);
+    QLabel* autoSend = Label("AutoSendElapseLabel", tr("auto-send timer"));
+    grid->addWidget(autoSend, row + 1, 0);
+    auto* spinRow = new QHBoxLayout;
+    spinRow->addWidget(
+        NumberEdit("AutoSendElapse", autoSend->text(), &ComSetControls::AutoSendElapse));
+    for (const auto& [name, arrow, step] : {std::tuple("AutoSendUp", Qt::UpArrow, 1),
+                                            std::tuple("AutoSendDown", Qt::DownArrow, -1)}) {
+        auto* button = new QToolButton;
+        button->setObjectName(QLatin1String(name));
+        button->setArrowType(arrow);
+        button->setAutoRepeat(true);
+        connect(button, &QToolButton::clicked, this,
+                [this, delta = step] { Run([&] { form_.StepAutoSend(delta); }); });
+        spinRow->addWidget(button);
+    }
+    grid->addLayout(spinRow, row + 1, 1);
+    grid->addWidget(Label("AutoSendUnit", tr("*0.01s")), row + 1, 2);
+    grid->addWidget(Label("ReplaceLabel", tr("char replace")), row + 2, 0);
+    auto* replaceRow = new QHBoxLayout;
+    for (const auto& [name, control] : {std::pair("Replace_Old", &ComSetControls::ReplaceOld),
+                                        std::pair("Replace_New", &ComSetControls::ReplaceNew)}) {
+        QLineEdit* edit = Edit(name, control);
+        edit->setMaximumWidth(40);
+        replaceRow->addWidget(edit);
+        if (replaceRow->count() == 1) replaceRow->addWidget(Label("ReplaceArrow", tr("=>")));
+    }
+    replaceRow->addStretch(1);
+    grid->addLayout(replaceRow, row + 2, 1, 1, 2);
+    QCheckBox* autoSave =
+        Check("AutoSaveLog", tr("auto-savelog(hr)"), &ComSetControls::AutoSaveLog);
+    grid->addWidget(autoSave, row + 3, 0);
+    grid->addWidget(
+        NumberEdit("BackupLogTimeCount", autoSave->text(), &ComSetControls::BackupLogTimeCount),
+        row + 3, 1);
+}
+
+QGroupBox* CComSetDlg::BuildAstmGroup() {
+    auto* group = new QGroupBox(tr("Protocol"));
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(Label("ProtocolModeLabel", tr("Answer peers by")), 0, 0);
+    grid->addWidget(List("ProtocolMode", {tr("0 configurable"), tr("1 ASTM E1381")},
+                         &ComSetControls::ProtocolMode),
+                    0, 1);
+    grid->addWidget(Label("AstmRoleLabel", tr("ASTM role")), 1, 0);
+    grid->addWidget(List("AstmRole", {tr("0 instrument"), tr("1 host")}, &ComSetControls::AstmRole),
+                    1, 1);
+    const std::tuple<const char*, QString, std::string ComSetControls::*> times[] = {
+        {"AstmReplyTimeoutMs", tr("reply time-out (ms)"), &ComSetControls::AstmReplyTimeoutMs},
+        {"AstmIdleTimeoutMs", tr("idle time-out (ms)"), &ComSetControls::AstmIdleTimeoutMs},
+        {"AstmEnqRetryMs", tr("ENQ retry (ms)"), &ComSetControls::AstmEnqRetryMs},
+    };
+    int row = 2;
+    for (const auto& [name, text, control] : times) {
+        grid->addWidget(Label((std::string(name) + "Label").c_str(), text), row, 0);
+        grid->addWidget(NumberEdit(name, text, control), row++, 1);
+    }
+    return group;
+}
+
+QWidget* CComSetDlg::BuildSeriesRow() {
+    auto* row = new QWidget;
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(Label("SeriesLabel", tr("Series")));
+    series_ = new QComboBox;
+    series_->setObjectName(QStringLiteral("Series"));
+    series_->setEditable(true);
+    series_->setInsertPolicy(QComboBox::NoInsert);
+    series_->setMinimumWidth(120);
+    line->addWidget(series_, 1);
+    line->addWidget(Button("SaveSeries", tr("Save Series")));
+    line->addWidget(Button("DelSeries", tr("Del Series")));
+    line->addWidget(Button("Reset", tr("Reset")));
+    line->addWidget(Button("Cancle", tr("Cancle")));
+    QPushButton* save = Button("Save", tr("Save"));
+    save->setDefault(true);
+    line->addWidget(save);
+    return row;
+}
+
+QLabel* CComSetDlg::Label(const char* name, const QString& text) {
+    auto* label = new QLabel(text);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QCheckBox* CComSetDlg::Check(const char* name, const QString& text, bool ComSetControls::*control) {
+    auto* check = new QCheckBox(text);
+    check->setObjectName(QLatin1String(name));
+    checks_.emplace_back(check, control);
+    return check;
+}
+
+QLineEdit* CComSetDlg::Edit(const char* name, std::string ComSetControls::*control) {
+    auto* edit = new QLineEdit;
+    edit->setObjectName(QLatin1String(name));
+    edits_.emplace_back(edit, control);
+    return edit;
+}
+
+QLineEdit* CComSetDlg::NumberEdit(const char* name, const QString& label,
+                                  std::string ComSetControls::*control) {
+    QLineEdit* edit = Edit(name, control);
+    numberLabels_[name] = label;
+    edit->setMaximumWidth(90);
+    return edit;
+}
+
+QLineEdit* CComSetDlg::AddressEdit(const char* name, std::string ComSetControls::*control) {
+    QLineEdit* edit = Edit(name, control);
+    edit->setValidator(AddressValidator(edit));
+    edit->installEventFilter(this);
+    return edit;
+}
+
+QComboBox* CComSetDlg::List(const char* name, const QStringList& entries,
+                            int ComSetControls::*control) {
+    auto* list = new QComboBox;
+    list->setObjectName(QLatin1String(name));
+    list->addItems(entries);
+    lists_.emplace_back(list, control);
+    return list;
+}
+
+QPushButton* CComSetDlg::Button(const char* name, const QString& text) {
+    auto* button = new QPushButton(text);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+void CComSetDlg::ConnectCommands() {
+    const auto button = [this](const char* name) {
+        return findChild<QPushButton*>(QLatin1String(name));
+    };
+    connect(button("Save"), &QPushButton::clicked, this, [this] { OnSave(); });
+    connect(button("SaveSeries"), &QPushButton::clicked, this, [this] { OnSaveSeries(); });
+    connect(button("DelSeries"), &QPushButton::clicked, this,
+            [this] { Run([this] { form_.DelSeries(); }); });
+    connect(button("Reset"), &QPushButton::clicked, this,
+            [this] { Run([this] { form_.Reset(); }); });
+    connect(button("Cancle"), &QPushButton::clicked, this, &QDialog::reject);
+    connect(button("IPAddress"), &QPushButton::clicked, this, [this] {
+        const std::string text = LocalBytes(QApplication::clipboard()->text());
+        Run([&] { form_.TakeClipboardAddress(text); });
+    });
+    connect(workModes_, &QButtonGroup::idClicked, this,
+            [this](int mode) { Run([&] { form_.ChooseWorkMode(mode); }); });
+    connect(findChild<QComboBox*>(QStringLiteral("ComPort")), &QComboBox::activated, this,
+            [this](int index) { Run([&] { form_.ChooseComPort(index); }); });
+    connect(series_, &QComboBox::activated, this,
+            [this](int index) { Run([&] { form_.ChooseSeries(index); }); });
+    connect(findChild<QCheckBox*>(QStringLiteral("HandShake")), &QCheckBox::clicked, this,
+            [this] { Run([this] { form_.ToggleResponse(); }); });
+    connect(findChild<QCheckBox*>(QStringLiteral("HexSendData")), &QCheckBox::clicked, this,
+            [this] { Run([this] { form_.ToggleHexSend(); }); });
+    connect(findChild<QLineEdit*>(QStringLiteral("SplitStrs")), &QLineEdit::editingFinished, this,
+            [this] { Run([this] { form_.SplitEdited(); }); });
+}
+
+// --- running ---
+
+template <class Command>
+void CComSetDlg::Run(Command command) {
+    ReadWidgets();
+    command();
+    WriteWidgets();
+}
+
+void CComSetDlg::ReadWidgets() {
+    ComSetControls& c = form_.Controls();
+    for (const auto& [check, control] : checks_)
+        c.*control = check->isChecked();
+    for (const auto& [edit, control] : edits_)
+        c.*control = LocalBytes(edit->text());
+    c.ServerAddress = CompleteAddress(findChild<QLineEdit*>("SvrIPAddr")->text());
+    c.RemoteAddress = CompleteAddress(findChild<QLineEdit*>("RemoteIPAddr")->text());
+    for (const auto& [list, control] : lists_)
+        c.*control = list->currentIndex();
+    c.ComName = LocalBytes(comName_->currentText());
+    c.WorkMode = workModes_->checkedId();
+    c.SeriesIndex = series_->currentIndex();
+    c.SeriesText = LocalBytes(series_->currentText());
+}
+
+void CComSetDlg::WriteWidgets() {
+    const ComSetControls& c = form_.Controls();
+    const QSignalBlocker blockSeries(series_);
+    for (const auto& [check, control] : checks_)
+        check->setChecked(c.*control);
+    for (const auto& [edit, control] : edits_) {
+        edit->setText(Local(c.*control));
+        // A long list of split strings shows its beginning.
+        edit->setCursorPosition(0);
+    }
+    for (const auto& [list, control] : lists_) {
+        const QSignalBlocker block(list);
+        list->setCurrentIndex(c.*control);
+    }
+    comName_->setEditText(Local(c.ComName));
+    if (QAbstractButton* radio = workModes_->button(c.WorkMode)) {
+        radio->setChecked(true);
+    } else if (QAbstractButton* checked = workModes_->checkedButton()) {
+        // A mode no radio stands for shows none of them checked.
+        workModes_->setExclusive(false);
+        checked->setChecked(false);
+        workModes_->setExclusive(true);
+    }
+    WriteSeries();
+    WriteStates();
+}
+
+void CComSetDlg::WriteSeries() {
+    const ComSetControls& c = form_.Controls();
+    QStringList entries = LocalList(c.SeriesEntries);
+    QStringList shown;
+    for (int i = 0; i < series_->count(); ++i)
+        shown << series_->itemText(i);
+    if (shown != entries) {
+        series_->clear();
+        series_->addItems(entries);
+    }
+    series_->setCurrentIndex(c.SeriesIndex);
+    series_->setEditText(Local(c.SeriesText));
+}
+
+void CComSetDlg::WriteStates() {
+    const ComSetControls& c = form_.Controls();
+    for (QWidget* widget : tcpWidgets_)
+        widget->setVisible(c.TcpShown);
+    for (QWidget* widget : serialWidgets_)
+        widget->setVisible(c.SerialShown);
+    for (QWidget* widget : udpWidgets_)
+        widget->setVisible(c.UdpShown);
+    // The device name belongs to the serial rows, where the UDP fields take
+    // its place in UDP mode.
+    comName_->setVisible(c.ComNameShown && c.SerialShown);
+    autoReconnect_->setVisible(c.AutoReconnectShown);
+    for (QWidget* widget : portWidgets_)
+        widget->setEnabled(c.PortControlsEnabled);
+    comName_->setEnabled(c.PortControlsEnabled);
+    findChild<QLineEdit*>("RespondStrs")->setReadOnly(c.RespondReadOnly);
+    findChild<QLineEdit*>("Preamble")->setReadOnly(c.PreambleReadOnly);
+    findChild<QLineEdit*>("InterframeDelay")->setReadOnly(c.InterframeReadOnly);
+}
+
+void CComSetDlg::OnSave() {
+    ReadWidgets();
+    if (Refused(form_.Save())) return;
+    accept();
+}
+
+void CComSetDlg::OnSaveSeries() {
+    ReadWidgets();
+    const std::optional<NumberRefusal> refusal = form_.SaveSeries();
+    WriteWidgets();
+    Refused(refusal);
+}
+
+bool CComSetDlg::Refused(const std::optional<NumberRefusal>& refusal) {
+    if (!refusal) return false;
+    QString label = numberLabels_[refusal->key];
+    label.remove(QLatin1Char(':'));
+    QMessageBox::warning(this, windowTitle(),
+                         tr("\"%1\" takes a whole number, and \"%2\" is none.\n"
+                            "Nothing was saved.")
+                             .arg(label.trimmed(), Local(refusal->text)));
+    if (auto* edit = findChild<QLineEdit*>(Local(refusal->key))) {
+        edit->setFocus();
+        edit->selectAll();
+    }
+    return true;
+}
+
+MsgResult CComSetDlg::ShowMessageBox(const std::string& text, const std::string& caption,
+                                     MsgIcon icon, MsgButtons buttons) {
+    // The form names its boxes after the dialog, in English.
+    return ShowQtMessageBox(this, text, LocalBytes(tr(caption.c_str())), icon, buttons);
+}
+
+// --- the address fields' paste ---
+
+bool CComSetDlg::eventFilter(QObject* watched, QEvent* event) {
+    auto* field = qobject_cast<QLineEdit*>(watched);
+    if (field == nullptr) return QDialog::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
+        PasteAddress(field);
+        return true;
+    }
+    if (event->type() != QEvent::ContextMenu) return QDialog::eventFilter(watched, event);
+    // The menu's Paste takes the same way as the key.
+    QMenu* menu = field->createStandardContextMenu();
+    if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+        disconnect(paste, &QAction::triggered, nullptr, nullptr);
+        connect(paste, &QAction::triggered, this, [this, field] { PasteAddress(field); });
+    }
+    menu->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+    delete menu;
+    return true;
+}
+
+void CComSetDlg::PasteAddress(QLineEdit* field) {
+    const std::string clipboard = LocalBytes(QApplication::clipboard()->text());
+    const PasteOutcome outcome =
+        form_.Paste(clipboard, [this](const std::string& name) { return LookUpHostAddress(name); });
+    switch (outcome.action) {
+        case PasteOutcome::Action::FillAddress:
+            field->setText(Local(outcome.text));
+            break;
+        case PasteOutcome::Action::InsertText:
+            field->insert(Local(outcome.text));
+            break;
+        case PasteOutcome::Action::PasteNormally:
+            field->paste();
+            break;
+        case PasteOutcome::Action::Drop:
+            break;
+    }
+}
+
+std::string CComSetDlg::LookUpHostAddress(const std::string& name) {
+    std::string address;
+    QEventLoop waiting;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    setEnabled(false);
+    // The lookup may take seconds without a network; the dialog keeps
+    // drawing meanwhile, taking no input until the answer is in.
+    std::thread worker([&address, &waiting, name] {
+        address = ResolveIpv4(name);
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waiting.exec();
+    worker.join();
+    setEnabled(true);
+    QApplication::restoreOverrideCursor();
+    return address;
+}
+
+void CComSetDlg::FillComNameChoices() {
+    std::list<StreamPort::CSerialPortInfo> ports;
+    StreamPort::EnumSerialPorts(ports, false);
+    std::vector<std::string> paths;
+    for (const StreamPort::CSerialPortInfo& port : ports)
+        paths.push_back(port.devicePath);
+    comName_->addItems(LocalList(CComSetForm::ComNameChoices(paths, "/dev/serial/by-id")));
+}
+
+}  // namespace qelvor

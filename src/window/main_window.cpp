@@ -1,0 +1,848 @@
+#include "window/main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTime>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "config/com_setting.h"
+#include "config/string_table.h"
+#include "config/ui_language.h"
+#include "log/log_saver.h"
+#include "mainwnd/new_instance.h"
+#include "window/about_dialog.h"
+#include "window/com_set_dlg.h"
+#include "window/csv_export_runner.h"
+#include "window/data_detail_dlg.h"
+#include "window/data_list_model.h"
+#include "window/find_bar.h"
+#include "window/highlight_rules_dlg.h"
+#include "window/key_filter.h"
+#include "window/modem_lines_band.h"
+#include "window/popup_menus.h"
+#include "window/qt_message_box.h"
+#include "window/quick_send_row.h"
+#include "window/scroll_lock.h"
+#include "window/serial_port_list_dlg.h"
+#include "window/statistics_panel.h"
+#include "window/status_bar.h"
+#include "window/theme.h"
+#include "window/traffic_list_options.h"
+#include "window/traffic_table_model.h"
+
+namespace qelvor {
+
+namespace {
+
+// The template's client area in dialog units, and the pixels of one unit.
+constexpr int kDialogWidth = 430;
+constexpr int kDialogHeight = 325;
+constexpr double kUnitX = 1.5;
+constexpr double kUnitY = 1.625;
+// The font those units belong to: a dialog unit is a quarter of its mean
+// character width and an eighth of its height, so the labels fit the
+// template's buttons whatever font the desktop uses.
+constexpr int kFontPixels = 11;
+// Rows of the traffic list have one fixed height, so that a million rows
+// scroll without measuring any of them.
+constexpr int kRowPadding = 4;
+// New records are shown at most once a frame.
+constexpr int kCatchUpMs = 16;
+// The most poll ticks one late timer event makes up for.
+constexpr qint64 kMaxMissedPolls = 16;
+// How soon a start-up step that met a running command tries again.
+constexpr int kRetryMs = 10;
+
+QRect Pixels(QRect units) {
+    const auto x = [](int v) { return static_cast<int>(std::lround(v * kUnitX)); };
+    const auto y = [](int v) { return static_cast<int>(std::lround(v * kUnitY)); };
+    return QRect(x(units.x()), y(units.y()), x(units.width()), y(units.height()));
+}
+
+QString Local(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string LocalBytes(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+// "desc|pattern;pattern|...|" of the string table as Qt name filters.
+QStringList NameFilters(int filterId) {
+    const QStringList parts = QString::fromUtf8(LoadStr(filterId)).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        patterns.replace(QStringLiteral("*.*"), QStringLiteral("*"));
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return filters;
+}
+
+// A caption wider than its button (a long engine caption such as "CheckSum
+// ASTM", or a wide desktop font) is drawn in a smaller font, down to 8 pixels,
+// rather than cut.
+void FitCaption(QAbstractButton* button) {
+    constexpr int kMargin = 8;
+    constexpr int kSmallestPixels = 8;
+    QFont fitted = button->parentWidget()->font();
+    while (fitted.pixelSize() > kSmallestPixels &&
+           QFontMetrics(fitted).horizontalAdvance(button->text()) > button->width() - kMargin)
+        fitted.setPixelSize(fitted.pixelSize() - 1);
+    button->setFont(fitted);
+}
+
+struct SaveCommand {
+    int command;
+    LogFormat format;
+};
+
+constexpr SaveCommand kSaveCommands[] = {
+    {kCmdSaveFmt, LogFormat::Fmt},
+    {kCmdSaveRaw, LogFormat::Raw},
+    {kCmdSaveHex, LogFormat::Hex},
+    {kCmdSaveTxt, LogFormat::Txt},
+    {kCmdSaveFmtBinary, LogFormat::FmtBinary},
+};
+
+}  // namespace
+
+CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
+    : QWidget(parent), settings_(settings) {
+    setObjectName(QStringLiteral("MainWindow"));
+    QFont unitsFont = font();
+    unitsFont.setPixelSize(kFontPixels);
+    setFont(unitsFont);
+    engine_ = std::make_unique<CMainEngine>(settings_, *this);
+    resize(Pixels(QRect(0, 0, kDialogWidth, kDialogHeight)).size());
+    BuildControls();
+    ConnectButtons();
+    ConnectSendControls();
+    ConnectMenus();
+    ApplyDataListShown(settings_.ShowDataListWnd != 0);
+    BuildAnchors();
+    // The window can grow, never shrink below the size it opened at.
+    openingSize_ = size();
+    setMinimumSize(openingSize_);
+    BuildBands();
+    setAcceptDrops(true);
+    keys_->InstallOn(this);
+    ShowSettings();
+    setWindowTitle(Local(engine_->State().title));
+}
+
+CMainWindow::~CMainWindow() {
+    for (auto& [id, timer] : timers_)
+        timer->stop();
+    if (!closed_) engine_->OnClosePort();
+    // The views go before the engine whose store and list their models read.
+    delete trafficList_;
+    delete dataList_;
+    delete trafficModel_;
+    delete dataModel_;
+    engine_.reset();
+}
+
+void CMainWindow::Start(const CStartupArgs& args, CLogWriter* log) {
+    if (log != nullptr) engine_->AttachLogWriter(log);
+    engine_->Startup(args);
+    ShowStatus();
+    ShowButtons();
+}
+
+// --- building ---
+
+QPushButton* CMainWindow::AddButton(const char* name, const char* label, QRect dialogUnits) {
+    auto* button = new QPushButton(tr(label), this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    button->setGeometry(Pixels(dialogUnits));
+    return button;
+}
+
+QCheckBox* CMainWindow::AddCheckBox(const char* name, const char* label, QRect dialogUnits) {
+    auto* box = new QCheckBox(tr(label), this);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(Pixels(dialogUnits));
+    return box;
+}
+
+void CMainWindow::BuildControls() {
+    bufferLabel_ = new QLabel(tr("Buffer"), this);
+    bufferLabel_->setObjectName(QStringLiteral("BufferLabel"));
+    bufferLabel_->setGeometry(Pixels(QRect(5, 3, 25, 8)));
+    bufferLabel_->installEventFilter(this);
+    bufferBox_ = new QLineEdit(this);
+    bufferBox_->setObjectName(QStringLiteral("BufferBox"));
+    bufferBox_->setReadOnly(true);
+    bufferBox_->setAcceptDrops(false);
+    bufferBox_->setGeometry(Pixels(QRect(32, 1, 175, 14)));
+    showDataList_ = AddButton("ShowDataList", ">", QRect(209, 1, 7, 14));
+    BuildTrafficList();
+    BuildDataList();
+    sendBox_ = new QLineEdit(this);
+    sendBox_->setObjectName(QStringLiteral("SendBox"));
+    sendBox_->setAcceptDrops(false);
+    sendBox_->setGeometry(Pixels(QRect(5, 258, 293, 14)));
+    controls_[kIdSendData] = AddButton("SendData", QT_TR_NOOP("SendData"), QRect(305, 258, 53, 14));
+    controls_[kIdCheckSum] = AddButton("CheckSum", QT_TR_NOOP("CheckSum"), QRect(372, 258, 53, 14));
+    sendCtrl_ = new QToolButton(this);
+    sendCtrl_->setObjectName(QStringLiteral("SendCtrl"));
+    sendCtrl_->setText(tr("SendCtrl"));
+    sendCtrl_->setPopupMode(QToolButton::MenuButtonPopup);
+    sendCtrl_->setGeometry(Pixels(QRect(5, 277, 53, 14)));
+    controls_[kIdSendCtrl] = sendCtrl_;
+    controls_[kIdLoadFile] = AddButton("LoadFile", QT_TR_NOOP("LoadFile"), QRect(65, 277, 53, 14));
+    controls_[kIdSetPort] = AddButton("SetPort", QT_TR_NOOP("SetPort"), QRect(125, 277, 53, 14));
+    controls_[kIdOpenPort] = AddButton("OpenPort", QT_TR_NOOP("OpenPort"), QRect(185, 277, 53, 14));
+    controls_[kIdClosePort] =
+        AddButton("ClosePort", QT_TR_NOOP("ClosePort"), QRect(245, 277, 53, 14));
+    controls_[kIdSendFile] = AddButton("SendFile", QT_TR_NOOP("SendFile"), QRect(305, 277, 53, 14));
+    controls_[kIdReSend] = AddButton("ReSend", QT_TR_NOOP("ReSend"), QRect(372, 277, 53, 14));
+    AddButton("SaveData", QT_TR_NOOP("SaveData"), QRect(5, 296, 53, 14));
+    scroll_ = AddCheckBox("Scroll", QT_TR_NOOP("scroll"), QRect(65, 296, 40, 10));
+    sendNow_ = AddCheckBox("SendNow", QT_TR_NOOP("send now"), QRect(125, 296, 48, 10));
+    controls_[kIdAutoSend] = AddButton("AutoSend", QT_TR_NOOP("AutoSend"), QRect(185, 296, 53, 14));
+    AddButton("Exit", QT_TR_NOOP("Exit"), QRect(372, 296, 53, 14));
+    statusBar_ = new CStatusBar(this);
+    statusBar_->setGeometry(0, height() - CStatusBar::kHeight, width(), CStatusBar::kHeight);
+    keys_ = new CKeyFilter(sendBox_, this);
+}
+
+void CMainWindow::BuildTrafficList() {
+    trafficList_ = new QTableView(this);
+    trafficList_->setObjectName(QStringLiteral("TrafficList"));
+    trafficList_->setGeometry(Pixels(QRect(5, 18, 209, 234)));
+    trafficModel_ = new CTrafficTableModel(engine_->Exchange(), settings_, this);
+    trafficList_->setModel(trafficModel_);
+    trafficList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    trafficList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    trafficList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    trafficList_->setWordWrap(false);
+    trafficList_->setShowGrid(false);
+    trafficList_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QHeaderView* rows = trafficList_->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(trafficList_->fontMetrics().height() + kRowPadding);
+    QHeaderView* columns = trafficList_->horizontalHeader();
+    columns->setStretchLastSection(false);
+    columns->setHighlightSections(false);
+    // The gap and frame check columns are numbered after the three first
+    // ones, so hidden they change nothing; shown, they stand between the
+    // time and the data, which is wider than the list and would push them
+    // out of sight.
+    const int widths[] = {20, 90, 500, 100, 50};
+    for (int column = 0; column < CTrafficTableModel::kColumnCount; ++column)
+        columns->resizeSection(column, widths[column]);
+    columns->moveSection(columns->visualIndex(CTrafficTableModel::kColumnGap), 2);
+    columns->moveSection(columns->visualIndex(CTrafficTableModel::kColumnCheck), 3);
+    trafficList_->viewport()->installEventFilter(this);
+    scrollLock_ = new CScrollLock(*trafficList_);
+    catchUpTimer_ = new QTimer(this);
+    catchUpTimer_->setSingleShot(true);
+    catchUpTimer_->setInterval(kCatchUpMs);
+    connect(catchUpTimer_, &QTimer::timeout, this, &CMainWindow::CatchUpTraffic);
+}
+
+void CMainWindow::BuildDataList() {
+    dataList_ = new QListView(this);
+    dataList_->setObjectName(QStringLiteral("DataList"));
+    dataList_->setGeometry(Pixels(QRect(217, 0, 208, 252)));
+    dataModel_ = new CDataListModel(engine_->DataList(), this);
+    dataList_->setModel(dataModel_);
+    dataList_->setUniformItemSizes(true);
+    dataList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dataList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    dataList_->viewport()->installEventFilter(this);
+    controls_[kIdDataList] = dataList_;
+    connect(dataModel_, &CDataListModel::selectionChanged, this,
+            &CMainWindow::ShowDataListSelection);
+    connect(dataList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (!syncingSelection_) engine_->SelectDataLine(current.row());
+            });
+}
+
+void CMainWindow::BuildAnchors() {
+    const auto add = [this](QWidget* control, unsigned flags, int mode, bool keepMinimum) {
+        anchors_.Add(control, AnchorRule{flags, 100, mode, keepMinimum, {}});
+    };
+    add(bufferBox_, kGrowWidth, 0, false);
+    add(showDataList_, kMoveRight, 0, false);
+    add(trafficList_, kGrowBoth, 0, false);
+    add(dataList_, kMoveRight | kGrowHeight, 0, true);
+    add(sendBox_, kMoveDown | kGrowWidth, 0, true);
+    add(controls_[kIdSendData], kMoveBoth, 0, false);
+    add(controls_[kIdCheckSum], kMoveBoth, 0, false);
+    for (const char* name : {"SendCtrl", "LoadFile", "SetPort", "OpenPort", "ClosePort", "SendFile",
+                             "ReSend", "SaveData", "Scroll", "SendNow", "AutoSend", "Exit"})
+        add(findChild<QWidget*>(QString::fromLatin1(name)), kMoveBoth, 1, false);
+    anchors_.Start(size());
+}
+
+void CMainWindow::BuildBands() {
+    systemMenu_->addSeparator();
+    // Top to bottom: what belongs to the send box first, then the serial
+    // line's, then the find bar and the statistics.
+    quickSends_ = new CQuickSendRow(*engine_, *this);
+    modemLines_ = new CModemLinesBand(*engine_, *this);
+    findBar_ = new CFindBar(*this, *trafficModel_, *trafficList_, settings_);
+    AddBand(findBar_);
+    findBar_->AddCommands(systemMenu_);
+    listOptions_ = new CTrafficListOptions(settings_, *trafficList_, *trafficModel_, *findBar_);
+    listOptions_->AddCommands(systemMenu_);
+    statistics_ = CStatisticsPanel::Install(*this, settings_);
+    systemMenu_->addMenu(CTheme::BuildMenu(systemMenu_));
+    csvExport_ = new CCsvExportRunner(*engine_, settings_, this);
+    QAction* exportCsv = systemMenu_->addAction(tr("Export CSV..."));
+    exportCsv->setObjectName(QStringLiteral("ExportCsv"));
+    // With a filter on, the rows it shows; else the whole store.
+    connect(exportCsv, &QAction::triggered, this, [this] {
+        csvExport_->AskAndExport(trafficModel_->Filtered() ? &trafficModel_->Matches().Rows()
+                                                           : nullptr);
+    });
+    QAction* highlights = systemMenu_->addAction(tr("Highlight rules..."));
+    highlights->setObjectName(QStringLiteral("EditHighlights"));
+    connect(highlights, &QAction::triggered, this, &CMainWindow::EditHighlightRules);
+}
+
+void CMainWindow::AddBand(QWidget* band) {
+    band->setParent(this);
+    bands_.Add(band);
+}
+
+void CMainWindow::SetBandShown(QWidget* band, bool shown) {
+    const int change = bands_.SetShown(band, shown);
+    if (change == 0) return;
+    // The height is taken before the new minimum, which may grow the window
+    // by itself.
+    const int target = height() + change;
+    setMinimumSize(openingSize_ + QSize(0, bands_.ShownHeight()));
+    if (isMaximized() || isFullScreen())
+        PlaceBands();
+    else
+        resize(width(), target);
+}
+
+// The dialog controls take the client area above the bands; the bands sit on
+// the status bar.
+void CMainWindow::PlaceBands() {
+    const int bandsHeight = bands_.ShownHeight();
+    anchors_.Resize(QSize(width(), height() - bandsHeight));
+    bands_.Place(width(), height() - CStatusBar::kHeight);
+    statusBar_->setGeometry(0, height() - CStatusBar::kHeight, width(), CStatusBar::kHeight);
+}
+
+void CMainWindow::ConnectButtons() {
+    const auto on = [this](const char* name, auto&& action) {
+        auto* button = findChild<QAbstractButton*>(QString::fromLatin1(name));
+        connect(button, &QAbstractButton::clicked, this, action);
+    };
+    on("ShowDataList", [this] { ToggleDataList(); });
+    on("SendData", [this] { engine_->OnSendData(); });
+    on("CheckSum", [this] { engine_->OnCheckSumButton(); });
+    on("SendCtrl", [this] { engine_->OnSendCtrl(); });
+    on("LoadFile", [this] { ChooseDataFile(); });
+    on("SetPort", [this] { RunSetPortDialog(); });
+    on("OpenPort", [this] { engine_->OnOpenPort(); });
+    on("ClosePort", [this] { engine_->OnClosePort(); });
+    on("SendFile", [this] { ChooseFileToSend(); });
+    on("ReSend", [this] { engine_->ReSend(); });
+    on("SaveData", [this] { SaveTraffic(kCmdSaveFmt); });
+    on("AutoSend", [this] { engine_->OnAutoSend(); });
+    on("Exit", [this] { close(); });
+    on("SendNow", [this] { engine_->ToggleSendNow(); });
+    on("Scroll", [this] { engine_->SetScrollToNewest(scroll_->isChecked()); });
+}
+
+void CMainWindow::ConnectSendControls() {
+    connect(sendBox_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { engine_->SetSendText(LocalBytes(text)); });
+    connect(keys_, &CKeyFilter::enterInSendBox, this, [this] { engine_->OnEnterKey(); });
+    connect(keys_, &CKeyFilter::olderInSendBox, this, [this] { engine_->HistoryOlder(); });
+    connect(keys_, &CKeyFilter::newerInSendBox, this, [this] { engine_->HistoryNewer(); });
+    connect(keys_, &CKeyFilter::helpRequested, this, &CMainWindow::ShowAbout);
+}
+
+void CMainWindow::ConnectMenus() {
+    QMenu* ctrl = BuildCtrlCharMenu(sendCtrl_);
+    sendCtrl_->setMenu(ctrl);
+    connect(ctrl, &QMenu::triggered, this,
+            [this](QAction* action) { engine_->OnCtrlMenu(CommandOf(action)); });
+    systemMenu_ = BuildSystemMenu(this);
+    systemMenu_->setObjectName(QStringLiteral("SystemMenu"));
+    connect(systemMenu_, &QMenu::triggered, this,
+            [this](QAction* action) { RunCommand(CommandOf(action)); });
+    statusBar_->SetMenu(systemMenu_);
+    connect(statusBar_, &CStatusBar::paneDoubleClicked, this, &CMainWindow::OnPaneDoubleClicked);
+    connect(statusBar_, &CStatusBar::paneRightReleased, this, &CMainWindow::OnPaneRightReleased);
+    clock_ = new QTimer(this);
+    clock_->setInterval(kClockPeriodMs);
+    connect(clock_, &QTimer::timeout, this, &CMainWindow::ShowClock);
+}
+
+// --- state into widgets ---
+
+void CMainWindow::OnStateChanged(unsigned what) {
+    if (what & kChangedButtons) ShowButtons();
+    if (what & kChangedStatus) ShowStatus();
+    if (what & kChangedTitle) setWindowTitle(Local(engine_->State().title));
+    if (what & kChangedSendText) ShowSendText();
+    if (what & kChangedBuffer) bufferBox_->setText(Local(engine_->State().bufferText));
+    if (what & kChangedScroll) scrollPending_ = true;
+    if (what & (kChangedRecords | kChangedScroll)) ScheduleTrafficCatchUp();
+    if (what & kChangedSettings) ShowSettings();
+    if ((what & (kChangedQuickSends | kChangedButtons)) && quickSends_) quickSends_->Refresh();
+    if ((what & kChangedLines) && modemLines_) modemLines_->Refresh();
+}
+
+void CMainWindow::ShowButtons() {
+    for (const auto& [id, control] : controls_) {
+        const ButtonState& state = engine_->State().Button(id);
+        control->setEnabled(state.enabled);
+        control->setToolTip(Local(state.toolTip));
+        // The data list is shown or hidden by the ">" button alone.
+        if (id != kIdDataList) control->setVisible(state.visible);
+        auto* button = qobject_cast<QAbstractButton*>(control);
+        // The template's captions are translated; the engine's own come from
+        // the string table already and have no translation to find.
+        if (button != nullptr && !state.caption.empty()) button->setText(tr(state.caption.c_str()));
+        if (button != nullptr) FitCaption(button);
+    }
+}
+
+void CMainWindow::ShowStatus() {
+    const CMainState& state = engine_->State();
+    for (int pane = 0; pane < 3; ++pane)
+        statusBar_->SetPaneText(pane, Local(state.panes[static_cast<size_t>(pane)]));
+    // Pane 2 is 60 pixels wide; its tool tip holds the whole text.
+    statusBar_->SetPaneToolTip(2, Local(state.panes[2]));
+    statusBar_->SetPaneToolTip(0, Local(state.pane0ToolTip));
+}
+
+void CMainWindow::ShowSendText() {
+    const QString text = Local(engine_->State().sendText);
+    if (sendBox_->text() != text) sendBox_->setText(text);
+}
+
+void CMainWindow::ShowSettings() {
+    scroll_->setChecked(settings_.ScrollRSWnd != 0);
+    sendNow_->setChecked(settings_.LButtonDblClkSend != 0);
+    trafficModel_->Restyle();
+    findBar_->Restyle();
+}
+
+void CMainWindow::ShowDataListSelection(int row) {
+    syncingSelection_ = true;
+    const QModelIndex index = dataModel_->index(row, 0);
+    if (index.isValid()) {
+        dataList_->setCurrentIndex(index);
+        dataList_->scrollTo(index);
+    } else {
+        dataList_->selectionModel()->clear();
+    }
+    syncingSelection_ = false;
+}
+
+void CMainWindow::ScheduleTrafficCatchUp() {
+    if (!catchUpTimer_->isActive()) catchUpTimer_->start();
+}
+
+void CMainWindow::CatchUpTraffic() {
+    trafficModel_->CatchUp();
+    scrollLock_->Refresh();
+    if (!scrollPending_) return;
+    scrollPending_ = false;
+    // A user reading back (scrolled up, or a row selected) keeps the view.
+    if (!scrollLock_->Locked()) trafficList_->scrollToBottom();
+}
+
+// --- timers and message boxes ---
+
+void CMainWindow::StartTimer(int id, int64_t periodMs) {
+    QTimer*& timer = timers_[id];
+    if (timer == nullptr) {
+        timer = new QTimer(this);
+        if (id == kTimerPoll) timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, [this, id] { OnEngineTimer(id); });
+    }
+    if (id == kTimerPoll) pollClock_.invalidate();
+    // Minutes from the settings may exceed what a QTimer counts: then it
+    // fires after its longest period, about 24 days.
+    timer->start(static_cast<int>(std::clamp<int64_t>(periodMs, 1, INT_MAX)));
+}
+
+void CMainWindow::StopTimer(int id) {
+    auto it = timers_.find(id);
+    if (it != timers_.end()) it->second->stop();
+}
+
+void CMainWindow::OnEngineTimer(int id) {
+    // Timer 5 inside another command (a message box's event loop) would open
+    // the configuration dialog within it; it comes again once that is over.
+    if (id == kTimerStartupSetup && engine_->InCommand()) {
+        QTimer::singleShot(kRetryMs, this, [this] { OnEngineTimer(kTimerStartupSetup); });
+        return;
+    }
+    if (id == kTimerPoll) return RunPollTicks();
+    engine_->OnTimer(id);
+    // The engine closes the port for "-n"; the configuration dialog follows.
+    if (id == kTimerStartupSetup) RunSetPortDialog();
+}
+
+void CMainWindow::RunPollTicks() {
+    // A busy event loop (painting, a burst of rows) delivers the 1 ms timer
+    // late; the ticks it missed are run now, as on absolute deadlines, so
+    // that a fast peer still gets one block read a millisecond.
+    const qint64 elapsed = pollClock_.isValid() ? pollClock_.restart() : 1;
+    if (!pollClock_.isValid()) pollClock_.start();
+    const qint64 ticks = std::clamp<qint64>(elapsed, 1, kMaxMissedPolls);
+    for (qint64 i = 0; i < ticks && timers_[kTimerPoll]->isActive(); ++i)
+        engine_->OnTimer(kTimerPoll);
+}
+
+MsgResult CMainWindow::ShowMessageBox(const std::string& text, const std::string& caption,
+                                      MsgIcon icon, MsgButtons buttons) {
+    return ShowQtMessageBox(this, text, caption, icon, buttons);
+}
+
+// --- commands ---
+
+void CMainWindow::RunCommand(int command) {
+    switch (command) {
+        case kCmdAbout:
+            return ShowAbout();
+        case kCmdPinWindow:
+            return TogglePin();
+        case kCmdNewInstance:
+            return StartNewInstance();
+        case kCmdExplorerPath:
+            QDesktopServices::openUrl(QUrl::fromLocalFile(Local(settings_.ExeDir)));
+            return;
+        case kCmdSaveAll:
+            return engine_->SaveAllLogs();
+        case kCmdSaveZip: {
+            const QString path = AskSavePath(ZipSaveDialog(settings_));
+            if (!path.isEmpty()) engine_->SaveZip(LocalBytes(path));
+            return;
+        }
+        case kCmdClearAllData:
+            return engine_->OnClearAllData();
+        case kCmdLoadFile:
+            return ChooseDataFile();
+        case kCmdReLoad:
+            engine_->ReLoad();
+            return;
+        case kCmdClearDataList: {
+            const bool ctrl = QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier;
+            return engine_->ClearDataList(ctrl);
+        }
+        case kCmdSaveDataList:
+            return SaveDataListAs();
+        case kCmdInsertAbove:
+            return engine_->InsertAbove();
+        case kCmdInsertBelow:
+            return engine_->InsertBelow();
+        case kCmdDeleteData:
+            return engine_->DeleteSelected();
+        case kCmdSendAstmMessage:
+            engine_->SendAstmMessage();
+            return;
+        case kCmdSelectUiSystem:
+        case kCmdSelectUiChinese:
+        case kCmdSelectUiEnglish:
+            return engine_->OnSelectUI(command);
+        default:
+            return SaveTraffic(command);
+    }
+}
+
+void CMainWindow::SaveTraffic(int command) {
+    for (const SaveCommand& save : kSaveCommands) {
+        if (save.command != command) continue;
+        // An empty store saves nothing, and no dialog asks where.
+        if (engine_->Exchange().RecordCount() == 0) return;
+        const QString path = AskSavePath(LogSaveDialog(save.format, settings_));
+        if (!path.isEmpty()) engine_->SaveLog(save.format, LocalBytes(path));
+    }
+}
+
+QString CMainWindow::AskSavePath(const SaveDialogInfo& info) {
+    QFileDialog dialog(this, tr("Save Log Data"), Local(info.folder));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The engine asks whether to overwrite or append.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilters(Local(info.filter).split(QStringLiteral(";;")));
+    dialog.setDefaultSuffix(Local(info.extension));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(Local(info.fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
+void CMainWindow::RunSetPortDialog() {
+    CComSetDlg dialog(settings_, engine_->IsPortOpen(), this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    engine_->OnSetPort(accepted);
+    // Another set brings its own style, columns and bands.
+    if (!accepted) return;
+    ShowSettings();
+    listOptions_->FollowSettings();
+    statistics_->FollowSettings(settings_);
+}
+
+void CMainWindow::ToggleDataList() {
+    ApplyDataListShown(engine_->ToggleDataList());
+}
+
+void CMainWindow::ApplyDataListShown(bool shown) {
+    const QRect list = dataList_->geometry();
+    // Shown: the traffic list ends 4 pixels left of the data list; hidden:
+    // it takes the data list's place up to its right edge.
+    const int edge = shown ? list.x() : list.x() + list.width();
+    QRect traffic = trafficList_->geometry();
+    traffic.setWidth(std::max(edge - (shown ? 4 : 0) - traffic.x(), 0));
+    trafficList_->setGeometry(traffic);
+    QRect buffer = bufferBox_->geometry();
+    buffer.setWidth(std::max(edge - 15 - buffer.x(), 0));
+    bufferBox_->setGeometry(buffer);
+    showDataList_->move(edge - 12, showDataList_->y());
+    showDataList_->setText(shown ? QStringLiteral(">") : QStringLiteral("<"));
+    dataList_->setVisible(shown);
+}
+
+QString CMainWindow::AskFile(const QString& title, int filterId, const QString& defaultName,
+                             bool saving) {
+    QFileDialog dialog(this, title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(NameFilters(filterId));
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!defaultName.isEmpty()) dialog.selectFile(defaultName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
+void CMainWindow::ChooseDataFile() {
+    const QString path = AskFile(tr("Load data file"), kStrTextFileFilterOpen, QString(), false);
+    if (!path.isEmpty()) LoadDataFile(path);
+}
+
+void CMainWindow::LoadDataFile(const QString& path) {
+    engine_->LoadDataFile(LocalBytes(path));
+}
+
+void CMainWindow::ChooseFileToSend() {
+    const QString path = AskFile(tr("Send file"), kStrDataFilesFilter, QString(), false);
+    if (!path.isEmpty()) engine_->SendFile(LocalBytes(path));
+}
+
+void CMainWindow::SaveDataListAs() {
+    if (engine_->DataList().Count() == 0) return;
+    const QString path =
+        AskFile(tr("Save data list"), kStrTextFileFilterSave, QStringLiteral("Data.txt"), true);
+    if (!path.isEmpty()) engine_->SaveDataList(LocalBytes(path));
+}
+
+void CMainWindow::OpenRecordDetail(int row) {
+    // With a filter on, the row shows another record of the store.
+    const size_t record = trafficModel_->RecordIndex(row);
+    if (record == CTrafficTableModel::kNoRow) return;
+    CDataDetail detail(engine_->Exchange().Records(), record,
+                       settings_.GapScope != 0 ? GapScope::kSameType : GapScope::kAnyRecord);
+    if (settings_.ProtocolMode == kProtocolAstm)
+        detail.SetAstmDelimiters(engine_->AstmDelimiters());
+    CDataDetailDlg dialog(std::move(detail), settings_, this);
+    dialog.exec();
+}
+
+void CMainWindow::EditHighlightRules() {
+    CHighlightRulesDlg dialog(settings_, this);
+    if (dialog.exec() == QDialog::Accepted) trafficModel_->Restyle();
+}
+
+void CMainWindow::OpenPendingDetail() {
+    CMsgExchange& exchange = engine_->Exchange();
+    if (exchange.Pending().empty()) return;
+    CDataDetail detail(CMsgRecord('R', exchange.Pending()));
+    detail.SetSaveShown(true);
+    CDataDetailDlg dialog(std::move(detail), settings_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    engine_->FlushPendingData();
+    ScheduleTrafficCatchUp();
+}
+
+void CMainWindow::OnPaneDoubleClicked(int pane) {
+    if (pane == 0 && settings_.WorkMode == kWorkModeSerial) {
+        CSerialPortListDlg dialog(settings_, this);
+        dialog.exec();
+    } else if (pane == 2) {
+        ShowMessageBox("LuaProc.lua", kProgramCaption, MsgIcon::None, MsgButtons::Ok);
+    } else if (pane == 3) {
+        ToggleClock();
+    }
+}
+
+void CMainWindow::OnPaneRightReleased(int pane, QPoint at) {
+    if (pane == 2) PopUp(QStringLiteral("DATA_PROC"), at);
+    if (pane == 3) PopUp(QStringLiteral("SelectUI"), at);
+}
+
+void CMainWindow::ToggleClock() {
+    if (statusBar_->PaneText(3).isEmpty()) {
+        clock_->start();
+        ShowClock();
+    } else {
+        clock_->stop();
+        statusBar_->SetPaneText(3, QString());
+    }
+}
+
+void CMainWindow::ShowClock() {
+    statusBar_->SetPaneText(3, QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+}
+
+void CMainWindow::TogglePin() {
+    pinned_ = !pinned_;
+    const QRect frame = geometry();
+    // Changing the flag hides the window; it comes back where it was.
+    setWindowFlag(Qt::WindowStaysOnTopHint, pinned_);
+    setGeometry(frame);
+    show();
+    for (QAction* action : systemMenu_->actions()) {
+        if (CommandOf(action) == kCmdPinWindow) action->setChecked(pinned_);
+    }
+}
+
+void CMainWindow::StartNewInstance() {
+    const QStringList args{QStringLiteral("-n"), Local(NewInstanceIniName(settings_.IniPath))};
+    QProcess::startDetached(Local(settings_.ExePath), args, Local(settings_.ExeDir));
+}
+
+void CMainWindow::ShowAbout() {
+    CAboutDialog about(settings_.ExePath, this);
+    about.exec();
+}
+
+QMenu* CMainWindow::BuildPopup(const QString& name) {
+    QMenu* menu = nullptr;
+    if (name == QLatin1String("EVENT")) menu = BuildEventMenu(this);
+    if (name == QLatin1String("DATA_PROC"))
+        menu = BuildDataProcMenu(this, settings_.ProtocolMode == kProtocolAstm);
+    if (name == QLatin1String("SelectUI")) menu = BuildSelectUiMenu(this, settings_.UsedUILangCode);
+    if (name == QLatin1String("CTRL_CHAR")) menu = BuildCtrlCharMenu(this);
+    if (menu != nullptr) menu->setObjectName(name);
+    return menu;
+}
+
+void CMainWindow::PopUp(const QString& name, QPoint at) {
+    std::unique_ptr<QMenu> menu(BuildPopup(name));
+    if (menu == nullptr) return;
+    RunCommand(CommandOf(menu->exec(at)));
+}
+
+// --- events ---
+
+bool CMainWindow::FilterTrafficMouse(QEvent* event) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
+        // Below the last row there is no record, and nothing opens.
+        const int row = trafficList_->indexAt(mouse->position().toPoint()).row();
+        if (row >= 0) OpenRecordDetail(row);
+        return row >= 0;
+    }
+    if (mouse->button() != Qt::RightButton) return false;
+    if (event->type() == QEvent::MouseButtonRelease)
+        PopUp(QStringLiteral("EVENT"), mouse->globalPosition().toPoint());
+    return event->type() == QEvent::MouseButtonRelease;
+}
+
+bool CMainWindow::FilterDataListMouse(QEvent* event) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const int row = dataList_->indexAt(mouse->position().toPoint()).row();
+    if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
+        // The press before it selected the line.
+        if (row >= 0) engine_->OnDataListDoubleClick(row);
+        return row >= 0;
+    }
+    if (mouse->button() != Qt::RightButton) return false;
+    // A right press selects the line under it, so that the menu's line edits
+    // act on the line clicked.
+    if (event->type() == QEvent::MouseButtonPress) engine_->SelectDataLine(row);
+    if (event->type() == QEvent::MouseButtonRelease)
+        PopUp(QStringLiteral("DATA_PROC"), mouse->globalPosition().toPoint());
+    return true;
+}
+
+bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                       type == QEvent::MouseButtonDblClick;
+    if (!mouse) return QWidget::eventFilter(watched, event);
+    if (watched == trafficList_->viewport()) return FilterTrafficMouse(event);
+    if (watched == dataList_->viewport()) return FilterDataListMouse(event);
+    if (watched == bufferLabel_ && type == QEvent::MouseButtonDblClick) {
+        OpenPendingDetail();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CMainWindow::closeEvent(QCloseEvent* event) {
+    // Inside a command (its message box) the port cannot be closed yet: the
+    // window closes once the command is over.
+    if (engine_->InCommand()) {
+        event->ignore();
+        QTimer::singleShot(kRetryMs, this, &QWidget::close);
+        return;
+    }
+    if (!closed_) engine_->OnClosePort();
+    closed_ = true;
+    event->accept();
+}
+
+void CMainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    PlaceBands();
+}
+
+void CMainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    // Over empty space only: the controls keep their own menus.
+    if (childAt(event->pos()) == nullptr) systemMenu_->exec(event->globalPos());
+}
+
+void CMainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainWindow::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    // Only the first dropped file is loaded.
+    if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+    event->acceptProposedAction();
+    LoadDataFile(urls.first().toLocalFile());
+}
+
+}  // namespace qelvor

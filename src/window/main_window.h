@@ -1,0 +1,183 @@
+// The main window of the desktop program: a thin view of CMainEngine. It
+// turns clicks, keys, menu commands and timer ticks into engine calls, and the
+// engine's state (the OnStateChanged bits and CMainState) into widgets. The
+// controls sit where the dialog template puts them, in dialog units, and
+// follow resizing by their anchors. User-interface thread only.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "mainwnd/main_engine.h"
+#include "mainwnd/main_view.h"
+#include "window/resize_anchors.h"
+#include "window/window_bands.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPushButton;
+class QTableView;
+class QTimer;
+class QToolButton;
+
+namespace qelvor {
+
+class CComSetting;
+class CCsvExportRunner;
+class CDataListModel;
+class CFindBar;
+class CScrollLock;
+class CTrafficListOptions;
+class CKeyFilter;
+class CLogWriter;
+class CModemLinesBand;
+class CQuickSendRow;
+class CStatisticsPanel;
+class CStatusBar;
+class CTrafficTableModel;
+struct SaveDialogInfo;
+
+class CMainWindow : public QWidget, public IMainView {
+    Q_OBJECT
+
+  public:
+    // The timer of the status-bar clock, the window's own.
+    static constexpr int kTimerClock = 8;
+    static constexpr int kClockPeriodMs = 200;
+
+    CMainWindow(CComSetting& settings, QWidget* parent = nullptr);
+    ~CMainWindow() override;
+
+    // The engine's start-up: exchange, port or the configuration dialog
+    // first, the data file, captions, backup timer and title. log may be
+    // null.
+    void Start(const CStartupArgs& args, CLogWriter* log);
+
+    CMainEngine& Engine() { return *engine_; }
+    bool Pinned() const { return pinned_; }
+    // Runs one command of a popup menu, by its id.
+    void RunCommand(int command);
+    // The popups as they are built when opened; the caller owns them.
+    QMenu* BuildPopup(const QString& name);
+    // Loads a dropped or chosen file as the data file.
+    void LoadDataFile(const QString& path);
+    // A band under the dialog controls (the window owns it; it starts
+    // hidden). Showing one makes the window taller by its height, hiding it
+    // shorter, so that the controls above keep their places.
+    void AddBand(QWidget* band);
+    void SetBandShown(QWidget* band, bool shown);
+    bool BandShown(const QWidget* band) const { return bands_.Shown(band); }
+    // The window's own menu (the status bar's button and empty space), which
+    // the bands add their commands to.
+    QMenu* WindowMenu() const { return systemMenu_; }
+
+    // IMainView
+    void OnStateChanged(unsigned what) override;
+    void StartTimer(int id, int64_t periodMs) override;
+    void StopTimer(int id) override;
+    MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                             MsgButtons buttons) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // --- building ---
+    void BuildControls();
+    QPushButton* AddButton(const char* name, const char* label, QRect dialogUnits);
+    QCheckBox* AddCheckBox(const char* name, const char* label, QRect dialogUnits);
+    void BuildTrafficList();
+    void BuildDataList();
+    void BuildAnchors();
+    // The bands and their commands in the window's menu.
+    void BuildBands();
+    void PlaceBands();
+    void ConnectButtons();
+    void ConnectSendControls();
+    void ConnectMenus();
+
+    // --- state into widgets ---
+    void ShowButtons();
+    void ShowStatus();
+    void ShowSendText();
+    void ShowSettings();
+    void ShowDataListSelection(int row);
+    void ScheduleTrafficCatchUp();
+    void CatchUpTraffic();
+
+    // --- commands ---
+    void OnEngineTimer(int id);
+    void RunPollTicks();
+    void RunSetPortDialog();
+    void ToggleDataList();
+    void ApplyDataListShown(bool shown);
+    void ChooseDataFile();
+    void ChooseFileToSend();
+    void SaveDataListAs();
+    void SaveTraffic(int command);
+    void OpenRecordDetail(int row);
+    void OpenPendingDetail();
+    void OnPaneDoubleClicked(int pane);
+    void OnPaneRightReleased(int pane, QPoint at);
+    void ToggleClock();
+    void ShowClock();
+    void TogglePin();
+    void StartNewInstance();
+    void ShowAbout();
+    void EditHighlightRules();
+    void PopUp(const QString& name, QPoint at);
+    bool FilterTrafficMouse(QEvent* event);
+    bool FilterDataListMouse(QEvent* event);
+    QString AskSavePath(const SaveDialogInfo& info);
+    QString AskFile(const QString& title, int filterId, const QString& defaultName, bool saving);
+
+    CComSetting& settings_;
+    std::unique_ptr<CMainEngine> engine_;
+    std::map<int, QWidget*> controls_;  // the engine's control ids
+    std::map<int, QTimer*> timers_;
+    QElapsedTimer pollClock_;  // since the last poll tick
+    CResizeAnchors anchors_;
+    CWindowBands bands_;
+    QSize openingSize_;  // the smallest the window may be with no band shown
+    CTrafficTableModel* trafficModel_ = nullptr;
+    CFindBar* findBar_ = nullptr;
+    CScrollLock* scrollLock_ = nullptr;
+    CTrafficListOptions* listOptions_ = nullptr;
+    CDataListModel* dataModel_ = nullptr;
+    CKeyFilter* keys_ = nullptr;
+    CStatusBar* statusBar_ = nullptr;
+    CQuickSendRow* quickSends_ = nullptr;
+    CModemLinesBand* modemLines_ = nullptr;
+    QMenu* systemMenu_ = nullptr;
+    CStatisticsPanel* statistics_ = nullptr;
+    CCsvExportRunner* csvExport_ = nullptr;
+    QLabel* bufferLabel_ = nullptr;
+    QLineEdit* bufferBox_ = nullptr;
+    QPushButton* showDataList_ = nullptr;
+    QTableView* trafficList_ = nullptr;
+    QListView* dataList_ = nullptr;
+    QLineEdit* sendBox_ = nullptr;
+    QToolButton* sendCtrl_ = nullptr;
+    QCheckBox* scroll_ = nullptr;
+    QCheckBox* sendNow_ = nullptr;
+    QTimer* catchUpTimer_ = nullptr;
+    QTimer* clock_ = nullptr;
+    bool scrollPending_ = false;
+    bool pinned_ = false;
+    bool closed_ = false;
+    bool syncingSelection_ = false;
+};
+
+}  // namespace qelvor

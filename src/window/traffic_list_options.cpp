@@ -1,0 +1,63 @@
+#include "window/traffic_list_options.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QTableView>
+
+#include "config/com_setting.h"
+#include "window/find_bar.h"
+#include "window/traffic_table_model.h"
+
+namespace qelvor {
+
+CTrafficListOptions::CTrafficListOptions(CComSetting& settings, QTableView& list,
+                                         CTrafficTableModel& model, CFindBar& findBar)
+    : QObject(&list), settings_(settings), list_(list), model_(model), findBar_(findBar) {}
+
+QAction* CTrafficListOptions::AddToggle(QMenu* menu, const char* name, const QString& label,
+                                        int& setting) {
+    QAction* action = menu->addAction(label);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setCheckable(true);
+    action->setChecked(setting != 0);
+    connect(action, &QAction::toggled, this, [this, &setting](bool on) {
+        setting = on ? 1 : 0;
+        settings_.Save(std::string());
+        Apply();
+    });
+    toggles_.emplace_back(action, &setting);
+    return action;
+}
+
+void CTrafficListOptions::AddCommands(QMenu* menu) {
+    AddToggle(menu, "EchoFree", tr("Echo-free view (hide sent rows)"), settings_.EchoFree);
+    AddToggle(menu, "ShowCheckColumn", tr("Show frame check column (chk)"),
+              settings_.ShowCheckColumn);
+    AddToggle(menu, "ShowGapColumn", tr("Show time gap column (+ms)"), settings_.ShowGapColumn);
+    AddToggle(menu, "GapSameType", tr("Gap since the previous record of the same type"),
+              settings_.GapScope);
+    Apply();
+}
+
+void CTrafficListOptions::FollowSettings() {
+    for (const auto& [action, setting] : toggles_) {
+        const QSignalBlocker quiet(action);
+        action->setChecked(*setting != 0);
+    }
+    Apply();
+}
+
+void CTrafficListOptions::Apply() {
+    // Hidden sections keep the column numbers, and the three first columns
+    // their widths and order.
+    QHeaderView* header = list_.horizontalHeader();
+    header->setSectionHidden(CTrafficTableModel::kColumnCheck, settings_.ShowCheckColumn == 0);
+    header->setSectionHidden(CTrafficTableModel::kColumnGap, settings_.ShowGapColumn == 0);
+    findBar_.SetEchoFree(settings_.EchoFree != 0);
+    // The gap's scope changes what the gap cells say.
+    model_.Restyle();
+}
+
+}  // namespace qelvor

@@ -1,0 +1,596 @@
+// qelvor-cli: its command line, record lines, port list and standard input;
+// then run as a child process against peers on 127.0.0.1 and pty pairs: the
+// ASTM link, each port option, auto-send, the exit statuses and what it prints.
+#include <fcntl.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+
+#include "app/cli/cli_options.h"
+#include "app/cli/cli_port_list.h"
+#include "app/cli/record_line_format.h"
+#include "app/cli/stdin_reader.h"
+#include "support/child_process.h"
+#include "support/engine_fixture.h"
+#include "support/pty_pair.h"
+
+namespace qelvor::test {
+namespace {
+
+const std::string kCli = QELVOR_CLI_PATH;
+
+// Each case: the arguments, the action, and for a usage error a piece of the
+// one-line reason that names the bad part; a value may also follow a '='.
+TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
+    const std::tuple<std::vector<std::string>, CliAction, std::string> cases[] = {
+        {{"--ini", "x", "--help"}, CliAction::Help, ""},
+        {{"--version"}, CliAction::Version, ""},
+        {{"--list-ports"}, CliAction::ListPorts, ""},
+        {{"--astm", "--data", "d"}, CliAction::Run, ""},
+        {{"--bogus"}, CliAction::UsageError, "'--bogus'"},
+        {{"--ini"}, CliAction::UsageError, "--ini needs a value"},
+        {{"--seconds", "-1"}, CliAction::UsageError, "'-1'"},
+        {{"--seconds", "1e99"}, CliAction::UsageError, "'1e99'"},
+        {{"--seconds", "nan"}, CliAction::UsageError, "'nan'"},
+        {{"--data="}, CliAction::UsageError, "--data needs a non-empty"},
+        {{"--auto-send=yes"}, CliAction::UsageError, "'--auto-send=yes'"},
+        {{"--list-ports=1"}, CliAction::UsageError, "'--list-ports=1'"},
+        {{"--exit-after-message", "--astm"}, CliAction::UsageError, "needs --astm"},
+        {{"--exit-after-message", "--data", "d"}, CliAction::UsageError, "needs --astm"},
+        {{"--eol", "crnl"}, CliAction::UsageError, "'crnl'"},
+        {{"--serial", ":9600"}, CliAction::UsageError, "--serial needs a device"},
+        {{"--serial", "ttyS0:49"}, CliAction::UsageError, "baud rate '49'"},
+        {{"--serial", "ttyS0:9600:9N1"}, CliAction::UsageError, "format '9N1'"},
+        {{"--serial", "ttyS0:9600:8X1"}, CliAction::UsageError, "format '8X1'"},
+        {{"--serial", "ttyS0:9600:8N3"}, CliAction::UsageError, "format '8N3'"},
+        {{"--serial", "ttyS0:9600:8N1:x"}, CliAction::UsageError, "DEVICE[:BAUD[:FORMAT]]"},
+        {{"--tcp-server", "65536"}, CliAction::UsageError, "port '65536'"},
+        {{"--tcp-server", ":9000"}, CliAction::UsageError, "address before ':' is empty"},
+        {{"--tcp-client", "9000"}, CliAction::UsageError, "HOST:PORT, not '9000'"},
+        {{"--tcp-client", "host:0"}, CliAction::UsageError, "port '0'"},
+        {{"--udp", "9000:host"}, CliAction::UsageError, "LOCAL:HOST:REMOTE, not '9000:host'"},
+        {{"--udp", "0"}, CliAction::UsageError, "local port 0 receives nothing"},
+        {{"--udp", "x:h:1"}, CliAction::UsageError, "local port 'x'"},
+        {{"--udp", "9000::9001"}, CliAction::UsageError, "host between the ports is empty"},
+        {{"--udp", "9000:h:-1"}, CliAction::UsageError, "remote port '-1'"},
+        {{"--serial", "a", "--udp", "1"}, CliAction::UsageError, "--serial and --udp"},
+    };
+    CCliOptions options;
+    std::string error;
+    ASSERT_EQ(
+        ParseCliOptions({"--set=Lab", "--seconds=2.5", "--data=d", "--udp=9000"}, options, error),
+        CliAction::Run);
+    EXPECT_EQ(StrPrintf("%s %g %s %d", options.setName.c_str(), options.seconds,
+                        options.dataFile.c_str(), options.port.port),
+              "Lab 2.5 d 9000");
+    for (const auto& [args, action, reason] : cases) {
+        options = CCliOptions();
+        error.clear();
+        EXPECT_EQ(ParseCliOptions(args, options, error), action) << args[0];
+        EXPECT_NE(error.find(reason), std::string::npos) << args[0] << ": " << error;
+        EXPECT_EQ(error.empty(), action != CliAction::UsageError) << args[0];
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+    for (const char* option : {"--astm-host", "--serial", "--udp", "--list-ports", "--exit-at-eof",
+                               "--exit-on-close", "--eol", "--quiet", "\n3 with"})
+        EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
+    // What each port option sets: device, rate, byte size, parity and
+    // stop-bit codes, host, port, remote port.
+    const std::tuple<CliPortKind, std::string, std::string> ports[] = {
+        {CliPortKind::Serial, "ttyUSB0", "ttyUSB0 0 - | 0 0"},
+        {CliPortKind::Serial, "ttyS1:9600:8o2", "ttyS1 9600 8 1 2 | 0 0"},
+        {CliPortKind::Serial, "ttyS1:300:5S1.5", "ttyS1 300 5 4 1 | 0 0"},
+        {CliPortKind::Serial, "ttyS1:50:6m1", "ttyS1 50 6 3 0 | 0 0"},
+        // A by-path name holds ':' itself and stays whole.
+        {CliPortKind::Serial, "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0:57600",
+         "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0 57600 - | 0 0"},
+        {CliPortKind::TcpServer, "9000", " 0 - | 9000 0"},
+        {CliPortKind::TcpServer, "127.0.0.1:65535", " 0 - 127.0.0.1| 65535 0"},
+        {CliPortKind::TcpClient, "localhost:1", " 0 - localhost| 1 0"},
+        {CliPortKind::Udp, "0:10.0.0.2:9001", " 0 - 10.0.0.2| 0 9001"},
+    };
+    for (const auto& [kind, value, expected] : ports) {
+        CCliPort port;
+        ASSERT_TRUE(ParseCliPort(kind, value, port, error)) << value << ": " << error;
+        const std::string format =
+            port.formatGiven ? StrPrintf("%d %d %d", port.byteSize, port.parity, port.stopBit)
+                             : "-";
+        EXPECT_EQ(StrPrintf("%s %d %s %s| %d %d", port.device.c_str(), port.baudRate,
+                            format.c_str(), port.host.c_str(), port.port, port.remotePort),
+                  expected);
+    }
+    // The forms the runs below do not print.
+    EXPECT_EQ(CliFormatText(8, 4, 1) + CliFormatText(5, 1, 2), "8S1.55O2");
+    EXPECT_EQ(WithLineEnd("a", CliEol::Cr, false) + WithLineEnd(" 41", CliEol::Lf, true) +
+                  WithLineEnd(" 42", CliEol::CrLf, true),
+              "a<CR> 41 0A 42 0D 0A");
+}
+
+// The log-line format by default; hexadecimal data, no time, and the
+// terminal's escaping (with and without UTF-8) on request.
+TEST(CliOptions, RecordLinesInEachForm) {
+    const SystemTime at{2026, 12, 1, 7, 9, 5, 3, 42};
+    const CMsgRecord received('R', "\002A\177\233\302\233\346\226\207\342\202", at);
+    const CMsgRecord info('I', "note \x85", at);
+    // The default, hexadecimal and plain terminal forms: the runs below.
+    const CRecordLineFormat hexNoTime{true, true}, utf8{false, true, true, true};
+    const std::tuple<CRecordLineFormat, const CMsgRecord*, std::string> cases[] = {
+        {hexNoTime, &info, "I:note \x85"},
+        // UTF-8: whole characters stay; a C1 control and a cut character do not.
+        {utf8, &received, "R:<STX>A<DEL><x9B>\xC2<x9B>\xE6\x96\x87\xE2<x82>"},
+        {utf8, &info, "I:note <x85>"},
+    };
+    for (const auto& [format, record, expected] : cases)
+        EXPECT_EQ(FormatRecordLine(*record, format), expected);
+    // Overlong forms and surrogates are no characters.
+    EXPECT_EQ(EscapeForTerminal("\xF0\x9F\x98\x80\xE0\x80\x80\xED\xA0\x80", true),
+              "\xF0\x9F\x98\x80\xE0<x80><x80>\xED\xA0<x80>");
+    // The bidirectional controls are named; their neighbours U+2029,
+    // U+202F, U+2065 and U+206A stay as they are.
+    const std::string bidi = "\u202A\u202E\u2066\u2069", near = "\u2029\u202F\u2065\u206A";
+    EXPECT_EQ(EscapeForTerminal(near + bidi, true), near + "<U+202A><U+202E><U+2066><U+2069>");
+    EXPECT_EQ(EscapeForTerminal("\u202E", false), "\xE2<x80>\xAE");
+}
+
+// A port's line names its first by-id link (by name) and whether it can be used.
+TEST(CliOptions, PortListLinesNameTheByIdLinkAndTheUse) {
+    testing_support::TempFolder dir;
+    testing_support::WriteFile(dir.File("ttyFAKE0"), "");
+    std::filesystem::create_directory(dir.File("by-id"));
+    std::filesystem::create_symlink(dir.File("ttyFAKE0"), dir.File("by-id/usb-B"));
+    std::filesystem::create_symlink("../ttyFAKE0", dir.File("by-id/usb-A"));
+    const std::string device = std::filesystem::canonical(dir.File("ttyFAKE0"));
+    const std::list<StreamPort::CSerialPortInfo> ports = {{device, "FT232R (ttyFAKE0)", 0, ""},
+                                                          {"/dev/ttyS1", "ttyS1", 1, ""},
+                                                          {"/dev/ttyS2", "ttyS2", 0, "dialout"}};
+    EXPECT_EQ(
+        PortListText(ports, LinksByDevice(dir.File("by-id"))),
+        "FT232R (ttyFAKE0)\t" + device + "\t" + dir.File("by-id/usb-A") +
+            "\tfree\nttyS1\t/dev/ttyS1\t-\tin use\nttyS2\t/dev/ttyS2\t-\tneeds group dialout\n");
+    EXPECT_TRUE(LinksByDevice(dir.File("none")).empty());
+}
+
+// A file as standard input: its lines lose their ends, and a line that never
+// ends comes in bounded pieces.
+TEST(StdinReader, LinesLoseTheirEndsAndEndlessInputComesInBoundedPieces) {
+    TempFolder dir;
+    const std::string endless(2'500'000, 'a');
+    WriteFile(dir.File("in"), "one\r\ntwo\n" + endless);
+    const int fd = open(dir.File("in").c_str(), O_RDONLY | O_CLOEXEC);
+    CStdinReader reader;
+    reader.Start(fd);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return reader.Ended(); }));
+    reader.Stop();
+    close(fd);
+    std::vector<std::string> lines;
+    for (std::string line; reader.PopLine(line);)
+        lines.push_back(line);
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[0] + "|" + lines[1], "one|two");
+    std::string rest;
+    for (size_t i = 2; i < lines.size(); ++i) {
+        EXPECT_LE(lines[i].size(), 1024u * 1024 + 4096) << "piece " << i;
+        rest += lines[i];
+    }
+    EXPECT_EQ(rest, endless);
+}
+
+// Input faster than it is taken: reading stops while the queue is full, so
+// the queue stays under its cap and every line still comes, in order.
+TEST(StdinReader, StopsReadingWhileItsQueueIsFullAndLosesNothing) {
+    TempFolder dir;
+    std::string input;
+    for (int i = 0; i < 400'000; ++i)
+        input += StrPrintf("%07d\n", i);
+    WriteFile(dir.File("in"), input);
+    const int fd = open(dir.File("in").c_str(), O_RDONLY | O_CLOEXEC);
+    CStdinReader reader;
+    reader.Start(fd);
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return reader.HeldBack(); }));
+    EXPECT_FALSE(reader.Ended());
+    std::string taken;
+    for (std::string line; !reader.Ended() || reader.HasLines();) {
+        if (reader.PopLine(line)) taken += line + "\n";
+    }
+    reader.Stop();
+    close(fd);
+    EXPECT_TRUE(taken == input) << taken.size() << " of " << input.size() << " bytes";
+    EXPECT_LE(reader.PeakBytes(), CStdinReader::kQueueCap);
+    EXPECT_GT(reader.PeakBytes(), CStdinReader::kQueueCap / 2);
+}
+
+std::string Key(const std::string& name, const std::string& value) {
+    return name + "=" + value + "\r\n";
+}
+std::string Key(const std::string& name, int value) {
+    return Key(name, std::to_string(value));
+}
+
+// An INI file whose current set holds the given keys and sends plain bytes.
+std::string WriteIni(const TempFolder& dir, const std::string& keys,
+                     const std::string& name = "cli.ini") {
+    const std::string path = dir.File(name);
+    WriteFile(path, "[ComSet]\r\n" + keys + "SendAfterLoadFile=0\r\nAutoSaveLog=0\r\n" +
+                        "Preamble=\r\nPostamble=\r\nSvrIPAddr=127.0.0.1\r\n");
+    return path;
+}
+
+// qelvor-cli started as a TCP client of the test's listener for at most 30 s,
+// its settings file holding keys; peer is the connection it made.
+class CliClient : public testing::Test {
+  protected:
+    void Start(const std::string& keys, std::vector<std::string> args, ChildOptions options = {}) {
+        ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) + keys);
+        iniBefore = ReadFile(ini);
+        args.insert(args.begin(), {kCli, "--ini", ini});
+        args.insert(args.end(), {"--seconds", "30"});
+        cli.emplace(args, options);
+        peer = listener.Accept(5000);
+        EXPECT_TRUE(peer.Valid()) << "qelvor-cli did not connect: " << cli->Err();
+    }
+
+    TempFolder dir;
+    Socket listener = Socket::Listen();
+    std::string ini, iniBefore;
+    std::optional<ChildProcess> cli;
+    Socket peer;
+};
+
+// --astm: the data file goes out as one message to a scripted host (which
+// refuses frame 2 six times in the second row). --astm-host: both send ENQ
+// at once and the host yields, prints the instrument's records, then sends.
+// --exit-after-message ends with 0 only when every frame was acknowledged.
+TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
+    const std::string message = "H|\\^&\r\n\r\nP|1\r\nL|1|N\r\n";
+    const std::vector<std::string> frames = {Frame(1, "H|\\^&"), Frame(2, "P|1"),
+                                             Frame(3, "L|1|N")};
+    // clang-format off
+    const std::vector<LineStep> contention = {
+        {{}, kEnq}, {{kEnq}, kAck}, {{Frame(1, "H|\\^&")}, kAck},
+        {{Frame(2, "R|1|^^^GLU|5.2")}, kAck}, {{kEot}, kEnq}, {{kAck}, Frame(1, "Q|1|^42")},
+        {{kAck}, kEot}};
+    const struct {
+        const char* role; std::string data; std::vector<LineStep> steps; int status;
+        std::vector<std::string> printed;
+    } runs[] = {
+        {"--astm", message, HostSteps(frames, 0), 0,
+         {">I:ASTM: message sent, every frame acknowledged\n"}},
+        {"--astm", message, HostSteps(frames, 2), 1,
+         {">I:ASTM: the host refused frame 2 six times: EOT\n"}},
+        {"--astm-host", "Q|1|^42", contention, 0,
+         {">I:record: H|\\^&\n", ">I:record: R|1|^^^GLU|5.2\n", ">S:<STX>1Q|1|^42<CR><ETX>"}}};
+    // clang-format on
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.role + std::to_string(run.status));
+        cli.reset();
+        listener = Socket::Listen();
+        WriteFile(dir.File("msg.txt"), run.data);
+        Start("", {run.role, "--data", dir.File("msg.txt"), "--exit-after-message"});
+        EXPECT_EQ(PlaySteps(peer, run.steps, [] {}), Expected(run.steps));
+        EXPECT_EQ(cli->Wait(), run.status) << cli->Err();
+        EXPECT_EQ(ReadFile(ini), iniBefore);
+        for (const std::string& line : run.printed)
+            EXPECT_NE(cli->Out().find(line), std::string::npos) << line << cli->Out();
+    }
+}
+
+// A variable of the environment holds value while this lives.
+struct ScopedVariable {
+    ScopedVariable(const char* variable, const char* value) : name(variable) {
+        const char* before = getenv(name);
+        if (before != nullptr) kept = before;
+        had = before != nullptr;
+        setenv(name, value, 1);
+    }
+    ~ScopedVariable() { had ? setenv(name, kept.c_str(), 1) : unsetenv(name); }
+    const char* name;
+    std::string kept;
+    bool had = false;
+};
+
+// A program started while a variable of the environment has a value.
+ChildProcess StartWithVariable(const std::vector<std::string>& args, ChildOptions options,
+                               const char* name, const char* value) {
+    ScopedVariable set(name, value);
+    return ChildProcess(args, options);
+}
+
+// --serial gives the port its rate and format. On a UTF-8 terminal as standard
+// output a peer's bytes cannot steer it nor reorder the line, and the
+// terminal's flags stay as they were; with --exit-on-close a vanished device
+// ends the run with 3.
+TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGoes) {
+    testing_support::PtyDevice pty;
+    testing_support::PtyDevice terminal;
+    ASSERT_FALSE(pty.path.empty() || terminal.path.empty());
+    fcntl(pty.master, F_SETFD, FD_CLOEXEC);  // the device vanishes when the test closes it
+    ChildOptions onTerminal;
+    onTerminal.outFd = terminal.slave;
+    const int flags = fcntl(terminal.slave, F_GETFL);
+    ChildProcess cli = StartWithVariable({kCli, "--serial", pty.path + ":115200:7E2",
+                                          "--exit-on-close", "--eol", "lf", "--seconds", "30"},
+                                         onTerminal, "LC_ALL", "C.UTF-8");
+    ASSERT_TRUE(cli.WaitForErr("SerialPort:" + pty.path + "(115200 7-E-2)")) << cli.Err();
+    ASSERT_TRUE(pty.Feed("a\x7F\x9B[2J\u202Eb\u2066\r\n"));
+    // After the time stamp; the terminal turns "\n" into "\r\n".
+    const std::string shown = ">R:a<DEL><x9B>[2J<U+202E>b<U+2066><CR><LF>\r\n";
+    EXPECT_EQ(Socket(dup(terminal.master)).Receive(13 + shown.size(), 5000).substr(13), shown);
+    cli.WriteStdin("yo\n");
+    EXPECT_EQ(Socket(dup(pty.master)).Receive(3), "yo\n");
+    pty.CloseMaster();
+    EXPECT_EQ(cli.Wait(), 3) << cli.Err();
+    EXPECT_NE(cli.Err().find(", serial " + pty.path + " 115200 7E2\n"), std::string::npos);
+    EXPECT_EQ(fcntl(terminal.slave, F_GETFL), flags);
+}
+
+// A link to qelvor-cli in dir, whose settings folder is then dir.
+std::string IsolatedCli(const TempFolder& dir) {
+    const std::string path = dir.File("qelvor-cli");
+    if (std::filesystem::exists(path)) return path;
+    std::error_code error;
+    std::filesystem::create_hard_link(kCli, path, error);
+    if (error) std::filesystem::copy_file(kCli, path);
+    return path;
+}
+
+// One run per port option against a loopback peer, without a settings file
+// (none is written either): bytes go both ways, the printed forms follow the
+// output options, and each run ends its own way.
+struct PortCase {
+    CliPortKind kind;
+    const char* where;           // the option's value for the port number
+    const char* options;         // blank-separated
+    std::string received, sent;  // the lines printed for the peer's bytes and for "pong"
+    std::string peerGets;        // what the peer receives for the input line "pong"
+    std::string err;             // a piece of standard error; "": it stays empty
+    int status;
+};
+
+// Names each run after its option in test listings instead of a byte dump.
+void PrintTo(const PortCase& c, std::ostream* os) {
+    *os << CliPortOptionName(c.kind);
+}
+class CliPortOption : public testing::TestWithParam<PortCase> {};
+
+TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
+    const PortCase& c = GetParam();
+    TempFolder dir;
+    Socket listener = Socket::Listen();
+    Socket peer = Socket::Udp();
+    const bool udp = c.kind == CliPortKind::Udp;
+    const int port = c.kind == CliPortKind::TcpClient
+                         ? listener.Port()
+                         : loopback::FreePort(udp ? SOCK_DGRAM : SOCK_STREAM);
+    std::vector<std::string> args{IsolatedCli(dir), CliPortOptionName(c.kind),
+                                  StrPrintf(c.where, port)};
+    std::istringstream options(c.options);
+    args.insert(args.end(), std::istream_iterator<std::string>(options), {});
+    ChildProcess cli(args);
+    if (c.kind == CliPortKind::TcpClient) peer = listener.Accept(5000);
+    // Listening on 127.0.0.1 only, the server is not found on 127.0.0.2.
+    if (c.kind == CliPortKind::TcpServer && cli.WaitForErr("waiting client")) {
+        EXPECT_FALSE(Socket::Connect(port, 0, "127.0.0.2").Valid());
+        peer = Socket::Connect(port);
+    }
+    ASSERT_TRUE(peer.Valid() && (!udp || cli.WaitForErr("UDP on"))) << cli.Err();
+    ASSERT_TRUE(udp ? peer.Send("ping\x9B\r\n", port) : peer.SendAll("ping\x9B\r\n"));
+    // The input line follows the printed record, so the order is fixed.
+    ASSERT_TRUE(cli.WaitForOut(c.received)) << cli.Out() << cli.Err();
+    cli.WriteStdin("pong\n");
+    EXPECT_EQ(peer.Receive(c.peerGets.size()), c.peerGets);
+    ASSERT_TRUE(cli.WaitForOut(c.sent)) << cli.Out();
+    if (c.status == 3) peer.Reset();
+    cli.CloseStdin();
+    if (udp) {
+        EXPECT_EQ(cli.Wait(200), -1) << "the end of the input ends reading, not the run";
+        cli.Signal(SIGTERM);
+    }
+    EXPECT_EQ(cli.Wait(), c.status) << cli.Err();
+    const std::string out = cli.Out();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    const std::string err = cli.Err();
+    EXPECT_TRUE(c.err.empty() ? err.empty() : err.find(c.err) != std::string::npos) << err;
+    EXPECT_FALSE(testing_support::Exists(dir.File("qelvor.ini")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CliPortOption,
+    testing::Values(
+        PortCase{CliPortKind::TcpServer, "127.0.0.1:%d", "--no-time --eol crlf --exit-on-close",
+                 "R:ping\x9B<CR><LF>\n", "\nS:pong<CR><LF>\n", "pong\r\n",
+                 "qelvor.ini (not there: defaults), set ComSet, TCP server on 127.0.0.1:", 3},
+        PortCase{CliPortKind::TcpClient, "localhost:%d", "--hex --quiet --eol cr --exit-at-eof",
+                 ">R:70 69 6E 67 9B 0D 0A\n", ">S:70 6F 6E 67 0D\n", "pong\r", "", 0},
+        PortCase{CliPortKind::Udp, "%d", "", ">R:ping\x9B<CR><LF>\n", ">S:pong\n", "pong",
+                 "answering the last sender", 0}));
+
+// Each run that ends by itself, with its status and all it printed. A
+// settings file or set named on the command line must be there: a typing
+// error never runs the defaults (a serial line on /dev/ttyS0).
+TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
+    TempFolder dir;
+    const int port = FreeTcpPort();
+    // A backup period far beyond what the clock counts must not disturb the end.
+    const std::string ini = WriteIni(
+        dir, Key("WorkMode", 0) + Key("IPPort", port) + Key("BackupLogTimeCount", 2000000000));
+    Socket taken = Socket::Listen();
+    const std::string busy =
+        WriteIni(dir, Key("WorkMode", 0) + Key("IPPort", taken.Port()), "busy.ini");
+    const std::string device = dir.File("no-such-tty"), tty = device + " 9600 8N1\nSerialPort:";
+    const std::string serial =
+        WriteIni(dir, Key("WorkMode", 10) + Key("ComPort", 0) + Key("ComName", device), "tty.ini");
+    const std::string at = StrPrintf("(Port=%d)", taken.Port()), p = std::to_string(port);
+    const std::string nope = dir.File("nope.ini"), tty9 = dir.File("tty9");
+    // clang-format off
+    const struct { std::vector<std::string> args; int status; std::string err, out = ""; } runs[] = {
+        {{"--ini", nope}, 2, "qelvor-cli: settings file " + nope + ": No such file or directory\n"},
+        {{"--ini", ini, "--set", "NoSuchSet"}, 2,
+         "qelvor-cli: " + ini + " lists no settings set 'NoSuchSet'\n"},
+        {{"--ini", ini, "--serial", tty9 + ":9600"}, 2,
+         "qelvor-cli: --serial: no such device " + tty9 + " (see --list-ports)\n"},
+        {{"--serial", ini}, 2, "qelvor-cli: --serial: " + ini + " is not a serial device\n"},
+        {{"--seconds", "x"}, 2,
+         "qelvor-cli: --seconds needs a number of seconds from 0 up, not 'x' (see --help)\n"},
+        {{"--ini", busy, "--seconds", "30"}, 1, "qelvor-cli: settings " + busy + ", set ComSet, "
+         "TCP server on *:" + std::to_string(taken.Port()) + "\nTCP-Server" + at + " port already"
+         " in use\nport " + std::to_string(taken.Port()) + " already in use by another program\n"
+         "TCP-Server" + at + "\n"},
+        {{"--ini", serial}, 1, "qelvor-cli: settings " + serial + ", set ComSet, serial " + tty +
+         device + "Open port failed\n" + device + ": no such device\nSerialPort:" + device + "\n"},
+        // A bare name is found in the current folder first; "comset" is the
+        // file's own set in another case; --seconds ends the run with 0.
+        {{"--ini", "cli.ini", "--set", "comset", "--seconds", "0.3"}, 0, "qelvor-cli: settings " +
+         ini + ", set comset, TCP server on *:" + p + "\nTCP-Server(Port=" + p + ") waiting "
+         "client\nTCP-Server(Port=" + p + ")\n"},
+        {{"--help"}, 0, "", CliUsageText()},
+        {{"--version"}, 0, "", "qelvor-cli " QELVOR_VERSION "\n"}};
+    // clang-format on
+    ChildOptions inDir;
+    inDir.cwd = dir.Path();
+    for (const auto& run : runs) {
+        std::vector<std::string> args{kCli};
+        args.insert(args.end(), run.args.begin(), run.args.end());
+        ChildProcess cli(args, inDir);
+        EXPECT_EQ(cli.Wait(), run.status) << run.args[0];
+        EXPECT_EQ(cli.Err(), run.err);
+        EXPECT_EQ(cli.Out(), run.out);
+    }
+    // No settings file and no port: the run says how to name one.
+    ChildProcess bare({IsolatedCli(dir)});
+    EXPECT_EQ(bare.Wait(), 2);
+    EXPECT_THAT(bare.Err(),
+                testing::StartsWith("qelvor-cli: no settings file " + dir.File("qelvor.ini") +
+                                    "; name the port, for example:\n  --serial DEVICE"));
+    // Started with standard input closed, it still ends on SIGTERM.
+    ChildOptions noStdin;
+    noStdin.withStdin = false;
+    ChildProcess noInput({kCli, "--ini", ini}, noStdin);
+    ASSERT_TRUE(noInput.WaitForErr("waiting client")) << noInput.Err();
+    noInput.Signal(SIGTERM);
+    EXPECT_EQ(noInput.Wait(3000), 0);
+    // A log folder that cannot be made is told with its own reason; the run
+    // goes on without its log.
+    WriteFile(dir.File("LogData"), "a file where the folder belongs");
+    const std::string logged = dir.File("log.ini");
+    WriteFile(logged,
+              "[ComSet]\r\n" + Key("WorkMode", 0) + Key("IPPort", port) + Key("AutoSaveLog", 1));
+    ChildProcess noLog({IsolatedCli(dir), "--ini", logged, "--seconds", "0.2"});
+    EXPECT_EQ(noLog.Wait(), 0);
+    EXPECT_THAT(noLog.Err(), testing::StartsWith("qelvor-cli: cannot create the log folder " +
+                                                 dir.File("LogData/") + ": Not a directory\n"));
+}
+
+// Auto-send starts once the client is connected; the pending bytes of a peer
+// that left become a record at every end of the run, here a SIGHUP from a
+// closed terminal.
+TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
+    WriteFile(dir.File("lines.txt"), "L0\nL1\nL2");
+    Start(Key("HandShake", 0) + Key("AutoSendElapse", 1),
+          {"--data", dir.File("lines.txt"), "--auto-send"});
+    EXPECT_EQ(peer.Receive(6), "L0L1L2");
+    ASSERT_TRUE(peer.SendAll("abc"));
+    peer.Reset();
+    ASSERT_TRUE(cli->WaitForErr("connect failed")) << cli->Err();
+    cli->Signal(SIGHUP);
+    EXPECT_EQ(cli->Wait(), 0);
+    const std::string out = cli->Out();
+    EXPECT_NE(out.find(">S:L2\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(">R:abc\n"), std::string::npos) << out;
+}
+
+// `qelvor-cli | head -n 5`: the reader goes, the run ends at once with 0 and
+// says nothing about it.
+TEST_F(CliClient, EndsQuietlyWhenTheReaderOfItsOutputGoes) {
+    ChildOptions piped;
+    piped.outOnPipe = true;
+    Start("", {}, piped);
+    std::string lines;
+    for (int i = 0; i < 1000; ++i)
+        lines += "line " + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(peer.SendAll(lines));
+    EXPECT_EQ(cli->ReadOut(20).substr(14, 6), "R:line");
+    cli->CloseOut();
+    ASSERT_TRUE(peer.SendAll(lines));
+    EXPECT_EQ(cli->Wait(5000), 0);
+    EXPECT_EQ(cli->Err(),
+              StrPrintf("qelvor-cli: settings %s, set ComSet, TCP client to "
+                        "127.0.0.1:%d\nTCP-Client(127.0.0.1:%d) connected\n"
+                        "TCP-Client(127.0.0.1:%d)\n",
+                        ini.c_str(), listener.Port(), listener.Port(), listener.Port()));
+}
+
+// A reader that stops reading (a pipe left alone) while a peer floods: the
+// recording and the continuous log go on, the oldest lines not yet written
+// are dropped and counted once the reader has caught up, and a SIGTERM while
+// the reader is stalled again ends the run at once with 0.
+TEST(CliRunner, AStalledReaderHoldsUpNeitherTheLogNorAStopSignal) {
+    TempFolder dir;
+    Socket listener = Socket::Listen();
+    const std::string ini = dir.File("flood.ini"), log = dir.File("LogData/Qelvor.log");
+    WriteFile(ini, "[ComSet]\r\n" + Key("WorkMode", 1) + Key("IPPort", listener.Port()) +
+                       Key("SvrIPAddr", "127.0.0.1") + Key("HandShake", 0) + Key("AutoSaveLog", 1));
+    ChildOptions piped;
+    piped.outOnPipe = true;
+    ChildProcess cli({IsolatedCli(dir), "--ini", ini, "--seconds", "30"}, piped);
+    Socket peer = listener.Accept(5000);
+    ASSERT_TRUE(peer.Valid()) << cli.Err();
+    // A record's output line has 32 bytes, its log line 33; each half of the
+    // flood is more than the output keeps for its reader.
+    constexpr int kLines = 200'000;
+    const auto logged = [&](int lines) {
+        return testing_support::WaitUntil(
+            [&] {
+                std::error_code error;
+                const uintmax_t size = std::filesystem::file_size(log, error);
+                return !error && size >= uintmax_t(lines) * 33;
+            },
+            20000);
+    };
+    std::string flood, expected;
+    for (int i = 0; i < 2 * kLines; ++i) {
+        flood += StrPrintf("L%06d\r\n", i);
+        expected += StrPrintf("R:L%06d<CR><LF>\r", i);
+    }
+    ASSERT_TRUE(peer.SendAll(flood.substr(0, flood.size() / 2)));
+    ASSERT_TRUE(logged(kLines)) << cli.Err();
+    // The reader catches up: it gets the oldest lines, which the pipe took,
+    // and the newest, with one gap between them.
+    std::vector<int> numbers;
+    for (std::string line; numbers.empty() || numbers.back() < kLines - 1;) {
+        if ((line = cli.ReadOut(32)).size() < 32) break;
+        numbers.push_back(std::stoi(line.substr(17, 6)));
+    }
+    ASSERT_TRUE(cli.WaitForErr(" lines dropped\n")) << cli.Err();
+    int gaps = 0, dropped = 0;
+    for (size_t i = 1; i < numbers.size(); ++i) {
+        gaps += numbers[i] != numbers[i - 1] + 1;
+        dropped += numbers[i] - numbers[i - 1] - 1;
+    }
+    EXPECT_EQ(StrPrintf("%d..%d, %d gap", numbers.front(), numbers.back(), gaps),
+              StrPrintf("0..%d, 1 gap", kLines - 1));
+    EXPECT_NE(
+        cli.Err().find(StrPrintf("\nqelvor-cli: output not read, %d lines dropped\n", dropped)),
+        std::string::npos)
+        << cli.Err();
+    // Stalled again.
+    ASSERT_TRUE(peer.SendAll(flood.substr(flood.size() / 2)));
+    ASSERT_TRUE(logged(2 * kLines)) << cli.Err();
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(3000), 0);
+    std::istringstream lines(ReadFile(log));
+    std::string records;
+    for (std::string line; std::getline(lines, line);)
+        records += line.substr(std::min<size_t>(line.size(), 14));
+    EXPECT_TRUE(records == expected) << records.size() << " of " << expected.size() << " bytes";
+}
+
+}  // namespace
+}  // namespace qelvor::test
