@@ -11,6 +11,7 @@
 
 #include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
+#include "window/local_text.h"
 
 namespace qelvor {
 
@@ -55,7 +56,7 @@ CAboutDialog::CAboutDialog(const std::string& exePath, QWidget* parent) : QDialo
     auto* built = new QLabel(BuildDateText());
     built->setObjectName(QStringLiteral("BuildDate"));
     layout->addWidget(built);
-    auto* path = new QLineEdit(QString::fromLocal8Bit(exePath.c_str()));
+    auto* path = new QLineEdit(LocalText(exePath));
     path->setObjectName(QStringLiteral("ProgramPath"));
     path->setReadOnly(true);
     layout->addWidget(Group(tr("program path"), path));

@@ -1,4 +1,5 @@
 #include "window/com_set_dlg.h"
+#include "window/local_text.h"
 #include "window/qt_message_box.h"
 
 #include <QApplication>
@@ -31,18 +32,10 @@ namespace qelvor {
 
 namespace {
 
-QString Local(const std::string& text) {
-    return QString::fromLocal8Bit(text.c_str());
-}
-
-std::string LocalBytes(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
-
 QStringList LocalList(const std::vector<std::string>& texts) {
     QStringList list;
     for (const std::string& text : texts)
-        list << Local(text);
+        list << LocalText(text);
     return list;
 }
 
@@ -85,7 +78,7 @@ CComSetDlg::CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent)
     auto* whole = new QVBoxLayout(this);
     whole->addLayout(columns);
     whole->addWidget(BuildSeriesRow());
-    setWindowTitle(Local(form_.Title(LocalBytes(tr("System Configure")))));
+    setWindowTitle(LocalText(form_.Title(LocalBytes(tr("System Configure")))));
     FillComNameChoices();
     ConnectCommands();
     form_.Open();
@@ -466,7 +459,7 @@ void CComSetDlg::WriteWidgets() {
     for (const auto& [check, control] : checks_)
         check->setChecked(c.*control);
     for (const auto& [edit, control] : edits_) {
-        edit->setText(Local(c.*control));
+        edit->setText(LocalText(c.*control));
         // A long list of split strings shows its beginning.
         edit->setCursorPosition(0);
     }
@@ -474,7 +467,7 @@ void CComSetDlg::WriteWidgets() {
         const QSignalBlocker block(list);
         list->setCurrentIndex(c.*control);
     }
-    comName_->setEditText(Local(c.ComName));
+    comName_->setEditText(LocalText(c.ComName));
     if (QAbstractButton* radio = workModes_->button(c.WorkMode)) {
         radio->setChecked(true);
     } else if (QAbstractButton* checked = workModes_->checkedButton()) {
@@ -498,7 +491,7 @@ void CComSetDlg::WriteSeries() {
         series_->addItems(entries);
     }
     series_->setCurrentIndex(c.SeriesIndex);
-    series_->setEditText(Local(c.SeriesText));
+    series_->setEditText(LocalText(c.SeriesText));
 }
 
 void CComSetDlg::WriteStates() {
@@ -541,8 +534,8 @@ bool CComSetDlg::Refused(const std::optional<NumberRefusal>& refusal) {
     QMessageBox::warning(this, windowTitle(),
                          tr("\"%1\" takes a whole number, and \"%2\" is none.\n"
                             "Nothing was saved.")
-                             .arg(label.trimmed(), Local(refusal->text)));
-    if (auto* edit = findChild<QLineEdit*>(Local(refusal->key))) {
+                             .arg(label.trimmed(), LocalText(refusal->text)));
+    if (auto* edit = findChild<QLineEdit*>(LocalText(refusal->key))) {
         edit->setFocus();
         edit->selectAll();
     }
@@ -583,10 +576,10 @@ void CComSetDlg::PasteAddress(QLineEdit* field) {
         form_.Paste(clipboard, [this](const std::string& name) { return LookUpHostAddress(name); });
     switch (outcome.action) {
         case PasteOutcome::Action::FillAddress:
-            field->setText(Local(outcome.text));
+            field->setText(LocalText(outcome.text));
             break;
         case PasteOutcome::Action::InsertText:
-            field->insert(Local(outcome.text));
+            field->insert(LocalText(outcome.text));
             break;
         case PasteOutcome::Action::PasteNormally:
             field->paste();

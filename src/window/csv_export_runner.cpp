@@ -9,6 +9,7 @@
 #include "config/com_setting.h"
 #include "log/log_saver.h"
 #include "mainwnd/main_engine.h"
+#include "window/local_text.h"
 
 namespace qelvor {
 
@@ -18,14 +19,6 @@ namespace {
 // longer than kShowAfterMs, so a small one does not flash it.
 constexpr int kProgressSteps = 1000;
 constexpr int kShowAfterMs = 300;
-
-QString Local(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string LocalBytes(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
 
 }  // namespace
 
@@ -53,7 +46,7 @@ CCsvExporter::Options CCsvExportRunner::ExportOptions() const {
 
 void CCsvExportRunner::AskAndExport(const std::vector<size_t>* rows) {
     if (Running()) return;
-    QFileDialog dialog(window_, tr("Export CSV"), Local(ZipSaveDialog(settings_).folder));
+    QFileDialog dialog(window_, tr("Export CSV"), LocalText(ZipSaveDialog(settings_).folder));
     dialog.setObjectName(QStringLiteral("ExportCsvDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -118,8 +111,8 @@ void CCsvExportRunner::End() {
 
 void CCsvExportRunner::ShowFailure() {
     QMessageBox box(QMessageBox::Warning, tr("Export CSV"),
-                    tr("The CSV export failed: %1").arg(Local(exporter_->Error())), QMessageBox::Ok,
-                    window_);
+                    tr("The CSV export failed: %1").arg(LocalText(exporter_->Error())),
+                    QMessageBox::Ok, window_);
     box.setObjectName(QStringLiteral("CsvExportFailed"));
     box.exec();
 }

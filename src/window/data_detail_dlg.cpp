@@ -13,18 +13,14 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "window/local_text.h"
+
 namespace qelvor {
 
 namespace {
 
-// The shown bytes are in the locale's character set (the decoded views are
-// converted into it), as the traffic list shows them.
-QString Local(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QLineEdit* ReadOnlyField(const char* name, const std::string& text, int width) {
-    auto* field = new QLineEdit(Local(text));
+    auto* field = new QLineEdit(LocalText(text));
     field->setObjectName(QString::fromLatin1(name));
     field->setReadOnly(true);
     field->setFixedWidth(width);
@@ -129,7 +125,9 @@ QPlainTextEdit* CDataDetailDlg::BuildViewField() {
 void CDataDetailDlg::ShowView() {
     // A CR LF pair is one line break in the view, as in the traffic store's
     // text files; the field would otherwise show the CR as a mark of its own.
-    QString text = Local(detail_.ViewText(views_->checkedId(), decode_->isChecked()));
+    // The views are in the locale's character set (the decoded ones are
+    // converted into it), as the traffic list shows them.
+    QString text = LocalText(detail_.ViewText(views_->checkedId(), decode_->isChecked()));
     text_->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
@@ -146,7 +144,7 @@ QTreeWidget* CDataDetailDlg::BuildAstmTree(const astm::AstmTreeNode& root) {
 
 QTreeWidgetItem* CDataDetailDlg::AstmTreeItem(const astm::AstmTreeNode& node) {
     using Node = astm::AstmTreeNode;
-    const QString value = Local(node.value);
+    const QString value = LocalText(node.value);
     QString text;
     switch (node.kind) {
         case Node::kRecord:

@@ -1,5 +1,7 @@
 #include "window/data_list_model.h"
 
+#include "window/local_text.h"
+
 namespace qelvor {
 
 CDataListModel::CDataListModel(CDataList& list, QObject* parent)
@@ -39,7 +41,7 @@ int CDataListModel::rowCount(const QModelIndex& parent) const {
 QVariant CDataListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= list_.Count()) return {};
     const std::string& line = list_.Line(index.row());
-    return QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size()));
+    return LocalText(line);
 }
 
 }  // namespace qelvor

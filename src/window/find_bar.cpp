@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include "config/com_setting.h"
+#include "window/local_text.h"
 #include "window/main_window.h"
 #include "window/traffic_table_model.h"
 
@@ -197,10 +198,9 @@ void CFindBar::ApplyPattern() {
     const QString text = pattern_->text();
     std::string why;
     const MatchMode mode = kModes[std::clamp(mode_->currentIndex(), 0, 2)];
-    matcher_ =
-        CRecordMatcher::Create(mode, text.toLocal8Bit().toStdString(), settings_.ShowDataFmt, &why);
+    matcher_ = CRecordMatcher::Create(mode, LocalBytes(text), settings_.ShowDataFmt, &why);
     // An empty pattern is no error: there is just nothing to find.
-    if (!matcher_ && !text.isEmpty()) error_ = QString::fromLocal8Bit(why.c_str());
+    if (!matcher_ && !text.isEmpty()) error_ = LocalText(why);
     model_.SetPattern(matcher_);
     ShowCount();
 }

@@ -12,6 +12,7 @@
 
 #include "config/com_setting.h"
 #include "traffic/record_matcher.h"
+#include "window/local_text.h"
 
 namespace qelvor {
 
@@ -30,10 +31,6 @@ constexpr ModeChoice kModes[] = {
     {MatchMode::kRegex, QT_TRANSLATE_NOOP("qelvor::CHighlightRulesDlg", "Regex")},
     {MatchMode::kHex, QT_TRANSLATE_NOOP("qelvor::CHighlightRulesDlg", "Hex")},
 };
-
-QString Local(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString Numbered(const char* name, size_t row) {
     return QString::fromLatin1(name) + QString::number(row + 1);
@@ -100,7 +97,7 @@ void CHighlightRulesDlg::LoadRows() {
         const auto rule = CHighlightRules::ParseRule(value, nullptr);
         row.chosen = QColor::fromRgb(rule ? rule->rgb : kFirstColor);
         row.mode->setCurrentIndex(rule ? row.mode->findData(static_cast<int>(rule->mode)) : 0);
-        row.pattern->setText(Local(rule ? rule->pattern : value));
+        row.pattern->setText(LocalText(rule ? rule->pattern : value));
         ShowColor(i);
     }
 }
@@ -132,7 +129,7 @@ std::optional<std::vector<CHighlightRules::Rule>> CHighlightRulesDlg::CheckedRul
     std::vector<CHighlightRules::Rule> rules;
     for (size_t i = 0; i < rows_.size(); ++i) {
         const Row& row = rows_[i];
-        const std::string pattern = row.pattern->text().toLocal8Bit().toStdString();
+        const std::string pattern = LocalBytes(row.pattern->text());
         if (pattern.empty()) continue;
         CHighlightRules::Rule rule;
         rule.mode = static_cast<MatchMode>(row.mode->currentData().toInt());
@@ -146,7 +143,7 @@ std::optional<std::vector<CHighlightRules::Rule>> CHighlightRulesDlg::CheckedRul
             good = CRecordMatcher::Create(rule.mode, rule.pattern, settings_.ShowDataFmt, &why)
                        .has_value();
         if (!good) {
-            if (error != nullptr) *error = tr("Rule %1: %2").arg(i + 1).arg(Local(why));
+            if (error != nullptr) *error = tr("Rule %1: %2").arg(i + 1).arg(LocalText(why));
             return std::nullopt;
         }
         rules.push_back(std::move(rule));

@@ -37,6 +37,7 @@
 #include "window/find_bar.h"
 #include "window/highlight_rules_dlg.h"
 #include "window/key_filter.h"
+#include "window/local_text.h"
 #include "window/modem_lines_band.h"
 #include "window/popup_menus.h"
 #include "window/qt_message_box.h"
@@ -76,14 +77,6 @@ QRect Pixels(QRect units) {
     const auto x = [](int v) { return static_cast<int>(std::lround(v * kUnitX)); };
     const auto y = [](int v) { return static_cast<int>(std::lround(v * kUnitY)); };
     return QRect(x(units.x()), y(units.y()), x(units.width()), y(units.height()));
-}
-
-QString Local(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string LocalBytes(const QString& text) {
-    return text.toLocal8Bit().toStdString();
 }
 
 // "desc|pattern;pattern|...|" of the string table as Qt name filters.
@@ -148,7 +141,7 @@ CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
     setAcceptDrops(true);
     keys_->InstallOn(this);
     ShowSettings();
-    setWindowTitle(Local(engine_->State().title));
+    setWindowTitle(LocalText(engine_->State().title));
 }
 
 CMainWindow::~CMainWindow() {
@@ -407,9 +400,9 @@ void CMainWindow::ConnectMenus() {
 void CMainWindow::OnStateChanged(unsigned what) {
     if (what & kChangedButtons) ShowButtons();
     if (what & kChangedStatus) ShowStatus();
-    if (what & kChangedTitle) setWindowTitle(Local(engine_->State().title));
+    if (what & kChangedTitle) setWindowTitle(LocalText(engine_->State().title));
     if (what & kChangedSendText) ShowSendText();
-    if (what & kChangedBuffer) bufferBox_->setText(Local(engine_->State().bufferText));
+    if (what & kChangedBuffer) bufferBox_->setText(LocalText(engine_->State().bufferText));
     if (what & kChangedScroll) scrollPending_ = true;
     if (what & (kChangedRecords | kChangedScroll)) ScheduleTrafficCatchUp();
     if (what & kChangedSettings) ShowSettings();
@@ -421,7 +414,7 @@ void CMainWindow::ShowButtons() {
     for (const auto& [id, control] : controls_) {
         const ButtonState& state = engine_->State().Button(id);
         control->setEnabled(state.enabled);
-        control->setToolTip(Local(state.toolTip));
+        control->setToolTip(LocalText(state.toolTip));
         // The data list is shown or hidden by the ">" button alone.
         if (id != kIdDataList) control->setVisible(state.visible);
         auto* button = qobject_cast<QAbstractButton*>(control);
@@ -435,14 +428,14 @@ void CMainWindow::ShowButtons() {
 void CMainWindow::ShowStatus() {
     const CMainState& state = engine_->State();
     for (int pane = 0; pane < 3; ++pane)
-        statusBar_->SetPaneText(pane, Local(state.panes[static_cast<size_t>(pane)]));
+        statusBar_->SetPaneText(pane, LocalText(state.panes[static_cast<size_t>(pane)]));
     // Pane 2 is 60 pixels wide; its tool tip holds the whole text.
-    statusBar_->SetPaneToolTip(2, Local(state.panes[2]));
-    statusBar_->SetPaneToolTip(0, Local(state.pane0ToolTip));
+    statusBar_->SetPaneToolTip(2, LocalText(state.panes[2]));
+    statusBar_->SetPaneToolTip(0, LocalText(state.pane0ToolTip));
 }
 
 void CMainWindow::ShowSendText() {
-    const QString text = Local(engine_->State().sendText);
+    const QString text = LocalText(engine_->State().sendText);
     if (sendBox_->text() != text) sendBox_->setText(text);
 }
 
@@ -538,7 +531,7 @@ void CMainWindow::RunCommand(int command) {
         case kCmdNewInstance:
             return StartNewInstance();
         case kCmdExplorerPath:
-            QDesktopServices::openUrl(QUrl::fromLocalFile(Local(settings_.ExeDir)));
+            QDesktopServices::openUrl(QUrl::fromLocalFile(LocalText(settings_.ExeDir)));
             return;
         case kCmdSaveAll:
             return engine_->SaveAllLogs();
@@ -589,14 +582,14 @@ void CMainWindow::SaveTraffic(int command) {
 }
 
 QString CMainWindow::AskSavePath(const SaveDialogInfo& info) {
-    QFileDialog dialog(this, tr("Save Log Data"), Local(info.folder));
+    QFileDialog dialog(this, tr("Save Log Data"), LocalText(info.folder));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // The engine asks whether to overwrite or append.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setNameFilters(Local(info.filter).split(QStringLiteral(";;")));
-    dialog.setDefaultSuffix(Local(info.extension));
+    dialog.setNameFilters(LocalText(info.filter).split(QStringLiteral(";;")));
+    dialog.setDefaultSuffix(LocalText(info.extension));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectFile(Local(info.fileName));
+    dialog.selectFile(LocalText(info.fileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
 }
@@ -737,8 +730,8 @@ void CMainWindow::TogglePin() {
 }
 
 void CMainWindow::StartNewInstance() {
-    const QStringList args{QStringLiteral("-n"), Local(NewInstanceIniName(settings_.IniPath))};
-    QProcess::startDetached(Local(settings_.ExePath), args, Local(settings_.ExeDir));
+    const QStringList args{QStringLiteral("-n"), LocalText(NewInstanceIniName(settings_.IniPath))};
+    QProcess::startDetached(LocalText(settings_.ExePath), args, LocalText(settings_.ExeDir));
 }
 
 void CMainWindow::ShowAbout() {

@@ -2,13 +2,11 @@
 
 #include <QMessageBox>
 
+#include "window/local_text.h"
+
 namespace qelvor {
 
 namespace {
-
-QString Local(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QMessageBox::Icon BoxIcon(MsgIcon icon) {
     switch (icon) {
@@ -55,7 +53,8 @@ MsgResult BoxResult(int button) {
 
 MsgResult ShowQtMessageBox(QWidget* parent, const std::string& text, const std::string& caption,
                            MsgIcon icon, MsgButtons buttons) {
-    QMessageBox box(BoxIcon(icon), Local(caption), Local(text), BoxButtons(buttons), parent);
+    QMessageBox box(BoxIcon(icon), LocalText(caption), LocalText(text), BoxButtons(buttons),
+                    parent);
     return BoxResult(box.exec());
 }
 

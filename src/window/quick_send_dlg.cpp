@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mainwnd/main_engine.h"
+#include "window/local_text.h"
 
 namespace qelvor {
 
@@ -16,14 +17,6 @@ namespace {
 
 constexpr int kNameColumn = 0;
 constexpr int kTextColumn = 1;
-
-QString Local(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string LocalBytes(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
 
 bool operator!=(const QuickSend& a, const QuickSend& b) {
     return a.name != b.name || a.text != b.text;
@@ -58,8 +51,8 @@ CQuickSendDlg::CQuickSendDlg(CMainEngine& engine, QWidget* parent)
 void CQuickSendDlg::Fill() {
     for (int row = 0; row < CQuickSends::kCount; ++row) {
         const QuickSend& button = engine_.QuickSends().Button(row);
-        table_->setItem(row, kNameColumn, new QTableWidgetItem(Local(button.name)));
-        table_->setItem(row, kTextColumn, new QTableWidgetItem(Local(button.text)));
+        table_->setItem(row, kNameColumn, new QTableWidgetItem(LocalText(button.name)));
+        table_->setItem(row, kTextColumn, new QTableWidgetItem(LocalText(button.text)));
     }
 }
 

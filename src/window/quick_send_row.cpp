@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "mainwnd/main_engine.h"
+#include "window/local_text.h"
 #include "window/main_window.h"
 #include "window/quick_send_dlg.h"
 
@@ -18,10 +19,6 @@ constexpr int kRowHeight = 28;
 // A button narrower than its caption cuts it rather than pushing the row
 // wider than the window; the tool tip holds the text.
 constexpr int kNarrowestButton = 28;
-
-QString Local(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -83,8 +80,8 @@ void CQuickSendRow::ShowButtons(bool portOpen) {
     for (int i = 0; i < CQuickSends::kCount; ++i) {
         const QuickSend& send = quick.Button(i);
         QPushButton* button = buttons_[static_cast<size_t>(i)];
-        button->setText(Local(send.name));
-        button->setToolTip(Local(send.text));
+        button->setText(LocalText(send.name));
+        button->setToolTip(LocalText(send.text));
         button->setEnabled(portOpen && !send.text.empty());
         button->setVisible(!send.Empty());
     }

@@ -4,6 +4,7 @@
 #include <QResource>
 
 #include "config/ui_language.h"
+#include "window/local_text.h"
 
 namespace qelvor {
 
@@ -20,7 +21,7 @@ CResourceLibrary::~CResourceLibrary() {
 bool CResourceLibrary::Load(const std::string& folder, const std::string& programVersion) {
     Unload();
     message_.clear();
-    const QString path = QString::fromLocal8Bit(folder + kResourceLibraryName);
+    const QString path = LocalText(folder + kResourceLibraryName);
     const bool found = QFileInfo(path).isFile();
     // The version is inside the file, so the file is registered to read it
     // and given up again when it does not match. A file that is no resource

@@ -12,6 +12,7 @@
 #include "data/frame_check.h"
 #include "traffic/msg_exchange.h"
 #include "traffic/record_timing.h"
+#include "window/local_text.h"
 
 namespace qelvor {
 
@@ -198,7 +199,7 @@ QString CTrafficTableModel::CellText(size_t record, int column) const {
     const size_t shown = std::min<size_t>(bytes.size(), kMaxCellBytes);
     std::string text =
         FormatForDisplay(r.Type(), std::string_view(bytes.data(), shown), settings_.ShowDataFmt);
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+    return LocalText(text);
 }
 
 QColor CTrafficTableModel::ErrorColor(const QPalette& palette) {
