@@ -1,16 +1,11 @@
-// The record, its timing and highlight colour, the data list, the matcher
-// and stepped filter that search a store of records, and the exchange driven
-// with real byte blocks and a real data list; its writes go through a real UDP
-// port to a peer socket that reads each response back as one datagram, or
-// through a pty whose other end stops reading.
+// The exchange driven with real byte blocks and a real data list; its writes
+// go through a real UDP port to a peer socket that reads each response back
+// as one datagram, or through a pty whose other end stops reading.
 #include "traffic/msg_exchange.h"
-
-#include <malloc.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <random>
 #include <string>
 #include <thread>
@@ -27,14 +22,10 @@
 #include "support/loopback.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
-#include "traffic/data_detail.h"
 #include "traffic/data_list.h"
 #include "traffic/exchange_view.h"
-#include "traffic/highlight_rules.h"
 #include "traffic/msg_record.h"
-#include "traffic/record_filter.h"
 #include "traffic/record_log.h"
-#include "traffic/record_matcher.h"
 #include "traffic/traffic_stats.h"
 
 namespace qelvor {
@@ -43,247 +34,6 @@ namespace {
 using Strings = std::vector<std::string>;
 const std::string kAck("\x06"), kNak("\x15"), kEot("\x04"), kEnq("\x05"), kEtx("\x03"),
     kStx("\x02");
-
-// Every field of the packed time at its largest, and types above 0x7F and 0.
-TEST(MsgRecord, PackedTimeAndTypeSurviveAtTheirLimits) {
-    const SystemTime top{65535, 12, 6, 31, 23, 59, 59, 999};
-    for (const char type : {'R', '\0', '\xFF'}) {
-        const CMsgRecord record(type, std::string("a\0b", 3), top);
-        EXPECT_TRUE(record.Time() == top && record.Type() == type) << int{type};
-        EXPECT_EQ(record.Data(), std::string("a\0b", 3));
-    }
-}
-
-TEST(MsgRecord, StoreCostsAtMost64BytesPerRecordBeyondItsData) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "a sanitizer's allocator does not report to mallinfo2";
-#endif
-    constexpr size_t kRecords = 100000, kDataSize = 100;
-    const size_t before = mallinfo2().uordblks;
-    MsgRecords store;
-    for (size_t i = 0; i < kRecords; ++i)
-        store.emplace_back('R', std::string(kDataSize, 'x'), SystemTime{});
-    const size_t used = mallinfo2().uordblks - before;
-    EXPECT_LE(used / kRecords, kDataSize + 64) << used / kRecords << " bytes a record";
-}
-
-using Kind = DataListChange::Kind;
-
-// Each edit, the lines and selection after it and the one change it reports
-// (none for an edit that changes nothing).
-TEST(DataList, EachEditReportsOneTypedChangeAndSelectionFollowsItsLine) {
-    using Lines = std::vector<std::string>;
-    CDataList list;
-    DataListRecorder recorder(list);
-    DataListRecorder second(list);
-    list.AddObserver(&second);  // added twice, told once
-    // clang-format off
-    const struct { const char* what; std::function<void()> edit; Lines lines; int selection;
-                   std::vector<DataListChange> reported; } steps[] = {
-        {"assign", [&] { list.Assign({"a", "b", "c"}); }, {"a", "b", "c"}, -1, {{Kind::Reset, 0, 3}}},
-        {"select", [&] { list.SetCurSel(1); }, {"a", "b", "c"}, 1, {{Kind::Selection, 1}}},
-        {"same selection", [&] { list.SetCurSel(1); }, {"a", "b", "c"}, 1, {}},
-        {"insert above", [&] { list.Insert(0, "new"); }, {"new", "a", "b", "c"}, 2, {{Kind::Inserted, 0, 1}}},
-        {"delete out of range", [&] { list.Delete(7); }, {"new", "a", "b", "c"}, 2, {}},
-        {"delete above", [&] { list.Delete(0); }, {"a", "b", "c"}, 1, {{Kind::Removed, 0, 1}}},
-        {"insert past end", [&] { list.Insert(99, "end"); }, {"a", "b", "c", "end"}, 1, {{Kind::Inserted, 3, 1}}},
-        {"append", [&] { list.Append("z"); }, {"a", "b", "c", "end", "z"}, 1, {{Kind::Inserted, 4, 1}}},
-        {"delete selected", [&] { list.Delete(1); }, {"a", "c", "end", "z"}, -1, {{Kind::Removed, 1, 1}}},
-        {"select out of range", [&] { list.SetCurSel(9); }, {"a", "c", "end", "z"}, -1, {}},
-        {"select last", [&] { list.SetCurSel(3); }, {"a", "c", "end", "z"}, 3, {{Kind::Selection, 3}}},
-        {"assign drops selection", [&] { list.Assign({"x"}); }, {"x"}, -1, {{Kind::Reset, 0, 1}}},
-        {"clear", [&] { list.Clear(); }, {}, -1, {{Kind::Reset, 0, 0}}},
-    };
-    // clang-format on
-    for (const auto& step : steps) {
-        recorder.changes.clear();
-        second.changes.clear();
-        step.edit();
-        EXPECT_EQ(list.Lines(), step.lines) << step.what;
-        EXPECT_EQ(list.CurSel(), step.selection) << step.what;
-        EXPECT_EQ(recorder.changes, step.reported) << step.what;
-        EXPECT_EQ(second.changes, step.reported) << step.what;
-    }
-    EXPECT_EQ(list.Line(-1) + list.Line(4), "");
-    list.RemoveObserver(&second);
-    list.Append("after");  // the removed observer hears nothing more
-    EXPECT_EQ(recorder.changes.size() - second.changes.size(), 1u);
-}
-
-// Highlight rules read from a settings record's keys, as the INI file gives
-// them, good and bad, and the colour they give real records.
-TEST(HighlightRules, TheFirstMatchingRuleGivesTheColourAndBadKeysAreLeftOut) {
-    CComSetting settings;
-    const char* const keys[] = {"hex|#FF0000|15",     "regex|#000000|(",  "text|#12345|x",
-                                "text|#00FF00|<ACK>", "word|#123456|x",   "text|123456|x",
-                                "text|#12345G",       "REGEX|#00ff7F|<|>"};
-    for (int n = 1; n <= 8; ++n)
-        settings.HighlightKey(n) = keys[n - 1];
-    CHighlightRules rules;
-    rules.Load(settings);
-    ASSERT_EQ(rules.Rules().size(), 3u);
-    ASSERT_EQ(rules.Problems().size(), 5u);
-    EXPECT_EQ(rules.Problems()[0].rfind("Highlight2: bad regular expression", 0), 0u);
-    for (size_t i = 1; i < 5; ++i)
-        EXPECT_NE(rules.Problems()[i].find("highlight rule is"), std::string::npos) << i;
-    EXPECT_EQ(rules.ColorOf(CMsgRecord('R', "\x15")), 0xFF0000u);
-    EXPECT_EQ(rules.ColorOf(CMsgRecord('S', "\x06")), 0x00FF00u);
-    EXPECT_EQ(rules.ColorOf(CMsgRecord('R', "\x02")), 0x00FF7Fu);
-    EXPECT_EQ(rules.ColorOf(CMsgRecord('R', "plain")), std::nullopt);
-    CHighlightRules::Store({rules.Rules()[2], rules.Rules()[0]}, settings);
-    EXPECT_EQ(settings.HighlightKey(1) + settings.HighlightKey(2) + settings.HighlightKey(8),
-              "regex|#00FF7F|<|>hex|#FF0000|15");
-}
-
-// The "+ms" of a stored record since any record or the last of the same
-// type, over the end of a day and of a month (in a leap year); none for a
-// first record or pending bytes.
-TEST(DataDetail, GapSinceThePreviousRecordInScope) {
-    const MsgRecords records = {CMsgRecord('S', "a", {2024, 2, 3, 28, 23, 59, 59, 998}),
-                                CMsgRecord('R', "b", {2024, 2, 4, 29, 0, 0, 0, 3}),
-                                CMsgRecord('R', "c", {2024, 2, 4, 29, 0, 0, 0, 8}),
-                                CMsgRecord('S', "d", {2024, 3, 5, 1, 0, 0, 0, 20})};
-    using G = GapScope;
-    const std::tuple<size_t, GapScope, std::string> cases[] = {
-        {0, G::kAnyRecord, ""},         {1, G::kAnyRecord, "5"}, {2, G::kAnyRecord, "5"},
-        {3, G::kAnyRecord, "86400012"}, {1, G::kSameType, ""},   {3, G::kSameType, "86400022"}};
-    for (const auto& [index, scope, gap] : cases)
-        EXPECT_EQ(CDataDetail(records, index, scope).GapText(), gap) << index;
-    EXPECT_EQ(CDataDetail(CMsgRecord('R', "pending")).GapText(), "");
-}
-
-// The matcher over real records in each display style, its refusals of bad
-// patterns, and find next / previous / count over a store and over an index.
-using M = MatchMode;
-
-TEST(RecordMatcher, MatchesTheRecordAsShownAndFindsGoingRoundOnlyWhenAsked) {
-    const std::string kFrame = kStx + "1H|abc\x03" + "5A\r\n";
-    // clang-format off
-    const struct { MatchMode mode; std::string pattern; int style; char type; std::string bytes;
-                   bool matches; } cases[] = {
-        {M::kText, "<STX>1H", 1, 'R', kFrame, true}, {M::kText, "<STX>1H", 0, 'R', kFrame, false},
-        {M::kText, kStx + "1H", 0, 'R', kFrame, true}, {M::kText, "02 31 48", 2, 'R', kFrame, true},
-        {M::kText, "<CR>", 0, 'I', "a\rb", true},  // 'I' always in notation
-        {M::kRegex, "<ETX>[0-9A-F]{2}<CR><LF>$", 1, 'R', kFrame, true},
-        {M::kRegex, "(?i)ABC", 1, 'R', kFrame, true}, {M::kRegex, "^1H", 1, 'R', kFrame, false},
-        {M::kHex, "02 ?? 48", 1, 'R', kFrame, true}, {M::kHex, "0D0A", 1, 'R', kFrame, true},
-        {M::kHex, "?? 02", 1, 'R', kFrame, false},  // nothing before STX
-        {M::kHex, "0A ??", 1, 'R', kFrame, false},  // nothing after LF
-        {M::kHex, "?? 0A", 1, 'R', kFrame, true}, {M::kHex, "?? ?? ??", 1, 'R', "ab", false},
-        {M::kHex, "00 ff", 1, 'R', std::string("a\0\xff", 3), true},
-        // A backtracking engine tries about 2^30 ways to split the run of 'a'
-        // before it gives up on the near miss; RE2 answers in linear time.
-        {M::kRegex, "(a+)+$", 1, 'R', std::string(30, 'a') + "b", false},
-        {M::kRegex, "(a+)+$", 1, 'R', std::string(30, 'a') + "ba", true}};
-    // clang-format on
-    for (const auto& c : cases) {
-        std::string error;
-        const auto matcher = CRecordMatcher::Create(c.mode, c.pattern, c.style, &error);
-        ASSERT_TRUE(matcher) << error;
-        EXPECT_EQ(matcher->Matches(CMsgRecord(c.type, c.bytes)), c.matches) << c.pattern;
-    }
-    // clang-format off
-    const std::tuple<MatchMode, const char*, const char*> bad[] = {
-        {M::kText, "", "empty"}, {M::kRegex, "a(b", "missing )"}, {M::kHex, "02 3", "position 4"},
-        {M::kHex, "02 ?", "two hex digits"}, {M::kHex, "0x02", "'x' is no hex digit at position 2"},
-        {M::kHex, "  ", "no byte"}};
-    // clang-format on
-    for (const auto& [mode, pattern, reason] : bad) {
-        std::string error;
-        EXPECT_FALSE(CRecordMatcher::Create(mode, pattern, 1, &error));
-        EXPECT_NE(error.find(reason), std::string::npos) << error;
-    }
-    MsgRecords records;
-    for (const char* text : {"x", "hit", "y", "hit", "z"})
-        records.emplace_back('R', text);
-    const auto m = CRecordMatcher::Create(M::kText, "hit", 1, nullptr);
-    const CRecordMatcher::Rows all{records};
-    constexpr size_t kNone = CRecordMatcher::kNoRow;
-    // Each row: forward or back, the row to start from, going round, the row found.
-    const std::tuple<bool, size_t, bool, size_t> finds[] = {
-        {true, kNone, true, 1},  {true, 3, true, 1},   {true, 3, false, kNone},
-        {false, kNone, true, 3}, {false, 3, false, 1}, {false, 1, false, kNone}};
-    for (const auto& [next, from, wrap, found] : finds)
-        EXPECT_EQ(next ? m->FindNext(all, from, wrap) : m->FindPrevious(all, from, wrap), found);
-    EXPECT_EQ(m->Count(all), 2u);
-    // Over an index the rows are its positions; a lone match is found again
-    // from itself when the search goes round.
-    const std::vector<size_t> index{0, 3, 4};
-    EXPECT_EQ(m->FindNext({records, &index}, 1, true), 1u);
-    EXPECT_EQ(m->FindPrevious({records, &index}, 2, false), 1u);
-    EXPECT_EQ(m->Count({records, &index}), 1u);
-}
-
-// The stepped filter over a real traffic store that grows and is cleared
-// between steps, as the window's poll tick drives it.
-using Rows = std::vector<size_t>;
-
-class RecordFilterTest : public testing::Test {
-  protected:
-    void Add(const std::string& types) {
-        for (char type : types)
-            exchange_.AddRecord(type, type == 'R' ? "<hit>" : "miss");
-    }
-    bool StepAll() { return filter_.Step(CRecordFilter::Clock::now() + std::chrono::seconds(10)); }
-    static std::optional<CRecordMatcher> Hits() {
-        return CRecordMatcher::Create(MatchMode::kText, "hit", 1, nullptr);
-    }
-
-    CComSetting settings_;
-    CMsgExchange exchange_{settings_};
-    CRecordFilter filter_{exchange_};
-};
-
-TEST_F(RecordFilterTest, KeepsTheChosenTypesAsRecordsArriveAndAfterAClear) {
-    filter_.Reset({.showSent = false}, std::nullopt);
-    Add("SRIS");
-    EXPECT_TRUE(StepAll());
-    EXPECT_EQ(filter_.Rows(), (Rows{1, 2}));
-    Add("RS");
-    EXPECT_FALSE(filter_.CaughtUp());
-    EXPECT_TRUE(StepAll());
-    EXPECT_EQ(filter_.Rows(), (Rows{1, 2, 4}));
-    EXPECT_EQ(filter_.MatchCount(), 0u);
-    exchange_.ClearAll();
-    Add("IS");
-    EXPECT_FALSE(filter_.CaughtUp());
-    EXPECT_TRUE(StepAll());
-    EXPECT_EQ(filter_.Rows(), (Rows{0}));
-}
-
-TEST_F(RecordFilterTest, OnlyMatchingRowsOrAllRowsWithTheMatchesToStepThrough) {
-    Add("RSRIR");
-    filter_.Reset({.onlyMatching = true}, Hits());
-    StepAll();
-    EXPECT_EQ(filter_.Rows(), (Rows{0, 2, 4}));
-    EXPECT_EQ(filter_.MatchRows(), (Rows{0, 1, 2}));
-    filter_.Reset({.showInfo = false}, Hits());
-    Add("SR");
-    StepAll();
-    EXPECT_EQ(filter_.Rows(), (Rows{0, 1, 2, 4, 5, 6}));
-    EXPECT_EQ(filter_.MatchRows(), (Rows{0, 2, 3, 5}));
-    constexpr size_t kNone = CRecordFilter::kNoRow;
-    // Each row: forward or back, the row to start from, going round, the row found.
-    const std::tuple<bool, size_t, bool, size_t> finds[] = {
-        {true, 3, false, 5},      {true, 5, false, kNone}, {true, 6, true, 0},
-        {false, kNone, false, 5}, {false, 0, true, 5},     {false, 0, false, kNone}};
-    for (const auto& [next, from, wrap, found] : finds)
-        EXPECT_EQ(next ? filter_.NextMatch(from, wrap) : filter_.PreviousMatch(from, wrap), found);
-}
-
-TEST_F(RecordFilterTest, AStepPastItsDeadlineStopsAndTheNextGoesOn) {
-    Add(std::string(5000, 'R'));
-    filter_.Reset({}, Hits());
-    EXPECT_FALSE(filter_.Step(CRecordFilter::Clock::now()));
-    const size_t taken = filter_.Rows().size();
-    EXPECT_GT(taken, 0u);
-    EXPECT_LT(taken, 5000u);
-    EXPECT_DOUBLE_EQ(filter_.Progress(), static_cast<double>(taken) / 5000.0);
-    while (!filter_.Step(CRecordFilter::Clock::now())) {
-    }
-    EXPECT_EQ(filter_.MatchCount(), 5000u);
-    EXPECT_DOUBLE_EQ(filter_.Progress(), 1.0);
-}
 
 // The view and the continuous log: records what the exchange tells them.
 class RecordingView : public IExchangeView, public IRecordLog {
@@ -465,24 +215,6 @@ TEST_F(ExchangeTest, APeerThatDoesNotReadGetsTheQueuedSendsInOrderAndTheRestIsCo
     EXPECT_EQ(toldDropped, (kSends - sent.size()) * kSize);
 }
 
-// A run of drops is due once the queue has emptied to half its cap, or once
-// it has gone on for a while; not at every send the queue takes again.
-TEST(OutgoingQueue, ARunOfDropsIsDueAtHalfTheCapOrAfterAWhile) {
-    COutgoingQueue queue;
-    const auto start = COutgoingQueue::Clock::now();
-    ASSERT_TRUE(queue.Offer(std::string(COutgoingQueue::kCap - 1, 'q'), 0, true, start));
-    EXPECT_FALSE(queue.Offer("xy", 0, true, start));
-    queue.Advance(1, start);
-    EXPECT_TRUE(queue.Offer("z", 0, true, start)) << "room for one byte";
-    EXPECT_FALSE(queue.DropRunDue(start)) << "still full, and the run just began";
-    EXPECT_TRUE(queue.DropRunDue(start + COutgoingQueue::kReportEvery));
-    queue.Advance(COutgoingQueue::kCap / 2, start);
-    EXPECT_TRUE(queue.DropRunDue(start));
-    EXPECT_EQ(queue.TakeDropped(), 2u);
-    EXPECT_FALSE(queue.DropRunDue(start + COutgoingQueue::kReportEvery));
-    EXPECT_EQ(queue.Bytes(), COutgoingQueue::kCap / 2 - 1);
-}
-
 // One scenario: settings, blocks fed in turn, and everything observable after.
 struct Scenario {
     const char* name;
@@ -641,13 +373,6 @@ TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
     }
 }
 
-using std::chrono::seconds;
-
-// A second's bytes as "in/out", so that a whole series compares at once.
-std::string Text(const CTrafficStats::Second& s) {
-    return std::to_string(s.in) + "/" + std::to_string(s.out);
-}
-
 // What was written and what the splitter cut (at CR LF, ENQ and NAK by
 // default) is traffic; information records and failed writes are not.
 TEST_F(ExchangeTest, StatsCountWhatTheStoreRecords) {
@@ -666,30 +391,6 @@ TEST_F(ExchangeTest, StatsCountWhatTheStoreRecords) {
               std::vector<uint64_t>({5, 1, received.size(), 4, 1, 1, 2}));
     exchange_.Stats().Reset();
     EXPECT_EQ(t.bytesReceived + t.badCheckFrames, 0u);
-}
-
-TEST(TrafficStats, TheLast60SecondsRollAndQuietSecondsAreZero) {
-    CTrafficStats stats;
-    const CTrafficStats::Clock::time_point t0{seconds(1000)};
-    stats.OnRecord('R', std::string(10, 'r'), t0);
-    stats.OnRecord('S', "abc", t0 + std::chrono::milliseconds(999));
-    stats.OnRecord('R', std::string(7, 'r'), t0 + seconds(1));
-    stats.OnRecord('I', "not traffic", t0 + seconds(1));
-    // The series at a time, oldest first, with only the seconds named set.
-    auto expectSeries = [&](int at, std::map<int, std::string> set) {
-        const CTrafficStats::Series series = stats.LastSeconds(t0 + seconds(at));
-        for (int i = 0; i < CTrafficStats::kSeconds; ++i)
-            EXPECT_EQ(Text(series[size_t(i)]), set.count(i) ? set[i] : "0/0") << at << ":" << i;
-    };
-    expectSeries(1, {{58, "10/3"}, {59, "7/0"}});
-    EXPECT_EQ(Text(stats.Rate(t0 + seconds(2))), "7/0");  // the last whole second
-    EXPECT_EQ(Text(stats.Rate(t0 + seconds(3))), "0/0");
-    expectSeries(60, {{0, "7/0"}});  // the first second has left the window
-    // After a pause the seconds passed over are empty, the recent ones kept.
-    stats.OnRecord('S', "xy", t0 + seconds(30));
-    expectSeries(30, {{29, "10/3"}, {30, "7/0"}, {59, "0/2"}});
-    stats.OnRecord('R', "z", t0 + seconds(500));  // a long pause empties the ring
-    expectSeries(500, {{59, "1/0"}});
 }
 
 }  // namespace
