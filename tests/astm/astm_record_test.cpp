@@ -1,14 +1,11 @@
 #include "astm/astm_record.h"
 
 #include <utility>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 namespace qelvor::astm {
 namespace {
-
-using Strings = std::vector<std::string>;
 
 TEST(AstmRecord, HeaderDeclaresTheDelimitersOrSaysWhyAndTheMessageIsSplitWithThem) {
     const std::pair<const char*, const char*> rows[] = {

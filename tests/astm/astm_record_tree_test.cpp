@@ -1,15 +1,11 @@
 #include "astm/astm_record_tree.h"
 
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "astm/astm_frame.h"
 
 namespace qelvor::astm {
 namespace {
-
-using Strings = std::vector<std::string>;
 
 // The tree as one line a node, indented by depth: "kind number value".
 std::string Rendered(const AstmTreeNode& node, size_t depth = 0) {
