@@ -19,8 +19,8 @@
 #include <algorithm>
 
 #include "config/com_setting.h"
+#include "window/band_host.h"
 #include "window/local_text.h"
-#include "window/main_window.h"
 #include "window/traffic_table_model.h"
 
 namespace qelvor {
@@ -45,9 +45,9 @@ QCheckBox* Toggle(QWidget* parent, const char* name, const QString& label, const
 
 }  // namespace
 
-CFindBar::CFindBar(CMainWindow& window, CTrafficTableModel& model, QTableView& list,
+CFindBar::CFindBar(IBandHost& host, CTrafficTableModel& model, QTableView& list,
                    const CComSetting& settings)
-    : window_(window), model_(model), list_(list), settings_(settings) {
+    : host_(host), model_(model), list_(list), settings_(settings) {
     setObjectName(QStringLiteral("FindBar"));
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(4, 2, 4, 2);
@@ -67,6 +67,8 @@ CFindBar::CFindBar(CMainWindow& window, CTrafficTableModel& model, QTableView& l
     connect(&model_, &CTrafficTableModel::filterProgress, this, &CFindBar::ShowProgress);
     connect(list_.selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CFindBar::ShowCount);
+    host_.AddBand(this);
+    AddCommands();
 }
 
 void CFindBar::BuildFindRow(QHBoxLayout* row) {
@@ -124,8 +126,8 @@ void CFindBar::BuildFilterRow(QHBoxLayout* row) {
     row->addStretch(1);
 }
 
-void CFindBar::AddCommands(QMenu* menu) {
-    QAction* find = menu->addAction(tr("Find..."));
+void CFindBar::AddCommands() {
+    QAction* find = host_.WindowMenu()->addAction(tr("Find..."));
     find->setObjectName(QStringLiteral("Find"));
     find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(find, &QAction::triggered, this, &CFindBar::Open);
@@ -137,12 +139,12 @@ void CFindBar::AddCommands(QMenu* menu) {
     previous->setObjectName(QStringLiteral("FindPreviousKey"));
     previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     connect(previous, &QAction::triggered, this, &CFindBar::FindPrevious);
-    // On the window, so that the keys work wherever the focus is.
-    window_.addActions({find, next, previous});
+    for (QAction* action : {find, next, previous})
+        host_.AddWindowShortcut(action);
 }
 
 void CFindBar::Open() {
-    window_.SetBandShown(this, true);
+    host_.SetBandShown(this, true);
     // The text kept from the last time is searched for again.
     if (!pattern_->text().isEmpty()) ApplyPattern();
     pattern_->setFocus(Qt::ShortcutFocusReason);
@@ -150,7 +152,7 @@ void CFindBar::Open() {
 }
 
 void CFindBar::Close() {
-    window_.SetBandShown(this, false);
+    host_.SetBandShown(this, false);
     // A filter whose controls are out of sight would hide rows without a
     // trace: the list shows every row again (the echo-free view aside) and
     // no match, and stays on the record that was selected. The text stays

@@ -16,7 +16,6 @@ class QComboBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTableView;
@@ -24,18 +23,18 @@ class QTableView;
 namespace qelvor {
 
 class CComSetting;
-class CMainWindow;
+class IBandHost;
 class CTrafficTableModel;
 
 class CFindBar : public QWidget {
     Q_OBJECT
 
   public:
-    CFindBar(CMainWindow& window, CTrafficTableModel& model, QTableView& list,
+    // Joins host as a band, with "Find" (Ctrl+F) in the window's menu and
+    // F3 / Shift+F3 on the window.
+    CFindBar(IBandHost& host, CTrafficTableModel& model, QTableView& list,
              const CComSetting& settings);
 
-    // Adds "Find" (Ctrl+F) to the menu, and F3 / Shift+F3 to the window.
-    void AddCommands(QMenu* menu);
     // Shows the bar with the pattern focused and selected; Close hides it.
     void Open();
     void Close();
@@ -53,6 +52,7 @@ class CFindBar : public QWidget {
   private:
     static constexpr size_t kNoRowFound = CRecordFilter::kNoRow;
 
+    void AddCommands();
     void BuildFindRow(QHBoxLayout* row);
     void BuildFilterRow(QHBoxLayout* row);
     void ApplyPattern();
@@ -66,7 +66,7 @@ class CFindBar : public QWidget {
     void ShowProgress(double progress, bool done);
     size_t CurrentRow() const;
 
-    CMainWindow& window_;
+    IBandHost& host_;
     CTrafficTableModel& model_;
     QTableView& list_;
     const CComSetting& settings_;

@@ -298,14 +298,12 @@ void CMainWindow::BuildBands() {
     systemMenu_->addSeparator();
     // Top to bottom: what belongs to the send box first, then the serial
     // line's, then the find bar and the statistics.
-    quickSends_ = new CQuickSendRow(*engine_, *this);
-    modemLines_ = new CModemLinesBand(*engine_, *this);
+    quickSends_ = new CQuickSendRow(*this);
+    modemLines_ = new CModemLinesBand(*this);
     findBar_ = new CFindBar(*this, *trafficModel_, *trafficList_, settings_);
-    AddBand(findBar_);
-    findBar_->AddCommands(systemMenu_);
     listOptions_ = new CTrafficListOptions(settings_, *trafficList_, *trafficModel_, *findBar_);
     listOptions_->AddCommands(systemMenu_);
-    statistics_ = CStatisticsPanel::Install(*this, settings_);
+    statistics_ = new CStatisticsPanel(*this, settings_);
     systemMenu_->addMenu(CTheme::BuildMenu(systemMenu_));
     csvExport_ = new CCsvExportRunner(*engine_, settings_, this);
     QAction* exportCsv = systemMenu_->addAction(tr("Export CSV..."));
@@ -323,6 +321,10 @@ void CMainWindow::BuildBands() {
 void CMainWindow::AddBand(QWidget* band) {
     band->setParent(this);
     bands_.Add(band);
+}
+
+void CMainWindow::AddWindowShortcut(QAction* action) {
+    addAction(action);
 }
 
 void CMainWindow::SetBandShown(QWidget* band, bool shown) {

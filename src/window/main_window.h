@@ -13,6 +13,7 @@
 
 #include "mainwnd/main_engine.h"
 #include "mainwnd/main_view.h"
+#include "window/band_host.h"
 #include "window/resize_anchors.h"
 #include "window/window_bands.h"
 
@@ -44,7 +45,7 @@ class CStatusBar;
 class CTrafficTableModel;
 struct SaveDialogInfo;
 
-class CMainWindow : public QWidget, public IMainView {
+class CMainWindow : public QWidget, public IMainView, public IBandHost {
     Q_OBJECT
 
   public:
@@ -60,7 +61,6 @@ class CMainWindow : public QWidget, public IMainView {
     // null.
     void Start(const CStartupArgs& args, CLogWriter* log);
 
-    CMainEngine& Engine() { return *engine_; }
     bool Pinned() const { return pinned_; }
     // Runs one command of a popup menu, by its id.
     void RunCommand(int command);
@@ -68,15 +68,14 @@ class CMainWindow : public QWidget, public IMainView {
     QMenu* BuildPopup(const QString& name);
     // Loads a dropped or chosen file as the data file.
     void LoadDataFile(const QString& path);
-    // A band under the dialog controls (the window owns it; it starts
-    // hidden). Showing one makes the window taller by its height, hiding it
-    // shorter, so that the controls above keep their places.
-    void AddBand(QWidget* band);
-    void SetBandShown(QWidget* band, bool shown);
     bool BandShown(const QWidget* band) const { return bands_.Shown(band); }
-    // The window's own menu (the status bar's button and empty space), which
-    // the bands add their commands to.
-    QMenu* WindowMenu() const { return systemMenu_; }
+
+    // IBandHost
+    CMainEngine& Engine() override { return *engine_; }
+    void AddBand(QWidget* band) override;
+    void SetBandShown(QWidget* band, bool shown) override;
+    QMenu* WindowMenu() const override { return systemMenu_; }
+    void AddWindowShortcut(QAction* action) override;
 
     // IMainView
     void OnStateChanged(unsigned what) override;

@@ -6,7 +6,7 @@
 #include <QToolButton>
 
 #include "mainwnd/main_engine.h"
-#include "window/main_window.h"
+#include "window/band_host.h"
 
 namespace qelvor {
 
@@ -33,8 +33,7 @@ constexpr const char* kLitColour = "#2fb344";
 
 }  // namespace
 
-CModemLinesBand::CModemLinesBand(CMainEngine& engine, CMainWindow& window)
-    : engine_(engine), window_(window) {
+CModemLinesBand::CModemLinesBand(IBandHost& host) : host_(host), engine_(host.Engine()) {
     setObjectName(QStringLiteral("ModemLines"));
     setFixedHeight(kBandHeight);
     auto* row = new QHBoxLayout(this);
@@ -66,7 +65,7 @@ CModemLinesBand::CModemLinesBand(CMainEngine& engine, CMainWindow& window)
     row->addSpacing(8);
     row->addWidget(note_, 1);
     row->addStretch(0);
-    window_.AddBand(this);
+    host_.AddBand(this);
     Refresh();
 }
 
@@ -114,7 +113,7 @@ void CModemLinesBand::ShowControls(const ControlLineState& lines) {
 void CModemLinesBand::Refresh() {
     const ControlLineState& lines = engine_.State().controlLines;
     ShowControls(lines);
-    window_.SetBandShown(this, lines.shown);
+    host_.SetBandShown(this, lines.shown);
 }
 
 }  // namespace qelvor

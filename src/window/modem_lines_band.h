@@ -15,15 +15,15 @@ class QToolButton;
 namespace qelvor {
 
 class CMainEngine;
-class CMainWindow;
+class IBandHost;
 struct ControlLineState;
 
 class CModemLinesBand : public QWidget {
     Q_OBJECT
 
   public:
-    // Adds itself to window as a band.
-    CModemLinesBand(CMainEngine& engine, CMainWindow& window);
+    // Joins host as a band.
+    explicit CModemLinesBand(IBandHost& host);
 
     // The band as State().controlLines has it (kChangedLines).
     void Refresh();
@@ -34,8 +34,8 @@ class CModemLinesBand : public QWidget {
     void ShowLamp(QLabel* lamp, const QString& name, bool on);
     void ShowControls(const ControlLineState& lines);
 
+    IBandHost& host_;
     CMainEngine& engine_;
-    CMainWindow& window_;
     QToolButton* dtr_ = nullptr;
     QToolButton* rts_ = nullptr;
     QPushButton* break_ = nullptr;

@@ -6,8 +6,8 @@
 #include <QPushButton>
 
 #include "mainwnd/main_engine.h"
+#include "window/band_host.h"
 #include "window/local_text.h"
-#include "window/main_window.h"
 #include "window/quick_send_dlg.h"
 
 namespace qelvor {
@@ -22,8 +22,7 @@ constexpr int kNarrowestButton = 28;
 
 }  // namespace
 
-CQuickSendRow::CQuickSendRow(CMainEngine& engine, CMainWindow& window)
-    : engine_(engine), window_(window) {
+CQuickSendRow::CQuickSendRow(IBandHost& host) : host_(host), engine_(host.Engine()) {
     setObjectName(QStringLiteral("QuickSendRow"));
     setFixedHeight(kRowHeight);
     auto* row = new QHBoxLayout(this);
@@ -45,9 +44,9 @@ CQuickSendRow::CQuickSendRow(CMainEngine& engine, CMainWindow& window)
     edit->setAutoDefault(false);
     connect(edit, &QPushButton::clicked, this, &CQuickSendRow::Edit);
     row->addWidget(edit);
-    window_.AddBand(this);
+    host_.AddBand(this);
 
-    showAction_ = window_.WindowMenu()->addAction(tr("Quick-send buttons"));
+    showAction_ = host_.WindowMenu()->addAction(tr("Quick-send buttons"));
     showAction_->setObjectName(QStringLiteral("ShowQuickSends"));
     showAction_->setCheckable(true);
     connect(showAction_, &QAction::triggered, this,
@@ -63,7 +62,7 @@ void CQuickSendRow::BuildShortcuts() {
         action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + int(i))));
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, buttons_[i], &QPushButton::click);
-        window_.addAction(action);
+        host_.AddWindowShortcut(action);
         shortcuts_[i] = action;
     }
 }
@@ -91,7 +90,7 @@ void CQuickSendRow::ShowRow(bool shown) {
     showAction_->setChecked(shown);
     for (QAction* action : shortcuts_)
         action->setEnabled(shown);
-    window_.SetBandShown(this, shown);
+    host_.SetBandShown(this, shown);
 }
 
 void CQuickSendRow::Edit() {

@@ -16,15 +16,15 @@ class QPushButton;
 namespace qelvor {
 
 class CMainEngine;
-class CMainWindow;
+class IBandHost;
 
 class CQuickSendRow : public QWidget {
     Q_OBJECT
 
   public:
-    // Adds itself to window as a band, its command to the window's menu and
-    // its shortcuts to the window.
-    CQuickSendRow(CMainEngine& engine, CMainWindow& window);
+    // Joins host as a band, with its command in the window's menu and its
+    // shortcuts on the window.
+    explicit CQuickSendRow(IBandHost& host);
 
     // The buttons, their captions and enabled state, and whether the row
     // shows, as the engine has them now (kChangedQuickSends, and the port
@@ -37,8 +37,8 @@ class CQuickSendRow : public QWidget {
     void ShowRow(bool shown);
     void Edit();
 
+    IBandHost& host_;
     CMainEngine& engine_;
-    CMainWindow& window_;
     std::array<QPushButton*, CQuickSends::kCount> buttons_{};
     // Ctrl+1 .. Ctrl+9: only while the row shows, so that no key sends a
     // text the user cannot see.

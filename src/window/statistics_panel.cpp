@@ -15,7 +15,8 @@
 #include <algorithm>
 
 #include "config/com_setting.h"
-#include "window/main_window.h"
+#include "mainwnd/main_engine.h"
+#include "window/band_host.h"
 #include "window/theme.h"
 
 namespace qelvor {
@@ -144,21 +145,24 @@ QWidget* CStatisticsPanel::BuildChart() {
     return view;
 }
 
-CStatisticsPanel* CStatisticsPanel::Install(CMainWindow& window, CComSetting& settings) {
-    auto* panel = new CStatisticsPanel(window.Engine().Stats());
-    window.AddBand(panel);
-    QAction* show = window.WindowMenu()->addAction(tr("Statistics"));
+CStatisticsPanel::CStatisticsPanel(IBandHost& host, CComSetting& settings)
+    : CStatisticsPanel(host.Engine().Stats()) {
+    Join(host, settings);
+}
+
+void CStatisticsPanel::Join(IBandHost& host, CComSetting& settings) {
+    host.AddBand(this);
+    QAction* show = host.WindowMenu()->addAction(tr("Statistics"));
     show->setObjectName(QStringLiteral("ShowStatistics"));
     show->setCheckable(true);
-    QObject::connect(show, &QAction::toggled, panel, [&window, &settings, panel](bool shown) {
-        window.SetBandShown(panel, shown);
+    QObject::connect(show, &QAction::toggled, this, [this, &host, &settings](bool shown) {
+        host.SetBandShown(this, shown);
         if (settings.StatisticsShown == (shown ? 1 : 0)) return;
         settings.StatisticsShown = shown ? 1 : 0;
         settings.WriteProfileInt(settings.GetCurrentSet(), kShownKey, settings.StatisticsShown);
     });
     show->setChecked(settings.StatisticsShown != 0);
-    panel->showAction_ = show;
-    return panel;
+    showAction_ = show;
 }
 
 void CStatisticsPanel::FollowSettings(const CComSetting& settings) {

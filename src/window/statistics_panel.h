@@ -20,7 +20,7 @@ class QValueAxis;
 namespace qelvor {
 
 class CComSetting;
-class CMainWindow;
+class IBandHost;
 
 class CStatisticsPanel : public QWidget {
     Q_OBJECT
@@ -30,12 +30,11 @@ class CStatisticsPanel : public QWidget {
     static constexpr int kRefreshMs = 250;
     using Clock = CTrafficStats::Clock;
 
-    CStatisticsPanel(CTrafficStats& stats, QWidget* parent = nullptr);
-
-    // Adds the panel as a band of the window with its menu command
-    // "Statistics" (checkable), shown as the set's StatisticsShown says; the
-    // command stores the choice in the set.
-    static CStatisticsPanel* Install(CMainWindow& window, CComSetting& settings);
+    explicit CStatisticsPanel(CTrafficStats& stats, QWidget* parent = nullptr);
+    // Joins host as a band with its menu command "Statistics" (checkable),
+    // shown as the set's StatisticsShown says; the command stores the choice
+    // in the set.
+    CStatisticsPanel(IBandHost& host, CComSetting& settings);
     // Shown or hidden as the set's StatisticsShown now says: after another
     // set was chosen.
     void FollowSettings(const CComSetting& settings);
@@ -51,6 +50,7 @@ class CStatisticsPanel : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
+    void Join(IBandHost& host, CComSetting& settings);
     QLayout* BuildCounters();
     QWidget* BuildChart();
     void ShowCounters(const CTrafficStats::Totals& totals, const CTrafficStats::Second& rate);
