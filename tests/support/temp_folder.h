@@ -1,16 +1,24 @@
 // Helpers shared by every test program: a temporary folder removed with everything in it,
-// whole-file reads and writes, an environment variable set for one test and a bounded wait.
+// whole-file reads and writes, folder listings and permission bits, an environment variable
+// set for one test, a bounded wait and a step that must not wait on a named pipe.
 #pragma once
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +89,34 @@ inline bool WaitUntil(const std::function<bool()>& done, int limitMs = 5000) {
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
     return true;
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> Listing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The permission bits of a file; 0 when there is none.
+inline mode_t Permissions(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
+}
+
+// Runs a step that must never wait on a named pipe, with a time limit: a
+// step stuck opening the pipe is let go by opening the pipe's reading end
+// (kept open until the step ends, so nothing it writes meets SIGPIPE), so
+// such a fault fails the test instead of hanging it.
+inline bool FinishesWithoutAReader(const std::string& fifo, const std::function<void()>& step) {
+    auto done = std::async(std::launch::async, step);
+    if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return true;
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    done.wait();
+    if (reader >= 0) ::close(reader);
+    return false;
 }
 
 }  // namespace qelvor::testing_support

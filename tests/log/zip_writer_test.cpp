@@ -3,12 +3,9 @@
 // identity that tells whether a packed file is still what went in.
 #include "log/zip_writer.h"
 
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -19,10 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include "config/com_setting.h"
-#include "config/string_table.h"
-#include "log/log_saver.h"
-#include "support/recording_box.h"
 #include "support/temp_folder.h"
 #include "support/zip_reader.h"
 
@@ -31,14 +24,6 @@ namespace {
 
 using namespace testing_support;
 namespace fs = std::filesystem;
-
-std::vector<std::string> Listing(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 bool HasZip64EndRecords(const std::string& path) {
     const std::string bytes = ReadFile(path);
@@ -206,25 +191,6 @@ TEST_F(ZipWriter, APackedFileIsUnchangedOnlyWhileItHoldsWhatWentIn) {
     ASSERT_EQ(::unlink(path.c_str()), 0);
     EXPECT_FALSE(file.UnchangedAt(path)) << "gone";
     EXPECT_FALSE(PackedFile{}.UnchangedAt(archive_)) << "nothing packed";
-}
-
-// "Save to Zip file" refuses a target that is not an archive before writing
-// anything, and says why.
-TEST(SaveToZipAt, ATargetThatIsNotAnArchiveIsRefusedAndKept) {
-    SetStringLanguage(UiLanguage::English);
-    TempFolder dir;
-    CComSetting settings;
-    settings.ExeDir = dir.Path();
-    RecordingBox box;
-    MsgRecords store;
-    store.emplace_back('R', "ok\r\n");
-    const std::string target = dir.File("notes.zip");
-    WriteFile(target, "my notes");
-    EXPECT_FALSE(SaveToZipAt(store, settings, box, target));
-    EXPECT_EQ(box.Take(), "save log data (stop, ok): save and compress log data failed:\n" +
-                              target + ": not a zip archive; the file is left as it is\n");
-    EXPECT_EQ(ReadFile(target), "my notes");
-    EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"notes.zip"});
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+// A full disk played by a file-size limit in a forked child process.
+#pragma once
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <functional>
+#include <string>
+
+namespace qelvor::testing_support {
+
+// Runs body in a forked child whose files may grow to limit bytes: past it a
+// write fails with EFBIG (SIGXFSZ is ignored), as on a full disk. The hard
+// limit stays, so the body may lift the limit again (LiftFileLimit). What the
+// body returns comes back through a pipe, which the limit does not touch.
+inline std::string InFullDiskChild(rlim_t limit, const std::function<std::string()>& body) {
+    int channel[2];
+    if (::pipe(channel) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit limited{limit, old.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+        const std::string told = body();
+        const bool sent = ::write(channel[1], told.data(), told.size()) == ssize_t(told.size());
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(channel[1]);
+    std::string told;
+    char chunk[4096];
+    for (ssize_t n; (n = ::read(channel[0], chunk, sizeof chunk)) > 0;)
+        told.append(chunk, static_cast<size_t>(n));
+    ::close(channel[0]);
+    int status = -1;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || status != 0) return "child failed";
+    return told;
+}
+
+inline void LiftFileLimit() {
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit lifted{old.rlim_max, old.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &lifted);
+}
+
+}  // namespace qelvor::testing_support
