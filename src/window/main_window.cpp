@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -27,13 +26,13 @@
 #include "config/com_setting.h"
 #include "config/string_table.h"
 #include "config/ui_language.h"
-#include "log/log_saver.h"
 #include "mainwnd/new_instance.h"
 #include "window/about_dialog.h"
 #include "window/com_set_dlg.h"
 #include "window/csv_export_runner.h"
 #include "window/data_detail_dlg.h"
 #include "window/data_list_model.h"
+#include "window/file_commands.h"
 #include "window/find_bar.h"
 #include "window/highlight_rules_dlg.h"
 #include "window/key_filter.h"
@@ -79,19 +78,6 @@ QRect Pixels(QRect units) {
     return QRect(x(units.x()), y(units.y()), x(units.width()), y(units.height()));
 }
 
-// "desc|pattern;pattern|...|" of the string table as Qt name filters.
-QStringList NameFilters(int filterId) {
-    const QStringList parts = QString::fromUtf8(LoadStr(filterId)).split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        patterns.replace(QStringLiteral("*.*"), QStringLiteral("*"));
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
-    }
-    return filters;
-}
-
 // A caption wider than its button (a long engine caption such as "CheckSum
 // ASTM", or a wide desktop font) is drawn in a smaller font, down to 8 pixels,
 // rather than cut.
@@ -105,19 +91,6 @@ void FitCaption(QAbstractButton* button) {
     button->setFont(fitted);
 }
 
-struct SaveCommand {
-    int command;
-    LogFormat format;
-};
-
-constexpr SaveCommand kSaveCommands[] = {
-    {kCmdSaveFmt, LogFormat::Fmt},
-    {kCmdSaveRaw, LogFormat::Raw},
-    {kCmdSaveHex, LogFormat::Hex},
-    {kCmdSaveTxt, LogFormat::Txt},
-    {kCmdSaveFmtBinary, LogFormat::FmtBinary},
-};
-
 }  // namespace
 
 CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
@@ -127,6 +100,7 @@ CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
     unitsFont.setPixelSize(kFontPixels);
     setFont(unitsFont);
     engine_ = std::make_unique<CMainEngine>(settings_, *this);
+    files_ = std::make_unique<CFileCommands>(*engine_, settings_, this);
     resize(Pixels(QRect(0, 0, kDialogWidth, kDialogHeight)).size());
     BuildControls();
     ConnectButtons();
@@ -358,13 +332,13 @@ void CMainWindow::ConnectButtons() {
     on("SendData", [this] { engine_->OnSendData(); });
     on("CheckSum", [this] { engine_->OnCheckSumButton(); });
     on("SendCtrl", [this] { engine_->OnSendCtrl(); });
-    on("LoadFile", [this] { ChooseDataFile(); });
+    on("LoadFile", [this] { files_->ChooseDataFile(); });
     on("SetPort", [this] { RunSetPortDialog(); });
     on("OpenPort", [this] { engine_->OnOpenPort(); });
     on("ClosePort", [this] { engine_->OnClosePort(); });
-    on("SendFile", [this] { ChooseFileToSend(); });
+    on("SendFile", [this] { files_->ChooseFileToSend(); });
     on("ReSend", [this] { engine_->ReSend(); });
-    on("SaveData", [this] { SaveTraffic(kCmdSaveFmt); });
+    on("SaveData", [this] { files_->SaveTraffic(kCmdSaveFmt); });
     on("AutoSend", [this] { engine_->OnAutoSend(); });
     on("Exit", [this] { close(); });
     on("SendNow", [this] { engine_->ToggleSendNow(); });
@@ -537,15 +511,12 @@ void CMainWindow::RunCommand(int command) {
             return;
         case kCmdSaveAll:
             return engine_->SaveAllLogs();
-        case kCmdSaveZip: {
-            const QString path = AskSavePath(ZipSaveDialog(settings_));
-            if (!path.isEmpty()) engine_->SaveZip(LocalBytes(path));
-            return;
-        }
+        case kCmdSaveZip:
+            return files_->SaveZip();
         case kCmdClearAllData:
             return engine_->OnClearAllData();
         case kCmdLoadFile:
-            return ChooseDataFile();
+            return files_->ChooseDataFile();
         case kCmdReLoad:
             engine_->ReLoad();
             return;
@@ -554,7 +525,7 @@ void CMainWindow::RunCommand(int command) {
             return engine_->ClearDataList(ctrl);
         }
         case kCmdSaveDataList:
-            return SaveDataListAs();
+            return files_->SaveDataListAs();
         case kCmdInsertAbove:
             return engine_->InsertAbove();
         case kCmdInsertBelow:
@@ -569,31 +540,8 @@ void CMainWindow::RunCommand(int command) {
         case kCmdSelectUiEnglish:
             return engine_->OnSelectUI(command);
         default:
-            return SaveTraffic(command);
+            return files_->SaveTraffic(command);
     }
-}
-
-void CMainWindow::SaveTraffic(int command) {
-    for (const SaveCommand& save : kSaveCommands) {
-        if (save.command != command) continue;
-        // An empty store saves nothing, and no dialog asks where.
-        if (engine_->Exchange().RecordCount() == 0) return;
-        const QString path = AskSavePath(LogSaveDialog(save.format, settings_));
-        if (!path.isEmpty()) engine_->SaveLog(save.format, LocalBytes(path));
-    }
-}
-
-QString CMainWindow::AskSavePath(const SaveDialogInfo& info) {
-    QFileDialog dialog(this, tr("Save Log Data"), LocalText(info.folder));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    // The engine asks whether to overwrite or append.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setNameFilters(LocalText(info.filter).split(QStringLiteral(";;")));
-    dialog.setDefaultSuffix(LocalText(info.extension));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectFile(LocalText(info.fileName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
 }
 
 void CMainWindow::RunSetPortDialog() {
@@ -627,38 +575,8 @@ void CMainWindow::ApplyDataListShown(bool shown) {
     dataList_->setVisible(shown);
 }
 
-QString CMainWindow::AskFile(const QString& title, int filterId, const QString& defaultName,
-                             bool saving) {
-    QFileDialog dialog(this, title);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilters(NameFilters(filterId));
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!defaultName.isEmpty()) dialog.selectFile(defaultName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
-}
-
-void CMainWindow::ChooseDataFile() {
-    const QString path = AskFile(tr("Load data file"), kStrTextFileFilterOpen, QString(), false);
-    if (!path.isEmpty()) LoadDataFile(path);
-}
-
 void CMainWindow::LoadDataFile(const QString& path) {
-    engine_->LoadDataFile(LocalBytes(path));
-}
-
-void CMainWindow::ChooseFileToSend() {
-    const QString path = AskFile(tr("Send file"), kStrDataFilesFilter, QString(), false);
-    if (!path.isEmpty()) engine_->SendFile(LocalBytes(path));
-}
-
-void CMainWindow::SaveDataListAs() {
-    if (engine_->DataList().Count() == 0) return;
-    const QString path =
-        AskFile(tr("Save data list"), kStrTextFileFilterSave, QStringLiteral("Data.txt"), true);
-    if (!path.isEmpty()) engine_->SaveDataList(LocalBytes(path));
+    files_->LoadDataFile(path);
 }
 
 void CMainWindow::OpenRecordDetail(int row) {

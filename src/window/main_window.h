@@ -33,6 +33,7 @@ namespace qelvor {
 class CComSetting;
 class CCsvExportRunner;
 class CDataListModel;
+class CFileCommands;
 class CFindBar;
 class CScrollLock;
 class CTrafficListOptions;
@@ -43,7 +44,6 @@ class CQuickSendRow;
 class CStatisticsPanel;
 class CStatusBar;
 class CTrafficTableModel;
-struct SaveDialogInfo;
 
 class CMainWindow : public QWidget, public IMainView, public IBandHost {
     Q_OBJECT
@@ -122,10 +122,6 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     void RunSetPortDialog();
     void ToggleDataList();
     void ApplyDataListShown(bool shown);
-    void ChooseDataFile();
-    void ChooseFileToSend();
-    void SaveDataListAs();
-    void SaveTraffic(int command);
     void OpenRecordDetail(int row);
     void OpenPendingDetail();
     void OnPaneDoubleClicked(int pane);
@@ -139,11 +135,10 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     void PopUp(const QString& name, QPoint at);
     bool FilterTrafficMouse(QEvent* event);
     bool FilterDataListMouse(QEvent* event);
-    QString AskSavePath(const SaveDialogInfo& info);
-    QString AskFile(const QString& title, int filterId, const QString& defaultName, bool saving);
 
     CComSetting& settings_;
     std::unique_ptr<CMainEngine> engine_;
+    std::unique_ptr<CFileCommands> files_;
     std::map<int, QWidget*> controls_;  // the engine's control ids
     std::map<int, QTimer*> timers_;
     QElapsedTimer pollClock_;  // since the last poll tick
