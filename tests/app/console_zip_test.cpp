@@ -1,6 +1,7 @@
-// The command line and the console mode's reading of it; then the built
-// program run as a child process, as a shell or a script would.
-#include <fcntl.h>
+// The console compression mode: its reading of the command line, then the
+// built program run as a child process, as a shell or a script would.
+#include "app/console_zip.h"
+
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -8,16 +9,11 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/console_zip.h"
-#include "config/com_setting.h"
 #include "support/child_process.h"
-#include "support/recording_box.h"
-#include "support/temp_folder.h"
 #include "support/zip_reader.h"
 
 namespace qelvor {
@@ -26,28 +22,6 @@ namespace {
 using namespace testing_support;
 using namespace std::string_literals;
 using Tokens = std::vector<std::string>;
-
-// What a command line means: the console mode, the settings file of "-n" and
-// the data file. A name that merely holds an option's letters is a name.
-TEST(CommandLine, OptionsCountOnlyAsWholeArgumentsInAnyCase) {
-    // clang-format off
-    const struct Case {
-        Tokens args; bool zip; std::optional<std::string> ini; std::string dataFile;
-    } cases[] = {
-        {{"/tmp/run-zip-delta.txt"}, false, std::nullopt, "/tmp/run-zip-delta.txt"},
-        {{"-ZIP", "a.zip", "dir"}, true, std::nullopt, "-ZIP a.zip dir"},
-        {{"-N", "My.ini", "-x"}, false, "My.ini -x", ""},
-        {{"-n"}, false, "", ""},
-        {{"/home/Ann/a b.txt", "-nope"}, false, std::nullopt, "/home/Ann/a b.txt -nope"}};
-    // clang-format on
-    for (const Case& c : cases) {
-        const CCommandLine line(c.args);
-        EXPECT_EQ(line.IsConsoleZip(), c.zip) << line.Text();
-        EXPECT_EQ(line.IniName(), c.ini) << line.Text();
-        EXPECT_EQ(line.DataFilePath(), c.dataFile) << line.Text();
-    }
-    EXPECT_EQ(CCommandLine({"-n", "my set.ini"}).Text(), "-n \"my set.ini\"");
-}
 
 // Each argument behind "-zip" (or "-del") is one name, whatever it holds;
 // without an archive and a folder the mode does nothing at all.

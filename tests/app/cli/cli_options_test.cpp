@@ -1,0 +1,101 @@
+#include "app/cli/cli_options.h"
+
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+
+#include "support/engine_fixture.h"
+
+namespace qelvor::test {
+namespace {
+
+// Each case: the arguments, the action, and for a usage error a piece of the
+// one-line reason that names the bad part; a value may also follow a '='.
+TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
+    const std::tuple<std::vector<std::string>, CliAction, std::string> cases[] = {
+        {{"--ini", "x", "--help"}, CliAction::Help, ""},
+        {{"--version"}, CliAction::Version, ""},
+        {{"--list-ports"}, CliAction::ListPorts, ""},
+        {{"--astm", "--data", "d"}, CliAction::Run, ""},
+        {{"--bogus"}, CliAction::UsageError, "'--bogus'"},
+        {{"--ini"}, CliAction::UsageError, "--ini needs a value"},
+        {{"--seconds", "-1"}, CliAction::UsageError, "'-1'"},
+        {{"--seconds", "1e99"}, CliAction::UsageError, "'1e99'"},
+        {{"--seconds", "nan"}, CliAction::UsageError, "'nan'"},
+        {{"--data="}, CliAction::UsageError, "--data needs a non-empty"},
+        {{"--auto-send=yes"}, CliAction::UsageError, "'--auto-send=yes'"},
+        {{"--list-ports=1"}, CliAction::UsageError, "'--list-ports=1'"},
+        {{"--exit-after-message", "--astm"}, CliAction::UsageError, "needs --astm"},
+        {{"--exit-after-message", "--data", "d"}, CliAction::UsageError, "needs --astm"},
+        {{"--eol", "crnl"}, CliAction::UsageError, "'crnl'"},
+        {{"--serial", ":9600"}, CliAction::UsageError, "--serial needs a device"},
+        {{"--serial", "ttyS0:49"}, CliAction::UsageError, "baud rate '49'"},
+        {{"--serial", "ttyS0:9600:9N1"}, CliAction::UsageError, "format '9N1'"},
+        {{"--serial", "ttyS0:9600:8X1"}, CliAction::UsageError, "format '8X1'"},
+        {{"--serial", "ttyS0:9600:8N3"}, CliAction::UsageError, "format '8N3'"},
+        {{"--serial", "ttyS0:9600:8N1:x"}, CliAction::UsageError, "DEVICE[:BAUD[:FORMAT]]"},
+        {{"--tcp-server", "65536"}, CliAction::UsageError, "port '65536'"},
+        {{"--tcp-server", ":9000"}, CliAction::UsageError, "address before ':' is empty"},
+        {{"--tcp-client", "9000"}, CliAction::UsageError, "HOST:PORT, not '9000'"},
+        {{"--tcp-client", "host:0"}, CliAction::UsageError, "port '0'"},
+        {{"--udp", "9000:host"}, CliAction::UsageError, "LOCAL:HOST:REMOTE, not '9000:host'"},
+        {{"--udp", "0"}, CliAction::UsageError, "local port 0 receives nothing"},
+        {{"--udp", "x:h:1"}, CliAction::UsageError, "local port 'x'"},
+        {{"--udp", "9000::9001"}, CliAction::UsageError, "host between the ports is empty"},
+        {{"--udp", "9000:h:-1"}, CliAction::UsageError, "remote port '-1'"},
+        {{"--serial", "a", "--udp", "1"}, CliAction::UsageError, "--serial and --udp"},
+    };
+    CCliOptions options;
+    std::string error;
+    ASSERT_EQ(
+        ParseCliOptions({"--set=Lab", "--seconds=2.5", "--data=d", "--udp=9000"}, options, error),
+        CliAction::Run);
+    EXPECT_EQ(StrPrintf("%s %g %s %d", options.setName.c_str(), options.seconds,
+                        options.dataFile.c_str(), options.port.port),
+              "Lab 2.5 d 9000");
+    for (const auto& [args, action, reason] : cases) {
+        options = CCliOptions();
+        error.clear();
+        EXPECT_EQ(ParseCliOptions(args, options, error), action) << args[0];
+        EXPECT_NE(error.find(reason), std::string::npos) << args[0] << ": " << error;
+        EXPECT_EQ(error.empty(), action != CliAction::UsageError) << args[0];
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+    for (const char* option : {"--astm-host", "--serial", "--udp", "--list-ports", "--exit-at-eof",
+                               "--exit-on-close", "--eol", "--quiet", "\n3 with"})
+        EXPECT_NE(CliUsageText().find(option), std::string::npos) << option;
+    // What each port option sets: device, rate, byte size, parity and
+    // stop-bit codes, host, port, remote port.
+    const std::tuple<CliPortKind, std::string, std::string> ports[] = {
+        {CliPortKind::Serial, "ttyUSB0", "ttyUSB0 0 - | 0 0"},
+        {CliPortKind::Serial, "ttyS1:9600:8o2", "ttyS1 9600 8 1 2 | 0 0"},
+        {CliPortKind::Serial, "ttyS1:300:5S1.5", "ttyS1 300 5 4 1 | 0 0"},
+        {CliPortKind::Serial, "ttyS1:50:6m1", "ttyS1 50 6 3 0 | 0 0"},
+        // A by-path name holds ':' itself and stays whole.
+        {CliPortKind::Serial, "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0:57600",
+         "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0 57600 - | 0 0"},
+        {CliPortKind::TcpServer, "9000", " 0 - | 9000 0"},
+        {CliPortKind::TcpServer, "127.0.0.1:65535", " 0 - 127.0.0.1| 65535 0"},
+        {CliPortKind::TcpClient, "localhost:1", " 0 - localhost| 1 0"},
+        {CliPortKind::Udp, "0:10.0.0.2:9001", " 0 - 10.0.0.2| 0 9001"},
+    };
+    for (const auto& [kind, value, expected] : ports) {
+        CCliPort port;
+        ASSERT_TRUE(ParseCliPort(kind, value, port, error)) << value << ": " << error;
+        const std::string format =
+            port.formatGiven ? StrPrintf("%d %d %d", port.byteSize, port.parity, port.stopBit)
+                             : "-";
+        EXPECT_EQ(StrPrintf("%s %d %s %s| %d %d", port.device.c_str(), port.baudRate,
+                            format.c_str(), port.host.c_str(), port.port, port.remotePort),
+                  expected);
+    }
+    // The forms the runs below do not print.
+    EXPECT_EQ(CliFormatText(8, 4, 1) + CliFormatText(5, 1, 2), "8S1.55O2");
+    EXPECT_EQ(WithLineEnd("a", CliEol::Cr, false) + WithLineEnd(" 41", CliEol::Lf, true) +
+                  WithLineEnd(" 42", CliEol::CrLf, true),
+              "a<CR> 41 0A 42 0D 0A");
+}
+
+}  // namespace
+}  // namespace qelvor::test
