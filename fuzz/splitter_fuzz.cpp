@@ -39,6 +39,9 @@ class DiscardPort : public StreamPort::CStreamPort {
         return Write(bytes.data(), static_cast<int>(bytes.size()));
     }
     int Write(const char*, int length) override { return length; }
+    int TryWrite(const char*, int length) override { return length > 0 ? length : -1; }
+    bool WritesInPieces() override { return false; }
+    StreamPort::PortKind Kind() const override { return StreamPort::PortKind::Udp; }
     int ControlLines(StreamPort::ControlRequest, int&) override {
         return StreamPort::kLinesNotAvailable;
     }

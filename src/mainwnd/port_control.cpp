@@ -3,10 +3,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
-#include <cerrno>
-#include <cstring>
-
 #include "config/string_table.h"
+#include "mainwnd/port_status_text.h"
 
 namespace qelvor {
 
@@ -15,23 +13,13 @@ namespace {
 // The size of one block read from the port.
 constexpr int kReadBlockSize = 65536;
 constexpr int kSerialBlocksPerTick = 4;
-constexpr int kHighestPort = 65535;
+using StreamPort::PortKind;
 
-// The settings file keeps what the user wrote; a number that is no port is
-// refused here instead of being taken modulo 65536.
-std::string BadPort(const char* key, int value) {
-    return StrPrintf("%s=%d is not a port number (1..%d)", key, value, kHighestPort);
-}
-
-// inet_addr gives INADDR_NONE for any text that is not a dotted address.
-bool Unresolvable(const std::string& address) {
-    return inet_addr(address.c_str()) == INADDR_NONE && address != "255.255.255.255";
-}
-
-std::string TcpListenFailureText(int port, int error) {
-    if (error == EADDRINUSE) return StrPrintf("port %d already in use by another program", port);
-    if (error == EACCES) return StrPrintf("port %d may only be used by root", port);
-    return StrPrintf("cannot listen on port %d: %s", port, std::strerror(error));
+// Whether a TCP port of either role is connected to its peer.
+bool TcpConnected(StreamPort::CStreamPort& port) {
+    const PortKind kind = port.Kind();
+    return (kind == PortKind::TcpServer || kind == PortKind::TcpClient) &&
+           port.GetState(0) == StreamPort::CTCPPort::kConnected;
 }
 
 }  // namespace
@@ -87,7 +75,7 @@ bool CPortControl::OpenPort() {
     lines_.Stop();
     SelectPort();
     ConfigureCurrent();
-    openFailure_ = SettingsProblem();
+    openFailure_ = PortSettingsProblem(ctx_.settings);
     if (!openFailure_.empty() || current_->Open() == 0) {
         if (openFailure_.empty()) openFailure_ = OpenFailureText();
         // OpenPort stays disabled: the user releases the port with ClosePort.
@@ -97,11 +85,12 @@ bool CPortControl::OpenPort() {
         return false;
     }
     ctx_.astm.StartIfAstm();
-    if (current_ == &serial_) lines_.Start(serial_, std::chrono::steady_clock::now());
+    if (current_->Kind() == PortKind::Serial)
+        lines_.Start(*current_, std::chrono::steady_clock::now());
     tcpConnected_ = false;
     // A TCP client's connect goes on while the window runs; the poll ends it.
-    connecting_ = current_ == &tcp_ && ctx_.settings.WorkMode == kWorkModeTcpClient &&
-                  tcp_.GetState(0) == StreamPort::CTCPPort::kConnecting;
+    connecting_ = current_->Kind() == PortKind::TcpClient &&
+                  current_->GetState(0) == StreamPort::CTCPPort::kConnecting;
     ShowPortStatus(connecting_ ? 0 : 1);
     ctx_.view.StartTimer(kTimerPoll, 1);
     st.idlePollCount = 0;
@@ -114,70 +103,20 @@ void CPortControl::FlushPendingFrame() {
     ctx_.SetBufferText(std::string());
 }
 
-// Settings that no port could open with, checked before trying.
-std::string CPortControl::SettingsProblem() const {
-    const CComSetting& s = ctx_.settings;
-    if (s.WorkMode == kWorkModeSerial) return std::string();
-    if (s.WorkMode != kWorkModeUdp) {
-        if (s.IPPort < 1 || s.IPPort > kHighestPort) return BadPort("IPPort", s.IPPort);
-        if (s.WorkMode == kWorkModeTcpClient && Unresolvable(s.SvrIPAddr))
-            return "cannot resolve SvrIPAddr=" + s.SvrIPAddr + " (a dotted IPv4 address is needed)";
-        return std::string();
-    }
-    // UDP: 0 and below mean no local port, or answering the last sender.
-    if (s.UDPLocalPort > kHighestPort) return BadPort("UDPLocalPort", s.UDPLocalPort);
-    if (s.UDPRemotePort > kHighestPort) return BadPort("UDPRemotePort", s.UDPRemotePort);
-    if (s.UDPLocalPort <= 0 && s.UDPRemotePort <= 0)
-        return StrPrintf(
-            "UDPLocalPort=%d and UDPRemotePort=%d: set a port to receive on or to send to",
-            s.UDPLocalPort, s.UDPRemotePort);
-    if (s.UDPRemotePort > 0 && Unresolvable(s.SvrIPAddr))
-        return "cannot resolve SvrIPAddr=" + s.SvrIPAddr + " (a dotted IPv4 address is needed)";
-    return std::string();
-}
-
-// The device behind ComPort/ComName and what the system said about it.
-std::string CPortControl::SerialFailureText() {
-    const CComSetting& s = ctx_.settings;
-    const std::string path = serial_.DevicePath();
-    if (path.empty())
-        return StrPrintf("ComPort=%d with an empty ComName names no device", s.ComPort);
-    std::string named = s.ComPort > 0 ? StrPrintf("COM%d", s.ComPort) : s.ComName;
-    const std::string label = named == path ? path : path + " (" + named + ")";
-    // The port's own text may start with the device path already; the
-    // label then takes its place, so the device is named once.
-    std::string reason = serial_.LastOpenErrorText();
-    reason = reason.rfind(path + ":", 0) == 0 ? reason.substr(path.size()) : ": " + reason;
-    return label + reason;
-}
-
-std::string CPortControl::TcpClientFailureText() const {
-    const std::string peer =
-        StrPrintf("%s:%d", ctx_.settings.SvrIPAddr.c_str(), ctx_.settings.IPPort);
-    switch (tcp_.LastError()) {
-        case ECONNREFUSED:
-            return "connection refused by " + peer;
-        case ETIMEDOUT:
-            return "no answer from " + peer + " within 5 s";
-        case ENETUNREACH:
-        case EHOSTUNREACH:
-            return "no route to " + peer;
-        default:
-            return "cannot connect to " + peer + ": " + std::strerror(tcp_.LastError());
-    }
-}
-
 std::string CPortControl::OpenFailureText() {
     const CComSetting& s = ctx_.settings;
-    if (current_ == &serial_) return SerialFailureText();
-    if (current_ == &tcp_) {
-        if (s.WorkMode == kWorkModeTcpClient) return TcpClientFailureText();
-        return TcpListenFailureText(s.IPPort, tcp_.LastError());
+    switch (current_->Kind()) {
+        case PortKind::Serial:
+            return SerialOpenFailureText(s.ComPort, s.ComName, serial_.DevicePath(),
+                                         serial_.LastOpenErrorText());
+        case PortKind::TcpClient:
+            return TcpClientFailureText(s.SvrIPAddr, s.IPPort, tcp_.LastError());
+        case PortKind::TcpServer:
+            return TcpListenFailureText(s.IPPort, tcp_.LastError());
+        case PortKind::Udp:
+            break;
     }
-    if (udp_.LastError() == EADDRINUSE)
-        return StrPrintf("UDP port %d already in use by another program", s.UDPLocalPort);
-    return StrPrintf("cannot receive on UDP port %d: %s", s.UDPLocalPort,
-                     std::strerror(udp_.LastError()));
+    return UdpOpenFailureText(s.UDPLocalPort, udp_.LastError());
 }
 
 void CPortControl::ClosePort() {
@@ -219,8 +158,7 @@ void CPortControl::ClosePort() {
 // (closed, reset, or lost to a failed receive or send), what it left pending
 // is recorded on its own.
 void CPortControl::FlushIfConnectionEnded() {
-    const bool connected =
-        current_ == &tcp_ && tcp_.GetState(0) == StreamPort::CTCPPort::kConnected;
+    const bool connected = TcpConnected(*current_);
     if (tcpConnected_ && !connected) {
         FlushPendingFrame();
         // Bytes meant for this peer never reach the next one.
@@ -238,7 +176,7 @@ void CPortControl::FlushIfConnectionEnded() {
 // by the port at its queue's cap; each run of drops is told once it ends,
 // and the one under way when the port closes.
 void CPortControl::ReportUdpDrops(bool closing) {
-    if (current_ != &udp_) return;
+    if (current_->Kind() != PortKind::Udp) return;
     const StreamPort::CDropRun::Totals dropped = udp_.TakeDrops(closing);
     if (dropped.items == 0) return;
     ctx_.exchange.AddRecord(
@@ -261,7 +199,7 @@ void CPortControl::CloseIfIdle(std::chrono::steady_clock::time_point now) {
 // kSerialBlocksPerTick of those are taken at once, so a fast device is not
 // capped at one block a millisecond while the queue grows.
 void CPortControl::ReceiveBlocks() {
-    const int blocks = current_ == &serial_ ? kSerialBlocksPerTick : 1;
+    const int blocks = current_->Kind() == PortKind::Serial ? kSerialBlocksPerTick : 1;
     for (int i = 0; i < blocks; ++i) {
         if (i > 0 && current_->WaitForData(0) < 1) return;
         const int count = current_->Read(readBuffer_.data(), kReadBlockSize);
@@ -281,7 +219,8 @@ void CPortControl::PollConnect() {
         ShowPortStatus(1);
         return;
     }
-    openFailure_ = TcpClientFailureText();
+    openFailure_ =
+        TcpClientFailureText(ctx_.settings.SvrIPAddr, ctx_.settings.IPPort, tcp_.LastError());
     ShowPortStatus(-1);
     tcp_.Close();
     ctx_.view.StopTimer(kTimerPoll);
@@ -301,7 +240,7 @@ void CPortControl::PollPort() {
     ReportUdpDrops(false);
     FlushIfConnectionEnded();
     CloseIfIdle(now);
-    if (current_ == &tcp_) tcp_.RestartListening();
+    if (current_->Kind() == PortKind::TcpServer) tcp_.RestartListening();
     const int ready = current_->WaitForData(0);
     FlushIfConnectionEnded();
     if (ready >= 1) {
@@ -316,7 +255,7 @@ void CPortControl::PollPort() {
         // Only a splitter without split strings waits for silence to end a frame.
         if (ctx_.settings.SplitStrs.empty()) FlushPendingFrame();
     }
-    if (current_ == &serial_) lines_.OnIdleTick(now);
+    if (current_->Kind() == PortKind::Serial) lines_.OnIdleTick(now);
     const int code = current_->GetState(0);
     if (code != st.shownStatusCode) ShowPortStatus(code);
     if (ShouldReconnect(code)) StartReconnect(now);
@@ -326,8 +265,9 @@ void CPortControl::PollPort() {
 // connection that was up, or a device that was open, is reopened.
 bool CPortControl::ShouldReconnect(int code) const {
     if (ctx_.settings.AutoReconnect == 0 || code >= 0) return false;
-    if (current_ == &serial_) return true;  // -1: the device vanished
-    return current_ == &tcp_ && ctx_.settings.WorkMode == kWorkModeTcpClient;
+    const PortKind kind = current_->Kind();
+    return kind == PortKind::Serial ||
+           kind == PortKind::TcpClient;  // serial -1: the device vanished
 }
 
 void CPortControl::StartReconnect(std::chrono::steady_clock::time_point now) {
@@ -353,7 +293,7 @@ void CPortControl::PollReconnect(std::chrono::steady_clock::time_point now) {
 // One attempt; true when the port is back at once. A TCP client's connect
 // goes on at the next ticks.
 bool CPortControl::ReopenCurrent() {
-    if (current_ == &serial_) {
+    if (current_->Kind() == PortKind::Serial) {
         ConfigureCurrent();
         return serial_.Open() != 0;  // Open lets go of the vanished device first
     }
@@ -383,63 +323,34 @@ void CPortControl::Reconnected() {
                        ctx_.state.reconnectAttempts));
     ctx_.state.reconnectAttempts = 0;
     openFailure_.clear();
-    if (current_ == &serial_) lines_.Start(serial_, std::chrono::steady_clock::now());
+    if (current_->Kind() == PortKind::Serial)
+        lines_.Start(*current_, std::chrono::steady_clock::now());
     ShowPortStatus(1);
 }
 
-std::string CPortControl::TcpServerText(int code) {
-    const int port = ctx_.settings.IPPort;
-    if (code >= 1) {
-        std::string text = StrPrintf(LoadStr(kStrTcpServerConnected), port);
-        sockaddr_in peer{};
-        if (tcp_.GetPeerAddress(&peer) != 0) {
-            char address[INET_ADDRSTRLEN] = {};
-            inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
-            text += StrPrintf(LoadStr(kStrRemoteAddress), address,
-                              static_cast<int>(ntohs(peer.sin_port)));
-            ctx_.state.pane0ToolTip = text;
-        }
-        return text;
-    }
-    if (code == 0) return StrPrintf(LoadStr(kStrTcpServerWaitingClient), port);
-    if (code == -1) return "TCP-Server";
-    if (code == -2) {
-        ctx_.state.pane0ToolTip = TcpListenFailureText(port, tcp_.LastError());
-        return StrPrintf(LoadStr(kStrTcpServerPortInUse), port);
-    }
-    return std::string();
-}
-
-std::string CPortControl::SerialText(int code) {
-    std::string text = ctx_.settings.DescribePort();
-    if (code < 0) return text + LoadStr(kStrOpenPortFailed);
-    if (code == 0) return text;
-    const char* description = serial_.GetDescription();
-    return text + "(" + (description != nullptr ? description : "") + ")";
-}
-
-std::string CPortControl::StatusText(int code) {
+// What the status texts need: the settings that name the port and what the
+// current port reports.
+PortStatusFacts CPortControl::StatusFacts(int code) {
     const CComSetting& s = ctx_.settings;
-    // The status text stays the familiar one; why an open failed (and a
-    // connected server's peer, or a taken port) goes to the tool tip.
-    ctx_.state.pane0ToolTip = code < 0 ? openFailure_ : std::string();
-    switch (s.WorkMode) {
-        case kWorkModeTcpServer:
-            return TcpServerText(code);
-        case kWorkModeTcpClient:
-            return StrPrintf(LoadStr(code < 0    ? kStrTcpClientConnectFailed
-                                     : code == 0 ? kStrTcpClientConnecting
-                                                 : kStrTcpClientConnected),
-                             s.SvrIPAddr.c_str(), s.IPPort);
-        case kWorkModeSerial:
-            return SerialText(code);
-        case kWorkModeUdp: {
-            const char* description = udp_.GetDescription();
-            return description != nullptr ? description : "";
-        }
-        default:
-            return std::string();
+    PortStatusFacts facts;
+    facts.workMode = s.WorkMode;
+    facts.code = code;
+    facts.portName = s.DescribePort();
+    facts.serverAddress = s.SvrIPAddr;
+    facts.ipPort = s.IPPort;
+    const char* description = current_->GetDescription();
+    if (description != nullptr) facts.description = description;
+    facts.openFailure = openFailure_;
+    if (current_->Kind() != PortKind::TcpServer) return facts;
+    facts.listenError = tcp_.LastError();
+    sockaddr_in peer{};
+    if (code >= 1 && tcp_.GetPeerAddress(&peer) != 0) {
+        char address[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
+        facts.peerAddress = address;
+        facts.peerPort = ntohs(peer.sin_port);
     }
+    return facts;
 }
 
 void CPortControl::EnableSendButtons(bool connected) {
@@ -452,8 +363,9 @@ void CPortControl::EnableSendButtons(bool connected) {
 
 void CPortControl::ShowPortStatus(int code) {
     ctx_.state.shownStatusCode = code;
-    std::string text = StatusText(code);
-    if (!text.empty()) ctx_.SetPane(0, std::move(text));
+    PortStatusText status = BuildPortStatus(StatusFacts(code));
+    ctx_.state.pane0ToolTip = std::move(status.toolTip);
+    if (!status.text.empty()) ctx_.SetPane(0, std::move(status.text));
     ctx_.Changed(kChangedStatus);
     EnableSendButtons(code >= 1);
 }
@@ -470,14 +382,13 @@ void CPortControl::UpdateTitle() {
 }
 
 bool CPortControl::WritesInPieces() {
-    if (current_ == &tcp_) return tcp_.GetState(0) == StreamPort::CTCPPort::kConnected;
-    return current_ == &serial_ && serial_.IsOpen() != 0;
+    return current_->WritesInPieces();
 }
 
+// A port that cannot write in pieces (UDP) takes no piece of a long write:
+// its datagram would carry only that piece.
 int CPortControl::TryWrite(const char* bytes, int length) {
-    if (current_ == &tcp_) return tcp_.TryWrite(bytes, length);
-    if (current_ == &serial_) return serial_.TryWrite(bytes, length);
-    return -1;
+    return current_->WritesInPieces() ? current_->TryWrite(bytes, length) : -1;
 }
 
 }  // namespace qelvor

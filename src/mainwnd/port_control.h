@@ -9,6 +9,7 @@
 
 #include "mainwnd/control_line_watch.h"
 #include "mainwnd/engine_context.h"
+#include "mainwnd/port_status_text.h"
 #include "ports/serial_port.h"
 #include "ports/tcp_port.h"
 #include "ports/udp_port.h"
@@ -22,8 +23,6 @@ class CPortControl {
     CPortControl& operator=(const CPortControl&) = delete;
 
     StreamPort::CStreamPort& Current() { return *current_; }
-    // The TCP port when it is the current one, else null.
-    StreamPort::CTCPPort* CurrentTcp() { return current_ == &tcp_ ? &tcp_ : nullptr; }
     bool IsOpen() { return current_->IsOpen() != 0; }
     // Whether the current port can take a long write in pieces without
     // waiting (TryWrite): a connected TCP port or an open serial line.
@@ -59,16 +58,11 @@ class CPortControl {
     void ConfigureCurrent();
     void ReceiveBlocks();
     void PollConnect();
-    std::string SettingsProblem() const;
     std::string OpenFailureText();
-    std::string SerialFailureText();
-    std::string TcpClientFailureText() const;
     void FlushIfConnectionEnded();
     void CloseIfIdle(std::chrono::steady_clock::time_point now);
     void ReportUdpDrops(bool closing);
-    std::string StatusText(int code);
-    std::string TcpServerText(int code);
-    std::string SerialText(int code);
+    PortStatusFacts StatusFacts(int code);
     void EnableSendButtons(bool connected);
     void FlushPendingFrame();
     bool ShouldReconnect(int code) const;

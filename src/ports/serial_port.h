@@ -62,6 +62,9 @@ class CSerialPort : public CStreamPort {
     // waiting: the count taken (0 when its buffer is full), -1 when the port
     // is closed or the device failed.
     int TryWrite(const char* bytes, int length) override;
+    // While open.
+    bool WritesInPieces() override { return IsOpen() != 0; }
+    PortKind Kind() const override { return PortKind::Serial; }
     // TIOCMGET, TIOCMBIS/TIOCMBIC and TIOCSBRK/TIOCCBRK. A device without
     // modem lines (a pty) answers kLinesNotAvailable to every request.
     int ControlLines(ControlRequest request, int& lines) override;

@@ -33,6 +33,9 @@ inline constexpr int kLinesDone = 1;
 inline constexpr int kLinesFailed = 0;
 inline constexpr int kLinesNotAvailable = -1;
 
+// What a port is: the caller asks instead of comparing objects.
+enum class PortKind { Serial, TcpServer, TcpClient, Udp };
+
 class CStreamPort {
   public:
     virtual ~CStreamPort() = default;
@@ -63,12 +66,15 @@ class CStreamPort {
     virtual int Write(const char* bytes, int length) = 0;
     // Writes what the port takes now, never waiting for room: the count
     // taken (0 when it has no room yet), -1 when it can take nothing (closed,
-    // not connected, broken). A port whose writes never wait (a datagram
-    // goes whole or not at all) answers with Write.
-    virtual int TryWrite(const char* bytes, int length) {
-        const int written = Write(bytes, length);
-        return written > 0 ? written : -1;
-    }
+    // not connected, broken). A datagram port sends the bytes as one
+    // datagram, whole or not at all.
+    virtual int TryWrite(const char* bytes, int length) = 0;
+    // Whether a long write may go out through TryWrite in pieces now: a
+    // connected stream or an open line. A datagram port answers false, since
+    // each piece would arrive as a datagram of its own.
+    virtual bool WritesInPieces() = 0;
+    // Serial, TCP server or client (as SetNetParam last chose), or UDP.
+    virtual PortKind Kind() const = 0;
     // Reads (GetLines: into lines, as kLine* bits) or drives the modem
     // control lines of an open port. kLinesDone, kLinesFailed (closed, or
     // the device failed), or kLinesNotAvailable for a port or device that

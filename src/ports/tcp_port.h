@@ -75,6 +75,11 @@ class CTCPPort : public CStreamPort {
     // for room: the count taken (0 when the socket is full), -1 when not
     // connected or the connection broke before any byte went.
     int TryWrite(const char* bytes, int length) override;
+    // While connected.
+    bool WritesInPieces() override { return state_.load() == kConnected; }
+    PortKind Kind() const override {
+        return IsClient() ? PortKind::TcpClient : PortKind::TcpServer;
+    }
 
     // For the poll of an open server: after a lost connection, or while the
     // port is taken, tries to listen again. Never blocks. 1 when it started

@@ -255,4 +255,9 @@ int CUDPPort::Write(const char* bytes, int length) {
     return sent;
 }
 
+int CUDPPort::TryWrite(const char* bytes, int length) {
+    const int sent = Write(bytes, length);
+    return sent > 0 ? sent : -1;
+}
+
 }  // namespace StreamPort

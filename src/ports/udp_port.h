@@ -51,6 +51,10 @@ class CUDPPort : public CStreamPort {
     int WriteString(const std::string& bytes) override;
     // One datagram; returns the sendto result (-1 on failure).
     int Write(const char* bytes, int length) override;
+    // One datagram, as Write never waits: its length, or -1 when it did not go.
+    int TryWrite(const char* bytes, int length) override;
+    bool WritesInPieces() override { return false; }
+    PortKind Kind() const override { return PortKind::Udp; }
     // A network socket has no modem control lines.
     int ControlLines(ControlRequest, int&) override { return kLinesNotAvailable; }
 
