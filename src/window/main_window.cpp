@@ -5,7 +5,6 @@
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -41,12 +40,12 @@
 #include "window/popup_menus.h"
 #include "window/qt_message_box.h"
 #include "window/quick_send_row.h"
-#include "window/scroll_lock.h"
 #include "window/serial_port_list_dlg.h"
 #include "window/statistics_panel.h"
 #include "window/status_bar.h"
 #include "window/theme.h"
 #include "window/traffic_list_options.h"
+#include "window/traffic_list_pane.h"
 #include "window/traffic_table_model.h"
 
 namespace qelvor {
@@ -62,11 +61,6 @@ constexpr double kUnitY = 1.625;
 // character width and an eighth of its height, so the labels fit the
 // template's buttons whatever font the desktop uses.
 constexpr int kFontPixels = 11;
-// Rows of the traffic list have one fixed height, so that a million rows
-// scroll without measuring any of them.
-constexpr int kRowPadding = 4;
-// New records are shown at most once a frame.
-constexpr int kCatchUpMs = 16;
 // The most poll ticks one late timer event makes up for.
 constexpr qint64 kMaxMissedPolls = 16;
 // How soon a start-up step that met a running command tries again.
@@ -197,39 +191,12 @@ void CMainWindow::BuildControls() {
 }
 
 void CMainWindow::BuildTrafficList() {
-    trafficList_ = new QTableView(this);
-    trafficList_->setObjectName(QStringLiteral("TrafficList"));
+    traffic_ = new CTrafficListPane(*engine_, settings_, this);
+    trafficList_ = traffic_->View();
+    trafficModel_ = traffic_->Model();
     trafficList_->setGeometry(Pixels(QRect(5, 18, 209, 234)));
-    trafficModel_ = new CTrafficTableModel(engine_->Exchange(), settings_, this);
-    trafficList_->setModel(trafficModel_);
-    trafficList_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    trafficList_->setSelectionMode(QAbstractItemView::SingleSelection);
-    trafficList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    trafficList_->setWordWrap(false);
-    trafficList_->setShowGrid(false);
-    trafficList_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    QHeaderView* rows = trafficList_->verticalHeader();
-    rows->hide();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(trafficList_->fontMetrics().height() + kRowPadding);
-    QHeaderView* columns = trafficList_->horizontalHeader();
-    columns->setStretchLastSection(false);
-    columns->setHighlightSections(false);
-    // The gap and frame check columns are numbered after the three first
-    // ones, so hidden they change nothing; shown, they stand between the
-    // time and the data, which is wider than the list and would push them
-    // out of sight.
-    const int widths[] = {20, 90, 500, 100, 50};
-    for (int column = 0; column < CTrafficTableModel::kColumnCount; ++column)
-        columns->resizeSection(column, widths[column]);
-    columns->moveSection(columns->visualIndex(CTrafficTableModel::kColumnGap), 2);
-    columns->moveSection(columns->visualIndex(CTrafficTableModel::kColumnCheck), 3);
-    trafficList_->viewport()->installEventFilter(this);
-    scrollLock_ = new CScrollLock(*trafficList_);
-    catchUpTimer_ = new QTimer(this);
-    catchUpTimer_->setSingleShot(true);
-    catchUpTimer_->setInterval(kCatchUpMs);
-    connect(catchUpTimer_, &QTimer::timeout, this, &CMainWindow::CatchUpTraffic);
+    connect(traffic_, &CTrafficListPane::popupRequested, this,
+            [this](QPoint at) { PopUp(QStringLiteral("EVENT"), at); });
 }
 
 void CMainWindow::BuildDataList() {
@@ -379,8 +346,7 @@ void CMainWindow::OnStateChanged(unsigned what) {
     if (what & kChangedTitle) setWindowTitle(LocalText(engine_->State().title));
     if (what & kChangedSendText) ShowSendText();
     if (what & kChangedBuffer) bufferBox_->setText(LocalText(engine_->State().bufferText));
-    if (what & kChangedScroll) scrollPending_ = true;
-    if (what & (kChangedRecords | kChangedScroll)) ScheduleTrafficCatchUp();
+    if (what & (kChangedRecords | kChangedScroll)) traffic_->ScheduleCatchUp(what & kChangedScroll);
     if (what & kChangedSettings) ShowSettings();
     if ((what & (kChangedQuickSends | kChangedButtons)) && quickSends_) quickSends_->Refresh();
     if ((what & kChangedLines) && modemLines_) modemLines_->Refresh();
@@ -432,19 +398,6 @@ void CMainWindow::ShowDataListSelection(int row) {
         dataList_->selectionModel()->clear();
     }
     syncingSelection_ = false;
-}
-
-void CMainWindow::ScheduleTrafficCatchUp() {
-    if (!catchUpTimer_->isActive()) catchUpTimer_->start();
-}
-
-void CMainWindow::CatchUpTraffic() {
-    trafficModel_->CatchUp();
-    scrollLock_->Refresh();
-    if (!scrollPending_) return;
-    scrollPending_ = false;
-    // A user reading back (scrolled up, or a row selected) keeps the view.
-    if (!scrollLock_->Locked()) trafficList_->scrollToBottom();
 }
 
 // --- timers and message boxes ---
@@ -579,18 +532,6 @@ void CMainWindow::LoadDataFile(const QString& path) {
     files_->LoadDataFile(path);
 }
 
-void CMainWindow::OpenRecordDetail(int row) {
-    // With a filter on, the row shows another record of the store.
-    const size_t record = trafficModel_->RecordIndex(row);
-    if (record == CTrafficTableModel::kNoRow) return;
-    CDataDetail detail(engine_->Exchange().Records(), record,
-                       settings_.GapScope != 0 ? GapScope::kSameType : GapScope::kAnyRecord);
-    if (settings_.ProtocolMode == kProtocolAstm)
-        detail.SetAstmDelimiters(engine_->AstmDelimiters());
-    CDataDetailDlg dialog(std::move(detail), settings_, this);
-    dialog.exec();
-}
-
 void CMainWindow::EditHighlightRules() {
     CHighlightRulesDlg dialog(settings_, this);
     if (dialog.exec() == QDialog::Accepted) trafficModel_->Restyle();
@@ -604,7 +545,7 @@ void CMainWindow::OpenPendingDetail() {
     CDataDetailDlg dialog(std::move(detail), settings_, this);
     if (dialog.exec() != QDialog::Accepted) return;
     engine_->FlushPendingData();
-    ScheduleTrafficCatchUp();
+    traffic_->ScheduleCatchUp(false);
 }
 
 void CMainWindow::OnPaneDoubleClicked(int pane) {
@@ -678,20 +619,6 @@ void CMainWindow::PopUp(const QString& name, QPoint at) {
 
 // --- events ---
 
-bool CMainWindow::FilterTrafficMouse(QEvent* event) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
-        // Below the last row there is no record, and nothing opens.
-        const int row = trafficList_->indexAt(mouse->position().toPoint()).row();
-        if (row >= 0) OpenRecordDetail(row);
-        return row >= 0;
-    }
-    if (mouse->button() != Qt::RightButton) return false;
-    if (event->type() == QEvent::MouseButtonRelease)
-        PopUp(QStringLiteral("EVENT"), mouse->globalPosition().toPoint());
-    return event->type() == QEvent::MouseButtonRelease;
-}
-
 bool CMainWindow::FilterDataListMouse(QEvent* event) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     const int row = dataList_->indexAt(mouse->position().toPoint()).row();
@@ -714,7 +641,6 @@ bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
                        type == QEvent::MouseButtonDblClick;
     if (!mouse) return QWidget::eventFilter(watched, event);
-    if (watched == trafficList_->viewport()) return FilterTrafficMouse(event);
     if (watched == dataList_->viewport()) return FilterDataListMouse(event);
     if (watched == bufferLabel_ && type == QEvent::MouseButtonDblClick) {
         OpenPendingDetail();

@@ -35,7 +35,6 @@ class CCsvExportRunner;
 class CDataListModel;
 class CFileCommands;
 class CFindBar;
-class CScrollLock;
 class CTrafficListOptions;
 class CKeyFilter;
 class CLogWriter;
@@ -43,6 +42,7 @@ class CModemLinesBand;
 class CQuickSendRow;
 class CStatisticsPanel;
 class CStatusBar;
+class CTrafficListPane;
 class CTrafficTableModel;
 
 class CMainWindow : public QWidget, public IMainView, public IBandHost {
@@ -113,8 +113,6 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     void ShowSendText();
     void ShowSettings();
     void ShowDataListSelection(int row);
-    void ScheduleTrafficCatchUp();
-    void CatchUpTraffic();
 
     // --- commands ---
     void OnEngineTimer(int id);
@@ -122,7 +120,6 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     void RunSetPortDialog();
     void ToggleDataList();
     void ApplyDataListShown(bool shown);
-    void OpenRecordDetail(int row);
     void OpenPendingDetail();
     void OnPaneDoubleClicked(int pane);
     void OnPaneRightReleased(int pane, QPoint at);
@@ -133,7 +130,6 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     void ShowAbout();
     void EditHighlightRules();
     void PopUp(const QString& name, QPoint at);
-    bool FilterTrafficMouse(QEvent* event);
     bool FilterDataListMouse(QEvent* event);
 
     CComSetting& settings_;
@@ -145,9 +141,9 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     CResizeAnchors anchors_;
     CWindowBands bands_;
     QSize openingSize_;  // the smallest the window may be with no band shown
+    CTrafficListPane* traffic_ = nullptr;
     CTrafficTableModel* trafficModel_ = nullptr;
     CFindBar* findBar_ = nullptr;
-    CScrollLock* scrollLock_ = nullptr;
     CTrafficListOptions* listOptions_ = nullptr;
     CDataListModel* dataModel_ = nullptr;
     CKeyFilter* keys_ = nullptr;
@@ -166,9 +162,7 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     QToolButton* sendCtrl_ = nullptr;
     QCheckBox* scroll_ = nullptr;
     QCheckBox* sendNow_ = nullptr;
-    QTimer* catchUpTimer_ = nullptr;
     QTimer* clock_ = nullptr;
-    bool scrollPending_ = false;
     bool pinned_ = false;
     bool closed_ = false;
     bool syncingSelection_ = false;

@@ -1,0 +1,117 @@
+#include "window/traffic_list_pane.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QTableView>
+#include <QTimer>
+
+#include "config/com_setting.h"
+#include "mainwnd/main_engine.h"
+#include "window/data_detail_dlg.h"
+#include "window/scroll_lock.h"
+#include "window/traffic_table_model.h"
+
+namespace qelvor {
+
+namespace {
+
+// Rows of the traffic list have one fixed height, so that a million rows
+// scroll without measuring any of them.
+constexpr int kRowPadding = 4;
+// New records are shown at most once a frame.
+constexpr int kCatchUpMs = 16;
+
+}  // namespace
+
+CTrafficListPane::CTrafficListPane(CMainEngine& engine, CComSetting& settings, QWidget* window)
+    : QObject(window), engine_(engine), settings_(settings), window_(window) {
+    BuildView(window);
+    catchUpTimer_ = new QTimer(this);
+    catchUpTimer_->setSingleShot(true);
+    catchUpTimer_->setInterval(kCatchUpMs);
+    connect(catchUpTimer_, &QTimer::timeout, this, &CTrafficListPane::CatchUp);
+}
+
+void CTrafficListPane::BuildView(QWidget* window) {
+    list_ = new QTableView(window);
+    list_->setObjectName(QStringLiteral("TrafficList"));
+    model_ = new CTrafficTableModel(engine_.Exchange(), settings_, window);
+    list_->setModel(model_);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setWordWrap(false);
+    list_->setShowGrid(false);
+    list_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QHeaderView* rows = list_->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(list_->fontMetrics().height() + kRowPadding);
+    ArrangeColumns();
+    list_->viewport()->installEventFilter(this);
+    scrollLock_ = new CScrollLock(*list_);
+}
+
+void CTrafficListPane::ArrangeColumns() {
+    QHeaderView* columns = list_->horizontalHeader();
+    columns->setStretchLastSection(false);
+    columns->setHighlightSections(false);
+    // The gap and frame check columns are numbered after the three first
+    // ones, so hidden they change nothing; shown, they stand between the
+    // time and the data, which is wider than the list and would push them
+    // out of sight.
+    const int widths[] = {20, 90, 500, 100, 50};
+    for (int column = 0; column < CTrafficTableModel::kColumnCount; ++column)
+        columns->resizeSection(column, widths[column]);
+    columns->moveSection(columns->visualIndex(CTrafficTableModel::kColumnGap), 2);
+    columns->moveSection(columns->visualIndex(CTrafficTableModel::kColumnCheck), 3);
+}
+
+void CTrafficListPane::ScheduleCatchUp(bool scroll) {
+    if (scroll) scrollPending_ = true;
+    if (!catchUpTimer_->isActive()) catchUpTimer_->start();
+}
+
+void CTrafficListPane::CatchUp() {
+    model_->CatchUp();
+    scrollLock_->Refresh();
+    if (!scrollPending_) return;
+    scrollPending_ = false;
+    // A user reading back (scrolled up, or a row selected) keeps the view.
+    if (!scrollLock_->Locked()) list_->scrollToBottom();
+}
+
+void CTrafficListPane::OpenRecordDetail(int row) {
+    // With a filter on, the row shows another record of the store.
+    const size_t record = model_->RecordIndex(row);
+    if (record == CTrafficTableModel::kNoRow) return;
+    CDataDetail detail(engine_.Exchange().Records(), record,
+                       settings_.GapScope != 0 ? GapScope::kSameType : GapScope::kAnyRecord);
+    if (settings_.ProtocolMode == kProtocolAstm) detail.SetAstmDelimiters(engine_.AstmDelimiters());
+    CDataDetailDlg dialog(std::move(detail), settings_, window_);
+    dialog.exec();
+}
+
+bool CTrafficListPane::FilterMouse(QEvent* event) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
+        // Below the last row there is no record, and nothing opens.
+        const int row = list_->indexAt(mouse->position().toPoint()).row();
+        if (row >= 0) OpenRecordDetail(row);
+        return row >= 0;
+    }
+    if (mouse->button() != Qt::RightButton) return false;
+    if (event->type() == QEvent::MouseButtonRelease)
+        emit popupRequested(mouse->globalPosition().toPoint());
+    return event->type() == QEvent::MouseButtonRelease;
+}
+
+bool CTrafficListPane::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                       type == QEvent::MouseButtonDblClick;
+    if (mouse && watched == list_->viewport()) return FilterMouse(event);
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace qelvor

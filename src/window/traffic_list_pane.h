@@ -1,0 +1,60 @@
+// The main window's traffic list: the table view of the traffic store through
+// its item model (rows of one fixed height, the gap and check columns beside
+// the time), the scroll lock, new records shown at most once a frame and
+// scrolled to unless the user is reading back, a double-click on a row that
+// opens the record's detail, and a right-button release that asks for the
+// window's EVENT menu. The view is the window's child; the window places it.
+// User-interface thread only.
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+
+class QEvent;
+class QTableView;
+class QTimer;
+class QWidget;
+
+namespace qelvor {
+
+class CComSetting;
+class CMainEngine;
+class CScrollLock;
+class CTrafficTableModel;
+
+class CTrafficListPane : public QObject {
+    Q_OBJECT
+
+  public:
+    CTrafficListPane(CMainEngine& engine, CComSetting& settings, QWidget* window);
+
+    QTableView* View() const { return list_; }
+    CTrafficTableModel* Model() const { return model_; }
+    // New records are shown at the next frame; with scroll the list then
+    // goes to its end, unless the scroll lock holds it.
+    void ScheduleCatchUp(bool scroll);
+
+  signals:
+    void popupRequested(QPoint globalPos);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildView(QWidget* window);
+    void ArrangeColumns();
+    void CatchUp();
+    void OpenRecordDetail(int row);
+    bool FilterMouse(QEvent* event);
+
+    CMainEngine& engine_;
+    CComSetting& settings_;
+    QWidget* window_;
+    QTableView* list_ = nullptr;
+    CTrafficTableModel* model_ = nullptr;
+    CScrollLock* scrollLock_ = nullptr;
+    QTimer* catchUpTimer_ = nullptr;
+    bool scrollPending_ = false;
+};
+
+}  // namespace qelvor
