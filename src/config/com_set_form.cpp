@@ -227,10 +227,17 @@ std::optional<NumberRefusal> CComSetForm::Save() {
     // The numbers are checked first, so that a refused one writes nothing.
     if (auto refused = CollectControls()) return refused;
     const std::string name = c_.SeriesText;
-    working_.SetCurrentSet(name);
-    working_.Save(name);
+    const bool current = working_.SetCurrentSet(name);
+    TellUnlessSaved(working_.Save(name) && current);
+    // The settings take effect for this run even when the file refused them.
     global_ = working_;
     return std::nullopt;
+}
+
+void CComSetForm::TellUnlessSaved(bool saved) {
+    if (saved) return;
+    box_.ShowMessageBox("The settings could not be saved to " + working_.IniPath + ".", kCaption,
+                        MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 std::optional<NumberRefusal> CComSetForm::SaveSeries() {
@@ -242,7 +249,7 @@ std::optional<NumberRefusal> CComSetForm::SaveSeries() {
     c_.SeriesText = name;
     working_.SetNames.insert(name);
     global_.SetNames.insert(name);
-    working_.Save(name);
+    TellUnlessSaved(working_.Save(name));
     return std::nullopt;
 }
 

@@ -89,7 +89,9 @@ class CComSetForm {
     // the working record; nothing when all were numbers.
     std::optional<NumberRefusal> CollectControls();
     // Save as the named set, make it current, copy it over the global
-    // record. A refused number saves nothing: the refusal is returned.
+    // record. A refused number saves nothing: the refusal is returned. A
+    // file that cannot be written is told in a message box; the record
+    // still takes the new values.
     std::optional<NumberRefusal> Save();
     std::optional<NumberRefusal> SaveSeries();
     void DelSeries();
@@ -128,6 +130,8 @@ class CComSetForm {
                                                    const std::string& byIdFolder);
 
   private:
+    // A message box naming the file when saved is false.
+    void TellUnlessSaved(bool saved);
     void LoadIntoForm(const std::string& name);
     void ShowFields();
     void ShowGroups();

@@ -18,97 +18,88 @@ constexpr const char* kDefaultSet = "ComSet";
 constexpr int kMaxInterframeDelay = 10000;
 constexpr int kMinBackupMinutes = 10;
 
-// One key of a settings set: its name, the field that holds it and its
-// default. Exactly one of the three field pointers is set.
-struct KeyField {
-    const char* name;
-    int CComSetting::*intField;
-    std::string CComSetting::*textField;
-    uint8_t CComSetting::*byteField;
-    int intDefault;
-    const char* textDefault;
-};
-
-constexpr KeyField Int(const char* name, int CComSetting::*field, int defaultValue) {
-    return {name, field, nullptr, nullptr, defaultValue, ""};
-}
-constexpr KeyField Text(const char* name, std::string CComSetting::*field, const char* value) {
-    return {name, nullptr, field, nullptr, 0, value};
-}
-constexpr KeyField Byte(const char* name, uint8_t CComSetting::*field) {
-    return {name, nullptr, nullptr, field, 0, ""};
-}
-
 using S = CComSetting;
 
-// The keys of a settings set in the order in which they are written; a new
-// section holds them in this order.
-constexpr KeyField kKeys[] = {
-    Int("UsedUILangCode", &S::UsedUILangCode, 0),
-    Int("ComPort", &S::ComPort, 1),
-    Text("ComName", &S::ComName, ""),
-    Int("BaudRate", &S::BaudRate, 9600),
-    Int("ByteSize", &S::ByteSize, 8),
-    Int("StopBit", &S::StopBit, 0),
-    Int("Parity", &S::Parity, 0),
-    Int("FlowCtrl", &S::FlowCtrl, 0),
-    Int("DtrOnOpen", &S::DtrOnOpen, 1),
-    Int("RtsOnOpen", &S::RtsOnOpen, 1),
-    Int("WorkMode", &S::WorkMode, kWorkModeSerial),
-    Int("HandShake", &S::HandShake, 0),
-    Int("ShowDataMask", &S::ShowDataMask, 1),
-    Int("ShowDataFmt", &S::ShowDataFmt, 1),
-    Int("CheckSum", &S::CheckSum, 0),
-    Int("SendFileFMT", &S::SendFileFMT, 0),
-    Int("SupportStress", &S::SupportStress, 0),
-    Int("NoSendFileBOM", &S::NoSendFileBOM, 0),
-    Int("AutoSaveLog", &S::AutoSaveLog, 0),
-    Int("BackupLogTimeCount", &S::BackupLogTimeCount, 120),
-    Int("SaveDatatoDesktop", &S::SaveDatatoDesktop, 1),
-    Int("SaveEventTimetoFmtFile", &S::SaveEventTimetoFmtFile, 0),
-    Int("HexSendData", &S::HexSendData, 0),
-    Int("UsedCheckSum", &S::UsedCheckSum, 0),
-    Int("UsedResponseFile", &S::UsedResponseFile, 0),
-    Int("SendAfterLoadFile", &S::SendAfterLoadFile, 0),
-    Int("TitleShowPortType", &S::TitleShowPortType, 1),
-    Int("SenDataEncodeCov", &S::SenDataEncodeCov, 0),
-    Int("AutoRestart", &S::AutoRestart, 1),
-    Int("AutoReconnect", &S::AutoReconnect, 0),
-    Int("AutoSendElapse", &S::AutoSendElapse, 20),
-    Text("SvrIPAddr", &S::SvrIPAddr, "127.0.0.1"),
-    Int("IPPort", &S::IPPort, 9000),
-    Int("UDPLocalPort", &S::UDPLocalPort, 9000),
-    Int("UDPRemotePort", &S::UDPRemotePort, -1),
-    Text("SplitStrs", &S::SplitStrs, "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>"),
-    Text("RespondStrs", &S::RespondStrs, "<ACK>,<ACK>,[DATA],[RDATA],<ACK>,<ACK>,<ACK>"),
-    Text("Preamble", &S::Preamble, ""),
-    Text("Postamble", &S::Postamble, ""),
-    Int("InterframeDelay", &S::InterframeDelay, 100),
-    Byte("Replace_Old", &S::Replace_Old),
-    Byte("Replace_New", &S::Replace_New),
-    Int("LButtonDblClkSend", &S::LButtonDblClkSend, 0),
-    Int("ShowDataListWnd", &S::ShowDataListWnd, 1),
-    Int("ScrollRSWnd", &S::ScrollRSWnd, 0),
-    Text("Highlight1", &S::Highlight1, ""),
-    Text("Highlight2", &S::Highlight2, ""),
-    Text("Highlight3", &S::Highlight3, ""),
-    Text("Highlight4", &S::Highlight4, ""),
-    Text("Highlight5", &S::Highlight5, ""),
-    Text("Highlight6", &S::Highlight6, ""),
-    Text("Highlight7", &S::Highlight7, ""),
-    Text("Highlight8", &S::Highlight8, ""),
-    Int("ProtocolMode", &S::ProtocolMode, kProtocolConfigurable),
-    Int("AstmRole", &S::AstmRole, kAstmRoleInstrument),
-    Int("AstmReplyTimeoutMs", &S::AstmReplyTimeoutMs, 15000),
-    Int("AstmIdleTimeoutMs", &S::AstmIdleTimeoutMs, 30000),
-    Int("AstmEnqRetryMs", &S::AstmEnqRetryMs, 10000),
-    Int("EchoFree", &S::EchoFree, 0),
-    Int("ShowCheckColumn", &S::ShowCheckColumn, 0),
-    Int("ShowGapColumn", &S::ShowGapColumn, 0),
-    Int("GapScope", &S::GapScope, 0),
-    Int("StatisticsShown", &S::StatisticsShown, 0),
-    Int("IdleCloseSeconds", &S::IdleCloseSeconds, 0),
+// The record member that holds each key of kSettingKeys, row by row. Exactly
+// one of the three member pointers is set, the one of the key's type.
+struct KeyField {
+    SettingKey key;
+    int S::*intField;
+    uint8_t S::*byteField;
+    std::string S::*textField;
 };
+
+constexpr KeyField Int(SettingKey key, int S::*field) {
+    return {key, field, nullptr, nullptr};
+}
+constexpr KeyField Byte(SettingKey key, uint8_t S::*field) {
+    return {key, nullptr, field, nullptr};
+}
+constexpr KeyField Text(SettingKey key, std::string S::*field) {
+    return {key, nullptr, nullptr, field};
+}
+
+using K = SettingKey;
+
+// clang-format off
+constexpr KeyField kFields[] = {
+    Int(K::UsedUILangCode, &S::UsedUILangCode), Int(K::ComPort, &S::ComPort),
+    Text(K::ComName, &S::ComName), Int(K::BaudRate, &S::BaudRate),
+    Int(K::ByteSize, &S::ByteSize), Int(K::StopBit, &S::StopBit), Int(K::Parity, &S::Parity),
+    Int(K::FlowCtrl, &S::FlowCtrl), Int(K::DtrOnOpen, &S::DtrOnOpen),
+    Int(K::RtsOnOpen, &S::RtsOnOpen), Int(K::WorkMode, &S::WorkMode),
+    Int(K::HandShake, &S::HandShake), Int(K::ShowDataMask, &S::ShowDataMask),
+    Int(K::ShowDataFmt, &S::ShowDataFmt), Int(K::CheckSum, &S::CheckSum),
+    Int(K::SendFileFMT, &S::SendFileFMT), Int(K::SupportStress, &S::SupportStress),
+    Int(K::NoSendFileBOM, &S::NoSendFileBOM), Int(K::AutoSaveLog, &S::AutoSaveLog),
+    Int(K::BackupLogTimeCount, &S::BackupLogTimeCount),
+    Int(K::SaveDatatoDesktop, &S::SaveDatatoDesktop),
+    Int(K::SaveEventTimetoFmtFile, &S::SaveEventTimetoFmtFile),
+    Int(K::HexSendData, &S::HexSendData), Int(K::UsedCheckSum, &S::UsedCheckSum),
+    Int(K::UsedResponseFile, &S::UsedResponseFile),
+    Int(K::SendAfterLoadFile, &S::SendAfterLoadFile),
+    Int(K::TitleShowPortType, &S::TitleShowPortType),
+    Int(K::SenDataEncodeCov, &S::SenDataEncodeCov), Int(K::AutoRestart, &S::AutoRestart),
+    Int(K::AutoReconnect, &S::AutoReconnect), Int(K::AutoSendElapse, &S::AutoSendElapse),
+    Text(K::SvrIPAddr, &S::SvrIPAddr), Int(K::IPPort, &S::IPPort),
+    Int(K::UDPLocalPort, &S::UDPLocalPort), Int(K::UDPRemotePort, &S::UDPRemotePort),
+    Text(K::SplitStrs, &S::SplitStrs), Text(K::RespondStrs, &S::RespondStrs),
+    Text(K::Preamble, &S::Preamble), Text(K::Postamble, &S::Postamble),
+    Int(K::InterframeDelay, &S::InterframeDelay), Byte(K::Replace_Old, &S::Replace_Old),
+    Byte(K::Replace_New, &S::Replace_New), Int(K::LButtonDblClkSend, &S::LButtonDblClkSend),
+    Int(K::ShowDataListWnd, &S::ShowDataListWnd), Int(K::ScrollRSWnd, &S::ScrollRSWnd),
+    Text(K::Highlight1, &S::Highlight1), Text(K::Highlight2, &S::Highlight2),
+    Text(K::Highlight3, &S::Highlight3), Text(K::Highlight4, &S::Highlight4),
+    Text(K::Highlight5, &S::Highlight5), Text(K::Highlight6, &S::Highlight6),
+    Text(K::Highlight7, &S::Highlight7), Text(K::Highlight8, &S::Highlight8),
+    Int(K::ProtocolMode, &S::ProtocolMode), Int(K::AstmRole, &S::AstmRole),
+    Int(K::AstmReplyTimeoutMs, &S::AstmReplyTimeoutMs),
+    Int(K::AstmIdleTimeoutMs, &S::AstmIdleTimeoutMs),
+    Int(K::AstmEnqRetryMs, &S::AstmEnqRetryMs), Int(K::EchoFree, &S::EchoFree),
+    Int(K::ShowCheckColumn, &S::ShowCheckColumn), Int(K::ShowGapColumn, &S::ShowGapColumn),
+    Int(K::GapScope, &S::GapScope), Int(K::StatisticsShown, &S::StatisticsShown),
+    Int(K::IdleCloseSeconds, &S::IdleCloseSeconds),
+};
+// clang-format on
+
+// One member a key, in the table's order and of the key's type.
+constexpr bool FieldsMatchKeys() {
+    if (std::size(kFields) != std::size(kSettingKeys)) return false;
+    for (size_t i = 0; i < std::size(kFields); ++i) {
+        const KeyField& field = kFields[i];
+        const SettingType type = kSettingKeys[i].type;
+        if (field.key != kSettingKeys[i].key) return false;
+        if ((field.intField != nullptr) != (type == SettingType::kInt)) return false;
+        if ((field.byteField != nullptr) != (type == SettingType::kByte)) return false;
+        if ((field.textField != nullptr) != (type == SettingType::kText)) return false;
+    }
+    return true;
+}
+static_assert(FieldsMatchKeys(), "kFields must name one member of the key's type per key");
+
+const KeyField& FieldOf(SettingKey key) {
+    return kFields[static_cast<size_t>(key)];
+}
 
 constexpr std::string CComSetting::*kHighlightFields[CComSetting::kHighlightKeyCount] = {
     &S::Highlight1, &S::Highlight2, &S::Highlight3, &S::Highlight4,
@@ -146,24 +137,15 @@ bool OpenForChange(const CComSetting& settings, CIniFile& ini) {
 }
 
 void ReadKey(CComSetting& settings, const CIniFile& ini, const std::string& section,
-             const KeyField& key) {
-    if (key.textField != nullptr) {
-        settings.*key.textField = ini.GetString(section, key.name, key.textDefault);
-    } else if (key.byteField != nullptr) {
-        settings.*key.byteField = static_cast<uint8_t>(ini.GetInt(section, key.name, 0) & 0xFF);
+             const KeyField& field) {
+    const SettingKeyInfo& key = KeyInfo(field.key);
+    if (field.textField != nullptr) {
+        settings.*field.textField = ini.GetString(section, key.name, key.textDefault);
+    } else if (field.byteField != nullptr) {
+        settings.*field.byteField =
+            static_cast<uint8_t>(ini.GetInt(section, key.name, key.intDefault) & 0xFF);
     } else {
-        settings.*key.intField = ini.GetInt(section, key.name, key.intDefault);
-    }
-}
-
-void WriteKey(const CComSetting& settings, CIniFile& ini, const std::string& section,
-              const KeyField& key) {
-    if (key.textField != nullptr) {
-        ini.SetString(section, key.name, settings.*key.textField);
-    } else if (key.byteField != nullptr) {
-        ini.SetInt(section, key.name, settings.*key.byteField);
-    } else {
-        ini.SetInt(section, key.name, settings.*key.intField);
+        settings.*field.intField = ini.GetInt(section, key.name, key.intDefault);
     }
 }
 
@@ -173,13 +155,6 @@ void ApplyLoadRules(CComSetting& settings) {
         settings.WorkMode = kWorkModeSerial;
     settings.BackupLogTimeCount = std::max(settings.BackupLogTimeCount, kMinBackupMinutes);
     settings.InterframeDelay = ClampInt(settings.InterframeDelay, 0, kMaxInterframeDelay);
-}
-
-// Every key of the table at its default, as a missing file gives it.
-void ApplyKeyDefaults(CComSetting& settings) {
-    CIniFile none("");
-    for (const KeyField& key : kKeys)
-        ReadKey(settings, none, kDefaultSet, key);
 }
 
 // The file's lines with the section of header (and any later section of the
@@ -203,19 +178,15 @@ std::string WithoutSection(const std::string& text, const std::string& header) {
 
 }  // namespace
 
+// The members start at the table's defaults already.
 CComSetting::CComSetting() {
-    SetDefaults();
+    SetNames.insert(kDefaultSet);
 }
 
 CComSetting CComSetting::Loaded(const std::string& iniName) {
     CComSetting settings;
     settings.Init(iniName);
     return settings;
-}
-
-void CComSetting::SetDefaults() {
-    ApplyKeyDefaults(*this);
-    SetNames.insert(kDefaultSet);
 }
 
 int CComSetting::Init(const std::string& iniName) {
@@ -252,24 +223,36 @@ int CComSetting::Load(const std::string& setName) {
     CIniFile ini(IniPath);
     ini.Load();
     loadError_ = ini.LoadError();
-    for (const KeyField& key : kKeys)
-        ReadKey(*this, ini, section, key);
+    for (const KeyField& field : kFields)
+        ReadKey(*this, ini, section, field);
     ApplyLoadRules(*this);
     return 1;
 }
 
-int CComSetting::Save(const std::string& setName) {
-    SaveSetList();
+bool CComSetting::Save(const std::string& setName) {
+    const bool listed = SaveSetList();
     const std::string section = setName.empty() ? GetCurrentSet() : setName;
     InterframeDelay = ClampInt(InterframeDelay, 0, kMaxInterframeDelay);
+    if (readOnly_) return true;
     CIniFile ini(IniPath);
-    if (readOnly_ || !OpenForChange(*this, ini)) return 1;
+    if (!OpenForChange(*this, ini)) return false;
     // Only the keys whose values differ change their lines; a set saved
     // unchanged leaves the file as it was.
-    for (const KeyField& key : kKeys)
-        WriteKey(*this, ini, section, key);
-    ini.Save();
-    return 1;
+    bool named = true;
+    for (const SettingKeyInfo& key : kSettingKeys)
+        named = ini.SetString(section, key.name, KeyValue(key.key)) && named;
+    return ini.Save() && named && listed;
+}
+
+std::string CComSetting::KeyValue(SettingKey key) const {
+    const KeyField& field = FieldOf(key);
+    if (field.textField != nullptr) return this->*field.textField;
+    if (field.byteField != nullptr) return std::to_string(this->*field.byteField);
+    return std::to_string(this->*field.intField);
+}
+
+bool CComSetting::WriteKey(SettingKey key) const {
+    return WriteProfileString(GetCurrentSet(), KeyName(key), KeyValue(key));
 }
 
 std::string& CComSetting::HighlightKey(int n) {
@@ -285,11 +268,11 @@ std::string CComSetting::GetCurrentSet() const {
     return name.empty() ? kDefaultSet : name;
 }
 
-int CComSetting::SetCurrentSet(const std::string& setName) const {
+bool CComSetting::SetCurrentSet(const std::string& setName) const {
     return WriteProfileString(kPublic, "CurrentSet", setName);
 }
 
-int CComSetting::SaveSetList() const {
+bool CComSetting::SaveSetList() const {
     std::string list;
     for (const std::string& name : SetNames) {
         if (!name.empty()) list += name + ',';
@@ -298,8 +281,7 @@ int CComSetting::SaveSetList() const {
     // in an empty entry.
     while (!list.empty() && list.back() == ',')
         list.pop_back();
-    WriteProfileString(kPublic, "SetList", list);
-    return 1;
+    return WriteProfileString(kPublic, "SetList", list);
 }
 
 int CComSetting::DeleteSet(const std::string& setName) {
@@ -341,16 +323,15 @@ int CComSetting::ReadProfileInt(const std::string& section, const std::string& k
     return ini.GetInt(section, key, defaultValue);
 }
 
-int CComSetting::WriteProfileString(const std::string& section, const std::string& key,
-                                    const std::string& value) const {
-    if (readOnly_) return 1;
+bool CComSetting::WriteProfileString(const std::string& section, const std::string& key,
+                                     const std::string& value) const {
+    if (readOnly_) return true;
     CIniFile ini(IniPath);
-    if (!OpenForChange(*this, ini) || !ini.SetString(section, key, value)) return 0;
-    return ini.Save() ? 1 : 0;
+    return OpenForChange(*this, ini) && ini.SetString(section, key, value) && ini.Save();
 }
 
-int CComSetting::WriteProfileInt(const std::string& section, const std::string& key,
-                                 int value) const {
+bool CComSetting::WriteProfileInt(const std::string& section, const std::string& key,
+                                  int value) const {
     return WriteProfileString(section, key, std::to_string(value));
 }
 

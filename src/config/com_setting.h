@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "config/setting_keys.h"
+
 namespace qelvor {
 
 class CComSetting {
   public:
-    // Every key at its default, SetNames holding "ComSet", no paths; reads
-    // no file. Init then finds the files.
+    // Every key at its default (kSettingKeys), SetNames holding "ComSet", no
+    // paths; reads no file. Init then finds the files.
     CComSetting();
     // The defaults, then Init with iniName (a name without "/" is taken in
     // the settings folder; a path is used as is): loading as one explicit
@@ -30,11 +32,13 @@ class CComSetting {
     // applies the load rules. Always 1.
     int Load(const std::string& setName);
     // Writes "SetList", then every key in table order into the set's section
-    // (empty name: the current set, read from the file). Always 1.
-    int Save(const std::string& setName);
+    // (empty name: the current set, read from the file). False when the file
+    // could not be written (InterframeDelay is clamped all the same).
+    bool Save(const std::string& setName);
     std::string GetCurrentSet() const;
-    int SetCurrentSet(const std::string& setName) const;
-    int SaveSetList() const;
+    // "CurrentSet" and "SetList" of section "Public"; false when not written.
+    bool SetCurrentSet(const std::string& setName) const;
+    bool SaveSetList() const;
     // Removes the set from SetNames and "SetList" and its section (and any
     // later section of the same name) from the file. 0 when the file cannot
     // be opened for reading and writing.
@@ -43,9 +47,17 @@ class CComSetting {
     std::string ReadProfileString(const std::string& section, const std::string& key,
                                   const std::string& defaultValue) const;
     int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue) const;
-    int WriteProfileString(const std::string& section, const std::string& key,
-                           const std::string& value) const;
-    int WriteProfileInt(const std::string& section, const std::string& key, int value) const;
+    // The one way a key reaches the file: writes that key's line alone and
+    // tells whether it was written (false: no path, a file that cannot be
+    // read or written, a name one line cannot hold).
+    bool WriteProfileString(const std::string& section, const std::string& key,
+                            const std::string& value) const;
+    bool WriteProfileInt(const std::string& section, const std::string& key, int value) const;
+    // Writes the record's value of a table key into the current set, under
+    // the table's name for it; as WriteProfileString.
+    bool WriteKey(SettingKey key) const;
+    // The record's value of a table key as the file holds it.
+    std::string KeyValue(SettingKey key) const;
     // The port description text built from WorkMode and the port fields.
     std::string DescribePort() const;
 
@@ -71,103 +83,95 @@ class CComSetting {
     std::string ExeDir;
     std::string ExePath;
     std::string DesktopDir;
-    int UsedUILangCode = 0;
+    int UsedUILangCode = IntDefault(SettingKey::UsedUILangCode);
     std::set<std::string> SetNames;
 
-    int ComPort = 0;
-    std::string ComName;
-    int BaudRate = 0;
-    int ByteSize = 0;
-    int Parity = 0;
-    int FlowCtrl = 0;
+    int ComPort = IntDefault(SettingKey::ComPort);
+    std::string ComName = TextDefault(SettingKey::ComName);
+    int BaudRate = IntDefault(SettingKey::BaudRate);
+    int ByteSize = IntDefault(SettingKey::ByteSize);
+    int Parity = IntDefault(SettingKey::Parity);
+    int FlowCtrl = IntDefault(SettingKey::FlowCtrl);
     // The DTR and RTS levels a serial port is opened with (1 raised, 0
     // lowered): 0 keeps a board that resets on DTR from being held in reset.
-    int DtrOnOpen = 1;
-    int RtsOnOpen = 1;
-    int StopBit = 0;
-    uint8_t Replace_Old = 0;
-    uint8_t Replace_New = 0;
-    std::string SvrIPAddr;
-    int IPPort = 0;
-    int UDPLocalPort = 0;
-    int UDPRemotePort = 0;
-    std::string SplitStrs;
-    std::string RespondStrs;
-    std::string Preamble;
-    std::string Postamble;
-    int InterframeDelay = 0;
-    int WorkMode = 0;
-    int CheckSum = 0;
-    int HandShake = 0;
-    int HexSendData = 0;
-    int ShowDataMask = 0;
-    int ShowDataFmt = 0;
-    int SendFileFMT = 0;
-    int SupportStress = 0;
-    int SaveDatatoDesktop = 0;
-    int UsedCheckSum = 0;
-    int UsedResponseFile = 0;
-    int SendAfterLoadFile = 0;
-    int NoSendFileBOM = 0;
-    int AutoSaveLog = 0;
-    int BackupLogTimeCount = 0;
-    int SaveEventTimetoFmtFile = 0;
-    int TitleShowPortType = 1;
-    int SenDataEncodeCov = 0;
-    int LButtonDblClkSend = 0;
-    int ShowDataListWnd = 0;
-    int ScrollRSWnd = 0;
+    int DtrOnOpen = IntDefault(SettingKey::DtrOnOpen);
+    int RtsOnOpen = IntDefault(SettingKey::RtsOnOpen);
+    int StopBit = IntDefault(SettingKey::StopBit);
+    uint8_t Replace_Old = ByteDefault(SettingKey::Replace_Old);
+    uint8_t Replace_New = ByteDefault(SettingKey::Replace_New);
+    std::string SvrIPAddr = TextDefault(SettingKey::SvrIPAddr);
+    int IPPort = IntDefault(SettingKey::IPPort);
+    int UDPLocalPort = IntDefault(SettingKey::UDPLocalPort);
+    int UDPRemotePort = IntDefault(SettingKey::UDPRemotePort);
+    std::string SplitStrs = TextDefault(SettingKey::SplitStrs);
+    std::string RespondStrs = TextDefault(SettingKey::RespondStrs);
+    std::string Preamble = TextDefault(SettingKey::Preamble);
+    std::string Postamble = TextDefault(SettingKey::Postamble);
+    int InterframeDelay = IntDefault(SettingKey::InterframeDelay);
+    int WorkMode = IntDefault(SettingKey::WorkMode);
+    int CheckSum = IntDefault(SettingKey::CheckSum);
+    int HandShake = IntDefault(SettingKey::HandShake);
+    int HexSendData = IntDefault(SettingKey::HexSendData);
+    int ShowDataMask = IntDefault(SettingKey::ShowDataMask);
+    int ShowDataFmt = IntDefault(SettingKey::ShowDataFmt);
+    int SendFileFMT = IntDefault(SettingKey::SendFileFMT);
+    int SupportStress = IntDefault(SettingKey::SupportStress);
+    int SaveDatatoDesktop = IntDefault(SettingKey::SaveDatatoDesktop);
+    int UsedCheckSum = IntDefault(SettingKey::UsedCheckSum);
+    int UsedResponseFile = IntDefault(SettingKey::UsedResponseFile);
+    int SendAfterLoadFile = IntDefault(SettingKey::SendAfterLoadFile);
+    int NoSendFileBOM = IntDefault(SettingKey::NoSendFileBOM);
+    int AutoSaveLog = IntDefault(SettingKey::AutoSaveLog);
+    int BackupLogTimeCount = IntDefault(SettingKey::BackupLogTimeCount);
+    int SaveEventTimetoFmtFile = IntDefault(SettingKey::SaveEventTimetoFmtFile);
+    int TitleShowPortType = IntDefault(SettingKey::TitleShowPortType);
+    int SenDataEncodeCov = IntDefault(SettingKey::SenDataEncodeCov);
+    int LButtonDblClkSend = IntDefault(SettingKey::LButtonDblClkSend);
+    int ShowDataListWnd = IntDefault(SettingKey::ShowDataListWnd);
+    int ScrollRSWnd = IntDefault(SettingKey::ScrollRSWnd);
     // The traffic list's highlight rules, "mode|#RRGGBB|pattern" each (mode
     // text, regex or hex); empty for none.
-    std::string Highlight1, Highlight2, Highlight3, Highlight4;
-    std::string Highlight5, Highlight6, Highlight7, Highlight8;
+    std::string Highlight1 = TextDefault(SettingKey::Highlight1);
+    std::string Highlight2 = TextDefault(SettingKey::Highlight2);
+    std::string Highlight3 = TextDefault(SettingKey::Highlight3);
+    std::string Highlight4 = TextDefault(SettingKey::Highlight4);
+    std::string Highlight5 = TextDefault(SettingKey::Highlight5);
+    std::string Highlight6 = TextDefault(SettingKey::Highlight6);
+    std::string Highlight7 = TextDefault(SettingKey::Highlight7);
+    std::string Highlight8 = TextDefault(SettingKey::Highlight8);
     static constexpr int kHighlightKeyCount = 8;
     // Highlight1 .. Highlight8 by number n, 1..8.
     std::string& HighlightKey(int n);
     const std::string& HighlightKey(int n) const;
-    int AutoRestart = 1;
+    int AutoRestart = IntDefault(SettingKey::AutoRestart);
     // Reopen a TCP client connection that ended, or a serial device that
     // vanished, every 2 s until it is back.
-    int AutoReconnect = 0;
+    int AutoReconnect = IntDefault(SettingKey::AutoReconnect);
     // A TCP connection from which nothing has arrived for this many seconds
     // is closed (a server then waits for the next client); 0 = never.
-    int IdleCloseSeconds = 0;
-    int AutoSendElapse = 20;
+    int IdleCloseSeconds = IntDefault(SettingKey::IdleCloseSeconds);
+    int AutoSendElapse = IntDefault(SettingKey::AutoSendElapse);
     // The protocol that answers peers: 0 the configurable split strings and
     // responses, 1 the ASTM E1381 link. The role and the three times (ms)
     // belong to the latter.
-    int ProtocolMode = 0;
-    int AstmRole = 0;
-    int AstmReplyTimeoutMs = 15000;
-    int AstmIdleTimeoutMs = 30000;
-    int AstmEnqRetryMs = 10000;
+    int ProtocolMode = IntDefault(SettingKey::ProtocolMode);
+    int AstmRole = IntDefault(SettingKey::AstmRole);
+    int AstmReplyTimeoutMs = IntDefault(SettingKey::AstmReplyTimeoutMs);
+    int AstmIdleTimeoutMs = IntDefault(SettingKey::AstmIdleTimeoutMs);
+    int AstmEnqRetryMs = IntDefault(SettingKey::AstmEnqRetryMs);
     // The traffic list's view: sent rows hidden (a link that echoes), the
     // frame check and gap columns shown, and the gap taken from the previous
     // record of any type (0) or of the same type (1).
-    int EchoFree = 0;
-    int ShowCheckColumn = 0;
-    int ShowGapColumn = 0;
-    int GapScope = 0;
+    int EchoFree = IntDefault(SettingKey::EchoFree);
+    int ShowCheckColumn = IntDefault(SettingKey::ShowCheckColumn);
+    int ShowGapColumn = IntDefault(SettingKey::ShowGapColumn);
+    int GapScope = IntDefault(SettingKey::GapScope);
     // The statistics band of the window shown (1) or hidden (0).
-    int StatisticsShown = 0;
+    int StatisticsShown = IntDefault(SettingKey::StatisticsShown);
 
   private:
-    void SetDefaults();
-
     bool readOnly_ = false;
     std::string loadError_;
 };
-
-// Work modes (the port kind of WorkMode).
-inline constexpr int kWorkModeTcpServer = 0;
-inline constexpr int kWorkModeTcpClient = 1;
-inline constexpr int kWorkModeUdp = 2;
-inline constexpr int kWorkModeSerial = 10;
-
-// Protocol modes (ProtocolMode) and ASTM roles (AstmRole).
-inline constexpr int kProtocolConfigurable = 0;
-inline constexpr int kProtocolAstm = 1;
-inline constexpr int kAstmRoleInstrument = 0;
-inline constexpr int kAstmRoleHost = 1;
 
 }  // namespace qelvor

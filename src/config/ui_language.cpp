@@ -44,13 +44,14 @@ void ApplyUILanguage(const CComSetting& settings) {
     SetStringLanguage(UiLanguageFor(settings.UsedUILangCode));
 }
 
-void OnSelectUI(int commandId, CComSetting& settings, IMessageBox& box) {
+bool OnSelectUI(int commandId, CComSetting& settings, IMessageBox& box) {
     const int code = commandId - kCmdSelectUiSystem;
-    if (code == settings.UsedUILangCode) return;
+    if (code == settings.UsedUILangCode) return true;
     settings.UsedUILangCode = code;
-    settings.WriteProfileInt(settings.GetCurrentSet(), "UsedUILangCode", code);
+    const bool written = settings.WriteKey(SettingKey::UsedUILangCode);
     box.ShowMessageBox(LoadStr(kStrUiLanguageChanged), "Qelvor", MsgIcon::Information,
                        MsgButtons::Ok);
+    return written;
 }
 
 }  // namespace qelvor

@@ -42,7 +42,8 @@ UiLanguage UiLanguageFor(int usedUILangCode);
 // Sets the string table's language from the settings. Called once at start-up.
 void ApplyUILanguage(const CComSetting& settings);
 // Stores the language chosen in the menu into the current set at once and
-// tells the user it takes effect at the next start.
-void OnSelectUI(int commandId, CComSetting& settings, IMessageBox& box);
+// tells the user it takes effect at the next start. False when the choice
+// could not be written to the INI file (it holds for this run all the same).
+bool OnSelectUI(int commandId, CComSetting& settings, IMessageBox& box);
 
 }  // namespace qelvor

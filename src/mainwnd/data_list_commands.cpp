@@ -71,7 +71,8 @@ void CDataListCommands::RememberDataFile(const std::string& path) {
     ctx_.state.dataFilePath = path;
     ctx_.state.Button(kIdLoadFile).toolTip = path;
     ctx_.Changed(kChangedButtons);
-    ctx_.settings.WriteProfileString("ComSet", "LoadFile", path);
+    ctx_.ReportUnsaved(ctx_.settings.WriteProfileString(kLoadFileSection, kLoadFileKey, path),
+                       std::string("setting ") + kLoadFileKey);
 }
 
 void CDataListCommands::SendFirstData() {
@@ -163,7 +164,7 @@ void CDataListCommands::OnDoubleClick(int index) {
 void CDataListCommands::ToggleSendNow() {
     CComSetting& s = ctx_.settings;
     s.LButtonDblClkSend = s.LButtonDblClkSend != 0 ? 0 : 1;
-    s.Save(std::string());
+    ctx_.ReportUnsaved(s.Save(std::string()), "settings");
     ctx_.Changed(kChangedSettings);
 }
 
@@ -172,7 +173,7 @@ bool CDataListCommands::ToggleShown(bool portOpen) {
     s.ShowDataListWnd = s.ShowDataListWnd != 0 ? 0 : 1;
     const bool shown = s.ShowDataListWnd != 0;
     ctx_.state.Button(kIdAutoSend).enabled = shown && s.HandShake == 0 && portOpen;
-    s.WriteProfileInt(s.GetCurrentSet(), "ShowDataListWnd", s.ShowDataListWnd);
+    ctx_.StoreSetting(SettingKey::ShowDataListWnd);
     ctx_.Changed(kChangedButtons | kChangedSettings);
     return shown;
 }

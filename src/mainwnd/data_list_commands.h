@@ -33,7 +33,8 @@ class CDataListCommands {
 
     // A double-click on line index (the click selects it first).
     void OnDoubleClick(int index);
-    // The "send now" check box: flips LButtonDblClkSend and stores the set.
+    // The "send now" check box: flips LButtonDblClkSend and stores the set
+    // (a write that fails is told in an 'I' record, as for every setting).
     void ToggleSendNow();
     // Flips ShowDataListWnd and writes it to the current set; AutoSend is
     // enabled exactly while the list is shown, HandShake is off and the port

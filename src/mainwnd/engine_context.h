@@ -43,6 +43,18 @@ struct CEngineContext {
         Changed(kChangedSendText);
     }
 
+    // Writes one key of the current set from the record; a write that fails
+    // is told in an 'I' record. True when written.
+    bool StoreSetting(SettingKey key) {
+        return ReportUnsaved(settings.WriteKey(key), std::string("setting ") + KeyName(key));
+    }
+    // Tells in an 'I' record that what (a setting, the settings) did not
+    // reach the INI file, when written is false; returns written.
+    bool ReportUnsaved(bool written, const std::string& what) {
+        if (!written) exchange.AddRecord('I', what + " not saved to " + settings.IniPath);
+        return written;
+    }
+
     MsgResult Tell(const std::string& text, MsgIcon icon,
                    const std::string& caption = kProgramCaption) {
         return view.ShowMessageBox(text, caption, icon, MsgButtons::Ok);

@@ -18,6 +18,25 @@ constexpr int64_t kLoadDataDelayMs = 50;
 // many rounds at the end of one command; the rest waits for the next one.
 constexpr int kDeferredRounds = 4;
 
+// The window's on/off view options, kept as 0 or 1 in the record; null for
+// any other key.
+int* ViewOption(CComSetting& s, SettingKey key) {
+    switch (key) {
+        case SettingKey::EchoFree:
+            return &s.EchoFree;
+        case SettingKey::ShowCheckColumn:
+            return &s.ShowCheckColumn;
+        case SettingKey::ShowGapColumn:
+            return &s.ShowGapColumn;
+        case SettingKey::GapScope:
+            return &s.GapScope;
+        case SettingKey::StatisticsShown:
+            return &s.StatisticsShown;
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
 
 CMainEngine::CommandScope::CommandScope(CMainEngine& engine)
@@ -78,9 +97,9 @@ void CMainEngine::AttachLogWriter(CLogWriter* writer) {
 
 bool CMainEngine::ChooseStartupDataFileNow(const CStartupArgs& args) {
     if (args.setupFirst) return true;
-    ctx_.state.dataFilePath = args.dataFilePath.empty()
-                                  ? ctx_.settings.ReadProfileString("ComSet", "LoadFile", "")
-                                  : args.dataFilePath;
+    ctx_.state.dataFilePath = args.dataFilePath.empty() ? ctx_.settings.ReadProfileString(
+                                                              kLoadFileSection, kLoadFileKey, "")
+                                                        : args.dataFilePath;
     return false;
 }
 
@@ -243,7 +262,9 @@ int CMainEngine::SendQuick(int index) {
 
 bool CMainEngine::SetQuickSend(int index, const QuickSend& button) {
     return Command(false, [&] {
-        if (!quick_.Set(ctx_.settings, index, button)) return false;
+        if (!quick_.Set(index, button)) return false;
+        ctx_.ReportUnsaved(quick_.Store(ctx_.settings, index),
+                           "quick send " + CQuickSends::KeyOf(index));
         ctx_.Changed(kChangedQuickSends);
         return true;
     });
@@ -251,7 +272,7 @@ bool CMainEngine::SetQuickSend(int index, const QuickSend& button) {
 
 void CMainEngine::SetQuickSendsShown(bool shown) {
     Command([&] {
-        quick_.SetShown(ctx_.settings, shown);
+        ctx_.ReportUnsaved(quick_.SetShown(ctx_.settings, shown), "quick send row shown");
         ctx_.Changed(kChangedQuickSends);
     });
 }
@@ -295,7 +316,11 @@ void CMainEngine::BackupNow() {
 }
 
 void CMainEngine::OnSelectUI(int commandId) {
-    Command([&] { qelvor::OnSelectUI(commandId, ctx_.settings, ctx_.view); });
+    Command([&] {
+        if (!qelvor::OnSelectUI(commandId, ctx_.settings, ctx_.view))
+            ctx_.ReportUnsaved(false,
+                               std::string("setting ") + KeyName(SettingKey::UsedUILangCode));
+    });
 }
 
 // --- saving ---
@@ -331,9 +356,24 @@ void CMainEngine::OnDataListChange(const DataListChange&) {
 void CMainEngine::SetScrollToNewest(bool on) {
     Command([&] {
         ctx_.settings.ScrollRSWnd = on ? 1 : 0;
-        ctx_.settings.Save(std::string());
+        ctx_.ReportUnsaved(ctx_.settings.Save(std::string()), "settings");
         ctx_.Changed(kChangedSettings);
     });
+}
+
+bool CMainEngine::SetViewOption(SettingKey key, bool on) {
+    int* option = ViewOption(ctx_.settings, key);
+    if (option == nullptr) return false;
+    *option = on ? 1 : 0;
+    return ctx_.StoreSetting(key);
+}
+
+bool CMainEngine::SetHighlightRules(const std::vector<CHighlightRules::Rule>& rules) {
+    CHighlightRules::Store(rules, ctx_.settings);
+    bool written = true;
+    for (int n = 1; n <= CComSetting::kHighlightKeyCount; ++n)
+        written = ctx_.settings.WriteKey(HighlightKeyOf(n)) && written;
+    return ctx_.ReportUnsaved(written, "highlight rules");
 }
 
 void CMainEngine::FlushPendingData() {

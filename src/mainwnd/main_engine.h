@@ -20,6 +20,7 @@
 #include "mainwnd/send_history.h"
 #include "mainwnd/send_operations.h"
 #include "traffic/exchange_view.h"
+#include "traffic/highlight_rules.h"
 
 namespace qelvor {
 
@@ -219,6 +220,18 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     bool SaveZip(const std::string& path);
     // "Save as &All": every layout to its default file; told in message boxes.
     void SaveAllLogs();
+
+    // --- window options ---
+    // The traffic list's view (EchoFree, ShowCheckColumn, ShowGapColumn,
+    // GapScope) and the statistics band (StatisticsShown): the record takes
+    // the value and its key is written to the current set at once. False
+    // for any other key, or when the key was not written (told in an 'I'
+    // record). Not a command: a view option is taken also while one runs.
+    bool SetViewOption(SettingKey key, bool on);
+    // The rules become Highlight1.. in the record, in order, the rest empty,
+    // and the eight keys are written; false (told in one 'I' record) when a
+    // key was not written. Not a command, as SetViewOption.
+    bool SetHighlightRules(const std::vector<CHighlightRules::Rule>& rules);
 
     // --- state for the view ---
     const CMainState& State() const { return ctx_.state; }

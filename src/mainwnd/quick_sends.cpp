@@ -36,19 +36,23 @@ const QuickSend& CQuickSends::Button(int index) const {
     return buttons_[static_cast<size_t>(index)];
 }
 
-bool CQuickSends::Set(const CComSetting& settings, int index, const QuickSend& button) {
+bool CQuickSends::Set(int index, const QuickSend& button) {
     if (index < 0 || index >= kCount) return false;
     if (button.name.find('\t') != std::string::npos || HoldsLineEnd(button.name) ||
         HoldsLineEnd(button.text))
         return false;
     buttons_[static_cast<size_t>(index)] = button;
-    settings.WriteProfileString(settings.GetCurrentSet(), KeyOf(index), Encode(button));
     return true;
 }
 
-void CQuickSends::SetShown(const CComSetting& settings, bool shown) {
+bool CQuickSends::Store(const CComSetting& settings, int index) const {
+    return settings.WriteProfileString(settings.GetCurrentSet(), KeyOf(index),
+                                       Encode(Button(index)));
+}
+
+bool CQuickSends::SetShown(const CComSetting& settings, bool shown) {
     shown_ = shown;
-    settings.WriteProfileInt(settings.GetCurrentSet(), kShownKey, shown ? 1 : 0);
+    return settings.WriteProfileInt(settings.GetCurrentSet(), kShownKey, shown ? 1 : 0);
 }
 
 }  // namespace qelvor

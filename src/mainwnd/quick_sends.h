@@ -26,12 +26,16 @@ class CQuickSends {
     void Load(const CComSetting& settings);
     // The button at index 0..kCount-1; an empty one for any other index.
     const QuickSend& Button(int index) const;
-    // Stores the button at once. False (nothing changes) for a bad index, a
-    // name holding a TAB, or a name or text holding CR or LF, which one INI
-    // line cannot keep; an empty button removes the key's value.
-    bool Set(const CComSetting& settings, int index, const QuickSend& button);
+    // Takes the button. False (nothing changes) for a bad index, a name
+    // holding a TAB, or a name or text holding CR or LF, which one INI line
+    // cannot keep.
+    bool Set(int index, const QuickSend& button);
+    // Writes button index into the current set (an empty button empties the
+    // key's value); false when the file was not written.
+    bool Store(const CComSetting& settings, int index) const;
     bool Shown() const { return shown_; }
-    void SetShown(const CComSetting& settings, bool shown);
+    // Takes and writes the row's visibility; false when not written.
+    bool SetShown(const CComSetting& settings, bool shown);
 
     // The INI value of a button and back. A value without a TAB is a text
     // that names its own button.

@@ -1,5 +1,6 @@
 #include "mainwnd/send_operations.h"
 
+#include "config/setting_groups.h"
 #include "config/string_table.h"
 #include "data/check_sum.h"
 #include "data/ctrl_char_notation.h"
@@ -86,7 +87,7 @@ int CSendOperations::EffectiveAutoSendElapse() {
     if (s.AutoSendElapse < 1) {
         // Stored at once, like every setting changed outside the dialog.
         s.AutoSendElapse = kDefaultAutoSendElapse;
-        s.WriteProfileInt(s.GetCurrentSet(), "AutoSendElapse", s.AutoSendElapse);
+        ctx_.StoreSetting(SettingKey::AutoSendElapse);
         ctx_.Changed(kChangedSettings);
     }
     return s.AutoSendElapse;
@@ -159,24 +160,24 @@ void CSendOperations::OnCheckSumButton() {
 }
 
 void CSendOperations::RefreshCaptions(bool portOpen) {
-    const CComSetting& s = ctx_.settings;
+    const SendFormatSettings format = SendFormatSettings::From(ctx_.settings);
     CMainState& st = ctx_.state;
-    st.Button(kIdCheckSum).caption = LoadStr(CheckSumCaptionId(s.CheckSum));
-    st.Button(kIdCheckSum).toolTip = LoadStr(CheckSumToolTipId(s.CheckSum));
-    const int fileCaption = s.SendFileFMT == 1   ? kStrSendFileFmt
-                            : s.SendFileFMT == 2 ? kStrSendFileHex
-                                                 : kStrSendFileRaw;
+    st.Button(kIdCheckSum).caption = LoadStr(CheckSumCaptionId(format.checkKind));
+    st.Button(kIdCheckSum).toolTip = LoadStr(CheckSumToolTipId(format.checkKind));
+    const int fileCaption = format.fileFormat == 1   ? kStrSendFileFmt
+                            : format.fileFormat == 2 ? kStrSendFileHex
+                                                     : kStrSendFileRaw;
     st.Button(kIdSendFile).caption = LoadStr(fileCaption);
     // kStrSendDataHex reads "SendData Hex": the button still sends the send box.
-    st.Button(kIdSendData).caption = LoadStr(s.HexSendData != 0 ? kStrSendDataHex : kStrSendData);
+    st.Button(kIdSendData).caption = LoadStr(format.hexText ? kStrSendDataHex : kStrSendData);
     // A running auto-send keeps its stop caption, so the button still says
     // what pressing it does.
     st.Button(kIdAutoSend).caption =
         st.autoSend.idle ? IdleAutoSendCaption() : RunningAutoSendCaption();
     st.Button(kIdSetPort).caption = LoadStr(portOpen ? kStrSetup : kStrPortSet);
     ctx_.Changed(kChangedButtons);
-    const bool responseFile = s.HandShake != 0 && s.UsedResponseFile != 0;
-    ctx_.SetPane(2, responseFile ? LoadStr(kStrResponseFile) : "");
+    const SplitResponseSettings split = SplitResponseSettings::From(ctx_.settings);
+    ctx_.SetPane(2, split.answer && split.responsesFromFile ? LoadStr(kStrResponseFile) : "");
 }
 
 }  // namespace qelvor

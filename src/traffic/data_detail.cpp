@@ -13,7 +13,6 @@ namespace qelvor {
 namespace {
 
 constexpr int kTitleStringId = kStrMessageDetail;
-constexpr const char* kShowDataMaskKey = "ShowDataMask";
 
 bool IsValidView(int view) {
     return view >= CDataDetail::kRaw && view <= CDataDetail::kHex;
@@ -33,10 +32,10 @@ int CDataDetail::LoadView(CComSetting& settings) {
     return settings.ShowDataMask;
 }
 
-void CDataDetail::StoreView(CComSetting& settings, int view) {
+bool CDataDetail::StoreView(CComSetting& settings, int view) {
     if (!IsValidView(view)) view = kRaw;
     settings.ShowDataMask = view;
-    settings.WriteProfileInt(settings.GetCurrentSet(), kShowDataMaskKey, view);
+    return settings.WriteKey(SettingKey::ShowDataMask);
 }
 
 std::string CDataDetail::Title() const {

@@ -35,8 +35,9 @@ class CDataDetail {
     // Returns the view to select.
     int LoadView(CComSetting& settings);
     // Stores the selected view as ShowDataMask in the settings and in the
-    // current set's section of the INI file.
-    static void StoreView(CComSetting& settings, int view);
+    // current set's section of the INI file; false when the file was not
+    // written.
+    static bool StoreView(CComSetting& settings, int view);
 
     std::string Title() const;
     std::string TypeText() const;

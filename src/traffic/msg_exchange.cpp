@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "config/com_setting.h"
+#include "config/setting_groups.h"
 #include "data/ctrl_char_notation.h"
 #include "data/frame_check.h"
 #include "data/outgoing_composer.h"
@@ -223,9 +224,10 @@ std::vector<std::string> CMsgExchange::ParseNotationList(std::string_view text, 
 }
 
 void CMsgExchange::LoadSplitConfig() {
-    splitList_ = ParseNotationList(settings_.SplitStrs, nullptr);
+    const SplitResponseSettings split = SplitResponseSettings::From(settings_);
+    splitList_ = ParseNotationList(split.splitStrings, nullptr);
     if (splitList_.empty()) splitList_.push_back("\n");
-    const std::vector<std::string> responses = ParseNotationList(settings_.RespondStrs, nullptr);
+    const std::vector<std::string> responses = ParseNotationList(split.responseStrings, nullptr);
     responseMap_.clear();
     const size_t pairs = std::min(splitList_.size(), responses.size());
     for (size_t i = 0; i < pairs; ++i)

@@ -35,7 +35,7 @@ class ComSetting : public ::testing::Test {
     const std::string ini = dir.File("q.ini");
 };
 
-// The 63 keys of a set in table order: their names are the file format
+// The 64 keys of a set in table order: their names are the file format
 // other copies of the program read.
 TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLines) {
     CComSetting s = CComSetting::Loaded(ini);
@@ -75,6 +75,27 @@ TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLi
     std::string expected = saved;
     expected.replace(expected.find("9600\nParity=0"), 13, "115200\nParity=2");
     EXPECT_EQ(ReadFile(ini), expected);
+}
+
+// The members start where a missing file leaves them: at the table's
+// defaults. WriteKey writes one key of the current set under its name.
+TEST_F(ComSetting, MembersStartAtTheTableDefaultsAndWriteKeyWritesOneKey) {
+    const CComSetting fresh;
+    CComSetting loaded = CComSetting::Loaded(ini);
+    for (const SettingKeyInfo& key : kSettingKeys) {
+        const std::string value =
+            key.type == SettingType::kText ? key.textDefault : std::to_string(key.intDefault);
+        EXPECT_EQ(fresh.KeyValue(key.key), value) << key.name;
+        EXPECT_EQ(loaded.KeyValue(key.key), value) << key.name;
+    }
+    ASSERT_TRUE(loaded.SetCurrentSet("Lab"));
+    loaded.ComName = "/dev/pts/4";
+    loaded.Replace_New = 200;
+    loaded.BaudRate = 300;
+    EXPECT_TRUE(loaded.WriteKey(SettingKey::ComName) && loaded.WriteKey(SettingKey::Replace_New));
+    EXPECT_EQ(ReadFile(ini),
+              "[Public]\r\nCurrentSet=Lab\r\n[Lab]\r\nComName=/dev/pts/4\r\n"
+              "Replace_New=200\r\n");
 }
 
 TEST_F(ComSetting, SetListIsSortedWithoutDuplicatesOrEmptyNames) {
@@ -162,10 +183,12 @@ TEST_F(ComSetting, LoadReadsTheCurrentSetAndEveryWriteReachesTheRightSection) {
     EXPECT_EQ(writer.ReadProfileInt("ComSet", "Parity", -1), 0);
 }
 
+// A folder other than the settings folder is never made: every write into
+// it fails, and says so.
 TEST_F(ComSetting, FirstWriteMakesOnlyTheSettingsFolder) {
     CComSetting s = CComSetting::Loaded(dir.File("gone/q.ini"));
-    EXPECT_EQ(s.WriteProfileInt("ComSet", "BaudRate", 1), 0);
-    EXPECT_EQ(s.Save(""), 1);
+    EXPECT_FALSE(s.WriteProfileInt("ComSet", "BaudRate", 1) || s.WriteKey(SettingKey::BaudRate) ||
+                 s.Save("") || s.SaveSetList() || s.SetCurrentSet("Lab"));
     EXPECT_FALSE(std::filesystem::exists(dir.File("gone")));
     // A program folder that cannot take the file sends it to the config home.
     ScopedEnv xdg("XDG_CONFIG_HOME", dir.File("cfg"));
@@ -471,6 +494,23 @@ TEST_F(ComSetForm, EmptySeriesSavesIntoComSetAndChangesOnlyTheEditedLines) {
     expected.replace(expected.find("BaudRate=9600"), 13, "BaudRate=115200");
     expected.replace(expected.find("Replace_Old=0\r"), 14, "Replace_Old=13\r");
     EXPECT_EQ(ReadFile(ini), expected);
+    EXPECT_EQ(global.BaudRate, 115200);
+}
+
+// The file's folder is a regular file, which fails for root as well.
+TEST_F(ComSetForm, ASaveTheFileRefusesIsToldAndStillTakesEffect) {
+    WriteFile(dir.File("plain"), "x");
+    global = CComSetting::Loaded(dir.File("plain/my.ini"));
+    form = std::make_unique<CComSetForm>(global, false, box);
+    form->Open();
+    c().BaudRate = 9;  // 115200
+    const std::string told = "System Configure (warning, ok): The settings could not be saved to " +
+                             dir.File("plain/my.ini") + ".\n";
+    c().SeriesText = "Lab";
+    ASSERT_FALSE(form->SaveSeries());
+    EXPECT_EQ(box.Take(), told);
+    ASSERT_FALSE(form->Save());
+    EXPECT_EQ(box.Take(), told);
     EXPECT_EQ(global.BaudRate, 115200);
 }
 

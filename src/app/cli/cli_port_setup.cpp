@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <sys/stat.h>
 
+#include "config/setting_groups.h"
 #include "config/string_table.h"
 #include "ports/ipv4_resolver.h"
 
@@ -15,9 +16,14 @@ std::string DevicePathOf(const std::string& device) {
     return device.empty() || device.front() == '/' ? device : "/dev/" + device;
 }
 
-std::string SerialDevice(const CComSetting& s) {
-    if (s.ComPort > 0) return StrPrintf("/dev/ttyS%d", s.ComPort - 1);
-    return s.ComName.empty() ? std::string("(no device)") : DevicePathOf(s.ComName);
+std::string SerialDevice(const SerialLineSettings& line) {
+    if (line.comPort > 0) return StrPrintf("/dev/ttyS%d", line.comPort - 1);
+    return line.device.empty() ? std::string("(no device)") : DevicePathOf(line.device);
+}
+
+std::string DescribeSerial(const SerialLineSettings& line) {
+    return StrPrintf("serial %s %d %s", SerialDevice(line).c_str(), line.baudRate,
+                     CliFormatText(line.byteSize, line.parity, line.stopBits).c_str());
 }
 
 bool ApplySerial(const CCliPort& port, CComSetting& s, std::string& error) {
@@ -76,25 +82,24 @@ bool ApplyUdp(const CCliPort& port, CComSetting& s, std::string& error) {
 
 // The host as typed stays in the line when it was a name.
 std::string Describe(const CComSetting& s, uint32_t listenAddress, const std::string& host) {
-    switch (s.WorkMode) {
-        case kWorkModeSerial:
-            return StrPrintf("serial %s %d %s", SerialDevice(s).c_str(), s.BaudRate,
-                             CliFormatText(s.ByteSize, s.Parity, s.StopBit).c_str());
+    if (s.WorkMode == kWorkModeSerial) return DescribeSerial(SerialLineSettings::From(s));
+    const NetworkSettings net = NetworkSettings::From(s);
+    const char* peer = net.serverAddress.c_str();
+    switch (net.workMode) {
         case kWorkModeTcpServer: {
             char text[INET_ADDRSTRLEN] = "*";
             in_addr address{listenAddress};
             if (listenAddress != htonl(INADDR_ANY)) inet_ntop(AF_INET, &address, text, sizeof text);
-            return StrPrintf("TCP server on %s:%d", text, s.IPPort);
+            return StrPrintf("TCP server on %s:%d", text, net.tcpPort);
         }
         case kWorkModeTcpClient: {
-            const std::string name = host.empty() || host == s.SvrIPAddr ? "" : host + " = ";
-            return StrPrintf("TCP client to %s%s:%d", name.c_str(), s.SvrIPAddr.c_str(), s.IPPort);
+            const std::string name = host.empty() || host == net.serverAddress ? "" : host + " = ";
+            return StrPrintf("TCP client to %s%s:%d", name.c_str(), peer, net.tcpPort);
         }
         default:
-            if (s.UDPRemotePort <= 0)
-                return StrPrintf("UDP on %d, answering the last sender", s.UDPLocalPort);
-            return StrPrintf("UDP on %d to %s:%d", s.UDPLocalPort, s.SvrIPAddr.c_str(),
-                             s.UDPRemotePort);
+            if (net.udpRemotePort <= 0)
+                return StrPrintf("UDP on %d, answering the last sender", net.udpLocalPort);
+            return StrPrintf("UDP on %d to %s:%d", net.udpLocalPort, peer, net.udpRemotePort);
     }
 }
 

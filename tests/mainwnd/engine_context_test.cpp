@@ -1,0 +1,112 @@
+// Settings the engine changes outside the configuration dialog: each command
+// writes its own key to the current set at once, and a file that cannot be
+// written is told in one 'I' record while the record keeps the new value.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config/ui_language.h"
+#include "support/engine_fixture.h"
+
+namespace qelvor::test {
+namespace {
+
+struct SettingWrite {
+    const char* name;
+    std::function<void(CMainEngine&)> command;
+    const char* line;     // the line the current set holds after it
+    const char* subject;  // what the 'I' record says was not saved
+};
+
+class EngineSettingWrites : public EngineTest {
+  protected:
+    EngineSettingWrites() {
+        WriteFile(dataFile, "one\r\ntwo\r\n");
+        settings.AutoSendElapse = 0;  // the auto-send start stores its default
+        settings.SetCurrentSet("Lab");
+    }
+    // The 'I' records the command added.
+    Lines Run(const SettingWrite& write) {
+        const size_t before = RecordsOf('I').size();
+        write.command(Engine());
+        Lines added = RecordsOf('I');
+        added.erase(added.begin(), added.begin() + static_cast<std::ptrdiff_t>(before));
+        return added;
+    }
+
+    const std::string dataFile = dir.File("data.txt");
+    const std::vector<SettingWrite> writes = {
+        {"view option", [](CMainEngine& e) { e.SetViewOption(SettingKey::EchoFree, true); },
+         "\nEchoFree=1\r\n", "setting EchoFree"},
+        {"statistics band",
+         [](CMainEngine& e) { e.SetViewOption(SettingKey::StatisticsShown, true); },
+         "\nStatisticsShown=1\r\n", "setting StatisticsShown"},
+        {"highlight rules",
+         [](CMainEngine& e) {
+             e.SetHighlightRules({{MatchMode::kRegex, "a|b", 0x102030}});
+         },
+         "\nHighlight1=regex|#102030|a|b\r\nHighlight2=\r\n", "highlight rules"},
+        {"data list shown", [](CMainEngine& e) { e.ToggleDataList(); }, "\nShowDataListWnd=0\r\n",
+         "setting ShowDataListWnd"},
+        {"auto-send period", [](CMainEngine& e) { e.OnAutoSend(); }, "\nAutoSendElapse=3\r\n",
+         "setting AutoSendElapse"},
+        {"language", [](CMainEngine& e) { e.OnSelectUI(kCmdSelectUiEnglish); },
+         "\nUsedUILangCode=2\r\n", "setting UsedUILangCode"},
+        {"quick send",
+         [](CMainEngine& e) {
+             e.SetQuickSend(2, {"ping", "PING<CR>"});
+         },
+         "\nQuickSend3=ping\tPING<CR>\r\n", "quick send QuickSend3"},
+        {"quick send row", [](CMainEngine& e) { e.SetQuickSendsShown(true); },
+         "\nQuickSendShown=1\r\n", "quick send row shown"},
+        {"scroll (whole set)", [](CMainEngine& e) { e.SetScrollToNewest(true); },
+         "\nScrollRSWnd=1\r\n", "settings"},
+        {"send now (whole set)", [](CMainEngine& e) { e.ToggleSendNow(); },
+         "\nLButtonDblClkSend=1\r\n", "settings"},
+    };
+};
+
+TEST_F(EngineSettingWrites, EachCommandWritesItsKeyIntoTheCurrentSet) {
+    for (const SettingWrite& write : writes) {
+        SCOPED_TRACE(write.name);
+        EXPECT_EQ(Run(write), Lines{});
+        const std::string text = ReadFile(settings.IniPath);
+        const size_t section = text.find("[Lab]\r\n");
+        ASSERT_NE(section, std::string::npos) << text;
+        EXPECT_NE(text.find(write.line, section), std::string::npos) << text;
+    }
+    // Keys outside the set's table keep their place: the data file in ComSet.
+    ASSERT_TRUE(Engine().LoadDataFile(dataFile));
+    EXPECT_EQ(settings.ReadProfileString("ComSet", "LoadFile", ""), dataFile);
+    // A key that is no view option is refused and changes nothing.
+    const std::string before = ReadFile(settings.IniPath);
+    EXPECT_FALSE(Engine().SetViewOption(SettingKey::BaudRate, true));
+    EXPECT_EQ(settings.BaudRate, 9600);
+    EXPECT_EQ(ReadFile(settings.IniPath), before);
+}
+
+// Root writes through any permission bits, so the file's folder is made a
+// regular file, which fails for every user.
+TEST_F(EngineSettingWrites, AFileThatCannotBeWrittenIsToldOnceAndTheValueHolds) {
+    Engine();
+    WriteFile(dir.File("plain"), "x");
+    settings.IniPath = dir.File("plain/t.ini");
+    for (const SettingWrite& write : writes) {
+        SCOPED_TRACE(write.name);
+        EXPECT_EQ(Run(write),
+                  Lines{std::string(write.subject) + " not saved to " + settings.IniPath});
+    }
+    EXPECT_EQ(settings.EchoFree + settings.StatisticsShown + settings.ScrollRSWnd +
+                  settings.LButtonDblClkSend,
+              4);
+    EXPECT_EQ(settings.Highlight1, "regex|#102030|a|b");
+    EXPECT_EQ(settings.AutoSendElapse, 3);
+    EXPECT_TRUE(Engine().QuickSends().Shown());
+    EXPECT_FALSE(Engine().SetViewOption(SettingKey::GapScope, true));
+    EXPECT_EQ(settings.GapScope, 1);
+    ASSERT_TRUE(Engine().LoadDataFile(dataFile));
+    EXPECT_EQ(RecordsOf('I').back(), "setting LoadFile not saved to " + settings.IniPath);
+}
+
+}  // namespace
+}  // namespace qelvor::test
