@@ -1,0 +1,361 @@
+// The port control over real TCP connections and pty pairs: opening, polling
+// and closing the port, its statuses and their reasons, the buttons and the
+// title, where frames end, and reconnects.
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "support/engine_fixture.h"
+#include "support/pty_pair.h"
+
+namespace qelvor::test {
+namespace {
+
+using PortControl = EngineTest;
+
+TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
+    settings.SplitStrs = "<CR><LF>";
+    Engine().Exchange().LoadSplitConfig();
+    const int port = FreeTcpPort();
+    const std::string listening = StrPrintf("TCP-Server(Port=%d) waiting client", port);
+    OpenTcp(kWorkModeTcpServer, port);
+    Poll();
+    EXPECT_EQ(Pane(0), listening);
+    ExpectSendButtons(false, false);
+    // listening means a client gets in at once
+    Socket client = Socket::Connect(port, 4096);
+    ASSERT_TRUE(client.SendAll("abc"));
+    ASSERT_TRUE(PollUntil([&] { return Engine().Exchange().Pending() == "abc"; }));
+    Poll();
+    const std::string connected = StrPrintf("TCP-Server(Port=%d) connected", port) +
+                                  StrPrintf(" Remote=127.0.0.1(%d)", client.Port());
+    EXPECT_EQ(Pane(0) + State().pane0ToolTip, connected + connected);
+    ExpectSendButtons(true, true);
+    // This client reads nothing: most of a long send waits for it.
+    const size_t longSend = 16 << 20;
+    EXPECT_EQ(Engine().Exchange().SendBytes(std::string(longSend, 'x'), true), int(longSend));
+    ASSERT_FALSE(Engine().Exchange().Outgoing().Empty());
+    // What a client leaves pending is its own record when it goes, and the
+    // bytes still waiting for it are never sent to the next one.
+    client.Reset();
+    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));
+    EXPECT_EQ(RecordsOf('R'), Lines{"abc"});
+    EXPECT_TRUE(Engine().Exchange().Outgoing().Empty());
+    const Lines sent = RecordsOf('S');
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], std::string(sent[0].size(), 'x'));
+    EXPECT_EQ(RecordsOf('I'),
+              Lines{CMsgExchange::UnsentText("Send data", int(sent[0].size()), longSend)});
+    EXPECT_EQ(Pane(0) + State().pane0ToolTip, listening);
+    ExpectSendButtons(false, false);
+    client = Socket::Connect(port);
+    ASSERT_TRUE(client.SendAll("def\r\n"));
+    ASSERT_TRUE(PollUntil([&] { return RecordsOf('R').size() == 2; }));
+    EXPECT_EQ(RecordsOf('R')[1], "def\r\n");
+    EXPECT_EQ(client.Receive(1, 50), "");
+    // Closed in the tick after the peer left, while the server starts to
+    // listen again: nothing may listen on.
+    client.Reset();
+    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == -1; }));
+    Poll();
+    Engine().OnClosePort();
+    EXPECT_FALSE(Socket::Connect(port).Valid());
+}
+
+// This process's socket whose peer is the given port on 127.0.0.1; -1 if none.
+int SocketServing(int peerPort) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename().string());
+        sockaddr_in peer{};
+        socklen_t len = sizeof peer;
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) == 0 &&
+            peer.sin_family == AF_INET && ntohs(peer.sin_port) == peerPort)
+            return fd;
+    }
+    return -1;
+}
+
+int SocketOption(int fd, int level, int name) {
+    int value = -1;
+    socklen_t len = sizeof value;
+    return getsockopt(fd, level, name, &value, &len) == 0 ? value : -2;
+}
+
+// A client that went silent (a half-open cable looks the same from here) is
+// probed by keep-alive, and with IdleCloseSeconds loses the one slot to the
+// next client.
+TEST_F(PortControl, SilentClientIsProbedAndWithIdleCloseGivesUpTheServersSlot) {
+    settings.IdleCloseSeconds = 1;
+    const int port = FreeTcpPort();
+    OpenTcp(kWorkModeTcpServer, port);
+    Socket silent = Socket::Connect(port);
+    ASSERT_TRUE(PollUntil([&] {
+        return Engine().CurrentPort().GetState(0) == StreamPort::CTCPPort::kConnected &&
+               State().shownStatusCode == 1;
+    }));
+    const int served = SocketServing(silent.Port());
+    ASSERT_GE(served, 0);
+    EXPECT_EQ(SocketOption(served, SOL_SOCKET, SO_KEEPALIVE), 1);
+    EXPECT_EQ(SocketOption(served, IPPROTO_TCP, TCP_KEEPIDLE), 10);
+    EXPECT_EQ(SocketOption(served, IPPROTO_TCP, TCP_KEEPINTVL), 5);
+    EXPECT_EQ(SocketOption(served, IPPROTO_TCP, TCP_KEEPCNT), 3);
+    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));
+    EXPECT_EQ(RecordsOf('I'), Lines{"nothing received for 1 s: connection closed"});
+    pollfd closed{silent.Fd(), POLLIN, 0};
+    char byte;
+    EXPECT_TRUE(poll(&closed, 1, 1000) == 1 && recv(silent.Fd(), &byte, 1, MSG_DONTWAIT) == 0)
+        << "the server's end is still open";
+    Socket next = Socket::Connect(port);
+    ASSERT_TRUE(next.SendAll("x"));
+    EXPECT_TRUE(PollUntil([&] { return Engine().Exchange().Pending() == "x"; }));
+}
+
+TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
+    Socket udpHolder = Socket::Udp();
+    const int udpTaken = udpHolder.Port(), free = FreeTcpPort();
+    settings.ComPort = 0;
+    settings.ComName = dir.File("no-such-tty");
+    const std::string& device = settings.ComName;
+    struct Case {
+        int mode, port, remote;
+        std::string address, status, tip;  // tip: how the tool tip starts
+    } const cases[] = {
+        {kWorkModeTcpServer, 70000, 7, "127.0.0.1", "TCP-Server",
+         "IPPort=70000 is not a port number (1..65535)"},
+        {kWorkModeTcpClient, free, 7, "127.0.0.1",
+         StrPrintf("TCP-Client(127.0.0.1:%d) connect failed", free),
+         StrPrintf("connection refused by 127.0.0.1:%d", free)},
+        {kWorkModeTcpClient, free, 7, "no.such.host",
+         StrPrintf("TCP-Client(no.such.host:%d) connect failed", free),
+         "cannot resolve SvrIPAddr=no.such.host"},
+        {kWorkModeSerial, 0, 7, "127.0.0.1", "SerialPort:" + device + "Open port failed",
+         device + ": no such device"},
+        {kWorkModeUdp, udpTaken, 7, "127.0.0.1",
+         StrPrintf("UDP(Remote(127.0.0.1:7 ),Local(%d)", udpTaken),
+         StrPrintf("UDP port %d already in use by another program", udpTaken)},
+        {kWorkModeUdp, 70000, -1, "127.0.0.1", "UDP(Remote(127.0.0.1:-1 ),Local(70000)",
+         "UDPLocalPort=70000 is not a port number (1..65535)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        engine.reset();
+        view = RecordingView();
+        settings.WorkMode = c.mode;
+        settings.IPPort = settings.UDPLocalPort = c.port;
+        settings.UDPRemotePort = c.remote;
+        settings.SvrIPAddr = c.address;
+        Engine().OnOpenPort();
+        ASSERT_TRUE(PollWhileConnecting());
+        EXPECT_EQ(Pane(0), c.status);
+        EXPECT_EQ(State().pane0ToolTip.rfind(c.tip, 0), 0u) << State().pane0ToolTip;
+        EXPECT_FALSE(view.Running(kTimerPoll) || Button(kIdOpenPort).enabled);
+        EXPECT_TRUE(Button(kIdClosePort).enabled);
+        EXPECT_EQ(Button(kIdSetPort).caption, "Setup");
+        ExpectSendButtons(false, false);
+        Engine().OnClosePort();
+        EXPECT_EQ(Pane(0) + State().pane0ToolTip, settings.DescribePort());
+    }
+}
+
+// A TCP client's open never waits for its peer: it shows "connecting" while a
+// peer that drops the request keeps it under way, and a close ends it.
+TEST_F(PortControl, ClientConnectNeverHoldsTheOpenAndACloseEndsIt) {
+    loopback::DroppingListener full;
+    OpenTcp(kWorkModeTcpClient, full.Port());
+    Poll(20);
+    EXPECT_EQ(Pane(0), StrPrintf("TCP-Client(127.0.0.1:%d) connecting", full.Port()));
+    EXPECT_TRUE(Engine().IsPortOpen() && view.Running(kTimerPoll));
+    ExpectSendButtons(false, false);
+    Engine().OnClosePort();
+    Poll();
+    EXPECT_FALSE(Engine().IsPortOpen() || view.Running(kTimerPoll));
+}
+
+TEST_F(PortControl, TakenServerPortShowsOneStatusUntilFreeThenListensByItself) {
+    Socket holder = Socket::Listen();
+    const int port = holder.Port();
+    OpenTcp(kWorkModeTcpServer, port);
+    Lines shown{Pane(0)};  // no flicker between "in use" and "waiting" at each retry
+    for (int i = 0; i < 200; ++i) {
+        Poll();
+        if (Pane(0) != shown.back()) shown.push_back(Pane(0));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(shown, (Lines{StrPrintf("TCP-Server(Port=%d) connected", port),
+                            StrPrintf("TCP-Server(Port=%d) port already in use", port)}));
+    EXPECT_EQ(State().pane0ToolTip, StrPrintf("port %d already in use by another program", port));
+    holder.Reset();
+    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));  // waiting client
+    EXPECT_TRUE(Socket::Connect(port).Valid());
+}
+
+TEST_F(PortControl, ClientWithHandShakeOffersNoAutoSendAndSilenceEndsFramesWithoutSplitStrings) {
+    settings.HandShake = 1;
+    settings.SplitStrs = "";
+    settings.InterframeDelay = 3;
+    Engine().Exchange().LoadSplitConfig();
+    Socket peer = ConnectAsClient();
+    ExpectSendButtons(true, false);
+    ASSERT_TRUE(peer.SendAll("abc"));
+    ASSERT_TRUE(PollUntil([&] { return State().bufferText == "abc"; }));
+    EXPECT_NE(view.changes & kChangedBuffer, 0u);
+    Poll(3);
+    ASSERT_EQ(RecordsOf('R'), Lines{"abc"});
+    EXPECT_EQ(State().bufferText, "");
+
+    settings.SplitStrs = "<ETX>";
+    Engine().Exchange().LoadSplitConfig();
+    ASSERT_TRUE(peer.SendAll("def"));
+    ASSERT_TRUE(PollUntil([&] { return Engine().Exchange().Pending() == "def"; }));
+    Poll(20);
+    EXPECT_EQ(RecordsOf('R').size(), 1u);
+    Engine().OnClosePort();
+    EXPECT_EQ(RecordsOf('R'), (Lines{"abc", "def"}));
+}
+
+// A cancelled dialog opens a closed port only with AutoRestart. The dialog
+// changed the kind to serial: the TCP connection is closed.
+TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesKindAndTitle) {
+    Socket holder = Socket::Listen();
+    settings.IPPort = holder.Port();
+    settings.WorkMode = kWorkModeTcpClient;
+    for (int restart : {0, 1}) {
+        settings.AutoRestart = restart;
+        Engine().OnSetPort(false);
+        EXPECT_EQ(Engine().IsPortOpen(), restart == 1);
+    }
+    Socket accepted = holder.Accept();
+    ASSERT_TRUE(accepted.Valid());
+    settings.AutoRestart = 0;
+    settings.WorkMode = kWorkModeSerial;
+    settings.ComPort = 0;
+    settings.ComName = "ttyQelvorMissing";
+    Engine().OnSetPort(true);
+    EXPECT_FALSE(Engine().IsPortOpen());
+    EXPECT_EQ(accepted.Receive(1, 1000), "");
+    for (int show : {1, 1, 0}) {  // a second update must not add to the title
+        settings.TitleShowPortType = show;
+        Engine().UpdateTitle();
+        EXPECT_EQ(State().title, show ? "Qelvor SerialPort:ttyQelvorMissing" : "Qelvor");
+    }
+    EXPECT_NE(view.changes & kChangedTitle, 0u);
+}
+
+// A full pty holds its writer back where a line without flow control drops
+// bytes, so the stall lasts until the device sent far more than the kernel
+// holds (at least 300 ms); every byte must then be recorded, in order.
+TEST_F(PortControl, EightMiBThroughAStalledPollAreRecordedWholeAndInOrder) {
+    testing_support::PtyDevice device;
+    settings.SplitStrs = "<CR><LF>";
+    OpenSerial(device.path);
+    std::string stream, received;
+    for (int i = 0; stream.size() < (8u << 20); ++i)
+        stream += StrPrintf("%08d:", i) + std::string(89, static_cast<char>('A' + i % 26)) + "\r\n";
+    std::atomic<size_t> fed{0};
+    std::thread feeder([&] {
+        for (size_t done = 0; done < stream.size() && device.Feed(stream.substr(done, 65536));)
+            fed = done = std::min(done + 65536, stream.size());
+    });
+    auto pollAndCollect = [&] {
+        Poll();
+        for (const CMsgRecord& record : Engine().Exchange().Records())
+            if (record.Type() == 'R') received += record.Data();
+        Engine().OnClearAllData();
+    };
+    RunUntil(
+        pollAndCollect, [&] { return fed >= stream.size() / 2; }, 20000);
+    const size_t before = fed;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(RunUntil([] {}, [&] { return fed >= std::min(before + (1u << 20), stream.size()); },
+                         10000));
+    RunUntil(
+        pollAndCollect, [&] { return received.size() >= stream.size(); }, 20000);
+    feeder.join();
+    EXPECT_TRUE(received == stream) << received.size() << " of " << stream.size() << " bytes";
+}
+
+// A listener on 127.0.0.1:port (0: any) as a restarting server makes it:
+// its closed connections in TIME_WAIT never keep it from the same port.
+Socket ReusableListener(int port) {
+    Socket listening(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const int on = 1;
+    setsockopt(listening.Fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in self = loopback::Address(port);
+    bind(listening.Fd(), reinterpret_cast<sockaddr*>(&self), sizeof self);
+    return listen(listening.Fd(), 4) == 0 ? std::move(listening) : Socket();
+}
+
+class Reconnect : public EngineTest {
+  protected:
+    // Polls until pane 0 shows the attempt, or the status code, for 4 s.
+    bool PollUntilAttempt(int attempt, int limitMs = 4000) {
+        const std::string text =
+            StrPrintf(LoadStr(kStrReconnecting), settings.DescribePort().c_str(), attempt);
+        return RunUntil([this] { Poll(); }, [&] { return Pane(0) == text; }, limitMs);
+    }
+    bool PollUntilCode(int code) {
+        return RunUntil([this] { Poll(); }, [&] { return State().shownStatusCode == code; }, 4000);
+    }
+};
+
+TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
+    listener = ReusableListener(0);
+    const int port = listener.Port();
+    settings.WorkMode = kWorkModeTcpClient;
+    settings.IPPort = port;
+    for (const int autoReconnect : {0, 1}) {
+        settings.AutoReconnect = autoReconnect;
+        Engine().OnOpenPort();
+        Socket peer = listener.Accept();
+        ASSERT_TRUE(PollWhileConnecting() && peer.Valid());
+        listener.Reset();  // the server goes away
+        peer.Reset();
+        ASSERT_TRUE(PollUntilCode(-1));
+        // The first attempt, due 2 s after the loss, is refused: the server is away.
+        EXPECT_EQ(PollUntilAttempt(1, autoReconnect ? 4000 : 2500), autoReconnect == 1);
+        listener = ReusableListener(port);
+        ASSERT_TRUE(listener.Valid());
+    }
+    ASSERT_TRUE(PollUntilCode(1));
+    EXPECT_EQ(RecordsOf('I'), Lines{settings.DescribePort() + " reconnected (attempt 2)"});
+    Socket back = listener.Accept();
+    ASSERT_TRUE(back.SendAll("up\r\n"));
+    EXPECT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{"up\r\n"}; }));
+}
+
+// The device is named by a link, as /dev/serial/by-id names an adapter:
+// it vanishes, and comes back as another pty behind the same name. A pty has
+// no modem lines: with DtrOnOpen and RtsOnOpen 0 or 1 it opens, shows them
+// "not available", refuses the commands and keeps receiving.
+TEST_F(Reconnect, AVanishedSerialDeviceIsReopenedWhenItsNameIsBack) {
+    settings.AutoReconnect = 1;
+    settings.DtrOnOpen = settings.RtsOnOpen = 0;
+    testing_support::PtyDevice first, second;
+    const std::string link = dir.File("adapter");
+    ASSERT_EQ(symlink(first.path.c_str(), link.c_str()), 0);
+    OpenSerial(link);
+    first.CloseMaster();
+    ASSERT_TRUE(PollUntilCode(-1));
+    ASSERT_TRUE(PollUntilAttempt(1));
+    ASSERT_EQ(unlink(link.c_str()), 0);
+    ASSERT_EQ(symlink(second.path.c_str(), link.c_str()), 0);
+    settings.DtrOnOpen = settings.RtsOnOpen = 1;
+    ASSERT_TRUE(PollUntilCode(1)) << State().pane0ToolTip;
+    EXPECT_TRUE(State().controlLines.shown && !State().controlLines.available);
+    EXPECT_FALSE(Engine().SetDtr(false) || Engine().SetRts(false) || Engine().SendBreak());
+    ASSERT_TRUE(second.Feed("B\r\n"));
+    EXPECT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{"B\r\n"}; }));
+    EXPECT_EQ(RecordsOf('I').size(), 1u) << "only the reconnection, no note of the lines";
+    Engine().OnClosePort();
+    EXPECT_FALSE(State().controlLines.shown);
+}
+
+}  // namespace
+}  // namespace qelvor::test

@@ -1,0 +1,48 @@
+// The quick-send row of the engine: kept in the set, sent like the send box.
+#include <string>
+#include <tuple>
+
+#include "support/engine_fixture.h"
+
+namespace qelvor::test {
+namespace {
+
+// The quick-send row is kept in the set across a run; a button sends its text
+// composed as the send box would, and only the send box has a history.
+TEST_F(EngineTest, QuickSendsAreKeptInTheSetAndSentComposedLikeTheSendBox) {
+    const QuickSend blanks{" two words ", "  <ENQ>  "};
+    ASSERT_TRUE(Engine().SetQuickSend(0, blanks) && Engine().SetQuickSend(5, {"gone", "G"}) &&
+                Engine().SetQuickSend(5, {}));
+    Engine().SetQuickSendsShown(true);
+    EXPECT_NE(view.changes & kChangedQuickSends, 0u);
+    // What one INI line cannot hold, or no button of the row, is refused.
+    for (const auto& [index, name, text] :
+         {std::tuple{1, "a\tb", "x"}, {1, "a", "x\ry"}, {12, "a", "x"}, {-1, "a", "x"}})
+        EXPECT_FALSE(Engine().SetQuickSend(index, {name, text})) << index << name << text;
+    // A value written by hand without a TAB names its button by its text.
+    settings.WriteProfileString(settings.GetCurrentSet(), "QuickSend3", "PING");
+    engine.reset();  // the next run reads the file
+    const CQuickSends& quick = Engine().QuickSends();
+    EXPECT_TRUE(quick.Shown());
+    EXPECT_EQ(quick.Button(0).name + "|" + quick.Button(0).text, blanks.name + "|" + blanks.text);
+    EXPECT_EQ(quick.Button(2).name + "|" + quick.Button(2).text, "PING|PING");
+    EXPECT_TRUE(quick.Button(1).Empty() && quick.Button(5).Empty());
+
+    settings.Preamble = "<STX>";
+    settings.Postamble = "<CR><LF>";
+    settings.UsedCheckSum = 1;
+    settings.CheckSum = 0;
+    // The ASTM sum covers "1H" and ETX: 0x31 + 0x48 + 0x03 = 0x7C.
+    const std::string framed = "\0021H\0037C\r\n";
+    ASSERT_TRUE(Engine().SetQuickSend(1, {"Header", "1H<ETX><CheckSum>"}));
+    EXPECT_EQ(Engine().SendQuick(1), 0);  // the port is not open yet
+    Socket peer = ConnectAsClient();
+    for (int index : {1, 3, -1, 12})  // empty buttons and others send nothing
+        Engine().SendQuick(index);
+    EXPECT_EQ(peer.Receive(framed.size()), framed);
+    EXPECT_EQ(RecordsOf('S'), Lines{framed});
+    EXPECT_TRUE(Engine().SendHistory().Texts().empty()) << "only the send box has a history";
+}
+
+}  // namespace
+}  // namespace qelvor::test

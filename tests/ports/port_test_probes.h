@@ -1,0 +1,62 @@
+// What the port tests look at besides the port: this process's threads, and
+// the bytes a port delivers when polled as the main window polls it. Test
+// thread only.
+#pragma once
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ports/stream_port.h"
+#include "support/temp_folder.h"
+
+namespace porttest {
+
+// The rate of the tty at fd, also one without a B constant; 0 when fd is no
+// tty or input and output rates differ. Read through the kernel's termios2 in
+// tty_settings.cpp, whose header cannot share a file with <termios.h>.
+unsigned ReadTtyRate(int fd);
+
+// The ids of this process's threads now. A thread made and joined first
+// brings up any helper thread of the runtime (ThreadSanitizer's starts with
+// the first thread), so that it never counts as the port's.
+inline std::set<int> ThreadIds() {
+    std::thread([] {}).join();
+    std::set<int> ids;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        ids.insert(std::stoi(task.path().filename().string()));
+    return ids;
+}
+
+// How many threads run now that did not before. A count of all threads
+// would race with a thread of an earlier test that is still ending, and a
+// joined thread stays listed for a moment: checks that a thread is gone wait.
+inline size_t ThreadsSince(const std::set<int>& before) {
+    const std::set<int> now = ThreadIds();
+    return static_cast<size_t>(
+        std::count_if(now.begin(), now.end(), [&](int id) { return before.count(id) == 0; }));
+}
+
+inline bool NoThreadSince(const std::set<int>& before) {
+    return qelvor::testing_support::WaitUntil([&] { return ThreadsSince(before) == 0; });
+}
+
+// Polls as the main window does until count bytes came or 20 s passed; each
+// Read of a datagram port takes one datagram.
+inline std::string Collect(StreamPort::CStreamPort& port, size_t count = 1) {
+    std::string got;
+    std::vector<char> buf(65536);
+    qelvor::testing_support::WaitUntil(
+        [&] {
+            int r = port.WaitForData(0) > 0 ? port.Read(buf.data(), 65536) : 0;
+            if (r > 0) got.append(buf.data(), static_cast<size_t>(r));
+            return got.size() >= count;
+        },
+        20000);
+    return got;
+}
+
+}  // namespace porttest
