@@ -1,20 +1,24 @@
-// What the window and dialog tests share: a main window over its own INI file
-// in a temporary folder and a TCP listener it connects to, a watcher that
-// answers the next modal dialog or popup so that no test waits on one, the
-// language of the windows built next, and where screenshots go.
+// What the window's tests share: a main window over its own INI file and a TCP
+// listener it connects to (or a traffic list that splits, answers and is
+// searched), a watcher that answers the next modal dialog or popup, the language
+// of the windows built next, the screenshots, and the registry of test classes.
 #pragma once
 
 #include <QtTest>
 #include <QtWidgets>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "config/com_setting.h"
 #include "config/string_table.h"
+#include "data/check_sum.h"
 #include "support/loopback.h"
 #include "window/main_window.h"
 #include "window/qt_translations.h"
+#include "window/traffic_table_model.h"
 
 namespace qelvor::test {
 
@@ -51,6 +55,21 @@ class ModalWatcher {
     int ticks_ = 0;
 };
 
+// Runs act and answers the modal dialog or popup it opens; whether one opened.
+inline bool Answered(const std::function<void()>& act, std::function<void(QWidget*)> answer) {
+    ModalWatcher watcher(std::move(answer));
+    act();
+    return QTest::qWaitFor([&] { return watcher.found; }, 3000);
+}
+
+// The child of parent named name, or a fatal error naming it.
+template <class T = QWidget>
+T* Child(const QObject* parent, const QString& name) {
+    T* child = parent->findChild<T*>(name);
+    if (child == nullptr) qFatal("no child %s", qPrintable(name));
+    return child;
+}
+
 class WindowFixture {
   public:
     WindowFixture() : settings(CComSetting::Loaded(dir.filePath("t.ini").toStdString())) {
@@ -69,8 +88,8 @@ class WindowFixture {
         settings.ShowDataListWnd = 1;
     }
 
-    // Builds and shows the window; with open, starts it on its port (the
-    // listener: then returns with the accepted peer).
+    // Builds and shows the window; with open, starts it on its port and
+    // accepts the peer.
     CMainWindow& Window(bool open = true) {
         if (!window) {
             window = std::make_unique<CMainWindow>(settings);
@@ -96,6 +115,12 @@ class WindowFixture {
         return Window(false).findChild<T*>(QString::fromLatin1(name));
     }
     QAction* Action(const char* name) { return Control<QAction>(name); }
+    // Types text into the send box and sends it with Return.
+    void Type(const QString& text) {
+        auto* box = Control<QLineEdit>("SendBox");
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
     // Bytes the peer gets within limitMs while the event loop runs.
     std::string Received(size_t count, int limitMs = 2000) const {
         std::string got;
@@ -114,6 +139,58 @@ class WindowFixture {
     CComSetting settings;
     std::unique_ptr<CMainWindow> window;
 };
+
+// A traffic list that cuts lines at CR LF and answers each with ACK.
+struct TrafficFixture : WindowFixture {
+    TrafficFixture() {
+        settings.SplitStrs = "<CR><LF>";
+        settings.RespondStrs = "<ACK>";
+        settings.HandShake = 1;
+        settings.ScrollRSWnd = 1;
+    }
+    QTableView* List() { return Control<QTableView>("TrafficList"); }
+    CTrafficTableModel* Model() { return static_cast<CTrafficTableModel*>(List()->model()); }
+    const CMsgExchange& Store() { return window->Engine().Exchange(); }
+    // Sends each line with CR LF; waits until it and its answer are listed.
+    bool Receive(const QStringList& lines) {
+        const size_t each = settings.RespondStrs.empty() ? 1 : 2;
+        const size_t wanted = Store().RecordCount() + each * size_t(lines.size());
+        for (const QString& line : lines)
+            if (!peer.Send(line.toStdString() + "\r\n")) return false;
+        const auto stored = [&] { return Store().RecordCount() == wanted && Model()->CaughtUp(); };
+        return QTest::qWaitFor(stored) && QTest::qWaitFor([&] { return !Model()->CatchUp(); });
+    }
+    const CMsgRecord& Shown(int row) { return Store().Record(Model()->RecordIndex(row)); }
+    // A row's record data without the CR LF that ended it.
+    QString Line(int row) {
+        QString data = QString::fromStdString(Shown(row).Data());
+        if (data.endsWith("\r\n")) data.chop(2);
+        return data;
+    }
+    // The data of the selected row's record; "-" for no selection.
+    QString Selected() {
+        const QModelIndexList rows = List()->selectionModel()->selectedRows();
+        return rows.size() == 1 ? Line(rows[0].row()) : QString("-");
+    }
+    QStringList ShownData(char type = 0) {
+        QStringList data;
+        for (int row = 0; row < Model()->rowCount(); ++row)
+            if (type == 0 || Shown(row).Type() == type) data << Line(row);
+        return data;
+    }
+    QString Cell(int row, int column) { return Model()->index(row, column).data().toString(); }
+    void Search(int mode, const QString& pattern) {
+        Control<QComboBox>("FindMode")->setCurrentIndex(mode);
+        auto* box = Control<QLineEdit>("FindPattern");
+        box->clear();
+        QTest::keyClicks(box, pattern);
+    }
+    QString Count() { return Control<QLabel>("FindCount")->text(); }
+};
+
+// An ASTM header frame whose check is F7, with a good and a bad check.
+inline const std::string kAstmFrame = "\0021H|\\^&|||Host\r\003";
+inline const std::string kGoodFrame = kAstmFrame + "F7\r\n", kBadFrame = kAstmFrame + "A7\r\n";
 
 inline QStringList Labels(const QMenu* menu) {
     QStringList labels;
@@ -140,9 +217,8 @@ inline UiLanguage RowLanguage() {
     return static_cast<UiLanguage>(language);
 }
 
-// One language for the windows a test builds next: the string table's and
-// the Qt translators (the program's built-in ones and Qt's own), back to
-// English with no translator when the scope ends.
+// The language of the windows built next (string table and Qt translators),
+// back to English with no translator when the scope ends.
 class ScopedUiLanguage {
   public:
     explicit ScopedUiLanguage(UiLanguage language) : language_(language) {
@@ -150,7 +226,6 @@ class ScopedUiLanguage {
         translations_.Install(language, QStringLiteral(":/i18n/"));
     }
     ~ScopedUiLanguage() { SetStringLanguage(UiLanguage::English); }
-
     // "en" or "zh", as the screenshot files are named.
     QString Suffix() const {
         return language_ == UiLanguage::Chinese ? QStringLiteral("zh") : QStringLiteral("en");
@@ -166,5 +241,18 @@ inline bool SaveScreenshot(const QImage& image, const QString& name) {
     return QDir().mkpath(QELVOR_SCREENSHOT_DIR) &&
            image.save(QStringLiteral(QELVOR_SCREENSHOT_DIR "/") + name + ".png");
 }
+
+// The window test program's classes by unit: "window_tests find_bar" runs the
+// class of find_bar_test.cpp, which QELVOR_WINDOW_TEST(Class) registers.
+inline std::map<std::string, std::function<QObject*()>>& WindowTests() {
+    static std::map<std::string, std::function<QObject*()>> tests;
+    return tests;
+}
+inline bool RegisterWindowTest(const std::filesystem::path& file, std::function<QObject*()> make) {
+    const std::string stem = file.stem().string();  // "find_bar_test"
+    return WindowTests().emplace(stem.substr(0, stem.size() - 5), std::move(make)).second;
+}
+#define QELVOR_WINDOW_TEST(Class) \
+    static const bool kRegistered = RegisterWindowTest(__FILE__, [] { return new Class; })
 
 }  // namespace qelvor::test

@@ -1,0 +1,167 @@
+// The configuration dialog over a real INI file: each port kind's group (and
+// its rendering), the file saved in place, a pasted host, refusals.
+#include "window/com_set_dlg.h"
+#include "support/window_fixture.h"
+
+namespace qelvor::test {
+
+class ComSetDlgTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // Rendered to config-<kind>-<language>.png.
+    void showsTheGroupOfEachPortKind() {
+        // The kind, its radio, whether the TCP, serial, UDP, reconnect rows show.
+        const std::tuple<QString, const char*, bool, bool, bool, bool> kinds[] = {
+            {"tcp-server", "TcpServer", true, false, false, false},
+            {"tcp-client", "TcpClient", true, false, false, true},
+            {"udp", "Udp", false, false, true, false},
+            {"serial", "SerialPort", false, true, false, true}};
+        for (const auto& [kind, radio, tcp, serial, udp, reconnect] : kinds) {
+            for (UiLanguage language : kBothLanguages) {
+                ScopedUiLanguage scope(language);
+                // Another kind first, so that the click has something to change.
+                Open(kind == "udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
+                QTest::mouseClick(W(radio), Qt::LeftButton, {}, QPoint(5, 5));
+                for (const char* name : {"IPAddress", "SvrIPAddr", "IPPortLabel", "IPPort"})
+                    QCOMPARE(Shown(name), tcp);
+                for (const char* name :
+                     {"ComPortLabel", "ComPort", "BaudRate", "ByteSize", "Parity", "StopBit",
+                      "FlowCtrl", "FlowCtrlLabel", "DtrOnOpen", "RtsOnOpen"})
+                    QCOMPARE(Shown(name), serial);
+                QCOMPARE(Shown("AutoReconnect"), reconnect);
+                for (const char* name :
+                     {"UDPRemotePort", "UDPLocalPort", "RemoteIPAddr", "RemoteIPAddrLabel"})
+                    QCOMPARE(Shown(name), udp);
+                // The group takes the new rows' height once its layout ran.
+                QTest::qWait(20);
+                dialog->adjustSize();
+                const QString shot = "config-" + kind + "-" + scope.Suffix();
+                QVERIFY(SaveScreenshot(dialog->grab().toImage(), shot));
+            }
+        }
+    }
+
+    // New values where the lines were: the unlisted baud rate stays, COM3
+    // replaces the COM_Ext device, the checks are stored as clicked.
+    void savesTheWidgetsIntoTheFile() {
+        Open(
+            "[Public]\r\nSetList=ComSet\r\n[ComSet]\r\nBaudRate=14400\r\nComPort=0\r\n"
+            "ComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\nHandShake=0\r\n"
+            "DtrOnOpen=0\r\nRtsOnOpen=1\r\nAutoReconnect=1\r\n");
+        QCOMPARE(dialog->windowTitle(), QString("System Configure(my.ini)"));
+        QCOMPARE(W<QComboBox>("BaudRate")->currentIndex(), -1);
+        QCOMPARE(W<QComboBox>("ByteSize")->currentText(), QString("7"));
+        QVERIFY(Shown("ComName"));
+        QCOMPARE(W<QComboBox>("ComName")->currentText(), QString("/dev/pts/9"));
+        QVERIFY(W<QLineEdit>("RespondStrs")->isReadOnly());
+        QTest::mouseClick(W("HandShake"), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(!W<QLineEdit>("RespondStrs")->isReadOnly());
+        const std::pair<const char*, bool> checks[] = {
+            {"DtrOnOpen", false}, {"RtsOnOpen", true}, {"AutoReconnect", true}};
+        for (const auto& [name, loaded] : checks) {
+            QCOMPARE(W<QCheckBox>(name)->isChecked(), loaded);
+            QTest::mouseClick(W(name), Qt::LeftButton, {}, QPoint(5, 5));
+        }
+        auto* port = W<QComboBox>("ComPort");
+        port->setFocus();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(port, Qt::Key_Down);
+        QCOMPARE(port->currentText(), QString("COM3 (/dev/ttyS2)"));
+        QVERIFY(!Shown("ComName"));
+        W<QLineEdit>("Replace_Old")->clear();
+        QTest::keyClicks(W("Replace_Old"), "A");
+        W<QComboBox>("Series")->setEditText("");
+        QTest::mouseClick(W("Save"), Qt::LeftButton);
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        const std::string saved = ReadAll(ini);
+        QCOMPARE(saved.substr(0, 177),
+                 std::string("[Public]\r\nSetList=ComSet\r\nCurrentSet=\r\n[ComSet]\r\n"
+                             "BaudRate=14400\r\nComPort=3\r\nComName=/dev/pts/9\r\nByteSize=7\r\n"
+                             "WorkMode=10\r\nHandShake=1\r\nDtrOnOpen=1\r\nRtsOnOpen=0\r\n"
+                             "AutoReconnect=0\r\n"));
+        QVERIFY(saved.find("\r\nReplace_Old=65\r\n") != std::string::npos);
+    }
+
+    // A pasted address asks nothing, a host name asks and is looked up; a
+    // number edit without a number is named and nothing is saved.
+    void pasteAnAddressThenRefuseANumber() {
+        const std::string body = "[ComSet]\r\nWorkMode=1\r\nSvrIPAddr=10.0.0.1\r\n";
+        Open(body);
+        auto* field = W<QLineEdit>("SvrIPAddr");
+        field->setFocus();
+        QApplication::clipboard()->setText("192.168.1.20");
+        {
+            ModalWatcher none([](QWidget*) {});
+            QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(field->text(), QString("192.168.1.20"));
+            QTest::qWait(50);
+            QVERIFY(!none.found);
+        }
+        QApplication::clipboard()->setText(" localhost ");
+        QCOMPARE(BoxText([&] { QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier); },
+                         QMessageBox::Yes),
+                 QString(LoadStr(kStrHostAddressQueryMayBeSlow)));
+        QCOMPARE(field->text(), QString("127.0.0.1"));
+        QVERIFY(dialog->isEnabled());
+
+        W<QLineEdit>("IPPort")->setText("90x");
+        const QString refusal = BoxText([&] { W<QPushButton>("Save")->click(); });
+        QVERIFY2(refusal.contains("IP Port") && refusal.contains("90x"), qPrintable(refusal));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(ReadAll(ini), body);
+        QCOMPARE(settings.IPPort, 9000);
+    }
+
+    // The port open locks its line settings; only another set than the
+    // default one can be deleted, and Cancel stores nothing more.
+    void delSeriesRefusesTheDefaultSet() {
+        Open("[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nParity=2\r\n", true);
+        QVERIFY(!W("BaudRate")->isEnabled() && !W("DtrOnOpen")->isEnabled());
+        QVERIFY(W("UDPLocalPort")->isEnabled());
+        auto* series = W<QComboBox>("Series");
+        QCOMPARE(series->currentText(), QString("Lab"));
+        QCOMPARE(W<QComboBox>("Parity")->currentIndex(), 2);
+        QTest::mouseClick(W("DelSeries"), Qt::LeftButton);
+        QCOMPARE(series->count(), 1);
+        QCOMPARE(series->currentText(), QString("ComSet"));
+        QCOMPARE(W<QComboBox>("Parity")->currentIndex(), 0);
+        QCOMPARE(BoxText([&] { W<QPushButton>("DelSeries")->click(); }),
+                 QString(LoadStr(kStrDefaultTemplateCannotBeDeleted)));
+        QTest::mouseClick(W("Cancle"), Qt::LeftButton);
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(settings.SetNames, (std::set<std::string>{"ComSet"}));
+    }
+
+  private:
+    // The dialog over a settings file of body.
+    void Open(const std::string& body, bool portOpen = false) {
+        std::ofstream(ini.toStdString(), std::ios::binary) << body;
+        settings = CComSetting::Loaded(ini.toStdString());
+        dialog = std::make_unique<CComSetDlg>(settings, portOpen);
+        dialog->show();
+    }
+    template <class T = QWidget>
+    T* W(const char* name) {
+        return Child<T>(dialog.get(), QLatin1String(name));
+    }
+    bool Shown(const char* name) { return W(name)->isVisibleTo(dialog.get()); }
+    // The text of the message box act opens, answered with button.
+    static QString BoxText(const std::function<void()>& act,
+                           QMessageBox::StandardButton button = QMessageBox::Ok) {
+        QString text = "(no box opened)";
+        Answered(act, [&](QWidget* open) {
+            auto* box = qobject_cast<QMessageBox*>(open);
+            text = box->text();
+            if (box->button(button) != nullptr) box->button(button)->click();
+        });
+        return text;
+    }
+
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("my.ini");
+    CComSetting settings;
+    std::unique_ptr<CComSetDlg> dialog;
+};
+QELVOR_WINDOW_TEST(ComSetDlgTest);
+}  // namespace qelvor::test
+#include "com_set_dlg_test.moc"

@@ -1,0 +1,107 @@
+// The detail view of a record ("Save data" is driven in the main window's
+// tests): the stored view choice, the UTF-8 box, the "+ms" field.
+#include <clocale>
+
+#include "data/ctrl_char_notation.h"
+#include "data/display_format.h"
+#include "data/text_encoding.h"
+#include "support/window_fixture.h"
+#include "window/data_detail_dlg.h"
+
+namespace qelvor::test {
+namespace {
+
+const std::string kFrame = "\x02" + std::string("A\0B\x03", 4);
+
+// Bytes as the view shows them, one line end for CR LF.
+QString AsShown(const std::string& bytes) {
+    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()))
+        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+}  // namespace
+
+class DataDetailDlgTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // An ASCII locale, where decoding UTF-8 visibly turns each character
+    // beyond ASCII into '?'; in a UTF-8 locale it would change nothing.
+    void init() { std::setlocale(LC_CTYPE, "C"); }
+
+    // The radio a stored choice selects (unknown: raw) and its text; a click
+    // shows its view at once, stored only when the dialog goes.
+    void viewsAndStoredChoice() {
+        const QString hex = AsShown(FormatHexDump(kFrame));
+        const QString raw = QString(QChar(2)) + 'A';  // stops at the zero byte
+        const QString fmt = QStringLiteral("<STX>A<NUL>B<ETX>");
+        // Stored before, radio clicked, radio checked, its text, stored after.
+        const std::tuple<int, QString, QString, QString, int> cases[] = {
+            {1, "", "FmtData", fmt, 1},        {0, "", "RawData", raw, 0},
+            {7, "", "RawData", raw, 0},        {-1, "", "RawData", raw, 0},
+            {1, "HexData", "HexData", hex, 2}, {2, "RawData", "RawData", raw, 0},
+            {0, "FmtData", "FmtData", fmt, 1}};
+        for (const auto& [storedBefore, clicked, checked, text, storedAfter] : cases) {
+            settings.WriteProfileInt(settings.GetCurrentSet(), "ShowDataMask", storedBefore);
+            settings = CComSetting::Loaded(ini);
+            auto view = Detail(kFrame);
+            QCOMPARE(view->windowTitle(), QString("Message Detail       2024-01-02 03:04:05.006"));
+            if (!clicked.isEmpty())
+                QTest::mouseClick(Child<QRadioButton>(view.get(), clicked), Qt::LeftButton);
+            QStringList shown;
+            for (const QRadioButton* radio : view->findChildren<QRadioButton*>())
+                if (radio->isChecked()) shown << radio->objectName();
+            QCOMPARE(shown.join(' '), checked);
+            QCOMPARE(Child<QPlainTextEdit>(view.get(), "DetailText")->toPlainText(), text);
+            if (!clicked.isEmpty() && storedBefore >= 0 && storedBefore <= 2)
+                QCOMPARE(CComSetting::Loaded(ini).ShowDataMask, storedBefore);
+            view->reject();
+            view.reset();
+            QCOMPARE(settings.ShowDataMask, storedAfter);
+            QCOMPARE(CComSetting::Loaded(ini).ShowDataMask, storedAfter);
+        }
+    }
+
+    // The UTF-8 box, offered for a byte above 0x8F, decodes the raw and
+    // formatted views, not hex. A record after another shows its "+ms".
+    void decodeBoxAndGapField() {
+        QVERIFY(!Detail("\x80\x85\x8F")->findChild<QCheckBox*>("Utf8Dec")->isVisible());
+        const std::string data = "ab\x90", decoded = DecodeUtf8ToAnsi(data);
+        QVERIFY(decoded != data);  // so that the box changes what is shown
+        auto view = Detail(data);
+        auto* decode = Child<QCheckBox>(view.get(), "Utf8Dec");
+        QVERIFY(decode->isVisible());
+        auto* text = Child<QPlainTextEdit>(view.get(), "DetailText");
+        const std::tuple<const char*, QString, QString> views[] = {
+            {"RawData", AsShown(data), AsShown(decoded)},
+            {"FmtData", AsShown(EscapeCtrlChars(data)), AsShown(EscapeCtrlChars(decoded))},
+            {"HexData", AsShown(FormatHexDump(data)), AsShown(FormatHexDump(data))}};
+        for (const auto& [radio, plain, decodedText] : views) {
+            QTest::mouseClick(Child<QRadioButton>(view.get(), radio), Qt::LeftButton);
+            decode->setChecked(false);
+            QCOMPARE(text->toPlainText(), plain);
+            decode->setChecked(true);
+            QCOMPARE(text->toPlainText(), decodedText);
+        }
+
+        const MsgRecords records = {CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
+                                    CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 5})};
+        CDataDetailDlg second(CDataDetail(records, 1, GapScope::kAnyRecord), settings);
+        QCOMPARE(second.findChild<QLineEdit*>("GapMs")->text(), QString("7"));
+    }
+
+  private:
+    // The view of a received record of data.
+    std::unique_ptr<CDataDetailDlg> Detail(const std::string& data) {
+        CDataDetail detail(CMsgRecord('R', data, {2024, 1, 2, 2, 3, 4, 5, 6}));
+        auto view = std::make_unique<CDataDetailDlg>(std::move(detail), settings);
+        view->show();
+        return view;
+    }
+
+    QTemporaryDir dir;
+    const std::string ini = dir.filePath("my.ini").toStdString();
+    CComSetting settings = CComSetting::Loaded(ini);
+};
+QELVOR_WINDOW_TEST(DataDetailDlgTest);
+}  // namespace qelvor::test
+#include "data_detail_dlg_test.moc"

@@ -1,0 +1,46 @@
+// The traffic list follows the newest row until a row is selected or it is
+// scrolled up; the newest button, or End, go back and follow again.
+#include "support/window_fixture.h"
+
+namespace qelvor::test {
+
+class ScrollLockTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void lockedBySelectionOrScrollingUntilNewest() {
+        TrafficFixture f;
+        f.Window();
+        const auto lines = [](int count) { return QStringList(count, "line"); };
+        QVERIFY(f.Receive(lines(40)));
+        QScrollBar* bar = f.List()->verticalScrollBar();
+        auto* newest = f.Control<QToolButton>("ScrollNewest");
+        QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+        QVERIFY(!newest->isVisible());
+        for (const bool bySelection : {true, false}) {
+            if (bySelection) {
+                const QModelIndex first = f.Model()->index(f.Model()->rowCount() - 5, 2);
+                QTest::mouseClick(f.List()->viewport(), Qt::LeftButton, {},
+                                  f.List()->visualRect(first).center());
+            } else {
+                bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+            }
+            QVERIFY2(newest->isVisible(), bySelection ? "selection" : "scrolling");
+            const int kept = bar->value();
+            QVERIFY(f.Receive(lines(10)));
+            QCOMPARE(bar->value(), kept);
+            QVERIFY(bar->value() < bar->maximum());
+            if (bySelection)
+                QTest::mouseClick(newest, Qt::LeftButton);
+            else
+                QTest::keyClick(f.List(), Qt::Key_End);
+            QCOMPARE(bar->value(), bar->maximum());
+            QVERIFY(!newest->isVisible());
+            QCOMPARE(f.Selected(), QString("-"));
+            QVERIFY(f.Receive(lines(10)));
+            QTRY_COMPARE(bar->value(), bar->maximum());
+        }
+    }
+};
+QELVOR_WINDOW_TEST(ScrollLockTest);
+}  // namespace qelvor::test
+#include "scroll_lock_test.moc"

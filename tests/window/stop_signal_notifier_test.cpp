@@ -1,0 +1,50 @@
+// SIGTERM, SIGINT or SIGHUP finds the configuration dialog open ("-n") and
+// still ends the program with status 0.
+#include <signal.h>
+
+#include "support/window_fixture.h"
+
+namespace qelvor::test {
+namespace {
+
+// Whether the process blocks the stop signals and ignores SIGPIPE yet.
+bool BlocksStopSignals(qint64 pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    const auto has = [](unsigned long long mask, int signalNumber) {
+        return (mask & (1ull << (signalNumber - 1))) != 0;
+    };
+    bool blocked = false, ignored = false;
+    for (std::string line; std::getline(status, line);) {
+        const bool blk = line.rfind("SigBlk:", 0) == 0, ign = line.rfind("SigIgn:", 0) == 0;
+        if (!blk && !ign) continue;
+        const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+        if (blk) blocked = has(mask, SIGINT) && has(mask, SIGTERM) && has(mask, SIGHUP);
+        if (ign) ignored = has(mask, SIGPIPE);
+    }
+    return blocked && ignored;
+}
+
+}  // namespace
+
+class StopSignalNotifierTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void eachSignalEndsTheProgramWithADialogOpen() {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath("stop.ini");
+        std::ofstream(ini.toStdString()) << "[ComSet]\r\nWorkMode=1\r\nIPPort=1\r\n";
+        for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+            QProcess program;  // killed at the end if still running
+            program.start(QELVOR_PROGRAM, {"-n", ini});
+            QVERIFY(program.waitForStarted());
+            QVERIFY(QTest::qWaitFor([&] { return BlocksStopSignals(program.processId()); }, 10000));
+            QTest::qWait(300);
+            QCOMPARE(kill(pid_t(program.processId()), signalNumber), 0);
+            QVERIFY(program.waitForFinished(10000) && program.exitStatus() == QProcess::NormalExit);
+            QCOMPARE(program.exitCode(), 0);
+        }
+    }
+};
+QELVOR_WINDOW_TEST(StopSignalNotifierTest);
+}  // namespace qelvor::test
+#include "stop_signal_notifier_test.moc"
