@@ -14,12 +14,10 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
-#include <QTime>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 #include "config/com_setting.h"
@@ -31,6 +29,8 @@
 #include "window/csv_export_runner.h"
 #include "window/data_detail_dlg.h"
 #include "window/data_list_model.h"
+#include "window/data_list_pane.h"
+#include "window/engine_timers.h"
 #include "window/file_commands.h"
 #include "window/find_bar.h"
 #include "window/highlight_rules_dlg.h"
@@ -61,9 +61,7 @@ constexpr double kUnitY = 1.625;
 // character width and an eighth of its height, so the labels fit the
 // template's buttons whatever font the desktop uses.
 constexpr int kFontPixels = 11;
-// The most poll ticks one late timer event makes up for.
-constexpr qint64 kMaxMissedPolls = 16;
-// How soon a start-up step that met a running command tries again.
+// How soon a close that met a running command tries again.
 constexpr int kRetryMs = 10;
 
 QRect Pixels(QRect units) {
@@ -94,6 +92,9 @@ CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
     unitsFont.setPixelSize(kFontPixels);
     setFont(unitsFont);
     engine_ = std::make_unique<CMainEngine>(settings_, *this);
+    timers_ = new CEngineTimers(*engine_, this);
+    // The engine closes the port for "-n"; the configuration dialog follows.
+    connect(timers_, &CEngineTimers::startupSetupRan, this, &CMainWindow::RunSetPortDialog);
     files_ = std::make_unique<CFileCommands>(*engine_, settings_, this);
     resize(Pixels(QRect(0, 0, kDialogWidth, kDialogHeight)).size());
     BuildControls();
@@ -113,8 +114,7 @@ CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
 }
 
 CMainWindow::~CMainWindow() {
-    for (auto& [id, timer] : timers_)
-        timer->stop();
+    timers_->StopAll();
     if (!closed_) engine_->OnClosePort();
     // The views go before the engine whose store and list their models read.
     delete trafficList_;
@@ -200,22 +200,13 @@ void CMainWindow::BuildTrafficList() {
 }
 
 void CMainWindow::BuildDataList() {
-    dataList_ = new QListView(this);
-    dataList_->setObjectName(QStringLiteral("DataList"));
+    data_ = new CDataListPane(*engine_, this);
+    dataList_ = data_->View();
+    dataModel_ = data_->Model();
     dataList_->setGeometry(Pixels(QRect(217, 0, 208, 252)));
-    dataModel_ = new CDataListModel(engine_->DataList(), this);
-    dataList_->setModel(dataModel_);
-    dataList_->setUniformItemSizes(true);
-    dataList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    dataList_->setSelectionMode(QAbstractItemView::SingleSelection);
-    dataList_->viewport()->installEventFilter(this);
     controls_[kIdDataList] = dataList_;
-    connect(dataModel_, &CDataListModel::selectionChanged, this,
-            &CMainWindow::ShowDataListSelection);
-    connect(dataList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (!syncingSelection_) engine_->SelectDataLine(current.row());
-            });
+    connect(data_, &CDataListPane::popupRequested, this,
+            [this](QPoint at) { PopUp(QStringLiteral("DATA_PROC"), at); });
 }
 
 void CMainWindow::BuildAnchors() {
@@ -333,9 +324,6 @@ void CMainWindow::ConnectMenus() {
     statusBar_->SetMenu(systemMenu_);
     connect(statusBar_, &CStatusBar::paneDoubleClicked, this, &CMainWindow::OnPaneDoubleClicked);
     connect(statusBar_, &CStatusBar::paneRightReleased, this, &CMainWindow::OnPaneRightReleased);
-    clock_ = new QTimer(this);
-    clock_->setInterval(kClockPeriodMs);
-    connect(clock_, &QTimer::timeout, this, &CMainWindow::ShowClock);
 }
 
 // --- state into widgets ---
@@ -388,60 +376,14 @@ void CMainWindow::ShowSettings() {
     findBar_->Restyle();
 }
 
-void CMainWindow::ShowDataListSelection(int row) {
-    syncingSelection_ = true;
-    const QModelIndex index = dataModel_->index(row, 0);
-    if (index.isValid()) {
-        dataList_->setCurrentIndex(index);
-        dataList_->scrollTo(index);
-    } else {
-        dataList_->selectionModel()->clear();
-    }
-    syncingSelection_ = false;
-}
-
 // --- timers and message boxes ---
 
 void CMainWindow::StartTimer(int id, int64_t periodMs) {
-    QTimer*& timer = timers_[id];
-    if (timer == nullptr) {
-        timer = new QTimer(this);
-        if (id == kTimerPoll) timer->setTimerType(Qt::PreciseTimer);
-        connect(timer, &QTimer::timeout, this, [this, id] { OnEngineTimer(id); });
-    }
-    if (id == kTimerPoll) pollClock_.invalidate();
-    // Minutes from the settings may exceed what a QTimer counts: then it
-    // fires after its longest period, about 24 days.
-    timer->start(static_cast<int>(std::clamp<int64_t>(periodMs, 1, INT_MAX)));
+    timers_->Start(id, periodMs);
 }
 
 void CMainWindow::StopTimer(int id) {
-    auto it = timers_.find(id);
-    if (it != timers_.end()) it->second->stop();
-}
-
-void CMainWindow::OnEngineTimer(int id) {
-    // Timer 5 inside another command (a message box's event loop) would open
-    // the configuration dialog within it; it comes again once that is over.
-    if (id == kTimerStartupSetup && engine_->InCommand()) {
-        QTimer::singleShot(kRetryMs, this, [this] { OnEngineTimer(kTimerStartupSetup); });
-        return;
-    }
-    if (id == kTimerPoll) return RunPollTicks();
-    engine_->OnTimer(id);
-    // The engine closes the port for "-n"; the configuration dialog follows.
-    if (id == kTimerStartupSetup) RunSetPortDialog();
-}
-
-void CMainWindow::RunPollTicks() {
-    // A busy event loop (painting, a burst of rows) delivers the 1 ms timer
-    // late; the ticks it missed are run now, as on absolute deadlines, so
-    // that a fast peer still gets one block read a millisecond.
-    const qint64 elapsed = pollClock_.isValid() ? pollClock_.restart() : 1;
-    if (!pollClock_.isValid()) pollClock_.start();
-    const qint64 ticks = std::clamp<qint64>(elapsed, 1, kMaxMissedPolls);
-    for (qint64 i = 0; i < ticks && timers_[kTimerPoll]->isActive(); ++i)
-        engine_->OnTimer(kTimerPoll);
+    timers_->Stop(id);
 }
 
 MsgResult CMainWindow::ShowMessageBox(const std::string& text, const std::string& caption,
@@ -555,27 +497,13 @@ void CMainWindow::OnPaneDoubleClicked(int pane) {
     } else if (pane == 2) {
         ShowMessageBox("LuaProc.lua", kProgramCaption, MsgIcon::None, MsgButtons::Ok);
     } else if (pane == 3) {
-        ToggleClock();
+        statusBar_->ToggleClock();
     }
 }
 
 void CMainWindow::OnPaneRightReleased(int pane, QPoint at) {
     if (pane == 2) PopUp(QStringLiteral("DATA_PROC"), at);
     if (pane == 3) PopUp(QStringLiteral("SelectUI"), at);
-}
-
-void CMainWindow::ToggleClock() {
-    if (statusBar_->PaneText(3).isEmpty()) {
-        clock_->start();
-        ShowClock();
-    } else {
-        clock_->stop();
-        statusBar_->SetPaneText(3, QString());
-    }
-}
-
-void CMainWindow::ShowClock() {
-    statusBar_->SetPaneText(3, QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
 }
 
 void CMainWindow::TogglePin() {
@@ -601,14 +529,8 @@ void CMainWindow::ShowAbout() {
 }
 
 QMenu* CMainWindow::BuildPopup(const QString& name) {
-    QMenu* menu = nullptr;
-    if (name == QLatin1String("EVENT")) menu = BuildEventMenu(this);
-    if (name == QLatin1String("DATA_PROC"))
-        menu = BuildDataProcMenu(this, settings_.ProtocolMode == kProtocolAstm);
-    if (name == QLatin1String("SelectUI")) menu = BuildSelectUiMenu(this, settings_.UsedUILangCode);
-    if (name == QLatin1String("CTRL_CHAR")) menu = BuildCtrlCharMenu(this);
-    if (menu != nullptr) menu->setObjectName(name);
-    return menu;
+    const bool astmMode = settings_.ProtocolMode == kProtocolAstm;
+    return BuildNamedPopup(name, this, astmMode, settings_.UsedUILangCode);
 }
 
 void CMainWindow::PopUp(const QString& name, QPoint at) {
@@ -619,29 +541,11 @@ void CMainWindow::PopUp(const QString& name, QPoint at) {
 
 // --- events ---
 
-bool CMainWindow::FilterDataListMouse(QEvent* event) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    const int row = dataList_->indexAt(mouse->position().toPoint()).row();
-    if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
-        // The press before it selected the line.
-        if (row >= 0) engine_->OnDataListDoubleClick(row);
-        return row >= 0;
-    }
-    if (mouse->button() != Qt::RightButton) return false;
-    // A right press selects the line under it, so that the menu's line edits
-    // act on the line clicked.
-    if (event->type() == QEvent::MouseButtonPress) engine_->SelectDataLine(row);
-    if (event->type() == QEvent::MouseButtonRelease)
-        PopUp(QStringLiteral("DATA_PROC"), mouse->globalPosition().toPoint());
-    return true;
-}
-
 bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
                        type == QEvent::MouseButtonDblClick;
     if (!mouse) return QWidget::eventFilter(watched, event);
-    if (watched == dataList_->viewport()) return FilterDataListMouse(event);
     if (watched == bufferLabel_ && type == QEvent::MouseButtonDblClick) {
         OpenPendingDetail();
         return true;

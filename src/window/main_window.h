@@ -5,7 +5,6 @@
 // follow resizing by their anchors. User-interface thread only.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QWidget>
 #include <map>
 #include <memory>
@@ -25,7 +24,6 @@ class QListView;
 class QMenu;
 class QPushButton;
 class QTableView;
-class QTimer;
 class QToolButton;
 
 namespace qelvor {
@@ -33,6 +31,8 @@ namespace qelvor {
 class CComSetting;
 class CCsvExportRunner;
 class CDataListModel;
+class CDataListPane;
+class CEngineTimers;
 class CFileCommands;
 class CFindBar;
 class CTrafficListOptions;
@@ -49,10 +49,6 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     Q_OBJECT
 
   public:
-    // The timer of the status-bar clock, the window's own.
-    static constexpr int kTimerClock = 8;
-    static constexpr int kClockPeriodMs = 200;
-
     CMainWindow(CComSetting& settings, QWidget* parent = nullptr);
     ~CMainWindow() override;
 
@@ -112,32 +108,25 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     void ShowStatus();
     void ShowSendText();
     void ShowSettings();
-    void ShowDataListSelection(int row);
 
     // --- commands ---
-    void OnEngineTimer(int id);
-    void RunPollTicks();
     void RunSetPortDialog();
     void ToggleDataList();
     void ApplyDataListShown(bool shown);
     void OpenPendingDetail();
     void OnPaneDoubleClicked(int pane);
     void OnPaneRightReleased(int pane, QPoint at);
-    void ToggleClock();
-    void ShowClock();
     void TogglePin();
     void StartNewInstance();
     void ShowAbout();
     void EditHighlightRules();
     void PopUp(const QString& name, QPoint at);
-    bool FilterDataListMouse(QEvent* event);
 
     CComSetting& settings_;
     std::unique_ptr<CMainEngine> engine_;
     std::unique_ptr<CFileCommands> files_;
     std::map<int, QWidget*> controls_;  // the engine's control ids
-    std::map<int, QTimer*> timers_;
-    QElapsedTimer pollClock_;  // since the last poll tick
+    CEngineTimers* timers_ = nullptr;
     CResizeAnchors anchors_;
     CWindowBands bands_;
     QSize openingSize_;  // the smallest the window may be with no band shown
@@ -145,6 +134,7 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     CTrafficTableModel* trafficModel_ = nullptr;
     CFindBar* findBar_ = nullptr;
     CTrafficListOptions* listOptions_ = nullptr;
+    CDataListPane* data_ = nullptr;
     CDataListModel* dataModel_ = nullptr;
     CKeyFilter* keys_ = nullptr;
     CStatusBar* statusBar_ = nullptr;
@@ -162,10 +152,8 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     QToolButton* sendCtrl_ = nullptr;
     QCheckBox* scroll_ = nullptr;
     QCheckBox* sendNow_ = nullptr;
-    QTimer* clock_ = nullptr;
     bool pinned_ = false;
     bool closed_ = false;
-    bool syncingSelection_ = false;
 };
 
 }  // namespace qelvor

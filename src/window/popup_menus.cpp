@@ -35,6 +35,16 @@ QMenu* BuildMenu(QWidget* parent, const QString& title, std::initializer_list<Me
 
 }  // namespace
 
+QMenu* BuildNamedPopup(const QString& name, QWidget* parent, bool astmMode, int usedUILangCode) {
+    QMenu* menu = nullptr;
+    if (name == QLatin1String("EVENT")) menu = BuildEventMenu(parent);
+    if (name == QLatin1String("DATA_PROC")) menu = BuildDataProcMenu(parent, astmMode);
+    if (name == QLatin1String("SelectUI")) menu = BuildSelectUiMenu(parent, usedUILangCode);
+    if (name == QLatin1String("CTRL_CHAR")) menu = BuildCtrlCharMenu(parent);
+    if (menu != nullptr) menu->setObjectName(name);
+    return menu;
+}
+
 int CommandOf(const QAction* action) {
     return action == nullptr ? 0 : action->data().toInt();
 }

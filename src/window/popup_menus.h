@@ -50,6 +50,10 @@ QMenu* BuildSelectUiMenu(QWidget* parent, int usedUILangCode);
 // and New Instance; items whose text is empty are left out.
 QMenu* BuildSystemMenu(QWidget* parent);
 
+// The popup of that name ("EVENT", "DATA_PROC", "SelectUI", "CTRL_CHAR"),
+// named so; null for any other name.
+QMenu* BuildNamedPopup(const QString& name, QWidget* parent, bool astmMode, int usedUILangCode);
+
 // The command id an action of these menus carries; 0 for none.
 int CommandOf(const QAction* action);
 

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 #include <QMouseEvent>
+#include <QTime>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 
@@ -30,7 +32,24 @@ CStatusBar::CStatusBar(QWidget* parent) : QWidget(parent) {
     menuButton_->setToolTip(tr("Window menu"));
     menuButton_->setPopupMode(QToolButton::InstantPopup);
     menuButton_->setAutoRaise(true);
+    clock_ = new QTimer(this);
+    clock_->setInterval(kClockPeriodMs);
+    connect(clock_, &QTimer::timeout, this, &CStatusBar::ShowClock);
     resize(parent != nullptr ? parent->width() : 645, kHeight);
+}
+
+void CStatusBar::ToggleClock() {
+    if (PaneText(3).isEmpty()) {
+        clock_->start();
+        ShowClock();
+    } else {
+        clock_->stop();
+        SetPaneText(3, QString());
+    }
+}
+
+void CStatusBar::ShowClock() {
+    SetPaneText(3, QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
 }
 
 void CStatusBar::SetPaneText(int pane, const QString& text) {

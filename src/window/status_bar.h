@@ -9,6 +9,7 @@
 
 class QLabel;
 class QMenu;
+class QTimer;
 class QToolButton;
 
 namespace qelvor {
@@ -19,6 +20,7 @@ class CStatusBar : public QWidget {
   public:
     static constexpr int kPaneCount = 4;
     static constexpr int kHeight = 22;
+    static constexpr int kClockPeriodMs = 200;
 
     explicit CStatusBar(QWidget* parent = nullptr);
 
@@ -29,6 +31,9 @@ class CStatusBar : public QWidget {
     QLabel* Pane(int pane) const { return panes_[static_cast<size_t>(pane)]; }
     // The menu the button at the right end opens.
     void SetMenu(QMenu* menu);
+    // Pane 3 shows the time of day, kept current, or nothing: each call
+    // turns the clock on or off.
+    void ToggleClock();
 
   signals:
     void paneDoubleClicked(int pane);
@@ -41,9 +46,11 @@ class CStatusBar : public QWidget {
   private:
     int PaneOf(QObject* watched) const;
     void LayOutPanes();
+    void ShowClock();
 
     std::array<QLabel*, kPaneCount> panes_{};
     QToolButton* menuButton_ = nullptr;
+    QTimer* clock_ = nullptr;
 };
 
 }  // namespace qelvor
