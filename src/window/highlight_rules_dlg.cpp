@@ -158,16 +158,8 @@ void CHighlightRulesDlg::accept() {
         error_->setText(error);
         return;
     }
-    CHighlightRules::Store(*rules, settings_);
-    SaveKeys();
+    accepted_ = *rules;
     QDialog::accept();
-}
-
-void CHighlightRulesDlg::SaveKeys() const {
-    const std::string set = settings_.GetCurrentSet();
-    for (int n = 1; n <= CComSetting::kHighlightKeyCount; ++n)
-        settings_.WriteProfileString(set, "Highlight" + std::to_string(n),
-                                     settings_.HighlightKey(n));
 }
 
 }  // namespace qelvor

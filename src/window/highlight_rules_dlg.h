@@ -1,8 +1,9 @@
 // The editor of the traffic list's highlight rules: eight rows of a mode
 // (text, regular expression or hex pattern), a colour and the pattern. OK
-// checks every row first and stores nothing while one is bad, naming that row;
-// good rules go into the set's Highlight1.. keys in row order, empty rows
-// left out. User-interface thread only.
+// checks every row first and closes only when all are good, naming a bad
+// row; the good rules, in row order with empty rows left out, are then the
+// dialog's Rules(), which the opener hands to the engine to keep.
+// User-interface thread only.
 #pragma once
 
 #include <QColor>
@@ -33,6 +34,8 @@ class CHighlightRulesDlg : public QDialog {
     std::optional<std::vector<CHighlightRules::Rule>> CheckedRules(QString* error) const;
 
     void accept() override;
+    // The rules accepted by OK.
+    const std::vector<CHighlightRules::Rule>& Rules() const { return accepted_; }
 
   private:
     struct Row {
@@ -46,12 +49,11 @@ class CHighlightRulesDlg : public QDialog {
     void LoadRows();
     void ChooseColor(size_t row);
     void ShowColor(size_t row);
-    // Writes the stored keys into the INI file's current set as well.
-    void SaveKeys() const;
 
     CComSetting& settings_;
     std::array<Row, CHighlightRules::kMaxRules> rows_;
     QLabel* error_ = nullptr;
+    std::vector<CHighlightRules::Rule> accepted_;
 };
 
 }  // namespace qelvor

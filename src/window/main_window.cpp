@@ -233,7 +233,7 @@ void CMainWindow::BuildBands() {
     quickSends_ = new CQuickSendRow(*this);
     modemLines_ = new CModemLinesBand(*this);
     findBar_ = new CFindBar(*this, *trafficModel_, *trafficList_, settings_);
-    listOptions_ = new CTrafficListOptions(settings_, *trafficList_, *trafficModel_, *findBar_);
+    listOptions_ = new CTrafficListOptions(*engine_, *trafficList_, *trafficModel_, *findBar_);
     listOptions_->AddCommands(systemMenu_);
     statistics_ = new CStatisticsPanel(*this, settings_);
     systemMenu_->addMenu(CTheme::BuildMenu(systemMenu_));
@@ -476,7 +476,9 @@ void CMainWindow::LoadDataFile(const QString& path) {
 
 void CMainWindow::EditHighlightRules() {
     CHighlightRulesDlg dialog(settings_, this);
-    if (dialog.exec() == QDialog::Accepted) trafficModel_->Restyle();
+    if (dialog.exec() != QDialog::Accepted) return;
+    engine_->SetHighlightRules(dialog.Rules());
+    trafficModel_->Restyle();
 }
 
 void CMainWindow::OpenPendingDetail() {

@@ -23,7 +23,6 @@ namespace qelvor {
 
 namespace {
 
-constexpr const char* kShownKey = "StatisticsShown";
 // The byte axis never ends below this, so that a quiet line draws flat at
 // the bottom rather than on a scale of zero.
 constexpr qreal kSmallestByteScale = 10;
@@ -158,8 +157,7 @@ void CStatisticsPanel::Join(IBandHost& host, CComSetting& settings) {
     QObject::connect(show, &QAction::toggled, this, [this, &host, &settings](bool shown) {
         host.SetBandShown(this, shown);
         if (settings.StatisticsShown == (shown ? 1 : 0)) return;
-        settings.StatisticsShown = shown ? 1 : 0;
-        settings.WriteProfileInt(settings.GetCurrentSet(), kShownKey, settings.StatisticsShown);
+        host.Engine().SetViewOption(SettingKey::StatisticsShown, shown);
     });
     show->setChecked(settings.StatisticsShown != 0);
     showAction_ = show;

@@ -7,24 +7,29 @@
 #include <QTableView>
 
 #include "config/com_setting.h"
+#include "mainwnd/main_engine.h"
 #include "window/find_bar.h"
 #include "window/traffic_table_model.h"
 
 namespace qelvor {
 
-CTrafficListOptions::CTrafficListOptions(CComSetting& settings, QTableView& list,
+CTrafficListOptions::CTrafficListOptions(CMainEngine& engine, QTableView& list,
                                          CTrafficTableModel& model, CFindBar& findBar)
-    : QObject(&list), settings_(settings), list_(list), model_(model), findBar_(findBar) {}
+    : QObject(&list),
+      engine_(engine),
+      settings_(engine.Settings()),
+      list_(list),
+      model_(model),
+      findBar_(findBar) {}
 
 QAction* CTrafficListOptions::AddToggle(QMenu* menu, const char* name, const QString& label,
-                                        int& setting) {
+                                        SettingKey key, const int& setting) {
     QAction* action = menu->addAction(label);
     action->setObjectName(QString::fromLatin1(name));
     action->setCheckable(true);
     action->setChecked(setting != 0);
-    connect(action, &QAction::toggled, this, [this, &setting](bool on) {
-        setting = on ? 1 : 0;
-        settings_.Save(std::string());
+    connect(action, &QAction::toggled, this, [this, key](bool on) {
+        engine_.SetViewOption(key, on);
         Apply();
     });
     toggles_.emplace_back(action, &setting);
@@ -32,12 +37,14 @@ QAction* CTrafficListOptions::AddToggle(QMenu* menu, const char* name, const QSt
 }
 
 void CTrafficListOptions::AddCommands(QMenu* menu) {
-    AddToggle(menu, "EchoFree", tr("Echo-free view (hide sent rows)"), settings_.EchoFree);
+    AddToggle(menu, "EchoFree", tr("Echo-free view (hide sent rows)"), SettingKey::EchoFree,
+              settings_.EchoFree);
     AddToggle(menu, "ShowCheckColumn", tr("Show frame check column (chk)"),
-              settings_.ShowCheckColumn);
-    AddToggle(menu, "ShowGapColumn", tr("Show time gap column (+ms)"), settings_.ShowGapColumn);
+              SettingKey::ShowCheckColumn, settings_.ShowCheckColumn);
+    AddToggle(menu, "ShowGapColumn", tr("Show time gap column (+ms)"), SettingKey::ShowGapColumn,
+              settings_.ShowGapColumn);
     AddToggle(menu, "GapSameType", tr("Gap since the previous record of the same type"),
-              settings_.GapScope);
+              SettingKey::GapScope, settings_.GapScope);
     Apply();
 }
 

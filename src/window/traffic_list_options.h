@@ -1,12 +1,15 @@
 // The traffic list's view commands in the window's menu: the echo-free view
 // (no sent rows), the frame check and gap columns, and whether a gap is
-// taken from the previous record of the same type. Each is kept in the
-// settings set as it is toggled. User-interface thread only.
+// taken from the previous record of the same type. Each is changed through
+// the engine, which keeps it in the settings set as it is toggled.
+// User-interface thread only.
 #pragma once
 
 #include <QObject>
 #include <utility>
 #include <vector>
+
+#include "config/setting_keys.h"
 
 class QAction;
 class QMenu;
@@ -16,13 +19,14 @@ namespace qelvor {
 
 class CComSetting;
 class CFindBar;
+class CMainEngine;
 class CTrafficTableModel;
 
 class CTrafficListOptions : public QObject {
     Q_OBJECT
 
   public:
-    CTrafficListOptions(CComSetting& settings, QTableView& list, CTrafficTableModel& model,
+    CTrafficListOptions(CMainEngine& engine, QTableView& list, CTrafficTableModel& model,
                         CFindBar& findBar);
 
     // Adds the commands, checked as the settings say, and applies them.
@@ -32,14 +36,17 @@ class CTrafficListOptions : public QObject {
     void FollowSettings();
 
   private:
-    QAction* AddToggle(QMenu* menu, const char* name, const QString& label, int& setting);
+    // setting is the record's value of key, which the engine changes.
+    QAction* AddToggle(QMenu* menu, const char* name, const QString& label, SettingKey key,
+                       const int& setting);
     void Apply();
 
-    CComSetting& settings_;
+    CMainEngine& engine_;
+    const CComSetting& settings_;
     QTableView& list_;
     CTrafficTableModel& model_;
     CFindBar& findBar_;
-    std::vector<std::pair<QAction*, int*>> toggles_;
+    std::vector<std::pair<QAction*, const int*>> toggles_;
 };
 
 }  // namespace qelvor
