@@ -22,8 +22,8 @@
 
 namespace qelvor::test {
 
-// Calls answer with the first modal dialog or popup that opens within 3 s,
-// then closes it (unless answer did). Found records whether one opened.
+// Calls answer with the first modal dialog or popup opened within 3 s, then
+// closes it (unless answer did). Found records whether one opened.
 class ModalWatcher {
   public:
     explicit ModalWatcher(std::function<void(QWidget*)> answer) : answer_(std::move(answer)) {
@@ -252,7 +252,8 @@ inline bool RegisterWindowTest(const std::filesystem::path& file, std::function<
     const std::string stem = file.stem().string();  // "find_bar_test"
     return WindowTests().emplace(stem.substr(0, stem.size() - 5), std::move(make)).second;
 }
-#define QELVOR_WINDOW_TEST(Class) \
-    static const bool kRegistered = RegisterWindowTest(__FILE__, [] { return new Class; })
+#define QELVOR_WINDOW_TEST(Class)   \
+    static const bool kRegistered = \
+        qelvor::test::RegisterWindowTest(__FILE__, [] { return new Class; })
 
 }  // namespace qelvor::test

@@ -3,8 +3,8 @@
 #include "window/com_set_dlg.h"
 #include "support/window_fixture.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class ComSetDlgTest : public QObject {
     Q_OBJECT
   private slots:
@@ -163,5 +163,4 @@ class ComSetDlgTest : public QObject {
     std::unique_ptr<CComSetDlg> dialog;
 };
 QELVOR_WINDOW_TEST(ComSetDlgTest);
-}  // namespace qelvor::test
 #include "com_set_dlg_test.moc"

@@ -1,8 +1,8 @@
 // The CSV export: the file asked for, cancelled midway, then written whole.
 #include "support/window_fixture.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class CsvExportRunnerTest : public QObject {
     Q_OBJECT
   private slots:
@@ -42,5 +42,4 @@ class CsvExportRunnerTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(CsvExportRunnerTest);
-}  // namespace qelvor::test
 #include "csv_export_runner_test.moc"

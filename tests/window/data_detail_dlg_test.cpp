@@ -8,7 +8,8 @@
 #include "support/window_fixture.h"
 #include "window/data_detail_dlg.h"
 
-namespace qelvor::test {
+using namespace qelvor;
+using namespace qelvor::test;
 namespace {
 
 const std::string kFrame = "\x02" + std::string("A\0B\x03", 4);
@@ -103,5 +104,4 @@ class DataDetailDlgTest : public QObject {
     CComSetting settings = CComSetting::Loaded(ini);
 };
 QELVOR_WINDOW_TEST(DataDetailDlgTest);
-}  // namespace qelvor::test
 #include "data_detail_dlg_test.moc"

@@ -2,7 +2,8 @@
 // the filter by type and match (in steps over a large store), a rendering.
 #include "support/window_fixture.h"
 
-namespace qelvor::test {
+using namespace qelvor;
+using namespace qelvor::test;
 namespace {
 
 const QStringList kShown = {"alpha 1", "beta 22", "alpha 333", "\x02z\x03"};
@@ -130,5 +131,4 @@ class FindBarTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(FindBarTest);
-}  // namespace qelvor::test
 #include "find_bar_test.moc"

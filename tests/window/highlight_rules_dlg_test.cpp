@@ -2,8 +2,8 @@
 // ones go into the first keys, and the list is drawn with them at once.
 #include "support/window_fixture.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class HighlightRulesDlgTest : public QObject {
     Q_OBJECT
   private slots:
@@ -62,5 +62,4 @@ class HighlightRulesDlgTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(HighlightRulesDlgTest);
-}  // namespace qelvor::test
 #include "highlight_rules_dlg_test.moc"

@@ -9,7 +9,8 @@
 #include "window/resize_anchors.h"
 #include "window/statistics_panel.h"
 
-namespace qelvor::test {
+using namespace qelvor;
+using namespace qelvor::test;
 namespace {
 QAction* CommandAction(const QMenu* menu, int command) {
     for (QAction* action : menu->actions())
@@ -337,5 +338,4 @@ class MainWindowTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(MainWindowTest);
-}  // namespace qelvor::test
 #include "main_window_test.moc"

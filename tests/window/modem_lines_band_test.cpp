@@ -2,8 +2,8 @@
 #include "support/pty_pair.h"
 #include "support/window_fixture.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class ModemLinesBandTest : public QObject {
     Q_OBJECT
   private slots:
@@ -53,5 +53,4 @@ class ModemLinesBandTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(ModemLinesBandTest);
-}  // namespace qelvor::test
 #include "modem_lines_band_test.moc"

@@ -1,8 +1,8 @@
 // The popups' items in order, and the gesture that opens each popup or box.
 #include "support/window_fixture.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class PopupMenusTest : public QObject {
     Q_OBJECT
   private slots:
@@ -63,5 +63,4 @@ class PopupMenusTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(PopupMenusTest);
-}  // namespace qelvor::test
 #include "popup_menus_test.moc"

@@ -14,7 +14,8 @@
 #include "window/quick_send_dlg.h"
 #include "window/serial_port_list_dlg.h"
 
-namespace qelvor::test {
+using namespace qelvor;
+using namespace qelvor::test;
 namespace {
 
 // What a user can read: titles, labels, buttons, groups, fixed list entries,
@@ -202,5 +203,4 @@ class QtTranslationsTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(QtTranslationsTest);
-}  // namespace qelvor::test
 #include "qt_translations_test.moc"

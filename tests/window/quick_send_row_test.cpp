@@ -1,8 +1,8 @@
 // The quick-send row: its buttons, Ctrl+<n>, its height, and its editor.
 #include "support/window_fixture.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class QuickSendRowTest : public QObject {
     Q_OBJECT
   private slots:
@@ -77,5 +77,4 @@ class QuickSendRowTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(QuickSendRowTest);
-}  // namespace qelvor::test
 #include "quick_send_row_test.moc"

@@ -7,8 +7,8 @@
 #include "window/com_set_dlg.h"
 #include "window/resource_library.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class ResourceLibraryTest : public QObject {
     Q_OBJECT
   private slots:
@@ -67,5 +67,4 @@ class ResourceLibraryTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(ResourceLibraryTest);
-}  // namespace qelvor::test
 #include "resource_library_test.moc"

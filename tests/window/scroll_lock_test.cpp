@@ -2,8 +2,8 @@
 // scrolled up; the newest button, or End, go back and follow again.
 #include "support/window_fixture.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class ScrollLockTest : public QObject {
     Q_OBJECT
   private slots:
@@ -42,5 +42,4 @@ class ScrollLockTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(ScrollLockTest);
-}  // namespace qelvor::test
 #include "scroll_lock_test.moc"

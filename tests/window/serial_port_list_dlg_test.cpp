@@ -6,7 +6,8 @@
 #include "support/window_fixture.h"
 #include "window/serial_port_list_dlg.h"
 
-namespace qelvor::test {
+using namespace qelvor;
+using namespace qelvor::test;
 namespace {
 
 // The lines of list that name path, or a note that the list is not sorted.
@@ -54,5 +55,4 @@ class SerialPortListDlgTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(SerialPortListDlgTest);
-}  // namespace qelvor::test
 #include "serial_port_list_dlg_test.moc"

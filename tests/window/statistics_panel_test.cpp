@@ -7,7 +7,8 @@
 #include "window/statistics_panel.h"
 #include "window/theme.h"
 
-namespace qelvor::test {
+using namespace qelvor;
+using namespace qelvor::test;
 namespace {
 
 // The chart's series: 0 the received bytes, 1 the sent ones.
@@ -110,5 +111,4 @@ class StatisticsPanelTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(StatisticsPanelTest);
-}  // namespace qelvor::test
 #include "statistics_panel_test.moc"

@@ -4,7 +4,8 @@
 
 #include "support/window_fixture.h"
 
-namespace qelvor::test {
+using namespace qelvor;
+using namespace qelvor::test;
 namespace {
 
 // Whether the process blocks the stop signals and ignores SIGPIPE yet.
@@ -46,5 +47,4 @@ class StopSignalNotifierTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(StopSignalNotifierTest);
-}  // namespace qelvor::test
 #include "stop_signal_notifier_test.moc"

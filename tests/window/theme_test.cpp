@@ -6,8 +6,8 @@
 #include "support/window_fixture.h"
 #include "window/theme.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class ThemeTest : public QObject {
     Q_OBJECT
   private slots:
@@ -36,5 +36,4 @@ class ThemeTest : public QObject {
     QString platformStyle_;
 };
 QELVOR_WINDOW_TEST(ThemeTest);
-}  // namespace qelvor::test
 #include "theme_test.moc"

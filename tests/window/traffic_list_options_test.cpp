@@ -2,8 +2,8 @@
 #include "support/window_fixture.h"
 #include "traffic/record_timing.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class TrafficListOptionsTest : public QObject {
     Q_OBJECT
   private slots:
@@ -64,5 +64,4 @@ class TrafficListOptionsTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(TrafficListOptionsTest);
-}  // namespace qelvor::test
 #include "traffic_list_options_test.moc"

@@ -3,8 +3,8 @@
 #include "support/window_fixture.h"
 #include "window/popup_menus.h"
 
-namespace qelvor::test {
-
+using namespace qelvor;
+using namespace qelvor::test;
 class TrafficTableModelTest : public QObject {
     Q_OBJECT
   private slots:
@@ -31,5 +31,4 @@ class TrafficTableModelTest : public QObject {
     }
 };
 QELVOR_WINDOW_TEST(TrafficTableModelTest);
-}  // namespace qelvor::test
 #include "traffic_table_model_test.moc"
