@@ -1,32 +1,26 @@
 #include "window/com_set_dlg.h"
-#include "window/local_text.h"
-#include "window/qt_message_box.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QContextMenuEvent>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <list>
-#include <thread>
 
-#include "ports/ipv4_resolver.h"
 #include "ports/serial_port_enum.h"
+#include "window/address_fields.h"
+#include "window/local_text.h"
+#include "window/qt_message_box.h"
 
 namespace qelvor {
 
@@ -39,30 +33,12 @@ QStringList LocalList(const std::vector<std::string>& texts) {
     return list;
 }
 
-// An address typed only in part has its missing fields at 0, as the
-// four-field address controls of other programs give it ("10.1" is 10.1.0.0).
-std::string CompleteAddress(const QString& typed) {
-    QStringList fields = typed.split(QLatin1Char('.'));
-    while (fields.size() < 4)
-        fields << QString();
-    for (QString& field : fields)
-        if (field.isEmpty()) field = QStringLiteral("0");
-    return LocalBytes(fields.mid(0, 4).join(QLatin1Char('.')));
-}
-
-// The typing an address field accepts: up to four numbers 0..255 with dots.
-QValidator* AddressValidator(QObject* parent) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^((25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)?\\.){0,3}"
-                       "(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)?$"));
-    return new QRegularExpressionValidator(pattern, parent);
-}
-
 }  // namespace
 
 CComSetDlg::CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent)
     : QDialog(parent), form_(settings, portOpen, *this) {
     setObjectName(QStringLiteral("ComSetDlg"));
+    addresses_ = new CAddressFields(form_, this);
     auto* columns = new QHBoxLayout;
     auto* left = new QVBoxLayout;
     left->addWidget(BuildPortGroup());
@@ -378,8 +354,7 @@ QLineEdit* CComSetDlg::NumberEdit(const char* name, const QString& label,
 
 QLineEdit* CComSetDlg::AddressEdit(const char* name, std::string ComSetControls::*control) {
     QLineEdit* edit = Edit(name, control);
-    edit->setValidator(AddressValidator(edit));
-    edit->installEventFilter(this);
+    addresses_->Adopt(edit);
     return edit;
 }
 
@@ -443,8 +418,8 @@ void CComSetDlg::ReadWidgets() {
         c.*control = check->isChecked();
     for (const auto& [edit, control] : edits_)
         c.*control = LocalBytes(edit->text());
-    c.ServerAddress = CompleteAddress(findChild<QLineEdit*>("SvrIPAddr")->text());
-    c.RemoteAddress = CompleteAddress(findChild<QLineEdit*>("RemoteIPAddr")->text());
+    c.ServerAddress = CAddressFields::Complete(findChild<QLineEdit*>("SvrIPAddr")->text());
+    c.RemoteAddress = CAddressFields::Complete(findChild<QLineEdit*>("RemoteIPAddr")->text());
     for (const auto& [list, control] : lists_)
         c.*control = list->currentIndex();
     c.ComName = LocalBytes(comName_->currentText());
@@ -546,65 +521,6 @@ MsgResult CComSetDlg::ShowMessageBox(const std::string& text, const std::string&
                                      MsgIcon icon, MsgButtons buttons) {
     // The form names its boxes after the dialog, in English.
     return ShowQtMessageBox(this, text, LocalBytes(tr(caption.c_str())), icon, buttons);
-}
-
-// --- the address fields' paste ---
-
-bool CComSetDlg::eventFilter(QObject* watched, QEvent* event) {
-    auto* field = qobject_cast<QLineEdit*>(watched);
-    if (field == nullptr) return QDialog::eventFilter(watched, event);
-    if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
-        PasteAddress(field);
-        return true;
-    }
-    if (event->type() != QEvent::ContextMenu) return QDialog::eventFilter(watched, event);
-    // The menu's Paste takes the same way as the key.
-    QMenu* menu = field->createStandardContextMenu();
-    if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
-        disconnect(paste, &QAction::triggered, nullptr, nullptr);
-        connect(paste, &QAction::triggered, this, [this, field] { PasteAddress(field); });
-    }
-    menu->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
-    delete menu;
-    return true;
-}
-
-void CComSetDlg::PasteAddress(QLineEdit* field) {
-    const std::string clipboard = LocalBytes(QApplication::clipboard()->text());
-    const PasteOutcome outcome =
-        form_.Paste(clipboard, [this](const std::string& name) { return LookUpHostAddress(name); });
-    switch (outcome.action) {
-        case PasteOutcome::Action::FillAddress:
-            field->setText(LocalText(outcome.text));
-            break;
-        case PasteOutcome::Action::InsertText:
-            field->insert(LocalText(outcome.text));
-            break;
-        case PasteOutcome::Action::PasteNormally:
-            field->paste();
-            break;
-        case PasteOutcome::Action::Drop:
-            break;
-    }
-}
-
-std::string CComSetDlg::LookUpHostAddress(const std::string& name) {
-    std::string address;
-    QEventLoop waiting;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    setEnabled(false);
-    // The lookup may take seconds without a network; the dialog keeps
-    // drawing meanwhile, taking no input until the answer is in.
-    std::thread worker([&address, &waiting, name] {
-        address = ResolveIpv4(name);
-        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    waiting.exec();
-    worker.join();
-    setEnabled(true);
-    QApplication::restoreOverrideCursor();
-    return address;
 }
 
 void CComSetDlg::FillComNameChoices() {

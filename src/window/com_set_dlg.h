@@ -27,6 +27,8 @@ class QPushButton;
 
 namespace qelvor {
 
+class CAddressFields;
+
 class CComSetDlg : public QDialog, public IMessageBox {
     Q_OBJECT
 
@@ -40,9 +42,6 @@ class CComSetDlg : public QDialog, public IMessageBox {
 
     MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                              MsgButtons buttons) override;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // --- building ---
@@ -78,12 +77,10 @@ class CComSetDlg : public QDialog, public IMessageBox {
     void OnSaveSeries();
     // Reports a refused number edit and puts the cursor into it.
     bool Refused(const std::optional<NumberRefusal>& refusal);
-    void PasteAddress(QLineEdit* field);
-    // Resolves name on a worker thread while the dialog's events run on.
-    std::string LookUpHostAddress(const std::string& name);
     void FillComNameChoices();
 
     CComSetForm form_;
+    CAddressFields* addresses_ = nullptr;
     std::vector<std::pair<QCheckBox*, bool ComSetControls::*>> checks_;
     std::vector<std::pair<QLineEdit*, std::string ComSetControls::*>> edits_;
     std::vector<std::pair<QComboBox*, int ComSetControls::*>> lists_;
