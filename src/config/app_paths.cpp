@@ -91,8 +91,13 @@ std::string FolderOf(const std::string& path) {
 std::string SettingsDir(const std::string& exeDir) {
     if (!exeDir.empty() && !IsSystemFolder(exeDir) && access(exeDir.c_str(), W_OK) == 0)
         return WithSlash(exeDir);
+    const std::string user = UserSettingsDir();
+    return user.empty() ? WithSlash(exeDir) : user;
+}
+
+std::string UserSettingsDir() {
     const std::string config = ConfigHome();
-    return config.empty() ? WithSlash(exeDir) : config + "qelvor/";
+    return config.empty() ? config : config + "qelvor/";
 }
 
 std::string DesktopFolder() {

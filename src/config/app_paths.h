@@ -15,6 +15,9 @@ std::string FolderOf(const std::string& path);
 // not a system folder (/usr/...), otherwise $XDG_CONFIG_HOME/qelvor/
 // (default ~/.config/qelvor/). Not created here.
 std::string SettingsDir(const std::string& exeDir);
+// $XDG_CONFIG_HOME/qelvor/ (default ~/.config/qelvor/), the user's own
+// settings whichever program runs; empty without a home folder.
+std::string UserSettingsDir();
 // XDG_DESKTOP_DIR of user-dirs.dirs in the configuration folder
 // ($XDG_CONFIG_HOME, default ~/.config) with $HOME expanded, else ~/Desktop
 // when it exists, else empty.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "config/string_table.h"
+#include "config/theme_choice.h"
 #include "config/ui_language.h"
 #include "log/log_writer.h"
 
@@ -374,6 +375,12 @@ bool CMainEngine::SetHighlightRules(const std::vector<CHighlightRules::Rule>& ru
     for (int n = 1; n <= CComSetting::kHighlightKeyCount; ++n)
         written = ctx_.settings.WriteKey(HighlightKeyOf(n)) && written;
     return ctx_.ReportUnsaved(written, "highlight rules");
+}
+
+bool CMainEngine::SetTheme(const std::string& name) {
+    const bool written = CThemeChoice::Store(name);
+    if (!written) ctx_.exchange.AddRecord('I', "theme not saved to " + CThemeChoice::FilePath());
+    return written;
 }
 
 void CMainEngine::FlushPendingData() {

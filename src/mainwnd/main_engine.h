@@ -232,6 +232,9 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // and the eight keys are written; false (told in one 'I' record) when a
     // key was not written. Not a command, as SetViewOption.
     bool SetHighlightRules(const std::vector<CHighlightRules::Rule>& rules);
+    // The window theme by name, kept for the user (CThemeChoice); false,
+    // told in an 'I' record, when it was not written. Not a command.
+    bool SetTheme(const std::string& name);
 
     // --- state for the view ---
     const CMainState& State() const { return ctx_.state; }

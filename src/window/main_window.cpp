@@ -236,7 +236,7 @@ void CMainWindow::BuildBands() {
     listOptions_ = new CTrafficListOptions(*engine_, *trafficList_, *trafficModel_, *findBar_);
     listOptions_->AddCommands(systemMenu_);
     statistics_ = new CStatisticsPanel(*this, settings_);
-    systemMenu_->addMenu(CTheme::BuildMenu(systemMenu_));
+    systemMenu_->addMenu(CTheme::BuildMenu(systemMenu_, *engine_));
     csvExport_ = new CCsvExportRunner(*engine_, settings_, this);
     QAction* exportCsv = systemMenu_->addAction(tr("Export CSV..."));
     exportCsv->setObjectName(QStringLiteral("ExportCsv"));

@@ -3,16 +3,15 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QStyle>
 #include <QStyleFactory>
+
+#include "config/theme_choice.h"
+#include "mainwnd/main_engine.h"
 
 namespace qelvor {
 
 namespace {
-
-constexpr const char* kThemeKey = "Theme";
 
 struct ThemeName {
     Theme theme;
@@ -46,25 +45,11 @@ Theme& Applied() {
 
 }  // namespace
 
-QString CTheme::SettingsPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/qelvor/qelvor.conf");
-}
-
 Theme CTheme::Stored() {
-    const QSettings file(SettingsPath(), QSettings::IniFormat);
-    const QString value = file.value(QLatin1String(kThemeKey)).toString();
+    const QString value = QString::fromStdString(CThemeChoice::Stored());
     for (const ThemeName& entry : kThemes)
         if (value.compare(QLatin1String(entry.key), Qt::CaseInsensitive) == 0) return entry.theme;
     return Theme::kSystem;
-}
-
-bool CTheme::Store(Theme theme) {
-    QSettings file(SettingsPath(), QSettings::IniFormat);
-    for (const ThemeName& entry : kThemes)
-        if (entry.theme == theme) file.setValue(QLatin1String(kThemeKey), QLatin1String(entry.key));
-    file.sync();
-    return file.status() == QSettings::NoError;
 }
 
 void CTheme::RememberPlatformLook() {
@@ -128,7 +113,7 @@ bool CTheme::IsDark(const QPalette& palette) {
     return palette.color(QPalette::Window).lightnessF() < 0.5;
 }
 
-QMenu* CTheme::BuildMenu(QWidget* parent) {
+QMenu* CTheme::BuildMenu(QWidget* parent, CMainEngine& engine) {
     auto* menu = new QMenu(QApplication::translate("qelvor::CTheme", "Theme"), parent);
     menu->setObjectName(QStringLiteral("ThemeMenu"));
     auto* group = new QActionGroup(menu);
@@ -140,9 +125,10 @@ QMenu* CTheme::BuildMenu(QWidget* parent) {
         action->setChecked(entry.theme == Current());
         group->addAction(action);
         const Theme theme = entry.theme;
-        QObject::connect(action, &QAction::triggered, menu, [theme] {
+        const char* key = entry.key;
+        QObject::connect(action, &QAction::triggered, menu, [theme, key, &engine] {
             Apply(theme);
-            Store(theme);
+            engine.SetTheme(key);
         });
     }
     return menu;

@@ -106,6 +106,10 @@ TEST_F(EngineSettingWrites, AFileThatCannotBeWrittenIsToldOnceAndTheValueHolds) 
     EXPECT_EQ(settings.GapScope, 1);
     ASSERT_TRUE(Engine().LoadDataFile(dataFile));
     EXPECT_EQ(RecordsOf('I').back(), "setting LoadFile not saved to " + settings.IniPath);
+    // The theme is the user's, kept beside the user's settings.
+    testing_support::ScopedEnv xdg("XDG_CONFIG_HOME", dir.File("plain"));
+    EXPECT_FALSE(Engine().SetTheme("dark"));
+    EXPECT_EQ(RecordsOf('I').back(), "theme not saved to " + dir.File("plain/qelvor/qelvor.conf"));
 }
 
 }  // namespace

@@ -1,0 +1,35 @@
+// The theme's line in the user's file: written into a file Qt wrote before
+// without touching its other lines, read back as written, and a folder that
+// cannot be made is a write that failed.
+#include "config/theme_choice.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
+
+namespace qelvor {
+namespace {
+
+using namespace testing_support;
+
+TEST(ThemeChoice, OneLineOfTheUsersFileIsWrittenAndReadBack) {
+    TempFolder dir;
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.File("cfg"));
+    const std::string file = dir.File("cfg/qelvor/qelvor.conf");
+    EXPECT_EQ(CThemeChoice::FilePath(), file);
+    EXPECT_EQ(CThemeChoice::Stored(), "");
+    ASSERT_TRUE(CThemeChoice::Store("dark"));  // the folder is made
+    EXPECT_EQ(ReadFile(file), "[General]\r\nTheme=dark\r\n");
+    WriteFile(file, "[General]\nTheme=light\nWindow=1\n\n[Other]\nTheme=x\n");
+    EXPECT_EQ(CThemeChoice::Stored(), "light");
+    ASSERT_TRUE(CThemeChoice::Store("system"));
+    EXPECT_EQ(ReadFile(file), "[General]\nTheme=system\nWindow=1\n\n[Other]\nTheme=x\n");
+    // Root too fails where a regular file stands for the folder.
+    WriteFile(dir.File("plain"), "x");
+    ScopedEnv blocked("XDG_CONFIG_HOME", dir.File("plain"));
+    EXPECT_FALSE(CThemeChoice::Store("dark"));
+    EXPECT_EQ(CThemeChoice::Stored(), "");
+}
+
+}  // namespace
+}  // namespace qelvor
