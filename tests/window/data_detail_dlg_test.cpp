@@ -25,9 +25,14 @@ QString AsShown(const std::string& bytes) {
 class DataDetailDlgTest : public QObject {
     Q_OBJECT
   private slots:
-    // An ASCII locale, where decoding UTF-8 visibly turns each character
-    // beyond ASCII into '?'; in a UTF-8 locale it would change nothing.
-    void init() { std::setlocale(LC_CTYPE, "C"); }
+    void init() {
+        // An ASCII locale, where decoding UTF-8 visibly turns each character
+        // beyond ASCII into '?'; in a UTF-8 locale it would change nothing.
+        std::setlocale(LC_CTYPE, "C");
+        QFile::remove(QString::fromStdString(ini));  // each case on a file of its own
+        settings = CComSetting::Loaded(ini);
+    }
+    void cleanupTestCase() { std::setlocale(LC_CTYPE, ""); }  // as QApplication set it
 
     // The radio a stored choice selects (unknown: raw) and its text; a click
     // shows its view at once, stored only when the dialog goes.
@@ -101,7 +106,7 @@ class DataDetailDlgTest : public QObject {
 
     QTemporaryDir dir;
     const std::string ini = dir.filePath("my.ini").toStdString();
-    CComSetting settings = CComSetting::Loaded(ini);
+    CComSetting settings;
 };
 QELVOR_WINDOW_TEST(DataDetailDlgTest);
 #include "data_detail_dlg_test.moc"
