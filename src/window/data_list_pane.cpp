@@ -6,6 +6,7 @@
 
 #include "mainwnd/main_engine.h"
 #include "window/data_list_model.h"
+#include "window/viewport_mouse.h"
 
 namespace qelvor {
 
@@ -18,7 +19,8 @@ CDataListPane::CDataListPane(CMainEngine& engine, QWidget* window)
     list_->setUniformItemSizes(true);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->viewport()->installEventFilter(this);
+    new CViewportMouse(list_->viewport(),
+                       [this](QMouseEvent* event) { return FilterMouse(event); });
     connect(model_, &CDataListModel::selectionChanged, this, &CDataListPane::ShowSelection);
     connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
@@ -38,29 +40,20 @@ void CDataListPane::ShowSelection(int row) {
     syncingSelection_ = false;
 }
 
-bool CDataListPane::FilterMouse(QEvent* event) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    const int row = list_->indexAt(mouse->position().toPoint()).row();
-    if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
+bool CDataListPane::FilterMouse(QMouseEvent* event) {
+    const int row = list_->indexAt(event->position().toPoint()).row();
+    if (event->type() == QEvent::MouseButtonDblClick && event->button() == Qt::LeftButton) {
         // The press before it selected the line.
         if (row >= 0) engine_.OnDataListDoubleClick(row);
         return row >= 0;
     }
-    if (mouse->button() != Qt::RightButton) return false;
+    if (event->button() != Qt::RightButton) return false;
     // A right press selects the line under it, so that the menu's line edits
     // act on the line clicked.
     if (event->type() == QEvent::MouseButtonPress) engine_.SelectDataLine(row);
     if (event->type() == QEvent::MouseButtonRelease)
-        emit popupRequested(mouse->globalPosition().toPoint());
+        emit popupRequested(event->globalPosition().toPoint());
     return true;
-}
-
-bool CDataListPane::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
-                       type == QEvent::MouseButtonDblClick;
-    if (mouse && watched == list_->viewport()) return FilterMouse(event);
-    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace qelvor

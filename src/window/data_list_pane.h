@@ -9,7 +9,7 @@
 #include <QObject>
 #include <QPoint>
 
-class QEvent;
+class QMouseEvent;
 class QListView;
 class QWidget;
 
@@ -30,12 +30,9 @@ class CDataListPane : public QObject {
   signals:
     void popupRequested(QPoint globalPos);
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
     void ShowSelection(int row);
-    bool FilterMouse(QEvent* event);
+    bool FilterMouse(QMouseEvent* event);
 
     CMainEngine& engine_;
     QListView* list_ = nullptr;

@@ -10,6 +10,7 @@
 #include "window/data_detail_dlg.h"
 #include "window/scroll_lock.h"
 #include "window/traffic_table_model.h"
+#include "window/viewport_mouse.h"
 
 namespace qelvor {
 
@@ -48,7 +49,8 @@ void CTrafficListPane::BuildView(QWidget* window) {
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(list_->fontMetrics().height() + kRowPadding);
     ArrangeColumns();
-    list_->viewport()->installEventFilter(this);
+    new CViewportMouse(list_->viewport(),
+                       [this](QMouseEvent* event) { return FilterMouse(event); });
     scrollLock_ = new CScrollLock(*list_);
 }
 
@@ -92,26 +94,17 @@ void CTrafficListPane::OpenRecordDetail(int row) {
     dialog.exec();
 }
 
-bool CTrafficListPane::FilterMouse(QEvent* event) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
+bool CTrafficListPane::FilterMouse(QMouseEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick && event->button() == Qt::LeftButton) {
         // Below the last row there is no record, and nothing opens.
-        const int row = list_->indexAt(mouse->position().toPoint()).row();
+        const int row = list_->indexAt(event->position().toPoint()).row();
         if (row >= 0) OpenRecordDetail(row);
         return row >= 0;
     }
-    if (mouse->button() != Qt::RightButton) return false;
+    if (event->button() != Qt::RightButton) return false;
     if (event->type() == QEvent::MouseButtonRelease)
-        emit popupRequested(mouse->globalPosition().toPoint());
+        emit popupRequested(event->globalPosition().toPoint());
     return event->type() == QEvent::MouseButtonRelease;
-}
-
-bool CTrafficListPane::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
-                       type == QEvent::MouseButtonDblClick;
-    if (mouse && watched == list_->viewport()) return FilterMouse(event);
-    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace qelvor

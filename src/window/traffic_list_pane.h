@@ -10,7 +10,7 @@
 #include <QObject>
 #include <QPoint>
 
-class QEvent;
+class QMouseEvent;
 class QTableView;
 class QTimer;
 class QWidget;
@@ -37,15 +37,12 @@ class CTrafficListPane : public QObject {
   signals:
     void popupRequested(QPoint globalPos);
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
     void BuildView(QWidget* window);
     void ArrangeColumns();
     void CatchUp();
     void OpenRecordDetail(int row);
-    bool FilterMouse(QEvent* event);
+    bool FilterMouse(QMouseEvent* event);
 
     CMainEngine& engine_;
     CComSetting& settings_;
