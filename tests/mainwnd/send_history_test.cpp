@@ -7,9 +7,11 @@
 namespace qelvor::test {
 namespace {
 
+using SendHistory = EngineTest;
+
 // The newest 50 texts sent, each set's apart, through a reload of the INI; a
 // send in the middle of a walk ends it.
-TEST_F(EngineTest, SendHistoryKeepsTheNewest50OfEachSetAndASendEndsTheWalk) {
+TEST_F(SendHistory, KeepsTheNewest50OfEachSetAndASendEndsTheWalk) {
     Socket peer = ConnectAsClient();
     Lines expected;
     for (int i = 0; i < 52; ++i)
