@@ -75,7 +75,6 @@ class CComSetForm {
     CComSetForm(CComSetting& global, bool portOpen, IMessageBox& box);
 
     ComSetControls& Controls() { return c_; }
-    const CComSetting& Working() const { return working_; }
 
     // Title with the INI file's name in parentheses, unless it has one.
     std::string Title(const std::string& base) const;

@@ -55,7 +55,6 @@ class CLogWriter : public IRecordLog {
     static std::string FormatLine(const CMsgRecord& record);
 
     const std::string& LogPath() const { return logPath_; }
-    const std::string& ArchiverPath() const { return archiverPath_; }
     // Replaces the archiver path read by Start; takes effect at the next backup.
     void SetArchiverPath(std::string path);
 

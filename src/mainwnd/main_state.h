@@ -8,22 +8,9 @@
 #include <map>
 #include <string>
 
-namespace qelvor {
+#include "mainwnd/command_ids.h"
 
-// Control ids of the main window that the engine drives.
-enum ControlId : int {
-    kIdLoadFile = 1000,
-    kIdSetPort = 1002,
-    kIdSendData = 1003,
-    kIdDataList = 1005,
-    kIdOpenPort = 1010,
-    kIdClosePort = 1011,
-    kIdSendCtrl = 1015,
-    kIdAutoSend = 1033,
-    kIdCheckSum = 1047,
-    kIdSendFile = 1075,
-    kIdReSend = 1088,
-};
+namespace qelvor {
 
 struct ButtonState {
     bool enabled = true;

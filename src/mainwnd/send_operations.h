@@ -5,14 +5,10 @@
 
 #include <string>
 
+#include "mainwnd/command_ids.h"
 #include "mainwnd/engine_context.h"
 
 namespace qelvor {
-
-// Menu ids of the control-character popup.
-inline constexpr int kCmdCrLf = 32784;
-inline constexpr int kCmdEotSoh = 32785;
-inline constexpr int kCmdCtrlCharFirst = 32800;  // + the byte value 0..31
 
 // After a write that failed: why the port could not take it ("no client
 // connected") goes to the status pane's tool tip, where the window and
@@ -41,7 +37,6 @@ class CSendOperations {
     void AutoSendTick();
     // Stops auto-send because the port closes: count 0 and pane 1 emptied.
     void StopForClose();
-    bool AutoSendRunning() const { return !ctx_.state.autoSend.idle; }
 
     // Rewrites the send text with the check of the CheckSum kind appended.
     void OnCheckSumButton();

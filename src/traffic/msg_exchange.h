@@ -111,7 +111,6 @@ class CMsgExchange {
     // function gives them back to the splitter.
     using ReceiveLink = std::function<void(std::string_view)>;
     void DivertReceived(ReceiveLink link) { receiveLink_ = std::move(link); }
-    bool Diverted() const { return static_cast<bool>(receiveLink_); }
     void SplitReceived(std::string_view bytes, int workMode);
     // Writes the response paired with the split string; its write count, or
     // 0 when nothing was sent.
@@ -125,15 +124,12 @@ class CMsgExchange {
     // --- send-side state shared with the send operations ---
     int DataIndex() const { return dataIndex_; }
     void SetDataIndex(int index) { dataIndex_ = index; }
-    const std::string& CurrentLine() const { return currentLine_; }
     int8_t& FrameCounter() { return frameCounter_; }
     // ComposeOutgoing with this exchange's settings and frame counter; a
     // line that the code-page conversion emptied leaves an 'I' record why.
     std::string Compose(std::string_view line);
 
     const std::vector<std::string>& SplitList() const { return splitList_; }
-    const std::map<std::string, std::string>& ResponseMap() const { return responseMap_; }
-    CPluginHost& Plugin() { return plugin_; }
 
   private:
     std::string NotConnectedReason() const;

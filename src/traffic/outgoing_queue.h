@@ -49,7 +49,6 @@ class COutgoingQueue {
     // The bytes dropped since the last TakeDropped, and the count reset: a
     // run of drops is told once, with its total.
     size_t TakeDropped();
-    size_t Dropped() const { return dropped_; }
 
   private:
     std::deque<Send> sends_;

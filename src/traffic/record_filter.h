@@ -54,8 +54,6 @@ class CRecordFilter {
     // starts at the first (last) row. kNoRow when none matches.
     size_t NextMatch(size_t fromRow, bool wrap = true) const;
     size_t PreviousMatch(size_t fromRow, bool wrap = true) const;
-    const Options& GetOptions() const { return options_; }
-    bool HasPattern() const { return matcher_.has_value(); }
 
     static constexpr size_t kNoRow = CRecordMatcher::kNoRow;
 

@@ -38,8 +38,6 @@ class CComSetDlg : public QDialog, public IMessageBox {
     CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent = nullptr);
     ~CComSetDlg() override;
 
-    CComSetForm& Form() { return form_; }
-
     MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                              MsgButtons buttons) override;
 

@@ -57,7 +57,6 @@ class CDrovanApp {
     // and gives kExitNoDisplay before any Qt object exists.
     int RunWindow(std::FILE* err);
 
-    const CCommandLine& CommandLine() const { return commandLine_; }
     CLogWriter& LogWriter() { return logWriter_; }
 
     // The continuous log's folder: the settings folder + "LogData/".

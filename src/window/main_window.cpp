@@ -410,7 +410,7 @@ void CMainWindow::RunCommand(int command) {
             return files_->SaveZip();
         case kCmdClearAllData:
             return engine_->OnClearAllData();
-        case kCmdLoadFile:
+        case kIdLoadFile:
             return files_->ChooseDataFile();
         case kCmdReLoad:
             engine_->ReLoad();

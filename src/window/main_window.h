@@ -57,7 +57,6 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     // null.
     void Start(const CStartupArgs& args, CLogWriter* log);
 
-    bool Pinned() const { return pinned_; }
     // Runs one command of a popup menu, by its id.
     void RunCommand(int command);
     // The popups as they are built when opened; the caller owns them.

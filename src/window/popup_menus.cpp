@@ -81,7 +81,7 @@ QMenu* BuildEventMenu(QWidget* parent) {
 QMenu* BuildDataProcMenu(QWidget* parent, bool astmMode) {
     QMenu* menu =
         BuildMenu(parent, QStringLiteral("DATA_PROC"),
-                  {{QT_TRANSLATE_NOOP("PopupMenus", "&Load"), kCmdLoadFile},
+                  {{QT_TRANSLATE_NOOP("PopupMenus", "&Load"), kIdLoadFile},
                    {QT_TRANSLATE_NOOP("PopupMenus", "&ReLoad"), kCmdReLoad},
                    {QT_TRANSLATE_NOOP("PopupMenus", "&Clear"), kCmdClearDataList},
                    {QT_TRANSLATE_NOOP("PopupMenus", "Save &As"), kCmdSaveDataList},

@@ -5,36 +5,13 @@
 
 #include <QString>
 
+#include "mainwnd/command_ids.h"
+
 class QAction;
 class QMenu;
 class QWidget;
 
 namespace qelvor {
-
-// Command ids of the popups that are the window's own (the control
-// characters, the data list and the language have theirs in the engine).
-enum WindowCommand : int {
-    kCmdAbout = 16,
-    kCmdPinWindow = 19,
-    kCmdNewInstance = 32,
-    kCmdExplorerPath = 33,
-    kCmdSaveFmt = 4001,
-    kCmdSaveRaw = 4002,
-    kCmdSaveHex = 4003,
-    kCmdSaveTxt = 4004,
-    kCmdSaveFmtBinary = 4005,
-    kCmdSaveAll = 4012,
-    kCmdSaveZip = 4014,
-    kCmdReLoad = 4017,
-    kCmdClearAllData = 32789,
-    kCmdInsertBelow = 32790,
-    kCmdDeleteData = 32791,
-    kCmdClearDataList = 32792,
-    kCmdSaveDataList = 32793,
-    kCmdInsertAbove = 40001,
-    kCmdSendAstmMessage = 40002,
-    kCmdLoadFile = 1000,
-};
 
 // The drop-down of the SendCtrl button: control characters and pairs.
 QMenu* BuildCtrlCharMenu(QWidget* parent);
