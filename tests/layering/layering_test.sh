@@ -9,21 +9,21 @@ src=$1/src
 shift
 failed=0
 
-qt_includes=$(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](Q[A-Za-z]|qt[a-z_]*[./])' \
-                  --include='*.h' --include='*.cpp' "$src" | grep -v "^$src/window/")
-if [ -n "$qt_includes" ]; then
-    echo "Qt included outside src/window:"
-    echo "$qt_includes"
-    failed=1
-fi
+# Lines under src/ outside src/window that include what the pattern matches.
+includes_below_window() {
+    grep -rnE "^[[:space:]]*#[[:space:]]*include[[:space:]]*$1" --include='*.h' --include='*.cpp' \
+        "$src" | grep -v "^$src/window/"
+}
 
-window_includes=$(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"window/' \
-                      --include='*.h' --include='*.cpp' "$src" | grep -v "^$src/window/")
-if [ -n "$window_includes" ]; then
-    echo "the core includes the window layer:"
-    echo "$window_includes"
-    failed=1
-fi
+for check in '[<"](Q[A-Za-z]|qt[a-z_]*[./])@@Qt included outside src/window' \
+             '"window/@@the core includes the window layer'; do
+    found=$(includes_below_window "${check%%@@*}")
+    if [ -n "$found" ]; then
+        echo "${check#*@@}:"
+        echo "$found"
+        failed=1
+    fi
+done
 
 for program in "$@"; do
     if [ ! -x "$program" ]; then
