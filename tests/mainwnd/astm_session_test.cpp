@@ -1,6 +1,5 @@
-// The engine in ProtocolMode 1 over a loopback TCP peer scripted by the test:
-// received transfers answered and recorded, "Send message" acknowledged or
-// refused, and the link's end when the mode changes or the port closes.
+// The engine in ProtocolMode 1 with a scripted TCP peer: transfers answered and
+// recorded, and the link's end when the mode changes or the port closes.
 #include <string>
 #include <vector>
 
@@ -33,30 +32,18 @@ TEST_F(AstmEngineTest, PeersTransferIsAnsweredAndRecordedAsTheLineCarriedIt) {
     };
     EXPECT_EQ(Play(peer, steps), Expected(steps));
     ASSERT_TRUE(PollUntil([&] { return Typed().back() == "R:" + kEot; }));
-    const Lines expected = {
-        "R:" + kEnq,
-        "S:" + kAck,
-        "R:" + header,
-        "S:" + kAck,
-        "I:record: H|\\^&",
-        "R:" + bad,
-        "S:" + kNak,
-        "I:ASTM: frame 2: checksum 00, expected " + patient.substr(patient.size() - 4, 2) +
-            ": NAK sent",
-        "R:" + patient,
-        "S:" + kAck,
-        "I:record: P|1",
-        "R:" + kEot,
-    };
-    EXPECT_EQ(Typed(), expected);
+    const std::string sum = patient.substr(patient.size() - 4, 2);
+    EXPECT_EQ(Typed(), (Lines{"R:" + kEnq, "S:" + kAck, "R:" + header, "S:" + kAck,
+                              "I:record: H|\\^&", "R:" + bad, "S:" + kNak,
+                              "I:ASTM: frame 2: checksum 00, expected " + sum + ": NAK sent",
+                              "R:" + patient, "S:" + kAck, "I:record: P|1", "R:" + kEot}));
     EXPECT_EQ(State().bufferText, "");
     // The refused frame is the one the statistics count as bad.
     EXPECT_EQ(Engine().Stats().Counts().badCheckFrames, 1u);
 }
 
-// Leaving ProtocolMode 1 through the dialog, or closing the port, ends an
-// unanswered message with EOT; "Send message" is then refused and, after the
-// switch, the splitter has the received bytes again.
+// Leaving ProtocolMode 1, or closing the port, ends an unanswered message with
+// EOT and refuses "Send message"; after the switch the splitter gets the bytes.
 class AstmLinkEnd : public AstmEngineTest, public testing::WithParamInterface<bool> {};
 
 TEST_P(AstmLinkEnd, AbortsTheMessageWithEotAndRefusesTheNext) {

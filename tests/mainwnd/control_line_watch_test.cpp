@@ -13,8 +13,7 @@ using std::chrono::milliseconds;
 using StreamPort::ControlRequest;
 namespace sp = StreamPort;
 
-// A port (a UDP port never opened, for the rest of the interface) whose
-// modem lines are the levels the test sets, as a device would report them.
+// A port (a UDP port never opened) whose modem lines are the test's levels.
 class ScriptedLinesPort : public sp::CUDPPort {
   public:
     int ControlLines(ControlRequest request, int& lines) override {
@@ -26,9 +25,8 @@ class ScriptedLinesPort : public sp::CUDPPort {
     std::vector<ControlRequest> requests;
 };
 
-// Inputs are read at most every 50 ms and their changes recorded; outputs are
-// recorded as the program sets them; a break ends 250 ms later at a tick, or
-// on the line first when the watch stops during it.
+// Inputs are read at most every 50 ms, changes recorded; outputs recorded as set;
+// a break ends 250 ms later at a tick, or when the watch stops.
 TEST(LineWatch, InputChangesEvery50MsOutputsAsSetAndABreakFor250Ms) {
     CComSetting settings;
     RecordingView view;
@@ -54,8 +52,8 @@ TEST(LineWatch, InputChangesEvery50MsOutputsAsSetAndABreakFor250Ms) {
     EXPECT_TRUE(lines.breakOn);
     watch.OnTick(t0 + milliseconds(350));
     watch.OnTick(t0 + milliseconds(360));
-    // The levels found at open are no change; a DTR changed by the driver
-    // is shown, not recorded.
+    // The levels found at open are no change; a DTR changed by the driver is
+    // shown, not recorded.
     Lines records;
     for (const CMsgRecord& record : ctx.exchange.Records())
         records.push_back(std::string(1, record.Type()) + record.Data());

@@ -1,5 +1,5 @@
-// The data list's commands: loading and reloading its file, edits, Save As,
-// and what a double-click or a load sends.
+// The data list's commands: load and reload, edits, Save As, and what a
+// double-click or a load sends.
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -29,8 +29,7 @@ TEST_F(DataListCommands, LinesEndAtLineFeedsAndLoseTrailingLineEnds) {
         EXPECT_EQ(Engine().DataList().Lines(), c.lines) << "input size " << c.bytes.size();
     }
 
-    // Pane 1 counts the lines every hundred and ends empty; the list gets
-    // them in one step, on a ReLoad too.
+    // Pane 1 counts every hundred lines and ends empty; the list gets them in one step.
     WriteFile(path, std::string(9999, '\n'));
     ASSERT_TRUE(Engine().LoadDataFile(path));
     view.watched = &State();
@@ -94,8 +93,8 @@ TEST_F(DataListCommands, LoadTakesThirtyTwoMebibytesAndIgnoresWhatItCannotRead) 
     EXPECT_EQ(view.boxes.size(), 1u);
 }
 
-// Edits act on the selection; Save As writes every line with CR LF over a
-// longer file, or says why it could not.
+// Edits act on the selection; Save As writes each line with CR LF over a longer
+// file, or says why not.
 TEST_F(DataListCommands, EditsActOnTheSelectionAndSaveAsWritesEveryLineWithCrLf) {
     const std::string path = dir.File("Data.txt");
     EXPECT_FALSE(Engine().SaveDataList(path));  // an empty list writes nothing
@@ -128,9 +127,8 @@ TEST_F(DataListCommands, EditsActOnTheSelectionAndSaveAsWritesEveryLineWithCrLf)
     EXPECT_EQ(view.boxes[1].text, "can't save data file ,error code = 2");
 }
 
-// A double-click takes the line, and sends it with "send now"; a load with
-// both SendAfterLoadFile and "send now" opens the handshake (ENQ, or EOT SOH
-// for CheckSum 1) and starts the frame counter again.
+// A double-click takes the line, sent with "send now"; a load with SendAfterLoadFile
+// and "send now" sends ENQ (EOT SOH for CheckSum 1) and restarts the frame counter.
 TEST_F(DataListCommands, SendNowSendsTheDoubleClickedLineAndTheOpeningByteOfALoad) {
     Socket peer = ConnectAsClient();
     SetLines({"first", "second"});
@@ -142,8 +140,7 @@ TEST_F(DataListCommands, SendNowSendsTheDoubleClickedLineAndTheOpeningByteOfALoa
     settings.SendAfterLoadFile = 1;
     ASSERT_TRUE(Engine().LoadDataFile(path));  // "send now" is still off: no ENQ
 
-    Engine().ToggleSendNow();
-    EXPECT_EQ(CComSetting::Loaded(dir.File("t.ini")).LButtonDblClkSend, 1);
+    Engine().ToggleSendNow();  // its write: EngineSettingWrites
     Engine().OnDataListDoubleClick(0);
     Engine().OnDataListDoubleClick(7);  // below the last line: nothing taken
     EXPECT_EQ(Engine().Exchange().DataIndex(), -1);

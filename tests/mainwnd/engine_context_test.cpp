@@ -1,6 +1,5 @@
-// Settings the engine changes outside the configuration dialog: each command
-// writes its own key to the current set at once, and a file that cannot be
-// written is told in one 'I' record while the record keeps the new value.
+// Settings the engine changes outside the dialog: each command writes its key to
+// the current set; a failed write is one 'I' record, the value kept.
 #include <functional>
 #include <string>
 #include <vector>
@@ -85,8 +84,7 @@ TEST_F(EngineSettingWrites, EachCommandWritesItsKeyIntoTheCurrentSet) {
     EXPECT_EQ(ReadFile(settings.IniPath), before);
 }
 
-// Root writes through any permission bits, so the file's folder is made a
-// regular file, which fails for every user.
+// The file's folder is a regular file: that fails for root too.
 TEST_F(EngineSettingWrites, AFileThatCannotBeWrittenIsToldOnceAndTheValueHolds) {
     Engine();
     WriteFile(dir.File("plain"), "x");

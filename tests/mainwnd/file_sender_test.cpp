@@ -1,5 +1,4 @@
-// SendFile and ReSend: the forms of a file, a large file sent at the poll,
-// and the serial line's limit.
+// SendFile and ReSend: a file's forms, a large file sent at the poll, the serial limit.
 #include <gmock/gmock.h>
 
 #include <atomic>
@@ -20,9 +19,8 @@ using FileSender = EngineTest;
 constexpr off_t kMiB = 1048576;
 const std::string kBom = "\xEF\xBB\xBF";
 
-// A file that cannot be read sends nothing, and one sent while the port is
-// closed leaves the error record. Each form of the file and the byte-order
-// mark as sent; a sent file is no record, and ReSend reads the last file again.
+// An unreadable file sends nothing, a closed port leaves the error record; each
+// form and byte-order mark as sent, no record, and ReSend reads the file again.
 TEST_F(FileSender, FailedSendsFileFormsTheByteOrderMarkAndReSend) {
     const std::string fifo = dir.File("fifo"), path = dir.File("form.txt");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -59,8 +57,7 @@ TEST_F(FileSender, FailedSendsFileFormsTheByteOrderMarkAndReSend) {
     EXPECT_EQ(peer.Receive(6), "second");
 }
 
-// A file far larger than the sockets hold, to a slow reader: the poll sends it
-// while the window works on (a peer's frame is recorded meanwhile) with the
+// A file far larger than the sockets hold goes out at the poll to a slow reader,
 // progress in pane 1; a close during a send records what did not go out.
 TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
     listener = Socket::Listen();
@@ -113,9 +110,8 @@ TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
     EXPECT_EQ(Pane(1), "");
 }
 
-// On a serial line a file above 16 MiB is refused. One of exactly 16 MiB goes
-// out in pieces, to a far end that reads nothing and then goes away: the send
-// stops midway and says so. The network's limit is inclusive too.
+// A serial line refuses a file above 16 MiB; one of 16 MiB goes out in pieces to
+// a far end that stops reading and goes away, and says so. Both limits inclusive.
 TEST_F(FileSender, SerialLineRefusesAboveTheLimitAndReportsAPartialWriteAtIt) {
     testing_support::PtyDevice pty;
     OpenSerial(pty.path);
@@ -128,8 +124,7 @@ TEST_F(FileSender, SerialLineRefusesAboveTheLimitAndReportsAPartialWriteAtIt) {
     EXPECT_TRUE(Engine().Exchange().Records().empty());
     EXPECT_TRUE(FileFitsSendLimit(256 * kMiB, kWorkModeTcpClient));
     EXPECT_FALSE(FileFitsSendLimit(256 * kMiB + 1, kWorkModeUdp));
-    // The line takes the file in pieces at the poll; the send box's text
-    // waits behind it and goes nowhere once the line is gone.
+    // The send box's text waits behind the file and goes nowhere once the line is gone.
     std::thread closer = testing_support::CloseOnceStalled(std::exchange(pty.master, -1));
     EXPECT_EQ(Engine().SendFile(path), static_cast<int>(16 * kMiB));
     Engine().SetSendText("after");

@@ -1,5 +1,5 @@
-// The engine as a whole: the start-up order, the backup tick, the send box
-// under a flood, ticks inside a command and the save commands.
+// The engine as a whole: start-up, the backup tick, the send box under a
+// flood, ticks inside a command, the save commands.
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 
@@ -17,9 +17,8 @@ namespace {
 
 using MainEngine = EngineTest;
 
-// The data file named on the command line (else the INI's) is loaded by
-// timer 7 after the port opened; with "-n" the port waits for the setup
-// dialog (its timer: the window tests) and the INI's data file is not taken.
+// The data file named on the command line (else the INI's) is loaded by timer 7
+// after the port opened; with "-n" the port waits for setup, without the INI's file.
 TEST_F(MainEngine, StartupOpensThenLoadsTheDataFileOrWaitsForSetupWithDashN) {
     const std::string path = dir.File("start data.txt");
     WriteFile(path, "x\ny");
@@ -46,9 +45,8 @@ TEST_F(MainEngine, StartupOpensThenLoadsTheDataFileOrWaitsForSetupWithDashN) {
     EXPECT_EQ(Engine().DataList().Lines(), (Lines{"x", "y"}));
 }
 
-// The backup tick, with a continuous log, also moves the log aside; a log
-// that cannot write counts its lost lines and tells them once per run of
-// failures, as a record of the traffic list, never as a stream of them.
+// The backup tick also moves the continuous log aside; a log that cannot write
+// tells its lost lines in one record per run of failures.
 TEST_F(MainEngine, BackupTickMovesTheLogAsideAndALogThatCannotWriteIsToldOnce) {
     const std::string folder = dir.File("LogData/");
     std::filesystem::create_directory(folder);
@@ -82,9 +80,8 @@ TEST_F(MainEngine, BackupTickMovesTheLogAsideAndALogThatCannotWriteIsToldOnce) {
     EXPECT_EQ(RecordsOf('I'), (Lines{"lost", notice, "also lost", "also lost", "also lost"}));
 }
 
-// Frames answered from the data list arrive while the user types: the send
-// box keeps every keystroke, and the receive path never tells the view to
-// redraw it. Only a real change of the text is told.
+// Frames answered from the data list arrive while the user types: the send box
+// keeps every keystroke; only a real change of its text is told to the view.
 TEST_F(MainEngine, TypingInTheSendBoxSurvivesAFloodOfAnsweredFrames) {
     settings.HandShake = 1;
     settings.SupportStress = 1;
@@ -109,9 +106,8 @@ TEST_F(MainEngine, TypingInTheSendBoxSurvivesAFloodOfAnsweredFrames) {
     EXPECT_EQ(view.changes & kChangedSendText, 0u);
 }
 
-// A message box shown by a command runs a nested event loop in which the
-// timers keep firing and the user may click: no tick runs inside the
-// command, each runs once right after it, and a click there is not taken.
+// A command's message box runs a nested event loop in which timers fire and the
+// user clicks: no tick runs inside the command, each once after it, no click.
 TEST_F(MainEngine, TimerTicksDuringACommandRunOnceAfterItAndNoCommandNests) {
     Socket peer = ConnectAsClient();
     SetLines({"A", "B", "C"});
@@ -142,9 +138,8 @@ TEST_F(MainEngine, TimerTicksDuringACommandRunOnceAfterItAndNoCommandNests) {
     EXPECT_EQ(RecordsOf('R'), Lines{"in\r\n"});
 }
 
-// A save command writes what the log module renders for the chosen layout
-// (each layout: the log tests); a second save to the same file asks first
-// (the recording view cancels). The zip holds the five layouts.
+// A save writes what the log module renders for the layout (each layout: the log
+// tests); a second save asks first (the view cancels); the zip holds all five.
 TEST_F(MainEngine, SaveCommandsWriteTheChosenLayoutAndAskBeforeReplacing) {
     Engine().Exchange().AddRecord('S', "\002A\003");
     Engine().Exchange().AddRecord('R', "\001\253");

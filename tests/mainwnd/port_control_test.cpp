@@ -1,6 +1,5 @@
-// The port control over real TCP connections and pty pairs: opening, polling
-// and closing the port, its statuses and their reasons, the buttons and the
-// title, where frames end, and reconnects.
+// The port control over real TCP connections and pty pairs: open, poll, close,
+// statuses and their reasons, buttons, title, where frames end, reconnects.
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,6 +10,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/engine_fixture.h"
 #include "support/pty_pair.h"
@@ -45,7 +45,7 @@ TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     // What a client leaves pending is its own record when it goes, and the
     // bytes still waiting for it are never sent to the next one.
     client.Reset();
-    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));
+    ASSERT_TRUE(PollUntilCode(0));
     EXPECT_EQ(RecordsOf('R'), Lines{"abc"});
     EXPECT_TRUE(Engine().Exchange().Outgoing().Empty());
     const Lines sent = RecordsOf('S');
@@ -60,10 +60,9 @@ TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     ASSERT_TRUE(PollUntil([&] { return RecordsOf('R').size() == 2; }));
     EXPECT_EQ(RecordsOf('R')[1], "def\r\n");
     EXPECT_EQ(client.Receive(1, 50), "");
-    // Closed in the tick after the peer left, while the server starts to
-    // listen again: nothing may listen on.
+    // Closed in the tick after the peer left, as it listens again: nothing listens on.
     client.Reset();
-    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == -1; }));
+    ASSERT_TRUE(PollUntilCode(-1));
     Poll();
     Engine().OnClosePort();
     EXPECT_FALSE(Socket::Connect(port).Valid());
@@ -82,12 +81,6 @@ int SocketServing(int peerPort) {
     return -1;
 }
 
-int SocketOption(int fd, int level, int name) {
-    int value = -1;
-    socklen_t len = sizeof value;
-    return getsockopt(fd, level, name, &value, &len) == 0 ? value : -2;
-}
-
 // A client that went silent (a half-open cable looks the same from here) is
 // probed by keep-alive, and with IdleCloseSeconds loses the one slot to the
 // next client.
@@ -102,11 +95,15 @@ TEST_F(PortControl, SilentClientIsProbedAndWithIdleCloseGivesUpTheServersSlot) {
     }));
     const int served = SocketServing(silent.Port());
     ASSERT_GE(served, 0);
-    EXPECT_EQ(SocketOption(served, SOL_SOCKET, SO_KEEPALIVE), 1);
-    EXPECT_EQ(SocketOption(served, IPPROTO_TCP, TCP_KEEPIDLE), 10);
-    EXPECT_EQ(SocketOption(served, IPPROTO_TCP, TCP_KEEPINTVL), 5);
-    EXPECT_EQ(SocketOption(served, IPPROTO_TCP, TCP_KEEPCNT), 3);
-    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));
+    const int names[][2] = {{SOL_SOCKET, SO_KEEPALIVE},
+                            {IPPROTO_TCP, TCP_KEEPIDLE},
+                            {IPPROTO_TCP, TCP_KEEPINTVL},
+                            {IPPROTO_TCP, TCP_KEEPCNT}};
+    std::vector<int> options(4, -1);
+    for (socklen_t i = 0, len = sizeof(int); i < 4; ++i)
+        getsockopt(served, names[i][0], names[i][1], &options[i], &len);
+    EXPECT_EQ(options, (std::vector<int>{1, 10, 5, 3}));
+    ASSERT_TRUE(PollUntilCode(0));
     EXPECT_EQ(RecordsOf('I'), Lines{"nothing received for 1 s: connection closed"});
     pollfd closed{silent.Fd(), POLLIN, 0};
     char byte;
@@ -192,7 +189,7 @@ TEST_F(PortControl, TakenServerPortShowsOneStatusUntilFreeThenListensByItself) {
                             StrPrintf("TCP-Server(Port=%d) port already in use", port)}));
     EXPECT_EQ(State().pane0ToolTip, StrPrintf("port %d already in use by another program", port));
     holder.Reset();
-    ASSERT_TRUE(PollUntil([&] { return State().shownStatusCode == 0; }));  // waiting client
+    ASSERT_TRUE(PollUntilCode(0));  // waiting client
     EXPECT_TRUE(Socket::Connect(port).Valid());
 }
 
@@ -220,8 +217,8 @@ TEST_F(PortControl, ClientWithHandShakeOffersNoAutoSendAndSilenceEndsFramesWitho
     EXPECT_EQ(RecordsOf('R'), (Lines{"abc", "def"}));
 }
 
-// A cancelled dialog opens a closed port only with AutoRestart. The dialog
-// changed the kind to serial: the TCP connection is closed.
+// A cancelled dialog opens a closed port only with AutoRestart; a change to
+// serial closes the TCP connection.
 TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesKindAndTitle) {
     Socket holder = Socket::Listen();
     settings.IPPort = holder.Port();
@@ -248,9 +245,8 @@ TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesKindAndTitle
     EXPECT_NE(view.changes & kChangedTitle, 0u);
 }
 
-// A full pty holds its writer back where a line without flow control drops
-// bytes, so the stall lasts until the device sent far more than the kernel
-// holds (at least 300 ms); every byte must then be recorded, in order.
+// The stall lasts until the device sent far more than the kernel holds (a full
+// pty holds its writer back); every byte must then be recorded, in order.
 TEST_F(PortControl, EightMiBThroughAStalledPollAreRecordedWholeAndInOrder) {
     testing_support::PtyDevice device;
     settings.SplitStrs = "<CR><LF>";
@@ -281,32 +277,18 @@ TEST_F(PortControl, EightMiBThroughAStalledPollAreRecordedWholeAndInOrder) {
     EXPECT_TRUE(received == stream) << received.size() << " of " << stream.size() << " bytes";
 }
 
-// A listener on 127.0.0.1:port (0: any) as a restarting server makes it:
-// its closed connections in TIME_WAIT never keep it from the same port.
-Socket ReusableListener(int port) {
-    Socket listening(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const int on = 1;
-    setsockopt(listening.Fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in self = loopback::Address(port);
-    bind(listening.Fd(), reinterpret_cast<sockaddr*>(&self), sizeof self);
-    return listen(listening.Fd(), 4) == 0 ? std::move(listening) : Socket();
-}
-
 class Reconnect : public EngineTest {
   protected:
-    // Polls until pane 0 shows the attempt, or the status code, for 4 s.
+    // Polls until pane 0 shows the attempt, for 4 s.
     bool PollUntilAttempt(int attempt, int limitMs = 4000) {
         const std::string text =
             StrPrintf(LoadStr(kStrReconnecting), settings.DescribePort().c_str(), attempt);
         return RunUntil([this] { Poll(); }, [&] { return Pane(0) == text; }, limitMs);
     }
-    bool PollUntilCode(int code) {
-        return RunUntil([this] { Poll(); }, [&] { return State().shownStatusCode == code; }, 4000);
-    }
 };
 
 TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
-    listener = ReusableListener(0);
+    listener = Socket::Listen();
     const int port = listener.Port();
     settings.WorkMode = kWorkModeTcpClient;
     settings.IPPort = port;
@@ -320,7 +302,7 @@ TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
         ASSERT_TRUE(PollUntilCode(-1));
         // The first attempt, due 2 s after the loss, is refused: the server is away.
         EXPECT_EQ(PollUntilAttempt(1, autoReconnect ? 4000 : 2500), autoReconnect == 1);
-        listener = ReusableListener(port);
+        listener = Socket::Listen(port);
         ASSERT_TRUE(listener.Valid());
     }
     ASSERT_TRUE(PollUntilCode(1));
@@ -330,10 +312,9 @@ TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
     EXPECT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{"up\r\n"}; }));
 }
 
-// The device is named by a link, as /dev/serial/by-id names an adapter:
-// it vanishes, and comes back as another pty behind the same name. A pty has
-// no modem lines: with DtrOnOpen and RtsOnOpen 0 or 1 it opens, shows them
-// "not available", refuses the commands and keeps receiving.
+// A link names the device, as /dev/serial/by-id does; it comes back as another
+// pty behind it. A pty has no modem lines: with DtrOnOpen and RtsOnOpen 0 or 1
+// it opens, shows them "not available", refuses the commands and receives.
 TEST_F(Reconnect, AVanishedSerialDeviceIsReopenedWhenItsNameIsBack) {
     settings.AutoReconnect = 1;
     settings.DtrOnOpen = settings.RtsOnOpen = 0;

@@ -9,8 +9,8 @@ namespace {
 
 using QuickSends = EngineTest;
 
-// The quick-send row is kept in the set across a run; a button sends its text
-// composed as the send box would, and only the send box has a history.
+// Kept in the set across a run; a button's text is composed like the send box's,
+// and only the send box has a history.
 TEST_F(QuickSends, AreKeptInTheSetAndSentComposedLikeTheSendBox) {
     const QuickSend blanks{" two words ", "  <ENQ>  "};
     ASSERT_TRUE(Engine().SetQuickSend(0, blanks) && Engine().SetQuickSend(5, {"gone", "G"}) &&

@@ -9,15 +9,13 @@ namespace {
 
 using SendHistory = EngineTest;
 
-// The newest 50 texts sent, each set's apart, through a reload of the INI; a
-// send in the middle of a walk ends it.
+// The newest 50 texts, each set's apart, through a reload; a send ends a walk.
 TEST_F(SendHistory, KeepsTheNewest50OfEachSetAndASendEndsTheWalk) {
     Socket peer = ConnectAsClient();
     Lines expected;
     for (int i = 0; i < 52; ++i)
         expected.push_back("t" + std::to_string(i));
-    // Texts that look like the file's own lines, and line ends, survive; a
-    // repeat of the last text and an empty one are not kept.
+    // Texts like the file's own lines, and line ends, survive; a repeat or "" is not kept.
     for (const char* odd : {"[Other]", "=x", "a\\nb", "cr\rlf\n", "\\", "\\", ""})
         expected.push_back(odd);
     for (const std::string& text : expected) {

@@ -1,5 +1,5 @@
-// The send commands of an engine connected to the test's peer: the send box,
-// control items, auto-send and the stress test, the captions and CheckSum.
+// The send commands to the test's peer: the send box, control items, auto-send,
+// the stress test, the captions and CheckSum.
 #include <clocale>
 #include <cstdlib>
 #include <string>
@@ -19,8 +19,8 @@ class SendOperations : public EngineTest {
     Socket peer;
 };
 
-// The send box composed by SendData and the Enter key; closed, Enter sends
-// nothing, and a server without a client records the failure and says why.
+// SendData and Enter compose the send box; closed, Enter sends nothing; a server
+// without a client records the failure and says why.
 TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     Engine().SetSendText("<STX>abc<ETX>");
     EXPECT_EQ(Engine().OnSendData(), 5);
@@ -43,8 +43,7 @@ TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     EXPECT_NE(view.changes & kChangedStatus, 0u);
 }
 
-// A locale whose character set no conversion knows, built in the test's
-// folder: the one case left in which a conversion gives nothing at all.
+// A locale of a character set no conversion knows, built in the test's folder.
 bool UseUnknownCharsetLocale(const TempFolder& dir) {
     WriteFile(dir.File("charmap"),
               "<code_set_name> QELVOR-UNKNOWN\nCHARMAP\n<U0041> /x41\nEND CHARMAP\n");
@@ -120,10 +119,9 @@ TEST_F(SendOperations, AutoSendStartsAtTheSelectionReportsCompletionAndStopsOnCl
 }
 
 TEST_F(SendOperations, StressTestWrapsToTheFirstLineWithoutSendingInThatTick) {
-    settings.AutoSendElapse = -7;  // below 1: every 30 ms, and stored
+    settings.AutoSendElapse = -7;  // below 1: every 30 ms (stored: EngineSettingWrites)
     Engine().OnAutoSend();         // an empty list completes at the first tick
     EXPECT_EQ(view.Period(kTimerAutoSend), 30);
-    EXPECT_EQ(CComSetting::Loaded(dir.File("t.ini")).AutoSendElapse, 3);
     Engine().OnTimer(kTimerAutoSend);
     EXPECT_EQ(Pane(1), "send completed count = 0");
     settings.SupportStress = 1;

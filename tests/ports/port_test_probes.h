@@ -1,7 +1,8 @@
-// What the port tests look at besides the port: this process's threads, and
-// the bytes a port delivers when polled as the main window polls it. Test
-// thread only.
+// What the port tests look at besides the port: this process's threads, and the
+// bytes a port delivers when polled as the main window polls it. Test thread only.
 #pragma once
+
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -15,14 +16,16 @@
 
 namespace porttest {
 
+using qelvor::testing_support::WaitUntil;
+const uint32_t kLoopback = htonl(INADDR_LOOPBACK);
+
 // The rate of the tty at fd, also one without a B constant; 0 when fd is no
 // tty or input and output rates differ. Read through the kernel's termios2 in
 // tty_settings.cpp, whose header cannot share a file with <termios.h>.
 unsigned ReadTtyRate(int fd);
 
-// The ids of this process's threads now. A thread made and joined first
-// brings up any helper thread of the runtime (ThreadSanitizer's starts with
-// the first thread), so that it never counts as the port's.
+// The ids of this process's threads now; a thread made and joined first brings up
+// any helper thread of the runtime (ThreadSanitizer's), which is not the port's.
 inline std::set<int> ThreadIds() {
     std::thread([] {}).join();
     std::set<int> ids;
@@ -31,9 +34,8 @@ inline std::set<int> ThreadIds() {
     return ids;
 }
 
-// How many threads run now that did not before. A count of all threads
-// would race with a thread of an earlier test that is still ending, and a
-// joined thread stays listed for a moment: checks that a thread is gone wait.
+// How many threads run now that did not before (a count of all would race with an
+// earlier test's ending thread); a joined thread stays listed a moment, so wait.
 inline size_t ThreadsSince(const std::set<int>& before) {
     const std::set<int> now = ThreadIds();
     return static_cast<size_t>(
@@ -41,7 +43,7 @@ inline size_t ThreadsSince(const std::set<int>& before) {
 }
 
 inline bool NoThreadSince(const std::set<int>& before) {
-    return qelvor::testing_support::WaitUntil([&] { return ThreadsSince(before) == 0; });
+    return WaitUntil([&] { return ThreadsSince(before) == 0; });
 }
 
 // Polls as the main window does until count bytes came or 20 s passed; each
@@ -49,7 +51,7 @@ inline bool NoThreadSince(const std::set<int>& before) {
 inline std::string Collect(StreamPort::CStreamPort& port, size_t count = 1) {
     std::string got;
     std::vector<char> buf(65536);
-    qelvor::testing_support::WaitUntil(
+    WaitUntil(
         [&] {
             int r = port.WaitForData(0) > 0 ? port.Read(buf.data(), 65536) : 0;
             if (r > 0) got.append(buf.data(), static_cast<size_t>(r));

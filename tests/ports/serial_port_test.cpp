@@ -12,12 +12,10 @@
 
 #include "ports/port_test_probes.h"
 #include "support/pty_pair.h"
-#include "support/temp_folder.h"
 
 namespace {
 
 using namespace porttest;
-using qelvor::testing_support::WaitUntil;
 using StreamPort::CSerialPort;
 
 std::string Pattern(size_t size) {
@@ -34,9 +32,8 @@ class Pty : public ::testing::Test {
     CSerialPort port_;
 };
 
-// Bytes arrive and leave as sent; a buffer shorter than what waits leaves
-// the rest for the next Read. (Raw mode's flags: LineFormat... below; a
-// stalled device's partial write: ExchangeTest.PartialWrite...)
+// Bytes arrive and leave as sent; a short buffer leaves the rest for the next
+// Read. (A stalled device's partial write: ExchangeTest.PartialWrite...)
 TEST_F(Pty, RawBytesTravelBothWaysAndAFullQueueHoldsTheDeviceBack) {
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(port_.Open(), 1);  // already open: nothing new
@@ -48,8 +45,8 @@ TEST_F(Pty, RawBytesTravelBothWaysAndAFullQueueHoldsTheDeviceBack) {
     EXPECT_EQ(port_.WriteString("\r\n"), 2);
     ASSERT_TRUE(WaitUntil([&] { return read(pty_.master, buf, sizeof buf) == 2; }));
     EXPECT_EQ(std::string(buf, 2), "\r\n");
-    // A full queue stops the reading (the pty then holds the writer back) until
-    // Read makes room: nothing is lost and the queue stays within its bound.
+    // A full queue stops the reading (the pty holds the writer back) until Read makes
+    // room: nothing is lost, the queue stays within its bound.
     port_.Close();
     CSerialPort small(64 * 1024);
     small.SetComParam(0, 115200, pty_.path.c_str());
@@ -63,9 +60,8 @@ TEST_F(Pty, RawBytesTravelBothWaysAndAFullQueueHoldsTheDeviceBack) {
     feeder.join();
 }
 
-// A pty forces CS8 without parity enable (so parity shows in PARODD/CMSPAR),
-// and 5 data bits open although CS5 is 0. Rates without a B constant read
-// back as BOTHER (CBAUDEX here). SetFormat while open is ignored.
+// A pty forces CS8 without parity enable (parity shows in PARODD/CMSPAR), 5 bits open
+// though CS5 is 0, odd rates read back as CBAUDEX; SetFormat while open is ignored.
 TEST_F(Pty, LineFormatRateAndFlowControlReachTheDriver) {
     const tcflag_t kLineBits = PARODD | CMSPAR | CSTOPB | CRTSCTS;
     // clang-format off

@@ -11,18 +11,14 @@
 
 #include "ports/port_test_probes.h"
 #include "support/loopback.h"
-#include "support/temp_folder.h"
 
 namespace {
 
 using namespace porttest;
 using loopback::Peer;
-using qelvor::testing_support::WaitUntil;
 using StreamPort::CTCPPort;
-const uint32_t kLoopback = htonl(INADDR_LOOPBACK);
 
-// Polls like the main window (relisten: with RestartListening) until
-// WaitForData(0) gives code.
+// Polls like the main window (relisten: with RestartListening) until WaitForData(0) is code.
 bool PollUntilCode(CTCPPort& port, int code, bool relisten = true) {
     return WaitUntil([&] {
         if (relisten) port.RestartListening();
@@ -37,8 +33,7 @@ class TcpServer : public ::testing::Test {
         server_.SetNetParam(0, port_, kLoopback);
         ASSERT_EQ(server_.Open(), 1);
     }
-    // A client is taken at once; it is served once the accept thread handed
-    // it over.
+    // A client is taken at once, and served once the accept thread handed it over.
     Peer ConnectServed(int receiveBuffer = 0) {
         server_.RestartListening();
         Peer client = Peer::Connect(port_, receiveBuffer);
@@ -109,10 +104,8 @@ TEST_F(TcpServer, WritesFailOrGiveUpWithoutSigpipeOrInterleaving) {
     }
     EXPECT_EQ(server_.GetState(0), CTCPPort::kClosed);
     EXPECT_LT(last, int(block.size()));
-    // A peer that never reads: the send gives up once its time-out passed and
-    // says what it took. The peer's large fixed buffer takes all that is in
-    // flight at once, so the second send call finds no room and only that
-    // one waits the time-out again.
+    // A peer that never reads: the send gives up after its time-out and says what it
+    // took (the peer's large buffer takes all in flight, so only one call waits).
     Peer idle = ConnectServed(1 << 20);
     const int sent = server_.WriteString(std::string(16 << 20, 'y'));
     EXPECT_GT(sent, 0);

@@ -9,14 +9,11 @@
 
 #include "ports/port_test_probes.h"
 #include "support/loopback.h"
-#include "support/temp_folder.h"
 
 namespace {
 
 using loopback::Peer;
 using namespace porttest;
-using qelvor::testing_support::WaitUntil;
-const uint32_t kLoopback = htonl(INADDR_LOOPBACK);
 
 class UdpPort : public ::testing::Test {
   protected:
@@ -50,8 +47,7 @@ TEST_F(UdpPort, AnswersTheLastSenderOrSendsToTheFixedRemote) {
     EXPECT_EQ(peer_.ReceiveFrom(&from_), largest);
     EXPECT_EQ(from_, local_);
     auto datagram = [](int i) { return std::to_string(i) + std::string(size_t(i % 1400), 'd'); };
-    // A burst the kernel's buffer holds even when a sanitizer slows the
-    // receive thread down; what is under test is the queue's order.
+    // A burst the kernel holds even when a sanitizer slows the receive thread.
     for (int i = 0; i < 200; ++i)
         ASSERT_TRUE(peer_.Send(datagram(i), local_));
     for (int i = 0; i < 200; ++i)
@@ -89,8 +85,7 @@ TEST_F(UdpPort, AnswersTheLastSenderOrSendsToTheFixedRemote) {
 }
 
 TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
-    // Local, remote, GetState after: no port at all; a local port already
-    // bound; numbers that only modulo 65536 would be free ports.
+    // Local, remote, GetState after: no port; a bound local port; free only modulo 65536.
     const int cases[][3] = {
         {0, 0, 0}, {peer_.Port(), -1, -1}, {local_ + 65536, -1, 0}, {0, local_ + 65536, 0}};
     for (const auto& c : cases) {
@@ -116,11 +111,9 @@ TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
     EXPECT_TRUE(NoThreadSince(threadsBefore));
 }
 
-// A flood the poll does not read: the queue stops at its cap, and each
-// datagram beyond it is dropped and counted; a run of drops is told once
-// the reader has emptied the queue to half its cap, or every second while
-// it goes on. Each datagram is sent once the last is taken or counted, so
-// the kernel drops none.
+// A flood the poll does not read: the queue stops at its cap, each datagram beyond
+// is dropped and counted, a run told once the queue is read down to half its cap
+// (or every second). Each is sent once the last is taken, so the kernel drops none.
 TEST_F(UdpPort, QueueStopsAtItsCapAndCountsEachRunOfDrops) {
     Open(local_, -1);
     const std::string datagram(65000, 'f');
@@ -137,11 +130,9 @@ TEST_F(UdpPort, QueueStopsAtItsCapAndCountsEachRunOfDrops) {
     }
     EXPECT_EQ(port_.WaitForData(0), fit);
     EXPECT_EQ(port_.QueuedBytes(), size_t(fit) * cost);
-    // Two more dropped. A small datagram still fits in what the cap leaves
-    // beside the full ones: taken after the two, it does not end their run;
-    // a queue read down to half its cap does. (Asked as of a moment before
-    // the run began, a run is never due for its age, however slow the
-    // machine.)
+    // Two more dropped; a small datagram taken after them fits and does not end
+    // their run, a queue read down to half its cap does. (Asked as of before the
+    // run began, a run is never due for its age, however slow the machine.)
     ASSERT_GT(StreamPort::CUDPPort::kQueueCap - size_t(fit) * cost, 3 + cost - datagram.size());
     const auto beforeRun = StreamPort::CDropRun::Clock::now();
     ASSERT_TRUE(peer_.Send(datagram, local_) && peer_.Send(datagram, local_));

@@ -1,6 +1,5 @@
-// Real parts for the engine and qelvor-cli tests: a view that records what the
-// engine tells it (timers are fired by hand), one engine over its own INI file
-// with peers on 127.0.0.1, and a scripted ASTM E1381 peer.
+// The engine and qelvor-cli tests' parts: a recording view (timers fired by
+// hand), one engine over its own INI file, peers on 127.0.0.1, a scripted ASTM peer.
 #pragma once
 
 #include <fcntl.h>
@@ -141,9 +140,8 @@ class EngineTest : public testing::Test {
         settings.IPPort = port;
         Engine().OnOpenPort();
     }
-    // Opens the engine as a TCP client of a listener of the test and polls
-    // until it shows the connection; the accepted socket is the peer (a
-    // failure is reported here, and the invalid peer fails what follows).
+    // The engine as a TCP client of the test's listener, polled until it shows
+    // the connection; the accepted peer (invalid, and reported, on a failure).
     Socket ConnectAsClient() {
         listener = Socket::Listen();
         OpenTcp(kWorkModeTcpClient, listener.Port());
@@ -155,6 +153,10 @@ class EngineTest : public testing::Test {
     // Polls while a TCP client's connect is under way.
     bool PollWhileConnecting() {
         return PollUntil([this] { return State().shownStatusCode != 0; });
+    }
+    bool PollUntilCode(int code, int limitMs = 4000) {
+        return RunUntil([this] { Poll(); }, [&] { return State().shownStatusCode == code; },
+                        limitMs);
     }
     Lines RecordsOf(char type) {
         Lines found;
@@ -192,9 +194,8 @@ struct LineStep {
     std::string expect;             // what must come back before the next step
 };
 
-// Plays the steps, calling pump (an engine poll, or nothing for a child
-// process) while it waits; everything that came back, in order. Stops at
-// the first step whose answer differs.
+// Plays the steps, calling pump (an engine poll, or nothing for a child process)
+// while it waits; all that came back, in order, up to the first wrong answer.
 inline std::string PlaySteps(const Socket& peer, const std::vector<LineStep>& steps,
                              const std::function<void()>& pump) {
     std::string got;
@@ -216,9 +217,8 @@ inline std::string PlaySteps(const Socket& peer, const std::vector<LineStep>& st
     return got;
 }
 
-// The host's side of one message: the ENQ and every frame acknowledged,
-// except that the frame at position refused (from 1; 0 for none) is refused
-// every time, so the sender tries it six times and then ends with EOT.
+// The host's side of one message: the ENQ and each frame acknowledged but the
+// one at position refused (from 1; 0: none), refused six times; then EOT.
 inline std::vector<LineStep> HostSteps(const std::vector<std::string>& frames, size_t refused) {
     std::vector<LineStep> steps = {{{}, kEnq}};
     std::string reply = kAck;

@@ -54,16 +54,19 @@ class Peer {
         if (connect(p.fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) p.Reset();
         return p;
     }
-    // A TCP listener or a UDP socket; port 0: one the system picks.
+    // A TCP listener or a UDP socket; port 0: one the system picks. A listener
+    // takes its port again at once, as a restarting server does (TIME_WAIT).
     static Peer Bound(int type, int port = 0, int backlog = 4) {
         Peer p(socket(AF_INET, type | SOCK_CLOEXEC, 0));
         sockaddr_in self = Address(port);
+        const int on = 1;
+        if (type == SOCK_STREAM) setsockopt(p.fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         if (bind(p.fd_, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0 ||
             (type == SOCK_STREAM && listen(p.fd_, backlog) != 0))
             p.Reset();
         return p;
     }
-    static Peer Listen() { return Bound(SOCK_STREAM); }
+    static Peer Listen(int port = 0) { return Bound(SOCK_STREAM, port); }
     static Peer Udp(int port = 0) { return Bound(SOCK_DGRAM, port); }
     // Waits at most limitMs for a client; an invalid peer when none came.
     Peer Accept(int limitMs = 3000) const {

@@ -1,6 +1,5 @@
-// The exchange driven with real byte blocks and a real data list; its writes
-// go through a real UDP port to a peer socket that reads each response back
-// as one datagram, or through a pty whose other end stops reading.
+// The exchange fed real byte blocks, with a real data list; it writes through a
+// UDP port to a peer that reads each response as one datagram, or to a pty.
 #include "traffic/msg_exchange.h"
 
 #include <cstdio>
@@ -18,7 +17,6 @@
 #include "ports/serial_port.h"
 #include "ports/tcp_port.h"
 #include "ports/udp_port.h"
-#include "support/data_list_recorder.h"
 #include "support/loopback.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
@@ -61,6 +59,12 @@ class ExchangeTest : public testing::Test {
         settings_.HandShake = 1;
         exchange_.InitExchange(&view_, &dataList_, &port_);
     }
+    // Sends through a serial line on the pty instead of the UDP port.
+    void UseSerial(const testing_support::PtyDevice& pty, StreamPort::CSerialPort& serial) {
+        serial.SetComParam(0, 9600, pty.path.c_str());
+        ASSERT_EQ(serial.Open(), 1);
+        exchange_.InitExchange(nullptr, nullptr, &serial);
+    }
     void Feed(const std::string& block) {
         exchange_.OnReceive(block.data(), static_cast<int>(block.size()));
     }
@@ -69,12 +73,6 @@ class ExchangeTest : public testing::Test {
         for (const CMsgRecord& record : exchange_.Records())
             if (record.Type() == type) data.push_back(record.Data());
         return data;
-    }
-    // Sends through a serial line on the pty instead of the UDP port.
-    void UseSerial(const testing_support::PtyDevice& pty, StreamPort::CSerialPort& serial) {
-        serial.SetComParam(0, 9600, pty.path.c_str());
-        ASSERT_EQ(serial.Open(), 1);
-        exchange_.InitExchange(nullptr, nullptr, &serial);
     }
     // Every datagram the peer got until none has come for 100 ms.
     Strings Drain() {
@@ -107,7 +105,7 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
     exchange_.ClearAll();  // an empty store tells the view nothing
     EXPECT_EQ(view_.counts, (std::vector<size_t>{1, 2, 3, 0}));
     EXPECT_EQ(exchange_.Generation(), 1u) << "one clear of a store that held records";
-    // A datagram too large to send fails on an open port, which explains nothing more.
+    // A datagram too large to send fails on an open port, with no explanation.
     EXPECT_LT(exchange_.SendBytes(std::string(70000, 'x'), true), 1);
     EXPECT_EQ(exchange_.LastSendFailure(), "");
     // A write through the closed port is recorded as an error and splitting goes on.
@@ -120,9 +118,8 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
     EXPECT_EQ(view_.bufferText, "rest<CR>");
 }
 
-// 200000 bytes to a serial line whose far end reads nothing and then goes
-// away: the send returns at once, and once the line fails the 'S' record
-// holds what was written, an 'I' record the rest.
+// 200000 bytes to a serial line whose far end stops reading and goes away: the
+// send returns at once; the 'S' record holds what was written, an 'I' the rest.
 TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
     testing_support::PtyDevice pty;
     StreamPort::CSerialPort serial;
@@ -142,8 +139,7 @@ TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
                                       " of 200000 bytes were not sent"});
 }
 
-// A serial line whose far end stays but reads nothing keeps its limit of 5 s
-// for a send, at the poll ticks instead of inside one: the send then ends
+// A far end that stays but reads nothing: a send ends after 5 s (over poll ticks)
 // with what went out, and the next one gets its own 5 s.
 TEST_F(ExchangeTest, AStalledSerialLineEndsASendAfterFiveSeconds) {
     testing_support::PtyDevice pty;
@@ -165,9 +161,8 @@ TEST_F(ExchangeTest, AStalledSerialLineEndsASendAfterFiveSeconds) {
     EXPECT_EQ(exchange_.Outgoing().Count(), 1u) << "the next send waits its own turn";
 }
 
-// A TCP peer that reads nothing: every send returns at once, at most the
-// queue's cap waits, the rest is dropped and told once; when the peer reads
-// again it gets exactly the bytes of the 'S' records, in their order.
+// A TCP peer that reads nothing: sends return at once, at most the queue's cap
+// waits, the rest is dropped and told; the peer then gets the 'S' records' bytes.
 TEST_F(ExchangeTest, APeerThatDoesNotReadGetsTheQueuedSendsInOrderAndTheRestIsCounted) {
     const loopback::Peer listener = loopback::Peer::Listen();
     StreamPort::CTCPPort tcp;
@@ -191,8 +186,7 @@ TEST_F(ExchangeTest, APeerThatDoesNotReadGetsTheQueuedSendsInOrderAndTheRestIsCo
     }
     const Strings sent = RecordsOf('S');
     got += reader.Receive(sent.size() * kSize - got.size(), 3000);
-    // Each 'S' record is one whole send, later sends after earlier ones
-    // (the sends dropped leave gaps), and the peer got exactly those bytes.
+    // Each 'S' record is one whole send, in order (dropped sends leave gaps).
     std::string expected;
     for (size_t i = 0; i < sent.size(); ++i) {
         const char send = sent[i].empty() ? '?' : sent[i][0];
@@ -203,8 +197,7 @@ TEST_F(ExchangeTest, APeerThatDoesNotReadGetsTheQueuedSendsInOrderAndTheRestIsCo
     }
     EXPECT_TRUE(got == expected) << got.size() << " bytes received of " << expected.size();
     ASSERT_LT(sent.size(), kSends);
-    // Told once the queue emptied to half its cap (and once a second
-    // before that on a machine slow enough).
+    // Told at half the cap (and once a second before that on a slow machine).
     size_t toldDropped = 0;
     for (const std::string& note : RecordsOf('I')) {
         size_t bytes = 0;
@@ -323,9 +316,8 @@ INSTANTIATE_TEST_SUITE_P(Exchange, ScenarioTest, testing::Values(
     [](const testing::TestParamInfo<Scenario>& row) { return std::string(row.param.name); });
 // clang-format on
 
-// Random streams, split lists and idle flushes against the plain rule: for
-// every frame, search the pending bytes from the start with each split string
-// in list order; a flush records whatever is pending.
+// Random streams, split lists and flushes against the plain rule: each frame ends at
+// the first split string in list order found in the pending bytes; a flush takes all.
 TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
     CComSetting settings;
     const std::string alphabet = "ab\x03\r\n\x06\x04\x01";
@@ -373,8 +365,8 @@ TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
     }
 }
 
-// What was written and what the splitter cut (at CR LF, ENQ and NAK by
-// default) is traffic; information records and failed writes are not.
+// Writes and what the splitter cut (at CR LF, ENQ, NAK by default) are traffic;
+// information records and failed writes are not.
 TEST_F(ExchangeTest, StatsCountWhatTheStoreRecords) {
     settings_.HandShake = 0;
     EXPECT_EQ(exchange_.SendBytes("hello", true), 5);
