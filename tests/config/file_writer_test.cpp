@@ -1,11 +1,11 @@
-// Saved files on a full disk, played by a file-size limit: an append or an
-// overwrite cut short leaves the old file and nothing beside it.
 #include "config/file_writer.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,10 +20,9 @@ namespace {
 using namespace testing_support;
 using Mode = CFileWriter::Mode;
 
-// A save that a full disk cuts short leaves the file as it was: an append is
-// cut back to the old end, an overwrite never reaches the file and leaves no
-// temporary one beside it. A whole overwrite keeps the file's permissions and
-// goes through a link to the file it names.
+// A save that a full disk cuts short leaves the file as it was (an append is
+// cut back, an overwrite never reaches it) and no file beside it; a whole
+// overwrite keeps the file's permissions and goes through a link to the file.
 TEST(SavedFile, AFailedAppendOrOverwriteLeavesTheOldFileAndNothingBesideIt) {
     TempFolder dir;
     const std::string path = dir.File("MsgLog.log"), old = "S:old line\r\n";
@@ -33,9 +32,13 @@ TEST(SavedFile, AFailedAppendOrOverwriteLeavesTheOldFileAndNothingBesideIt) {
         const int append = CFileWriter::WriteFile(path, std::string(200, 'a'), Mode::Append);
         const std::string afterAppend = ReadFile(path);
         const int overwrite = CFileWriter::WriteFile(path, std::string(200, 'b'), Mode::Truncate);
-        return std::to_string(append) + " " + afterAppend + std::to_string(overwrite);
+        const int fresh =
+            CFileWriter::WriteFile(dir.File("new"), std::string(200, 'c'), Mode::Truncate);
+        return std::to_string(append) + " " + afterAppend + std::to_string(overwrite) + " " +
+               std::to_string(fresh);
     });
-    EXPECT_EQ(told, std::to_string(EFBIG) + " " + old + std::to_string(EFBIG));
+    const std::string efbig = std::to_string(EFBIG);
+    EXPECT_EQ(told, efbig + " " + old + efbig + " " + efbig);
     EXPECT_EQ(ReadFile(path), old);
     EXPECT_EQ(Permissions(path), 0640u);
     EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"MsgLog.log"});
@@ -57,6 +60,26 @@ TEST(SavedFile, AFailedAppendOrOverwriteLeavesTheOldFileAndNothingBesideIt) {
         ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
         EXPECT_EQ(CFileWriter::WriteFile(path, "other", Mode::Truncate), EACCES);
         EXPECT_EQ(ReadFile(path), "new\r\n");
+    }
+}
+
+// Each row prepares the path and names the error; none may block or write.
+// (A pipe with a reader is refused as /dev/null is, once it is open.)
+TEST(FileWriter, RefusesWhatIsNoRegularFileAtOnce) {
+    TempFolder dir;
+    const std::string path = dir.File("target");
+    const std::pair<std::function<void()>, int> cases[] = {
+        {[] {}, ENOENT},  // the folder is missing: the path is made below
+        {[&] { ::mkdir(path.c_str(), 0755); }, EISDIR},
+        {[&] { ::mkfifo(path.c_str(), 0644); }, ENXIO},  // no reader: open would block
+        {[&] { ::symlink("/dev/null", path.c_str()); }, CFileWriter::kNotRegularFile},
+    };
+    for (const auto& [arrange, error] : cases) {
+        std::filesystem::remove_all(path);
+        arrange();
+        const std::string target = error == ENOENT ? dir.File("missing/target") : path;
+        EXPECT_EQ(CFileWriter::WriteFile(target, "data", Mode::Truncate), error) << error;
+        EXPECT_EQ(CFileWriter::WriteFile(target, "data", Mode::Append), error) << error;
     }
 }
 
