@@ -3,12 +3,9 @@
 // cells that reach a spreadsheet as text, never as a formula it runs.
 #include "log/csv_exporter.h"
 
-#include <cerrno>
 #include <chrono>
 #include <clocale>
-#include <ctime>
 #include <filesystem>
-#include <future>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -24,9 +21,6 @@ using namespace testing_support;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-// The CSV export of a real traffic store to files in a temporary folder: the
-// file read back whole, filtered rows, and exports that are cancelled or fail
-// leaving no file behind.
 using State = CCsvExporter::State;
 
 class CsvExportTest : public testing::Test {
@@ -48,7 +42,7 @@ class CsvExportTest : public testing::Test {
 
     CComSetting settings_;
     CMsgExchange exchange_{settings_};
-    testing_support::TempFolder folder_;
+    TempFolder folder_;
     std::string path_ = folder_.File("traffic.csv");
     std::string part_ = CCsvExporter::TemporaryPath(path_);
 };

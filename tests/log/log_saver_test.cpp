@@ -1,14 +1,10 @@
-// The five log layouts and the save commands that write them, the zip archive
-// read back.
 #include "log/log_saver.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <ctime>
 #include <filesystem>
 #include <functional>
-#include <future>
 #include <utility>
 #include <vector>
 
@@ -57,8 +53,7 @@ const std::string kFmtBinary = "<STX>A<ETX>ok<CR><LF><NUL>\xAB\xFFSend data,but 
 const char* const kAllNames[] = {"MsgLogData.log", "MsgLogData.raw", "MsgLogData.hex",
                                  "MsgLogData.txt", "MsgLogData.bin"};
 
-// The saved layouts are compared as files below; the Txt header holds the
-// time of the save, so it is checked here with a fixed time.
+// The Txt header holds the time of the save: checked here with a fixed time.
 TEST(LogFormats, TxtStartsWithTheTimeInTheChosenLanguage) {
     SetStringLanguage(UiLanguage::English);
     const SystemTime now{2026, 3, 0, 7, 9, 5, 3, 250};
@@ -200,8 +195,8 @@ TEST_F(LogSaver, ZipListsWhatCouldNotBeWrittenOrPackedAndKeepsIt) {
                                "save and compress log data failed:\nsave and compress file "
                                "MsgLogData.hex failed!\n\n");
 
-    // An archive that cannot be created, a folder or a named pipe, fails at
-    // once with its reason: every file stays and is listed.
+    // An archive that cannot be created (a folder, a named pipe) fails at once
+    // with its reason: every file stays and is listed.
     const std::string archive = exeDir_.File(kLogZipName);
     for (const auto& [make, error] : {std::pair{&::mkdir, EISDIR}, std::pair{&::mkfifo, EINVAL}}) {
         fs::remove_all(archive);
@@ -222,23 +217,15 @@ TEST_F(LogSaver, ZipListsWhatCouldNotBeWrittenOrPackedAndKeepsIt) {
     }
 }
 
-// "Save to Zip file" refuses a target that is not an archive before writing
-// anything, and says why.
-TEST(SaveToZipAt, ATargetThatIsNotAnArchiveIsRefusedAndKept) {
-    SetStringLanguage(UiLanguage::English);
-    TempFolder dir;
-    CComSetting settings;
-    settings.ExeDir = dir.Path();
-    RecordingBox box;
-    MsgRecords store;
-    store.emplace_back('R', "ok\r\n");
-    const std::string target = dir.File("notes.zip");
+// "Save to Zip file" refuses a target that is not an archive and says why.
+TEST_F(LogSaver, SaveToZipAtATargetThatIsNotAnArchiveIsRefusedAndKept) {
+    const std::string target = exeDir_.File("notes.zip");
     WriteFile(target, "my notes");
-    EXPECT_FALSE(SaveToZipAt(store, settings, box, target));
-    EXPECT_EQ(box.Take(), "save log data (stop, ok): save and compress log data failed:\n" +
-                              target + ": not a zip archive; the file is left as it is\n");
+    EXPECT_FALSE(SaveToZipAt(store_, settings_, box_, target));
+    EXPECT_EQ(box_.Take(), "save log data (stop, ok): save and compress log data failed:\n" +
+                               target + ": not a zip archive; the file is left as it is\n");
     EXPECT_EQ(ReadFile(target), "my notes");
-    EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"notes.zip"});
+    EXPECT_EQ(Listing(exeDir_.Path()), std::vector<std::string>{"notes.zip"});
 }
 }  // namespace
 }  // namespace qelvor
