@@ -1,7 +1,5 @@
 // The engine in ProtocolMode 1 with a scripted TCP peer: transfers answered and
 // recorded, and the link's end when the mode changes or the port closes.
-#include <string>
-#include <vector>
 
 #include "support/engine_fixture.h"
 

@@ -1,6 +1,5 @@
 // The modem line watch against a port whose lines the test sets.
 #include <algorithm>
-#include <vector>
 
 #include "mainwnd/control_line_watch.h"
 #include "ports/udp_port.h"

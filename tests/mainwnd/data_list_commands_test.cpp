@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <string>
 
 #include "support/data_list_recorder.h"
 #include "support/engine_fixture.h"

@@ -1,8 +1,5 @@
 // Settings the engine changes outside the dialog: each command writes its key to
 // the current set; a failed write is one 'I' record, the value kept.
-#include <functional>
-#include <string>
-#include <vector>
 
 #include "config/ui_language.h"
 #include "support/engine_fixture.h"
@@ -34,16 +31,13 @@ class EngineSettingWrites : public EngineTest {
     }
 
     const std::string dataFile = dir.File("data.txt");
+    // clang-format off
     const std::vector<SettingWrite> writes = {
         {"view option", [](CMainEngine& e) { e.SetViewOption(SettingKey::EchoFree, true); },
          "\nEchoFree=1\r\n", "setting EchoFree"},
-        {"statistics band",
-         [](CMainEngine& e) { e.SetViewOption(SettingKey::StatisticsShown, true); },
+        {"statistics band", [](CMainEngine& e) { e.SetViewOption(SettingKey::StatisticsShown, true); },
          "\nStatisticsShown=1\r\n", "setting StatisticsShown"},
-        {"highlight rules",
-         [](CMainEngine& e) {
-             e.SetHighlightRules({{MatchMode::kRegex, "a|b", 0x102030}});
-         },
+        {"highlight rules", [](CMainEngine& e) { e.SetHighlightRules({{MatchMode::kRegex, "a|b", 0x102030}}); },
          "\nHighlight1=regex|#102030|a|b\r\nHighlight2=\r\n", "highlight rules"},
         {"data list shown", [](CMainEngine& e) { e.ToggleDataList(); }, "\nShowDataListWnd=0\r\n",
          "setting ShowDataListWnd"},
@@ -51,18 +45,15 @@ class EngineSettingWrites : public EngineTest {
          "setting AutoSendElapse"},
         {"language", [](CMainEngine& e) { e.OnSelectUI(kCmdSelectUiEnglish); },
          "\nUsedUILangCode=2\r\n", "setting UsedUILangCode"},
-        {"quick send",
-         [](CMainEngine& e) {
-             e.SetQuickSend(2, {"ping", "PING<CR>"});
-         },
+        {"quick send", [](CMainEngine& e) { e.SetQuickSend(2, {"ping", "PING<CR>"}); },
          "\nQuickSend3=ping\tPING<CR>\r\n", "quick send QuickSend3"},
         {"quick send row", [](CMainEngine& e) { e.SetQuickSendsShown(true); },
          "\nQuickSendShown=1\r\n", "quick send row shown"},
         {"scroll (whole set)", [](CMainEngine& e) { e.SetScrollToNewest(true); },
          "\nScrollRSWnd=1\r\n", "settings"},
         {"send now (whole set)", [](CMainEngine& e) { e.ToggleSendNow(); },
-         "\nLButtonDblClkSend=1\r\n", "settings"},
-    };
+         "\nLButtonDblClkSend=1\r\n", "settings"}};
+    // clang-format on
 };
 
 TEST_F(EngineSettingWrites, EachCommandWritesItsKeyIntoTheCurrentSet) {

@@ -2,7 +2,6 @@
 #include <gmock/gmock.h>
 
 #include <atomic>
-#include <string>
 #include <thread>
 
 #include "mainwnd/file_sender.h"

@@ -4,8 +4,6 @@
 #include <sys/ioctl.h>
 
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "log/log_formats.h"
 #include "log/log_writer.h"

@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "support/engine_fixture.h"
 #include "support/pty_pair.h"
@@ -81,9 +79,8 @@ int SocketServing(int peerPort) {
     return -1;
 }
 
-// A client that went silent (a half-open cable looks the same from here) is
-// probed by keep-alive, and with IdleCloseSeconds loses the one slot to the
-// next client.
+// A silent client (or a half-open cable) is probed by keep-alive, and with
+// IdleCloseSeconds loses the one slot to the next client.
 TEST_F(PortControl, SilentClientIsProbedAndWithIdleCloseGivesUpTheServersSlot) {
     settings.IdleCloseSeconds = 1;
     const int port = FreeTcpPort();

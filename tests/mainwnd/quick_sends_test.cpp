@@ -1,5 +1,4 @@
 // The quick-send row of the engine: kept in the set, sent like the send box.
-#include <string>
 #include <tuple>
 
 #include "support/engine_fixture.h"

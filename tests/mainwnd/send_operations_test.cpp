@@ -2,7 +2,6 @@
 // the stress test, the captions and CheckSum.
 #include <clocale>
 #include <cstdlib>
-#include <string>
 
 #include "support/engine_fixture.h"
 

@@ -12,9 +12,6 @@
 
 #include <functional>
 #include <future>
-#include <list>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,6 @@
 
 #include <termios.h>
 
-#include <set>
-#include <string>
-#include <thread>
-
 #include <gtest/gtest.h>
 
 #include "ports/port_test_probes.h"

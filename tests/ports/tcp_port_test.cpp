@@ -3,9 +3,6 @@
 #include "ports/tcp_port.h"
 
 #include <csignal>
-#include <set>
-#include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 

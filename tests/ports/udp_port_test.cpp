@@ -2,9 +2,6 @@
 // failed opens, and the receive queue's cap under a flood.
 #include "ports/udp_port.h"
 
-#include <set>
-#include <string>
-
 #include <gtest/gtest.h>
 
 #include "ports/port_test_probes.h"

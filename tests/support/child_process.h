@@ -1,6 +1,5 @@
-// A program run as a child process: its standard input on a pipe, its output
-// and error streams in files of a temporary folder, so it never blocks on them
-// (or its output on a pipe the test reads and may close, as `| head` does).
+// A child process: standard input on a pipe, output and errors in files, so it never
+// blocks on them (or output on a pipe the test reads and may close, as `| head` does).
 #pragma once
 
 #include <fcntl.h>

@@ -44,8 +44,7 @@ class Peer {
         return getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port)
                                                                             : -1;
     }
-    // A TCP client of host:port, invalid when refused; a receiveBuffer
-    // above 0 fixes the size of its receive buffer.
+    // A TCP client of host:port, invalid when refused; receiveBuffer > 0 fixes its buffer.
     static Peer Connect(int port, int receiveBuffer = 0, const char* host = "127.0.0.1") {
         Peer p(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         sockaddr_in to = Address(port, host);
@@ -123,8 +122,7 @@ inline int FreePort(int type) {
     return Peer::Bound(type).Port();
 }
 
-// A listener whose accept queue is full, so that it drops further connection
-// requests: a connect to it stays under way.
+// A listener whose full accept queue drops requests: a connect to it stays under way.
 struct DroppingListener {
     DroppingListener() {
         for (int i = 0; i < 4; ++i) {

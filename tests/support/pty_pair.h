@@ -1,6 +1,5 @@
-// A pty pair standing in for a serial device in tests (not copyable): the port
-// under test opens the slave by its path, the test plays the device on the
-// non-blocking master and keeps a slave descriptor to read the line settings.
+// A pty pair as a serial device (not copyable): the port opens the slave by its path,
+// the test plays the device on the non-blocking master and reads settings on the slave.
 #pragma once
 
 #include <fcntl.h>
@@ -47,9 +46,8 @@ struct PtyDevice {
     std::string path;
 };
 
-// Closes master on a thread of its own once the bytes waiting in it stop
-// growing (or after 5 s): a far end that stops reading and then goes away, so
-// that a writer on the other end stalls and is cut off part way.
+// Closes master on a thread once its waiting bytes stop growing (or after 5 s): a far
+// end that stops reading and goes away, so that a writer stalls and is cut off.
 inline std::thread CloseOnceStalled(int master) {
     return std::thread([master] {
         for (int i = 0, last = -1, now = 0; i < 250 && (now == 0 || now != last); ++i) {

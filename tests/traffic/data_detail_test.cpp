@@ -1,10 +1,6 @@
 #include "traffic/data_detail.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
-
-#include "traffic/msg_record.h"
 
 namespace qelvor {
 namespace {

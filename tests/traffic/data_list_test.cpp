@@ -1,9 +1,6 @@
 #include "traffic/data_list.h"
 
-#include <cstdio>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,5 @@
 #include "traffic/highlight_rules.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
 
 #include "config/com_setting.h"

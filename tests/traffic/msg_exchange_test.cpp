@@ -4,11 +4,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <random>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -22,9 +19,7 @@
 #include "support/temp_folder.h"
 #include "traffic/data_list.h"
 #include "traffic/exchange_view.h"
-#include "traffic/msg_record.h"
 #include "traffic/record_log.h"
-#include "traffic/traffic_stats.h"
 
 namespace qelvor {
 namespace {

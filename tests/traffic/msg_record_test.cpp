@@ -2,8 +2,6 @@
 
 #include <malloc.h>
 
-#include <string>
-
 #include <gtest/gtest.h>
 
 namespace qelvor {

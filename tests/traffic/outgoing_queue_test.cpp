@@ -1,7 +1,5 @@
 #include "traffic/outgoing_queue.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
 
 namespace qelvor {

@@ -1,20 +1,16 @@
 #include "traffic/record_filter.h"
 
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "traffic/msg_exchange.h"
-
 #include "config/com_setting.h"
-#include "traffic/record_matcher.h"
+#include "traffic/msg_exchange.h"
 
 namespace qelvor {
 namespace {
 
-// The stepped filter over a real traffic store that grows and is cleared
-// between steps, as the window's poll tick drives it.
+// The stepped filter over a real store that grows and is cleared between steps.
 using Rows = std::vector<size_t>;
 
 class RecordFilterTest : public testing::Test {

@@ -1,11 +1,6 @@
 #include "traffic/record_matcher.h"
 
-#include <string>
-#include <vector>
-
 #include <gtest/gtest.h>
-
-#include "traffic/msg_record.h"
 
 namespace qelvor {
 namespace {
