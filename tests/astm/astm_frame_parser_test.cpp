@@ -35,9 +35,8 @@ Strings Parse(const std::vector<std::string_view>& pieces) {
     return lines;
 }
 
-// A frame's bytes with its number, end mark and sum; then a 600 character
-// record cut from frame number 7 on, between other events: the same events
-// however the bytes are cut in two, and byte by byte.
+// A frame's bytes; then a 600 character record from frame 7 on, between other
+// events: the same events however the bytes are cut in two, and byte by byte.
 TEST(AstmFrameParser, FramesComeBackAtEverySplitPositionAndBrokenOnesAreReported) {
     // 0x37 + 0xC8 + 0x03 = 0x102: bytes add as unsigned, the low byte counts.
     EXPECT_EQ(EscapeCtrlChars(CAstmFrame{7, "\xC8", true}.Bytes()), "<STX>7\xC8<ETX>02<CR><LF>");

@@ -57,15 +57,14 @@ std::string Bytes(std::string_view letters) {
     return bytes;
 }
 
+// Script steps "ms:peer>answer": at that time the peer sends (-: nothing, the
+// clock moves; x: the user aborts) and the link must answer; lastNote "": none.
 struct SendCase {
     const char* name;
     bool host;
-    const char* dataList;  // the records, one a line
-    // Steps "ms:peer>answer": at that time the peer sends (- nothing, only
-    // the clock moves; x the user aborts), and the link must answer.
-    const char* script;
+    const char *dataList, *script;
     bool acknowledged;
-    const char* lastNote;  // empty: no note at all
+    const char* lastNote;
 };
 
 class AstmLinkSends : public ::testing::TestWithParam<SendCase> {};
@@ -155,20 +154,17 @@ TEST(AstmLink, ReceiverChecksEveryFrameReassemblesRecordsAndIdlesAfterSilence) {
                        "transfer ended inside a record: its 3 characters are dropped"}));
 }
 
-// Two links talking over a serial port on a pty pair (the engine's tests run
-// the link over TCP).
 using Clock = std::chrono::steady_clock;
 
-// Thirteen records, so that the frame number wraps, one of them of 600
-// characters, which crosses as three frames.
+// Thirteen records, so that the frame number wraps, one of 600 characters
+// (three frames).
 const Strings kMessage =
     CAstmLink::RecordsOfText("H|\\^&|||analyser\nP|1\nO|1|SID42\n" + std::string(600, 'c') +
                              "\nR|1\nR|2\nR|3\nR|4\nR|5\nR|6\nR|7\nC|1\nL|1|N");
 const Strings kQuery = {"H|\\^&", "Q|1|^SID42", "L|1|N"};
 
-// The instrument plays the pty's master side, writing every piece of output
-// in two parts 2 ms apart split at the parameter's position (after the STX,
-// inside the text, in long frames before CR LF).
+// Two links over a serial port on a pty pair; the master side writes each piece
+// in two parts 2 ms apart, cut after the STX, inside the text or before CR LF.
 class AstmOverRealLines : public ::testing::TestWithParam<size_t> {};
 INSTANTIATE_TEST_SUITE_P(Lines, AstmOverRealLines, ::testing::Values(1u, 9u, 245u));
 

@@ -227,9 +227,8 @@ TEST_F(ComSetting, ReadOnlyRecordReportsSuccessAndLeavesTheFileAlone) {
     EXPECT_EQ(ReadFile(ini), "[Public]\nSetList=ComSet,Lab\n[Lab]\nBaudRate=5\n");
 }
 
-// Each row: a settings file and the error its load names, the reason
-// included; a named pipe is refused without being opened, which would block.
-// Text that is no 8-bit text is refused, and a change never reaches it.
+// Each row: a settings file and the error its load names (a pipe is never
+// opened); text that is no 8-bit text is refused and never changed.
 TEST_F(ComSetting, LoadErrorNamesTheFileAndHasSetAnswersForTheCommandLine) {
     ASSERT_EQ(::mkdir(dir.File("d.ini").c_str(), 0755), 0);
     ASSERT_EQ(::mkfifo(ini.c_str(), 0644), 0);

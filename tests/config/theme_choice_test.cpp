@@ -1,6 +1,5 @@
-// The theme's line in the user's file: written into a file Qt wrote before
-// without touching its other lines, read back as written, and a folder that
-// cannot be made is a write that failed.
+// The theme's line in the user's file, written among Qt's lines and read back;
+// a folder that cannot be made is a failed write.
 #include "config/theme_choice.h"
 
 #include <gtest/gtest.h>

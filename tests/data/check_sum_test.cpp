@@ -1,6 +1,7 @@
 #include "data/check_sum.h"
 
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -11,11 +12,7 @@ using namespace std::string_literals;
 
 const std::string kStx = "\x02", kEtx = "\x03", kEtb = "\x17";
 
-struct KindCase {
-    std::string in;
-    int kind;
-    std::string out;
-};
+using KindCase = std::tuple<std::string, int, std::string>;  // in, kind, out
 
 TEST(CheckSum, EachKindCoversItsRangeAndItsTextForm) {
     EXPECT_NE(CCheckSum::Crc16("A\0"s), CCheckSum::Crc16("A"));  // a zero byte counts
@@ -35,8 +32,8 @@ TEST(CheckSum, EachKindCoversItsRangeAndItsTextForm) {
         {"x[abc]y", kCsLx20, "22"}, {"[abc", kCsLx20, "00"}, {"a]b", kCsLx20, "42"},
         {"]x[a", kCsLx20, "00"}};
     // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(CCheckSum().Compute(c.in, c.kind), c.out) << c.in << " kind " << c.kind;
+    for (const auto& [in, kind, out] : cases)
+        EXPECT_EQ(CCheckSum().Compute(in, kind), out) << in << " kind " << kind;
     // The text forms keep the body and append the check.
     // clang-format off
     const KindCase forms[] = {
@@ -59,8 +56,8 @@ TEST(CheckSum, EachKindCoversItsRangeAndItsTextForm) {
         // A zero check cannot stand in the send box as a raw byte: its name does.
         {kStx + "\x01\x02" + kEtx, kCsBcc, "\x01\x02" + kEtx + "<NUL>"}};
     // clang-format on
-    for (const auto& c : forms)
-        EXPECT_EQ(CCheckSum().TextForm(c.in, c.kind), c.out) << c.in << " kind " << c.kind;
+    for (const auto& [in, kind, out] : forms)
+        EXPECT_EQ(CCheckSum().TextForm(in, kind), out) << in << " kind " << kind;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -11,9 +12,7 @@ namespace {
 
 using namespace std::string_literals;
 
-struct TextCase {
-    std::string text, bytes;
-};
+using TextCase = std::pair<std::string, std::string>;  // text, bytes
 
 // Every name stands for its byte; random bytes, high ones and control bytes in
 // every lane of the word-at-a-time scans included, come back unchanged, and
@@ -57,8 +56,8 @@ TEST(CtrlCharNotation, EveryNameMapsToItsByteAndEverythingElseIsCopied) {
         {"a\0<LF>"s, "a\0\n"s}, {"<FN8><CheckSum>", "<FN8><CheckSum>"}, {"<ST X>", "<ST X>"},
         {"", ""}, {"<<<ETX>>", "<<\x03>"}};
     // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(UnescapeCtrlChars(c.text), c.bytes) << c.text;
+    for (const auto& [text, bytes] : cases)
+        EXPECT_EQ(UnescapeCtrlChars(text), bytes) << text;
     // A '<' in every lane of the word-at-a-time scan, starting a name or not.
     for (size_t at = 0; at < 20; ++at) {
         const std::string x(at, 'x');
@@ -82,8 +81,8 @@ TEST(CtrlCharNotation, HexTextGivesAllTheBytesOrNone) {
         {"0x12", ""}, {"12 G3", ""}, {"12\0"s, ""}, {"12\xC0", ""}, {"1/", ""}, {"1:", ""},
         {"1@", ""}, {"1`", ""}, {"1g", ""}};
     // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(HexTextToBytes(c.text), c.bytes) << c.text;
+    for (const auto& [text, bytes] : cases)
+        EXPECT_EQ(HexTextToBytes(text), bytes) << text;
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The CSV export of a real traffic store: the file read back whole, filtered
-// rows, exports that are cancelled or fail leaving no file behind, and data
-// cells that reach a spreadsheet as text, never as a formula it runs.
+// The CSV export of a real traffic store, read back whole; data cells reach a
+// spreadsheet as text, never as a formula it runs.
 #include "log/csv_exporter.h"
 
 #include <chrono>
@@ -89,9 +88,8 @@ TEST_F(CsvExportTest, WritesTheRecordsAndLeavesNoFileWhenCancelledOrFailed) {
     EXPECT_NE(exporter.Error().find("no/such/folder.csv.part"), std::string::npos);
 }
 
-// Each row: a record, the display style, and its whole line in the file. The
-// times step back once, so that a gap is negative: a number the program
-// writes, which keeps its sign.
+// Each row: a record, the display style and its line in the file; the times
+// step back once, so a gap is negative and keeps its sign (no formula).
 TEST(CsvCells, FormulaStartsBecomeTextAndTheProgramsOwnColumnsStay) {
     // clang-format off
     const struct { char type; std::string data; int style; uint16_t ms; const char* line; } rows[] = {

@@ -1,7 +1,5 @@
-// The real LuaPlugins.so in the engine's response-file mode: each ACK of a
-// loopback peer is answered with what LuaProc.lua made of the next line, and
-// a broken or hostile script costs one line and one 'I' record, never the
-// program.
+// The real LuaPlugins.so in the engine's response-file mode against a loopback
+// peer: a broken or hostile script costs one line and one 'I' record.
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -68,10 +66,8 @@ class LuaPluginTest : public EngineTest {
     }
 };
 
-// Each case: what the script does for the line holding "BAD", and a piece of
-// the one 'I' record it leaves. A script can neither run programs, touch
-// files, load code nor escape its limits; a backtracking pattern, which runs
-// in C where no instruction count reaches, is stopped by the deadline.
+// Each case: what the script does for the line holding "BAD" and a piece of its
+// 'I' record; a backtracking pattern (in C, no instruction count) meets the deadline.
 TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
     const ScopedEnv deadline(lua::kDeadlineVariable, "500");
     const struct {
@@ -176,9 +172,8 @@ std::string Now() {
     return text;
 }
 
-// The sample's stamp lies between the clock read before and after its line;
-// its running number counts the lines that use it. A script's answer longer
-// than the host's first buffer comes back whole.
+// The sample fills the time and a running number; an answer longer than the
+// host's first buffer comes back whole.
 TEST_F(LuaPluginTest, SampleScriptFillsDateTimeAndRunningNumberAndLongAnswersArriveWhole) {
     std::filesystem::copy_file(QELVOR_LUA_SAMPLE, dir.File("LuaProc.lua"));
     SetLines({"1H|\\^&|||Qelvor|||||||P|1|{DATE}{TIME}", "2O|{SEQ}|SID{SEQ}||^^^GLU", "3O|{SEQ}|x",

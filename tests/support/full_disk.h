@@ -12,10 +12,8 @@
 
 namespace qelvor::testing_support {
 
-// Runs body in a forked child whose files may grow to limit bytes: past it a
-// write fails with EFBIG (SIGXFSZ is ignored), as on a full disk. The hard
-// limit stays, so the body may lift the limit again (LiftFileLimit). What the
-// body returns comes back through a pipe, which the limit does not touch.
+// Runs body in a forked child whose writes past limit bytes fail with EFBIG, as on a full
+// disk (LiftFileLimit lifts it again); what body returns comes back through a pipe.
 inline std::string InFullDiskChild(rlim_t limit, const std::function<std::string()>& body) {
     int channel[2];
     if (::pipe(channel) != 0) return "no pipe";

@@ -1,6 +1,5 @@
-// Helpers shared by every test program: a temporary folder removed with everything in it,
-// whole-file reads and writes, folder listings and permission bits, an environment variable
-// set for one test, a bounded wait and a step that must not wait on a named pipe.
+// Helpers for every test program: a temporary folder, whole-file reads and writes, listings,
+// permission bits, a scoped environment variable, a bounded wait, a step that must not block.
 #pragma once
 
 #include <fcntl.h>
@@ -106,10 +105,8 @@ inline mode_t Permissions(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
 }
 
-// Runs a step that must never wait on a named pipe, with a time limit: a
-// step stuck opening the pipe is let go by opening the pipe's reading end
-// (kept open until the step ends, so nothing it writes meets SIGPIPE), so
-// such a fault fails the test instead of hanging it.
+// Runs a step that must never wait on a named pipe; one stuck after 5 s is let go by opening
+// the reading end (kept open until the step ends: no SIGPIPE) and fails instead of hanging.
 inline bool FinishesWithoutAReader(const std::string& fifo, const std::function<void()>& step) {
     auto done = std::async(std::launch::async, step);
     if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return true;
