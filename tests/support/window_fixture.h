@@ -1,7 +1,5 @@
 // What the window's tests share: a main window over its own INI file and a TCP
-// listener it connects to (or a traffic list that splits, answers and is
-// searched), a watcher that answers the next modal dialog or popup, the language
-// of the windows built next, the screenshots, and the registry of test classes.
+// listener, modal answers, languages, screenshots, the registry of test classes.
 #pragma once
 
 #include <QtTest>
@@ -37,11 +35,9 @@ class ModalWatcher {
     void Look() {
         QWidget* open = QApplication::activePopupWidget();
         if (open == nullptr) open = QApplication::activeModalWidget();
-        if (open == nullptr) {
-            if (++ticks_ > 300) timer_.stop();
-            return;
-        }
+        if (open == nullptr && ++ticks_ <= 300) return;
         timer_.stop();
+        if (open == nullptr) return;
         found = true;
         answer_(open);
         if (auto* menu = qobject_cast<QMenu*>(open); menu != nullptr && menu->isVisible())
@@ -74,40 +70,26 @@ class WindowFixture {
   public:
     WindowFixture() : settings(CComSetting::Loaded(dir.filePath("t.ini").toStdString())) {
         SetStringLanguage(UiLanguage::English);
-        settings.ExeDir = dir.path().toStdString() + "/";
-        settings.Preamble.clear();
-        settings.Postamble.clear();
-        for (int* flag : {&settings.HexSendData, &settings.UsedCheckSum, &settings.SenDataEncodeCov,
-                          &settings.HandShake, &settings.AutoSaveLog, &settings.SendAfterLoadFile,
-                          &settings.LButtonDblClkSend, &settings.SupportStress})
-            *flag = 0;
-        settings.Replace_Old = settings.Replace_New = 0;
+        settings.ExeDir = dir.path().toStdString() + "/";  // every other key at its default
         settings.WorkMode = kWorkModeTcpClient;
-        settings.SvrIPAddr = "127.0.0.1";
         settings.IPPort = listener.Port();
-        settings.ShowDataListWnd = 1;
     }
 
-    // Builds and shows the window; with open, starts it on its port and
-    // accepts the peer.
+    // Builds and shows the window; with open, starts it and accepts the peer.
     CMainWindow& Window(bool open = true) {
-        if (!window) {
-            window = std::make_unique<CMainWindow>(settings);
-            window->show();
-            if (open) {
-                window->Start(CStartupArgs{}, nullptr);
-                if (settings.WorkMode == kWorkModeTcpClient) peer = listener.Accept();
-                // The connect ends at a poll tick: wait until sending is on.
-                QWidget* send = Control("SendData");
-                const auto sending = [&] {
-                    return window->Engine().IsPortOpen() && send->isEnabled();
-                };
-                if (!QTest::qWaitFor(sending)) qWarning("the window did not connect");
-            } else {
-                // The store reports its records without a port opened.
-                window->Engine().InitExchange();
-            }
+        if (window) return *window;
+        window = std::make_unique<CMainWindow>(settings);
+        window->show();
+        if (!open) {
+            window->Engine().InitExchange();  // the store reports its records, no port opened
+            return *window;
         }
+        window->Start(CStartupArgs{}, nullptr);
+        if (settings.WorkMode == kWorkModeTcpClient) peer = listener.Accept();
+        // The connect ends at a poll tick: wait until sending is on.
+        QWidget* send = Control("SendData");
+        if (!QTest::qWaitFor([&] { return window->Engine().IsPortOpen() && send->isEnabled(); }))
+            qWarning("the window did not connect");
         return *window;
     }
     template <class T = QWidget>
@@ -115,7 +97,6 @@ class WindowFixture {
         return Window(false).findChild<T*>(QString::fromLatin1(name));
     }
     QAction* Action(const char* name) { return Control<QAction>(name); }
-    // Types text into the send box and sends it with Return.
     void Type(const QString& text) {
         auto* box = Control<QLineEdit>("SendBox");
         QTest::keyClicks(box, text);
@@ -221,18 +202,16 @@ inline UiLanguage RowLanguage() {
 // back to English with no translator when the scope ends.
 class ScopedUiLanguage {
   public:
-    explicit ScopedUiLanguage(UiLanguage language) : language_(language) {
+    explicit ScopedUiLanguage(UiLanguage language)
+        : suffix_(language == UiLanguage::Chinese ? "zh" : "en") {
         SetStringLanguage(language);
         translations_.Install(language, QStringLiteral(":/i18n/"));
     }
     ~ScopedUiLanguage() { SetStringLanguage(UiLanguage::English); }
-    // "en" or "zh", as the screenshot files are named.
-    QString Suffix() const {
-        return language_ == UiLanguage::Chinese ? QStringLiteral("zh") : QStringLiteral("en");
-    }
+    QString Suffix() const { return suffix_; }  // as the screenshot files are named
 
   private:
-    UiLanguage language_;
+    const QString suffix_;
     CQtTranslations translations_;
 };
 
@@ -257,3 +236,6 @@ inline bool RegisterWindowTest(const std::filesystem::path& file, std::function<
         qelvor::test::RegisterWindowTest(__FILE__, [] { return new Class; })
 
 }  // namespace qelvor::test
+
+using namespace qelvor;  // for the test classes, which stand at file scope
+using namespace qelvor::test;

@@ -3,14 +3,12 @@
 #include "window/com_set_dlg.h"
 #include "support/window_fixture.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class ComSetDlgTest : public QObject {
     Q_OBJECT
   private slots:
     // Rendered to config-<kind>-<language>.png.
     void showsTheGroupOfEachPortKind() {
-        // The kind, its radio, whether the TCP, serial, UDP, reconnect rows show.
+        // The kind, its radio, whether the TCP, serial, UDP and reconnect rows show.
         const std::tuple<QString, const char*, bool, bool, bool, bool> kinds[] = {
             {"tcp-server", "TcpServer", true, false, false, false},
             {"tcp-client", "TcpClient", true, false, false, true},
@@ -19,7 +17,7 @@ class ComSetDlgTest : public QObject {
         for (const auto& [kind, radio, tcp, serial, udp, reconnect] : kinds) {
             for (UiLanguage language : kBothLanguages) {
                 ScopedUiLanguage scope(language);
-                // Another kind first, so that the click has something to change.
+                // Another kind first, so that the click changes it.
                 Open(kind == "udp" ? "[ComSet]\r\nWorkMode=0\r\n" : "[ComSet]\r\nWorkMode=2\r\n");
                 QTest::mouseClick(W(radio), Qt::LeftButton, {}, QPoint(5, 5));
                 for (const char* name : {"IPAddress", "SvrIPAddr", "IPPortLabel", "IPPort"})
@@ -32,8 +30,7 @@ class ComSetDlgTest : public QObject {
                 for (const char* name :
                      {"UDPRemotePort", "UDPLocalPort", "RemoteIPAddr", "RemoteIPAddrLabel"})
                     QCOMPARE(Shown(name), udp);
-                // The group takes the new rows' height once its layout ran.
-                QTest::qWait(20);
+                QTest::qWait(20);  // the group takes the new rows' height once its layout ran
                 dialog->adjustSize();
                 const QString shot = "config-" + kind + "-" + scope.Suffix();
                 QVERIFY(SaveScreenshot(dialog->grab().toImage(), shot));
@@ -41,8 +38,8 @@ class ComSetDlgTest : public QObject {
         }
     }
 
-    // New values where the lines were: the unlisted baud rate stays, COM3
-    // replaces the COM_Ext device, the checks are stored as clicked.
+    // New values where the lines were: the unlisted baud rate stays, COM3 replaces the
+    // COM_Ext device, the checks are stored as clicked.
     void savesTheWidgetsIntoTheFile() {
         Open(
             "[Public]\r\nSetList=ComSet\r\n[ComSet]\r\nBaudRate=14400\r\nComPort=0\r\n"
@@ -82,8 +79,8 @@ class ComSetDlgTest : public QObject {
         QVERIFY(saved.find("\r\nReplace_Old=65\r\n") != std::string::npos);
     }
 
-    // A pasted address asks nothing, a host name asks and is looked up; a
-    // number edit without a number is named and nothing is saved.
+    // A pasted address asks nothing, a host name asks and is looked up; a number edit
+    // without a number is named and nothing is saved.
     void pasteAnAddressThenRefuseANumber() {
         const std::string body = "[ComSet]\r\nWorkMode=1\r\nSvrIPAddr=10.0.0.1\r\n";
         Open(body);
@@ -112,8 +109,8 @@ class ComSetDlgTest : public QObject {
         QCOMPARE(settings.IPPort, 9000);
     }
 
-    // The port open locks its line settings; only another set than the
-    // default one can be deleted, and Cancel stores nothing more.
+    // The port open locks its line settings; only a set but the default one can be
+    // deleted, and Cancel stores nothing more.
     void delSeriesRefusesTheDefaultSet() {
         Open("[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nParity=2\r\n", true);
         QVERIFY(!W("BaudRate")->isEnabled() && !W("DtrOnOpen")->isEnabled());

@@ -1,8 +1,6 @@
 // The CSV export: the file asked for, cancelled midway, then written whole.
 #include "support/window_fixture.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class CsvExportRunnerTest : public QObject {
     Q_OBJECT
   private slots:

@@ -8,8 +8,6 @@
 #include "support/window_fixture.h"
 #include "window/data_detail_dlg.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 namespace {
 
 const std::string kFrame = "\x02" + std::string("A\0B\x03", 4);

@@ -2,8 +2,6 @@
 // ones go into the first keys, and the list is drawn with them at once.
 #include "support/window_fixture.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class HighlightRulesDlgTest : public QObject {
     Q_OBJECT
   private slots:

@@ -2,8 +2,6 @@
 #include "support/pty_pair.h"
 #include "support/window_fixture.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class ModemLinesBandTest : public QObject {
     Q_OBJECT
   private slots:

@@ -1,8 +1,6 @@
 // The popups' items in order, and the gesture that opens each popup or box.
 #include "support/window_fixture.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class PopupMenusTest : public QObject {
     Q_OBJECT
   private slots:

@@ -14,8 +14,6 @@
 #include "window/quick_send_dlg.h"
 #include "window/serial_port_list_dlg.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 namespace {
 
 // What a user can read: titles, labels, buttons, groups, fixed list entries,
@@ -36,18 +34,15 @@ void AddWidgetTexts(const QWidget* w, QStringList& texts) {
     if (auto* tool = qobject_cast<const QToolButton*>(w); tool && tool->menu())
         AddMenuTexts(tool->menu(), texts);
     // An editable list holds data (set names, device paths), not labels.
-    if (auto* list = qobject_cast<const QComboBox*>(w); list && !list->isEditable()) {
+    if (auto* list = qobject_cast<const QComboBox*>(w); list && !list->isEditable())
         for (int i = 0; i < list->count(); ++i)
             texts << list->itemText(i);
-    }
-    if (auto* items = qobject_cast<const QListWidget*>(w)) {
+    if (auto* items = qobject_cast<const QListWidget*>(w))
         for (int i = 0; i < items->count(); ++i)
             texts << items->item(i)->text();
-    }
-    if (auto* header = qobject_cast<const QHeaderView*>(w); header && header->model()) {
+    if (auto* header = qobject_cast<const QHeaderView*>(w); header && header->model())
         for (int i = 0; i < header->count(); ++i)
             texts << header->model()->headerData(i, header->orientation()).toString();
-    }
 }
 
 // The window and all its children, hidden ones too (another port kind's).
@@ -73,14 +68,13 @@ const QSet<QString>& KeptWords() {
     return words;
 }
 
-// The English words of text but the kept ones; notation "<...>", paths and
-// file names, device names, COM numbers and single letters do not count.
+// The English words of text but the kept ones; notation "<...>", paths, file and
+// device names, COM numbers, colours ("#FFF3A0") and single letters do not count.
 QStringList EnglishWordsIn(QString text) {
     static const QRegularExpression notation(QStringLiteral("<[^<>]*>"));
     static const QRegularExpression pathLike(QStringLiteral("\\S*(/|[A-Za-z]\\.[A-Za-z])\\S*"));
     static const QRegularExpression word(QStringLiteral("(?<![A-Za-z0-9_])[A-Za-z][A-Za-z0-9_]+"));
     static const QRegularExpression systemName(QStringLiteral("^(COM\\d+|tty\\w+)$"));
-    // A colour a rule is drawn in is data, as "#FFF3A0".
     static const QRegularExpression colour(QStringLiteral("#[0-9A-Fa-f]{6}\\b"));
     text.remove(notation).remove(pathLike).remove(colour);
     QStringList found;
@@ -98,16 +92,14 @@ bool HasChinese(const QString& text) {
 
 using Gathered = QList<QPair<QString, QStringList>>;  // window name, its texts
 
-// Texts of the modal box that act opens.
 QStringList BoxTexts(const std::function<void()>& act) {
     QStringList texts{"(no box opened)"};
     Answered(act, [&](QWidget* box) { texts = TextsOf(box); });
     return texts;
 }
 
-// The dialogs, the last five rendered to <name>-<suffix>.png: the detail of
-// pending bytes and of an ASTM record, the serial list with a held pty, the
-// highlight rules and the quick-send editor.
+// The dialogs, the last five rendered to <name>-<suffix>.png: the detail of pending
+// bytes and of an ASTM record, the serial list with a held pty, highlights, quick sends.
 void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
     CComSetDlg config(f.settings, false);
     config.show();
@@ -179,7 +171,6 @@ class QtTranslationsTest : public QObject {
                 std::unique_ptr<QMenu> menu(window.BuildPopup(QLatin1String(popup)));
                 gathered.append({popup, TextsOf(menu.get())});
             }
-            // The menu choice stores the language and says when it applies.
             gathered.append({"Select UI box",
                              BoxTexts([&] { window.Engine().OnSelectUI(kCmdSelectUiSystem); })});
             GatherDialogs(f, language == UiLanguage::Chinese ? "zh" : "en", gathered);
@@ -197,8 +188,7 @@ class QtTranslationsTest : public QObject {
                 }
             }
             QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("\n")));
-            // The walk did read the windows, in the language asked for.
-            QVERIFY(textCount > 200 && titled);
+            QVERIFY(textCount > 200 && titled);  // the walk did read the windows
         }
     }
 };

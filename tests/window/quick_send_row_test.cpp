@@ -1,8 +1,6 @@
 // The quick-send row: its buttons, Ctrl+<n>, its height, and its editor.
 #include "support/window_fixture.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class QuickSendRowTest : public QObject {
     Q_OBJECT
   private slots:

@@ -7,8 +7,6 @@
 #include "window/com_set_dlg.h"
 #include "window/resource_library.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class ResourceLibraryTest : public QObject {
     Q_OBJECT
   private slots:

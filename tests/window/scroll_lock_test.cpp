@@ -2,8 +2,6 @@
 // scrolled up; the newest button, or End, go back and follow again.
 #include "support/window_fixture.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class ScrollLockTest : public QObject {
     Q_OBJECT
   private slots:

@@ -6,8 +6,6 @@
 #include "support/window_fixture.h"
 #include "window/serial_port_list_dlg.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 namespace {
 
 // The lines of list that name path, or a note that the list is not sorted.

@@ -7,8 +7,6 @@
 #include "window/statistics_panel.h"
 #include "window/theme.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 namespace {
 
 // The chart's series: 0 the received bytes, 1 the sent ones.

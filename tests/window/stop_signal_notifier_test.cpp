@@ -4,8 +4,6 @@
 
 #include "support/window_fixture.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 namespace {
 
 // Whether the process blocks the stop signals and ignores SIGPIPE yet.

@@ -6,8 +6,6 @@
 #include "support/window_fixture.h"
 #include "window/theme.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class ThemeTest : public QObject {
     Q_OBJECT
   private slots:

@@ -2,8 +2,6 @@
 #include "support/window_fixture.h"
 #include "traffic/record_timing.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class TrafficListOptionsTest : public QObject {
     Q_OBJECT
   private slots:

@@ -3,8 +3,6 @@
 #include "support/window_fixture.h"
 #include "window/popup_menus.h"
 
-using namespace qelvor;
-using namespace qelvor::test;
 class TrafficTableModelTest : public QObject {
     Q_OBJECT
   private slots:
