@@ -8,17 +8,13 @@
 #include "support/window_fixture.h"
 #include "window/data_detail_dlg.h"
 
-namespace {
-
-const std::string kFrame = "\x02" + std::string("A\0B\x03", 4);
+static const std::string kFrame = "\x02" + std::string("A\0B\x03", 4);
 
 // Bytes as the view shows them, one line end for CR LF.
-QString AsShown(const std::string& bytes) {
+static QString AsShown(const std::string& bytes) {
     return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()))
         .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
-
-}  // namespace
 
 class DataDetailDlgTest : public QObject {
     Q_OBJECT

@@ -6,16 +6,15 @@
 #include "window/popup_menus.h"
 #include "window/resize_anchors.h"
 
-namespace {
-QAction* CommandAction(const QMenu* menu, int command) {
+static QAction* CommandAction(const QMenu* menu, int command) {
     for (QAction* action : menu->actions())
         if (CommandOf(action) == command) return action;
     return nullptr;
 }
 
 // Right-clicks line row of the data list, triggers what choose picks; the popup's name.
-QString RightClickDataLine(WindowFixture& f, int row,
-                           const std::function<QAction*(QMenu*)>& choose) {
+static QString RightClickDataLine(WindowFixture& f, int row,
+                                  const std::function<QAction*(QMenu*)>& choose) {
     auto* view = f.Control<QListView>("DataList");
     if (!QTest::qWaitFor([&] { return view->model()->rowCount() > row; })) return "(no line)";
     const QPoint on = view->visualRect(view->model()->index(row, 0)).center();
@@ -31,11 +30,9 @@ QString RightClickDataLine(WindowFixture& f, int row,
     return opened;
 }
 
-std::string AstmFrame(int number, const std::string& record) {
+static std::string AstmFrame(int number, const std::string& record) {
     return astm::CAstmFrame{number, record + '\r', true}.Bytes();
 }
-
-}  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT

@@ -14,18 +14,16 @@
 #include "window/quick_send_dlg.h"
 #include "window/serial_port_list_dlg.h"
 
-namespace {
-
 // What a user can read: titles, labels, buttons, groups, fixed list entries,
 // header sections, menu items (a submenu's title is its action's), tool tips.
-void AddMenuTexts(const QMenu* menu, QStringList& texts) {
+static void AddMenuTexts(const QMenu* menu, QStringList& texts) {
     for (const QAction* action : menu->actions()) {
         texts << action->text() << action->toolTip();
         if (action->menu() != nullptr) AddMenuTexts(action->menu(), texts);
     }
 }
 
-void AddWidgetTexts(const QWidget* w, QStringList& texts) {
+static void AddWidgetTexts(const QWidget* w, QStringList& texts) {
     texts << w->windowTitle() << w->toolTip();
     if (auto* label = qobject_cast<const QLabel*>(w)) texts << label->text();
     if (auto* button = qobject_cast<const QAbstractButton*>(w)) texts << button->text();
@@ -46,7 +44,7 @@ void AddWidgetTexts(const QWidget* w, QStringList& texts) {
 }
 
 // The window and all its children, hidden ones too (another port kind's).
-QStringList TextsOf(const QWidget* top) {
+static QStringList TextsOf(const QWidget* top) {
     QStringList texts;
     AddWidgetTexts(top, texts);
     for (const QWidget* child : top->findChildren<QWidget*>())
@@ -57,7 +55,7 @@ QStringList TextsOf(const QWidget* top) {
 
 // Words both languages show alike: port kinds, checksums, formats, encodings,
 // flow control, key names, control characters, modem lines, units, names.
-const QSet<QString>& KeptWords() {
+static const QSet<QString>& KeptWords() {
     static const char kWords[] =
         "TCP Server Client UDP IP COM_Ext SerialPort CS_ASTM CS_LX20 CS_BCC CRC16 LX20 BCC ASTM "
         "E1381 HEX Hex Raw Fmt Bin Txt txt Zip CSV BOM CP_ACP UTF UNICODE Xon Xoff End Esc Shift "
@@ -70,7 +68,7 @@ const QSet<QString>& KeptWords() {
 
 // The English words of text but the kept ones; notation "<...>", paths, file and
 // device names, COM numbers, colours ("#FFF3A0") and single letters do not count.
-QStringList EnglishWordsIn(QString text) {
+static QStringList EnglishWordsIn(QString text) {
     static const QRegularExpression notation(QStringLiteral("<[^<>]*>"));
     static const QRegularExpression pathLike(QStringLiteral("\\S*(/|[A-Za-z]\\.[A-Za-z])\\S*"));
     static const QRegularExpression word(QStringLiteral("(?<![A-Za-z0-9_])[A-Za-z][A-Za-z0-9_]+"));
@@ -85,14 +83,14 @@ QStringList EnglishWordsIn(QString text) {
     return found;
 }
 
-bool HasChinese(const QString& text) {
+static bool HasChinese(const QString& text) {
     static const QRegularExpression cjk(QStringLiteral("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
     return cjk.match(text).hasMatch();
 }
 
 using Gathered = QList<QPair<QString, QStringList>>;  // window name, its texts
 
-QStringList BoxTexts(const std::function<void()>& act) {
+static QStringList BoxTexts(const std::function<void()>& act) {
     QStringList texts{"(no box opened)"};
     Answered(act, [&](QWidget* box) { texts = TextsOf(box); });
     return texts;
@@ -100,7 +98,7 @@ QStringList BoxTexts(const std::function<void()>& act) {
 
 // The dialogs, the last five rendered to <name>-<suffix>.png: the detail of pending
 // bytes and of an ASTM record, the serial list with a held pty, highlights, quick sends.
-void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
+static void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
     CComSetDlg config(f.settings, false);
     config.show();
     out.append({"configuration", TextsOf(&config)});
@@ -145,8 +143,6 @@ void GatherDialogs(WindowFixture& f, const QString& suffix, Gathered& out) {
     }
     close(holder);
 }
-
-}  // namespace
 
 class QtTranslationsTest : public QObject {
     Q_OBJECT

@@ -6,10 +6,8 @@
 #include "support/window_fixture.h"
 #include "window/serial_port_list_dlg.h"
 
-namespace {
-
 // The lines of list that name path, or a note that the list is not sorted.
-QStringList LinesNaming(const QListWidget* list, const std::string& path) {
+static QStringList LinesNaming(const QListWidget* list, const std::string& path) {
     QStringList all, lines;
     for (int i = 0; i < list->count(); ++i)
         all << list->item(i)->text();
@@ -19,8 +17,6 @@ QStringList LinesNaming(const QListWidget* list, const std::string& path) {
     sorted.sort();
     return sorted == all ? lines : QStringList{"(not sorted)"};
 }
-
-}  // namespace
 
 class SerialPortListDlgTest : public QObject {
     Q_OBJECT

@@ -7,23 +7,19 @@
 #include "window/statistics_panel.h"
 #include "window/theme.h"
 
-namespace {
-
 // The chart's series: 0 the received bytes, 1 the sent ones.
-QLineSeries* Series(CMainWindow& window, int index) {
+static QLineSeries* Series(CMainWindow& window, int index) {
     auto* view = window.findChild<QChartView*>("StatisticsChart");
     return qobject_cast<QLineSeries*>(view->chart()->series().value(index));
 }
 
 // The seconds of a series that hold bytes, as "x:bytes".
-QStringList Nonzero(const QLineSeries* series) {
+static QStringList Nonzero(const QLineSeries* series) {
     QStringList points;
     for (const QPointF& point : series->points())
         if (point.y() != 0) points << QStringLiteral("%1:%2").arg(point.x()).arg(point.y());
     return points;
 }
-
-}  // namespace
 
 class StatisticsPanelTest : public QObject {
     Q_OBJECT
@@ -32,12 +28,11 @@ class StatisticsPanelTest : public QObject {
     void countersInEachThemeAndLanguageThenReset_data() {
         QTest::addColumn<int>("theme");
         QTest::addColumn<int>("language");
-        for (const Theme theme : {Theme::kLight, Theme::kDark}) {
+        for (const Theme theme : {Theme::kLight, Theme::kDark})
             for (const UiLanguage language : kBothLanguages)
                 QTest::addRow("%s-%s", theme == Theme::kDark ? "dark" : "light",
                               language == UiLanguage::Chinese ? "zh" : "en")
                     << int(theme) << int(language);
-        }
     }
     // Rendered to stats-<theme>-<language>.png, then Reset and hidden.
     void countersInEachThemeAndLanguageThenReset() {
@@ -69,8 +64,7 @@ class StatisticsPanelTest : public QObject {
         for (const auto& [name, text] : expected)
             QCOMPARE(f.Control<QLabel>(name)->text(), text);
         QCOMPARE(Nonzero(Series(shown, 1)).size(), qsizetype(1));
-        // Run again at QT_SCALE_FACTOR=2: every pixel drawn at twice the
-        // size, none scaled up from a small bitmap.
+        // Run again at QT_SCALE_FACTOR=2: drawn at twice the size, not scaled up.
         const bool twice = qgetenv("QT_SCALE_FACTOR") == "2";
         const QImage image = shown.grab().toImage();
         QCOMPARE(image.size(), shown.size() * (twice ? 2 : 1));
@@ -81,14 +75,14 @@ class StatisticsPanelTest : public QObject {
         for (const auto& [name, text] : expected)
             QCOMPARE(f.Control<QLabel>(name)->text(), QString("0"));
         QVERIFY(Nonzero(Series(shown, 0)).isEmpty() && Nonzero(Series(shown, 1)).isEmpty());
-        // Hidden, the band reads nothing, and the set remembers it so.
+        // Hidden, the band reads nothing; the set remembers it (the write: the engine's tests).
         f.Action("ShowStatistics")->setChecked(false);
         QVERIFY(!panel->isVisible() && !timer->isActive());
         QCOMPARE(CComSetting::Loaded(f.settings.IniPath).StatisticsShown, 0);
     }
 
-    // Counted an hour ahead, each second the test's own: the point at -n
-    // holds the bytes of n seconds before, the rate the last whole second's.
+    // Counted an hour ahead, each second the test's own: the point at -n holds the
+    // bytes of n seconds before, the rate the last whole second's.
     void chartSecondsAndRates() {
         WindowFixture f;
         CMainWindow& window = f.Window(false);

@@ -4,10 +4,8 @@
 
 #include "support/window_fixture.h"
 
-namespace {
-
 // Whether the process blocks the stop signals and ignores SIGPIPE yet.
-bool BlocksStopSignals(qint64 pid) {
+static bool BlocksStopSignals(qint64 pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     const auto has = [](unsigned long long mask, int signalNumber) {
         return (mask & (1ull << (signalNumber - 1))) != 0;
@@ -22,8 +20,6 @@ bool BlocksStopSignals(qint64 pid) {
     }
     return blocked && ignored;
 }
-
-}  // namespace
 
 class StopSignalNotifierTest : public QObject {
     Q_OBJECT
