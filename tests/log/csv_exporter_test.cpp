@@ -22,9 +22,12 @@ namespace fs = std::filesystem;
 
 using State = CCsvExporter::State;
 
+// Records hold text in the locale's character set, as the program sets it at
+// start: UTF-8 text stays, a byte that is no UTF-8 becomes U+FFFD.
 class CsvExportTest : public testing::Test {
   protected:
     void SetUp() override {
+        ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
         Add('S', "\r", 4, 5);
         Add('R', std::string("\x02") + "a,\"b\"\xC3\xA9\xFF\x03\r\n", 4, 10);
         Add('I', "x\ny", 4, 17);
@@ -32,6 +35,7 @@ class CsvExportTest : public testing::Test {
     void Add(char type, const std::string& data, uint16_t second, uint16_t ms) {
         exchange_.AppendRecord(CMsgRecord(type, data, {2024, 5, 0, 7, 9, 3, second, ms}));
     }
+    void TearDown() override { std::setlocale(LC_CTYPE, locale_.c_str()); }
     State RunToEnd(CCsvExporter& exporter) {
         State state = exporter.GetState();
         for (int i = 0; i < 1000 && state == State::kWriting; ++i)
@@ -39,6 +43,7 @@ class CsvExportTest : public testing::Test {
         return state;
     }
 
+    const std::string locale_ = std::setlocale(LC_CTYPE, nullptr);
     CComSetting settings_;
     CMsgExchange exchange_{settings_};
     TempFolder folder_;
@@ -47,10 +52,6 @@ class CsvExportTest : public testing::Test {
 };
 
 TEST_F(CsvExportTest, WritesTheRecordsAndLeavesNoFileWhenCancelledOrFailed) {
-    // Records hold text in the locale's character set, as the program sets
-    // it at start: UTF-8 text stays, a byte that is no UTF-8 becomes U+FFFD.
-    const std::string locale = std::setlocale(LC_CTYPE, nullptr);
-    ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
     CCsvExporter exporter(exchange_);
     ASSERT_EQ(exporter.Start(path_, nullptr, {.showDataFmt = 0}), 0);
     EXPECT_EQ(RunToEnd(exporter), State::kDone) << exporter.Error();
@@ -61,7 +62,6 @@ TEST_F(CsvExportTest, WritesTheRecordsAndLeavesNoFileWhenCancelledOrFailed) {
               "02 61 2C 22 62 22 C3 A9 FF 03 0D 0A\r\n"
               "2024-05-07,09:03:04.017,7,I,x<LF>y,78 0A 79\r\n");
     EXPECT_FALSE(fs::exists(part_));
-    std::setlocale(LC_CTYPE, locale.c_str());
     // The rows of a filter, with the gaps to the previous record of the type.
     Add('S', "\x06", 5, 0);
     const std::vector<size_t> rows{0, 3};
@@ -90,7 +90,7 @@ TEST_F(CsvExportTest, WritesTheRecordsAndLeavesNoFileWhenCancelledOrFailed) {
 
 // Each row: a record, the display style and its line in the file; the times
 // step back once, so a gap is negative and keeps its sign (no formula).
-TEST(CsvCells, FormulaStartsBecomeTextAndTheProgramsOwnColumnsStay) {
+TEST_F(CsvExportTest, FormulaStartsBecomeTextAndTheProgramsOwnColumnsStay) {
     // clang-format off
     const struct { char type; std::string data; int style; uint16_t ms; const char* line; } rows[] = {
         {'R', "=HYPERLINK(\"http://x\")", 0, 10,
@@ -111,29 +111,25 @@ TEST(CsvCells, FormulaStartsBecomeTextAndTheProgramsOwnColumnsStay) {
         {'R', "", 0, 9, "2024-05-07,09:03:04.009,0,R,,"},
     };
     // clang-format on
-    const std::string locale = std::setlocale(LC_CTYPE, nullptr);
-    ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
-    TempFolder folder;
     for (int style : {0, 1, 2}) {
         SCOPED_TRACE(style);
-        CComSetting settings;
-        CMsgExchange exchange(settings);
+        exchange_.ClearAll();
         std::vector<size_t> shown;
         std::string expected = CCsvExporter::HeaderLine();
         for (const auto& row : rows) {
-            exchange.AppendRecord(CMsgRecord(row.type, row.data, {2024, 5, 0, 7, 9, 3, 4, row.ms}));
+            exchange_.AppendRecord(
+                CMsgRecord(row.type, row.data, {2024, 5, 0, 7, 9, 3, 4, row.ms}));
             if (row.style != style) continue;
-            shown.push_back(exchange.RecordCount() - 1);
+            shown.push_back(exchange_.RecordCount() - 1);
             expected += row.line + std::string("\r\n");
         }
-        CCsvExporter exporter(exchange);
-        ASSERT_EQ(exporter.Start(folder.File("cells.csv"), &shown, {.showDataFmt = style}), 0);
+        CCsvExporter exporter(exchange_);
+        ASSERT_EQ(exporter.Start(path_, &shown, {.showDataFmt = style}), 0);
         EXPECT_EQ(exporter.Step(CCsvExporter::Clock::now() + std::chrono::seconds(10)),
                   CCsvExporter::State::kDone)
             << exporter.Error();
-        EXPECT_EQ(ReadFile(folder.File("cells.csv")), expected);
+        EXPECT_EQ(ReadFile(path_), expected);
     }
-    std::setlocale(LC_CTYPE, locale.c_str());
 }
 }  // namespace
 }  // namespace qelvor
