@@ -178,7 +178,7 @@ TEST_F(LogSaver, SaveAllAndZipWriteTheFiveLayouts) {
     EXPECT_TRUE(fs::is_empty(exeDir_.Path()));
 }
 
-TEST_F(LogSaver, ZipListsWhatCouldNotBeWrittenOrPackedAndKeepsIt) {
+TEST_F(LogSaver, ZipListsWhatCouldNotBeWrittenOrPackedAndKeepsItOrRefusesANonArchive) {
     ASSERT_EQ(::symlink("/dev/full", exeDir_.File("MsgLogData.hex").c_str()), 0);
     EXPECT_FALSE(SaveToZip(store_, settings_, box_));
     ZipEntries entries = ReadZip(exeDir_.File(kLogZipName));
@@ -215,10 +215,9 @@ TEST_F(LogSaver, ZipListsWhatCouldNotBeWrittenOrPackedAndKeepsIt) {
                       std::string::npos);
         }
     }
-}
-
-// "Save to Zip file" refuses a target that is not an archive and says why.
-TEST_F(LogSaver, SaveToZipAtATargetThatIsNotAnArchiveIsRefusedAndKept) {
+    // "Save to Zip file" refuses a target that is not an archive and says why.
+    fs::remove_all(exeDir_.Path());
+    fs::create_directory(exeDir_.Path());
     const std::string target = exeDir_.File("notes.zip");
     WriteFile(target, "my notes");
     EXPECT_FALSE(SaveToZipAt(store_, settings_, box_, target));
