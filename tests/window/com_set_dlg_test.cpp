@@ -45,7 +45,6 @@ class ComSetDlgTest : public QObject {
             "[Public]\r\nSetList=ComSet\r\n[ComSet]\r\nBaudRate=14400\r\nComPort=0\r\n"
             "ComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\nHandShake=0\r\n"
             "DtrOnOpen=0\r\nRtsOnOpen=1\r\nAutoReconnect=1\r\n");
-        QCOMPARE(dialog->windowTitle(), QString("System Configure(my.ini)"));
         QCOMPARE(W<QComboBox>("BaudRate")->currentIndex(), -1);
         QCOMPARE(W<QComboBox>("ByteSize")->currentText(), QString("7"));
         QVERIFY(Shown("ComName"));
