@@ -13,14 +13,11 @@ namespace {
 using DataListCommands = EngineTest;
 
 TEST_F(DataListCommands, LinesEndAtLineFeedsAndLoseTrailingLineEnds) {
-    const struct {
-        std::string bytes;
-        Lines lines;
-    } cases[] = {
-        {"", {}},         {"A\r\nB\r\n", {"A", "B", ""}},
-        {"\n", {"", ""}}, {"a\r\r\nb", {"a", "b"}},
-        {"\rx", {"\rx"}}, {std::string("n\0l\n", 4), {std::string("n\0l", 3), ""}},
-    };
+    // clang-format off
+    const struct { std::string bytes; Lines lines; } cases[] = {
+        {"", {}}, {"A\r\nB\r\n", {"A", "B", ""}}, {"\n", {"", ""}}, {"a\r\r\nb", {"a", "b"}},
+        {"\rx", {"\rx"}}, {std::string("n\0l\n", 4), {std::string("n\0l", 3), ""}}};
+    // clang-format on
     const std::string path = dir.File("lines.txt");
     for (const auto& c : cases) {
         WriteFile(path, c.bytes);
@@ -99,18 +96,14 @@ TEST_F(DataListCommands, EditsActOnTheSelectionAndSaveAsWritesEveryLineWithCrLf)
     EXPECT_FALSE(Engine().SaveDataList(path));  // an empty list writes nothing
     EXPECT_FALSE(std::filesystem::exists(path));
     SetLines({"", "b"});
-    const struct {
-        int selection;
-        std::string text;
-        void (CMainEngine::*edit)();
-        Lines after;
-    } steps[] = {
+    // clang-format off
+    const struct { int selection; std::string text; void (CMainEngine::*edit)(); Lines after; } steps[] = {
         {-1, "", &CMainEngine::InsertAbove, {"", "b"}},  // empty text: nothing
         {1, "up", &CMainEngine::InsertAbove, {"", "up", "b"}},
         {-1, "end", &CMainEngine::InsertBelow, {"", "up", "b", "end"}},
         {0, "below", &CMainEngine::InsertBelow, {"", "below", "up", "b", "end"}},
-        {2, "", &CMainEngine::DeleteSelected, {"", "below", "b", "end"}},
-    };
+        {2, "", &CMainEngine::DeleteSelected, {"", "below", "b", "end"}}};
+    // clang-format on
     for (const auto& step : steps) {
         Engine().DataList().SetCurSel(step.selection);
         Engine().SetSendText(step.text);
