@@ -57,18 +57,17 @@ TEST_F(DataListCommands, LoadRemembersTheFileForReLoadUntilClearWithCtrl) {
     EXPECT_EQ(Engine().Exchange().DataIndex(), -1);
     EXPECT_EQ(State().dataFilePath, path);
     Engine().ClearDataList(true);
-    EXPECT_EQ(State().dataFilePath + Button(kIdLoadFile).toolTip, "");
-    EXPECT_EQ(settings.ReadProfileString("ComSet", "LoadFile", "x"), "");
+    EXPECT_EQ(State().dataFilePath + Button(kIdLoadFile).toolTip +
+                  settings.ReadProfileString("ComSet", "LoadFile", "x"),
+              "");
     EXPECT_FALSE(Engine().ReLoad());
 }
 
 TEST_F(DataListCommands, LoadTakesThirtyTwoMebibytesAndIgnoresWhatItCannotRead) {
-    const std::string exact = dir.File("exact.bin");
-    const std::string over = dir.File("over.bin");
-    ASSERT_TRUE(MakeSparseFile(exact, 33554432));
-    ASSERT_TRUE(MakeSparseFile(over, 33554433));
+    const std::string exact = dir.File("exact.bin"), over = dir.File("over.bin");
     const std::string fifo = dir.File("fifo");  // would block a plain open
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_TRUE(MakeSparseFile(exact, 33554432) && MakeSparseFile(over, 33554433) &&
+                mkfifo(fifo.c_str(), 0600) == 0);
     SetLines({"kept"});
     for (const std::string& path : {fifo, dir.File("missing"), dir.Path(), over})
         EXPECT_FALSE(Engine().LoadDataFile(path)) << path;
@@ -93,8 +92,7 @@ TEST_F(DataListCommands, LoadTakesThirtyTwoMebibytesAndIgnoresWhatItCannotRead) 
 // file, or says why not.
 TEST_F(DataListCommands, EditsActOnTheSelectionAndSaveAsWritesEveryLineWithCrLf) {
     const std::string path = dir.File("Data.txt");
-    EXPECT_FALSE(Engine().SaveDataList(path));  // an empty list writes nothing
-    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(Engine().SaveDataList(path) || std::filesystem::exists(path));  // empty list
     SetLines({"", "b"});
     // clang-format off
     const struct { int selection; std::string text; void (CMainEngine::*edit)(); Lines after; } steps[] = {

@@ -8,7 +8,6 @@ namespace qelvor::test {
 namespace {
 
 struct SettingWrite {
-    const char* name;
     std::function<void(CMainEngine&)> command;
     const char* line;     // the line the current set holds after it
     const char* subject;  // what the 'I' record says was not saved
@@ -33,32 +32,26 @@ class EngineSettingWrites : public EngineTest {
     const std::string dataFile = dir.File("data.txt");
     // clang-format off
     const std::vector<SettingWrite> writes = {
-        {"view option", [](CMainEngine& e) { e.SetViewOption(SettingKey::EchoFree, true); },
-         "\nEchoFree=1\r\n", "setting EchoFree"},
-        {"statistics band", [](CMainEngine& e) { e.SetViewOption(SettingKey::StatisticsShown, true); },
-         "\nStatisticsShown=1\r\n", "setting StatisticsShown"},
-        {"highlight rules", [](CMainEngine& e) { e.SetHighlightRules({{MatchMode::kRegex, "a|b", 0x102030}}); },
+        {[](CMainEngine& e) { e.SetViewOption(SettingKey::EchoFree, true); }, "\nEchoFree=1\r\n", "setting EchoFree"},
+        {[](CMainEngine& e) { e.SetViewOption(SettingKey::StatisticsShown, true); }, "\nStatisticsShown=1\r\n",
+         "setting StatisticsShown"},
+        {[](CMainEngine& e) { e.SetHighlightRules({{MatchMode::kRegex, "a|b", 0x102030}}); },
          "\nHighlight1=regex|#102030|a|b\r\nHighlight2=\r\n", "highlight rules"},
-        {"data list shown", [](CMainEngine& e) { e.ToggleDataList(); }, "\nShowDataListWnd=0\r\n",
-         "setting ShowDataListWnd"},
-        {"auto-send period", [](CMainEngine& e) { e.OnAutoSend(); }, "\nAutoSendElapse=3\r\n",
-         "setting AutoSendElapse"},
-        {"language", [](CMainEngine& e) { e.OnSelectUI(kCmdSelectUiEnglish); },
-         "\nUsedUILangCode=2\r\n", "setting UsedUILangCode"},
-        {"quick send", [](CMainEngine& e) { e.SetQuickSend(2, {"ping", "PING<CR>"}); },
-         "\nQuickSend3=ping\tPING<CR>\r\n", "quick send QuickSend3"},
-        {"quick send row", [](CMainEngine& e) { e.SetQuickSendsShown(true); },
-         "\nQuickSendShown=1\r\n", "quick send row shown"},
-        {"scroll (whole set)", [](CMainEngine& e) { e.SetScrollToNewest(true); },
-         "\nScrollRSWnd=1\r\n", "settings"},
-        {"send now (whole set)", [](CMainEngine& e) { e.ToggleSendNow(); },
-         "\nLButtonDblClkSend=1\r\n", "settings"}};
+        {[](CMainEngine& e) { e.ToggleDataList(); }, "\nShowDataListWnd=0\r\n", "setting ShowDataListWnd"},
+        {[](CMainEngine& e) { e.OnAutoSend(); }, "\nAutoSendElapse=3\r\n", "setting AutoSendElapse"},
+        {[](CMainEngine& e) { e.OnSelectUI(kCmdSelectUiEnglish); }, "\nUsedUILangCode=2\r\n", "setting UsedUILangCode"},
+        {[](CMainEngine& e) { e.SetQuickSend(2, {"ping", "PING<CR>"}); }, "\nQuickSend3=ping\tPING<CR>\r\n",
+         "quick send QuickSend3"},
+        {[](CMainEngine& e) { e.SetQuickSendsShown(true); }, "\nQuickSendShown=1\r\n", "quick send row shown"},
+        // These two write the whole set.
+        {[](CMainEngine& e) { e.SetScrollToNewest(true); }, "\nScrollRSWnd=1\r\n", "settings"},
+        {[](CMainEngine& e) { e.ToggleSendNow(); }, "\nLButtonDblClkSend=1\r\n", "settings"}};
     // clang-format on
 };
 
 TEST_F(EngineSettingWrites, EachCommandWritesItsKeyIntoTheCurrentSet) {
     for (const SettingWrite& write : writes) {
-        SCOPED_TRACE(write.name);
+        SCOPED_TRACE(write.line);
         EXPECT_EQ(Run(write), Lines{});
         const std::string text = ReadFile(settings.IniPath);
         const size_t section = text.find("[Lab]\r\n");
@@ -71,8 +64,8 @@ TEST_F(EngineSettingWrites, EachCommandWritesItsKeyIntoTheCurrentSet) {
     // A key that is no view option is refused and changes nothing.
     const std::string before = ReadFile(settings.IniPath);
     EXPECT_FALSE(Engine().SetViewOption(SettingKey::BaudRate, true));
-    EXPECT_EQ(settings.BaudRate, 9600);
-    EXPECT_EQ(ReadFile(settings.IniPath), before);
+    EXPECT_EQ(std::make_tuple(settings.BaudRate, ReadFile(settings.IniPath)),
+              std::make_tuple(9600, before));
 }
 
 // The file's folder is a regular file: that fails for root too.
@@ -81,16 +74,16 @@ TEST_F(EngineSettingWrites, AFileThatCannotBeWrittenIsToldOnceAndTheValueHolds) 
     WriteFile(dir.File("plain"), "x");
     settings.IniPath = dir.File("plain/t.ini");
     for (const SettingWrite& write : writes) {
-        SCOPED_TRACE(write.name);
         EXPECT_EQ(Run(write),
-                  Lines{std::string(write.subject) + " not saved to " + settings.IniPath});
+                  Lines{std::string(write.subject) + " not saved to " + settings.IniPath})
+            << write.line;
     }
     EXPECT_EQ(settings.EchoFree + settings.StatisticsShown + settings.ScrollRSWnd +
                   settings.LButtonDblClkSend,
               4);
-    EXPECT_EQ(settings.Highlight1, "regex|#102030|a|b");
-    EXPECT_EQ(settings.AutoSendElapse, 3);
-    EXPECT_TRUE(Engine().QuickSends().Shown());
+    EXPECT_EQ(std::make_tuple(settings.Highlight1, settings.AutoSendElapse,
+                              Engine().QuickSends().Shown()),
+              std::make_tuple("regex|#102030|a|b", 3, true));
     EXPECT_FALSE(Engine().SetViewOption(SettingKey::GapScope, true));
     EXPECT_EQ(settings.GapScope, 1);
     ASSERT_TRUE(Engine().LoadDataFile(dataFile));

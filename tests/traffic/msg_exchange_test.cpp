@@ -89,8 +89,8 @@ class ExchangeTest : public testing::Test {
 
 TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
     EXPECT_EQ(exchange_.SendBytes(kAck, true) + exchange_.SendBytes("abc", false), 4);
-    EXPECT_EQ(Drain(), (Strings{kAck, "abc"}));
-    EXPECT_EQ(RecordsOf('S'), Strings{kAck});
+    EXPECT_EQ(std::make_tuple(Drain(), RecordsOf('S')),
+              std::make_tuple(Strings{kAck, "abc"}, Strings{kAck}));
     exchange_.SetRecordLog(&view_);
     exchange_.AddRecord('I', "off");
     settings_.AutoSaveLog = 1;
@@ -98,8 +98,9 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
     EXPECT_EQ(view_.logged, Strings{"on"});
     exchange_.ClearAll();
     exchange_.ClearAll();  // an empty store tells the view nothing
-    EXPECT_EQ(view_.counts, (std::vector<size_t>{1, 2, 3, 0}));
-    EXPECT_EQ(exchange_.Generation(), 1u) << "one clear of a store that held records";
+    // One clear of a store that held records.
+    EXPECT_EQ(std::make_tuple(view_.counts, exchange_.Generation()),
+              std::make_tuple(std::vector<size_t>{1, 2, 3, 0}, 1u));
     // A datagram too large to send fails on an open port, with no explanation.
     EXPECT_LT(exchange_.SendBytes(std::string(70000, 'x'), true), 1);
     EXPECT_EQ(exchange_.LastSendFailure(), "");
@@ -108,9 +109,8 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
     EXPECT_LT(exchange_.SendBytes(kAck, true), 1);
     EXPECT_EQ(exchange_.LastSendFailure(), "port not open");
     Feed(kEnq + "abc\r\nrest\r");
-    EXPECT_EQ(RecordsOf('I'), Strings(3, kSendErrorText));
-    EXPECT_EQ(RecordsOf('R'), Strings{kEnq + "abc\r\n"});
-    EXPECT_EQ(view_.bufferText, "rest<CR>");
+    EXPECT_EQ(std::make_tuple(RecordsOf('I'), RecordsOf('R'), view_.bufferText),
+              std::make_tuple(Strings(3, kSendErrorText), Strings{kEnq + "abc\r\n"}, "rest<CR>"));
 }
 
 // 200000 bytes to a serial line whose far end stops reading and goes away: the
@@ -151,9 +151,10 @@ TEST_F(ExchangeTest, AStalledSerialLineEndsASendAfterFiveSeconds) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, CMsgExchange::kSerialStallLimit);
     const Strings sent = RecordsOf('S');
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(RecordsOf('I'),
-              Strings{CMsgExchange::UnsentText("Send data", int(sent[0].size()), 200000)});
-    EXPECT_EQ(exchange_.Outgoing().Count(), 1u) << "the next send waits its own turn";
+    // The next send waits its own turn.
+    EXPECT_EQ(std::make_tuple(RecordsOf('I'), exchange_.Outgoing().Count()),
+              std::make_tuple(
+                  Strings{CMsgExchange::UnsentText("Send data", int(sent[0].size()), 200000)}, 1u));
 }
 
 // A TCP peer that reads nothing: sends return at once, at most the queue's cap
@@ -206,7 +207,8 @@ TEST_F(ExchangeTest, APeerThatDoesNotReadGetsTheQueuedSendsInOrderAndTheRestIsCo
 // One scenario: settings, blocks fed in turn, and everything observable after.
 struct Scenario {
     const char* name;
-    Strings blocks, frames = {}, sent = {};  // 'R' records; datagrams the peer got, = 'S' records
+    // 'R' records (none given: one a block); datagrams the peer got, = 'S' records
+    Strings blocks, frames = {}, sent = {};
     std::string pending = "";
     Strings data = {};
     const char* splits = "<CR><LF>,<ENQ>,<ACK>,<NAK>,<ETX>,<ETB>,<EOT><SOH>,<EOT>";
@@ -224,15 +226,11 @@ class ScenarioTest : public ExchangeTest, public testing::WithParamInterface<Sce
 
 TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
     const Scenario& s = GetParam();
-    settings_.SplitStrs = s.splits;
-    settings_.RespondStrs = s.responses;
-    settings_.Preamble = s.preamble;
-    settings_.HandShake = s.handShake;
-    settings_.WorkMode = s.workMode;
-    settings_.CheckSum = s.checkSum;
-    settings_.UsedCheckSum = s.usedCheckSum;
-    settings_.SupportStress = s.stress;
-    settings_.UsedResponseFile = s.responseFile;
+    std::tie(settings_.SplitStrs, settings_.RespondStrs, settings_.Preamble) =
+        std::make_tuple(s.splits, s.responses, s.preamble);
+    std::tie(settings_.HandShake, settings_.WorkMode, settings_.CheckSum, settings_.UsedCheckSum,
+             settings_.SupportStress, settings_.UsedResponseFile) =
+        std::tie(s.handShake, s.workMode, s.checkSum, s.usedCheckSum, s.stress, s.responseFile);
     if (s.plugin)
         std::filesystem::copy_file(QELVOR_TEST_PLUGIN_SHORTEN, dir_.File(kPluginLibraryName));
     exchange_.InitExchange(&view_, &dataList_, &port_);
@@ -248,66 +246,60 @@ TEST_P(ScenarioTest, FramesResponsesAndPendingBytes) {
         if (s.retyped != nullptr && &block != &s.blocks.front()) view_.sendText = s.retyped;
         Feed(block);
     }
-    EXPECT_EQ(RecordsOf('R'), s.frames);
-    EXPECT_EQ(Drain(), s.sent);
-    EXPECT_EQ(RecordsOf('S'), s.sent);
-    EXPECT_EQ(exchange_.Pending(), s.pending);
+    EXPECT_EQ(std::make_tuple(RecordsOf('R'), Drain(), RecordsOf('S'), exchange_.Pending()),
+              std::make_tuple(s.frames.empty() ? s.blocks : s.frames, s.sent, s.sent, s.pending));
 }
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Exchange, ScenarioTest, testing::Values(
-    Scenario{.name = "EnqFrameEotTogether", .blocks = {"\x05" "1H|x\r\n\x04"},
-             .frames = {"\x05" "1H|x\r\n", kEot}, .sent = {kAck}},
-    Scenario{.name = "HandShakeOff", .blocks = {"\x05\x06" "a\r\n"}, .frames = {"\x05\x06" "a\r\n"},
-             .data = {"L0"}, .handShake = 0},
+    Scenario{.name = "EnqFrameEotTogether", .blocks = {"\x05" "1H|x\r\n\x04"}, .frames = {"\x05" "1H|x\r\n", kEot},
+             .sent = {kAck}},
+    Scenario{.name = "HandShakeOff", .blocks = {"\x05\x06" "a\r\n"}, .data = {"L0"}, .handShake = 0},
     // Bytes no split string ends go in chunks of 8192, also when the rest reaches exactly 8192.
     Scenario{.name = "UnendedBytesIn8192Chunks", .blocks = {std::string(10000, 'a'), std::string(6384, 'b')},
              .frames = {std::string(8192, 'a'), std::string(1808, 'a') + std::string(6384, 'b')}},
     // Each datagram is one frame answered once, by the first-listed split string in it.
-    Scenario{.name = "Datagrams", .blocks = {"x\x06y\x05z", "\x15\r\n"}, .frames = {"x\x06y\x05z", "\x15\r\n"},
-             .sent = {kAck, kAck}, .data = {"L0"}, .workMode = kWorkModeUdp},
+    Scenario{.name = "Datagrams", .blocks = {"x\x06y\x05z", "\x15\r\n"}, .sent = {kAck, kAck}, .data = {"L0"},
+             .workMode = kWorkModeUdp},
     // An empty response sends nothing but keeps the later pairs in step.
-    Scenario{.name = "EmptyResponse", .blocks = {"\x05", kAck}, .frames = {"\x05", kAck}, .sent = {"L0"},
-             .data = {"L0"}, .splits = "<CR><LF>,<ENQ>,<ACK>", .responses = "<ACK>,,[DATA]"},
+    Scenario{.name = "EmptyResponse", .blocks = {"\x05", kAck}, .sent = {"L0"}, .data = {"L0"},
+             .splits = "<CR><LF>,<ENQ>,<ACK>", .responses = "<ACK>,,[DATA]"},
     // A list reloaded while a block is being framed applies to every pending byte from the next block on.
     Scenario{.name = "SplitListReloadedByARecord", .blocks = {"a\x03" "b;c", "d"}, .frames = {"a\x03", "b;"},
              .pending = "cd", .splits = "<ETX>", .responses = "", .reloadedSplits = "<ETX>,;"},
     Scenario{.name = "EmptySplitItemNeverMatches", .blocks = {"ab\x03" "cd"}, .frames = {"ab\x03"},
              .sent = {kAck}, .pending = "cd", .splits = ",<ETX>", .responses = "<NAK>,<ACK>"},
-    Scenario{.name = "LaterDuplicateWins", .blocks = {"ab\x03"}, .frames = {"ab\x03"}, .sent = {"B"},
-             .splits = "<ETX>,<ETX>", .responses = "A,B"},
-    Scenario{.name = "TokenInsideTextIsLiteral", .blocks = {"\x05"}, .frames = {"\x05"}, .sent = {"[DATA]\r"},
-             .data = {"L0"}, .splits = "<ENQ>", .responses = "[DATA]<CR>"},
+    Scenario{.name = "LaterDuplicateWins", .blocks = {"ab\x03"}, .sent = {"B"}, .splits = "<ETX>,<ETX>",
+             .responses = "A,B"},
+    Scenario{.name = "TokenInsideTextIsLiteral", .blocks = {"\x05"}, .sent = {"[DATA]\r"}, .data = {"L0"},
+             .splits = "<ENQ>", .responses = "[DATA]<CR>"},
     Scenario{.name = "NoSplitsEndFramesAtLineFeeds", .blocks = {"one\ntwo\r\nthr"},
              .frames = {"one\n", "two\r\n"}, .pending = "thr", .splits = "", .responses = ""},
     Scenario{.name = "DataWalkEndsWithEot", .blocks = {kAck, kNak, kAck, kAck, kAck},
-             .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", kEot, kEot},
-             .data = {"L0<CR>", "L1"}, .sendBox = "typed"},
+             .sent = {"L0\r", "L0\r", "L1", kEot, kEot}, .data = {"L0<CR>", "L1"}, .sendBox = "typed"},
     Scenario{.name = "DataWalkWrapsUnderStress", .blocks = {kAck, kNak, kAck, kAck, kAck},
-             .frames = {kAck, kNak, kAck, kAck, kAck}, .sent = {"L0\r", "L0\r", "L1", "L0\r", "L1"},
-             .data = {"L0<CR>", "L1"}, .stress = 1, .sendBox = "typed"},
+             .sent = {"L0\r", "L0\r", "L1", "L0\r", "L1"}, .data = {"L0<CR>", "L1"}, .stress = 1, .sendBox = "typed"},
     // A response file's line goes out through the plug-in, then composed and cut at a zero
     // byte; a repeat goes out as it went before, neither composed again nor taken anew.
     Scenario{.name = "ResponseFileLinesPassThroughThePlugin", .blocks = {kAck, kNak, kAck, kAck, kNak},
-             .frames = {kAck, kNak, kAck, kAck, kNak}, .sent = {kStx + "1AB", kStx + "1AB", kStx + "2C", kEot, kEot},
+             .sent = {kStx + "1AB", kStx + "1AB", kStx + "2C", kEot, kEot},
              .data = {"<FN8>AxBx", std::string("<FN8>Cx\0D", 9)}, .preamble = "<STX>", .usedCheckSum = 1,
              .responseFile = 1, .plugin = true},
     // With a response file but no plug-in to pass its lines, only the EOT at the end goes out.
-    Scenario{.name = "ResponseFileWithoutPluginSendsNothingButEot", .blocks = {kAck, kAck},
-             .frames = {kAck, kAck}, .sent = {kEot}, .data = {"line"}, .responseFile = 1},
-    Scenario{.name = "NakRecomposesWithNextFrameNumber", .blocks = {kAck, kNak}, .frames = {kAck, kNak},
-             .sent = {"1X", "2X"}, .data = {"<FN8>X"}, .usedCheckSum = 1},
-    Scenario{.name = "NakRepeatsTheSendBox", .blocks = {kNak}, .frames = {kNak}, .sent = {"typed\x03"},
-             .sendBox = "typed<ETX>"},
+    Scenario{.name = "ResponseFileWithoutPluginSendsNothingButEot", .blocks = {kAck, kAck}, .sent = {kEot},
+             .data = {"line"}, .responseFile = 1},
+    Scenario{.name = "NakRecomposesWithNextFrameNumber", .blocks = {kAck, kNak}, .sent = {"1X", "2X"},
+             .data = {"<FN8>X"}, .usedCheckSum = 1},
+    Scenario{.name = "NakRepeatsTheSendBox", .blocks = {kNak}, .sent = {"typed\x03"}, .sendBox = "typed<ETX>"},
     // The box is never written: a repeat takes the last data line until the user types anew.
-    Scenario{.name = "NakRepeatsWhatWasTypedAfterADataLine", .blocks = {kAck, kNak}, .frames = {kAck, kNak},
-             .sent = {"L0", "again"}, .data = {"L0"}, .sendBox = "typed", .retyped = "again"},
+    Scenario{.name = "NakRepeatsWhatWasTypedAfterADataLine", .blocks = {kAck, kNak}, .sent = {"L0", "again"},
+             .data = {"L0"}, .sendBox = "typed", .retyped = "again"},
     // Acknowledges alternate ACK, ETX; EOT SOH starts again at ACK; a data line counts as a turn.
     Scenario{.name = "AlternationResetByEotSoh", .blocks = {"a\r\nb\r\nc\r\n", "\x04\x01", "d\r\n"},
-             .frames = {"a\r\n", "b\r\n", "c\r\n", "\x04\x01", "d\r\n"},
-             .sent = {kAck, "\x03", kAck, kAck, "\x03"}, .checkSum = 1},
-    Scenario{.name = "AlternationCountsDataLines", .blocks = {"a\r\n", kAck, "b\r\n"},
-             .frames = {"a\r\n", kAck, "b\r\n"}, .sent = {kAck, "L0", kAck}, .data = {"L0"}, .checkSum = 1}),
+             .frames = {"a\r\n", "b\r\n", "c\r\n", "\x04\x01", "d\r\n"}, .sent = {kAck, "\x03", kAck, kAck, "\x03"},
+             .checkSum = 1},
+    Scenario{.name = "AlternationCountsDataLines", .blocks = {"a\r\n", kAck, "b\r\n"}, .sent = {kAck, "L0", kAck},
+             .data = {"L0"}, .checkSum = 1}),
     [](const testing::TestParamInfo<Scenario>& row) { return std::string(row.param.name); });
 // clang-format on
 
