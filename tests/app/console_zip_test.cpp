@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/command_line.h"
@@ -40,10 +41,10 @@ TEST(ConsoleZip, ArgumentsAreWholeNamesAndBothNamesAreNeeded) {
         const CCommandLine line(c.args);
         ASSERT_EQ(CConsoleZip::Parse(line, args), c.ok) << line.Text();
         if (!c.ok) continue;
-        EXPECT_EQ(args.archivePath, c.parsed.archivePath) << line.Text();
-        EXPECT_EQ(args.sourceFolder, c.parsed.sourceFolder) << line.Text();
-        EXPECT_EQ(args.files, c.parsed.files) << line.Text();
-        EXPECT_EQ(args.deleteMode, c.parsed.deleteMode) << line.Text();
+        EXPECT_EQ(std::tie(args.archivePath, args.sourceFolder, args.files, args.deleteMode),
+                  std::tie(c.parsed.archivePath, c.parsed.sourceFolder, c.parsed.files,
+                           c.parsed.deleteMode))
+            << line.Text();
     }
 }
 
@@ -83,15 +84,15 @@ TEST(ConsoleZip, AFileChangedAfterItWasPackedIsKeptAndNamed) {
     std::FILE* err = std::tmpfile();
     const CCommandLine line({"-zip", "-del", archive, src});
     EXPECT_EQ(CConsoleZip::Run(line, out, err, changeSources), 1);
-    EXPECT_EQ(Body(Contents(out)),
-              "Compressing grown.log(0/2)...\nCompressing same.log(1/2)...\ncomplete:2/2...\n"
-              "kept, changed while packing: grown.log\n");
-    EXPECT_EQ(Contents(err), "");
+    EXPECT_EQ(std::make_tuple(Body(Contents(out)), Contents(err)),
+              std::make_tuple("Compressing grown.log(0/2)...\nCompressing same.log(1/2)...\n"
+                              "complete:2/2...\nkept, changed while packing: grown.log\n"s,
+                              ""s));
     std::fclose(out);
     std::fclose(err);
     EXPECT_EQ(ReadZip(archive), (ZipEntries{{"grown.log", "grown.log"}, {"same.log", "same.log"}}));
-    EXPECT_FALSE(Exists(src + "same.log"));
-    EXPECT_EQ(ReadFile(src + "grown.log"), "grown.log and more");
+    EXPECT_EQ(std::make_tuple(Exists(src + "same.log"), ReadFile(src + "grown.log")),
+              std::make_tuple(false, "grown.log and more"s));
 }
 
 class QelvorProgram : public ::testing::Test {
@@ -160,11 +161,11 @@ TEST_F(QelvorProgram, ZipWithDelPacksTheWholeTreeAndDeletesItOnlyOnceTheArchiveI
                           {"a b.log", "with a blank\r\n"}};
     const auto size = static_cast<rlim_t>(std::filesystem::file_size(archive_));
     Outcome cut = Run({"-zip", "-del", archive_, src_}, size - 10);
-    EXPECT_EQ(cut.status, 1);
-    EXPECT_EQ(cut.out.substr(cut.out.rfind("Compressing a b.log")),
-              "Compressing a b.log(3/4)...\ncomplete:0/4...\n");
-    EXPECT_EQ(cut.err, "qelvor: cannot write the archive " + archive_ + ": File too large\n");
-    EXPECT_EQ(SourcesLeft(), 4);
+    EXPECT_EQ(
+        std::make_tuple(cut.status, cut.out.substr(cut.out.rfind("Compressing a b.log")), cut.err,
+                        SourcesLeft()),
+        std::make_tuple(1, "Compressing a b.log(3/4)...\ncomplete:0/4...\n"s,
+                        "qelvor: cannot write the archive " + archive_ + ": File too large\n", 4));
     EXPECT_EQ(ReadZip(archive_), tree) << "the earlier archive is kept";
     EXPECT_EQ(Hidden(), "") << "the broken archive is removed";
 
@@ -177,8 +178,7 @@ TEST_F(QelvorProgram, ZipWithDelPacksTheWholeTreeAndDeletesItOnlyOnceTheArchiveI
               "Compressing B.log(0/4)...\nCompressing Sub/c.log(1/4)...\n"
               "Compressing Sub/deep/d.log(2/4)...\nCompressing a b.log(3/4)...\n"
               "complete:4/4...\n");
-    EXPECT_EQ(ReadZip(archive), tree);
-    EXPECT_EQ(SourcesLeft(), 0);
+    EXPECT_EQ(std::make_tuple(ReadZip(archive), SourcesLeft()), std::make_tuple(tree, 0));
     EXPECT_TRUE(Exists(src_ + "Sub/deep") && Exists(src_ + "empty")) << "folders stay";
 }
 
@@ -227,13 +227,10 @@ TEST_F(QelvorProgram, FailedRunsNameTheirReasonAndDeleteNothing) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.args.back());
         const Outcome run = Run(r.args);
-        EXPECT_EQ(run.status, r.status);
-        EXPECT_EQ(Body(run.out), r.body);
-        EXPECT_EQ(run.err, r.err);
-        EXPECT_EQ(SourcesLeft(), 4);
+        EXPECT_EQ(std::make_tuple(run.status, Body(run.out), run.err, SourcesLeft(),
+                                  ReadFile(notes), Hidden()),
+                  std::make_tuple(r.status, r.body, r.err, 4, "my notes"s, ""s));
         EXPECT_FALSE(Exists(archive_) || Exists(src_ + "out.zip"));
-        EXPECT_EQ(ReadFile(notes), "my notes");
-        EXPECT_EQ(Hidden(), "");
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -88,10 +89,10 @@ TEST_P(AstmLinkSends, FollowsTheScriptedPeer) {
             link.OnBytes(Bytes(peer), at);
         EXPECT_EQ(out.TakeSent(), EscapeCtrlChars(Bytes(step.substr(step.find('>') + 1)))) << step;
     }
-    EXPECT_EQ(out.results, std::vector<bool>{c.acknowledged});
-    EXPECT_FALSE(link.HasMessage());
-    EXPECT_EQ(link.GetState(), CAstmLink::State::kIdle);
-    EXPECT_EQ(out.notes.empty() ? "" : out.notes.back(), c.lastNote);
+    EXPECT_EQ(std::make_tuple(out.results, link.HasMessage(), link.GetState(),
+                              out.notes.empty() ? "" : out.notes.back()),
+              std::make_tuple(std::vector<bool>{c.acknowledged}, false, CAstmLink::State::kIdle,
+                              std::string(c.lastNote)));
 }
 
 // clang-format off
@@ -123,18 +124,13 @@ TEST(AstmLink, ReceiverChecksEveryFrameReassemblesRecordsAndIdlesAfterSilence) {
     // clang-format off
     const std::pair<std::string, const char*> steps[] = {
         {"\x06", ""},  // no transfer yet: ignored
-        {"\x05", "<ACK>"},
-        {Frame(1, "P|1\r"), "<ACK>"},
+        {"\x05", "<ACK>"}, {Frame(1, "P|1\r"), "<ACK>"},
         {Frame(1, "P|1\r"), "<ACK>"},  // our ACK was lost: repeated
-        {Frame(2, "O|1|", false), "<ACK>"},
-        {Frame(3, "abc\r"), "<ACK>"},
-        {UnescapeCtrlChars("<STX>4x<CR><ETX>00<CR><LF>"), "<NAK>"},
-        {Frame(6, "x\r"), "<NAK>"},
+        {Frame(2, "O|1|", false), "<ACK>"}, {Frame(3, "abc\r"), "<ACK>"},
+        {UnescapeCtrlChars("<STX>4x<CR><ETX>00<CR><LF>"), "<NAK>"}, {Frame(6, "x\r"), "<NAK>"},
         {Frame(4, "x\rC|1\r"), "<ACK>"},  // two records in one frame
-        {"\x04", ""},
-        {Frame(5, "late\r"), ""},
-        {"\x05" + Frame(1, "abc", false) + UnescapeCtrlChars("<STX>2de"), "<ACK><ACK>"},
-    };
+        {"\x04", ""}, {Frame(5, "late\r"), ""},
+        {"\x05" + Frame(1, "abc", false) + UnescapeCtrlChars("<STX>2de"), "<ACK><ACK>"}};
     // clang-format on
     for (size_t i = 0; i < std::size(steps); ++i) {
         link.OnBytes(steps[i].first, milliseconds(i));
@@ -208,10 +204,8 @@ TEST_P(AstmOverRealLines, BothSendAtOnceTheInstrumentFirstAndEveryRecordArrivesW
         instrumentFirst |= !instrument.HasMessage() && host.HasMessage();
     }
     EXPECT_TRUE(instrumentFirst);
-    EXPECT_EQ(out[1].records, kMessage);
-    EXPECT_EQ(out[0].records, kQuery);
-    EXPECT_EQ(out[0].results, std::vector<bool>{true});
-    EXPECT_EQ(out[1].results, std::vector<bool>{true});
+    EXPECT_EQ(std::make_tuple(out[1].records, out[0].records, out[0].results, out[1].results),
+              std::make_tuple(kMessage, kQuery, std::vector<bool>{true}, std::vector<bool>{true}));
     // The host's ENQ was out before it saw the instrument's: both met contention.
     EXPECT_EQ(out[1].notes, Strings{"contention: the instrument goes first; ours follows its EOT"});
     EXPECT_EQ(out[0].notes, Strings{"contention: the host's ENQ is ignored; ours again in 1 s"});

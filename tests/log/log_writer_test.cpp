@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -57,6 +58,11 @@ class LogWriter : public ::testing::Test {
     TempFolder dir_;
     const std::string folder_ = dir_.File("LogData/");
     const std::string logPath_ = folder_ + "Qelvor.log";
+    // The failure notice waiting, or "(none)".
+    std::string Notice() {
+        std::string notice;
+        return writer_.TakeFailureNotice(notice) ? notice : "(none)";
+    }
     CComSetting settings_;
     CLogWriter writer_;
 };
@@ -92,24 +98,19 @@ TEST_F(LogWriter, EachRunOfFailedAppendsIsReportedOnce) {
         PostLines(writer_, 0, lines);
         writer_.Stop();
     };
-    std::string notice;
     run(lost, 3);
     run(logPath_, 1);  // the run ends unasked: told whole, once
-    ASSERT_TRUE(writer_.TakeFailureNotice(notice));
-    EXPECT_EQ(notice, "continuous log: 3 lines could not be written" + reason);
-    EXPECT_FALSE(writer_.TakeFailureNotice(notice));
+    EXPECT_EQ(Notice(), "continuous log: 3 lines could not be written" + reason);
+    EXPECT_EQ(Notice(), "(none)");
     run(lost, 2);  // asked while it goes on: the lines so far
-    ASSERT_TRUE(writer_.TakeFailureNotice(notice));
-    EXPECT_EQ(notice, "continuous log: 2 lines could not be written" + reason);
+    EXPECT_EQ(Notice(), "continuous log: 2 lines could not be written" + reason);
     // The same run going on brings no more: MainEngine.ContinuousLogThatCannotWrite...
     run(logPath_, 1);
-    ASSERT_TRUE(writer_.TakeFailureNotice(notice));
-    EXPECT_EQ(notice, "continuous log: writing again, 2 lines were lost in all");
+    EXPECT_EQ(Notice(), "continuous log: writing again, 2 lines were lost in all");
     EXPECT_EQ(ReadFile(logPath_), NumberedLines(0, 1) + NumberedLines(0, 1));
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     ASSERT_TRUE(FinishesWithoutAReader(fifo, [&] { run(fifo, 3); }));
-    ASSERT_TRUE(writer_.TakeFailureNotice(notice));
-    EXPECT_EQ(notice, "continuous log: 3 lines could not be written: No such device or address");
+    EXPECT_EQ(Notice(), "continuous log: 3 lines could not be written: No such device or address");
 }
 
 // The backup takes the lines posted before it, named with the time it was
@@ -150,8 +151,8 @@ TEST_F(LogWriter, BackupSplitsTheLinesInPostOrderAndIsHandedToTheArchiver) {
     EXPECT_EQ(names[0], "MsgLog" + stamp + ".log");
     EXPECT_TRUE(before <= stamp && stamp <= after)
         << stamp << " not in " << before << ".." << after;
-    EXPECT_EQ(ReadFile(backup), NumberedLines(0, 5000)) << "the backup itself stays";
-    EXPECT_EQ(ReadFile(logPath_), NumberedLines(5000, 8000));
+    EXPECT_EQ(std::make_tuple(ReadFile(backup), ReadFile(logPath_)),  // the backup itself stays
+              std::make_tuple(NumberedLines(0, 5000), NumberedLines(5000, 8000)));
     const std::string seen = ReadFile(record);
     const size_t eol = seen.find('\n');
     EXPECT_EQ(seen.substr(eol + 1), "u\n-tzip\n" + backup + ".zip\n" + backup +
@@ -177,20 +178,17 @@ TEST(LogIntegrity, AFullDiskLosesWholeLinesOnlyAndTheirCountIsToldWhenWritingRes
     const std::string told = InFullDiskChild(505, [&] {
         CComSetting settings;
         CLogWriter writer;
-        std::string first = "-", during = "-", resumed = "-";
-        writer.Start(log, settings);
-        PostLines(writer, 0, 80);
-        writer.Stop();
-        writer.TakeFailureNotice(first);
-        writer.Start(log, settings);
-        PostLines(writer, 80, 120);
-        writer.Stop();
-        writer.TakeFailureNotice(during);
+        const auto run = [&](int from, int to) {
+            std::string notice = "-";
+            writer.Start(log, settings);
+            PostLines(writer, from, to);
+            writer.Stop();
+            writer.TakeFailureNotice(notice);
+            return notice;
+        };
+        const std::string first = run(0, 80), during = run(80, 120);
         LiftFileLimit();
-        writer.Start(log, settings);
-        PostLines(writer, 120, 130);
-        writer.Stop();
-        writer.TakeFailureNotice(resumed);
+        const std::string resumed = run(120, 130);
         writer.Start(log, settings);
         writer.LogRecord(CMsgRecord('I', resumed, SystemTime{2026, 12, 1, 7, 3, 4, 5, 6}));
         writer.Stop();
@@ -202,8 +200,8 @@ TEST(LogIntegrity, AFullDiskLosesWholeLinesOnlyAndTheirCountIsToldWhenWritingRes
     const int lost = 130 - static_cast<int>(kept.size() / 10);
     const std::string resumed =
         "continuous log: writing again, " + std::to_string(lost) + " lines were lost in all";
-    EXPECT_EQ(lost, 70);
-    EXPECT_EQ(file.substr(kept.size()), "<03:04:05.006>I:" + resumed + "\r\n");
+    EXPECT_EQ(std::make_tuple(lost, file.substr(kept.size())),
+              std::make_tuple(70, "<03:04:05.006>I:" + resumed + "\r\n"));
     EXPECT_EQ(told, "continuous log: 30 lines could not be written: File too large\n-\n" + resumed +
                         "\n");
 }
@@ -217,9 +215,8 @@ TEST_F(LogWriter, AMissingLogFolderIsMadeAgain) {
     writer_.Start(logPath_, settings_);
     PostLines(writer_, 1, 2);
     writer_.Stop();
-    EXPECT_EQ(ReadFile(logPath_), NumberedLines(1, 2));
-    std::string notice;
-    EXPECT_FALSE(writer_.TakeFailureNotice(notice)) << notice;
+    EXPECT_EQ(std::make_tuple(ReadFile(logPath_), Notice()),
+              std::make_tuple(NumberedLines(1, 2), "(none)"s));
 }
 
 }  // namespace
