@@ -44,8 +44,7 @@ void ApplyUILanguage(const CComSetting& settings) {
     SetStringLanguage(UiLanguageFor(settings.UsedUILangCode));
 }
 
-bool OnSelectUI(int commandId, CComSetting& settings, IMessageBox& box) {
-    const int code = commandId - kCmdSelectUiSystem;
+bool ChooseUILanguage(int code, CComSetting& settings, IMessageBox& box) {
     if (code == settings.UsedUILangCode) return true;
     settings.UsedUILangCode = code;
     const bool written = settings.WriteKey(SettingKey::UsedUILangCode);

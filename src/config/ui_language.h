@@ -31,19 +31,16 @@ struct ResourceLibraryDecision {
 ResourceLibraryDecision DecideResourceLibrary(bool fileFound, const std::string& libraryVersion,
                                               const std::string& programVersion);
 
-// Menu commands of the "Select UI" popup: follow the system, Chinese, English.
-inline constexpr int kCmdSelectUiSystem = 4021;
-inline constexpr int kCmdSelectUiChinese = 4022;
-inline constexpr int kCmdSelectUiEnglish = 4023;
-
 // 1 Chinese, 2 English; any other code follows the locale: Chinese when its
 // language (LC_ALL, else LC_MESSAGES, else LANG) starts with "zh".
 UiLanguage UiLanguageFor(int usedUILangCode);
 // Sets the string table's language from the settings. Called once at start-up.
 void ApplyUILanguage(const CComSetting& settings);
-// Stores the language chosen in the menu into the current set at once and
-// tells the user it takes effect at the next start. False when the choice
-// could not be written to the INI file (it holds for this run all the same).
-bool OnSelectUI(int commandId, CComSetting& settings, IMessageBox& box);
+// Stores the language chosen in the menu (a UsedUILangCode: 0 the system's,
+// 1 Chinese, 2 English) into the current set at once and tells the user it
+// takes effect at the next start; the language in use does nothing. False
+// when the choice could not be written to the INI file (it holds for this
+// run all the same).
+bool ChooseUILanguage(int usedUILangCode, CComSetting& settings, IMessageBox& box);
 
 }  // namespace qelvor

@@ -49,4 +49,10 @@ inline constexpr int kCmdCrLf = 32784;
 inline constexpr int kCmdEotSoh = 32785;
 inline constexpr int kCmdCtrlCharFirst = 32800;  // + the byte value 0..31
 
+// The "Select UI" popup: follow the system, Chinese, English; a command less
+// kCmdSelectUiSystem is the settings' UsedUILangCode.
+inline constexpr int kCmdSelectUiSystem = 4021;
+inline constexpr int kCmdSelectUiChinese = 4022;
+inline constexpr int kCmdSelectUiEnglish = 4023;
+
 }  // namespace qelvor

@@ -7,6 +7,7 @@
 #include "config/theme_choice.h"
 #include "config/ui_language.h"
 #include "log/log_writer.h"
+#include "traffic/data_detail.h"
 
 namespace qelvor {
 
@@ -318,7 +319,7 @@ void CMainEngine::BackupNow() {
 
 void CMainEngine::OnSelectUI(int commandId) {
     Command([&] {
-        if (!qelvor::OnSelectUI(commandId, ctx_.settings, ctx_.view))
+        if (!ChooseUILanguage(commandId - kCmdSelectUiSystem, ctx_.settings, ctx_.view))
             ctx_.ReportUnsaved(false,
                                std::string("setting ") + KeyName(SettingKey::UsedUILangCode));
     });
@@ -375,6 +376,11 @@ bool CMainEngine::SetHighlightRules(const std::vector<CHighlightRules::Rule>& ru
     for (int n = 1; n <= CComSetting::kHighlightKeyCount; ++n)
         written = ctx_.settings.WriteKey(HighlightKeyOf(n)) && written;
     return ctx_.ReportUnsaved(written, "highlight rules");
+}
+
+bool CMainEngine::SetDetailView(int view) {
+    return ctx_.ReportUnsaved(CDataDetail::StoreView(ctx_.settings, view),
+                              std::string("setting ") + KeyName(SettingKey::ShowDataMask));
 }
 
 bool CMainEngine::SetTheme(const std::string& name) {

@@ -232,6 +232,10 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // and the eight keys are written; false (told in one 'I' record) when a
     // key was not written. Not a command, as SetViewOption.
     bool SetHighlightRules(const std::vector<CHighlightRules::Rule>& rules);
+    // The detail view's choice (CDataDetail::kRaw ...) becomes ShowDataMask
+    // and is written at once; false, told in an 'I' record, when it was not
+    // written. Not a command, as SetViewOption.
+    bool SetDetailView(int view);
     // The window theme by name, kept for the user (CThemeChoice); false,
     // told in an 'I' record, when it was not written. Not a command.
     bool SetTheme(const std::string& name);

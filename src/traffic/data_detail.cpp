@@ -27,9 +27,8 @@ CDataDetail::CDataDetail(CMsgRecord record) : record_(std::move(record)) {}
 CDataDetail::CDataDetail(const MsgRecords& records, size_t index, GapScope scope)
     : record_(records[index]), gap_(MillisSincePrevious(records, index, scope)) {}
 
-int CDataDetail::LoadView(CComSetting& settings) {
-    if (!IsValidView(settings.ShowDataMask)) StoreView(settings, kRaw);
-    return settings.ShowDataMask;
+int CDataDetail::ViewOf(const CComSetting& settings) {
+    return IsValidView(settings.ShowDataMask) ? settings.ShowDataMask : kRaw;
 }
 
 bool CDataDetail::StoreView(CComSetting& settings, int view) {

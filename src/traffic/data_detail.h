@@ -31,9 +31,8 @@ class CDataDetail {
     void SetSaveShown(bool shown) { saveShown_ = shown; }
     bool SaveShown() const { return saveShown_; }
 
-    // Reads ShowDataMask: a value outside 0..2 becomes 0 and is stored as 0.
-    // Returns the view to select.
-    int LoadView(CComSetting& settings);
+    // The view ShowDataMask selects; a value outside 0..2 selects the raw one.
+    static int ViewOf(const CComSetting& settings);
     // Stores the selected view as ShowDataMask in the settings and in the
     // current set's section of the INI file; false when the file was not
     // written.

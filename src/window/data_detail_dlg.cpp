@@ -29,8 +29,12 @@ QLineEdit* ReadOnlyField(const char* name, const std::string& text, int width) {
 
 }  // namespace
 
-CDataDetailDlg::CDataDetailDlg(CDataDetail detail, CComSetting& settings, QWidget* parent)
-    : QDialog(parent), detail_(std::move(detail)), settings_(settings) {
+CDataDetailDlg::CDataDetailDlg(CDataDetail detail, const CComSetting& settings, QWidget* parent,
+                               ViewStore storeView)
+    : QDialog(parent),
+      detail_(std::move(detail)),
+      settings_(settings),
+      storeView_(std::move(storeView)) {
     setObjectName(QStringLiteral("DataDetailDialog"));
     // The title's text comes from the string table, which holds UTF-8.
     setWindowTitle(QString::fromUtf8(detail_.Title()));
@@ -49,12 +53,12 @@ CDataDetailDlg::CDataDetailDlg(CDataDetail detail, CComSetting& settings, QWidge
     } else {
         layout->addWidget(text_, 1);
     }
-    views_->button(detail_.LoadView(settings_))->setChecked(true);
+    views_->button(CDataDetail::ViewOf(settings_))->setChecked(true);
     ShowView();
 }
 
 CDataDetailDlg::~CDataDetailDlg() {
-    CDataDetail::StoreView(settings_, views_->checkedId());
+    if (storeView_) storeView_(views_->checkedId());
 }
 
 QLayout* CDataDetailDlg::BuildViewChoice() {

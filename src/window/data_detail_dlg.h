@@ -2,12 +2,13 @@
 // bytes) with its time in the title, its type and size, and its bytes in the
 // raw, formatted or hexadecimal view, all texts given by CDataDetail. "Save
 // data" (offered for the pending bytes only) ends it with Accepted; the view
-// chosen is stored as ShowDataMask when the dialog is destroyed. A record
+// chosen is handed to the opener's store when the dialog is destroyed. A record
 // that carries an ASTM record in the ASTM mode shows its fields as a tree.
 // User-interface thread only.
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "traffic/data_detail.h"
 
@@ -26,7 +27,13 @@ class CDataDetailDlg : public QDialog {
     Q_OBJECT
 
   public:
-    CDataDetailDlg(CDataDetail detail, CComSetting& settings, QWidget* parent = nullptr);
+    // Keeps the view chosen (CDataDetail::kRaw ...) for the next detail view.
+    using ViewStore = std::function<void(int view)>;
+
+    // Opens on the view the settings select; without a store the view chosen
+    // is not kept.
+    CDataDetailDlg(CDataDetail detail, const CComSetting& settings, QWidget* parent = nullptr,
+                   ViewStore storeView = {});
     ~CDataDetailDlg() override;
 
   private:
@@ -40,7 +47,8 @@ class CDataDetailDlg : public QDialog {
     void ShowView();
 
     CDataDetail detail_;
-    CComSetting& settings_;
+    const CComSetting& settings_;
+    ViewStore storeView_;
     QButtonGroup* views_ = nullptr;
     QCheckBox* decode_ = nullptr;
     QPlainTextEdit* text_ = nullptr;

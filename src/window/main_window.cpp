@@ -486,7 +486,8 @@ void CMainWindow::OpenPendingDetail() {
     if (exchange.Pending().empty()) return;
     CDataDetail detail(CMsgRecord('R', exchange.Pending()));
     detail.SetSaveShown(true);
-    CDataDetailDlg dialog(std::move(detail), settings_, this);
+    CDataDetailDlg dialog(std::move(detail), settings_, this,
+                          [this](int view) { engine_->SetDetailView(view); });
     if (dialog.exec() != QDialog::Accepted) return;
     engine_->FlushPendingData();
     traffic_->ScheduleCatchUp(false);

@@ -34,17 +34,17 @@ TEST(UiLanguage, CodesFollowTheLocaleTheMenuStoresItsKeyAndOnlyTheSameVersionLoa
     const UiLanguage before = StringLanguage();
     SetStringLanguage(UiLanguage::English);
     RecordingBox box;
-    OnSelectUI(kCmdSelectUiSystem, settings, box);  // the checked item does nothing
+    ChooseUILanguage(0, settings, box);  // the checked item does nothing
     EXPECT_EQ(box.Take(), "");
     EXPECT_FALSE(std::filesystem::exists(dir.File("q.ini")));
     ASSERT_EQ(settings.SetCurrentSet("Lab"), 1);
-    OnSelectUI(kCmdSelectUiEnglish, settings, box);
+    ChooseUILanguage(2, settings, box);
     EXPECT_EQ(ReadFile(dir.File("q.ini")),
               "[Public]\r\nCurrentSet=Lab\r\n[Lab]\r\nUsedUILangCode=2\r\n");
     EXPECT_EQ(box.Take(),
               "Qelvor (info, ok): UI Language settings have been modified.It will "
               "take effect after restart\n");
-    OnSelectUI(kCmdSelectUiChinese, settings, box);
+    ChooseUILanguage(1, settings, box);
     EXPECT_EQ(settings.ReadProfileInt("lab", "usedUILangCode", 0), 1);
     EXPECT_EQ(StringLanguage(), UiLanguage::English);
     ApplyUILanguage(settings);

@@ -93,7 +93,9 @@ class DataDetailDlgTest : public QObject {
     // The view of a received record of data.
     std::unique_ptr<CDataDetailDlg> Detail(const std::string& data) {
         CDataDetail detail(CMsgRecord('R', data, {2024, 1, 2, 2, 3, 4, 5, 6}));
-        auto view = std::make_unique<CDataDetailDlg>(std::move(detail), settings);
+        auto view = std::make_unique<CDataDetailDlg>(
+            std::move(detail), settings, nullptr,
+            [this](int chosen) { CDataDetail::StoreView(settings, chosen); });
         view->show();
         return view;
     }
