@@ -9,9 +9,8 @@ namespace {
 class AstmEngineTest : public EngineTest {
   protected:
     AstmEngineTest() {
-        settings.ProtocolMode = kProtocolAstm;
-        settings.AutoRestart = 0;
-        settings.SplitStrs = "<CR><LF>";
+        std::tie(settings.ProtocolMode, settings.AutoRestart, settings.SplitStrs) =
+            std::make_tuple(kProtocolAstm, 0, "<CR><LF>");
     }
     std::string Play(const Socket& peer, const std::vector<LineStep>& steps) {
         return PlaySteps(peer, steps, [this] { Poll(); });
@@ -35,9 +34,9 @@ TEST_F(AstmEngineTest, PeersTransferIsAnsweredAndRecordedAsTheLineCarriedIt) {
                               "I:record: H|\\^&", "R:" + bad, "S:" + kNak,
                               "I:ASTM: frame 2: checksum 00, expected " + sum + ": NAK sent",
                               "R:" + patient, "S:" + kAck, "I:record: P|1", "R:" + kEot}));
-    EXPECT_EQ(State().bufferText, "");
     // The refused frame is the one the statistics count as bad.
-    EXPECT_EQ(Engine().Stats().Counts().badCheckFrames, 1u);
+    EXPECT_EQ(std::make_tuple(State().bufferText, Engine().Stats().Counts().badCheckFrames),
+              std::make_tuple("", 1u));
 }
 
 // Leaving ProtocolMode 1, or closing the port, ends an unanswered message with
@@ -56,8 +55,8 @@ TEST_P(AstmLinkEnd, AbortsTheMessageWithEotAndRefusesTheNext) {
     } else {
         Engine().OnClosePort();
     }
-    EXPECT_EQ(peer.Receive(1), kEot);
-    EXPECT_EQ(Engine().AstmMessageResult(), false);
+    EXPECT_EQ(std::make_tuple(peer.Receive(1), Engine().AstmMessageResult()),
+              std::make_tuple(kEot, false));
     EXPECT_FALSE(Engine().SendAstmMessage());
     EXPECT_EQ(RecordsOf('I').back(), switchMode
                                          ? "Send message: only with ProtocolMode=1 (the ASTM link)"

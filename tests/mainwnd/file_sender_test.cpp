@@ -41,16 +41,14 @@ TEST_F(FileSender, FailedSendsFileFormsTheByteOrderMarkAndReSend) {
         {0, 1, kBom, kBom}, {0, 1, "\xFF\xFE"s + utf16, utf16}};
     // clang-format on
     for (const auto& c : cases) {
-        settings.SendFileFMT = c.form;
-        settings.NoSendFileBOM = c.noBom;
+        std::tie(settings.SendFileFMT, settings.NoSendFileBOM) = std::tie(c.form, c.noBom);
         WriteFile(path, c.content);
         EXPECT_EQ(Engine().SendFile(path), static_cast<int>(c.sent.size()));
         EXPECT_EQ(peer.Receive(c.sent.size()), c.sent) << testing::PrintToString(c.content);
     }
-    EXPECT_EQ(Engine().Exchange().RecordCount(), 1u);
-    EXPECT_EQ(State().lastSentFilePath, path);
-    EXPECT_TRUE(Button(kIdReSend).visible);
-    EXPECT_EQ(Button(kIdReSend).toolTip, "resend file:\n" + path);
+    EXPECT_EQ(std::make_tuple(Engine().Exchange().RecordCount(), State().lastSentFilePath,
+                              Button(kIdReSend).visible, Button(kIdReSend).toolTip),
+              std::make_tuple(1u, path, true, "resend file:\n" + path));
     WriteFile(path, "second");
     Engine().ReSend();
     EXPECT_EQ(peer.Receive(6), "second");

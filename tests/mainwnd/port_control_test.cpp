@@ -131,17 +131,15 @@ TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
         SCOPED_TRACE(c.status);
         engine.reset();
         view = RecordingView();
-        settings.WorkMode = c.mode;
-        settings.IPPort = settings.UDPLocalPort = c.port;
-        settings.UDPRemotePort = c.remote;
-        settings.SvrIPAddr = c.address;
+        std::tie(settings.WorkMode, settings.IPPort, settings.UDPLocalPort, settings.UDPRemotePort,
+                 settings.SvrIPAddr) = std::tie(c.mode, c.port, c.port, c.remote, c.address);
         Engine().OnOpenPort();
         ASSERT_TRUE(PollWhileConnecting());
         EXPECT_EQ(Pane(0), c.status);
         EXPECT_EQ(State().pane0ToolTip.rfind(c.tip, 0), 0u) << State().pane0ToolTip;
-        EXPECT_FALSE(view.Running(kTimerPoll) || Button(kIdOpenPort).enabled);
-        EXPECT_TRUE(Button(kIdClosePort).enabled);
-        EXPECT_EQ(Button(kIdSetPort).caption, "Setup");
+        EXPECT_EQ(std::make_tuple(view.Running(kTimerPoll), Button(kIdOpenPort).enabled,
+                                  Button(kIdClosePort).enabled, Button(kIdSetPort).caption),
+                  std::make_tuple(false, false, true, "Setup"));
         ExpectSendButtons(false, false);
         Engine().OnClosePort();
         EXPECT_EQ(Pane(0) + State().pane0ToolTip, settings.DescribePort());
@@ -181,9 +179,8 @@ TEST_F(PortControl, TakenServerPortShowsOneStatusUntilFreeThenListensByItself) {
 }
 
 TEST_F(PortControl, ClientWithHandShakeOffersNoAutoSendAndSilenceEndsFramesWithoutSplitStrings) {
-    settings.HandShake = 1;
-    settings.SplitStrs = "";
-    settings.InterframeDelay = 3;
+    std::tie(settings.HandShake, settings.SplitStrs, settings.InterframeDelay) =
+        std::make_tuple(1, "", 3);
     Engine().Exchange().LoadSplitConfig();
     Socket peer = ConnectAsClient();
     ExpectSendButtons(true, false);
@@ -217,10 +214,8 @@ TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesKindAndTitle
     }
     Socket accepted = holder.Accept();
     ASSERT_TRUE(accepted.Valid());
-    settings.AutoRestart = 0;
-    settings.WorkMode = kWorkModeSerial;
-    settings.ComPort = 0;
-    settings.ComName = "ttyQelvorMissing";
+    std::tie(settings.AutoRestart, settings.WorkMode, settings.ComPort, settings.ComName) =
+        std::make_tuple(0, kWorkModeSerial, 0, "ttyQelvorMissing");
     Engine().OnSetPort(true);
     EXPECT_FALSE(Engine().IsPortOpen());
     EXPECT_EQ(accepted.Receive(1, 1000), "");
@@ -277,8 +272,7 @@ class Reconnect : public EngineTest {
 TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
     listener = Socket::Listen();
     const int port = listener.Port();
-    settings.WorkMode = kWorkModeTcpClient;
-    settings.IPPort = port;
+    std::tie(settings.WorkMode, settings.IPPort) = std::make_tuple(kWorkModeTcpClient, port);
     for (const int autoReconnect : {0, 1}) {
         settings.AutoReconnect = autoReconnect;
         Engine().OnOpenPort();
@@ -312,8 +306,7 @@ TEST_F(Reconnect, AVanishedSerialDeviceIsReopenedWhenItsNameIsBack) {
     first.CloseMaster();
     ASSERT_TRUE(PollUntilCode(-1));
     ASSERT_TRUE(PollUntilAttempt(1));
-    ASSERT_EQ(unlink(link.c_str()), 0);
-    ASSERT_EQ(symlink(second.path.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(unlink(link.c_str()) == 0 && symlink(second.path.c_str(), link.c_str()) == 0);
     settings.DtrOnOpen = settings.RtsOnOpen = 1;
     ASSERT_TRUE(PollUntilCode(1)) << State().pane0ToolTip;
     EXPECT_TRUE(State().controlLines.shown && !State().controlLines.available);

@@ -62,10 +62,10 @@ TEST_F(SendOperations, FrameEmptiedByTheConversionLeavesARecordWhy) {
     Engine().SetSendText("A");
     const int sent = Engine().OnSendData();
     std::setlocale(LC_CTYPE, "C");
-    EXPECT_EQ(sent, 0);
-    EXPECT_EQ(RecordsOf('I'),
-              Lines{"Send data: nothing sent, cannot convert from QELVOR-UNKNOWN to UTF-16LE"});
-    EXPECT_TRUE(RecordsOf('S').empty());
+    EXPECT_EQ(std::make_tuple(sent, RecordsOf('S'), RecordsOf('I')),
+              std::make_tuple(0, Lines{},
+                              Lines{"Send data: nothing sent, cannot convert from "
+                                    "QELVOR-UNKNOWN to UTF-16LE"}));
 }
 
 TEST_F(SendOperations, ControlItemsSendAndNameTheSendCtrlButton) {
@@ -99,9 +99,9 @@ TEST_F(SendOperations, AutoSendStartsAtTheSelectionReportsCompletionAndStopsOnCl
     // clang-format on
     for (const auto& tick : ticks) {
         Engine().OnTimer(kTimerAutoSend);
-        EXPECT_EQ(peer.Receive(2), tick.line);
-        EXPECT_EQ(State().sendText + Pane(1), tick.line + tick.pane);
-        EXPECT_EQ(Engine().DataList().CurSel(), tick.selection);
+        EXPECT_EQ(std::make_tuple(peer.Receive(2), State().sendText + Pane(1),
+                                  Engine().DataList().CurSel()),
+                  std::make_tuple(tick.line, tick.line + tick.pane, tick.selection));
     }
     Engine().OnTimer(kTimerAutoSend);
     EXPECT_TRUE(AutoSendStopped());
@@ -129,9 +129,8 @@ TEST_F(SendOperations, StressTestWrapsToTheFirstLineWithoutSendingInThatTick) {
     EXPECT_EQ(Button(kIdAutoSend).caption, "StopTest");
     for (int i = 0; i < 6; ++i)  // A, B, wrap, A, B, wrap
         Engine().OnTimer(kTimerAutoSend);
-    EXPECT_EQ(peer.Receive(4), "ABAB");
-    EXPECT_EQ(Engine().DataList().CurSel(), 0);
-    EXPECT_EQ(Pane(1), "Send=2,Count=4");
+    EXPECT_EQ(std::make_tuple(peer.Receive(4), Engine().DataList().CurSel(), Pane(1)),
+              std::make_tuple("ABAB", 0, "Send=2,Count=4"));
     Engine().OnAutoSend();
     EXPECT_EQ(Button(kIdAutoSend).caption, "StressTest");
 }
@@ -151,11 +150,9 @@ TEST_F(SendOperations, CheckSumButtonAndCaptionsFollowTheSettings) {
     // clang-format on
     settings.HandShake = 1;
     for (const auto& c : cases) {
-        settings.HexSendData = c.hex;
-        settings.SendFileFMT = c.fileFmt;
-        settings.CheckSum = c.checkSum;
-        settings.SupportStress = c.stress;
-        settings.UsedResponseFile = c.responseFile;
+        std::tie(settings.HexSendData, settings.SendFileFMT, settings.CheckSum,
+                 settings.SupportStress, settings.UsedResponseFile) =
+            std::tie(c.hex, c.fileFmt, c.checkSum, c.stress, c.responseFile);
         Engine().RefreshCaptions();
         EXPECT_EQ(Button(kIdSendData).caption + "|" + Button(kIdSendFile).caption + "|" +
                       Button(kIdCheckSum).caption + "|" + Button(kIdAutoSend).caption + "|" +

@@ -114,9 +114,9 @@ class EngineTest : public testing::Test {
     const std::string& Pane(size_t index) { return State().panes[index]; }
 
     void ExpectSendButtons(bool data, bool autoSend) {
-        EXPECT_EQ(Button(kIdSendData).enabled, data);
-        EXPECT_EQ(Button(kIdSendFile).enabled, data);
-        EXPECT_EQ(Button(kIdAutoSend).enabled, autoSend);
+        EXPECT_EQ(std::make_tuple(Button(kIdSendData).enabled, Button(kIdSendFile).enabled,
+                                  Button(kIdAutoSend).enabled),
+                  std::make_tuple(data, data, autoSend));
     }
     void Poll(int ticks = 1) {
         for (int i = 0; i < ticks; ++i)
@@ -126,12 +126,9 @@ class EngineTest : public testing::Test {
         return RunUntil([this] { Poll(); }, done);
     }
     void OpenSerial(const std::string& device) {
-        settings.WorkMode = kWorkModeSerial;
-        settings.ComPort = 0;
-        settings.ComName = device;
-        settings.BaudRate = 9600;
-        settings.ByteSize = 8;
-        settings.Parity = settings.StopBit = 0;
+        std::tie(settings.WorkMode, settings.ComPort, settings.ComName, settings.BaudRate,
+                 settings.ByteSize, settings.Parity, settings.StopBit) =
+            std::make_tuple(kWorkModeSerial, 0, device, 9600, 8, 0, 0);
         Engine().OnOpenPort();
         EXPECT_EQ(State().shownStatusCode, 1) << State().pane0ToolTip;
     }
@@ -160,9 +157,8 @@ class EngineTest : public testing::Test {
     }
     Lines RecordsOf(char type) {
         Lines found;
-        for (const CMsgRecord& record : Engine().Exchange().Records()) {
+        for (const CMsgRecord& record : Engine().Exchange().Records())
             if (record.Type() == type) found.push_back(record.Data());
-        }
         return found;
     }
     // Every record as "type:data".
