@@ -185,8 +185,6 @@ inline std::string ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
-inline constexpr UiLanguage kBothLanguages[] = {UiLanguage::English, UiLanguage::Chinese};
-
 // The rows "en" and "zh" of a test that runs once in each language.
 inline void AddLanguageRows() {
     QTest::addColumn<int>("language");

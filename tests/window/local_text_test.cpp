@@ -15,9 +15,8 @@ TEST(LocalText, EveryByteCrossesBothWaysNulIncluded) {
     const std::string bytes("A\0B\0\0\xC3\xA9", 7);
     const QString text = LocalText(bytes);
     ASSERT_EQ(text.size(), 6);
-    EXPECT_EQ(text[1], QChar(u'\0'));
-    EXPECT_EQ(text[5], QChar(u'\u00E9'));
-    EXPECT_EQ(LocalBytes(text), bytes);
+    EXPECT_EQ(std::make_tuple(text[1], text[5], LocalBytes(text)),
+              std::make_tuple(QChar(u'\0'), QChar(u'\u00E9'), bytes));
     EXPECT_EQ(LocalBytes(QString(QChar(u'\0'))), std::string(1, '\0'));
 }
 

@@ -186,26 +186,26 @@ class MainWindowTest : public QObject {
         QWidget* traffic = f.Control("TrafficList");
         auto* toggle = f.Control<QPushButton>("ShowDataList");
         const QRect shown = f.Control("DataList")->geometry();
-        QCOMPARE(traffic->geometry().right() + 1, shown.left() - 4);
-        QCOMPARE(toggle->geometry().left(), shown.left() - 12);
+        const auto edges = [&] {  // the traffic list's right end, the toggle's left
+            return std::make_pair(traffic->geometry().right() + 1, toggle->geometry().left());
+        };
+        QCOMPARE(edges(), std::make_pair(shown.left() - 4, shown.left() - 12));
         QTest::mouseClick(toggle, Qt::LeftButton);
         QVERIFY(f.Control("DataList")->isHidden());
-        QCOMPARE(toggle->text(), QString("<"));
-        QCOMPARE(traffic->geometry().right(), shown.right());
+        QCOMPARE(edges(), std::make_pair(shown.right() + 1, shown.right() + 1 - 12));
         QCOMPARE(f.Control("BufferBox")->geometry().right() + 1, shown.right() + 1 - 15);
-        QCOMPARE(toggle->geometry().left(), shown.right() + 1 - 12);
-        QCOMPARE(f.settings.ShowDataListWnd, 0);  // its write: the engine's tests
+        QCOMPARE(std::make_pair(toggle->text(), f.settings.ShowDataListWnd),
+                 std::make_pair(QString("<"), 0));
         QTest::mouseClick(toggle, Qt::LeftButton);
         QCOMPARE(traffic->geometry().right() + 1, shown.left() - 4);
         const QSize opened = window.size();
         QCOMPARE(window.minimumSize(), opened);
-        const std::tuple<const char*, QPoint, QSize> anchors[] = {
-            // moved, grown by (100, 40)
-            {"SendData", {100, 40}, {0, 0}}, {"CheckSum", {100, 40}, {0, 0}},
-            {"OpenPort", {50, 40}, {0, 0}},  {"Exit", {50, 40}, {0, 0}},
-            {"Scroll", {50, 40}, {0, 0}},    {"TrafficList", {0, 0}, {100, 40}},
-            {"DataList", {100, 0}, {0, 40}}, {"SendBox", {0, 40}, {100, 0}},
-            {"BufferBox", {0, 0}, {100, 0}}};
+        // clang-format off
+        const std::tuple<const char*, QPoint, QSize> anchors[] = {  // moved, grown by (100, 40)
+            {"SendData", {100, 40}, {0, 0}}, {"CheckSum", {100, 40}, {0, 0}}, {"OpenPort", {50, 40}, {0, 0}},
+            {"Exit", {50, 40}, {0, 0}}, {"Scroll", {50, 40}, {0, 0}}, {"TrafficList", {0, 0}, {100, 40}},
+            {"DataList", {100, 0}, {0, 40}}, {"SendBox", {0, 40}, {100, 0}}, {"BufferBox", {0, 0}, {100, 0}}};
+        // clang-format on
         std::map<std::string, QRect> before;
         for (const auto& [name, moved, grown] : anchors)
             before[name] = f.Control(name)->geometry();
@@ -232,11 +232,10 @@ class MainWindowTest : public QObject {
             QCOMPARE(pin->isChecked(), pinned);
             QCOMPARE(window.size(), opened);
         }
-        const std::pair<std::string, std::string> names[] = {{"/home/ann/cfg/my.ini", "newmy.ini"},
-                                                             {"/my.ini", "newQelvor.ini"},
-                                                             {"my.ini", "newQelvor.ini"}};
-        for (const auto& [iniPath, name] : names)
-            QCOMPARE(NewInstanceIniName(iniPath), name);
+        const std::vector<std::string> names = {NewInstanceIniName("/home/ann/cfg/my.ini"),
+                                                NewInstanceIniName("/my.ini"),
+                                                NewInstanceIniName("my.ini")};
+        QCOMPARE(names, (std::vector<std::string>{"newmy.ini", "newQelvor.ini", "newQelvor.ini"}));
 
         // A dropped file (the first of two) loads; a right click selects the line Delete takes.
         const QString first = f.dir.filePath("lines.txt"), other = f.dir.filePath("other.txt");
@@ -249,12 +248,13 @@ class MainWindowTest : public QObject {
         QApplication::sendEvent(&window, &enter);
         QApplication::sendEvent(&window, &drop);
         CDataList& list = window.Engine().DataList();
-        QCOMPARE(list.Lines(), (std::vector<std::string>{"A", "B", ""}));
-        QCOMPARE(window.Engine().State().dataFilePath, first.toStdString());
+        QCOMPARE(std::make_pair(list.Lines(), window.Engine().State().dataFilePath),
+                 std::make_pair(std::vector<std::string>{"A", "B", ""}, first.toStdString()));
         const auto remove = [](QMenu* menu) { return CommandAction(menu, kCmdDeleteData); };
         QCOMPARE(RightClickDataLine(f, 1, remove), QString("DATA_PROC"));
-        QCOMPARE(list.Lines(), (std::vector<std::string>{"A", ""}));
-        QCOMPARE(f.Control<QListView>("DataList")->model()->rowCount(), 2);
+        QCOMPARE(
+            std::make_pair(list.Lines(), f.Control<QListView>("DataList")->model()->rowCount()),
+            std::make_pair(std::vector<std::string>{"A", ""}, 2));
     }
 
     // "-n": the configuration dialog first, the port closed; then it opens (AutoRestart).

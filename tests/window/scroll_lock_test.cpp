@@ -15,22 +15,17 @@ class ScrollLockTest : public QObject {
         QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
         QVERIFY(!newest->isVisible());
         for (const bool bySelection : {true, false}) {
-            if (bySelection) {
-                const QModelIndex first = f.Model()->index(f.Model()->rowCount() - 5, 2);
-                QTest::mouseClick(f.List()->viewport(), Qt::LeftButton, {},
-                                  f.List()->visualRect(first).center());
-            } else {
-                bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-            }
+            const QModelIndex fifthLast = f.Model()->index(f.Model()->rowCount() - 5, 2);
+            bySelection ? QTest::mouseClick(f.List()->viewport(), Qt::LeftButton, {},
+                                            f.List()->visualRect(fifthLast).center())
+                        : bar->triggerAction(QAbstractSlider::SliderPageStepSub);
             QVERIFY2(newest->isVisible(), bySelection ? "selection" : "scrolling");
             const int kept = bar->value();
             QVERIFY(f.Receive(lines(10)));
             QCOMPARE(bar->value(), kept);
             QVERIFY(bar->value() < bar->maximum());
-            if (bySelection)
-                QTest::mouseClick(newest, Qt::LeftButton);
-            else
-                QTest::keyClick(f.List(), Qt::Key_End);
+            bySelection ? QTest::mouseClick(newest, Qt::LeftButton)
+                        : QTest::keyClick(f.List(), Qt::Key_End);
             QCOMPARE(bar->value(), bar->maximum());
             QVERIFY(!newest->isVisible());
             QCOMPARE(f.Selected(), QString("-"));

@@ -8,14 +8,13 @@
 
 // The lines of list that name path, or a note that the list is not sorted.
 static QStringList LinesNaming(const QListWidget* list, const std::string& path) {
-    QStringList all, lines;
+    QStringList all;
     for (int i = 0; i < list->count(); ++i)
         all << list->item(i)->text();
-    for (const QString& line : all)
-        if (line.startsWith(QString::fromStdString(path))) lines << line;
     QStringList sorted = all;
     sorted.sort();
-    return sorted == all ? lines : QStringList{"(not sorted)"};
+    const QRegularExpression naming("^" + QRegularExpression::escape(QString::fromStdString(path)));
+    return sorted == all ? all.filter(naming) : QStringList{"(not sorted)"};
 }
 
 class SerialPortListDlgTest : public QObject {

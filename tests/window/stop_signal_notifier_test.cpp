@@ -7,18 +7,15 @@
 // Whether the process blocks the stop signals and ignores SIGPIPE yet.
 static bool BlocksStopSignals(qint64 pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    const auto has = [](unsigned long long mask, int signalNumber) {
-        return (mask & (1ull << (signalNumber - 1))) != 0;
+    std::map<std::string, unsigned long long> masks;  // by "SigBlk:" and "SigIgn:"
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigBlk:", 0) == 0 || line.rfind("SigIgn:", 0) == 0)
+            masks[line.substr(0, 7)] = std::stoull(line.substr(7), nullptr, 16);
+    const auto has = [&](const char* mask, int signalNumber) {
+        return (masks[mask] & (1ull << (signalNumber - 1))) != 0;
     };
-    bool blocked = false, ignored = false;
-    for (std::string line; std::getline(status, line);) {
-        const bool blk = line.rfind("SigBlk:", 0) == 0, ign = line.rfind("SigIgn:", 0) == 0;
-        if (!blk && !ign) continue;
-        const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
-        if (blk) blocked = has(mask, SIGINT) && has(mask, SIGTERM) && has(mask, SIGHUP);
-        if (ign) ignored = has(mask, SIGPIPE);
-    }
-    return blocked && ignored;
+    return has("SigBlk:", SIGINT) && has("SigBlk:", SIGTERM) && has("SigBlk:", SIGHUP) &&
+           has("SigIgn:", SIGPIPE);
 }
 
 class StopSignalNotifierTest : public QObject {

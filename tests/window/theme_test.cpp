@@ -9,9 +9,9 @@
 class ThemeTest : public QObject {
     Q_OBJECT
   private slots:
-    void initTestCase() { platformStyle_ = QApplication::style()->name(); }
     void cleanup() { CTheme::Apply(Theme::kSystem); }
     void storedAndApplied() {
+        const QString platformStyle = QApplication::style()->name();
         WindowFixture f;
         CMainWindow& window = f.Window(false);
         const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/qelvor/qelvor.conf";
@@ -22,16 +22,13 @@ class ThemeTest : public QObject {
         for (const auto& [action, value, style, dark] : steps) {
             f.Action(qPrintable(action))->trigger();
             QCOMPARE(QSettings(file, QSettings::IniFormat).value("Theme").toString(), value);
-            QCOMPARE(QApplication::style()->name(), style.isEmpty() ? platformStyle_ : style);
+            QCOMPARE(QApplication::style()->name(), style.isEmpty() ? platformStyle : style);
             QTRY_COMPARE(window.palette().color(QPalette::Window).lightnessF() < 0.5, dark);
             QTRY_COMPARE(chart->theme(), dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
             for (const char* name : {"ThemeSystem", "ThemeLight", "ThemeDark"})
                 QCOMPARE(f.Action(name)->isChecked(), name == action);
         }
     }
-
-  private:
-    QString platformStyle_;
 };
 QELVOR_WINDOW_TEST(ThemeTest);
 #include "theme_test.moc"
