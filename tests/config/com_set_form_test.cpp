@@ -15,6 +15,7 @@ namespace qelvor {
 namespace {
 
 using namespace testing_support;
+using namespace std::string_literals;
 
 // A settings file "my.ini" in a temporary folder, the program's record over
 // it and the dialog's form opened on that record.
@@ -152,18 +153,15 @@ TEST_F(ComSetForm, DelSeriesDeletesTheCurrentSetNeverTheDefaultOne) {
     Open(
         "[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nBaudRate=300\r\n"
         "[ComSet]\r\nBaudRate=1200\r\n");
-    ASSERT_EQ(c().SeriesText, "Lab");
-    EXPECT_EQ(c().BaudRate, 1);  // 300
+    ASSERT_EQ(std::make_pair(c().SeriesText, c().BaudRate), std::make_pair("Lab"s, 1));  // 300
     form->DelSeries();
     // The entry at the same index is gone: the first one, ComSet, is loaded.
-    EXPECT_EQ(c().SeriesText, "ComSet");
-    EXPECT_EQ(c().BaudRate, 2);  // 1200
+    EXPECT_EQ(std::make_pair(c().SeriesText, c().BaudRate), std::make_pair("ComSet"s, 2));  // 1200
     EXPECT_EQ(global.SetNames, (std::set<std::string>{"ComSet"}));
     EXPECT_EQ(ReadFile(ini),
               "[Public]\r\nSetList=ComSet\r\nCurrentSet=Lab\r\n[ComSet]\r\nBaudRate=1200\r\n");
-    form->Reset();
-    EXPECT_EQ(c().SeriesIndex, -1);
-    EXPECT_EQ(c().BaudRate, 5);  // 9600, the default of the missing section
+    form->Reset();  // 9600, the default of the missing section
+    EXPECT_EQ(std::make_pair(c().SeriesIndex, c().BaudRate), std::make_pair(-1, 5));
     // The default set is refused in any case: "COMSET" and "ComSet" here.
     const std::string body = "[Public]\r\nSetList=COMSET\r\n[COMSET]\r\nParity=1\r\n";
     Open(body);

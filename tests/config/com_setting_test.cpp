@@ -136,8 +136,7 @@ TEST_F(ComSetting, LoadReadsTheCurrentSetAndEveryWriteReachesTheRightSection) {
               "[Public]\r\nCurrentSet=Lab\r\nSetList=ComSet,Lab\r\n[ComSet]\r\nBaudRate=1200\r\n"
               "[lab]\r\nBaudRate=57600\r\nComName=\"/dev/pts/3\"\r\n");
     CComSetting s = CComSetting::Loaded(ini);
-    EXPECT_EQ(s.BaudRate, 57600);
-    EXPECT_EQ(s.ComName, "/dev/pts/3");
+    EXPECT_EQ(std::to_string(s.BaudRate) + s.ComName, "57600/dev/pts/3");
     s.SetNames.insert("Extra");
     EXPECT_EQ(s.Load("ComSet"), 1);
     EXPECT_EQ(std::to_string(s.BaudRate) + s.ComName, "1200");
@@ -197,8 +196,7 @@ TEST_F(ComSetting, DeleteSetRemovesEverySectionOfThatNameAndTrimsTheRest) {
     CComSetting none = CComSetting::Loaded(ini);
     none.SetNames.insert("Lab");
     EXPECT_EQ(none.DeleteSet("Lab"), 0);  // no file: nothing changes
-    EXPECT_EQ(none.SetNames.count("Lab"), 1u);
-    EXPECT_FALSE(std::filesystem::exists(ini));
+    EXPECT_TRUE(none.SetNames.count("Lab") == 1 && !std::filesystem::exists(ini));
     WriteFile(ini,
               "[Public]\r\nSetList=ComSet,Lab,Other\r\n  [lab]  \r\nBaudRate=1\r\n[Other]\r\n"
               "\tBaudRate = 2  \r\n; kept note\r\nParity=1\r\n[LAB]\r\nParity=3\r\n");
@@ -236,15 +234,13 @@ TEST_F(ComSetting, LoadErrorNamesTheFileAndHasSetAnswersForTheCommandLine) {
     WriteFile(unreadable, "[S]\r\nk=1\r\n");
     ASSERT_EQ(chmod(unreadable.c_str(), 0200), 0);
     const std::string utf16 = "[\0C\0o\0m\0S\0e\0t\0]\0\r\0\n\0B\0a\0u\0d\0R\0a\0t\0e\0=\0001\0"s;
-    const struct {
-        const char* name;
-        std::string text;
-        const char* why;
-    } texts[] = {{"le.ini", "\xFF\xFE" + utf16, "UTF-16"},
-                 {"be.ini", "\xFE\xFF\0" + utf16, "UTF-16"},
-                 {"nomark.ini", utf16, "UTF-16"},
-                 {"nul.ini", "[ComSet]\r\nBaudRate=1200\0\r\nParity=2\r\n"s, "it holds a NUL byte"},
-                 {"bom8.ini", "\xEF\xBB\xBF[ComSet]\r\nBaudRate=1200\r\n", nullptr}};
+    // clang-format off
+    const struct { const char* name; std::string text; const char* why; } texts[] = {
+        {"le.ini", "\xFF\xFE" + utf16, "UTF-16"}, {"be.ini", "\xFE\xFF\0" + utf16, "UTF-16"},
+        {"nomark.ini", utf16, "UTF-16"},
+        {"nul.ini", "[ComSet]\r\nBaudRate=1200\0\r\nParity=2\r\n"s, "it holds a NUL byte"},
+        {"bom8.ini", "\xEF\xBB\xBF[ComSet]\r\nBaudRate=1200\r\n", nullptr}};
+    // clang-format on
     std::vector<std::pair<std::string, std::string>> cases = {
         {dir.File("none.ini"), ""},
         {dir.File("d.ini"), dir.File("d.ini") + " is a directory"},

@@ -87,13 +87,11 @@ TEST_F(ZipWriter, AnArchiveReplacesItsTargetOnlyAtAGoodClose) {
 // target is left byte for byte, with no temporary beside it.
 TEST_F(ZipWriter, AFileThatIsNotAZipArchiveIsNeverReplaced) {
     WriteFile(dir_.File("a.log"), "a");
-    const struct {
-        std::string content;
-        bool replaced;
-    } rows[] = {{"my notes, not an archive", false},
-                {"PK\x03", false},
-                {"", true},
-                {std::string("PK\x05\x06") + std::string(18, '\0'), true}};
+    // clang-format off
+    const struct { std::string content; bool replaced; } rows[] = {
+        {"my notes, not an archive", false}, {"PK\x03", false}, {"", true},
+        {std::string("PK\x05\x06") + std::string(18, '\0'), true}};
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.content);
         WriteFile(archive_, row.content);

@@ -287,9 +287,8 @@ TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
     ASSERT_TRUE(cli->WaitForErr("connect failed")) << cli->Err();
     cli->Signal(SIGHUP);
     EXPECT_EQ(cli->Wait(), 0);
-    const std::string out = cli->Out();
-    EXPECT_NE(out.find(">S:L2\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(">R:abc\n"), std::string::npos) << out;
+    EXPECT_THAT(cli->Out(),
+                testing::AllOf(testing::HasSubstr(">S:L2\n"), testing::HasSubstr(">R:abc\n")));
 }
 
 // `qelvor-cli | head -n 5`: the reader goes, the run ends at once with 0 and

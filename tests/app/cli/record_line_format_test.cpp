@@ -19,8 +19,7 @@ TEST(CliOptions, RecordLinesInEachForm) {
         {hexNoTime, &info, "I:note \x85"},
         // UTF-8: whole characters stay; a C1 control and a cut character do not.
         {utf8, &received, "R:<STX>A<DEL><x9B>\xC2<x9B>\xE6\x96\x87\xE2<x82>"},
-        {utf8, &info, "I:note <x85>"},
-    };
+        {utf8, &info, "I:note <x85>"}};
     for (const auto& [format, record, expected] : cases)
         EXPECT_EQ(FormatRecordLine(*record, format), expected);
     // Overlong forms and surrogates are no characters.
