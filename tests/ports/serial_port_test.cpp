@@ -80,12 +80,11 @@ TEST_F(Pty, LineFormatRateAndFlowControlReachTheDriver) {
         port_.SetFormat(6, 0, 4);
         termios t{};
         ASSERT_EQ(tcgetattr(pty_.slave, &t), 0);
-        EXPECT_EQ(t.c_cflag & kLineBits, r.cflags);
-        EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL), r.iflags);
         EXPECT_EQ((t.c_lflag & (ICANON | ECHO)) | (t.c_oflag & OPOST), 0u);  // raw
-        EXPECT_EQ(cfgetospeed(&t), r.constant);
-        EXPECT_EQ(porttest::ReadTtyRate(pty_.slave), static_cast<unsigned>(r.rate));
-        EXPECT_STREQ(port_.GetDescription(), r.description);
+        EXPECT_EQ(std::make_tuple(t.c_cflag & kLineBits, t.c_iflag & (IXON | IXOFF | ICRNL),
+                                  cfgetospeed(&t), ReadTtyRate(pty_.slave),
+                                  std::string(port_.GetDescription())),
+                  std::make_tuple(r.cflags, r.iflags, r.constant, unsigned(r.rate), r.description));
         port_.Close();
     }
     termios t{};

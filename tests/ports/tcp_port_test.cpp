@@ -50,9 +50,9 @@ TEST_F(TcpServer, ServesOneClientAtATimeAndListensAgainWhenThePollAsks) {
     sockaddr_in peer{};
     EXPECT_EQ(server_.Read(buf, 8) + server_.Write("x", 1) + server_.GetPeerAddress(&peer), 0);
     Peer first = ConnectServed();
-    EXPECT_EQ(server_.GetPeerAddress(&peer), 1);
-    EXPECT_EQ(ntohs(peer.sin_port), first.Port());
-    EXPECT_EQ(server_.WaitForData(0), 0);
+    EXPECT_EQ((std::tuple{server_.GetPeerAddress(&peer), int(ntohs(peer.sin_port)),
+                          server_.WaitForData(0)}),
+              std::make_tuple(1, first.Port(), 0));
     EXPECT_FALSE(Peer::Connect(port_).Valid());  // one client at a time
     EXPECT_EQ(server_.WriteString(std::string("\x06\x00", 2)), 2);
     EXPECT_EQ(first.Receive(2), std::string("\x06\x00", 2));
@@ -105,8 +105,7 @@ TEST_F(TcpServer, WritesFailOrGiveUpWithoutSigpipeOrInterleaving) {
     // took (the peer's large buffer takes all in flight, so only one call waits).
     Peer idle = ConnectServed(1 << 20);
     const int sent = server_.WriteString(std::string(16 << 20, 'y'));
-    EXPECT_GT(sent, 0);
-    EXPECT_LT(sent, 16 << 20);
+    EXPECT_TRUE(sent > 0 && sent < 16 << 20) << sent;
     EXPECT_EQ(server_.GetState(0), CTCPPort::kConnected);
     idle.Reset();
     ASSERT_TRUE(PollUntilCode(server_, -2));
@@ -143,9 +142,9 @@ TEST(TcpPort, ClientConnectsOrFailsForRefusedUnansweredAndOutOfRangePorts) {
         // A request the full listener drops cannot have been answered yet.
         EXPECT_TRUE(c[2] != ETIMEDOUT || (started && port.GetState(0) == CTCPPort::kConnecting));
         EXPECT_TRUE(!started || WaitUntil([&] { return port.PollConnect() == -1; }, 7000)) << c[1];
-        EXPECT_EQ(port.LastError(), c[2]) << c[1];
-        EXPECT_EQ(port.GetState(0), CTCPPort::kClosed);
-        EXPECT_EQ(port.WaitForData(0), c[0] == 1 ? -3 : -1) << c[1];
+        EXPECT_EQ((std::tuple{port.LastError(), port.GetState(0), port.WaitForData(0)}),
+                  std::make_tuple(c[2], CTCPPort::kClosed, c[0] == 1 ? -3 : -1))
+            << c[1];
     }
     // The listener's answer completes the same connect, at once or at a poll;
     // the peer's close then gives -8, and -3 on every later call.
@@ -165,9 +164,8 @@ TEST(TcpPort, ClientConnectsOrFailsForRefusedUnansweredAndOutOfRangePorts) {
     });
     EXPECT_EQ(client.WaitForData(10000), 1);
     late.join();
-    EXPECT_EQ(Collect(client), "!");
-    EXPECT_EQ(client.WaitForData(0), -8);
-    EXPECT_EQ(client.IsOpen(), 0);
+    EXPECT_EQ((std::tuple{Collect(client), client.WaitForData(0), client.IsOpen()}),
+              std::make_tuple("!", -8, 0));
     char buf[8];
     EXPECT_EQ(client.WaitForData(0) + client.WaitForData(0), -6);  // -3 on every call
     EXPECT_EQ(client.Write("x", 1) + client.Read(buf, sizeof buf), 0);

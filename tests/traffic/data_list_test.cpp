@@ -41,10 +41,9 @@ TEST(DataList, EachEditReportsOneTypedChangeAndSelectionFollowsItsLine) {
         recorder.changes.clear();
         second.changes.clear();
         step.edit();
-        EXPECT_EQ(list.Lines(), step.lines) << step.what;
-        EXPECT_EQ(list.CurSel(), step.selection) << step.what;
-        EXPECT_EQ(recorder.changes, step.reported) << step.what;
-        EXPECT_EQ(second.changes, step.reported) << step.what;
+        EXPECT_EQ(std::make_tuple(list.Lines(), list.CurSel(), recorder.changes, second.changes),
+                  std::make_tuple(step.lines, step.selection, step.reported, step.reported))
+            << step.what;
     }
     EXPECT_EQ(list.Line(-1) + list.Line(4), "");
     list.RemoveObserver(&second);
