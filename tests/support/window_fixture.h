@@ -25,9 +25,8 @@ namespace qelvor::test {
 class ModalWatcher {
   public:
     explicit ModalWatcher(std::function<void(QWidget*)> answer) : answer_(std::move(answer)) {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
-        timer_.start();
+        timer_.callOnTimeout([this] { Look(); });
+        timer_.start(10);
     }
     bool found = false;
 

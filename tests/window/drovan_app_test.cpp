@@ -37,9 +37,8 @@ TEST(DrovanApp, AutoSaveLogStartsTheLogThatWindowModeStops) {
         << "the queued line is written before the program ends";
 }
 
-// A settings file that cannot be read and a log folder that cannot be made
-// are told in one box at start, each with its reason; a good start tells
-// nothing.
+// A settings file that cannot be read and a log folder that cannot be made are told in one
+// box at start, each with its reason; a good start tells nothing.
 TEST(DrovanApp, StartupProblemsAreToldWithTheirReasons) {
     TempFolder dir;
     ASSERT_EQ(::mkdir(dir.File("q.ini").c_str(), 0755), 0);

@@ -7,9 +7,8 @@ static const QStringList kShown = {"alpha 1", "beta 22", "alpha 333", "\x02z\x03
 class FindBarTest : public QObject {
     Q_OBJECT
   private slots:
-    // Enter, then F3 walk the matches round to the first; Previous and Shift+F3 go back.
-    // A bad pattern's error shows in the error colour. Escape closes the bar, not the
-    // window. What each mode matches: the matcher's tests (regex mode: the filter below).
+    // Enter then F3 walk the matches round, Previous and Shift+F3 back; a bad pattern's error in
+    // the error colour; Escape closes the bar, not the window (each mode's matching: the matcher).
     void findAndFilter() {
         // The mode (text, hex), the pattern, its matches and the count shown.
         const std::tuple<int, QString, QStringList, QString> cases[] = {

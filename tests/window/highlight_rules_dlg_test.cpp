@@ -19,7 +19,7 @@ class HighlightRulesDlgTest : public QObject {
                 return Child(dialog, QString::fromLatin1(name) + QString::number(row));
             };
             const auto pattern = [&](int row) {
-                return qobject_cast<QLineEdit*>(field("HighlightPattern", row));
+                return Child<QLineEdit>(dialog, "HighlightPattern" + QString::number(row));
             };
             patternShown = pattern(1)->text();
             pattern(1)->setText("hello");

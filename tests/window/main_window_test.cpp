@@ -177,9 +177,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(f.Received(1), std::string(1, astm::kEnq));
     }
 
-    // The data list hidden gives its width to the traffic list (stored); the window grown
-    // moves each control by its anchors, never shrinks below its first size. Then the
-    // window menu's commands and a dropped file.
+    // The data list hidden gives its width to the traffic list (stored); the window grown moves
+    // each control by its anchors, never below its first size; the window menu; a dropped file.
     void layoutAndWindowCommands() {
         WindowFixture f;
         CMainWindow& window = f.Window(false);

@@ -6,9 +6,8 @@ class ModemLinesBandTest : public QObject {
     Q_OBJECT
   private slots:
     void onAPtyAndReconnectInPaneZero_data() { AddLanguageRows(); }
-    // A pty has no modem lines (the engine's tests count their changes). The
-    // band and four quick sends, above the window reopening the device, are
-    // rendered to send-<language>.png.
+    // A pty has no modem lines (the engine's tests count their changes); the band and four quick
+    // sends, above the window reopening the device, are rendered to send-<language>.png.
     void onAPtyAndReconnectInPaneZero() {
         WindowFixture f;
         ScopedUiLanguage scope(RowLanguage());
