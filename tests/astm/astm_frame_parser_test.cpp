@@ -76,8 +76,7 @@ TEST(AstmFrameParser, FramesComeBackAtEverySplitPositionAndBrokenOnesAreReported
           "3 '<STX>1a' frame incomplete when the line went quiet"}},
         {"<STX>" + std::string(5000, 'q') + "<ETX>00<CR><LF>",
          {"4098 '<STX>qqqqqqqqqqqqqqq' frame without end after 4096 bytes",
-          "908 'qqqqqqqqqqqqqqqq' ignored between frames"}},
-    };
+          "908 'qqqqqqqqqqqqqqqq' ignored between frames"}}};
     // clang-format on
     for (const auto& [notation, events] : rows)
         EXPECT_EQ(Parse({UnescapeCtrlChars(notation)}), events) << notation.substr(0, 30);

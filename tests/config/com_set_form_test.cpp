@@ -60,8 +60,7 @@ TEST_F(ComSetForm, ShowTheSetAndSaveTheEdit) {
         {"AutoSendElapse=499\r\n", [](C, F f) { f.StepAutoSend(1); f.StepAutoSend(1); },
          "AutoSendElapse=500"},
         // Choosing a set loads it from the file over the edits.
-        {"Parity=1\r\n", [](C c, F f) { c.Parity = 4; f.ChooseSeries(0); }, "Parity=1"},
-    };
+        {"Parity=1\r\n", [](C c, F f) { c.Parity = 4; f.ChooseSeries(0); }, "Parity=1"}};
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.saved);

@@ -108,8 +108,7 @@ TEST_F(CsvExportTest, FormulaStartsBecomeTextAndTheProgramsOwnColumnsStay) {
         {'R', "\r=1", 1, 9, "2024-05-07,09:03:04.009,0,R,<CR>=1,0D 3D 31"},
         {'R', "a=1", 0, 9, "2024-05-07,09:03:04.009,0,R,a=1,61 3D 31"},
         {'R', "=", 2, 9, "2024-05-07,09:03:04.009,0,R,3D ,3D"},
-        {'R', "", 0, 9, "2024-05-07,09:03:04.009,0,R,,"},
-    };
+        {'R', "", 0, 9, "2024-05-07,09:03:04.009,0,R,,"}};
     // clang-format on
     for (int style : {0, 1, 2}) {
         SCOPED_TRACE(style);

@@ -329,13 +329,9 @@ TEST(CliRunner, AStalledReaderHoldsUpNeitherTheLogNorAStopSignal) {
     // flood is more than the output keeps for its reader.
     constexpr int kLines = 200'000;
     const auto logged = [&](int lines) {
-        return testing_support::WaitUntil(
-            [&] {
-                std::error_code error;
-                const uintmax_t size = std::filesystem::file_size(log, error);
-                return !error && size >= uintmax_t(lines) * 33;
-            },
-            20000);
+        std::error_code error;  // a file that is not there yet has no size
+        const auto size = [&] { return std::filesystem::file_size(log, error); };
+        return testing_support::WaitUntil([&] { return size() >= lines * 33ul && !error; }, 20000);
     };
     std::string flood, expected;
     for (int i = 0; i < 2 * kLines; ++i) {
