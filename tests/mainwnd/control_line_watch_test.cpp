@@ -24,8 +24,7 @@ class ScriptedLinesPort : public sp::CUDPPort {
     std::vector<ControlRequest> requests;
 };
 
-// Inputs are read at most every 50 ms, changes recorded; outputs recorded as set;
-// a break ends 250 ms later at a tick, or when the watch stops.
+// Input changes and outputs are recorded; a break ends at a tick 250 ms on, or at Stop.
 TEST(LineWatch, InputChangesEvery50MsOutputsAsSetAndABreakFor250Ms) {
     CComSetting settings;
     RecordingView view;

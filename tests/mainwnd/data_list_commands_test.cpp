@@ -88,8 +88,7 @@ TEST_F(DataListCommands, LoadTakesThirtyTwoMebibytesAndIgnoresWhatItCannotRead) 
     EXPECT_EQ(view.boxes.size(), 1u);
 }
 
-// Edits act on the selection; Save As writes each line with CR LF over a longer
-// file, or says why not.
+// Save As over a longer file, or saying why not.
 TEST_F(DataListCommands, EditsActOnTheSelectionAndSaveAsWritesEveryLineWithCrLf) {
     const std::string path = dir.File("Data.txt");
     EXPECT_FALSE(Engine().SaveDataList(path) || std::filesystem::exists(path));  // empty list

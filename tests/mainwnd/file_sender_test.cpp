@@ -54,8 +54,7 @@ TEST_F(FileSender, FailedSendsFileFormsTheByteOrderMarkAndReSend) {
     EXPECT_EQ(peer.Receive(6), "second");
 }
 
-// A file far larger than the sockets hold goes out at the poll to a slow reader,
-// progress in pane 1; a close during a send records what did not go out.
+// Progress shows in pane 1; a close during a send records what did not go out.
 TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
     listener = Socket::Listen();
     const int smallBuffer = 65536;
@@ -107,8 +106,7 @@ TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
     EXPECT_EQ(Pane(1), "");
 }
 
-// A serial line refuses a file above 16 MiB; one of 16 MiB goes out in pieces to
-// a far end that stops reading and goes away, and says so. Both limits inclusive.
+// 16 MiB goes out in pieces to a far end that stops reading and goes away; limits inclusive.
 TEST_F(FileSender, SerialLineRefusesAboveTheLimitAndReportsAPartialWriteAtIt) {
     testing_support::PtyDevice pty;
     OpenSerial(pty.path);

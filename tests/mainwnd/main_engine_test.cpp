@@ -42,8 +42,7 @@ TEST_F(MainEngine, StartupOpensThenLoadsTheDataFileOrWaitsForSetupWithDashN) {
     EXPECT_EQ(Engine().DataList().Lines(), (Lines{"x", "y"}));
 }
 
-// The backup tick also moves the continuous log aside; a log that cannot write
-// tells its lost lines in one record per run of failures.
+// A log that cannot write tells its lost lines in one record per run of failures.
 TEST_F(MainEngine, BackupTickMovesTheLogAsideAndALogThatCannotWriteIsToldOnce) {
     const std::string folder = dir.File("LogData/");
     std::filesystem::create_directory(folder);
@@ -77,8 +76,7 @@ TEST_F(MainEngine, BackupTickMovesTheLogAsideAndALogThatCannotWriteIsToldOnce) {
     EXPECT_EQ(RecordsOf('I'), (Lines{"lost", notice, "also lost", "also lost", "also lost"}));
 }
 
-// Frames answered from the data list arrive while the user types: the send box
-// keeps every keystroke; only a real change of its text is told to the view.
+// Only a real change of the send box's text is told to the view.
 TEST_F(MainEngine, TypingInTheSendBoxSurvivesAFloodOfAnsweredFrames) {
     std::tie(settings.HandShake, settings.SupportStress, settings.SplitStrs, settings.RespondStrs) =
         std::make_tuple(1, 1, "<ACK>", "[DATA]");
@@ -101,8 +99,7 @@ TEST_F(MainEngine, TypingInTheSendBoxSurvivesAFloodOfAnsweredFrames) {
     EXPECT_EQ(view.changes & kChangedSendText, 0u);
 }
 
-// A command's message box runs a nested event loop in which timers fire and the
-// user clicks: no tick runs inside the command, each once after it, no click.
+// A command's message box runs a nested event loop in which timers fire and the user clicks.
 TEST_F(MainEngine, TimerTicksDuringACommandRunOnceAfterItAndNoCommandNests) {
     Socket peer = ConnectAsClient();
     SetLines({"A", "B", "C"});

@@ -79,8 +79,7 @@ int SocketServing(int peerPort) {
     return -1;
 }
 
-// A silent client (or a half-open cable) is probed by keep-alive, and with
-// IdleCloseSeconds loses the one slot to the next client.
+// A silent client (or a half-open cable) is probed by keep-alive.
 TEST_F(PortControl, SilentClientIsProbedAndWithIdleCloseGivesUpTheServersSlot) {
     settings.IdleCloseSeconds = 1;
     const int port = FreeTcpPort();
@@ -146,8 +145,7 @@ TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
     }
 }
 
-// A TCP client's open never waits for its peer: it shows "connecting" while a
-// peer that drops the request keeps it under way, and a close ends it.
+// "connecting" shows while a peer that drops the request keeps the connect under way.
 TEST_F(PortControl, ClientConnectNeverHoldsTheOpenAndACloseEndsIt) {
     loopback::DroppingListener full;
     OpenTcp(kWorkModeTcpClient, full.Port());
@@ -201,8 +199,7 @@ TEST_F(PortControl, ClientWithHandShakeOffersNoAutoSendAndSilenceEndsFramesWitho
     EXPECT_EQ(RecordsOf('R'), (Lines{"abc", "def"}));
 }
 
-// A cancelled dialog opens a closed port only with AutoRestart; a change to
-// serial closes the TCP connection.
+// A change to serial closes the TCP connection.
 TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesKindAndTitle) {
     Socket holder = Socket::Listen();
     settings.IPPort = holder.Port();
@@ -227,8 +224,7 @@ TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesKindAndTitle
     EXPECT_NE(view.changes & kChangedTitle, 0u);
 }
 
-// The stall lasts until the device sent far more than the kernel holds (a full
-// pty holds its writer back); every byte must then be recorded, in order.
+// The stall lasts until the device sent far more than the kernel holds; every byte is recorded.
 TEST_F(PortControl, EightMiBThroughAStalledPollAreRecordedWholeAndInOrder) {
     testing_support::PtyDevice device;
     settings.SplitStrs = "<CR><LF>";
@@ -293,9 +289,8 @@ TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
     EXPECT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{"up\r\n"}; }));
 }
 
-// A link names the device, as /dev/serial/by-id does; it comes back as another
-// pty behind it. A pty has no modem lines: with DtrOnOpen and RtsOnOpen 0 or 1
-// it opens, shows them "not available", refuses the commands and receives.
+// A link names the device (as /dev/serial/by-id does), back as another pty. With no modem lines
+// and DtrOnOpen/RtsOnOpen 0 or 1 it opens, shows them "not available", refuses their commands.
 TEST_F(Reconnect, AVanishedSerialDeviceIsReopenedWhenItsNameIsBack) {
     settings.AutoReconnect = 1;
     settings.DtrOnOpen = settings.RtsOnOpen = 0;

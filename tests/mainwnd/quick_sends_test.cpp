@@ -8,8 +8,7 @@ namespace {
 
 using QuickSends = EngineTest;
 
-// Kept in the set across a run; a button's text is composed like the send box's,
-// and only the send box has a history.
+// Kept across a run; only the send box has a history.
 TEST_F(QuickSends, AreKeptInTheSetAndSentComposedLikeTheSendBox) {
     const QuickSend blanks{" two words ", "  <ENQ>  "};
     ASSERT_TRUE(Engine().SetQuickSend(0, blanks) && Engine().SetQuickSend(5, {"gone", "G"}) &&

@@ -18,8 +18,7 @@ class SendOperations : public EngineTest {
     Socket peer;
 };
 
-// SendData and Enter compose the send box; closed, Enter sends nothing; a server
-// without a client records the failure and says why.
+// Closed, Enter sends nothing; a server without a client records the failure and says why.
 TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     Engine().SetSendText("<STX>abc<ETX>");
     EXPECT_EQ(Engine().OnSendData(), 5);

@@ -19,9 +19,8 @@ namespace porttest {
 using qelvor::testing_support::WaitUntil;
 const uint32_t kLoopback = htonl(INADDR_LOOPBACK);
 
-// The rate of the tty at fd, also one without a B constant; 0 when fd is no
-// tty or input and output rates differ. Read through the kernel's termios2 in
-// tty_settings.cpp, whose header cannot share a file with <termios.h>.
+// The tty's rate, also one without a B constant; 0: no tty, or input and output differ.
+// Read through termios2 in tty_settings.cpp, whose header cannot share a file with <termios.h>.
 unsigned ReadTtyRate(int fd);
 
 // The ids of this process's threads now; a thread made and joined first brings up

@@ -51,8 +51,7 @@ class PtyUse : public ::testing::Test {
     const std::vector<std::string> folders_{locks_.Path()};
 };
 
-// The list and Open decide alike; Open names the holder where one is known
-// and leaves the holder's exclusive mark alone.
+// Open names the holder where one is known and leaves its exclusive mark alone.
 TEST_F(PtyUse, EachHolderMakesThePortBusyInTheListAndInOpen) {
     const std::string byMe = "busy: locked by process " + std::to_string(getpid());
     const int holder = open(path_.c_str(), O_RDWR | O_NOCTTY);

@@ -28,8 +28,7 @@ class Pty : public ::testing::Test {
     CSerialPort port_;
 };
 
-// Bytes arrive and leave as sent; a short buffer leaves the rest for the next
-// Read. (A stalled device's partial write: ExchangeTest.PartialWrite...)
+// A short buffer leaves the rest for the next Read. (Partial writes: ExchangeTest.)
 TEST_F(Pty, RawBytesTravelBothWaysAndAFullQueueHoldsTheDeviceBack) {
     ASSERT_EQ(port_.Open(), 1);
     EXPECT_EQ(port_.Open(), 1);  // already open: nothing new
@@ -41,8 +40,7 @@ TEST_F(Pty, RawBytesTravelBothWaysAndAFullQueueHoldsTheDeviceBack) {
     EXPECT_EQ(port_.WriteString("\r\n"), 2);
     ASSERT_TRUE(WaitUntil([&] { return read(pty_.master, buf, sizeof buf) == 2; }));
     EXPECT_EQ(std::string(buf, 2), "\r\n");
-    // A full queue stops the reading (the pty holds the writer back) until Read makes
-    // room: nothing is lost, the queue stays within its bound.
+    // A full queue holds the device back until Read makes room: nothing lost, the queue bounded.
     port_.Close();
     CSerialPort small(64 * 1024);
     small.SetComParam(0, 115200, pty_.path.c_str());

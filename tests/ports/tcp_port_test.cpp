@@ -124,8 +124,7 @@ TEST_F(TcpServer, WritesFailOrGiveUpWithoutSigpipeOrInterleaving) {
         ASSERT_EQ(got.substr(at, kBlock), std::string(kBlock, got[at])) << at;
 }
 
-// A client's Open never waits for the peer: a connect that fails does so at
-// once or at a later PollConnect, with the reason in LastError.
+// Open never waits: a failing connect fails at once or at a later PollConnect (LastError).
 TEST(TcpPort, ClientConnectsOrFailsForRefusedUnansweredAndOutOfRangePorts) {
     loopback::DroppingListener full;
     Peer listener = Peer::Bound(SOCK_STREAM);

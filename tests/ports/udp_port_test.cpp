@@ -26,8 +26,7 @@ class UdpPort : public ::testing::Test {
     std::string localText_ = ",Local(" + std::to_string(local_) + ")";
 };
 
-// Answer mode: whole datagrams of any size, in order, to the last sender;
-// short reads take a datagram in pieces and an empty one ends nothing.
+// Answer mode: whole datagrams, in order, to the last sender; short reads take one in pieces.
 TEST_F(UdpPort, AnswersTheLastSenderOrSendsToTheFixedRemote) {
     Open(local_, -1);
     EXPECT_EQ(port_.GetDescription(), "UDP(Remote(127.0.0.1:-1 )" + localText_);
@@ -108,9 +107,8 @@ TEST_F(UdpPort, BadPortsFailToOpenAndCloseKeepsTheQueueAndNoThread) {
     EXPECT_TRUE(NoThreadSince(threadsBefore));
 }
 
-// A flood the poll does not read: the queue stops at its cap, each datagram beyond
-// is dropped and counted, a run told once the queue is read down to half its cap
-// (or every second). Each is sent once the last is taken, so the kernel drops none.
+// A flood the poll does not read: each datagram beyond the cap is dropped and counted, a run told
+// at half the cap (or every second). Each is sent once the last is taken: the kernel drops none.
 TEST_F(UdpPort, QueueStopsAtItsCapAndCountsEachRunOfDrops) {
     Open(local_, -1);
     const std::string datagram(65000, 'f');
@@ -127,9 +125,8 @@ TEST_F(UdpPort, QueueStopsAtItsCapAndCountsEachRunOfDrops) {
     }
     EXPECT_EQ(port_.WaitForData(0), fit);
     EXPECT_EQ(port_.QueuedBytes(), size_t(fit) * cost);
-    // Two more dropped; a small datagram taken after them fits and does not end
-    // their run, a queue read down to half its cap does. (Asked as of before the
-    // run began, a run is never due for its age, however slow the machine.)
+    // Two more dropped; a small datagram after them does not end their run, half the cap does.
+    // (Asked as of before the run began, a run is never due for its age on a slow machine.)
     ASSERT_GT(StreamPort::CUDPPort::kQueueCap - size_t(fit) * cost, 3 + cost - datagram.size());
     const auto beforeRun = StreamPort::CDropRun::Clock::now();
     ASSERT_TRUE(peer_.Send(datagram, local_) && peer_.Send(datagram, local_));

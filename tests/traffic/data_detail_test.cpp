@@ -5,9 +5,8 @@
 namespace qelvor {
 namespace {
 
-// The "+ms" of a stored record since any record or the last of the same
-// type, over the end of a day and of a month (in a leap year); none for a
-// first record or pending bytes.
+// The "+ms" since any record or the last of the same type, over a day's and a leap month's end;
+// none for a first record or pending bytes.
 TEST(DataDetail, GapSinceThePreviousRecordInScope) {
     const MsgRecords records = {CMsgRecord('S', "a", {2024, 2, 3, 28, 23, 59, 59, 998}),
                                 CMsgRecord('R', "b", {2024, 2, 4, 29, 0, 0, 0, 3}),

@@ -11,8 +11,7 @@ namespace {
 
 using Kind = DataListChange::Kind;
 
-// Each edit, the lines and selection after it and the one change it reports
-// (none for an edit that changes nothing).
+// Each edit, the lines and selection after it and the change it reports (none: no change).
 TEST(DataList, EachEditReportsOneTypedChangeAndSelectionFollowsItsLine) {
     using Lines = std::vector<std::string>;
     CDataList list;

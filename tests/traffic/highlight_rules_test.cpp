@@ -8,8 +8,7 @@
 namespace qelvor {
 namespace {
 
-// Highlight rules read from a settings record's keys, as the INI file gives
-// them, good and bad, and the colour they give real records.
+// Rules read from a settings record's keys, good and bad, and the colours of real records.
 TEST(HighlightRules, TheFirstMatchingRuleGivesTheColourAndBadKeysAreLeftOut) {
     CComSetting settings;
     const char* const keys[] = {"hex|#FF0000|15",     "regex|#000000|(",  "text|#12345|x",

@@ -113,8 +113,7 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
               std::make_tuple(Strings(3, kSendErrorText), Strings{kEnq + "abc\r\n"}, "rest<CR>"));
 }
 
-// 200000 bytes to a serial line whose far end stops reading and goes away: the
-// send returns at once; the 'S' record holds what was written, an 'I' the rest.
+// A far end that stops reading and goes away: 'S' holds what was written, an 'I' the rest.
 TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
     testing_support::PtyDevice pty;
     StreamPort::CSerialPort serial;
@@ -134,8 +133,7 @@ TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
                                       " of 200000 bytes were not sent"});
 }
 
-// A far end that stays but reads nothing: a send ends after 5 s (over poll ticks)
-// with what went out, and the next one gets its own 5 s.
+// A far end that reads nothing: a send ends after 5 s with what went out; the next gets its own.
 TEST_F(ExchangeTest, AStalledSerialLineEndsASendAfterFiveSeconds) {
     testing_support::PtyDevice pty;
     StreamPort::CSerialPort serial;
@@ -352,8 +350,7 @@ TEST(Splitter, MatchesThePlainSearchOnRandomStreams) {
     }
 }
 
-// Writes and what the splitter cut (at CR LF, ENQ, NAK by default) are traffic;
-// information records and failed writes are not.
+// Writes and cut frames (CR LF, ENQ, NAK by default) count; 'I' records and failed writes don't.
 TEST_F(ExchangeTest, StatsCountWhatTheStoreRecords) {
     settings_.HandShake = 0;
     EXPECT_EQ(exchange_.SendBytes("hello", true), 5);

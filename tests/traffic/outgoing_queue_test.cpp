@@ -5,8 +5,7 @@
 namespace qelvor {
 namespace {
 
-// A run of drops is due once the queue has emptied to half its cap, or once
-// it has gone on for a while; not at every send the queue takes again.
+// Not at every send the queue takes again.
 TEST(OutgoingQueue, ARunOfDropsIsDueAtHalfTheCapOrAfterAWhile) {
     COutgoingQueue queue;
     const auto start = COutgoingQueue::Clock::now();

@@ -5,8 +5,7 @@
 namespace qelvor {
 namespace {
 
-// The matcher over real records in each display style, its refusals of bad
-// patterns, and find next / previous / count over a store and over an index.
+// Each display style, the refusals of bad patterns, and finds over a store and an index.
 const std::string kStx("\x02");
 
 using M = MatchMode;
