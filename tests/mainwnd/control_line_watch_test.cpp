@@ -50,8 +50,7 @@ TEST(LineWatch, InputChangesEvery50MsOutputsAsSetAndABreakFor250Ms) {
     EXPECT_TRUE(lines.breakOn);
     watch.OnTick(t0 + milliseconds(350));
     watch.OnTick(t0 + milliseconds(360));
-    // The levels found at open are no change; a DTR changed by the driver is
-    // shown, not recorded.
+    // Levels found at open are no change; a DTR the driver changed is shown, not recorded.
     Lines records;
     for (const CMsgRecord& record : ctx.exchange.Records())
         records.push_back(std::string(1, record.Type()) + record.Data());

@@ -40,8 +40,7 @@ TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     const size_t longSend = 16 << 20;
     EXPECT_EQ(Engine().Exchange().SendBytes(std::string(longSend, 'x'), true), int(longSend));
     ASSERT_FALSE(Engine().Exchange().Outgoing().Empty());
-    // What a client leaves pending is its own record when it goes, and the
-    // bytes still waiting for it are never sent to the next one.
+    // A leaving client's pending bytes are its record; bytes waiting for it never go to the next.
     client.Reset();
     ASSERT_TRUE(PollUntilCode(0));
     EXPECT_EQ(RecordsOf('R'), Lines{"abc"});

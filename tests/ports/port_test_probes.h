@@ -45,8 +45,7 @@ inline bool NoThreadSince(const std::set<int>& before) {
     return WaitUntil([&] { return ThreadsSince(before) == 0; });
 }
 
-// Polls as the main window does until count bytes came or 20 s passed; each
-// Read of a datagram port takes one datagram.
+// Polls as the main window does until count bytes came (a datagram a Read) or 20 s passed.
 inline std::string Collect(StreamPort::CStreamPort& port, size_t count = 1) {
     std::string got;
     std::vector<char> buf(65536);

@@ -137,8 +137,7 @@ class EngineTest : public testing::Test {
         settings.IPPort = port;
         Engine().OnOpenPort();
     }
-    // The engine as a TCP client of the test's listener, polled until it shows
-    // the connection; the accepted peer (invalid, and reported, on a failure).
+    // Connects as a TCP client of the test's listener; the accepted peer (invalid on a failure).
     Socket ConnectAsClient() {
         listener = Socket::Listen();
         OpenTcp(kWorkModeTcpClient, listener.Port());

@@ -53,8 +53,7 @@ class Peer {
         if (connect(p.fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) p.Reset();
         return p;
     }
-    // A TCP listener or a UDP socket; port 0: one the system picks. A listener
-    // takes its port again at once, as a restarting server does (TIME_WAIT).
+    // A TCP listener or UDP socket on port (0: any); a listener reuses a port in TIME_WAIT.
     static Peer Bound(int type, int port = 0, int backlog = 4) {
         Peer p(socket(AF_INET, type | SOCK_CLOEXEC, 0));
         sockaddr_in self = Address(port);

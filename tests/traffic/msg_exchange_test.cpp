@@ -55,10 +55,10 @@ class ExchangeTest : public testing::Test {
         exchange_.InitExchange(&view_, &dataList_, &port_);
     }
     // Sends through a serial line on the pty instead of the UDP port.
-    void UseSerial(const testing_support::PtyDevice& pty, StreamPort::CSerialPort& serial) {
-        serial.SetComParam(0, 9600, pty.path.c_str());
-        ASSERT_EQ(serial.Open(), 1);
-        exchange_.InitExchange(nullptr, nullptr, &serial);
+    void UseSerial() {
+        serial_.SetComParam(0, 9600, pty_.path.c_str());
+        ASSERT_EQ(serial_.Open(), 1);
+        exchange_.InitExchange(nullptr, nullptr, &serial_);
     }
     void Feed(const std::string& block) {
         exchange_.OnReceive(block.data(), static_cast<int>(block.size()));
@@ -82,6 +82,8 @@ class ExchangeTest : public testing::Test {
     CComSetting settings_ = CComSetting::Loaded(dir_.File("t.ini"));
     loopback::Peer peer_ = loopback::Peer::Udp();
     StreamPort::CUDPPort port_;
+    testing_support::PtyDevice pty_;
+    StreamPort::CSerialPort serial_;
     CDataList dataList_;
     RecordingView view_;
     CMsgExchange exchange_{settings_};
@@ -115,10 +117,8 @@ TEST_F(ExchangeTest, StoreSendsLogsClearsAndRecordsFailedWrites) {
 
 // A far end that stops reading and goes away: 'S' holds what was written, an 'I' the rest.
 TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
-    testing_support::PtyDevice pty;
-    StreamPort::CSerialPort serial;
-    ASSERT_NO_FATAL_FAILURE(UseSerial(pty, serial));
-    std::thread closer = testing_support::CloseOnceStalled(std::exchange(pty.master, -1));
+    ASSERT_NO_FATAL_FAILURE(UseSerial());
+    std::thread closer = testing_support::CloseOnceStalled(std::exchange(pty_.master, -1));
     EXPECT_EQ(exchange_.SendBytes(std::string(200000, 'x'), true), 200000);
     EXPECT_TRUE(RecordsOf('S').empty()) << "recorded before its bytes went out";
     closer.join();
@@ -135,9 +135,7 @@ TEST_F(ExchangeTest, PartialWriteRecordsTheBytesThatLeft) {
 
 // A far end that reads nothing: a send ends after 5 s with what went out; the next gets its own.
 TEST_F(ExchangeTest, AStalledSerialLineEndsASendAfterFiveSeconds) {
-    testing_support::PtyDevice pty;
-    StreamPort::CSerialPort serial;
-    ASSERT_NO_FATAL_FAILURE(UseSerial(pty, serial));
+    ASSERT_NO_FATAL_FAILURE(UseSerial());
     EXPECT_EQ(exchange_.SendBytes(std::string(200000, 'x'), true), 200000);
     EXPECT_EQ(exchange_.SendBytes("next", true), 4);
     const auto start = std::chrono::steady_clock::now();

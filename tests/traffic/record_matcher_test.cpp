@@ -60,8 +60,7 @@ TEST(RecordMatcher, MatchesTheRecordAsShownAndFindsGoingRoundOnlyWhenAsked) {
     for (const auto& [next, from, wrap, found] : finds)
         EXPECT_EQ(next ? m->FindNext(all, from, wrap) : m->FindPrevious(all, from, wrap), found);
     EXPECT_EQ(m->Count(all), 2u);
-    // Over an index the rows are its positions; a lone match is found again
-    // from itself when the search goes round.
+    // Over an index rows are its positions; a lone match is found from itself going round.
     const std::vector<size_t> index{0, 3, 4};
     EXPECT_EQ(m->FindNext({records, &index}, 1, true), 1u);
     EXPECT_EQ(m->FindPrevious({records, &index}, 2, false), 1u);
