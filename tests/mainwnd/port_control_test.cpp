@@ -298,8 +298,7 @@ TEST_F(Reconnect, AVanishedSerialDeviceIsReopenedWhenItsNameIsBack) {
     ASSERT_EQ(symlink(first.path.c_str(), link.c_str()), 0);
     OpenSerial(link);
     first.CloseMaster();
-    ASSERT_TRUE(PollUntilCode(-1));
-    ASSERT_TRUE(PollUntilAttempt(1));
+    ASSERT_TRUE(PollUntilCode(-1) && PollUntilAttempt(1));
     ASSERT_TRUE(unlink(link.c_str()) == 0 && symlink(second.path.c_str(), link.c_str()) == 0);
     settings.DtrOnOpen = settings.RtsOnOpen = 1;
     ASSERT_TRUE(PollUntilCode(1)) << State().pane0ToolTip;

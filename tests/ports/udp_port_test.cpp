@@ -138,8 +138,7 @@ TEST_F(UdpPort, QueueStopsAtItsCapAndCountsEachRunOfDrops) {
     ASSERT_TRUE(peer_.Send("two", local_));
     ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == fit - fit / 2 + 1; }));
     const StreamPort::CDropRun::Totals run = port_.TakeDrops(false, beforeRun);
-    EXPECT_EQ(run.items, 2u);
-    EXPECT_EQ(run.bytes, 2 * datagram.size());
+    EXPECT_EQ(std::make_tuple(run.items, run.bytes), std::make_tuple(2u, 2 * datagram.size()));
 }
 
 }  // namespace

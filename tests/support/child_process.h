@@ -110,10 +110,8 @@ class ChildProcess {
 
     testing_support::TempFolder streams_;
     pid_t pid_ = -1;
-    int stdin_ = -1;
-    int outPipe_ = -1;
+    int stdin_ = -1, outPipe_ = -1, status_ = -1;
     bool exited_ = false;
-    int status_ = -1;
 };
 
 }  // namespace qelvor::test
