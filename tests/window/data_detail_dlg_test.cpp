@@ -36,10 +36,9 @@ class DataDetailDlgTest : public QObject {
         const QString fmt = QStringLiteral("<STX>A<NUL>B<ETX>");
         // Stored before, radio clicked, radio checked, its text, stored after.
         const std::tuple<int, QString, QString, QString, int> cases[] = {
-            {1, "", "FmtData", fmt, 1},        {0, "", "RawData", raw, 0},
-            {7, "", "RawData", raw, 0},        {-1, "", "RawData", raw, 0},
-            {1, "HexData", "HexData", hex, 2}, {2, "RawData", "RawData", raw, 0},
-            {0, "FmtData", "FmtData", fmt, 1}};
+            {1, "", "FmtData", fmt, 1},        {7, "", "RawData", raw, 0},
+            {-1, "", "RawData", raw, 0},       {1, "HexData", "HexData", hex, 2},
+            {2, "RawData", "RawData", raw, 0}, {0, "FmtData", "FmtData", fmt, 1}};
         for (const auto& [storedBefore, clicked, checked, text, storedAfter] : cases) {
             settings.WriteProfileInt(settings.GetCurrentSet(), "ShowDataMask", storedBefore);
             settings = CComSetting::Loaded(ini);
