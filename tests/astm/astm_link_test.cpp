@@ -160,12 +160,10 @@ const Strings kMessage =
 const Strings kQuery = {"H|\\^&", "Q|1|^SID42", "L|1|N"};
 
 // Two links over a serial port on a pty pair; the master side writes each piece
-// in two parts 2 ms apart, cut after the STX, inside the text or before CR LF.
-class AstmOverRealLines : public ::testing::TestWithParam<size_t> {};
-INSTANTIATE_TEST_SUITE_P(Lines, AstmOverRealLines, ::testing::Values(1u, 9u, 245u));
-
-TEST_P(AstmOverRealLines, BothSendAtOnceTheInstrumentFirstAndEveryRecordArrivesWhole) {
-    const size_t cut = GetParam();
+// in two parts 2 ms apart, cut inside the text (AstmFrameParser's test cuts at
+// every position).
+TEST(AstmOverRealLines, BothSendAtOnceTheInstrumentFirstAndEveryRecordArrivesWhole) {
+    constexpr size_t cut = 9;
     testing_support::PtyDevice pty;
     StreamPort::CSerialPort serial;
     serial.SetComParam(0, 115200, pty.path.c_str());

@@ -73,19 +73,15 @@ TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
     // clang-format off
     const struct { const char *fault, *reason; } cases[] = {
         {"error('no such sample')", "LuaProc.lua:2: no such sample"},
-        {"local t = nil; return t.x", "attempt to index"},
         {"while true do end", "stopped after 10000000 instructions"},
         {"while true do pcall(function() while true do end end) end", "stopped after"},
         {"debug.sethook() while true do end", "(global 'debug')"},
         {"string.find(string.rep('a', 40), string.rep('a*', 40) .. 'b')",
          "stopped: no answer within 500 ms; the script starts afresh"},
         {"return {}", "FormatLine returned a table, not a string or nil"},
-        {"os.exit(3)", "(field 'exit')"}, {"os.execute('true')", "(field 'execute')"},
-        {"os.remove('no such file')", "(field 'remove')"}, {"io.open('LuaProc.lua')", "(global 'io')"},
-        {"load(string.dump(FormatLine))()", "(global 'load')"},
-        {"package.loadlib('libc.so.6', 'system')", "(global 'package')"},
+        // os keeps only the clock and calendar; io, package and debug are not opened.
+        {"os.exit(3)", "(field 'exit')"}, {"load(string.dump(FormatLine))()", "(global 'load')"},
         {"local s = 'x' while true do s = s .. s end", "not enough memory"},
-        {"return string.rep('x', 1 << 30)", "not enough memory"},
         {"return ''", nullptr}};  // a chosen empty answer sends nothing, without a note
     // clang-format on
     for (const auto& c : cases) {
