@@ -206,7 +206,6 @@ TEST_F(QelvorProgram, FailedRunsNameTheirReasonAndDeleteNothing) {
         "use qelvor-cli to run without a window\n";
     // clang-format off
     const struct { std::vector<std::string> args; int status; std::string body, err; } rows[] = {
-        {{"-zip", archive_, src_ + "empty"}, 1, "complete:0/0...\n", ""},
         {{"-zip", "-del", archive_, src_ + "missing"}, 1, "complete:0/0...\n", ""},
         {{"-zip", "-del", noFolder, src_ + "Sub/deep"}, 1,
          "Compressing d.log(0/1)...\ncomplete:0/1...\n",

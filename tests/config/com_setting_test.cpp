@@ -105,10 +105,11 @@ TEST_F(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
     using C = CComSetting;
     // clang-format off
     const struct { const char* line; int C::*field; int loaded; } cases[] = {
-        {"WorkMode=5", &C::WorkMode, 10}, {"WorkMode=2", &C::WorkMode, 2}, {"WorkMode=junk", &C::WorkMode, 0},
+        {"WorkMode=5", &C::WorkMode, 10}, {"WorkMode=-1", &C::WorkMode, 10}, {"WorkMode=2", &C::WorkMode, 2},
+        {"WorkMode=junk", &C::WorkMode, 0}, {"Replace_Old=300", nullptr, 44},
         {"BackupLogTimeCount=3", &C::BackupLogTimeCount, 10}, {"BackupLogTimeCount=600", &C::BackupLogTimeCount, 600},
         {"InterframeDelay=-5", &C::InterframeDelay, 0}, {"InterframeDelay=20000", &C::InterframeDelay, 10000},
-        {"Replace_Old=300", nullptr, 44}, {"ComPort=4000000000", &C::ComPort, INT_MAX}};
+        {"ComPort=4000000000", &C::ComPort, INT_MAX}};
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

@@ -102,6 +102,8 @@ TEST_F(CsvExportTest, FormulaStartsBecomeTextAndTheProgramsOwnColumnsStay) {
          "41 31 29 2C 31"},
         {'R', "\t=1", 0, 8, "2024-05-07,09:03:04.008,1,R,'\t=1,09 3D 31"},
         {'R', "\r=1", 0, 9, "2024-05-07,09:03:04.009,1,R,\"'\r=1\",0D 3D 31"},
+        {'I', "-peer gone", 0, 9, "2024-05-07,09:03:04.009,0,I,'-peer gone,2D 70 65 65 72 20 67 "
+         "6F 6E 65"},
         // The text as shown is judged: escaped control bytes and a later sign are no formula.
         {'R', "\r=1", 1, 9, "2024-05-07,09:03:04.009,0,R,<CR>=1,0D 3D 31"},
         {'R', "a=1", 0, 9, "2024-05-07,09:03:04.009,0,R,a=1,61 3D 31"},
