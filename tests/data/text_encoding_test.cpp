@@ -50,7 +50,6 @@ TEST(TextEncoding, ByteOrderMarksAndWhatDoesNotConvertAndTheAnsiCodePage) {
     ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
     EXPECT_EQ(ConvertCodePage("caf\xC3\xA9", CP_ACP, CP_UTF8), "caf\xC3\xA9");
     EXPECT_EQ(DecodeUtf8ToAnsi("caf\xC3\xA9"), "caf\xC3\xA9");
-    EXPECT_EQ(ToWideText("\xC3\xA9", CP_ACP), u"\u00E9");
     std::setlocale(LC_ALL, "C");
 }
 
