@@ -80,7 +80,9 @@ TEST_F(LuaPluginTest, ScriptFaultDropsOnlyItsLineWithOneNote) {
          "stopped: no answer within 500 ms; the script starts afresh"},
         {"return {}", "FormatLine returned a table, not a string or nil"},
         // os keeps only the clock and calendar; io, package and debug are not opened.
-        {"os.exit(3)", "(field 'exit')"}, {"load(string.dump(FormatLine))()", "(global 'load')"},
+        {"os.exit(3)", "(field 'exit')"}, {"os.execute('true')", "(field 'execute')"},
+        {"io.open('LuaProc.lua')", "(global 'io')"}, {"load(string.dump(FormatLine))()", "(global 'load')"},
+        {"package.loadlib('libc.so.6', 'system')", "(global 'package')"},
         {"local s = 'x' while true do s = s .. s end", "not enough memory"},
         {"return ''", nullptr}};  // a chosen empty answer sends nothing, without a note
     // clang-format on
