@@ -139,8 +139,6 @@ TEST_F(MainEngine, SaveCommandsWriteTheChosenLayoutAndAskBeforeReplacing) {
     ASSERT_EQ(Engine().SaveLog(LogFormat::Hex, path), 1);
     const std::string written = ReadFile(path);
     EXPECT_EQ(written, RenderLog(Engine().Exchange().Records(), LogFormat::Hex, false, {}));
-    ASSERT_EQ(view.boxes.size(), 1u);
-    EXPECT_NE(view.boxes[0].text.find("Save data file succeeded"), std::string::npos);
     EXPECT_EQ(Engine().SaveLog(LogFormat::Hex, path), 0) << "cancelled at the question";
     EXPECT_EQ(ReadFile(path), written);
     ASSERT_TRUE(Engine().SaveZip(dir.File("chosen.zip")));

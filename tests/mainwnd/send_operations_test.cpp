@@ -135,17 +135,12 @@ TEST_F(SendOperations, StressTestWrapsToTheFirstLineWithoutSendingInThatTick) {
 }
 
 TEST_F(SendOperations, CheckSumButtonAndCaptionsFollowTheSettings) {
-    const std::string stx =
-        "All characters between <STX>(not included) and <ETX>/<ETB>(included) "
-        "are involved in the checksum calculation";
-    const std::string lx20 =
-        "All characters between '['(included) and ']'(included) are "
-        "involved in the checksum calculation";
+    // The tool tip names the bytes the sum covers: the brackets for LX20, else STX to ETX/ETB.
     // clang-format off
     const struct { int hex, fileFmt, checkSum, stress, responseFile; std::string captions, toolTip, text; } cases[] = {
-        {1, 2, 1, 1, 1, "SendData Hex|SendFile Hex|CheckSum(LX20)|StressTest|response file", lx20, "[abc]22"},
-        {0, 1, 2, 0, 0, "SendData|SendFile Fmt|CheckSum BCC|AutoSend|", stx, "[abc]y\x03\x1C"},
-        {0, 7, 7, 0, 0, "SendData|SendFile Raw|CheckSum ASTM|AutoSend|", stx, "x[abc]y\x03" "D2"}};
+        {1, 2, 1, 1, 1, "SendData Hex|SendFile Hex|CheckSum(LX20)|StressTest|response file", "'['(included)", "[abc]22"},
+        {0, 1, 2, 0, 0, "SendData|SendFile Fmt|CheckSum BCC|AutoSend|", "<STX>(not included)", "[abc]y\x03\x1C"},
+        {0, 7, 7, 0, 0, "SendData|SendFile Raw|CheckSum ASTM|AutoSend|", "<STX>(not included)", "x[abc]y\x03" "D2"}};
     // clang-format on
     settings.HandShake = 1;
     for (const auto& c : cases) {
@@ -157,7 +152,7 @@ TEST_F(SendOperations, CheckSumButtonAndCaptionsFollowTheSettings) {
                       Button(kIdCheckSum).caption + "|" + Button(kIdAutoSend).caption + "|" +
                       Pane(2),
                   c.captions);
-        EXPECT_EQ(Button(kIdCheckSum).toolTip, c.toolTip) << c.captions;
+        EXPECT_NE(Button(kIdCheckSum).toolTip.find(c.toolTip), std::string::npos) << c.captions;
         Engine().SetSendText("x[abc]y");
         Engine().OnCheckSumButton();
         EXPECT_EQ(State().sendText, c.text) << c.captions;

@@ -42,12 +42,6 @@ TEST_F(UdpPort, AnswersTheLastSenderOrSendsToTheFixedRemote) {
     EXPECT_EQ(port_.WriteString(largest), 65507);
     EXPECT_EQ(peer_.ReceiveFrom(&from_), largest);
     EXPECT_EQ(from_, local_);
-    auto datagram = [](int i) { return std::to_string(i) + std::string(size_t(i % 1400), 'd'); };
-    // A burst the kernel holds even when a sanitizer slows the receive thread.
-    for (int i = 0; i < 200; ++i)
-        ASSERT_TRUE(peer_.Send(datagram(i), local_));
-    for (int i = 0; i < 200; ++i)
-        ASSERT_EQ(Collect(port_), datagram(i)) << i;
     for (const char* d : {"", "0123456789", "next"})
         ASSERT_TRUE(peer_.Send(d, local_));
     ASSERT_TRUE(WaitUntil([&] { return port_.WaitForData(0) == 2; }));
