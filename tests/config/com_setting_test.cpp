@@ -22,6 +22,12 @@ using Names = std::set<std::string>;
 
 class ComSetting : public ::testing::Test {
   protected:
+    // The record over a settings file of body.
+    CComSetting Load(const std::string& body) {
+        WriteFile(ini, body);
+        return CComSetting::Loaded(ini);
+    }
+
     TempFolder dir;
     const std::string ini = dir.File("q.ini");
 };
@@ -53,8 +59,7 @@ TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLi
     const std::string hand =
         "# lab bench\n[Public]\nSetList=ComSet\n\n[ComSet]\n; port\nBaudRate = 9600\n"
         "Parity=0\r\nLoadFile=/tmp/x y.txt\n";
-    WriteFile(ini, hand);
-    s = CComSetting::Loaded(ini);
+    s = Load(hand);
     s.Save("");
     const std::string saved = ReadFile(ini);
     // The keys the file lacked are added behind its last key, with its LF ends.
@@ -68,8 +73,7 @@ TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLi
     EXPECT_EQ(ReadFile(ini), expected);
 }
 
-// The members start where a missing file leaves them: at the table's
-// defaults. WriteKey writes one key of the current set under its name.
+// A missing file leaves the table's defaults; WriteKey writes one key of the current set.
 TEST_F(ComSetting, MembersStartAtTheTableDefaultsAndWriteKeyWritesOneKey) {
     const CComSetting fresh;
     CComSetting loaded = CComSetting::Loaded(ini);
@@ -90,8 +94,7 @@ TEST_F(ComSetting, MembersStartAtTheTableDefaultsAndWriteKeyWritesOneKey) {
 }
 
 TEST_F(ComSetting, SetListIsSortedWithoutDuplicatesOrEmptyNames) {
-    WriteFile(ini, "[Public]\r\nSetList=b,,a,ComSet,a\r\n");
-    CComSetting s = CComSetting::Loaded(ini);
+    CComSetting s = Load("[Public]\r\nSetList=b,,a,ComSet,a\r\n");
     EXPECT_EQ(s.SetNames, (Names{"ComSet", "a", "b"}));
     s.SetNames.insert("Zeta");  // upper case sorts first, byte by byte
     EXPECT_EQ(s.SaveSetList(), 1);
@@ -122,8 +125,7 @@ TEST_F(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        WriteFile(ini, std::string("[ComSet]\r\n") + c.line + "\r\n");
-        CComSetting s = CComSetting::Loaded(ini);
+        CComSetting s = Load(std::string("[ComSet]\r\n") + c.line + "\r\n");
         EXPECT_EQ(c.field ? s.*c.field : s.Replace_Old, c.loaded);
         s.Save("");
         const std::string key(c.line, std::strchr(c.line, '='));
@@ -132,10 +134,9 @@ TEST_F(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
 }
 
 TEST_F(ComSetting, LoadReadsTheCurrentSetAndEveryWriteReachesTheRightSection) {
-    WriteFile(ini,
-              "[Public]\r\nCurrentSet=Lab\r\nSetList=ComSet,Lab\r\n[ComSet]\r\nBaudRate=1200\r\n"
-              "[lab]\r\nBaudRate=57600\r\nComName=\"/dev/pts/3\"\r\n");
-    CComSetting s = CComSetting::Loaded(ini);
+    CComSetting s = Load(
+        "[Public]\r\nCurrentSet=Lab\r\nSetList=ComSet,Lab\r\n[ComSet]\r\nBaudRate=1200\r\n"
+        "[lab]\r\nBaudRate=57600\r\nComName=\"/dev/pts/3\"\r\n");
     EXPECT_EQ(std::to_string(s.BaudRate) + s.ComName, "57600/dev/pts/3");
     s.SetNames.insert("Extra");
     EXPECT_EQ(s.Load("ComSet"), 1);
@@ -173,8 +174,7 @@ TEST_F(ComSetting, LoadReadsTheCurrentSetAndEveryWriteReachesTheRightSection) {
     EXPECT_EQ(writer.ReadProfileInt("ComSet", "Parity", -1), 0);
 }
 
-// A folder other than the settings folder is never made: every write into
-// it fails, and says so.
+// A folder other than the settings folder is never made: every write into it fails.
 TEST_F(ComSetting, FirstWriteMakesOnlyTheSettingsFolder) {
     CComSetting s = CComSetting::Loaded(dir.File("gone/q.ini"));
     EXPECT_FALSE(s.WriteProfileInt("ComSet", "BaudRate", 1) || s.WriteKey(SettingKey::BaudRate) ||
@@ -197,10 +197,9 @@ TEST_F(ComSetting, DeleteSetRemovesEverySectionOfThatNameAndTrimsTheRest) {
     none.SetNames.insert("Lab");
     EXPECT_EQ(none.DeleteSet("Lab"), 0);  // no file: nothing changes
     EXPECT_TRUE(none.SetNames.count("Lab") == 1 && !std::filesystem::exists(ini));
-    WriteFile(ini,
-              "[Public]\r\nSetList=ComSet,Lab,Other\r\n  [lab]  \r\nBaudRate=1\r\n[Other]\r\n"
-              "\tBaudRate = 2  \r\n; kept note\r\nParity=1\r\n[LAB]\r\nParity=3\r\n");
-    CComSetting s = CComSetting::Loaded(ini);
+    CComSetting s = Load(
+        "[Public]\r\nSetList=ComSet,Lab,Other\r\n  [lab]  \r\nBaudRate=1\r\n[Other]\r\n"
+        "\tBaudRate = 2  \r\n; kept note\r\nParity=1\r\n[LAB]\r\nParity=3\r\n");
     EXPECT_EQ(s.DeleteSet("Lab"), 1);
     EXPECT_EQ(s.SetNames, (Names{"ComSet", "Other"}));
     EXPECT_EQ(ReadFile(ini),
@@ -210,8 +209,7 @@ TEST_F(ComSetting, DeleteSetRemovesEverySectionOfThatNameAndTrimsTheRest) {
 
 TEST_F(ComSetting, ReadOnlyRecordReportsSuccessAndLeavesTheFileAlone) {
     const std::string hand = "[Public]\nSetList=ComSet,Lab\n[Lab]\nBaudRate=1\n";
-    WriteFile(ini, hand);
-    CComSetting s = CComSetting::Loaded(ini);
+    CComSetting s = Load(hand);
     s.SetReadOnly(true);
     s.SetNames.insert("New");
     s.BaudRate = 300;

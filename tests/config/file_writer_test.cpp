@@ -20,8 +20,7 @@ namespace {
 using namespace testing_support;
 using Mode = CFileWriter::Mode;
 
-// A save that a full disk cuts short leaves the file as it was (an append is
-// cut back, an overwrite never reaches it) and no file beside it; a whole
+// A save a full disk cuts short leaves the file as it was and nothing beside it; an
 // overwrite keeps the file's permissions and goes through a link to the file.
 TEST(SavedFile, AFailedAppendOrOverwriteLeavesTheOldFileAndNothingBesideIt) {
     TempFolder dir;
@@ -64,7 +63,6 @@ TEST(SavedFile, AFailedAppendOrOverwriteLeavesTheOldFileAndNothingBesideIt) {
 }
 
 // Each row prepares the path and names the error; none may block or write.
-// (A pipe with a reader is refused as /dev/null is, once it is open.)
 TEST(FileWriter, RefusesWhatIsNoRegularFileAtOnce) {
     TempFolder dir;
     const std::string path = dir.File("target");

@@ -23,8 +23,7 @@ TEST(IniFile, ParseIntReadsSignedDecimalFromTheStartAndClamps) {
         EXPECT_EQ(CIniFile::ParseInt(text), expected) << text;
 }
 
-// Each row: one write to the file as the user wrote it, and the bytes that
-// replace "from" in it (an empty "from": not a byte changes).
+// Each row: one write to the user's file, and the bytes that replace "from" ("": none).
 TEST(IniFile, WritingOneKeyChangesOnlyItsLineOrAddsOne) {
     const std::string hand = "; my settings\n\n[A]\nx = 1\n# note\ny=2\r\n\n[B]\nz=3";
     // clang-format off
@@ -60,7 +59,6 @@ TEST(IniFile, WritingOneKeyChangesOnlyItsLineOrAddsOne) {
 TEST(IniFile, ValuesAreReadWithoutQuotesAndCutToTheLimit) {
     TempFolder dir;
     const std::string longValue(20000, 'v');
-    // A quoted whole value is read without its quotes by LoadReadsTheCurrentSet...
     WriteFile(dir.File("a.ini"), "[S]\r\ninner=a \"b\" c\r\nWorkMode=\r\nlong=" + longValue);
     CIniFile ini(dir.File("a.ini"));
     ASSERT_TRUE(ini.Load());

@@ -1,5 +1,4 @@
-// Each group takes its fields from the record's keys of the same meaning; a
-// record whose every field differs shows a field taken from the wrong key.
+// A record whose every field differs shows a group field taken from the wrong key.
 #include "config/setting_groups.h"
 
 #include <gtest/gtest.h>

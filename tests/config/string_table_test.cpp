@@ -26,9 +26,8 @@ TEST(StringTable, EveryShownIdHasBothLanguagesWithTheSameConversions) {
     ASSERT_EQ(Conversions(LoadStrIn(UiLanguage::English, 21055)), "%s%d");
     ASSERT_EQ(Conversions("100%% of %5.2f"), "%5.2f");
     std::vector<int> ids{18, 19, 20, 32, 33};
-    for (int id = 21000; id <= 21065; ++id) {
+    for (int id = 21000; id <= 21065; ++id)
         if (id != 21033 && id != 21034 && id != 21057) ids.push_back(id);
-    }
     for (int id : ids) {
         const std::string english = LoadStrIn(UiLanguage::English, id);
         const std::string chinese = LoadStrIn(UiLanguage::Chinese, id);

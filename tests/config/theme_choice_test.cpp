@@ -1,5 +1,3 @@
-// The theme's line in the user's file, written among Qt's lines and read back;
-// a folder that cannot be made is a failed write.
 #include "config/theme_choice.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +9,8 @@ namespace {
 
 using namespace testing_support;
 
+// The theme's line is written among Qt's lines and read back; a folder that cannot be made
+// fails the write.
 TEST(ThemeChoice, OneLineOfTheUsersFileIsWrittenAndReadBack) {
     TempFolder dir;
     ScopedEnv xdg("XDG_CONFIG_HOME", dir.File("cfg"));

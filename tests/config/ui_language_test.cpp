@@ -12,8 +12,7 @@ namespace {
 
 using namespace testing_support;
 
-// Each row: LC_ALL, LC_MESSAGES, LANG ("-": not set; an empty one counts as not set),
-// the code and the language.
+// Each row: LC_ALL, LC_MESSAGES, LANG ("-": not set; empty counts as not set), code, language.
 TEST(UiLanguage, CodesFollowTheLocaleTheMenuStoresItsKeyAndOnlyTheSameVersionLoads) {
     const auto E = UiLanguage::English, Z = UiLanguage::Chinese;
     // clang-format off
@@ -49,8 +48,7 @@ TEST(UiLanguage, CodesFollowTheLocaleTheMenuStoresItsKeyAndOnlyTheSameVersionLoa
     EXPECT_EQ(StringLanguage(), UiLanguage::English);
     ApplyUILanguage(settings);
     EXPECT_EQ(StringLanguage(), UiLanguage::Chinese);  // the code is UiLanguageFor's, tested above
-    // A resource library is taken only with exactly the program's version; a
-    // mismatch is told in the current language.
+    // A resource library is taken only at exactly the program's version; a mismatch is told.
     const ResourceLibraryDecision spaced = DecideResourceLibrary(true, "2.9.0.1 ", "2.9.0.1");
     SetStringLanguage(before);
     EXPECT_TRUE(DecideResourceLibrary(true, "2.9.0.1", "2.9.0.1").use);
