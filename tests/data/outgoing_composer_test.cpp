@@ -31,14 +31,10 @@ class OutgoingComposer : public ::testing::Test {
     void SetUp() override { ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr); }
     void TearDown() override { std::setlocale(LC_ALL, "C"); }  // where the program started
     void Use(const Sending& s) {
-        settings_.HexSendData = s.hex;
-        settings_.Preamble = s.pre;
-        settings_.Postamble = s.post;
-        settings_.UsedCheckSum = s.used;
-        settings_.CheckSum = s.kind;
-        settings_.SenDataEncodeCov = s.encode;
-        settings_.Replace_Old = s.replaceOld;
-        settings_.Replace_New = s.replaceNew;
+        CComSetting& c = settings_;
+        std::tie(c.HexSendData, c.Preamble, c.Postamble, c.UsedCheckSum, c.CheckSum,
+                 c.SenDataEncodeCov, c.Replace_Old, c.Replace_New) =
+            std::tie(s.hex, s.pre, s.post, s.used, s.kind, s.encode, s.replaceOld, s.replaceNew);
     }
     std::string Compose(const std::string& line) { return ComposeOutgoing(line, settings_, fn_); }
 
