@@ -1,5 +1,4 @@
-// The serial port list and the check whether another program holds a port:
-// devices udev lists, exclusive marks, flock and lock files, permissions.
+// The serial port list, and who holds a port: exclusive marks, flock, lock files, permissions.
 #include "ports/serial_port_enum.h"
 
 #include <fcntl.h>

@@ -1,5 +1,4 @@
-// A serial line over pty pairs: bytes both ways, the line settings the
-// driver gets, failed opens and a device that vanishes.
+// A serial line over pty pairs: bytes, line settings, failed opens, a device that vanishes.
 #include "ports/serial_port.h"
 
 #include <termios.h>
@@ -90,7 +89,9 @@ TEST_F(Pty, LineFormatRateAndFlowControlReachTheDriver) {
     EXPECT_EQ(t.c_cflag & kLineBits, rows[4].cflags);  // not the space parity set while open
 }
 
-TEST_F(Pty, FailedOpensHoldNothingAndNameTheSettingOrDevice) {
+// Failed opens name the setting or device and hold nothing; a device that vanishes fails
+// the open port and ends its thread.
+TEST_F(Pty, FailedOpensAndAVanishedDevice) {
     qelvor::testing_support::TempFolder folder;
     const std::string plain = folder.File("plain");
     qelvor::testing_support::WriteFile(plain, "x");
@@ -111,22 +112,18 @@ TEST_F(Pty, FailedOpensHoldNothingAndNameTheSettingOrDevice) {
         EXPECT_EQ(port_.LastOpenErrorText(), r.want);
     }
     EXPECT_EQ(port_.LastOpenError(), ENOTTY);
+    const std::set<int> before = ThreadIds();
     CSerialPort other;  // the failed opens held nothing
     other.SetComParam(0, 9600, pty_.path.c_str());
-    EXPECT_EQ(other.Open(), 1);
-}
-
-// The pty's master closed while open stands for a pulled USB adapter.
-TEST_F(Pty, VanishedDeviceFailsTheOpenPortAndEndsItsThread) {
-    const std::set<int> before = ThreadIds();
-    ASSERT_EQ(port_.Open(), 1);
+    ASSERT_EQ(other.Open(), 1);
     EXPECT_EQ(ThreadsSince(before), 1u);
+    // The pty's master closed while open stands for a pulled USB adapter.
     pty_.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return port_.GetState(0) == -1; }));
+    ASSERT_TRUE(WaitUntil([&] { return other.GetState(0) == -1; }));
     EXPECT_TRUE(NoThreadSince(before));
-    EXPECT_EQ(port_.IsOpen(), 1);  // stays open until the user closes it
-    EXPECT_EQ(port_.Write("hello", 5) + port_.WaitForData(0), 0);
-    EXPECT_EQ(port_.LastOpenErrorText(), pty_.path +
+    EXPECT_EQ(other.IsOpen(), 1);  // stays open until the user closes it
+    EXPECT_EQ(other.Write("hello", 5) + other.WaitForData(0), 0);
+    EXPECT_EQ(other.LastOpenErrorText(), pty_.path +
                                              ": the device vanished (Input/output error); "
                                              "close the port and open it again once the "
                                              "device is back");

@@ -1,5 +1,4 @@
-// The TCP port on 127.0.0.1: a server serving one client at a time, its
-// accept thread and writes, and a client's connect that never waits.
+// The TCP port on 127.0.0.1: a server serving one client at a time, and a client.
 #include "ports/tcp_port.h"
 
 #include <csignal>

@@ -1,5 +1,4 @@
-// The UDP port on 127.0.0.1: answering the last sender or a fixed remote,
-// failed opens, and the receive queue's cap under a flood.
+// The UDP port on 127.0.0.1: its peers, failed opens, and the receive queue's cap.
 #include "ports/udp_port.h"
 
 #include <gtest/gtest.h>
