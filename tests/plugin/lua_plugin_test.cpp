@@ -1,5 +1,4 @@
-// The real LuaPlugins.so in the engine's response-file mode against a loopback
-// peer: a broken or hostile script costs one line and one 'I' record.
+// The real LuaPlugins.so in the engine against a peer: a bad script costs one line and one note.
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -124,11 +123,10 @@ TEST_F(LuaPluginTest, ScriptThatCannotLoadIsReadAgainForTheNextLine) {
     size_t notes = 0;
     for (const auto& step : steps) {
         SCOPED_TRACE(step.script.substr(0, 60));
-        if (step.script == fifo) {
+        if (step.script == fifo)
             ASSERT_EQ(mkfifo(dir.File("LuaProc.lua").c_str(), 0600), 0);
-        } else if (!step.script.empty()) {
+        else if (!step.script.empty())
             WriteScript(step.script);
-        }
         EXPECT_EQ(AnswerToAck(peer), step.reason != nullptr ? "" : "8!");
         notes += step.reason != nullptr ? 1 : 0;
         ASSERT_EQ(PluginNotes().size(), notes);

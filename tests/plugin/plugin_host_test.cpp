@@ -15,10 +15,9 @@ using testing_support::TempFolder;
 
 // Installs the library (none when null) in the folder and loads it afresh.
 int Install(CPluginHost& host, const TempFolder& folder, const char* library) {
-    if (library != nullptr) {
+    if (library != nullptr)
         std::filesystem::copy_file(library, folder.File(kPluginLibraryName),
                                    std::filesystem::copy_options::overwrite_existing);
-    }
     return host.LoadPlugin(folder.Path(), true);
 }
 
