@@ -14,7 +14,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QTableView>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -32,6 +31,7 @@
 
 #include "config/com_setting.h"
 #include "window/main_window.h"
+#include "window/traffic_list_view.h"
 #include "window/traffic_table_model.h"
 
 namespace {
@@ -125,17 +125,17 @@ void BM_WindowScrollsToTheEndOfAMillionRows(benchmark::State& state) {
         window.Engine().InitExchange();
         for (int i = 0; i < kManyRecords; ++i)
             window.Engine().Exchange().AddRecord('R', bench::FramesOf(bench::kFrameSize));
-        auto* view = window.findChild<QTableView*>(QStringLiteral("TrafficList"));
-        while (view->model()->rowCount() < kManyRecords)
+        auto* view = window.findChild<qelvor::CTrafficListView*>(QStringLiteral("TrafficList"));
+        while (view->Model()->rowCount() < kManyRecords)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        view->scrollToTop();
+        view->ScrollToTop();
         view->viewport()->repaint();
         const Clock::time_point start = Clock::now();
-        view->scrollToBottom();
+        view->ScrollToBottom();
         view->viewport()->repaint();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
         state.counters["rss_growth_MiB"] = ResidentMiB() - before;
-        state.counters["rows"] = view->model()->rowCount();
+        state.counters["rows"] = view->Model()->rowCount();
     }
 }
 BENCHMARK(BM_WindowScrollsToTheEndOfAMillionRows)
@@ -187,8 +187,8 @@ void BM_WindowFiltersAMillionRecordsByRegex(benchmark::State& state) {
             snprintf(number, sizeof number, "%07d:", i);
             window.Engine().Exchange().AddRecord('R', number + tail);
         }
-        auto* view = window.findChild<QTableView*>(QStringLiteral("TrafficList"));
-        auto* model = static_cast<qelvor::CTrafficTableModel*>(view->model());
+        auto* view = window.findChild<qelvor::CTrafficListView*>(QStringLiteral("TrafficList"));
+        auto* model = static_cast<qelvor::CTrafficTableModel*>(view->Model());
         while (model->rowCount() < kManyRecords)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
         bool done = false;

@@ -4,16 +4,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
-#include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -21,6 +18,7 @@
 #include "config/com_setting.h"
 #include "window/band_host.h"
 #include "window/local_text.h"
+#include "window/traffic_list_view.h"
 #include "window/traffic_table_model.h"
 
 namespace qelvor {
@@ -45,7 +43,7 @@ QCheckBox* Toggle(QWidget* parent, const char* name, const QString& label, const
 
 }  // namespace
 
-CFindBar::CFindBar(IBandHost& host, CTrafficTableModel& model, QTableView& list,
+CFindBar::CFindBar(IBandHost& host, CTrafficTableModel& model, CTrafficListView& list,
                    const CComSetting& settings)
     : host_(host), model_(model), list_(list), settings_(settings) {
     setObjectName(QStringLiteral("FindBar"));
@@ -65,8 +63,7 @@ CFindBar::CFindBar(IBandHost& host, CTrafficTableModel& model, QTableView& list,
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, this, &CFindBar::Close);
     connect(&model_, &CTrafficTableModel::filterProgress, this, &CFindBar::ShowProgress);
-    connect(list_.selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &CFindBar::ShowCount);
+    connect(&list_, &CTrafficListView::selectionChanged, this, &CFindBar::ShowCount);
     host_.AddBand(this);
     AddCommands();
 }
@@ -157,14 +154,13 @@ void CFindBar::Close() {
     // trace: the list shows every row again (the echo-free view aside) and
     // no match, and stays on the record that was selected. The text stays
     // for the next search.
-    const size_t record = model_.RecordIndex(list_.currentIndex().row());
+    const size_t record = model_.RecordIndex(list_.SelectedRow());
     ShowEveryType();
     matcher_.reset();
     model_.SetPattern(matcher_);
     if (record != CTrafficTableModel::kNoRow && !model_.Filtered()) {
-        const QModelIndex row = model_.index(static_cast<int>(record), 0);
-        list_.setCurrentIndex(row);
-        list_.scrollTo(row);
+        list_.SelectRow(static_cast<int>(record));
+        list_.ScrollTo(static_cast<int>(record));
     }
     list_.setFocus(Qt::OtherFocusReason);
 }
@@ -222,9 +218,8 @@ void CFindBar::ApplyFilter() {
 // --- finding ---
 
 size_t CFindBar::CurrentRow() const {
-    const QModelIndex current = list_.currentIndex();
-    if (!current.isValid() || !list_.selectionModel()->hasSelection()) return kNoRowFound;
-    return static_cast<size_t>(current.row());
+    const int row = list_.SelectedRow();
+    return row < 0 ? kNoRowFound : static_cast<size_t>(row);
 }
 
 void CFindBar::FindNext() {
@@ -255,19 +250,11 @@ void CFindBar::Find(bool forward) {
 }
 
 void CFindBar::Select(size_t row) {
-    if (row == kNoRowFound || row >= static_cast<size_t>(model_.rowCount())) {
-        list_.selectionModel()->clear();
-        return;
-    }
-    const QModelIndex index = model_.index(static_cast<int>(row), CTrafficTableModel::kColumnData);
-    // Only the rows scroll: the columns stay as the user put them. The view
-    // scrolls to a new current cell by itself, so the place is taken first.
-    QScrollBar* across = list_.horizontalScrollBar();
-    const int left = across->value();
-    list_.selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    list_.scrollTo(index, QAbstractItemView::PositionAtCenter);
-    across->setValue(left);
+    if (row == kNoRowFound || row >= static_cast<size_t>(model_.rowCount()))
+        return list_.ClearSelection();
+    // Only the rows scroll: the columns stay as the user put them.
+    list_.SelectRow(static_cast<int>(row));
+    list_.ScrollTo(static_cast<int>(row), CTrafficListView::Place::kCenter);
 }
 
 // --- what the bar shows ---

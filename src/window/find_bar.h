@@ -18,12 +18,12 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTableView;
 
 namespace qelvor {
 
 class CComSetting;
 class IBandHost;
+class CTrafficListView;
 class CTrafficTableModel;
 
 class CFindBar : public QWidget {
@@ -32,7 +32,7 @@ class CFindBar : public QWidget {
   public:
     // Joins host as a band, with "Find" (Ctrl+F) in the window's menu and
     // F3 / Shift+F3 on the window.
-    CFindBar(IBandHost& host, CTrafficTableModel& model, QTableView& list,
+    CFindBar(IBandHost& host, CTrafficTableModel& model, CTrafficListView& list,
              const CComSetting& settings);
 
     // Shows the bar with the pattern focused and selected; Close hides it.
@@ -68,7 +68,7 @@ class CFindBar : public QWidget {
 
     IBandHost& host_;
     CTrafficTableModel& model_;
-    QTableView& list_;
+    CTrafficListView& list_;
     const CComSetting& settings_;
     std::optional<CRecordMatcher> matcher_;
     QString error_;

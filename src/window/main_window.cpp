@@ -13,7 +13,6 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
-#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -46,6 +45,7 @@
 #include "window/theme.h"
 #include "window/traffic_list_options.h"
 #include "window/traffic_list_pane.h"
+#include "window/traffic_list_view.h"
 #include "window/traffic_table_model.h"
 
 namespace qelvor {

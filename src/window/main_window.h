@@ -23,7 +23,6 @@ class QLineEdit;
 class QListView;
 class QMenu;
 class QPushButton;
-class QTableView;
 class QToolButton;
 
 namespace qelvor {
@@ -43,6 +42,7 @@ class CQuickSendRow;
 class CStatisticsPanel;
 class CStatusBar;
 class CTrafficListPane;
+class CTrafficListView;
 class CTrafficTableModel;
 
 class CMainWindow : public QWidget, public IMainView, public IBandHost {
@@ -145,7 +145,7 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     QLabel* bufferLabel_ = nullptr;
     QLineEdit* bufferBox_ = nullptr;
     QPushButton* showDataList_ = nullptr;
-    QTableView* trafficList_ = nullptr;
+    CTrafficListView* trafficList_ = nullptr;
     QListView* dataList_ = nullptr;
     QLineEdit* sendBox_ = nullptr;
     QToolButton* sendCtrl_ = nullptr;

@@ -1,11 +1,11 @@
 #include "window/scroll_lock.h"
 
 #include <QEvent>
-#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QScrollBar>
-#include <QTableView>
 #include <QToolButton>
+
+#include "window/traffic_list_view.h"
 
 namespace qelvor {
 
@@ -15,7 +15,7 @@ constexpr int kMargin = 4;
 
 }  // namespace
 
-CScrollLock::CScrollLock(QTableView& list) : QObject(&list), list_(list) {
+CScrollLock::CScrollLock(CTrafficListView& list) : QObject(&list), list_(list) {
     newest_ = new QToolButton(&list_);
     newest_->setObjectName(QStringLiteral("ScrollNewest"));
     newest_->setText(tr("newest"));
@@ -29,8 +29,7 @@ CScrollLock::CScrollLock(QTableView& list) : QObject(&list), list_(list) {
     QScrollBar* bar = list_.verticalScrollBar();
     connect(bar, &QScrollBar::actionTriggered, this, [this] { OnScrollAction(); });
     connect(bar, &QScrollBar::sliderReleased, this, [this] { OnScrollAction(); });
-    connect(list_.selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &CScrollLock::Refresh);
+    connect(&list_, &CTrafficListView::selectionChanged, this, &CScrollLock::Refresh);
     list_.installEventFilter(this);
 }
 
@@ -39,7 +38,7 @@ bool CScrollLock::Locked() const {
     // The slider's position, since during a user's action the value is
     // not yet set.
     const bool away = scrolledAway_ && bar->sliderPosition() < bar->maximum();
-    return away || list_.selectionModel()->hasSelection();
+    return away || list_.SelectedRow() >= 0;
 }
 
 void CScrollLock::OnScrollAction() {
@@ -51,8 +50,8 @@ void CScrollLock::OnScrollAction() {
 
 void CScrollLock::ToNewest() {
     scrolledAway_ = false;
-    list_.selectionModel()->clear();
-    list_.scrollToBottom();
+    list_.ClearSelection();
+    list_.ScrollToBottom();
     Refresh();
 }
 

@@ -7,16 +7,17 @@
 
 #include <QObject>
 
-class QTableView;
 class QToolButton;
 
 namespace qelvor {
+
+class CTrafficListView;
 
 class CScrollLock : public QObject {
     Q_OBJECT
 
   public:
-    explicit CScrollLock(QTableView& list);
+    explicit CScrollLock(CTrafficListView& list);
 
     // Whether new records must leave the view where it is.
     bool Locked() const;
@@ -33,7 +34,7 @@ class CScrollLock : public QObject {
     void OnScrollAction();
     void PlaceButton();
 
-    QTableView& list_;
+    CTrafficListView& list_;
     QToolButton* newest_ = nullptr;
     // The user moved the scroll bar away from its end.
     bool scrolledAway_ = false;

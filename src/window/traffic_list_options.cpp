@@ -4,16 +4,16 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QSignalBlocker>
-#include <QTableView>
 
 #include "config/com_setting.h"
 #include "mainwnd/main_engine.h"
 #include "window/find_bar.h"
+#include "window/traffic_list_view.h"
 #include "window/traffic_table_model.h"
 
 namespace qelvor {
 
-CTrafficListOptions::CTrafficListOptions(CMainEngine& engine, QTableView& list,
+CTrafficListOptions::CTrafficListOptions(CMainEngine& engine, CTrafficListView& list,
                                          CTrafficTableModel& model, CFindBar& findBar)
     : QObject(&list),
       engine_(engine),
@@ -59,7 +59,7 @@ void CTrafficListOptions::FollowSettings() {
 void CTrafficListOptions::Apply() {
     // Hidden sections keep the column numbers, and the three first columns
     // their widths and order.
-    QHeaderView* header = list_.horizontalHeader();
+    QHeaderView* header = list_.Header();
     header->setSectionHidden(CTrafficTableModel::kColumnCheck, settings_.ShowCheckColumn == 0);
     header->setSectionHidden(CTrafficTableModel::kColumnGap, settings_.ShowGapColumn == 0);
     findBar_.SetEchoFree(settings_.EchoFree != 0);

@@ -13,20 +13,20 @@
 
 class QAction;
 class QMenu;
-class QTableView;
 
 namespace qelvor {
 
 class CComSetting;
 class CFindBar;
 class CMainEngine;
+class CTrafficListView;
 class CTrafficTableModel;
 
 class CTrafficListOptions : public QObject {
     Q_OBJECT
 
   public:
-    CTrafficListOptions(CMainEngine& engine, QTableView& list, CTrafficTableModel& model,
+    CTrafficListOptions(CMainEngine& engine, CTrafficListView& list, CTrafficTableModel& model,
                         CFindBar& findBar);
 
     // Adds the commands, checked as the settings say, and applies them.
@@ -43,7 +43,7 @@ class CTrafficListOptions : public QObject {
 
     CMainEngine& engine_;
     const CComSetting& settings_;
-    QTableView& list_;
+    CTrafficListView& list_;
     CTrafficTableModel& model_;
     CFindBar& findBar_;
     std::vector<std::pair<QAction*, const int*>> toggles_;

@@ -2,13 +2,13 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
-#include <QTableView>
 #include <QTimer>
 
 #include "config/com_setting.h"
 #include "mainwnd/main_engine.h"
 #include "window/data_detail_dlg.h"
 #include "window/scroll_lock.h"
+#include "window/traffic_list_view.h"
 #include "window/traffic_table_model.h"
 #include "window/viewport_mouse.h"
 
@@ -16,9 +16,6 @@ namespace qelvor {
 
 namespace {
 
-// Rows of the traffic list have one fixed height, so that a million rows
-// scroll without measuring any of them.
-constexpr int kRowPadding = 4;
 // New records are shown at most once a frame.
 constexpr int kCatchUpMs = 16;
 
@@ -34,20 +31,10 @@ CTrafficListPane::CTrafficListPane(CMainEngine& engine, CComSetting& settings, Q
 }
 
 void CTrafficListPane::BuildView(QWidget* window) {
-    list_ = new QTableView(window);
+    list_ = new CTrafficListView(window);
     list_->setObjectName(QStringLiteral("TrafficList"));
     model_ = new CTrafficTableModel(engine_.Exchange(), settings_, window);
-    list_->setModel(model_);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->setWordWrap(false);
-    list_->setShowGrid(false);
-    list_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    QHeaderView* rows = list_->verticalHeader();
-    rows->hide();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(list_->fontMetrics().height() + kRowPadding);
+    list_->SetModel(model_);
     ArrangeColumns();
     new CViewportMouse(list_->viewport(),
                        [this](QMouseEvent* event) { return FilterMouse(event); });
@@ -55,7 +42,7 @@ void CTrafficListPane::BuildView(QWidget* window) {
 }
 
 void CTrafficListPane::ArrangeColumns() {
-    QHeaderView* columns = list_->horizontalHeader();
+    QHeaderView* columns = list_->Header();
     columns->setStretchLastSection(false);
     columns->setHighlightSections(false);
     // The gap and frame check columns are numbered after the three first
@@ -80,7 +67,7 @@ void CTrafficListPane::CatchUp() {
     if (!scrollPending_) return;
     scrollPending_ = false;
     // A user reading back (scrolled up, or a row selected) keeps the view.
-    if (!scrollLock_->Locked()) list_->scrollToBottom();
+    if (!scrollLock_->Locked()) list_->ScrollToBottom();
 }
 
 void CTrafficListPane::OpenRecordDetail(int row) {
@@ -98,7 +85,7 @@ void CTrafficListPane::OpenRecordDetail(int row) {
 bool CTrafficListPane::FilterMouse(QMouseEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick && event->button() == Qt::LeftButton) {
         // Below the last row there is no record, and nothing opens.
-        const int row = list_->indexAt(event->position().toPoint()).row();
+        const int row = list_->RowAt(event->position().toPoint());
         if (row >= 0) OpenRecordDetail(row);
         return row >= 0;
     }

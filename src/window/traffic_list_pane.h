@@ -1,6 +1,6 @@
-// The main window's traffic list: the table view of the traffic store through
-// its item model (rows of one fixed height, the gap and check columns beside
-// the time), the scroll lock, new records shown at most once a frame and
+// The main window's traffic list: the list view of the traffic store through
+// its item model (the gap and check columns beside the time), the scroll
+// lock, new records shown at most once a frame and
 // scrolled to unless the user is reading back, a double-click on a row that
 // opens the record's detail, and a right-button release that asks for the
 // window's EVENT menu. The view is the window's child; the window places it.
@@ -11,7 +11,6 @@
 #include <QPoint>
 
 class QMouseEvent;
-class QTableView;
 class QTimer;
 class QWidget;
 
@@ -20,6 +19,7 @@ namespace qelvor {
 class CComSetting;
 class CMainEngine;
 class CScrollLock;
+class CTrafficListView;
 class CTrafficTableModel;
 
 class CTrafficListPane : public QObject {
@@ -28,7 +28,7 @@ class CTrafficListPane : public QObject {
   public:
     CTrafficListPane(CMainEngine& engine, CComSetting& settings, QWidget* window);
 
-    QTableView* View() const { return list_; }
+    CTrafficListView* View() const { return list_; }
     CTrafficTableModel* Model() const { return model_; }
     // New records are shown at the next frame; with scroll the list then
     // goes to its end, unless the scroll lock holds it.
@@ -47,7 +47,7 @@ class CTrafficListPane : public QObject {
     CMainEngine& engine_;
     CComSetting& settings_;
     QWidget* window_;
-    QTableView* list_ = nullptr;
+    CTrafficListView* list_ = nullptr;
     CTrafficTableModel* model_ = nullptr;
     CScrollLock* scrollLock_ = nullptr;
     QTimer* catchUpTimer_ = nullptr;

@@ -16,6 +16,7 @@
 #include "support/loopback.h"
 #include "window/main_window.h"
 #include "window/qt_translations.h"
+#include "window/traffic_list_view.h"
 #include "window/traffic_table_model.h"
 
 namespace qelvor::test {
@@ -128,8 +129,8 @@ struct TrafficFixture : WindowFixture {
         settings.HandShake = 1;
         settings.ScrollRSWnd = 1;
     }
-    QTableView* List() { return Control<QTableView>("TrafficList"); }
-    CTrafficTableModel* Model() { return static_cast<CTrafficTableModel*>(List()->model()); }
+    CTrafficListView* List() { return Control<CTrafficListView>("TrafficList"); }
+    CTrafficTableModel* Model() { return static_cast<CTrafficTableModel*>(List()->Model()); }
     const CMsgExchange& Store() { return window->Engine().Exchange(); }
     // Sends each line with CR LF; waits until it and its answer are listed.
     bool Receive(const QStringList& lines) {
@@ -140,7 +141,7 @@ struct TrafficFixture : WindowFixture {
         const auto stored = [&] { return Store().RecordCount() == wanted && Model()->CaughtUp(); };
         return QTest::qWaitFor(stored) && QTest::qWaitFor([&] { return !Model()->CatchUp(); });
     }
-    const CMsgRecord& Shown(int row) { return Store().Record(Model()->RecordIndex(row)); }
+    CMsgRecord Shown(int row) { return Store().Record(Model()->RecordIndex(row)); }
     // A row's record data without the CR LF that ended it.
     QString Line(int row) {
         QString data = QString::fromStdString(Shown(row).Data());
@@ -149,8 +150,8 @@ struct TrafficFixture : WindowFixture {
     }
     // The data of the selected row's record; "-" for no selection.
     QString Selected() {
-        const QModelIndexList rows = List()->selectionModel()->selectedRows();
-        return rows.size() == 1 ? Line(rows[0].row()) : QString("-");
+        const int row = List()->SelectedRow();
+        return row >= 0 ? Line(row) : QString("-");
     }
     QStringList ShownData(char type = 0) {
         QStringList data;

@@ -22,7 +22,7 @@ class FindBarTest : public QObject {
         auto* box = f.Control<QLineEdit>("FindPattern");
         auto* label = f.Control<QLabel>("FindCount");
         for (const auto& [mode, pattern, matches, count] : cases) {
-            f.List()->clearSelection();
+            f.List()->ClearSelection();
             QTest::keyClick(f.List(), Qt::Key_F, Qt::ControlModifier);
             QVERIFY(window.BandShown(bar) && box->hasFocus());
             f.Search(mode, pattern);
@@ -57,7 +57,7 @@ class FindBarTest : public QObject {
         QString text;
         bool saveShown = true;
         const size_t records = f.Store().RecordCount();
-        const QPoint onLast = f.List()->visualRect(f.Model()->index(4, 2)).center();
+        const QPoint onLast = f.List()->RowRect(4).center();
         QVERIFY(
             Answered([&] { QTest::mouseDClick(f.List()->viewport(), Qt::LeftButton, {}, onLast); },
                      [&](QWidget* dialog) {

@@ -46,7 +46,7 @@ class HighlightRulesDlgTest : public QObject {
                      f.settings.Highlight8,
                  std::string("text|#FFF3A0|hello regex|#102030|ab+c"));
         // A dark rule's row is drawn in white.
-        const QAbstractItemModel* rows = f.Control<QTableView>("TrafficList")->model();
+        const QAbstractItemModel* rows = f.Control<CTrafficListView>("TrafficList")->Model();
         QCOMPARE(rows->index(0, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0x102030));
         QCOMPARE(rows->index(0, 2).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::white));
         QCOMPARE(rows->index(1, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0xFFF3A0));

@@ -46,7 +46,7 @@ class MainWindowTest : public QObject {
         f.settings.UsedResponseFile = 1;
         CMainWindow& window = f.Window();
         QVERIFY(f.peer.Send("\x05"));
-        auto* rows = f.Control<QTableView>("TrafficList")->model();
+        auto* rows = f.Control<CTrafficListView>("TrafficList")->Model();
         QTRY_COMPARE(rows->rowCount(), 2);
         const auto cell = [rows](int row, int column) { return rows->index(row, column).data(); };
         QCOMPARE(cell(0, 0).toString() + cell(0, 2).toString(), QString("R<ENQ>"));
@@ -150,10 +150,9 @@ class MainWindowTest : public QObject {
             QCOMPARE(f.Received(1), std::string(1, astm::kAck));
         }
         QVERIFY(f.peer.Send(std::string(1, astm::kEot)));
-        auto* traffic = f.Control<QTableView>("TrafficList");  // R S R S I R S, then the record
-        QTRY_VERIFY(traffic->model()->rowCount() > 7);
-        const QModelIndex order = traffic->model()->index(7, 2);
-        traffic->scrollTo(order);
+        auto* traffic = f.Control<CTrafficListView>("TrafficList");  // R S R S I R S, the record
+        QTRY_VERIFY(traffic->Model()->rowCount() > 7);
+        traffic->ScrollTo(7);
         QStringList shape;  // the fields, the third's last component, the fourth's last repeat
         const auto readFields = [&](QWidget* dialog) {
             auto* tree = dialog->findChild<QTreeWidget*>("AstmFields");
@@ -162,7 +161,7 @@ class MainWindowTest : public QObject {
             shape << top->text(0) << QString::number(top->childCount())
                   << top->child(1)->child(3)->text(0) << top->child(2)->child(1)->text(0);
         };
-        const QPoint onOrder = traffic->visualRect(order).center();
+        const QPoint onOrder = traffic->RowRect(7).center();
         QVERIFY(
             Answered([&] { QTest::mouseDClick(traffic->viewport(), Qt::LeftButton, {}, onOrder); },
                      readFields));
@@ -276,7 +275,7 @@ class MainWindowTest : public QObject {
             f.settings.WriteProfileInt("Lab", key, 1);
         CMainWindow& window = f.Window(false);
         QWidget* panel = f.Control("StatisticsPanel");
-        auto* header = f.Control<QTableView>("TrafficList")->horizontalHeader();
+        auto* header = f.Control<CTrafficListView>("TrafficList")->Header();
         QVERIFY(!window.BandShown(panel) &&
                 header->isSectionHidden(CTrafficTableModel::kColumnCheck));
         const auto chooseLab = [](QWidget* dialog) {

@@ -30,7 +30,7 @@ class ModemLinesBandTest : public QObject {
         f.Control<QPushButton>("QuickSend1")->click();
         QVERIFY(pty.Feed("\x06"));
         // The list shows them, not only the store holds them.
-        QTRY_COMPARE(f.Control<QTableView>("TrafficList")->model()->rowCount(), 2);
+        QTRY_COMPARE(f.Control<CTrafficListView>("TrafficList")->Model()->rowCount(), 2);
         const QImage open = window.grab().toImage();
 
         pty.CloseMaster();

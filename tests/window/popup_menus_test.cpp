@@ -31,7 +31,7 @@ class PopupMenusTest : public QObject {
         for (const auto& [target, gesture, opened] : cases) {
             WindowFixture f;
             QWidget* widget = f.Control(target);
-            if (auto* view = qobject_cast<QAbstractItemView*>(widget)) widget = view->viewport();
+            if (auto* view = qobject_cast<QAbstractScrollArea*>(widget)) widget = view->viewport();
             QString seen;
             ModalWatcher watcher([&](QWidget* open) {
                 auto* box = qobject_cast<QMessageBox*>(open);

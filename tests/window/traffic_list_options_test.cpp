@@ -12,7 +12,7 @@ class TrafficListOptionsTest : public QObject {
         TrafficFixture f;
         f.settings.CheckSum = kCsAstm;
         f.Window();
-        QHeaderView* header = f.List()->horizontalHeader();
+        QHeaderView* header = f.List()->Header();
         const int widths[] = {header->sectionSize(0), header->sectionSize(1),
                               header->sectionSize(2)};
         f.Action("ShowCheckColumn")->trigger();
