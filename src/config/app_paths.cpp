@@ -34,6 +34,14 @@ std::string ConfigHome() {
     return home.empty() ? std::string() : WithSlash(home) + ".config/";
 }
 
+// $XDG_STATE_HOME when it is an absolute path, otherwise ~/.local/state.
+std::string StateHome() {
+    const char* xdg = std::getenv("XDG_STATE_HOME");
+    if (xdg != nullptr && xdg[0] == '/') return WithSlash(xdg);
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : WithSlash(home) + ".local/state/";
+}
+
 // The folders a package installs into: root may write them, but settings
 // written there would be every user's and outlive the package.
 bool IsSystemFolder(const std::string& folder) {
@@ -93,6 +101,13 @@ std::string SettingsDir(const std::string& exeDir) {
         return WithSlash(exeDir);
     const std::string user = UserSettingsDir();
     return user.empty() ? WithSlash(exeDir) : user;
+}
+
+std::string SessionsDir(const std::string& exeDir) {
+    const std::string settings = SettingsDir(exeDir);
+    const std::string state = StateHome();
+    if (settings == WithSlash(exeDir) || state.empty()) return settings + "sessions/";
+    return state + "qelvor/sessions/";
 }
 
 std::string UserSettingsDir() {

@@ -15,6 +15,10 @@ std::string FolderOf(const std::string& path);
 // not a system folder (/usr/...), otherwise $XDG_CONFIG_HOME/qelvor/
 // (default ~/.config/qelvor/). Not created here.
 std::string SettingsDir(const std::string& exeDir);
+// Where the capture files of the traffic store go: "sessions/" in the
+// settings folder when that is the program's folder, otherwise
+// $XDG_STATE_HOME/qelvor/sessions/ (default ~/.local/state/qelvor/sessions/).
+std::string SessionsDir(const std::string& exeDir);
 // $XDG_CONFIG_HOME/qelvor/ (default ~/.config/qelvor/), the user's own
 // settings whichever program runs; empty without a home folder.
 std::string UserSettingsDir();

@@ -78,7 +78,7 @@ constexpr KeyField kFields[] = {
     Int(K::AstmEnqRetryMs, &S::AstmEnqRetryMs), Int(K::EchoFree, &S::EchoFree),
     Int(K::ShowCheckColumn, &S::ShowCheckColumn), Int(K::ShowGapColumn, &S::ShowGapColumn),
     Int(K::GapScope, &S::GapScope), Int(K::StatisticsShown, &S::StatisticsShown),
-    Int(K::IdleCloseSeconds, &S::IdleCloseSeconds),
+    Int(K::IdleCloseSeconds, &S::IdleCloseSeconds), Int(K::KeepSessions, &S::KeepSessions),
 };
 // clang-format on
 

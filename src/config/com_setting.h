@@ -150,6 +150,8 @@ class CComSetting {
     // A TCP connection from which nothing has arrived for this many seconds
     // is closed (a server then waits for the next client); 0 = never.
     int IdleCloseSeconds = IntDefault(SettingKey::IdleCloseSeconds);
+    // 1: the capture file of a session stays when the program ends.
+    int KeepSessions = IntDefault(SettingKey::KeepSessions);
     int AutoSendElapse = IntDefault(SettingKey::AutoSendElapse);
     // The protocol that answers peers: 0 the configurable split strings and
     // responses, 1 the ASTM E1381 link. The role and the three times (ms)

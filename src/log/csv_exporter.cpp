@@ -69,7 +69,7 @@ std::string CCsvExporter::TextCell(std::string_view text) {
     return QuoteField("'" + std::string(text));
 }
 
-std::string CCsvExporter::RecordLine(const MsgRecords& records, size_t index,
+std::string CCsvExporter::RecordLine(const CRecordStore& records, size_t index,
                                      const Options& options) {
     const CMsgRecord& record = records[index];
     const SystemTime time = record.Time();

@@ -62,7 +62,8 @@ class CCsvExporter {
     // or CR) gets a leading "'", so that it is shown, never run.
     static std::string TextCell(std::string_view text);
     // The line of the record at index, CR LF included.
-    static std::string RecordLine(const MsgRecords& records, size_t index, const Options& options);
+    static std::string RecordLine(const CRecordStore& records, size_t index,
+                                  const Options& options);
     static const char* HeaderLine();
 
   private:

@@ -19,7 +19,7 @@ constexpr std::array<LogFormatInfo, kLogFormatCount> kFormats = {{
 
 // One line per record of every type: optional time, type, ':' and the data
 // in control-character notation.
-std::string RenderFmt(const MsgRecords& records, bool eventTime) {
+std::string RenderFmt(const CRecordStore& records, bool eventTime) {
     std::string out;
     for (const CMsgRecord& record : records) {
         if (eventTime) {
@@ -36,7 +36,7 @@ std::string RenderFmt(const MsgRecords& records, bool eventTime) {
 }
 
 // The received bytes only, back to back.
-std::string RenderRaw(const MsgRecords& records) {
+std::string RenderRaw(const CRecordStore& records) {
     std::string out;
     for (const CMsgRecord& record : records) {
         if (record.Type() == 'R') out += record.Data();
@@ -45,7 +45,7 @@ std::string RenderRaw(const MsgRecords& records) {
 }
 
 // One line per received record: each byte as "%02X ".
-std::string RenderHex(const MsgRecords& records) {
+std::string RenderHex(const CRecordStore& records) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out;
     for (const CMsgRecord& record : records) {
@@ -63,7 +63,7 @@ std::string RenderHex(const MsgRecords& records) {
 
 // A dated header line, then every record as type, ':' and its bytes
 // unchanged, without separators, and one closing line break.
-std::string RenderTxt(const MsgRecords& records, const SystemTime& now) {
+std::string RenderTxt(const CRecordStore& records, const SystemTime& now) {
     std::string out = LoadStr(kStrSaveLogfileDatetime);
     out += StrPrintf("%d-%d-%d%d:%d:%d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
                      now.wSecond);
@@ -78,7 +78,7 @@ std::string RenderTxt(const MsgRecords& records, const SystemTime& now) {
 }
 
 // The data of every record in notation, nothing else.
-std::string RenderFmtBinary(const MsgRecords& records) {
+std::string RenderFmtBinary(const CRecordStore& records) {
     std::string out;
     for (const CMsgRecord& record : records)
         out += EscapeCtrlChars(record.Data());
@@ -103,7 +103,7 @@ std::string ToTextMode(const std::string& text) {
     return out;
 }
 
-std::string RenderLog(const MsgRecords& records, LogFormat format, bool eventTime,
+std::string RenderLog(const CRecordStore& records, LogFormat format, bool eventTime,
                       const SystemTime& now) {
     switch (format) {
         case LogFormat::Raw:

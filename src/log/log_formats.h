@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "traffic/msg_record.h"
+#include "traffic/record_store.h"
 #include "traffic/system_time.h"
 
 namespace qelvor {
@@ -26,7 +26,7 @@ const LogFormatInfo& FormatInfo(LogFormat format);
 // The whole file content of the format for the records, oldest first, CR LF
 // already in place for the text layouts. eventTime puts "[hh:mm:ss.mmm]" in
 // front of each Fmt line; now is the time written in the Txt header.
-std::string RenderLog(const MsgRecords& records, LogFormat format, bool eventTime,
+std::string RenderLog(const CRecordStore& records, LogFormat format, bool eventTime,
                       const SystemTime& now);
 
 // Every LF becomes CR LF, as a text-mode file of the original platform had it.

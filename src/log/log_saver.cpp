@@ -51,14 +51,14 @@ std::string SaveFolder(const CComSetting& settings) {
     return folder;
 }
 
-int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+int SaveLog(const CRecordStore& records, const CComSetting& settings, IMessageBox& box,
             const std::string& fileName, LogFormat format, bool asking, std::string& report) {
     if (records.empty()) return -1;
     return SaveLogToPath(records, settings, box, SaveFolder(settings) + fileName, format, asking,
                          report);
 }
 
-int SaveLogToPath(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+int SaveLogToPath(const CRecordStore& records, const CComSetting& settings, IMessageBox& box,
                   const std::string& path, LogFormat format, bool asking, std::string& report) {
     if (records.empty()) return -1;
     bool append = false;
@@ -86,7 +86,7 @@ int SaveLogToPath(const MsgRecords& records, const CComSetting& settings, IMessa
     return 1;
 }
 
-void SaveAsAll(const MsgRecords& records, const CComSetting& settings, IMessageBox& box) {
+void SaveAsAll(const CRecordStore& records, const CComSetting& settings, IMessageBox& box) {
     std::string overall;
     for (int n = 1; n <= kLogFormatCount; ++n) {
         auto format = static_cast<LogFormat>(n);
@@ -114,12 +114,12 @@ void NoteZipFailure(const std::string& name, std::string& overall, std::string& 
 
 }  // namespace
 
-bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageBox& box) {
+bool SaveToZip(const CRecordStore& records, const CComSetting& settings, IMessageBox& box) {
     if (records.empty()) return false;
     return SaveToZipAt(records, settings, box, SaveFolder(settings) + kLogZipName);
 }
 
-bool SaveToZipAt(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+bool SaveToZipAt(const CRecordStore& records, const CComSetting& settings, IMessageBox& box,
                  const std::string& archivePath) {
     if (records.empty()) return false;
     const size_t slash = archivePath.rfind('/');

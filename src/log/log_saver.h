@@ -6,7 +6,7 @@
 #include <string>
 
 #include "log/log_formats.h"
-#include "traffic/msg_record.h"
+#include "traffic/record_store.h"
 
 namespace qelvor {
 
@@ -25,23 +25,23 @@ std::string SaveFolder(const CComSetting& settings);
 // user cancelled at the overwrite question, -1 when the store is empty (no
 // message, report untouched) or the file could not be opened, written or
 // closed (message kStrUnableToSaveLogData with errno, report untouched).
-int SaveLog(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+int SaveLog(const CRecordStore& records, const CComSetting& settings, IMessageBox& box,
             const std::string& fileName, LogFormat format, bool asking, std::string& report);
 // SaveLog to a path of the caller's choosing (a file dialog's answer).
-int SaveLogToPath(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+int SaveLogToPath(const CRecordStore& records, const CComSetting& settings, IMessageBox& box,
                   const std::string& path, LogFormat format, bool asking, std::string& report);
 
 // Saves all five layouts to the "MsgLogData" files without asking and shows
 // one report of the five results.
-void SaveAsAll(const MsgRecords& records, const CComSetting& settings, IMessageBox& box);
+void SaveAsAll(const CRecordStore& records, const CComSetting& settings, IMessageBox& box);
 
 // Saves all five layouts, packs them into MsgLogData.zip under their bare
 // names and deletes the packed files. Nothing happens for an empty store.
 // True when every layout was saved and packed.
-bool SaveToZip(const MsgRecords& records, const CComSetting& settings, IMessageBox& box);
+bool SaveToZip(const CRecordStore& records, const CComSetting& settings, IMessageBox& box);
 // SaveToZip into an archive of the caller's choosing; the five layouts are
 // written beside it for packing, under their "MsgLogData" names.
-bool SaveToZipAt(const MsgRecords& records, const CComSetting& settings, IMessageBox& box,
+bool SaveToZipAt(const CRecordStore& records, const CComSetting& settings, IMessageBox& box,
                  const std::string& archivePath);
 
 // What a save command's file dialog offers: the folder and name it starts

@@ -56,6 +56,7 @@ CMainEngine::CommandScope::~CommandScope() {
 
 CMainEngine::CMainEngine(CComSetting& settings, IMainView& view)
     : ctx_(settings, view),
+      sessions_(ctx_),
       ports_(ctx_),
       sender_(ctx_),
       files_(ctx_, ports_),
@@ -121,9 +122,12 @@ void CMainEngine::Startup(const CStartupArgs& args) {
 }
 
 void CMainEngine::StartupNow(const CStartupArgs& args) {
+    sessions_.Start();
     InitExchangeNow();
     if (ChooseStartupDataFileNow(args)) {
         ctx_.view.StartTimer(kTimerStartupSetup, kStartupSetupDelayMs);
+    } else if (!args.sessionPath.empty()) {
+        sessions_.Open(args.sessionPath);
     } else {
         ports_.OpenPort();
     }
@@ -139,7 +143,17 @@ void CMainEngine::StartupNow(const CStartupArgs& args) {
 // --- port connection ---
 
 void CMainEngine::OnOpenPort() {
-    Command([&] { ports_.OpenPort(); });
+    Command([&] {
+        sessions_.ResumeLive();
+        ports_.OpenPort();
+    });
+}
+
+bool CMainEngine::OpenSession(const std::string& path) {
+    return Command(false, [&] {
+        ClosePortNow();
+        return sessions_.Open(path);
+    });
 }
 
 void CMainEngine::OnClosePort() {
@@ -211,6 +225,7 @@ void CMainEngine::RunTimer(int id) {
             ctx_.astm.OnTick();
             files_.PollSend();
             ReportLogFailure();
+            sessions_.Tick();
             break;
         case kTimerAutoSend:
             sender_.AutoSendTick();

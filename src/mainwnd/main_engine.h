@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "log/log_saver.h"
+#include "mainwnd/capture_sessions.h"
 #include "mainwnd/data_list_commands.h"
 #include "mainwnd/engine_context.h"
 #include "mainwnd/file_sender.h"
@@ -32,6 +33,8 @@ struct CStartupArgs {
     std::string dataFilePath;
     // "-n" was given: the configuration dialog comes first.
     bool setupFirst = false;
+    // A capture file to show read-only instead of opening the port.
+    std::string sessionPath;
 };
 
 // Every public command runs as one command: a call that arrives while another
@@ -208,6 +211,18 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // The "Select UI" menu: stores the language for the next start.
     void OnSelectUI(int commandId);
 
+    // --- capture files ---
+    // "Open session...": the port closes and the capture file's records
+    // fill the store, read-only; false (told in an 'I' record) when it
+    // cannot be read. Opening the port again starts a new live capture.
+    bool OpenSession(const std::string& path);
+    // "Keep this session": the run's capture file stays when it ends.
+    void KeepSession(bool keep) { sessions_.Keep(keep); }
+    bool SessionKept() const { return sessions_.Kept(); }
+    // Capture files that earlier runs left without ending them.
+    std::vector<LeftSession> LeftSessions() const { return sessions_.Left(); }
+    std::string SessionsFolder() const { return sessions_.Folder(); }
+
     // --- saving the traffic store (the EVENT menu) ---
     // The save commands write where the view's file dialog chose; the
     // dialog's defaults come from LogSaveDialog and ZipSaveDialog. An
@@ -314,6 +329,7 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void ReportLogFailure();
 
     CEngineContext ctx_;
+    CCaptureSessions sessions_;
     CPortControl ports_;
     CSendOperations sender_;
     CFileSender files_;

@@ -24,7 +24,7 @@ CDataDetail::CDataDetail() : record_(0, std::string()) {}
 
 CDataDetail::CDataDetail(CMsgRecord record) : record_(std::move(record)) {}
 
-CDataDetail::CDataDetail(const MsgRecords& records, size_t index, GapScope scope)
+CDataDetail::CDataDetail(const CRecordStore& records, size_t index, GapScope scope)
     : record_(records[index]), gap_(MillisSincePrevious(records, index, scope)) {}
 
 int CDataDetail::ViewOf(const CComSetting& settings) {

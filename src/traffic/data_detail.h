@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "astm/astm_record_tree.h"
-#include "traffic/msg_record.h"
+#include "traffic/record_store.h"
 #include "traffic/record_timing.h"
 
 namespace qelvor {
@@ -24,7 +24,7 @@ class CDataDetail {
     explicit CDataDetail(CMsgRecord record);
     // A copy of the record at index of the store, with the milliseconds since
     // the previous record in scope.
-    CDataDetail(const MsgRecords& records, size_t index, GapScope scope);
+    CDataDetail(const CRecordStore& records, size_t index, GapScope scope);
 
     const CMsgRecord& Record() const { return record_; }
     // The opener sets it to offer the "Save data" button (pending bytes).

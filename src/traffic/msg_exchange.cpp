@@ -49,17 +49,16 @@ int CMsgExchange::AddRecord(char type, std::string data) {
 }
 
 void CMsgExchange::AppendRecord(CMsgRecord record) {
-    records_.push_back(std::move(record));
-    const CMsgRecord& added = records_.back();
-    stats_.OnRecord(added.Type(), added.Data(), CTrafficStats::Clock::now());
+    stats_.OnRecord(record.Type(), record.Data(), CTrafficStats::Clock::now());
     // Counted here rather than in a view, so that every front end (the
     // window, qelvor-cli) counts the same frames with the set's check kind.
-    if (CFrameCheck::CheckRecord(added.Type(), added.Data(), settings_.CheckSum).verdict ==
+    if (CFrameCheck::CheckRecord(record.Type(), record.Data(), settings_.CheckSum).verdict ==
         CFrameCheck::Verdict::kBad)
         stats_.AddBadFrame();
-    if (settings_.AutoSaveLog != 0 && recordLog_ != nullptr) recordLog_->LogRecord(records_.back());
+    if (settings_.AutoSaveLog != 0 && recordLog_ != nullptr) recordLog_->LogRecord(record);
+    store_.Append(std::move(record));
     if (view_ == nullptr) return;
-    view_->OnRecordCountChanged(records_.size());
+    view_->OnRecordCountChanged(store_.size());
     if (settings_.ScrollRSWnd != 0) view_->ScrollToNewest();
 }
 
@@ -194,11 +193,14 @@ std::string CMsgExchange::NotConnectedReason() const {
 }
 
 void CMsgExchange::ClearAll() {
-    if (records_.empty()) return;
-    // Swapping with a fresh store hands the deque's blocks back at once.
-    MsgRecords().swap(records_);
-    ++generation_;
+    if (store_.empty() && !store_.ReadOnly()) return;
+    store_.Clear();
     if (view_ != nullptr) view_->OnRecordCountChanged(0);
+}
+
+void CMsgExchange::FlushStore() {
+    for (std::string& note : store_.Flush())
+        AddRecord('I', std::move(note));
 }
 
 // --- split configuration ---
@@ -248,7 +250,7 @@ void CMsgExchange::OnReceive(const char* data, int count) {
     SplitReceived(std::string_view(data, static_cast<size_t>(count)), settings_.WorkMode);
     if (view_ == nullptr) return;
     view_->SetBufferText(EscapeCtrlChars(pending_));
-    view_->OnRecordCountChanged(records_.size());
+    view_->OnRecordCountChanged(store_.size());
 }
 
 void CMsgExchange::TakeSendText(const std::string& sendText) {

@@ -16,6 +16,7 @@
 #include "plugin/plugin_host.h"
 #include "traffic/msg_record.h"
 #include "traffic/outgoing_queue.h"
+#include "traffic/record_store.h"
 #include "traffic/traffic_stats.h"
 
 namespace StreamPort {
@@ -86,12 +87,16 @@ class CMsgExchange {
     static std::string UnsentText(const std::string& what, int written, size_t total);
     // Removes every record ("&Clear all data", the backup tick).
     void ClearAll();
-    size_t RecordCount() const { return records_.size(); }
+    size_t RecordCount() const { return store_.size(); }
     // Counts the clears of the store: a view that catches up on new records
     // now and then tells "cleared, then grew" from "grew" by it.
-    uint64_t Generation() const { return generation_; }
-    const CMsgRecord& Record(size_t index) const { return records_[index]; }
-    const MsgRecords& Records() const { return records_; }
+    uint64_t Generation() const { return store_.Generation(); }
+    CMsgRecord Record(size_t index) const { return store_[index]; }
+    const CRecordStore& Records() const { return store_; }
+    CRecordStore& Store() { return store_; }
+    // The tick: the records appended since the last one go to the capture
+    // file; what the store has to tell comes as 'I' records.
+    void FlushStore();
     // Counted from every appended record, each 'R' record checked as a frame
     // of the set's CheckSum kind; a clear of the store keeps them.
     CTrafficStats& Stats() { return stats_; }
@@ -170,9 +175,8 @@ class CMsgExchange {
     IRecordLog* recordLog_ = nullptr;
     ReceiveLink receiveLink_;
     CPluginHost plugin_;
-    MsgRecords records_;
+    CRecordStore store_;
     CTrafficStats stats_;
-    uint64_t generation_ = 0;
     std::string pending_;
     int dataIndex_ = -1;
     std::string currentLine_;

@@ -47,6 +47,21 @@ CMsgRecord::CMsgRecord(char type, std::string data, const SystemTime& time)
     : data_(std::move(data)),
       packed_(Pack(time) | (uint64_t{static_cast<uint8_t>(type)} << kTypeShift)) {}
 
+CMsgRecord CMsgRecord::FromPacked(uint64_t packed, std::string data) {
+    CMsgRecord record;
+    record.data_ = std::move(data);
+    record.packed_ = packed;
+    return record;
+}
+
+bool CMsgRecord::PlausiblePacked(uint64_t packed) {
+    const auto type = static_cast<uint8_t>(packed >> kTypeShift);
+    const bool unusedClear = ((packed >> 55) & 1) == 0;
+    return type > 0x20 && type < 0x7f && unusedClear && Get(kMilliseconds, packed) < 1000 &&
+           Get(kSecond, packed) <= 60 && Get(kMinute, packed) < 60 && Get(kHour, packed) < 24 &&
+           Get(kDayOfWeek, packed) < 7 && Get(kMonth, packed) <= 12;
+}
+
 SystemTime CMsgRecord::Time() const {
     SystemTime t;
     t.wYear = Get(kYear, packed_);

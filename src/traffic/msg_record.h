@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 
 #include "traffic/system_time.h"
@@ -18,9 +17,17 @@ class CMsgRecord {
     CMsgRecord(char type, std::string data);
     CMsgRecord(char type, std::string data, const SystemTime& time);
 
+    // A record read back from a capture file: the word Packed() gave.
+    static CMsgRecord FromPacked(uint64_t packed, std::string data);
+
     char Type() const { return static_cast<char>(packed_ >> kTypeShift); }
     const std::string& Data() const { return data_; }
     SystemTime Time() const;
+    // The type and the time in one word, as a capture file keeps them.
+    uint64_t Packed() const { return packed_; }
+    // Whether a word read from a file is one that Packed() can give: a
+    // printable type and time fields within their ranges.
+    static bool PlausiblePacked(uint64_t packed);
 
   private:
     // The type shares the word with the packed time, so that a record is a
@@ -30,9 +37,5 @@ class CMsgRecord {
     std::string data_;
     uint64_t packed_ = 0;  // the SystemTime fields in bits 0..54, the type in 56..63
 };
-
-// The traffic store: oldest first. A deque, so that appending never moves
-// the records already held.
-using MsgRecords = std::deque<CMsgRecord>;
 
 }  // namespace qelvor

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "traffic/msg_record.h"
+#include "traffic/record_store.h"
 
 namespace re2 {
 class RE2;
@@ -28,10 +28,10 @@ class CRecordMatcher {
     // The rows a find walks: every record of the store, or the records an
     // index (a filter's rows, ascending) names.
     struct Rows {
-        const MsgRecords& records;
+        const CRecordStore& records;
         const std::vector<size_t>* index = nullptr;
         size_t Count() const { return index ? index->size() : records.size(); }
-        const CMsgRecord& At(size_t row) const { return records[index ? (*index)[row] : row]; }
+        CMsgRecord At(size_t row) const { return records[index ? (*index)[row] : row]; }
     };
     static constexpr size_t kNoRow = SIZE_MAX;
 

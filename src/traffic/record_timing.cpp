@@ -12,7 +12,7 @@ int64_t StampMillis(const SystemTime& time) {
     return seconds * 1000 + time.wMilliseconds;
 }
 
-std::optional<int64_t> MillisSincePrevious(const MsgRecords& records, size_t index,
+std::optional<int64_t> MillisSincePrevious(const CRecordStore& records, size_t index,
                                            GapScope scope) {
     if (index >= records.size()) return std::nullopt;
     const CMsgRecord& record = records[index];

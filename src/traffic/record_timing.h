@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "traffic/msg_record.h"
+#include "traffic/record_store.h"
 
 namespace qelvor {
 
@@ -19,7 +19,8 @@ enum class GapScope { kAnyRecord, kSameType };
 
 // Milliseconds from the previous record in the scope to record index; none
 // for the first one. A clock set back gives a negative gap, shown as it is.
-std::optional<int64_t> MillisSincePrevious(const MsgRecords& records, size_t index, GapScope scope);
+std::optional<int64_t> MillisSincePrevious(const CRecordStore& records, size_t index,
+                                           GapScope scope);
 // The gap as the column shows it: the whole milliseconds ("5"), empty for
 // none.
 std::string FormatGap(std::optional<int64_t> millis);

@@ -30,14 +30,13 @@ SystemTime At(uint16_t h, uint16_t m, uint16_t s, uint16_t ms) {
 
 // Sent, received and information records with control bytes, CR LF, 0x00 and
 // bytes above 0x7F, and their layouts written out by hand.
-MsgRecords SampleStore() {
-    MsgRecords records;
+void FillSample(CRecordStore& records) {
+    records.Clear();
     records.emplace_back('S', "\x02\x41\x03"s, At(8, 15, 2, 45));
     records.emplace_back('R', "ok\r\n\0\xAB\xFF"s, At(8, 15, 3, 500));
     records.emplace_back('I', "Send data,but error!"s, At(23, 59, 59, 999));
     records.emplace_back('R', ""s, At(0, 0, 0, 0));
     records.emplace_back('R', "\x01\xAB"s, At(12, 0, 0, 7));
-    return records;
 }
 const std::string kFmt =
     "S:<STX>A<ETX>\r\nR:ok<CR><LF><NUL>\xAB\xFF\r\nI:Send data,but error!\r\nR:\r\nR:<SOH>\xAB\r\n";
@@ -59,7 +58,9 @@ TEST(LogFormats, TxtStartsWithTheTimeInTheChosenLanguage) {
     const SystemTime now{2026, 3, 0, 7, 9, 5, 3, 250};
     // The Txt date runs straight into the hour, numbers without leading zeros.
     const std::string stamp = "2026-3-79:5:3\r\n";
-    EXPECT_EQ(RenderLog(SampleStore(), LogFormat::Txt, false, now),
+    CRecordStore sample;
+    FillSample(sample);
+    EXPECT_EQ(RenderLog(sample, LogFormat::Txt, false, now),
               "save logfile datetime: " + stamp + kTxtBody);
     SetStringLanguage(UiLanguage::Chinese);
     EXPECT_EQ(RenderLog({}, LogFormat::Txt, false, now), LoadStr(21025) + stamp + "\r\n");
@@ -72,6 +73,7 @@ class LogSaver : public ::testing::Test {
         settings_.ExeDir = exeDir_.Path();
         settings_.DesktopDir = desktop_.Path();
         settings_.SaveDatatoDesktop = settings_.SaveEventTimetoFmtFile = 0;
+        FillSample(store_);
     }
     int Save(LogFormat format, bool asking, std::string& report) {
         return SaveLog(store_, settings_, box_, "MsgLog.log", format, asking, report);
@@ -81,7 +83,7 @@ class LogSaver : public ::testing::Test {
     const std::string path_ = exeDir_.File("MsgLog.log");
     CComSetting settings_;
     RecordingBox box_;
-    MsgRecords store_ = SampleStore();
+    CRecordStore store_;
 };
 
 // A box shown while asking holds the report, so the report is checked by
@@ -128,12 +130,12 @@ TEST_F(LogSaver, AsksBeforeTouchingAnExistingFileAndFollowsTheSettings) {
 TEST_F(LogSaver, FailedSaveReportsTheSystemErrorAndKeepsTheReport) {
     // clang-format off
     const std::pair<std::function<void()>, int> cases[] = {
-        {[&] { store_.clear(); }, 0}, {[&] { settings_.DesktopDir = exeDir_.File("missing/"); }, 2},
+        {[&] { store_.Clear(); }, 0}, {[&] { settings_.DesktopDir = exeDir_.File("missing/"); }, 2},
         {[&] { ::mkfifo(path_.c_str(), 0644); }, 6}};
     // clang-format on
     for (const auto& [arrange, errorCode] : cases) {
         fs::remove_all(path_);
-        store_ = SampleStore();
+        FillSample(store_);
         settings_.DesktopDir = exeDir_.Path();
         settings_.SaveDatatoDesktop = 1;
         arrange();
@@ -170,7 +172,7 @@ TEST_F(LogSaver, SaveAllAndZipWriteTheFiveLayouts) {
         EXPECT_FALSE(fs::exists(exeDir_.File(name))) << name << " is left beside the zip";
 
     // The empty store: five empty results, no zip report and no files.
-    store_.clear();
+    store_.Clear();
     fs::remove(exeDir_.File(kLogZipName));
     SaveAsAll(store_, settings_, box_);
     EXPECT_FALSE(SaveToZip(store_, settings_, box_));

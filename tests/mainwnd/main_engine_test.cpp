@@ -28,10 +28,10 @@ TEST_F(MainEngine, StartupOpensThenLoadsTheDataFileOrWaitsForSetupWithDashN) {
     CMainEngine plain(settings, plainView), setupFirst(settings, setupView);
     plain.Startup({});
     EXPECT_EQ(plain.State().dataFilePath, dir.File("ini-data.txt"));
-    setupFirst.Startup({"", true});
+    setupFirst.Startup({"", true, ""});
     EXPECT_FALSE(setupView.Running(kTimerLoadData) || setupFirst.IsPortOpen());
     EXPECT_EQ(setupFirst.State().dataFilePath, "");
-    Engine().Startup({path, false});
+    Engine().Startup({path, false, ""});
     ASSERT_TRUE(PollWhileConnecting());
     EXPECT_EQ(std::make_tuple(view.Period(kTimerLoadData), view.Period(kTimerBackup),
                               Engine().DataList().Count()),

@@ -8,10 +8,10 @@ namespace {
 // The "+ms" since any record or the last of the same type, over a day's and a leap month's end;
 // none for a first record or pending bytes.
 TEST(DataDetail, GapSinceThePreviousRecordInScope) {
-    const MsgRecords records = {CMsgRecord('S', "a", {2024, 2, 3, 28, 23, 59, 59, 998}),
-                                CMsgRecord('R', "b", {2024, 2, 4, 29, 0, 0, 0, 3}),
-                                CMsgRecord('R', "c", {2024, 2, 4, 29, 0, 0, 0, 8}),
-                                CMsgRecord('S', "d", {2024, 3, 5, 1, 0, 0, 0, 20})};
+    const CRecordStore records = {CMsgRecord('S', "a", {2024, 2, 3, 28, 23, 59, 59, 998}),
+                                  CMsgRecord('R', "b", {2024, 2, 4, 29, 0, 0, 0, 3}),
+                                  CMsgRecord('R', "c", {2024, 2, 4, 29, 0, 0, 0, 8}),
+                                  CMsgRecord('S', "d", {2024, 3, 5, 1, 0, 0, 0, 20})};
     using G = GapScope;
     const std::tuple<size_t, GapScope, std::string> cases[] = {
         {0, G::kAnyRecord, ""},         {1, G::kAnyRecord, "5"}, {2, G::kAnyRecord, "5"},

@@ -46,7 +46,7 @@ TEST(RecordMatcher, MatchesTheRecordAsShownAndFindsGoingRoundOnlyWhenAsked) {
         EXPECT_FALSE(CRecordMatcher::Create(mode, pattern, 1, &error));
         EXPECT_NE(error.find(reason), std::string::npos) << error;
     }
-    MsgRecords records;
+    CRecordStore records;
     for (const char* text : {"x", "hit", "y", "hit", "z"})
         records.emplace_back('R', text);
     const auto m = CRecordMatcher::Create(M::kText, "hit", 1, nullptr);

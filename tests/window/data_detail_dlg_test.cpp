@@ -82,8 +82,8 @@ class DataDetailDlgTest : public QObject {
             QCOMPARE(text->toPlainText(), decodedText);
         }
 
-        const MsgRecords records = {CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
-                                    CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 5})};
+        const CRecordStore records = {CMsgRecord('S', "a", {2024, 1, 2, 2, 3, 4, 5, 998}),
+                                      CMsgRecord('R', "b", {2024, 1, 2, 2, 3, 4, 6, 5})};
         CDataDetailDlg second(CDataDetail(records, 1, GapScope::kAnyRecord), settings);
         QCOMPARE(second.findChild<QLineEdit*>("GapMs")->text(), QString("7"));
     }

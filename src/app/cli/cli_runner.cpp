@@ -189,7 +189,7 @@ bool CCliRunner::StartEngine() {
     engine_->AttachLogWriter(&log_);
     PrepareListenAddress();
     // The window's own start-up, so that a run starts as the window does.
-    engine_->Startup(CStartupArgs{options_.dataFile, false});
+    engine_->Startup(CStartupArgs{options_.dataFile, false, ""});
     WaitForConnect();
     // The status line and its reason (the window's tool tip) are printed
     // as the engine shows them.
