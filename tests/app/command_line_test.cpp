@@ -4,13 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "support/zip_reader.h"
+#include <gtest/gtest.h>
 
 namespace qelvor {
 namespace {
 
-using namespace testing_support;
-using namespace std::string_literals;
 using Tokens = std::vector<std::string>;
 
 // What a command line means: the console mode, the settings file of "-n" and

@@ -1,5 +1,4 @@
-// The console compression mode: its command line, then the built program run
-// as a child process.
+// The console compression mode: its command line, then the built program as a child.
 #include "app/console_zip.h"
 
 #include <signal.h>
@@ -59,13 +58,6 @@ std::string Body(const std::string& out) {
     return end == std::string::npos ? out : out.substr(end + 2);
 }
 
-std::string Contents(std::FILE* file) {
-    std::string text(static_cast<size_t>(std::ftell(file)), '\0');
-    std::rewind(file);
-    text.resize(std::fread(text.data(), 1, text.size(), file));
-    return text;
-}
-
 // With -del a file changed after it was packed is kept, named, and fails the
 // run (which changes count: ZipWriter.APackedFileIsUnchangedOnlyWhileItHoldsWhatWentIn).
 TEST(ConsoleZip, AFileChangedAfterItWasPackedIsKeptAndNamed) {
@@ -74,21 +66,17 @@ TEST(ConsoleZip, AFileChangedAfterItWasPackedIsKeptAndNamed) {
     ASSERT_EQ(::mkdir(src.c_str(), 0755), 0);
     for (const char* name : {"grown.log", "same.log"})
         WriteFile(src + name, name);
-    auto changeSources = [&] {
-        std::FILE* grown = std::fopen((src + "grown.log").c_str(), "ab");
-        std::fputs(" and more", grown);
-        std::fclose(grown);
-    };
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const CCommandLine line({"-zip", "-del", archive, src});
-    EXPECT_EQ(CConsoleZip::Run(line, out, err, changeSources), 1);
-    EXPECT_EQ(std::make_tuple(Body(Contents(out)), Contents(err)),
+    auto changeSources = [&] { WriteFile(src + "grown.log", "grown.log and more"); };
+    std::FILE* out = std::fopen(dir.File("out").c_str(), "w");
+    std::FILE* err = std::fopen(dir.File("err").c_str(), "w");
+    EXPECT_EQ(
+        CConsoleZip::Run(CCommandLine({"-zip", "-del", archive, src}), out, err, changeSources), 1);
+    std::fclose(out);
+    std::fclose(err);
+    EXPECT_EQ(std::make_tuple(Body(ReadFile(dir.File("out"))), ReadFile(dir.File("err"))),
               std::make_tuple("Compressing grown.log(0/2)...\nCompressing same.log(1/2)...\n"
                               "complete:2/2...\nkept, changed while packing: grown.log\n"s,
                               ""s));
-    std::fclose(out);
-    std::fclose(err);
     EXPECT_EQ(ReadZip(archive), (ZipEntries{{"grown.log", "grown.log"}, {"same.log", "same.log"}}));
     EXPECT_EQ(std::make_tuple(Exists(src + "same.log"), ReadFile(src + "grown.log")),
               std::make_tuple(false, "grown.log and more"s));
