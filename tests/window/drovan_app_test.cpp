@@ -1,5 +1,4 @@
-// The application object's start-up steps: the continuous log it starts and
-// stops, and the problems it tells in one box.
+// The application object's start-up steps.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,35 +15,18 @@ namespace {
 
 using namespace testing_support;
 
-// The window mode's refusal text is compared by the program tests.
-TEST(DrovanApp, AutoSaveLogStartsTheLogThatWindowModeStops) {
+// Problems with the settings file and the log folder are told in one box at start, each
+// with its reason; AutoSaveLog starts the log, whose queued lines the window mode writes.
+TEST(DrovanApp, StartupProblemsAreToldAndAutoSaveLogStartsTheLogThatWindowModeStops) {
     TempFolder dir;
-    CComSetting settings;
+    ASSERT_EQ(::mkdir(dir.File("q.ini").c_str(), 0755), 0);
+    CComSetting settings = CComSetting::Loaded(dir.File("q.ini"));
     settings.ExeDir = dir.Path();
     settings.AutoSaveLog = 0;
     CDrovanApp idle;
     idle.StartContinuousLog(settings);
     EXPECT_FALSE(Exists(dir.File("LogData")));
-    settings.AutoSaveLog = 1;
-    CDrovanApp app;
-    app.StartContinuousLog(settings);
-    EXPECT_EQ(app.LogWriter().LogPath(), dir.File("LogData/Qelvor.log"));
-    app.LogWriter().Post("last words", CLogWriter::kAppendLine);
-    std::FILE* err = std::tmpfile();
-    EXPECT_EQ(app.RunWindow(err), kExitNoDisplay);
-    std::fclose(err);
-    EXPECT_EQ(ReadFile(dir.File("LogData/Qelvor.log")), "last words\r\n")
-        << "the queued line is written before the program ends";
-}
-
-// A settings file that cannot be read and a log folder that cannot be made are told in one
-// box at start, each with its reason; a good start tells nothing.
-TEST(DrovanApp, StartupProblemsAreToldWithTheirReasons) {
-    TempFolder dir;
-    ASSERT_EQ(::mkdir(dir.File("q.ini").c_str(), 0755), 0);
     WriteFile(dir.File("LogData"), "a file where the log folder goes");
-    CComSetting settings = CComSetting::Loaded(dir.File("q.ini"));
-    settings.ExeDir = dir.Path();
     settings.AutoSaveLog = 1;
     CDrovanApp app;
     app.StartContinuousLog(settings);
@@ -62,7 +44,12 @@ TEST(DrovanApp, StartupProblemsAreToldWithTheirReasons) {
     app.StartContinuousLog(settings);
     app.TellStartupProblems(settings, box);
     EXPECT_EQ(box.Take(), "");
-    app.LogWriter().Stop();
+    EXPECT_EQ(app.LogWriter().LogPath(), dir.File("LogData/Qelvor.log"));
+    app.LogWriter().Post("last words", CLogWriter::kAppendLine);
+    std::FILE* err = std::tmpfile();
+    EXPECT_EQ(app.RunWindow(err), kExitNoDisplay);  // its text: the program tests
+    std::fclose(err);
+    EXPECT_EQ(ReadFile(dir.File("LogData/Qelvor.log")), "last words\r\n");
 }
 
 }  // namespace
