@@ -172,10 +172,7 @@ bool CRecordStore::OpenSession(const std::string& path) {
     file_ = std::move(file);
     readOnly_ = true;
     fileCount_ = file_->Count();
-    if (file_->LostBytes() > 0)
-        notes_.push_back("capture file: " + std::to_string(file_->LostBytes()) +
-                         " bytes after record " + std::to_string(fileCount_) +
-                         " are not a whole record and were left out");
+    if (file_->LostBytes() > 0) notes_.push_back(file_->LostBytesNote());
     return true;
 }
 

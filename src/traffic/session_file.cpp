@@ -169,6 +169,12 @@ bool CSessionFile::OpenForReading(const std::string& dataPath) {
     return true;
 }
 
+std::string CSessionFile::LostBytesNote() const {
+    if (lostBytes_ == 0) return {};
+    return "capture file: " + std::to_string(lostBytes_) + " bytes after record " +
+           std::to_string(count_) + " are not a whole record and were left out";
+}
+
 bool CSessionFile::ReadDataHeader() {
     char header[kDataHeaderSize];
     if (!data_.Read(0, sizeof header, header) ||

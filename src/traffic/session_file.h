@@ -71,8 +71,10 @@ class CSessionFile {
     const std::string& Path() const { return path_; }
     uint32_t Flags() const { return flags_; }
     int64_t Created() const { return created_; }
-    // The bytes after the last whole record when the file was opened.
+    // The bytes after the last whole record when the file was opened, and
+    // the text that tells them (empty when none were).
     uint64_t LostBytes() const { return lostBytes_; }
+    std::string LostBytesNote() const;
     const std::string& Error() const { return error_; }
     // The errno of the last failure.
     int ErrorNumber() const { return errorNumber_; }

@@ -83,6 +83,7 @@ bool StoreValue(const std::string& name, const std::string& value, CCliOptions& 
     if (name == "--ini") options.iniFile = value;
     if (name == "--set") options.setName = value;
     if (name == "--data") options.dataFile = value;
+    if (name == "--session") options.sessionFile = value;
     return true;
 }
 
@@ -97,6 +98,7 @@ bool StoreFlag(const std::string& name, CCliOptions& options) {
         {"--quiet", &CCliOptions::quiet},
         {"--exit-at-eof", &CCliOptions::exitAtEof},
         {"--exit-on-close", &CCliOptions::exitOnClose},
+        {"--print", &CCliOptions::print},
     };
     if (name == "--astm-host") {
         options.astm = options.astmHost = true;
@@ -113,14 +115,18 @@ bool StoreFlag(const std::string& name, CCliOptions& options) {
 
 // Options that only mean something together.
 bool CheckCombination(const CCliOptions& options, std::string& error) {
+    if (options.print != !options.sessionFile.empty()) {
+        error = "--session and --print go together";
+        return false;
+    }
     if (!options.exitAfterMessage || (options.astm && !options.dataFile.empty())) return true;
     error = "--exit-after-message needs --astm or --astm-host and --data";
     return false;
 }
 
 bool TakesValue(const std::string& name) {
-    return name == "--ini" || name == "--set" || name == "--data" || name == "--seconds" ||
-           name == "--eol" || PortKindOf(name) != CliPortKind::None;
+    return name == "--ini" || name == "--set" || name == "--data" || name == "--session" ||
+           name == "--seconds" || name == "--eol" || PortKindOf(name) != CliPortKind::None;
 }
 
 }  // namespace
@@ -149,7 +155,8 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
         }
         if (!StoreValue(name, value, options, error)) return CliAction::UsageError;
     }
-    return CheckCombination(options, error) ? CliAction::Run : CliAction::UsageError;
+    if (!CheckCombination(options, error)) return CliAction::UsageError;
+    return options.print ? CliAction::PrintSession : CliAction::Run;
 }
 
 std::string WithLineEnd(const std::string& line, CliEol eol, bool hexText) {
@@ -171,6 +178,7 @@ std::string CliUsageText() {
            "                  [--seconds N] [--astm | --astm-host] [--exit-after-message]\n"
            "                  [--hex] [--no-time] [--quiet] [--eol none|cr|lf|crlf]\n"
            "                  [--exit-at-eof] [--exit-on-close]\n"
+           "       qelvor-cli --session FILE --print [--hex] [--no-time]\n"
            "       qelvor-cli --list-ports | --help | --version\n"
            "Runs a port headless: prints every traffic record on standard output, every\n"
            "new port status and its reason on standard error, and sends each line read\n"
@@ -213,6 +221,9 @@ std::string CliUsageText() {
            "  --exit-on-close\n"
            "                 end with status 3 when the TCP connection ends or the serial\n"
            "                 device vanishes\n"
+           "  --session FILE --print\n"
+           "                 print the records of a capture file (FILE.qcap, kept in the\n"
+           "                 sessions folder) as record lines, open no port, and end\n"
            "  --help         show this text\n"
            "  --version      show the version\n"
            "\n"

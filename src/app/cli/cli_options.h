@@ -35,9 +35,13 @@ struct CCliOptions {
     // The end of a TCP connection or a vanished serial device ends the run
     // with kExitConnectionClosed.
     bool exitOnClose = false;
+    // --session FILE --print: the capture file's records, printed as record
+    // lines; no port is opened.
+    std::string sessionFile;
+    bool print = false;
 };
 
-enum class CliAction { Run, Help, Version, ListPorts, UsageError };
+enum class CliAction { Run, Help, Version, ListPorts, PrintSession, UsageError };
 
 // Parses the arguments behind the program name. On UsageError, error holds a
 // one-line reason.

@@ -1,7 +1,6 @@
 #include "app/cli/cli_runner.h"
 
 #include <fcntl.h>
-#include <langinfo.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
@@ -36,14 +35,10 @@ constexpr auto kEndStall = std::chrono::milliseconds(1000);
 }  // namespace
 
 CCliRunner::CCliRunner(CCliOptions options, int out, int err)
-    : options_(std::move(options)), out_(out), err_(err) {
-    lineFormat_.hex = options_.hex;
-    lineFormat_.noTime = options_.noTime;
-    // Only a terminal obeys the bytes a peer sends; files and pipes get the
-    // log lines as they are.
-    lineFormat_.terminal = isatty(out) == 1;
-    lineFormat_.utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-}
+    : options_(std::move(options)),
+      out_(out),
+      err_(err),
+      lineFormat_(LineFormatFor(out, options_.hex, options_.noTime)) {}
 
 CCliRunner::~CCliRunner() {
     input_.Stop();

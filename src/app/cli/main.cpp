@@ -10,6 +10,7 @@
 #include "app/cli/cli_options.h"
 #include "app/cli/cli_port_list.h"
 #include "app/cli/cli_runner.h"
+#include "app/cli/session_printer.h"
 
 int main(int argc, char** argv) {
     // The user's character set is the code page that sent text is turned
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
             if (!error.empty()) std::fprintf(stderr, "qelvor-cli: %s\n", error.c_str());
             return status;
         }
+        case qelvor::CliAction::PrintSession:
+            return qelvor::PrintSession(options, STDOUT_FILENO, STDERR_FILENO);
         case qelvor::CliAction::UsageError:
             std::fprintf(stderr, "qelvor-cli: %s (see --help)\n", error.c_str());
             return qelvor::kExitUsage;

@@ -1,5 +1,10 @@
 #include "app/cli/record_line_format.h"
 
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <cstring>
+
 #include "data/ctrl_char_notation.h"
 #include "log/log_writer.h"
 
@@ -70,6 +75,17 @@ std::string EscapeForTerminal(std::string_view text, bool utf8) {
         }
     }
     return out;
+}
+
+CRecordLineFormat LineFormatFor(int fd, bool hex, bool noTime) {
+    CRecordLineFormat format;
+    format.hex = hex;
+    format.noTime = noTime;
+    // Only a terminal obeys the bytes a peer sends; files and pipes get the
+    // log lines as they are.
+    format.terminal = isatty(fd) == 1;
+    format.utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    return format;
 }
 
 std::string FormatRecordLine(const CMsgRecord& record, const CRecordLineFormat& format) {

@@ -25,6 +25,10 @@ struct CRecordLineFormat {
     bool utf8 = false;
 };
 
+// The format for printing to fd: hexadecimal and time as asked, and the
+// escapes of a terminal when fd is one (in UTF-8 when the locale's is).
+CRecordLineFormat LineFormatFor(int fd, bool hex, bool noTime);
+
 // The line for record, without a line end.
 std::string FormatRecordLine(const CMsgRecord& record, const CRecordLineFormat& format);
 

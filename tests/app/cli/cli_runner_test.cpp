@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -17,6 +18,7 @@
 #include "support/child_process.h"
 #include "support/engine_fixture.h"
 #include "support/pty_pair.h"
+#include "traffic/session_file.h"
 
 namespace qelvor::test {
 namespace {
@@ -218,6 +220,16 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
         WriteIni(dir, Key("WorkMode", 0) + Key("IPPort", taken.Port()), "busy.ini");
     const std::string at = StrPrintf("(Port=%d)", taken.Port()), p = std::to_string(port);
     const std::string nope = dir.File("nope.ini"), tty9 = dir.File("tty9");
+    const std::string capture = dir.File("s.qcap"), cut = dir.File("cut.qcap");
+    {
+        CSessionFile file;
+        ASSERT_TRUE(file.Create(capture, 0));
+        const std::deque<CMsgRecord> records{CMsgRecord('S', "\x02\x41\x03"),
+                                             CMsgRecord('R', "ok\r\n"),
+                                             CMsgRecord('I', "Send data,but error!")};
+        ASSERT_TRUE(file.Append(records, 0, records.size()));
+    }
+    WriteFile(cut, ReadFile(capture) + "\x01\x02\x03\x04\x05");
     // clang-format off
     const struct { std::vector<std::string> args; int status; std::string err, out = ""; } runs[] = {
         {{"--ini", nope}, 2, "qelvor-cli: settings file " + nope + ": No such file or directory\n"},
@@ -237,6 +249,12 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
         {{"--ini", "cli.ini", "--set", "comset", "--seconds", "0.3"}, 0, "qelvor-cli: settings " +
          ini + ", set comset, TCP server on *:" + p + "\nTCP-Server(Port=" + p + ") waiting "
          "client\nTCP-Server(Port=" + p + ")\n"},
+        {{"--session", capture, "--print", "--no-time"}, 0, "",
+         "S:<STX>A<ETX>\nR:ok<CR><LF>\nI:Send data,but error!\n"},
+        {{"--session", cut, "--print", "--no-time", "--hex"}, 0, "qelvor-cli: capture file: 5 bytes"
+         " after record 3 are not a whole record and were left out\n",
+         "S:02 41 03\nR:6F 6B 0D 0A\nI:Send data,but error!\n"},
+        {{"--session", ini, "--print"}, 1, "qelvor-cli: " + ini + ": not a capture file\n"},
         {{"--help"}, 0, "", CliUsageText()},
         {{"--version"}, 0, "", "qelvor-cli " QELVOR_VERSION "\n"}};
     // clang-format on
