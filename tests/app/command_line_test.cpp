@@ -14,16 +14,16 @@ using Tokens = std::vector<std::string>;
 // What a command line means: the console mode, the settings file of "-n" and
 // the data file. A name that merely holds an option's letters is a name.
 TEST(CommandLine, OptionsCountOnlyAsWholeArgumentsInAnyCase) {
-    // clang-format off
     const struct Case {
-        Tokens args; bool zip; std::optional<std::string> ini; std::string dataFile;
-    } cases[] = {
-        {{"/tmp/run-zip-delta.txt"}, false, std::nullopt, "/tmp/run-zip-delta.txt"},
-        {{"-ZIP", "a.zip", "dir"}, true, std::nullopt, "-ZIP a.zip dir"},
-        {{"-N", "My.ini", "-x"}, false, "My.ini -x", ""},
-        {{"-n"}, false, "", ""},
-        {{"/home/Ann/a b.txt", "-nope"}, false, std::nullopt, "/home/Ann/a b.txt -nope"}};
-    // clang-format on
+        Tokens args;
+        bool zip;
+        std::optional<std::string> ini;
+        std::string dataFile;
+    } cases[] = {{{"/tmp/run-zip-delta.txt"}, false, std::nullopt, "/tmp/run-zip-delta.txt"},
+                 {{"-ZIP", "a.zip", "dir"}, true, std::nullopt, "-ZIP a.zip dir"},
+                 {{"-N", "My.ini", "-x"}, false, "My.ini -x", ""},
+                 {{"-n"}, false, "", ""},
+                 {{"/home/Ann/a b.txt", "-nope"}, false, std::nullopt, "/home/Ann/a b.txt -nope"}};
     for (const Case& c : cases) {
         const CCommandLine line(c.args);
         EXPECT_EQ(line.IsConsoleZip(), c.zip) << line.Text();

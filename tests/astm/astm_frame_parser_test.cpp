@@ -66,7 +66,6 @@ TEST(AstmFrameParser, FramesComeBackAtEverySplitPositionAndBrokenOnesAreReported
     bytes.push_back(view.substr(view.size() - 1));
     EXPECT_EQ(Parse(bytes), expected);
     // Broken frames are reported and the stream goes on.
-    // clang-format off
     const std::pair<std::string, Strings> rows[] = {
         {"<STX>1a<ENQ><STX>1abc<ETX>5a<CR><LF>",  // lower-case digits are good
          {"3 '<STX>1a' frame cut short by <ENQ>", "ENQ", "1abc ETX good"}},
@@ -77,7 +76,6 @@ TEST(AstmFrameParser, FramesComeBackAtEverySplitPositionAndBrokenOnesAreReported
         {"<STX>" + std::string(5000, 'q') + "<ETX>00<CR><LF>",
          {"4098 '<STX>qqqqqqqqqqqqqqq' frame without end after 4096 bytes",
           "908 'qqqqqqqqqqqqqqqq' ignored between frames"}}};
-    // clang-format on
     for (const auto& [notation, events] : rows)
         EXPECT_EQ(Parse({UnescapeCtrlChars(notation)}), events) << notation.substr(0, 30);
 }

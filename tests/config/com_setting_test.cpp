@@ -273,13 +273,13 @@ TEST_F(ComSetting, LoadErrorNamesTheFileAndHasSetAnswersForTheCommandLine) {
 }
 
 TEST_F(ComSetting, DescribePortNamesThePortOfTheWorkMode) {
-    // clang-format off
-    const struct { int workMode, comPort; const char *comName, *expected; } cases[] = {
-        {0, 3, "x", "TCP-Server(Port=4000)"}, {1, 3, "x", "TCP-Client(10.0.0.5:4000)"},
-        {2, 3, "x", "UDP(10.0.0.5:4001,L:4002)"}, {10, 3, "ttyUSB0", "SerialPort:COM3"},
-        {10, 0, "ttyUSB0", "SerialPort:ttyUSB0"}, {10, 0, "%s%n", "SerialPort:%s%n"},
-        {10, 0, "", "SerialPort:COM0"}, {5, 3, "x", ""}};
-    // clang-format on
+    const struct {
+        int workMode, comPort;
+        const char *comName, *expected;
+    } cases[] = {{0, 3, "x", "TCP-Server(Port=4000)"},     {1, 3, "x", "TCP-Client(10.0.0.5:4000)"},
+                 {2, 3, "x", "UDP(10.0.0.5:4001,L:4002)"}, {10, 3, "ttyUSB0", "SerialPort:COM3"},
+                 {10, 0, "ttyUSB0", "SerialPort:ttyUSB0"}, {10, 0, "%s%n", "SerialPort:%s%n"},
+                 {10, 0, "", "SerialPort:COM0"},           {5, 3, "x", ""}};
     CComSetting s = CComSetting::Loaded(ini);
     s.SvrIPAddr = "10.0.0.5";
     s.IPPort = 4000;

@@ -56,17 +56,16 @@ TEST_F(PtyUse, EachHolderMakesThePortBusyInTheListAndInOpen) {
     const int holder = open(path_.c_str(), O_RDWR | O_NOCTTY);
     StreamPort::CSerialPort other;
     other.SetComParam(0, 9600, path_.c_str());
-    // clang-format off
     const struct Row {
-        std::function<void()> take, release; std::string want; int marked;
-    } rows[] = {
-        {[&] { ioctl(holder, TIOCEXCL); }, [&] { ioctl(holder, TIOCNXCL); },
-         "busy: held exclusively by another program", 1},
-        {[&] { flock(holder, LOCK_EX); }, [&] { flock(holder, LOCK_UN); }, byMe, 0},
-        {[&] { qelvor::testing_support::WriteFile(lockFile_, std::to_string(getpid())); },
-         [&] { unlink(lockFile_.c_str()); }, byMe, 0},
-        {[&] { other.Open(); }, [&] { other.Close(); }, byMe, 1}};
-    // clang-format on
+        std::function<void()> take, release;
+        std::string want;
+        int marked;
+    } rows[] = {{[&] { ioctl(holder, TIOCEXCL); }, [&] { ioctl(holder, TIOCNXCL); },
+                 "busy: held exclusively by another program", 1},
+                {[&] { flock(holder, LOCK_EX); }, [&] { flock(holder, LOCK_UN); }, byMe, 0},
+                {[&] { qelvor::testing_support::WriteFile(lockFile_, std::to_string(getpid())); },
+                 [&] { unlink(lockFile_.c_str()); }, byMe, 0},
+                {[&] { other.Open(); }, [&] { other.Close(); }, byMe, 1}};
     for (const Row& r : rows) {
         SCOPED_TRACE(&r - rows);
         StreamPort::CSerialPort port;
