@@ -1,5 +1,4 @@
-// The configuration dialog over a real INI file: each port kind's group (and
-// its rendering), the file saved in place, a pasted host, refusals.
+// The configuration dialog over a real INI file: each port kind's group, saves, refusals.
 #include "window/com_set_dlg.h"
 #include "support/window_fixture.h"
 

@@ -1,5 +1,4 @@
-// The window's crossing between the engine's byte strings and Qt's strings:
-// every byte of the string crosses, NUL bytes and all.
+// The window's crossing between the engine's bytes and Qt's strings.
 #include <string>
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// Every window, popup and message box in Chinese and in English over the real
-// translations (the dialogs rendered in each): no text of the other language.
+// Every window, popup and box in Chinese and in English: no text of the other language.
 #include <sys/file.h>
 #include <unistd.h>
 

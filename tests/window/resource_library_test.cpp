@@ -1,5 +1,4 @@
-// The resource library beside the program: used only at the program's
-// version, otherwise reported, in this process and by the real program.
+// The resource library beside the program: used only at the program's version.
 #include <unistd.h>
 
 #include "config/ui_language.h"

@@ -1,5 +1,4 @@
-// The statistics band: counters read by its timer, rendered in each theme and
-// language (and at twice the scale), Reset, hidden; the chart's seconds.
+// The statistics band: its counters in each theme and language, Reset, the chart's seconds.
 #include <QChartView>
 #include <QLineSeries>
 

@@ -1,5 +1,4 @@
-// The theme chosen in the menu: stored in the user's file, applied to the
-// style, the palette and the chart.
+// The theme chosen in the menu: stored, applied to the style, the palette and the chart.
 #include <QChart>
 #include <QChartView>
 
