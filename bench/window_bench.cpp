@@ -1,23 +1,29 @@
 // The Qt window under load, shown on the offscreen platform: how many
 // megabytes a second it records from a loopback peer that floods 100-byte
 // CR LF frames (beside the engine alone, polled the same way, in the same
-// run), how late a 10 ms probe timer fires meanwhile, how much memory a
-// million shown records take, and how long scrolling to the end of a million
-// rows and painting one screen takes; and a device's pace of 5 MB/s for
-// 10 min (QELVOR_FLOOD_SECONDS shortens it): peak memory and records lost.
+// run), whether that rate holds as the list grows, how late a 10 ms probe
+// timer fires meanwhile, how much memory a million shown records take, and
+// how long scrolling to the end of a million rows and painting one screen
+// takes; the traffic list alone over a model of a hundred million rows
+// (scroll to the end and paint; rows appended in batches up to 50 million);
+// and a device's pace of 5 MB/s for 10 min (QELVOR_FLOOD_SECONDS shortens
+// it): peak memory and records lost.
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QAbstractTableModel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -48,6 +54,15 @@ double ResidentMiB() {
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
 }
 
+bool SendAll(int fd, const std::string& bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 // Settings of a TCP client to a listener of the benchmark, in a folder of
 // its own.
 struct Rig {
@@ -76,14 +91,7 @@ struct Rig {
         setsockopt(peerFd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     }
     std::thread Flood(const std::string& stream) const {
-        return std::thread([this, &stream] {
-            for (size_t done = 0; done < stream.size();) {
-                const ssize_t n =
-                    send(peerFd, stream.data() + done, stream.size() - done, MSG_NOSIGNAL);
-                if (n <= 0) break;
-                done += static_cast<size_t>(n);
-            }
-        });
+        return std::thread([this, &stream] { SendAll(peerFd, stream); });
     }
 
     std::string folder;
@@ -139,6 +147,105 @@ void BM_WindowScrollsToTheEndOfAMillionRows(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WindowScrollsToTheEndOfAMillionRows)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// A model of the traffic list's shape whose rows are made up from their
+// number, so that the list can be measured at any row count without a store.
+class NumberedRows : public QAbstractTableModel {
+  public:
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : rows;
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : 3;
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::ForegroundRole)
+            return QColor(index.row() % 2 != 0 ? Qt::darkGreen : Qt::blue);
+        if (role == Qt::TextAlignmentRole) return int(Qt::AlignLeft | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole) return {};
+        const int row = index.row();
+        if (index.column() == 0) return QStringLiteral("R");
+        if (index.column() == 1)
+            return QString::asprintf("%02d:%02d:%02d.%03d", row / 3600000 % 24, row / 60000 % 60,
+                                     row / 1000 % 60, row % 1000);
+        return QStringLiteral("%1 ").arg(row, 9, 10, QLatin1Char('0')) +
+               QString(88, QLatin1Char('x'));
+    }
+    void Append(int count) {
+        beginInsertRows({}, rows, rows + count - 1);
+        rows += count;
+        endInsertRows();
+    }
+    int rows = 0;
+};
+
+// The traffic list as the window places it, over the made-up rows.
+struct ListRig {
+    ListRig() {
+        view.SetModel(&model);
+        const int widths[] = {20, 90, 500};
+        for (int column = 0; column < 3; ++column)
+            view.Header()->resizeSection(column, widths[column]);
+        view.resize(313, 380);
+        view.show();
+        QCoreApplication::processEvents();
+    }
+    NumberedRows model;
+    qelvor::CTrafficListView view;
+};
+
+double Seconds(Clock::duration elapsed) {
+    return std::chrono::duration<double>(elapsed).count();
+}
+
+void BM_ListScrollsToTheEndOf100MillionRows(benchmark::State& state) {
+    ListRig rig;
+    rig.model.Append(100000000);
+    for (auto _ : state) {
+        rig.view.ScrollToTop();
+        rig.view.viewport()->repaint();
+        const Clock::time_point start = Clock::now();
+        rig.view.ScrollToBottom();
+        rig.view.viewport()->repaint();
+        state.SetIterationTime(Seconds(Clock::now() - start));
+    }
+    state.counters["rows"] = rig.model.rows;
+    state.counters["top_row"] = rig.view.TopRow();
+}
+BENCHMARK(BM_ListScrollsToTheEndOf100MillionRows)
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
+
+// Rows appended in batches of what a frame brings at 50 MB/s, the list
+// following the newest and painted after each batch, up to 50 million: the
+// rows a second over the first 5 million beside those over the last 5.
+void BM_ListFollowsRowsGrowingTo50Million(benchmark::State& state) {
+    constexpr int kBatch = 8000, kTotal = 50000000, kTenth = kTotal / 10;
+    for (auto _ : state) {
+        ListRig rig;
+        const double before = ResidentMiB();
+        Clock::duration first{}, last{};
+        while (rig.model.rows < kTotal) {
+            const Clock::time_point start = Clock::now();
+            rig.model.Append(kBatch);
+            rig.view.ScrollToBottom();
+            rig.view.viewport()->repaint();
+            const Clock::duration took = Clock::now() - start;
+            if (rig.model.rows <= kTenth) first += took;
+            if (rig.model.rows > kTotal - kTenth) last += took;
+        }
+        state.SetIterationTime(Seconds(first + last));
+        state.counters["rows_per_s_first_5M"] = kTenth / Seconds(first);
+        state.counters["rows_per_s_last_5M"] = kTenth / Seconds(last);
+        state.counters["last_over_first"] = Seconds(first) / Seconds(last);
+        state.counters["rss_growth_MiB"] = ResidentMiB() - before;
+    }
+}
+BENCHMARK(BM_ListFollowsRowsGrowingTo50Million)
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
@@ -271,6 +378,55 @@ void BM_WindowRecordsAFlood(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WindowRecordsAFlood)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The window following a flood of QELVOR_GROWTH_RECORDS 100-byte records
+// (default 5 million): the rate over the first tenth of them beside the
+// rate over the last tenth, in one run, so that a list that slows down as
+// its rows pile up shows.
+void BM_WindowIntakeAsRecordsGrow(benchmark::State& state) {
+    const char* set = std::getenv("QELVOR_GROWTH_RECORDS");
+    const size_t records = set != nullptr && std::atol(set) > 0 ? size_t(std::atol(set)) : 5000000;
+    const size_t tenth = records / 10 * bench::kFrameSize;
+    const std::string block = bench::FramesOf(10000 * bench::kFrameSize);
+    for (auto _ : state) {
+        Rig rig;
+        rig.settings.ScrollRSWnd = 1;
+        qelvor::CMainWindow window(rig.settings);
+        window.show();
+        window.Start({}, nullptr);
+        rig.AcceptPeer();
+        std::thread peer([&] {
+            for (size_t sent = 0; sent < records * bench::kFrameSize; sent += block.size())
+                if (!SendAll(rig.peerFd, block)) break;
+        });
+        const size_t total = records * bench::kFrameSize;
+        const Clock::time_point start = Clock::now();
+        Clock::time_point firstDone{}, lastStart{};
+        ReceivedCounter counter;
+        for (size_t received = 0;
+             received < total && Clock::now() - start < std::chrono::seconds(1200);) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            received = counter.Count(window.Engine().Exchange());
+            if (firstDone == Clock::time_point{} && received >= tenth) firstDone = Clock::now();
+            if (lastStart == Clock::time_point{} && received >= total - tenth)
+                lastStart = Clock::now();
+        }
+        const Clock::time_point end = Clock::now();
+        peer.join();
+        const double firstRate = static_cast<double>(tenth) / 1e6 / Seconds(firstDone - start);
+        const double lastRate = static_cast<double>(tenth) / 1e6 / Seconds(end - lastStart);
+        state.SetIterationTime(Seconds(end - start));
+        state.counters["records"] = static_cast<double>(records);
+        state.counters["MB_per_s_first_tenth"] = firstRate;
+        state.counters["MB_per_s_last_tenth"] = lastRate;
+        state.counters["last_over_first"] = lastRate / firstRate;
+        if (lastStart == Clock::time_point{}) state.SkipWithError("the flood did not arrive");
+    }
+}
+BENCHMARK(BM_WindowIntakeAsRecordsGrow)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_WindowUnderATcpFloodAt5MBps(benchmark::State& state) {
     const auto flood = bench::FloodTime(600);
