@@ -1,10 +1,9 @@
 // The main window's traffic list: the list view of the traffic store through
 // its item model (the gap and check columns beside the time), the scroll
-// lock, new records shown at most once a frame and
-// scrolled to unless the user is reading back, a double-click on a row that
-// opens the record's detail, and a right-button release that asks for the
-// window's EVENT menu. The view is the window's child; the window places it.
-// User-interface thread only.
+// lock, new records shown at most once a frame and scrolled to unless the
+// user is reading back, a double-click on a row that opens the record's
+// detail, and a right-button release that asks for the window's EVENT menu. The view is the
+// window's child; the window places it. User-interface thread only.
 #pragma once
 
 #include <QObject>

@@ -53,6 +53,7 @@ void CTrafficListView::SetModel(QAbstractItemModel* model) {
     header_->setModel(model);
     if (model_ != nullptr) ConnectModel();
     OnReset();
+    UpdateGeometries();
 }
 
 void CTrafficListView::ConnectModel() {
@@ -103,17 +104,22 @@ void CTrafficListView::UpdateGeometries() {
     setViewportMargins(0, headerHeight, 0, 0);
     const QRect area = viewport()->geometry();
     header_->setGeometry(area.left(), area.top() - headerHeight, area.width(), headerHeight);
-    // The vertical bar counts rows, so its range holds any row count of a
-    // model; the horizontal one counts pixels.
-    QScrollBar* down = verticalScrollBar();
-    down->setRange(0, std::max(0, rows_ - PageRows()));
-    down->setPageStep(PageRows());
-    down->setSingleStep(1);
+    UpdateRowRange();
+    // The columns scroll per pixel.
     QScrollBar* across = horizontalScrollBar();
     across->setRange(0, std::max(0, header_->length() - area.width()));
     across->setPageStep(area.width());
     across->setSingleStep(kColumnStep);
     header_->setOffset(across->value());
+}
+
+void CTrafficListView::UpdateRowRange() {
+    // The vertical bar counts rows, so its range holds any row count of a
+    // model; the scroll area shows or hides it as the range asks.
+    QScrollBar* down = verticalScrollBar();
+    down->setRange(0, std::max(0, rows_ - PageRows()));
+    down->setPageStep(PageRows());
+    down->setSingleStep(1);
 }
 
 void CTrafficListView::resizeEvent(QResizeEvent* event) {
@@ -171,7 +177,7 @@ void CTrafficListView::SelectRow(int row) {
 
 void CTrafficListView::CountRows() {
     rows_ = model_ != nullptr ? model_->rowCount() : 0;
-    UpdateGeometries();
+    UpdateRowRange();
 }
 
 void CTrafficListView::OnRowsInserted(int first, int last) {

@@ -61,6 +61,7 @@ class CTrafficListView : public QAbstractScrollArea {
   private:
     void ConnectModel();
     void UpdateGeometries();
+    void UpdateRowRange();
     void PaintRow(QPainter& painter, int row, int y, int textMargin);
     void PaintCell(QPainter& painter, const QModelIndex& index, const QRect& cell, bool selected,
                    int textMargin);
