@@ -957,4 +957,39 @@ Nothing was changed.</translation>
         <translation>+ms</translation>
     </message>
 </context>
+<context>
+    <name>qelvor::CSessionCommands</name>
+    <message>
+        <source>Open session...</source>
+        <translation>Open session...</translation>
+    </message>
+    <message>
+        <source>Keep this session</source>
+        <translation>Keep this session</translation>
+    </message>
+    <message>
+        <source>A capture of %1 was not closed: open it / delete it</source>
+        <translation>A capture of %1 was not closed: open it / delete it</translation>
+    </message>
+    <message>
+        <source>Open session</source>
+        <translation>Open session</translation>
+    </message>
+    <message>
+        <source>Capture files (*.qcap);;All files (*)</source>
+        <translation>Capture files (*.qcap);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Open it</source>
+        <translation>Open it</translation>
+    </message>
+    <message>
+        <source>Delete it</source>
+        <translation>Delete it</translation>
+    </message>
+    <message>
+        <source>Later</source>
+        <translation>Later</translation>
+    </message>
+</context>
 </TS>

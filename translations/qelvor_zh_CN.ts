@@ -957,4 +957,39 @@ Nothing was changed.</source>
         <translation>+ms</translation>
     </message>
 </context>
+<context>
+    <name>qelvor::CSessionCommands</name>
+    <message>
+        <source>Open session...</source>
+        <translation>打开会话...</translation>
+    </message>
+    <message>
+        <source>Keep this session</source>
+        <translation>保留本次会话</translation>
+    </message>
+    <message>
+        <source>A capture of %1 was not closed: open it / delete it</source>
+        <translation>%1 的捕获未关闭：打开 / 删除</translation>
+    </message>
+    <message>
+        <source>Open session</source>
+        <translation>打开会话</translation>
+    </message>
+    <message>
+        <source>Capture files (*.qcap);;All files (*)</source>
+        <translation>捕获文件 (*.qcap);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Open it</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <source>Delete it</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>Later</source>
+        <translation>以后再说</translation>
+    </message>
+</context>
 </TS>

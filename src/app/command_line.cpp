@@ -59,7 +59,12 @@ std::optional<std::string> CCommandLine::IniName() const {
 }
 
 std::string CCommandLine::DataFilePath() const {
-    return HasIniOption() ? std::string() : JoinFrom(args_, 0);
+    return HasIniOption() || Has("--session") ? std::string() : JoinFrom(args_, 0);
+}
+
+std::string CCommandLine::SessionPath() const {
+    const size_t index = IndexOf("--session");
+    return index == std::string::npos ? std::string() : JoinFrom(args_, index + 1);
 }
 
 }  // namespace qelvor

@@ -37,8 +37,11 @@ class CCommandLine {
     // blanks; empty when nothing follows. No value without "-n".
     std::optional<std::string> IniName() const;
     // The data file of the main window: the arguments joined by blanks,
-    // without added quotes; empty when "-n" is given.
+    // without added quotes; empty when "-n" or "--session" is given.
     std::string DataFilePath() const;
+    // The capture file behind "--session", to be shown read-only: the
+    // arguments after it joined by blanks; empty without "--session".
+    std::string SessionPath() const;
 
   private:
     std::vector<std::string> args_;

@@ -146,13 +146,16 @@ void CMainEngine::OnOpenPort() {
     Command([&] {
         sessions_.ResumeLive();
         ports_.OpenPort();
+        ports_.UpdateTitle();
     });
 }
 
 bool CMainEngine::OpenSession(const std::string& path) {
     return Command(false, [&] {
         ClosePortNow();
-        return sessions_.Open(path);
+        const bool opened = sessions_.Open(path);
+        ports_.UpdateTitle();
+        return opened;
     });
 }
 

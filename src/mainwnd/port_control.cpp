@@ -378,6 +378,12 @@ void CPortControl::UpdateTitle() {
     } else {
         title = word;
     }
+    // A capture file shown instead of the port's traffic says so.
+    const CRecordStore& store = ctx_.exchange.Records();
+    if (store.ReadOnly()) {
+        const std::string path = store.SessionPath();
+        title += " - " + path.substr(path.rfind('/') + 1) + " (read-only)";
+    }
     ctx_.Changed(kChangedTitle);
 }
 

@@ -143,6 +143,7 @@ int CDrovanApp::RunEventLoop(CComSetting& settings) {
     CStartupArgs args;
     args.setupFirst = commandLine_.HasIniOption();
     args.dataFilePath = commandLine_.DataFilePath();
+    args.sessionPath = commandLine_.SessionPath();
     window.Start(args, &logWriter_);
     application.exec();
     return 0;

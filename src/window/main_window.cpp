@@ -40,6 +40,7 @@
 #include "window/qt_message_box.h"
 #include "window/quick_send_row.h"
 #include "window/serial_port_list_dlg.h"
+#include "window/session_commands.h"
 #include "window/statistics_panel.h"
 #include "window/status_bar.h"
 #include "window/theme.h"
@@ -129,6 +130,7 @@ void CMainWindow::Start(const CStartupArgs& args, CLogWriter* log) {
     engine_->Startup(args);
     ShowStatus();
     ShowButtons();
+    if (args.sessionPath.empty()) sessions_->OfferLeftSessions();
 }
 
 // --- building ---
@@ -245,6 +247,9 @@ void CMainWindow::BuildBands() {
         csvExport_->AskAndExport(trafficModel_->Filtered() ? &trafficModel_->Matches().Rows()
                                                            : nullptr);
     });
+    systemMenu_->addSeparator();
+    sessions_ = new CSessionCommands(*engine_, *systemMenu_, *this);
+    systemMenu_->addSeparator();
     QAction* highlights = systemMenu_->addAction(tr("Highlight rules..."));
     highlights->setObjectName(QStringLiteral("EditHighlights"));
     connect(highlights, &QAction::triggered, this, &CMainWindow::EditHighlightRules);

@@ -29,6 +29,7 @@ namespace qelvor {
 
 class CComSetting;
 class CCsvExportRunner;
+class CSessionCommands;
 class CDataListModel;
 class CDataListPane;
 class CEngineTimers;
@@ -142,6 +143,7 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     QMenu* systemMenu_ = nullptr;
     CStatisticsPanel* statistics_ = nullptr;
     CCsvExportRunner* csvExport_ = nullptr;
+    CSessionCommands* sessions_ = nullptr;
     QLabel* bufferLabel_ = nullptr;
     QLineEdit* bufferBox_ = nullptr;
     QPushButton* showDataList_ = nullptr;

@@ -108,6 +108,8 @@ TEST_F(CaptureSessions, AnOpenedFileSavesAndExportsAsTheRecordsDidLive) {
 
     EXPECT_TRUE(Engine().OpenSession(path));
     EXPECT_TRUE(Engine().Exchange().Records().ReadOnly());
+    const std::string name = path.substr(path.rfind('/') + 1);
+    EXPECT_TRUE(State().title.ends_with(" - " + name + " (read-only)")) << State().title;
     EXPECT_EQ(Saves("opened"), liveSaves);
 
     WriteFile(dir.File("junk.qcap"), "not a capture");

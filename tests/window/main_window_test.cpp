@@ -260,7 +260,7 @@ class MainWindowTest : public QObject {
             opened = dialog->objectName();
             portOpenInDialog = window.Engine().IsPortOpen();
         });
-        window.Start(CStartupArgs{{}, true}, nullptr);
+        window.Start(CStartupArgs{{}, true, {}}, nullptr);
         QTRY_COMPARE_WITH_TIMEOUT(opened, QString("ComSetDlg"), 3000);
         QCOMPARE(portOpenInDialog, false);
         QVERIFY(f.listener.Accept().Valid());
