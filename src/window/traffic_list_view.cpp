@@ -265,10 +265,11 @@ void CTrafficListView::PaintCell(QPainter& painter, const QModelIndex& index, co
 
 // --- keyboard and mouse ---
 
-int CTrafficListView::RowForKey(const QKeyEvent* event) const {
-    // Without a selection the keys start at the top row in sight.
+long long CTrafficListView::RowForKey(const QKeyEvent* event) const {
+    // Without a selection the keys start at the top row in sight. A page
+    // down from near the largest row number must not overflow.
     const bool none = selected_ < 0;
-    const int from = none ? TopRow() : selected_;
+    const long long from = none ? TopRow() : selected_;
     switch (event->key()) {
         case Qt::Key_Up:
             return none ? from : from - 1;
@@ -289,11 +290,11 @@ int CTrafficListView::RowForKey(const QKeyEvent* event) const {
 
 void CTrafficListView::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Copy)) return CopySelectedRow();
-    const int row = RowForKey(event);
+    const long long row = RowForKey(event);
     // Left and Right scroll the columns, as the scroll area does.
     if (row == kNotNavigation) return QAbstractScrollArea::keyPressEvent(event);
     if (rows_ == 0) return;
-    const int target = std::clamp(row, 0, rows_ - 1);
+    const auto target = static_cast<int>(std::clamp<long long>(row, 0, rows_ - 1));
     SelectRow(target);
     ScrollTo(target);
 }

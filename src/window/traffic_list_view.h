@@ -66,7 +66,7 @@ class CTrafficListView : public QAbstractScrollArea {
     void PaintCell(QPainter& painter, const QModelIndex& index, const QRect& cell, bool selected,
                    int textMargin);
     // The row a navigation key leads to; -2 when the key is none of them.
-    int RowForKey(const QKeyEvent* event) const;
+    long long RowForKey(const QKeyEvent* event) const;
     void CopySelectedRow() const;
     void OnRowsInserted(int first, int last);
     void OnRowsRemoved(int first, int last);
