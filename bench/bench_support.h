@@ -91,6 +91,15 @@ inline double PeakResidentMiB(pid_t pid) {
     return 0;
 }
 
+// A line of /proc/PID/status in MiB ("VmHWM", "RssAnon"); 0 when unknown.
+inline double StatusMiB(pid_t pid, const std::string& key) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(key + ":", 0) == 0) return std::atof(line.c_str() + key.size() + 1) / 1024.0;
+    }
+    return 0;
+}
+
 #ifdef QELVOR_CLI_PATH
 // Starts qelvor-cli with "--ini ini". Its standard input, and its standard
 // output, is a new pipe when inFd, or outFd, is given (the pipe's other end

@@ -555,6 +555,14 @@ Nothing was saved.</translation>
 <context>
     <name>qelvor::CFindBar</name>
     <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Stop the filter: show every row</source>
+        <translation>Stop the filter: show every row</translation>
+    </message>
+    <message>
         <source>Find</source>
         <translation>Find</translation>
     </message>

@@ -555,6 +555,14 @@ Nothing was saved.</source>
 <context>
     <name>qelvor::CFindBar</name>
     <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Stop the filter: show every row</source>
+        <translation>停止过滤：显示所有行</translation>
+    </message>
+    <message>
         <source>Find</source>
         <translation>查找</translation>
     </message>

@@ -120,6 +120,12 @@ void CFindBar::BuildFilterRow(QHBoxLayout* row) {
     progress_->setFixedWidth(120);
     progress_->hide();
     row->addWidget(progress_);
+    cancel_ = Named(new QToolButton(this), "FilterCancel");
+    cancel_->setText(tr("Cancel"));
+    cancel_->setToolTip(tr("Stop the filter: show every row"));
+    cancel_->hide();
+    row->addWidget(cancel_);
+    connect(cancel_, &QToolButton::clicked, this, &CFindBar::CancelFilter);
     row->addStretch(1);
 }
 
@@ -215,6 +221,19 @@ void CFindBar::ApplyFilter() {
     ShowCount();
 }
 
+void CFindBar::CancelFilter() {
+    for (QCheckBox* box : {sent_, received_, info_, matching_}) {
+        const QSignalBlocker quiet(box);
+        box->setChecked(box != matching_);
+    }
+    {
+        const QSignalBlocker quiet(pattern_);
+        pattern_->clear();
+    }
+    ApplyPattern();
+    ApplyFilter();
+}
+
 // --- finding ---
 
 size_t CFindBar::CurrentRow() const {
@@ -286,6 +305,7 @@ void CFindBar::ShowCount() {
 
 void CFindBar::ShowProgress(double progress, bool done) {
     progress_->setVisible(!done);
+    cancel_->setVisible(!done);
     progress_->setValue(static_cast<int>(progress * 1000.0));
     ShowCount();
 }

@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QToolButton;
 
 namespace qelvor {
 
@@ -57,6 +58,8 @@ class CFindBar : public QWidget {
     void BuildFilterRow(QHBoxLayout* row);
     void ApplyPattern();
     void ApplyFilter();
+    // Stops a filter or a count under way: every row shown, no pattern.
+    void CancelFilter();
     // The type toggles all on and "only matching" off.
     void ShowEveryType();
     void Find(bool forward);
@@ -82,6 +85,7 @@ class CFindBar : public QWidget {
     QCheckBox* info_ = nullptr;
     QCheckBox* matching_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QToolButton* cancel_ = nullptr;
 };
 
 }  // namespace qelvor

@@ -93,6 +93,15 @@ class FindBarTest : public QObject {
         QTest::keyClick(f.List(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(!f.Control<QCheckBox>("FilterMatching")->isChecked());
         QTRY_COMPARE(f.Count(), QString("3 of 3"));
+
+        // Cancel stops a filter under way: every row back, no pattern left.
+        f.Control<QCheckBox>("FilterMatching")->setChecked(true);
+        auto* cancel = f.Control<QToolButton>("FilterCancel");
+        QVERIFY(progress->isVisible() && cancel->isVisible());
+        cancel->click();
+        QVERIFY(!progress->isVisible() && !cancel->isVisible());
+        QCOMPARE(size_t(f.Model()->rowCount()), f.Store().RecordCount());
+        QVERIFY(f.Control<QLineEdit>("FindPattern")->text().isEmpty());
     }
 
     void screenshot_data() { AddLanguageRows(); }
