@@ -207,9 +207,10 @@ TEST_F(QelvorProgram, FailedRunsNameTheirReasonAndDeleteNothing) {
 // stands for SIGINT and SIGHUP, handled alike) removes the unfinished one.
 TEST_F(QelvorProgram, ListedFilesArePackedAndAStoppedRunKeepsTheEarlierArchive) {
     WriteFile(src_ + "it's.log", "q");
-    Outcome run = Run({"-ZIP", archive_, src_, "a b.log", "missing.log", "../Out.zip", "it's.log"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(Body(run.out),
+    Outcome listed =
+        Run({"-ZIP", archive_, src_, "a b.log", "missing.log", "../Out.zip", "it's.log"});
+    EXPECT_EQ(listed.status, 1);
+    EXPECT_EQ(Body(listed.out),
               "Compressing a b.log(0/4)...\nCompressing missing.log(1/4)...\n"
               "Compressing ../Out.zip(1/4)...\nCompressing it's.log(1/4)...\ncomplete:2/4...\n");
     const ZipEntries earlier{{"a b.log", "with a blank\r\n"}, {"it's.log", "q"}};
