@@ -222,6 +222,11 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // Capture files that earlier runs left without ending them.
     std::vector<LeftSession> LeftSessions() const { return sessions_.Left(); }
     std::string SessionsFolder() const { return sessions_.Folder(); }
+    // Writes the records appended since the poll tick to the capture file,
+    // for a view that shows them before the next tick.
+    void FlushCapture() {
+        Command([&] { sessions_.Tick(); });
+    }
 
     // --- saving the traffic store (the EVENT menu) ---
     // The save commands write where the view's file dialog chose; the

@@ -2,13 +2,18 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <string>
+
+#include "support/temp_folder.h"
 
 namespace qelvor::testing_support {
 
@@ -46,5 +51,28 @@ inline void LiftFileLimit() {
     const rlimit lifted{old.rlim_max, old.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &lifted);
 }
+
+// A full disk of its own: a tmpfs of the given size mounted on a temporary
+// folder (root only); Reason() says why there is none. A filler file makes
+// room again when removed.
+class SmallDisk {
+  public:
+    explicit SmallDisk(int kibibytes) {
+        const std::string size = "size=" + std::to_string(kibibytes) + "k";
+        if (::mount("qelvor", folder_.Path().c_str(), "tmpfs", 0, size.c_str()) != 0)
+            reason_ = std::string("no tmpfs can be mounted here: ") + std::strerror(errno);
+    }
+    ~SmallDisk() {
+        if (reason_.empty()) ::umount2(folder_.Path().c_str(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    const std::string& Reason() const { return reason_; }
+    std::string File(const std::string& name) const { return folder_.File(name); }
+
+  private:
+    TempFolder folder_;
+    std::string reason_;
+};
 
 }  // namespace qelvor::testing_support

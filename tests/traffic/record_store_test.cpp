@@ -2,7 +2,6 @@
 
 #include <malloc.h>
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/full_disk.h"
 #include "support/temp_folder.h"
 
 namespace qelvor {
@@ -174,27 +174,8 @@ TEST(RecordStore, RecordsUpToTheLastTickSurviveAKill) {
     EXPECT_EQ(file.Read(4999).Data(), "frame 4999");
 }
 
-// A small tmpfs plays the full disk; a filler file makes room again when
-// removed.
-class SmallDisk {
-  public:
-    SmallDisk() {
-        if (mount("qelvor", folder_.Path().c_str(), "tmpfs", 0, "size=256k") != 0)
-            reason_ = std::string("no tmpfs can be mounted here: ") + std::strerror(errno);
-    }
-    ~SmallDisk() {
-        if (reason_.empty()) umount2(folder_.Path().c_str(), MNT_DETACH);
-    }
-    const std::string& Reason() const { return reason_; }
-    std::string File(const std::string& name) const { return folder_.File(name); }
-
-  private:
-    TempFolder folder_;
-    std::string reason_;
-};
-
 TEST(RecordStore, AFullDiskKeepsRecordingInMemoryAndWritesAgainWhenSpaceReturns) {
-    SmallDisk disk;
+    testing_support::SmallDisk disk(256);
     if (!disk.Reason().empty()) GTEST_SKIP() << disk.Reason();
     testing_support::WriteFile(disk.File("filler"), std::string(128 * 1024, 'f'));
     CRecordStore store({CRecordStore::kMemoryCap, std::chrono::milliseconds(0)});

@@ -382,6 +382,9 @@ void CCliRunner::Finish() {
 void CCliRunner::FlushOutput() {
     if (statusChanged_) PrintStatus();
     statusChanged_ = false;
+    // A record printed is already in the capture file: a kill right after
+    // the line was read loses none of what the user saw.
+    engine_->FlushCapture();
     out_.Flush();
     TellDroppedOutput();
     err_.Flush();

@@ -17,6 +17,7 @@
 
 #include "support/child_process.h"
 #include "support/engine_fixture.h"
+#include "support/full_disk.h"
 #include "support/pty_pair.h"
 #include "traffic/session_file.h"
 
@@ -387,6 +388,64 @@ TEST(CliRunner, AStalledReaderHoldsUpNeitherTheLogNorAStopSignal) {
     for (std::string line; std::getline(lines, line);)
         records += line.substr(std::min<size_t>(line.size(), 14));
     EXPECT_TRUE(records == expected) << records.size() << " of " << expected.size() << " bytes";
+}
+
+// The run's capture file in dir/sessions/ (the settings folder of a linked
+// qelvor-cli): every record printed before a kill -9 is in it, and a disk
+// that fills keeps the run recording with one 'I' record saying so.
+class CliCapture : public testing::Test {
+  protected:
+    void Start(const std::string& sessions) {
+        if (!sessions.empty())
+            std::filesystem::create_directory_symlink(sessions, dir.File("sessions"));
+        const std::string ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()));
+        cli.emplace(std::vector<std::string>{IsolatedCli(dir), "--ini", ini, "--no-time",
+                                             "--seconds", "30"});
+        peer = listener.Accept(5000);
+        ASSERT_TRUE(peer.Valid()) << cli->Err();
+    }
+    std::string Frames(int from, int to, size_t size) {
+        std::string frames;
+        for (int i = from; i < to; ++i) {
+            std::string frame = "frame " + std::to_string(i) + " ";
+            frames += frame + std::string(size - frame.size() - 2, '.') + "\r\n";
+        }
+        return frames;
+    }
+
+    TempFolder dir;
+    Socket listener = Socket::Listen();
+    std::optional<ChildProcess> cli;
+    Socket peer;
+};
+
+TEST_F(CliCapture, EveryRecordPrintedBeforeAKillIsInTheCaptureFile) {
+    Start("");
+    ASSERT_TRUE(peer.SendAll(Frames(0, 2000, 40)));
+    ASSERT_TRUE(cli->WaitForOut("R:frame 1999 ")) << cli->Err();
+    const std::string printed = cli->Out();
+    cli->Signal(SIGKILL);
+    cli->Wait();
+    std::vector<std::string> captures;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("sessions")))
+        captures.push_back(entry.path());
+    ASSERT_EQ(captures.size(), 2u);  // the records and their index
+    std::sort(captures.begin(), captures.end());
+    ChildProcess print({kCli, "--session", captures[0], "--print", "--no-time"});
+    EXPECT_EQ(print.Wait(), 0);
+    EXPECT_EQ(print.Err(), "");
+    EXPECT_EQ(print.Out(), printed);
+}
+
+TEST_F(CliCapture, AFullDiskKeepsTheRunRecording) {
+    testing_support::SmallDisk disk(256);
+    if (!disk.Reason().empty()) GTEST_SKIP() << disk.Reason();
+    Start(disk.File(""));
+    ASSERT_TRUE(peer.SendAll(Frames(0, 400, 1000)));
+    ASSERT_TRUE(cli->WaitForOut("R:frame 399 ")) << cli->Err();
+    EXPECT_THAT(cli->Out(),
+                testing::HasSubstr("\nI:capture file: disk full, keeping the newest records in "
+                                   "memory\n"));
 }
 
 }  // namespace
