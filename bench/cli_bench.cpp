@@ -152,4 +152,44 @@ void BM_CliStdinFloodWithoutClient(benchmark::State& state) {
 }
 BENCHMARK(BM_CliStdinFloodWithoutClient)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// QELVOR_GROWTH_RECORDS records of 100 bytes (default 5 million; 100 million
+// is the capture a weekend makes) through TCP loopback into qelvor-cli, its
+// record lines read from a pipe: the rate and the anonymous memory it holds
+// at the end, which must not grow with the records.
+void BM_CliRecordsAHugeCapture(benchmark::State& state) {
+    const char* set = std::getenv("QELVOR_GROWTH_RECORDS");
+    const size_t frames = set != nullptr && std::atol(set) > 0 ? size_t(std::atol(set)) : 5000000;
+    const std::string folder = std::filesystem::temp_directory_path() / "qelvor-cli-bench-huge";
+    std::filesystem::create_directories(folder);
+    const std::string block = bench::FramesOf(10000 * kFrameSize);
+    for (auto _ : state) {
+        const int listener = bench::ListenOnLoopback();
+        int out = -1;
+        const pid_t pid =
+            bench::SpawnCli(WriteSettings(folder, bench::PortOf(listener)), nullptr, &out);
+        const int peer = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        const auto start = std::chrono::steady_clock::now();
+        std::thread sender([&] {
+            for (size_t sent = 0; sent < frames * kFrameSize; sent += block.size())
+                if (send(peer, block.data(), block.size(), MSG_NOSIGNAL) <= 0) break;
+        });
+        const size_t printed = CountRecordLines(out, frames);
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        sender.join();
+        state.SetIterationTime(elapsed.count());
+        state.counters["records_printed"] = static_cast<double>(printed);
+        state.counters["MB_per_s"] =
+            static_cast<double>(printed * kFrameSize) / 1e6 / elapsed.count();
+        state.counters["rss_anon_MiB"] = bench::StatusMiB(pid, "RssAnon");
+        state.counters["peak_rss_MiB"] = bench::PeakResidentMiB(pid);
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        close(out);
+        close(peer);
+        close(listener);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_CliRecordsAHugeCapture)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+
 }  // namespace

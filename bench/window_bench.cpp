@@ -36,6 +36,7 @@
 #include "bench_support.h"
 
 #include "config/com_setting.h"
+#include "log/log_writer.h"
 #include "window/main_window.h"
 #include "window/traffic_list_view.h"
 #include "window/traffic_table_model.h"
@@ -382,7 +383,8 @@ BENCHMARK(BM_WindowRecordsAFlood)->UseManualTime()->Iterations(1)->Unit(benchmar
 // The window following a flood of QELVOR_GROWTH_RECORDS 100-byte records
 // (default 5 million): the rate over the first tenth of them beside the
 // rate over the last tenth, in one run, so that a list that slows down as
-// its rows pile up shows.
+// its rows pile up shows; and the anonymous memory it holds at the end.
+// With the argument 1 the continuous log writes every record too.
 void BM_WindowIntakeAsRecordsGrow(benchmark::State& state) {
     const char* set = std::getenv("QELVOR_GROWTH_RECORDS");
     const size_t records = set != nullptr && std::atol(set) > 0 ? size_t(std::atol(set)) : 5000000;
@@ -391,9 +393,12 @@ void BM_WindowIntakeAsRecordsGrow(benchmark::State& state) {
     for (auto _ : state) {
         Rig rig;
         rig.settings.ScrollRSWnd = 1;
+        rig.settings.AutoSaveLog = static_cast<int>(state.range(0));
+        qelvor::CLogWriter log;
+        log.Start(rig.folder + "/continuous.log", rig.settings);
         qelvor::CMainWindow window(rig.settings);
         window.show();
-        window.Start({}, nullptr);
+        window.Start({}, &log);
         rig.AcceptPeer();
         std::thread peer([&] {
             for (size_t sent = 0; sent < records * bench::kFrameSize; sent += block.size())
@@ -420,10 +425,14 @@ void BM_WindowIntakeAsRecordsGrow(benchmark::State& state) {
         state.counters["MB_per_s_first_tenth"] = firstRate;
         state.counters["MB_per_s_last_tenth"] = lastRate;
         state.counters["last_over_first"] = lastRate / firstRate;
+        state.counters["MB_per_s"] = static_cast<double>(total) / 1e6 / Seconds(end - start);
+        state.counters["rss_anon_MiB"] = bench::StatusMiB(getpid(), "RssAnon");
         if (lastStart == Clock::time_point{}) state.SkipWithError("the flood did not arrive");
     }
 }
 BENCHMARK(BM_WindowIntakeAsRecordsGrow)
+    ->Arg(0)
+    ->Arg(1)
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
