@@ -44,6 +44,14 @@ CMsgRecord CRecordStore::operator[](size_t index) const {
     return memory_[index - fileCount_];
 }
 
+CMsgRecord CRecordStore::Header(size_t index) const {
+    uint64_t packed = 0;
+    if (index >= fileCount_)
+        return CMsgRecord::FromPacked(memory_[index - fileCount_].Packed(), {});
+    if (!file_->ReadPacked(index, &packed)) return file_->Read(index);
+    return CMsgRecord::FromPacked(packed, {});
+}
+
 void CRecordStore::DropOldest() {
     size_t count = 0;
     while (!memory_.empty() && memoryBytes_ > limits_.memoryCap / 4 * 3) {

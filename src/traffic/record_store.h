@@ -60,6 +60,9 @@ class CRecordStore {
     // is there.
     CMsgRecord operator[](size_t index) const;
     CMsgRecord back() const { return (*this)[size() - 1]; }
+    // The record at index with its type and time but without its bytes:
+    // what a walk over many records needs, at the cost of the header alone.
+    CMsgRecord Header(size_t index) const;
     // Removes every record; a capture file is emptied, or ended and a new
     // one started when it is kept.
     void Clear();

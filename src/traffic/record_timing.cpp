@@ -15,12 +15,13 @@ int64_t StampMillis(const SystemTime& time) {
 std::optional<int64_t> MillisSincePrevious(const CRecordStore& records, size_t index,
                                            GapScope scope) {
     if (index >= records.size()) return std::nullopt;
-    const CMsgRecord& record = records[index];
-    // Walks back to the previous record of the scope; for a rare type in a
-    // long run of the others this is a long walk, but it reads nothing but
-    // each record's type.
-    for (size_t before = index; before-- > 0;) {
-        const CMsgRecord& previous = records[before];
+    const CMsgRecord record = records.Header(index);
+    // Walks back to the previous record of the scope, reading each record's
+    // type and time alone; for a rare type in a long run of the others the
+    // walk ends after kGapWalkLimit records, so a drawn row never waits long.
+    const size_t stop = index > kGapWalkLimit ? index - kGapWalkLimit : 0;
+    for (size_t before = index; before-- > stop;) {
+        const CMsgRecord previous = records.Header(before);
         if (scope == GapScope::kSameType && previous.Type() != record.Type()) continue;
         return StampMillis(record.Time()) - StampMillis(previous.Time());
     }

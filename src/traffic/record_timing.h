@@ -17,8 +17,13 @@ namespace qelvor {
 // ('S' after 'S', 'R' after 'R', 'I' after 'I').
 enum class GapScope { kAnyRecord, kSameType };
 
+// How far back the previous record of the same type is looked for.
+inline constexpr size_t kGapWalkLimit = 1000000;
+
 // Milliseconds from the previous record in the scope to record index; none
-// for the first one. A clock set back gives a negative gap, shown as it is.
+// for the first one, nor when no record of the scope is within
+// kGapWalkLimit records before it. A clock set back gives a negative gap,
+// shown as it is.
 std::optional<int64_t> MillisSincePrevious(const CRecordStore& records, size_t index,
                                            GapScope scope);
 // The gap as the column shows it: the whole milliseconds ("5"), empty for

@@ -288,6 +288,12 @@ CMsgRecord CSessionFile::Read(size_t index) {
         SystemTime{});
 }
 
+bool CSessionFile::ReadPacked(size_t index, uint64_t* packed) {
+    uint64_t offset = 0;
+    uint32_t length = 0;
+    return index < count_ && ReadOffset(index, &offset) && RecordAt(offset, packed, &length);
+}
+
 bool CSessionFile::Append(const std::deque<CMsgRecord>& records, size_t first, size_t last) {
     if (!writable_) return Fail(path_, EBADF);
     buffer_.clear();

@@ -67,6 +67,9 @@ class CSessionFile {
     // The record at index; a record the file cannot give back whole comes
     // as an 'I' record that says so.
     CMsgRecord Read(size_t index);
+    // The type and time of the record at index without its bytes; false
+    // when the file cannot give them.
+    bool ReadPacked(size_t index, uint64_t* packed);
 
     const std::string& Path() const { return path_; }
     uint32_t Flags() const { return flags_; }

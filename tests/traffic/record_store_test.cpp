@@ -14,6 +14,7 @@
 
 #include "support/full_disk.h"
 #include "support/temp_folder.h"
+#include "traffic/record_timing.h"
 
 namespace qelvor {
 namespace {
@@ -87,6 +88,27 @@ TEST(RecordStore, RecordsComeBackFromFileAndMemoryInOrderAndClearEmptiesTheFile)
 
     store.EndSession();  // not kept: nothing is left behind
     EXPECT_TRUE(fs::is_empty(folder.Path()));
+}
+
+// The gap column walks back over headers alone, and only so far.
+TEST(RecordStore, HeadersCarryTypeAndTimeAndTheGapWalkIsBounded) {
+    TempFolder folder;
+    CRecordStore store;
+    ASSERT_TRUE(store.StartSession(folder.Path(), false));
+    store.emplace_back('S', "first"s, SystemTime{2026, 12, 1, 7, 10, 0, 0, 0});
+    for (size_t i = 0; i < kGapWalkLimit; ++i)
+        store.emplace_back('R', ""s, SystemTime{2026, 12, 1, 7, 10, 0, 1, 0});
+    store.Flush();
+    store.emplace_back('S', "last"s, SystemTime{2026, 12, 1, 7, 10, 0, 2, 5});
+    store.emplace_back('S', "after"s, SystemTime{2026, 12, 1, 7, 10, 0, 2, 7});
+    const size_t last = store.size() - 2;
+    EXPECT_EQ(store.Header(0).Packed(), store[0].Packed());
+    EXPECT_EQ(store.Header(0).Data(), "");
+    EXPECT_EQ(store.Header(last).Type(), 'S');  // from memory
+    EXPECT_EQ(MillisSincePrevious(store, last, GapScope::kAnyRecord), 1005);
+    EXPECT_EQ(MillisSincePrevious(store, last + 1, GapScope::kSameType), 2);
+    // The first 'S' lies kGapWalkLimit + 1 records back: out of reach.
+    EXPECT_EQ(MillisSincePrevious(store, last, GapScope::kSameType), std::nullopt);
 }
 
 TEST(RecordStore, HeapStaysFlatWhileTheCaptureFileGrows) {
