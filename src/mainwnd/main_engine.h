@@ -216,6 +216,12 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // fill the store, read-only; false (told in an 'I' record) when it
     // cannot be read. Opening the port again starts a new live capture.
     bool OpenSession(const std::string& path);
+    // "Open it" for a capture file an earlier run left: opened as above and
+    // marked kept, so that it is not offered again.
+    bool OpenLeftSession(const std::string& path) {
+        KeepLeftSession(path);
+        return OpenSession(path);
+    }
     // "Keep this session": the run's capture file stays when it ends.
     void KeepSession(bool keep) { sessions_.Keep(keep); }
     bool SessionKept() const { return sessions_.Kept(); }

@@ -43,6 +43,16 @@ std::vector<LeftSession> FindLeftSessions(const std::string& folder) {
     return left;
 }
 
+bool KeepLeftSession(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const uint32_t flags = CSessionFile::kFlagClosed | CSessionFile::kFlagKept;
+    const bool written = pwrite(fd, &flags, sizeof flags, CSessionFile::kFlagsOffset) ==
+                         static_cast<ssize_t>(sizeof flags);
+    close(fd);
+    return written;
+}
+
 bool DeleteSession(const std::string& path) {
     unlink(CSessionFile::IndexPathOf(path).c_str());
     return unlink(path.c_str()) == 0;

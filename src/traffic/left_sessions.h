@@ -18,6 +18,9 @@ struct LeftSession {
 
 // Oldest first.
 std::vector<LeftSession> FindLeftSessions(const std::string& folder);
+// Marks a left capture file ended and kept, so that it is not offered
+// again; false when it cannot be written.
+bool KeepLeftSession(const std::string& path);
 // Removes a capture file and its index; false when the capture file stays.
 bool DeleteSession(const std::string& path);
 

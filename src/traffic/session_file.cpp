@@ -343,7 +343,7 @@ bool CSessionFile::SetFlags(uint32_t flags) {
     if (!writable_) return Fail(path_, EBADF);
     char bytes[4];
     std::memcpy(bytes, &flags, sizeof bytes);
-    if (!WriteAll(dataFd_, bytes, sizeof bytes, 12)) return Fail(path_, errno);
+    if (!WriteAll(dataFd_, bytes, sizeof bytes, kFlagsOffset)) return Fail(path_, errno);
     flags_ = flags;
     return true;
 }

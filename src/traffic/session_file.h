@@ -31,6 +31,8 @@ class CSessionFile {
     // the user chose to keep it.
     static constexpr uint32_t kFlagClosed = 1;
     static constexpr uint32_t kFlagKept = 2;
+    // Where the flags stand in the capture file's header.
+    static constexpr uint64_t kFlagsOffset = 12;
 
     CSessionFile() = default;
     ~CSessionFile();

@@ -56,7 +56,7 @@ bool CSessionCommands::Offer(const LeftSession& session) {
     remove->setObjectName(QStringLiteral("DeleteLeftSession"));
     box.exec();
     if (box.clickedButton() == remove) DeleteSession(session.path);
-    return box.clickedButton() == open && engine_.OpenSession(session.path);
+    return box.clickedButton() == open && engine_.OpenLeftSession(session.path);
 }
 
 }  // namespace qelvor

@@ -46,6 +46,7 @@ class SessionCommandsTest : public QObject {
             question.contains(QDateTime::fromSecsSinceEpoch(1765100000).toString("yyyy-MM-dd")));
         CMainWindow& window = *f.window;
         QVERIFY(window.Engine().Exchange().Records().ReadOnly());
+        QVERIFY(window.Engine().LeftSessions().empty());  // opened once, not offered again
         auto* rows = f.Control<CTrafficListView>("TrafficList")->Model();
         QTRY_COMPARE(rows->rowCount(), 40);
         QCOMPARE(rows->index(39, 2).data().toString(), QString("frame 39<CR><LF>"));
