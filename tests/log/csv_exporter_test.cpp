@@ -1,5 +1,4 @@
-// The CSV export of a real traffic store, read back whole; data cells reach a
-// spreadsheet as text, never as a formula it runs.
+// The CSV export of a real traffic store: data cells reach a spreadsheet as text, no formula.
 #include "log/csv_exporter.h"
 
 #include <chrono>

@@ -28,8 +28,7 @@ SystemTime At(uint16_t h, uint16_t m, uint16_t s, uint16_t ms) {
     return SystemTime{2026, 12, 0, 6, h, m, s, ms};
 }
 
-// Sent, received and information records with control bytes, CR LF, 0x00 and
-// bytes above 0x7F, and their layouts written out by hand.
+// Records with control bytes, CR LF, 0x00 and bytes above 0x7F; their layouts by hand.
 void FillSample(CRecordStore& records) {
     records.Clear();
     records.emplace_back('S', "\x02\x41\x03"s, At(8, 15, 2, 45));

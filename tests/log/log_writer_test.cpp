@@ -67,8 +67,7 @@ class LogWriter : public ::testing::Test {
     CLogWriter writer_;
 };
 
-// A record's line carries its time, type and notation; a reader may look at
-// the file at any time and sees a prefix of the lines posted.
+// A record's line: time, type, notation; a reader at any time sees a prefix of the lines.
 TEST_F(LogWriter, RecordLinesStayInOrderWhileReadAndStopWritesThoseStillQueued) {
     writer_.LogRecord(CMsgRecord('R', "\x06"s, SystemTime{2026, 12, 0, 6, 8, 15, 2, 45}));
     writer_.LogRecord(CMsgRecord('S', "a\r\nb\0\xE9"s, SystemTime{2026, 12, 0, 6, 23, 5, 9, 7}));
@@ -113,8 +112,7 @@ TEST_F(LogWriter, EachRunOfFailedAppendsIsReportedOnce) {
     EXPECT_EQ(Notice(), "continuous log: 3 lines could not be written: No such device or address");
 }
 
-// The backup takes the lines posted before it, named with the time it was
-// made; the archiver is started on it with its arguments and reaped.
+// The backup takes the lines posted before it, named by its time; the archiver gets it.
 TEST_F(LogWriter, BackupSplitsTheLinesInPostOrderAndIsHandedToTheArchiver) {
     PostBackup(writer_);
     writer_.Stop();
@@ -206,8 +204,7 @@ TEST(LogIntegrity, AFullDiskLosesWholeLinesOnlyAndTheirCountIsToldWhenWritingRes
                         "\n");
 }
 
-// A log folder removed while logging is made again for the next lines (one
-// that cannot be made: EachRunOfFailedAppendsIsReportedOnce).
+// A log folder removed while logging is made again for the next lines.
 TEST_F(LogWriter, AMissingLogFolderIsMadeAgain) {
     PostLines(writer_, 0, 1);
     writer_.Stop();

@@ -43,8 +43,7 @@ class ZipWriter : public ::testing::Test {
     const std::string archive_ = dir_.File("Out.zip");
 };
 
-// The earlier archive stays whole until the new one is closed; the new one is
-// built under a hidden name beside it, which every ending removes.
+// The earlier archive stays whole until the new one, built under a hidden name, is closed.
 TEST_F(ZipWriter, AnArchiveReplacesItsTargetOnlyAtAGoodClose) {
     WriteFile(dir_.File("old.log"), "old");
     ASSERT_TRUE(Pack({"old.log"}));
@@ -83,8 +82,7 @@ TEST_F(ZipWriter, AnArchiveReplacesItsTargetOnlyAtAGoodClose) {
     EXPECT_EQ(Listing(dir_.Path()), (std::vector<std::string>{"Out.zip", "new.log", "old.log"}));
 }
 
-// Only a zip archive (or an empty file) is replaced; anything else at the
-// target is left byte for byte, with no temporary beside it.
+// Only a zip archive or an empty file is replaced; anything else is left byte for byte.
 TEST_F(ZipWriter, AFileThatIsNotAZipArchiveIsNeverReplaced) {
     WriteFile(dir_.File("a.log"), "a");
     // clang-format off
@@ -109,8 +107,7 @@ TEST_F(ZipWriter, AFileThatIsNotAZipArchiveIsNeverReplaced) {
     }
 }
 
-// Past 65,535 entries the archive carries the zip64 end records that readers
-// need to find them all; a small archive stays in the plain format.
+// Past 65,535 entries the archive has the zip64 end records; a small one stays plain.
 TEST_F(ZipWriter, SeventyThousandEntriesMakeAValidZip64Archive) {
     WriteFile(dir_.File("a.log"), "abc\r\n");
     ASSERT_TRUE(Pack({"a.log"}));
@@ -135,8 +132,7 @@ TEST_F(ZipWriter, SeventyThousandEntriesMakeAValidZip64Archive) {
     EXPECT_EQ(tested, 0) << "unzip -t";
 }
 
-// A packed file is unchanged only while it is the same file with the same
-// size and time to the nanosecond; a link to it is judged by the file.
+// Unchanged only while the same file, size and time to the nanosecond; a link is followed.
 TEST_F(ZipWriter, APackedFileIsUnchangedOnlyWhileItHoldsWhatWentIn) {
     const std::string path = dir_.File("a.log");
     auto packed = [&] {
