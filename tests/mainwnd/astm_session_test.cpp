@@ -1,6 +1,4 @@
-// The engine in ProtocolMode 1 with a scripted TCP peer: transfers answered and
-// recorded, and the link's end when the mode changes or the port closes.
-
+// The engine in ProtocolMode 1 with a scripted TCP peer: transfers, and the link's end.
 #include "support/engine_fixture.h"
 
 namespace qelvor::test {

@@ -1,5 +1,4 @@
-// The data list's commands: load and reload, edits, Save As, and what a
-// double-click or a load sends.
+// The data list's commands: load and reload, edits, Save As, and what they send.
 #include <sys/stat.h>
 
 #include <filesystem>

@@ -1,7 +1,4 @@
-// Settings the engine changes outside the dialog: each command writes its key to
-// the current set; a failed write is one 'I' record, the value kept.
-
-#include "config/ui_language.h"
+// Settings the engine changes outside the dialog, written to the current set or told why not.
 #include "support/engine_fixture.h"
 
 namespace qelvor::test {

@@ -1,5 +1,4 @@
-// The engine as a whole: start-up, the backup tick, the send box under a
-// flood, ticks inside a command, the save commands.
+// The engine as a whole: start-up, backup tick, send box under a flood, nested ticks, saves.
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 
@@ -23,7 +22,7 @@ TEST_F(MainEngine, StartupOpensThenLoadsTheDataFileOrWaitsForSetupWithDashN) {
     settings.WriteProfileString("ComSet", "LoadFile", dir.File("ini-data.txt"));
     std::tie(settings.ShowDataListWnd, settings.WorkMode, settings.IPPort,
              settings.BackupLogTimeCount) =
-        std::make_tuple(1, kWorkModeTcpClient, FreeTcpPort(), 15);
+        std::make_tuple(1, kWorkModeTcpClient, loopback::FreePort(SOCK_STREAM), 15);
     RecordingView plainView, setupView;
     CMainEngine plain(settings, plainView), setupFirst(settings, setupView);
     plain.Startup({});

@@ -1,5 +1,4 @@
-// The port control over real TCP connections and pty pairs: open, poll, close,
-// statuses and their reasons, buttons, title, where frames end, reconnects.
+// The port control over real TCP connections and ptys: open, poll, close, statuses, reconnects.
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -21,7 +20,7 @@ using PortControl = EngineTest;
 TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     settings.SplitStrs = "<CR><LF>";
     Engine().Exchange().LoadSplitConfig();
-    const int port = FreeTcpPort();
+    const int port = loopback::FreePort(SOCK_STREAM);
     const std::string listening = StrPrintf("TCP-Server(Port=%d) waiting client", port);
     OpenTcp(kWorkModeTcpServer, port);
     Poll();
@@ -74,7 +73,7 @@ int SocketServing(int peerPort) {
 // A silent client (or a half-open cable) is probed by keep-alive.
 TEST_F(PortControl, SilentClientIsProbedAndWithIdleCloseGivesUpTheServersSlot) {
     settings.IdleCloseSeconds = 1;
-    const int port = FreeTcpPort();
+    const int port = loopback::FreePort(SOCK_STREAM);
     OpenTcp(kWorkModeTcpServer, port);
     Socket silent = Socket::Connect(port);
     ASSERT_TRUE(PollUntil([&] {
@@ -104,7 +103,7 @@ TEST_F(PortControl, SilentClientIsProbedAndWithIdleCloseGivesUpTheServersSlot) {
 
 TEST_F(PortControl, FailedOpensKeepTheirStatusAndSayWhyInTheToolTip) {
     Socket udpHolder = Socket::Udp();
-    const int udpTaken = udpHolder.Port(), free = FreeTcpPort();
+    const int udpTaken = udpHolder.Port(), free = loopback::FreePort(SOCK_STREAM);
     // A missing serial device: qelvor-cli's RunsThatEndByThemselves, through this engine.
     // clang-format off
     struct Case { int mode, port, remote; std::string address, status, tip; } const cases[] = {

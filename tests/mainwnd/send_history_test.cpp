@@ -1,5 +1,4 @@
 // The send box's history of the engine, kept per set in its own file.
-
 #include "mainwnd/send_history.h"
 #include "support/engine_fixture.h"
 

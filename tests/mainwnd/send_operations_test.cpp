@@ -1,5 +1,4 @@
-// The send commands to the test's peer: the send box, control items, auto-send,
-// the stress test, the captions and CheckSum.
+// The send commands: send box, control items, auto-send, stress test, captions, CheckSum.
 #include <clocale>
 #include <cstdlib>
 
@@ -32,7 +31,7 @@ TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     Engine().OnClosePort();
     Engine().OnEnterKey();  // closed: nothing sent, nothing recorded
     EXPECT_EQ(Engine().Exchange().RecordCount(), 2u);
-    OpenTcp(kWorkModeTcpServer, FreeTcpPort());
+    OpenTcp(kWorkModeTcpServer, loopback::FreePort(SOCK_STREAM));
     view.changes = 0;
     EXPECT_EQ(Engine().OnSendData(), 0);
     Engine().OnCtrlMenu(kCmdCrLf);

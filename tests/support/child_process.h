@@ -21,7 +21,7 @@ namespace qelvor::test {
 struct ChildOptions {
     bool withStdin = true;   // false: started with standard input closed
     bool outOnPipe = false;  // standard output on a pipe read with ReadOut
-    std::string cwd;         // empty: the test's own folder
+    std::string cwd = "";    // empty: the test's own folder
     int outFd = -1;          // above -1: standard output on this descriptor (a pty)
 };
 

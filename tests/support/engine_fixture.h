@@ -1,5 +1,4 @@
-// The engine and qelvor-cli tests' parts: a recording view (timers fired by
-// hand), one engine over its own INI file, peers on 127.0.0.1, a scripted ASTM peer.
+// The engine and qelvor-cli tests' parts: a recording view, an engine, a scripted ASTM peer.
 #pragma once
 
 #include <fcntl.h>
@@ -79,11 +78,6 @@ inline bool RunUntil(const std::function<void()>& step, const std::function<bool
 
 using Socket = loopback::Peer;
 
-// A port number that was free a moment ago.
-inline int FreeTcpPort() {
-    return Socket::Listen().Port();
-}
-
 // One engine over its own INI file, with a recording view.
 class EngineTest : public testing::Test {
   protected:
@@ -98,8 +92,7 @@ class EngineTest : public testing::Test {
               &settings.LButtonDblClkSend, &settings.SupportStress})
             *flag = 0;
         settings.Replace_Old = settings.Replace_New = 0;
-        settings.AutoSendElapse = 20;
-        settings.SvrIPAddr = "127.0.0.1";
+        std::tie(settings.AutoSendElapse, settings.SvrIPAddr) = std::make_tuple(20, "127.0.0.1");
     }
 
     CMainEngine& Engine() {
@@ -133,8 +126,7 @@ class EngineTest : public testing::Test {
         EXPECT_EQ(State().shownStatusCode, 1) << State().pane0ToolTip;
     }
     void OpenTcp(int workMode, int port) {
-        settings.WorkMode = workMode;
-        settings.IPPort = port;
+        std::tie(settings.WorkMode, settings.IPPort) = std::make_tuple(workMode, port);
         Engine().OnOpenPort();
     }
     // Connects as a TCP client of the test's listener; the accepted peer (invalid on a failure).

@@ -1,5 +1,4 @@
-// Peers on 127.0.0.1 for the network tests: one socket, closed with the
-// object, that connects, listens, accepts or sends datagrams and waits boundedly.
+// A peer on 127.0.0.1 for the network tests: one socket, closed with the object, bounded waits.
 #pragma once
 
 #include <arpa/inet.h>

@@ -1,5 +1,4 @@
-// A pty pair as a serial device (not copyable): the port opens the slave by its path,
-// the test plays the device on the non-blocking master and reads settings on the slave.
+// A pty pair as a serial device (not copyable): the port opens the slave, the test plays master.
 #pragma once
 
 #include <fcntl.h>

@@ -1,5 +1,4 @@
-// The exchange fed real byte blocks, with a real data list; it writes through a
-// UDP port to a peer that reads each response as one datagram, or to a pty.
+// The exchange fed real byte blocks; it writes to a UDP peer (a datagram a response) or a pty.
 #include "traffic/msg_exchange.h"
 
 #include <cstdio>

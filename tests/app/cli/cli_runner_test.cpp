@@ -1,5 +1,4 @@
-// qelvor-cli run as a child process against peers on 127.0.0.1 and pty pairs:
-// what only the command line adds to the engine (options, statuses, output).
+// qelvor-cli as a child process against loopback peers and ptys: what the command line adds.
 #include "app/cli/cli_runner.h"
 
 #include <fcntl.h>
@@ -42,8 +41,7 @@ std::string WriteIni(const TempFolder& dir, const std::string& keys,
     return path;
 }
 
-// qelvor-cli started as a TCP client of the test's listener for at most 30 s,
-// its settings file holding keys; peer is the connection it made.
+// qelvor-cli as a TCP client of the test's listener for at most 30 s; peer: its connection.
 class CliClient : public testing::Test {
   protected:
     void Start(const std::string& keys, std::vector<std::string> args, ChildOptions options = {}) {
@@ -102,12 +100,10 @@ TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
 // --serial sets rate and format; a peer's bytes cannot steer a UTF-8 terminal
 // nor change its flags; with --exit-on-close a vanished device ends with 3.
 TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGoes) {
-    testing_support::PtyDevice pty;
-    testing_support::PtyDevice terminal;
+    testing_support::PtyDevice pty, terminal;
     ASSERT_FALSE(pty.path.empty() || terminal.path.empty());
     fcntl(pty.master, F_SETFD, FD_CLOEXEC);  // the device vanishes when the test closes it
-    ChildOptions onTerminal;
-    onTerminal.outFd = terminal.slave;
+    const ChildOptions onTerminal{.outFd = terminal.slave};
     const int flags = fcntl(terminal.slave, F_GETFL);
     ChildProcess cli = [&] {
         const testing_support::ScopedEnv utf8("LC_ALL", "C.UTF-8");
@@ -138,8 +134,7 @@ std::string IsolatedCli(const TempFolder& dir) {
     return path;
 }
 
-// One run per port option against a loopback peer, with no settings file read
-// or written: bytes go both ways and each run ends its own way.
+// One run per port option against a loopback peer, no settings file read or written.
 struct PortCase {
     CliPortKind kind;
     const char* where;           // the option's value for the port number
@@ -212,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
 // set named on the command line must exist: a typo never runs the defaults.
 TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
     TempFolder dir;
-    const int port = FreeTcpPort();
+    const int port = loopback::FreePort(SOCK_STREAM);
     // A backup period far beyond what the clock counts must not disturb the end.
     const std::string ini = WriteIni(
         dir, Key("WorkMode", 0) + Key("IPPort", port) + Key("BackupLogTimeCount", 2000000000));
@@ -259,8 +254,7 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
         {{"--help"}, 0, "", CliUsageText()},
         {{"--version"}, 0, "", "qelvor-cli " QELVOR_VERSION "\n"}};
     // clang-format on
-    ChildOptions inDir;
-    inDir.cwd = dir.Path();
+    const ChildOptions inDir{.cwd = dir.Path()};
     for (const auto& run : runs) {
         std::vector<std::string> args{kCli};
         args.insert(args.end(), run.args.begin(), run.args.end());
@@ -276,9 +270,7 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
                 testing::StartsWith("qelvor-cli: no settings file " + dir.File("qelvor.ini") +
                                     "; name the port, for example:\n  --serial DEVICE"));
     // Started with standard input closed, it still ends on SIGTERM.
-    ChildOptions noStdin;
-    noStdin.withStdin = false;
-    ChildProcess noInput({kCli, "--ini", ini}, noStdin);
+    ChildProcess noInput({kCli, "--ini", ini}, {.withStdin = false});
     ASSERT_TRUE(noInput.WaitForErr("waiting client")) << noInput.Err();
     noInput.Signal(SIGTERM);
     EXPECT_EQ(noInput.Wait(3000), 0);
@@ -294,8 +286,7 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
                                                  dir.File("LogData/") + ": Not a directory\n"));
 }
 
-// Auto-send starts once connected; a peer's pending bytes become a record at
-// every end of the run, here a SIGHUP from a closed terminal.
+// Auto-send starts once connected; pending bytes become a record at every end, here SIGHUP.
 TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
     WriteFile(dir.File("lines.txt"), "L0\nL1\nL2");
     Start(Key("HandShake", 0) + Key("AutoSendElapse", 1),
@@ -310,12 +301,9 @@ TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
                 testing::AllOf(testing::HasSubstr(">S:L2\n"), testing::HasSubstr(">R:abc\n")));
 }
 
-// `qelvor-cli | head -n 5`: the reader goes, the run ends at once with 0 and
-// says nothing about it.
+// `qelvor-cli | head -n 5`: the reader goes, the run ends at once with 0, saying nothing.
 TEST_F(CliClient, EndsQuietlyWhenTheReaderOfItsOutputGoes) {
-    ChildOptions piped;
-    piped.outOnPipe = true;
-    Start("", {}, piped);
+    Start("", {}, {.outOnPipe = true});
     std::string lines;
     for (int i = 0; i < 1000; ++i)
         lines += "line " + std::to_string(i) + "\r\n";
@@ -339,9 +327,7 @@ TEST(CliRunner, AStalledReaderHoldsUpNeitherTheLogNorAStopSignal) {
     const std::string ini = dir.File("flood.ini"), log = dir.File("LogData/Qelvor.log");
     WriteFile(ini, "[ComSet]\r\n" + Key("WorkMode", 1) + Key("IPPort", listener.Port()) +
                        Key("SvrIPAddr", "127.0.0.1") + Key("HandShake", 0) + Key("AutoSaveLog", 1));
-    ChildOptions piped;
-    piped.outOnPipe = true;
-    ChildProcess cli({IsolatedCli(dir), "--ini", ini, "--seconds", "30"}, piped);
+    ChildProcess cli({IsolatedCli(dir), "--ini", ini, "--seconds", "30"}, {.outOnPipe = true});
     Socket peer = listener.Accept(5000);
     ASSERT_TRUE(peer.Valid()) << cli.Err();
     // A record's output line has 32 bytes, its log line 33; each half of the
