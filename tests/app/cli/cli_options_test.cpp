@@ -10,8 +10,7 @@
 namespace qelvor::test {
 namespace {
 
-// Each case: the arguments, the action, and for a usage error a piece of the
-// one-line reason that names the bad part; a value may also follow a '='.
+// Each case: the arguments, the action, and a piece of a usage error's one-line reason.
 TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
     const CliAction U = CliAction::UsageError;
     // clang-format off

@@ -7,8 +7,7 @@
 namespace qelvor::test {
 namespace {
 
-// The log-line format by default; hexadecimal data, no time, and the
-// terminal's escaping (with and without UTF-8) on request.
+// The log-line format; hex data, no time and the terminal's escaping on request.
 TEST(CliOptions, RecordLinesInEachForm) {
     const SystemTime at{2026, 12, 1, 7, 9, 5, 3, 42};
     const CMsgRecord received('R', "\002A\177\233\302\233\346\226\207\342\202", at);

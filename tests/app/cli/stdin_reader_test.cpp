@@ -12,9 +12,8 @@
 namespace qelvor::test {
 namespace {
 
-// A file as standard input, faster than it is taken: reading stops while the
-// queue is full, lines lose their ends, a line that never ends comes in
-// bounded pieces, and nothing is lost.
+// A file as standard input, faster than it is taken: reading stops while the queue is
+// full, lines lose their ends, an endless line comes in bounded pieces, nothing is lost.
 TEST(StdinReader, StopsWhileItsQueueIsFullAndCutsAnEndlessLineIntoBoundedPieces) {
     TempFolder dir;
     constexpr size_t kNumbered = 400'000;
