@@ -1,5 +1,4 @@
-// What the window's tests share: a main window over its own INI file and a TCP
-// listener, modal answers, languages, screenshots, the registry of test classes.
+// What the window's tests share: a window and its peer, modal answers, languages, pictures.
 #pragma once
 
 #include <QtTest>
@@ -124,10 +123,8 @@ class WindowFixture {
 // A traffic list that cuts lines at CR LF and answers each with ACK.
 struct TrafficFixture : WindowFixture {
     TrafficFixture() {
-        settings.SplitStrs = "<CR><LF>";
-        settings.RespondStrs = "<ACK>";
-        settings.HandShake = 1;
-        settings.ScrollRSWnd = 1;
+        std::tie(settings.SplitStrs, settings.RespondStrs) = std::make_tuple("<CR><LF>", "<ACK>");
+        settings.HandShake = settings.ScrollRSWnd = 1;
     }
     CTrafficListView* List() { return Control<CTrafficListView>("TrafficList"); }
     CTrafficTableModel* Model() { return static_cast<CTrafficTableModel*>(List()->Model()); }
@@ -196,8 +193,7 @@ inline UiLanguage RowLanguage() {
     return static_cast<UiLanguage>(language);
 }
 
-// The language of the windows built next (string table and Qt translators),
-// back to English with no translator when the scope ends.
+// The language of the windows built next; English with no translator again at the scope's end.
 class ScopedUiLanguage {
   public:
     explicit ScopedUiLanguage(UiLanguage language)

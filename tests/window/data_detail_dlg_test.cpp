@@ -1,5 +1,4 @@
-// The detail view of a record ("Save data" is driven in the main window's
-// tests): the stored view choice, the UTF-8 box, the "+ms" field.
+// A record's detail view ("Save data": the main window's tests): view choice, UTF-8, "+ms".
 #include <clocale>
 
 #include "data/ctrl_char_notation.h"

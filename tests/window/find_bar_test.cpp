@@ -1,5 +1,4 @@
-// The traffic list's find bar: patterns walked with Enter, F3 and Previous,
-// the filter by type and match (in steps over a large store), a rendering.
+// The traffic list's find bar: matches walked with Enter, F3 and Previous, the filter, a picture.
 #include "support/window_fixture.h"
 
 static const QStringList kShown = {"alpha 1", "beta 22", "alpha 333", "\x02z\x03"};

@@ -1,5 +1,4 @@
-// The highlight rules editor: a bad rule keeps all from being stored, good ones go
-// into the first keys (their write: the engine's tests), the list drawn with them.
+// The highlight rules editor: a bad rule stores none, good ones fill the first keys and draw.
 #include "support/window_fixture.h"
 
 class HighlightRulesDlgTest : public QObject {

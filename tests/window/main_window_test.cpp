@@ -1,5 +1,4 @@
-// The main window through its widgets: rows, status bar, port buttons, send
-// box, the ASTM mode, layout, own commands, a dropped file, another set.
+// The main window through its widgets: rows, status bar, ports, send box, ASTM, layout, sets.
 #include "astm/astm_frame.h"
 #include "mainwnd/new_instance.h"
 #include "support/window_fixture.h"
@@ -42,8 +41,7 @@ class MainWindowTest : public QObject {
     void sessionRowsAndScreenshot() {
         WindowFixture f;
         ScopedUiLanguage scope(RowLanguage());
-        f.settings.HandShake = 1;
-        f.settings.UsedResponseFile = 1;
+        f.settings.HandShake = f.settings.UsedResponseFile = 1;
         CMainWindow& window = f.Window();
         QVERIFY(f.peer.Send("\x05"));
         auto* rows = f.Control<CTrafficListView>("TrafficList")->Model();

@@ -12,10 +12,8 @@ class ModemLinesBandTest : public QObject {
         WindowFixture f;
         ScopedUiLanguage scope(RowLanguage());
         testing_support::PtyDevice pty;
-        f.settings.AutoReconnect = 1;
-        f.settings.WorkMode = kWorkModeSerial;
-        f.settings.ComPort = 0;
-        f.settings.ComName = pty.path;
+        std::tie(f.settings.AutoReconnect, f.settings.WorkMode, f.settings.ComPort,
+                 f.settings.ComName) = std::make_tuple(1, kWorkModeSerial, 0, pty.path);
         CMainWindow& window = f.Window();
         CMainEngine& engine = window.Engine();
         QVERIFY(engine.SetQuickSend(0, {"ENQ", "<ENQ>"}) &&

@@ -1,5 +1,4 @@
-// The traffic list follows the newest row until a row is selected or it is
-// scrolled up; the newest button, or End, go back and follow again.
+// The traffic list follows the newest row until a row is selected or it is scrolled up.
 #include "support/window_fixture.h"
 
 class ScrollLockTest : public QObject {

@@ -1,6 +1,4 @@
-// The traffic list's view over a hundred million rows: the scroll bar counts
-// rows, a paint asks only for the rows in sight, selection by mouse and keys
-// stays on its row as rows come and go, the copy of a row as shown.
+// The traffic list's view over a hundred million rows: scrolling, paint, selection, copy.
 #include <set>
 
 #include "support/window_fixture.h"
@@ -10,8 +8,7 @@ namespace {
 constexpr int kHuge = 100000000;
 const QColor kMarked(0x20, 0xc0, 0x60);
 
-// Cells "column:row"; every seventh row has a background. Counts what a
-// paint asks for.
+// Cells "column:row", every seventh row with a background; counts what a paint asks for.
 class NumberedRows : public QAbstractTableModel {
   public:
     int rowCount(const QModelIndex& parent = {}) const override {

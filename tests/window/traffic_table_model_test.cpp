@@ -1,5 +1,4 @@
-// The traffic list's model: records appended at once come as one insertion, a
-// clear followed by growth as a reset.
+// The traffic list's model: a batch of records is one insertion, a clear then growth a reset.
 #include "support/window_fixture.h"
 #include "window/popup_menus.h"
 
