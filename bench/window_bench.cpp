@@ -37,6 +37,7 @@
 
 #include "config/com_setting.h"
 #include "log/log_writer.h"
+#include "window/data_detail_dlg.h"
 #include "window/main_window.h"
 #include "window/traffic_list_view.h"
 #include "window/traffic_table_model.h"
@@ -380,6 +381,46 @@ void BM_WindowRecordsAFlood(benchmark::State& state) {
 }
 BENCHMARK(BM_WindowRecordsAFlood)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// On the window that holds a huge capture: scrolling to its end and painting,
+// opening the detail view of the middle record (the gap walks back by type),
+// and a regular-expression filter over every record typed into the find bar,
+// with its rate and the probe timer's lateness meanwhile.
+void MeasureHugeCapture(benchmark::State& state, qelvor::CMainWindow& window, size_t bytes) {
+    auto* view = window.findChild<qelvor::CTrafficListView*>(QStringLiteral("TrafficList"));
+    auto* model = static_cast<qelvor::CTrafficTableModel*>(view->Model());
+    view->ScrollToTop();
+    view->viewport()->repaint();
+    Clock::time_point start = Clock::now();
+    view->ScrollToBottom();
+    view->viewport()->repaint();
+    state.counters["scroll_end_paint_ms"] = Seconds(Clock::now() - start) * 1e3;
+    const qelvor::CMsgExchange& exchange = window.Engine().Exchange();
+    start = Clock::now();
+    {
+        qelvor::CDataDetailDlg detail(
+            qelvor::CDataDetail(exchange.Records(), exchange.RecordCount() / 2,
+                                qelvor::GapScope::kSameType),
+            window.Engine().Settings(), &window);
+        detail.show();
+        QCoreApplication::processEvents();
+    }
+    state.counters["detail_open_ms"] = Seconds(Clock::now() - start) * 1e3;
+    bool done = false;
+    QObject::connect(model, &qelvor::CTrafficTableModel::filterProgress,
+                     [&](double, bool caughtUp) { done = caughtUp; });
+    window.findChild<QComboBox*>(QStringLiteral("FindMode"))->setCurrentIndex(1);
+    window.findChild<QLineEdit*>(QStringLiteral("FindPattern"))->setText(QStringLiteral("^QRS"));
+    ProbeTimer probe;
+    probe.Start();
+    start = Clock::now();
+    window.findChild<QCheckBox*>(QStringLiteral("FilterMatching"))->setChecked(true);
+    while (!done && Clock::now() - start < std::chrono::seconds(1200))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    state.counters["filter_MBps"] =
+        static_cast<double>(bytes) / 1e6 / Seconds(Clock::now() - start);
+    probe.Report(state);
+}
+
 // The window following a flood of QELVOR_GROWTH_RECORDS 100-byte records
 // (default 5 million): the rate over the first tenth of them beside the
 // rate over the last tenth, in one run, so that a list that slows down as
@@ -428,6 +469,7 @@ void BM_WindowIntakeAsRecordsGrow(benchmark::State& state) {
         state.counters["MB_per_s"] = static_cast<double>(total) / 1e6 / Seconds(end - start);
         state.counters["rss_anon_MiB"] = bench::StatusMiB(getpid(), "RssAnon");
         if (lastStart == Clock::time_point{}) state.SkipWithError("the flood did not arrive");
+        if (state.range(0) == 0) MeasureHugeCapture(state, window, total);
     }
 }
 BENCHMARK(BM_WindowIntakeAsRecordsGrow)
