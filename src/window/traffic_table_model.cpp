@@ -122,6 +122,13 @@ void CTrafficTableModel::StartFilterOver() {
     shownGeneration_ = exchange_.Generation();
     endResetModel();
     CatchUp();
+    ReportIdle();
+}
+
+void CTrafficTableModel::ReportIdle() {
+    // With neither filter nor pattern no step runs: a progress shown for
+    // the work just dropped is told that it ended.
+    if (!filtered_ && !pattern_) emit filterProgress(1.0, true);
 }
 
 void CTrafficTableModel::SetFilter(const CRecordFilter::Options& options, bool filtered) {
@@ -137,6 +144,7 @@ void CTrafficTableModel::SetPattern(std::optional<CRecordMatcher> matcher) {
     if (filtered_) return StartFilterOver();
     ResetFilter();
     CatchUp();
+    ReportIdle();
 }
 
 size_t CTrafficTableModel::RecordIndex(int row) const {

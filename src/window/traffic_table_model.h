@@ -99,6 +99,7 @@ class CTrafficTableModel : public QAbstractTableModel {
     bool StepFilter();
     void ResetFilter();
     void StartFilterOver();
+    void ReportIdle();
     void RunStep();
 
     const CMsgExchange& exchange_;
