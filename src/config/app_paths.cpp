@@ -56,10 +56,11 @@ bool IsFolder(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The value of a user-dirs.dirs line such as XDG_DESKTOP_DIR="$HOME/Desktop",
-// with $HOME expanded; empty when the line does not have that form.
-std::string DesktopEntryValue(const std::string& line, const std::string& home) {
-    const std::string name = "XDG_DESKTOP_DIR=";
+// The value of a user-dirs.dirs line such as XDG_DESKTOP_DIR="$HOME/Desktop"
+// for the name (with its "="), with $HOME expanded; empty when the line does
+// not have that form.
+std::string UserDirEntryValue(const std::string& line, const std::string& name,
+                              const std::string& home) {
     size_t start = line.find_first_not_of(" \t");
     if (start == std::string::npos || line.compare(start, name.size(), name) != 0) return {};
     std::string value = line.substr(start + name.size());
@@ -69,6 +70,24 @@ std::string DesktopEntryValue(const std::string& line, const std::string& home) 
         value = value.substr(1, value.size() - 2);
     if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
     return value.empty() || value[0] != '/' ? std::string() : value;
+}
+
+// One of the user's folders: its line in user-dirs.dirs (the configuration
+// folder's), else home + fallback when that folder exists, else empty.
+std::string UserDir(const std::string& entry, const std::string& fallback) {
+    const std::string home = HomeFolder();
+    const std::string config = ConfigHome();
+    if (!config.empty()) {
+        std::ifstream dirs(config + "user-dirs.dirs");
+        std::string line;
+        while (std::getline(dirs, line)) {
+            const std::string value = UserDirEntryValue(line, entry + "=", home);
+            if (!value.empty()) return WithSlash(value);
+        }
+    }
+    if (!home.empty() && IsFolder(WithSlash(home) + fallback))
+        return WithSlash(home) + fallback + "/";
+    return {};
 }
 
 // One mkdir: 0 when the folder is there afterwards; a name that exists as
@@ -116,18 +135,18 @@ std::string UserSettingsDir() {
 }
 
 std::string DesktopFolder() {
-    const std::string home = HomeFolder();
-    const std::string config = ConfigHome();
-    if (!config.empty()) {
-        std::ifstream dirs(config + "user-dirs.dirs");
-        std::string line;
-        while (std::getline(dirs, line)) {
-            const std::string value = DesktopEntryValue(line, home);
-            if (!value.empty()) return WithSlash(value);
-        }
+    return UserDir("XDG_DESKTOP_DIR", "Desktop");
+}
+
+std::string DocumentsFolder() {
+    return UserDir("XDG_DOCUMENTS_DIR", "Documents");
+}
+
+std::string UserFilesFolder(const std::string& exeDir) {
+    for (const std::string& folder : {DesktopFolder(), DocumentsFolder()}) {
+        if (!folder.empty() && !IsSystemFolder(folder)) return folder;
     }
-    if (!home.empty() && IsFolder(WithSlash(home) + "Desktop")) return WithSlash(home) + "Desktop/";
-    return {};
+    return SettingsDir(exeDir);
 }
 
 int CreateFolder(const std::string& folder) {

@@ -1,5 +1,6 @@
 // Where the program and its files live on this machine: the program file, its
-// folder, the settings folder and the desktop folder. Folders end in "/".
+// folder, the settings folder and the user's desktop and documents folders.
+// Folders end in "/". Any thread; they read the environment and the disk.
 #pragma once
 
 #include <string>
@@ -26,6 +27,13 @@ std::string UserSettingsDir();
 // ($XDG_CONFIG_HOME, default ~/.config) with $HOME expanded, else ~/Desktop
 // when it exists, else empty.
 std::string DesktopFolder();
+// XDG_DOCUMENTS_DIR of the same list, else ~/Documents when it exists, else
+// empty.
+std::string DocumentsFolder();
+// Where files the user saves go by default: the desktop folder, else the
+// documents folder, else the settings folder; never a system folder such as
+// the program's own under /usr.
+std::string UserFilesFolder(const std::string& exeDir);
 // Creates the folder and its parents: 0 when it exists afterwards, else the
 // errno of the step that failed (EACCES for a parent this user may not write,
 // ENOTDIR where a file stands in the path), never the ENOENT of a folder

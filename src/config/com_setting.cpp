@@ -202,8 +202,9 @@ int CComSetting::Init(const std::string& iniName) {
     } else {
         IniPath = settingsDir + iniName;
     }
-    DesktopDir = DesktopFolder();
-    if (DesktopDir.empty()) DesktopDir = ExeDir;
+    // Saved logs go where the user looks for them, never into an installed
+    // program's folder.
+    DesktopDir = UserFilesFolder(ExeDir);
     if (DesktopDir.empty() || DesktopDir.back() != '/') DesktopDir += '/';
 
     // The names already known stay: a second file named on the command line

@@ -1,7 +1,6 @@
 #include "config/theme_choice.h"
 
-#include "config/app_paths.h"
-#include "config/ini_file.h"
+#include "config/user_choices.h"
 
 namespace qelvor {
 
@@ -14,21 +13,15 @@ constexpr const char* kKey = "Theme";
 }  // namespace
 
 std::string CThemeChoice::FilePath() {
-    const std::string folder = UserSettingsDir();
-    return folder.empty() ? folder : folder + "qelvor.conf";
+    return CUserChoices::FilePath();
 }
 
 std::string CThemeChoice::Stored() {
-    CIniFile file(FilePath());
-    file.Load();
-    return file.GetString(kSection, kKey, "");
+    return CUserChoices::Get(kSection, kKey);
 }
 
 bool CThemeChoice::Store(const std::string& name) {
-    const std::string path = FilePath();
-    if (path.empty() || !EnsureFolder(FolderOf(path))) return false;
-    CIniFile file(path);
-    return file.Load() && file.SetString(kSection, kKey, name) && file.Save();
+    return CUserChoices::Set(kSection, kKey, name);
 }
 
 }  // namespace qelvor

@@ -43,11 +43,13 @@ int AskOverwrite(IMessageBox& box) {
 }  // namespace
 
 std::string SaveFolder(const CComSetting& settings) {
-    if (settings.SaveDatatoDesktop != 0) return settings.DesktopDir;
     // An installed program's folder is not for writing: the settings folder
-    // is, as for the continuous log, and is made when it is not there yet.
-    const std::string folder = SettingsDir(settings.ExeDir);
-    EnsureFolder(folder);
+    // is, as for the continuous log, and is made when it is not there yet. A
+    // desktop folder the user removed is not made again.
+    const std::string settingsFolder = SettingsDir(settings.ExeDir);
+    const std::string folder =
+        settings.SaveDatatoDesktop != 0 ? settings.DesktopDir : settingsFolder;
+    if (folder == settingsFolder) EnsureFolder(folder);
     return folder;
 }
 
@@ -58,8 +60,11 @@ int SaveLog(const CRecordStore& records, const CComSetting& settings, IMessageBo
                          report);
 }
 
-int SaveLogToPath(const CRecordStore& records, const CComSetting& settings, IMessageBox& box,
-                  const std::string& path, LogFormat format, bool asking, std::string& report) {
+namespace {
+
+// SaveLogToPath without the path in the report and without the report's box.
+int WriteLayout(const CRecordStore& records, const CComSetting& settings, IMessageBox& box,
+                const std::string& path, LogFormat format, bool asking, std::string& report) {
     if (records.empty()) return -1;
     bool append = false;
     if (asking && FileExists(path)) {
@@ -79,6 +84,17 @@ int SaveLogToPath(const CRecordStore& records, const CComSetting& settings, IMes
     }
     report = LoadStr(FormatInfo(format).styleTextId);
     report += LoadStr(append ? kStrAppendLogDataSucceeded : kStrSaveDataFileSucceeded);
+    return 1;
+}
+
+}  // namespace
+
+int SaveLogToPath(const CRecordStore& records, const CComSetting& settings, IMessageBox& box,
+                  const std::string& path, LogFormat format, bool asking, std::string& report) {
+    const int result = WriteLayout(records, settings, box, path, format, asking, report);
+    if (result != 1) return result;
+    // The user learns where the file went, whichever folder that was.
+    report += ": " + path;
     if (asking) {
         box.ShowMessageBox(report, LoadStr(kStrSaveLogDataCaption), MsgIcon::Information,
                            MsgButtons::Ok);
@@ -141,8 +157,8 @@ bool SaveToZipAt(const CRecordStore& records, const CComSetting& settings, IMess
         const std::string name = FormatInfo(format).allName;
         std::string report;
         // A layout that could not be written completely is never packed.
-        bool saved =
-            SaveLogToPath(records, settings, box, folder + name, format, false, report) == 1;
+        // The layouts are gone once packed: the report names the archive alone.
+        bool saved = WriteLayout(records, settings, box, folder + name, format, false, report) == 1;
         overall += report;
         if (saved && zip.AddFile(folder + name, name)) {
             overall += '\n';
@@ -164,6 +180,7 @@ bool SaveToZipAt(const CRecordStore& records, const CComSetting& settings, IMess
     }
     const bool ok = failures.empty();
     overall += LoadStr(ok ? kStrZippedIntoMsgLogDataZip : kStrSaveAndCompressFailed);
+    if (ok) overall += "\n" + archivePath;
     if (!ok) overall += failures;
     box.ShowMessageBox(overall, LoadStr(kStrSaveLogData), ok ? MsgIcon::Information : MsgIcon::Stop,
                        MsgButtons::Ok);

@@ -15,13 +15,14 @@ class IMessageBox;
 
 inline constexpr const char* kLogZipName = "MsgLogData.zip";
 
-// The folder the save commands write to: the desktop folder when
-// SaveDatatoDesktop is on, else the settings folder (the program folder when
-// it is writable), made when missing. Ends in "/".
+// The folder the save commands write to: DesktopDir when SaveDatatoDesktop
+// is on, else the settings folder (the program folder when it is writable);
+// the settings folder is made when missing. Ends in "/".
 std::string SaveFolder(const CComSetting& settings);
 
 // Writes the records in the format to the save folder + fileName. Returns 1
-// when saved (report set to the style text and the success text), 0 when the
+// when saved (report set to the style text, the success text, ": " and the
+// file's full path), 0 when the
 // user cancelled at the overwrite question, -1 when the store is empty (no
 // message, report untouched) or the file could not be opened, written or
 // closed (message kStrUnableToSaveLogData with errno, report untouched).
@@ -36,7 +37,8 @@ int SaveLogToPath(const CRecordStore& records, const CComSetting& settings, IMes
 void SaveAsAll(const CRecordStore& records, const CComSetting& settings, IMessageBox& box);
 
 // Saves all five layouts, packs them into MsgLogData.zip under their bare
-// names and deletes the packed files. Nothing happens for an empty store.
+// names and deletes the packed files; the report of a whole archive ends with
+// its full path on a line of its own. Nothing happens for an empty store.
 // True when every layout was saved and packed.
 bool SaveToZip(const CRecordStore& records, const CComSetting& settings, IMessageBox& box);
 // SaveToZip into an archive of the caller's choosing; the five layouts are

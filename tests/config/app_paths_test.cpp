@@ -40,6 +40,17 @@ TEST(AppPaths, SettingsAndDesktopFoldersAndTheReasonAFolderCannotBeMade) {
     EXPECT_EQ(DesktopFolder(), dir.File("home/Schreibtisch/"));
     WriteFile(dir.File("home/.config/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"/srv/desk/\"\n");
     EXPECT_EQ(DesktopFolder(), "/srv/desk/");
+    // Saves go to the desktop, else the documents folder, else the settings folder, never
+    // below /usr, not even when the user's list names it.
+    EXPECT_EQ(UserFilesFolder("/usr/bin/"), "/srv/desk/");
+    WriteFile(dir.File("home/.config/user-dirs.dirs"),
+              "XDG_DESKTOP_DIR=\"/usr/share\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+    EXPECT_EQ(DocumentsFolder(), dir.File("home/Dokumente/"));
+    EXPECT_EQ(UserFilesFolder("/usr/bin/"), dir.File("home/Dokumente/"));
+    WriteFile(dir.File("home/.config/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"/usr/share\"\n");
+    EXPECT_EQ(UserFilesFolder("/usr/bin/"), dir.File("home/.config/qelvor/"));
+    ASSERT_TRUE(EnsureFolder(dir.File("home/Documents")));
+    EXPECT_EQ(UserFilesFolder("/usr/bin/"), dir.File("home/Documents/"));
     EXPECT_FALSE(EnsureFolder(dir.File("home/.config/user-dirs.dirs/sub")) || EnsureFolder(""));
     // A folder that cannot be made names the step that failed, not the missing parent of the
     // folders below it. Root may write every folder: only another user is refused one, and

@@ -5,11 +5,13 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "config/app_paths.h"
 #include "config/com_setting.h"
 #include "config/string_table.h"
 #include "log/zip_writer.h"
@@ -92,7 +94,7 @@ TEST_F(LogSaver, AsksBeforeTouchingAnExistingFileAndFollowsTheSettings) {
         "Save Log Data (question, yes-no-cancel): File already exists, you want to overwrite it?\n"
         "  Yes = overwrite  \n  No  = append to the end of the file \n  Cancle = Cancle save\n";
     const std::string created =
-        "Save Log Data (info, ok): with Fmt styleSave data file succeeded\n";
+        "Save Log Data (info, ok): with Fmt styleSave data file succeeded: " + path_ + "\n";
     std::string report;
     ASSERT_EQ(Save(LogFormat::Fmt, true, report), 1) << "a new file needs no question";
     EXPECT_EQ(ReadFile(path_) + box_.Take(), kFmt + created);
@@ -100,7 +102,8 @@ TEST_F(LogSaver, AsksBeforeTouchingAnExistingFileAndFollowsTheSettings) {
     ASSERT_EQ(Save(LogFormat::Fmt, true, report), 1);
     EXPECT_EQ(ReadFile(path_) + box_.Take(),
               kFmt + kFmt + question +
-                  "Save Log Data (info, ok): with Fmt styleappend log data to file succeeded\n");
+                  "Save Log Data (info, ok): with Fmt styleappend log data to file succeeded: " +
+                  path_ + "\n");
     box_.answer = MsgResult::Cancel;
     report = "kept";
     EXPECT_EQ(Save(LogFormat::Fmt, true, report), 0);
@@ -122,6 +125,23 @@ TEST_F(LogSaver, AsksBeforeTouchingAnExistingFileAndFollowsTheSettings) {
     ScopedEnv config("XDG_CONFIG_HOME", desktop_.File("config"));
     ASSERT_EQ(Save(LogFormat::Raw, false, report), 1);
     EXPECT_EQ(ReadFile(desktop_.File("config/qelvor/MsgLog.log")), kRaw);
+    // Without a desktop an installed program saves into the documents folder, else into
+    // the settings folder, made at the first save; the box names the file.
+    ScopedEnv home("HOME", desktop_.File("home"));
+    ASSERT_TRUE(EnsureFolder(desktop_.File("home/Documents")));
+    settings_.SaveDatatoDesktop = 1;
+    for (const char* folder : {"home/Documents/", "config/qelvor/"}) {
+        settings_.ExeDir = "/usr/bin/";
+        settings_.DesktopDir = UserFilesFolder(settings_.ExeDir);
+        fs::remove_all(desktop_.File("config"));
+        ASSERT_EQ(Save(LogFormat::Fmt, true, report), 1) << folder;
+        const std::string file = desktop_.File(folder) + "MsgLog.log";
+        EXPECT_EQ(ReadFile(file) + box_.Take(),
+                  kFmtWithTime +
+                      "Save Log Data (info, ok): with Fmt styleSave data file succeeded: " + file +
+                      "\n");
+        fs::remove_all(desktop_.File("home"));
+    }
 }
 
 // Each row breaks the save and names the error shown, also without asking
@@ -156,10 +176,19 @@ const std::string kSucceeded =
 TEST_F(LogSaver, SaveAllAndZipWriteTheFiveLayouts) {
     SaveAsAll(store_, settings_, box_);
     EXPECT_EQ(ReadFile(exeDir_.File("MsgLogData.hex")), kHex);
+    // Each file saved alone is named; packed ones are gone, so the archive is named instead.
+    std::string savedAll;
+    std::istringstream reports(kSucceeded);
+    for (const char* name : kAllNames) {
+        std::string line;
+        std::getline(reports, line);
+        savedAll += line + ": " + exeDir_.File(name) + "\n";
+    }
     EXPECT_TRUE(SaveToZip(store_, settings_, box_));
-    EXPECT_EQ(box_.Take(), "save log data (info, ok): " + kSucceeded +
+    EXPECT_EQ(box_.Take(), "save log data (info, ok): " + savedAll +
                                "\nsave log data (info, ok): " + kSucceeded +
-                               "save log data and zipped into MsgLogData.zip successed!\n");
+                               "save log data and zipped into MsgLogData.zip successed!\n" +
+                               exeDir_.File(kLogZipName) + "\n");
     ZipEntries entries = ReadZip(exeDir_.File(kLogZipName));
     ASSERT_EQ(entries.size(), 5u);
     entries[3].second.erase(0, entries[3].second.find("\r\n") + 2);  // the time of the save
