@@ -69,6 +69,45 @@ class SessionCommandsTest : public QObject {
         }
     }
 
+    // The window program killed with SIGKILL mid-capture: its capture file
+    // holds every frame it had taken in.
+    void captureSurvivesAKill() {
+        QTemporaryDir dir;
+        // A hard link, as the program finds its folder through /proc/self/exe:
+        // its settings folder, and so its capture files, are then dir's.
+        const QString program = dir.filePath("qelvor");
+        std::error_code error;
+        std::filesystem::create_hard_link(QELVOR_PROGRAM, program.toStdString(), error);
+        if (error) std::filesystem::copy_file(QELVOR_PROGRAM, program.toStdString());
+        loopback::Peer listener = loopback::Peer::Bound(SOCK_STREAM);
+        std::ofstream(dir.filePath("qelvor.ini").toStdString())
+            << "[ComSet]\r\nWorkMode=1\r\nSvrIPAddr=127.0.0.1\r\nIPPort=" << listener.Port()
+            << "\r\n";
+        QProcess window;
+        window.start(program, {});
+        loopback::Peer peer = listener.Accept(10000);
+        QVERIFY(peer.Valid());
+        std::string frames;
+        for (int i = 0; i < 500; ++i)
+            frames += "frame " + std::to_string(i) + "\r\n";
+        QVERIFY(peer.SendAll(frames));
+        const auto frameCount = [&] {
+            const QStringList captures = QDir(dir.filePath("sessions")).entryList({"*.qcap"});
+            CSessionFile file;
+            if (captures.size() != 1 ||
+                !file.OpenForReading(dir.filePath("sessions/" + captures[0]).toStdString()))
+                return size_t{0};
+            size_t found = 0;
+            for (size_t i = 0; i < file.Count(); ++i)
+                if (file.Read(i).Data() == "frame " + std::to_string(found) + "\r\n") ++found;
+            return found;
+        };
+        QVERIFY(QTest::qWaitFor([&] { return frameCount() == 500; }, 10000));
+        window.kill();
+        QVERIFY(window.waitForFinished(5000));
+        QCOMPARE(frameCount(), size_t{500});
+    }
+
     // The menu's check mark follows the engine's choice, and sets it.
     void keepThisSession() {
         WindowFixture f;
