@@ -91,6 +91,7 @@ int CFileSender::SendWhole(const std::string& path) {
     std::string converted = Convert(std::move(bytes));
     if (!ports_.WritesInPieces() || converted.empty()) {
         const int result = ctx_.exchange.SendBytes(converted, false);
+        if (result > 0) CountSent(std::min(static_cast<size_t>(result), converted.size()));
         Finish(path, result, converted.size(), true);
         return result;
     }
@@ -119,6 +120,7 @@ int CFileSender::SendPiece() {
     const int ask = static_cast<int>(std::min(left, kPieceLimit));
     const int taken = ports_.TryWrite(job_->bytes.data() + job_->sent, ask);
     if (taken > 0) {
+        CountSent(static_cast<size_t>(taken));
         job_->sent += static_cast<size_t>(taken);
         job_->lastProgress = std::chrono::steady_clock::now();
     }
@@ -161,17 +163,22 @@ void CFileSender::FinishJob() {
     ctx_.exchange.HoldSends(false);
 }
 
+void CFileSender::CountSent(size_t bytes) {
+    ctx_.exchange.Stats().OnBytesSent(bytes, CTrafficStats::Clock::now());
+}
+
 void CFileSender::Finish(const std::string& path, int result, size_t total, bool explain) {
-    // A sent file is not recorded; only a failure or a partial write leaves a
-    // trace.
+    // The file's bytes are not listed as a sent record; one information
+    // record tells how far the send got.
     if (result < 1) {
         ctx_.exchange.AddRecord('I', StrPrintf("SendFile<%s>,but error!", path.c_str()));
         if (explain) ExplainSendFailure(ctx_);
         return;
     }
-    if (static_cast<size_t>(result) < total)
-        ctx_.exchange.AddRecord('I',
-                                CMsgExchange::UnsentText("SendFile<" + path + ">", result, total));
+    const std::string what = "SendFile<" + path + ">";
+    ctx_.exchange.AddRecord('I', static_cast<size_t>(result) < total
+                                     ? CMsgExchange::UnsentText(what, result, total)
+                                     : what + ": " + std::to_string(total) + " bytes sent");
     ctx_.state.lastSentFilePath = path;
     ButtonState& resend = ctx_.state.Button(kIdReSend);
     resend.visible = true;

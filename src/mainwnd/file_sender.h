@@ -3,7 +3,9 @@
 // line take the file in pieces at the poll ticks, as fast as the peer or the
 // line takes it, so a slow peer never holds the window; a serial line that
 // takes nothing for 5 s ends the send with what went out, as its one-write
-// limit did. UDP takes it in one datagram. Engine thread only.
+// limit did. UDP takes it in one datagram. The file is not listed as a sent
+// record: its end leaves one 'I' record, and its bytes count as sent in the
+// traffic statistics as they go out. Engine thread only.
 #pragma once
 
 #include <cstdint>
@@ -54,7 +56,10 @@ class CFileSender {
     bool SerialStalled() const;
     void ShowProgress();
     void FinishJob();
-    // The records of a send that ended: result is its write count.
+    // Bytes of the file written to the port, in the traffic statistics.
+    void CountSent(size_t bytes);
+    // The one 'I' record of a send that ended ("N bytes sent", how many were
+    // not, or the error): result is its write count.
     void Finish(const std::string& path, int result, size_t total, bool explain);
 
     CEngineContext& ctx_;

@@ -47,6 +47,12 @@ void CTrafficStats::OnRecord(char type, std::string_view data, Clock::time_point
     if (data.back() == kNak) ++totals_.nakReceived;
 }
 
+void CTrafficStats::OnBytesSent(uint64_t count, Clock::time_point now) {
+    Roll(SecondOf(now));
+    totals_.bytesSent += count;
+    ring_[Slot(newest_)].out += count;
+}
+
 void CTrafficStats::Reset() {
     totals_ = Totals{};
     ring_.fill(Second{});

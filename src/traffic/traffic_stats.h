@@ -36,6 +36,9 @@ class CTrafficStats {
     // or NAK when it ends with that byte, as the frame splitter and the
     // ASTM link cut them); 'I' records are not traffic.
     void OnRecord(char type, std::string_view data, Clock::time_point now);
+    // Bytes that went out without a record of their own (a file sent in
+    // pieces): sent bytes of the second now, no sent record.
+    void OnBytesSent(uint64_t count, Clock::time_point now);
     // Frames whose check characters were found wrong.
     void AddBadFrame(uint64_t count = 1) { totals_.badCheckFrames += count; }
     // Every counter and the series back to zero.

@@ -40,21 +40,30 @@ TEST_F(FileSender, FailedSendsFileFormsTheByteOrderMarkAndReSend) {
         {2, 0, "41 42 0D", "AB\r"}, {0, 1, kBom + "abc", "abc"}, {0, 0, kBom + "abc", kBom + "abc"},
         {0, 1, kBom, kBom}, {0, 1, "\xFF\xFE"s + utf16, utf16}};
     // clang-format on
+    // Each send leaves one 'I' record of the bytes that went out, counted as sent bytes.
+    Lines told = RecordsOf('I');
+    uint64_t bytes = 0;
     for (const auto& c : cases) {
         std::tie(settings.SendFileFMT, settings.NoSendFileBOM) = std::tie(c.form, c.noBom);
         WriteFile(path, c.content);
         EXPECT_EQ(Engine().SendFile(path), static_cast<int>(c.sent.size()));
         EXPECT_EQ(peer.Receive(c.sent.size()), c.sent) << testing::PrintToString(c.content);
+        told.push_back("SendFile<" + path + ">: " + std::to_string(c.sent.size()) + " bytes sent");
+        bytes += c.sent.size();
     }
-    EXPECT_EQ(std::make_tuple(Engine().Exchange().RecordCount(), State().lastSentFilePath,
-                              Button(kIdReSend).visible, Button(kIdReSend).toolTip),
-              std::make_tuple(1u, path, true, "resend file:\n" + path));
+    const CTrafficStats::Totals& counts = Engine().Exchange().Stats().Counts();
+    EXPECT_EQ(std::make_tuple(Typed().size(), RecordsOf('I'), counts.bytesSent, counts.recordsSent,
+                              State().lastSentFilePath, Button(kIdReSend).visible,
+                              Button(kIdReSend).toolTip),
+              std::make_tuple(told.size(), told, bytes, 0u, path, true, "resend file:\n" + path));
     WriteFile(path, "second");
     Engine().ReSend();
     EXPECT_EQ(peer.Receive(6), "second");
+    EXPECT_EQ(counts.bytesSent, bytes + 6);
 }
 
-// Progress shows in pane 1; a close during a send records what did not go out.
+// Progress shows in pane 1, the pieces count as they go; a close during a send records what
+// did not go out.
 TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
     listener = Socket::Listen();
     const int smallBuffer = 65536;
@@ -90,7 +99,15 @@ TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
     EXPECT_TRUE(RunUntil([&] { Poll(); }, [&] { return done && Pane(1).empty(); }, 30000));
     reader.join();
     EXPECT_TRUE(received == expected) << received.size() << " bytes arrived";
-    EXPECT_EQ(Typed(), (Lines{"R:mid\r\n", "S:after"}));
+    EXPECT_EQ(Typed(),
+              (Lines{"R:mid\r\n", "I:SendFile<" + path + ">: 12582912 bytes sent", "S:after"}));
+    // The pieces counted in the seconds they went out, and the one sent record.
+    const CTrafficStats& stats = Engine().Exchange().Stats();
+    uint64_t perSecond = 0;
+    for (const CTrafficStats::Second& second : stats.LastSeconds(CTrafficStats::Clock::now()))
+        perSecond += second.out;
+    EXPECT_EQ(std::make_tuple(stats.Counts().bytesSent, stats.Counts().recordsSent, perSecond),
+              std::make_tuple(kSize + 5, 1u, kSize + 5));
     ASSERT_GE(view.pane1.size(), 3u) << "the progress moved";
     for (size_t i = 0; i + 1 < view.pane1.size(); ++i)
         EXPECT_THAT(view.pane1[i],
@@ -100,9 +117,11 @@ TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
     Engine().ReSend();  // the peer reads no more
     Poll(20);
     Engine().OnClosePort();
-    EXPECT_THAT(RecordsOf('I'),
-                testing::ElementsAre(testing::MatchesRegex(
-                    "SendFile<.*big.bin>: [0-9]+ of 12582912 bytes were not sent")));
+    EXPECT_THAT(
+        RecordsOf('I'),
+        testing::ElementsAre(
+            testing::EndsWith("bytes sent"),
+            testing::MatchesRegex("SendFile<.*big.bin>: [0-9]+ of 12582912 bytes were not sent")));
     EXPECT_EQ(Pane(1), "");
 }
 
