@@ -125,6 +125,7 @@ void CMainEngine::StartupNow(const CStartupArgs& args) {
     sessions_.Start();
     InitExchangeNow();
     if (ChooseStartupDataFileNow(args)) {
+        firstStartSetup_ = args.firstStart;
         ctx_.view.StartTimer(kTimerStartupSetup, kStartupSetupDelayMs);
     } else if (!args.sessionPath.empty()) {
         sessions_.Open(args.sessionPath);
@@ -183,7 +184,9 @@ void CMainEngine::OnSetPort(bool accepted) {
             ports_.SelectPort();
             ports_.UpdateTitle();
         }
-        if (ctx_.settings.AutoRestart != 0) ports_.OpenPort();
+        const bool open = firstStartSetup_ ? accepted : ctx_.settings.AutoRestart != 0;
+        firstStartSetup_ = false;
+        if (open) ports_.OpenPort();
     });
 }
 

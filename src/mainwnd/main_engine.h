@@ -35,6 +35,9 @@ struct CStartupArgs {
     bool setupFirst = false;
     // A capture file to show read-only instead of opening the port.
     std::string sessionPath;
+    // With setupFirst, no settings file exists yet: the port is opened only
+    // when that first configuration dialog is saved, whatever AutoRestart says.
+    bool firstStart = false;
 };
 
 // Every public command runs as one command: a call that arrives while another
@@ -349,6 +352,7 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     CSendHistory history_;
     CLogWriter* logWriter_ = nullptr;
     bool inCommand_ = false;
+    bool firstStartSetup_ = false;  // the first start's dialog is still to close
     // Timer ids that fired during a command, in the order they first came.
     std::vector<int> deferredTimers_;
 };
