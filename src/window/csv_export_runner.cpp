@@ -9,6 +9,7 @@
 #include "config/com_setting.h"
 #include "log/log_saver.h"
 #include "mainwnd/main_engine.h"
+#include "window/file_commands.h"
 #include "window/local_text.h"
 
 namespace qelvor {
@@ -46,7 +47,9 @@ CCsvExporter::Options CCsvExportRunner::ExportOptions() const {
 
 void CCsvExportRunner::AskAndExport(const std::vector<size_t>* rows) {
     if (Running()) return;
-    QFileDialog dialog(window_, tr("Export CSV"), LocalText(ZipSaveDialog(settings_).folder));
+    // The folder of the last export, else the one the log saves write to.
+    QFileDialog dialog(window_, tr("Export CSV"),
+                       CFileCommands::StartFolder(FileKind::ExportCsv, SaveFolder(settings_)));
     dialog.setObjectName(QStringLiteral("ExportCsvDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -54,6 +57,7 @@ void CCsvExportRunner::AskAndExport(const std::vector<size_t>* rows) {
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     dialog.selectFile(QStringLiteral("traffic.csv"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    CFileCommands::Remember(FileKind::ExportCsv, dialog.selectedFiles().first());
     Export(dialog.selectedFiles().first(), rows);
 }
 

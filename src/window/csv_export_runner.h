@@ -1,6 +1,6 @@
-// Runs a CSV export of the traffic list from the window: asks for the file,
-// then writes it in short steps from a timer on the user-interface thread
-// (the thread that owns the traffic store) under a progress dialog that can
+// Runs a CSV export of the traffic list from the window: asks for the file
+// (in the folder of the last export), then writes it in short steps from a timer on the
+// user-interface thread (the thread that owns the traffic store) under a progress dialog that can
 // cancel it. The end is told as an 'I' record, a failure in a message box
 // with the exporter's own text. User-interface thread only.
 #pragma once

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QStringList>
 
+#include "config/app_paths.h"
 #include "config/string_table.h"
 #include "log/log_saver.h"
 #include "mainwnd/main_engine.h"
@@ -47,7 +48,7 @@ CFileCommands::CFileCommands(CMainEngine& engine, const CComSetting& settings, Q
 
 void CFileCommands::ChooseDataFile() {
     const QString title = QCoreApplication::translate("qelvor::CMainWindow", "Load data file");
-    const QString path = AskFile(title, kStrTextFileFilterOpen, QString(), false);
+    const QString path = AskFile(title, kStrTextFileFilterOpen, QString(), FileKind::LoadData);
     if (!path.isEmpty()) LoadDataFile(path);
 }
 
@@ -57,14 +58,15 @@ void CFileCommands::LoadDataFile(const QString& path) {
 
 void CFileCommands::ChooseFileToSend() {
     const QString title = QCoreApplication::translate("qelvor::CMainWindow", "Send file");
-    const QString path = AskFile(title, kStrDataFilesFilter, QString(), false);
+    const QString path = AskFile(title, kStrDataFilesFilter, QString(), FileKind::SendFile);
     if (!path.isEmpty()) engine_.SendFile(LocalBytes(path));
 }
 
 void CFileCommands::SaveDataListAs() {
     if (engine_.DataList().Count() == 0) return;
     const QString title = QCoreApplication::translate("qelvor::CMainWindow", "Save data list");
-    const QString path = AskFile(title, kStrTextFileFilterSave, QStringLiteral("Data.txt"), true);
+    const QString path =
+        AskFile(title, kStrTextFileFilterSave, QStringLiteral("Data.txt"), FileKind::SaveData);
     if (!path.isEmpty()) engine_.SaveDataList(LocalBytes(path));
 }
 
@@ -78,13 +80,30 @@ void CFileCommands::SaveTraffic(int command) {
 }
 
 void CFileCommands::SaveZip() {
+    if (engine_.Exchange().RecordCount() == 0) return;
     const QString path = AskSavePath(ZipSaveDialog(settings_));
     if (!path.isEmpty()) engine_.SaveZip(LocalBytes(path));
 }
 
+QString CFileCommands::StartFolder(FileKind kind, const std::string& fallback) {
+    const std::string last = CUserChoices::LastFolder(kind);
+    return LocalText(last.empty() ? fallback : last);
+}
+
+void CFileCommands::Remember(FileKind kind, const QString& chosen) {
+    // A folder that cannot be kept only costs the user a click next time.
+    CUserChoices::RememberFolder(kind, LocalBytes(chosen));
+}
+
+std::string CFileCommands::SettingsFolder() const {
+    const std::string folder = SettingsDir(settings_.ExeDir);
+    EnsureFolder(folder);
+    return folder;
+}
+
 QString CFileCommands::AskSavePath(const SaveDialogInfo& info) {
     QFileDialog dialog(window_, QCoreApplication::translate("qelvor::CMainWindow", "Save Log Data"),
-                       LocalText(info.folder));
+                       StartFolder(FileKind::SaveLog, info.folder));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // The engine asks whether to overwrite or append.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -93,12 +112,14 @@ QString CFileCommands::AskSavePath(const SaveDialogInfo& info) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.selectFile(LocalText(info.fileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    Remember(FileKind::SaveLog, dialog.selectedFiles().first());
     return dialog.selectedFiles().first();
 }
 
 QString CFileCommands::AskFile(const QString& title, int filterId, const QString& defaultName,
-                               bool saving) {
-    QFileDialog dialog(window_, title);
+                               FileKind kind) {
+    const bool saving = kind == FileKind::SaveData;
+    QFileDialog dialog(window_, title, StartFolder(kind, SettingsFolder()));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setNameFilters(NameFilters(filterId));
     dialog.setDefaultSuffix(QStringLiteral("txt"));
@@ -106,6 +127,7 @@ QString CFileCommands::AskFile(const QString& title, int filterId, const QString
     dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!defaultName.isEmpty()) dialog.selectFile(defaultName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    Remember(kind, dialog.selectedFiles().first());
     return dialog.selectedFiles().first();
 }
 

@@ -1,4 +1,5 @@
-// The CSV export: the file asked for, cancelled midway, then written whole.
+// The CSV export: the file asked for, cancelled midway, then written whole from a dialog that
+// opens where the last one chose.
 #include "support/window_fixture.h"
 
 class CsvExportRunnerTest : public QObject {
@@ -10,10 +11,12 @@ class CsvExportRunnerTest : public QObject {
         QVERIFY(f.peer.Send("say abbc\r\nhello\r\n"));
         QTRY_COMPARE(window.Engine().Exchange().RecordCount(), size_t(2));
         const QString path = f.dir.filePath("out.csv");
+        QString openedIn;
         const auto exportTo = [&](const QString& target) {
             return Answered([&] { f.Action("ExportCsv")->trigger(); },
                             [&](QWidget* open) {
                                 auto* dialog = qobject_cast<QFileDialog*>(open);
+                                openedIn = dialog->directory().absolutePath();
                                 QCOMPARE(dialog->selectedFiles().value(0).section('/', -1),
                                          QString("traffic.csv"));
                                 QCOMPARE(dialog->nameFilters().value(0), QString("CSV (*.csv)"));
@@ -30,6 +33,7 @@ class CsvExportRunnerTest : public QObject {
         QVERIFY(!QFile::exists(path) && !QFile::exists(path + ".part"));
 
         QVERIFY(exportTo(path));
+        QCOMPARE(openedIn, f.dir.path());  // where the cancelled export was to go
         const CMsgExchange& store = window.Engine().Exchange();
         QTRY_VERIFY(store.Record(store.RecordCount() - 1).Type() == 'I');
         QCOMPARE(QString::fromStdString(store.Record(store.RecordCount() - 1).Data()),
