@@ -152,6 +152,9 @@ class CComSetting {
     int IdleCloseSeconds = IntDefault(SettingKey::IdleCloseSeconds);
     // 1: the capture file of a session stays when the program ends.
     int KeepSessions = IntDefault(SettingKey::KeepSessions);
+    // 1: a TCP peer's arrival and departure and a serial device vanishing
+    // each leave an 'I' record.
+    int RecordLinkEvents = IntDefault(SettingKey::RecordLinkEvents);
     int AutoSendElapse = IntDefault(SettingKey::AutoSendElapse);
     // The protocol that answers peers: 0 the configurable split strings and
     // responses, 1 the ASTM E1381 link. The role and the three times (ms)

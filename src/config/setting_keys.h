@@ -35,7 +35,7 @@ enum class SettingKey : size_t {
     Replace_New, LButtonDblClkSend, ShowDataListWnd, ScrollRSWnd, Highlight1, Highlight2,
     Highlight3, Highlight4, Highlight5, Highlight6, Highlight7, Highlight8, ProtocolMode, AstmRole,
     AstmReplyTimeoutMs, AstmIdleTimeoutMs, AstmEnqRetryMs, EchoFree, ShowCheckColumn, ShowGapColumn,
-    GapScope, StatisticsShown, IdleCloseSeconds, KeepSessions,
+    GapScope, StatisticsShown, IdleCloseSeconds, KeepSessions, RecordLinkEvents,
     kCount
 };
 // clang-format on
@@ -133,6 +133,7 @@ inline constexpr SettingKeyInfo kTable[] = {
     Int(K::StatisticsShown, "StatisticsShown", 0),
     Int(K::IdleCloseSeconds, "IdleCloseSeconds", 0),
     Int(K::KeepSessions, "KeepSessions", 0),
+    Int(K::RecordLinkEvents, "RecordLinkEvents", 1),
 };
 // clang-format on
 

@@ -159,6 +159,7 @@ void CPortControl::ClosePort() {
 // is recorded on its own.
 void CPortControl::FlushIfConnectionEnded() {
     const bool connected = TcpConnected(*current_);
+    if (connected != tcpConnected_) RecordLinkEvent(connected);
     if (tcpConnected_ && !connected) {
         FlushPendingFrame();
         // Bytes meant for this peer never reach the next one.
@@ -170,6 +171,26 @@ void CPortControl::FlushIfConnectionEnded() {
     }
     if (connected && !tcpConnected_) lastHeard_ = std::chrono::steady_clock::now();
     tcpConnected_ = connected;
+}
+
+// A TCP connection that came or went, told as an 'I' record with the
+// peer's address (RecordLinkEvents); a connection this end dropped is
+// told where it is dropped.
+void CPortControl::RecordLinkEvent(bool up) {
+    if (ctx_.settings.RecordLinkEvents == 0) return;
+    const bool server = current_->Kind() == PortKind::TcpServer;
+    if (up) {
+        const PortStatusFacts facts = StatusFacts(1);
+        linkPeer_ = server ? StrPrintf("%s:%d", facts.peerAddress.c_str(), facts.peerPort)
+                           : StrPrintf("%s:%d", facts.serverAddress.c_str(), facts.ipPort);
+        if (server) ctx_.exchange.AddRecord('I', "client " + linkPeer_ + " connected");
+        return;
+    }
+    if (server) {
+        ctx_.exchange.AddRecord('I', "client " + linkPeer_ + " disconnected");
+    } else if (!droppedByUs_) {
+        ctx_.exchange.AddRecord('I', "connection to " + linkPeer_ + " closed by the peer");
+    }
 }
 
 // Datagrams that a flood brought faster than the poll takes them are dropped
@@ -191,7 +212,9 @@ void CPortControl::CloseIfIdle(std::chrono::steady_clock::time_point now) {
     if (limit <= 0 || !tcpConnected_ || now - lastHeard_ < std::chrono::seconds(limit)) return;
     ctx_.exchange.AddRecord('I', StrPrintf("nothing received for %d s: connection closed", limit));
     tcp_.DropConnection();
+    droppedByUs_ = true;
     FlushIfConnectionEnded();
+    droppedByUs_ = false;
 }
 
 // One block a tick, as the window has always read. A serial line's receive
@@ -257,6 +280,9 @@ void CPortControl::PollPort() {
     }
     if (current_->Kind() == PortKind::Serial) lines_.OnIdleTick(now);
     const int code = current_->GetState(0);
+    if (code == -1 && st.shownStatusCode >= 1 && current_->Kind() == PortKind::Serial &&
+        ctx_.settings.RecordLinkEvents != 0)
+        ctx_.exchange.AddRecord('I', ctx_.settings.DescribePort() + " vanished");
     if (code != st.shownStatusCode) ShowPortStatus(code);
     if (ShouldReconnect(code)) StartReconnect(now);
 }

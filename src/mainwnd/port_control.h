@@ -60,6 +60,7 @@ class CPortControl {
     void PollConnect();
     std::string OpenFailureText();
     void FlushIfConnectionEnded();
+    void RecordLinkEvent(bool up);
     void CloseIfIdle(std::chrono::steady_clock::time_point now);
     void ReportUdpDrops(bool closing);
     PortStatusFacts StatusFacts(int code);
@@ -80,6 +81,10 @@ class CPortControl {
     std::vector<char> readBuffer_;
     // Why the last open failed, for the status tool tip; empty once open.
     std::string openFailure_;
+    // The peer of the TCP connection that is up, as its events name it.
+    std::string linkPeer_;
+    // The connection ends because this end dropped it (idle time-out).
+    bool droppedByUs_ = false;
     bool tcpConnected_ = false;  // the TCP port was connected at the last look
     // When the TCP connection last brought bytes (or came up).
     std::chrono::steady_clock::time_point lastHeard_{};

@@ -19,6 +19,7 @@ using PortControl = EngineTest;
 
 TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     settings.SplitStrs = "<CR><LF>";
+    settings.RecordLinkEvents = 1;
     Engine().Exchange().LoadSplitConfig();
     const int port = loopback::FreePort(SOCK_STREAM);
     const std::string listening = StrPrintf("TCP-Server(Port=%d) waiting client", port);
@@ -40,6 +41,7 @@ TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     EXPECT_EQ(Engine().Exchange().SendBytes(std::string(longSend, 'x'), true), int(longSend));
     ASSERT_FALSE(Engine().Exchange().Outgoing().Empty());
     // A leaving client's pending bytes are its record; bytes waiting for it never go to the next.
+    const std::string first = StrPrintf("client 127.0.0.1:%d ", client.Port());
     client.Reset();
     ASSERT_TRUE(PollUntilCode(0));
     EXPECT_EQ(RecordsOf('R'), Lines{"abc"});
@@ -49,12 +51,20 @@ TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     client = Socket::Connect(port);
     ASSERT_TRUE(PollUntilCode(1));
     EXPECT_EQ(client.Receive(1, 50), "");
+    const std::string second = StrPrintf("client 127.0.0.1:%d ", client.Port());
     // Closed in the tick after the peer left, as it listens again: nothing listens on.
     client.Reset();
     ASSERT_TRUE(PollUntilCode(-1));
     Poll();
     Engine().OnClosePort();
     EXPECT_FALSE(Socket::Connect(port).Valid());
+    // Each client's arrival and departure, around the note of the bytes not sent.
+    Lines info = RecordsOf('I');
+    ASSERT_EQ(info.size(), 5u);
+    EXPECT_TRUE(info[2].ends_with(StrPrintf(" of %zu bytes were not sent", longSend))) << info[2];
+    info.erase(info.begin() + 2);
+    EXPECT_EQ(info, (Lines{first + "connected", first + "disconnected", second + "connected",
+                           second + "disconnected"}));
 }
 
 // This process's socket whose peer is the given port on 127.0.0.1; -1 if none.
@@ -260,6 +270,7 @@ TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
     listener = Socket::Listen();
     const int port = listener.Port();
     std::tie(settings.WorkMode, settings.IPPort) = std::make_tuple(kWorkModeTcpClient, port);
+    settings.RecordLinkEvents = 1;
     for (const int autoReconnect : {0, 1}) {
         settings.AutoReconnect = autoReconnect;
         Engine().OnOpenPort();
@@ -274,7 +285,9 @@ TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
         ASSERT_TRUE(listener.Valid());
     }
     ASSERT_TRUE(PollUntilCode(1));
-    EXPECT_EQ(RecordsOf('I'), Lines{settings.DescribePort() + " reconnected (attempt 2)"});
+    const std::string closed = StrPrintf("connection to 127.0.0.1:%d closed by the peer", port);
+    EXPECT_EQ(RecordsOf('I'),
+              (Lines{closed, closed, settings.DescribePort() + " reconnected (attempt 2)"}));
     Socket back = listener.Accept();
     ASSERT_TRUE(back.SendAll("up\r\n"));
     EXPECT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{"up\r\n"}; }));
@@ -283,7 +296,7 @@ TEST_F(Reconnect, ClientIsReconnectedOnlyWithTheSettingWhenItsServerComesBack) {
 // A link names the device (as /dev/serial/by-id does), back as another pty. With no modem lines
 // and DtrOnOpen/RtsOnOpen 0 or 1 it opens, shows them "not available", refuses their commands.
 TEST_F(Reconnect, AVanishedSerialDeviceIsReopenedWhenItsNameIsBack) {
-    settings.AutoReconnect = 1;
+    settings.AutoReconnect = settings.RecordLinkEvents = 1;
     settings.DtrOnOpen = settings.RtsOnOpen = 0;
     testing_support::PtyDevice first, second;
     const std::string link = dir.File("adapter");
@@ -298,7 +311,10 @@ TEST_F(Reconnect, AVanishedSerialDeviceIsReopenedWhenItsNameIsBack) {
     EXPECT_FALSE(Engine().SetDtr(false) || Engine().SetRts(false) || Engine().SendBreak());
     ASSERT_TRUE(second.Feed("B\r\n"));
     EXPECT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{"B\r\n"}; }));
-    EXPECT_EQ(RecordsOf('I').size(), 1u) << "only the reconnection, no note of the lines";
+    // The loss and the reconnection, no note of the lines.
+    const Lines info = RecordsOf('I');
+    ASSERT_EQ(info.size(), 2u);
+    EXPECT_EQ(info[0], settings.DescribePort() + " vanished");
     Engine().OnClosePort();
     EXPECT_FALSE(State().controlLines.shown);
 }

@@ -83,13 +83,14 @@ class EngineTest : public testing::Test {
   protected:
     EngineTest() : settings(CComSetting::Loaded(dir.File("t.ini"))) {
         SetStringLanguage(UiLanguage::English);
-        // Plain sending, so that the peer sees the send text's own bytes.
+        // Plain sending, so that the peer sees the send text's own bytes; the
+        // tests of the link events turn them on.
         settings.Preamble.clear();
         settings.Postamble.clear();
         for (auto* flag :
              {&settings.HexSendData, &settings.UsedCheckSum, &settings.SenDataEncodeCov,
               &settings.HandShake, &settings.AutoSaveLog, &settings.SendAfterLoadFile,
-              &settings.LButtonDblClkSend, &settings.SupportStress})
+              &settings.LButtonDblClkSend, &settings.SupportStress, &settings.RecordLinkEvents})
             *flag = 0;
         settings.Replace_Old = settings.Replace_New = 0;
         std::tie(settings.AutoSendElapse, settings.SvrIPAddr) = std::make_tuple(20, "127.0.0.1");

@@ -172,6 +172,7 @@ TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
         peer = Socket::Connect(port);
     }
     ASSERT_TRUE(peer.Valid() && (!udp || cli.WaitForErr("UDP on"))) << cli.Err();
+    const std::string arrived = StrPrintf("I:client 127.0.0.1:%d connected\n", peer.Port());
     ASSERT_TRUE(udp ? peer.Send("ping\x9B\r\n", port) : peer.SendAll("ping\x9B\r\n"));
     // The input line follows the printed record, so the order is fixed.
     ASSERT_TRUE(cli.WaitForOut(c.received)) << cli.Out() << cli.Err();
@@ -186,7 +187,12 @@ TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
     }
     EXPECT_EQ(cli.Wait(), c.status) << cli.Err();
     const std::string out = cli.Out();
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    // A server also tells its client's arrival and departure.
+    const bool server = c.kind == CliPortKind::TcpServer;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), server ? 4 : 2) << out;
+    if (server) {
+        EXPECT_EQ(out.substr(0, arrived.size()), arrived);
+    }
     const std::string err = cli.Err();
     EXPECT_TRUE(c.err.empty() ? err.empty() : err.find(c.err) != std::string::npos) << err;
     EXPECT_FALSE(testing_support::Exists(dir.File("qelvor.ini")));
