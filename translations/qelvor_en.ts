@@ -433,6 +433,18 @@ Nothing was saved.</translation>
         <source>Reconnect when the link is lost (every 2 s)</source>
         <translation>Reconnect when the link is lost (every 2 s)</translation>
     </message>
+    <message>
+        <source>Close the port to change it</source>
+        <translation>Close the port to change it</translation>
+    </message>
+    <message>
+        <source>Close port</source>
+        <translation>Close port</translation>
+    </message>
+    <message>
+        <source>Device path</source>
+        <translation>Device path</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CCsvExportRunner</name>
@@ -867,6 +879,21 @@ Nothing was changed.</translation>
     </message>
 </context>
 <context>
+    <name>qelvor::CSerialDeviceList</name>
+    <message>
+        <source>no access: group %1</source>
+        <translation>no access: group %1</translation>
+    </message>
+    <message>
+        <source>busy: locked by process %1</source>
+        <translation>busy: locked by process %1</translation>
+    </message>
+    <message>
+        <source>busy: held by another program</source>
+        <translation>busy: held by another program</translation>
+    </message>
+</context>
+<context>
     <name>qelvor::CStatisticsPanel</name>
     <message>
         <source>Reset</source>
@@ -998,6 +1025,196 @@ Nothing was changed.</translation>
     <message>
         <source>Later</source>
         <translation>Later</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CMenuBar</name>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>&amp;Port</source>
+        <translation>&amp;Port</translation>
+    </message>
+    <message>
+        <source>&amp;Send</source>
+        <translation>&amp;Send</translation>
+    </message>
+    <message>
+        <source>&amp;Tools</source>
+        <translation>&amp;Tools</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>Menu bar</source>
+        <translation>Menu bar</translation>
+    </message>
+    <message>
+        <source>Menu &amp;bar</source>
+        <translation>Menu &amp;bar</translation>
+    </message>
+    <message>
+        <source>&amp;Data list</source>
+        <translation>&amp;Data list</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>&amp;Scroll to the newest record</source>
+        <translation>&amp;Scroll to the newest record</translation>
+    </message>
+    <message>
+        <source>&amp;Configure...</source>
+        <translation>&amp;Configure...</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>&amp;Open</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>&amp;Send the text</source>
+        <translation>&amp;Send the text</translation>
+    </message>
+    <message>
+        <source>Add the check &amp;sum</source>
+        <translation>Add the check &amp;sum</translation>
+    </message>
+    <message>
+        <source>Control &amp;character</source>
+        <translation>Control &amp;character</translation>
+    </message>
+    <message>
+        <source>&amp;Re-send</source>
+        <translation>&amp;Re-send</translation>
+    </message>
+    <message>
+        <source>Send a &amp;file...</source>
+        <translation>Send a &amp;file...</translation>
+    </message>
+    <message>
+        <source>&amp;Auto send</source>
+        <translation>&amp;Auto send</translation>
+    </message>
+    <message>
+        <source>Send on &amp;double-click</source>
+        <translation>Send on &amp;double-click</translation>
+    </message>
+    <message>
+        <source>Edit &amp;quick sends...</source>
+        <translation>Edit &amp;quick sends...</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CWindowKeyboard</name>
+    <message>
+        <source>Buffer: received bytes not yet split</source>
+        <translation>Buffer: received bytes not yet split</translation>
+    </message>
+    <message>
+        <source>Show or hide the data list</source>
+        <translation>Show or hide the data list</translation>
+    </message>
+    <message>
+        <source>Traffic records</source>
+        <translation>Traffic records</translation>
+    </message>
+    <message>
+        <source>Data list</source>
+        <translation>Data list</translation>
+    </message>
+    <message>
+        <source>Text to send</source>
+        <translation>Text to send</translation>
+    </message>
+    <message>
+        <source>Send the text</source>
+        <translation>Send the text</translation>
+    </message>
+    <message>
+        <source>Add the check sum</source>
+        <translation>Add the check sum</translation>
+    </message>
+    <message>
+        <source>Send a control character</source>
+        <translation>Send a control character</translation>
+    </message>
+    <message>
+        <source>Load a data file</source>
+        <translation>Load a data file</translation>
+    </message>
+    <message>
+        <source>Configure the port</source>
+        <translation>Configure the port</translation>
+    </message>
+    <message>
+        <source>Open the port</source>
+        <translation>Open the port</translation>
+    </message>
+    <message>
+        <source>Close the port</source>
+        <translation>Close the port</translation>
+    </message>
+    <message>
+        <source>Send a file</source>
+        <translation>Send a file</translation>
+    </message>
+    <message>
+        <source>Send again</source>
+        <translation>Send again</translation>
+    </message>
+    <message>
+        <source>Save the records</source>
+        <translation>Save the records</translation>
+    </message>
+    <message>
+        <source>Scroll to the newest record</source>
+        <translation>Scroll to the newest record</translation>
+    </message>
+    <message>
+        <source>Send on double-click</source>
+        <translation>Send on double-click</translation>
+    </message>
+    <message>
+        <source>Auto send</source>
+        <translation>Auto send</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Port state</source>
+        <translation>Port state</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>Data processing</source>
+        <translation>Data processing</translation>
+    </message>
+    <message>
+        <source>Clock</source>
+        <translation>Clock</translation>
     </message>
 </context>
 </TS>

@@ -433,6 +433,18 @@ Nothing was saved.</source>
         <source>Reconnect when the link is lost (every 2 s)</source>
         <translation>连接断开后自动重连(每 2 秒)</translation>
     </message>
+    <message>
+        <source>Close the port to change it</source>
+        <translation>关闭端口后才能修改</translation>
+    </message>
+    <message>
+        <source>Close port</source>
+        <translation>关闭端口</translation>
+    </message>
+    <message>
+        <source>Device path</source>
+        <translation>设备路径</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CCsvExportRunner</name>
@@ -867,6 +879,21 @@ Nothing was changed.</source>
     </message>
 </context>
 <context>
+    <name>qelvor::CSerialDeviceList</name>
+    <message>
+        <source>no access: group %1</source>
+        <translation>无权访问：需加入组 %1</translation>
+    </message>
+    <message>
+        <source>busy: locked by process %1</source>
+        <translation>忙：被进程 %1 锁定</translation>
+    </message>
+    <message>
+        <source>busy: held by another program</source>
+        <translation>忙：被其他程序占用</translation>
+    </message>
+</context>
+<context>
     <name>qelvor::CStatisticsPanel</name>
     <message>
         <source>Reset</source>
@@ -998,6 +1025,196 @@ Nothing was changed.</source>
     <message>
         <source>Later</source>
         <translation>以后再说</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CMenuBar</name>
+    <message>
+        <source>&amp;File</source>
+        <translation>文件(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>视图(&amp;V)</translation>
+    </message>
+    <message>
+        <source>&amp;Port</source>
+        <translation>端口(&amp;P)</translation>
+    </message>
+    <message>
+        <source>&amp;Send</source>
+        <translation>发送(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Tools</source>
+        <translation>工具(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>帮助(&amp;H)</translation>
+    </message>
+    <message>
+        <source>Menu bar</source>
+        <translation>菜单栏</translation>
+    </message>
+    <message>
+        <source>Menu &amp;bar</source>
+        <translation>菜单栏(&amp;B)</translation>
+    </message>
+    <message>
+        <source>&amp;Data list</source>
+        <translation>数据列表(&amp;D)</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>退出(&amp;X)</translation>
+    </message>
+    <message>
+        <source>&amp;Scroll to the newest record</source>
+        <translation>滚动到最新记录(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Configure...</source>
+        <translation>端口设置(&amp;C)...</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>打开端口(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>关闭端口(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Send the text</source>
+        <translation>发送数据(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Add the check &amp;sum</source>
+        <translation>添加校验和(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Control &amp;character</source>
+        <translation>控制符(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Re-send</source>
+        <translation>重新发送(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Send a &amp;file...</source>
+        <translation>发送文件(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>&amp;Auto send</source>
+        <translation>自动发送(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Send on &amp;double-click</source>
+        <translation>双击即发送(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Edit &amp;quick sends...</source>
+        <translation>编辑快捷发送(&amp;Q)...</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CWindowKeyboard</name>
+    <message>
+        <source>Buffer: received bytes not yet split</source>
+        <translation>缓冲区：尚未分帧的接收字节</translation>
+    </message>
+    <message>
+        <source>Show or hide the data list</source>
+        <translation>显示或隐藏数据列表</translation>
+    </message>
+    <message>
+        <source>Traffic records</source>
+        <translation>通信记录</translation>
+    </message>
+    <message>
+        <source>Data list</source>
+        <translation>数据列表</translation>
+    </message>
+    <message>
+        <source>Text to send</source>
+        <translation>待发送文本</translation>
+    </message>
+    <message>
+        <source>Send the text</source>
+        <translation>发送数据</translation>
+    </message>
+    <message>
+        <source>Add the check sum</source>
+        <translation>添加校验和</translation>
+    </message>
+    <message>
+        <source>Send a control character</source>
+        <translation>发送控制符</translation>
+    </message>
+    <message>
+        <source>Load a data file</source>
+        <translation>加载数据文件</translation>
+    </message>
+    <message>
+        <source>Configure the port</source>
+        <translation>端口设置</translation>
+    </message>
+    <message>
+        <source>Open the port</source>
+        <translation>打开端口</translation>
+    </message>
+    <message>
+        <source>Close the port</source>
+        <translation>关闭端口</translation>
+    </message>
+    <message>
+        <source>Send a file</source>
+        <translation>发送文件</translation>
+    </message>
+    <message>
+        <source>Send again</source>
+        <translation>重新发送</translation>
+    </message>
+    <message>
+        <source>Save the records</source>
+        <translation>保存数据</translation>
+    </message>
+    <message>
+        <source>Scroll to the newest record</source>
+        <translation>滚动到最新记录</translation>
+    </message>
+    <message>
+        <source>Send on double-click</source>
+        <translation>双击即发送</translation>
+    </message>
+    <message>
+        <source>Auto send</source>
+        <translation>自动发送</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>Port state</source>
+        <translation>端口状态</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>进度</translation>
+    </message>
+    <message>
+        <source>Data processing</source>
+        <translation>数据处理</translation>
+    </message>
+    <message>
+        <source>Clock</source>
+        <translation>时钟</translation>
     </message>
 </context>
 </TS>

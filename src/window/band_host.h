@@ -20,8 +20,8 @@ class IBandHost {
     // Takes band under those added before; the window owns it, and it
     // starts hidden.
     virtual void AddBand(QWidget* band) = 0;
-    // Shows or hides band; the window grows or shrinks by its height, so
-    // that the controls above keep their places.
+    // Shows or hides band; the traffic list gives it room, and the window
+    // grows only when the list has no more to give, never past the screen.
     virtual void SetBandShown(QWidget* band, bool shown) = 0;
     // The window's own menu (the status bar's button and empty space).
     virtual QMenu* WindowMenu() const = 0;

@@ -3,8 +3,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -17,24 +17,26 @@
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
-#include <cmath>
 
 #include "config/com_setting.h"
 #include "config/string_table.h"
 #include "config/ui_language.h"
 #include "mainwnd/new_instance.h"
 #include "window/about_dialog.h"
+#include "window/client_area.h"
 #include "window/com_set_dlg.h"
 #include "window/csv_export_runner.h"
 #include "window/data_detail_dlg.h"
 #include "window/data_list_model.h"
 #include "window/data_list_pane.h"
+#include "window/dialog_units.h"
 #include "window/engine_timers.h"
 #include "window/file_commands.h"
 #include "window/find_bar.h"
 #include "window/highlight_rules_dlg.h"
 #include "window/key_filter.h"
 #include "window/local_text.h"
+#include "window/menu_bar.h"
 #include "window/modem_lines_band.h"
 #include "window/popup_menus.h"
 #include "window/qt_message_box.h"
@@ -48,41 +50,16 @@
 #include "window/traffic_list_pane.h"
 #include "window/traffic_list_view.h"
 #include "window/traffic_table_model.h"
+#include "window/window_keyboard.h"
+#include "window/window_menus.h"
+#include "window/window_placement.h"
 
 namespace qelvor {
 
 namespace {
 
-// The template's client area in dialog units, and the pixels of one unit.
-constexpr int kDialogWidth = 430;
-constexpr int kDialogHeight = 325;
-constexpr double kUnitX = 1.5;
-constexpr double kUnitY = 1.625;
-// The font those units belong to: a dialog unit is a quarter of its mean
-// character width and an eighth of its height, so the labels fit the
-// template's buttons whatever font the desktop uses.
-constexpr int kFontPixels = 11;
 // How soon a close that met a running command tries again.
 constexpr int kRetryMs = 10;
-
-QRect Pixels(QRect units) {
-    const auto x = [](int v) { return static_cast<int>(std::lround(v * kUnitX)); };
-    const auto y = [](int v) { return static_cast<int>(std::lround(v * kUnitY)); };
-    return QRect(x(units.x()), y(units.y()), x(units.width()), y(units.height()));
-}
-
-// A caption wider than its button (a long engine caption such as "CheckSum
-// ASTM", or a wide desktop font) is drawn in a smaller font, down to 8 pixels,
-// rather than cut.
-void FitCaption(QAbstractButton* button) {
-    constexpr int kMargin = 8;
-    constexpr int kSmallestPixels = 8;
-    QFont fitted = button->parentWidget()->font();
-    while (fitted.pixelSize() > kSmallestPixels &&
-           QFontMetrics(fitted).horizontalAdvance(button->text()) > button->width() - kMargin)
-        fitted.setPixelSize(fitted.pixelSize() - 1);
-    button->setFont(fitted);
-}
 
 }  // namespace
 
@@ -90,14 +67,15 @@ CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
     : QWidget(parent), settings_(settings) {
     setObjectName(QStringLiteral("MainWindow"));
     QFont unitsFont = font();
-    unitsFont.setPixelSize(kFontPixels);
+    unitsFont.setPixelSize(kDialogFontPixels);
     setFont(unitsFont);
     engine_ = std::make_unique<CMainEngine>(settings_, *this);
     timers_ = new CEngineTimers(*engine_, this);
     // The engine closes the port for "-n"; the configuration dialog follows.
     connect(timers_, &CEngineTimers::startupSetupRan, this, &CMainWindow::RunSetPortDialog);
     files_ = std::make_unique<CFileCommands>(*engine_, settings_, this);
-    resize(Pixels(QRect(0, 0, kDialogWidth, kDialogHeight)).size());
+    client_ = new CClientArea(this);
+    client_->resize(Pixels(QRect(0, 0, kDialogWidth, kDialogHeight)).size());
     BuildControls();
     ConnectButtons();
     ConnectSendControls();
@@ -105,11 +83,14 @@ CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
     ApplyDataListShown(settings_.ShowDataListWnd != 0);
     BuildAnchors();
     // The window can grow, never shrink below the size it opened at.
-    openingSize_ = size();
-    setMinimumSize(openingSize_);
+    client_->Start(trafficList_, statusBar_);
     BuildBands();
     setAcceptDrops(true);
     keys_->InstallOn(this);
+    // After the key filter, which would keep Escape from the bar's menus.
+    menus_->BuildMenuBar();
+    CWindowKeyboard::Arrange(this);
+    SetMenuBarShown(CWindowPlacement::Restore(*this, trafficList_->Header()));
     ShowSettings();
     setWindowTitle(LocalText(engine_->State().title));
 }
@@ -136,7 +117,7 @@ void CMainWindow::Start(const CStartupArgs& args, CLogWriter* log) {
 // --- building ---
 
 QPushButton* CMainWindow::AddButton(const char* name, const char* label, QRect dialogUnits) {
-    auto* button = new QPushButton(tr(label), this);
+    auto* button = new QPushButton(tr(label), client_);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoDefault(false);
     button->setGeometry(Pixels(dialogUnits));
@@ -144,18 +125,18 @@ QPushButton* CMainWindow::AddButton(const char* name, const char* label, QRect d
 }
 
 QCheckBox* CMainWindow::AddCheckBox(const char* name, const char* label, QRect dialogUnits) {
-    auto* box = new QCheckBox(tr(label), this);
+    auto* box = new QCheckBox(tr(label), client_);
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(Pixels(dialogUnits));
     return box;
 }
 
 void CMainWindow::BuildControls() {
-    bufferLabel_ = new QLabel(tr("Buffer"), this);
+    bufferLabel_ = new QLabel(tr("Buffer"), client_);
     bufferLabel_->setObjectName(QStringLiteral("BufferLabel"));
     bufferLabel_->setGeometry(Pixels(QRect(5, 3, 25, 8)));
     bufferLabel_->installEventFilter(this);
-    bufferBox_ = new QLineEdit(this);
+    bufferBox_ = new QLineEdit(client_);
     bufferBox_->setObjectName(QStringLiteral("BufferBox"));
     bufferBox_->setReadOnly(true);
     bufferBox_->setAcceptDrops(false);
@@ -163,13 +144,13 @@ void CMainWindow::BuildControls() {
     showDataList_ = AddButton("ShowDataList", ">", QRect(209, 1, 7, 14));
     BuildTrafficList();
     BuildDataList();
-    sendBox_ = new QLineEdit(this);
+    sendBox_ = new QLineEdit(client_);
     sendBox_->setObjectName(QStringLiteral("SendBox"));
     sendBox_->setAcceptDrops(false);
     sendBox_->setGeometry(Pixels(QRect(5, 258, 293, 14)));
     controls_[kIdSendData] = AddButton("SendData", QT_TR_NOOP("SendData"), QRect(305, 258, 53, 14));
     controls_[kIdCheckSum] = AddButton("CheckSum", QT_TR_NOOP("CheckSum"), QRect(372, 258, 53, 14));
-    sendCtrl_ = new QToolButton(this);
+    sendCtrl_ = new QToolButton(client_);
     sendCtrl_->setObjectName(QStringLiteral("SendCtrl"));
     sendCtrl_->setText(tr("SendCtrl"));
     sendCtrl_->setPopupMode(QToolButton::MenuButtonPopup);
@@ -187,33 +168,34 @@ void CMainWindow::BuildControls() {
     sendNow_ = AddCheckBox("SendNow", QT_TR_NOOP("send now"), QRect(125, 296, 48, 10));
     controls_[kIdAutoSend] = AddButton("AutoSend", QT_TR_NOOP("AutoSend"), QRect(185, 296, 53, 14));
     AddButton("Exit", QT_TR_NOOP("Exit"), QRect(372, 296, 53, 14));
-    statusBar_ = new CStatusBar(this);
-    statusBar_->setGeometry(0, height() - CStatusBar::kHeight, width(), CStatusBar::kHeight);
+    statusBar_ = new CStatusBar(client_);
+    statusBar_->setGeometry(0, client_->height() - CStatusBar::kHeight, client_->width(),
+                            CStatusBar::kHeight);
     keys_ = new CKeyFilter(sendBox_, this);
 }
 
 void CMainWindow::BuildTrafficList() {
-    traffic_ = new CTrafficListPane(*engine_, settings_, this);
+    traffic_ = new CTrafficListPane(*engine_, settings_, client_);
     trafficList_ = traffic_->View();
     trafficModel_ = traffic_->Model();
     trafficList_->setGeometry(Pixels(QRect(5, 18, 209, 234)));
     connect(traffic_, &CTrafficListPane::popupRequested, this,
-            [this](QPoint at) { PopUp(QStringLiteral("EVENT"), at); });
+            [this](QPoint at) { menus_->PopUp(QStringLiteral("EVENT"), at); });
 }
 
 void CMainWindow::BuildDataList() {
-    data_ = new CDataListPane(*engine_, this);
+    data_ = new CDataListPane(*engine_, client_);
     dataList_ = data_->View();
     dataModel_ = data_->Model();
     dataList_->setGeometry(Pixels(QRect(217, 0, 208, 252)));
     controls_[kIdDataList] = dataList_;
     connect(data_, &CDataListPane::popupRequested, this,
-            [this](QPoint at) { PopUp(QStringLiteral("DATA_PROC"), at); });
+            [this](QPoint at) { menus_->PopUp(QStringLiteral("DATA_PROC"), at); });
 }
 
 void CMainWindow::BuildAnchors() {
     const auto add = [this](QWidget* control, unsigned flags, int mode, bool keepMinimum) {
-        anchors_.Add(control, AnchorRule{flags, 100, mode, keepMinimum, {}});
+        client_->Anchors().Add(control, AnchorRule{flags, 100, mode, keepMinimum, {}});
     };
     add(bufferBox_, kGrowWidth, 0, false);
     add(showDataList_, kMoveRight, 0, false);
@@ -225,7 +207,6 @@ void CMainWindow::BuildAnchors() {
     for (const char* name : {"SendCtrl", "LoadFile", "SetPort", "OpenPort", "ClosePort", "SendFile",
                              "ReSend", "SaveData", "Scroll", "SendNow", "AutoSend", "Exit"})
         add(findChild<QWidget*>(QString::fromLatin1(name)), kMoveBoth, 1, false);
-    anchors_.Start(size());
 }
 
 void CMainWindow::BuildBands() {
@@ -256,34 +237,19 @@ void CMainWindow::BuildBands() {
 }
 
 void CMainWindow::AddBand(QWidget* band) {
-    band->setParent(this);
-    bands_.Add(band);
+    client_->AddBand(band);
 }
 
 void CMainWindow::AddWindowShortcut(QAction* action) {
     addAction(action);
 }
 
-void CMainWindow::SetBandShown(QWidget* band, bool shown) {
-    const int change = bands_.SetShown(band, shown);
-    if (change == 0) return;
-    // The height is taken before the new minimum, which may grow the window
-    // by itself.
-    const int target = height() + change;
-    setMinimumSize(openingSize_ + QSize(0, bands_.ShownHeight()));
-    if (isMaximized() || isFullScreen())
-        PlaceBands();
-    else
-        resize(width(), target);
+bool CMainWindow::BandShown(const QWidget* band) const {
+    return client_->BandShown(band);
 }
 
-// The dialog controls take the client area above the bands; the bands sit on
-// the status bar.
-void CMainWindow::PlaceBands() {
-    const int bandsHeight = bands_.ShownHeight();
-    anchors_.Resize(QSize(width(), height() - bandsHeight));
-    bands_.Place(width(), height() - CStatusBar::kHeight);
-    statusBar_->setGeometry(0, height() - CStatusBar::kHeight, width(), CStatusBar::kHeight);
+void CMainWindow::SetBandShown(QWidget* band, bool shown) {
+    if (client_->SetBandShown(band, shown)) FitToScreen();
 }
 
 void CMainWindow::ConnectButtons() {
@@ -318,17 +284,37 @@ void CMainWindow::ConnectSendControls() {
 }
 
 void CMainWindow::ConnectMenus() {
-    QMenu* ctrl = BuildCtrlCharMenu(sendCtrl_);
-    sendCtrl_->setMenu(ctrl);
-    connect(ctrl, &QMenu::triggered, this,
-            [this](QAction* action) { engine_->OnCtrlMenu(CommandOf(action)); });
-    systemMenu_ = BuildSystemMenu(this);
-    systemMenu_->setObjectName(QStringLiteral("SystemMenu"));
-    connect(systemMenu_, &QMenu::triggered, this,
-            [this](QAction* action) { RunCommand(CommandOf(action)); });
+    menus_ = new CWindowMenus(
+        *this, settings_, [this](int command) { RunCommand(command); },
+        [this](int command) { engine_->OnCtrlMenu(command); }, *sendCtrl_);
+    systemMenu_ = menus_->WindowMenu();
+    connect(menus_, &CWindowMenus::menuBarToggled, this, [this](bool shown) {
+        SetMenuBarShown(shown);
+        CWindowPlacement::StoreMenuBarShown(shown);
+    });
     statusBar_->SetMenu(systemMenu_);
     connect(statusBar_, &CStatusBar::paneDoubleClicked, this, &CMainWindow::OnPaneDoubleClicked);
     connect(statusBar_, &CStatusBar::paneRightReleased, this, &CMainWindow::OnPaneRightReleased);
+}
+
+void CMainWindow::SetMenuBarShown(bool shown) {
+    menus_->SetMenuBarShown(shown);
+    FitToScreen();
+}
+
+// --- size and place ---
+
+void CMainWindow::FitToScreen() {
+    const int top = menus_->MenuBarHeight();
+    CWindowPlacement::KeepOnScreen(*this, client_->SmallestSize() + QSize(0, top));
+    LayOut();
+}
+
+void CMainWindow::LayOut() {
+    const int top = menus_->MenuBarHeight();
+    if (top > 0) menus_->MenuBar()->setGeometry(0, 0, width(), top);
+    client_->setGeometry(0, top, width(), height() - top);
+    client_->Place();
 }
 
 // --- state into widgets ---
@@ -510,8 +496,8 @@ void CMainWindow::OnPaneDoubleClicked(int pane) {
 }
 
 void CMainWindow::OnPaneRightReleased(int pane, QPoint at) {
-    if (pane == 2) PopUp(QStringLiteral("DATA_PROC"), at);
-    if (pane == 3) PopUp(QStringLiteral("SelectUI"), at);
+    if (pane == 2) menus_->PopUp(QStringLiteral("DATA_PROC"), at);
+    if (pane == 3) menus_->PopUp(QStringLiteral("SelectUI"), at);
 }
 
 void CMainWindow::TogglePin() {
@@ -521,9 +507,7 @@ void CMainWindow::TogglePin() {
     setWindowFlag(Qt::WindowStaysOnTopHint, pinned_);
     setGeometry(frame);
     show();
-    for (QAction* action : systemMenu_->actions()) {
-        if (CommandOf(action) == kCmdPinWindow) action->setChecked(pinned_);
-    }
+    menus_->SetPinned(pinned_);
 }
 
 void CMainWindow::StartNewInstance() {
@@ -537,14 +521,7 @@ void CMainWindow::ShowAbout() {
 }
 
 QMenu* CMainWindow::BuildPopup(const QString& name) {
-    const bool astmMode = settings_.ProtocolMode == kProtocolAstm;
-    return BuildNamedPopup(name, this, astmMode, settings_.UsedUILangCode);
-}
-
-void CMainWindow::PopUp(const QString& name, QPoint at) {
-    std::unique_ptr<QMenu> menu(BuildPopup(name));
-    if (menu == nullptr) return;
-    RunCommand(CommandOf(menu->exec(at)));
+    return menus_->BuildPopup(name);
 }
 
 // --- events ---
@@ -570,18 +547,21 @@ void CMainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     if (!closed_) engine_->OnClosePort();
+    if (!closed_)
+        CWindowPlacement::Store(*this, trafficList_->Header(), !menus_->MenuBar()->isHidden());
     closed_ = true;
     event->accept();
 }
 
 void CMainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    PlaceBands();
+    LayOut();
 }
 
 void CMainWindow::contextMenuEvent(QContextMenuEvent* event) {
     // Over empty space only: the controls keep their own menus.
-    if (childAt(event->pos()) == nullptr) systemMenu_->exec(event->globalPos());
+    QWidget* under = childAt(event->pos());
+    if (under == nullptr || under == client_) systemMenu_->exec(event->globalPos());
 }
 
 void CMainWindow::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,8 +1,10 @@
 // The main window of the desktop program: a thin view of CMainEngine. It
 // turns clicks, keys, menu commands and timer ticks into engine calls, and the
-// engine's state (the OnStateChanged bits and CMainState) into widgets. The
-// controls sit where the dialog template puts them, in dialog units, and
-// follow resizing by their anchors. User-interface thread only.
+// engine's state (the OnStateChanged bits and CMainState) into widgets. Under
+// the menu bar, the controls sit where the dialog template puts them, in
+// dialog units, and follow resizing by their anchors; the bands take their
+// room from the list, and the window stays inside its screen. User-interface
+// thread only.
 #pragma once
 
 #include <QWidget>
@@ -13,8 +15,6 @@
 #include "mainwnd/main_engine.h"
 #include "mainwnd/main_view.h"
 #include "window/band_host.h"
-#include "window/resize_anchors.h"
-#include "window/window_bands.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -38,6 +38,8 @@ class CFindBar;
 class CTrafficListOptions;
 class CKeyFilter;
 class CLogWriter;
+class CWindowMenus;
+class CClientArea;
 class CModemLinesBand;
 class CQuickSendRow;
 class CStatisticsPanel;
@@ -60,11 +62,12 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
 
     // Runs one command of a popup menu, by its id.
     void RunCommand(int command);
-    // The popups as they are built when opened; the caller owns them.
+    // A menu of the named popup's actions as they are shown now; the caller
+    // owns the menu, the window the actions.
     QMenu* BuildPopup(const QString& name);
     // Loads a dropped or chosen file as the data file.
     void LoadDataFile(const QString& path);
-    bool BandShown(const QWidget* band) const { return bands_.Shown(band); }
+    bool BandShown(const QWidget* band) const;
 
     // IBandHost
     CMainEngine& Engine() override { return *engine_; }
@@ -98,10 +101,16 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     void BuildAnchors();
     // The bands and their commands in the window's menu.
     void BuildBands();
-    void PlaceBands();
     void ConnectButtons();
     void ConnectSendControls();
     void ConnectMenus();
+    void SetMenuBarShown(bool shown);
+
+    // --- size and place ---
+    // The smallest size for the shown bands and menu bar, inside the screen;
+    // the window grows to it and is kept on the screen.
+    void FitToScreen();
+    void LayOut();
 
     // --- state into widgets ---
     void ShowButtons();
@@ -120,16 +129,15 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     void StartNewInstance();
     void ShowAbout();
     void EditHighlightRules();
-    void PopUp(const QString& name, QPoint at);
 
     CComSetting& settings_;
     std::unique_ptr<CMainEngine> engine_;
     std::unique_ptr<CFileCommands> files_;
     std::map<int, QWidget*> controls_;  // the engine's control ids
     CEngineTimers* timers_ = nullptr;
-    CResizeAnchors anchors_;
-    CWindowBands bands_;
-    QSize openingSize_;  // the smallest the window may be with no band shown
+    // The controls, bands and status bar under the menu bar.
+    CClientArea* client_ = nullptr;
+    CWindowMenus* menus_ = nullptr;
     CTrafficListPane* traffic_ = nullptr;
     CTrafficTableModel* trafficModel_ = nullptr;
     CFindBar* findBar_ = nullptr;

@@ -49,6 +49,12 @@ int CommandOf(const QAction* action) {
     return action == nullptr ? 0 : action->data().toInt();
 }
 
+QAction* CommandAction(const QMenu* menu, int command) {
+    for (QAction* action : menu->actions())
+        if (CommandOf(action) == command) return action;
+    return nullptr;
+}
+
 QMenu* BuildCtrlCharMenu(QWidget* parent) {
     return BuildMenu(parent, QStringLiteral("CTRL_CHAR"),
                      {{"SOH(0x01)", kCmdCtrlCharFirst + 0x01},

@@ -33,5 +33,7 @@ QMenu* BuildNamedPopup(const QString& name, QWidget* parent, bool astmMode, int 
 
 // The command id an action of these menus carries; 0 for none.
 int CommandOf(const QAction* action);
+// The action of menu that carries command; null when it has none.
+QAction* CommandAction(const QMenu* menu, int command);
 
 }  // namespace qelvor

@@ -1,8 +1,7 @@
 // The bands the main window adds under its dialog controls and above the
 // status bar (the find bar, the quick-send row, the modem lines, the
-// statistics): each is shown or hidden on its own, and the window grows or
-// shrinks by a band's height as it comes or goes, so the controls above keep
-// their places and sizes. User-interface thread only.
+// statistics): each is shown or hidden on its own; the window gives them
+// their room. User-interface thread only.
 #pragma once
 
 #include <vector>

@@ -5,12 +5,6 @@
 #include "window/popup_menus.h"
 #include "window/resize_anchors.h"
 
-static QAction* CommandAction(const QMenu* menu, int command) {
-    for (QAction* action : menu->actions())
-        if (CommandOf(action) == command) return action;
-    return nullptr;
-}
-
 // Right-clicks line row of the data list, triggers what choose picks; the popup's name.
 static QString RightClickDataLine(WindowFixture& f, int row,
                                   const std::function<QAction*(QMenu*)>& choose) {
