@@ -125,23 +125,17 @@ TEST_F(LogSaver, AsksBeforeTouchingAnExistingFileAndFollowsTheSettings) {
     ScopedEnv config("XDG_CONFIG_HOME", desktop_.File("config"));
     ASSERT_EQ(Save(LogFormat::Raw, false, report), 1);
     EXPECT_EQ(ReadFile(desktop_.File("config/qelvor/MsgLog.log")), kRaw);
-    // Without a desktop an installed program saves into the documents folder, else into
-    // the settings folder, made at the first save; the box names the file.
+    // Without a desktop or documents folder an installed program saves into the settings
+    // folder, made at the first save; the box names the file.
     ScopedEnv home("HOME", desktop_.File("home"));
-    ASSERT_TRUE(EnsureFolder(desktop_.File("home/Documents")));
-    settings_.SaveDatatoDesktop = 1;
-    for (const char* folder : {"home/Documents/", "config/qelvor/"}) {
-        settings_.ExeDir = "/usr/bin/";
-        settings_.DesktopDir = UserFilesFolder(settings_.ExeDir);
-        fs::remove_all(desktop_.File("config"));
-        ASSERT_EQ(Save(LogFormat::Fmt, true, report), 1) << folder;
-        const std::string file = desktop_.File(folder) + "MsgLog.log";
-        EXPECT_EQ(ReadFile(file) + box_.Take(),
-                  kFmtWithTime +
-                      "Save Log Data (info, ok): with Fmt styleSave data file succeeded: " + file +
-                      "\n");
-        fs::remove_all(desktop_.File("home"));
-    }
+    fs::remove_all(desktop_.File("config"));
+    std::tie(settings_.ExeDir, settings_.SaveDatatoDesktop) = std::tuple("/usr/bin/", 1);
+    settings_.DesktopDir = UserFilesFolder(settings_.ExeDir);
+    ASSERT_EQ(Save(LogFormat::Fmt, true, report), 1);
+    const std::string file = desktop_.File("config/qelvor/MsgLog.log");
+    EXPECT_EQ(ReadFile(file) + box_.Take(),
+              kFmtWithTime + "Save Log Data (info, ok): with Fmt styleSave data file succeeded: " +
+                  file + "\n");
 }
 
 // Each row breaks the save and names the error shown, also without asking

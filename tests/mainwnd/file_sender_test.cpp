@@ -62,8 +62,7 @@ TEST_F(FileSender, FailedSendsFileFormsTheByteOrderMarkAndReSend) {
     EXPECT_EQ(counts.bytesSent, bytes + 6);
 }
 
-// Progress shows in pane 1, the pieces count as they go; a close during a send records what
-// did not go out.
+// Progress shows in pane 1; a close during a send records what did not go out.
 TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
     listener = Socket::Listen();
     const int smallBuffer = 65536;
@@ -101,13 +100,6 @@ TEST_F(FileSender, LargeFileGoesOutAtThePollWhileThePeerReadsSlowly) {
     EXPECT_TRUE(received == expected) << received.size() << " bytes arrived";
     EXPECT_EQ(Typed(),
               (Lines{"R:mid\r\n", "I:SendFile<" + path + ">: 12582912 bytes sent", "S:after"}));
-    // The pieces counted in the seconds they went out, and the one sent record.
-    const CTrafficStats& stats = Engine().Exchange().Stats();
-    uint64_t perSecond = 0;
-    for (const CTrafficStats::Second& second : stats.LastSeconds(CTrafficStats::Clock::now()))
-        perSecond += second.out;
-    EXPECT_EQ(std::make_tuple(stats.Counts().bytesSent, stats.Counts().recordsSent, perSecond),
-              std::make_tuple(kSize + 5, 1u, kSize + 5));
     ASSERT_GE(view.pane1.size(), 3u) << "the progress moved";
     for (size_t i = 0; i + 1 < view.pane1.size(); ++i)
         EXPECT_THAT(view.pane1[i],

@@ -18,8 +18,9 @@ class FileCommandsTest : public QObject {
             QCOMPARE(dialog->directory().absolutePath(), QDir(folder).absolutePath());
             if (file.isEmpty()) return;
             if (text != nullptr)
-                box.emplace(
-                    [text](QWidget* shown) { *text = qobject_cast<QMessageBox*>(shown)->text(); });
+                box.emplace([text](QWidget* shown) {
+                    if (auto* message = qobject_cast<QMessageBox*>(shown)) *text = message->text();
+                });
             dialog->findChild<QLineEdit*>("fileNameEdit")->setText(file);
             static_cast<QDialog*>(dialog)->accept();
         });
