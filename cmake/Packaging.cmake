@@ -1,19 +1,20 @@
 # Install rules and the Debian package: `cpack -G DEB` in the build folder
 # packs what is built. The programs go to bin/, the plug-in and its sample
-# script to lib/qelvor/ (the host looks in ../lib/qelvor/ beside the program's
-# folder), the desktop entry and the icon to the XDG places. The man pages and
+# script to lib/qelvor/plugins/ (the host looks in ../lib/qelvor/plugins/
+# beside the program's folder), the desktop entry and the icon to the XDG places. The man pages and
 # the completion bring their own install rules.
 include(GNUInstallDirs)
 
 install(TARGETS qelvor qelvor-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET LuaPlugins)
-    install(TARGETS LuaPlugins LIBRARY DESTINATION lib/qelvor)
-    install(FILES ${PROJECT_SOURCE_DIR}/plugins/lua/LuaProc.lua DESTINATION lib/qelvor)
+    install(TARGETS LuaPlugins LIBRARY DESTINATION lib/qelvor/plugins)
+    install(FILES ${PROJECT_SOURCE_DIR}/plugins/lua/LuaProc.lua DESTINATION lib/qelvor/plugins)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/qelvor.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/qelvor.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qelvor)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qelvor)

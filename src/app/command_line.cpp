@@ -45,6 +45,21 @@ CCommandLine CCommandLine::FromMain(int argc, char** argv) {
     return CCommandLine(std::move(args));
 }
 
+bool CCommandLine::IsInfoOption(std::string_view arg) {
+    return arg == "--version" || arg == "--help";
+}
+
+std::string CCommandLine::InfoText(std::string_view arg, std::string_view version) {
+    if (arg == "--version") return "qelvor " + std::string(version) + "\n";
+    return "Usage: qelvor [FILE]                  the window, FILE loaded into the data list\n"
+           "       qelvor -n NAME                 settings file NAME, configuration first\n"
+           "       qelvor --session CAPTURE       a capture file shown read-only\n"
+           "       qelvor -zip [-del] ARCHIVE FOLDER [FILE...]\n"
+           "                                      pack files into a zip archive, no window\n"
+           "       qelvor --version | --help\n"
+           "The headless program is qelvor-cli; see qelvor(1) and qelvor-cli(1).\n";
+}
+
 size_t CCommandLine::IndexOf(std::string_view option, size_t from) const {
     for (size_t i = from; i < args_.size(); ++i) {
         if (EqualsNoCase(args_[i], option)) return i;

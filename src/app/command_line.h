@@ -18,6 +18,10 @@ class CCommandLine {
     explicit CCommandLine(std::vector<std::string> args);
     // argv[1] .. argv[argc - 1].
     static CCommandLine FromMain(int argc, char** argv);
+    // "--version" or "--help", which the program answers before anything
+    // else; InfoText is the answer ("qelvor VERSION", or the usage).
+    static bool IsInfoOption(std::string_view arg);
+    static std::string InfoText(std::string_view arg, std::string_view version);
 
     // The arguments joined by single blanks, an argument holding a blank or
     // a quote wrapped in double quotes: the line as a user would type it.

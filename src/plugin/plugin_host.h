@@ -54,8 +54,9 @@ class CPluginHost {
 };
 
 inline constexpr const char* kPluginLibraryName = "LuaPlugins.so";
-// Installed in /usr/bin, the program finds its plug-in in /usr/lib/qelvor/:
-// a library does not belong in bin/.
-inline constexpr const char* kInstalledPluginFolder = "../lib/qelvor/";
+// Installed in /usr/bin, the program finds its plug-in in
+// /usr/lib/qelvor/plugins/: a library does not belong in bin/, and one folder
+// below the package's own keeps it out of the linker's search (no ldconfig).
+inline constexpr const char* kInstalledPluginFolder = "../lib/qelvor/plugins/";
 
 }  // namespace qelvor

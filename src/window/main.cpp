@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cstdio>
 
+#include "app/command_line.h"
 #include "config/com_setting.h"
 #include "config/ui_language.h"
 #include "window/drovan_app.h"
@@ -15,6 +16,12 @@ qelvor::CComSetting g_settings;
 qelvor::CDrovanApp g_app;
 
 int main(int argc, char** argv) {
+    // "--version" and "--help" alone answer at once, without a display or
+    // the settings.
+    if (argc == 2 && qelvor::CCommandLine::IsInfoOption(argv[1])) {
+        std::fputs(qelvor::CCommandLine::InfoText(argv[1], QELVOR_VERSION).c_str(), stdout);
+        return 0;
+    }
     // The user's character set is the code page that sent text is turned
     // into; numbers keep the C form, so settings and options read the same
     // in every language.

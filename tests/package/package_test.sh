@@ -46,14 +46,15 @@ cat "$work/files"
 expected=(
     /usr/bin/qelvor
     /usr/bin/qelvor-cli
-    /usr/lib/qelvor/LuaPlugins\.so
-    /usr/lib/qelvor/LuaProc\.lua
+    /usr/lib/qelvor/plugins/LuaPlugins\.so
+    /usr/lib/qelvor/plugins/LuaProc\.lua
     /usr/share/applications/qelvor\.desktop
     /usr/share/icons/hicolor/scalable/apps/qelvor\.svg
+    /usr/share/doc/qelvor/copyright
 )
 # The man pages and the completion.
 for page in qelvor qelvor-cli; do
-    [ -f "$source/man/$page.1" ] && expected+=("/usr/share/man/man1/$page\.1(\.gz)?")
+    [ -f "$source/man/$page.1" ] && expected+=("/usr/share/man/man1/$page\.1\.gz")
 done
 [ -f "$source/completion/qelvor-cli" ] && expected+=(/usr/share/bash-completion/completions/qelvor-cli)
 for want in "${expected[@]}"; do
@@ -82,6 +83,16 @@ cli="$work/root/usr/bin/qelvor-cli"
 version=$("$cli" --version 2>&1) || fail "qelvor-cli --version exited with $?"
 grep -q "$(dpkg-deb -f "$deb" Version | cut -d- -f1)" <<<"$version" ||
     fail "qelvor-cli --version says '$version', the package is $(dpkg-deb -f "$deb" Version)"
+# Nothing goes to a library path, so no maintainer script calls ldconfig.
+dpkg-deb -e "$deb" "$work/control"
+grep -rl ldconfig "$work/control" && fail "a maintainer script calls ldconfig"
+# The window program answers --version and --help without a display.
+for option in --version --help; do
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/root/usr/bin/qelvor" $option 2>&1) ||
+        fail "qelvor $option exited with $?: $out"
+done
+grep -q "$(dpkg-deb -f "$deb" Version | cut -d- -f1)" <<<"$(env -u DISPLAY "$work/root/usr/bin/qelvor" --version)" ||
+    fail "qelvor --version does not name the package's version"
 # The window program loads its Qt libraries; "-zip" without an archive needs
 # no display and ends with status 2.
 status=0
@@ -90,7 +101,7 @@ status=0
 "$cli" --list-ports >"$work/ports" 2>&1 || { cat "$work/ports"; fail "qelvor-cli --list-ports exited with $?"; }
 
 # The unpacked qelvor-cli, as a TCP server in response-file mode, finds the
-# plug-in in ../lib/qelvor/ and the sample script beside it: a peer's ACK is
+# plug-in in ../lib/qelvor/plugins/ and the sample script beside it: a peer's ACK is
 # answered with the line the sample filled in.
 answer_through_plugin() {
     local port=$1 answer pid
@@ -126,7 +137,7 @@ done
 [ $plugin_ok -eq 1 ] || { cat "$work/plugin.out"; fail "the unpacked qelvor-cli did not answer through the plug-in"; }
 
 # The plug-in's own libraries resolve on this system.
-ldd "$work/root/usr/lib/qelvor/LuaPlugins.so" | grep 'not found' && fail "LuaPlugins.so needs a missing library"
+ldd "$work/root/usr/lib/qelvor/plugins/LuaPlugins.so" | grep 'not found' && fail "LuaPlugins.so needs a missing library"
 
 desktop="$work/root/usr/share/applications/qelvor.desktop"
 desktop-file-validate "$desktop" || fail "desktop-file-validate"

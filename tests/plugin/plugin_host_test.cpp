@@ -61,19 +61,20 @@ TEST(PluginHost, LargerAnswerIsFetchedThroughGetMsg) {
     EXPECT_TRUE(text == repeated) << text.size() << " bytes, not the line repeated " << length;
 }
 
-// Which library formats: the one beside the program before lib/qelvor/ of an
+// Which library formats: the one beside the program before lib/qelvor/plugins/ of an
 // installed program, kept until a reload is asked, none after FreePlugin.
 TEST(PluginHost, LoadKeepsTheLibraryUntilAReloadAndLooksBesideTheProgramFirst) {
     TempFolder root;
     std::filesystem::create_directories(root.File("bin"));
-    std::filesystem::create_directories(root.File("lib/qelvor"));
+    std::filesystem::create_directories(root.File("lib/qelvor/plugins"));
     CPluginHost host;
     const auto formatted = [&host] {
         std::string text = "axa";
         return host.FormatMsg(text) == 1 ? text : "not formatted";
     };
     EXPECT_EQ(host.LoadPlugin(root.File("bin/"), false), 0);
-    std::filesystem::copy_file(QELVOR_TEST_PLUGIN_KEEP, root.File("lib/qelvor/LuaPlugins.so"));
+    std::filesystem::copy_file(QELVOR_TEST_PLUGIN_KEEP,
+                               root.File("lib/qelvor/plugins/LuaPlugins.so"));
     std::filesystem::copy_file(QELVOR_TEST_PLUGIN_SHORTEN, root.File("bin/LuaPlugins.so"));
     ASSERT_EQ(host.LoadPlugin(root.File("bin/"), false), 1);
     EXPECT_EQ(formatted(), "aa");
