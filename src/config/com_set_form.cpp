@@ -3,12 +3,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 
 #include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
@@ -21,6 +22,8 @@ const std::array<int, 13> CComSetForm::kBaudRates = {
 namespace {
 
 constexpr const char* kCaption = "System Configure";
+// A set whose section names no ComPort uses the default, a COMn.
+constexpr int kComPortUnset = -1;
 
 struct CheckBinding {
     bool ComSetControls::*control;
@@ -120,7 +123,9 @@ bool LessNoCase(const std::string& a, const std::string& b) {
 }  // namespace
 
 CComSetForm::CComSetForm(CComSetting& global, bool portOpen, IMessageBox& box)
-    : global_(global), working_(global), portOpen_(portOpen), box_(box) {}
+    : global_(global), working_(global), portOpen_(portOpen), box_(box) {
+    SetDevices({});
+}
 
 std::string CComSetForm::Title(const std::string& base) const {
     if (base.find('(') != std::string::npos) return base;
@@ -132,7 +137,26 @@ std::string CComSetForm::Title(const std::string& base) const {
 void CComSetForm::Open() {
     Reset();
     c_.PortControlsEnabled = !portOpen_;
-    c_.ComNameShown = c_.ComPort == 0;
+    c_.ComNameShown = ComPortValue(c_.ComPort) == 0;
+    if (IsFirstStart()) OfferFoundDevice();
+}
+
+bool CComSetForm::IsFirstStart() const {
+    return !global_.IniPath.empty() && ::access(global_.IniPath.c_str(), F_OK) != 0 &&
+           errno == ENOENT;
+}
+
+// The default COM1 is seldom the device meant, nor is any built-in ttyS
+// port: a free device found besides them (an adapter plugged in) is offered,
+// else the path box.
+void CComSetForm::OfferFoundDevice() {
+    const int found = static_cast<int>(devices_.size());
+    if (c_.ComPort >= 0 && c_.ComPort < found && ComPortValue(c_.ComPort) == 0) return;
+    int offered = found;  // COM_Ext
+    for (int i = found - 1; i >= 0; --i) {
+        if (ComPortValue(i) == 0 && devices_[static_cast<size_t>(i)].state.empty()) offered = i;
+    }
+    ChooseComPort(offered);
 }
 
 void CComSetForm::Reset() {
@@ -146,7 +170,7 @@ void CComSetForm::Reset() {
 
 void CComSetForm::LoadIntoForm(const std::string& name) {
     working_.Load(name);
-    c_.ComPort = IndexIn(working_.ComPort, kComPortCount + 1);
+    c_.ComPort = ComPortIndex(working_.ComPort, working_.ComName);
     c_.BaudRate = BaudRateIndex(working_.BaudRate);
     c_.ByteSize = IndexIn(8 - working_.ByteSize, 5);
     c_.Parity = IndexIn(working_.Parity, 5);
@@ -214,7 +238,7 @@ std::optional<NumberRefusal> CComSetForm::CollectControls() {
 // A serial list without a selection leaves its field as it was, so a value
 // the list does not offer (a baud rate of 14400) survives a save.
 void CComSetForm::TakeListIndexes() {
-    if (c_.ComPort != -1) working_.ComPort = c_.ComPort;
+    if (c_.ComPort != -1) working_.ComPort = ComPortValue(c_.ComPort);
     if (c_.BaudRate >= 0 && c_.BaudRate < static_cast<int>(kBaudRates.size()))
         working_.BaudRate = kBaudRates[static_cast<size_t>(c_.BaudRate)];
     if (c_.ByteSize != -1) working_.ByteSize = 8 - c_.ByteSize;
@@ -284,7 +308,70 @@ void CComSetForm::ChooseWorkMode(int mode) {
 
 void CComSetForm::ChooseComPort(int index) {
     c_.ComPort = index;
-    c_.ComNameShown = index == 0;
+    const int value = ComPortValue(index);
+    if (value == 0 && index < static_cast<int>(devices_.size()))
+        c_.ComName = devices_[static_cast<size_t>(index)].path;
+    c_.ComNameShown = value == 0;
+}
+
+void CComSetForm::PortClosed() {
+    portOpen_ = false;
+    c_.PortControlsEnabled = true;
+}
+
+// --- the "COM Port" list ---
+
+void CComSetForm::SetDevices(std::vector<SerialDevice> devices) {
+    const int chosen = ComPortValue(c_.ComPort);
+    devices_ = std::move(devices);
+    c_.ComPortEntries.clear();
+    for (const SerialDevice& device : devices_)
+        c_.ComPortEntries.push_back(DeviceLine(device));
+    c_.ComPortEntries.push_back("COM_Ext");
+    for (int n = 1; n <= kComPortCount; ++n)
+        c_.ComPortEntries.push_back("COM" + std::to_string(n) + " (/dev/ttyS" +
+                                    std::to_string(n - 1) + ")");
+    if (chosen >= 0) c_.ComPort = ComPortIndex(chosen, c_.ComName);
+}
+
+int CComSetForm::ComPortIndex(int comPort, const std::string& comName) const {
+    if (comPort < 0 || comPort > kComPortCount) return -1;
+    const std::string path =
+        comPort == 0 ? DevicePathOf(comName) : "/dev/ttyS" + std::to_string(comPort - 1);
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        if (!path.empty() && (devices_[i].path == path || devices_[i].byId == path))
+            return static_cast<int>(i);
+    }
+    return static_cast<int>(devices_.size()) + comPort;
+}
+
+int CComSetForm::ComPortValue(int index) const {
+    const int found = static_cast<int>(devices_.size());
+    if (index < 0 || index > found + kComPortCount) return -1;
+    if (index >= found) return index - found;
+    // A found ttyS device is the COMn the list names it by.
+    const std::string& path = devices_[static_cast<size_t>(index)].path;
+    const std::string prefix = "/dev/ttyS",
+                      digits = path.substr(std::min(path.size(), prefix.size()));
+    if (path.compare(0, prefix.size(), prefix) != 0 || !IsDigits(digits) || digits.size() > 2)
+        return 0;
+    const int number = std::stoi(digits);
+    return number < kComPortCount ? number + 1 : 0;
+}
+
+std::vector<std::string> CComSetForm::ConfiguredDevicePaths() const {
+    std::vector<std::string> paths;
+    const auto add = [&](int comPort, const std::string& comName) {
+        const std::string path = comPort == 0 ? DevicePathOf(comName) : std::string();
+        if (!path.empty() && std::find(paths.begin(), paths.end(), path) == paths.end())
+            paths.push_back(path);
+    };
+    add(working_.ComPort, working_.ComName);
+    for (const std::string& set : working_.SetNames) {
+        const int comPort = working_.ReadProfileInt(set, "ComPort", kComPortUnset);
+        add(comPort, working_.ReadProfileString(set, "ComName", ""));
+    }
+    return paths;
 }
 
 void CComSetForm::ToggleResponse() {
@@ -350,11 +437,19 @@ void CComSetForm::SelectSeries(int index) {
 
 // --- text rules ---
 
-std::vector<std::string> CComSetForm::ComPortEntries() {
-    std::vector<std::string> entries{"COM_Ext"};
-    for (int n = 1; n <= kComPortCount; ++n)
-        entries.push_back("COM" + std::to_string(n) + " (/dev/ttyS" + std::to_string(n - 1) + ")");
-    return entries;
+std::string CComSetForm::DevicePathOf(const std::string& comName) {
+    if (comName.empty() || comName[0] == '/') return comName;
+    return "/dev/" + comName;
+}
+
+std::string CComSetForm::DeviceLine(const SerialDevice& device) {
+    const std::string dev = "/dev/";
+    std::string line =
+        device.path.compare(0, dev.size(), dev) == 0 ? device.path.substr(dev.size()) : device.path;
+    if (!device.description.empty()) line += "  " + device.description;
+    if (!device.byId.empty()) line += "  (" + device.byId.substr(device.byId.rfind('/') + 1) + ")";
+    if (!device.state.empty()) line += "  [" + device.state + "]";
+    return line;
 }
 
 bool CComSetForm::ParseNumber(const std::string& text, int& value) {
@@ -405,23 +500,6 @@ PasteOutcome CComSetForm::Paste(const std::string& clipboard,
     if (!address.empty()) return {Action::FillAddress, address};
     if (IsDigits(clipboard)) return {Action::InsertText, clipboard};
     return {Action::Drop, {}};
-}
-
-std::vector<std::string> CComSetForm::ComNameChoices(const std::vector<std::string>& devicePaths,
-                                                     const std::string& byIdFolder) {
-    namespace fs = std::filesystem;
-    std::vector<std::string> links;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(byIdFolder, error)) {
-        const fs::path target = fs::canonical(entry.path(), error);
-        if (error) continue;
-        for (const std::string& device : devicePaths) {
-            if (fs::equivalent(target, device, error)) links.push_back(entry.path().string());
-        }
-    }
-    std::sort(links.begin(), links.end());
-    links.insert(links.end(), devicePaths.begin(), devicePaths.end());
-    return links;
 }
 
 }  // namespace qelvor

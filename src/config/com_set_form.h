@@ -16,6 +16,14 @@
 
 namespace qelvor {
 
+// A serial device found on this machine, as the "COM Port" list offers it.
+struct SerialDevice {
+    std::string path;         // the device node: /dev/ttyUSB0, /dev/pts/3
+    std::string description;  // what the device calls itself ("FT232R USB UART"); may be empty
+    std::string byId;         // its stable link in /dev/serial/by-id; may be empty
+    std::string state;        // why it cannot be opened now ("busy: ..."); empty when free
+};
+
 // What every control of the dialog shows, named after the key it edits.
 // Lists hold the selected index (-1: nothing selected); number edits hold
 // their text, checked only when the form collects them.
@@ -24,6 +32,9 @@ struct ComSetControls {
     int ComPort = -1, BaudRate = -1, ByteSize = -1, Parity = -1, StopBit = -1, FlowCtrl = -1;
     int CheckSum = -1, SendFileFMT = -1, ShowDataFmt = -1, SenDataEncodeCov = -1;
     int ProtocolMode = -1, AstmRole = -1;
+    // The "COM Port" list: the devices found first, then "COM_Ext" and
+    // "COM1 (/dev/ttyS0)" to "COM32"; ComPort is the index into it.
+    std::vector<std::string> ComPortEntries;
     std::string ComName;
     std::string ServerAddress;  // SvrIPAddr of every mode but UDP
     std::string RemoteAddress;  // SvrIPAddr in UDP mode
@@ -79,8 +90,10 @@ class CComSetForm {
     // Title with the INI file's name in parentheses, unless it has one.
     std::string Title(const std::string& base) const;
     // The whole opening: Reset, the port-open rule and edit 1117 shown by
-    // the port list.
+    // the port list; on a first start, a found device chosen.
     void Open();
+    // No settings file exists yet.
+    bool IsFirstStart() const;
 
     // --- commands; each reads Controls() and leaves the result there ---
     void Reset();
@@ -96,7 +109,18 @@ class CComSetForm {
     void DelSeries();
     void ChooseSeries(int index);
     void ChooseWorkMode(int mode);
+    // A found device is stored as "COM_Ext" with its path in ComName, or as
+    // COMn when it is /dev/ttyS(n-1).
     void ChooseComPort(int index);
+    // The devices found now, in the order listed; the choice made stays
+    // chosen, a device that went away as "COM_Ext" with its path.
+    void SetDevices(std::vector<SerialDevice> devices);
+    // The port was closed from the dialog: its controls take edits again.
+    void PortClosed();
+    // The devices that ComName names in the sets set to "COM_Ext" (the
+    // current one first), so that a device found by no discovery (a pty, a
+    // by-id link) still shows when present.
+    std::vector<std::string> ConfiguredDevicePaths() const;
     void ToggleResponse();
     void ToggleHexSend();
     void SplitEdited();
@@ -106,8 +130,11 @@ class CComSetForm {
     void StepAutoSend(int delta);
 
     // --- text rules ---
-    // The list entries as shown, in English; index = value.
-    static std::vector<std::string> ComPortEntries();
+    // The device a ComName names: a path as it is, other names under /dev.
+    static std::string DevicePathOf(const std::string& comName);
+    // A found device's line in the "COM Port" list: its name under /dev, its
+    // description, its by-id name in parentheses and why it is busy.
+    static std::string DeviceLine(const SerialDevice& device);
     // A whole decimal number with blanks around it allowed, in the int range.
     static bool ParseNumber(const std::string& text, int& value);
     // One character is that byte; other text is read as hexadecimal digits
@@ -123,10 +150,6 @@ class CComSetForm {
     // turns the trimmed text into an address ("" when it finds none).
     PasteOutcome Paste(const std::string& clipboard,
                        const std::function<std::string(const std::string&)>& resolve);
-    // Device choices for "COM_Ext": the links in byIdFolder that lead to one
-    // of devicePaths (sorted), then devicePaths themselves.
-    static std::vector<std::string> ComNameChoices(const std::vector<std::string>& devicePaths,
-                                                   const std::string& byIdFolder);
 
   private:
     // A message box naming the file when saved is false.
@@ -140,12 +163,18 @@ class CComSetForm {
     int AddSeriesEntry(const std::string& name);
     int FindSeriesEntry(const std::string& name, bool prefix) const;
     void SelectSeries(int index);
+    // The "COM Port" list's index of a stored choice, and back; -1 for
+    // none (a ComPort the list does not hold).
+    int ComPortIndex(int comPort, const std::string& comName) const;
+    void OfferFoundDevice();
+    int ComPortValue(int index) const;
 
     CComSetting& global_;
     CComSetting working_;
     bool portOpen_;
     IMessageBox& box_;
     ComSetControls c_;
+    std::vector<SerialDevice> devices_;
 };
 
 }  // namespace qelvor

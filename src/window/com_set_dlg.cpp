@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,14 +14,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringListModel>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <list>
-
-#include "ports/serial_port_enum.h"
 #include "window/address_fields.h"
 #include "window/local_text.h"
 #include "window/qt_message_box.h"
+#include "window/serial_device_list.h"
 
 namespace qelvor {
 
@@ -33,10 +33,22 @@ QStringList LocalList(const std::vector<std::string>& texts) {
     return list;
 }
 
+// Fills list with entries unless it holds them already, so that an unchanged
+// list keeps its popup and its edit text.
+void ShowEntries(QComboBox* list, const QStringList& entries) {
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i)
+        shown << list->itemText(i);
+    if (shown == entries) return;
+    list->clear();
+    list->addItems(entries);
+}
+
 }  // namespace
 
-CComSetDlg::CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent)
-    : QDialog(parent), form_(settings, portOpen, *this) {
+CComSetDlg::CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent,
+                       std::function<bool()> closePort)
+    : QDialog(parent), form_(settings, portOpen, *this), closePort_(std::move(closePort)) {
     setObjectName(QStringLiteral("ComSetDlg"));
     addresses_ = new CAddressFields(form_, this);
     auto* columns = new QHBoxLayout;
@@ -55,10 +67,13 @@ CComSetDlg::CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent)
     whole->addLayout(columns);
     whole->addWidget(BuildSeriesRow());
     setWindowTitle(LocalText(form_.Title(LocalBytes(tr("System Configure")))));
-    FillComNameChoices();
+    devices_ = new CSerialDeviceList(form_.ConfiguredDevicePaths(), this);
     ConnectCommands();
+    RefreshDevices();
     form_.Open();
     WriteWidgets();
+    // A first start asks for a device: the path box takes the typing at once.
+    if (form_.IsFirstStart() && !comName_->isHidden()) comName_->setFocus();
 }
 
 CComSetDlg::~CComSetDlg() = default;
@@ -67,7 +82,10 @@ CComSetDlg::~CComSetDlg() = default;
 
 QGroupBox* CComSetDlg::BuildPortGroup() {
     auto* group = new QGroupBox(tr("Communcation Setup"));
-    auto* grid = new QGridLayout(group);
+    auto* column = new QVBoxLayout(group);
+    column->addWidget(BuildPortOpenLine());
+    auto* grid = new QGridLayout;
+    column->addLayout(grid);
     workModes_ = new QButtonGroup(this);
     const std::pair<const char*, QString> radios[] = {{"TcpServer", tr("TCP-Server")},
                                                       {"TcpClient", tr("TCP-Client")},
@@ -86,6 +104,45 @@ QGroupBox* CComSetDlg::BuildPortGroup() {
     return group;
 }
 
+// Shown while the port is open: why the port's controls take no edits, and
+// the way to change that without leaving the dialog.
+QWidget* CComSetDlg::BuildPortOpenLine() {
+    portOpenLine_ = new QWidget;
+    portOpenLine_->setObjectName(QStringLiteral("PortOpenLine"));
+    auto* line = new QHBoxLayout(portOpenLine_);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(Label("PortOpenNote", tr("Close the port to change it")), 1);
+    QPushButton* close = Button("ClosePort", tr("Close port"));
+    close->setVisible(static_cast<bool>(closePort_));
+    connect(close, &QPushButton::clicked, this, [this] { OnClosePort(); });
+    line->addWidget(close);
+    return portOpenLine_;
+}
+
+// The devices found come first in the port list; the path box below it
+// takes any device, with the device names of /dev completed.
+void CComSetDlg::BuildDeviceRows(QGridLayout* grid) {
+    QLabel* label = Label("ComPortLabel", tr("COM Port"));
+    comPort_ = new QComboBox;
+    comPort_->setObjectName(QStringLiteral("ComPort"));
+    comPort_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    comPort_->setMinimumContentsLength(16);
+    label->setBuddy(comPort_);
+    grid->addWidget(label, 1, 0);
+    grid->addWidget(comPort_, 1, 1, 1, 3);
+    comNameLabel_ = Label("ComNameLabel", tr("Device path"));
+    comName_ = Edit("ComName", &ComSetControls::ComName);
+    comNameLabel_->setBuddy(comName_);
+    auto* completer =
+        new QCompleter(new QStringListModel(CSerialDeviceList::PathCompletions(), this), comName_);
+    completer->setFilterMode(Qt::MatchContains);
+    comName_->setCompleter(completer);
+    grid->addWidget(comNameLabel_, 2, 0);
+    grid->addWidget(comName_, 2, 1, 1, 3);
+    serialWidgets_.insert(serialWidgets_.end(), {label, comPort_});
+    portWidgets_.push_back(comPort_);
+}
+
 void CComSetDlg::BuildSerialRows(QGridLayout* grid) {
     const QStringList baudRates{"110",   "300",   "1200",   "2400",   "4800",   "9600",  "19200",
                                 "38400", "57600", "115200", "230400", "460800", "921600"};
@@ -96,22 +153,20 @@ void CComSetDlg::BuildSerialRows(QGridLayout* grid) {
         int ComSetControls::*control;
         int row, column;
     } rows[] = {
-        {"ComPort", tr("COM Port"), LocalList(CComSetForm::ComPortEntries()),
-         &ComSetControls::ComPort, 1, 0},
-        {"BaudRate", tr("BaudRate"), baudRates, &ComSetControls::BaudRate, 2, 0},
-        {"ByteSize", tr("ByteSize"), {"8", "7", "6", "5", "4"}, &ComSetControls::ByteSize, 2, 2},
+        {"BaudRate", tr("BaudRate"), baudRates, &ComSetControls::BaudRate, 3, 0},
+        {"ByteSize", tr("ByteSize"), {"8", "7", "6", "5", "4"}, &ComSetControls::ByteSize, 3, 2},
         {"Parity",
          tr("Parity"),
          {tr("None", "parity"), tr("Odd"), tr("Even"), tr("Mark"), tr("Space")},
          &ComSetControls::Parity,
-         3,
+         4,
          0},
-        {"StopBit", tr("StopBits"), {"1", "1.5", "2"}, &ComSetControls::StopBit, 3, 2},
+        {"StopBit", tr("StopBits"), {"1", "1.5", "2"}, &ComSetControls::StopBit, 4, 2},
         {"FlowCtrl",
          tr("FlowCtrl"),
          {tr("None", "flow control"), tr("Xon / Xoff"), tr("Hardware")},
          &ComSetControls::FlowCtrl,
-         4,
+         5,
          0},
     };
     for (const auto& row : rows) {
@@ -122,12 +177,8 @@ void CComSetDlg::BuildSerialRows(QGridLayout* grid) {
         serialWidgets_.insert(serialWidgets_.end(), {label, list});
         portWidgets_.push_back(list);
     }
+    BuildDeviceRows(grid);
     BuildLineRows(grid);
-    comName_ = new QComboBox;
-    comName_->setObjectName(QStringLiteral("ComName"));
-    comName_->setEditable(true);
-    comName_->setInsertPolicy(QComboBox::NoInsert);
-    grid->addWidget(comName_, 1, 2, 1, 2);
 }
 
 // The levels of DTR and RTS at open belong to the serial rows; reopening a
@@ -135,13 +186,13 @@ void CComSetDlg::BuildSerialRows(QGridLayout* grid) {
 void CComSetDlg::BuildLineRows(QGridLayout* grid) {
     QCheckBox* dtr = Check("DtrOnOpen", tr("DTR on at open"), &ComSetControls::DtrOnOpen);
     QCheckBox* rts = Check("RtsOnOpen", tr("RTS on at open"), &ComSetControls::RtsOnOpen);
-    grid->addWidget(dtr, 5, 0, 1, 2);
-    grid->addWidget(rts, 5, 2, 1, 2);
+    grid->addWidget(dtr, 6, 0, 1, 2);
+    grid->addWidget(rts, 6, 2, 1, 2);
     serialWidgets_.insert(serialWidgets_.end(), {dtr, rts});
     portWidgets_.insert(portWidgets_.end(), {dtr, rts});
     autoReconnect_ = Check("AutoReconnect", tr("Reconnect when the link is lost (every 2 s)"),
                            &ComSetControls::AutoReconnect);
-    grid->addWidget(autoReconnect_, 6, 0, 1, 4);
+    grid->addWidget(autoReconnect_, 7, 0, 1, 4);
 }
 
 // The TCP row and the UDP rows lie on the serial rows: only one port kind's
@@ -391,8 +442,9 @@ void CComSetDlg::ConnectCommands() {
     });
     connect(workModes_, &QButtonGroup::idClicked, this,
             [this](int mode) { Run([&] { form_.ChooseWorkMode(mode); }); });
-    connect(findChild<QComboBox*>(QStringLiteral("ComPort")), &QComboBox::activated, this,
+    connect(comPort_, &QComboBox::activated, this,
             [this](int index) { Run([&] { form_.ChooseComPort(index); }); });
+    connect(devices_, &CSerialDeviceList::changed, this, [this] { RefreshDevices(); });
     connect(series_, &QComboBox::activated, this,
             [this](int index) { Run([&] { form_.ChooseSeries(index); }); });
     connect(findChild<QCheckBox*>(QStringLiteral("HandShake")), &QCheckBox::clicked, this,
@@ -422,7 +474,7 @@ void CComSetDlg::ReadWidgets() {
     c.RemoteAddress = CAddressFields::Complete(findChild<QLineEdit*>("RemoteIPAddr")->text());
     for (const auto& [list, control] : lists_)
         c.*control = list->currentIndex();
-    c.ComName = LocalBytes(comName_->currentText());
+    c.ComPort = comPort_->currentIndex();
     c.WorkMode = workModes_->checkedId();
     c.SeriesIndex = series_->currentIndex();
     c.SeriesText = LocalBytes(series_->currentText());
@@ -442,7 +494,7 @@ void CComSetDlg::WriteWidgets() {
         const QSignalBlocker block(list);
         list->setCurrentIndex(c.*control);
     }
-    comName_->setEditText(LocalText(c.ComName));
+    WriteComPorts();
     if (QAbstractButton* radio = workModes_->button(c.WorkMode)) {
         radio->setChecked(true);
     } else if (QAbstractButton* checked = workModes_->checkedButton()) {
@@ -457,14 +509,7 @@ void CComSetDlg::WriteWidgets() {
 
 void CComSetDlg::WriteSeries() {
     const ComSetControls& c = form_.Controls();
-    QStringList entries = LocalList(c.SeriesEntries);
-    QStringList shown;
-    for (int i = 0; i < series_->count(); ++i)
-        shown << series_->itemText(i);
-    if (shown != entries) {
-        series_->clear();
-        series_->addItems(entries);
-    }
+    ShowEntries(series_, LocalList(c.SeriesEntries));
     series_->setCurrentIndex(c.SeriesIndex);
     series_->setEditText(LocalText(c.SeriesText));
 }
@@ -480,10 +525,9 @@ void CComSetDlg::WriteStates() {
     // The device name belongs to the serial rows, where the UDP fields take
     // its place in UDP mode.
     comName_->setVisible(c.ComNameShown && c.SerialShown);
+    comNameLabel_->setVisible(comName_->isVisibleTo(this));
     autoReconnect_->setVisible(c.AutoReconnectShown);
-    for (QWidget* widget : portWidgets_)
-        widget->setEnabled(c.PortControlsEnabled);
-    comName_->setEnabled(c.PortControlsEnabled);
+    WritePortLock();
     findChild<QLineEdit*>("RespondStrs")->setReadOnly(c.RespondReadOnly);
     findChild<QLineEdit*>("Preamble")->setReadOnly(c.PreambleReadOnly);
     findChild<QLineEdit*>("InterframeDelay")->setReadOnly(c.InterframeReadOnly);
@@ -523,13 +567,34 @@ MsgResult CComSetDlg::ShowMessageBox(const std::string& text, const std::string&
     return ShowQtMessageBox(this, text, LocalBytes(tr(caption.c_str())), icon, buttons);
 }
 
-void CComSetDlg::FillComNameChoices() {
-    std::list<StreamPort::CSerialPortInfo> ports;
-    StreamPort::EnumSerialPorts(ports, false);
-    std::vector<std::string> paths;
-    for (const StreamPort::CSerialPortInfo& port : ports)
-        paths.push_back(port.devicePath);
-    comName_->addItems(LocalList(CComSetForm::ComNameChoices(paths, "/dev/serial/by-id")));
+void CComSetDlg::WriteComPorts() {
+    const ComSetControls& c = form_.Controls();
+    const QSignalBlocker block(comPort_);
+    ShowEntries(comPort_, LocalList(c.ComPortEntries));
+    comPort_->setCurrentIndex(c.ComPort);
+}
+
+// A disabled control says why it takes no edits.
+void CComSetDlg::WritePortLock() {
+    const bool enabled = form_.Controls().PortControlsEnabled;
+    const QString why = enabled ? QString() : tr("Close the port to change it");
+    std::vector<QWidget*> widgets = portWidgets_;
+    widgets.push_back(comName_);
+    for (QWidget* widget : widgets) {
+        widget->setEnabled(enabled);
+        widget->setToolTip(why);
+    }
+    portOpenLine_->setVisible(!enabled);
+}
+
+void CComSetDlg::OnClosePort() {
+    if (closePort_ && closePort_()) Run([this] { form_.PortClosed(); });
+}
+
+void CComSetDlg::RefreshDevices() {
+    Run([this] { form_.SetDevices(devices_->Find()); });
+    auto* model = static_cast<QStringListModel*>(comName_->completer()->model());
+    model->setStringList(CSerialDeviceList::PathCompletions());
 }
 
 }  // namespace qelvor

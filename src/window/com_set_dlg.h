@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -28,14 +29,18 @@ class QPushButton;
 namespace qelvor {
 
 class CAddressFields;
+class CSerialDeviceList;
 
 class CComSetDlg : public QDialog, public IMessageBox {
     Q_OBJECT
 
   public:
     // settings is the program's record: Save copies the edits over it.
-    // While portOpen, the controls of the port itself are disabled.
-    CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent = nullptr);
+    // While portOpen, the controls of the port itself are disabled, and a
+    // line says why; its button runs closePort, which tells whether the port
+    // is closed now.
+    CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent = nullptr,
+               std::function<bool()> closePort = {});
     ~CComSetDlg() override;
 
     MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
@@ -44,6 +49,8 @@ class CComSetDlg : public QDialog, public IMessageBox {
   private:
     // --- building ---
     QGroupBox* BuildPortGroup();
+    QWidget* BuildPortOpenLine();
+    void BuildDeviceRows(QGridLayout* grid);
     void BuildSerialRows(QGridLayout* grid);
     void BuildNetworkRows(QGridLayout* grid);
     void BuildLineRows(QGridLayout* grid);
@@ -75,7 +82,10 @@ class CComSetDlg : public QDialog, public IMessageBox {
     void OnSaveSeries();
     // Reports a refused number edit and puts the cursor into it.
     bool Refused(const std::optional<NumberRefusal>& refusal);
-    void FillComNameChoices();
+    void WriteComPorts();
+    void WritePortLock();
+    void OnClosePort();
+    void RefreshDevices();
 
     CComSetForm form_;
     CAddressFields* addresses_ = nullptr;
@@ -84,7 +94,12 @@ class CComSetDlg : public QDialog, public IMessageBox {
     std::vector<std::pair<QComboBox*, int ComSetControls::*>> lists_;
     std::map<std::string, QString> numberLabels_;
     QButtonGroup* workModes_ = nullptr;
-    QComboBox* comName_ = nullptr;
+    QComboBox* comPort_ = nullptr;
+    QLineEdit* comName_ = nullptr;
+    QLabel* comNameLabel_ = nullptr;
+    QWidget* portOpenLine_ = nullptr;
+    CSerialDeviceList* devices_ = nullptr;
+    std::function<bool()> closePort_;
     QComboBox* series_ = nullptr;
     QCheckBox* autoReconnect_ = nullptr;
     std::vector<QWidget*> tcpWidgets_, serialWidgets_, udpWidgets_, portWidgets_;

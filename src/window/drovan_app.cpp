@@ -1,6 +1,9 @@
 #include "window/drovan_app.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -112,6 +115,19 @@ int CDrovanApp::RunWindow(std::FILE* err) {
     return status;
 }
 
+CStartupArgs CDrovanApp::StartupArgs(const CComSetting& settings) const {
+    CStartupArgs args;
+    args.dataFilePath = commandLine_.DataFilePath();
+    args.sessionPath = commandLine_.SessionPath();
+    // A file that exists but cannot be read is no first start: that is told
+    // at start, and the defaults are used as they are.
+    struct stat file {};
+    args.firstStart = !settings.IniPath.empty() && ::stat(settings.IniPath.c_str(), &file) != 0 &&
+                      errno == ENOENT && args.sessionPath.empty();
+    args.setupFirst = commandLine_.HasIniOption() || args.firstStart;
+    return args;
+}
+
 int CDrovanApp::RunEventLoop(CComSetting& settings) {
     QApplication application(argc_, argv_);
     // The user's theme, before the first widget is built.
@@ -140,11 +156,7 @@ int CDrovanApp::RunEventLoop(CComSetting& settings) {
     });
     window.show();
     TellStartupProblems(settings, window);
-    CStartupArgs args;
-    args.setupFirst = commandLine_.HasIniOption();
-    args.dataFilePath = commandLine_.DataFilePath();
-    args.sessionPath = commandLine_.SessionPath();
-    window.Start(args, &logWriter_);
+    window.Start(StartupArgs(settings), &logWriter_);
     application.exec();
     return 0;
 }

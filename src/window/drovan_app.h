@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "config/message_box.h"
 #include "log/log_writer.h"
+#include "mainwnd/main_engine.h"
 #include "window/resource_library.h"
 
 namespace qelvor {
@@ -56,6 +57,12 @@ class CDrovanApp {
     // the status is 0. Without a display it says so on err, stops the log
     // and gives kExitNoDisplay before any Qt object exists.
     int RunWindow(std::FILE* err);
+
+    // What the window starts with: the command line's data file or capture
+    // file, and the configuration dialog first with "-n" or when the
+    // settings file does not exist yet (a first start), which then opens
+    // the port only when the dialog is saved.
+    CStartupArgs StartupArgs(const CComSetting& settings) const;
 
     CLogWriter& LogWriter() { return logWriter_; }
 

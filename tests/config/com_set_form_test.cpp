@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -201,17 +202,78 @@ TEST_F(ComSetForm, PasteTakesAnAddressAndAsksBeforeALookup) {
     EXPECT_EQ(c().ServerAddress, "10.0.0.1");
 }
 
-TEST_F(ComSetForm, ComExtOffersByIdLinksFirst) {
-    const std::string byId = dir.File("by-id");
-    std::filesystem::create_directory(byId);
-    const std::string a = dir.File("ttyUSB0"), b = dir.File("ttyACM0");
-    WriteFile(a, "");
-    WriteFile(b, "");
-    ASSERT_EQ(symlink("../ttyUSB0", (byId + "/usb-FTDI-if00").c_str()), 0);
-    ASSERT_EQ(symlink("../gone", (byId + "/usb-gone").c_str()), 0);
-    EXPECT_EQ(CComSetForm::ComNameChoices({a, b}, byId),
-              (std::vector<std::string>{byId + "/usb-FTDI-if00", a, b}));
-    EXPECT_EQ(CComSetForm::ComNameChoices({a}, dir.File("none")), (std::vector<std::string>{a}));
+// Found devices come first; each stored choice shows as the device it names and a chosen
+// device saves as COM_Ext with its path, or as the COMn of its ttyS.
+TEST_F(ComSetForm, FoundDevicesListFirstAndSaveAsTheComPortTheyAre) {
+    const std::string usbId = "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
+    const std::vector<SerialDevice> found = {{"/dev/ttyUSB0", "FT232R USB UART", usbId, ""},
+                                             {"/dev/ttyS3", "", "", ""},
+                                             {"/dev/pts/7", "", "", "busy: locked by process 42"}};
+    // clang-format off
+    const struct { const char* stored; int shown; bool nameShown; int chosen; const char* saved; }
+        cases[] = {
+        {"ComPort=0\r\nComName=/dev/serial/by-id/usb-FTDI_FT232R-if00-port0\r\n", 0, true, 2,
+         "ComPort=0\r\nComName=/dev/pts/7\r\n"},
+        {"ComPort=0\r\nComName=pts/7\r\n", 2, true, 1, "ComPort=4\r\nComName=pts/7\r\n"},
+        {"ComPort=4\r\n", 1, false, 0, "ComPort=0\r\nComName=/dev/ttyUSB0\r\n"},
+        {"ComPort=5\r\nComName=/dev/ttyS3\r\n", 8, false, 3, "ComPort=0\r\nComName=/dev/ttyS3\r\n"},
+        {"ComPort=33\r\n", -1, false, 35, "ComPort=32\r\n"}};
+    // clang-format on
+    for (const auto& pc : cases) {
+        SCOPED_TRACE(pc.stored);
+        Open("[ComSet]\r\n"s + pc.stored);
+        form->SetDevices(found);
+        form->Reset();
+        EXPECT_EQ(c().ComPortEntries.size(), 36u);
+        EXPECT_EQ(c().ComPortEntries[0], "ttyUSB0  FT232R USB UART  (usb-FTDI_FT232R-if00-port0)");
+        EXPECT_EQ(c().ComPortEntries[2] + "|" + c().ComPortEntries[3] + "|" + c().ComPortEntries[4],
+                  "pts/7  [busy: locked by process 42]|COM_Ext|COM1 (/dev/ttyS0)");
+        EXPECT_EQ(std::make_pair(c().ComPort, c().ComNameShown),
+                  std::make_pair(pc.shown, pc.nameShown));
+        form->ChooseComPort(pc.chosen);
+        ASSERT_FALSE(form->Save());
+        // The saved lines, each where the file has it.
+        std::istringstream lines(pc.saved);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_NE(ReadFile(ini).find("\n" + line + "\n"), std::string::npos) << line;
+    }
+    // The chosen device goes away and comes back: it stays chosen, as COM_Ext meanwhile.
+    form->ChooseComPort(2);
+    form->SetDevices({found[0]});
+    EXPECT_EQ(std::make_tuple(c().ComPort, c().ComName, c().ComNameShown),
+              std::make_tuple(1, "/dev/pts/7"s, true));
+    form->SetDevices(found);
+    EXPECT_EQ(c().ComPort, 2);
+    // A first start offers the first free device found but a ttyS, else the path box.
+    const std::tuple<std::vector<SerialDevice>, int, std::string> firstStarts[] = {
+        {{found[2], found[0]}, 1, "/dev/ttyUSB0"}, {{found[1], found[2]}, 2, ""}, {{}, 0, ""}};
+    for (const auto& [devices, at, offered] : firstStarts) {
+        global = CComSetting::Loaded(dir.File("new.ini"));
+        form = std::make_unique<CComSetForm>(global, false, box);
+        form->SetDevices(devices);
+        form->Open();
+        EXPECT_EQ(std::make_tuple(c().ComPort, c().ComName, c().ComNameShown),
+                  std::make_tuple(at, offered, true));
+        EXPECT_TRUE(form->IsFirstStart());
+    }
+}
+
+// The devices the sets name are looked for too; the port closed from the dialog frees
+// its controls.
+TEST_F(ComSetForm, SetsNameTheirDevicesAndClosingThePortFreesItsControls) {
+    WriteFile(ini,
+              "[Public]\r\nSetList=ComSet,Lab,Net,Twin\r\nCurrentSet=Lab\r\n[Lab]\r\nComPort=0\r\n"
+              "ComName=pts/4\r\n[ComSet]\r\nComPort=0\r\nComName=/dev/serial/by-id/x\r\n"
+              "[Net]\r\nComPort=2\r\nComName=/dev/pts/9\r\n[Twin]\r\nComPort=0\r\n"
+              "ComName=/dev/pts/4\r\n");
+    global = CComSetting::Loaded(ini);
+    form = std::make_unique<CComSetForm>(global, true, box);
+    form->Open();
+    EXPECT_EQ(form->ConfiguredDevicePaths(),
+              (std::vector<std::string>{"/dev/pts/4", "/dev/serial/by-id/x"}));
+    EXPECT_FALSE(c().PortControlsEnabled);
+    form->PortClosed();
+    EXPECT_TRUE(c().PortControlsEnabled);
 }
 
 }  // namespace

@@ -1,6 +1,14 @@
-// The configuration dialog over a real INI file: each port kind's group, saves, refusals.
-#include "window/com_set_dlg.h"
+// The configuration dialog over a real INI file: each port kind's group, saves, refusals,
+// the devices found, the open port's line and the first start.
+#include <sys/file.h>
+
+#include "support/pty_pair.h"
 #include "support/window_fixture.h"
+#include "window/com_set_dlg.h"
+#include "window/drovan_app.h"
+#include "window/serial_device_list.h"
+
+using qelvor::testing_support::PtyDevice;
 
 class ComSetDlgTest : public QObject {
     Q_OBJECT
@@ -39,12 +47,12 @@ class ComSetDlgTest : public QObject {
     void savesTheWidgetsIntoTheFile() {
         Open(
             "[Public]\r\nSetList=ComSet\r\n[ComSet]\r\nBaudRate=14400\r\nComPort=0\r\n"
-            "ComName=/dev/pts/9\r\nByteSize=7\r\nWorkMode=10\r\nHandShake=0\r\n"
+            "ComName=/dev/pts/none\r\nByteSize=7\r\nWorkMode=10\r\nHandShake=0\r\n"
             "DtrOnOpen=0\r\nRtsOnOpen=1\r\nAutoReconnect=1\r\n");
         const auto box = [&](const char* name) { return W<QComboBox>(name); };
         QCOMPARE(std::make_tuple(box("BaudRate")->currentIndex(), box("ByteSize")->currentText(),
-                                 Shown("ComName"), box("ComName")->currentText()),
-                 std::make_tuple(-1, QString("7"), true, QString("/dev/pts/9")));
+                                 Shown("ComName"), W<QLineEdit>("ComName")->text()),
+                 std::make_tuple(-1, QString("7"), true, QString("/dev/pts/none")));
         QVERIFY(W<QLineEdit>("RespondStrs")->isReadOnly());
         QTest::mouseClick(W("HandShake"), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(!W<QLineEdit>("RespondStrs")->isReadOnly());
@@ -66,11 +74,12 @@ class ComSetDlgTest : public QObject {
         QTest::mouseClick(W("Save"), Qt::LeftButton);
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         const std::string saved = ReadAll(ini);
-        QCOMPARE(saved.substr(0, 177),
-                 std::string("[Public]\r\nSetList=ComSet\r\nCurrentSet=\r\n[ComSet]\r\n"
-                             "BaudRate=14400\r\nComPort=3\r\nComName=/dev/pts/9\r\nByteSize=7\r\n"
-                             "WorkMode=10\r\nHandShake=1\r\nDtrOnOpen=1\r\nRtsOnOpen=0\r\n"
-                             "AutoReconnect=0\r\n"));
+        QCOMPARE(
+            saved.substr(0, 180),
+            std::string("[Public]\r\nSetList=ComSet\r\nCurrentSet=\r\n[ComSet]\r\n"
+                        "BaudRate=14400\r\nComPort=3\r\nComName=/dev/pts/none\r\nByteSize=7\r\n"
+                        "WorkMode=10\r\nHandShake=1\r\nDtrOnOpen=1\r\nRtsOnOpen=0\r\n"
+                        "AutoReconnect=0\r\n"));
         QVERIFY(saved.find("\r\nReplace_Old=65\r\n") != std::string::npos);
     }
 
@@ -96,12 +105,19 @@ class ComSetDlgTest : public QObject {
         QCOMPARE(settings.IPPort, 9000);
     }
 
-    // The port open locks its line settings; only a set but the default one can be
-    // deleted; Cancel closes it.
+    // The open port locks its line settings, says why and is closed from here; only a
+    // set but the default one can be deleted; Cancel closes the dialog.
     void delSeriesRefusesTheDefaultSet() {
-        Open("[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nParity=2\r\n", true);
+        int closed = 0;
+        Open("[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nParity=2\r\n", true,
+             [&] { return ++closed > 0; });
         QVERIFY(!W("BaudRate")->isEnabled() && !W("DtrOnOpen")->isEnabled());
-        QVERIFY(W("UDPLocalPort")->isEnabled());
+        QVERIFY(W("UDPLocalPort")->isEnabled() && Shown("PortOpenLine"));
+        QCOMPARE(W("ComPort")->toolTip(), QString("Close the port to change it"));
+        QTest::mouseClick(W("ClosePort"), Qt::LeftButton);
+        QCOMPARE(closed, 1);
+        QVERIFY(W("BaudRate")->isEnabled() && W("ComName")->isEnabled() && !Shown("PortOpenLine"));
+        QCOMPARE(W("ComPort")->toolTip(), QString());
         auto* series = W<QComboBox>("Series");
         QCOMPARE(series->currentText(), QString("Lab"));
         QCOMPARE(W<QComboBox>("Parity")->currentIndex(), 2);
@@ -115,12 +131,103 @@ class ComSetDlgTest : public QObject {
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
     }
 
+    // The ptys the sets name lead the port list, the one this test holds locked says
+    // so; one that goes away while the dialog is open leaves the list, and a choice of
+    // it stays as COM_Ext. Rendered to config-devices-<language>.png.
+    void foundDevicesComeFirstAndFollowChanges() {
+        for (UiLanguage language : {UiLanguage::English, UiLanguage::Chinese}) {
+            ScopedUiLanguage scope(language);
+            PtyDevice free;
+            auto busy = std::make_unique<PtyDevice>();
+            QVERIFY(::flock(busy->slave, LOCK_EX | LOCK_NB) == 0);
+            const QString busyPath = QString::fromStdString(busy->path);
+            Open("[Public]\r\nSetList=ComSet,Lab\r\n[ComSet]\r\nComPort=0\r\nComName=" + free.path +
+                 "\r\n[Lab]\r\nComPort=0\r\nComName=" + busy->path + "\r\n");
+            auto* list = W<QComboBox>("ComPort");
+            const int busyAt = list->findText(busyPath.mid(5), Qt::MatchStartsWith);
+            const QString busyText = language == UiLanguage::Chinese
+                                         ? QString("[忙：被进程 %1 锁定]")
+                                         : QString("[busy: locked by process %1]");
+            QCOMPARE(list->itemText(busyAt), busyPath.mid(5) + "  " + busyText.arg(::getpid()));
+            QCOMPARE(std::make_pair(list->currentText(), W<QLineEdit>("ComName")->text()),
+                     std::make_pair(QString::fromStdString(free.path).mid(5),
+                                    QString::fromStdString(free.path)));
+            const int comExt = list->findText("COM_Ext");  // behind this machine's devices too
+            QVERIFY(comExt >= 2);
+            list->showPopup();
+            QTest::qWait(20);
+            QVERIFY(SaveScreenshot(list->view()->window()->grab().toImage(),
+                                   "config-devices-" + scope.Suffix()));
+            list->hidePopup();
+            list->setCurrentIndex(busyAt);
+            emit list->activated(busyAt);  // as a user's choice
+            busy.reset();
+            emit dialog->findChild<CSerialDeviceList*>()->changed();  // as udev tells it
+            QCOMPARE(std::make_pair(list->currentText(), W<QLineEdit>("ComName")->text()),
+                     std::make_pair(QString("COM_Ext"), busyPath));
+            QCOMPARE(list->findText("COM_Ext"), comExt - 1);
+            QTest::mouseClick(W("Save"), Qt::LeftButton);
+            QVERIFY(ReadAll(ini).find("\nComName=" + busyPath.toStdString() + "\r\n") !=
+                    std::string::npos);
+        }
+    }
+
+    // No settings file: the dialog comes first with the path box ready and nothing
+    // open; Cancel leaves the port closed, Save opens it and the pty peer gets the
+    // first line typed. Rendered to config-first-start-<language>.png.
+    void firstStartAsksForTheDeviceAndOpensOnSave() {
+        for (UiLanguage language : {UiLanguage::English, UiLanguage::Chinese}) {
+            ScopedUiLanguage scope(language);
+            for (const bool save : {false, true}) {
+                PtyDevice pty;
+                QTemporaryDir home;
+                CComSetting first = CComSetting::Loaded(home.filePath("qelvor.ini").toStdString());
+                first.ExeDir = home.path().toStdString() + "/";
+                CDrovanApp app;
+                char name[] = "qelvor";
+                char* argv[] = {name};
+                app.ReadCommandLine(1, argv, first);
+                // A device the user chose before, kept only in memory: Cancel must not open it.
+                if (!save) std::tie(first.ComPort, first.ComName) = std::make_tuple(0, pty.path);
+                CMainWindow window(first);
+                window.show();
+                bool openInDialog = true;
+                QString focused;
+                ModalWatcher watcher([&](QWidget* shown) {
+                    openInDialog = window.Engine().IsPortOpen();
+                    auto* path = shown->findChild<QLineEdit*>("ComName");
+                    focused = shown->focusWidget() ? shown->focusWidget()->objectName() : "";
+                    if (!save) return;  // the watcher cancels it
+                    QVERIFY(SaveScreenshot(shown->grab().toImage(),
+                                           "config-first-start-" + scope.Suffix()));
+                    path->selectAll();
+                    QTest::keyClicks(path, QString::fromStdString(pty.path));
+                    shown->findChild<QPushButton*>("Save")->click();
+                });
+                window.Start(app.StartupArgs(first), nullptr);
+                QTRY_VERIFY_WITH_TIMEOUT(watcher.found && !QApplication::activeModalWidget(), 3000);
+                QCOMPARE(std::make_tuple(openInDialog, focused, window.Engine().IsPortOpen()),
+                         std::make_tuple(false, QString("ComName"), save));
+                if (!save) continue;
+                auto* send = window.findChild<QLineEdit*>("SendBox");
+                QTest::keyClicks(send, "hi");
+                QTest::keyClick(send, Qt::Key_Return);
+                std::string got;
+                char bytes[16];
+                QTRY_VERIFY((got.append(bytes, size_t(std::max<ssize_t>(
+                                                   0, ::read(pty.master, bytes, sizeof bytes)))),
+                             got.find("hi") != std::string::npos));
+            }
+        }
+    }
+
   private:
     // The dialog over a settings file of body.
-    void Open(const std::string& body, bool portOpen = false) {
+    void Open(const std::string& body, bool portOpen = false,
+              std::function<bool()> closePort = {}) {
         std::ofstream(ini.toStdString(), std::ios::binary) << body;
         settings = CComSetting::Loaded(ini.toStdString());
-        dialog = std::make_unique<CComSetDlg>(settings, portOpen);
+        dialog = std::make_unique<CComSetDlg>(settings, portOpen, nullptr, std::move(closePort));
         dialog->show();
     }
     template <class T = QWidget>
