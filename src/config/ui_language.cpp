@@ -34,8 +34,10 @@ const char* ProgramVersionText() {
 
 ResourceLibraryDecision DecideResourceLibrary(bool fileFound, const std::string& libraryVersion,
                                               const std::string& programVersion) {
-    if (!fileFound) return {};
-    if (!libraryVersion.empty() && libraryVersion == programVersion) return {true, {}};
+    // A file that carries no version is no resource library: it is not used,
+    // and there is nothing to tell about it.
+    if (!fileFound || libraryVersion.empty()) return {};
+    if (libraryVersion == programVersion) return {true, {}};
     return {false, StrPrintf(LoadStr(kStrResourceVersionMismatch), libraryVersion.c_str(),
                              programVersion.c_str())};
 }

@@ -26,8 +26,9 @@ struct ResourceLibraryDecision {
 
 // fileFound: a file of that name exists; libraryVersion: the version text it
 // carries, empty when it carries none or is no resource file at all. Versions
-// compare as plain, case-sensitive text; a file that is found but does not
-// match is reported with its version first and the program's second.
+// compare as plain, case-sensitive text; a file whose version is not empty
+// and does not match is reported with its version first and the program's
+// second. A file without a version is no resource library: ignored unsaid.
 ResourceLibraryDecision DecideResourceLibrary(bool fileFound, const std::string& libraryVersion,
                                               const std::string& programVersion);
 

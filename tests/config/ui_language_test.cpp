@@ -52,6 +52,7 @@ TEST(UiLanguage, CodesFollowTheLocaleTheMenuStoresItsKeyAndOnlyTheSameVersionLoa
     const ResourceLibraryDecision spaced = DecideResourceLibrary(true, "2.9.0.1 ", "2.9.0.1");
     SetStringLanguage(before);
     EXPECT_TRUE(DecideResourceLibrary(true, "2.9.0.1", "2.9.0.1").use);
+    EXPECT_TRUE(DecideResourceLibrary(true, "", "2.9.0.1").message.empty());  // no library at all
     EXPECT_FALSE(spaced.use);
     EXPECT_EQ(spaced.message,
               "资源文件版本(Ver=2.9.0.1 )和主程序版本(Ver=2.9.0.1)不匹配,"
