@@ -431,7 +431,11 @@ void CMainWindow::RunCommand(int command) {
 }
 
 void CMainWindow::RunSetPortDialog() {
-    CComSetDlg dialog(settings_, engine_->IsPortOpen(), this);
+    // The dialog's line over the locked port settings closes the port.
+    CComSetDlg dialog(settings_, engine_->IsPortOpen(), this, [this] {
+        engine_->OnClosePort();
+        return !engine_->IsPortOpen();
+    });
     const bool accepted = dialog.exec() == QDialog::Accepted;
     engine_->OnSetPort(accepted);
     // Another set brings its own style, columns and bands.
@@ -439,6 +443,7 @@ void CMainWindow::RunSetPortDialog() {
     ShowSettings();
     listOptions_->FollowSettings();
     statistics_->FollowSettings(settings_);
+    sendBox_->setFocus();  // configured: what comes next is typing to the peer
 }
 
 void CMainWindow::ToggleDataList() {

@@ -210,6 +210,7 @@ class ComSetDlgTest : public QObject {
                          std::make_tuple(false, QString("ComName"), save));
                 if (!save) continue;
                 auto* send = window.findChild<QLineEdit*>("SendBox");
+                QCOMPARE(window.focusWidget(), send);
                 QTest::keyClicks(send, "hi");
                 QTest::keyClick(send, Qt::Key_Return);
                 std::string got;
@@ -217,6 +218,16 @@ class ComSetDlgTest : public QObject {
                 QTRY_VERIFY((got.append(bytes, size_t(std::max<ssize_t>(
                                                    0, ::read(pty.master, bytes, sizeof bytes)))),
                              got.find("hi") != std::string::npos));
+                // The open port's line in the dialog closes it (Cancel reopens it: AutoRestart).
+                bool closedInDialog = false;
+                QVERIFY(Answered([&] { window.findChild<QPushButton*>("SetPort")->click(); },
+                                 [&](QWidget* shown) {
+                                     shown->findChild<QPushButton*>("ClosePort")->click();
+                                     closedInDialog =
+                                         !window.Engine().IsPortOpen() &&
+                                         shown->findChild<QWidget*>("BaudRate")->isEnabled();
+                                 }));
+                QVERIFY(closedInDialog);
             }
         }
     }
