@@ -38,33 +38,49 @@ bool CDataListCommands::ReadDataFile(const std::string& path, std::string& bytes
     return true;
 }
 
-void CDataListCommands::FillList(const std::string& bytes) {
+std::unique_ptr<CDataListCommands::PendingLoad> CDataListCommands::ReadLoad(
+    const std::string& path) {
+    auto load = std::make_unique<PendingLoad>();
+    if (!ReadDataFile(path, load->bytes)) return nullptr;
+    load->path = path;
+    const std::string& bytes = load->bytes;
+    load->total =
+        bytes.empty() ? 0 : static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+    load->lines.reserve(load->total);
     ButtonState& list = ctx_.state.Button(kIdDataList);
     list.enabled = false;
     ctx_.Changed(kChangedButtons);
-    // Every line feed ends a line and the piece after the last one is a line
-    // too; an empty file has none. The lines are cut into a vector of their
-    // own and handed to the list in one step, so a view rebuilds its rows
-    // once per load instead of once per line.
-    const size_t total =
-        bytes.empty() ? 0 : static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
-    std::vector<std::string> lines;
-    lines.reserve(total);
-    size_t start = 0;
-    for (size_t added = 0; added < total; ++added) {
-        const size_t end = std::min(bytes.find('\n', start), bytes.size());
-        size_t length = end - start;
-        while (length > 0 && (bytes[start + length - 1] == '\r'))
+    return load;
+}
+
+bool CDataListCommands::CutLines(PendingLoad& load,
+                                 std::chrono::steady_clock::time_point deadline) {
+    const std::string& bytes = load.bytes;
+    while (load.lines.size() < load.total) {
+        const size_t end = std::min(bytes.find('\n', load.start), bytes.size());
+        size_t length = end - load.start;
+        while (length > 0 && (bytes[load.start + length - 1] == '\r'))
             --length;
-        lines.push_back(bytes.substr(start, length));
-        start = end + 1;
-        if ((added + 1) % kProgressStep == 0)
-            ctx_.SetPane(1, StrPrintf("%zu/%zu", added + 1, total));
+        load.lines.push_back(bytes.substr(load.start, length));
+        load.start = end + 1;
+        if (load.lines.size() % kProgressStep != 0) continue;
+        ctx_.SetPane(1, StrPrintf("%zu/%zu", load.lines.size(), load.total));
+        if (std::chrono::steady_clock::now() >= deadline) return false;
     }
-    ctx_.dataList.Assign(std::move(lines));
+    return true;
+}
+
+void CDataListCommands::EndLoad(PendingLoad& load) {
+    ctx_.dataList.Assign(std::move(load.lines));
     ctx_.SetPane(1, std::string());
-    list.enabled = true;
+    ctx_.state.Button(kIdDataList).enabled = true;
     ctx_.Changed(kChangedButtons);
+    ctx_.exchange.AddRecord('I', load.path);
+    ctx_.exchange.AddRecord('I',
+                            StrPrintf(LoadStr(kStrLoadDataFileSucceeded), ctx_.dataList.Count()));
+    RememberDataFile(load.path);
+    ctx_.exchange.SetDataIndex(-1);
+    SendFirstData();
 }
 
 void CDataListCommands::RememberDataFile(const std::string& path) {
@@ -90,21 +106,48 @@ void CDataListCommands::SendFirstData() {
 }
 
 bool CDataListCommands::LoadDataFile(const std::string& path) {
-    std::string bytes;
-    if (!ReadDataFile(path, bytes)) return false;
-    FillList(bytes);
-    ctx_.exchange.AddRecord('I', path);
-    ctx_.exchange.AddRecord('I',
-                            StrPrintf(LoadStr(kStrLoadDataFileSucceeded), ctx_.dataList.Count()));
-    RememberDataFile(path);
-    ctx_.exchange.SetDataIndex(-1);
-    SendFirstData();
+    CancelLoad();
+    const std::unique_ptr<PendingLoad> load = ReadLoad(path);
+    if (!load) return false;
+    CutLines(*load, std::chrono::steady_clock::time_point::max());
+    EndLoad(*load);
     return true;
+}
+
+bool CDataListCommands::BeginDataFileLoad(const std::string& path) {
+    CancelLoad();
+    std::unique_ptr<PendingLoad> load = ReadLoad(path);
+    if (!load) return false;
+    if (load->total <= kLinesAtOnce) {
+        CutLines(*load, std::chrono::steady_clock::time_point::max());
+        EndLoad(*load);
+        return true;
+    }
+    load_ = std::move(load);
+    ctx_.view.StartTimer(kTimerLoadStep, 1);
+    return true;
+}
+
+void CDataListCommands::LoadStep() {
+    if (!load_) return ctx_.view.StopTimer(kTimerLoadStep);
+    if (!CutLines(*load_, std::chrono::steady_clock::now() + kStepBudget)) return;
+    ctx_.view.StopTimer(kTimerLoadStep);
+    const std::unique_ptr<PendingLoad> load = std::move(load_);
+    EndLoad(*load);
+}
+
+void CDataListCommands::CancelLoad() {
+    if (!load_) return;
+    load_.reset();
+    ctx_.view.StopTimer(kTimerLoadStep);
+    ctx_.SetPane(1, std::string());
+    ctx_.state.Button(kIdDataList).enabled = true;
+    ctx_.Changed(kChangedButtons);
 }
 
 bool CDataListCommands::ReLoad() {
     if (ctx_.state.dataFilePath.empty()) return false;
-    return LoadDataFile(ctx_.state.dataFilePath);
+    return BeginDataFileLoad(ctx_.state.dataFilePath);
 }
 
 void CDataListCommands::Insert(int index) {

@@ -196,7 +196,7 @@ void CMainEngine::OnStartupSetupTick() {
 
 void CMainEngine::OnLoadDataTick() {
     ctx_.view.StopTimer(kTimerLoadData);
-    if (!ctx_.state.dataFilePath.empty()) dataCommands_.LoadDataFile(ctx_.state.dataFilePath);
+    if (!ctx_.state.dataFilePath.empty()) dataCommands_.BeginDataFileLoad(ctx_.state.dataFilePath);
 }
 
 // --- timers ---
@@ -245,6 +245,9 @@ void CMainEngine::RunTimer(int id) {
             break;
         case kTimerLoadData:
             OnLoadDataTick();
+            break;
+        case kTimerLoadStep:
+            dataCommands_.LoadStep();
             break;
         default:
             break;

@@ -166,6 +166,11 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     bool LoadDataFile(const std::string& path) {
         return Command(false, [&] { return dataCommands_.LoadDataFile(path); });
     }
+    // The window's load: a large file in steps of timer kTimerLoadStep.
+    bool BeginDataFileLoad(const std::string& path) {
+        return Command(false, [&] { return dataCommands_.BeginDataFileLoad(path); });
+    }
+    bool DataFileLoading() const { return dataCommands_.Loading(); }
     bool ReLoad() {
         return Command(false, [&] { return dataCommands_.ReLoad(); });
     }

@@ -33,6 +33,7 @@ enum EngineTimer : int {
     kTimerStartupSetup = 5,  // "-n" at start: the configuration dialog first
     kTimerBackup = 6,        // continuous-log backup and store clearing
     kTimerLoadData = 7,      // the data file named at start
+    kTimerLoadStep = 8,      // a large data file cut into lines in steps
 };
 
 class IMainView : public IMessageBox {

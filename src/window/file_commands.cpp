@@ -53,7 +53,7 @@ void CFileCommands::ChooseDataFile() {
 }
 
 void CFileCommands::LoadDataFile(const QString& path) {
-    engine_.LoadDataFile(LocalBytes(path));
+    engine_.BeginDataFileLoad(LocalBytes(path));
 }
 
 void CFileCommands::ChooseFileToSend() {

@@ -35,6 +35,18 @@ TEST_F(DataListCommands, LinesEndAtLineFeedsAndLoseTrailingLineEnds) {
               "100/10000|10000/10000|");
     EXPECT_EQ(recorder.changes,
               (std::vector<DataListChange>{{DataListChange::Kind::Reset, 0, 10000}}));
+
+    // The window's load of a larger file runs at the ticks of the load timer: the list keeps
+    // its lines until the last step hands all the new ones over at once.
+    WriteFile(path, std::string(49999, '\n'));
+    ASSERT_TRUE(Engine().BeginDataFileLoad(path));
+    EXPECT_TRUE(view.Running(kTimerLoadStep) && Engine().DataFileLoading());
+    EXPECT_EQ(Engine().DataList().Count(), 10000);
+    for (int tick = 0; tick < 1000 && view.Running(kTimerLoadStep); ++tick)
+        Engine().OnTimer(kTimerLoadStep);
+    EXPECT_EQ(Engine().DataList().Count(), 50000);
+    EXPECT_EQ(view.pane1.back(), "");
+    EXPECT_EQ(recorder.changes.size(), 2u);
 }
 
 TEST_F(DataListCommands, LoadRemembersTheFileForReLoadUntilClearWithCtrl) {
