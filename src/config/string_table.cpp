@@ -120,6 +120,14 @@ constexpr StringEntry kStrings[] = {
     {kStrTcpClientConnecting, "TCP-Client(%s:%d) connecting", "TCP客户端(%s:%d)正在连接"},
     {kStrReconnecting, "%s reconnecting, attempt %d", "%s 正在重新连接,第%d次尝试"},
     {kStrModemLinesNotAvailable, "modem lines not available", "调制解调器控制线不可用"},
+    {kStrPortIsOpen, "The port is open: ClosePort closes it", "端口已打开：用“关闭端口”关闭"},
+    {kStrPortIsClosed, "The port is closed", "端口已关闭"},
+    {kStrOpenPortToSend, "Open the port to send", "打开端口后才能发送"},
+    {kStrNotConnectedToSend, "Not connected: nothing can be sent yet", "未连接：暂时不能发送"},
+    {kStrAutoSendOffWithResponse, "AutoSend is off while Response answers the frames",
+     "自动应答开启时不能自动发送"},
+    {kStrShowDataListToAutoSend, "Show the data list to send it line by line",
+     "显示数据列表后才能逐行发送"},
 };
 
 // Chosen once at start-up; atomic so that a late reader on another thread

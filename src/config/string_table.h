@@ -77,6 +77,12 @@ enum StringId : int {
     kStrTcpClientConnecting = 21063,
     kStrReconnecting = 21064,
     kStrModemLinesNotAvailable = 21065,
+    kStrPortIsOpen = 21066,
+    kStrPortIsClosed = 21067,
+    kStrOpenPortToSend = 21068,
+    kStrNotConnectedToSend = 21069,
+    kStrAutoSendOffWithResponse = 21070,
+    kStrShowDataListToAutoSend = 21071,
 };
 
 enum class UiLanguage { English, Chinese };

@@ -22,7 +22,11 @@ struct CEngineContext {
     CEngineContext(CComSetting& settingsRecord, IMainView& mainView)
         : settings(settingsRecord), view(mainView), exchange(settingsRecord), astm(*this) {}
 
-    void Changed(unsigned what) { view.OnStateChanged(what); }
+    void Changed(unsigned what) {
+        if ((what & kChangedButtons) != 0)
+            state.ExplainDisabledButtons(settings.HandShake != 0, settings.ShowDataListWnd != 0);
+        view.OnStateChanged(what);
+    }
 
     void SetPane(size_t index, std::string text) {
         if (state.panes[index] == text) return;

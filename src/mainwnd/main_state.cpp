@@ -1,5 +1,7 @@
 #include "mainwnd/main_state.h"
 
+#include "config/string_table.h"
+
 namespace qelvor {
 
 CMainState::CMainState() {
@@ -18,6 +20,22 @@ const ButtonState& CMainState::Button(int id) const {
     static const ButtonState kNone;
     auto it = buttons_.find(id);
     return it == buttons_.end() ? kNone : it->second;
+}
+
+void CMainState::ExplainDisabledButtons(bool handShake, bool dataListShown) {
+    const bool open = Button(kIdClosePort).enabled;
+    const auto explain = [this](int id, int why) {
+        ButtonState& button = Button(id);
+        button.toolTip = button.enabled ? std::string() : LoadStr(why);
+    };
+    const int send = open ? kStrNotConnectedToSend : kStrOpenPortToSend;
+    explain(kIdOpenPort, kStrPortIsOpen);
+    explain(kIdClosePort, kStrPortIsClosed);
+    explain(kIdSendData, send);
+    explain(kIdSendFile, send);
+    explain(kIdAutoSend, handShake        ? kStrAutoSendOffWithResponse
+                         : !dataListShown ? kStrShowDataListToAutoSend
+                                          : send);
 }
 
 }  // namespace qelvor

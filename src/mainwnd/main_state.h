@@ -40,6 +40,9 @@ class CMainState {
     // The button of id; an unknown id gets a default entry.
     ButtonState& Button(int id) { return buttons_[id]; }
     const ButtonState& Button(int id) const;
+    // The port and send buttons that are disabled say why in their tool
+    // tips; enabled ones have none. handShake: Response answers the frames.
+    void ExplainDisabledButtons(bool handShake, bool dataListShown);
 
     std::array<std::string, 4> panes;  // the status bar's four panes
     std::string pane0ToolTip;

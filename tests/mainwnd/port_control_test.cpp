@@ -27,6 +27,7 @@ TEST_F(PortControl, TcpServerServesClientsInTurnAndKeepsTheirBytesApart) {
     Poll();
     EXPECT_EQ(Pane(0), listening);
     ExpectSendButtons(false, false);
+    EXPECT_EQ(Button(kIdSendData).toolTip, "Not connected: nothing can be sent yet");
     // listening means a client gets in at once
     Socket client = Socket::Connect(port, 4096);
     ASSERT_TRUE(client.SendAll("abc"));
@@ -183,6 +184,11 @@ TEST_F(PortControl, ClientWithHandShakeOffersNoAutoSendAndSilenceEndsFramesWitho
     Engine().Exchange().LoadSplitConfig();
     Socket peer = ConnectAsClient();
     ExpectSendButtons(true, false);
+    // Each disabled button says why; the enabled ones say nothing.
+    EXPECT_EQ(Button(kIdAutoSend).toolTip + "|" + Button(kIdOpenPort).toolTip + "|" +
+                  Button(kIdSendData).toolTip,
+              "AutoSend is off while Response answers the frames|The port is open: ClosePort "
+              "closes it|");
     ASSERT_TRUE(peer.SendAll("abc"));
     ASSERT_TRUE(PollUntil([&] { return State().bufferText == "abc"; }));
     EXPECT_NE(view.changes & kChangedBuffer, 0u);
