@@ -237,13 +237,6 @@ TEST_F(ComSetForm, FoundDevicesListFirstAndSaveAsTheComPortTheyAre) {
         for (std::string line; std::getline(lines, line);)
             EXPECT_NE(ReadFile(ini).find("\n" + line + "\n"), std::string::npos) << line;
     }
-    // The chosen device goes away and comes back: it stays chosen, as COM_Ext meanwhile.
-    form->ChooseComPort(2);
-    form->SetDevices({found[0]});
-    EXPECT_EQ(std::make_tuple(c().ComPort, c().ComName, c().ComNameShown),
-              std::make_tuple(1, "/dev/pts/7"s, true));
-    form->SetDevices(found);
-    EXPECT_EQ(c().ComPort, 2);
     // A first start offers the first free device found but a ttyS, else the path box.
     const std::tuple<std::vector<SerialDevice>, int, std::string> firstStarts[] = {
         {{found[2], found[0]}, 1, "/dev/ttyUSB0"}, {{found[1], found[2]}, 2, ""}, {{}, 0, ""}};
@@ -256,24 +249,6 @@ TEST_F(ComSetForm, FoundDevicesListFirstAndSaveAsTheComPortTheyAre) {
                   std::make_tuple(at, offered, true));
         EXPECT_TRUE(form->IsFirstStart());
     }
-}
-
-// The devices the sets name are looked for too; the port closed from the dialog frees
-// its controls.
-TEST_F(ComSetForm, SetsNameTheirDevicesAndClosingThePortFreesItsControls) {
-    WriteFile(ini,
-              "[Public]\r\nSetList=ComSet,Lab,Net,Twin\r\nCurrentSet=Lab\r\n[Lab]\r\nComPort=0\r\n"
-              "ComName=pts/4\r\n[ComSet]\r\nComPort=0\r\nComName=/dev/serial/by-id/x\r\n"
-              "[Net]\r\nComPort=2\r\nComName=/dev/pts/9\r\n[Twin]\r\nComPort=0\r\n"
-              "ComName=/dev/pts/4\r\n");
-    global = CComSetting::Loaded(ini);
-    form = std::make_unique<CComSetForm>(global, true, box);
-    form->Open();
-    EXPECT_EQ(form->ConfiguredDevicePaths(),
-              (std::vector<std::string>{"/dev/pts/4", "/dev/serial/by-id/x"}));
-    EXPECT_FALSE(c().PortControlsEnabled);
-    form->PortClosed();
-    EXPECT_TRUE(c().PortControlsEnabled);
 }
 
 }  // namespace

@@ -39,17 +39,6 @@ TEST_F(MainEngine, StartupOpensThenLoadsTheDataFileOrWaitsForSetupWithDashN) {
     Engine().OnTimer(kTimerLoadData);
     EXPECT_FALSE(view.Running(kTimerLoadData));
     EXPECT_EQ(Engine().DataList().Lines(), (Lines{"x", "y"}));
-    // A first start opens the port when its dialog is saved, never on Cancel.
-    std::tie(settings.WorkMode, settings.UDPLocalPort, settings.AutoRestart) =
-        std::make_tuple(kWorkModeUdp, loopback::FreePort(SOCK_DGRAM), 1);
-    for (const bool saved : {false, true}) {
-        RecordingView firstView;
-        CMainEngine first(settings, firstView);
-        first.Startup({"", true, "", true});
-        first.OnStartupSetupTick();
-        first.OnSetPort(saved);
-        EXPECT_EQ(first.IsPortOpen(), saved);
-    }
 }
 
 // A log that cannot write tells its lost lines in one record per run of failures.

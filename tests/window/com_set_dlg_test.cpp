@@ -109,15 +109,10 @@ class ComSetDlgTest : public QObject {
     // set but the default one can be deleted; Cancel closes the dialog.
     void delSeriesRefusesTheDefaultSet() {
         int closed = 0;
-        for (UiLanguage language : {UiLanguage::Chinese, UiLanguage::English}) {
-            ScopedUiLanguage scope(language);
-            Open("[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nParity=2\r\n", true,
-                 [&] { return ++closed > 0; });
-            QVERIFY(!W("BaudRate")->isEnabled() && !W("DtrOnOpen")->isEnabled());
-            QVERIFY(W("UDPLocalPort")->isEnabled() && Shown("PortOpenLine"));
-            QCOMPARE(W("ComPort")->toolTip(), W<QLabel>("PortOpenNote")->text());
-            QVERIFY(SaveScreenshot(dialog->grab().toImage(), "config-port-open-" + scope.Suffix()));
-        }
+        Open("[Public]\r\nSetList=ComSet,Lab\r\nCurrentSet=Lab\r\n[Lab]\r\nParity=2\r\n", true,
+             [&] { return ++closed > 0; });
+        QVERIFY(!W("BaudRate")->isEnabled() && !W("DtrOnOpen")->isEnabled());
+        QVERIFY(W("UDPLocalPort")->isEnabled() && Shown("PortOpenLine"));
         QCOMPARE(W("ComPort")->toolTip(), QString("Close the port to change it"));
         QTest::mouseClick(W("ClosePort"), Qt::LeftButton);
         QCOMPARE(closed, 1);
@@ -233,6 +228,7 @@ class ComSetDlgTest : public QObject {
                                          shown->findChild<QWidget*>("BaudRate")->isEnabled();
                                  }));
                 QVERIFY(closedInDialog);
+                QVERIFY(!app.StartupArgs(first).setupFirst);  // the file saved: no first start
             }
         }
     }

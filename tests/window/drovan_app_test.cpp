@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "config/com_setting.h"
 #include "support/recording_box.h"
@@ -51,32 +50,6 @@ TEST(DrovanApp, StartupProblemsAreToldAndAutoSaveLogStartsTheLogThatWindowModeSt
     EXPECT_EQ(app.RunWindow(err), kExitNoDisplay);  // its text: the program tests
     std::fclose(err);
     EXPECT_EQ(ReadFile(dir.File("LogData/Qelvor.log")), "last words\r\n");
-}
-
-// The configuration dialog comes first with "-n" and on a first start, when no settings
-// file exists; only the first start keeps the port closed until the dialog is saved.
-TEST(DrovanApp, AFirstStartWithoutASettingsFileShowsTheDialogFirst) {
-    TempFolder dir;
-    WriteFile(dir.File("kept.ini"), "[ComSet]\r\nComPort=2\r\n");
-    ASSERT_EQ(::mkdir(dir.File("folder.ini").c_str(), 0755), 0);
-    // clang-format off
-    const struct { const char* ini; std::vector<const char*> args; bool setupFirst, firstStart; }
-        cases[] = {{"new.ini", {}, true, true}, {"kept.ini", {}, false, false},
-                   {"kept.ini", {"-n", "kept.ini"}, true, false}, {"folder.ini", {}, false, false},
-                   {"new.ini", {"--session", "run.qcap"}, false, false}};
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.ini + std::to_string(c.args.size()));
-        std::vector<char*> argv{const_cast<char*>("qelvor")};
-        for (const char* arg : c.args)
-            argv.push_back(const_cast<char*>(arg));
-        CComSetting settings = CComSetting::Loaded(dir.File(c.ini));
-        CDrovanApp app;
-        app.ReadCommandLine(static_cast<int>(argv.size()), argv.data(), settings);
-        const CStartupArgs args = app.StartupArgs(settings);
-        EXPECT_EQ(std::make_pair(args.setupFirst, args.firstStart),
-                  std::make_pair(c.setupFirst, c.firstStart));
-    }
 }
 
 }  // namespace
