@@ -1086,16 +1086,16 @@ Nothing was changed.</translation>
         <translation>&amp;Open</translation>
     </message>
     <message>
-        <source>&amp;Close</source>
-        <translation>&amp;Close</translation>
+        <source>C&amp;lose</source>
+        <translation>C&amp;lose</translation>
     </message>
     <message>
         <source>&amp;Send the text</source>
         <translation>&amp;Send the text</translation>
     </message>
     <message>
-        <source>Add the check &amp;sum</source>
-        <translation>Add the check &amp;sum</translation>
+        <source>Add the check s&amp;um</source>
+        <translation>Add the check s&amp;um</translation>
     </message>
     <message>
         <source>Control &amp;character</source>
@@ -1215,6 +1215,10 @@ Nothing was changed.</translation>
     <message>
         <source>Clock</source>
         <translation>Clock</translation>
+    </message>
+    <message>
+        <source>Edit the quick sends</source>
+        <translation>Edit the quick sends</translation>
     </message>
 </context>
 </TS>

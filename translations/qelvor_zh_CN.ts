@@ -1086,16 +1086,16 @@ Nothing was changed.</source>
         <translation>打开端口(&amp;O)</translation>
     </message>
     <message>
-        <source>&amp;Close</source>
-        <translation>关闭端口(&amp;C)</translation>
+        <source>C&amp;lose</source>
+        <translation>关闭端口(&amp;L)</translation>
     </message>
     <message>
         <source>&amp;Send the text</source>
         <translation>发送数据(&amp;S)</translation>
     </message>
     <message>
-        <source>Add the check &amp;sum</source>
-        <translation>添加校验和(&amp;S)</translation>
+        <source>Add the check s&amp;um</source>
+        <translation>添加校验和(&amp;U)</translation>
     </message>
     <message>
         <source>Control &amp;character</source>
@@ -1215,6 +1215,10 @@ Nothing was changed.</source>
     <message>
         <source>Clock</source>
         <translation>时钟</translation>
+    </message>
+    <message>
+        <source>Edit the quick sends</source>
+        <translation>编辑快捷发送</translation>
     </message>
 </context>
 </TS>

@@ -200,7 +200,7 @@ void CMainWindow::BuildAnchors() {
     add(bufferBox_, kGrowWidth, 0, false);
     add(showDataList_, kMoveRight, 0, false);
     add(trafficList_, kGrowBoth, 0, false);
-    add(dataList_, kMoveRight | kGrowHeight, 0, true);
+    add(dataList_, kMoveRight | kGrowHeight, 0, false);
     add(sendBox_, kMoveDown | kGrowWidth, 0, true);
     add(controls_[kIdSendData], kMoveBoth, 0, false);
     add(controls_[kIdCheckSum], kMoveBoth, 0, false);

@@ -99,14 +99,14 @@ void CMenuBar::BuildPort() {
     port->setObjectName(QStringLiteral("PortMenu"));
     AddButton(port, "SetPort", tr("&Configure..."), QKeySequence(Qt::CTRL | Qt::Key_P));
     AddButton(port, "OpenPort", tr("&Open"), QKeySequence(Qt::Key_F5));
-    AddButton(port, "ClosePort", tr("&Close"), QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    AddButton(port, "ClosePort", tr("C&lose"), QKeySequence(Qt::SHIFT | Qt::Key_F5));
 }
 
 void CMenuBar::BuildSend() {
     QMenu* send = AddTopMenu(tr("&Send"));
     send->setObjectName(QStringLiteral("SendMenu"));
     AddButton(send, "SendData", tr("&Send the text"));
-    AddButton(send, "CheckSum", tr("Add the check &sum"));
+    AddButton(send, "CheckSum", tr("Add the check s&um"));
     send->addMenu(sources_.ctrlCharMenu)->setText(tr("Control &character"));
     AddButton(send, "ReSend", tr("&Re-send"), QKeySequence(Qt::CTRL | Qt::Key_R));
     AddButton(send, "SendFile", tr("Send a &file..."));

@@ -31,6 +31,9 @@ CScrollLock::CScrollLock(CTrafficListView& list) : QObject(&list), list_(list) {
     connect(bar, &QScrollBar::sliderReleased, this, [this] { OnScrollAction(); });
     connect(&list_, &CTrafficListView::selectionChanged, this, &CScrollLock::Refresh);
     list_.installEventFilter(this);
+    // The viewport is laid out after the list's own resize: its resize is the
+    // one that tells where the corner now is.
+    list_.viewport()->installEventFilter(this);
 }
 
 bool CScrollLock::Locked() const {
@@ -71,7 +74,7 @@ void CScrollLock::PlaceButton() {
 }
 
 bool CScrollLock::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &list_ && event->type() == QEvent::Resize) PlaceButton();
+    if (watched == list_.viewport() && event->type() == QEvent::Resize) PlaceButton();
     if (watched == &list_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_End) {
         ToNewest();

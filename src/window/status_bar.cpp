@@ -11,8 +11,10 @@ namespace qelvor {
 
 namespace {
 
-// The right edges of panes 0 to 2; pane 3 reaches the menu button.
+// The right edges of panes 0 to 2 in a bar of the window's first width;
+// pane 3 reaches the menu button.
 constexpr int kPaneRightEdges[] = {280, 450, 510};
+constexpr int kFirstWidth = 645;
 
 }  // namespace
 
@@ -30,6 +32,7 @@ CStatusBar::CStatusBar(QWidget* parent) : QWidget(parent) {
     menuButton_->setObjectName(QStringLiteral("WindowMenu"));
     menuButton_->setText(QStringLiteral("\u2261"));
     menuButton_->setToolTip(tr("Window menu"));
+    menuButton_->setAccessibleName(tr("Window menu"));
     menuButton_->setPopupMode(QToolButton::InstantPopup);
     menuButton_->setAutoRaise(true);
     clock_ = new QTimer(this);
@@ -76,17 +79,19 @@ void CStatusBar::resizeEvent(QResizeEvent*) {
     LayOutPanes();
 }
 
-// Pane 2 ("response file" and the like) is narrow: a text wider than it
+// Pane 0 (the port and its peer) takes what a wider bar has beyond its first
+// width. Pane 2 ("response file" and the like) is narrow: a text wider than it
 // takes room from pane 1 rather than being cut, up to half of pane 1.
 void CStatusBar::LayOutPanes() {
     const int buttonWidth = kHeight;
+    const int grown = std::max(width() - kFirstWidth, 0);
     const int wanted = Pane(2)->text().isEmpty() ? 0 : Pane(2)->sizeHint().width();
     const int pane2Left =
-        std::clamp(kPaneRightEdges[2] - wanted, (kPaneRightEdges[0] + kPaneRightEdges[1]) / 2,
-                   kPaneRightEdges[1]);
+        grown + std::clamp(kPaneRightEdges[2] - wanted,
+                           (kPaneRightEdges[0] + kPaneRightEdges[1]) / 2, kPaneRightEdges[1]);
     int left = 0;
     for (int i = 0; i < kPaneCount; ++i) {
-        int right = i < 3 ? kPaneRightEdges[i] : width() - buttonWidth;
+        int right = i < 3 ? kPaneRightEdges[i] + grown : width() - buttonWidth;
         if (i == 1) right = pane2Left;
         Pane(i)->setGeometry(left, 0, std::max(right - left, 0), height());
         left = right;

@@ -1,5 +1,6 @@
 // The main window's status bar: four panes (280, 170 and 60 pixels wide, the
-// last taking the rest; pane 2 widens into pane 1 when its text needs it) and,
+// last taking the rest, and pane 0 what a bar wider than the window's first
+// width has beyond it; pane 2 widens into pane 1 when its text needs it) and,
 // at its right end, the button of the window's own menu. It reports double-clicks and right-button
 // releases on a pane; what they do is the window's business. User-interface thread only.
 #pragma once

@@ -43,7 +43,8 @@ void CTrafficListPane::BuildView(QWidget* window) {
 
 void CTrafficListPane::ArrangeColumns() {
     QHeaderView* columns = list_->Header();
-    columns->setStretchLastSection(false);
+    // The data, the last column, takes the room a wider list has.
+    columns->setStretchLastSection(true);
     columns->setHighlightSections(false);
     // The gap and frame check columns are numbered after the three first
     // ones, so hidden they change nothing; shown, they stand between the

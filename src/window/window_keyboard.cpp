@@ -11,8 +11,11 @@ namespace {
 // The bands from top to bottom, as the window places them.
 constexpr const char* kBands[] = {"QuickSendRow", "ModemLines", "FindBar", "StatisticsPanel"};
 
-void Chain(std::vector<QWidget*>& order, QWidget* widget) {
-    if (widget != nullptr && (widget->focusPolicy() & Qt::TabFocus)) order.push_back(widget);
+// A widget of the window that Tab may reach; popups (a list box's drop-down)
+// are windows of their own.
+void Chain(std::vector<QWidget*>& order, QWidget* widget, const QWidget* window) {
+    if (widget == nullptr || widget->window() != window) return;
+    if (widget->focusPolicy() & Qt::TabFocus) order.push_back(widget);
 }
 
 }  // namespace
@@ -42,21 +45,22 @@ void CWindowKeyboard::Arrange(QWidget* window) {
         {"StatusPane0", tr("Port state")},
         {"StatusPane1", tr("Progress")},
         {"StatusPane2", tr("Data processing")},
-        {"StatusPane3", tr("Clock")}};
+        {"StatusPane3", tr("Clock")},
+        {"QuickSendEdit", tr("Edit the quick sends")}};
     std::vector<QWidget*> order;
     for (const auto& [name, spoken] : controls) {
         QWidget* control = window->findChild<QWidget*>(QString::fromLatin1(name));
         if (control == nullptr) continue;
         control->setAccessibleName(spoken);
-        Chain(order, control);
+        Chain(order, control, window);
     }
     for (const char* name : kBands) {
         const auto* band = window->findChild<QWidget*>(QString::fromLatin1(name));
         if (band == nullptr) continue;
         for (QWidget* child : band->findChildren<QWidget*>())
-            Chain(order, child);
+            Chain(order, child, window);
     }
-    Chain(order, window->findChild<QWidget*>(QStringLiteral("WindowMenu")));
+    Chain(order, window->findChild<QWidget*>(QStringLiteral("WindowMenu")), window);
     for (size_t i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

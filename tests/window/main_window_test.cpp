@@ -27,6 +27,17 @@ static std::string AstmFrame(int number, const std::string& record) {
     return astm::CAstmFrame{number, record + '\r', true}.Bytes();
 }
 
+// The user's file of one test alone: the window's place and the menu bar's state go there.
+struct OwnUserFolder {
+    OwnUserFolder() : kept(qgetenv("XDG_CONFIG_HOME")) {
+        qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+    }
+    ~OwnUserFolder() { qputenv("XDG_CONFIG_HOME", kept); }
+    QString Conf() const { return folder.filePath("qelvor/qelvor.conf"); }
+    QTemporaryDir folder;
+    QByteArray kept;
+};
+
 class MainWindowTest : public QObject {
     Q_OBJECT
   private slots:
@@ -199,6 +210,15 @@ class MainWindowTest : public QObject {
             const QRect now = f.Control(name)->geometry();
             QCOMPARE(now, QRect(before[name].topLeft() + moved, before[name].size() + grown));
         }
+        // Wider still: the data column reaches the list's right end, status pane 0 takes the width.
+        auto* rows = f.Control<CTrafficListView>("TrafficList");
+        const int pane0 = f.Control("StatusPane0")->width();
+        window.resize(opened + QSize(700, 40));
+        QTRY_COMPARE(window.width(), opened.width() + 700);
+        const int data = CTrafficTableModel::kColumnData;
+        QCOMPARE(rows->Header()->sectionViewportPosition(data) + rows->Header()->sectionSize(data),
+                 rows->viewport()->width());
+        QCOMPARE(f.Control("StatusPane0")->width(), pane0 + 600);
         // A half move truncates toward zero when the window shrinks.
         const AnchorRule half{kMoveBoth, 100, 1, false, QSize(50, 20)};
         QCOMPARE(AnchoredRect(QRect(10, 10, 50, 20), half, -3, -3, {197, 97}), QRect(9, 7, 50, 20));
@@ -239,6 +259,97 @@ class MainWindowTest : public QObject {
         QCOMPARE(
             std::make_pair(list.Lines(), f.Control<QListView>("DataList")->model()->rowCount()),
             std::make_pair(std::vector<std::string>{"A", ""}, 2));
+    }
+
+    void everyBandInsideTheScreen_data() { AddLanguageRows(); }
+    // Every band shown takes its room from the list: the window stays inside the screen's free
+    // area, the buttons above the bands, the list as tall as it can give.
+    void everyBandInsideTheScreen() {
+        WindowFixture f;
+        ScopedUiLanguage scope(RowLanguage());
+        CMainWindow& window = f.Window();
+        const QRect area = window.screen()->availableGeometry();
+        window.move(area.topLeft() + QPoint(0, area.height() / 3));
+        for (const char* band : {"QuickSendRow", "ModemLines", "FindBar", "StatisticsPanel"})
+            window.SetBandShown(f.Control(band), true);
+        QTest::qWait(50);
+        QVERIFY2(area.contains(window.frameGeometry()), qPrintable(QString("%1,%2 %3x%4")
+                                                                       .arg(window.x())
+                                                                       .arg(window.y())
+                                                                       .arg(window.width())
+                                                                       .arg(window.height())));
+        const auto top = [&](const char* name) {
+            return f.Control(name)->mapTo(&window, QPoint(0, 0)).y();
+        };
+        QCOMPARE(top("QuickSendRow") + f.Control("QuickSendRow")->height(), top("ModemLines"));
+        QVERIFY(top("Exit") + f.Control("Exit")->height() <= top("QuickSendRow"));
+        for (const char* list : {"TrafficList", "DataList"})
+            QVERIFY2(top(list) + f.Control(list)->height() <= top("SendData"), list);
+        QCOMPARE(top("StatisticsPanel") + f.Control("StatisticsPanel")->height(), top("StatusBar"));
+        QCOMPARE(top("StatusBar") + f.Control("StatusBar")->height(), window.height());
+        QVERIFY(f.Control("TrafficList")->height() >= 90);
+        QVERIFY(SaveScreenshot(window.grab().toImage(), "main-window-bands-" + scope.Suffix()));
+    }
+
+    // The window's place, size and columns, kept when it closes, come back in the next
+    // window, inside the screen however far off they were stored.
+    void placeAndColumnsKeptPerUser() {
+        OwnUserFolder user;
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QSize grown;
+        {
+            WindowFixture f;
+            CMainWindow& window = f.Window(false);
+            grown = window.size() + QSize(30, 20);
+            window.setGeometry(QRect(area.topLeft() + QPoint(7, 9), grown));
+            f.Control<CTrafficListView>("TrafficList")->Header()->resizeSection(1, 123);
+            QTRY_COMPARE(window.size(), grown);
+            window.close();
+        }
+        const std::string conf = ReadAll(user.Conf());
+        QVERIFY(conf.find("[Window]") != std::string::npos);
+        {
+            WindowFixture f;
+            CMainWindow& window = f.Window(false);
+            QCOMPARE(window.geometry(), QRect(area.topLeft() + QPoint(7, 9), grown));
+            QCOMPARE(f.Control<CTrafficListView>("TrafficList")->Header()->sectionSize(1), 123);
+        }
+        std::ofstream(user.Conf().toStdString(), std::ios::binary)
+            << "[Window]\r\nGeometry=9000,-400,700,560\r\nColumns=20,x\r\n";
+        WindowFixture f;
+        CMainWindow& window = f.Window(false);
+        QVERIFY(area.contains(window.geometry()));
+        QCOMPARE(window.size(), QSize(700, 560).expandedTo(window.minimumSize()));
+        QCOMPARE(f.Control<CTrafficListView>("TrafficList")->Header()->sectionSize(1), 90);
+    }
+
+    // Tab walks the controls as they read, the bands' after the dialog's, the window menu's
+    // button last; each has a name for a screen reader.
+    void tabOrderAndAccessibleNames() {
+        WindowFixture f;
+        CMainWindow& window = f.Window();
+        f.Action("ShowQuickSends")->trigger();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QStringList expected;
+        for (const char* name :
+             {"BufferBox", "ShowDataList",  "TrafficList", "DataList", "SendBox",  "SendData",
+              "CheckSum",  "SendCtrl",      "LoadFile",    "SetPort",  "OpenPort", "ClosePort",
+              "SendFile",  "ReSend",        "SaveData",    "Scroll",   "SendNow",  "AutoSend",
+              "Exit",      "QuickSendEdit", "WindowMenu"}) {
+            QWidget* control = f.Control(name);
+            QVERIFY2(!control->accessibleName().isEmpty(), name);
+            if (control->isEnabled() && control->isVisible()) expected << name;
+        }
+        f.Control("BufferBox")->setFocus();
+        QStringList walked{"BufferBox"};
+        for (int step = 0; step < 40 && QApplication::focusWidget() != nullptr; ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            const QString name = QApplication::focusWidget()->objectName();
+            if (name == "BufferBox") break;
+            if (!name.startsWith("QuickSend") || name == "QuickSendEdit") walked << name;
+        }
+        QCOMPARE(walked, expected);
     }
 
     // "-n": the configuration dialog first, the port closed; then it opens (AutoRestart).

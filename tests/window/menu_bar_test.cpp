@@ -40,6 +40,15 @@ class MenuBarTest : public QObject {
         }
         QCOMPARE(titles,
                  QStringList({"&File", "&Edit", "&View", "&Port", "&Send", "&Tools", "&Help"}));
+        // Within each menu, one item to a mnemonic.
+        for (QAction* top : bar->actions()) {
+            QStringList keys;
+            for (const QAction* item : top->menu()->actions()) {
+                const QString key = QKeySequence::mnemonic(item->text()).toString();
+                QVERIFY2(key.isEmpty() || !keys.contains(key), qPrintable(item->text()));
+                keys << key;
+            }
+        }
         QSet<QAction*> commands;
         Collect(window.WindowMenu(), commands);
         for (const char* popup : {"EVENT", "DATA_PROC", "SelectUI", "CTRL_CHAR"})
@@ -111,8 +120,8 @@ class MenuBarTest : public QObject {
             auto* menu = bar->findChild<QMenu*>(name);
             menu->popup(window.mapToGlobal(QPoint(0, bar->height())));
             QTest::qWait(30);
-            QImage shot(window.width() + menu->width(), window.height() + menu->height(),
-                        QImage::Format_RGB32);
+            const QSize both = window.size().expandedTo(menu->size() + QSize(0, bar->height()));
+            QImage shot(both, QImage::Format_RGB32);
             shot.fill(Qt::white);
             QPainter paint(&shot);
             paint.drawImage(0, 0, window.grab().toImage());

@@ -19,6 +19,12 @@ class ScrollLockTest : public QObject {
                                             f.List()->RowRect(fifthLast).center())
                         : bar->triggerAction(QAbstractSlider::SliderPageStepSub);
             QVERIFY2(newest->isVisible(), bySelection ? "selection" : "scrolling");
+            // A resized list keeps the button at its viewport's new corner.
+            const QSize size = f.window->size();
+            f.window->resize(size + QSize(bySelection ? 60 : 0, 40));
+            QTRY_COMPARE(f.window->size(), size + QSize(bySelection ? 60 : 0, 40));
+            const QRect corner = f.List()->viewport()->geometry();
+            QCOMPARE(newest->geometry().bottomRight(), corner.bottomRight() - QPoint(5, 5));
             const int kept = bar->value();
             QVERIFY(f.Receive(lines(10)));
             QCOMPARE(bar->value(), kept);
