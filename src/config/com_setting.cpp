@@ -79,7 +79,7 @@ constexpr KeyField kFields[] = {
     Int(K::ShowCheckColumn, &S::ShowCheckColumn), Int(K::ShowGapColumn, &S::ShowGapColumn),
     Int(K::GapScope, &S::GapScope), Int(K::StatisticsShown, &S::StatisticsShown),
     Int(K::IdleCloseSeconds, &S::IdleCloseSeconds), Int(K::KeepSessions, &S::KeepSessions),
-    Int(K::RecordLinkEvents, &S::RecordLinkEvents),
+    Int(K::RecordLinkEvents, &S::RecordLinkEvents), Int(K::SendLineEnd, &S::SendLineEnd),
 };
 // clang-format on
 

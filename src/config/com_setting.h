@@ -155,6 +155,8 @@ class CComSetting {
     // 1: a TCP peer's arrival and departure and a serial device vanishing
     // each leave an 'I' record.
     int RecordLinkEvents = IntDefault(SettingKey::RecordLinkEvents);
+    // The line end of typed text: 0 none, 1 CR, 2 LF, 3 CR LF.
+    int SendLineEnd = IntDefault(SettingKey::SendLineEnd);
     int AutoSendElapse = IntDefault(SettingKey::AutoSendElapse);
     // The protocol that answers peers: 0 the configurable split strings and
     // responses, 1 the ASTM E1381 link. The role and the three times (ms)

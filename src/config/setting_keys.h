@@ -36,6 +36,7 @@ enum class SettingKey : size_t {
     Highlight3, Highlight4, Highlight5, Highlight6, Highlight7, Highlight8, ProtocolMode, AstmRole,
     AstmReplyTimeoutMs, AstmIdleTimeoutMs, AstmEnqRetryMs, EchoFree, ShowCheckColumn, ShowGapColumn,
     GapScope, StatisticsShown, IdleCloseSeconds, KeepSessions, RecordLinkEvents,
+    SendLineEnd,
     kCount
 };
 // clang-format on
@@ -134,6 +135,7 @@ inline constexpr SettingKeyInfo kTable[] = {
     Int(K::IdleCloseSeconds, "IdleCloseSeconds", 0),
     Int(K::KeepSessions, "KeepSessions", 0),
     Int(K::RecordLinkEvents, "RecordLinkEvents", 1),
+    Int(K::SendLineEnd, "SendLineEnd", 0),
 };
 // clang-format on
 

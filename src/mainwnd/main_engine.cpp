@@ -6,6 +6,7 @@
 #include "config/string_table.h"
 #include "config/theme_choice.h"
 #include "config/ui_language.h"
+#include "data/line_end.h"
 #include "log/log_writer.h"
 #include "traffic/data_detail.h"
 
@@ -269,7 +270,9 @@ void CMainEngine::OnEnterKey() {
 }
 
 int CMainEngine::SendFromBoxNow() {
-    const int result = sender_.SendData();
+    const CComSetting& s = ctx_.settings;
+    const int result = sender_.SendText(
+        WithLineEnd(ctx_.state.sendText, LineEndOf(s.SendLineEnd), s.HexSendData != 0));
     // A failed write still joins the history: the user typed it and may
     // want it again once the port takes it.
     const int error = history_.Add(ctx_.state.sendText);

@@ -27,10 +27,16 @@ TEST_F(SendOperations, SendDataAndEnterComposeTheSendBoxOrSayWhyNot) {
     Engine().SetSendText("");
     EXPECT_EQ(Engine().OnSendData(), 0);
     EXPECT_EQ(RecordsOf('S'), (Lines{"\002abc\003", "hi"}));
+    // The set's line end follows typed text out; the box keeps the text as typed.
+    settings.SendLineEnd = 3;
+    Engine().SetSendText("ok");
+    Engine().OnEnterKey();
+    EXPECT_EQ(peer.Receive(4) + "|" + State().sendText, "ok\r\n|ok");
+    settings.SendLineEnd = 0;
     Engine().SetSendText("hi");
     Engine().OnClosePort();
     Engine().OnEnterKey();  // closed: nothing sent, nothing recorded
-    EXPECT_EQ(Engine().Exchange().RecordCount(), 2u);
+    EXPECT_EQ(Engine().Exchange().RecordCount(), 3u);
     OpenTcp(kWorkModeTcpServer, loopback::FreePort(SOCK_STREAM));
     view.changes = 0;
     EXPECT_EQ(Engine().OnSendData(), 0);

@@ -22,7 +22,7 @@ bool ParseSeconds(const std::string& text, double& seconds) {
     return true;
 }
 
-bool ParseEol(const std::string& text, CliEol& eol) {
+bool ParseEol(const std::string& text, std::optional<CliEol>& eol) {
     const std::pair<const char*, CliEol> names[] = {
         {"none", CliEol::None}, {"cr", CliEol::Cr}, {"lf", CliEol::Lf}, {"crlf", CliEol::CrLf}};
     for (const auto& [name, value] : names) {
@@ -157,20 +157,6 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
     }
     if (!CheckCombination(options, error)) return CliAction::UsageError;
     return options.print ? CliAction::PrintSession : CliAction::Run;
-}
-
-std::string WithLineEnd(const std::string& line, CliEol eol, bool hexText) {
-    switch (eol) {
-        case CliEol::None:
-            return line;
-        case CliEol::Cr:
-            return line + (hexText ? " 0D" : "<CR>");
-        case CliEol::Lf:
-            return line + (hexText ? " 0A" : "<LF>");
-        case CliEol::CrLf:
-            return line + (hexText ? " 0D 0A" : "<CR><LF>");
-    }
-    return line;
 }
 
 std::string CliUsageText() {

@@ -1,15 +1,18 @@
 // The command line of qelvor-cli, parsed into plain options. Pure; any thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/cli/cli_port_option.h"
+#include "data/line_end.h"
 
 namespace qelvor {
 
-// The line end --eol appends to each line read from standard input.
-enum class CliEol { None, Cr, Lf, CrLf };
+// The line end --eol appends to each line read from standard input: the
+// set's SendLineEnd for this run.
+using CliEol = LineEnd;
 
 struct CCliOptions {
     std::string iniFile;  // empty: the settings folder's "qelvor.ini"
@@ -29,7 +32,8 @@ struct CCliOptions {
     bool hex = false;
     bool noTime = false;
     bool quiet = false;
-    CliEol eol = CliEol::None;
+    // Not given: the set's own SendLineEnd.
+    std::optional<CliEol> eol;
     // The end of standard input ends the run once its lines went out.
     bool exitAtEof = false;
     // The end of a TCP connection or a vanished serial device ends the run
@@ -47,10 +51,6 @@ enum class CliAction { Run, Help, Version, ListPorts, PrintSession, UsageError }
 // one-line reason.
 CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& options,
                           std::string& error);
-
-// The line as it is sent: line with the line end of eol, written as
-// hexadecimal pairs when the set sends hexadecimal text, else in notation.
-std::string WithLineEnd(const std::string& line, CliEol eol, bool hexText);
 
 // The text of --help.
 std::string CliUsageText();

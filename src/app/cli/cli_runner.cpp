@@ -115,6 +115,7 @@ bool CCliRunner::ApplyRunOptions() {
     // The settings record is read-only: none of this reaches the file.
     if (options_.astm) settings_->ProtocolMode = kProtocolAstm;
     if (options_.astmHost) settings_->AstmRole = kAstmRoleHost;
+    if (options_.eol) settings_->SendLineEnd = static_cast<int>(*options_.eol);
     std::string error;
     if (ApplyCliPort(options_.port, *settings_, portSetup_, error)) return true;
     PrintError("qelvor-cli: " + error);
@@ -308,9 +309,8 @@ bool CCliRunner::Connected() {
 // sends to the client that comes, not into a port with nobody behind it.
 void CCliRunner::SendInputLines() {
     std::string line;
-    const bool hexText = settings_->HexSendData != 0;
     while (Connected() && input_.PopLine(line)) {
-        engine_->SetSendText(WithLineEnd(line, options_.eol, hexText));
+        engine_->SetSendText(line);
         engine_->OnSendData();
     }
 }
