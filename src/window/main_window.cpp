@@ -89,6 +89,7 @@ CMainWindow::CMainWindow(CComSetting& settings, QWidget* parent)
     keys_->InstallOn(this);
     // After the key filter, which would keep Escape from the bar's menus.
     menus_->BuildMenuBar();
+    resize(client_->SmallestSize() + QSize(0, menus_->MenuBarHeight()));
     CWindowKeyboard::Arrange(this);
     SetMenuBarShown(CWindowPlacement::Restore(*this, trafficList_->Header()));
     ShowSettings();

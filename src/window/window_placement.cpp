@@ -16,6 +16,8 @@ namespace qelvor {
 namespace {
 
 constexpr const char* kSection = "Window";
+// A stored column wider than this is taken for a damaged line.
+constexpr int kWidestColumn = 20000;
 
 // "a,b,c" as numbers; empty when any part is not a number.
 QList<int> Numbers(const std::string& text) {
@@ -88,7 +90,8 @@ QList<int> CWindowPlacement::ColumnWidths(const QHeaderView* columns) {
 
 void CWindowPlacement::SetColumnWidths(QHeaderView* columns, const QList<int>& widths) {
     for (int column = 0; column < std::min(int(widths.size()), columns->count()); ++column)
-        if (widths[column] > 0) columns->resizeSection(column, widths[column]);
+        if (widths[column] > 0 && widths[column] <= kWidestColumn)
+            columns->resizeSection(column, widths[column]);
 }
 
 bool CWindowPlacement::Restore(QWidget& window, QHeaderView* columns) {

@@ -28,7 +28,8 @@ class CWindowPlacement {
     static bool Store(const WindowPlacement& placement);
     static bool StoreMenuBarShown(bool shown);
     static QList<int> ColumnWidths(const QHeaderView* columns);
-    // Sets the widths given; a column without one, or with 0, keeps its own.
+    // Sets the widths given; a column without one, or with one not above 0
+    // or absurdly wide, keeps its own.
     static void SetColumnWidths(QHeaderView* columns, const QList<int>& widths);
     // The stored place, size and columns given to window and columns, kept
     // inside the screen; whether the menu bar was shown.

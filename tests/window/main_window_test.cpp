@@ -315,12 +315,14 @@ class MainWindowTest : public QObject {
             QCOMPARE(f.Control<CTrafficListView>("TrafficList")->Header()->sectionSize(1), 123);
         }
         std::ofstream(user.Conf().toStdString(), std::ios::binary)
-            << "[Window]\r\nGeometry=9000,-400,700,560\r\nColumns=20,x\r\n";
+            << "[Window]\r\nGeometry=9000,-400,700,560\r\nColumns=40,999999\r\n";
         WindowFixture f;
         CMainWindow& window = f.Window(false);
         QVERIFY(area.contains(window.geometry()));
         QCOMPARE(window.size(), QSize(700, 560).expandedTo(window.minimumSize()));
-        QCOMPARE(f.Control<CTrafficListView>("TrafficList")->Header()->sectionSize(1), 90);
+        const QHeaderView* header = f.Control<CTrafficListView>("TrafficList")->Header();
+        QCOMPARE(std::make_pair(header->sectionSize(0), header->sectionSize(1)),
+                 std::make_pair(40, 90));  // an absurd width is not taken
     }
 
     // Tab walks the controls as they read, the bands' after the dialog's, the window menu's
