@@ -1125,6 +1125,10 @@ Nothing was changed.</translation>
 <context>
     <name>qelvor::CWindowKeyboard</name>
     <message>
+        <source>Line end after the text</source>
+        <translation>Line end after the text</translation>
+    </message>
+    <message>
         <source>Buffer: received bytes not yet split</source>
         <translation>Buffer: received bytes not yet split</translation>
     </message>
@@ -1219,6 +1223,21 @@ Nothing was changed.</translation>
     <message>
         <source>Edit the quick sends</source>
         <translation>Edit the quick sends</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CLineEndSelector</name>
+    <message>
+        <source>None</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>The line end sent after the typed text</source>
+        <translation>The line end sent after the typed text</translation>
+    </message>
+    <message>
+        <source>Line end</source>
+        <translation>Line end</translation>
     </message>
 </context>
 </TS>

@@ -1125,6 +1125,10 @@ Nothing was changed.</source>
 <context>
     <name>qelvor::CWindowKeyboard</name>
     <message>
+        <source>Line end after the text</source>
+        <translation>文本后的行尾</translation>
+    </message>
+    <message>
         <source>Buffer: received bytes not yet split</source>
         <translation>缓冲区：尚未分帧的接收字节</translation>
     </message>
@@ -1219,6 +1223,21 @@ Nothing was changed.</source>
     <message>
         <source>Edit the quick sends</source>
         <translation>编辑快捷发送</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CLineEndSelector</name>
+    <message>
+        <source>None</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>The line end sent after the typed text</source>
+        <translation>发送在输入文本之后的行尾</translation>
+    </message>
+    <message>
+        <source>Line end</source>
+        <translation>行尾</translation>
     </message>
 </context>
 </TS>

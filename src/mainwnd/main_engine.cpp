@@ -397,6 +397,11 @@ bool CMainEngine::SetViewOption(SettingKey key, bool on) {
     return ctx_.StoreSetting(key);
 }
 
+bool CMainEngine::SetSendLineEnd(LineEnd end) {
+    ctx_.settings.SendLineEnd = static_cast<int>(end);
+    return ctx_.StoreSetting(SettingKey::SendLineEnd);
+}
+
 bool CMainEngine::SetHighlightRules(const std::vector<CHighlightRules::Rule>& rules) {
     CHighlightRules::Store(rules, ctx_.settings);
     bool written = true;

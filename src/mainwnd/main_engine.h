@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "data/line_end.h"
 #include "log/log_saver.h"
 #include "mainwnd/capture_sessions.h"
 #include "mainwnd/data_list_commands.h"
@@ -266,6 +267,10 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // and the eight keys are written; false (told in one 'I' record) when a
     // key was not written. Not a command, as SetViewOption.
     bool SetHighlightRules(const std::vector<CHighlightRules::Rule>& rules);
+    // The line-end selector beside the send box: SendLineEnd, written to the
+    // current set at once; false, told in an 'I' record, when it was not
+    // written. Not a command, as SetViewOption.
+    bool SetSendLineEnd(LineEnd end);
     // The detail view's choice (CDataDetail::kRaw ...) becomes ShowDataMask
     // and is written at once; false, told in an 'I' record, when it was not
     // written. Not a command, as SetViewOption.

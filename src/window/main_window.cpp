@@ -35,6 +35,7 @@
 #include "window/find_bar.h"
 #include "window/highlight_rules_dlg.h"
 #include "window/key_filter.h"
+#include "window/line_end_selector.h"
 #include "window/local_text.h"
 #include "window/menu_bar.h"
 #include "window/modem_lines_band.h"
@@ -148,7 +149,9 @@ void CMainWindow::BuildControls() {
     sendBox_ = new QLineEdit(client_);
     sendBox_->setObjectName(QStringLiteral("SendBox"));
     sendBox_->setAcceptDrops(false);
-    sendBox_->setGeometry(Pixels(QRect(5, 258, 293, 14)));
+    sendBox_->setGeometry(Pixels(QRect(5, 258, 232, 14)));
+    lineEnd_ = new CLineEndSelector(*engine_, client_);
+    lineEnd_->setGeometry(Pixels(QRect(239, 258, 62, 14)));
     controls_[kIdSendData] = AddButton("SendData", QT_TR_NOOP("SendData"), QRect(305, 258, 53, 14));
     controls_[kIdCheckSum] = AddButton("CheckSum", QT_TR_NOOP("CheckSum"), QRect(372, 258, 53, 14));
     sendCtrl_ = new QToolButton(client_);
@@ -203,6 +206,7 @@ void CMainWindow::BuildAnchors() {
     add(trafficList_, kGrowBoth, 0, false);
     add(dataList_, kMoveRight | kGrowHeight, 0, false);
     add(sendBox_, kMoveDown | kGrowWidth, 0, true);
+    add(lineEnd_, kMoveBoth, 0, false);
     add(controls_[kIdSendData], kMoveBoth, 0, false);
     add(controls_[kIdCheckSum], kMoveBoth, 0, false);
     for (const char* name : {"SendCtrl", "LoadFile", "SetPort", "OpenPort", "ClosePort", "SendFile",
@@ -364,6 +368,7 @@ void CMainWindow::ShowSendText() {
 void CMainWindow::ShowSettings() {
     scroll_->setChecked(settings_.ScrollRSWnd != 0);
     sendNow_->setChecked(settings_.LButtonDblClkSend != 0);
+    lineEnd_->Refresh();
     trafficModel_->Restyle();
     findBar_->Restyle();
 }

@@ -37,6 +37,7 @@ class CFileCommands;
 class CFindBar;
 class CTrafficListOptions;
 class CKeyFilter;
+class CLineEndSelector;
 class CLogWriter;
 class CWindowMenus;
 class CClientArea;
@@ -158,6 +159,7 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     CTrafficListView* trafficList_ = nullptr;
     QListView* dataList_ = nullptr;
     QLineEdit* sendBox_ = nullptr;
+    CLineEndSelector* lineEnd_ = nullptr;
     QToolButton* sendCtrl_ = nullptr;
     QCheckBox* scroll_ = nullptr;
     QCheckBox* sendNow_ = nullptr;

@@ -28,6 +28,7 @@ void CWindowKeyboard::Arrange(QWidget* window) {
         {"TrafficList", tr("Traffic records")},
         {"DataList", tr("Data list")},
         {"SendBox", tr("Text to send")},
+        {"SendLineEnd", tr("Line end after the text")},
         {"SendData", tr("Send the text")},
         {"CheckSum", tr("Add the check sum")},
         {"SendCtrl", tr("Send a control character")},
