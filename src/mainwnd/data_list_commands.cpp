@@ -191,7 +191,8 @@ bool CDataListCommands::SaveAs(const std::string& path) {
         ctx_.Tell(StrPrintf(LoadStr(kStrCannotSaveDataFile), error), MsgIcon::Exclamation, caption);
         return false;
     }
-    ctx_.Tell(LoadStr(kStrDataFileSaved), MsgIcon::Information, caption);
+    // The message names the file written, as the log saves do.
+    ctx_.Tell(LoadStr(kStrDataFileSaved) + std::string(": ") + path, MsgIcon::Information, caption);
     return true;
 }
 

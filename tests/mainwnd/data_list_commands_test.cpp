@@ -123,7 +123,7 @@ TEST_F(DataListCommands, EditsActOnTheSelectionAndSaveAsWritesEveryLineWithCrLf)
     EXPECT_EQ(ReadFile(path), "\r\nbelow\r\nb\r\nend\r\n");
     EXPECT_FALSE(Engine().SaveDataList(dir.File("no-folder/Data.txt")));
     ASSERT_EQ(view.boxes.size(), 2u);
-    EXPECT_EQ(view.boxes[0].text, "save data file succeeded!");
+    EXPECT_EQ(view.boxes[0].text, "save data file succeeded!: " + path);
     EXPECT_EQ(view.boxes[1].text, "can't save data file ,error code = 2");
 }
 
