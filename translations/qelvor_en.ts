@@ -567,6 +567,18 @@ Nothing was saved.</translation>
 <context>
     <name>qelvor::CFindBar</name>
     <message>
+        <source>Find pattern</source>
+        <translation>Find pattern</translation>
+    </message>
+    <message>
+        <source>Matches</source>
+        <translation>Matches</translation>
+    </message>
+    <message>
+        <source>Close the find bar</source>
+        <translation>Close the find bar</translation>
+    </message>
+    <message>
         <source>Cancel</source>
         <translation>Cancel</translation>
     </message>

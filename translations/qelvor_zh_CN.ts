@@ -567,6 +567,18 @@ Nothing was saved.</source>
 <context>
     <name>qelvor::CFindBar</name>
     <message>
+        <source>Find pattern</source>
+        <translation>查找内容</translation>
+    </message>
+    <message>
+        <source>Matches</source>
+        <translation>匹配数</translation>
+    </message>
+    <message>
+        <source>Close the find bar</source>
+        <translation>关闭查找栏</translation>
+    </message>
+    <message>
         <source>Cancel</source>
         <translation>取消</translation>
     </message>

@@ -89,10 +89,13 @@ void CFindBar::BuildFindRow(QHBoxLayout* row) {
     count_->setMinimumWidth(90);
     count_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     row->addWidget(count_, 1);
+    pattern_->setAccessibleName(tr("Find pattern"));
+    count_->setAccessibleName(tr("Matches"));
     auto* close = Named(new QToolButton(this), "FindClose");
     close->setText(QStringLiteral("\u00d7"));
     close->setToolTip(tr("Close the find bar (Esc)"));
     close->setAutoRaise(true);
+    close->setAccessibleName(tr("Close the find bar"));
     row->addWidget(close);
     connect(pattern_, &QLineEdit::textChanged, this, &CFindBar::ApplyPattern);
     connect(pattern_, &QLineEdit::returnPressed, this, &CFindBar::FindNext);

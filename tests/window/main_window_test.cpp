@@ -335,10 +335,11 @@ class MainWindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QStringList expected;
         for (const char* name :
-             {"BufferBox", "ShowDataList", "TrafficList",   "DataList",  "SendBox", "SendLineEnd",
-              "SendData",  "CheckSum",     "SendCtrl",      "LoadFile",  "SetPort", "OpenPort",
-              "ClosePort", "SendFile",     "ReSend",        "SaveData",  "Scroll",  "SendNow",
-              "AutoSend",  "Exit",         "QuickSendEdit", "WindowMenu"}) {
+             {"BufferBox",     "ShowDataList", "TrafficList", "DataList",  "SendBox",
+              "SendLineEnd",   "SendData",     "CheckSum",    "SendCtrl",  "LoadFile",
+              "SetPort",       "OpenPort",     "ClosePort",   "SendFile",  "ReSend",
+              "SaveData",      "Scroll",       "SendNow",     "AutoSend",  "Exit",
+              "QuickSendEdit", "WindowMenu",   "FindPattern", "FindCount", "FindClose"}) {
             QWidget* control = f.Control(name);
             QVERIFY2(!control->accessibleName().isEmpty(), name);
             if (control->isEnabled() && control->isVisible()) expected << name;
