@@ -60,9 +60,14 @@ void CMllpFramer::TakeInFrame(char byte, std::vector<Event>& events) {
             state_ = State::kOutside;
             return;
         }
-        // <FS> without <CR> is data of the message.
+        // <FS> without <CR> is data of the message, and counts toward its
+        // limit like any other byte.
         message_.push_back(kEndBlock);
         state_ = State::kInFrame;
+        if (message_.size() > maxMessage_) {
+            Refuse();
+            return Take(byte, events);
+        }
     }
     if (byte == kEndBlock) {
         state_ = State::kAfterEnd;

@@ -78,6 +78,15 @@ TEST(MllpFramer, BytesOutsideAFrameComeBackInBoundedRunsAndAFrameWaitsForItsEnd)
     EXPECT_TRUE(events.empty() && framer.InFrame());
     framer.Feed("\r", events);
     EXPECT_EQ(Lines(events), std::vector<std::string>{"M:MSH|"});
+
+    // An <FS> kept as data counts toward the limit like any other byte.
+    CMllpFramer small(4);
+    events.clear();
+    small.Feed(
+        "\x0b"
+        "abcd\x1c\x1c\r\x0bok\x1c\r",
+        events);
+    EXPECT_EQ(Lines(events), (std::vector<std::string>{"T:8", "M:ok"}));
 }
 
 }  // namespace
