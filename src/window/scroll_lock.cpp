@@ -33,7 +33,8 @@ CScrollLock::CScrollLock(CTrafficListView& list) : QObject(&list), list_(list) {
     list_.installEventFilter(this);
     // The viewport is laid out after the list's own resize: its resize is the
     // one that tells where the corner now is.
-    list_.viewport()->installEventFilter(this);
+    viewport_ = list_.viewport();
+    viewport_->installEventFilter(this);
 }
 
 bool CScrollLock::Locked() const {
@@ -74,7 +75,9 @@ void CScrollLock::PlaceButton() {
 }
 
 bool CScrollLock::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_.viewport() && event->type() == QEvent::Resize) PlaceButton();
+    // Events come also while the list is destroyed: nothing here may call
+    // on it before the event is known to be one of the two.
+    if (watched == viewport_ && event->type() == QEvent::Resize) PlaceButton();
     if (watched == &list_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_End) {
         ToNewest();

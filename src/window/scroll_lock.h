@@ -8,6 +8,7 @@
 #include <QObject>
 
 class QToolButton;
+class QWidget;
 
 namespace qelvor {
 
@@ -35,6 +36,9 @@ class CScrollLock : public QObject {
     void PlaceButton();
 
     CTrafficListView& list_;
+    // The list's viewport, kept so that an event of a list being destroyed
+    // is told apart without calling on it.
+    QWidget* viewport_ = nullptr;
     QToolButton* newest_ = nullptr;
     // The user moved the scroll bar away from its end.
     bool scrolledAway_ = false;

@@ -47,6 +47,13 @@ CTrafficListView::CTrafficListView(QWidget* parent) : QAbstractScrollArea(parent
     rowHeight_ = fontMetrics().height() + kRowPadding;
 }
 
+CTrafficListView::~CTrafficListView() {
+    // The header is a child, destroyed after this object's own part: the
+    // signals it sends while it goes must not reach this view any more.
+    disconnect(header_, nullptr, this, nullptr);
+    if (model_ != nullptr) disconnect(model_, nullptr, this, nullptr);
+}
+
 void CTrafficListView::SetModel(QAbstractItemModel* model) {
     if (model_ != nullptr) disconnect(model_, nullptr, this, nullptr);
     model_ = model;

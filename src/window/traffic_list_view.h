@@ -23,6 +23,7 @@ class CTrafficListView : public QAbstractScrollArea {
     enum class Place { kNearest, kCenter };
 
     explicit CTrafficListView(QWidget* parent = nullptr);
+    ~CTrafficListView() override;
 
     // The rows and columns shown; the view does not own the model.
     void SetModel(QAbstractItemModel* model);
