@@ -45,6 +45,7 @@ constexpr CheckBinding kChecks[] = {
     {&ComSetControls::DtrOnOpen, &CComSetting::DtrOnOpen},
     {&ComSetControls::RtsOnOpen, &CComSetting::RtsOnOpen},
     {&ComSetControls::AutoReconnect, &CComSetting::AutoReconnect},
+    {&ComSetControls::Hl7FillTime, &CComSetting::Hl7FillTime},
 };
 
 struct TextBinding {
@@ -74,6 +75,9 @@ constexpr NumberBinding kNumbers[] = {
     {"AstmReplyTimeoutMs", &ComSetControls::AstmReplyTimeoutMs, &CComSetting::AstmReplyTimeoutMs},
     {"AstmIdleTimeoutMs", &ComSetControls::AstmIdleTimeoutMs, &CComSetting::AstmIdleTimeoutMs},
     {"AstmEnqRetryMs", &ComSetControls::AstmEnqRetryMs, &CComSetting::AstmEnqRetryMs},
+    {"Hl7AckTimeoutMs", &ComSetControls::Hl7AckTimeoutMs, &CComSetting::Hl7AckTimeoutMs},
+    {"Hl7Retries", &ComSetControls::Hl7Retries, &CComSetting::Hl7Retries},
+    {"Hl7MaxMessage", &ComSetControls::Hl7MaxMessage, &CComSetting::Hl7MaxMessage},
 };
 
 // Lists whose index is the value itself; a list without a selection writes
@@ -88,8 +92,11 @@ constexpr IndexBinding kIndexLists[] = {
     {&ComSetControls::SendFileFMT, &CComSetting::SendFileFMT, 3},
     {&ComSetControls::ShowDataFmt, &CComSetting::ShowDataFmt, 3},
     {&ComSetControls::SenDataEncodeCov, &CComSetting::SenDataEncodeCov, 3},
-    {&ComSetControls::ProtocolMode, &CComSetting::ProtocolMode, 2},
+    {&ComSetControls::ProtocolMode, &CComSetting::ProtocolMode, 3},
     {&ComSetControls::AstmRole, &CComSetting::AstmRole, 2},
+    {&ComSetControls::Hl7Role, &CComSetting::Hl7Role, 2},
+    {&ComSetControls::Hl7AckCode, &CComSetting::Hl7AckCode, 4},
+    {&ComSetControls::Hl7ControlIds, &CComSetting::Hl7ControlIds, 2},
 };
 
 // A value shown in a list of count entries; outside it nothing is selected.

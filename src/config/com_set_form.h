@@ -31,7 +31,7 @@ struct ComSetControls {
     int WorkMode = kWorkModeSerial;  // the port kind radio group
     int ComPort = -1, BaudRate = -1, ByteSize = -1, Parity = -1, StopBit = -1, FlowCtrl = -1;
     int CheckSum = -1, SendFileFMT = -1, ShowDataFmt = -1, SenDataEncodeCov = -1;
-    int ProtocolMode = -1, AstmRole = -1;
+    int ProtocolMode = -1, AstmRole = -1, Hl7Role = -1, Hl7AckCode = -1, Hl7ControlIds = -1;
     // The "COM Port" list: the devices found first, then "COM_Ext" and
     // "COM1 (/dev/ttyS0)" to "COM32"; ComPort is the index into it.
     std::vector<std::string> ComPortEntries;
@@ -39,13 +39,14 @@ struct ComSetControls {
     std::string ServerAddress;  // SvrIPAddr of every mode but UDP
     std::string RemoteAddress;  // SvrIPAddr in UDP mode
     std::string IPPort, UDPRemotePort, UDPLocalPort, AutoSendElapse, BackupLogTimeCount,
-        InterframeDelay, AstmReplyTimeoutMs, AstmIdleTimeoutMs, AstmEnqRetryMs;
+        InterframeDelay, AstmReplyTimeoutMs, AstmIdleTimeoutMs, AstmEnqRetryMs, Hl7AckTimeoutMs,
+        Hl7Retries, Hl7MaxMessage;
     std::string Preamble, Postamble, SplitStrs, RespondStrs, ReplaceOld, ReplaceNew;
     bool HexSendData = false, HandShake = false, UsedCheckSum = false, SupportStress = false,
          SaveEventTimetoFmtFile = false, AutoRestart = false, SaveDatatoDesktop = false,
          SendAfterLoadFile = false, TitleShowPortType = false, UsedResponseFile = false,
          NoSendFileBOM = false, AutoSaveLog = false;
-    bool DtrOnOpen = false, RtsOnOpen = false, AutoReconnect = false;
+    bool DtrOnOpen = false, RtsOnOpen = false, AutoReconnect = false, Hl7FillTime = false;
 
     // The editable "Series" list: entries sorted without regard to case.
     std::vector<std::string> SeriesEntries;

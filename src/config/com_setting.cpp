@@ -80,6 +80,10 @@ constexpr KeyField kFields[] = {
     Int(K::GapScope, &S::GapScope), Int(K::StatisticsShown, &S::StatisticsShown),
     Int(K::IdleCloseSeconds, &S::IdleCloseSeconds), Int(K::KeepSessions, &S::KeepSessions),
     Int(K::RecordLinkEvents, &S::RecordLinkEvents), Int(K::SendLineEnd, &S::SendLineEnd),
+    Int(K::Hl7Role, &S::Hl7Role), Int(K::Hl7AckCode, &S::Hl7AckCode),
+    Int(K::Hl7AckTimeoutMs, &S::Hl7AckTimeoutMs), Int(K::Hl7Retries, &S::Hl7Retries),
+    Int(K::Hl7MaxMessage, &S::Hl7MaxMessage), Int(K::Hl7ControlIds, &S::Hl7ControlIds),
+    Int(K::Hl7FillTime, &S::Hl7FillTime),
 };
 // clang-format on
 

@@ -166,6 +166,18 @@ class CComSetting {
     int AstmReplyTimeoutMs = IntDefault(SettingKey::AstmReplyTimeoutMs);
     int AstmIdleTimeoutMs = IntDefault(SettingKey::AstmIdleTimeoutMs);
     int AstmEnqRetryMs = IntDefault(SettingKey::AstmEnqRetryMs);
+    // The HL7 mode (ProtocolMode 2): receiver (0) or sender (1); the
+    // receiver's answer (0 AA, 1 AE, 2 AR, 3 none); the sender's wait for an
+    // ACK (ms) and its resends; the largest message taken (bytes); control
+    // ids as a running number (0) or from the time (1); 1: an empty MSH-7
+    // of a sent message gets the current time.
+    int Hl7Role = IntDefault(SettingKey::Hl7Role);
+    int Hl7AckCode = IntDefault(SettingKey::Hl7AckCode);
+    int Hl7AckTimeoutMs = IntDefault(SettingKey::Hl7AckTimeoutMs);
+    int Hl7Retries = IntDefault(SettingKey::Hl7Retries);
+    int Hl7MaxMessage = IntDefault(SettingKey::Hl7MaxMessage);
+    int Hl7ControlIds = IntDefault(SettingKey::Hl7ControlIds);
+    int Hl7FillTime = IntDefault(SettingKey::Hl7FillTime);
     // The traffic list's view: sent rows hidden (a link that echoes), the
     // frame check and gap columns shown, and the gap taken from the previous
     // record of any type (0) or of the same type (1).

@@ -21,6 +21,17 @@ inline constexpr int kProtocolConfigurable = 0;
 inline constexpr int kProtocolAstm = 1;
 inline constexpr int kAstmRoleInstrument = 0;
 inline constexpr int kAstmRoleHost = 1;
+// The HL7 mode (ProtocolMode 2): its roles (Hl7Role), the answers a receiver
+// gives (Hl7AckCode) and how a sender makes control ids (Hl7ControlIds).
+inline constexpr int kProtocolHl7 = 2;
+inline constexpr int kHl7RoleReceiver = 0;
+inline constexpr int kHl7RoleSender = 1;
+inline constexpr int kHl7AckAccept = 0;
+inline constexpr int kHl7AckError = 1;
+inline constexpr int kHl7AckReject = 2;
+inline constexpr int kHl7AckNone = 3;
+inline constexpr int kHl7ControlIdsCounter = 0;
+inline constexpr int kHl7ControlIdsTime = 1;
 
 // One key of a settings set, named as its record member is; the value is
 // its place in kSettingKeys.
@@ -36,7 +47,8 @@ enum class SettingKey : size_t {
     Highlight3, Highlight4, Highlight5, Highlight6, Highlight7, Highlight8, ProtocolMode, AstmRole,
     AstmReplyTimeoutMs, AstmIdleTimeoutMs, AstmEnqRetryMs, EchoFree, ShowCheckColumn, ShowGapColumn,
     GapScope, StatisticsShown, IdleCloseSeconds, KeepSessions, RecordLinkEvents,
-    SendLineEnd,
+    SendLineEnd, Hl7Role, Hl7AckCode, Hl7AckTimeoutMs, Hl7Retries, Hl7MaxMessage, Hl7ControlIds,
+    Hl7FillTime,
     kCount
 };
 // clang-format on
@@ -136,6 +148,13 @@ inline constexpr SettingKeyInfo kTable[] = {
     Int(K::KeepSessions, "KeepSessions", 0),
     Int(K::RecordLinkEvents, "RecordLinkEvents", 1),
     Int(K::SendLineEnd, "SendLineEnd", 0),
+    Int(K::Hl7Role, "Hl7Role", kHl7RoleReceiver),
+    Int(K::Hl7AckCode, "Hl7AckCode", kHl7AckAccept),
+    Int(K::Hl7AckTimeoutMs, "Hl7AckTimeoutMs", 10000),
+    Int(K::Hl7Retries, "Hl7Retries", 3),
+    Int(K::Hl7MaxMessage, "Hl7MaxMessage", 1 << 20),
+    Int(K::Hl7ControlIds, "Hl7ControlIds", kHl7ControlIdsCounter),
+    Int(K::Hl7FillTime, "Hl7FillTime", 1),
 };
 // clang-format on
 

@@ -54,7 +54,8 @@ TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLi
               "ScrollRSWnd Highlight1 Highlight2 Highlight3 Highlight4 Highlight5 Highlight6 "
               "Highlight7 Highlight8 ProtocolMode AstmRole AstmReplyTimeoutMs AstmIdleTimeoutMs "
               "AstmEnqRetryMs EchoFree ShowCheckColumn ShowGapColumn GapScope StatisticsShown "
-              "IdleCloseSeconds KeepSessions RecordLinkEvents SendLineEnd ");
+              "IdleCloseSeconds KeepSessions RecordLinkEvents SendLineEnd Hl7Role Hl7AckCode "
+              "Hl7AckTimeoutMs Hl7Retries Hl7MaxMessage Hl7ControlIds Hl7FillTime ");
     // Saving a hand-written file changes only the lines of changed values.
     const std::string hand =
         "# lab bench\n[Public]\nSetList=ComSet\n\n[ComSet]\n; port\nBaudRate = 9600\n"
