@@ -520,42 +520,6 @@ Nothing was saved.</translation>
         <translation>component %1: %2</translation>
     </message>
     <message>
-        <source>Header</source>
-        <translation>Header</translation>
-    </message>
-    <message>
-        <source>Patient</source>
-        <translation>Patient</translation>
-    </message>
-    <message>
-        <source>Order</source>
-        <translation>Order</translation>
-    </message>
-    <message>
-        <source>Result</source>
-        <translation>Result</translation>
-    </message>
-    <message>
-        <source>Comment</source>
-        <translation>Comment</translation>
-    </message>
-    <message>
-        <source>Request</source>
-        <translation>Request</translation>
-    </message>
-    <message>
-        <source>Terminator</source>
-        <translation>Terminator</translation>
-    </message>
-    <message>
-        <source>Manufacturer</source>
-        <translation>Manufacturer</translation>
-    </message>
-    <message>
-        <source>Scientific</source>
-        <translation>Scientific</translation>
-    </message>
-    <message>
         <source>Unknown record</source>
         <translation>Unknown record</translation>
     </message>

@@ -520,42 +520,6 @@ Nothing was saved.</source>
         <translation>组件 %1: %2</translation>
     </message>
     <message>
-        <source>Header</source>
-        <translation>头记录</translation>
-    </message>
-    <message>
-        <source>Patient</source>
-        <translation>患者</translation>
-    </message>
-    <message>
-        <source>Order</source>
-        <translation>医嘱</translation>
-    </message>
-    <message>
-        <source>Result</source>
-        <translation>结果</translation>
-    </message>
-    <message>
-        <source>Comment</source>
-        <translation>注释</translation>
-    </message>
-    <message>
-        <source>Request</source>
-        <translation>查询</translation>
-    </message>
-    <message>
-        <source>Terminator</source>
-        <translation>结束记录</translation>
-    </message>
-    <message>
-        <source>Manufacturer</source>
-        <translation>制造商信息</translation>
-    </message>
-    <message>
-        <source>Scientific</source>
-        <translation>科学记录</translation>
-    </message>
-    <message>
         <source>Unknown record</source>
         <translation>未知记录</translation>
     </message>

@@ -1,5 +1,6 @@
 #include "astm/astm_record_tree.h"
 
+#include "astm/astm_field_names.h"
 #include "astm/astm_frame.h"
 
 namespace qelvor::astm {
@@ -22,21 +23,26 @@ std::string Joined(const std::vector<std::string>& parts, char delimiter) {
 AstmTreeNode RepeatNode(AstmTreeNode::Kind kind, size_t number,
                         const CAstmRecord::Components& components,
                         const AstmDelimiters& delimiters) {
-    AstmTreeNode node{kind, number, Joined(components, delimiters.component), {}};
+    AstmTreeNode node{kind, number, {}, Joined(components, delimiters.component), {}};
     if (components.size() < 2) return node;
     for (size_t c = 0; c < components.size(); ++c) {
-        node.children.push_back({AstmTreeNode::kComponent, c + 1, components[c], {}});
+        node.children.push_back({AstmTreeNode::kComponent, c + 1, {}, components[c], {}});
     }
     return node;
 }
 
-AstmTreeNode FieldNode(size_t position, const CAstmRecord::Field& field,
+AstmTreeNode FieldNode(char type, size_t position, const CAstmRecord::Field& field,
                        const AstmDelimiters& delimiters) {
-    if (field.size() == 1) return RepeatNode(AstmTreeNode::kField, position, field[0], delimiters);
+    const std::string name(AstmFieldName(type, position));
+    if (field.size() == 1) {
+        AstmTreeNode node = RepeatNode(AstmTreeNode::kField, position, field[0], delimiters);
+        node.name = name;
+        return node;
+    }
     std::vector<std::string> repeats;
     for (const auto& components : field)
         repeats.push_back(Joined(components, delimiters.component));
-    AstmTreeNode node{AstmTreeNode::kField, position, Joined(repeats, delimiters.repeat), {}};
+    AstmTreeNode node{AstmTreeNode::kField, position, name, Joined(repeats, delimiters.repeat), {}};
     for (size_t r = 0; r < field.size(); ++r) {
         node.children.push_back(RepeatNode(AstmTreeNode::kRepeat, r + 1, field[r], delimiters));
     }
@@ -44,6 +50,7 @@ AstmTreeNode FieldNode(size_t position, const CAstmRecord::Field& field,
 }
 
 }  // namespace
+
 std::optional<std::string> AstmRecordTextOf(char type, std::string_view data) {
     if (type == 'I') {
         if (data.substr(0, kRecordNotePrefix.size()) != kRecordNotePrefix) return std::nullopt;
@@ -66,10 +73,11 @@ AstmTreeNode AstmRecordTree(std::string_view record, const AstmDelimiters& delim
     const char type = split.Type();
     AstmTreeNode root{AstmTreeNode::kRecord,
                       static_cast<unsigned char>(type == 0 ? '?' : type),
+                      std::string(AstmRecordName(type)),
                       std::string(record),
                       {}};
     for (size_t position = 2; position <= split.FieldCount(); ++position) {
-        root.children.push_back(FieldNode(position, split.FieldAt(position), used));
+        root.children.push_back(FieldNode(type, position, split.FieldAt(position), used));
     }
     return root;
 }

@@ -1,6 +1,7 @@
 // The fields of one received ASTM E1394 record as a tree for the detail view:
-// the record type named at the root, each field numbered under it, and a
-// field's repeats and components under the field when it has more than one.
+// the record type named at the root, each field numbered and named under it,
+// and a field's repeats and components under the field when it has more than
+// one.
 // Pure functions: any thread.
 #pragma once
 
@@ -20,6 +21,10 @@ struct AstmTreeNode {
     // kRecord: the record type character ('?' for an empty record); kField:
     // the field's position counted from 1; kRepeat, kComponent: from 1.
     size_t number = 0;
+    // kRecord: the record type's name ("Patient"); kField: the field's name
+    // in the record's layout ("Practice Assigned Patient ID"). Empty for
+    // repeats, components and what the layouts do not define.
+    std::string name;
     // The text as it was sent: a field's repeats and components joined with
     // their delimiters, so that a field's line reads like the record.
     std::string value;

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,6 +14,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "data/ctrl_char_notation.h"
 #include "window/local_text.h"
 
 namespace qelvor {
@@ -25,6 +27,23 @@ QLineEdit* ReadOnlyField(const char* name, const std::string& text, int width) {
     field->setReadOnly(true);
     field->setFixedWidth(width);
     return field;
+}
+
+// A value on one line of a tree: control bytes (a decoded line break, say)
+// in the notation the traffic list uses.
+QString ShownValue(const std::string& value) {
+    return LocalText(EscapeCtrlChars(value));
+}
+
+// A node of a field tree and, under it, its children, each worded by textOf.
+template <class Node, class TextOf>
+QTreeWidgetItem* TreeItem(const Node& node, const TextOf& textOf) {
+    const QString text = textOf(node);
+    auto* item = new QTreeWidgetItem(QStringList{text});
+    item->setToolTip(0, text);
+    for (const Node& child : node.children)
+        item->addChild(TreeItem(child, textOf));
+    return item;
 }
 
 }  // namespace
@@ -135,66 +154,51 @@ void CDataDetailDlg::ShowView() {
     text_->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
-QTreeWidget* CDataDetailDlg::BuildAstmTree(const astm::AstmTreeNode& root) {
+QTreeWidget* CDataDetailDlg::BuildFieldTree(const char* name, const QString& header,
+                                            QTreeWidgetItem* root) {
     auto* tree = new QTreeWidget;
-    tree->setObjectName(QStringLiteral("AstmFields"));
-    tree->setHeaderLabel(tr("Record fields"));
+    tree->setObjectName(QString::fromLatin1(name));
+    tree->setHeaderLabel(header);
     tree->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     tree->setMinimumWidth(tree->fontMetrics().horizontalAdvance(QString(36, QLatin1Char('0'))));
-    tree->addTopLevelItem(AstmTreeItem(root));
+    // Long names and values scroll sideways rather than end in "...".
+    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree->header()->setStretchLastSection(false);
+    tree->addTopLevelItem(root);
     tree->expandAll();
     return tree;
 }
 
-QTreeWidgetItem* CDataDetailDlg::AstmTreeItem(const astm::AstmTreeNode& node) {
-    using Node = astm::AstmTreeNode;
-    const QString value = LocalText(node.value);
-    QString text;
-    switch (node.kind) {
-        case Node::kRecord:
-            text = QChar(static_cast<char16_t>(node.number)) + QLatin1Char(' ') +
-                   RecordTypeName(static_cast<char>(node.number));
-            break;
-        case Node::kField:
-            text = tr("field %1: %2").arg(node.number).arg(value);
-            break;
-        case Node::kRepeat:
-            text = tr("repeat %1: %2").arg(node.number).arg(value);
-            break;
-        case Node::kComponent:
-            text = tr("component %1: %2").arg(node.number).arg(value);
-            break;
-    }
-    auto* item = new QTreeWidgetItem(QStringList{text});
-    item->setToolTip(0, text);
-    for (const Node& child : node.children)
-        item->addChild(AstmTreeItem(child));
-    return item;
+QTreeWidget* CDataDetailDlg::BuildAstmTree(const astm::AstmTreeNode& root) {
+    const auto textOf = [](const astm::AstmTreeNode& node) { return AstmNodeText(node); };
+    return BuildFieldTree("AstmFields", tr("Record fields"), TreeItem(root, textOf));
 }
 
-QString CDataDetailDlg::RecordTypeName(char type) {
-    switch (type) {
-        case 'H':
-            return tr("Header");
-        case 'P':
-            return tr("Patient");
-        case 'O':
-            return tr("Order");
-        case 'R':
-            return tr("Result");
-        case 'C':
-            return tr("Comment");
-        case 'Q':
-            return tr("Request");
-        case 'L':
-            return tr("Terminator");
-        case 'M':
-            return tr("Manufacturer");
-        case 'S':
-            return tr("Scientific");
-        default:
-            return tr("Unknown record");
+QString CDataDetailDlg::AstmNodeText(const astm::AstmTreeNode& node) {
+    using Node = astm::AstmTreeNode;
+    const QString value = ShownValue(node.value);
+    switch (node.kind) {
+        case Node::kRecord: {
+            // The standard's record and field names are shown as it writes
+            // them, in every language.
+            const QString name =
+                node.name.empty() ? tr("Unknown record") : QString::fromStdString(node.name);
+            return QChar(static_cast<char16_t>(node.number)) + QLatin1Char(' ') + name;
+        }
+        case Node::kField:
+            return FieldText(QString::number(node.number), node.name, value);
+        case Node::kRepeat:
+            return tr("repeat %1: %2").arg(QString::number(node.number), value);
+        case Node::kComponent:
+            return tr("component %1: %2").arg(QString::number(node.number), value);
     }
+    return value;
+}
+
+QString CDataDetailDlg::FieldText(const QString& position, const std::string& name,
+                                  const QString& value) {
+    if (name.empty()) return tr("field %1: %2").arg(position, value);
+    return QStringLiteral("%1 %2: %3").arg(position, QString::fromStdString(name), value);
 }
 
 }  // namespace qelvor

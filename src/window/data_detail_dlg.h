@@ -40,10 +40,15 @@ class CDataDetailDlg : public QDialog {
     QLayout* BuildViewChoice();
     QLayout* BuildFields();
     QPlainTextEdit* BuildViewField();
-    // In the ASTM mode: the record's fields beside the raw text.
+    // The fields of a record or message beside the raw text, root expanded.
+    QTreeWidget* BuildFieldTree(const char* name, const QString& header, QTreeWidgetItem* root);
+    // In the ASTM mode: the record's fields.
     QTreeWidget* BuildAstmTree(const astm::AstmTreeNode& root);
-    QTreeWidgetItem* AstmTreeItem(const astm::AstmTreeNode& node);
-    static QString RecordTypeName(char type);
+    static QString AstmNodeText(const astm::AstmTreeNode& node);
+    // "3 Practice Assigned Patient ID: value"; "field 3: value" when the
+    // field has no name.
+    static QString FieldText(const QString& position, const std::string& name,
+                             const QString& value);
     void ShowView();
 
     CDataDetail detail_;

@@ -1,6 +1,7 @@
 // A record's detail view ("Save data": the main window's tests): view choice, UTF-8, "+ms".
 #include <clocale>
 
+#include "astm/astm_frame.h"
 #include "data/ctrl_char_notation.h"
 #include "data/display_format.h"
 #include "data/text_encoding.h"
@@ -87,7 +88,47 @@ class DataDetailDlgTest : public QObject {
         QCOMPARE(second.findChild<QLineEdit*>("GapMs")->text(), QString("7"));
     }
 
+    void fieldTrees_data() { AddLanguageRows(); }
+    // A record's fields beside its text, named as the standards name them in
+    // every language; a field beyond its record's layout goes by number.
+    void fieldTrees() {
+        ScopedUiLanguage scope(RowLanguage());
+        const bool zh = scope.Suffix() == "zh";
+        CDataDetail astm(CMsgRecord(
+            'R',
+            astm::CAstmFrame{2, "P|1|PAT-1||ID3\\ID4|Doe^Jane" + std::string(30, '|') + "x\r", true}
+                .Bytes(),
+            {2024, 1, 2, 2, 3, 4, 5, 6}));
+        astm.SetAstmDelimiters({});
+        CDataDetailDlg astmView(std::move(astm), settings);
+        astmView.resize(900, 420);
+        astmView.show();
+        const QStringList astmLines =
+            TreeLines(astmView, "AstmFields", {{}, {1}, {3}, {3, 1}, {4, 1}, {34}});
+        QCOMPARE(astmLines, (QStringList{"P Patient", "3 Practice Assigned Patient ID: PAT-1",
+                                         "5 Patient ID Number 3: ID3\\ID4",
+                                         (zh ? "重复 2: ID4" : "repeat 2: ID4"),
+                                         (zh ? "组件 2: Jane" : "component 2: Jane"),
+                                         (zh ? "字段 36: x" : "field 36: x")}));
+        QVERIFY(SaveScreenshot(astmView.grab().toImage(), "detail-astm-fields-" + scope.Suffix()));
+    }
+
   private:
+    // The texts of a tree's items, each reached from the top item through
+    // the child indexes given.
+    static QStringList TreeLines(const QWidget& view, const char* name,
+                                 const std::vector<std::vector<int>>& paths) {
+        auto* tree = view.findChild<QTreeWidget*>(name);
+        QStringList lines;
+        for (const std::vector<int>& path : paths) {
+            const QTreeWidgetItem* item = tree != nullptr ? tree->topLevelItem(0) : nullptr;
+            for (const int index : path)
+                item = item != nullptr ? item->child(index) : nullptr;
+            lines << (item != nullptr ? item->text(0) : QStringLiteral("(none)"));
+        }
+        return lines;
+    }
+
     // The view of a received record of data.
     std::unique_ptr<CDataDetailDlg> Detail(const std::string& data) {
         CDataDetail detail(CMsgRecord('R', data, {2024, 1, 2, 2, 3, 4, 5, 6}));
