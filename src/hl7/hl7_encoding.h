@@ -28,11 +28,12 @@ struct Hl7Encoding {
 
 // The text with its escape sequences replaced: \F\ \S\ \T\ \R\ \E\ by the
 // delimiters, \Xhh...\ by the bytes of its hex pairs, \.br\ by a line
-// break; \H\ and \N\ (highlighting) are dropped. A sequence the decoder
+// break (LF); \H\ and \N\ (highlighting) are dropped. A sequence the decoder
 // does not know, or one that is never closed, stays as it was sent.
 std::string Unescape(std::string_view text, const Hl7Encoding& encoding);
 // The text with every delimiter written as its escape sequence, so that it
-// can stand in a field.
+// can stand in a field; CR and LF, which would end the segment, as \X0D\ and
+// \X0A\.
 std::string Escape(std::string_view text, const Hl7Encoding& encoding);
 
 }  // namespace qelvor::hl7
