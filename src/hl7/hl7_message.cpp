@@ -7,6 +7,11 @@ namespace qelvor::hl7 {
 
 namespace {
 
+// A message of more fields is refused: each field costs a string, so a
+// stream of bare separators could otherwise take some thirty times its own
+// size in memory. Real messages stay far below.
+constexpr size_t kMaxFields = 1u << 18;
+
 // The ends seen while cutting a text into lines, one bit each.
 enum EndSeen : unsigned { kSeenCr = 1, kSeenLf = 2, kSeenCrLf = 4 };
 
@@ -113,8 +118,15 @@ std::optional<CHl7Message> CHl7Message::Parse(std::string_view text, std::string
     }
     if (!Hl7Encoding::Read(lines.front(), message.encoding_, why)) return std::nullopt;
     message.segments_.reserve(lines.size());
+    size_t fields = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
+        fields +=
+            2 + static_cast<size_t>(std::count(line.begin(), line.end(), message.encoding_.field));
+        if (fields > kMaxFields) {
+            why = "more than " + std::to_string(kMaxFields) + " fields";
+            return std::nullopt;
+        }
         if (!ValidName(line) || (line.size() > 3 && line[3] != message.encoding_.field)) {
             why = "segment " + std::to_string(i + 1) +
                   " has no name of three letters or digits: \"" + Shown(line) + "\"";

@@ -1,6 +1,6 @@
 // What the parts of the main window's engine share: the settings, the view,
-// the plain state, the data list, the message exchange and the ASTM link's
-// session. Engine thread only.
+// the plain state, the data list, the message exchange and the sessions of
+// the ASTM and HL7 links. Engine thread only.
 #pragma once
 
 #include <string>
@@ -8,6 +8,7 @@
 
 #include "config/com_setting.h"
 #include "mainwnd/astm_session.h"
+#include "mainwnd/hl7_session.h"
 #include "mainwnd/main_state.h"
 #include "mainwnd/main_view.h"
 #include "traffic/data_list.h"
@@ -20,7 +21,11 @@ inline constexpr const char* kProgramCaption = "Qelvor";
 
 struct CEngineContext {
     CEngineContext(CComSetting& settingsRecord, IMainView& mainView)
-        : settings(settingsRecord), view(mainView), exchange(settingsRecord), astm(*this) {}
+        : settings(settingsRecord),
+          view(mainView),
+          exchange(settingsRecord),
+          astm(*this),
+          hl7(*this) {}
 
     void Changed(unsigned what) {
         if ((what & kChangedButtons) != 0)
@@ -59,6 +64,18 @@ struct CEngineContext {
         return written;
     }
 
+    // Starts the link of the protocol mode, if it has one and none runs.
+    void StartProtocol() {
+        astm.StartIfAstm();
+        hl7.StartIfHl7();
+    }
+    // Ends the protocol's link; lineUp: the ASTM link may still end its
+    // transfer on the line.
+    void StopProtocol(bool lineUp) {
+        astm.Stop(lineUp);
+        hl7.Stop();
+    }
+
     MsgResult Tell(const std::string& text, MsgIcon icon,
                    const std::string& caption = kProgramCaption) {
         return view.ShowMessageBox(text, caption, icon, MsgButtons::Ok);
@@ -69,8 +86,9 @@ struct CEngineContext {
     CMainState state;
     CDataList dataList;
     CMsgExchange exchange;
-    // After the exchange: the session's link feeds it and must go first.
+    // After the exchange: the sessions' links feed it and must go first.
     CAstmSession astm;
+    CHl7Session hl7;
 };
 
 }  // namespace qelvor

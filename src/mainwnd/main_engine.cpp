@@ -177,8 +177,8 @@ void CMainEngine::OnSetPort(bool accepted) {
             sender_.RefreshCaptions(ports_.IsOpen());
             // A new protocol mode, role or time takes effect with a new link;
             // the old one ends its message first.
-            ctx_.astm.Stop(ctx_.state.shownStatusCode >= 1);
-            if (ports_.IsOpen()) ctx_.astm.StartIfAstm();
+            ctx_.StopProtocol(ctx_.state.shownStatusCode >= 1);
+            if (ports_.IsOpen()) ctx_.StartProtocol();
             ctx_.exchange.LoadSplitConfig();
             LoadSetDataNow();  // the dialog may have chosen another set
             ctx_.Changed(kChangedRecords);
@@ -230,6 +230,7 @@ void CMainEngine::RunTimer(int id) {
             ports_.PollPort();
             ctx_.exchange.DrainOutgoing();
             ctx_.astm.OnTick();
+            ctx_.hl7.OnTick();
             files_.PollSend();
             ReportLogFailure();
             sessions_.Tick();
@@ -314,19 +315,28 @@ void CMainEngine::HistoryNewer() {
     Command([&] { ctx_.SetSendText(history_.Newer(ctx_.state.sendText)); });
 }
 
-bool CMainEngine::SendAstmMessage() {
-    return Command(false, [&] { return SendAstmMessageNow(); });
+bool CMainEngine::SendProtocolMessage() {
+    return Command(false, [&] { return SendProtocolMessageNow(); });
 }
 
-bool CMainEngine::SendAstmMessageNow() {
-    if (ctx_.settings.ProtocolMode != kProtocolAstm) {
-        ctx_.exchange.AddRecord('I', "Send message: only with ProtocolMode=1 (the ASTM link)");
+bool CMainEngine::SendProtocolMessageNow() {
+    const int mode = ctx_.settings.ProtocolMode;
+    if (mode != kProtocolAstm && mode != kProtocolHl7) {
+        ctx_.exchange.AddRecord(
+            'I', "Send message: only with ProtocolMode=1 (the ASTM link) or 2 (HL7 over MLLP)");
         return false;
     }
     if (!ports_.IsOpen() || ctx_.state.shownStatusCode < 1) {
         ctx_.exchange.AddRecord('I', "Send message: the port is not connected");
         return false;
     }
+    if (mode == kProtocolHl7 && ctx_.settings.Hl7Role != kHl7RoleSender) {
+        ctx_.exchange.AddRecord('I',
+                                "Send message: the HL7 receiver (Hl7Role=0) only answers; the "
+                                "sender (Hl7Role=1) sends the data list's messages");
+        return false;
+    }
+    if (mode == kProtocolHl7) return ctx_.hl7.SendMessages(ctx_.dataList.Lines());
     return ctx_.astm.SendMessage(ctx_.dataList.Lines());
 }
 

@@ -119,13 +119,19 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     void ReSend() {
         Command([&] { files_.ReSend(); });
     }
-    // "Send message": the data list as one ASTM message, each line a record
-    // (empty lines skipped). Refused with an 'I' record when ProtocolMode is
-    // 0 or the port is not connected; true when the message was queued.
-    bool SendAstmMessage();
-    // The result of the last message: true when every frame was
-    // acknowledged; empty while it is under way or before the first.
-    std::optional<bool> AstmMessageResult() const { return ctx_.astm.MessageResult(); }
+    // "Send message": in the ASTM mode the data list as one message, each
+    // line a record (empty lines skipped); in the HL7 mode the data list's
+    // messages (a blank line between two), each after the previous one's
+    // ACK. Refused with an 'I' record when ProtocolMode is 0 or the port is
+    // not connected; true when the message was queued.
+    bool SendProtocolMessage();
+    // The result of the last Send message: true when every frame was
+    // acknowledged (ASTM) or every message got AA or CA (HL7); empty while
+    // it is under way or before the first.
+    std::optional<bool> ProtocolMessageResult() const {
+        return ctx_.settings.ProtocolMode == kProtocolHl7 ? ctx_.hl7.MessageResult()
+                                                          : ctx_.astm.MessageResult();
+    }
     const astm::AstmDelimiters& AstmDelimiters() const { return ctx_.astm.Delimiters(); }
     void RefreshCaptions() {
         Command([&] { sender_.RefreshCaptions(ports_.IsOpen()); });
@@ -343,7 +349,7 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // Timer 7 loads the start-up data file when the data list is shown.
     void StartDataFileTimerNow();
     void ClosePortNow();
-    bool SendAstmMessageNow();
+    bool SendProtocolMessageNow();
     void BackupNow();
     // Every change of the data list reaches the view as kChangedDataList.
     void OnDataListChange(const DataListChange& change) override;

@@ -81,10 +81,10 @@ bool CPortControl::OpenPort() {
         // OpenPort stays disabled: the user releases the port with ClosePort.
         ShowPortStatus(-1);
         current_->Close();
-        ctx_.astm.Stop(false);
+        ctx_.StopProtocol(false);
         return false;
     }
-    ctx_.astm.StartIfAstm();
+    ctx_.StartProtocol();
     if (current_->Kind() == PortKind::Serial)
         lines_.Start(*current_, std::chrono::steady_clock::now());
     tcpConnected_ = false;
@@ -128,7 +128,7 @@ void CPortControl::ClosePort() {
     lines_.Stop();
     FlushPendingFrame();
     // The link's EOT, when a message is under way, goes out before the close.
-    ctx_.astm.Stop(ctx_.state.shownStatusCode >= 1);
+    ctx_.StopProtocol(ctx_.state.shownStatusCode >= 1);
     // What the port takes now still goes; the rest is told as not sent.
     ctx_.exchange.DrainOutgoing();
     ctx_.exchange.AbandonOutgoing();
@@ -166,8 +166,8 @@ void CPortControl::FlushIfConnectionEnded() {
         ctx_.exchange.AbandonOutgoing();
         // The next peer meets a link that knows nothing of this one's
         // transfer; a message under way ends unacknowledged.
-        ctx_.astm.Stop(false);
-        ctx_.astm.StartIfAstm();
+        ctx_.StopProtocol(false);
+        ctx_.StartProtocol();
     }
     if (connected && !tcpConnected_) lastHeard_ = std::chrono::steady_clock::now();
     tcpConnected_ = connected;

@@ -425,7 +425,7 @@ void CMainWindow::RunCommand(int command) {
         case kCmdDeleteData:
             return engine_->DeleteSelected();
         case kCmdSendAstmMessage:
-            engine_->SendAstmMessage();
+            engine_->SendProtocolMessage();
             return;
         case kCmdSelectUiSystem:
         case kCmdSelectUiChinese:

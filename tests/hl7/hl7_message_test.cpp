@@ -63,6 +63,12 @@ TEST(Hl7Message, TextThatIsNoMessageIsRefusedWithWhy) {
         EXPECT_FALSE(CHl7Message::Parse(bad, why)) << bad;
         EXPECT_FALSE(why.empty()) << bad;
     }
+    // A flood of bare separators is refused before it costs a string a field.
+    std::string why;
+    const std::string separators = "MSH|^~\\&|" + std::string(1u << 18, '|');
+    EXPECT_FALSE(CHl7Message::Parse(separators, why));
+    EXPECT_EQ(why, "more than 262144 fields");
+    EXPECT_TRUE(CHl7Message::Parse(separators.substr(0, 200000), why)) << why;
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST_P(AstmLinkEnd, AbortsTheMessageWithEotAndRefusesTheNext) {
     const bool switchMode = GetParam();
     Socket peer = ConnectAsClient();
     SetLines({"H|\\^&"});
-    ASSERT_TRUE(Engine().SendAstmMessage());
+    ASSERT_TRUE(Engine().SendProtocolMessage());
     EXPECT_EQ(Play(peer, {{{}, kEnq}}), kEnq);
     if (switchMode) {
         settings.ProtocolMode = kProtocolConfigurable;
@@ -53,11 +53,11 @@ TEST_P(AstmLinkEnd, AbortsTheMessageWithEotAndRefusesTheNext) {
     } else {
         Engine().OnClosePort();
     }
-    EXPECT_EQ(std::make_tuple(peer.Receive(1), Engine().AstmMessageResult()),
+    EXPECT_EQ(std::make_tuple(peer.Receive(1), Engine().ProtocolMessageResult()),
               std::make_tuple(kEot, false));
-    EXPECT_FALSE(Engine().SendAstmMessage());
+    EXPECT_FALSE(Engine().SendProtocolMessage());
     EXPECT_EQ(RecordsOf('I').back(), switchMode
-                                         ? "Send message: only with ProtocolMode=1 (the ASTM link)"
+                                         ? "Send message: only with ProtocolMode=1 (the ASTM link) or 2 (HL7 over MLLP)"
                                          : "Send message: the port is not connected");
     if (!switchMode) return;
     ASSERT_TRUE(peer.SendAll(kEnq + "abc\r\n"));

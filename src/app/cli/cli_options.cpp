@@ -92,6 +92,7 @@ bool StoreFlag(const std::string& name, CCliOptions& options) {
     const std::pair<const char*, bool CCliOptions::*> flags[] = {
         {"--auto-send", &CCliOptions::autoSend},
         {"--astm", &CCliOptions::astm},
+        {"--hl7", &CCliOptions::hl7},
         {"--exit-after-message", &CCliOptions::exitAfterMessage},
         {"--hex", &CCliOptions::hex},
         {"--no-time", &CCliOptions::noTime},
@@ -102,6 +103,10 @@ bool StoreFlag(const std::string& name, CCliOptions& options) {
     };
     if (name == "--astm-host") {
         options.astm = options.astmHost = true;
+        return true;
+    }
+    if (name == "--hl7-sender") {
+        options.hl7 = options.hl7Sender = true;
         return true;
     }
     for (const auto& [flag, field] : flags) {
@@ -119,8 +124,13 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
         error = "--session and --print go together";
         return false;
     }
-    if (!options.exitAfterMessage || (options.astm && !options.dataFile.empty())) return true;
-    error = "--exit-after-message needs --astm or --astm-host and --data";
+    if (options.astm && options.hl7) {
+        error = "--astm and --hl7 do not go together";
+        return false;
+    }
+    const bool sends = options.astm || options.hl7Sender;
+    if (!options.exitAfterMessage || (sends && !options.dataFile.empty())) return true;
+    error = "--exit-after-message needs --astm, --astm-host or --hl7-sender, and --data";
     return false;
 }
 
@@ -161,7 +171,8 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
 
 std::string CliUsageText() {
     return "Usage: qelvor-cli [--ini FILE] [--set NAME] [PORT] [--data FILE] [--auto-send]\n"
-           "                  [--seconds N] [--astm | --astm-host] [--exit-after-message]\n"
+           "                  [--seconds N] [--astm | --astm-host | --hl7 | --hl7-sender]\n"
+           "                  [--exit-after-message]\n"
            "                  [--hex] [--no-time] [--quiet] [--eol none|cr|lf|crlf]\n"
            "                  [--exit-at-eof] [--exit-on-close]\n"
            "       qelvor-cli --session FILE --print [--hex] [--no-time]\n"
@@ -197,8 +208,17 @@ std::string CliUsageText() {
            "                 instrument; with --data the data file, each line a record, is\n"
            "                 sent once as a message when the connection is up\n"
            "  --astm-host    as --astm, in the host's role (AstmRole=1)\n"
+           "  --hl7          speak HL7 over MLLP (ProtocolMode=2) in this run, as the\n"
+           "                 receiver: every message is answered with its ACK\n"
+           "  --hl7-sender   as --hl7, in the sender's role (Hl7Role=1): with --data the\n"
+           "                 data file's messages (one segment a line, a blank line or an\n"
+           "                 MSH segment starting the next) are sent once the connection\n"
+           "                 is up, each after the previous one's ACK\n"
            "  --exit-after-message\n"
-           "                 with --astm and --data: end once that message has ended\n"
+           "                 with --data and --astm, --astm-host or --hl7-sender: end once\n"
+           "                 the message (every message) has ended; status 0 only when\n"
+           "                 every frame was acknowledged (ASTM) or every message got AA or\n"
+           "                 CA (HL7)\n"
            "  --hex          print record data as hexadecimal pairs\n"
            "  --no-time      print records without their time stamp\n"
            "  --quiet        print no status lines, only errors\n"

@@ -24,6 +24,10 @@ struct CCliOptions {
     // ProtocolMode 1 for this run only; astmHost also takes the host's role.
     bool astm = false;
     bool astmHost = false;
+    // ProtocolMode 2 for this run only; hl7Sender also takes the sender's
+    // role, which sends the data file's messages.
+    bool hl7 = false;
+    bool hl7Sender = false;
     // The data file goes out once as a message; the run ends after it.
     bool exitAfterMessage = false;
     double seconds = -1;  // below 0: run until a signal ends it

@@ -115,6 +115,8 @@ bool CCliRunner::ApplyRunOptions() {
     // The settings record is read-only: none of this reaches the file.
     if (options_.astm) settings_->ProtocolMode = kProtocolAstm;
     if (options_.astmHost) settings_->AstmRole = kAstmRoleHost;
+    if (options_.hl7) settings_->ProtocolMode = kProtocolHl7;
+    if (options_.hl7Sender) settings_->Hl7Role = kHl7RoleSender;
     if (options_.eol) settings_->SendLineEnd = static_cast<int>(*options_.eol);
     std::string error;
     if (ApplyCliPort(options_.port, *settings_, portSetup_, error)) return true;
@@ -198,7 +200,7 @@ bool CCliRunner::StartEngine() {
     if (!engine_->IsPortOpen()) return false;
     if (!options_.dataFile.empty() && !LoadNamedDataFile()) return false;
     autoSendPending_ = options_.autoSend;
-    messagePending_ = options_.astm && !options_.dataFile.empty();
+    messagePending_ = (options_.astm || options_.hl7Sender) && !options_.dataFile.empty();
     return true;
 }
 
@@ -259,7 +261,7 @@ int CCliRunner::Run() {
     if (options_.exitOnClose && connectionEnded_) return kExitConnectionClosed;
     // A message still under way at the end was aborted by the close and
     // counts as not acknowledged, as does one the link refused.
-    if (options_.exitAfterMessage && !engine_->AstmMessageResult().value_or(false))
+    if (options_.exitAfterMessage && !engine_->ProtocolMessageResult().value_or(false))
         return kExitFailed;
     return kExitOk;
 }
@@ -339,12 +341,12 @@ void CCliRunner::SendMessageWhenConnected() {
     if (!messagePending_ || !Connected()) return;
     messagePending_ = false;
     messageSent_ = true;
-    messageQueued_ = engine_->SendAstmMessage();
+    messageQueued_ = engine_->SendProtocolMessage();
 }
 
 bool CCliRunner::MessageEnded() const {
     // A message the link refused has no result and has ended all the same.
-    return messageSent_ && (!messageQueued_ || engine_->AstmMessageResult().has_value());
+    return messageSent_ && (!messageQueued_ || engine_->ProtocolMessageResult().has_value());
 }
 
 bool CCliRunner::StopRequested(Clock::time_point now) {

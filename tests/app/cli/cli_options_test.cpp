@@ -27,6 +27,8 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
         {{"--auto-send=yes"}, U, "'--auto-send=yes'"}, {{"--list-ports=1"}, U, "'--list-ports=1'"},
         {{"--exit-after-message", "--astm"}, U, "needs --astm"},
         {{"--exit-after-message", "--data", "d"}, U, "needs --astm"},
+        {{"--exit-after-message", "--hl7", "--data", "d"}, U, "--hl7-sender, and --data"},
+        {{"--hl7", "--astm"}, U, "--astm and --hl7 do not go together"},
         {{"--eol", "crnl"}, U, "'crnl'"}, {{"--serial", ":9600"}, U, "--serial needs a device"},
         {{"--serial", "ttyS0:49"}, U, "baud rate '49'"},
         {{"--serial", "ttyS0:9600:9N1"}, U, "format '9N1'"},

@@ -14,6 +14,7 @@
 
 #include <gmock/gmock.h>
 
+#include "hl7/hl7_encoding.h"
 #include "support/child_process.h"
 #include "support/engine_fixture.h"
 #include "support/full_disk.h"
@@ -94,6 +95,76 @@ TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
         EXPECT_EQ(ReadFile(ini), iniBefore);
         for (const std::string& line : run.printed)
             EXPECT_NE(cli->Out().find(line), std::string::npos) << line << cli->Out();
+    }
+}
+
+// The hex of a field's text with its escapes decoded, as the peer prints it.
+std::string DecodedHex(const std::string& field) {
+    std::string hex;
+    for (const unsigned char byte : hl7::Unescape(field, hl7::Hl7Encoding{}))
+        hex += "0123456789abcdef"[byte >> 4] + std::string(1, "0123456789abcdef"[byte & 15]);
+    return hex;
+}
+
+// Against python3-hl7 (mllp_send and its MLLP streams): --hl7 answers each
+// message with an AA naming it; --hl7-sender sends a file of messages, its
+// escapes decoded by the peer as by us, resends a refused one, and with
+// --exit-after-message ends with 0 only when every message got AA or CA.
+TEST(CliHl7, AnswersAndSendsMessagesToAnotherImplementation) {
+    const std::vector<std::string> python = {"/usr/bin/python3", QELVOR_HL7_PEER};
+    TempFolder dir;
+    const std::string messages = dir.File("orders.hl7"),
+                      escapes = "a\\F\\b\\S\\c\\T\\d\\R\\e\\E\\f\\X41\\";
+    WriteFile(messages,
+              "MSH|^~\\&|LAB|ANALYZER|LIS|HOSP|20261208||ORU^R01|M1|P|2.5.1\n"
+              "PID|1||42^^^HOSP||Doe^Jane\nOBX|1|NM|GLU||5.2|mmol/L\n\n"
+              "MSH|^~\\&|LAB|ANALYZER|LIS|HOSP|20261208||ORU^R01|M2|P|2.5.1\n"
+              "PID|2\nNTE|1||" +
+                  escapes + "\n");
+    const std::string port = std::to_string(loopback::FreePort(SOCK_STREAM));
+    ChildProcess receiver({kCli, "--tcp-server", "127.0.0.1:" + port, "--hl7", "--seconds", "30"});
+    ASSERT_TRUE(receiver.WaitForErr("waiting client")) << receiver.Err();
+    ChildProcess client({python[0], python[1], "send", port, messages});
+    EXPECT_EQ(client.Wait(25000), 0) << client.Err();
+    EXPECT_EQ(client.Out(), "ACK AA M1 LAB\nACK AA M2 LAB\n");
+    ChildProcess mllpSend(
+        {"/usr/bin/mllp_send", "--loose", "-f", messages, "-p", port, "127.0.0.1"});
+    EXPECT_EQ(mllpSend.Wait(25000), 0) << mllpSend.Err();
+    EXPECT_THAT(mllpSend.Out(), testing::AllOf(testing::HasSubstr("\rMSA|AA|M1"),
+                                               testing::HasSubstr("\rMSA|AA|M2")));
+    receiver.Signal(SIGTERM);
+    EXPECT_EQ(receiver.Wait(), 0);
+    EXPECT_NE(receiver.Out().find(">I:HL7: message ORU^R01 id M1 from LAB/ANALYZER: AA sent\n"),
+              std::string::npos)
+        << receiver.Out();
+    const struct {
+        std::vector<std::string> codes;
+        int status;
+        std::string got, note;
+    } runs[] = {
+        {{"AE", "AA", "AA"},
+         0,
+         "GOT M1\nGOT M1\nGOT M2 " + DecodedHex(escapes) + "\n",
+         "ACK for id M1: AE, resent 1 of 3"},
+        {{"AR", "AR", "AR", "AR"},
+         1,
+         "GOT M1\nGOT M1\nGOT M1\nGOT M1\n",
+         "ACK for id M1: AR, given up after 3 resends"},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.status);
+        std::vector<std::string> serve = {python[0], python[1], "serve"};
+        serve.insert(serve.end(), run.codes.begin(), run.codes.end());
+        ChildProcess server(serve);
+        ASSERT_TRUE(server.WaitForOut("\n")) << server.Err();
+        const std::string at = server.Out().substr(std::string("LISTENING ").size());
+        ChildProcess sender({kCli, "--tcp-client", "127.0.0.1:" + at.substr(0, at.size() - 1),
+                             "--hl7-sender", "--data", messages, "--exit-after-message",
+                             "--seconds", "30"});
+        EXPECT_EQ(sender.Wait(25000), run.status) << sender.Err();
+        EXPECT_EQ(server.Wait(25000), 0) << server.Err();
+        EXPECT_EQ(server.Out().substr(server.Out().find('\n') + 1), run.got);
+        EXPECT_NE(sender.Out().find(run.note), std::string::npos) << sender.Out();
     }
 }
 
