@@ -352,46 +352,6 @@
         <translation>auto-savelog(hr)</translation>
     </message>
     <message>
-        <source>Protocol</source>
-        <translation>Protocol</translation>
-    </message>
-    <message>
-        <source>Answer peers by</source>
-        <translation>Answer peers by</translation>
-    </message>
-    <message>
-        <source>0 configurable</source>
-        <translation>0 configurable</translation>
-    </message>
-    <message>
-        <source>1 ASTM E1381</source>
-        <translation>1 ASTM E1381</translation>
-    </message>
-    <message>
-        <source>ASTM role</source>
-        <translation>ASTM role</translation>
-    </message>
-    <message>
-        <source>0 instrument</source>
-        <translation>0 instrument</translation>
-    </message>
-    <message>
-        <source>1 host</source>
-        <translation>1 host</translation>
-    </message>
-    <message>
-        <source>reply time-out (ms)</source>
-        <translation>reply time-out (ms)</translation>
-    </message>
-    <message>
-        <source>idle time-out (ms)</source>
-        <translation>idle time-out (ms)</translation>
-    </message>
-    <message>
-        <source>ENQ retry (ms)</source>
-        <translation>ENQ retry (ms)</translation>
-    </message>
-    <message>
         <source>Series</source>
         <translation>Series</translation>
     </message>
@@ -422,6 +382,12 @@ Nothing was saved.</source>
 Nothing was saved.</translation>
     </message>
     <message>
+        <source>&quot;%1&quot; takes a whole number from %3 to %4, and &quot;%2&quot; is not one.
+Nothing was saved.</source>
+        <translation>&quot;%1&quot; takes a whole number from %3 to %4, and &quot;%2&quot; is not one.
+Nothing was saved.</translation>
+    </message>
+    <message>
         <source>DTR on at open</source>
         <translation>DTR on at open</translation>
     </message>
@@ -444,6 +410,117 @@ Nothing was saved.</translation>
     <message>
         <source>Device path</source>
         <translation>Device path</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CProtocolGroup</name>
+    <message>
+        <source>Protocol</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>Answer peers by</source>
+        <translation>Answer peers by</translation>
+    </message>
+    <message>
+        <source>0 configurable</source>
+        <translation>0 configurable</translation>
+    </message>
+    <message>
+        <source>1 ASTM E1381</source>
+        <translation>1 ASTM E1381</translation>
+    </message>
+    <message>
+        <source>2 HL7 (MLLP)</source>
+        <translation>2 HL7 (MLLP)</translation>
+    </message>
+    <message>
+        <source>Peers are answered by the Split and Response settings.</source>
+        <translation>Peers are answered by the Split and Response settings.</translation>
+    </message>
+    <message>
+        <source>ASTM role</source>
+        <translation>ASTM role</translation>
+    </message>
+    <message>
+        <source>0 instrument</source>
+        <translation>0 instrument</translation>
+    </message>
+    <message>
+        <source>1 host</source>
+        <translation>1 host</translation>
+    </message>
+    <message>
+        <source>reply time-out (ms)</source>
+        <translation>reply time-out (ms)</translation>
+    </message>
+    <message>
+        <source>idle time-out (ms)</source>
+        <translation>idle time-out (ms)</translation>
+    </message>
+    <message>
+        <source>ENQ retry (ms)</source>
+        <translation>ENQ retry (ms)</translation>
+    </message>
+    <message>
+        <source>HL7 role</source>
+        <translation>HL7 role</translation>
+    </message>
+    <message>
+        <source>0 receiver</source>
+        <translation>0 receiver</translation>
+    </message>
+    <message>
+        <source>1 sender</source>
+        <translation>1 sender</translation>
+    </message>
+    <message>
+        <source>acknowledgement</source>
+        <translation>acknowledgement</translation>
+    </message>
+    <message>
+        <source>0 AA always</source>
+        <translation>0 AA always</translation>
+    </message>
+    <message>
+        <source>1 AE</source>
+        <translation>1 AE</translation>
+    </message>
+    <message>
+        <source>2 AR</source>
+        <translation>2 AR</translation>
+    </message>
+    <message>
+        <source>3 no answer</source>
+        <translation>3 no answer</translation>
+    </message>
+    <message>
+        <source>ACK time-out (ms)</source>
+        <translation>ACK time-out (ms)</translation>
+    </message>
+    <message>
+        <source>resends</source>
+        <translation>resends</translation>
+    </message>
+    <message>
+        <source>largest message (bytes)</source>
+        <translation>largest message (bytes)</translation>
+    </message>
+    <message>
+        <source>control ids</source>
+        <translation>control ids</translation>
+    </message>
+    <message>
+        <source>0 running number</source>
+        <translation>0 running number</translation>
+    </message>
+    <message>
+        <source>1 from the time</source>
+        <translation>1 from the time</translation>
+    </message>
+    <message>
+        <source>fill an empty MSH-7 with the time</source>
+        <translation>fill an empty MSH-7 with the time</translation>
     </message>
 </context>
 <context>

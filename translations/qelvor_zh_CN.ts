@@ -352,46 +352,6 @@
         <translation>自动保存日志(hr)</translation>
     </message>
     <message>
-        <source>Protocol</source>
-        <translation>协议</translation>
-    </message>
-    <message>
-        <source>Answer peers by</source>
-        <translation>应答方式</translation>
-    </message>
-    <message>
-        <source>0 configurable</source>
-        <translation>0 可配置</translation>
-    </message>
-    <message>
-        <source>1 ASTM E1381</source>
-        <translation>1 ASTM E1381</translation>
-    </message>
-    <message>
-        <source>ASTM role</source>
-        <translation>ASTM 角色</translation>
-    </message>
-    <message>
-        <source>0 instrument</source>
-        <translation>0 仪器</translation>
-    </message>
-    <message>
-        <source>1 host</source>
-        <translation>1 主机</translation>
-    </message>
-    <message>
-        <source>reply time-out (ms)</source>
-        <translation>应答超时(ms)</translation>
-    </message>
-    <message>
-        <source>idle time-out (ms)</source>
-        <translation>空闲超时(ms)</translation>
-    </message>
-    <message>
-        <source>ENQ retry (ms)</source>
-        <translation>ENQ 重试间隔(ms)</translation>
-    </message>
-    <message>
         <source>Series</source>
         <translation>配置模板</translation>
     </message>
@@ -422,6 +382,12 @@ Nothing was saved.</source>
 未保存任何内容。</translation>
     </message>
     <message>
+        <source>&quot;%1&quot; takes a whole number from %3 to %4, and &quot;%2&quot; is not one.
+Nothing was saved.</source>
+        <translation>“%1”只接受 %3 到 %4 之间的整数,“%2”不在其中。
+未保存任何内容。</translation>
+    </message>
+    <message>
         <source>DTR on at open</source>
         <translation>打开时 DTR 有效</translation>
     </message>
@@ -444,6 +410,117 @@ Nothing was saved.</source>
     <message>
         <source>Device path</source>
         <translation>设备路径</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CProtocolGroup</name>
+    <message>
+        <source>Protocol</source>
+        <translation>协议</translation>
+    </message>
+    <message>
+        <source>Answer peers by</source>
+        <translation>应答方式</translation>
+    </message>
+    <message>
+        <source>0 configurable</source>
+        <translation>0 可配置</translation>
+    </message>
+    <message>
+        <source>1 ASTM E1381</source>
+        <translation>1 ASTM E1381</translation>
+    </message>
+    <message>
+        <source>2 HL7 (MLLP)</source>
+        <translation>2 HL7 (MLLP)</translation>
+    </message>
+    <message>
+        <source>Peers are answered by the Split and Response settings.</source>
+        <translation>按“接收数据-分割/响应”的设置应答对方。</translation>
+    </message>
+    <message>
+        <source>ASTM role</source>
+        <translation>ASTM 角色</translation>
+    </message>
+    <message>
+        <source>0 instrument</source>
+        <translation>0 仪器</translation>
+    </message>
+    <message>
+        <source>1 host</source>
+        <translation>1 主机</translation>
+    </message>
+    <message>
+        <source>reply time-out (ms)</source>
+        <translation>应答超时(ms)</translation>
+    </message>
+    <message>
+        <source>idle time-out (ms)</source>
+        <translation>空闲超时(ms)</translation>
+    </message>
+    <message>
+        <source>ENQ retry (ms)</source>
+        <translation>ENQ 重试间隔(ms)</translation>
+    </message>
+    <message>
+        <source>HL7 role</source>
+        <translation>HL7 角色</translation>
+    </message>
+    <message>
+        <source>0 receiver</source>
+        <translation>0 接收方</translation>
+    </message>
+    <message>
+        <source>1 sender</source>
+        <translation>1 发送方</translation>
+    </message>
+    <message>
+        <source>acknowledgement</source>
+        <translation>确认应答</translation>
+    </message>
+    <message>
+        <source>0 AA always</source>
+        <translation>0 总是 AA</translation>
+    </message>
+    <message>
+        <source>1 AE</source>
+        <translation>1 AE</translation>
+    </message>
+    <message>
+        <source>2 AR</source>
+        <translation>2 AR</translation>
+    </message>
+    <message>
+        <source>3 no answer</source>
+        <translation>3 不应答</translation>
+    </message>
+    <message>
+        <source>ACK time-out (ms)</source>
+        <translation>ACK 超时(ms)</translation>
+    </message>
+    <message>
+        <source>resends</source>
+        <translation>重发次数</translation>
+    </message>
+    <message>
+        <source>largest message (bytes)</source>
+        <translation>最大消息(字节)</translation>
+    </message>
+    <message>
+        <source>control ids</source>
+        <translation>控制号</translation>
+    </message>
+    <message>
+        <source>0 running number</source>
+        <translation>0 流水号</translation>
+    </message>
+    <message>
+        <source>1 from the time</source>
+        <translation>1 取自时间</translation>
+    </message>
+    <message>
+        <source>fill an empty MSH-7 with the time</source>
+        <translation>空的 MSH-7 填入当前时间</translation>
     </message>
 </context>
 <context>

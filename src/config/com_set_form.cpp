@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <limits>
 
 #include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
@@ -60,10 +61,16 @@ constexpr TextBinding kTexts[] = {
     {&ComSetControls::RespondStrs, &CComSetting::RespondStrs},
 };
 
+constexpr int kAnyInt = std::numeric_limits<int>::min(), kAllInts = std::numeric_limits<int>::max();
+
+// A number edit and its field. Most take any int, as the dialog always has;
+// the HL7 link's numbers are refused outside what the link can work with,
+// and a file's value beyond them is shown at the nearest end.
 struct NumberBinding {
     const char* key;
     std::string ComSetControls::*control;
     int CComSetting::*field;
+    int min = kAnyInt, max = kAllInts;
 };
 constexpr NumberBinding kNumbers[] = {
     {"IPPort", &ComSetControls::IPPort, &CComSetting::IPPort},
@@ -75,9 +82,13 @@ constexpr NumberBinding kNumbers[] = {
     {"AstmReplyTimeoutMs", &ComSetControls::AstmReplyTimeoutMs, &CComSetting::AstmReplyTimeoutMs},
     {"AstmIdleTimeoutMs", &ComSetControls::AstmIdleTimeoutMs, &CComSetting::AstmIdleTimeoutMs},
     {"AstmEnqRetryMs", &ComSetControls::AstmEnqRetryMs, &CComSetting::AstmEnqRetryMs},
-    {"Hl7AckTimeoutMs", &ComSetControls::Hl7AckTimeoutMs, &CComSetting::Hl7AckTimeoutMs},
-    {"Hl7Retries", &ComSetControls::Hl7Retries, &CComSetting::Hl7Retries},
-    {"Hl7MaxMessage", &ComSetControls::Hl7MaxMessage, &CComSetting::Hl7MaxMessage},
+    // Up to an hour for an answer.
+    {"Hl7AckTimeoutMs", &ComSetControls::Hl7AckTimeoutMs, &CComSetting::Hl7AckTimeoutMs, 1,
+     3600000},
+    {"Hl7Retries", &ComSetControls::Hl7Retries, &CComSetting::Hl7Retries, 0, 100},
+    // Below 1 KiB a message with its header barely fits; 64 MiB bounds what one message holds
+    // in memory.
+    {"Hl7MaxMessage", &ComSetControls::Hl7MaxMessage, &CComSetting::Hl7MaxMessage, 1024, 64 << 20},
 };
 
 // Lists whose index is the value itself; a list without a selection writes
@@ -200,7 +211,7 @@ void CComSetForm::ShowFields() {
     for (const TextBinding& b : kTexts)
         c_.*b.control = working_.*b.field;
     for (const NumberBinding& b : kNumbers)
-        c_.*b.control = std::to_string(working_.*b.field);
+        c_.*b.control = std::to_string(std::clamp(working_.*b.field, b.min, b.max));
     for (const IndexBinding& b : kIndexLists)
         c_.*b.control = IndexIn(working_.*b.field, b.count);
 }
@@ -226,10 +237,10 @@ std::optional<NumberRefusal> CComSetForm::CollectControls() {
     std::optional<NumberRefusal> refused;
     for (const NumberBinding& b : kNumbers) {
         int value = 0;
-        if (ParseNumber(c_.*b.control, value)) {
+        if (ParseNumber(c_.*b.control, value) && value >= b.min && value <= b.max) {
             working_.*b.field = value;
         } else if (!refused) {
-            refused = NumberRefusal{b.key, c_.*b.control};
+            refused = NumberRefusal{b.key, c_.*b.control, b.min, b.max};
         }
     }
     TakeListIndexes();

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,10 +63,17 @@ struct ComSetControls {
     bool PortControlsEnabled = true;  // off while the port is open
 };
 
-// The number edit that refused its text, by the key it edits.
+// The number edit that refused its text, by the key it edits, with the
+// range it takes (the whole int range for most).
 struct NumberRefusal {
     std::string key;
     std::string text;
+    int min = std::numeric_limits<int>::min();
+    int max = std::numeric_limits<int>::max();
+
+    bool Ranged() const {
+        return min != std::numeric_limits<int>::min() || max != std::numeric_limits<int>::max();
+    }
 };
 
 // How a text pasted into an address field is taken.

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include "window/address_fields.h"
 #include "window/local_text.h"
+#include "window/protocol_group.h"
 #include "window/qt_message_box.h"
 #include "window/serial_device_list.h"
 
@@ -59,7 +60,8 @@ CComSetDlg::CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent,
     left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(BuildOptions());
-    right->addWidget(BuildAstmGroup());
+    protocol_ = new CProtocolGroup(*this);
+    right->addWidget(protocol_);
     right->addStretch(1);
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
@@ -330,29 +332,6 @@ void CComSetDlg::BuildTimeRows(QGridLayout* grid, int row) {
         row + 3, 1);
 }
 
-QGroupBox* CComSetDlg::BuildAstmGroup() {
-    auto* group = new QGroupBox(tr("Protocol"));
-    auto* grid = new QGridLayout(group);
-    grid->addWidget(Label("ProtocolModeLabel", tr("Answer peers by")), 0, 0);
-    grid->addWidget(List("ProtocolMode", {tr("0 configurable"), tr("1 ASTM E1381")},
-                         &ComSetControls::ProtocolMode),
-                    0, 1);
-    grid->addWidget(Label("AstmRoleLabel", tr("ASTM role")), 1, 0);
-    grid->addWidget(List("AstmRole", {tr("0 instrument"), tr("1 host")}, &ComSetControls::AstmRole),
-                    1, 1);
-    const std::tuple<const char*, QString, std::string ComSetControls::*> times[] = {
-        {"AstmReplyTimeoutMs", tr("reply time-out (ms)"), &ComSetControls::AstmReplyTimeoutMs},
-        {"AstmIdleTimeoutMs", tr("idle time-out (ms)"), &ComSetControls::AstmIdleTimeoutMs},
-        {"AstmEnqRetryMs", tr("ENQ retry (ms)"), &ComSetControls::AstmEnqRetryMs},
-    };
-    int row = 2;
-    for (const auto& [name, text, control] : times) {
-        grid->addWidget(Label((std::string(name) + "Label").c_str(), text), row, 0);
-        grid->addWidget(NumberEdit(name, text, control), row++, 1);
-    }
-    return group;
-}
-
 QWidget* CComSetDlg::BuildSeriesRow() {
     auto* row = new QWidget;
     auto* line = new QHBoxLayout(row);
@@ -527,6 +506,7 @@ void CComSetDlg::WriteStates() {
     comName_->setVisible(c.ComNameShown && c.SerialShown);
     comNameLabel_->setVisible(comName_->isVisibleTo(this));
     autoReconnect_->setVisible(c.AutoReconnectShown);
+    protocol_->Refresh();
     WritePortLock();
     findChild<QLineEdit*>("RespondStrs")->setReadOnly(c.RespondReadOnly);
     findChild<QLineEdit*>("Preamble")->setReadOnly(c.PreambleReadOnly);
@@ -550,10 +530,16 @@ bool CComSetDlg::Refused(const std::optional<NumberRefusal>& refusal) {
     if (!refusal) return false;
     QString label = numberLabels_[refusal->key];
     label.remove(QLatin1Char(':'));
-    QMessageBox::warning(this, windowTitle(),
-                         tr("\"%1\" takes a whole number, and \"%2\" is none.\n"
-                            "Nothing was saved.")
-                             .arg(label.trimmed(), LocalText(refusal->text)));
+    const QString text =
+        refusal->Ranged() ? tr("\"%1\" takes a whole number from %3 to %4, and \"%2\" is not one.\n"
+                               "Nothing was saved.")
+                                .arg(label.trimmed(), LocalText(refusal->text))
+                                .arg(refusal->min)
+                                .arg(refusal->max)
+                          : tr("\"%1\" takes a whole number, and \"%2\" is none.\n"
+                               "Nothing was saved.")
+                                .arg(label.trimmed(), LocalText(refusal->text));
+    QMessageBox::warning(this, windowTitle(), text);
     if (auto* edit = findChild<QLineEdit*>(LocalText(refusal->key))) {
         edit->setFocus();
         edit->selectAll();

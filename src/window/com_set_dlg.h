@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "config/com_set_form.h"
+#include "window/control_maker.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -29,9 +30,10 @@ class QPushButton;
 namespace qelvor {
 
 class CAddressFields;
+class CProtocolGroup;
 class CSerialDeviceList;
 
-class CComSetDlg : public QDialog, public IMessageBox {
+class CComSetDlg : public QDialog, public IMessageBox, private IControlMaker {
     Q_OBJECT
 
   public:
@@ -58,15 +60,15 @@ class CComSetDlg : public QDialog, public IMessageBox {
     QGroupBox* BuildSplitGroup();
     QWidget* BuildOptions();
     void BuildTimeRows(QGridLayout* grid, int row);
-    QGroupBox* BuildAstmGroup();
     QWidget* BuildSeriesRow();
-    QLabel* Label(const char* name, const QString& text);
-    QCheckBox* Check(const char* name, const QString& text, bool ComSetControls::*control);
+    QLabel* Label(const char* name, const QString& text) override;
+    QCheckBox* Check(const char* name, const QString& text, bool ComSetControls::*control) override;
     QLineEdit* Edit(const char* name, std::string ComSetControls::*control);
     QLineEdit* NumberEdit(const char* name, const QString& label,
-                          std::string ComSetControls::*control);
+                          std::string ComSetControls::*control) override;
     QLineEdit* AddressEdit(const char* name, std::string ComSetControls::*control);
-    QComboBox* List(const char* name, const QStringList& entries, int ComSetControls::*control);
+    QComboBox* List(const char* name, const QStringList& entries,
+                    int ComSetControls::*control) override;
     QPushButton* Button(const char* name, const QString& text);
     void ConnectCommands();
 
@@ -102,6 +104,7 @@ class CComSetDlg : public QDialog, public IMessageBox {
     std::function<bool()> closePort_;
     QComboBox* series_ = nullptr;
     QCheckBox* autoReconnect_ = nullptr;
+    CProtocolGroup* protocol_ = nullptr;
     std::vector<QWidget*> tcpWidgets_, serialWidgets_, udpWidgets_, portWidgets_;
 };
 

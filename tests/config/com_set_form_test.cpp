@@ -57,6 +57,10 @@ TEST_F(ComSetForm, ShowTheSetAndSaveTheEdit) {
              c.AstmRole = 1; }, "AstmRole=1"},
         {"AutoSendElapse=499\r\n", [](C, F f) { f.StepAutoSend(1); f.StepAutoSend(1); },
          "AutoSendElapse=500"},
+        // An HL7 number beyond its range shows at its end; the smallest message size is taken.
+        {"ProtocolMode=2\r\nHl7Retries=500\r\n", [](C c, F) {
+             EXPECT_TRUE(c.ProtocolMode == 2 && c.Hl7Retries == "100");
+             c.Hl7MaxMessage = "1024"; }, "Hl7MaxMessage=1024"},
         // Choosing a set loads it from the file over the edits.
         {"Parity=1\r\n", [](C c, F f) { c.Parity = 4; f.ChooseSeries(0); }, "Parity=1"}};
     // clang-format on
@@ -116,16 +120,29 @@ TEST_F(ComSetForm, ASaveTheFileRefusesIsToldAndStillTakesEffect) {
     EXPECT_EQ(global.BaudRate, 115200);
 }
 
-// Save Series refuses a bad number as Save does (the dialog's test) and lists no new set.
+// Save Series refuses a bad number as Save does (the dialog's test) and lists no new set; the
+// HL7 numbers are refused just outside their ranges, with the range told.
 TEST_F(ComSetForm, SaveSeriesRefusesABadNumberListsTheSetAndKeepsItAfterCancel) {
-    Open("[ComSet]\r\nIPPort=9000\r\n");
-    c().SeriesText = "Lab";
-    c().IPPort = "90O0";
-    const auto refused = form->SaveSeries();
-    ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->key + "=" + refused->text, "IPPort=90O0");
-    EXPECT_EQ(ReadFile(ini), "[ComSet]\r\nIPPort=9000\r\n");
-    EXPECT_EQ(global.SetNames.count("Lab"), 0u);
+    // clang-format off
+    const struct { std::string ComSetControls::*edit; const char* text, *refused; } cases[] = {
+        {&ComSetControls::IPPort, "90O0", "IPPort=90O0"},
+        {&ComSetControls::Hl7MaxMessage, "1023", "Hl7MaxMessage=1023 1024..67108864"},
+        {&ComSetControls::Hl7Retries, "101", "Hl7Retries=101 0..100"},
+        {&ComSetControls::Hl7AckTimeoutMs, "0", "Hl7AckTimeoutMs=0 1..3600000"}};
+    // clang-format on
+    for (const auto& pc : cases) {
+        Open("[ComSet]\r\nIPPort=9000\r\n");
+        c().SeriesText = "Lab";
+        c().*pc.edit = pc.text;
+        const auto refused = form->SaveSeries();
+        ASSERT_TRUE(refused) << pc.refused;
+        const std::string range = refused->Ranged() ? " " + std::to_string(refused->min) + ".." +
+                                                          std::to_string(refused->max)
+                                                    : "";
+        EXPECT_EQ(refused->key + "=" + refused->text + range, pc.refused);
+        EXPECT_EQ(ReadFile(ini), "[ComSet]\r\nIPPort=9000\r\n");
+        EXPECT_EQ(global.SetNames.count("Lab"), 0u);
+    }
     // A good one lists the set and keeps it after Cancel.
     Open("[Public]\r\nSetList=ComSet,zeta\r\n");
     c().SeriesText = "Lab";

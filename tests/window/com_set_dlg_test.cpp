@@ -105,6 +105,45 @@ class ComSetDlgTest : public QObject {
         QCOMPARE(settings.IPPort, 9000);
     }
 
+    // The HL7 mode's rows take the ASTM ones' place, those of the other role closed; a size
+    // outside its range is refused with the range, the role and a number are saved. Rendered
+    // to config-hl7-<language>.png, which fits a 1280x800 desk.
+    void hl7ModeShowsItsRowsAndSavesThem() {
+        for (UiLanguage language : {UiLanguage::English, UiLanguage::Chinese}) {
+            ScopedUiLanguage scope(language);
+            const std::string body = "[ComSet]\r\nProtocolMode=1\r\n";
+            Open(body);
+            QVERIFY(Shown("AstmRole") && !Shown("Hl7Role"));
+            for (const char* list : {"ProtocolMode", "Hl7Role"}) {
+                W(list)->setFocus();
+                QTest::keyClick(W(list), Qt::Key_Down);  // HL7 (a receiver), then the sender
+                QCOMPARE(W("Hl7Retries")->isEnabled(), std::string(list) == "Hl7Role");
+                QCOMPARE(W("Hl7AckCode")->isEnabled(), std::string(list) == "ProtocolMode");
+            }
+            QVERIFY(!Shown("AstmRole") && Shown("Hl7Role") && Shown("Hl7FillTime"));
+            QVERIFY(W("Hl7ControlIds")->isEnabled() && !W("Hl7AckCodeLabel")->isEnabled());
+            QTest::qWait(20);
+            dialog->adjustSize();
+            QVERIFY(dialog->width() <= 1280 && dialog->height() <= 740);
+            QVERIFY(SaveScreenshot(dialog->grab().toImage(), "config-hl7-" + scope.Suffix()));
+
+            W<QLineEdit>("Hl7MaxMessage")->setText("512");
+            const QString refusal = BoxText([&] { W<QPushButton>("Save")->click(); });
+            for (const QString& part : {W<QLabel>("Hl7MaxMessageLabel")->text(), QString("512"),
+                                        QString("1024"), QString("67108864")})
+                QVERIFY2(refusal.contains(part), qPrintable(refusal));
+            QCOMPARE(ReadAll(ini), body);
+            W<QLineEdit>("Hl7MaxMessage")->setText("2048");
+            W<QLineEdit>("Hl7Retries")->clear();
+            QTest::keyClicks(W("Hl7Retries"), "7");
+            QTest::mouseClick(W("Save"), Qt::LeftButton);
+            const std::string saved = ReadAll(ini);
+            for (const char* line :
+                 {"ProtocolMode=2", "Hl7Role=1", "Hl7Retries=7", "Hl7MaxMessage=2048"})
+                QVERIFY2(saved.find(std::string("\n") + line + "\r\n") != std::string::npos, line);
+        }
+    }
+
     // The port open locks its line settings; only a set but the default one can be
     // deleted; Cancel closes it.
     void delSeriesRefusesTheDefaultSet() {

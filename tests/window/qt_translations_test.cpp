@@ -53,13 +53,13 @@ static QStringList TextsOf(const QWidget* top) {
 }
 
 // Words both languages show alike: port kinds, checksums, formats, encodings,
-// flow control, key names, control characters, modem lines, units, names.
+// flow control, key names, control characters, modem lines, protocol codes, units, names.
 static const QStringList kKeptWords =
     QString(
         "TCP Server Client UDP IP COM_Ext SerialPort CS_ASTM CS_LX20 CS_BCC CRC16 LX20 BCC ASTM "
         "E1381 HEX Hex Raw Fmt Bin Txt txt Zip CSV BOM CP_ACP UTF UNICODE Xon Xoff End Esc Shift "
         "Ctrl F3 chk SOH STX ETX EOT ENQ ACK CR LF NAK SYN ETB ASCII DTR RTS CTS DSR DCD RI ms hr "
-        "Qelvor RS232")
+        "Qelvor RS232 HL7 MLLP MSH AA AE AR")
         .split(' ');
 
 // The English words of text but the kept ones; notation "<...>", paths, file and
