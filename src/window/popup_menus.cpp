@@ -35,10 +35,10 @@ QMenu* BuildMenu(QWidget* parent, const QString& title, std::initializer_list<Me
 
 }  // namespace
 
-QMenu* BuildNamedPopup(const QString& name, QWidget* parent, bool astmMode, int usedUILangCode) {
+QMenu* BuildNamedPopup(const QString& name, QWidget* parent, bool messageMode, int usedUILangCode) {
     QMenu* menu = nullptr;
     if (name == QLatin1String("EVENT")) menu = BuildEventMenu(parent);
-    if (name == QLatin1String("DATA_PROC")) menu = BuildDataProcMenu(parent, astmMode);
+    if (name == QLatin1String("DATA_PROC")) menu = BuildDataProcMenu(parent, messageMode);
     if (name == QLatin1String("SelectUI")) menu = BuildSelectUiMenu(parent, usedUILangCode);
     if (name == QLatin1String("CTRL_CHAR")) menu = BuildCtrlCharMenu(parent);
     if (menu != nullptr) menu->setObjectName(name);
@@ -84,7 +84,7 @@ QMenu* BuildEventMenu(QWidget* parent) {
                       {QT_TRANSLATE_NOOP("PopupMenus", "&Clear all data"), kCmdClearAllData}});
 }
 
-QMenu* BuildDataProcMenu(QWidget* parent, bool astmMode) {
+QMenu* BuildDataProcMenu(QWidget* parent, bool messageMode) {
     QMenu* menu =
         BuildMenu(parent, QStringLiteral("DATA_PROC"),
                   {{QT_TRANSLATE_NOOP("PopupMenus", "&Load"), kIdLoadFile},
@@ -95,7 +95,7 @@ QMenu* BuildDataProcMenu(QWidget* parent, bool astmMode) {
                    {QT_TRANSLATE_NOOP("PopupMenus", "Insert Data(up)"), kCmdInsertAbove},
                    {QT_TRANSLATE_NOOP("PopupMenus", "Insert Data((below)"), kCmdInsertBelow},
                    {QT_TRANSLATE_NOOP("PopupMenus", "Delete Data"), kCmdDeleteData}});
-    if (astmMode) {
+    if (messageMode) {
         menu->addSeparator();
         menu->addAction(QCoreApplication::translate("PopupMenus", "Send &message"))
             ->setData(kCmdSendAstmMessage);

@@ -17,9 +17,10 @@ namespace qelvor {
 QMenu* BuildCtrlCharMenu(QWidget* parent);
 // The traffic list's menu: the save commands and "&Clear all data".
 QMenu* BuildEventMenu(QWidget* parent);
-// The data list's menu: load, reload, clear, save and the line edits; in the
-// ASTM mode also "Send message", which sends the list as one message.
-QMenu* BuildDataProcMenu(QWidget* parent, bool astmMode);
+// The data list's menu: load, reload, clear, save and the line edits; in a
+// message mode (ASTM, HL7) also "Send message", which sends the list as
+// messages.
+QMenu* BuildDataProcMenu(QWidget* parent, bool messageMode);
 // The language menu, with the check mark on the item of usedUILangCode
 // (none for a code outside 0..2).
 QMenu* BuildSelectUiMenu(QWidget* parent, int usedUILangCode);
@@ -29,7 +30,7 @@ QMenu* BuildSystemMenu(QWidget* parent);
 
 // The popup of that name ("EVENT", "DATA_PROC", "SelectUI", "CTRL_CHAR"),
 // named so; null for any other name.
-QMenu* BuildNamedPopup(const QString& name, QWidget* parent, bool astmMode, int usedUILangCode);
+QMenu* BuildNamedPopup(const QString& name, QWidget* parent, bool messageMode, int usedUILangCode);
 
 // The command id an action of these menus carries; 0 for none.
 int CommandOf(const QAction* action);

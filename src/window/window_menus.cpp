@@ -23,7 +23,7 @@ CWindowMenus::CWindowMenus(QWidget& window, const CComSetting& settings,
             [ctrl = std::move(ctrl)](QAction* action) { ctrl(CommandOf(action)); });
     windowMenu_ = BuildSystemMenu(&window);
     windowMenu_->setObjectName(QStringLiteral("SystemMenu"));
-    // The data list's menu holds the ASTM item, shown in that mode alone.
+    // The data list's menu holds "Send message", shown in the message modes alone.
     trafficMenu_ = BuildNamedPopup(QStringLiteral("EVENT"), &window, false, 0);
     dataListMenu_ = BuildNamedPopup(QStringLiteral("DATA_PROC"), &window, true, 0);
     languageMenu_ = BuildNamedPopup(QStringLiteral("SelectUI"), &window, false, 0);
@@ -91,9 +91,11 @@ void CWindowMenus::SetPinned(bool pinned) {
 void CWindowMenus::Refresh() {
     for (QAction* action : languageMenu_->actions())
         action->setChecked(CommandOf(action) == kCmdSelectUiSystem + settings_.UsedUILangCode);
-    const bool astmMode = settings_.ProtocolMode == kProtocolAstm;
+    // The data list is sent as messages in the ASTM and the HL7 mode.
+    const bool messageMode =
+        settings_.ProtocolMode == kProtocolAstm || settings_.ProtocolMode == kProtocolHl7;
     if (QAction* send = CommandAction(dataListMenu_, kCmdSendAstmMessage))
-        send->setVisible(astmMode);
+        send->setVisible(messageMode);
 }
 
 }  // namespace qelvor

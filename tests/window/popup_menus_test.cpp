@@ -1,11 +1,13 @@
 // The popups' items in order, and the gesture that opens each popup or box.
 #include "support/window_fixture.h"
+#include "window/popup_menus.h"
 
 class PopupMenusTest : public QObject {
     Q_OBJECT
   private slots:
     // The window's menu begins with its own items (the bands add theirs after); SelectUI
-    // marks the language in use; SendCtrl's drop-down is the control characters' menu.
+    // marks the language in use; SendCtrl's drop-down is the control characters' menu; the
+    // data list's ends with "Send message" in the ASTM and the HL7 mode alone.
     void itemsInOrder() {
         WindowFixture f;
         f.settings.UsedUILangCode = 2;  // the labels are read in English
@@ -20,6 +22,11 @@ class PopupMenusTest : public QObject {
         QCOMPARE(sendCtrl->popupMode(), QToolButton::MenuButtonPopup);
         QCOMPARE(Labels(sendCtrl->menu()),
                  Labels(std::unique_ptr<QMenu>(window.BuildPopup("CTRL_CHAR")).get()));
+        for (const int mode : {kProtocolAstm, kProtocolHl7, 0}) {
+            f.settings.ProtocolMode = mode;
+            const std::unique_ptr<QMenu> dataList(window.BuildPopup("DATA_PROC"));
+            QCOMPARE(CommandOf(dataList->actions().last()) == kCmdSendAstmMessage, mode != 0);
+        }
     }
 
     // By object name or text; pane 0 opens nothing outside the serial mode.
