@@ -604,6 +604,18 @@ Nothing was saved.</translation>
         <source>+ms</source>
         <translation>+ms</translation>
     </message>
+    <message>
+        <source>Message segments</source>
+        <translation>Message segments</translation>
+    </message>
+    <message>
+        <source>message %1, control id %2</source>
+        <translation>message %1, control id %2</translation>
+    </message>
+    <message>
+        <source>subcomponent %1: %2</source>
+        <translation>subcomponent %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CFindBar</name>

@@ -604,6 +604,18 @@ Nothing was saved.</source>
         <source>+ms</source>
         <translation>+毫秒</translation>
     </message>
+    <message>
+        <source>Message segments</source>
+        <translation>消息段</translation>
+    </message>
+    <message>
+        <source>message %1, control id %2</source>
+        <translation>消息 %1，控制号 %2</translation>
+    </message>
+    <message>
+        <source>subcomponent %1: %2</source>
+        <translation>子组件 %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CFindBar</name>

@@ -81,4 +81,14 @@ std::optional<astm::AstmTreeNode> CDataDetail::AstmTree() const {
     return astm::AstmRecordTree(*text, *astm_);
 }
 
+std::optional<hl7::Hl7TreeNode> CDataDetail::Hl7Tree() const {
+    if (!hl7_) return std::nullopt;
+    const auto text = hl7::Hl7MessageTextOf(record_.Type(), record_.Data());
+    if (!text) return std::nullopt;
+    std::string why;
+    const auto message = hl7::CHl7Message::Parse(*text, why);
+    if (!message) return std::nullopt;
+    return hl7::Hl7MessageTree(*message);
+}
+
 }  // namespace qelvor

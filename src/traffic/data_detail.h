@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "astm/astm_record_tree.h"
+#include "hl7/hl7_message_tree.h"
 #include "traffic/record_store.h"
 #include "traffic/record_timing.h"
 
@@ -56,6 +57,11 @@ class CDataDetail {
     // received, and a record that carries an ASTM record offers its fields.
     void SetAstmDelimiters(const astm::AstmDelimiters& delimiters) { astm_ = delimiters; }
     std::optional<astm::AstmTreeNode> AstmTree() const;
+    // In the HL7 mode the opener says so, and a frame that carries an HL7
+    // message offers its segments and fields; a message that cannot be read
+    // as HL7 offers none.
+    void SetHl7Mode(bool on) { hl7_ = on; }
+    std::optional<hl7::Hl7TreeNode> Hl7Tree() const;
 
     static std::string TitleFor(const SystemTime& time);
     static bool HasHighByte(std::string_view data);
@@ -65,6 +71,7 @@ class CDataDetail {
     bool saveShown_ = false;
     std::optional<int64_t> gap_;
     std::optional<astm::AstmDelimiters> astm_;
+    bool hl7_ = false;
 };
 
 }  // namespace qelvor

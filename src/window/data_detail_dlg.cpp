@@ -64,10 +64,10 @@ CDataDetailDlg::CDataDetailDlg(CDataDetail detail, const CComSetting& settings, 
     top->addLayout(BuildFields());
     layout->addLayout(top);
     text_ = BuildViewField();
-    if (const auto tree = detail_.AstmTree()) {
+    if (QTreeWidget* fields = BuildFieldTree()) {
         auto* split = new QSplitter(Qt::Horizontal);
         split->addWidget(text_);
-        split->addWidget(BuildAstmTree(*tree));
+        split->addWidget(fields);
         layout->addWidget(split, 1);
     } else {
         layout->addWidget(text_, 1);
@@ -150,8 +150,14 @@ void CDataDetailDlg::ShowView() {
     // text files; the field would otherwise show the CR as a mark of its own.
     // The views are in the locale's character set (the decoded ones are
     // converted into it), as the traffic list shows them.
-    QString text = LocalText(detail_.ViewText(views_->checkedId(), decode_->isChecked()));
-    text_->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    const int view = views_->checkedId();
+    QString text = LocalText(detail_.ViewText(view, decode_->isChecked()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // HL7 ends its segments with a bare CR: in the formatted view each
+    // segment gets a line of its own, its "<CR>" kept.
+    if (segmentLines_ && view == CDataDetail::kFormatted)
+        text.replace(QStringLiteral("<CR>"), QStringLiteral("<CR>\n"));
+    text_->setPlainText(text);
 }
 
 QTreeWidget* CDataDetailDlg::BuildFieldTree(const char* name, const QString& header,
@@ -169,9 +175,17 @@ QTreeWidget* CDataDetailDlg::BuildFieldTree(const char* name, const QString& hea
     return tree;
 }
 
-QTreeWidget* CDataDetailDlg::BuildAstmTree(const astm::AstmTreeNode& root) {
-    const auto textOf = [](const astm::AstmTreeNode& node) { return AstmNodeText(node); };
-    return BuildFieldTree("AstmFields", tr("Record fields"), TreeItem(root, textOf));
+QTreeWidget* CDataDetailDlg::BuildFieldTree() {
+    if (const auto astm = detail_.AstmTree()) {
+        const auto textOf = [](const astm::AstmTreeNode& node) { return AstmNodeText(node); };
+        return BuildFieldTree("AstmFields", tr("Record fields"), TreeItem(*astm, textOf));
+    }
+    if (const auto hl7 = detail_.Hl7Tree()) {
+        segmentLines_ = true;
+        const auto textOf = [](const hl7::Hl7TreeNode& node) { return Hl7NodeText(node); };
+        return BuildFieldTree("Hl7Fields", tr("Message segments"), TreeItem(*hl7, textOf));
+    }
+    return nullptr;
 }
 
 QString CDataDetailDlg::AstmNodeText(const astm::AstmTreeNode& node) {
@@ -191,6 +205,30 @@ QString CDataDetailDlg::AstmNodeText(const astm::AstmTreeNode& node) {
             return tr("repeat %1: %2").arg(QString::number(node.number), value);
         case Node::kComponent:
             return tr("component %1: %2").arg(QString::number(node.number), value);
+    }
+    return value;
+}
+
+QString CDataDetailDlg::Hl7NodeText(const hl7::Hl7TreeNode& node) {
+    using Node = hl7::Hl7TreeNode;
+    const QString value = ShownValue(node.value);
+    const QString number = QString::number(node.number);
+    switch (node.kind) {
+        case Node::kMessage:
+            return tr("message %1, control id %2").arg(LocalText(node.label), value);
+        case Node::kSegment:
+            // A segment outside the tables (a Z segment) goes by its id alone.
+            return node.name.empty() ? LocalText(node.label)
+                                     : LocalText(node.label) + QLatin1Char(' ') +
+                                           QString::fromStdString(node.name);
+        case Node::kField:
+            return FieldText(LocalText(node.label), node.name, value);
+        case Node::kRepetition:
+            return tr("repeat %1: %2").arg(number, value);
+        case Node::kComponent:
+            return tr("component %1: %2").arg(number, value);
+        case Node::kSubcomponent:
+            return tr("subcomponent %1: %2").arg(number, value);
     }
     return value;
 }

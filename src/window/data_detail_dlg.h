@@ -3,7 +3,8 @@
 // raw, formatted or hexadecimal view, all texts given by CDataDetail. "Save
 // data" (offered for the pending bytes only) ends it with Accepted; the view
 // chosen is handed to the opener's store when the dialog is destroyed. A record
-// that carries an ASTM record in the ASTM mode shows its fields as a tree.
+// that carries an ASTM record in the ASTM mode, or an HL7 message in the HL7
+// mode, shows its fields as a tree.
 // User-interface thread only.
 #pragma once
 
@@ -40,11 +41,12 @@ class CDataDetailDlg : public QDialog {
     QLayout* BuildViewChoice();
     QLayout* BuildFields();
     QPlainTextEdit* BuildViewField();
-    // The fields of a record or message beside the raw text, root expanded.
+    // The fields of the ASTM record or HL7 message the record carries in
+    // those modes, shown beside the raw text; nullptr when it carries none.
+    QTreeWidget* BuildFieldTree();
     QTreeWidget* BuildFieldTree(const char* name, const QString& header, QTreeWidgetItem* root);
-    // In the ASTM mode: the record's fields.
-    QTreeWidget* BuildAstmTree(const astm::AstmTreeNode& root);
     static QString AstmNodeText(const astm::AstmTreeNode& node);
+    static QString Hl7NodeText(const hl7::Hl7TreeNode& node);
     // "3 Practice Assigned Patient ID: value"; "field 3: value" when the
     // field has no name.
     static QString FieldText(const QString& position, const std::string& name,
@@ -57,6 +59,7 @@ class CDataDetailDlg : public QDialog {
     QButtonGroup* views_ = nullptr;
     QCheckBox* decode_ = nullptr;
     QPlainTextEdit* text_ = nullptr;
+    bool segmentLines_ = false;  // an HL7 message: a line a segment
 };
 
 }  // namespace qelvor

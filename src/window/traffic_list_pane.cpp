@@ -78,6 +78,7 @@ void CTrafficListPane::OpenRecordDetail(int row) {
     CDataDetail detail(engine_.Exchange().Records(), record,
                        settings_.GapScope != 0 ? GapScope::kSameType : GapScope::kAnyRecord);
     if (settings_.ProtocolMode == kProtocolAstm) detail.SetAstmDelimiters(engine_.AstmDelimiters());
+    detail.SetHl7Mode(settings_.ProtocolMode == kProtocolHl7);
     CDataDetailDlg dialog(std::move(detail), settings_, window_,
                           [this](int view) { engine_.SetDetailView(view); });
     dialog.exec();

@@ -90,7 +90,8 @@ class DataDetailDlgTest : public QObject {
 
     void fieldTrees_data() { AddLanguageRows(); }
     // A record's fields beside its text, named as the standards name them in
-    // every language; a field beyond its record's layout goes by number.
+    // every language; a field beyond its record's layout goes by number. An
+    // HL7 message offers its tree in the HL7 mode only.
     void fieldTrees() {
         ScopedUiLanguage scope(RowLanguage());
         const bool zh = scope.Suffix() == "zh";
@@ -111,6 +112,36 @@ class DataDetailDlgTest : public QObject {
                                          (zh ? "组件 2: Jane" : "component 2: Jane"),
                                          (zh ? "字段 36: x" : "field 36: x")}));
         QVERIFY(SaveScreenshot(astmView.grab().toImage(), "detail-astm-fields-" + scope.Suffix()));
+
+        const std::string oru =
+            "\x0bMSH|^~\\&|LAB|ANALYZER|LIS|HOSP|20240102030405||ORU^R01|MSG7|P|2.5.1\r"
+            "PID|1||P1^^^H&1.2&ISO~P2||Doe^Jane\r"
+            "OBR|1||S42|GLU^Glucose\r"
+            "OBX|1|NM|GLU^Glucose||5.4|mmol/L|3.9-6.1|N|||F\r"
+            "OBX|2|ST|NOTE^Remark||fasting \\T\\ rested" +
+            std::string(19, '|') +
+            "LAB2\r"
+            "ZXY|1\r\x1c\r";
+        CDataDetail plain(CMsgRecord('R', oru, {2024, 1, 2, 2, 3, 4, 5, 6}));
+        QVERIFY(CDataDetailDlg(plain, settings).findChild<QTreeWidget*>() == nullptr);
+        CDataDetail hl7(std::move(plain));
+        hl7.SetHl7Mode(true);
+        CDataDetailDlg hl7View(std::move(hl7), settings);
+        hl7View.resize(900, 420);
+        hl7View.show();
+        const QStringList hl7Lines = TreeLines(
+            hl7View, "Hl7Fields", {{}, {1}, {1, 4}, {1, 2, 0, 3, 1}, {4, 4}, {4, 23}, {5}});
+        QCOMPARE(
+            hl7Lines,
+            (QStringList{(zh ? "消息 ORU^R01，控制号 MSG7" : "message ORU^R01, control id MSG7"),
+                         "PID Patient Identification", "PID-5 Patient Name: Doe^Jane",
+                         (zh ? "子组件 2: 1.2" : "subcomponent 2: 1.2"),
+                         "OBX-5 Observation Value: fasting & rested",
+                         (zh ? "字段 OBX-24: LAB2" : "field OBX-24: LAB2"), "ZXY"}));
+        QVERIFY(Child<QPlainTextEdit>(&hl7View, "DetailText")
+                    ->toPlainText()
+                    .contains("|2.5.1<CR>\nPID|1||"));
+        QVERIFY(SaveScreenshot(hl7View.grab().toImage(), "detail-hl7-" + scope.Suffix()));
     }
 
   private:
