@@ -83,7 +83,7 @@ constexpr KeyField kFields[] = {
     Int(K::Hl7Role, &S::Hl7Role), Int(K::Hl7AckCode, &S::Hl7AckCode),
     Int(K::Hl7AckTimeoutMs, &S::Hl7AckTimeoutMs), Int(K::Hl7Retries, &S::Hl7Retries),
     Int(K::Hl7MaxMessage, &S::Hl7MaxMessage), Int(K::Hl7ControlIds, &S::Hl7ControlIds),
-    Int(K::Hl7FillTime, &S::Hl7FillTime),
+    Int(K::Hl7FillTime, &S::Hl7FillTime), Text(K::PtyLink, &S::PtyLink),
 };
 // clang-format on
 
@@ -156,7 +156,8 @@ void ReadKey(CComSetting& settings, const CIniFile& ini, const std::string& sect
 
 void ApplyLoadRules(CComSetting& settings) {
     const int mode = settings.WorkMode;
-    if (mode != kWorkModeTcpServer && mode != kWorkModeTcpClient && mode != kWorkModeUdp)
+    if (mode != kWorkModeTcpServer && mode != kWorkModeTcpClient && mode != kWorkModeUdp &&
+        mode != kWorkModePty)
         settings.WorkMode = kWorkModeSerial;
     settings.BackupLogTimeCount = std::max(settings.BackupLogTimeCount, kMinBackupMinutes);
     settings.InterframeDelay = ClampInt(settings.InterframeDelay, 0, kMaxInterframeDelay);
@@ -352,6 +353,8 @@ std::string CComSetting::DescribePort() const {
         case kWorkModeSerial:
             if (ComPort == 0 && !ComName.empty()) return "SerialPort:" + ComName;
             return StrPrintf("SerialPort:COM%d", ComPort);
+        case kWorkModePty:
+            return "PTY:" + (PtyLink.empty() ? std::string("ttyQelvor0") : PtyLink);
         default:
             return {};
     }

@@ -178,6 +178,9 @@ class CComSetting {
     int Hl7MaxMessage = IntDefault(SettingKey::Hl7MaxMessage);
     int Hl7ControlIds = IntDefault(SettingKey::Hl7ControlIds);
     int Hl7FillTime = IntDefault(SettingKey::Hl7FillTime);
+    // The link name of the virtual serial port (WorkMode 20); empty: the
+    // default, $XDG_RUNTIME_DIR/qelvor/ttyQelvor0.
+    std::string PtyLink = TextDefault(SettingKey::PtyLink);
     // The traffic list's view: sent rows hidden (a link that echoes), the
     // frame check and gap columns shown, and the gap taken from the previous
     // record of any type (0) or of the same type (1).

@@ -15,6 +15,9 @@ inline constexpr int kWorkModeTcpServer = 0;
 inline constexpr int kWorkModeTcpClient = 1;
 inline constexpr int kWorkModeUdp = 2;
 inline constexpr int kWorkModeSerial = 10;
+// A pty that Qelvor creates and holds, opened by another program through a
+// link name as if it were a serial device (PtyLink).
+inline constexpr int kWorkModePty = 20;
 
 // Protocol modes (ProtocolMode) and ASTM roles (AstmRole).
 inline constexpr int kProtocolConfigurable = 0;
@@ -48,7 +51,7 @@ enum class SettingKey : size_t {
     AstmReplyTimeoutMs, AstmIdleTimeoutMs, AstmEnqRetryMs, EchoFree, ShowCheckColumn, ShowGapColumn,
     GapScope, StatisticsShown, IdleCloseSeconds, KeepSessions, RecordLinkEvents,
     SendLineEnd, Hl7Role, Hl7AckCode, Hl7AckTimeoutMs, Hl7Retries, Hl7MaxMessage, Hl7ControlIds,
-    Hl7FillTime,
+    Hl7FillTime, PtyLink,
     kCount
 };
 // clang-format on
@@ -155,6 +158,7 @@ inline constexpr SettingKeyInfo kTable[] = {
     Int(K::Hl7MaxMessage, "Hl7MaxMessage", 1 << 20),
     Int(K::Hl7ControlIds, "Hl7ControlIds", kHl7ControlIdsCounter),
     Int(K::Hl7FillTime, "Hl7FillTime", 1),
+    Text(K::PtyLink, "PtyLink", ""),
 };
 // clang-format on
 

@@ -55,7 +55,7 @@ TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLi
               "Highlight7 Highlight8 ProtocolMode AstmRole AstmReplyTimeoutMs AstmIdleTimeoutMs "
               "AstmEnqRetryMs EchoFree ShowCheckColumn ShowGapColumn GapScope StatisticsShown "
               "IdleCloseSeconds KeepSessions RecordLinkEvents SendLineEnd Hl7Role Hl7AckCode "
-              "Hl7AckTimeoutMs Hl7Retries Hl7MaxMessage Hl7ControlIds Hl7FillTime ");
+              "Hl7AckTimeoutMs Hl7Retries Hl7MaxMessage Hl7ControlIds Hl7FillTime PtyLink ");
     // Saving a hand-written file changes only the lines of changed values.
     const std::string hand =
         "# lab bench\n[Public]\nSetList=ComSet\n\n[ComSet]\n; port\nBaudRate = 9600\n"
@@ -119,7 +119,7 @@ TEST_F(ComSetting, LoadRulesApplyOnLoadingAndAreWrittenBack) {
     // clang-format off
     const struct { const char* line; int C::*field; int loaded; } cases[] = {
         {"WorkMode=5", &C::WorkMode, 10}, {"WorkMode=-1", &C::WorkMode, 10}, {"WorkMode=2", &C::WorkMode, 2},
-        {"WorkMode=junk", &C::WorkMode, 0}, {"Replace_Old=300", nullptr, 44},
+        {"WorkMode=junk", &C::WorkMode, 0}, {"WorkMode=20", &C::WorkMode, 20}, {"Replace_Old=300", nullptr, 44},
         {"BackupLogTimeCount=3", &C::BackupLogTimeCount, 10}, {"BackupLogTimeCount=600", &C::BackupLogTimeCount, 600},
         {"InterframeDelay=-5", &C::InterframeDelay, 0}, {"InterframeDelay=20000", &C::InterframeDelay, 10000},
         {"ComPort=4000000000", &C::ComPort, INT_MAX}};
@@ -277,10 +277,16 @@ TEST_F(ComSetting, DescribePortNamesThePortOfTheWorkMode) {
     const struct {
         int workMode, comPort;
         const char *comName, *expected;
-    } cases[] = {{0, 3, "x", "TCP-Server(Port=4000)"},     {1, 3, "x", "TCP-Client(10.0.0.5:4000)"},
-                 {2, 3, "x", "UDP(10.0.0.5:4001,L:4002)"}, {10, 3, "ttyUSB0", "SerialPort:COM3"},
-                 {10, 0, "ttyUSB0", "SerialPort:ttyUSB0"}, {10, 0, "%s%n", "SerialPort:%s%n"},
-                 {10, 0, "", "SerialPort:COM0"},           {5, 3, "x", ""}};
+    } cases[] = {{0, 3, "x", "TCP-Server(Port=4000)"},
+                 {1, 3, "x", "TCP-Client(10.0.0.5:4000)"},
+                 {2, 3, "x", "UDP(10.0.0.5:4001,L:4002)"},
+                 {10, 3, "ttyUSB0", "SerialPort:COM3"},
+                 {10, 0, "ttyUSB0", "SerialPort:ttyUSB0"},
+                 {10, 0, "%s%n", "SerialPort:%s%n"},
+                 {10, 0, "", "SerialPort:COM0"},
+                 {5, 3, "x", ""},
+                 {20, 0, "", "PTY:ttyQelvor0"},
+                 {20, 0, "/tmp/ttyLab", "PTY:/tmp/ttyLab"}};
     CComSetting s = CComSetting::Loaded(ini);
     s.SvrIPAddr = "10.0.0.5";
     s.IPPort = 4000;
@@ -290,6 +296,7 @@ TEST_F(ComSetting, DescribePortNamesThePortOfTheWorkMode) {
         s.WorkMode = c.workMode;
         s.ComPort = c.comPort;
         s.ComName = c.comName;
+        s.PtyLink = c.workMode == kWorkModePty ? c.comName : "";
         EXPECT_EQ(s.DescribePort(), c.expected) << c.workMode << " " << c.comName;
     }
 }
