@@ -227,15 +227,14 @@ std::vector<std::string> CMsgExchange::ParseNotationList(std::string_view text, 
 
 void CMsgExchange::LoadSplitConfig() {
     const SplitResponseSettings split = SplitResponseSettings::From(settings_);
-    splitList_ = ParseNotationList(split.splitStrings, nullptr);
-    if (splitList_.empty()) splitList_.push_back("\n");
+    std::vector<std::string> splits = ParseNotationList(split.splitStrings, nullptr);
+    if (splits.empty()) splits.push_back("\n");
     const std::vector<std::string> responses = ParseNotationList(split.responseStrings, nullptr);
     responseMap_.clear();
-    const size_t pairs = std::min(splitList_.size(), responses.size());
+    const size_t pairs = std::min(splits.size(), responses.size());
     for (size_t i = 0; i < pairs; ++i)
-        responseMap_[splitList_[i]] = responses[i];
-    // The new split strings may occur in bytes that the old ones left.
-    unmatchedPrefix_ = 0;
+        responseMap_[splits[i]] = responses[i];
+    cutter_.SetSplits(std::move(splits));
 }
 
 // --- receiving ---
@@ -249,7 +248,7 @@ void CMsgExchange::OnReceive(const char* data, int count) {
     if (view_ != nullptr) TakeSendText(view_->GetSendText());
     SplitReceived(std::string_view(data, static_cast<size_t>(count)), settings_.WorkMode);
     if (view_ == nullptr) return;
-    view_->SetBufferText(EscapeCtrlChars(pending_));
+    view_->SetBufferText(EscapeCtrlChars(cutter_.Pending()));
     view_->OnRecordCountChanged(store_.size());
 }
 
@@ -273,7 +272,7 @@ void CMsgExchange::SplitReceived(std::string_view bytes, int workMode) {
 void CMsgExchange::SplitDatagram(std::string_view bytes) {
     AddRecord('R', std::string(bytes));
     // Copied because a response may reload the list through the view.
-    const std::vector<std::string> splitList = splitList_;
+    const std::vector<std::string> splitList = cutter_.Splits();
     for (const std::string& split : splitList) {
         if (split.empty() || bytes.find(split) == std::string_view::npos) continue;
         RespondTo(split);
@@ -281,107 +280,17 @@ void CMsgExchange::SplitDatagram(std::string_view bytes) {
     }
 }
 
-namespace {
-
-// Finds, for each split string, its next occurrence at or after a start
-// position that only moves forward. A string's last answer stays valid while
-// it does not fall behind the start, so each string searches every byte of
-// the block about once, however often the list's priority order restarts at
-// its first string. Without this a first-listed string that never occurs
-// would rescan the rest of the block for every frame.
-class NextOccurrenceCache {
-  public:
-    NextOccurrenceCache(const std::vector<std::string>& splits, std::string_view bytes,
-                        size_t unmatchedPrefix)
-        : splits_(splits),
-          bytes_(bytes),
-          unmatchedPrefix_(unmatchedPrefix),
-          entries_(splits.size()) {}
-
-    size_t Find(size_t index, size_t start) {
-        const std::string& split = splits_[index];
-        // An empty split string would match everywhere; it never ends a frame.
-        if (split.empty()) return std::string_view::npos;
-        Entry& entry = entries_[index];
-        if (!entry.searched ||
-            (entry.position != std::string_view::npos && entry.position < start)) {
-            entry.position = bytes_.find(split, std::max(start, Origin(split.size())));
-            entry.searched = true;
-        }
-        return entry.position;
-    }
-
-  private:
-    struct Entry {
-        size_t position = std::string_view::npos;
-        bool searched = false;
-    };
-
-    // The earliest position at which an occurrence can begin: none lies
-    // wholly inside the bytes already searched by earlier blocks.
-    size_t Origin(size_t length) const {
-        return unmatchedPrefix_ >= length ? unmatchedPrefix_ - length + 1 : 0;
-    }
-
-    const std::vector<std::string>& splits_;
-    std::string_view bytes_;
-    size_t unmatchedPrefix_;
-    std::vector<Entry> entries_;
-};
-
-}  // namespace
-
 void CMsgExchange::SplitStream(std::string_view bytes) {
-    // Worked on in a local string: responses reach the port and the view,
-    // and nothing they do may move the bytes under the search.
-    std::string pending = std::move(pending_);
-    pending_.clear();
-    pending.append(bytes);
-    const std::vector<std::string> splitList = splitList_;
-    const size_t start = CutFrames(pending, splitList);
-    pending.erase(0, start);
-    RecordOversizePending(pending);
-    pending_ = std::move(pending);
-    // A response that reloaded the split list brings strings the search of
-    // this block never looked for: the next block searches every byte again.
-    unmatchedPrefix_ = splitList_ == splitList ? pending_.size() : 0;
-}
-
-size_t CMsgExchange::CutFrames(const std::string& pending, const std::vector<std::string>& splits) {
-    NextOccurrenceCache cache(splits, pending, unmatchedPrefix_);
-    size_t start = 0;
-    for (;;) {
-        size_t index = 0;
-        size_t position = std::string_view::npos;
-        for (; index < splits.size(); ++index) {
-            position = cache.Find(index, start);
-            if (position != std::string_view::npos) break;
-        }
-        if (position == std::string_view::npos) return start;
-        // The split string stays part of its frame.
-        const size_t end = position + splits[index].size();
-        AddRecord('R', pending.substr(start, end - start));
-        RespondTo(splits[index]);
-        start = end;
-    }
-}
-
-void CMsgExchange::RecordOversizePending(std::string& pending) {
-    // Bytes that no split string ends are recorded in whole chunks, without
-    // a response, so the pending bytes stay below one chunk between blocks.
-    size_t offset = 0;
-    while (pending.size() - offset >= kPendingChunk) {
-        AddRecord('R', pending.substr(offset, kPendingChunk));
-        offset += kPendingChunk;
-    }
-    pending.erase(0, offset);
+    cutter_.Feed(bytes, [this](std::string frame, const std::string* split) {
+        AddRecord('R', std::move(frame));
+        // Bytes no split string ended are recorded without a response.
+        if (split != nullptr) RespondTo(*split);
+    });
 }
 
 int CMsgExchange::FlushPending() {
-    if (pending_.empty()) return 0;
-    std::string frame = std::move(pending_);
-    pending_.clear();
-    unmatchedPrefix_ = 0;
+    std::string frame = cutter_.TakePending();
+    if (frame.empty()) return 0;
     AddRecord('R', std::move(frame));
     return 1;
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "plugin/plugin_host.h"
+#include "traffic/frame_cutter.h"
 #include "traffic/msg_record.h"
 #include "traffic/outgoing_queue.h"
 #include "traffic/record_store.h"
@@ -124,7 +125,7 @@ class CMsgExchange {
     std::string NextResponseLine(std::string_view token);
     // Records the pending bytes as one 'R' record; 1 when there were any.
     int FlushPending();
-    const std::string& Pending() const { return pending_; }
+    const std::string& Pending() const { return cutter_.Pending(); }
 
     // --- send-side state shared with the send operations ---
     int DataIndex() const { return dataIndex_; }
@@ -134,7 +135,7 @@ class CMsgExchange {
     // line that the code-page conversion emptied leaves an 'I' record why.
     std::string Compose(std::string_view line);
 
-    const std::vector<std::string>& SplitList() const { return splitList_; }
+    const std::vector<std::string>& SplitList() const { return cutter_.Splits(); }
 
   private:
     std::string NotConnectedReason() const;
@@ -151,13 +152,6 @@ class CMsgExchange {
     void TakeSendText(const std::string& sendText);
     void SplitStream(std::string_view bytes);
     void SplitDatagram(std::string_view bytes);
-    // Records every frame of pending; the position after the last frame.
-    size_t CutFrames(const std::string& pending, const std::vector<std::string>& splits);
-    void RecordOversizePending(std::string& pending);
-
-    // The pending bytes are recorded in chunks of this size when no split
-    // string ends them.
-    static constexpr size_t kPendingChunk = 8192;
 
     const CComSetting& settings_;
     IExchangeView* view_ = nullptr;
@@ -177,19 +171,15 @@ class CMsgExchange {
     CPluginHost plugin_;
     CRecordStore store_;
     CTrafficStats stats_;
-    std::string pending_;
+    CFrameCutter cutter_;
     int dataIndex_ = -1;
     std::string currentLine_;
     // The send box's text as the last block found it.
     std::string seenSendText_;
     int8_t frameCounter_ = 0;
-    std::vector<std::string> splitList_;
     std::map<std::string, std::string> responseMap_;
     std::string lastResponse_;
     uint8_t alternation_ = 0x06;
-    // The first unmatchedPrefix_ pending bytes hold no whole split string of
-    // the current list: the next block's search need not look there again.
-    size_t unmatchedPrefix_ = 0;
 };
 
 inline constexpr const char* kSendErrorText = "Send data,but error!";
