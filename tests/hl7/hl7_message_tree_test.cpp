@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 #include "hl7/hl7_field_names.h"
 
 namespace qelvor::hl7 {
@@ -107,20 +110,20 @@ TEST(Hl7MessageTree, FieldNamesOfTheLabSegments) {
         {"ORC", 31, "Parent Universal Service Identifier"},
         {"OBR", 4, "Universal Service Identifier"}, {"OBR", 25, "Result Status"},
         {"OBR", 49, "Result Handling"}, {"OBX", 11, "Observation Result Status"},
-        {"OBX", 19, "Date/Time of the Analysis"}, {"NTE", 3, "Comment"},
+        {"OBX", 19, "Date/Time of the Analysis"}, {"NTE", 4, "Comment Type"},
         {"SPM", 4, "Specimen Type"}, {"SPM", 29, "Specimen Child Role"},
         {"SAC", 3, "Container Identifier"}, {"SAC", 44, "Other Environmental Factors"},
         {"QPD", 3, "User Parameters"}, {"QAK", 2, "Query Response Status"},
         {"QAK", 6, "Hits Remaining"}, {"RCP", 7, "Segment Group Inclusion"}};
     // clang-format on
+    // Each segment's highest field listed is its table's last.
+    std::map<std::string_view, size_t> lasts;
     for (const auto& c : cases) {
         EXPECT_EQ(Hl7FieldName(c.segment, c.field), c.name) << c.segment << '-' << c.field;
         EXPECT_FALSE(Hl7SegmentName(c.segment).empty()) << c.segment;
+        lasts[c.segment] = std::max(lasts[c.segment], c.field);
     }
-    const std::pair<std::string_view, size_t> lasts[] = {
-        {"MSH", 21}, {"MSA", 6},  {"ERR", 12}, {"EVN", 7},  {"PID", 39},
-        {"PV1", 52}, {"ORC", 31}, {"OBR", 49}, {"OBX", 19}, {"NTE", 4},
-        {"SPM", 29}, {"SAC", 44}, {"QPD", 3},  {"QAK", 6},  {"RCP", 7}};
+    EXPECT_EQ(lasts.size(), 15u);
     for (const auto& [segment, last] : lasts)
         EXPECT_EQ(Hl7FieldName(segment, last + 1), "") << segment;
     EXPECT_EQ(Hl7FieldName("PID", 0), "");
