@@ -1,0 +1,108 @@
+#include "tap/tap_relay.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "ports/stream_port.h"
+
+namespace qelvor::tap {
+
+namespace {
+
+constexpr size_t kReadPiece = 65536;
+
+}  // namespace
+
+CTapRelay::CTapRelay(ITapSink& sink) : sink_(sink), buffer_(kReadPiece) {}
+
+void CTapRelay::SetSplits(const std::vector<std::string>& splits) {
+    a_.cutter.SetSplits(splits);
+    b_.cutter.SetSplits(splits);
+}
+
+void CTapRelay::SetPorts(StreamPort::CStreamPort* a, StreamPort::CStreamPort* b) {
+    a_.port = a;
+    b_.port = b;
+}
+
+void CTapRelay::Poll() {
+    // Whatever the other side can take goes first, making room to read.
+    Write(Side::kA);
+    Write(Side::kB);
+    Read(Side::kA);
+    Read(Side::kB);
+    Write(Side::kA);
+    Write(Side::kB);
+}
+
+void CTapRelay::Read(Side from) {
+    Endpoint& source = End(from);
+    Endpoint& target = End(Other(from));
+    if (source.port == nullptr) return;
+    size_t budget = kReadBudget;
+    while (budget > 0 && target.waiting.size() < kQueueCap && source.port->WaitForData(0) >= 1) {
+        const size_t room = std::min({kQueueCap - target.waiting.size(), budget, buffer_.size()});
+        const int got = source.port->Read(buffer_.data(), static_cast<int>(room));
+        if (got < 1) break;
+        const std::string_view bytes(buffer_.data(), static_cast<size_t>(got));
+        // A side that is not there takes nothing: the bytes are still recorded.
+        if (target.port != nullptr) target.waiting.append(bytes);
+        source.relayed += bytes.size();
+        budget -= bytes.size();
+        Cut(from, bytes);
+    }
+}
+
+void CTapRelay::Cut(Side from, std::string_view bytes) {
+    End(from).cutter.Feed(bytes, [&](std::string frame, const std::string*) {
+        sink_.OnFrame(from, std::move(frame));
+    });
+}
+
+void CTapRelay::Write(Side to) {
+    Endpoint& target = End(to);
+    if (target.port == nullptr || target.waiting.empty()) return;
+    const int wrote =
+        target.port->TryWrite(target.waiting.data(), static_cast<int>(target.waiting.size()));
+    if (wrote < 1) return;
+    const size_t written = static_cast<size_t>(wrote);
+    target.waiting.erase(0, written);
+    // Injections wholly written are told, in order; the rest move up.
+    size_t told = 0;
+    for (Endpoint::Injection& injection : target.injections) {
+        if (injection.end > written) {
+            injection.end -= written;
+            continue;
+        }
+        sink_.OnInjected(to, std::move(injection.bytes));
+        ++told;
+    }
+    target.injections.erase(target.injections.begin(),
+                            target.injections.begin() + static_cast<std::ptrdiff_t>(told));
+}
+
+void CTapRelay::Flush(Side from) {
+    std::string frame = End(from).cutter.TakePending();
+    if (!frame.empty()) sink_.OnFrame(from, std::move(frame));
+}
+
+bool CTapRelay::Inject(Side to, std::string bytes) {
+    Endpoint& target = End(to);
+    if (target.port == nullptr || target.waiting.size() + bytes.size() > kQueueCap) {
+        target.dropped += bytes.size();
+        return false;
+    }
+    target.waiting += bytes;
+    target.injections.push_back({target.waiting.size(), std::move(bytes)});
+    Write(to);
+    return true;
+}
+
+void CTapRelay::Abandon(Side to) {
+    Endpoint& target = End(to);
+    target.dropped += target.waiting.size();
+    target.waiting.clear();
+    target.injections.clear();
+}
+
+}  // namespace qelvor::tap
