@@ -34,7 +34,7 @@ inline constexpr int kLinesFailed = 0;
 inline constexpr int kLinesNotAvailable = -1;
 
 // What a port is: the caller asks instead of comparing objects.
-enum class PortKind { Serial, TcpServer, TcpClient, Udp };
+enum class PortKind { Serial, TcpServer, TcpClient, Udp, Pty };
 
 class CStreamPort {
   public:
