@@ -84,6 +84,7 @@ constexpr KeyField kFields[] = {
     Int(K::Hl7AckTimeoutMs, &S::Hl7AckTimeoutMs), Int(K::Hl7Retries, &S::Hl7Retries),
     Int(K::Hl7MaxMessage, &S::Hl7MaxMessage), Int(K::Hl7ControlIds, &S::Hl7ControlIds),
     Int(K::Hl7FillTime, &S::Hl7FillTime), Text(K::PtyLink, &S::PtyLink),
+    Text(K::TapA, &S::TapA), Text(K::TapB, &S::TapB), Int(K::TapSendSide, &S::TapSendSide),
 };
 // clang-format on
 
@@ -157,7 +158,7 @@ void ReadKey(CComSetting& settings, const CIniFile& ini, const std::string& sect
 void ApplyLoadRules(CComSetting& settings) {
     const int mode = settings.WorkMode;
     if (mode != kWorkModeTcpServer && mode != kWorkModeTcpClient && mode != kWorkModeUdp &&
-        mode != kWorkModePty)
+        mode != kWorkModePty && mode != kWorkModeTap)
         settings.WorkMode = kWorkModeSerial;
     settings.BackupLogTimeCount = std::max(settings.BackupLogTimeCount, kMinBackupMinutes);
     settings.InterframeDelay = ClampInt(settings.InterframeDelay, 0, kMaxInterframeDelay);
@@ -355,6 +356,8 @@ std::string CComSetting::DescribePort() const {
             return StrPrintf("SerialPort:COM%d", ComPort);
         case kWorkModePty:
             return "PTY:" + (PtyLink.empty() ? std::string("ttyQelvor0") : PtyLink);
+        case kWorkModeTap:
+            return "TAP(A=" + TapA + ",B=" + TapB + ")";
         default:
             return {};
     }

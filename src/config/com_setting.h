@@ -181,6 +181,11 @@ class CComSetting {
     // The link name of the virtual serial port (WorkMode 20); empty: the
     // default, $XDG_RUNTIME_DIR/qelvor/ttyQelvor0.
     std::string PtyLink = TextDefault(SettingKey::PtyLink);
+    // The tap's two endpoints (WorkMode 30) as qelvor-cli names ports, and
+    // the side the send box injects into (0 A, 1 B).
+    std::string TapA = TextDefault(SettingKey::TapA);
+    std::string TapB = TextDefault(SettingKey::TapB);
+    int TapSendSide = IntDefault(SettingKey::TapSendSide);
     // The traffic list's view: sent rows hidden (a link that echoes), the
     // frame check and gap columns shown, and the gap taken from the previous
     // record of any type (0) or of the same type (1).

@@ -18,6 +18,9 @@ inline constexpr int kWorkModeSerial = 10;
 // A pty that Qelvor creates and holds, opened by another program through a
 // link name as if it were a serial device (PtyLink).
 inline constexpr int kWorkModePty = 20;
+// A tap between two endpoints (TapA, TapB), each named as qelvor-cli names a
+// port: "serial:/dev/ttyUSB0", "tcp-server:4001", "pty:LINK" ...
+inline constexpr int kWorkModeTap = 30;
 
 // Protocol modes (ProtocolMode) and ASTM roles (AstmRole).
 inline constexpr int kProtocolConfigurable = 0;
@@ -51,7 +54,7 @@ enum class SettingKey : size_t {
     AstmReplyTimeoutMs, AstmIdleTimeoutMs, AstmEnqRetryMs, EchoFree, ShowCheckColumn, ShowGapColumn,
     GapScope, StatisticsShown, IdleCloseSeconds, KeepSessions, RecordLinkEvents,
     SendLineEnd, Hl7Role, Hl7AckCode, Hl7AckTimeoutMs, Hl7Retries, Hl7MaxMessage, Hl7ControlIds,
-    Hl7FillTime, PtyLink,
+    Hl7FillTime, PtyLink, TapA, TapB, TapSendSide,
     kCount
 };
 // clang-format on
@@ -159,6 +162,9 @@ inline constexpr SettingKeyInfo kTable[] = {
     Int(K::Hl7ControlIds, "Hl7ControlIds", kHl7ControlIdsCounter),
     Int(K::Hl7FillTime, "Hl7FillTime", 1),
     Text(K::PtyLink, "PtyLink", ""),
+    Text(K::TapA, "TapA", ""),
+    Text(K::TapB, "TapB", ""),
+    Int(K::TapSendSide, "TapSendSide", 0),
 };
 // clang-format on
 

@@ -55,7 +55,8 @@ TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLi
               "Highlight7 Highlight8 ProtocolMode AstmRole AstmReplyTimeoutMs AstmIdleTimeoutMs "
               "AstmEnqRetryMs EchoFree ShowCheckColumn ShowGapColumn GapScope StatisticsShown "
               "IdleCloseSeconds KeepSessions RecordLinkEvents SendLineEnd Hl7Role Hl7AckCode "
-              "Hl7AckTimeoutMs Hl7Retries Hl7MaxMessage Hl7ControlIds Hl7FillTime PtyLink ");
+              "Hl7AckTimeoutMs Hl7Retries Hl7MaxMessage Hl7ControlIds Hl7FillTime PtyLink TapA "
+              "TapB TapSendSide ");
     // Saving a hand-written file changes only the lines of changed values.
     const std::string hand =
         "# lab bench\n[Public]\nSetList=ComSet\n\n[ComSet]\n; port\nBaudRate = 9600\n"
