@@ -33,10 +33,12 @@ int CPortControl::SelectPort() {
         current_ = &serial_;
     } else if (mode == kWorkModeUdp) {
         current_ = &udp_;
+    } else if (mode == kWorkModePty) {
+        current_ = &pty_;
     } else {
         current_ = &tcp_;
     }
-    StreamPort::CStreamPort* all[] = {&serial_, &tcp_, &udp_};
+    StreamPort::CStreamPort* all[] = {&serial_, &tcp_, &udp_, &pty_};
     for (StreamPort::CStreamPort* port : all) {
         if (port != current_) port->Close();
     }
@@ -51,6 +53,7 @@ void CPortControl::ConfigureCurrent() {
     current_->SetComParam(s.ComPort, s.BaudRate, s.ComName.c_str());
     serial_.SetFlowControl(s.FlowCtrl);
     serial_.SetLinesAtOpen(s.DtrOnOpen != 0, s.RtsOnOpen != 0);
+    pty_.SetLinkPath(s.PtyLink);
     const uint32_t address = inet_addr(s.SvrIPAddr.c_str());
     if (s.WorkMode == kWorkModeUdp) {
         // The UDP description names the address as the user wrote it.
@@ -113,6 +116,8 @@ std::string CPortControl::OpenFailureText() {
             return TcpClientFailureText(s.SvrIPAddr, s.IPPort, tcp_.LastError());
         case PortKind::TcpServer:
             return TcpListenFailureText(s.IPPort, tcp_.LastError());
+        case PortKind::Pty:
+            return pty_.LastOpenErrorText();
         case PortKind::Udp:
             break;
     }
@@ -138,7 +143,7 @@ void CPortControl::ClosePort() {
     // counts as closed while its next accept thread already starts
     // listening, and only Close ends that thread. Close of a closed port
     // changes nothing.
-    StreamPort::CStreamPort* all[] = {&serial_, &tcp_, &udp_};
+    StreamPort::CStreamPort* all[] = {&serial_, &tcp_, &udp_, &pty_};
     for (StreamPort::CStreamPort* port : all)
         port->Close();
     ReportUdpDrops(true);
@@ -205,6 +210,14 @@ void CPortControl::ReportUdpDrops(bool closing) {
                        dropped.bytes));
 }
 
+// A program on the virtual port's far side that changes the line settings
+// is told as an 'I' record, before any bytes it sends after the change.
+void CPortControl::ReportLineChange() {
+    if (current_->Kind() != PortKind::Pty) return;
+    if (const auto line = pty_.TakeLineChange())
+        ctx_.exchange.AddRecord('I', "virtual port: peer set " + *line);
+}
+
 // With IdleCloseSeconds, a peer that has sent nothing for that long gives
 // up its connection, so a half-open client cannot hold a server's one slot.
 void CPortControl::CloseIfIdle(std::chrono::steady_clock::time_point now) {
@@ -217,12 +230,13 @@ void CPortControl::CloseIfIdle(std::chrono::steady_clock::time_point now) {
     droppedByUs_ = false;
 }
 
-// One block a tick, as the window has always read. A serial line's receive
-// thread may have queued more while the window's thread was busy: up to
-// kSerialBlocksPerTick of those are taken at once, so a fast device is not
-// capped at one block a millisecond while the queue grows.
+// One block a tick, as the window has always read. The receive thread of a
+// serial line or a virtual port may have queued more while the window's
+// thread was busy: up to kSerialBlocksPerTick of those are taken at once, so
+// a fast device is not capped at one block a millisecond while the queue grows.
 void CPortControl::ReceiveBlocks() {
-    const int blocks = current_->Kind() == PortKind::Serial ? kSerialBlocksPerTick : 1;
+    const PortKind kind = current_->Kind();
+    const int blocks = kind == PortKind::Serial || kind == PortKind::Pty ? kSerialBlocksPerTick : 1;
     for (int i = 0; i < blocks; ++i) {
         if (i > 0 && current_->WaitForData(0) < 1) return;
         const int count = current_->Read(readBuffer_.data(), kReadBlockSize);
@@ -261,6 +275,7 @@ void CPortControl::PollPort() {
     }
     lines_.OnTick(now);
     ReportUdpDrops(false);
+    ReportLineChange();
     FlushIfConnectionEnded();
     CloseIfIdle(now);
     if (current_->Kind() == PortKind::TcpServer) tcp_.RestartListening();

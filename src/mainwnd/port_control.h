@@ -1,4 +1,4 @@
-// Port connection control of the main window: owns the three port objects,
+// Port connection control of the main window: owns the four port objects,
 // chooses the current one, opens, polls and closes it, and keeps the status
 // pane, the title and the port buttons up to date. Engine thread only.
 #pragma once
@@ -10,6 +10,7 @@
 #include "mainwnd/control_line_watch.h"
 #include "mainwnd/engine_context.h"
 #include "mainwnd/port_status_text.h"
+#include "ports/pty_port.h"
 #include "ports/serial_port.h"
 #include "ports/tcp_port.h"
 #include "ports/udp_port.h"
@@ -31,7 +32,7 @@ class CPortControl {
     // count, 0 when it is full, -1 when it failed or cannot write in pieces.
     int TryWrite(const char* bytes, int length);
 
-    // Makes the port of WorkMode current, closes the other two and hands the
+    // Makes the port of WorkMode current, closes the others and hands the
     // current one to the exchange. Returns 1.
     int SelectPort();
     // Configures and opens the current port; true when it opened. An open
@@ -63,6 +64,7 @@ class CPortControl {
     void RecordLinkEvent(bool up);
     void CloseIfIdle(std::chrono::steady_clock::time_point now);
     void ReportUdpDrops(bool closing);
+    void ReportLineChange();
     PortStatusFacts StatusFacts(int code);
     void EnableSendButtons(bool connected);
     void FlushPendingFrame();
@@ -77,6 +79,7 @@ class CPortControl {
     StreamPort::CSerialPort serial_;
     StreamPort::CTCPPort tcp_;
     StreamPort::CUDPPort udp_;
+    StreamPort::CPtyPort pty_;
     StreamPort::CStreamPort* current_;
     std::vector<char> readBuffer_;
     // Why the last open failed, for the status tool tip; empty once open.

@@ -56,6 +56,12 @@ PortStatusText TcpServerStatus(const PortStatusFacts& f, std::string toolTip) {
     return {std::string(), toolTip};
 }
 
+// Open: the link and its /dev/pts path, as the port describes itself.
+std::string PtyStatus(const PortStatusFacts& f) {
+    if (f.code < 0) return f.portName + LoadStr(kStrOpenPortFailed);
+    return f.code == 0 ? f.portName : f.description;
+}
+
 std::string SerialStatus(const PortStatusFacts& f) {
     if (f.code < 0) return f.portName + LoadStr(kStrOpenPortFailed);
     if (f.code == 0) return f.portName;
@@ -79,13 +85,15 @@ PortStatusText BuildPortStatus(const PortStatusFacts& f) {
             return {SerialStatus(f), toolTip};
         case kWorkModeUdp:
             return {f.description, toolTip};
+        case kWorkModePty:
+            return {PtyStatus(f), toolTip};
         default:
             return {std::string(), toolTip};
     }
 }
 
 std::string PortSettingsProblem(const CComSetting& s) {
-    if (s.WorkMode == kWorkModeSerial) return std::string();
+    if (s.WorkMode == kWorkModeSerial || s.WorkMode == kWorkModePty) return std::string();
     if (s.WorkMode == kWorkModeUdp) return UdpSettingsProblem(s);
     if (s.IPPort < 1 || s.IPPort > kHighestPort) return BadPort("IPPort", s.IPPort);
     if (s.WorkMode == kWorkModeTcpClient && Unresolvable(s.SvrIPAddr))

@@ -231,6 +231,38 @@ TEST_F(PortControl, SetupOpensOnCancelOnlyWithAutoRestartAndSwitchesKindAndTitle
     EXPECT_NE(view.changes & kChangedTitle, 0u);
 }
 
+// The engine plays the device behind the virtual port: a taken link name fails the open with
+// the reason, a peer on the link is answered, and the line settings it sets are recorded.
+TEST_F(PortControl, VirtualPortAnswersAPeerOnItsLinkAndRecordsItsLineSettings) {
+    const std::string link = dir.File("ttyDev");
+    std::tie(settings.HandShake, settings.SplitStrs, settings.RespondStrs, settings.WorkMode,
+             settings.PtyLink) = std::make_tuple(1, "<ENQ>", "<ACK>", kWorkModePty, link);
+    Engine().Exchange().LoadSplitConfig();
+    WriteFile(link, "mine");
+    Engine().OnOpenPort();
+    EXPECT_EQ(Pane(0), "PTY:" + link + LoadStr(kStrOpenPortFailed));
+    EXPECT_EQ(State().pane0ToolTip.rfind(link + ": a file", 0), 0u) << State().pane0ToolTip;
+    Engine().OnClosePort();
+    EXPECT_EQ(ReadFile(link), "mine");
+    std::filesystem::remove(link);
+    Engine().OnOpenPort();
+    ASSERT_EQ(State().shownStatusCode, 1) << State().pane0ToolTip;
+    const std::string pts = std::filesystem::read_symlink(link).string();
+    EXPECT_EQ(Pane(0), "PTY:" + link + " (" + pts + ")");
+    ASSERT_EQ(std::system(("stty -F " + link + " 1200 cstopb").c_str()), 0);
+    const int peer = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_EQ(write(peer, "\x05", 1), 1);
+    char answer = 0;
+    EXPECT_TRUE(PollUntil([&] { return read(peer, &answer, 1) == 1; }));
+    EXPECT_EQ(answer, '\x06');
+    close(peer);
+    EXPECT_EQ(Typed().front(), "I:virtual port: peer set 1200 8N2");
+    EXPECT_EQ(RecordsOf('R').size(), 1u);
+    Engine().OnClosePort();
+    EXPECT_FALSE(testing_support::Exists(link));
+    EXPECT_EQ(Pane(0), "PTY:" + link);
+}
+
 // The stall lasts until the device sent far more than the kernel holds; every byte is recorded.
 TEST_F(PortControl, EightMiBThroughAStalledPollAreRecordedWholeAndInOrder) {
     testing_support::PtyDevice device;
