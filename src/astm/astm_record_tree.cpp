@@ -57,7 +57,8 @@ std::optional<std::string> AstmRecordTextOf(char type, std::string_view data) {
         return std::string(data.substr(kRecordNotePrefix.size()));
     }
     // A frame: STX, its number, the text, then ETX or ETB.
-    if (type != 'R' || data.size() < 3 || data[0] != kStx) return std::nullopt;
+    const bool received = type == 'R' || type == 'A' || type == 'B';
+    if (!received || data.size() < 3 || data[0] != kStx) return std::nullopt;
     const size_t end = data.find_first_of(std::string_view("\x03\x17", 2), 2);
     if (end == std::string_view::npos) return std::nullopt;
     std::string_view text = data.substr(2, end - 2);

@@ -62,7 +62,8 @@ CFrameCheck::Result CFrameCheck::Check(std::string_view bytes, int kind) {
 }
 
 CFrameCheck::Result CFrameCheck::CheckRecord(char type, std::string_view bytes, int kind) {
-    if (type != 'R') return {};
+    // Received bytes, or what either side of a tap sent.
+    if (type != 'R' && type != 'A' && type != 'B') return {};
     return Check(bytes, kind);
 }
 

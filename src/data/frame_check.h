@@ -26,7 +26,8 @@ class CFrameCheck {
     //   CRC16: at least one byte, then the CRC, low byte first (no CR LF).
     // Anything else is no checked frame.
     static Result Check(std::string_view bytes, int kind);
-    // Check for an 'R' record; a record of another type is no frame.
+    // Check for an 'R' record, or a tap's 'A' or 'B' record; a record of
+    // another type is no frame.
     static Result CheckRecord(char type, std::string_view bytes, int kind);
     // The column's text: empty, "ok" or "bad (want 5A)".
     static std::string Text(const Result& result);

@@ -89,7 +89,7 @@ Hl7TreeNode SegmentNode(const Hl7Segment& segment, size_t place, const Hl7Encodi
 }  // namespace
 
 std::optional<std::string> Hl7MessageTextOf(char type, std::string_view data) {
-    if (type != 'R' && type != 'S') return std::nullopt;
+    if (type != 'R' && type != 'S' && type != 'A' && type != 'B') return std::nullopt;
     if (!data.empty() && data.front() == kStartBlock) data.remove_prefix(1);
     // A frame ends at its end block; a CR after it is the frame's, not a
     // segment's end.

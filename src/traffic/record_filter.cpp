@@ -24,6 +24,8 @@ bool CRecordFilter::TypeShown(char type) const {
         case 'S':
             return options_.showSent;
         case 'R':
+        case 'A':  // what the two sides of a tap sent
+        case 'B':
             return options_.showReceived;
         default:
             return options_.showInfo;

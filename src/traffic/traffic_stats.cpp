@@ -30,6 +30,10 @@ void CTrafficStats::Roll(int64_t second) {
 }
 
 void CTrafficStats::OnRecord(char type, std::string_view data, Clock::time_point now) {
+    if (type == 'A') totals_.bytesFromA += data.size();
+    if (type == 'B') totals_.bytesFromB += data.size();
+    if (type == 'A') type = 'R';
+    if (type == 'B') type = 'S';
     if (type != 'S' && type != 'R') return;
     Roll(SecondOf(now));
     Second& slot = ring_[Slot(newest_)];

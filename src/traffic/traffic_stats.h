@@ -21,6 +21,10 @@ class CTrafficStats {
         uint64_t bytesReceived = 0;
         uint64_t recordsSent = 0;
         uint64_t recordsReceived = 0;
+        // A tap's two directions: what A sent (also counted as received)
+        // and what B sent (also counted as sent, the other way).
+        uint64_t bytesFromA = 0;
+        uint64_t bytesFromB = 0;
         uint64_t enqReceived = 0;
         uint64_t nakReceived = 0;
         uint64_t badCheckFrames = 0;
@@ -34,7 +38,8 @@ class CTrafficStats {
 
     // One record of the store: 'S' counts as sent, 'R' as received (an ENQ
     // or NAK when it ends with that byte, as the frame splitter and the
-    // ASTM link cut them); 'I' records are not traffic.
+    // ASTM link cut them); a tap's 'A' as received and 'B' as sent, each
+    // also on its own; 'I' records are not traffic.
     void OnRecord(char type, std::string_view data, Clock::time_point now);
     // Bytes that went out without a record of their own (a file sent in
     // pieces): sent bytes of the second now, no sent record.

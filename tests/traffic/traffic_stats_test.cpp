@@ -37,6 +37,13 @@ TEST(TrafficStats, TheLast60SecondsRollAndQuietSecondsAreZero) {
     expectSeries(30, {{29, "10/3"}, {30, "7/0"}, {59, "0/2"}});
     stats.OnRecord('R', "z", t0 + seconds(500));  // a long pause empties the ring
     expectSeries(500, {{59, "1/0"}});
+    // A tap's sides: A's bytes come in, B's go out, each also counted alone.
+    stats.OnRecord('A', "\x05", t0 + seconds(501));
+    stats.OnRecord('B', "\x15\x06", t0 + seconds(501));
+    expectSeries(502, {{57, "1/0"}, {58, "1/2"}});
+    const CTrafficStats::Totals& totals = stats.Counts();
+    EXPECT_EQ(std::make_tuple(totals.bytesFromA, totals.bytesFromB, totals.enqReceived),
+              std::make_tuple(1u, 2u, 1u));
 }
 
 }  // namespace
