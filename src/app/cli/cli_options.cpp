@@ -43,8 +43,8 @@ void SplitInline(const std::string& arg, std::string& name, std::string& value, 
 }
 
 CliPortKind PortKindOf(const std::string& name) {
-    for (CliPortKind kind :
-         {CliPortKind::Serial, CliPortKind::TcpServer, CliPortKind::TcpClient, CliPortKind::Udp}) {
+    for (CliPortKind kind : {CliPortKind::Serial, CliPortKind::TcpServer, CliPortKind::TcpClient,
+                             CliPortKind::Udp, CliPortKind::Pty}) {
         if (name == CliPortOptionName(kind)) return kind;
     }
     return CliPortKind::None;
@@ -156,7 +156,11 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
             error = "unknown option '" + args[i] + "'";
             return CliAction::UsageError;
         }
-        if (!inlined) {
+        // --pty takes a value only when one follows that is no option.
+        const bool optional = name == CliPortOptionName(CliPortKind::Pty);
+        if (!inlined && optional && (i + 1 >= args.size() || args[i + 1].rfind('-', 0) == 0)) {
+            value.clear();
+        } else if (!inlined) {
             if (i + 1 >= args.size()) {
                 error = name + " needs a value";
                 return CliAction::UsageError;
@@ -194,6 +198,9 @@ std::string CliUsageText() {
            "  --udp LOCAL[:HOST:REMOTE]\n"
            "                 receive on UDP port LOCAL; send to HOST:REMOTE, or without\n"
            "                 them answer whoever sent last\n"
+           "  --pty [LINK]   a virtual serial port: a pty that another program opens as a\n"
+           "                 serial device through the link LINK (default:\n"
+           "                 $XDG_RUNTIME_DIR/qelvor/ttyQelvor0); this run plays the device\n"
            "\n"
            "  --ini FILE     settings file; a name without '/' is looked up in the current\n"
            "                 folder, then in the settings folder (default: qelvor.ini\n"

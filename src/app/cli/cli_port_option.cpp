@@ -142,6 +142,17 @@ bool ParseUdp(const std::string& value, CCliPort& port, std::string& error) {
     return ParsePort("--udp", "remote port", value.substr(last + 1), 1, port.remotePort, error);
 }
 
+// The link name is made as given; a name ending in '/' is a folder, which
+// the link would never replace.
+bool ParsePty(const std::string& value, CCliPort& port, std::string& error) {
+    if (!value.empty() && value.back() == '/') {
+        error = "--pty: '" + value + "' is a folder; name the link, as " + value + "ttyQelvor0";
+        return false;
+    }
+    port.device = value;
+    return true;
+}
+
 }  // namespace
 
 const char* CliPortOptionName(CliPortKind kind) {
@@ -154,6 +165,8 @@ const char* CliPortOptionName(CliPortKind kind) {
             return "--tcp-client";
         case CliPortKind::Udp:
             return "--udp";
+        case CliPortKind::Pty:
+            return "--pty";
         case CliPortKind::None:
             break;
     }
@@ -172,6 +185,8 @@ bool ParseCliPort(CliPortKind kind, const std::string& value, CCliPort& port, st
             return ParseHostPort("--tcp-client", value, true, port, error);
         case CliPortKind::Udp:
             return ParseUdp(value, port, error);
+        case CliPortKind::Pty:
+            return ParsePty(value, port, error);
         case CliPortKind::None:
             break;
     }

@@ -1,16 +1,17 @@
 // The port named on qelvor-cli's command line (--serial, --tcp-server,
-// --tcp-client, --udp), parsed into plain fields. Pure; any thread.
+// --tcp-client, --udp, --pty), parsed into plain fields. Pure; any thread.
 #pragma once
 
 #include <string>
 
 namespace qelvor {
 
-enum class CliPortKind { None, Serial, TcpServer, TcpClient, Udp };
+enum class CliPortKind { None, Serial, TcpServer, TcpClient, Udp, Pty };
 
 struct CCliPort {
     CliPortKind kind = CliPortKind::None;  // None: the settings set's own port
-    // Serial: a path, or a name under /dev, as ComName takes it.
+    // Serial: a path, or a name under /dev, as ComName takes it. Pty: the
+    // link name (empty: the default one).
     std::string device;
     int baudRate = 0;  // 0: the set's own rate
     bool formatGiven = false;
@@ -28,7 +29,8 @@ struct CCliPort {
 const char* CliPortOptionName(CliPortKind kind);
 // Parses the value of the option of that kind into port. False, with a
 // one-line error that names the bad part, when it is not of the form
-// DEVICE[:BAUD[:FORMAT]], [ADDRESS:]PORT, HOST:PORT or LOCAL[:HOST:REMOTE].
+// DEVICE[:BAUD[:FORMAT]], [ADDRESS:]PORT, HOST:PORT or LOCAL[:HOST:REMOTE];
+// the value of --pty may be empty, but names no folder.
 bool ParseCliPort(CliPortKind kind, const std::string& value, CCliPort& port, std::string& error);
 // "8N1", "7E2", "8N1.5": the line format as the command line writes it.
 std::string CliFormatText(int byteSize, int parity, int stopBit);

@@ -6,6 +6,7 @@
 #include "config/setting_groups.h"
 #include "config/string_table.h"
 #include "ports/ipv4_resolver.h"
+#include "ports/pty_link.h"
 
 namespace qelvor {
 
@@ -80,9 +81,17 @@ bool ApplyUdp(const CCliPort& port, CComSetting& s, std::string& error) {
     return port.host.empty() || Resolve("--udp", port.host, s.SvrIPAddr, error);
 }
 
+void ApplyPty(const CCliPort& port, CComSetting& s) {
+    s.WorkMode = kWorkModePty;
+    s.PtyLink = port.device;
+}
+
 // The host as typed stays in the line when it was a name.
 std::string Describe(const CComSetting& s, uint32_t listenAddress, const std::string& host) {
     if (s.WorkMode == kWorkModeSerial) return DescribeSerial(SerialLineSettings::From(s));
+    if (s.WorkMode == kWorkModePty)
+        return "virtual serial port " +
+               (s.PtyLink.empty() ? StreamPort::CPtyLink::DefaultPath() : s.PtyLink);
     const NetworkSettings net = NetworkSettings::From(s);
     const char* peer = net.serverAddress.c_str();
     switch (net.workMode) {
@@ -113,6 +122,7 @@ bool ApplyCliPort(const CCliPort& port, CComSetting& settings, CCliPortSetup& se
     if (port.kind == CliPortKind::TcpServer || port.kind == CliPortKind::TcpClient)
         applied = ApplyTcp(port, settings, setup, error);
     if (port.kind == CliPortKind::Udp) applied = ApplyUdp(port, settings, error);
+    if (port.kind == CliPortKind::Pty) ApplyPty(port, settings);
     if (applied) setup.description = Describe(settings, setup.listenAddress, port.host);
     return applied;
 }

@@ -43,7 +43,8 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
         {{"--udp", "0"}, U, "local port 0 receives nothing"},
         {{"--udp", "9000::9001"}, U, "host between the ports is empty"},
         {{"--udp", "9000:h:-1"}, U, "remote port '-1'"},
-        {{"--serial", "a", "--udp", "1"}, U, "--serial and --udp"}};
+        {{"--serial", "a", "--udp", "1"}, U, "--serial and --udp"},
+        {{"--pty", "run/"}, U, "--pty: 'run/' is a folder"}};
     // clang-format on
     CCliOptions options;
     std::string error;
@@ -53,6 +54,17 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
     EXPECT_EQ(StrPrintf("%s %g %s %d", options.setName.c_str(), options.seconds,
                         options.dataFile.c_str(), options.port.port),
               "Lab 2.5 d 9000");
+    // --pty takes the next argument as its link unless it is an option.
+    for (const auto& [args, link] :
+         {std::make_pair(std::vector<std::string>{"--pty", "--hex"}, ""),
+          std::make_pair(std::vector<std::string>{"--pty", "L", "--hex"}, "L"),
+          std::make_pair(std::vector<std::string>{"--hex", "--pty"}, ""),
+          std::make_pair(std::vector<std::string>{"--pty=", "--hex"}, "")}) {
+        options = CCliOptions();
+        EXPECT_EQ(ParseCliOptions(args, options, error), CliAction::Run) << error;
+        EXPECT_EQ(std::make_tuple(options.port.kind, options.port.device, options.hex),
+                  std::make_tuple(CliPortKind::Pty, std::string(link), true));
+    }
     for (const auto& [args, action, reason] : cases) {
         options = CCliOptions();
         error.clear();

@@ -205,6 +205,25 @@ std::string IsolatedCli(const TempFolder& dir) {
     return path;
 }
 
+// --pty: a peer opens the link, sets the line and talks; the link goes with the run.
+TEST(CliRunner, PtyOptionPlaysTheDeviceForAPeerOnTheLink) {
+    TempFolder dir;
+    const std::string link = dir.File("ttyLab");
+    ChildProcess cli({IsolatedCli(dir), "--pty", link, "--no-time", "--eol", "lf"});
+    ASSERT_TRUE(cli.WaitForErr("PTY:" + link + " (/dev/pts/")) << cli.Err();
+    ASSERT_EQ(std::system(("stty -F " + link + " 57600 cstopb").c_str()), 0);
+    Socket peer(open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+    ASSERT_EQ(write(peer.Fd(), "ping\r\n", 6), 6);
+    ASSERT_TRUE(cli.WaitForOut("R:ping<CR><LF>\n")) << cli.Out();
+    cli.WriteStdin("pong\n");
+    EXPECT_EQ(peer.Receive(5), "pong\n");
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(), 0) << cli.Err();
+    EXPECT_EQ(cli.Out(), "I:virtual port: peer set 57600 8N2\nR:ping<CR><LF>\nS:pong<LF>\n");
+    EXPECT_NE(cli.Err().find(", virtual serial port " + link + "\n"), std::string::npos);
+    EXPECT_FALSE(testing_support::Exists(link));
+}
+
 // One run per port option against a loopback peer, no settings file read or written.
 struct PortCase {
     CliPortKind kind;
