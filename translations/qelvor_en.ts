@@ -134,6 +134,14 @@
         <translation>SerialPort</translation>
     </message>
     <message>
+        <source>Virtual serial port</source>
+        <translation>Virtual serial port</translation>
+    </message>
+    <message>
+        <source>Link name</source>
+        <translation>Link name</translation>
+    </message>
+    <message>
         <source>COM Port</source>
         <translation>COM Port</translation>
     </message>

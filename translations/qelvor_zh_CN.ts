@@ -134,6 +134,14 @@
         <translation>串口</translation>
     </message>
     <message>
+        <source>Virtual serial port</source>
+        <translation>虚拟串口</translation>
+    </message>
+    <message>
+        <source>Link name</source>
+        <translation>链接名</translation>
+    </message>
+    <message>
         <source>COM Port</source>
         <translation>通讯口</translation>
     </message>

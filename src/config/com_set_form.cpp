@@ -59,6 +59,7 @@ constexpr TextBinding kTexts[] = {
     {&ComSetControls::Postamble, &CComSetting::Postamble},
     {&ComSetControls::SplitStrs, &CComSetting::SplitStrs},
     {&ComSetControls::RespondStrs, &CComSetting::RespondStrs},
+    {&ComSetControls::PtyLink, &CComSetting::PtyLink},
 };
 
 constexpr int kAnyInt = std::numeric_limits<int>::min(), kAllInts = std::numeric_limits<int>::max();
@@ -220,6 +221,7 @@ void CComSetForm::ShowGroups() {
     c_.TcpShown = c_.WorkMode == kWorkModeTcpServer || c_.WorkMode == kWorkModeTcpClient;
     c_.SerialShown = c_.WorkMode == kWorkModeSerial;
     c_.UdpShown = c_.WorkMode == kWorkModeUdp;
+    c_.PtyShown = c_.WorkMode == kWorkModePty;
     c_.AutoReconnectShown = c_.SerialShown || c_.WorkMode == kWorkModeTcpClient;
 }
 

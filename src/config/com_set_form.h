@@ -43,6 +43,7 @@ struct ComSetControls {
         InterframeDelay, AstmReplyTimeoutMs, AstmIdleTimeoutMs, AstmEnqRetryMs, Hl7AckTimeoutMs,
         Hl7Retries, Hl7MaxMessage;
     std::string Preamble, Postamble, SplitStrs, RespondStrs, ReplaceOld, ReplaceNew;
+    std::string PtyLink;  // the virtual port's link name; empty: the default
     bool HexSendData = false, HandShake = false, UsedCheckSum = false, SupportStress = false,
          SaveEventTimetoFmtFile = false, AutoRestart = false, SaveDatatoDesktop = false,
          SendAfterLoadFile = false, TitleShowPortType = false, UsedResponseFile = false,
@@ -55,7 +56,8 @@ struct ComSetControls {
     std::string SeriesText;
 
     // Which groups show, which edits take typing, which controls are live.
-    bool ComNameShown = false, TcpShown = false, SerialShown = false, UdpShown = false;
+    bool ComNameShown = false, TcpShown = false, SerialShown = false, UdpShown = false,
+         PtyShown = false;
     // Reopening a lost link is offered for the links that can be reopened:
     // a serial device and a TCP client's connection.
     bool AutoReconnectShown = false;

@@ -17,7 +17,9 @@
 #include <QStringListModel>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include "ports/pty_link.h"
 #include "window/address_fields.h"
+#include "window/data_groups.h"
 #include "window/local_text.h"
 #include "window/protocol_group.h"
 #include "window/qt_message_box.h"
@@ -55,8 +57,8 @@ CComSetDlg::CComSetDlg(CComSetting& settings, bool portOpen, QWidget* parent,
     auto* columns = new QHBoxLayout;
     auto* left = new QVBoxLayout;
     left->addWidget(BuildPortGroup());
-    left->addWidget(BuildSendGroup());
-    left->addWidget(BuildSplitGroup());
+    left->addWidget(CDataGroups::BuildSendGroup(*this));
+    left->addWidget(CDataGroups::BuildSplitGroup(*this));
     left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(BuildOptions());
@@ -86,23 +88,31 @@ QGroupBox* CComSetDlg::BuildPortGroup() {
     auto* group = new QGroupBox(tr("Communcation Setup"));
     auto* column = new QVBoxLayout(group);
     column->addWidget(BuildPortOpenLine());
+    // The kinds in a grid of their own: the virtual port's radio starts a
+    // second row, as five in one would widen the dialog.
+    auto* kinds = new QGridLayout;
+    column->addLayout(kinds);
     auto* grid = new QGridLayout;
     column->addLayout(grid);
     workModes_ = new QButtonGroup(this);
-    const std::pair<const char*, QString> radios[] = {{"TcpServer", tr("TCP-Server")},
-                                                      {"TcpClient", tr("TCP-Client")},
-                                                      {"Udp", tr("UDP")},
-                                                      {"SerialPort", tr("SerialPort")}};
-    const int modes[] = {kWorkModeTcpServer, kWorkModeTcpClient, kWorkModeUdp, kWorkModeSerial};
-    for (int i = 0; i < 4; ++i) {
-        auto* radio = new QRadioButton(radios[i].second);
-        radio->setObjectName(QLatin1String(radios[i].first));
-        workModes_->addButton(radio, modes[i]);
-        grid->addWidget(radio, 0, i);
+    const std::tuple<const char*, QString, int> radios[] = {
+        {"TcpServer", tr("TCP-Server"), kWorkModeTcpServer},
+        {"TcpClient", tr("TCP-Client"), kWorkModeTcpClient},
+        {"Udp", tr("UDP"), kWorkModeUdp},
+        {"SerialPort", tr("SerialPort"), kWorkModeSerial},
+        {"VirtualPort", tr("Virtual serial port"), kWorkModePty}};
+    int at = 0;
+    for (const auto& [name, text, mode] : radios) {
+        auto* radio = new QRadioButton(text);
+        radio->setObjectName(QLatin1String(name));
+        workModes_->addButton(radio, mode);
+        kinds->addWidget(radio, at / 4, at % 4);
         portWidgets_.push_back(radio);
+        ++at;
     }
     BuildSerialRows(grid);
     BuildNetworkRows(grid);
+    BuildPtyRows(grid);
     return group;
 }
 
@@ -228,32 +238,17 @@ void CComSetDlg::BuildNetworkRows(QGridLayout* grid) {
     udpWidgets_ = {remoteLabel, localLabel, ipLabel, remote, local, remoteIp};
 }
 
-QGroupBox* CComSetDlg::BuildSendGroup() {
-    auto* group = new QGroupBox(tr("Additional data"));
-    auto* grid = new QGridLayout(group);
-    grid->addWidget(Check("HexSendData", tr("Send data as Hex"), &ComSetControls::HexSendData), 0,
-                    0, 1, 2);
-    grid->addWidget(Label("PreambleLabel", tr("Prefix")), 1, 0);
-    grid->addWidget(Edit("Preamble", &ComSetControls::Preamble), 1, 1);
-    grid->addWidget(Label("PostambleLabel", tr("Suffix")), 2, 0);
-    grid->addWidget(Edit("Postamble", &ComSetControls::Postamble), 2, 1);
-    grid->addWidget(Check("UsedCheckSum", tr("CheckSum"), &ComSetControls::UsedCheckSum), 3, 0);
-    grid->addWidget(
-        List("CheckSum", {"CS_ASTM", "CS_LX20", "CS_BCC", "CRC16"}, &ComSetControls::CheckSum), 3,
-        1);
-    grid->addWidget(Label("CheckSumHint", tr("<CheckSum> in the data is replaced by the checksum")),
-                    4, 0, 1, 2);
-    return group;
-}
-
-QGroupBox* CComSetDlg::BuildSplitGroup() {
-    auto* group = new QGroupBox(tr("Split received data && Response"));
-    auto* grid = new QGridLayout(group);
-    grid->addWidget(Label("SplitStrsLabel", tr("Split ")), 0, 0);
-    grid->addWidget(Edit("SplitStrs", &ComSetControls::SplitStrs), 0, 1);
-    grid->addWidget(Check("HandShake", tr("Response"), &ComSetControls::HandShake), 1, 0);
-    grid->addWidget(Edit("RespondStrs", &ComSetControls::RespondStrs), 1, 1);
-    return group;
+// The virtual port's row: the link another program opens; left empty, the
+// default link, shown greyed, is made.
+void CComSetDlg::BuildPtyRows(QGridLayout* grid) {
+    QLabel* label = Label("PtyLinkLabel", tr("Link name"));
+    QLineEdit* link = Edit("PtyLink", &ComSetControls::PtyLink);
+    link->setPlaceholderText(LocalText(StreamPort::CPtyLink::DefaultPath()));
+    label->setBuddy(link);
+    grid->addWidget(label, 1, 0);
+    grid->addWidget(link, 1, 1, 1, 3);
+    ptyWidgets_ = {label, link};
+    portWidgets_.push_back(link);
 }
 
 QWidget* CComSetDlg::BuildOptions() {
@@ -501,6 +496,8 @@ void CComSetDlg::WriteStates() {
         widget->setVisible(c.SerialShown);
     for (QWidget* widget : udpWidgets_)
         widget->setVisible(c.UdpShown);
+    for (QWidget* widget : ptyWidgets_)
+        widget->setVisible(c.PtyShown);
     // The device name belongs to the serial rows, where the UDP fields take
     // its place in UDP mode.
     comName_->setVisible(c.ComNameShown && c.SerialShown);

@@ -55,15 +55,14 @@ class CComSetDlg : public QDialog, public IMessageBox, private IControlMaker {
     void BuildDeviceRows(QGridLayout* grid);
     void BuildSerialRows(QGridLayout* grid);
     void BuildNetworkRows(QGridLayout* grid);
+    void BuildPtyRows(QGridLayout* grid);
     void BuildLineRows(QGridLayout* grid);
-    QGroupBox* BuildSendGroup();
-    QGroupBox* BuildSplitGroup();
     QWidget* BuildOptions();
     void BuildTimeRows(QGridLayout* grid, int row);
     QWidget* BuildSeriesRow();
     QLabel* Label(const char* name, const QString& text) override;
     QCheckBox* Check(const char* name, const QString& text, bool ComSetControls::*control) override;
-    QLineEdit* Edit(const char* name, std::string ComSetControls::*control);
+    QLineEdit* Edit(const char* name, std::string ComSetControls::*control) override;
     QLineEdit* NumberEdit(const char* name, const QString& label,
                           std::string ComSetControls::*control) override;
     QLineEdit* AddressEdit(const char* name, std::string ComSetControls::*control);
@@ -105,7 +104,7 @@ class CComSetDlg : public QDialog, public IMessageBox, private IControlMaker {
     QComboBox* series_ = nullptr;
     QCheckBox* autoReconnect_ = nullptr;
     CProtocolGroup* protocol_ = nullptr;
-    std::vector<QWidget*> tcpWidgets_, serialWidgets_, udpWidgets_, portWidgets_;
+    std::vector<QWidget*> tcpWidgets_, serialWidgets_, udpWidgets_, ptyWidgets_, portWidgets_;
 };
 
 }  // namespace qelvor

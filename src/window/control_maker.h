@@ -22,6 +22,7 @@ class IControlMaker {
     virtual QLabel* Label(const char* name, const QString& text) = 0;
     virtual QCheckBox* Check(const char* name, const QString& text,
                              bool ComSetControls::*control) = 0;
+    virtual QLineEdit* Edit(const char* name, std::string ComSetControls::*control) = 0;
     // A number edit; label names it when its text is refused.
     virtual QLineEdit* NumberEdit(const char* name, const QString& label,
                                   std::string ComSetControls::*control) = 0;

@@ -15,16 +15,18 @@ class ComSetDlgTest : public QObject {
   private slots:
     // Rendered to config-<kind>-<language>.png.
     void showsTheGroupOfEachPortKind() {
-        // The kind, its radio, whether the TCP, serial, UDP and reconnect rows show.
-        const std::tuple<QString, const char*, std::array<bool, 4>> kinds[] = {
-            {"tcp-server", "TcpServer", {true, false, false, false}},
-            {"tcp-client", "TcpClient", {true, false, false, true}},
-            {"udp", "Udp", {false, false, true, false}},
-            {"serial", "SerialPort", {false, true, false, true}}};
+        // The kind, its radio, whether the TCP, serial, UDP, reconnect and link rows show.
+        const std::tuple<QString, const char*, std::array<bool, 5>> kinds[] = {
+            {"tcp-server", "TcpServer", {true, false, false, false, false}},
+            {"tcp-client", "TcpClient", {true, false, false, true, false}},
+            {"udp", "Udp", {false, false, true, false, false}},
+            {"serial", "SerialPort", {false, true, false, true, false}},
+            {"pty", "VirtualPort", {false, false, false, false, true}}};
         const std::vector<const char*> rows[] = {{"IPAddress", "IPPort"},
                                                  {"ComPortLabel", "BaudRate", "RtsOnOpen"},
                                                  {"UDPLocalPort", "RemoteIPAddrLabel"},
-                                                 {"AutoReconnect"}};
+                                                 {"AutoReconnect"},
+                                                 {"PtyLinkLabel", "PtyLink"}};
         for (const auto& [kind, radio, shows] : kinds) {
             for (UiLanguage language : {UiLanguage::English, UiLanguage::Chinese}) {
                 ScopedUiLanguage scope(language);
@@ -40,6 +42,13 @@ class ComSetDlgTest : public QObject {
                 QVERIFY(SaveScreenshot(dialog->grab().toImage(), shot));
             }
         }
+        // An empty link shows the default greyed; a typed one is saved with the mode.
+        Open("[ComSet]\r\nWorkMode=20\r\n");
+        QVERIFY(W<QLineEdit>("PtyLink")->placeholderText().endsWith("/ttyQelvor0"));
+        W<QLineEdit>("PtyLink")->setText("/tmp/ttyBench");
+        QTest::mouseClick(W("Save"), Qt::LeftButton);
+        QCOMPARE(std::make_pair(settings.WorkMode, settings.PtyLink),
+                 std::make_pair(20, std::string("/tmp/ttyBench")));
     }
 
     // New values where the lines were: the unlisted baud rate stays, COM3 replaces the
