@@ -25,7 +25,11 @@ bool TcpConnected(StreamPort::CStreamPort& port) {
 }  // namespace
 
 CPortControl::CPortControl(CEngineContext& context)
-    : ctx_(context), current_(&serial_), readBuffer_(kReadBlockSize), lines_(context) {}
+    : ctx_(context),
+      current_(&serial_),
+      readBuffer_(kReadBlockSize),
+      lines_(context),
+      tap_(context) {}
 
 int CPortControl::SelectPort() {
     const int mode = ctx_.settings.WorkMode;
@@ -77,6 +81,7 @@ bool CPortControl::OpenPort() {
     ctx_.state.reconnectAttempts = 0;
     lines_.Stop();
     SelectPort();
+    if (Tapping()) return OpenTap();
     ConfigureCurrent();
     openFailure_ = PortSettingsProblem(ctx_.settings);
     if (!openFailure_.empty() || current_->Open() == 0) {
@@ -98,6 +103,40 @@ bool CPortControl::OpenPort() {
     ctx_.view.StartTimer(kTimerPoll, 1);
     st.idlePollCount = 0;
     return true;
+}
+
+// A tap opens its two endpoints; the protocol links and the splitter of
+// received bytes stay idle, as nothing answers between two other parties.
+bool CPortControl::OpenTap() {
+    current_->Close();
+    tapSendPort_ = nullptr;
+    ctx_.exchange.SetPort(nullptr);
+    if (!tap_.Open(openFailure_)) {
+        ShowPortStatus(-1);
+        return false;
+    }
+    openFailure_.clear();
+    ctx_.view.StartTimer(kTimerPoll, 1);
+    PollTap();
+    return true;
+}
+
+void CPortControl::PollTap() {
+    tap_.Poll();
+    StreamPort::CStreamPort* sendPort = tap_.SendPort();
+    if (sendPort != tapSendPort_) {
+        // Bytes meant for a side that went never reach it when it is back.
+        ctx_.exchange.AbandonOutgoing();
+        ctx_.exchange.SetPort(sendPort);
+        tapSendPort_ = sendPort;
+    }
+    ctx_.SetPane(0, tap_.StatusText(tap::Side::kA));
+    ctx_.SetPane(1, tap_.StatusText(tap::Side::kB));
+    const int code = sendPort != nullptr ? 1 : 0;
+    if (code == ctx_.state.shownStatusCode) return;
+    ctx_.state.shownStatusCode = code;
+    ctx_.Changed(kChangedStatus);
+    EnableSendButtons(code >= 1);
 }
 
 void CPortControl::FlushPendingFrame() {
@@ -132,6 +171,9 @@ void CPortControl::ClosePort() {
     ctx_.state.reconnectAttempts = 0;
     lines_.Stop();
     FlushPendingFrame();
+    tap_.Close();
+    tapSendPort_ = nullptr;
+    ctx_.exchange.SetPort(current_);
     // The link's EOT, when a message is under way, goes out before the close.
     ctx_.StopProtocol(ctx_.state.shownStatusCode >= 1);
     // What the port takes now still goes; the rest is told as not sent.
@@ -264,6 +306,7 @@ void CPortControl::PollConnect() {
 }
 
 void CPortControl::PollPort() {
+    if (Tapping()) return PollTap();
     const auto now = std::chrono::steady_clock::now();
     if (reconnecting_) {
         PollReconnect(now);
@@ -429,12 +472,14 @@ void CPortControl::UpdateTitle() {
 }
 
 bool CPortControl::WritesInPieces() {
+    if (Tapping()) return tapSendPort_ != nullptr && tapSendPort_->WritesInPieces();
     return current_->WritesInPieces();
 }
 
 // A port that cannot write in pieces (UDP) takes no piece of a long write:
 // its datagram would carry only that piece.
 int CPortControl::TryWrite(const char* bytes, int length) {
+    if (Tapping()) return WritesInPieces() ? tapSendPort_->TryWrite(bytes, length) : -1;
     return current_->WritesInPieces() ? current_->TryWrite(bytes, length) : -1;
 }
 

@@ -10,6 +10,7 @@
 #include "mainwnd/control_line_watch.h"
 #include "mainwnd/engine_context.h"
 #include "mainwnd/port_status_text.h"
+#include "mainwnd/tap_session.h"
 #include "ports/pty_port.h"
 #include "ports/serial_port.h"
 #include "ports/tcp_port.h"
@@ -24,7 +25,10 @@ class CPortControl {
     CPortControl& operator=(const CPortControl&) = delete;
 
     StreamPort::CStreamPort& Current() { return *current_; }
-    bool IsOpen() { return current_->IsOpen() != 0; }
+    bool IsOpen() { return Tapping() ? tap_.IsOpen() : current_->IsOpen() != 0; }
+    // WorkMode 30: the two endpoints of a tap instead of one port.
+    bool Tapping() const { return ctx_.settings.WorkMode == kWorkModeTap; }
+    const CTapSession& Tap() const { return tap_; }
     // Whether the current port can take a long write in pieces without
     // waiting (TryWrite): a connected TCP port or an open serial line.
     bool WritesInPieces();
@@ -56,6 +60,8 @@ class CPortControl {
     void UpdateTitle();
 
   private:
+    bool OpenTap();
+    void PollTap();
     void ConfigureCurrent();
     void ReceiveBlocks();
     void PollConnect();
@@ -95,6 +101,9 @@ class CPortControl {
     CControlLineWatch lines_;
     bool reconnecting_ = false;  // the port is being reopened after a loss
     std::chrono::steady_clock::time_point nextReconnect_{};
+    CTapSession tap_;
+    // The tap's side the send box writes into, as the exchange was last told.
+    StreamPort::CStreamPort* tapSendPort_ = nullptr;
 };
 
 }  // namespace qelvor

@@ -42,23 +42,23 @@ void SplitInline(const std::string& arg, std::string& name, std::string& value, 
     value = inlined ? arg.substr(eq + 1) : std::string();
 }
 
-CliPortKind PortKindOf(const std::string& name) {
-    for (CliPortKind kind : {CliPortKind::Serial, CliPortKind::TcpServer, CliPortKind::TcpClient,
-                             CliPortKind::Udp, CliPortKind::Pty}) {
-        if (name == CliPortOptionName(kind)) return kind;
+PortSpecKind PortKindOf(const std::string& name) {
+    for (PortSpecKind kind : {PortSpecKind::Serial, PortSpecKind::TcpServer,
+                              PortSpecKind::TcpClient, PortSpecKind::Udp, PortSpecKind::Pty}) {
+        if (name == PortOptionName(kind)) return kind;
     }
-    return CliPortKind::None;
+    return PortSpecKind::None;
 }
 
-bool StorePort(CliPortKind kind, const std::string& value, CCliOptions& options,
+bool StorePort(PortSpecKind kind, const std::string& value, CCliOptions& options,
                std::string& error) {
     // Two ports in one run would leave the user guessing which one is used.
-    if (options.port.kind != CliPortKind::None) {
-        error = std::string("only one port option: ") + CliPortOptionName(options.port.kind) +
-                " and " + CliPortOptionName(kind) + " were given";
+    if (options.port.kind != PortSpecKind::None) {
+        error = std::string("only one port option: ") + PortOptionName(options.port.kind) +
+                " and " + PortOptionName(kind) + " were given";
         return false;
     }
-    return ParseCliPort(kind, value, options.port, error);
+    return ParsePortSpec(kind, value, options.port, error);
 }
 
 // Stores the value of an option that takes one into options.
@@ -74,8 +74,8 @@ bool StoreValue(const std::string& name, const std::string& value, CCliOptions& 
         error = "--eol takes none, cr, lf or crlf, not '" + value + "'";
         return false;
     }
-    const CliPortKind kind = PortKindOf(name);
-    if (kind != CliPortKind::None) return StorePort(kind, value, options, error);
+    const PortSpecKind kind = PortKindOf(name);
+    if (kind != PortSpecKind::None) return StorePort(kind, value, options, error);
     if (value.empty()) {
         error = name + " needs a non-empty value";
         return false;
@@ -128,6 +128,11 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
         error = "--astm and --hl7 do not go together";
         return false;
     }
+    if (!options.tapA.empty() &&
+        (options.port.kind != PortSpecKind::None || options.astm || options.hl7)) {
+        error = "--tap names both ports and answers nothing: no port option, --astm or --hl7";
+        return false;
+    }
     const bool sends = options.astm || options.hl7Sender;
     if (!options.exitAfterMessage || (sends && !options.dataFile.empty())) return true;
     error = "--exit-after-message needs --astm, --astm-host or --hl7-sender, and --data";
@@ -136,7 +141,7 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
 
 bool TakesValue(const std::string& name) {
     return name == "--ini" || name == "--set" || name == "--data" || name == "--session" ||
-           name == "--seconds" || name == "--eol" || PortKindOf(name) != CliPortKind::None;
+           name == "--seconds" || name == "--eol" || PortKindOf(name) != PortSpecKind::None;
 }
 
 }  // namespace
@@ -152,12 +157,21 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
         if (name == "--version") return CliAction::Version;
         if (name == "--list-ports" && !inlined) return CliAction::ListPorts;
         if (!inlined && StoreFlag(name, options)) continue;
+        if (name == "--tap" && !inlined) {
+            if (i + 2 >= args.size()) {
+                error = "--tap needs two endpoints: --tap A B";
+                return CliAction::UsageError;
+            }
+            options.tapA = args[++i];
+            options.tapB = args[++i];
+            continue;
+        }
         if (!TakesValue(name)) {
             error = "unknown option '" + args[i] + "'";
             return CliAction::UsageError;
         }
         // --pty takes a value only when one follows that is no option.
-        const bool optional = name == CliPortOptionName(CliPortKind::Pty);
+        const bool optional = name == PortOptionName(PortSpecKind::Pty);
         if (!inlined && optional && (i + 1 >= args.size() || args[i + 1].rfind('-', 0) == 0)) {
             value.clear();
         } else if (!inlined) {
@@ -179,6 +193,8 @@ std::string CliUsageText() {
            "                  [--exit-after-message]\n"
            "                  [--hex] [--no-time] [--quiet] [--eol none|cr|lf|crlf]\n"
            "                  [--exit-at-eof] [--exit-on-close]\n"
+           "       qelvor-cli --tap A B [--ini FILE] [--set NAME] [--seconds N] [--hex]\n"
+           "                  [--no-time] [--quiet] [--exit-at-eof] [--exit-on-close]\n"
            "       qelvor-cli --session FILE --print [--hex] [--no-time]\n"
            "       qelvor-cli --list-ports | --help | --version\n"
            "Runs a port headless: prints every traffic record on standard output, every\n"
@@ -202,6 +218,11 @@ std::string CliUsageText() {
            "                 serial device through the link LINK (default:\n"
            "                 $XDG_RUNTIME_DIR/qelvor/ttyQelvor0); this run plays the device\n"
            "\n"
+           "  --tap A B      a tap between two endpoints (WorkMode=30): every byte one\n"
+           "                 sends goes to the other unchanged; each side's frames are\n"
+           "                 printed as A: and B: lines. Each is written KIND:VALUE:\n"
+           "                 serial:DEVICE[:BAUD[:FORMAT]], tcp-server:[ADDRESS:]PORT,\n"
+           "                 tcp-client:HOST:PORT, udp:LOCAL[:HOST:REMOTE], pty[:LINK]\n"
            "  --ini FILE     settings file; a name without '/' is looked up in the current\n"
            "                 folder, then in the settings folder (default: qelvor.ini\n"
            "                 there; without it and without PORT the run does not start)\n"

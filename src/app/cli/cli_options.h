@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/cli_port_option.h"
 #include "data/line_end.h"
+#include "tap/port_spec.h"
 
 namespace qelvor {
 
@@ -19,7 +19,10 @@ struct CCliOptions {
     std::string setName;  // empty: the current set of the INI file
     std::string dataFile;
     // The port for this run only, over the set in use; kind None: the set's.
-    CCliPort port;
+    CPortSpec port;
+    // --tap A B: a tap between the two endpoints (WorkMode 30) for this run,
+    // each written KIND:VALUE; empty: no tap.
+    std::string tapA, tapB;
     bool autoSend = false;
     // ProtocolMode 1 for this run only; astmHost also takes the host's role.
     bool astm = false;

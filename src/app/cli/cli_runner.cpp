@@ -98,8 +98,8 @@ bool CCliRunner::LoadSettings() {
 // defaults' serial line, /dev/ttyS0, which is never what was meant.
 bool CCliRunner::NamesAPort() {
     struct stat st {};
-    if (!options_.iniFile.empty() || options_.port.kind != CliPortKind::None ||
-        ::stat(settings_->IniPath.c_str(), &st) == 0)
+    if (!options_.iniFile.empty() || options_.port.kind != PortSpecKind::None ||
+        !options_.tapA.empty() || ::stat(settings_->IniPath.c_str(), &st) == 0)
         return true;
     PrintError("qelvor-cli: no settings file " + settings_->IniPath +
                "; name the port, for example:\n"
@@ -119,7 +119,21 @@ bool CCliRunner::ApplyRunOptions() {
     if (options_.hl7Sender) settings_->Hl7Role = kHl7RoleSender;
     if (options_.eol) settings_->SendLineEnd = static_cast<int>(*options_.eol);
     std::string error;
-    if (ApplyCliPort(options_.port, *settings_, portSetup_, error)) return true;
+    if (!options_.tapA.empty()) {
+        // Each endpoint is checked now, so that a bad one is a usage error.
+        for (const std::string& side : {options_.tapA, options_.tapB}) {
+            CComSetting check = *settings_;
+            if (!ApplyEndpoint(side, check, portSetup_, error)) {
+                PrintError("qelvor-cli: --tap: " + error);
+                return false;
+            }
+        }
+        std::tie(settings_->WorkMode, settings_->TapA, settings_->TapB) =
+            std::make_tuple(kWorkModeTap, options_.tapA, options_.tapB);
+        portSetup_.description = "tap A " + options_.tapA + " B " + options_.tapB;
+        return true;
+    }
+    if (ApplyPortSpec(options_.port, *settings_, portSetup_, error)) return true;
     PrintError("qelvor-cli: " + error);
     return false;
 }
@@ -439,6 +453,11 @@ void CCliRunner::PrintStatus() {
     if (state.panes[0] != shownStatus_) {
         shownStatus_ = state.panes[0];
         if (!options_.quiet) PrintError(shownStatus_);
+    }
+    // A tap's second side shows in pane 1.
+    if (settings_->WorkMode == kWorkModeTap && state.panes[1] != shownSideB_) {
+        shownSideB_ = state.panes[1];
+        if (!options_.quiet && !shownSideB_.empty()) PrintError(shownSideB_);
     }
     const std::string& reason = state.pane0ToolTip;
     if (reason != shownReason_) {

@@ -14,7 +14,6 @@
 #include <string>
 
 #include "app/cli/cli_options.h"
-#include "app/cli/cli_port_setup.h"
 #include "app/cli/record_line_format.h"
 #include "app/cli/stdin_reader.h"
 #include "app/cli/tick_output.h"
@@ -22,6 +21,7 @@
 #include "log/log_writer.h"
 #include "mainwnd/main_engine.h"
 #include "mainwnd/main_view.h"
+#include "tap/port_spec_setup.h"
 
 namespace qelvor {
 
@@ -96,7 +96,7 @@ class CCliRunner : public IMainView {
     CTickOutput out_;
     CTickOutput err_;
     CRecordLineFormat lineFormat_;
-    CCliPortSetup portSetup_;
+    CPortSpecSetup portSetup_;
     std::string logFile_;  // the continuous log, when it runs
     std::unique_ptr<CComSetting> settings_;
     CLogWriter log_;
@@ -106,6 +106,7 @@ class CCliRunner : public IMainView {
     size_t printedRecords_ = 0;
     uint64_t printedGeneration_ = 0;
     std::string shownStatus_;
+    std::string shownSideB_;
     std::string shownReason_;
     uint64_t polls_ = 0;
     bool autoSendPending_ = false;

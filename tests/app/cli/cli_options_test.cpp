@@ -29,6 +29,8 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
         {{"--exit-after-message", "--data", "d"}, U, "needs --astm"},
         {{"--exit-after-message", "--hl7", "--data", "d"}, U, "--hl7-sender, and --data"},
         {{"--hl7", "--astm"}, U, "--astm and --hl7 do not go together"},
+        {{"--tap", "pty"}, U, "--tap needs two endpoints"},
+        {{"--tap", "pty", "udp:9", "--hl7"}, U, "--tap names both ports and answers nothing"},
         {{"--eol", "crnl"}, U, "'crnl'"}, {{"--serial", ":9600"}, U, "--serial needs a device"},
         {{"--serial", "ttyS0:49"}, U, "baud rate '49'"},
         {{"--serial", "ttyS0:9600:9N1"}, U, "format '9N1'"},
@@ -63,7 +65,7 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
         options = CCliOptions();
         EXPECT_EQ(ParseCliOptions(args, options, error), CliAction::Run) << error;
         EXPECT_EQ(std::make_tuple(options.port.kind, options.port.device, options.hex),
-                  std::make_tuple(CliPortKind::Pty, std::string(link), true));
+                  std::make_tuple(PortSpecKind::Pty, std::string(link), true));
     }
     for (const auto& [args, action, reason] : cases) {
         options = CCliOptions();
@@ -76,23 +78,23 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
     }
     // What each port option sets: device, rate, byte size, parity and
     // stop-bit codes, host, port, remote port.
-    const CliPortKind S = CliPortKind::Serial;
+    const PortSpecKind S = PortSpecKind::Serial;
     // clang-format off
-    const std::tuple<CliPortKind, std::string, std::string> ports[] = {
+    const std::tuple<PortSpecKind, std::string, std::string> ports[] = {
         {S, "ttyUSB0", "ttyUSB0 0 - | 0 0"}, {S, "ttyS1:9600:8o2", "ttyS1 9600 8 1 2 | 0 0"},
         {S, "ttyS1:300:5S1.5", "ttyS1 300 5 4 1 | 0 0"},
         {S, "ttyS1:50:6m1", "ttyS1 50 6 3 0 | 0 0"},
         // A by-path name holds ':' itself and stays whole.
         {S, "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0:57600",
          "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0 57600 - | 0 0"},
-        {CliPortKind::TcpServer, "9000", " 0 - | 9000 0"},
-        {CliPortKind::TcpServer, "127.0.0.1:65535", " 0 - 127.0.0.1| 65535 0"},
-        {CliPortKind::TcpClient, "localhost:1", " 0 - localhost| 1 0"},
-        {CliPortKind::Udp, "0:10.0.0.2:9001", " 0 - 10.0.0.2| 0 9001"}};
+        {PortSpecKind::TcpServer, "9000", " 0 - | 9000 0"},
+        {PortSpecKind::TcpServer, "127.0.0.1:65535", " 0 - 127.0.0.1| 65535 0"},
+        {PortSpecKind::TcpClient, "localhost:1", " 0 - localhost| 1 0"},
+        {PortSpecKind::Udp, "0:10.0.0.2:9001", " 0 - 10.0.0.2| 0 9001"}};
     // clang-format on
     for (const auto& [kind, value, expected] : ports) {
-        CCliPort port;
-        ASSERT_TRUE(ParseCliPort(kind, value, port, error)) << value << ": " << error;
+        CPortSpec port;
+        ASSERT_TRUE(ParsePortSpec(kind, value, port, error)) << value << ": " << error;
         const std::string format =
             port.formatGiven ? StrPrintf("%d %d %d", port.byteSize, port.parity, port.stopBit)
                              : "-";
@@ -101,7 +103,7 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
                   expected);
     }
     // The forms the runs below do not print.
-    EXPECT_EQ(CliFormatText(8, 4, 1) + CliFormatText(5, 1, 2), "8S1.55O2");
+    EXPECT_EQ(LineFormatText(8, 4, 1) + LineFormatText(5, 1, 2), "8S1.55O2");
     EXPECT_EQ(WithLineEnd("a", CliEol::Cr, false) + WithLineEnd(" 41", CliEol::Lf, true) +
                   WithLineEnd(" 42", CliEol::CrLf, true),
               "a<CR> 41 0A 42 0D 0A");

@@ -2,7 +2,9 @@
 #include "app/cli/cli_runner.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <termios.h>
 
 #include <algorithm>
 #include <deque>
@@ -195,6 +197,42 @@ TEST(CliRunner, SerialOptionSetsTheLineEscapesForATerminalAndEndsWhenTheDeviceGo
     EXPECT_EQ(fcntl(terminal.slave, F_GETFL), flags);
 }
 
+// --tap between a virtual serial port and a TCP server: each side's bytes
+// reach the other unchanged and are printed as A: and B: lines; a side
+// written wrongly is refused before anything opens.
+TEST(CliTap, RelaysBetweenAPtyAndATcpClientAndPrintsEachSide) {
+    TempFolder dir;
+    const std::string link = dir.File("analyzer"),
+                      port = std::to_string(loopback::FreePort(SOCK_STREAM));
+    ChildProcess cli({kCli, "--tap", "pty:" + link, "tcp-server:127.0.0.1:" + port, "--no-time",
+                      "--seconds", "30"});
+    ASSERT_TRUE(cli.WaitForOut("I:A analyzer: connected\n")) << cli.Err();
+    const int device = open(link.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(device, 0);
+    termios raw{};
+    tcgetattr(device, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(device, TCSANOW, &raw);
+    Socket host = Socket::Connect(std::stoi(port), 4096);
+    ASSERT_TRUE(cli.WaitForOut(": connected\n")) << cli.Out();
+    ASSERT_TRUE(write(device, "\x05", 1) == 1);
+    EXPECT_EQ(host.Receive(1), "\x05");
+    ASSERT_TRUE(host.SendAll("\x06"));
+    char answer = 0;
+    pollfd in{device, POLLIN, 0};
+    ASSERT_EQ(poll(&in, 1, 5000), 1);
+    EXPECT_EQ(read(device, &answer, 1), 1);
+    EXPECT_EQ(answer, '\x06');
+    ASSERT_TRUE(cli.WaitForOut("\nB:<ACK>\n")) << cli.Out();
+    EXPECT_NE(cli.Out().find("\nA:<ENQ>\n"), std::string::npos) << cli.Out();
+    close(device);
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(), 0) << cli.Err();
+    ChildProcess bad({kCli, "--tap", "pty:" + link, "serial:", "--seconds", "5"});
+    EXPECT_EQ(bad.Wait(), 2);
+    EXPECT_NE(bad.Err().find("--tap: --serial needs a device"), std::string::npos) << bad.Err();
+}
+
 // A link to qelvor-cli in dir, whose settings folder is then dir.
 std::string IsolatedCli(const TempFolder& dir) {
     const std::string path = dir.File("qelvor-cli");
@@ -226,7 +264,7 @@ TEST(CliRunner, PtyOptionPlaysTheDeviceForAPeerOnTheLink) {
 
 // One run per port option against a loopback peer, no settings file read or written.
 struct PortCase {
-    CliPortKind kind;
+    PortSpecKind kind;
     const char* where;           // the option's value for the port number
     const char* options;         // blank-separated
     std::string received, sent;  // the lines printed for the peer's bytes and for "pong"
@@ -237,7 +275,7 @@ struct PortCase {
 
 // Names each run after its option in test listings instead of a byte dump.
 void PrintTo(const PortCase& c, std::ostream* os) {
-    *os << CliPortOptionName(c.kind);
+    *os << PortOptionName(c.kind);
 }
 class CliPortOption : public testing::TestWithParam<PortCase> {};
 
@@ -246,18 +284,18 @@ TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
     TempFolder dir;
     Socket listener = Socket::Listen();
     Socket peer = Socket::Udp();
-    const bool udp = c.kind == CliPortKind::Udp;
-    const int port = c.kind == CliPortKind::TcpClient
+    const bool udp = c.kind == PortSpecKind::Udp;
+    const int port = c.kind == PortSpecKind::TcpClient
                          ? listener.Port()
                          : loopback::FreePort(udp ? SOCK_DGRAM : SOCK_STREAM);
-    std::vector<std::string> args{IsolatedCli(dir), CliPortOptionName(c.kind),
+    std::vector<std::string> args{IsolatedCli(dir), PortOptionName(c.kind),
                                   StrPrintf(c.where, port)};
     std::istringstream options(c.options);
     args.insert(args.end(), std::istream_iterator<std::string>(options), {});
     ChildProcess cli(args);
-    if (c.kind == CliPortKind::TcpClient) peer = listener.Accept(5000);
+    if (c.kind == PortSpecKind::TcpClient) peer = listener.Accept(5000);
     // Listening on 127.0.0.1 only, the server is not found on 127.0.0.2.
-    if (c.kind == CliPortKind::TcpServer && cli.WaitForErr("waiting client")) {
+    if (c.kind == PortSpecKind::TcpServer && cli.WaitForErr("waiting client")) {
         EXPECT_FALSE(Socket::Connect(port, 0, "127.0.0.2").Valid());
         peer = Socket::Connect(port);
     }
@@ -278,7 +316,7 @@ TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
     EXPECT_EQ(cli.Wait(), c.status) << cli.Err();
     const std::string out = cli.Out();
     // A server also tells its client's arrival and departure.
-    const bool server = c.kind == CliPortKind::TcpServer;
+    const bool server = c.kind == PortSpecKind::TcpServer;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), server ? 4 : 2) << out;
     if (server) {
         EXPECT_EQ(out.substr(0, arrived.size()), arrived);
@@ -291,12 +329,12 @@ TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, CliPortOption,
     testing::Values(
-        PortCase{CliPortKind::TcpServer, "127.0.0.1:%d", "--no-time --eol crlf --exit-on-close",
+        PortCase{PortSpecKind::TcpServer, "127.0.0.1:%d", "--no-time --eol crlf --exit-on-close",
                  "R:ping\x9B<CR><LF>\n", "\nS:pong<CR><LF>\n", "pong\r\n",
                  "qelvor.ini (not there: defaults), set ComSet, TCP server on 127.0.0.1:", 3},
-        PortCase{CliPortKind::TcpClient, "localhost:%d", "--hex --quiet --eol cr --exit-at-eof",
+        PortCase{PortSpecKind::TcpClient, "localhost:%d", "--hex --quiet --eol cr --exit-at-eof",
                  ">R:70 69 6E 67 9B 0D 0A\n", ">S:70 6F 6E 67 0D\n", "pong\r", "", 0},
-        PortCase{CliPortKind::Udp, "%d", "", ">R:ping\x9B<CR><LF>\n", ">S:pong\n", "pong",
+        PortCase{PortSpecKind::Udp, "%d", "", ">R:ping\x9B<CR><LF>\n", ">S:pong\n", "pong",
                  "answering the last sender", 0}));
 
 // Runs that end by themselves: status and all they print. A settings file or

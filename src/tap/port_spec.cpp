@@ -1,4 +1,4 @@
-#include "app/cli/cli_port_option.h"
+#include "tap/port_spec.h"
 
 #include <cctype>
 #include <vector>
@@ -35,7 +35,7 @@ bool ParsePort(const std::string& option, const std::string& what, const std::st
 }
 
 // "8N1", "7e2", "8N1.5": data bits 5 to 8, a parity letter, 1, 1.5 or 2 stop bits.
-bool ParseFormat(const std::string& text, CCliPort& port) {
+bool ParseFormat(const std::string& text, CPortSpec& port) {
     if (text.size() < 3 || text[0] < '5' || text[0] > '8') return false;
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[1])));
     const std::string letters = kParityLetters;
@@ -77,7 +77,7 @@ void SplitSerial(const std::string& value, std::string& device,
     }
 }
 
-bool ParseSerial(const std::string& value, CCliPort& port, std::string& error) {
+bool ParseSerial(const std::string& value, CPortSpec& port, std::string& error) {
     std::vector<std::string> settings;
     SplitSerial(value, port.device, settings);
     if (port.device.empty()) {
@@ -103,7 +103,7 @@ bool ParseSerial(const std::string& value, CCliPort& port, std::string& error) {
 }
 
 bool ParseHostPort(const std::string& option, const std::string& value, bool hostNeeded,
-                   CCliPort& port, std::string& error) {
+                   CPortSpec& port, std::string& error) {
     const size_t colon = value.rfind(':');
     if (colon == std::string::npos && hostNeeded) {
         error = option + " takes HOST:PORT, not '" + value + "'";
@@ -120,7 +120,7 @@ bool ParseHostPort(const std::string& option, const std::string& value, bool hos
     return ParsePort(option, "port", number, 1, port.port, error);
 }
 
-bool ParseUdp(const std::string& value, CCliPort& port, std::string& error) {
+bool ParseUdp(const std::string& value, CPortSpec& port, std::string& error) {
     const size_t first = value.find(':');
     const size_t last = value.rfind(':');
     if (first != std::string::npos && first == last) {
@@ -144,7 +144,7 @@ bool ParseUdp(const std::string& value, CCliPort& port, std::string& error) {
 
 // The link name is made as given; a name ending in '/' is a folder, which
 // the link would never replace.
-bool ParsePty(const std::string& value, CCliPort& port, std::string& error) {
+bool ParsePty(const std::string& value, CPortSpec& port, std::string& error) {
     if (!value.empty() && value.back() == '/') {
         error = "--pty: '" + value + "' is a folder; name the link, as " + value + "ttyQelvor0";
         return false;
@@ -155,46 +155,47 @@ bool ParsePty(const std::string& value, CCliPort& port, std::string& error) {
 
 }  // namespace
 
-const char* CliPortOptionName(CliPortKind kind) {
+const char* PortOptionName(PortSpecKind kind) {
     switch (kind) {
-        case CliPortKind::Serial:
+        case PortSpecKind::Serial:
             return "--serial";
-        case CliPortKind::TcpServer:
+        case PortSpecKind::TcpServer:
             return "--tcp-server";
-        case CliPortKind::TcpClient:
+        case PortSpecKind::TcpClient:
             return "--tcp-client";
-        case CliPortKind::Udp:
+        case PortSpecKind::Udp:
             return "--udp";
-        case CliPortKind::Pty:
+        case PortSpecKind::Pty:
             return "--pty";
-        case CliPortKind::None:
+        case PortSpecKind::None:
             break;
     }
     return "";
 }
 
-bool ParseCliPort(CliPortKind kind, const std::string& value, CCliPort& port, std::string& error) {
-    port = CCliPort{};
+bool ParsePortSpec(PortSpecKind kind, const std::string& value, CPortSpec& port,
+                   std::string& error) {
+    port = CPortSpec{};
     port.kind = kind;
     switch (kind) {
-        case CliPortKind::Serial:
+        case PortSpecKind::Serial:
             return ParseSerial(value, port, error);
-        case CliPortKind::TcpServer:
+        case PortSpecKind::TcpServer:
             return ParseHostPort("--tcp-server", value, false, port, error);
-        case CliPortKind::TcpClient:
+        case PortSpecKind::TcpClient:
             return ParseHostPort("--tcp-client", value, true, port, error);
-        case CliPortKind::Udp:
+        case PortSpecKind::Udp:
             return ParseUdp(value, port, error);
-        case CliPortKind::Pty:
+        case PortSpecKind::Pty:
             return ParsePty(value, port, error);
-        case CliPortKind::None:
+        case PortSpecKind::None:
             break;
     }
     error = "no port option";
     return false;
 }
 
-std::string CliFormatText(int byteSize, int parity, int stopBit) {
+std::string LineFormatText(int byteSize, int parity, int stopBit) {
     const std::string letters = kParityLetters;
     std::string text = std::to_string(byteSize);
     text += parity >= 0 && parity < static_cast<int>(letters.size())
@@ -202,6 +203,24 @@ std::string CliFormatText(int byteSize, int parity, int stopBit) {
                 : '?';
     text += stopBit == 0 ? "1" : stopBit == 2 ? "2" : "1.5";
     return text;
+}
+
+bool ParseEndpoint(const std::string& text, CPortSpec& port, std::string& error) {
+    const std::pair<const char*, PortSpecKind> kinds[] = {{"serial", PortSpecKind::Serial},
+                                                          {"tcp-server", PortSpecKind::TcpServer},
+                                                          {"tcp-client", PortSpecKind::TcpClient},
+                                                          {"udp", PortSpecKind::Udp},
+                                                          {"pty", PortSpecKind::Pty}};
+    const size_t colon = text.find(':');
+    const std::string name = text.substr(0, colon);
+    const std::string value = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+    for (const auto& [kindName, kind] : kinds) {
+        if (name == kindName) return ParsePortSpec(kind, value, port, error);
+    }
+    error = "'" + text +
+            "' names no port: write serial:DEVICE, tcp-server:PORT, "
+            "tcp-client:HOST:PORT, udp:LOCAL or pty[:LINK]";
+    return false;
 }
 
 }  // namespace qelvor

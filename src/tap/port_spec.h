@@ -1,15 +1,16 @@
-// The port named on qelvor-cli's command line (--serial, --tcp-server,
-// --tcp-client, --udp, --pty), parsed into plain fields. Pure; any thread.
+// A port named in words, as qelvor-cli's options (--serial, --tcp-server,
+// --tcp-client, --udp, --pty) and a tap's endpoints ("serial:/dev/ttyUSB0")
+// name it, parsed into plain fields. Pure; any thread.
 #pragma once
 
 #include <string>
 
 namespace qelvor {
 
-enum class CliPortKind { None, Serial, TcpServer, TcpClient, Udp, Pty };
+enum class PortSpecKind { None, Serial, TcpServer, TcpClient, Udp, Pty };
 
-struct CCliPort {
-    CliPortKind kind = CliPortKind::None;  // None: the settings set's own port
+struct CPortSpec {
+    PortSpecKind kind = PortSpecKind::None;  // None: the settings set's own port
     // Serial: a path, or a name under /dev, as ComName takes it. Pty: the
     // link name (empty: the default one).
     std::string device;
@@ -25,14 +26,19 @@ struct CCliPort {
     int remotePort = 0;  // UDP: 0 answers whoever sent last
 };
 
-// The option's name as typed, "--serial" for CliPortKind::Serial.
-const char* CliPortOptionName(CliPortKind kind);
+// The option's name as typed, "--serial" for PortSpecKind::Serial.
+const char* PortOptionName(PortSpecKind kind);
 // Parses the value of the option of that kind into port. False, with a
 // one-line error that names the bad part, when it is not of the form
 // DEVICE[:BAUD[:FORMAT]], [ADDRESS:]PORT, HOST:PORT or LOCAL[:HOST:REMOTE];
 // the value of --pty may be empty, but names no folder.
-bool ParseCliPort(CliPortKind kind, const std::string& value, CCliPort& port, std::string& error);
+bool ParsePortSpec(PortSpecKind kind, const std::string& value, CPortSpec& port,
+                   std::string& error);
+// A port written as KIND:VALUE, KIND one of serial, tcp-server, tcp-client,
+// udp and pty, VALUE as the option of that name takes it ("pty" alone is
+// the default link). False, with a one-line error, otherwise.
+bool ParseEndpoint(const std::string& text, CPortSpec& port, std::string& error);
 // "8N1", "7E2", "8N1.5": the line format as the command line writes it.
-std::string CliFormatText(int byteSize, int parity, int stopBit);
+std::string LineFormatText(int byteSize, int parity, int stopBit);
 
 }  // namespace qelvor

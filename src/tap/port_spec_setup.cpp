@@ -1,4 +1,4 @@
-#include "app/cli/cli_port_setup.h"
+#include "tap/port_spec_setup.h"
 
 #include <arpa/inet.h>
 #include <sys/stat.h>
@@ -24,10 +24,10 @@ std::string SerialDevice(const SerialLineSettings& line) {
 
 std::string DescribeSerial(const SerialLineSettings& line) {
     return StrPrintf("serial %s %d %s", SerialDevice(line).c_str(), line.baudRate,
-                     CliFormatText(line.byteSize, line.parity, line.stopBits).c_str());
+                     LineFormatText(line.byteSize, line.parity, line.stopBits).c_str());
 }
 
-bool ApplySerial(const CCliPort& port, CComSetting& s, std::string& error) {
+bool ApplySerial(const CPortSpec& port, CComSetting& s, std::string& error) {
     const std::string path = DevicePathOf(port.device);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
@@ -59,9 +59,9 @@ bool Resolve(const char* option, const std::string& host, std::string& address,
     return false;
 }
 
-bool ApplyTcp(const CCliPort& port, CComSetting& s, CCliPortSetup& setup, std::string& error) {
+bool ApplyTcp(const CPortSpec& port, CComSetting& s, CPortSpecSetup& setup, std::string& error) {
     s.IPPort = port.port;
-    if (port.kind == CliPortKind::TcpClient) {
+    if (port.kind == PortSpecKind::TcpClient) {
         s.WorkMode = kWorkModeTcpClient;
         return Resolve("--tcp-client", port.host, s.SvrIPAddr, error);
     }
@@ -74,14 +74,14 @@ bool ApplyTcp(const CCliPort& port, CComSetting& s, CCliPortSetup& setup, std::s
     return true;
 }
 
-bool ApplyUdp(const CCliPort& port, CComSetting& s, std::string& error) {
+bool ApplyUdp(const CPortSpec& port, CComSetting& s, std::string& error) {
     s.WorkMode = kWorkModeUdp;
     s.UDPLocalPort = port.port;
     s.UDPRemotePort = port.remotePort;
     return port.host.empty() || Resolve("--udp", port.host, s.SvrIPAddr, error);
 }
 
-void ApplyPty(const CCliPort& port, CComSetting& s) {
+void ApplyPty(const CPortSpec& port, CComSetting& s) {
     s.WorkMode = kWorkModePty;
     s.PtyLink = port.device;
 }
@@ -114,17 +114,23 @@ std::string Describe(const CComSetting& s, uint32_t listenAddress, const std::st
 
 }  // namespace
 
-bool ApplyCliPort(const CCliPort& port, CComSetting& settings, CCliPortSetup& setup,
-                  std::string& error) {
+bool ApplyPortSpec(const CPortSpec& port, CComSetting& settings, CPortSpecSetup& setup,
+                   std::string& error) {
     setup.listenAddress = htonl(INADDR_ANY);
     bool applied = true;
-    if (port.kind == CliPortKind::Serial) applied = ApplySerial(port, settings, error);
-    if (port.kind == CliPortKind::TcpServer || port.kind == CliPortKind::TcpClient)
+    if (port.kind == PortSpecKind::Serial) applied = ApplySerial(port, settings, error);
+    if (port.kind == PortSpecKind::TcpServer || port.kind == PortSpecKind::TcpClient)
         applied = ApplyTcp(port, settings, setup, error);
-    if (port.kind == CliPortKind::Udp) applied = ApplyUdp(port, settings, error);
-    if (port.kind == CliPortKind::Pty) ApplyPty(port, settings);
+    if (port.kind == PortSpecKind::Udp) applied = ApplyUdp(port, settings, error);
+    if (port.kind == PortSpecKind::Pty) ApplyPty(port, settings);
     if (applied) setup.description = Describe(settings, setup.listenAddress, port.host);
     return applied;
+}
+
+bool ApplyEndpoint(const std::string& text, CComSetting& settings, CPortSpecSetup& setup,
+                   std::string& error) {
+    CPortSpec port;
+    return ParseEndpoint(text, port, error) && ApplyPortSpec(port, settings, setup, error);
 }
 
 }  // namespace qelvor

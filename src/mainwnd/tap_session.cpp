@@ -1,0 +1,136 @@
+#include "mainwnd/tap_session.h"
+
+#include "mainwnd/engine_context.h"
+#include "tap/port_spec_setup.h"
+
+namespace qelvor {
+
+namespace {
+
+using tap::Side;
+using Link = tap::CTapEndpoint::Link;
+
+const char* LinkWord(Link link) {
+    switch (link) {
+        case Link::kUp:
+            return "up";
+        case Link::kWaiting:
+            return "waiting";
+        case Link::kClosed:
+            break;
+    }
+    return "closed";
+}
+
+}  // namespace
+
+CTapSession::CTapSession(CEngineContext& context) : ctx_(context), relay_(*this) {}
+
+bool CTapSession::Open(std::string& failure) {
+    Close();
+    if (!OpenSide(Side::kA, ctx_.settings.TapA, failure)) return false;
+    if (!OpenSide(Side::kB, ctx_.settings.TapB, failure)) {
+        a_.endpoint.Close();
+        return false;
+    }
+    relay_.SetSplits(ctx_.exchange.SplitList());
+    open_ = true;
+    Poll();
+    return true;
+}
+
+bool CTapSession::OpenSide(Side side, const std::string& spec, std::string& failure) {
+    CComSetting settings = ctx_.settings;
+    CPortSpecSetup setup;
+    std::string why;
+    if (!ApplyEndpoint(spec, settings, setup, why)) {
+        failure = std::string(1, Letter(side)) + ": " + why;
+        return false;
+    }
+    SideState& state = Of(side);
+    state.endpoint.Configure(settings, setup.listenAddress);
+    state.shown = Link::kClosed;
+    if (state.endpoint.Open(why)) return true;
+    failure = std::string(1, Letter(side)) + " " + state.endpoint.Name() + ": " + why;
+    return false;
+}
+
+void CTapSession::Close() {
+    if (!open_) return;
+    open_ = false;
+    relay_.Flush(Side::kA);
+    relay_.Flush(Side::kB);
+    relay_.SetPorts(nullptr, nullptr);
+    a_.endpoint.Close();
+    b_.endpoint.Close();
+}
+
+void CTapSession::Poll() {
+    if (!open_) return;
+    PollSide(Side::kA);
+    PollSide(Side::kB);
+    relay_.SetPorts(a_.endpoint.Carrier(), b_.endpoint.Carrier());
+    relay_.Poll();
+    FlushWhenSilent(Side::kA);
+    FlushWhenSilent(Side::kB);
+}
+
+void CTapSession::PollSide(Side side) {
+    SideState& state = Of(side);
+    const Link link = state.endpoint.Poll(std::chrono::steady_clock::now());
+    if (std::optional<std::string> line = state.endpoint.TakeLineChange())
+        Note(side, "peer set " + *line);
+    if (link == state.shown) return;
+    if (state.shown == Link::kUp) {
+        // The bytes of its unfinished frame are recorded; what waited for it is lost.
+        relay_.Flush(side);
+        const size_t waiting = relay_.Waiting(side);
+        relay_.Abandon(side);
+        Note(side,
+             "dropped" + (waiting > 0 ? ", " + std::to_string(waiting) + " bytes for it not sent"
+                                      : std::string()));
+    } else if (link == Link::kUp) {
+        Note(side, "connected");
+    }
+    state.shown = link;
+}
+
+void CTapSession::FlushWhenSilent(Side side) {
+    // As with one port: only a splitter without split strings waits for
+    // silence to end a frame.
+    SideState& state = Of(side);
+    const uint64_t relayed = relay_.Relayed(side);
+    if (relayed != state.relayedAtLastTick) {
+        state.relayedAtLastTick = relayed;
+        state.idleTicks = 0;
+        return;
+    }
+    const int delay = ctx_.settings.InterframeDelay;
+    if (delay < 1 || ++state.idleTicks < delay) return;
+    state.idleTicks = 0;
+    if (ctx_.settings.SplitStrs.empty()) relay_.Flush(side);
+}
+
+StreamPort::CStreamPort* CTapSession::SendPort() {
+    return Of(ctx_.settings.TapSendSide == 1 ? Side::kB : Side::kA).endpoint.Carrier();
+}
+
+std::string CTapSession::StatusText(Side side) const {
+    const SideState& state = Of(side);
+    std::string text = std::string(1, Letter(side)) + " " + state.endpoint.Name() + ": " +
+                       LinkWord(state.endpoint.State());
+    if (!state.endpoint.Why().empty() && state.endpoint.State() != Link::kUp)
+        text += " (" + state.endpoint.Why() + ")";
+    return text;
+}
+
+void CTapSession::Note(Side side, const std::string& text) {
+    ctx_.exchange.AddRecord(
+        'I', std::string(1, Letter(side)) + " " + Of(side).endpoint.Name() + ": " + text);
+}
+
+void CTapSession::OnFrame(Side from, std::string frame) {
+    ctx_.exchange.AddRecord(Letter(from), std::move(frame));
+}
+
+}  // namespace qelvor

@@ -1,0 +1,65 @@
+// The engine's side of a tap (WorkMode 30): opens the two endpoints the set
+// names (TapA, TapB), relays between them at each poll tick, records what
+// each side sends as 'A' and 'B' records and each side's arrival and loss
+// as 'I' records, and hands the send box the side it injects into. Engine
+// thread only.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "tap/tap_endpoint.h"
+#include "tap/tap_relay.h"
+
+namespace qelvor {
+
+struct CEngineContext;
+
+class CTapSession : private tap::ITapSink {
+  public:
+    explicit CTapSession(CEngineContext& context);
+    CTapSession(const CTapSession&) = delete;
+    CTapSession& operator=(const CTapSession&) = delete;
+
+    // Opens both sides; false, with why, when a side is badly named or
+    // cannot be opened (the other is then closed again).
+    bool Open(std::string& failure);
+    // Records the bytes of each side's unfinished frame and closes both.
+    void Close();
+    bool IsOpen() const { return open_; }
+    // One poll tick.
+    void Poll();
+    // The port the send box writes into (TapSendSide): its side's port
+    // while that side is up, else null.
+    StreamPort::CStreamPort* SendPort();
+    // "A ttyUSB0: up" ... for the status bar.
+    std::string StatusText(tap::Side side) const;
+    const tap::CTapRelay& Relay() const { return relay_; }
+
+  private:
+    struct SideState {
+        tap::CTapEndpoint endpoint;
+        tap::CTapEndpoint::Link shown = tap::CTapEndpoint::Link::kClosed;
+        uint64_t relayedAtLastTick = 0;
+        int idleTicks = 0;
+    };
+
+    SideState& Of(tap::Side side) { return side == tap::Side::kA ? a_ : b_; }
+    const SideState& Of(tap::Side side) const { return side == tap::Side::kA ? a_ : b_; }
+    bool OpenSide(tap::Side side, const std::string& spec, std::string& failure);
+    void PollSide(tap::Side side);
+    void FlushWhenSilent(tap::Side side);
+    void Note(tap::Side side, const std::string& text);
+    static char Letter(tap::Side side) { return side == tap::Side::kA ? 'A' : 'B'; }
+
+    // tap::ITapSink
+    void OnFrame(tap::Side from, std::string frame) override;
+    void OnInjected(tap::Side, std::string) override {}
+
+    CEngineContext& ctx_;
+    SideState a_, b_;
+    tap::CTapRelay relay_;
+    bool open_ = false;
+};
+
+}  // namespace qelvor
