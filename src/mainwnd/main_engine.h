@@ -89,6 +89,8 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     }
     bool IsPortOpen() { return ports_.IsOpen(); }
     StreamPort::CStreamPort& CurrentPort() { return ports_.Current(); }
+    // The tap of WorkMode 30: its sides' names and states.
+    const CTapSession& Tap() const { return ports_.Tap(); }
 
     // Every timer of the window; unknown ids are ignored. A tick that
     // arrives during a command is run after it, once however often it came.

@@ -32,6 +32,8 @@ class CTapSession : private tap::ITapSink {
     // The port the send box writes into (TapSendSide): its side's port
     // while that side is up, else null.
     StreamPort::CStreamPort* SendPort();
+    // The short name of a side's endpoint ("ttyUSB0", "10.0.0.5:4001").
+    const std::string& SideName(tap::Side side) const { return Of(side).endpoint.Name(); }
     // "A ttyUSB0: up" ... for the status bar.
     std::string StatusText(tap::Side side) const;
     const tap::CTapRelay& Relay() const { return relay_; }
