@@ -38,6 +38,10 @@ complete_words qelvor-cli --hex --eol c
 expect "--eol c" "cr crlf"
 complete_words qelvor-cli --tcp-client ""
 expect "--tcp-client" ""
+complete_words qelvor-cli --tap tcp
+expect "--tap tcp" "tcp-client: tcp-server:"
+complete_words qelvor-cli --hl
+expect "--hl" "--hl7 --hl7-sender"
 
 # Device names under /dev come without the folder, the by-id links with it.
 if [[ -e /dev/ttyS0 ]]; then
