@@ -44,12 +44,15 @@ std::string RenderRaw(const CRecordStore& records) {
     return out;
 }
 
-// One line per received record: each byte as "%02X ".
+// One line per received record: each byte as "%02X ". A tap's records,
+// which are both directions, say theirs first ("A: 05 ").
 std::string RenderHex(const CRecordStore& records) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out;
     for (const CMsgRecord& record : records) {
-        if (record.Type() != 'R') continue;
+        const char type = record.Type();
+        if (type != 'R' && type != 'A' && type != 'B') continue;
+        if (type != 'R') out += std::string(1, type) + ": ";
         for (char c : record.Data()) {
             auto byte = static_cast<unsigned char>(c);
             out += kDigits[byte >> 4];

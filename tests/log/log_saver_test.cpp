@@ -67,6 +67,16 @@ TEST(LogFormats, TxtStartsWithTheTimeInTheChosenLanguage) {
     EXPECT_EQ(RenderLog({}, LogFormat::Txt, false, now), LoadStr(21025) + stamp + "\r\n");
 }
 
+// A tap's records are both directions: each format keeps its side.
+TEST(LogFormats, TapRecordsSayTheirSide) {
+    CRecordStore tap;
+    tap.Append(CMsgRecord('A', "\x05"));
+    tap.Append(CMsgRecord('B', "\x06"));
+    const SystemTime now{2026, 3, 0, 7, 9, 5, 3, 250};
+    EXPECT_EQ(RenderLog(tap, LogFormat::Hex, false, now), "A: 05 \r\nB: 06 \r\n");
+    EXPECT_EQ(RenderLog(tap, LogFormat::Fmt, false, now), "A:<ENQ>\r\nB:<ACK>\r\n");
+}
+
 class LogSaver : public ::testing::Test {
   protected:
     void SetUp() override {
