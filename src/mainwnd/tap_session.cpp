@@ -90,8 +90,13 @@ void CTapSession::PollSide(Side side) {
              "dropped" + (waiting > 0 ? ", " + std::to_string(waiting) + " bytes for it not sent"
                                       : std::string()));
     } else if (link == Link::kUp) {
-        Note(side, "connected");
+        // What the other side sent while this one was away never reached it.
+        const uint64_t missed = relay_.Dropped(side) - state.droppedTold;
+        Note(side, missed == 0 ? std::string("connected")
+                               : "connected; " + std::to_string(missed) +
+                                     " bytes sent to it while it was away were not delivered");
     }
+    state.droppedTold = relay_.Dropped(side);
     state.shown = link;
 }
 

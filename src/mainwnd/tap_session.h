@@ -43,6 +43,7 @@ class CTapSession : private tap::ITapSink {
         tap::CTapEndpoint endpoint;
         tap::CTapEndpoint::Link shown = tap::CTapEndpoint::Link::kClosed;
         uint64_t relayedAtLastTick = 0;
+        uint64_t droppedTold = 0;  // the relay's drop count of this side, as told
         int idleTicks = 0;
     };
 

@@ -45,8 +45,13 @@ void CTapRelay::Read(Side from) {
         const int got = source.port->Read(buffer_.data(), static_cast<int>(room));
         if (got < 1) break;
         const std::string_view bytes(buffer_.data(), static_cast<size_t>(got));
-        // A side that is not there takes nothing: the bytes are still recorded.
-        if (target.port != nullptr) target.waiting.append(bytes);
+        // A side that is not there takes nothing: the bytes are still
+        // recorded, and counted as not delivered.
+        if (target.port != nullptr) {
+            target.waiting.append(bytes);
+        } else {
+            target.dropped += bytes.size();
+        }
         source.relayed += bytes.size();
         budget -= bytes.size();
         Cut(from, bytes);

@@ -61,6 +61,8 @@ class CTapRelay {
     void Abandon(Side to);
 
     size_t Waiting(Side to) const { return End(to).waiting.size(); }
+    // Bytes meant for a side that were not delivered: sent while it was
+    // away, waiting when it went, or injected beyond the queue.
     uint64_t Dropped(Side to) const { return End(to).dropped; }
     uint64_t Relayed(Side from) const { return End(from).relayed; }
 
