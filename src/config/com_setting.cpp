@@ -85,6 +85,12 @@ constexpr KeyField kFields[] = {
     Int(K::Hl7MaxMessage, &S::Hl7MaxMessage), Int(K::Hl7ControlIds, &S::Hl7ControlIds),
     Int(K::Hl7FillTime, &S::Hl7FillTime), Text(K::PtyLink, &S::PtyLink),
     Text(K::TapA, &S::TapA), Text(K::TapB, &S::TapB), Int(K::TapSendSide, &S::TapSendSide),
+    Text(K::Rule1, &S::Rule1), Text(K::Rule2, &S::Rule2), Text(K::Rule3, &S::Rule3),
+    Text(K::Rule4, &S::Rule4), Text(K::Rule5, &S::Rule5), Text(K::Rule6, &S::Rule6),
+    Text(K::Rule7, &S::Rule7), Text(K::Rule8, &S::Rule8), Text(K::Rule9, &S::Rule9),
+    Text(K::Rule10, &S::Rule10), Text(K::Rule11, &S::Rule11), Text(K::Rule12, &S::Rule12),
+    Text(K::Rule13, &S::Rule13), Text(K::Rule14, &S::Rule14), Text(K::Rule15, &S::Rule15),
+    Text(K::Rule16, &S::Rule16),
 };
 // clang-format on
 
@@ -110,6 +116,11 @@ const KeyField& FieldOf(SettingKey key) {
 constexpr std::string CComSetting::*kHighlightFields[CComSetting::kHighlightKeyCount] = {
     &S::Highlight1, &S::Highlight2, &S::Highlight3, &S::Highlight4,
     &S::Highlight5, &S::Highlight6, &S::Highlight7, &S::Highlight8,
+};
+
+constexpr std::string CComSetting::*kRuleFields[CComSetting::kRuleKeyCount] = {
+    &S::Rule1,  &S::Rule2,  &S::Rule3,  &S::Rule4,  &S::Rule5,  &S::Rule6,  &S::Rule7,  &S::Rule8,
+    &S::Rule9,  &S::Rule10, &S::Rule11, &S::Rule12, &S::Rule13, &S::Rule14, &S::Rule15, &S::Rule16,
 };
 
 const char* const kBlanks = " \t\r\n\v\f";
@@ -269,6 +280,14 @@ std::string& CComSetting::HighlightKey(int n) {
 
 const std::string& CComSetting::HighlightKey(int n) const {
     return this->*kHighlightFields[ClampInt(n, 1, kHighlightKeyCount) - 1];
+}
+
+std::string& CComSetting::RuleKey(int n) {
+    return this->*kRuleFields[ClampInt(n, 1, kRuleKeyCount) - 1];
+}
+
+const std::string& CComSetting::RuleKey(int n) const {
+    return this->*kRuleFields[ClampInt(n, 1, kRuleKeyCount) - 1];
 }
 
 std::string CComSetting::GetCurrentSet() const {

@@ -186,6 +186,28 @@ class CComSetting {
     std::string TapA = TextDefault(SettingKey::TapA);
     std::string TapB = TextDefault(SettingKey::TapB);
     int TapSendSide = IntDefault(SettingKey::TapSendSide);
+    // The trigger rules of the set, one rule line each, in the order they
+    // are tried; empty for none.
+    std::string Rule1 = TextDefault(SettingKey::Rule1);
+    std::string Rule2 = TextDefault(SettingKey::Rule2);
+    std::string Rule3 = TextDefault(SettingKey::Rule3);
+    std::string Rule4 = TextDefault(SettingKey::Rule4);
+    std::string Rule5 = TextDefault(SettingKey::Rule5);
+    std::string Rule6 = TextDefault(SettingKey::Rule6);
+    std::string Rule7 = TextDefault(SettingKey::Rule7);
+    std::string Rule8 = TextDefault(SettingKey::Rule8);
+    std::string Rule9 = TextDefault(SettingKey::Rule9);
+    std::string Rule10 = TextDefault(SettingKey::Rule10);
+    std::string Rule11 = TextDefault(SettingKey::Rule11);
+    std::string Rule12 = TextDefault(SettingKey::Rule12);
+    std::string Rule13 = TextDefault(SettingKey::Rule13);
+    std::string Rule14 = TextDefault(SettingKey::Rule14);
+    std::string Rule15 = TextDefault(SettingKey::Rule15);
+    std::string Rule16 = TextDefault(SettingKey::Rule16);
+    static constexpr int kRuleKeyCount = 16;
+    // Rule1 .. Rule16 by number n, 1..16.
+    std::string& RuleKey(int n);
+    const std::string& RuleKey(int n) const;
     // The traffic list's view: sent rows hidden (a link that echoes), the
     // frame check and gap columns shown, and the gap taken from the previous
     // record of any type (0) or of the same type (1).

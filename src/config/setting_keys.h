@@ -55,6 +55,8 @@ enum class SettingKey : size_t {
     GapScope, StatisticsShown, IdleCloseSeconds, KeepSessions, RecordLinkEvents,
     SendLineEnd, Hl7Role, Hl7AckCode, Hl7AckTimeoutMs, Hl7Retries, Hl7MaxMessage, Hl7ControlIds,
     Hl7FillTime, PtyLink, TapA, TapB, TapSendSide,
+    Rule1, Rule2, Rule3, Rule4, Rule5, Rule6, Rule7, Rule8, Rule9, Rule10, Rule11, Rule12, Rule13,
+    Rule14, Rule15, Rule16,
     kCount
 };
 // clang-format on
@@ -165,6 +167,22 @@ inline constexpr SettingKeyInfo kTable[] = {
     Text(K::TapA, "TapA", ""),
     Text(K::TapB, "TapB", ""),
     Int(K::TapSendSide, "TapSendSide", 0),
+    Text(K::Rule1, "Rule1", ""),
+    Text(K::Rule2, "Rule2", ""),
+    Text(K::Rule3, "Rule3", ""),
+    Text(K::Rule4, "Rule4", ""),
+    Text(K::Rule5, "Rule5", ""),
+    Text(K::Rule6, "Rule6", ""),
+    Text(K::Rule7, "Rule7", ""),
+    Text(K::Rule8, "Rule8", ""),
+    Text(K::Rule9, "Rule9", ""),
+    Text(K::Rule10, "Rule10", ""),
+    Text(K::Rule11, "Rule11", ""),
+    Text(K::Rule12, "Rule12", ""),
+    Text(K::Rule13, "Rule13", ""),
+    Text(K::Rule14, "Rule14", ""),
+    Text(K::Rule15, "Rule15", ""),
+    Text(K::Rule16, "Rule16", ""),
 };
 // clang-format on
 
@@ -212,6 +230,13 @@ constexpr SettingKey HighlightKeyOf(int n) {
                                    static_cast<size_t>(n - 1));
 }
 static_assert(HighlightKeyOf(8) == SettingKey::Highlight8);
+
+// Rule1 .. Rule16 by number n, 1..16.
+constexpr SettingKey RuleKeyOf(int n) {
+    return static_cast<SettingKey>(static_cast<size_t>(SettingKey::Rule1) +
+                                   static_cast<size_t>(n - 1));
+}
+static_assert(RuleKeyOf(16) == SettingKey::Rule16);
 
 // Keys kept outside a set's table: the data file loaded last, in section
 // "ComSet" whichever set is current.
