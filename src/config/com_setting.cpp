@@ -90,7 +90,10 @@ constexpr KeyField kFields[] = {
     Text(K::Rule7, &S::Rule7), Text(K::Rule8, &S::Rule8), Text(K::Rule9, &S::Rule9),
     Text(K::Rule10, &S::Rule10), Text(K::Rule11, &S::Rule11), Text(K::Rule12, &S::Rule12),
     Text(K::Rule13, &S::Rule13), Text(K::Rule14, &S::Rule14), Text(K::Rule15, &S::Rule15),
-    Text(K::Rule16, &S::Rule16),
+    Text(K::Rule16, &S::Rule16), Int(K::FaultBadChecksum, &S::FaultBadChecksum),
+    Int(K::FaultNak, &S::FaultNak), Int(K::FaultWithholdAck, &S::FaultWithholdAck),
+    Int(K::FaultEnqContention, &S::FaultEnqContention), Int(K::FaultDropAfter, &S::FaultDropAfter),
+    Int(K::FaultDelayMs, &S::FaultDelayMs),
 };
 // clang-format on
 

@@ -208,6 +208,16 @@ class CComSetting {
     // Rule1 .. Rule16 by number n, 1..16.
     std::string& RuleKey(int n);
     const std::string& RuleKey(int n) const;
+    // Faults the ASTM link injects to test the peer, all 0 (off) by default:
+    // the next N frames sent with a wrong checksum, N good frames refused
+    // with NAK, N good frames left without ACK, N ENQs answered with ENQ, the
+    // line dropped after N frames, every answer delayed by N ms.
+    int FaultBadChecksum = IntDefault(SettingKey::FaultBadChecksum);
+    int FaultNak = IntDefault(SettingKey::FaultNak);
+    int FaultWithholdAck = IntDefault(SettingKey::FaultWithholdAck);
+    int FaultEnqContention = IntDefault(SettingKey::FaultEnqContention);
+    int FaultDropAfter = IntDefault(SettingKey::FaultDropAfter);
+    int FaultDelayMs = IntDefault(SettingKey::FaultDelayMs);
     // The traffic list's view: sent rows hidden (a link that echoes), the
     // frame check and gap columns shown, and the gap taken from the previous
     // record of any type (0) or of the same type (1).

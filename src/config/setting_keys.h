@@ -57,6 +57,7 @@ enum class SettingKey : size_t {
     Hl7FillTime, PtyLink, TapA, TapB, TapSendSide,
     Rule1, Rule2, Rule3, Rule4, Rule5, Rule6, Rule7, Rule8, Rule9, Rule10, Rule11, Rule12, Rule13,
     Rule14, Rule15, Rule16,
+    FaultBadChecksum, FaultNak, FaultWithholdAck, FaultEnqContention, FaultDropAfter, FaultDelayMs,
     kCount
 };
 // clang-format on
@@ -183,6 +184,12 @@ inline constexpr SettingKeyInfo kTable[] = {
     Text(K::Rule14, "Rule14", ""),
     Text(K::Rule15, "Rule15", ""),
     Text(K::Rule16, "Rule16", ""),
+    Int(K::FaultBadChecksum, "FaultBadChecksum", 0),
+    Int(K::FaultNak, "FaultNak", 0),
+    Int(K::FaultWithholdAck, "FaultWithholdAck", 0),
+    Int(K::FaultEnqContention, "FaultEnqContention", 0),
+    Int(K::FaultDropAfter, "FaultDropAfter", 0),
+    Int(K::FaultDelayMs, "FaultDelayMs", 0),
 };
 // clang-format on
 
