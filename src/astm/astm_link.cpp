@@ -1,6 +1,7 @@
 #include "astm/astm_link.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "config/com_setting.h"
 #include "data/ctrl_char_notation.h"
@@ -21,6 +22,19 @@ std::string Duration(Millis time) {
     return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
 }
 
+const char* ControlName(char control) {
+    switch (control) {
+        case kAck:
+            return "ACK";
+        case kNak:
+            return "NAK";
+        case kEnq:
+            return "ENQ";
+        default:
+            return "EOT";
+    }
+}
+
 }  // namespace
 
 AstmLinkSettings AstmLinkSettings::From(const CComSetting& settings) {
@@ -32,8 +46,15 @@ AstmLinkSettings AstmLinkSettings::From(const CComSetting& settings) {
     return link;
 }
 
-CAstmLink::CAstmLink(const AstmLinkSettings& settings, IAstmLinkSink& sink)
-    : settings_(settings), sink_(sink) {}
+CAstmLink::CAstmLink(const AstmLinkSettings& settings, IAstmLinkSink& sink,
+                     const AstmFaultPlan& faults)
+    : settings_(settings), sink_(sink), faults_(faults) {}
+
+std::optional<Millis> CAstmLink::Deadline() const {
+    if (delayedAnswers_.empty()) return deadline_;
+    const Millis due = delayedAnswers_.front().first;
+    return deadline_ ? std::min(*deadline_, due) : due;
+}
 
 std::vector<std::string> CAstmLink::RecordsOfText(std::string_view dataList) {
     std::vector<std::string> records;
@@ -77,15 +98,26 @@ void CAstmLink::OnBytes(std::string_view bytes, Millis now) {
     OnTick(now);
     std::vector<AstmEvent> events;
     parser_.Feed(bytes, events);
-    for (const AstmEvent& event : events)
+    const int drops = drops_;
+    for (const AstmEvent& event : events) {
         OnEvent(event, now);
+        // What came after the line was dropped never arrived.
+        if (drops_ != drops) return;
+    }
 }
 
 void CAstmLink::OnEvent(const AstmEvent& event, Millis now) {
+    const bool enqAnsweredWithEnq = std::exchange(enqAnsweredWithEnq_, false);
     switch (event.kind) {
         case AstmEvent::kEnq:
             return OnEnq(now);
         case AstmEvent::kAck:
+            if (enqAnsweredWithEnq && state_ == State::kIdle) {
+                // The peer took our ENQ as ours to send; we have nothing.
+                Note("fault: the " + std::string(PeerName()) +
+                     " accepted the ENQ we answered with: EOT sent");
+                return Emit(kEot);
+            }
             return OnAck(false, now);
         case AstmEvent::kNak:
             return OnNak(now);
@@ -99,6 +131,7 @@ void CAstmLink::OnEvent(const AstmEvent& event, Millis now) {
 }
 
 void CAstmLink::OnTick(Millis now) {
+    SendDueAnswers(now);
     if (!deadline_ || now < *deadline_) return;
     deadline_.reset();
     switch (state_) {
@@ -132,6 +165,7 @@ void CAstmLink::Abort(Millis /*now*/) {
 void CAstmLink::OnEnq(Millis now) {
     switch (state_) {
         case State::kIdle:
+            if (AnswerEnqWithEnq(now)) return;
             return AcceptTransfer(now);
         case State::kReceiving:
             // The sender lost our last reply and starts over.
@@ -144,10 +178,10 @@ void CAstmLink::OnEnq(Millis now) {
         case State::kWaitingToEnquire:
             if (settings_.host) return AcceptTransfer(now);
             Note("ENQ while about to send: NAK sent");
-            return Emit(kNak);
+            return Answer(kNak, now);
         case State::kSending:
             Note("ENQ while sending: NAK sent");
-            return Emit(kNak);
+            return Answer(kNak, now);
     }
 }
 
@@ -161,7 +195,7 @@ void CAstmLink::ContendAsInstrument(Millis now) {
 }
 
 void CAstmLink::AcceptTransfer(Millis now) {
-    Emit(kAck);
+    Answer(kAck, now);
     state_ = State::kReceiving;
     expectedNumber_ = 1;
     lastNumber_ = -1;
@@ -225,8 +259,13 @@ void CAstmLink::EndReceiving(const std::string& why, Millis now) {
 void CAstmLink::OnFrame(const AstmEvent& frame, Millis now) {
     if (state_ != State::kReceiving) return Note(FrameName(frame) + " outside a transfer ignored");
     deadline_ = now + settings_.idleTimeout;
+    ReplyToFrame(frame, now);
+    CountFrame();
+}
+
+void CAstmLink::ReplyToFrame(const AstmEvent& frame, Millis now) {
     if (!frame.good) {
-        Emit(kNak);
+        Answer(kNak, now);
         const std::string why =
             !frame.note.empty()
                 ? frame.note
@@ -234,18 +273,27 @@ void CAstmLink::OnFrame(const AstmEvent& frame, Millis now) {
         return Note(FrameName(frame) + ": " + why + ": NAK sent");
     }
     const int number = frame.Number();
-    if (number >= 0 && number == expectedNumber_) return AcceptFrame(frame);
+    if (number >= 0 && number == expectedNumber_) {
+        // A refused or unanswered frame is not taken: the sender's repeat is.
+        if (AstmFaultPlan::Take(faults_.naks)) {
+            Answer(kNak, now);
+            return Note("fault: NAK sent for the good " + FrameName(frame));
+        }
+        if (AstmFaultPlan::Take(faults_.withheldAcks))
+            return Note("fault: ACK withheld for " + FrameName(frame));
+        return AcceptFrame(frame, now);
+    }
     if (number >= 0 && number == lastNumber_) {
         // Our ACK of it was lost; the sender repeats what we already hold.
-        Emit(kAck);
+        Answer(kAck, now);
         return Note(FrameName(frame) + " repeated: ACK sent, kept once");
     }
-    Emit(kNak);
+    Answer(kNak, now);
     Note(FrameName(frame) + ": expected frame " + std::to_string(expectedNumber_) + ": NAK sent");
 }
 
-void CAstmLink::AcceptFrame(const AstmEvent& frame) {
-    Emit(kAck);
+void CAstmLink::AcceptFrame(const AstmEvent& frame, Millis now) {
+    Answer(kAck, now);
     lastNumber_ = frame.Number();
     expectedNumber_ = CAstmFrame::NextNumber(lastNumber_);
     if (record_.size() + frame.text.size() > kMaxRecordBytes) {
@@ -281,8 +329,17 @@ void CAstmLink::StartEnquiry(Millis now) {
 void CAstmLink::SendCurrentFrame(Millis now) {
     ++tries_;
     state_ = State::kSending;
-    sink_.SendBytes(frames_[nextFrame_].Bytes());
     deadline_ = now + settings_.replyTimeout;
+    const CAstmFrame& frame = frames_[nextFrame_];
+    if (!AstmFaultPlan::Take(faults_.badChecksums)) {
+        sink_.SendBytes(frame.Bytes());
+    } else {
+        const CorruptedFrame bad = CorruptChecksum(frame.Bytes());
+        sink_.SendBytes(bad.bytes);
+        Note("fault: frame " + std::to_string(frame.number) + " sent with checksum " + bad.sent +
+             " instead of " + bad.expected);
+    }
+    CountFrame();
 }
 
 void CAstmLink::GiveUp(const std::string& why) {
@@ -302,6 +359,56 @@ void CAstmLink::Finish(bool allAcknowledged) {
         deadline_.reset();
     }
     sink_.MessageDone(allAcknowledged);
+}
+
+// --- injected faults ---
+
+void CAstmLink::Answer(char control, Millis now) {
+    if (faults_.answerDelay.count() <= 0) return Emit(control);
+    const std::string name = ControlName(control);
+    if (delayedAnswers_.size() >= kMaxDelayedAnswers) {
+        return Note("fault: " + name + " dropped: " + std::to_string(kMaxDelayedAnswers) +
+                    " answers are waiting already");
+    }
+    delayedAnswers_.emplace_back(now + faults_.answerDelay, control);
+    Note("fault: " + name + " held back " + Duration(faults_.answerDelay));
+}
+
+void CAstmLink::SendDueAnswers(Millis now) {
+    while (!delayedAnswers_.empty() && delayedAnswers_.front().first <= now) {
+        Emit(delayedAnswers_.front().second);
+        delayedAnswers_.pop_front();
+    }
+}
+
+bool CAstmLink::AnswerEnqWithEnq(Millis now) {
+    if (!AstmFaultPlan::Take(faults_.enqContentions)) return false;
+    Answer(kEnq, now);
+    // A host yields to it and acknowledges; an instrument repeats its ENQ.
+    enqAnsweredWithEnq_ = true;
+    Note("fault: ENQ answered with ENQ");
+    return true;
+}
+
+void CAstmLink::CountFrame() {
+    if (faults_.dropAfterFrames <= 0 || ++framesOnLine_ < faults_.dropAfterFrames) return;
+    DropLine();
+}
+
+void CAstmLink::DropLine() {
+    // The line goes down at once: answers still held back are lost with it,
+    // and whatever was under way ends here, as it would at a pulled cable.
+    Note("fault: line dropped after " + std::to_string(framesOnLine_) + " frames");
+    ++drops_;
+    framesOnLine_ = 0;
+    delayedAnswers_.clear();
+    std::vector<AstmEvent> unread;
+    parser_.Flush(unread);
+    record_.clear();
+    state_ = State::kIdle;
+    deadline_.reset();
+    sink_.DropLine();
+    if (messagePending_) Finish(false);
 }
 
 void CAstmLink::Emit(char control) {

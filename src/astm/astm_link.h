@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 
 #include "astm/astm_frame.h"
 #include "astm/astm_frame_parser.h"
+#include "astm/fault_plan.h"
 
 namespace qelvor {
 class CComSetting;
@@ -47,6 +49,9 @@ class IAstmLinkSink {
     virtual void RecordReceived(const std::string& record) = 0;
     // The message given to Send has ended: every frame acknowledged, or not.
     virtual void MessageDone(bool allAcknowledged) = 0;
+    // A fault asks for the line to go down: a TCP connection is closed, a
+    // serial line hung up. A sink without a line of its own ignores it.
+    virtual void DropLine() {}
 };
 
 class CAstmLink {
@@ -63,8 +68,13 @@ class CAstmLink {
     // A received record may grow to this size; a peer sending intermediate
     // frames without end cannot exhaust memory.
     static constexpr size_t kMaxRecordBytes = 1u << 20;
+    // Answers held back by an injected delay; a peer that keeps sending
+    // while they wait cannot make the queue grow without bound.
+    static constexpr size_t kMaxDelayedAnswers = 64;
 
-    CAstmLink(const AstmLinkSettings& settings, IAstmLinkSink& sink);
+    // faults: what the link does wrong on purpose, counted down as it goes.
+    CAstmLink(const AstmLinkSettings& settings, IAstmLinkSink& sink,
+              const AstmFaultPlan& faults = {});
 
     // Queues a message: its records, empty ones skipped, each sent as its
     // text and a CR in frames numbered on from 1. Starts at once when idle,
@@ -80,7 +90,10 @@ class CAstmLink {
 
     State GetState() const { return state_; }
     bool HasMessage() const { return messagePending_; }
-    std::optional<Millis> Deadline() const { return deadline_; }
+    // The earliest of the state's time-out and a delayed answer's time.
+    std::optional<Millis> Deadline() const;
+    // The faults still to come.
+    const AstmFaultPlan& FaultsLeft() const { return faults_; }
 
     // The lines of a data list as records: split at CR LF, CR or LF; a
     // final line break adds no record.
@@ -94,7 +107,8 @@ class CAstmLink {
     void OnEot(Millis now);
     void OnFrame(const AstmEvent& frame, Millis now);
     void OnGarbage(const AstmEvent& garbage);
-    void AcceptFrame(const AstmEvent& frame);
+    void ReplyToFrame(const AstmEvent& frame, Millis now);
+    void AcceptFrame(const AstmEvent& frame, Millis now);
     void DeliverRecords(const std::string& text);
     void AcceptTransfer(Millis now);
     void ContendAsInstrument(Millis now);
@@ -104,6 +118,12 @@ class CAstmLink {
     void GiveUp(const std::string& why);
     void Finish(bool allAcknowledged);
     void Emit(char control);
+    // A reply to the peer's ENQ or frame: sent now, or after the injected delay.
+    void Answer(char control, Millis now);
+    void SendDueAnswers(Millis now);
+    bool AnswerEnqWithEnq(Millis now);
+    void CountFrame();
+    void DropLine();
     void Note(const std::string& text);
     std::string FrameName(const AstmEvent& frame) const;
     const char* PeerName() const { return settings_.host ? "instrument" : "host"; }
@@ -125,6 +145,13 @@ class CAstmLink {
     int expectedNumber_ = 1;
     int lastNumber_ = -1;  // none accepted yet
     std::string record_;
+
+    // Injected faults.
+    AstmFaultPlan faults_;
+    std::deque<std::pair<Millis, char>> delayedAnswers_;  // due time, control
+    int framesOnLine_ = 0;  // frames sent and received since the line came up
+    int drops_ = 0;
+    bool enqAnsweredWithEnq_ = false;  // the peer may accept our fake ENQ
 };
 
 }  // namespace qelvor::astm

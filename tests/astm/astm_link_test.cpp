@@ -28,12 +28,14 @@ struct LinkRecorder : IAstmLinkSink {
     void Note(const std::string& text) override { notes.push_back(text); }
     void RecordReceived(const std::string& record) override { records.push_back(record); }
     void MessageDone(bool allAcknowledged) override { results.push_back(allAcknowledged); }
+    void DropLine() override { ++drops; }
     // The bytes sent since the last call, in notation.
     std::string TakeSent() { return EscapeCtrlChars(std::exchange(sent, {})); }
 
     std::string sent;
     std::vector<std::string> notes, records;
     std::vector<bool> results;
+    int drops = 0;
 };
 
 // Short times, so that every time-out of a scripted exchange is visible.
@@ -46,10 +48,12 @@ std::string Frame(int number, const std::string& text, bool final = true) {
 }
 
 // The letters of a script: A ACK, N NAK, Q ENQ, E EOT, 1 and 2 the frames of
-// the records "R|1" and "R|2", q the peer's frame "Q|1".
+// the records "R|1" and "R|2", q the peer's frame "Q|1", b frame 1 of "R|1"
+// with the checksum 00 (40 is right).
 std::string Bytes(std::string_view letters) {
     std::string bytes;
     for (char c : letters) {
+        if (c == 'b') bytes += UnescapeCtrlChars("<STX>1R|1<CR><ETX>00<CR><LF>");
         const size_t control = std::string_view("ANQE").find(c);
         if (control != std::string_view::npos) bytes += "\x06\x15\x05\x04"[control];
         if (c == '1' || c == '2') bytes += Frame(c - '0', std::string("R|") + c + "\r");
@@ -68,15 +72,8 @@ struct SendCase {
     const char* lastNote;
 };
 
-class AstmLinkSends : public ::testing::TestWithParam<SendCase> {};
-
-TEST_P(AstmLinkSends, FollowsTheScriptedPeer) {
-    const SendCase& c = GetParam();
-    LinkRecorder out;
-    CAstmLink link(Quick(c.host), out);
-    ASSERT_TRUE(link.Send(CAstmLink::RecordsOfText(c.dataList), milliseconds(0)));
-    EXPECT_EQ(out.TakeSent(), "<ENQ>");
-    std::istringstream steps(c.script);
+void PlayScript(CAstmLink& link, LinkRecorder& out, const char* script) {
+    std::istringstream steps(script);
     for (std::string step; steps >> step;) {
         const milliseconds at(std::stoi(step));
         const std::string peer =
@@ -89,6 +86,17 @@ TEST_P(AstmLinkSends, FollowsTheScriptedPeer) {
             link.OnBytes(Bytes(peer), at);
         EXPECT_EQ(out.TakeSent(), EscapeCtrlChars(Bytes(step.substr(step.find('>') + 1)))) << step;
     }
+}
+
+class AstmLinkSends : public ::testing::TestWithParam<SendCase> {};
+
+TEST_P(AstmLinkSends, FollowsTheScriptedPeer) {
+    const SendCase& c = GetParam();
+    LinkRecorder out;
+    CAstmLink link(Quick(c.host), out);
+    ASSERT_TRUE(link.Send(CAstmLink::RecordsOfText(c.dataList), milliseconds(0)));
+    EXPECT_EQ(out.TakeSent(), "<ENQ>");
+    PlayScript(link, out, c.script);
     EXPECT_EQ(std::make_tuple(out.results, link.HasMessage(), link.GetState(),
                               out.notes.empty() ? "" : out.notes.back()),
               std::make_tuple(std::vector<bool>{c.acknowledged}, false, CAstmLink::State::kIdle,
@@ -116,6 +124,73 @@ INSTANTIATE_TEST_SUITE_P(Scripts, AstmLinkSends, ::testing::Values(
              "the host asks to interrupt: the message goes on"},
     SendCase{"AbortEndsTheTransfer", false, "R|1", "0:A>1 5:x>E", false, "message aborted: EOT"}),
     [](const ::testing::TestParamInfo<SendCase>& row) { return std::string(row.param.name); });
+// clang-format on
+
+// A link with one kind of fault switched on, against a scripted peer (the
+// steps as above; a sender's message goes out at 0 ms, its ENQ unscripted).
+struct FaultCase {
+    const char* name;
+    bool host;
+    AstmFaultPlan plan;
+    const char *dataList, *script;
+    Strings records, faultNotes;
+    std::vector<bool> results;
+    int drops;
+};
+
+class AstmLinkFaults : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(AstmLinkFaults, ThePeerMeetsTheFaultAndEachIsNoted) {
+    const FaultCase& c = GetParam();
+    LinkRecorder out;
+    CAstmLink link(Quick(c.host), out, c.plan);
+    if (c.dataList != nullptr) {
+        ASSERT_TRUE(link.Send(CAstmLink::RecordsOfText(c.dataList), milliseconds(0)));
+        EXPECT_EQ(out.TakeSent(), "<ENQ>");
+    }
+    PlayScript(link, out, c.script);
+    Strings faultNotes;
+    for (const std::string& note : out.notes)
+        if (note.starts_with("fault: ")) faultNotes.push_back(note.substr(7));
+    EXPECT_EQ(
+        std::make_tuple(out.records, faultNotes, out.results, out.drops, link.GetState()),
+        std::make_tuple(c.records, c.faultNotes, c.results, c.drops, CAstmLink::State::kIdle));
+}
+
+AstmFaultPlan Plan(int AstmFaultPlan::*count, int n) {
+    AstmFaultPlan plan;
+    plan.*count = n;
+    return plan;
+}
+
+const AstmFaultPlan kDelay200{0, 0, 0, 0, 0, milliseconds(200)};
+const std::string kBadSum = "frame 1 sent with checksum 00 instead of 40";
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Plans, AstmLinkFaults, ::testing::Values(
+    FaultCase{"WrongChecksumTwiceThenRight", false, Plan(&AstmFaultPlan::badChecksums, 2), "R|1",
+              "0:A>b 1:N>b 2:N>1 3:A>E", {}, {kBadSum, kBadSum}, {true}, 0},
+    FaultCase{"GoodFrameRefusedTwice", true, Plan(&AstmFaultPlan::naks, 2), nullptr,
+              "0:Q>A 1:1>N 2:1>N 3:1>A 4:2>A 5:E>", {"R|1", "R|2"},
+              {"NAK sent for the good frame 1", "NAK sent for the good frame 1"}, {}, 0},
+    FaultCase{"AckWithheldThenTheResendIsTakenOnce", true, Plan(&AstmFaultPlan::withheldAcks, 1),
+              nullptr, "0:Q>A 1:1> 200:1>A 201:E>", {"R|1"}, {"ACK withheld for frame 1"}, {}, 0},
+    FaultCase{"InstrumentsEnqMetByEnqThenRepeated", true,
+              Plan(&AstmFaultPlan::enqContentions, 1), nullptr, "0:Q>Q 1000:Q>A 1001:1>A 1002:E>",
+              {"R|1"}, {"ENQ answered with ENQ"}, {}, 0},
+    FaultCase{"HostAcceptsTheContendingEnqAndGetsEot", false,
+              Plan(&AstmFaultPlan::enqContentions, 1), nullptr, "0:Q>Q 1:A>E 2:Q>A 3:1>A 4:E>",
+              {"R|1"}, {"ENQ answered with ENQ",
+                        "the host accepted the ENQ we answered with: EOT sent"}, {}, 0},
+    FaultCase{"LineDroppedAfterSecondFrameReceived", true, Plan(&AstmFaultPlan::dropAfterFrames, 2),
+              nullptr, "0:Q>A 1:1>A 2:2Q1>A 3:E>", {"R|1", "R|2"},
+              {"line dropped after 2 frames"}, {}, 1},
+    FaultCase{"LineDroppedAfterFirstFrameSent", false, Plan(&AstmFaultPlan::dropAfterFrames, 1),
+              "R|1\nR|2", "0:A>1 1:A>", {}, {"line dropped after 1 frames"}, {false}, 1},
+    FaultCase{"EveryAnswerDelayed", true, kDelay200, nullptr,
+              "0:Q> 199:-> 200:->A 201:1> 400:-> 401:->A 402:E>", {"R|1"},
+              {"ACK held back 200 ms", "ACK held back 200 ms"}, {}, 0}),
+    [](const ::testing::TestParamInfo<FaultCase>& row) { return std::string(row.param.name); });
 // clang-format on
 
 TEST(AstmLink, ReceiverChecksEveryFrameReassemblesRecordsAndIdlesAfterSilence) {
