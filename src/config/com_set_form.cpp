@@ -14,6 +14,7 @@
 
 #include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
+#include "tap/port_spec.h"
 
 namespace qelvor {
 
@@ -139,6 +140,47 @@ bool LessNoCase(const std::string& a, const std::string& b) {
     return strcasecmp(a.c_str(), b.c_str()) < 0;
 }
 
+// The tap's endpoint keys and the controls their names are split into.
+struct EndpointBinding {
+    const char* key;
+    int ComSetControls::*kind;
+    std::string ComSetControls::*rest;
+    std::string CComSetting::*field;
+};
+constexpr EndpointBinding kEndpoints[] = {
+    {"TapA", &ComSetControls::TapAKind, &ComSetControls::TapA, &CComSetting::TapA},
+    {"TapB", &ComSetControls::TapBKind, &ComSetControls::TapB, &CComSetting::TapB},
+};
+constexpr int kTapKindPty = 4;
+static_assert(std::string_view(CComSetForm::kTapKinds[kTapKindPty]) == "pty");
+
+// A stored endpoint as its kind's index and the rest of its name; a name
+// of no known kind is kept whole, with no kind chosen.
+void SplitEndpoint(const std::string& text, int& kind, std::string& rest) {
+    const size_t colon = text.find(':');
+    const std::string head = text.substr(0, colon);
+    const auto& kinds = CComSetForm::kTapKinds;
+    const auto* found =
+        std::find_if(kinds.begin(), kinds.end(), [&](const char* name) { return head == name; });
+    if (found == kinds.end()) {
+        kind = text.empty() ? 0 : -1;
+        rest = text;
+        return;
+    }
+    kind = static_cast<int>(found - kinds.begin());
+    rest = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+}
+
+// The stored name: the kind, a colon and the rest. An empty rest names
+// nothing, but for a virtual port, whose default link it is.
+std::string JoinEndpoint(int kind, const std::string& typed) {
+    const std::string rest = Trim(typed);
+    if (kind < 0 || kind >= static_cast<int>(CComSetForm::kTapKinds.size())) return rest;
+    const std::string name = CComSetForm::kTapKinds[static_cast<size_t>(kind)];
+    if (rest.empty()) return kind == kTapKindPty ? name : std::string();
+    return name + ":" + rest;
+}
+
 }  // namespace
 
 CComSetForm::CComSetForm(CComSetting& global, bool portOpen, IMessageBox& box)
@@ -215,6 +257,8 @@ void CComSetForm::ShowFields() {
         c_.*b.control = std::to_string(std::clamp(working_.*b.field, b.min, b.max));
     for (const IndexBinding& b : kIndexLists)
         c_.*b.control = IndexIn(working_.*b.field, b.count);
+    for (const EndpointBinding& b : kEndpoints)
+        SplitEndpoint(working_.*b.field, c_.*b.kind, c_.*b.rest);
 }
 
 void CComSetForm::ShowGroups() {
@@ -222,7 +266,10 @@ void CComSetForm::ShowGroups() {
     c_.SerialShown = c_.WorkMode == kWorkModeSerial;
     c_.UdpShown = c_.WorkMode == kWorkModeUdp;
     c_.PtyShown = c_.WorkMode == kWorkModePty;
-    c_.AutoReconnectShown = c_.SerialShown || c_.WorkMode == kWorkModeTcpClient;
+    c_.TapShown = c_.WorkMode == kWorkModeTap;
+    c_.LineShown = c_.SerialShown || c_.TapShown;
+    // A tap's sides reopen their links with it too.
+    c_.AutoReconnectShown = c_.LineShown || c_.WorkMode == kWorkModeTcpClient;
 }
 
 void CComSetForm::ApplyReadOnlyRules() {
@@ -242,7 +289,7 @@ std::optional<NumberRefusal> CComSetForm::CollectControls() {
         if (ParseNumber(c_.*b.control, value) && value >= b.min && value <= b.max) {
             working_.*b.field = value;
         } else if (!refused) {
-            refused = NumberRefusal{b.key, c_.*b.control, b.min, b.max};
+            refused = NumberRefusal{b.key, c_.*b.control, b.min, b.max, {}};
         }
     }
     TakeListIndexes();
@@ -252,6 +299,22 @@ std::optional<NumberRefusal> CComSetForm::CollectControls() {
         working_.*b.field = c_.*b.control;
     working_.Replace_Old = ReplaceByte(c_.ReplaceOld);
     working_.Replace_New = ReplaceByte(c_.ReplaceNew);
+    std::optional<NumberRefusal> badEndpoint = CollectEndpoints();
+    return refused ? refused : badEndpoint;
+}
+
+std::optional<NumberRefusal> CComSetForm::CollectEndpoints() {
+    std::optional<NumberRefusal> refused;
+    for (const EndpointBinding& b : kEndpoints) {
+        working_.*b.field = JoinEndpoint(c_.*b.kind, c_.*b.rest);
+        // Another mode keeps what was typed: the tap opens only in its own.
+        if (refused || c_.WorkMode != kWorkModeTap) continue;
+        CPortSpec spec;
+        std::string why;
+        if (!ParseEndpoint(working_.*b.field, spec, why)) {
+            refused = NumberRefusal{b.key, working_.*b.field, kAnyInt, kAllInts, why};
+        }
+    }
     return refused;
 }
 

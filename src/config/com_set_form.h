@@ -44,6 +44,11 @@ struct ComSetControls {
         Hl7Retries, Hl7MaxMessage;
     std::string Preamble, Postamble, SplitStrs, RespondStrs, ReplaceOld, ReplaceNew;
     std::string PtyLink;  // the virtual port's link name; empty: the default
+    // A tap's two endpoints: each its kind, an index into
+    // CComSetForm::kTapKinds (-1: a stored name of no known kind, kept whole
+    // in the text), and the rest of its name ("/dev/ttyUSB0:9600:8N1").
+    int TapAKind = 0, TapBKind = 0;
+    std::string TapA, TapB;
     bool HexSendData = false, HandShake = false, UsedCheckSum = false, SupportStress = false,
          SaveEventTimetoFmtFile = false, AutoRestart = false, SaveDatatoDesktop = false,
          SendAfterLoadFile = false, TitleShowPortType = false, UsedResponseFile = false,
@@ -57,9 +62,12 @@ struct ComSetControls {
 
     // Which groups show, which edits take typing, which controls are live.
     bool ComNameShown = false, TcpShown = false, SerialShown = false, UdpShown = false,
-         PtyShown = false;
+         PtyShown = false, TapShown = false;
+    // The serial line's rows: a serial port's, and a tap's for a serial side
+    // that names no baud rate or format of its own.
+    bool LineShown = false;
     // Reopening a lost link is offered for the links that can be reopened:
-    // a serial device and a TCP client's connection.
+    // a serial device, a TCP client's connection and a tap's sides.
     bool AutoReconnectShown = false;
     bool RespondReadOnly = false, PreambleReadOnly = false, InterframeReadOnly = false;
     bool PortControlsEnabled = true;  // off while the port is open
@@ -72,6 +80,9 @@ struct NumberRefusal {
     std::string text;
     int min = std::numeric_limits<int>::min();
     int max = std::numeric_limits<int>::max();
+    // Set for a text refused for another reason than its number: why, in one
+    // line (a tap's endpoint that names no port).
+    std::string reason;
 
     bool Ranged() const {
         return min != std::numeric_limits<int>::min() || max != std::numeric_limits<int>::max();
@@ -91,6 +102,10 @@ class CComSetForm {
     static constexpr int kAutoSendMax = 500;
     static const std::array<int, 13> kBaudRates;
     static constexpr const char* kDefaultSet = "ComSet";
+    // The kinds a tap's endpoint is, in the order its list shows them, as
+    // its stored name begins ("serial:/dev/ttyUSB0").
+    static constexpr std::array<const char*, 5> kTapKinds = {"serial", "tcp-server", "tcp-client",
+                                                             "udp", "pty"};
 
     // global is the record the program reads; it changes only on Save (and
     // its SetNames on Save Series and Del Series). box answers the questions.
@@ -163,6 +178,9 @@ class CComSetForm {
                        const std::function<std::string(const std::string&)>& resolve);
 
   private:
+    // The tap's endpoints into the working record; the first that names no
+    // port, in tap mode.
+    std::optional<NumberRefusal> CollectEndpoints();
     // A message box naming the file when saved is false.
     void TellUnlessSaved(bool saved);
     void LoadIntoForm(const std::string& name);

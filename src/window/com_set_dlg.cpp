@@ -23,7 +23,9 @@
 #include "window/local_text.h"
 #include "window/protocol_group.h"
 #include "window/qt_message_box.h"
+#include "window/refusal_text.h"
 #include "window/serial_device_list.h"
+#include "window/tap_rows.h"
 
 namespace qelvor {
 
@@ -100,7 +102,8 @@ QGroupBox* CComSetDlg::BuildPortGroup() {
         {"TcpClient", tr("TCP-Client"), kWorkModeTcpClient},
         {"Udp", tr("UDP"), kWorkModeUdp},
         {"SerialPort", tr("SerialPort"), kWorkModeSerial},
-        {"VirtualPort", tr("Virtual serial port"), kWorkModePty}};
+        {"VirtualPort", tr("Virtual serial port"), kWorkModePty},
+        {"TapMode", tr("Tap (A ↔ B)"), kWorkModeTap}};
     int at = 0;
     for (const auto& [name, text, mode] : radios) {
         auto* radio = new QRadioButton(text);
@@ -113,6 +116,9 @@ QGroupBox* CComSetDlg::BuildPortGroup() {
     BuildSerialRows(grid);
     BuildNetworkRows(grid);
     BuildPtyRows(grid);
+    // A tap's rows take the device rows' place; the line's rows below stay.
+    tapWidgets_ = CTapRows::Build(*this, grid, 1);
+    portWidgets_.insert(portWidgets_.end(), tapWidgets_.begin(), tapWidgets_.end());
     return group;
 }
 
@@ -151,7 +157,7 @@ void CComSetDlg::BuildDeviceRows(QGridLayout* grid) {
     comName_->setCompleter(completer);
     grid->addWidget(comNameLabel_, 2, 0);
     grid->addWidget(comName_, 2, 1, 1, 3);
-    serialWidgets_.insert(serialWidgets_.end(), {label, comPort_});
+    deviceWidgets_ = {label, comPort_};
     portWidgets_.push_back(comPort_);
 }
 
@@ -493,7 +499,12 @@ void CComSetDlg::WriteStates() {
     for (QWidget* widget : tcpWidgets_)
         widget->setVisible(c.TcpShown);
     for (QWidget* widget : serialWidgets_)
+        widget->setVisible(c.LineShown);
+    for (QWidget* widget : deviceWidgets_)
         widget->setVisible(c.SerialShown);
+    for (QWidget* widget : tapWidgets_)
+        widget->setVisible(c.TapShown);
+    CTapRows::ShowHints(*this);
     for (QWidget* widget : udpWidgets_)
         widget->setVisible(c.UdpShown);
     for (QWidget* widget : ptyWidgets_)
@@ -525,17 +536,11 @@ void CComSetDlg::OnSaveSeries() {
 
 bool CComSetDlg::Refused(const std::optional<NumberRefusal>& refusal) {
     if (!refusal) return false;
+    // A number edit is named as it was made; any other edit by its label.
     QString label = numberLabels_[refusal->key];
-    label.remove(QLatin1Char(':'));
-    const QString text =
-        refusal->Ranged() ? tr("\"%1\" takes a whole number from %3 to %4, and \"%2\" is not one.\n"
-                               "Nothing was saved.")
-                                .arg(label.trimmed(), LocalText(refusal->text))
-                                .arg(refusal->min)
-                                .arg(refusal->max)
-                          : tr("\"%1\" takes a whole number, and \"%2\" is none.\n"
-                               "Nothing was saved.")
-                                .arg(label.trimmed(), LocalText(refusal->text));
+    auto* named = findChild<QLabel*>(LocalText(refusal->key + "Label"));
+    if (label.isEmpty() && named != nullptr) label = named->text();
+    const QString text = CRefusalText::Of(*refusal, label);
     QMessageBox::warning(this, windowTitle(), text);
     if (auto* edit = findChild<QLineEdit*>(LocalText(refusal->key))) {
         edit->setFocus();

@@ -105,6 +105,8 @@ class CComSetDlg : public QDialog, public IMessageBox, private IControlMaker {
     QCheckBox* autoReconnect_ = nullptr;
     CProtocolGroup* protocol_ = nullptr;
     std::vector<QWidget*> tcpWidgets_, serialWidgets_, udpWidgets_, ptyWidgets_, portWidgets_;
+    // The serial port's device rows, and a tap's rows of its endpoints.
+    std::vector<QWidget*> deviceWidgets_, tapWidgets_;
 };
 
 }  // namespace qelvor

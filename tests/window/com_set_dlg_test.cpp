@@ -153,6 +153,59 @@ class ComSetDlgTest : public QObject {
         }
     }
 
+    // A tap's rows take the device rows' place, the line's rows staying; each side is split
+    // into its kind and the rest and joined again on Save, a side that names no port is
+    // refused with why, and another mode keeps a name of no known kind as it is. Rendered
+    // to config-tap-<language>.png.
+    void tapRowsJoinEachSideAndRefuseABadOne() {
+        for (UiLanguage language : {UiLanguage::English, UiLanguage::Chinese}) {
+            ScopedUiLanguage scope(language);
+            const std::string body =
+                "[ComSet]\r\nWorkMode=30\r\nTapA=serial:/dev/ttyUSB0:9600:8N1\r\nTapB=pty\r\n";
+            Open(body);
+            for (const auto& [name, shown] : {std::pair("TapALabel", true),
+                                              {"TapBKind", true},
+                                              {"BaudRate", true},
+                                              {"AutoReconnect", true},
+                                              {"ComPort", false},
+                                              {"ComName", false},
+                                              {"IPPort", false},
+                                              {"PtyLink", false}})
+                QVERIFY2(Shown(name) == shown, name);
+            auto* b = W<QLineEdit>("TapB");
+            const QString ptyHint = b->placeholderText();
+            QCOMPARE(std::make_tuple(W<QComboBox>("TapAKind")->currentIndex(),
+                                     W<QLineEdit>("TapA")->text(),
+                                     W<QComboBox>("TapBKind")->currentIndex(), b->text()),
+                     std::make_tuple(0, QString("/dev/ttyUSB0:9600:8N1"), 4, QString()));
+            W("TapBKind")->setFocus();
+            QTest::keyClick(W("TapBKind"), Qt::Key_Up);
+            QTest::keyClick(W("TapBKind"), Qt::Key_Up);  // the TCP client
+            QVERIFY(!b->placeholderText().isEmpty() && b->placeholderText() != ptyHint);
+            b->setText("127.0.0.1");
+            const QString refusal = BoxText([&] { W<QPushButton>("Save")->click(); });
+            for (const QString& part : {W<QLabel>("TapBLabel")->text(), QString("HOST:PORT")})
+                QVERIFY2(refusal.contains(part), qPrintable(refusal));
+            QCOMPARE(ReadAll(ini), body);
+            QCOMPARE(dialog->focusWidget(), b);
+            b->setText(" 127.0.0.1:4001");
+            QTest::qWait(20);
+            dialog->adjustSize();
+            QVERIFY(dialog->width() <= 1280 && dialog->height() <= 740);
+            QVERIFY(SaveScreenshot(dialog->grab().toImage(), "config-tap-" + scope.Suffix()));
+            QTest::mouseClick(W("Save"), Qt::LeftButton);
+            QCOMPARE(std::make_pair(settings.TapA, settings.TapB),
+                     std::make_pair(std::string("serial:/dev/ttyUSB0:9600:8N1"),
+                                    std::string("tcp-client:127.0.0.1:4001")));
+            QVERIFY(ReadAll(ini).find("\nTapB=tcp-client:127.0.0.1:4001\r\n") != std::string::npos);
+        }
+        Open("[ComSet]\r\nWorkMode=1\r\nTapA=modem:7\r\n");
+        QCOMPARE(W<QComboBox>("TapAKind")->currentIndex(), -1);
+        QTest::mouseClick(W("Save"), Qt::LeftButton);
+        QCOMPARE(std::make_pair(dialog->result(), settings.TapA),
+                 std::make_pair(int(QDialog::Accepted), std::string("modem:7")));
+    }
+
     // The port open locks its line settings; only a set but the default one can be
     // deleted; Cancel closes it.
     void delSeriesRefusesTheDefaultSet() {
