@@ -5,6 +5,7 @@
 
 #include "data/ctrl_char_notation.h"
 #include "mainwnd/engine_context.h"
+#include "ports/tcp_port.h"
 
 namespace qelvor {
 
@@ -97,8 +98,11 @@ astm::Millis CAstmSession::Now() {
 void CAstmSession::StartIfAstm() {
     if (link_ || ctx_.settings.ProtocolMode != kProtocolAstm) return;
     if (ctx_.exchange.FlushPending() != 0) ctx_.SetBufferText(std::string());
+    const astm::AstmFaultPlan configured = astm::AstmFaultPlan::From(ctx_.settings);
+    if (configured != faultsConfigured_) faultsConfigured_ = faultsLeft_ = configured;
     astm::IAstmLinkSink& sink = *this;
-    link_ = std::make_unique<astm::CAstmLink>(astm::AstmLinkSettings::From(ctx_.settings), sink);
+    link_ = std::make_unique<astm::CAstmLink>(astm::AstmLinkSettings::From(ctx_.settings), sink,
+                                              faultsLeft_);
     muted_ = false;
     ctx_.exchange.DivertReceived([this](std::string_view bytes) { OnReceived(bytes); });
 }
@@ -110,6 +114,7 @@ void CAstmSession::Stop(bool lineUp) {
     muted_ = false;
     FlushHeld();
     ctx_.exchange.DivertReceived(nullptr);
+    faultsLeft_ = link_->FaultsLeft();
     link_.reset();
 }
 
@@ -191,6 +196,25 @@ void CAstmSession::MessageDone(bool allAcknowledged) {
     messageResult_ = allAcknowledged;
     Note(allAcknowledged ? "message sent, every frame acknowledged"
                          : "message ended, not every frame acknowledged");
+}
+
+// A TCP connection is closed; the port control sees it end at its next poll
+// and starts the link afresh for the next peer. A serial line has no
+// connection: it is hung up as a modem would be, DTR and RTS low, and stays
+// so until the user raises them or the port is opened again.
+void CAstmSession::DropLine() {
+    StreamPort::CStreamPort* port = ctx_.exchange.Port();
+    if (auto* tcp = dynamic_cast<StreamPort::CTCPPort*>(port)) {
+        tcp->DropConnection();
+        muted_ = true;
+        return Note("fault: TCP connection closed");
+    }
+    int lines = 0;
+    if (port != nullptr &&
+        port->ControlLines(StreamPort::ControlRequest::ClearDtr, lines) == StreamPort::kLinesDone &&
+        port->ControlLines(StreamPort::ControlRequest::ClearRts, lines) == StreamPort::kLinesDone)
+        return Note("fault: serial line hung up (DTR and RTS low)");
+    Note("fault: this port has no line to drop");
 }
 
 }  // namespace qelvor

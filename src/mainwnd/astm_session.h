@@ -81,12 +81,18 @@ class CAstmSession : private astm::IAstmLinkSink {
     void Note(const std::string& text) override;
     void RecordReceived(const std::string& record) override;
     void MessageDone(bool allAcknowledged) override;
+    void DropLine() override;
 
     CEngineContext& ctx_;
     std::unique_ptr<astm::CAstmLink> link_;
     CTrafficCutter cutter_;
     std::optional<bool> messageResult_;
     astm::AstmDelimiters delimiters_;
+    // The Fault keys as last read, and what is left of them: a link started
+    // afresh for the next connection goes on with the counts the last one
+    // left, unless the keys changed in between.
+    astm::AstmFaultPlan faultsConfigured_;
+    astm::AstmFaultPlan faultsLeft_;
     // While the link is stopped after its line went away, what it would
     // write (the EOT of an abort) has nowhere to go.
     bool muted_ = false;

@@ -1,4 +1,5 @@
-// The engine in ProtocolMode 1 with a scripted TCP peer: transfers, and the link's end.
+// The engine in ProtocolMode 1 with a scripted TCP peer: transfers, the link's end, and
+// the faults it injects.
 #include "support/engine_fixture.h"
 
 namespace qelvor::test {
@@ -56,9 +57,10 @@ TEST_P(AstmLinkEnd, AbortsTheMessageWithEotAndRefusesTheNext) {
     EXPECT_EQ(std::make_tuple(peer.Receive(1), Engine().ProtocolMessageResult()),
               std::make_tuple(kEot, false));
     EXPECT_FALSE(Engine().SendProtocolMessage());
-    EXPECT_EQ(RecordsOf('I').back(), switchMode
-                                         ? "Send message: only with ProtocolMode=1 (the ASTM link) or 2 (HL7 over MLLP)"
-                                         : "Send message: the port is not connected");
+    EXPECT_EQ(RecordsOf('I').back(),
+              switchMode
+                  ? "Send message: only with ProtocolMode=1 (the ASTM link) or 2 (HL7 over MLLP)"
+                  : "Send message: the port is not connected");
     if (!switchMode) return;
     ASSERT_TRUE(peer.SendAll(kEnq + "abc\r\n"));
     ASSERT_TRUE(PollUntil([&] { return RecordsOf('R') == Lines{kEnq + "abc\r\n"}; }));
@@ -66,6 +68,110 @@ TEST_P(AstmLinkEnd, AbortsTheMessageWithEotAndRefusesTheNext) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, AstmLinkEnd, testing::Values(true, false));
+
+// One Fault key set, the engine as instrument, the peer a scripted host; the
+// message (when sends) is one header record, frame 1.
+struct EngineFault {
+    const char* name;
+    int CComSetting::*key;
+    int value;
+    bool sends;
+    std::vector<LineStep> steps;
+    Lines faultNotes;
+    bool dropped;
+    int atLeastMs;  // the script cannot have run faster
+};
+
+class AstmEngineFaults : public AstmEngineTest, public testing::WithParamInterface<EngineFault> {
+  protected:
+    // Whether the peer's end reads the connection's end while the engine polls.
+    bool PeerSeesEnd(const Socket& peer) {
+        char byte;
+        return RunUntil([this] { Poll(); },
+                        [&] {
+                            pollfd ready{peer.Fd(), POLLIN, 0};
+                            return poll(&ready, 1, 0) == 1 && read(peer.Fd(), &byte, 1) == 0;
+                        },
+                        200);
+    }
+};
+
+TEST_P(AstmEngineFaults, PeerMeetsTheFaultAndItIsRecorded) {
+    const EngineFault& c = GetParam();
+    settings.*c.key = c.value;
+    Socket peer = ConnectAsClient();
+    SetLines({"H|\\^&"});
+    if (c.sends) {
+        ASSERT_TRUE(Engine().SendProtocolMessage());
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Play(peer, c.steps), Expected(c.steps));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(c.atLeastMs));
+    EXPECT_EQ(peer.Receive(1, 20), "") << "nothing more came";
+    Lines faultNotes;
+    for (const std::string& note : RecordsOf('I'))
+        if (note.starts_with("ASTM: fault: ")) faultNotes.push_back(note.substr(13));
+    EXPECT_EQ(std::make_tuple(faultNotes, PeerSeesEnd(peer)),
+              std::make_tuple(c.faultNotes, c.dropped));
+}
+
+const std::string kHeader = Frame(1, "H|\\^&"),
+                  kBadHeader = kHeader.substr(0, kHeader.size() - 4) + "00\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, AstmEngineFaults,
+    testing::Values(
+        EngineFault{
+            "WrongChecksum",
+            &CComSetting::FaultBadChecksum,
+            1,
+            true,
+            {{{}, kEnq}, {{kAck}, kBadHeader}, {{kNak}, kHeader}, {{kAck}, kEot}},
+            {"frame 1 sent with checksum 00 instead of " + kHeader.substr(kHeader.size() - 4, 2)},
+            false,
+            0},
+        EngineFault{"Nak",
+                    &CComSetting::FaultNak,
+                    1,
+                    false,
+                    {{{kEnq}, kAck}, {{kHeader}, kNak}, {{kHeader}, kAck}, {{kEot}, ""}},
+                    {"NAK sent for the good frame 1"},
+                    false,
+                    0},
+        EngineFault{"WithheldAck",
+                    &CComSetting::FaultWithholdAck,
+                    1,
+                    false,
+                    {{{kEnq}, kAck}, {{kHeader}, ""}, {{kHeader}, kAck}, {{kEot}, ""}},
+                    {"ACK withheld for frame 1"},
+                    false,
+                    0},
+        EngineFault{
+            "EnqContention",
+            &CComSetting::FaultEnqContention,
+            1,
+            false,
+            {{{kEnq}, kEnq}, {{kAck}, kEot}},
+            {"ENQ answered with ENQ", "the host accepted the ENQ we answered with: EOT sent"},
+            false,
+            0},
+        EngineFault{"DropAfterFrames",
+                    &CComSetting::FaultDropAfter,
+                    1,
+                    false,
+                    {{{kEnq}, kAck}, {{kHeader}, kAck}},
+                    {"line dropped after 1 frames", "TCP connection closed"},
+                    true,
+                    0},
+        EngineFault{"Delay",
+                    &CComSetting::FaultDelayMs,
+                    150,
+                    false,
+                    {{{kEnq}, kAck}, {{kHeader}, kAck}, {{kEot}, ""}},
+                    {"ACK held back 150 ms", "ACK held back 150 ms"},
+                    false,
+                    300}),
+    [](const testing::TestParamInfo<EngineFault>& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace qelvor::test
