@@ -1,6 +1,6 @@
 // What the parts of the main window's engine share: the settings, the view,
-// the plain state, the data list, the message exchange and the sessions of
-// the ASTM and HL7 links. Engine thread only.
+// the plain state, the data list, the message exchange with its trigger
+// rules and the sessions of the ASTM and HL7 links. Engine thread only.
 #pragma once
 
 #include <string>
@@ -11,6 +11,7 @@
 #include "mainwnd/hl7_session.h"
 #include "mainwnd/main_state.h"
 #include "mainwnd/main_view.h"
+#include "mainwnd/rule_responder.h"
 #include "traffic/data_list.h"
 #include "traffic/msg_exchange.h"
 
@@ -24,6 +25,7 @@ struct CEngineContext {
         : settings(settingsRecord),
           view(mainView),
           exchange(settingsRecord),
+          rules(exchange),
           astm(*this),
           hl7(*this) {}
 
@@ -86,6 +88,8 @@ struct CEngineContext {
     CMainState state;
     CDataList dataList;
     CMsgExchange exchange;
+    // Hooked into the exchange: answers frames ahead of its responses.
+    CRuleResponder rules;
     // After the exchange: the sessions' links feed it and must go first.
     CAstmSession astm;
     CHl7Session hl7;

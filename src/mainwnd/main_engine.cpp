@@ -84,6 +84,7 @@ void CMainEngine::InitExchangeNow() {
 
 void CMainEngine::LoadSetDataNow() {
     quick_.Load(ctx_.settings);
+    ctx_.rules.Load(ctx_.settings);
     // A program that leaves the user's settings alone keeps the history in
     // memory only.
     const std::string file =
@@ -228,6 +229,7 @@ void CMainEngine::RunTimer(int id) {
     switch (id) {
         case kTimerPoll:
             ports_.PollPort();
+            ctx_.rules.OnTick(ctx_.state.shownStatusCode >= 1);
             ctx_.exchange.DrainOutgoing();
             ctx_.astm.OnTick();
             ctx_.hl7.OnTick();

@@ -291,6 +291,8 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     const CMainState& State() const { return ctx_.state; }
     CMsgExchange& Exchange() { return ctx_.exchange; }
     CDataList& DataList() { return ctx_.dataList; }
+    // The trigger rules: the set's, or those a run gives for itself.
+    CRuleResponder& TriggerRules() { return ctx_.rules; }
     CComSetting& Settings() { return ctx_.settings; }
     // True while a command runs: the view is inside one of its callbacks.
     bool InCommand() const { return inCommand_; }

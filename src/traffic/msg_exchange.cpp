@@ -271,6 +271,7 @@ void CMsgExchange::SplitReceived(std::string_view bytes, int workMode) {
 
 void CMsgExchange::SplitDatagram(std::string_view bytes) {
     AddRecord('R', std::string(bytes));
+    if (frameHook_ && frameHook_('R', bytes)) return;
     // Copied because a response may reload the list through the view.
     const std::vector<std::string> splitList = cutter_.Splits();
     for (const std::string& split : splitList) {
@@ -282,9 +283,14 @@ void CMsgExchange::SplitDatagram(std::string_view bytes) {
 
 void CMsgExchange::SplitStream(std::string_view bytes) {
     cutter_.Feed(bytes, [this](std::string frame, const std::string* split) {
-        AddRecord('R', std::move(frame));
         // Bytes no split string ended are recorded without a response.
-        if (split != nullptr) RespondTo(*split);
+        if (split == nullptr || !frameHook_) {
+            AddRecord('R', std::move(frame));
+            if (split != nullptr) RespondTo(*split);
+            return;
+        }
+        AddRecord('R', frame);
+        if (!frameHook_('R', frame)) RespondTo(*split);
     });
 }
 

@@ -118,6 +118,11 @@ class CMsgExchange {
     using ReceiveLink = std::function<void(std::string_view)>;
     void DivertReceived(ReceiveLink link) { receiveLink_ = std::move(link); }
     void SplitReceived(std::string_view bytes, int workMode);
+    // Offered every frame a split string ended and every datagram, after
+    // its record and before the usual response; a hook that returns true
+    // has answered the frame, and the response does not follow.
+    using FrameHook = std::function<bool(char type, std::string_view frame)>;
+    void SetFrameHook(FrameHook hook) { frameHook_ = std::move(hook); }
     // Writes the response paired with the split string; its write count, or
     // 0 when nothing was sent.
     int RespondTo(const std::string& splitString);
@@ -168,6 +173,7 @@ class CMsgExchange {
     COutgoingQueue outgoing_;
     IRecordLog* recordLog_ = nullptr;
     ReceiveLink receiveLink_;
+    FrameHook frameHook_;
     CPluginHost plugin_;
     CRecordStore store_;
     CTrafficStats stats_;

@@ -1,0 +1,68 @@
+// Answers received frames by the trigger rules ahead of the split strings'
+// responses, sends the delayed answers and the timed rules at the poll tick
+// (never by waiting), and tells every firing in an 'I' record. It hooks
+// itself into the exchange for its lifetime. Engine thread only.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rules/trigger_rules.h"
+
+namespace qelvor {
+
+class CComSetting;
+class CMsgExchange;
+
+class CRuleResponder {
+  public:
+    using Clock = std::chrono::steady_clock;
+    // Answers waiting for their delay; beyond this they are dropped and
+    // counted, so that a peer flooding a delayed rule cannot grow memory.
+    static constexpr size_t kMaxWaiting = 256;
+
+    explicit CRuleResponder(CMsgExchange& exchange);
+    ~CRuleResponder();
+    CRuleResponder(const CRuleResponder&) = delete;
+    CRuleResponder& operator=(const CRuleResponder&) = delete;
+
+    // The set's Rule1 .. Rule16. A bad rule is told in an 'I' record and no
+    // rule of the set is used. Does nothing once Use has given the rules.
+    void Load(const CComSetting& settings);
+    // Rules for this run in place of the set's (a rules file).
+    void Use(CTriggerRules rules);
+    const CTriggerRules& Rules() const { return rules_; }
+
+    // A frame recorded as type: true when a rule took it, and the usual
+    // response must not follow; the answer goes out now or at a later tick.
+    bool OnFrame(char type, std::string_view frame);
+    // The poll tick: sends the answers whose delay ended and the timers
+    // that fell due while connected.
+    void OnTick(bool connected);
+
+    size_t Waiting() const { return waiting_.size(); }
+    uint64_t Dropped() const { return dropped_; }
+
+  private:
+    struct Delayed {
+        Clock::time_point due;
+        size_t number;
+        std::string text;
+    };
+    void Queue(Delayed answer);
+    void Send(size_t number, const std::string& text);
+    void ReportDrops();
+
+    CMsgExchange& exchange_;
+    CTriggerRules rules_;
+    bool fixed_ = false;
+    // Ordered by due time; answers due at the same time keep their order.
+    std::vector<Delayed> waiting_;
+    uint64_t dropped_ = 0;
+    uint64_t reportedDrops_ = 0;
+};
+
+}  // namespace qelvor
