@@ -12,7 +12,7 @@ packages=(
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n
     qt6-charts-dev libqt6opengl6-dev
     libgl-dev xvfb xauth fonts-wqy-microhei
-    python3-pyatspi at-spi2-core dbus-daemon dbus-bin python3-hl7 python3-serial
+    python3-pyatspi at-spi2-core dbus-daemon dbus-bin python3-hl7 python3-serial socat
     groff-base unzip
     dpkg-dev fakeroot desktop-file-utils
 )
