@@ -83,6 +83,7 @@ bool StoreValue(const std::string& name, const std::string& value, CCliOptions& 
     if (name == "--ini") options.iniFile = value;
     if (name == "--set") options.setName = value;
     if (name == "--data") options.dataFile = value;
+    if (name == "--rules") options.rulesFile = value;
     if (name == "--session") options.sessionFile = value;
     return true;
 }
@@ -140,8 +141,9 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
 }
 
 bool TakesValue(const std::string& name) {
-    return name == "--ini" || name == "--set" || name == "--data" || name == "--session" ||
-           name == "--seconds" || name == "--eol" || PortKindOf(name) != PortSpecKind::None;
+    return name == "--ini" || name == "--set" || name == "--data" || name == "--rules" ||
+           name == "--session" || name == "--seconds" || name == "--eol" ||
+           PortKindOf(name) != PortSpecKind::None;
 }
 
 }  // namespace
@@ -190,7 +192,7 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
 std::string CliUsageText() {
     return "Usage: qelvor-cli [--ini FILE] [--set NAME] [PORT] [--data FILE] [--auto-send]\n"
            "                  [--seconds N] [--astm | --astm-host | --hl7 | --hl7-sender]\n"
-           "                  [--exit-after-message]\n"
+           "                  [--exit-after-message] [--rules FILE]\n"
            "                  [--hex] [--no-time] [--quiet] [--eol none|cr|lf|crlf]\n"
            "                  [--exit-at-eof] [--exit-on-close]\n"
            "       qelvor-cli --tap A B [--ini FILE] [--set NAME] [--seconds N] [--hex]\n"
@@ -231,6 +233,11 @@ std::string CliUsageText() {
            "                 and whether another program holds one or a group is needed\n"
            "  --data FILE    load FILE into the data list at start\n"
            "  --auto-send    send the data list line by line once the port is open\n"
+           "  --rules FILE   answer frames by the trigger rules of FILE instead of the\n"
+           "                 set's Rule1..Rule16: one rule a line, its fields separated\n"
+           "                 by tabs: text|regex|hex|timer, R (or A, B), the pattern (a\n"
+           "                 timer's period in ms), the answer, then delay=MS, once,\n"
+           "                 times=N or off; a bad line is a usage error\n"
            "  --seconds N    end after N seconds (default: at SIGINT, SIGTERM or SIGHUP)\n"
            "  --astm         speak the ASTM E1381 link (ProtocolMode=1) in this run, as the\n"
            "                 instrument; with --data the data file, each line a record, is\n"

@@ -18,6 +18,8 @@ struct CCliOptions {
     std::string iniFile;  // empty: the settings folder's "qelvor.ini"
     std::string setName;  // empty: the current set of the INI file
     std::string dataFile;
+    // --rules FILE: trigger rules for this run in place of the set's.
+    std::string rulesFile;
     // The port for this run only, over the set in use; kind None: the set's.
     CPortSpec port;
     // --tap A B: a tap between the two endpoints (WorkMode 30) for this run,

@@ -31,6 +31,9 @@ constexpr auto kMaxPeriod = std::chrono::hours(24 * 365 * 100);
 // At the end the output still kept is written while its reader takes it; a
 // reader that takes nothing for this long is not waited for.
 constexpr auto kEndStall = std::chrono::milliseconds(1000);
+// A rules file holds at most 16 short lines; anything far larger is a
+// wrong file.
+constexpr uint64_t kMaxRulesFile = 65536;
 
 }  // namespace
 
@@ -89,9 +92,32 @@ bool CCliRunner::LoadSettings() {
         }
         settings_->Load(options_.setName);
     }
-    if (!NamesAPort() || !ApplyRunOptions()) return false;
+    if (!NamesAPort() || !ApplyRunOptions() || !LoadRulesFile()) return false;
     ApplyUILanguage(*settings_);
     return true;
+}
+
+// The rules file is read whole before the run starts: a bad rule ends the
+// run as a usage error before any traffic, never halfway through it.
+bool CCliRunner::LoadRulesFile() {
+    if (options_.rulesFile.empty()) return true;
+    CRegularFile file;
+    std::string text;
+    const bool opened = file.Open(options_.rulesFile) && file.Size() <= kMaxRulesFile;
+    if (opened) {
+        text.resize(static_cast<size_t>(file.Size()));
+        text.resize(file.Read(text.data(), text.size()));
+    }
+    std::string error = !opened && file.Size() > kMaxRulesFile
+                            ? options_.rulesFile + " is larger than 64 KiB"
+                            : CRegularFile::WhyUnreadable(options_.rulesFile);
+    if (error.empty()) {
+        fileRules_ = CTriggerRules::Parse(text, &error);
+        if (error.empty()) return true;
+        error = options_.rulesFile + ": " + error;
+    }
+    PrintError("qelvor-cli: --rules: " + error);
+    return false;
 }
 
 // Without a settings file and without a port option the run would open the
@@ -199,6 +225,7 @@ void CCliRunner::PrepareListenAddress() {
 bool CCliRunner::StartEngine() {
     engine_ = std::make_unique<CMainEngine>(*settings_, *this);
     engine_->AttachLogWriter(&log_);
+    if (fileRules_) engine_->TriggerRules().Use(std::move(*fileRules_));
     PrepareListenAddress();
     // The window's own start-up, so that a run starts as the window does.
     engine_->Startup(CStartupArgs{options_.dataFile, false, ""});

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/cli/cli_options.h"
@@ -21,6 +22,7 @@
 #include "log/log_writer.h"
 #include "mainwnd/main_engine.h"
 #include "mainwnd/main_view.h"
+#include "rules/trigger_rules.h"
 #include "tap/port_spec_setup.h"
 
 namespace qelvor {
@@ -64,6 +66,9 @@ class CCliRunner : public IMainView {
     bool LoadSettings();
     // The settings the command line sets for this run only.
     bool ApplyRunOptions();
+    // The rules of --rules, parsed; false, told on standard error, when the
+    // file cannot be read or a rule is bad.
+    bool LoadRulesFile();
     bool FindIniFile(std::string& path);
     bool NamesAPort();
     void PrintStartLine();
@@ -100,6 +105,7 @@ class CCliRunner : public IMainView {
     std::string logFile_;  // the continuous log, when it runs
     std::unique_ptr<CComSetting> settings_;
     CLogWriter log_;
+    std::optional<CTriggerRules> fileRules_;
     std::unique_ptr<CMainEngine> engine_;
     CStdinReader input_;
     std::map<int, Timer> timers_;

@@ -360,6 +360,8 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
         ASSERT_TRUE(file.Append(records, 0, records.size()));
     }
     WriteFile(cut, ReadFile(capture) + "\x01\x02\x03\x04\x05");
+    const std::string rules = dir.File("bad.rules"), noRules = dir.File("none.rules");
+    WriteFile(rules, "text\tR\tPING\tPONG\ntxt\tR\tA\tB\n");
     // clang-format off
     const struct { std::vector<std::string> args; int status; std::string err, out = ""; } runs[] = {
         {{"--ini", nope}, 2, "qelvor-cli: settings file " + nope + ": No such file or directory\n"},
@@ -368,6 +370,10 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
         {{"--ini", ini, "--serial", tty9 + ":9600"}, 2,
          "qelvor-cli: --serial: no such device " + tty9 + " (see --list-ports)\n"},
         {{"--serial", ini}, 2, "qelvor-cli: --serial: " + ini + " is not a serial device\n"},
+        {{"--ini", ini, "--rules", rules}, 2, "qelvor-cli: --rules: " + rules + ": line 2: "
+         "field 1 (kind): 'txt' is not text, regex, hex or timer\n"},
+        {{"--ini", ini, "--rules", noRules}, 2,
+         "qelvor-cli: --rules: " + noRules + ": No such file or directory\n"},
         {{"--seconds", "x"}, 2,
          "qelvor-cli: --seconds needs a number of seconds from 0 up, not 'x' (see --help)\n"},
         {{"--ini", busy, "--seconds", "30"}, 1, "qelvor-cli: settings " + busy + ", set ComSet, "
@@ -433,6 +439,26 @@ TEST_F(CliClient, AutoSendsOnceConnectedAndEveryEndRecordsThePendingBytes) {
     EXPECT_EQ(cli->Wait(), 0);
     EXPECT_THAT(cli->Out(),
                 testing::AllOf(testing::HasSubstr(">S:L2\n"), testing::HasSubstr(">R:abc\n")));
+}
+
+// --rules: the file's rules answer in place of the set's rules and responses.
+TEST_F(CliClient, RulesFileAnswersTheRunsFramesAndBeats) {
+    const std::string rules = dir.File("lab.rules");
+    WriteFile(rules,
+              "# the analyser's query\r\nregex\tR\t^Q\\|(\\w+)\tA|$1<CR><LF>\tdelay=20\r\n"
+              "timer\tR\t40\t<ENQ>\tonce\r\n");
+    Start(Key("HandShake", 1) + Key("Rule1", "text\tR\tQ\tWRONG"), {"--rules", rules, "--no-time"});
+    EXPECT_EQ(peer.Receive(1), "\x05");
+    ASSERT_TRUE(peer.SendAll("Q|ID9\r\n"));
+    EXPECT_EQ(peer.Receive(7), "A|ID9\r\n");
+    ASSERT_TRUE(peer.SendAll("other\r\n"));
+    EXPECT_EQ(peer.Receive(1), "\x06");
+    ASSERT_TRUE(cli->WaitForOut("S:<ACK>\n")) << cli->Out();
+    cli->Signal(SIGTERM);
+    EXPECT_EQ(cli->Wait(), 0) << cli->Err();
+    EXPECT_EQ(cli->Out(),
+              "I:rule 2 answered\nS:<ENQ>\nR:Q|ID9<CR><LF>\nI:rule 1 answered\n"
+              "S:A|ID9<CR><LF>\nR:other<CR><LF>\nS:<ACK>\n");
 }
 
 // `qelvor-cli | head -n 5`: the reader goes, the run ends at once with 0, saying nothing.
