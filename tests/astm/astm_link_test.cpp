@@ -70,10 +70,23 @@ struct SendCase {
     const char *dataList, *script;
     bool acknowledged;
     const char* lastNote;
+    // Faults the link injects; what it received and how often it dropped the line.
+    AstmFaultPlan plan = {};
+    Strings records = {};
+    int drops = 0;
 };
 
-void PlayScript(CAstmLink& link, LinkRecorder& out, const char* script) {
-    std::istringstream steps(script);
+class AstmLinkSends : public ::testing::TestWithParam<SendCase> {};
+
+TEST_P(AstmLinkSends, FollowsTheScriptedPeer) {
+    const SendCase& c = GetParam();
+    LinkRecorder out;
+    CAstmLink link(Quick(c.host), out, c.plan);
+    if (c.dataList != nullptr) {  // else the link only receives
+        ASSERT_TRUE(link.Send(CAstmLink::RecordsOfText(c.dataList), milliseconds(0)));
+        EXPECT_EQ(out.TakeSent(), "<ENQ>");
+    }
+    std::istringstream steps(c.script);
     for (std::string step; steps >> step;) {
         const milliseconds at(std::stoi(step));
         const std::string peer =
@@ -86,21 +99,11 @@ void PlayScript(CAstmLink& link, LinkRecorder& out, const char* script) {
             link.OnBytes(Bytes(peer), at);
         EXPECT_EQ(out.TakeSent(), EscapeCtrlChars(Bytes(step.substr(step.find('>') + 1)))) << step;
     }
-}
-
-class AstmLinkSends : public ::testing::TestWithParam<SendCase> {};
-
-TEST_P(AstmLinkSends, FollowsTheScriptedPeer) {
-    const SendCase& c = GetParam();
-    LinkRecorder out;
-    CAstmLink link(Quick(c.host), out);
-    ASSERT_TRUE(link.Send(CAstmLink::RecordsOfText(c.dataList), milliseconds(0)));
-    EXPECT_EQ(out.TakeSent(), "<ENQ>");
-    PlayScript(link, out, c.script);
-    EXPECT_EQ(std::make_tuple(out.results, link.HasMessage(), link.GetState(),
-                              out.notes.empty() ? "" : out.notes.back()),
-              std::make_tuple(std::vector<bool>{c.acknowledged}, false, CAstmLink::State::kIdle,
-                              std::string(c.lastNote)));
+    EXPECT_EQ(
+        std::make_tuple(out.results, link.HasMessage(), link.GetState(),
+                        out.notes.empty() ? "" : out.notes.back(), out.records, out.drops),
+        std::make_tuple(c.dataList ? std::vector<bool>{c.acknowledged} : std::vector<bool>{}, false,
+                        CAstmLink::State::kIdle, std::string(c.lastNote), c.records, c.drops));
 }
 
 // clang-format off
@@ -117,80 +120,30 @@ INSTANTIATE_TEST_SUITE_P(Scripts, AstmLinkSends, ::testing::Values(
     SendCase{"InstrumentKeepsItsTurn", false, "R|1", "0:Q> 99:-> 100:->Q 110:A>1 120:A>E",
              true, "contention: the host's ENQ is ignored; ours again in 100 ms"},
     SendCase{"HostYieldsThenSendsAfterEot", true, "R|1", "0:Q>A 10:q>A 20:E>Q 30:A>1 40:A>E",
-             true, "contention: the instrument goes first; ours follows its EOT"},
+             true, "contention: the instrument goes first; ours follows its EOT", {}, {"Q|1"}},
     SendCase{"InstrumentAboutToSendRefusesEnq", false, "R|1", "0:N> 10:Q>N 500:->Q 510:A>1 520:A>E",
              true, "ENQ while about to send: NAK sent"},
     SendCase{"EotAfterFrameCountsAsAck", false, "R|1\nR|2", "0:A>1 10:E>2 20:A>E", true,
              "the host asks to interrupt: the message goes on"},
-    SendCase{"AbortEndsTheTransfer", false, "R|1", "0:A>1 5:x>E", false, "message aborted: EOT"}),
+    SendCase{"AbortEndsTheTransfer", false, "R|1", "0:A>1 5:x>E", false, "message aborted: EOT"},
+    SendCase{"FaultWrongChecksumTwice", false, "R|1", "0:A>b 1:N>b 2:N>1 3:A>E", true,
+             "fault: frame 1 sent with checksum 00 instead of 40", {.badChecksums = 2}},
+    SendCase{"FaultGoodFrameRefused", true, nullptr, "0:Q>A 1:1>N 2:1>A 3:E>", false,
+             "fault: NAK sent for the good frame 1", {.naks = 1}, {"R|1"}},
+    SendCase{"FaultAckWithheldThenResendTaken", true, nullptr, "0:Q>A 1:1> 200:1>A 201:E>", false,
+             "fault: ACK withheld for frame 1", {.withheldAcks = 1}, {"R|1"}},
+    SendCase{"FaultInstrumentRepeatsItsEnq", true, nullptr, "0:Q>Q 1000:Q>A 1001:1>A 1002:E>",
+             false, "fault: ENQ answered with ENQ", {.enqContentions = 1}, {"R|1"}},
+    SendCase{"FaultHostAcceptsOurEnqAndGetsEot", false, nullptr, "0:Q>Q 1:A>E 2:Q>A 3:E>", false,
+             "fault: the host accepted the ENQ we answered with: EOT sent", {.enqContentions = 1}},
+    SendCase{"FaultDroppedAfterSecondFrameReceived", true, nullptr, "0:Q>A 1:1>A 2:2Q1>A 3:E>",
+             false, "fault: line dropped after 2 frames", {.dropAfterFrames = 2}, {"R|1", "R|2"}, 1},
+    SendCase{"FaultDroppedAfterFirstFrameSent", false, "R|1\nR|2", "0:A>1", false,
+             "fault: line dropped after 1 frames", {.dropAfterFrames = 1}, {}, 1},
+    SendCase{"FaultEveryAnswerDelayed", true, nullptr,
+             "0:Q> 199:-> 200:->A 201:1> 400:-> 401:->A 402:E>", false, "fault: ACK held back 200 ms",
+             {.answerDelay = milliseconds(200)}, {"R|1"}}),
     [](const ::testing::TestParamInfo<SendCase>& row) { return std::string(row.param.name); });
-// clang-format on
-
-// A link with one kind of fault switched on, against a scripted peer (the
-// steps as above; a sender's message goes out at 0 ms, its ENQ unscripted).
-struct FaultCase {
-    const char* name;
-    bool host;
-    AstmFaultPlan plan;
-    const char *dataList, *script;
-    Strings records, faultNotes;
-    std::vector<bool> results;
-    int drops;
-};
-
-class AstmLinkFaults : public ::testing::TestWithParam<FaultCase> {};
-
-TEST_P(AstmLinkFaults, ThePeerMeetsTheFaultAndEachIsNoted) {
-    const FaultCase& c = GetParam();
-    LinkRecorder out;
-    CAstmLink link(Quick(c.host), out, c.plan);
-    if (c.dataList != nullptr) {
-        ASSERT_TRUE(link.Send(CAstmLink::RecordsOfText(c.dataList), milliseconds(0)));
-        EXPECT_EQ(out.TakeSent(), "<ENQ>");
-    }
-    PlayScript(link, out, c.script);
-    Strings faultNotes;
-    for (const std::string& note : out.notes)
-        if (note.starts_with("fault: ")) faultNotes.push_back(note.substr(7));
-    EXPECT_EQ(
-        std::make_tuple(out.records, faultNotes, out.results, out.drops, link.GetState()),
-        std::make_tuple(c.records, c.faultNotes, c.results, c.drops, CAstmLink::State::kIdle));
-}
-
-AstmFaultPlan Plan(int AstmFaultPlan::*count, int n) {
-    AstmFaultPlan plan;
-    plan.*count = n;
-    return plan;
-}
-
-const AstmFaultPlan kDelay200{0, 0, 0, 0, 0, milliseconds(200)};
-const std::string kBadSum = "frame 1 sent with checksum 00 instead of 40";
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Plans, AstmLinkFaults, ::testing::Values(
-    FaultCase{"WrongChecksumTwiceThenRight", false, Plan(&AstmFaultPlan::badChecksums, 2), "R|1",
-              "0:A>b 1:N>b 2:N>1 3:A>E", {}, {kBadSum, kBadSum}, {true}, 0},
-    FaultCase{"GoodFrameRefusedTwice", true, Plan(&AstmFaultPlan::naks, 2), nullptr,
-              "0:Q>A 1:1>N 2:1>N 3:1>A 4:2>A 5:E>", {"R|1", "R|2"},
-              {"NAK sent for the good frame 1", "NAK sent for the good frame 1"}, {}, 0},
-    FaultCase{"AckWithheldThenTheResendIsTakenOnce", true, Plan(&AstmFaultPlan::withheldAcks, 1),
-              nullptr, "0:Q>A 1:1> 200:1>A 201:E>", {"R|1"}, {"ACK withheld for frame 1"}, {}, 0},
-    FaultCase{"InstrumentsEnqMetByEnqThenRepeated", true,
-              Plan(&AstmFaultPlan::enqContentions, 1), nullptr, "0:Q>Q 1000:Q>A 1001:1>A 1002:E>",
-              {"R|1"}, {"ENQ answered with ENQ"}, {}, 0},
-    FaultCase{"HostAcceptsTheContendingEnqAndGetsEot", false,
-              Plan(&AstmFaultPlan::enqContentions, 1), nullptr, "0:Q>Q 1:A>E 2:Q>A 3:1>A 4:E>",
-              {"R|1"}, {"ENQ answered with ENQ",
-                        "the host accepted the ENQ we answered with: EOT sent"}, {}, 0},
-    FaultCase{"LineDroppedAfterSecondFrameReceived", true, Plan(&AstmFaultPlan::dropAfterFrames, 2),
-              nullptr, "0:Q>A 1:1>A 2:2Q1>A 3:E>", {"R|1", "R|2"},
-              {"line dropped after 2 frames"}, {}, 1},
-    FaultCase{"LineDroppedAfterFirstFrameSent", false, Plan(&AstmFaultPlan::dropAfterFrames, 1),
-              "R|1\nR|2", "0:A>1 1:A>", {}, {"line dropped after 1 frames"}, {false}, 1},
-    FaultCase{"EveryAnswerDelayed", true, kDelay200, nullptr,
-              "0:Q> 199:-> 200:->A 201:1> 400:-> 401:->A 402:E>", {"R|1"},
-              {"ACK held back 200 ms", "ACK held back 200 ms"}, {}, 0}),
-    [](const ::testing::TestParamInfo<FaultCase>& row) { return std::string(row.param.name); });
 // clang-format on
 
 TEST(AstmLink, ReceiverChecksEveryFrameReassemblesRecordsAndIdlesAfterSilence) {
