@@ -34,6 +34,41 @@ bool ParseEol(const std::string& text, std::optional<CliEol>& eol) {
     return false;
 }
 
+// A fault's count, or its delay in ms: an hour's worth is plenty for either.
+constexpr long kMaxFault = 3600 * 1000;
+
+constexpr std::pair<const char*, int CliFaults::*> kFaultOptions[] = {
+    {"--fault-checksum", &CliFaults::badChecksum},     {"--fault-nak", &CliFaults::nak},
+    {"--fault-withhold-ack", &CliFaults::withholdAck}, {"--fault-enq", &CliFaults::enqContention},
+    {"--fault-drop-after", &CliFaults::dropAfter},     {"--fault-delay", &CliFaults::delayMs},
+};
+
+int CliFaults::*FaultOption(const std::string& name) {
+    for (const auto& [option, field] : kFaultOptions)
+        if (name == option) return field;
+    return nullptr;
+}
+
+bool AnyFault(const CliFaults& faults) {
+    for (const auto& [option, field] : kFaultOptions)
+        if (faults.*field >= 0) return true;
+    return false;
+}
+
+bool StoreFault(int CliFaults::*field, const std::string& name, const std::string& value,
+                CCliOptions& options, std::string& error) {
+    char* end = nullptr;
+    errno = 0;
+    const long number = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || errno != 0 || *end != '\0' || number < 0 || number > kMaxFault) {
+        error = name + " needs a whole number from 0 to " + std::to_string(kMaxFault) + ", not '" +
+                value + "'";
+        return false;
+    }
+    options.faults.*field = static_cast<int>(number);
+    return true;
+}
+
 // Splits "--name=value"; value is set only when there was an "=".
 void SplitInline(const std::string& arg, std::string& name, std::string& value, bool& inlined) {
     const size_t eq = arg.find('=');
@@ -74,6 +109,8 @@ bool StoreValue(const std::string& name, const std::string& value, CCliOptions& 
         error = "--eol takes none, cr, lf or crlf, not '" + value + "'";
         return false;
     }
+    if (int CliFaults::*fault = FaultOption(name))
+        return StoreFault(fault, name, value, options, error);
     const PortSpecKind kind = PortKindOf(name);
     if (kind != PortSpecKind::None) return StorePort(kind, value, options, error);
     if (value.empty()) {
@@ -134,6 +171,10 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
         error = "--tap names both ports and answers nothing: no port option, --astm or --hl7";
         return false;
     }
+    if (AnyFault(options.faults) && !options.astm) {
+        error = "the --fault options need --astm or --astm-host";
+        return false;
+    }
     const bool sends = options.astm || options.hl7Sender;
     if (!options.exitAfterMessage || (sends && !options.dataFile.empty())) return true;
     error = "--exit-after-message needs --astm, --astm-host or --hl7-sender, and --data";
@@ -143,7 +184,7 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
 bool TakesValue(const std::string& name) {
     return name == "--ini" || name == "--set" || name == "--data" || name == "--rules" ||
            name == "--session" || name == "--seconds" || name == "--eol" ||
-           PortKindOf(name) != PortSpecKind::None;
+           PortKindOf(name) != PortSpecKind::None || FaultOption(name) != nullptr;
 }
 
 }  // namespace
@@ -192,7 +233,7 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
 std::string CliUsageText() {
     return "Usage: qelvor-cli [--ini FILE] [--set NAME] [PORT] [--data FILE] [--auto-send]\n"
            "                  [--seconds N] [--astm | --astm-host | --hl7 | --hl7-sender]\n"
-           "                  [--exit-after-message] [--rules FILE]\n"
+           "                  [--exit-after-message] [--rules FILE] [--fault-... N]\n"
            "                  [--hex] [--no-time] [--quiet] [--eol none|cr|lf|crlf]\n"
            "                  [--exit-at-eof] [--exit-on-close]\n"
            "       qelvor-cli --tap A B [--ini FILE] [--set NAME] [--seconds N] [--hex]\n"
@@ -254,6 +295,15 @@ std::string CliUsageText() {
            "                 the message (every message) has ended; status 0 only when\n"
            "                 every frame was acknowledged (ASTM) or every message got AA or\n"
            "                 CA (HL7)\n"
+           "  --fault-checksum N, --fault-nak N, --fault-withhold-ack N, --fault-enq N,\n"
+           "  --fault-drop-after N, --fault-delay MS\n"
+           "                 with --astm or --astm-host, test the peer with faults: the\n"
+           "                 next N frames sent with a wrong checksum; N good frames\n"
+           "                 answered with NAK, or left without ACK; the peer's ENQ\n"
+           "                 answered with ENQ N times; the connection dropped (a serial\n"
+           "                 line hung up) after N frames; every ACK and NAK sent MS ms\n"
+           "                 late. Each fault is printed as an I: line; 0 turns off the\n"
+           "                 set's Fault key\n"
            "  --hex          print record data as hexadecimal pairs\n"
            "  --no-time      print records without their time stamp\n"
            "  --quiet        print no status lines, only errors\n"

@@ -14,6 +14,18 @@ namespace qelvor {
 // set's SendLineEnd for this run.
 using CliEol = LineEnd;
 
+// --fault-checksum N, --fault-nak N, --fault-withhold-ack N, --fault-enq N,
+// --fault-drop-after N and --fault-delay MS: the faults the ASTM link injects
+// in this run, in place of the set's Fault keys; -1: not given, the key stands.
+struct CliFaults {
+    int badChecksum = -1;
+    int nak = -1;
+    int withholdAck = -1;
+    int enqContention = -1;
+    int dropAfter = -1;
+    int delayMs = -1;
+};
+
 struct CCliOptions {
     std::string iniFile;  // empty: the settings folder's "qelvor.ini"
     std::string setName;  // empty: the current set of the INI file
@@ -33,6 +45,7 @@ struct CCliOptions {
     // role, which sends the data file's messages.
     bool hl7 = false;
     bool hl7Sender = false;
+    CliFaults faults;
     // The data file goes out once as a message; the run ends after it.
     bool exitAfterMessage = false;
     double seconds = -1;  // below 0: run until a signal ends it

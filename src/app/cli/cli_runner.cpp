@@ -35,6 +35,20 @@ constexpr auto kEndStall = std::chrono::milliseconds(1000);
 // wrong file.
 constexpr uint64_t kMaxRulesFile = 65536;
 
+// The fault options given override the set's Fault keys.
+void ApplyFaults(const CliFaults& faults, CComSetting& settings) {
+    const std::pair<int, int CComSetting::*> given[] = {
+        {faults.badChecksum, &CComSetting::FaultBadChecksum},
+        {faults.nak, &CComSetting::FaultNak},
+        {faults.withholdAck, &CComSetting::FaultWithholdAck},
+        {faults.enqContention, &CComSetting::FaultEnqContention},
+        {faults.dropAfter, &CComSetting::FaultDropAfter},
+        {faults.delayMs, &CComSetting::FaultDelayMs},
+    };
+    for (const auto& [value, key] : given)
+        if (value >= 0) settings.*key = value;
+}
+
 }  // namespace
 
 CCliRunner::CCliRunner(CCliOptions options, int out, int err)
@@ -144,6 +158,7 @@ bool CCliRunner::ApplyRunOptions() {
     if (options_.hl7) settings_->ProtocolMode = kProtocolHl7;
     if (options_.hl7Sender) settings_->Hl7Role = kHl7RoleSender;
     if (options_.eol) settings_->SendLineEnd = static_cast<int>(*options_.eol);
+    ApplyFaults(options_.faults, *settings_);
     std::string error;
     if (!options_.tapA.empty()) {
         // Each endpoint is checked now, so that a bad one is a usage error.

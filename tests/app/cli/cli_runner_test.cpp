@@ -65,7 +65,8 @@ class CliClient : public testing::Test {
 };
 
 // --astm sends the data file as one message, --astm-host yields on contention;
-// --exit-after-message ends with 0 only when every frame was acknowledged.
+// --exit-after-message ends with 0 only when every frame was acknowledged; a
+// fault option is played to the peer.
 TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
     const std::string message = "H|\\^&\r\n\r\nP|1\r\nL|1|N\r\n";
     const std::vector<std::string> frames = {Frame(1, "H|\\^&"), Frame(2, "P|1"),
@@ -75,23 +76,34 @@ TEST_F(CliClient, AstmRolesPlayTheirScriptAndEndWithTheMessagesResult) {
         {{}, kEnq}, {{kEnq}, kAck}, {{Frame(1, "H|\\^&")}, kAck},
         {{Frame(2, "R|1|^^^GLU|5.2")}, kAck}, {{kEot}, kEnq}, {{kAck}, Frame(1, "Q|1|^42")},
         {{kAck}, kEot}};
+    // The first frame goes out with a wrong checksum and again when refused.
+    std::vector<LineStep> badSum = HostSteps(frames, 0);
+    const std::string sum = frames[0].substr(frames[0].size() - 4, 2);
+    badSum[1].expect.replace(frames[0].size() - 4, 2, "00");
+    badSum.insert(badSum.begin() + 2, {{kNak}, frames[0]});
     const struct {
         const char* role; std::string data; std::vector<LineStep> steps; int status;
-        std::vector<std::string> printed;
+        std::vector<std::string> printed; const char* fault;
     } runs[] = {
         {"--astm", message, HostSteps(frames, 0), 0,
-         {">I:ASTM: message sent, every frame acknowledged\n"}},
+         {">I:ASTM: message sent, every frame acknowledged\n"}, ""},
         {"--astm", message, HostSteps(frames, 2), 1,
-         {">I:ASTM: the host refused frame 2 six times: EOT\n"}},
+         {">I:ASTM: the host refused frame 2 six times: EOT\n"}, ""},
         {"--astm-host", "Q|1|^42", contention, 0,
-         {">I:record: H|\\^&\n", ">I:record: R|1|^^^GLU|5.2\n", ">S:<STX>1Q|1|^42<CR><ETX>"}}};
+         {">I:record: H|\\^&\n", ">I:record: R|1|^^^GLU|5.2\n", ">S:<STX>1Q|1|^42<CR><ETX>"}, ""},
+        {"--astm", message, badSum, 0,
+         {">I:ASTM: fault: frame 1 sent with checksum 00 instead of " + sum + "\n"},
+         "--fault-checksum=1"}};
     // clang-format on
     for (const auto& run : runs) {
         SCOPED_TRACE(run.role + std::to_string(run.status));
         cli.reset();
         listener = Socket::Listen();
         WriteFile(dir.File("msg.txt"), run.data);
-        Start("", {run.role, "--data", dir.File("msg.txt"), "--exit-after-message"});
+        std::vector<std::string> args = {run.role, "--data", dir.File("msg.txt"),
+                                         "--exit-after-message"};
+        if (*run.fault != '\0') args.push_back(run.fault);
+        Start("", args);
         EXPECT_EQ(PlaySteps(peer, run.steps, [] {}), Expected(run.steps));
         EXPECT_EQ(cli->Wait(), run.status) << cli->Err();
         EXPECT_EQ(ReadFile(ini), iniBefore);
