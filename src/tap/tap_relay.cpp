@@ -29,10 +29,15 @@ void CTapRelay::Poll() {
     // Whatever the other side can take goes first, making room to read.
     Write(Side::kA);
     Write(Side::kB);
-    Read(Side::kA);
-    Read(Side::kB);
-    Write(Side::kA);
-    Write(Side::kB);
+    // Then rounds of reading and writing while a side takes bytes, so that
+    // room its reader makes during the tick is filled in the tick.
+    const auto end = std::chrono::steady_clock::now() + kRoundsTime;
+    size_t moved = 0;
+    do {
+        Read(Side::kA);
+        Read(Side::kB);
+        moved = Write(Side::kA) + Write(Side::kB);
+    } while (moved > 0 && std::chrono::steady_clock::now() < end);
 }
 
 void CTapRelay::Read(Side from) {
@@ -64,12 +69,12 @@ void CTapRelay::Cut(Side from, std::string_view bytes) {
     });
 }
 
-void CTapRelay::Write(Side to) {
+size_t CTapRelay::Write(Side to) {
     Endpoint& target = End(to);
-    if (target.port == nullptr || target.waiting.empty()) return;
+    if (target.port == nullptr || target.waiting.empty()) return 0;
     const int wrote =
         target.port->TryWrite(target.waiting.data(), static_cast<int>(target.waiting.size()));
-    if (wrote < 1) return;
+    if (wrote < 1) return 0;
     const size_t written = static_cast<size_t>(wrote);
     target.waiting.erase(0, written);
     // Injections wholly written are told, in order; the rest move up.
@@ -84,6 +89,7 @@ void CTapRelay::Write(Side to) {
     }
     target.injections.erase(target.injections.begin(),
                             target.injections.begin() + static_cast<std::ptrdiff_t>(told));
+    return written;
 }
 
 void CTapRelay::Flush(Side from) {

@@ -8,6 +8,7 @@
 // the only others, behind the port interface.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,9 +39,14 @@ class CTapRelay {
   public:
     // Bytes waiting for one side; the relay reads no more for it beyond.
     static constexpr size_t kQueueCap = 1u << 20;
-    // At most this many bytes are read from one side in one tick, so that
-    // a flood one way cannot hold up the other.
+    // At most this many bytes are read from one side in one round of a
+    // tick, so that a flood one way cannot hold up the other.
     static constexpr size_t kReadBudget = 1u << 20;
+    // A tick goes on reading and writing in rounds while a side takes bytes,
+    // for at most this long (and one round more). A pty takes only some
+    // 14 KB while its reader is behind: one write a tick would hold it to
+    // a fraction of what its reader reads.
+    static constexpr std::chrono::microseconds kRoundsTime{500};
 
     explicit CTapRelay(ITapSink& sink);
 
@@ -86,7 +92,7 @@ class CTapRelay {
     const Endpoint& End(Side side) const { return side == Side::kA ? a_ : b_; }
     static Side Other(Side side) { return side == Side::kA ? Side::kB : Side::kA; }
     void Read(Side from);
-    void Write(Side to);
+    size_t Write(Side to);
     void Cut(Side from, std::string_view bytes);
 
     ITapSink& sink_;

@@ -1,9 +1,12 @@
 // The relay between two real serial ports on ptys: both directions delivered
-// and cut into frames, a slow side held back without loss, injected bytes.
+// and cut into frames, a slow side held back without loss, injected bytes;
+// and between the two ends of one loopback TCP connection: a tick's rounds.
 #include "tap/tap_relay.h"
 
+#include <arpa/inet.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -11,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include "config/setting_keys.h"
 #include "ports/serial_port.h"
+#include "ports/tcp_port.h"
+#include "support/loopback.h"
 #include "support/pty_pair.h"
 
 namespace qelvor::tap {
@@ -136,6 +142,31 @@ TEST_F(TapRelayTest, InjectedBytesFollowRelayedOnesAndAMissingSideTakesNothing) 
     EXPECT_EQ(sink.fromA, (Strings{"one\r\n", "three"}));
     EXPECT_EQ(std::make_pair(relay.Waiting(Side::kB), relay.Dropped(Side::kB)),
               std::make_pair(size_t{0}, uint64_t{4 + 5}));
+}
+
+// A is a TCP server and B the client connected to it, so what the relay
+// writes into B comes back out of A at once: bytes that arrive during a tick
+// move on in it, many times over, yet the tick ends, and nothing changes.
+TEST_F(TapRelayTest, BytesArrivingDuringATickMoveInItAndTheTickStillEnds) {
+    const int port = loopback::FreePort(SOCK_STREAM);
+    StreamPort::CTCPPort server, client;
+    server.SetNetParam(kWorkModeTcpServer, port, inet_addr("127.0.0.1"));
+    client.SetNetParam(kWorkModeTcpClient, port, inet_addr("127.0.0.1"));
+    ASSERT_EQ(server.Open() + client.Open(), 2);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((client.PollConnect() != 1 || server.GetState(0) != StreamPort::CTCPPort::kConnected) &&
+           std::chrono::steady_clock::now() < limit)
+        std::this_thread::yield();
+    ASSERT_EQ(server.GetState(0), StreamPort::CTCPPort::kConnected);
+    relay.SetPorts(&server, &client);
+    ASSERT_TRUE(relay.Inject(Side::kB, "ping\r\n"));
+    constexpr int kTicks = 10;
+    for (int tick = 0; tick < kTicks; ++tick)
+        Poll();
+    // One pass a tick would have relayed the 6 bytes kTicks times.
+    EXPECT_GT(relay.Relayed(Side::kA), uint64_t{6 * kTicks});
+    EXPECT_EQ(std::count(sink.fromA.begin(), sink.fromA.end(), "ping\r\n") * 6,
+              static_cast<std::ptrdiff_t>(relay.Relayed(Side::kA)));
 }
 
 }  // namespace
