@@ -23,11 +23,6 @@ AstmFaultPlan AstmFaultPlan::From(const CComSetting& settings) {
     return plan;
 }
 
-bool AstmFaultPlan::Any() const {
-    return badChecksums > 0 || naks > 0 || withheldAcks > 0 || enqContentions > 0 ||
-           dropAfterFrames > 0 || answerDelay.count() > 0;
-}
-
 bool AstmFaultPlan::Take(int& count) {
     if (count <= 0) return false;
     --count;

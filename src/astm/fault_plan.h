@@ -19,12 +19,11 @@ struct AstmFaultPlan {
     int withheldAcks = 0;     // good frames received get no reply at all
     int enqContentions = 0;   // the peer's ENQ is answered with ENQ
     int dropAfterFrames = 0;  // the line is dropped after this many frames; 0: never
-    std::chrono::milliseconds answerDelay{0};  // every ACK and NAK waits this long
+    std::chrono::milliseconds answerDelay{0};  // every reply to the peer waits this long
 
     // The Fault keys of the settings; a negative count is none, a delay is
     // held to an hour.
     static AstmFaultPlan From(const CComSetting& settings);
-    bool Any() const;
     bool operator==(const AstmFaultPlan&) const = default;
 
     // Uses up one of count; false when none is left.
