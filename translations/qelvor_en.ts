@@ -419,6 +419,46 @@ Nothing was saved.</translation>
         <source>Device path</source>
         <translation>Device path</translation>
     </message>
+    <message>
+        <source>Tap (A ↔ B)</source>
+        <translation>Tap (A ↔ B)</translation>
+    </message>
+    <message>
+        <source>A</source>
+        <comment>tap side</comment>
+        <translation>A</translation>
+    </message>
+    <message>
+        <source>B</source>
+        <comment>tap side</comment>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>/dev/ttyUSB0[:baud[:8N1]]</source>
+        <translation>/dev/ttyUSB0[:baud[:8N1]]</translation>
+    </message>
+    <message>
+        <source>[address:]port</source>
+        <translation>[address:]port</translation>
+    </message>
+    <message>
+        <source>host:port</source>
+        <translation>host:port</translation>
+    </message>
+    <message>
+        <source>local port[:host:remote port]</source>
+        <translation>local port[:host:remote port]</translation>
+    </message>
+    <message>
+        <source>link (empty: the default one)</source>
+        <translation>link (empty: the default one)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; names no port to open: %2
+Nothing was saved.</source>
+        <translation>&quot;%1&quot; names no port to open: %2
+Nothing was saved.</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CProtocolGroup</name>
@@ -1297,6 +1337,10 @@ Nothing was changed.</translation>
         <source>Edit the quick sends</source>
         <translation>Edit the quick sends</translation>
     </message>
+    <message>
+        <source>Side the text is sent into</source>
+        <translation>Side the text is sent into</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CLineEndSelector</name>
@@ -1311,6 +1355,13 @@ Nothing was changed.</translation>
     <message>
         <source>Line end</source>
         <translation>Line end</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CTapSideSelector</name>
+    <message>
+        <source>The side of the tap the typed text is sent into</source>
+        <translation>The side of the tap the typed text is sent into</translation>
     </message>
 </context>
 </TS>

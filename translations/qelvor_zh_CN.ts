@@ -419,6 +419,46 @@ Nothing was saved.</source>
         <source>Device path</source>
         <translation>设备路径</translation>
     </message>
+    <message>
+        <source>Tap (A ↔ B)</source>
+        <translation>分接 (A ↔ B)</translation>
+    </message>
+    <message>
+        <source>A</source>
+        <comment>tap side</comment>
+        <translation>A 端</translation>
+    </message>
+    <message>
+        <source>B</source>
+        <comment>tap side</comment>
+        <translation>B 端</translation>
+    </message>
+    <message>
+        <source>/dev/ttyUSB0[:baud[:8N1]]</source>
+        <translation>/dev/ttyUSB0[:波特率[:8N1]]</translation>
+    </message>
+    <message>
+        <source>[address:]port</source>
+        <translation>[地址:]端口</translation>
+    </message>
+    <message>
+        <source>host:port</source>
+        <translation>主机:端口</translation>
+    </message>
+    <message>
+        <source>local port[:host:remote port]</source>
+        <translation>本地端口[:主机:远程端口]</translation>
+    </message>
+    <message>
+        <source>link (empty: the default one)</source>
+        <translation>链接名（留空：默认链接）</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; names no port to open: %2
+Nothing was saved.</source>
+        <translation>“%1”不是可打开的端口：%2
+未保存任何内容。</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CProtocolGroup</name>
@@ -1297,6 +1337,10 @@ Nothing was changed.</source>
         <source>Edit the quick sends</source>
         <translation>编辑快捷发送</translation>
     </message>
+    <message>
+        <source>Side the text is sent into</source>
+        <translation>文本发往的一端</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CLineEndSelector</name>
@@ -1311,6 +1355,13 @@ Nothing was changed.</source>
     <message>
         <source>Line end</source>
         <translation>行尾</translation>
+    </message>
+</context>
+<context>
+    <name>qelvor::CTapSideSelector</name>
+    <message>
+        <source>The side of the tap the typed text is sent into</source>
+        <translation>输入的文本发往分接的哪一端</translation>
     </message>
 </context>
 </TS>

@@ -414,6 +414,14 @@ bool CMainEngine::SetSendLineEnd(LineEnd end) {
     return ctx_.StoreSetting(SettingKey::SendLineEnd);
 }
 
+bool CMainEngine::SetTapSendSide(tap::Side side) {
+    ctx_.settings.TapSendSide = side == tap::Side::kB ? 1 : 0;
+    // The tap takes the side at a poll tick: one now, so that a text sent
+    // right after the choice goes where it says.
+    PollPort();
+    return ctx_.StoreSetting(SettingKey::TapSendSide);
+}
+
 bool CMainEngine::SetHighlightRules(const std::vector<CHighlightRules::Rule>& rules) {
     CHighlightRules::Store(rules, ctx_.settings);
     bool written = true;

@@ -279,6 +279,10 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // current set at once; false, told in an 'I' record, when it was not
     // written. Not a command, as SetViewOption.
     bool SetSendLineEnd(LineEnd end);
+    // The side the send box injects into in tap mode: TapSendSide, written
+    // at once (the tap reads it at its next tick); false, told in an 'I'
+    // record, when it was not written. Not a command, as SetViewOption.
+    bool SetTapSendSide(tap::Side side);
     // The detail view's choice (CDataDetail::kRaw ...) becomes ShowDataMask
     // and is written at once; false, told in an 'I' record, when it was not
     // written. Not a command, as SetViewOption.

@@ -46,6 +46,7 @@
 #include "window/session_commands.h"
 #include "window/statistics_panel.h"
 #include "window/status_bar.h"
+#include "window/tap_side_selector.h"
 #include "window/theme.h"
 #include "window/traffic_list_options.h"
 #include "window/traffic_list_pane.h"
@@ -152,6 +153,7 @@ void CMainWindow::BuildControls() {
     sendBox_->setGeometry(Pixels(QRect(5, 258, 232, 14)));
     lineEnd_ = new CLineEndSelector(*engine_, client_);
     lineEnd_->setGeometry(Pixels(QRect(239, 258, 62, 14)));
+    tapSide_ = new CTapSideSelector(*engine_, *sendBox_, client_->Anchors(), client_);
     controls_[kIdSendData] = AddButton("SendData", QT_TR_NOOP("SendData"), QRect(305, 258, 53, 14));
     controls_[kIdCheckSum] = AddButton("CheckSum", QT_TR_NOOP("CheckSum"), QRect(372, 258, 53, 14));
     sendCtrl_ = new QToolButton(client_);
@@ -207,6 +209,7 @@ void CMainWindow::BuildAnchors() {
     add(dataList_, kMoveRight | kGrowHeight, 0, false);
     add(sendBox_, kMoveDown | kGrowWidth, 0, true);
     add(lineEnd_, kMoveBoth, 0, false);
+    add(tapSide_, kMoveDown, 0, false);
     add(controls_[kIdSendData], kMoveBoth, 0, false);
     add(controls_[kIdCheckSum], kMoveBoth, 0, false);
     for (const char* name : {"SendCtrl", "LoadFile", "SetPort", "OpenPort", "ClosePort", "SendFile",
@@ -369,6 +372,7 @@ void CMainWindow::ShowSettings() {
     scroll_->setChecked(settings_.ScrollRSWnd != 0);
     sendNow_->setChecked(settings_.LButtonDblClkSend != 0);
     lineEnd_->Refresh();
+    tapSide_->Refresh();
     trafficModel_->Restyle();
     findBar_->Restyle();
 }

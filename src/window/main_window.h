@@ -45,6 +45,7 @@ class CModemLinesBand;
 class CQuickSendRow;
 class CStatisticsPanel;
 class CStatusBar;
+class CTapSideSelector;
 class CTrafficListPane;
 class CTrafficListView;
 class CTrafficTableModel;
@@ -160,6 +161,7 @@ class CMainWindow : public QWidget, public IMainView, public IBandHost {
     QListView* dataList_ = nullptr;
     QLineEdit* sendBox_ = nullptr;
     CLineEndSelector* lineEnd_ = nullptr;
+    CTapSideSelector* tapSide_ = nullptr;
     QToolButton* sendCtrl_ = nullptr;
     QCheckBox* scroll_ = nullptr;
     QCheckBox* sendNow_ = nullptr;

@@ -62,4 +62,13 @@ void CResizeAnchors::Resize(QSize clientSize) {
     laidOut_ = clientSize;
 }
 
+void CResizeAnchors::Narrow(QWidget* control, int dx) {
+    QRect rect = control->geometry();
+    rect.setLeft(rect.left() + dx);
+    control->setGeometry(rect);
+    for (Entry& entry : entries_) {
+        if (entry.control == control && entry.rule.keepMinimum) entry.rule.minimum.rwidth() -= dx;
+    }
+}
+
 }  // namespace qelvor

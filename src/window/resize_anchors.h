@@ -47,6 +47,10 @@ class CResizeAnchors {
     // Moves every control by the change from the last layout; nothing when
     // the size did not change.
     void Resize(QSize clientSize);
+    // Moves control's left edge by dx pixels (right for dx > 0), its width
+    // and kept minimum shrinking by as much, so that a control shown at its
+    // left end has room there; a negative dx gives the room back.
+    void Narrow(QWidget* control, int dx);
 
   private:
     struct Entry {

@@ -7,6 +7,13 @@
 
 namespace qelvor {
 
+namespace {
+
+// What a line edit's frame and margins take beside its text.
+constexpr int kEditMarginPixels = 16;
+
+}  // namespace
+
 std::vector<QWidget*> CTapRows::Build(IControlMaker& maker, QGridLayout* grid, int row) {
     // In the order of CComSetForm::kTapKinds; the names are the port kinds'
     // radios above.
@@ -32,6 +39,10 @@ std::vector<QWidget*> CTapRows::Build(IControlMaker& maker, QGridLayout* grid, i
         QLineEdit* rest = maker.Edit(side.name, side.rest);
         label->setBuddy(kind);
         rest->setAccessibleName(side.label);
+        // A serial side's whole name shows, with its rate and format.
+        rest->setMinimumWidth(
+            rest->fontMetrics().horizontalAdvance(QStringLiteral("/dev/ttyUSB0:115200:8N1")) +
+            kEditMarginPixels);
         QObject::connect(kind, &QComboBox::currentIndexChanged, rest,
                          [rest](int index) { rest->setPlaceholderText(Hint(index)); });
         grid->addWidget(label, row, 0);

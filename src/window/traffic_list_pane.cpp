@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QTimer>
+#include <algorithm>
 
 #include "config/com_setting.h"
 #include "mainwnd/main_engine.h"
@@ -18,6 +19,8 @@ namespace {
 
 // New records are shown at most once a frame.
 constexpr int kCatchUpMs = 16;
+// What a cell's text leaves free on either side, together.
+constexpr int kCellMarginPixels = 12;
 
 }  // namespace
 
@@ -34,6 +37,9 @@ void CTrafficListPane::BuildView(QWidget* window) {
     list_ = new CTrafficListView(window);
     list_->setObjectName(QStringLiteral("TrafficList"));
     model_ = new CTrafficTableModel(engine_.Exchange(), settings_, window);
+    model_->SetSideNames([this](char side) {
+        return engine_.Tap().SideName(side == 'B' ? tap::Side::kB : tap::Side::kA);
+    });
     list_->SetModel(model_);
     ArrangeColumns();
     new CViewportMouse(list_->viewport(),
@@ -62,8 +68,24 @@ void CTrafficListPane::ScheduleCatchUp(bool scroll) {
     if (!catchUpTimer_->isActive()) catchUpTimer_->start();
 }
 
+// A tap's rows name their endpoints in the type column, which is widened to
+// the longer name once, when the names change; the user may narrow it again.
+void CTrafficListPane::FitTypeColumn() {
+    if (settings_.WorkMode != kWorkModeTap) return;
+    const QFontMetrics metrics = list_->fontMetrics();
+    const int needed = std::max(metrics.horizontalAdvance(model_->TypeText('A')),
+                                metrics.horizontalAdvance(model_->TypeText('B'))) +
+                       kCellMarginPixels;
+    if (needed == fittedTypeWidth_) return;
+    fittedTypeWidth_ = needed;
+    QHeaderView* columns = list_->Header();
+    if (columns->sectionSize(CTrafficTableModel::kColumnType) < needed)
+        columns->resizeSection(CTrafficTableModel::kColumnType, needed);
+}
+
 void CTrafficListPane::CatchUp() {
     model_->CatchUp();
+    FitTypeColumn();
     scrollLock_->Refresh();
     if (!scrollPending_) return;
     scrollPending_ = false;

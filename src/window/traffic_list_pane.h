@@ -40,6 +40,7 @@ class CTrafficListPane : public QObject {
     void BuildView(QWidget* window);
     void ArrangeColumns();
     void CatchUp();
+    void FitTypeColumn();
     void OpenRecordDetail(int row);
     bool FilterMouse(QMouseEvent* event);
 
@@ -51,6 +52,7 @@ class CTrafficListPane : public QObject {
     CScrollLock* scrollLock_ = nullptr;
     QTimer* catchUpTimer_ = nullptr;
     bool scrollPending_ = false;
+    int fittedTypeWidth_ = 0;  // the type column's width for the tap's names
 };
 
 }  // namespace qelvor

@@ -185,7 +185,7 @@ QString CTrafficTableModel::CellText(size_t record, int column) const {
     const CMsgRecord& r = exchange_.Record(record);
     switch (column) {
         case kColumnType:
-            return QString(QChar::fromLatin1(r.Type()));
+            return TypeText(r.Type());
         case kColumnTime: {
             const SystemTime t = r.Time();
             return QString::asprintf("%02d:%02d:%02d.%03d", t.wHour, t.wMinute, t.wSecond,
@@ -210,6 +210,16 @@ QString CTrafficTableModel::CellText(size_t record, int column) const {
     return LocalText(text);
 }
 
+QString CTrafficTableModel::TypeText(char type) const {
+    const QString letter(QChar::fromLatin1(type));
+    if (type != 'A' && type != 'B') return letter;
+    // A's bytes go right, to B; B's come back.
+    const QString arrow = type == 'A' ? QStringLiteral("→") : QStringLiteral("←");
+    const std::string name = sideNames_ ? sideNames_(type) : std::string();
+    if (name.empty()) return letter + ' ' + arrow;
+    return letter + ' ' + LocalText(name) + ' ' + arrow;
+}
+
 QColor CTrafficTableModel::ErrorColor(const QPalette& palette) {
     return DarkPalette(palette) ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc6, 0x28, 0x28);
 }
@@ -221,6 +231,12 @@ QColor CTrafficTableModel::TypeColor(char type, const QPalette& palette) {
             return dark ? QColor(0x7a, 0xb8, 0xff) : QColor(0x0b, 0x4f, 0xa8);
         case 'R':
             return dark ? QColor(0x86, 0xe0, 0x94) : QColor(0x17, 0x6b, 0x2a);
+        // A tap's two sides: a violet and a teal, apart from the send blue
+        // and the receive green.
+        case 'A':
+            return dark ? QColor(0xd3, 0x9b, 0xf5) : QColor(0x7b, 0x1f, 0xa2);
+        case 'B':
+            return dark ? QColor(0x5f, 0xd8, 0xd8) : QColor(0x00, 0x66, 0x70);
         default:
             return dark ? QColor(0xe6, 0xc3, 0x5c) : QColor(0x86, 0x55, 0x00);
     }

@@ -11,7 +11,9 @@
 #include <QColor>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "traffic/highlight_rules.h"
 #include "traffic/record_filter.h"
@@ -42,6 +44,8 @@ class CTrafficTableModel : public QAbstractTableModel {
     // How long one filter step may run before the window gets its turn.
     static constexpr int kStepMs = 10;
     static constexpr size_t kNoRow = CRecordFilter::kNoRow;
+    // The short name of a tap's endpoint by its side's letter, 'A' or 'B'.
+    using SideNames = std::function<std::string(char side)>;
 
     CTrafficTableModel(const CMsgExchange& exchange, const CComSetting& settings,
                        QObject* parent = nullptr);
@@ -64,6 +68,13 @@ class CTrafficTableModel : public QAbstractTableModel {
     // Whether the rows and the match rows take in every record of the store.
     bool CaughtUp() const;
     double Progress() const { return filter_.Progress(); }
+
+    // A tap's records name their side's endpoint; asked for each such row
+    // drawn, so that a name comes as the tap knows it now.
+    void SetSideNames(SideNames names) { sideNames_ = std::move(names); }
+    // The type column's text: a tap's side with its endpoint and the way
+    // its bytes go ("A ttyUSB0 →", "B 10.0.0.5:4001 ←"), else the letter.
+    QString TypeText(char type) const;
 
     // The store's index of the record a row shows; kNoRow for no such row.
     size_t RecordIndex(int row) const;
@@ -108,6 +119,7 @@ class CTrafficTableModel : public QAbstractTableModel {
     CRecordFilter::Options options_;
     std::optional<CRecordMatcher> pattern_;
     CHighlightRules highlights_;
+    SideNames sideNames_;
     QTimer stepTimer_;
     bool filtered_ = false;
     int shownRows_ = 0;

@@ -27,6 +27,7 @@ void CWindowKeyboard::Arrange(QWidget* window) {
         {"ShowDataList", tr("Show or hide the data list")},
         {"TrafficList", tr("Traffic records")},
         {"DataList", tr("Data list")},
+        {"TapSendSide", tr("Side the text is sent into")},
         {"SendBox", tr("Text to send")},
         {"SendLineEnd", tr("Line end after the text")},
         {"SendData", tr("Send the text")},

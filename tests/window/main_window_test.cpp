@@ -1,9 +1,12 @@
 // The main window through its widgets: rows, status bar, ports, send box, ASTM, layout, sets.
 #include "astm/astm_frame.h"
 #include "mainwnd/new_instance.h"
+#include "support/pty_pair.h"
 #include "support/window_fixture.h"
 #include "window/popup_menus.h"
 #include "window/resize_anchors.h"
+
+using qelvor::testing_support::PtyDevice;
 
 // Right-clicks line row of the data list, triggers what choose picks; the popup's name.
 static QString RightClickDataLine(WindowFixture& f, int row,
@@ -139,6 +142,58 @@ class MainWindowTest : public QObject {
         QTest::keyClick(&window, Qt::Key_Escape);
         QTest::qWait(20);
         QVERIFY(!window.Engine().IsPortOpen() && window.isVisible());
+    }
+
+    void tapSessionRowsAndSendSide_data() { AddLanguageRows(); }
+    // A tap between a pty's device (A) and a TCP client of the test's listener (B): each side's
+    // frames are rows naming their side, its endpoint and the way they went, in colours of
+    // their own, the bad frame marked; the selector at the send box's left sends into B.
+    // Rendered to tap-session-<language>.png.
+    void tapSessionRowsAndSendSide() {
+        PtyDevice analyzer;
+        TrafficFixture f;
+        ScopedUiLanguage scope(RowLanguage());
+        std::tie(f.settings.WorkMode, f.settings.SplitStrs, f.settings.ShowCheckColumn) =
+            std::make_tuple(kWorkModeTap, "<CR><LF>,<ENQ>,<ACK>,<NAK>,<EOT>", 1);
+        f.settings.TapA = "serial:" + analyzer.path;
+        f.settings.TapB = "tcp-client:127.0.0.1:" + std::to_string(f.listener.Port());
+        CMainWindow& window = f.Window();
+        f.peer = f.listener.Accept();
+        QTRY_VERIFY(f.Control<QLabel>("StatusPane1")->text().endsWith(": up"));
+        const QString a = "A " + QString::fromStdString(analyzer.path).section('/', -1) + " →";
+        const QString b = "B 127.0.0.1:" + QString::number(f.listener.Port()) + " ←";
+        QStringList expected;
+        for (const std::string& bytes :
+             std::vector<std::string>{"\x05", "\x06", kGoodFrame, "\x06", kBadFrame, "\x15"}) {
+            const bool fromA = bytes.size() > 1 || bytes[0] == '\x05';
+            QVERIFY(fromA ? analyzer.Feed(bytes) : f.peer.Send(bytes));
+            expected << (fromA ? a : b);
+            const int row = int(expected.size()) + 1;  // after the two 'I' notes
+            QTRY_COMPARE(f.Model()->rowCount(), row + 1);
+            QCOMPARE(f.Cell(row, 0), expected.last());
+        }
+        const auto color = [&](int row) {
+            return f.Model()->index(row, 0).data(Qt::ForegroundRole);
+        };
+        const QPalette palette = QGuiApplication::palette();
+        QVERIFY(color(2) != color(3) && color(2) != color(0) && color(3) != color(0));
+        QCOMPARE(color(6).value<QColor>(), CTrafficTableModel::ErrorColor(palette));
+        QVERIFY(f.List()->Header()->sectionSize(0) >= f.List()->fontMetrics().horizontalAdvance(b));
+        auto* side = f.Control<QComboBox>("TapSendSide");
+        auto* box = f.Control<QLineEdit>("SendBox");
+        const int narrowed = box->width();  // wider and back: the box keeps to its side
+        window.resize(window.width() + 150, window.height());
+        QTRY_VERIFY(box->width() > narrowed);
+        window.resize(window.width() - 150, window.height());
+        QTRY_COMPARE(box->width(), narrowed);
+        QVERIFY(side->isVisible() && side->geometry().right() < box->geometry().left());
+        side->setCurrentIndex(1);
+        QCOMPARE(f.settings.ReadProfileInt("ComSet", "TapSendSide", 0), 1);
+        f.Type("to host");
+        const std::string atHost = "\x05" + kGoodFrame + kBadFrame + "to host";
+        QCOMPARE(f.Received(atHost.size()), atHost);
+        QTRY_COMPARE(f.Model()->rowCount(), 9);
+        QVERIFY(SaveScreenshot(window.grab().toImage(), "tap-session-" + scope.Suffix()));
     }
 
     // ASTM mode: a record's detail splits at its header's delimiters; "Send message", the
@@ -335,11 +390,12 @@ class MainWindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QStringList expected;
         for (const char* name :
-             {"BufferBox",     "ShowDataList", "TrafficList", "DataList",  "SendBox",
-              "SendLineEnd",   "SendData",     "CheckSum",    "SendCtrl",  "LoadFile",
-              "SetPort",       "OpenPort",     "ClosePort",   "SendFile",  "ReSend",
-              "SaveData",      "Scroll",       "SendNow",     "AutoSend",  "Exit",
-              "QuickSendEdit", "WindowMenu",   "FindPattern", "FindCount", "FindClose"}) {
+             {"BufferBox", "ShowDataList",  "TrafficList", "DataList",    "TapSendSide",
+              "SendBox",   "SendLineEnd",   "SendData",    "CheckSum",    "SendCtrl",
+              "LoadFile",  "SetPort",       "OpenPort",    "ClosePort",   "SendFile",
+              "ReSend",    "SaveData",      "Scroll",      "SendNow",     "AutoSend",
+              "Exit",      "QuickSendEdit", "WindowMenu",  "FindPattern", "FindCount",
+              "FindClose"}) {
             QWidget* control = f.Control(name);
             QVERIFY2(!control->accessibleName().isEmpty(), name);
             if (control->isEnabled() && control->isVisible()) expected << name;
