@@ -10,7 +10,10 @@ namespace {
 
 using StreamPort::PortKind;
 
+// A device's short name: its file name, but "pts/3" for a pty's device,
+// whose bare number would say nothing.
 std::string BaseName(const std::string& path) {
+    if (path.rfind("/dev/pts/", 0) == 0) return path.substr(5);
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }

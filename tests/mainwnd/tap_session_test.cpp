@@ -65,6 +65,7 @@ TEST_F(TapEngineTest, BothSidesHearEachOtherAndEachFrameIsRecordedWithItsSide) {
     EXPECT_EQ(RecordsOf('B'), (Lines{kAck, kNak, kAck}));
     EXPECT_EQ(Engine().Stats().Counts().badCheckFrames, 1u) << "the frame with checksum 00";
     EXPECT_EQ(RecordsOf('R'), Lines{}) << "nothing is answered or split as received";
+    EXPECT_EQ(Pane(0), "A " + analyzer.path.substr(5) + ": up") << "a pty's device as pts/N";
 }
 
 // The host drops the connection: A's bytes are still recorded, B reconnects
