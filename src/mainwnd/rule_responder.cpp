@@ -47,9 +47,9 @@ bool CRuleResponder::OnFrame(char type, std::string_view frame) {
     std::optional<CTriggerRules::Answer> answer = rules_.Match(type, frame, LocalNow());
     if (!answer) return false;
     if (answer->delay.count() == 0) {
-        Send(answer->number, answer->text);
+        Send(answer->number, answer->text, type);
     } else {
-        Queue({Clock::now() + answer->delay, answer->number, std::move(answer->text)});
+        Queue({Clock::now() + answer->delay, answer->number, std::move(answer->text), type});
     }
     return true;
 }
@@ -76,7 +76,7 @@ void CRuleResponder::OnTick(bool connected) {
                                std::make_move_iterator(waiting_.begin() + due));
     waiting_.erase(waiting_.begin(), waiting_.begin() + due);
     for (const Delayed& answer : ready)
-        Send(answer.number, answer.text);
+        Send(answer.number, answer.text, answer.type);
     if (!rules_.empty()) {
         for (const CTriggerRules::Answer& timer : rules_.DueTimers(now, connected, LocalNow()))
             Send(timer.number, timer.text);
@@ -84,7 +84,7 @@ void CRuleResponder::OnTick(bool connected) {
     ReportDrops();
 }
 
-void CRuleResponder::Send(size_t number, const std::string& text) {
+void CRuleResponder::Send(size_t number, const std::string& text, char type) {
     const std::string rule = "rule " + std::to_string(number);
     if (text.empty()) {
         exchange_.AddRecord('I', rule + " matched, nothing to send");
@@ -92,7 +92,9 @@ void CRuleResponder::Send(size_t number, const std::string& text) {
     }
     exchange_.AddRecord('I', rule + " answered");
     const std::string bytes = exchange_.Compose(text);
-    if (!bytes.empty()) exchange_.SendBytes(bytes, true);
+    if (bytes.empty()) return;
+    if ((type == 'A' || type == 'B') && sideSender_) return sideSender_(type, bytes);
+    exchange_.SendBytes(bytes, true);
 }
 
 void CRuleResponder::ReportDrops() {

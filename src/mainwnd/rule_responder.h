@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,11 @@ class CRuleResponder {
     // that fell due while connected.
     void OnTick(bool connected);
 
+    // Where the answer to a tap's 'A' or 'B' frame goes: into the side that
+    // sent it. Without one such answers go where the send box's do.
+    using SideSender = std::function<void(char side, const std::string& bytes)>;
+    void SetSideSender(SideSender sender) { sideSender_ = std::move(sender); }
+
     size_t Waiting() const { return waiting_.size(); }
     uint64_t Dropped() const { return dropped_; }
 
@@ -51,9 +57,10 @@ class CRuleResponder {
         Clock::time_point due;
         size_t number;
         std::string text;
+        char type;  // of the frame answered; 0 for a timer
     };
     void Queue(Delayed answer);
-    void Send(size_t number, const std::string& text);
+    void Send(size_t number, const std::string& text, char type = 0);
     void ReportDrops();
 
     CMsgExchange& exchange_;
@@ -63,6 +70,7 @@ class CRuleResponder {
     std::vector<Delayed> waiting_;
     uint64_t dropped_ = 0;
     uint64_t reportedDrops_ = 0;
+    SideSender sideSender_;
 };
 
 }  // namespace qelvor

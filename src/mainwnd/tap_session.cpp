@@ -24,7 +24,18 @@ const char* LinkWord(Link link) {
 
 }  // namespace
 
-CTapSession::CTapSession(CEngineContext& context) : ctx_(context), relay_(*this) {}
+CTapSession::CTapSession(CEngineContext& context) : ctx_(context), relay_(*this) {
+    // A rule for one side's frames answers into that side.
+    ctx_.rules.SetSideSender([this](char side, const std::string& bytes) {
+        const Side to = side == 'A' ? Side::kA : Side::kB;
+        if (!relay_.Inject(to, bytes))
+            Note(to, std::to_string(bytes.size()) + " bytes of a rule's answer not sent");
+    });
+}
+
+CTapSession::~CTapSession() {
+    ctx_.rules.SetSideSender(nullptr);
+}
 
 bool CTapSession::Open(std::string& failure) {
     Close();
@@ -135,7 +146,15 @@ void CTapSession::Note(Side side, const std::string& text) {
 }
 
 void CTapSession::OnFrame(Side from, std::string frame) {
-    ctx_.exchange.AddRecord(Letter(from), std::move(frame));
+    ctx_.exchange.AddRecord(Letter(from), frame);
+    ctx_.rules.OnFrame(Letter(from), frame);
+}
+
+void CTapSession::OnInjected(Side to, std::string bytes) {
+    // What went into a side is sent by this end: an 'S' record, after an
+    // 'I' record naming the side.
+    Note(to, "sent " + std::to_string(bytes.size()) + " bytes into it");
+    ctx_.exchange.AddRecord('S', std::move(bytes));
 }
 
 }  // namespace qelvor

@@ -18,6 +18,7 @@ struct CEngineContext;
 class CTapSession : private tap::ITapSink {
   public:
     explicit CTapSession(CEngineContext& context);
+    ~CTapSession() override;
     CTapSession(const CTapSession&) = delete;
     CTapSession& operator=(const CTapSession&) = delete;
 
@@ -57,7 +58,7 @@ class CTapSession : private tap::ITapSink {
 
     // tap::ITapSink
     void OnFrame(tap::Side from, std::string frame) override;
-    void OnInjected(tap::Side, std::string) override {}
+    void OnInjected(tap::Side to, std::string bytes) override;
 
     CEngineContext& ctx_;
     SideState a_, b_;

@@ -68,6 +68,20 @@ TEST_F(TapEngineTest, BothSidesHearEachOtherAndEachFrameIsRecordedWithItsSide) {
     EXPECT_EQ(Pane(0), "A " + analyzer.path.substr(5) + ": up") << "a pty's device as pts/N";
 }
 
+// A rule for A's frames answers A itself; the host still hears the frame.
+TEST_F(TapEngineTest, ARuleForOneSideAnswersIntoThatSide) {
+    settings.Rule1 = "text\tA\t<ENQ>\t<ACK>";
+    Socket host = OpenTap();
+    ASSERT_TRUE(analyzer.Feed(kEnq));
+    EXPECT_EQ(AtAnalyzer(1), kAck);
+    EXPECT_EQ(AtHost(host, 1), kEnq);
+    ASSERT_TRUE(PollUntil([&] { return RecordsOf('S') == Lines{kAck}; }));
+    const Lines notes = RecordsOf('I');
+    EXPECT_EQ(
+        Lines(notes.end() - 2, notes.end()),
+        (Lines{"rule 1 answered", "A " + analyzer.path.substr(5) + ": sent 1 bytes into it"}));
+}
+
 // The host drops the connection: A's bytes are still recorded, B reconnects
 // after the interval; the send box writes into the side TapSendSide names.
 TEST_F(TapEngineTest, ASideThatDropsComesBackWithoutStoppingTheOther) {
