@@ -218,6 +218,9 @@ class CComSetting {
     int FaultEnqContention = IntDefault(SettingKey::FaultEnqContention);
     int FaultDropAfter = IntDefault(SettingKey::FaultDropAfter);
     int FaultDelayMs = IntDefault(SettingKey::FaultDelayMs);
+    // The order table (CSV) the ASTM host answers an instrument's queries
+    // from; empty: queries are not answered.
+    std::string AstmOrdersFile = TextDefault(SettingKey::AstmOrdersFile);
     // The traffic list's view: sent rows hidden (a link that echoes), the
     // frame check and gap columns shown, and the gap taken from the previous
     // record of any type (0) or of the same type (1).
