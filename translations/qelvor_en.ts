@@ -820,6 +820,125 @@ Nothing was saved.</translation>
     </message>
 </context>
 <context>
+    <name>qelvor::CTriggerRulesDlg</name>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>Regex</source>
+        <translation>Regex</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>Timer</source>
+        <translation>Timer</translation>
+    </message>
+    <message>
+        <source>Wrong checksum on the next frames</source>
+        <translation>Wrong checksum on the next frames</translation>
+    </message>
+    <message>
+        <source>Good frames answered with NAK</source>
+        <translation>Good frames answered with NAK</translation>
+    </message>
+    <message>
+        <source>Good frames left without ACK</source>
+        <translation>Good frames left without ACK</translation>
+    </message>
+    <message>
+        <source>ENQs answered with ENQ</source>
+        <translation>ENQs answered with ENQ</translation>
+    </message>
+    <message>
+        <source>Drop the line after frames</source>
+        <translation>Drop the line after frames</translation>
+    </message>
+    <message>
+        <source>Delay every answer (ms)</source>
+        <translation>Delay every answer (ms)</translation>
+    </message>
+    <message>
+        <source>Trigger rules</source>
+        <translation>Trigger rules</translation>
+    </message>
+    <message>
+        <source>The first enabled rule whose pattern a frame matches sends its answer (notation text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the stamps). A timer sends its answer every period (ms) while the port is open.</source>
+        <translation>The first enabled rule whose pattern a frame matches sends its answer (notation text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the stamps). A timer sends its answer every period (ms) while the port is open.</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Pattern or period</source>
+        <translation>Pattern or period</translation>
+    </message>
+    <message>
+        <source>Answer</source>
+        <translation>Answer</translation>
+    </message>
+    <message>
+        <source>Delay (ms)</source>
+        <translation>Delay (ms)</translation>
+    </message>
+    <message>
+        <source>Limit</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <source>&amp;Add</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Remove</translation>
+    </message>
+    <message>
+        <source>Move &amp;up</source>
+        <translation>Move &amp;up</translation>
+    </message>
+    <message>
+        <source>Move &amp;down</source>
+        <translation>Move &amp;down</translation>
+    </message>
+    <message>
+        <source>Faults (ASTM)</source>
+        <translation>Faults (ASTM)</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>Rule %1: %2</source>
+        <translation>Rule %1: %2</translation>
+    </message>
+    <message>
+        <source>Always</source>
+        <translation>Always</translation>
+    </message>
+    <message>
+        <source> times</source>
+        <translation> times</translation>
+    </message>
+    <message>
+        <source>How often the rule answers before it turns itself off</source>
+        <translation>How often the rule answers before it turns itself off</translation>
+    </message>
+</context>
+<context>
     <name>qelvor::CMainWindow</name>
     <message>
         <source>Buffer</source>
@@ -904,6 +1023,10 @@ Nothing was saved.</translation>
     <message>
         <source>Highlight rules...</source>
         <translation>Highlight rules...</translation>
+    </message>
+    <message>
+        <source>Trigger rules...</source>
+        <translation>Trigger rules...</translation>
     </message>
 </context>
 <context>

@@ -820,6 +820,125 @@ Nothing was saved.</source>
     </message>
 </context>
 <context>
+    <name>qelvor::CTriggerRulesDlg</name>
+    <message>
+        <source>Text</source>
+        <translation>文本</translation>
+    </message>
+    <message>
+        <source>Regex</source>
+        <translation>正则</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>十六进制</translation>
+    </message>
+    <message>
+        <source>Timer</source>
+        <translation>定时</translation>
+    </message>
+    <message>
+        <source>Wrong checksum on the next frames</source>
+        <translation>接下来的帧发送错误校验和</translation>
+    </message>
+    <message>
+        <source>Good frames answered with NAK</source>
+        <translation>以 NAK 应答的正确帧数</translation>
+    </message>
+    <message>
+        <source>Good frames left without ACK</source>
+        <translation>不回 ACK 的正确帧数</translation>
+    </message>
+    <message>
+        <source>ENQs answered with ENQ</source>
+        <translation>以 ENQ 回应 ENQ 的次数</translation>
+    </message>
+    <message>
+        <source>Drop the line after frames</source>
+        <translation>发送若干帧后断开连接</translation>
+    </message>
+    <message>
+        <source>Delay every answer (ms)</source>
+        <translation>每个应答延迟（毫秒）</translation>
+    </message>
+    <message>
+        <source>Trigger rules</source>
+        <translation>触发规则</translation>
+    </message>
+    <message>
+        <source>The first enabled rule whose pattern a frame matches sends its answer (notation text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the stamps). A timer sends its answer every period (ms) while the port is open.</source>
+        <translation>帧所匹配的第一条已启用规则发送其应答（记法文本：$1..$9 插入捕获的分组，{DATE} {TIME} {SEQ} 插入日期、时间和序号）。定时规则在端口打开期间每隔一个周期（毫秒）发送其应答。</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>启用</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>种类</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>记录类型</translation>
+    </message>
+    <message>
+        <source>Pattern or period</source>
+        <translation>模式或周期</translation>
+    </message>
+    <message>
+        <source>Answer</source>
+        <translation>应答</translation>
+    </message>
+    <message>
+        <source>Delay (ms)</source>
+        <translation>延迟（毫秒）</translation>
+    </message>
+    <message>
+        <source>Limit</source>
+        <translation>次数限制</translation>
+    </message>
+    <message>
+        <source>&amp;Add</source>
+        <translation>添加(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>删除(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Move &amp;up</source>
+        <translation>上移(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Move &amp;down</source>
+        <translation>下移(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Faults (ASTM)</source>
+        <translation>故障注入（ASTM）</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>关</translation>
+    </message>
+    <message>
+        <source>Rule %1: %2</source>
+        <translation>规则 %1：%2</translation>
+    </message>
+    <message>
+        <source>Always</source>
+        <translation>每次</translation>
+    </message>
+    <message>
+        <source> times</source>
+        <translation> 次</translation>
+    </message>
+    <message>
+        <source>How often the rule answers before it turns itself off</source>
+        <translation>规则应答多少次后自动关闭</translation>
+    </message>
+</context>
+<context>
     <name>qelvor::CMainWindow</name>
     <message>
         <source>Buffer</source>
@@ -904,6 +1023,10 @@ Nothing was saved.</source>
     <message>
         <source>Highlight rules...</source>
         <translation>高亮规则...</translation>
+    </message>
+    <message>
+        <source>Trigger rules...</source>
+        <translation>触发规则...</translation>
     </message>
 </context>
 <context>

@@ -430,6 +430,29 @@ bool CMainEngine::SetHighlightRules(const std::vector<CHighlightRules::Rule>& ru
     return ctx_.ReportUnsaved(written, "highlight rules");
 }
 
+bool CMainEngine::SetTriggerRules(const std::vector<std::string>& lines,
+                                  const std::array<int, kFaultKeyCount>& faults) {
+    CComSetting& set = ctx_.settings;
+    bool written = true;
+    for (int n = 1; n <= CComSetting::kRuleKeyCount; ++n) {
+        const auto index = static_cast<size_t>(n - 1);
+        set.RuleKey(n) = index < lines.size() ? lines[index] : std::string();
+        written = set.WriteKey(RuleKeyOf(n)) && written;
+    }
+    int* const fields[kFaultKeyCount] = {&set.FaultBadChecksum, &set.FaultNak,
+                                         &set.FaultWithholdAck, &set.FaultEnqContention,
+                                         &set.FaultDropAfter,   &set.FaultDelayMs};
+    const SettingKey keys[kFaultKeyCount] = {
+        SettingKey::FaultBadChecksum,   SettingKey::FaultNak,       SettingKey::FaultWithholdAck,
+        SettingKey::FaultEnqContention, SettingKey::FaultDropAfter, SettingKey::FaultDelayMs};
+    for (size_t i = 0; i < kFaultKeyCount; ++i) {
+        *fields[i] = faults[i];
+        written = set.WriteKey(keys[i]) && written;
+    }
+    ctx_.rules.Load(set);
+    return ctx_.ReportUnsaved(written, "trigger rules");
+}
+
 bool CMainEngine::SetDetailView(int view) {
     return ctx_.ReportUnsaved(CDataDetail::StoreView(ctx_.settings, view),
                               std::string("setting ") + KeyName(SettingKey::ShowDataMask));

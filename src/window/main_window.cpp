@@ -52,6 +52,7 @@
 #include "window/traffic_list_pane.h"
 #include "window/traffic_list_view.h"
 #include "window/traffic_table_model.h"
+#include "window/trigger_rules_dlg.h"
 #include "window/window_keyboard.h"
 #include "window/window_menus.h"
 #include "window/window_placement.h"
@@ -242,6 +243,10 @@ void CMainWindow::BuildBands() {
     QAction* highlights = systemMenu_->addAction(tr("Highlight rules..."));
     highlights->setObjectName(QStringLiteral("EditHighlights"));
     connect(highlights, &QAction::triggered, this, &CMainWindow::EditHighlightRules);
+    QAction* triggers = systemMenu_->addAction(tr("Trigger rules..."));
+    triggers->setObjectName(QStringLiteral("EditTriggerRules"));
+    connect(triggers, &QAction::triggered, this,
+            [this] { CTriggerRulesDlg(*engine_, this).exec(); });
 }
 
 void CMainWindow::AddBand(QWidget* band) {

@@ -118,7 +118,7 @@ void CMenuBar::BuildSend() {
 void CMenuBar::BuildTools() {
     QMenu* tools = AddTopMenu(tr("&Tools"));
     tools->setObjectName(QStringLiteral("ToolsMenu"));
-    AddNamed(tools, {"EditHighlights"});
+    AddNamed(tools, {"EditHighlights", "EditTriggerRules"});
     AddButton(tools, "QuickSendEdit", tr("Edit &quick sends..."));
     tools->addSeparator();
     AddCommands(tools, sources_.windowMenu, {kCmdNewInstance, kCmdExplorerPath});
