@@ -46,6 +46,7 @@ bool CTapSession::Open(std::string& failure) {
     }
     relay_.SetSplits(ctx_.exchange.SplitList());
     open_ = true;
+    toldSendSide_.reset();
     Poll();
     return true;
 }
@@ -84,6 +85,13 @@ void CTapSession::Poll() {
     relay_.Poll();
     FlushWhenSilent(Side::kA);
     FlushWhenSilent(Side::kB);
+    // The 'S' records of the send box carry no side: the side they go to
+    // is told when it changes, so that the list reads which one they reached.
+    const Side sendSide = ctx_.settings.TapSendSide == 1 ? Side::kB : Side::kA;
+    if (sendSide != toldSendSide_) {
+        toldSendSide_ = sendSide;
+        Note(sendSide, "the send box writes into it");
+    }
 }
 
 void CTapSession::PollSide(Side side) {

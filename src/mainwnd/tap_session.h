@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "tap/tap_endpoint.h"
@@ -64,6 +65,7 @@ class CTapSession : private tap::ITapSink {
     SideState a_, b_;
     tap::CTapRelay relay_;
     bool open_ = false;
+    std::optional<tap::Side> toldSendSide_;
 };
 
 }  // namespace qelvor

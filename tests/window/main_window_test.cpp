@@ -170,7 +170,8 @@ class MainWindowTest : public QObject {
             const bool fromA = bytes.size() > 1 || bytes[0] == '\x05';
             QVERIFY(fromA ? analyzer.Feed(bytes) : f.peer.Send(bytes));
             expected << (fromA ? a : b);
-            const int row = int(expected.size()) + 1;  // after the two 'I' notes
+            // After the 'I' notes: each side up, the send box's side.
+            const int row = int(expected.size()) + 2;
             QTRY_COMPARE(f.Model()->rowCount(), row + 1);
             QCOMPARE(f.Cell(row, 0), expected.last());
         }
@@ -178,7 +179,7 @@ class MainWindowTest : public QObject {
             return f.Model()->index(row, 0).data(Qt::ForegroundRole).value<QColor>().name();
         };
         // A note, A's and B's frames, A's bad frame: four colours.
-        QCOMPARE(QSet<QString>({color(0), color(2), color(3), color(6)}).size(), 4);
+        QCOMPARE(QSet<QString>({color(0), color(3), color(4), color(7)}).size(), 4);
         QVERIFY(f.List()->Header()->sectionSize(0) >= f.List()->fontMetrics().horizontalAdvance(b));
         auto* side = f.Control<QComboBox>("TapSendSide");
         auto* box = f.Control<QLineEdit>("SendBox");
@@ -193,7 +194,9 @@ class MainWindowTest : public QObject {
         f.Type("to host");
         const std::string atHost = "\x05" + kGoodFrame + kBadFrame + "to host";
         QCOMPARE(f.Received(atHost.size()), atHost);
-        QTRY_COMPARE(f.Model()->rowCount(), 9);
+        QTRY_COMPARE(f.Model()->rowCount(), 11);  // the note of the new side, and the 'S'
+        QCOMPARE(f.Cell(9, CTrafficTableModel::kColumnData),
+                 b.chopped(2) + ": the send box writes into it");
         QTest::mouseClick(f.Control("ShowDataList"), Qt::LeftButton);  // the rows' data in view
         QVERIFY(SaveScreenshot(window.grab().toImage(), "tap-session-" + scope.Suffix()));
     }
