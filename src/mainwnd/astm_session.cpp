@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "astm/query_responder.h"
 #include "data/ctrl_char_notation.h"
 #include "mainwnd/engine_context.h"
 #include "ports/tcp_port.h"
@@ -18,6 +19,10 @@ constexpr size_t kGarbageChunk = 8192;
 constexpr size_t kLongestFrame = astm::CAstmFrameParser::kMaxFrameBytes + 1;
 // The checksum's two characters and CR LF.
 constexpr size_t kTrailerBytes = 4;
+// The queries one transfer may hold, and the answer messages waiting: a peer
+// sending queries without end cannot make them grow.
+constexpr size_t kMaxQueries = 16;
+constexpr size_t kMaxAnswers = 256;
 
 bool IsLinkControl(char byte) {
     return byte == astm::kStx || byte == astm::kEnq || byte == astm::kAck || byte == astm::kNak ||
@@ -105,10 +110,26 @@ void CAstmSession::StartIfAstm() {
                                               faultsLeft_);
     muted_ = false;
     ctx_.exchange.DivertReceived([this](std::string_view bytes) { OnReceived(bytes); });
+    LoadOrders();
+}
+
+void CAstmSession::LoadOrders() {
+    orders_.reset();
+    queries_.clear();
+    answers_.clear();
+    answerUnderWay_ = false;
+    const std::string& path = ctx_.settings.AstmOrdersFile;
+    if (ctx_.settings.AstmRole != kAstmRoleHost || path.empty()) return;
+    std::string why;
+    astm::COrderTable table;
+    if (!table.Load(path, why)) return Note(why + ": queries are not answered");
+    orders_ = std::move(table);
 }
 
 void CAstmSession::Stop(bool lineUp) {
     if (!link_) return;
+    // What was left to answer goes with the link: none of it is sent.
+    answers_.clear();
     muted_ = !lineUp;
     link_->Abort(Now());
     muted_ = false;
@@ -125,6 +146,7 @@ void CAstmSession::OnTick() {
     // The link drops an unfinished frame when its sender went quiet; the
     // bytes of it become their record at the same moment.
     if (receiving && link_->GetState() != astm::CAstmLink::State::kReceiving) FlushHeld();
+    AnswerQueries();
 }
 
 void CAstmSession::OnReceived(std::string_view bytes) {
@@ -144,6 +166,7 @@ void CAstmSession::OnReceived(std::string_view bytes) {
     }
     if (fed < bytes.size()) link_->OnBytes(bytes.substr(fed), Now());
     ShowHeld();
+    AnswerQueries();
 }
 
 void CAstmSession::FlushHeld() {
@@ -190,12 +213,52 @@ void CAstmSession::RecordReceived(const std::string& record) {
         !astm::CAstmRecord::ReadDelimiters(record, delimiters_, why)) {
         Note("header: " + why + "; fields shown with the delimiters before");
     }
+    if (!orders_ || record.empty() || record[0] != 'Q') return;
+    if (queries_.size() == kMaxQueries)
+        return Note("more than " + std::to_string(kMaxQueries) +
+                    " queries in one transfer: this one is not answered");
+    queries_.push_back(astm::CAstmRecord::Split(record, delimiters_));
+}
+
+void CAstmSession::AnswerQueries() {
+    if (!link_ || queries_.empty() || link_->GetState() == astm::CAstmLink::State::kReceiving)
+        return;
+    const astm::CQueryResponder responder(*orders_);
+    for (const astm::CAstmRecord& query : queries_) {
+        astm::AstmQueryAnswer answer = responder.Answer(query);
+        size_t queued = 0;
+        for (std::vector<std::string>& message : answer.messages) {
+            if (answers_.size() == kMaxAnswers) break;
+            answers_.push_back(std::move(message));
+            ++queued;
+        }
+        Note(answer.Summary());
+        if (queued < answer.messages.size())
+            Note(std::to_string(answer.messages.size() - queued) +
+                 " answer messages dropped: too many waiting");
+    }
+    queries_.clear();
+    SendNextAnswer();
+}
+
+void CAstmSession::SendNextAnswer() {
+    // A message of the user's under way goes first; its end sends ours.
+    if (answers_.empty() || link_->HasMessage()) return;
+    std::vector<std::string> message = std::move(answers_.front());
+    answers_.pop_front();
+    answerUnderWay_ = link_->Send(message, Now());
 }
 
 void CAstmSession::MessageDone(bool allAcknowledged) {
     messageResult_ = allAcknowledged;
     Note(allAcknowledged ? "message sent, every frame acknowledged"
                          : "message ended, not every frame acknowledged");
+    // The instrument that refused one answer is not sent the others.
+    if (std::exchange(answerUnderWay_, false) && !allAcknowledged && !answers_.empty()) {
+        Note(std::to_string(answers_.size()) + " more answer messages not sent");
+        answers_.clear();
+    }
+    SendNextAnswer();
 }
 
 // A TCP connection is closed; the port control sees it end at its next poll

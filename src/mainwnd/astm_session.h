@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "astm/astm_link.h"
 #include "astm/astm_record.h"
+#include "astm/order_table.h"
 
 namespace qelvor {
 
@@ -27,7 +29,8 @@ class CAstmSession : private astm::IAstmLinkSink {
 
     // Starts the link with the settings' role and times when ProtocolMode
     // is 1 and none runs yet; the splitter's pending bytes are recorded
-    // first, so that they never reach the link.
+    // first, so that they never reach the link. A host with an
+    // AstmOrdersFile reads it now, to answer the instrument's queries.
     void StartIfAstm();
     // Ends the link: a message under way is aborted (with EOT while
     // lineUp), the bytes of an unfinished frame become their own record,
@@ -75,6 +78,11 @@ class CAstmSession : private astm::IAstmLinkSink {
     void OnReceived(std::string_view bytes);
     void FlushHeld();
     void ShowHeld();
+    void LoadOrders();
+    // Once the peer's transfer has ended, the queries it held are answered:
+    // their messages queued, and sent one after another.
+    void AnswerQueries();
+    void SendNextAnswer();
 
     // astm::IAstmLinkSink
     void SendBytes(const std::string& bytes) override;
@@ -93,6 +101,12 @@ class CAstmSession : private astm::IAstmLinkSink {
     // left, unless the keys changed in between.
     astm::AstmFaultPlan faultsConfigured_;
     astm::AstmFaultPlan faultsLeft_;
+    // The order table, when the host answers queries from one; the queries
+    // of the transfer being received; the answers waiting for the link.
+    std::optional<astm::COrderTable> orders_;
+    std::vector<astm::CAstmRecord> queries_;
+    std::deque<std::vector<std::string>> answers_;
+    bool answerUnderWay_ = false;
     // While the link is stopped after its line went away, what it would
     // write (the EOT of an abort) has nowhere to go.
     bool muted_ = false;

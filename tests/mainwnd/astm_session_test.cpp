@@ -38,6 +38,38 @@ TEST_F(AstmEngineTest, PeersTransferIsAnsweredAndRecordedAsTheLineCarriedIt) {
               std::make_tuple("", 1u));
 }
 
+// A host with an order table answers an instrument's query for two specimens,
+// after the instrument's EOT: the orders of the one it knows, then "no
+// information" for the other, each its own message.
+TEST_F(AstmEngineTest, HostAnswersQueryFromOrderTableOneMessagePerSpecimen) {
+    WriteFile(dir.Path() + "orders.csv",
+              "Specimen ID,Priority,Test codes,Patient name,Collection time,Action code\n"
+              "S1,s,GLU;K,Doe^Jane,20261201083000,N\nS3,R,NA,,,\n");
+    std::tie(settings.AstmRole, settings.AstmOrdersFile) =
+        std::make_tuple(kAstmRoleHost, dir.Path() + "orders.csv");
+    Socket peer = ConnectAsClient();
+    const std::string query = Frame(2, "Q|1|^S1\\^S2||ALL||||||||O");
+    const std::vector<LineStep> steps = {
+        {{kEnq}, kAck},
+        {{Frame(1, "H|\\^&")}, kAck},
+        {{query}, kAck},
+        {{Frame(3, "L|1|N")}, kAck},
+        {{kEot}, kEnq},
+        {{kAck}, Frame(1, "H|\\^&|||Qelvor|||||||P")},
+        {{kAck}, Frame(2, "P|1||||Doe^Jane")},
+        {{kAck}, Frame(3, "O|1|S1||^^^GLU\\^^^K|S||20261201083000||||N||||||||||||||O")},
+        {{kAck}, Frame(4, "L|1|F")},
+        {{kAck}, kEot + kEnq},
+        {{kAck}, Frame(1, "H|\\^&|||Qelvor|||||||P")},
+        {{kAck}, Frame(2, "L|1|I")},
+        {{kAck}, kEot}};
+    EXPECT_EQ(Play(peer, steps), Expected(steps));
+    const Lines notes = RecordsOf('I');
+    EXPECT_EQ(std::count(notes.begin(), notes.end(),
+                         "ASTM: query for 2 specimens: orders for S1 sent, no information for S2"),
+              1);
+}
+
 // Leaving ProtocolMode 1, or closing the port, ends an unanswered message with
 // EOT and refuses "Send message"; after the switch the splitter gets the bytes.
 class AstmLinkEnd : public AstmEngineTest, public testing::WithParamInterface<bool> {};
