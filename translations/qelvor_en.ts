@@ -930,8 +930,12 @@ Nothing was saved.</translation>
         <translation>Always</translation>
     </message>
     <message>
-        <source> times</source>
-        <translation> times</translation>
+        <source>%1 times</source>
+        <translation>%1 times</translation>
+    </message>
+    <message>
+        <source>Once</source>
+        <translation>Once</translation>
     </message>
     <message>
         <source>How often the rule answers before it turns itself off</source>

@@ -930,8 +930,12 @@ Nothing was saved.</source>
         <translation>每次</translation>
     </message>
     <message>
-        <source> times</source>
-        <translation> 次</translation>
+        <source>%1 times</source>
+        <translation>%1 次</translation>
+    </message>
+    <message>
+        <source>Once</source>
+        <translation>一次</translation>
     </message>
     <message>
         <source>How often the rule answers before it turns itself off</source>

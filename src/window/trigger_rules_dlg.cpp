@@ -57,6 +57,36 @@ constexpr FaultChoice kFaults[CMainEngine::kFaultKeyCount] = {
      CTriggerRule::kMaxDelayMs},
 };
 
+// How often a rule may answer: "Always" (0), "Once" (1) or "N times".
+class CLimitBox : public QSpinBox {
+  public:
+    CLimitBox() {
+        setRange(0, CTriggerRule::kMaxTimes);
+        setSpecialValueText(CTriggerRulesDlg::tr("Always"));
+        setToolTip(CTriggerRulesDlg::tr("How often the rule answers before it turns itself off"));
+    }
+
+  protected:
+    QString textFromValue(int value) const override {
+        return value == 1 ? CTriggerRulesDlg::tr("Once")
+                          : CTriggerRulesDlg::tr("%1 times").arg(value);
+    }
+    // A number typed alone is taken as that many times.
+    int valueFromText(const QString& text) const override {
+        if (text == textFromValue(1)) return 1;
+        const QString digits = text.section(QLatin1Char(' '), 0, 0);
+        return digits.toInt();
+    }
+    QValidator::State validate(QString& text, int&) const override {
+        if (text == textFromValue(1) || text == specialValueText()) return QValidator::Acceptable;
+        bool number = false;
+        const int value = text.section(QLatin1Char(' '), 0, 0).toInt(&number);
+        if (!number) return QValidator::Intermediate;
+        return value >= minimum() && value <= maximum() ? QValidator::Acceptable
+                                                        : QValidator::Invalid;
+    }
+};
+
 QPushButton* NamedButton(const QString& text, const char* name) {
     auto* button = new QPushButton(text);
     button->setObjectName(QString::fromLatin1(name));
@@ -150,6 +180,7 @@ QWidget* CTriggerRulesDlg::BuildFaults() {
     auto* group = new QGroupBox(tr("Faults (ASTM)"));
     group->setObjectName(QStringLiteral("Faults"));
     auto* form = new QFormLayout(group);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     const CComSetting& set = engine_.Settings();
     const int values[] = {set.FaultBadChecksum,   set.FaultNak,       set.FaultWithholdAck,
                           set.FaultEnqContention, set.FaultDropAfter, set.FaultDelayMs};
@@ -213,12 +244,7 @@ void CTriggerRulesDlg::InsertRow(int row, const RowValues& values) {
     auto* delay = new QSpinBox;
     delay->setRange(0, CTriggerRule::kMaxDelayMs);
     table_->setCellWidget(row, kDelay, delay);
-    auto* limit = new QSpinBox;
-    limit->setRange(0, CTriggerRule::kMaxTimes);
-    limit->setSpecialValueText(tr("Always"));
-    limit->setSuffix(tr(" times"));
-    limit->setToolTip(tr("How often the rule answers before it turns itself off"));
-    table_->setCellWidget(row, kLimit, limit);
+    table_->setCellWidget(row, kLimit, new CLimitBox);
     Write(row, values);
     UpdateButtons();
 }
