@@ -866,8 +866,8 @@ Nothing was saved.</translation>
         <translation>Trigger rules</translation>
     </message>
     <message>
-        <source>The first enabled rule whose pattern a frame matches sends its answer (notation text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the stamps). A timer sends its answer every period (ms) while the port is open.</source>
-        <translation>The first enabled rule whose pattern a frame matches sends its answer (notation text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the stamps). A timer sends its answer every period (ms) while the port is open.</translation>
+        <source>The first enabled rule whose pattern a frame matches sends its answer (notation text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the date, the time and a sequence number). A timer sends its answer every period (ms) while the port is open.</source>
+        <translation>The first enabled rule whose pattern a frame matches sends its answer (notation text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the date, the time and a sequence number). A timer sends its answer every period (ms) while the port is open.</translation>
     </message>
     <message>
         <source>On</source>

@@ -866,7 +866,7 @@ Nothing was saved.</source>
         <translation>触发规则</translation>
     </message>
     <message>
-        <source>The first enabled rule whose pattern a frame matches sends its answer (notation text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the stamps). A timer sends its answer every period (ms) while the port is open.</source>
+        <source>The first enabled rule whose pattern a frame matches sends its answer (notation text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the date, the time and a sequence number). A timer sends its answer every period (ms) while the port is open.</source>
         <translation>帧所匹配的第一条已启用规则发送其应答（记法文本：$1..$9 插入捕获的分组，{DATE} {TIME} {SEQ} 插入日期、时间和序号）。定时规则在端口打开期间每隔一个周期（毫秒）发送其应答。</translation>
     </message>
     <message>

@@ -276,13 +276,14 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // and the eight keys are written; false (told in one 'I' record) when a
     // key was not written. Not a command, as SetViewOption.
     bool SetHighlightRules(const std::vector<CHighlightRules::Rule>& rules);
+    // The ASTM link's fault keys, FaultBadChecksum .. FaultDelayMs.
+    static constexpr size_t kFaultKeyCount = 6;
     // The trigger rule lines (each one CTriggerRule::Parse reads) become
     // Rule1.. in the record, in order, the rest empty, and faults the six
     // fault keys, FaultBadChecksum .. FaultDelayMs in that order; every key
     // is written and the set's rules are loaded again at once. False (told in
     // one 'I' record) when a key was not written. Not a command, as
     // SetViewOption.
-    static constexpr size_t kFaultKeyCount = 6;
     bool SetTriggerRules(const std::vector<std::string>& lines,
                          const std::array<int, kFaultKeyCount>& faults);
     // The line-end selector beside the send box: SendLineEnd, written to the

@@ -111,8 +111,9 @@ CTriggerRulesDlg::CTriggerRulesDlg(CMainEngine& engine, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* help = new QLabel(
         tr("The first enabled rule whose pattern a frame matches sends its answer (notation "
-           "text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the stamps). A timer "
-           "sends its answer every period (ms) while the port is open."));
+           "text: $1..$9 insert the captured groups, {DATE} {TIME} {SEQ} the date, the time "
+           "and a sequence number). A timer sends its answer every period (ms) while the port "
+           "is open."));
     help->setWordWrap(true);
     layout->addWidget(help);
     BuildTable();
