@@ -121,6 +121,7 @@ bool StoreValue(const std::string& name, const std::string& value, CCliOptions& 
     if (name == "--set") options.setName = value;
     if (name == "--data") options.dataFile = value;
     if (name == "--rules") options.rulesFile = value;
+    if (name == "--orders") options.ordersFile = value;
     if (name == "--session") options.sessionFile = value;
     return true;
 }
@@ -171,6 +172,10 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
         error = "--tap names both ports and answers nothing: no port option, --astm or --hl7";
         return false;
     }
+    if (!options.ordersFile.empty() && !options.astmHost) {
+        error = "--orders needs --astm-host";
+        return false;
+    }
     if (AnyFault(options.faults) && !options.astm) {
         error = "the --fault options need --astm or --astm-host";
         return false;
@@ -183,7 +188,7 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
 
 bool TakesValue(const std::string& name) {
     return name == "--ini" || name == "--set" || name == "--data" || name == "--rules" ||
-           name == "--session" || name == "--seconds" || name == "--eol" ||
+           name == "--orders" || name == "--session" || name == "--seconds" || name == "--eol" ||
            PortKindOf(name) != PortSpecKind::None || FaultOption(name) != nullptr;
 }
 
@@ -233,7 +238,8 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
 std::string CliUsageText() {
     return "Usage: qelvor-cli [--ini FILE] [--set NAME] [PORT] [--data FILE] [--auto-send]\n"
            "                  [--seconds N] [--astm | --astm-host | --hl7 | --hl7-sender]\n"
-           "                  [--exit-after-message] [--rules FILE] [--fault-... N]\n"
+           "                  [--exit-after-message] [--rules FILE] [--orders FILE]\n"
+           "                  [--fault-... N]\n"
            "                  [--hex] [--no-time] [--quiet] [--eol none|cr|lf|crlf]\n"
            "                  [--exit-at-eof] [--exit-on-close]\n"
            "       qelvor-cli --tap A B [--ini FILE] [--set NAME] [--seconds N] [--hex]\n"
@@ -284,6 +290,11 @@ std::string CliUsageText() {
            "                 instrument; with --data the data file, each line a record, is\n"
            "                 sent once as a message when the connection is up\n"
            "  --astm-host    as --astm, in the host's role (AstmRole=1)\n"
+           "  --orders FILE  with --astm-host, answer the instrument's queries (Q\n"
+           "                 records) with the orders of the CSV table FILE: columns\n"
+           "                 specimen id, test codes, priority, patient id, patient name,\n"
+           "                 collection time, action code, report type; a table that\n"
+           "                 cannot be read is a usage error\n"
            "  --hl7          speak HL7 over MLLP (ProtocolMode=2) in this run, as the\n"
            "                 receiver: every message is answered with its ACK\n"
            "  --hl7-sender   as --hl7, in the sender's role (Hl7Role=1): with --data the\n"

@@ -32,6 +32,9 @@ struct CCliOptions {
     std::string dataFile;
     // --rules FILE: trigger rules for this run in place of the set's.
     std::string rulesFile;
+    // --orders FILE: the order table the ASTM host answers queries from in
+    // this run, in place of the set's AstmOrdersFile.
+    std::string ordersFile;
     // The port for this run only, over the set in use; kind None: the set's.
     CPortSpec port;
     // --tap A B: a tap between the two endpoints (WorkMode 30) for this run,

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <thread>
 
+#include "astm/order_table.h"
 #include "config/app_paths.h"
 #include "config/ui_language.h"
 #include "mainwnd/regular_file.h"
@@ -106,7 +107,7 @@ bool CCliRunner::LoadSettings() {
         }
         settings_->Load(options_.setName);
     }
-    if (!NamesAPort() || !ApplyRunOptions() || !LoadRulesFile()) return false;
+    if (!NamesAPort() || !ApplyRunOptions() || !LoadRulesFile() || !CheckOrdersFile()) return false;
     ApplyUILanguage(*settings_);
     return true;
 }
@@ -132,6 +133,20 @@ bool CCliRunner::LoadRulesFile() {
     }
     PrintError("qelvor-cli: --rules: " + error);
     return false;
+}
+
+// The order table is read once here, so that a bad one ends the run before
+// any traffic; the engine reads it again whenever the link starts.
+bool CCliRunner::CheckOrdersFile() {
+    if (options_.ordersFile.empty()) return true;
+    std::string error;
+    astm::COrderTable table;
+    if (!table.Load(options_.ordersFile, error)) {
+        PrintError("qelvor-cli: --orders: " + error);
+        return false;
+    }
+    settings_->AstmOrdersFile = options_.ordersFile;
+    return true;
 }
 
 // Without a settings file and without a port option the run would open the

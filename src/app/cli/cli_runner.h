@@ -69,6 +69,7 @@ class CCliRunner : public IMainView {
     // The rules of --rules, parsed; false, told on standard error, when the
     // file cannot be read or a rule is bad.
     bool LoadRulesFile();
+    bool CheckOrdersFile();
     bool FindIniFile(std::string& path);
     bool NamesAPort();
     void PrintStartLine();

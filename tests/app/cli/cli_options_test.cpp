@@ -31,6 +31,7 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
         {{"--hl7", "--astm"}, U, "--astm and --hl7 do not go together"},
         {{"--astm-host", "--fault-drop-after=3", "--fault-delay", "0"}, CliAction::Run, ""},
         {{"--hl7", "--fault-nak", "2"}, U, "--fault options need --astm or --astm-host"},
+        {{"--astm", "--orders", "o.csv"}, U, "--orders needs --astm-host"},
         {{"--astm", "--fault-enq", "-1"}, U, "'-1'"}, {{"--astm", "--fault-delay=3600001"}, U, "'3600001'"},
         {{"--tap", "pty"}, U, "--tap needs two endpoints"},
         {{"--tap", "pty", "udp:9", "--hl7"}, U, "--tap names both ports and answers nothing"},

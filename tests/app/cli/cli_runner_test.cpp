@@ -386,6 +386,8 @@ TEST(CliRunner, RunsThatEndByThemselvesGiveTheirStatusAndSayWhy) {
          "field 1 (kind): 'txt' is not text, regex, hex or timer\n"},
         {{"--ini", ini, "--rules", noRules}, 2,
          "qelvor-cli: --rules: " + noRules + ": No such file or directory\n"},
+        {{"--ini", ini, "--astm-host", "--orders", rules}, 2, "qelvor-cli: --orders: orders file " +
+         rules + ": line 1: no \"specimen id\" column\n"},
         {{"--seconds", "x"}, 2,
          "qelvor-cli: --seconds needs a number of seconds from 0 up, not 'x' (see --help)\n"},
         {{"--ini", busy, "--seconds", "30"}, 1, "qelvor-cli: settings " + busy + ", set ComSet, "
