@@ -10,6 +10,8 @@ namespace qelvor::tap {
 namespace {
 
 constexpr size_t kReadPiece = 65536;
+// Written bytes are cut off the queue's front once this many have gathered.
+constexpr size_t kCompactAfter = 256 * 1024;
 
 }  // namespace
 
@@ -45,8 +47,8 @@ void CTapRelay::Read(Side from) {
     Endpoint& target = End(Other(from));
     if (source.port == nullptr) return;
     size_t budget = kReadBudget;
-    while (budget > 0 && target.waiting.size() < kQueueCap && source.port->WaitForData(0) >= 1) {
-        const size_t room = std::min({kQueueCap - target.waiting.size(), budget, buffer_.size()});
+    while (budget > 0 && target.Pending() < kQueueCap && source.port->WaitForData(0) >= 1) {
+        const size_t room = std::min({kQueueCap - target.Pending(), budget, buffer_.size()});
         const int got = source.port->Read(buffer_.data(), static_cast<int>(room));
         if (got < 1) break;
         const std::string_view bytes(buffer_.data(), static_cast<size_t>(got));
@@ -71,12 +73,12 @@ void CTapRelay::Cut(Side from, std::string_view bytes) {
 
 size_t CTapRelay::Write(Side to) {
     Endpoint& target = End(to);
-    if (target.port == nullptr || target.waiting.empty()) return 0;
-    const int wrote =
-        target.port->TryWrite(target.waiting.data(), static_cast<int>(target.waiting.size()));
+    if (target.port == nullptr || target.Pending() == 0) return 0;
+    const int wrote = target.port->TryWrite(target.waiting.data() + target.sent,
+                                            static_cast<int>(target.Pending()));
     if (wrote < 1) return 0;
     const size_t written = static_cast<size_t>(wrote);
-    target.waiting.erase(0, written);
+    target.Consume(written);
     // Injections wholly written are told, in order; the rest move up.
     size_t told = 0;
     for (Endpoint::Injection& injection : target.injections) {
@@ -99,21 +101,34 @@ void CTapRelay::Flush(Side from) {
 
 bool CTapRelay::Inject(Side to, std::string bytes) {
     Endpoint& target = End(to);
-    if (target.port == nullptr || target.waiting.size() + bytes.size() > kQueueCap) {
+    if (target.port == nullptr || target.Pending() + bytes.size() > kQueueCap) {
         target.dropped += bytes.size();
         return false;
     }
     target.waiting += bytes;
-    target.injections.push_back({target.waiting.size(), std::move(bytes)});
+    target.injections.push_back({target.Pending(), std::move(bytes)});
     Write(to);
     return true;
 }
 
 void CTapRelay::Abandon(Side to) {
     Endpoint& target = End(to);
-    target.dropped += target.waiting.size();
-    target.waiting.clear();
+    target.dropped += target.Pending();
+    target.Discard();
     target.injections.clear();
+}
+
+void CTapRelay::Endpoint::Consume(size_t count) {
+    sent += count;
+    if (sent == waiting.size()) return Discard();
+    if (sent < kCompactAfter) return;
+    waiting.erase(0, sent);
+    sent = 0;
+}
+
+void CTapRelay::Endpoint::Discard() {
+    waiting.clear();
+    sent = 0;
 }
 
 }  // namespace qelvor::tap

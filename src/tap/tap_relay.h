@@ -66,7 +66,7 @@ class CTapRelay {
     // A side that went away: what waited for it is dropped and counted.
     void Abandon(Side to);
 
-    size_t Waiting(Side to) const { return End(to).waiting.size(); }
+    size_t Waiting(Side to) const { return End(to).Pending(); }
     // Bytes meant for a side that were not delivered: sent while it was
     // away, waiting when it went, or injected beyond the queue.
     uint64_t Dropped(Side to) const { return End(to).dropped; }
@@ -76,16 +76,23 @@ class CTapRelay {
     struct Endpoint {
         StreamPort::CStreamPort* port = nullptr;
         CFrameCutter cutter;
-        // Bytes for this side, and how many of them were injected: those
-        // are told to the sink once written.
+        // Bytes for this side from waiting[sent] on; the written ones are
+        // cut off the front only now and then, so that a write costs no
+        // move of everything behind it. Injected bytes are told to the
+        // sink once written.
         std::string waiting;
+        size_t sent = 0;
         struct Injection {
-            size_t end;  // its last byte's place in waiting, plus one
+            size_t end;  // its last byte's place among the pending bytes, plus one
             std::string bytes;
         };
         std::vector<Injection> injections;
         uint64_t dropped = 0;
         uint64_t relayed = 0;  // bytes this side sent that were relayed
+
+        size_t Pending() const { return waiting.size() - sent; }
+        void Consume(size_t count);
+        void Discard();
     };
 
     Endpoint& End(Side side) { return side == Side::kA ? a_ : b_; }
