@@ -32,7 +32,6 @@ TEST(OrderTable, ReadsQuotedCellsInAnyColumnOrderAndIgnoresOtherColumns) {
 }
 
 TEST(OrderTable, RefusesABadTableWholeNamingTheLineAndKeepsTheOneBefore) {
-    const std::string rows(COrderTable::kMaxRows, '\n');
     std::string tooMany = "specimen,tests\n";
     for (size_t i = 0; i <= COrderTable::kMaxRows; ++i)
         tooMany += "S" + std::to_string(i) + ",T\n";
