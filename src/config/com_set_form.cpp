@@ -14,7 +14,7 @@
 
 #include "config/string_table.h"
 #include "data/ctrl_char_notation.h"
-#include "tap/port_spec.h"
+#include "tap/named_port.h"
 
 namespace qelvor {
 
@@ -309,9 +309,9 @@ std::optional<NumberRefusal> CComSetForm::CollectEndpoints() {
         working_.*b.field = JoinEndpoint(c_.*b.kind, c_.*b.rest);
         // Another mode keeps what was typed: the tap opens only in its own.
         if (refused || c_.WorkMode != kWorkModeTap) continue;
-        CPortSpec spec;
+        CNamedPort port;
         std::string why;
-        if (!ParseEndpoint(working_.*b.field, spec, why)) {
+        if (!ParseEndpoint(working_.*b.field, port, why)) {
             refused = NumberRefusal{b.key, working_.*b.field, kAnyInt, kAllInts, why};
         }
     }

@@ -1,7 +1,7 @@
 #include "mainwnd/tap_session.h"
 
 #include "mainwnd/engine_context.h"
-#include "tap/port_spec_setup.h"
+#include "tap/named_port_setup.h"
 
 namespace qelvor {
 
@@ -51,11 +51,11 @@ bool CTapSession::Open(std::string& failure) {
     return true;
 }
 
-bool CTapSession::OpenSide(Side side, const std::string& spec, std::string& failure) {
+bool CTapSession::OpenSide(Side side, const std::string& name, std::string& failure) {
     CComSetting settings = ctx_.settings;
-    CPortSpecSetup setup;
+    CNamedPortSetup setup;
     std::string why;
-    if (!ApplyEndpoint(spec, settings, setup, why)) {
+    if (!ApplyEndpoint(name, settings, setup, why)) {
         failure = std::string(1, Letter(side)) + ": " + why;
         return false;
     }

@@ -51,7 +51,7 @@ class CTapSession : private tap::ITapSink {
 
     SideState& Of(tap::Side side) { return side == tap::Side::kA ? a_ : b_; }
     const SideState& Of(tap::Side side) const { return side == tap::Side::kA ? a_ : b_; }
-    bool OpenSide(tap::Side side, const std::string& spec, std::string& failure);
+    bool OpenSide(tap::Side side, const std::string& name, std::string& failure);
     void PollSide(tap::Side side);
     void FlushWhenSilent(tap::Side side);
     void Note(tap::Side side, const std::string& text);

@@ -77,23 +77,23 @@ void SplitInline(const std::string& arg, std::string& name, std::string& value, 
     value = inlined ? arg.substr(eq + 1) : std::string();
 }
 
-PortSpecKind PortKindOf(const std::string& name) {
-    for (PortSpecKind kind : {PortSpecKind::Serial, PortSpecKind::TcpServer,
-                              PortSpecKind::TcpClient, PortSpecKind::Udp, PortSpecKind::Pty}) {
+NamedPortKind PortKindOf(const std::string& name) {
+    for (NamedPortKind kind : {NamedPortKind::Serial, NamedPortKind::TcpServer,
+                               NamedPortKind::TcpClient, NamedPortKind::Udp, NamedPortKind::Pty}) {
         if (name == PortOptionName(kind)) return kind;
     }
-    return PortSpecKind::None;
+    return NamedPortKind::None;
 }
 
-bool StorePort(PortSpecKind kind, const std::string& value, CCliOptions& options,
+bool StorePort(NamedPortKind kind, const std::string& value, CCliOptions& options,
                std::string& error) {
     // Two ports in one run would leave the user guessing which one is used.
-    if (options.port.kind != PortSpecKind::None) {
+    if (options.port.kind != NamedPortKind::None) {
         error = std::string("only one port option: ") + PortOptionName(options.port.kind) +
                 " and " + PortOptionName(kind) + " were given";
         return false;
     }
-    return ParsePortSpec(kind, value, options.port, error);
+    return ParseNamedPort(kind, value, options.port, error);
 }
 
 // Stores the value of an option that takes one into options.
@@ -111,8 +111,8 @@ bool StoreValue(const std::string& name, const std::string& value, CCliOptions& 
     }
     if (int CliFaults::*fault = FaultOption(name))
         return StoreFault(fault, name, value, options, error);
-    const PortSpecKind kind = PortKindOf(name);
-    if (kind != PortSpecKind::None) return StorePort(kind, value, options, error);
+    const NamedPortKind kind = PortKindOf(name);
+    if (kind != NamedPortKind::None) return StorePort(kind, value, options, error);
     if (value.empty()) {
         error = name + " needs a non-empty value";
         return false;
@@ -168,7 +168,7 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
         return false;
     }
     if (!options.tapA.empty() &&
-        (options.port.kind != PortSpecKind::None || options.astm || options.hl7)) {
+        (options.port.kind != NamedPortKind::None || options.astm || options.hl7)) {
         error = "--tap names both ports and answers nothing: no port option, --astm or --hl7";
         return false;
     }
@@ -189,7 +189,7 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
 bool TakesValue(const std::string& name) {
     return name == "--ini" || name == "--set" || name == "--data" || name == "--rules" ||
            name == "--orders" || name == "--session" || name == "--seconds" || name == "--eol" ||
-           PortKindOf(name) != PortSpecKind::None || FaultOption(name) != nullptr;
+           PortKindOf(name) != NamedPortKind::None || FaultOption(name) != nullptr;
 }
 
 }  // namespace
@@ -219,7 +219,7 @@ CliAction ParseCliOptions(const std::vector<std::string>& args, CCliOptions& opt
             return CliAction::UsageError;
         }
         // --pty takes a value only when one follows that is no option.
-        const bool optional = name == PortOptionName(PortSpecKind::Pty);
+        const bool optional = name == PortOptionName(NamedPortKind::Pty);
         if (!inlined && optional && (i + 1 >= args.size() || args[i + 1].rfind('-', 0) == 0)) {
             value.clear();
         } else if (!inlined) {

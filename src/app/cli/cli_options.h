@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "data/line_end.h"
-#include "tap/port_spec.h"
+#include "tap/named_port.h"
 
 namespace qelvor {
 
@@ -36,7 +36,7 @@ struct CCliOptions {
     // this run, in place of the set's AstmOrdersFile.
     std::string ordersFile;
     // The port for this run only, over the set in use; kind None: the set's.
-    CPortSpec port;
+    CNamedPort port;
     // --tap A B: a tap between the two endpoints (WorkMode 30) for this run,
     // each written KIND:VALUE; empty: no tap.
     std::string tapA, tapB;

@@ -153,7 +153,7 @@ bool CCliRunner::CheckOrdersFile() {
 // defaults' serial line, /dev/ttyS0, which is never what was meant.
 bool CCliRunner::NamesAPort() {
     struct stat st {};
-    if (!options_.iniFile.empty() || options_.port.kind != PortSpecKind::None ||
+    if (!options_.iniFile.empty() || options_.port.kind != NamedPortKind::None ||
         !options_.tapA.empty() || ::stat(settings_->IniPath.c_str(), &st) == 0)
         return true;
     PrintError("qelvor-cli: no settings file " + settings_->IniPath +
@@ -189,7 +189,7 @@ bool CCliRunner::ApplyRunOptions() {
         portSetup_.description = "tap A " + options_.tapA + " B " + options_.tapB;
         return true;
     }
-    if (ApplyPortSpec(options_.port, *settings_, portSetup_, error)) return true;
+    if (ApplyNamedPort(options_.port, *settings_, portSetup_, error)) return true;
     PrintError("qelvor-cli: " + error);
     return false;
 }

@@ -23,7 +23,7 @@
 #include "mainwnd/main_engine.h"
 #include "mainwnd/main_view.h"
 #include "rules/trigger_rules.h"
-#include "tap/port_spec_setup.h"
+#include "tap/named_port_setup.h"
 
 namespace qelvor {
 
@@ -102,7 +102,7 @@ class CCliRunner : public IMainView {
     CTickOutput out_;
     CTickOutput err_;
     CRecordLineFormat lineFormat_;
-    CPortSpecSetup portSetup_;
+    CNamedPortSetup portSetup_;
     std::string logFile_;  // the continuous log, when it runs
     std::unique_ptr<CComSetting> settings_;
     CLogWriter log_;

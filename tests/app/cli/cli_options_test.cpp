@@ -69,7 +69,7 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
         options = CCliOptions();
         EXPECT_EQ(ParseCliOptions(args, options, error), CliAction::Run) << error;
         EXPECT_EQ(std::make_tuple(options.port.kind, options.port.device, options.hex),
-                  std::make_tuple(PortSpecKind::Pty, std::string(link), true));
+                  std::make_tuple(NamedPortKind::Pty, std::string(link), true));
     }
     for (const auto& [args, action, reason] : cases) {
         options = CCliOptions();
@@ -82,23 +82,23 @@ TEST(CliOptions, ActionsPortSettingsAndUsageErrorsNamingTheBadPart) {
     }
     // What each port option sets: device, rate, byte size, parity and
     // stop-bit codes, host, port, remote port.
-    const PortSpecKind S = PortSpecKind::Serial;
+    const NamedPortKind S = NamedPortKind::Serial;
     // clang-format off
-    const std::tuple<PortSpecKind, std::string, std::string> ports[] = {
+    const std::tuple<NamedPortKind, std::string, std::string> ports[] = {
         {S, "ttyUSB0", "ttyUSB0 0 - | 0 0"}, {S, "ttyS1:9600:8o2", "ttyS1 9600 8 1 2 | 0 0"},
         {S, "ttyS1:300:5S1.5", "ttyS1 300 5 4 1 | 0 0"},
         {S, "ttyS1:50:6m1", "ttyS1 50 6 3 0 | 0 0"},
         // A by-path name holds ':' itself and stays whole.
         {S, "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0:57600",
          "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0 57600 - | 0 0"},
-        {PortSpecKind::TcpServer, "9000", " 0 - | 9000 0"},
-        {PortSpecKind::TcpServer, "127.0.0.1:65535", " 0 - 127.0.0.1| 65535 0"},
-        {PortSpecKind::TcpClient, "localhost:1", " 0 - localhost| 1 0"},
-        {PortSpecKind::Udp, "0:10.0.0.2:9001", " 0 - 10.0.0.2| 0 9001"}};
+        {NamedPortKind::TcpServer, "9000", " 0 - | 9000 0"},
+        {NamedPortKind::TcpServer, "127.0.0.1:65535", " 0 - 127.0.0.1| 65535 0"},
+        {NamedPortKind::TcpClient, "localhost:1", " 0 - localhost| 1 0"},
+        {NamedPortKind::Udp, "0:10.0.0.2:9001", " 0 - 10.0.0.2| 0 9001"}};
     // clang-format on
     for (const auto& [kind, value, expected] : ports) {
-        CPortSpec port;
-        ASSERT_TRUE(ParsePortSpec(kind, value, port, error)) << value << ": " << error;
+        CNamedPort port;
+        ASSERT_TRUE(ParseNamedPort(kind, value, port, error)) << value << ": " << error;
         const std::string format =
             port.formatGiven ? StrPrintf("%d %d %d", port.byteSize, port.parity, port.stopBit)
                              : "-";

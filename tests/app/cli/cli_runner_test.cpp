@@ -276,7 +276,7 @@ TEST(CliRunner, PtyOptionPlaysTheDeviceForAPeerOnTheLink) {
 
 // One run per port option against a loopback peer, no settings file read or written.
 struct PortCase {
-    PortSpecKind kind;
+    NamedPortKind kind;
     const char* where;           // the option's value for the port number
     const char* options;         // blank-separated
     std::string received, sent;  // the lines printed for the peer's bytes and for "pong"
@@ -296,8 +296,8 @@ TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
     TempFolder dir;
     Socket listener = Socket::Listen();
     Socket peer = Socket::Udp();
-    const bool udp = c.kind == PortSpecKind::Udp;
-    const int port = c.kind == PortSpecKind::TcpClient
+    const bool udp = c.kind == NamedPortKind::Udp;
+    const int port = c.kind == NamedPortKind::TcpClient
                          ? listener.Port()
                          : loopback::FreePort(udp ? SOCK_DGRAM : SOCK_STREAM);
     std::vector<std::string> args{IsolatedCli(dir), PortOptionName(c.kind),
@@ -305,9 +305,9 @@ TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
     std::istringstream options(c.options);
     args.insert(args.end(), std::istream_iterator<std::string>(options), {});
     ChildProcess cli(args);
-    if (c.kind == PortSpecKind::TcpClient) peer = listener.Accept(5000);
+    if (c.kind == NamedPortKind::TcpClient) peer = listener.Accept(5000);
     // Listening on 127.0.0.1 only, the server is not found on 127.0.0.2.
-    if (c.kind == PortSpecKind::TcpServer && cli.WaitForErr("waiting client")) {
+    if (c.kind == NamedPortKind::TcpServer && cli.WaitForErr("waiting client")) {
         EXPECT_FALSE(Socket::Connect(port, 0, "127.0.0.2").Valid());
         peer = Socket::Connect(port);
     }
@@ -328,7 +328,7 @@ TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
     EXPECT_EQ(cli.Wait(), c.status) << cli.Err();
     const std::string out = cli.Out();
     // A server also tells its client's arrival and departure.
-    const bool server = c.kind == PortSpecKind::TcpServer;
+    const bool server = c.kind == NamedPortKind::TcpServer;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), server ? 4 : 2) << out;
     if (server) {
         EXPECT_EQ(out.substr(0, arrived.size()), arrived);
@@ -341,12 +341,12 @@ TEST_P(CliPortOption, TalksToALoopbackPeerWithTheDefaults) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, CliPortOption,
     testing::Values(
-        PortCase{PortSpecKind::TcpServer, "127.0.0.1:%d", "--no-time --eol crlf --exit-on-close",
+        PortCase{NamedPortKind::TcpServer, "127.0.0.1:%d", "--no-time --eol crlf --exit-on-close",
                  "R:ping\x9B<CR><LF>\n", "\nS:pong<CR><LF>\n", "pong\r\n",
                  "qelvor.ini (not there: defaults), set ComSet, TCP server on 127.0.0.1:", 3},
-        PortCase{PortSpecKind::TcpClient, "localhost:%d", "--hex --quiet --eol cr --exit-at-eof",
+        PortCase{NamedPortKind::TcpClient, "localhost:%d", "--hex --quiet --eol cr --exit-at-eof",
                  ">R:70 69 6E 67 9B 0D 0A\n", ">S:70 6F 6E 67 0D\n", "pong\r", "", 0},
-        PortCase{PortSpecKind::Udp, "%d", "", ">R:ping\x9B<CR><LF>\n", ">S:pong\n", "pong",
+        PortCase{NamedPortKind::Udp, "%d", "", ">R:ping\x9B<CR><LF>\n", ">S:pong\n", "pong",
                  "answering the last sender", 0}));
 
 // Runs that end by themselves: status and all they print. A settings file or

@@ -7,10 +7,10 @@
 
 namespace qelvor {
 
-enum class PortSpecKind { None, Serial, TcpServer, TcpClient, Udp, Pty };
+enum class NamedPortKind { None, Serial, TcpServer, TcpClient, Udp, Pty };
 
-struct CPortSpec {
-    PortSpecKind kind = PortSpecKind::None;  // None: the settings set's own port
+struct CNamedPort {
+    NamedPortKind kind = NamedPortKind::None;  // None: the settings set's own port
     // Serial: a path, or a name under /dev, as ComName takes it. Pty: the
     // link name (empty: the default one).
     std::string device;
@@ -26,18 +26,18 @@ struct CPortSpec {
     int remotePort = 0;  // UDP: 0 answers whoever sent last
 };
 
-// The option's name as typed, "--serial" for PortSpecKind::Serial.
-const char* PortOptionName(PortSpecKind kind);
+// The option's name as typed, "--serial" for NamedPortKind::Serial.
+const char* PortOptionName(NamedPortKind kind);
 // Parses the value of the option of that kind into port. False, with a
 // one-line error that names the bad part, when it is not of the form
 // DEVICE[:BAUD[:FORMAT]], [ADDRESS:]PORT, HOST:PORT or LOCAL[:HOST:REMOTE];
 // the value of --pty may be empty, but names no folder.
-bool ParsePortSpec(PortSpecKind kind, const std::string& value, CPortSpec& port,
-                   std::string& error);
+bool ParseNamedPort(NamedPortKind kind, const std::string& value, CNamedPort& port,
+                    std::string& error);
 // A port written as KIND:VALUE, KIND one of serial, tcp-server, tcp-client,
 // udp and pty, VALUE as the option of that name takes it ("pty" alone is
 // the default link). False, with a one-line error, otherwise.
-bool ParseEndpoint(const std::string& text, CPortSpec& port, std::string& error);
+bool ParseEndpoint(const std::string& text, CNamedPort& port, std::string& error);
 // "8N1", "7E2", "8N1.5": the line format as the command line writes it.
 std::string LineFormatText(int byteSize, int parity, int stopBit);
 

@@ -1,4 +1,4 @@
-#include "tap/port_spec_setup.h"
+#include "tap/named_port_setup.h"
 
 #include <arpa/inet.h>
 #include <sys/stat.h>
@@ -27,7 +27,7 @@ std::string DescribeSerial(const SerialLineSettings& line) {
                      LineFormatText(line.byteSize, line.parity, line.stopBits).c_str());
 }
 
-bool ApplySerial(const CPortSpec& port, CComSetting& s, std::string& error) {
+bool ApplySerial(const CNamedPort& port, CComSetting& s, std::string& error) {
     const std::string path = DevicePathOf(port.device);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
@@ -59,9 +59,9 @@ bool Resolve(const char* option, const std::string& host, std::string& address,
     return false;
 }
 
-bool ApplyTcp(const CPortSpec& port, CComSetting& s, CPortSpecSetup& setup, std::string& error) {
+bool ApplyTcp(const CNamedPort& port, CComSetting& s, CNamedPortSetup& setup, std::string& error) {
     s.IPPort = port.port;
-    if (port.kind == PortSpecKind::TcpClient) {
+    if (port.kind == NamedPortKind::TcpClient) {
         s.WorkMode = kWorkModeTcpClient;
         return Resolve("--tcp-client", port.host, s.SvrIPAddr, error);
     }
@@ -74,14 +74,14 @@ bool ApplyTcp(const CPortSpec& port, CComSetting& s, CPortSpecSetup& setup, std:
     return true;
 }
 
-bool ApplyUdp(const CPortSpec& port, CComSetting& s, std::string& error) {
+bool ApplyUdp(const CNamedPort& port, CComSetting& s, std::string& error) {
     s.WorkMode = kWorkModeUdp;
     s.UDPLocalPort = port.port;
     s.UDPRemotePort = port.remotePort;
     return port.host.empty() || Resolve("--udp", port.host, s.SvrIPAddr, error);
 }
 
-void ApplyPty(const CPortSpec& port, CComSetting& s) {
+void ApplyPty(const CNamedPort& port, CComSetting& s) {
     s.WorkMode = kWorkModePty;
     s.PtyLink = port.device;
 }
@@ -114,23 +114,23 @@ std::string Describe(const CComSetting& s, uint32_t listenAddress, const std::st
 
 }  // namespace
 
-bool ApplyPortSpec(const CPortSpec& port, CComSetting& settings, CPortSpecSetup& setup,
-                   std::string& error) {
+bool ApplyNamedPort(const CNamedPort& port, CComSetting& settings, CNamedPortSetup& setup,
+                    std::string& error) {
     setup.listenAddress = htonl(INADDR_ANY);
     bool applied = true;
-    if (port.kind == PortSpecKind::Serial) applied = ApplySerial(port, settings, error);
-    if (port.kind == PortSpecKind::TcpServer || port.kind == PortSpecKind::TcpClient)
+    if (port.kind == NamedPortKind::Serial) applied = ApplySerial(port, settings, error);
+    if (port.kind == NamedPortKind::TcpServer || port.kind == NamedPortKind::TcpClient)
         applied = ApplyTcp(port, settings, setup, error);
-    if (port.kind == PortSpecKind::Udp) applied = ApplyUdp(port, settings, error);
-    if (port.kind == PortSpecKind::Pty) ApplyPty(port, settings);
+    if (port.kind == NamedPortKind::Udp) applied = ApplyUdp(port, settings, error);
+    if (port.kind == NamedPortKind::Pty) ApplyPty(port, settings);
     if (applied) setup.description = Describe(settings, setup.listenAddress, port.host);
     return applied;
 }
 
-bool ApplyEndpoint(const std::string& text, CComSetting& settings, CPortSpecSetup& setup,
+bool ApplyEndpoint(const std::string& text, CComSetting& settings, CNamedPortSetup& setup,
                    std::string& error) {
-    CPortSpec port;
-    return ParseEndpoint(text, port, error) && ApplyPortSpec(port, settings, setup, error);
+    CNamedPort port;
+    return ParseEndpoint(text, port, error) && ApplyNamedPort(port, settings, setup, error);
 }
 
 }  // namespace qelvor

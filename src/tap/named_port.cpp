@@ -1,4 +1,4 @@
-#include "tap/port_spec.h"
+#include "tap/named_port.h"
 
 #include <cctype>
 #include <vector>
@@ -35,7 +35,7 @@ bool ParsePort(const std::string& option, const std::string& what, const std::st
 }
 
 // "8N1", "7e2", "8N1.5": data bits 5 to 8, a parity letter, 1, 1.5 or 2 stop bits.
-bool ParseFormat(const std::string& text, CPortSpec& port) {
+bool ParseFormat(const std::string& text, CNamedPort& port) {
     if (text.size() < 3 || text[0] < '5' || text[0] > '8') return false;
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[1])));
     const std::string letters = kParityLetters;
@@ -77,7 +77,7 @@ void SplitSerial(const std::string& value, std::string& device,
     }
 }
 
-bool ParseSerial(const std::string& value, CPortSpec& port, std::string& error) {
+bool ParseSerial(const std::string& value, CNamedPort& port, std::string& error) {
     std::vector<std::string> settings;
     SplitSerial(value, port.device, settings);
     if (port.device.empty()) {
@@ -103,7 +103,7 @@ bool ParseSerial(const std::string& value, CPortSpec& port, std::string& error) 
 }
 
 bool ParseHostPort(const std::string& option, const std::string& value, bool hostNeeded,
-                   CPortSpec& port, std::string& error) {
+                   CNamedPort& port, std::string& error) {
     const size_t colon = value.rfind(':');
     if (colon == std::string::npos && hostNeeded) {
         error = option + " takes HOST:PORT, not '" + value + "'";
@@ -120,7 +120,7 @@ bool ParseHostPort(const std::string& option, const std::string& value, bool hos
     return ParsePort(option, "port", number, 1, port.port, error);
 }
 
-bool ParseUdp(const std::string& value, CPortSpec& port, std::string& error) {
+bool ParseUdp(const std::string& value, CNamedPort& port, std::string& error) {
     const size_t first = value.find(':');
     const size_t last = value.rfind(':');
     if (first != std::string::npos && first == last) {
@@ -144,7 +144,7 @@ bool ParseUdp(const std::string& value, CPortSpec& port, std::string& error) {
 
 // The link name is made as given; a name ending in '/' is a folder, which
 // the link would never replace.
-bool ParsePty(const std::string& value, CPortSpec& port, std::string& error) {
+bool ParsePty(const std::string& value, CNamedPort& port, std::string& error) {
     if (!value.empty() && value.back() == '/') {
         error = "--pty: '" + value + "' is a folder; name the link, as " + value + "ttyQelvor0";
         return false;
@@ -155,40 +155,40 @@ bool ParsePty(const std::string& value, CPortSpec& port, std::string& error) {
 
 }  // namespace
 
-const char* PortOptionName(PortSpecKind kind) {
+const char* PortOptionName(NamedPortKind kind) {
     switch (kind) {
-        case PortSpecKind::Serial:
+        case NamedPortKind::Serial:
             return "--serial";
-        case PortSpecKind::TcpServer:
+        case NamedPortKind::TcpServer:
             return "--tcp-server";
-        case PortSpecKind::TcpClient:
+        case NamedPortKind::TcpClient:
             return "--tcp-client";
-        case PortSpecKind::Udp:
+        case NamedPortKind::Udp:
             return "--udp";
-        case PortSpecKind::Pty:
+        case NamedPortKind::Pty:
             return "--pty";
-        case PortSpecKind::None:
+        case NamedPortKind::None:
             break;
     }
     return "";
 }
 
-bool ParsePortSpec(PortSpecKind kind, const std::string& value, CPortSpec& port,
-                   std::string& error) {
-    port = CPortSpec{};
+bool ParseNamedPort(NamedPortKind kind, const std::string& value, CNamedPort& port,
+                    std::string& error) {
+    port = CNamedPort{};
     port.kind = kind;
     switch (kind) {
-        case PortSpecKind::Serial:
+        case NamedPortKind::Serial:
             return ParseSerial(value, port, error);
-        case PortSpecKind::TcpServer:
+        case NamedPortKind::TcpServer:
             return ParseHostPort("--tcp-server", value, false, port, error);
-        case PortSpecKind::TcpClient:
+        case NamedPortKind::TcpClient:
             return ParseHostPort("--tcp-client", value, true, port, error);
-        case PortSpecKind::Udp:
+        case NamedPortKind::Udp:
             return ParseUdp(value, port, error);
-        case PortSpecKind::Pty:
+        case NamedPortKind::Pty:
             return ParsePty(value, port, error);
-        case PortSpecKind::None:
+        case NamedPortKind::None:
             break;
     }
     error = "no port option";
@@ -205,17 +205,17 @@ std::string LineFormatText(int byteSize, int parity, int stopBit) {
     return text;
 }
 
-bool ParseEndpoint(const std::string& text, CPortSpec& port, std::string& error) {
-    const std::pair<const char*, PortSpecKind> kinds[] = {{"serial", PortSpecKind::Serial},
-                                                          {"tcp-server", PortSpecKind::TcpServer},
-                                                          {"tcp-client", PortSpecKind::TcpClient},
-                                                          {"udp", PortSpecKind::Udp},
-                                                          {"pty", PortSpecKind::Pty}};
+bool ParseEndpoint(const std::string& text, CNamedPort& port, std::string& error) {
+    const std::pair<const char*, NamedPortKind> kinds[] = {{"serial", NamedPortKind::Serial},
+                                                           {"tcp-server", NamedPortKind::TcpServer},
+                                                           {"tcp-client", NamedPortKind::TcpClient},
+                                                           {"udp", NamedPortKind::Udp},
+                                                           {"pty", NamedPortKind::Pty}};
     const size_t colon = text.find(':');
     const std::string name = text.substr(0, colon);
     const std::string value = colon == std::string::npos ? std::string() : text.substr(colon + 1);
     for (const auto& [kindName, kind] : kinds) {
-        if (name == kindName) return ParsePortSpec(kind, value, port, error);
+        if (name == kindName) return ParseNamedPort(kind, value, port, error);
     }
     error = "'" + text +
             "' names no port: write serial:DEVICE, tcp-server:PORT, "

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "config/com_setting.h"
-#include "tap/port_spec.h"
+#include "tap/named_port.h"
 
 namespace qelvor {
 
-struct CPortSpecSetup {
+struct CNamedPortSetup {
     // The TCP server's address to listen on, in network byte order.
     uint32_t listenAddress = 0;
     // What the start line shows: "serial /dev/ttyUSB0 115200 8N1",
@@ -24,11 +24,11 @@ struct CPortSpecSetup {
 // False, with a one-line error naming the bad part, when the device is
 // missing or a host has no IPv4 address. With kind None the set's own port
 // stays and only the description is filled in.
-bool ApplyPortSpec(const CPortSpec& port, CComSetting& settings, CPortSpecSetup& setup,
-                   std::string& error);
+bool ApplyNamedPort(const CNamedPort& port, CComSetting& settings, CNamedPortSetup& setup,
+                    std::string& error);
 // A tap's endpoint: the port ParseEndpoint reads from text, put into
-// settings by ApplyPortSpec.
-bool ApplyEndpoint(const std::string& text, CComSetting& settings, CPortSpecSetup& setup,
+// settings by ApplyNamedPort.
+bool ApplyEndpoint(const std::string& text, CComSetting& settings, CNamedPortSetup& setup,
                    std::string& error);
 
 }  // namespace qelvor
