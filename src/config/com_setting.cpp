@@ -122,8 +122,8 @@ constexpr std::string CComSetting::*kHighlightFields[CComSetting::kHighlightKeyC
 };
 
 constexpr std::string CComSetting::*kRuleFields[CComSetting::kRuleKeyCount] = {
-    &S::Rule1,  &S::Rule2,  &S::Rule3,  &S::Rule4,  &S::Rule5,  &S::Rule6,  &S::Rule7,  &S::Rule8,
-    &S::Rule9,  &S::Rule10, &S::Rule11, &S::Rule12, &S::Rule13, &S::Rule14, &S::Rule15, &S::Rule16,
+    &S::Rule1, &S::Rule2,  &S::Rule3,  &S::Rule4,  &S::Rule5,  &S::Rule6,  &S::Rule7,  &S::Rule8,
+    &S::Rule9, &S::Rule10, &S::Rule11, &S::Rule12, &S::Rule13, &S::Rule14, &S::Rule15, &S::Rule16,
 };
 
 const char* const kBlanks = " \t\r\n\v\f";

@@ -1,6 +1,6 @@
 // The popups' items in order, and the gesture that opens each popup or box.
-#include "support/window_fixture.h"
 #include "window/popup_menus.h"
+#include "support/window_fixture.h"
 
 class PopupMenusTest : public QObject {
     Q_OBJECT
