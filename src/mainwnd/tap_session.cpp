@@ -62,6 +62,7 @@ bool CTapSession::OpenSide(Side side, const std::string& name, std::string& fail
     SideState& state = Of(side);
     state.endpoint.Configure(settings, setup.listenAddress);
     state.shown = Link::kClosed;
+    state.droppedTold = relay_.Dropped(side);
     if (state.endpoint.Open(why)) return true;
     failure = std::string(1, Letter(side)) + " " + state.endpoint.Name() + ": " + why;
     return false;
@@ -72,6 +73,9 @@ void CTapSession::Close() {
     open_ = false;
     relay_.Flush(Side::kA);
     relay_.Flush(Side::kB);
+    // Bytes still waiting for a side never reach the ports of the next open.
+    relay_.Abandon(Side::kA);
+    relay_.Abandon(Side::kB);
     relay_.SetPorts(nullptr, nullptr);
     a_.endpoint.Close();
     b_.endpoint.Close();

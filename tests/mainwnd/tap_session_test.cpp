@@ -111,6 +111,23 @@ TEST_F(TapEngineTest, ASideThatDropsComesBackWithoutStoppingTheOther) {
     const Lines typed = Typed();
     EXPECT_EQ(Lines(typed.end() - 2, typed.end()),
               (Lines{"I:" + b + ": the send box writes into it", "S:to host"}));
+    // What was lost for B before the port closed is not told again when it
+    // next opens: B's new connection is just connected.
+    host = Socket();
+    listener = Socket();
+    ASSERT_TRUE(PollUntil([&] { return Pane(1).find(": waiting") != std::string::npos; }));
+    ASSERT_TRUE(analyzer.Feed("late\r\n"));
+    ASSERT_TRUE(PollUntil([&] { return RecordsOf('A').size() == 2; }));
+    Engine().OnClosePort();
+    listener = Socket::Listen(port);
+    const size_t before = RecordsOf('I').size();
+    Engine().OnOpenPort();
+    ASSERT_TRUE(PollUntil([&] { return (host = listener.Accept(2)).Valid(); }));
+    ASSERT_TRUE(PollUntil([&] { return Pane(1).find(": up") != std::string::npos; }));
+    const Lines after = RecordsOf('I');
+    EXPECT_NE(std::find(after.begin() + static_cast<std::ptrdiff_t>(before), after.end(),
+                        b + ": connected"),
+              after.end());
 }
 
 }  // namespace
