@@ -3,6 +3,7 @@
 #pragma once
 
 #include <netinet/in.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -25,11 +26,17 @@ unsigned ReadTtyRate(int fd);
 
 // The ids of this process's threads now; a thread made and joined first brings up
 // any helper thread of the runtime (ThreadSanitizer's), which is not the port's.
+// A joined thread can stay listed a moment after its join, so the ids of these
+// probe threads are left out of every list.
 inline std::set<int> ThreadIds() {
-    std::thread([] {}).join();
+    static std::set<int> probes;
+    int probe = 0;
+    std::thread([&probe] { probe = static_cast<int>(gettid()); }).join();
+    probes.insert(probe);
     std::set<int> ids;
     for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
         ids.insert(std::stoi(task.path().filename().string()));
+    for (int id : probes) ids.erase(id);
     return ids;
 }
 
