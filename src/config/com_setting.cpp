@@ -94,6 +94,7 @@ constexpr KeyField kFields[] = {
     Int(K::FaultNak, &S::FaultNak), Int(K::FaultWithholdAck, &S::FaultWithholdAck),
     Int(K::FaultEnqContention, &S::FaultEnqContention), Int(K::FaultDropAfter, &S::FaultDropAfter),
     Int(K::FaultDelayMs, &S::FaultDelayMs), Text(K::AstmOrdersFile, &S::AstmOrdersFile),
+    Int(K::ScriptHooks, &S::ScriptHooks),
 };
 // clang-format on
 

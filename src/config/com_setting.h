@@ -221,6 +221,9 @@ class CComSetting {
     // The order table (CSV) the ASTM host answers an instrument's queries
     // from; empty: queries are not answered.
     std::string AstmOrdersFile = TextDefault(SettingKey::AstmOrdersFile);
+    // 1: received frames no trigger rule took go to the script plug-in's
+    // OnFrame, and its OnTimer runs once a second while the port is open.
+    int ScriptHooks = IntDefault(SettingKey::ScriptHooks);
     // The traffic list's view: sent rows hidden (a link that echoes), the
     // frame check and gap columns shown, and the gap taken from the previous
     // record of any type (0) or of the same type (1).
