@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -93,6 +94,12 @@ class CMainEngine : public IExchangeView, private IDataListObserver {
     // The tap of WorkMode 30: its sides' names and states.
     const CTapSession& Tap() const { return ports_.Tap(); }
 
+    // The time between two poll ticks of a loop that can wait (qelvor-cli):
+    // a tap's waiting bytes are written as room comes, until the given time
+    // at the latest; returns at once when none wait.
+    void RelayUntil(std::chrono::steady_clock::time_point until) {
+        Command([&] { ports_.RelayUntil(until); });
+    }
     // Every timer of the window; unknown ids are ignored. A tick that
     // arrives during a command is run after it, once however often it came.
     void OnTimer(int id);

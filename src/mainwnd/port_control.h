@@ -58,6 +58,11 @@ class CPortControl {
     CControlLineWatch& Lines() { return lines_; }
     void ShowPortStatus(int code);
     void UpdateTitle();
+    // Lets the time until the next tick pass: a tap meanwhile writes into a
+    // side whenever it has room; in the other modes nothing is done.
+    void RelayUntil(std::chrono::steady_clock::time_point until) {
+        if (Tapping()) tap_.RelayUntil(until);
+    }
 
   private:
     bool OpenTap();

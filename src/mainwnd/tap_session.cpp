@@ -98,6 +98,11 @@ void CTapSession::Poll() {
     }
 }
 
+void CTapSession::RelayUntil(std::chrono::steady_clock::time_point until) {
+    while (open_ && relay_.WaitForRoom(until))
+        if (relay_.Poll() == 0) return;
+}
+
 void CTapSession::PollSide(Side side) {
     SideState& state = Of(side);
     const Link link = state.endpoint.Poll(std::chrono::steady_clock::now());

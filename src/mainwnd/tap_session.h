@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,10 @@ class CTapSession : private tap::ITapSink {
     bool IsOpen() const { return open_; }
     // One poll tick.
     void Poll();
+    // Between ticks, until the given time: writes into a side as soon as it
+    // has room for the bytes waiting for it, so that a side whose reader
+    // keeps up is never held to what its driver buffers per tick.
+    void RelayUntil(std::chrono::steady_clock::time_point until);
     // The port the send box writes into (TapSendSide): its side's port
     // while that side is up, else null.
     StreamPort::CStreamPort* SendPort();

@@ -60,6 +60,7 @@ class CPtyPort : public CStreamPort {
     // What the pty takes now, never waiting; -1 when closed or failed.
     int TryWrite(const char* bytes, int length) override;
     bool WritesInPieces() override { return IsOpen() != 0; }
+    int WritableFd() override { return open_ && ptyError_.load() == 0 ? master_ : -1; }
     PortKind Kind() const override { return PortKind::Pty; }
     // A pty has no modem lines: kLinesNotAvailable while open.
     int ControlLines(ControlRequest request, int& lines) override;

@@ -64,6 +64,7 @@ class CSerialPort : public CStreamPort {
     int TryWrite(const char* bytes, int length) override;
     // While open.
     bool WritesInPieces() override { return IsOpen() != 0; }
+    int WritableFd() override { return open_ ? fd_ : -1; }
     PortKind Kind() const override { return PortKind::Serial; }
     // TIOCMGET, TIOCMBIS/TIOCMBIC and TIOCSBRK/TIOCCBRK. A device without
     // modem lines (a pty) answers kLinesNotAvailable to every request.

@@ -73,6 +73,10 @@ class CStreamPort {
     // connected stream or an open line. A datagram port answers false, since
     // each piece would arrive as a datagram of its own.
     virtual bool WritesInPieces() = 0;
+    // The descriptor that polls writable when TryWrite would take bytes, so
+    // that a relay can wait for room instead of trying again later; -1 when
+    // the port is closed or has none to offer (datagrams).
+    virtual int WritableFd() { return -1; }
     // Serial, TCP server or client (as SetNetParam last chose), or UDP.
     virtual PortKind Kind() const = 0;
     // Reads (GetLines: into lines, as kLine* bits) or drives the modem

@@ -77,6 +77,7 @@ class CTCPPort : public CStreamPort {
     int TryWrite(const char* bytes, int length) override;
     // While connected.
     bool WritesInPieces() override { return state_.load() == kConnected; }
+    int WritableFd() override { return state_.load() == kConnected ? fd_.load() : -1; }
     PortKind Kind() const override {
         return IsClient() ? PortKind::TcpClient : PortKind::TcpServer;
     }

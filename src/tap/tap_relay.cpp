@@ -1,5 +1,7 @@
 #include "tap/tap_relay.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -27,10 +29,9 @@ void CTapRelay::SetPorts(StreamPort::CStreamPort* a, StreamPort::CStreamPort* b)
     b_.port = b;
 }
 
-void CTapRelay::Poll() {
+size_t CTapRelay::Poll() {
     // Whatever the other side can take goes first, making room to read.
-    Write(Side::kA);
-    Write(Side::kB);
+    size_t written = Write(Side::kA) + Write(Side::kB);
     // Then rounds of reading and writing while a side takes bytes, so that
     // room its reader makes during the tick is filled in the tick.
     const auto end = std::chrono::steady_clock::now() + kRoundsTime;
@@ -39,7 +40,31 @@ void CTapRelay::Poll() {
         Read(Side::kA);
         Read(Side::kB);
         moved = Write(Side::kA) + Write(Side::kB);
+        written += moved;
     } while (moved > 0 && std::chrono::steady_clock::now() < end);
+    return written;
+}
+
+bool CTapRelay::WaitForRoom(std::chrono::steady_clock::time_point until) const {
+    pollfd waits[2];
+    nfds_t count = 0;
+    for (const Endpoint* side : {&a_, &b_}) {
+        if (side->port == nullptr || side->Pending() == 0) continue;
+        const int fd = side->port->WritableFd();
+        if (fd >= 0) waits[count++] = pollfd{fd, POLLOUT, 0};
+    }
+    const auto left = until - std::chrono::steady_clock::now();
+    if (count == 0 || left <= decltype(left)::zero()) return false;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    const timespec timeout{static_cast<time_t>(ns / 1000000000),
+                           static_cast<long>(ns % 1000000000)};
+    if (ppoll(waits, count, &timeout, nullptr) < 1) return false;
+    // A broken line also polls ready; its write fails, and waiting on it
+    // again would spin until the tick.
+    return std::any_of(waits, waits + count, [](const pollfd& wait) {
+        return (wait.revents & POLLOUT) != 0 &&
+               (wait.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+    });
 }
 
 void CTapRelay::Read(Side from) {

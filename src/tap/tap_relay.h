@@ -55,8 +55,14 @@ class CTapRelay {
     // The two ports; either may be null (a side not open).
     void SetPorts(StreamPort::CStreamPort* a, StreamPort::CStreamPort* b);
 
-    // One tick: moves what each side sent to the other and records it.
-    void Poll();
+    // One tick: moves what each side sent to the other and records it;
+    // the count of bytes written.
+    size_t Poll();
+    // Waits, until at most the given time, for room in a side that has
+    // bytes waiting for it, the way a relay between ticks keeps a slow
+    // reader's line full; true when one has room now. False at once when no
+    // side waits, or a side's port offers no descriptor to wait on.
+    bool WaitForRoom(std::chrono::steady_clock::time_point until) const;
     // The waiting bytes of the side's frame become a frame (silence, or
     // the side went away).
     void Flush(Side from);

@@ -343,6 +343,7 @@ void CCliRunner::Loop() {
         deadline += kTick;
         Clock::time_point now = Clock::now();
         if (now - deadline > kMaxLag) deadline = now;
+        engine_->RelayUntil(deadline);
         std::this_thread::sleep_until(deadline);
         now = Clock::now();
         RunDueTimers(now);
