@@ -93,7 +93,7 @@ constexpr KeyField kFields[] = {
     Text(K::Rule16, &S::Rule16), Int(K::FaultBadChecksum, &S::FaultBadChecksum),
     Int(K::FaultNak, &S::FaultNak), Int(K::FaultWithholdAck, &S::FaultWithholdAck),
     Int(K::FaultEnqContention, &S::FaultEnqContention), Int(K::FaultDropAfter, &S::FaultDropAfter),
-    Int(K::FaultDelayMs, &S::FaultDelayMs), Text(K::AstmOrdersFile, &S::AstmOrdersFile),
+    Int(K::FaultDelayMs, &S::FaultDelayMs), Text(K::OrdersFile, &S::OrdersFile),
     Int(K::ScriptHooks, &S::ScriptHooks),
 };
 // clang-format on

@@ -219,8 +219,9 @@ class CComSetting {
     int FaultDropAfter = IntDefault(SettingKey::FaultDropAfter);
     int FaultDelayMs = IntDefault(SettingKey::FaultDelayMs);
     // The order table (CSV) the ASTM host answers an instrument's queries
-    // from; empty: queries are not answered.
-    std::string AstmOrdersFile = TextDefault(SettingKey::AstmOrdersFile);
+    // from, and the HL7 receiver a QBP query; empty: queries are not
+    // answered.
+    std::string OrdersFile = TextDefault(SettingKey::OrdersFile);
     // 1: received frames no trigger rule took go to the script plug-in's
     // OnFrame, and its OnTimer runs once a second while the port is open.
     int ScriptHooks = IntDefault(SettingKey::ScriptHooks);

@@ -58,7 +58,7 @@ enum class SettingKey : size_t {
     Rule1, Rule2, Rule3, Rule4, Rule5, Rule6, Rule7, Rule8, Rule9, Rule10, Rule11, Rule12, Rule13,
     Rule14, Rule15, Rule16,
     FaultBadChecksum, FaultNak, FaultWithholdAck, FaultEnqContention, FaultDropAfter, FaultDelayMs,
-    AstmOrdersFile, ScriptHooks,
+    OrdersFile, ScriptHooks,
     kCount
 };
 // clang-format on
@@ -191,7 +191,7 @@ inline constexpr SettingKeyInfo kTable[] = {
     Int(K::FaultEnqContention, "FaultEnqContention", 0),
     Int(K::FaultDropAfter, "FaultDropAfter", 0),
     Int(K::FaultDelayMs, "FaultDelayMs", 0),
-    Text(K::AstmOrdersFile, "AstmOrdersFile", ""),
+    Text(K::OrdersFile, "OrdersFile", ""),
     Int(K::ScriptHooks, "ScriptHooks", 0),
 };
 // clang-format on

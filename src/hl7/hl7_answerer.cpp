@@ -42,6 +42,11 @@ Hl7Answer CHl7Answerer::Answer(const CHl7Message& message) {
         answer.note += ": not answered (Hl7AckCode=3)";
         return answer;
     }
+    if (responder_ != nullptr && ackCode_ == kHl7AckAccept &&
+        CHl7QueryResponder::IsQuery(message)) {
+        AnswerQuery(message, answer);
+        return answer;
+    }
     if (!message.AcceptAckType().empty() || !message.AppAckType().empty()) {
         AnswerEnhanced(message, answer);
         return answer;
@@ -69,6 +74,19 @@ void CHl7Answerer::AnswerEnhanced(const CHl7Message& message, Hl7Answer& answer)
     answer.note += sent.empty() ? ": nothing sent (MSH-15 " + message.AcceptAckType() +
                                       ", MSH-16 " + message.AppAckType() + ")"
                                 : ": " + sent + " sent";
+}
+
+void CHl7Answerer::AnswerQuery(const CHl7Message& message, Hl7Answer& answer) {
+    // The response is the application's answer and always goes; a commit
+    // answer comes first when MSH-15 asks for one.
+    std::string sent;
+    if (Wanted(message.AcceptAckType(), true)) {
+        answer.messages.push_back(Ack(message, "CA"));
+        sent = "CA and ";
+    }
+    const Hl7QueryAnswer query = responder_->Answer(message, ids_.Next(), ids_.Timestamp());
+    answer.messages.push_back(query.message);
+    answer.note += ": " + sent + "RSP^K11 sent; " + query.Summary();
 }
 
 Hl7Answer CHl7Answerer::Reject(std::string_view bytes, const std::string& why) {

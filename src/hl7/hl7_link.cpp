@@ -66,6 +66,14 @@ CHl7Link::CHl7Link(const Hl7LinkSettings& settings, IHl7LinkSink& sink,
       answerer_(settings.ackCode, ids_),
       framer_(settings.maxMessage) {}
 
+void CHl7Link::AnswerQueriesFrom(const astm::COrderTable* table) {
+    answerer_.SetQueryResponder(nullptr);
+    responder_.reset();
+    if (table == nullptr) return;
+    responder_.emplace(*table);
+    answerer_.SetQueryResponder(&*responder_);
+}
+
 std::vector<std::string> CHl7Link::MessagesOfLines(const std::vector<std::string>& lines) {
     std::vector<std::string> messages;
     bool open = false;

@@ -16,6 +16,7 @@
 
 #include "hl7/control_id_maker.h"
 #include "hl7/hl7_answerer.h"
+#include "hl7/hl7_query_responder.h"
 #include "hl7/mllp_framer.h"
 
 namespace qelvor {
@@ -60,6 +61,11 @@ class CHl7Link {
     CHl7Link(const Hl7LinkSettings& settings, IHl7LinkSink& sink,
              CControlIdMaker::WallClock clock = &std::chrono::system_clock::now);
 
+    // Answers the queries for orders (QBP) received from now on from table,
+    // which must outlive the link or the next call; null: acknowledges them
+    // as any message.
+    void AnswerQueriesFrom(const astm::COrderTable* table);
+
     // Queues messages (each its segments, ended by CR, LF or CR LF) to be
     // sent one after another. False, with a note, while earlier ones are
     // under way or when no message has text.
@@ -93,6 +99,7 @@ class CHl7Link {
     Hl7LinkSettings settings_;
     IHl7LinkSink& sink_;
     CControlIdMaker ids_;
+    std::optional<CHl7QueryResponder> responder_;
     CHl7Answerer answerer_;
     CMllpFramer framer_;
 

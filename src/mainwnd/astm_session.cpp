@@ -31,6 +31,13 @@ bool IsLinkControl(char byte) {
 
 }  // namespace
 
+std::optional<astm::COrderTable> ReadOrderTable(const std::string& path, std::string& why) {
+    astm::COrderTable table;
+    if (table.Load(path, why)) return table;
+    why += ": queries are not answered";
+    return std::nullopt;
+}
+
 // --- the traffic cutter ---
 
 void CAstmSession::CTrafficCutter::Feed(std::string_view bytes, std::vector<std::string>& pieces) {
@@ -118,12 +125,11 @@ void CAstmSession::LoadOrders() {
     queries_.clear();
     answers_.clear();
     answerUnderWay_ = false;
-    const std::string& path = ctx_.settings.AstmOrdersFile;
+    const std::string& path = ctx_.settings.OrdersFile;
     if (ctx_.settings.AstmRole != kAstmRoleHost || path.empty()) return;
     std::string why;
-    astm::COrderTable table;
-    if (!table.Load(path, why)) return Note(why + ": queries are not answered");
-    orders_ = std::move(table);
+    orders_ = ReadOrderTable(path, why);
+    if (!orders_) Note(why);
 }
 
 void CAstmSession::Stop(bool lineUp) {

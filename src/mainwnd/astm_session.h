@@ -20,6 +20,11 @@ namespace qelvor {
 
 struct CEngineContext;
 
+// The order table at path that a link answers queries from; empty, with
+// why ("orders file F: line 3: ...: queries are not answered"), when it
+// cannot be read. The ASTM host and the HL7 receiver read theirs alike.
+std::optional<astm::COrderTable> ReadOrderTable(const std::string& path, std::string& why);
+
 class CAstmSession : private astm::IAstmLinkSink {
   public:
     explicit CAstmSession(CEngineContext& context);
@@ -30,7 +35,7 @@ class CAstmSession : private astm::IAstmLinkSink {
     // Starts the link with the settings' role and times when ProtocolMode
     // is 1 and none runs yet; the splitter's pending bytes are recorded
     // first, so that they never reach the link. A host with an
-    // AstmOrdersFile reads it now, to answer the instrument's queries.
+    // OrdersFile reads it now, to answer the instrument's queries.
     void StartIfAstm();
     // Ends the link: a message under way is aborted (with EOT while
     // lineUp), the bytes of an unfinished frame become their own record,

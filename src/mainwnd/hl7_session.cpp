@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "mainwnd/astm_session.h"
 #include "mainwnd/engine_context.h"
 
 namespace qelvor {
@@ -28,6 +29,17 @@ void CHl7Session::StartIfHl7() {
     hl7::IHl7LinkSink& sink = *this;
     link_ = std::make_unique<hl7::CHl7Link>(hl7::Hl7LinkSettings::From(ctx_.settings), sink);
     ctx_.exchange.DivertReceived([this](std::string_view bytes) { link_->OnBytes(bytes, Now()); });
+    LoadOrders();
+}
+
+void CHl7Session::LoadOrders() {
+    orders_.reset();
+    const std::string& path = ctx_.settings.OrdersFile;
+    if (ctx_.settings.Hl7Role != kHl7RoleReceiver || path.empty()) return;
+    std::string why;
+    orders_ = ReadOrderTable(path, why);
+    if (!orders_) return Note(why);
+    link_->AnswerQueriesFrom(&*orders_);
 }
 
 void CHl7Session::Stop() {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "astm/order_table.h"
 #include "hl7/hl7_link.h"
 
 namespace qelvor {
@@ -25,7 +26,8 @@ class CHl7Session : private hl7::IHl7LinkSink {
 
     // Starts the link with the settings' answer, times and limits when
     // ProtocolMode is 2 and none runs yet; the splitter's pending bytes are
-    // recorded first, so that they never reach the link.
+    // recorded first, so that they never reach the link. A receiver with an
+    // OrdersFile reads it now, to answer queries for orders (QBP).
     void StartIfHl7();
     // Ends the link: messages under way end unacknowledged, and the
     // splitter takes the received bytes again.
@@ -48,8 +50,12 @@ class CHl7Session : private hl7::IHl7LinkSink {
     void Received(const std::string& bytes) override;
     void Note(const std::string& text) override;
     void MessagesDone(bool allAccepted) override;
+    void LoadOrders();
 
     CEngineContext& ctx_;
+    // The order table the receiver answers queries from; the link refers
+    // to it, so it is declared first and outlives the link.
+    std::optional<astm::COrderTable> orders_;
     std::unique_ptr<hl7::CHl7Link> link_;
     std::optional<bool> messageResult_;
 };

@@ -58,7 +58,7 @@ TEST_F(ComSetting, SaveWritesAllKeysInTableOrderAndChangesOnlyTheChangedValuesLi
               "Hl7AckTimeoutMs Hl7Retries Hl7MaxMessage Hl7ControlIds Hl7FillTime PtyLink TapA "
               "TapB TapSendSide Rule1 Rule2 Rule3 Rule4 Rule5 Rule6 Rule7 Rule8 Rule9 Rule10 "
               "Rule11 Rule12 Rule13 Rule14 Rule15 Rule16 FaultBadChecksum FaultNak "
-              "FaultWithholdAck FaultEnqContention FaultDropAfter FaultDelayMs AstmOrdersFile "
+              "FaultWithholdAck FaultEnqContention FaultDropAfter FaultDelayMs OrdersFile "
               "ScriptHooks ");
     // Saving a hand-written file changes only the lines of changed values.
     const std::string hand =

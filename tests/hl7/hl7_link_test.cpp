@@ -50,9 +50,16 @@ std::string WithHeader(const std::string& header) {
 struct AnswerCase {
     int ackCode;
     std::string message;
-    Strings codes;     // MSA-1 of each answer sent
-    std::string note;  // the end of the note
+    Strings codes;        // MSA-1 of each answer sent
+    std::string note;     // the end of the note
+    bool orders = false;  // queries are answered from an order table
 };
+
+// A query for the orders of S1 and S2; after MSH-12 come the fields of more.
+std::string Qbp(const std::string& more = "") {
+    return "MSH|^~\\&|LAB|ANALYZER|LIS|HOSP|20261208101500||QBP^Q11^QBP_Q11|Q9|P|2.5.1" + more +
+           "\rQPD|WOS|T1|S1~S2\r";
+}
 
 TEST(Hl7LinkReceiver, AnswersEachMessageWithTheCodesItsSetUpAndHeaderAskFor) {
     const std::string lf = "MSH|^~\\&|LAB|ANALYZER|||||ORU^R01|7|P|2.3\nPID|1\n";
@@ -68,13 +75,32 @@ TEST(Hl7LinkReceiver, AnswersEachMessageWithTheCodesItsSetUpAndHeaderAskFor) {
         {kHl7AckReject, WithHeader("||ORU^R01|8|P|2.5|||ER|AL"), {"CR"}, ": CR sent"},
         {kHl7AckAccept, WithHeader("||ORU^R01|8|P|2.5|||ER|ER"), {}, "(MSH-15 ER, MSH-16 ER)"},
         {kHl7AckAccept, "PID|1\r", {"AR"}, ": AR sent"},
+        {kHl7AckAccept, Qbp(), {"AA"}, "QBP^Q11 id Q9 from LAB/ANALYZER: AA sent"},
+        {kHl7AckAccept,
+         Qbp(),
+         {"RSP AA"},
+         "QBP^Q11 id Q9 from LAB/ANALYZER: RSP^K11 sent; query "
+         "for 2 specimens: orders for S1 sent, no information for S2",
+         true},
+        {kHl7AckAccept,
+         Qbp("|||AL|NE"),
+         {"CA", "RSP AA"},
+         ": CA and RSP^K11 sent; query for 2 specimens: orders for S1 sent, no "
+         "information for S2",
+         true},
+        {kHl7AckError, Qbp(), {"AE"}, ": AE sent", true},
+        {kHl7AckNone, Qbp(), {}, ": not answered (Hl7AckCode=3)", true},
     };
+    astm::COrderTable table;
+    std::string tableWhy;
+    ASSERT_TRUE(table.Parse("specimen,tests\nS1,GLU\n", tableWhy)) << tableWhy;
     for (const AnswerCase& c : cases) {
         SCOPED_TRACE(c.message);
         LinkRecorder sink;
         Hl7LinkSettings settings;
         settings.ackCode = c.ackCode;
         CHl7Link link(settings, sink);
+        link.AnswerQueriesFrom(c.orders ? &table : nullptr);
         const std::string frame = CHl7Link::Frame(c.message);
         // Byte by byte, so that no piece holds a whole frame.
         for (const char byte : frame)
@@ -86,7 +112,8 @@ TEST(Hl7LinkReceiver, AnswersEachMessageWithTheCodesItsSetUpAndHeaderAskFor) {
         for (const std::string& answer : std::exchange(sink.sent, {})) {
             sink.sent = {answer};
             const CHl7Message ack = sink.TakeSent();
-            codes.push_back(ReadAck(ack).value_or(AckReading{}).code);
+            const std::string type = ack.Value("MSH", 9, 1) == "RSP" ? "RSP " : "";
+            codes.push_back(type + ReadAck(ack).value_or(AckReading{}).code);
             std::string why;
             const auto read = CHl7Message::Parse(c.message, why);
             EXPECT_EQ(ReadAck(ack)->controlId, read ? read->ControlId() : "");

@@ -45,7 +45,7 @@ TEST_F(AstmEngineTest, HostAnswersQueryFromOrderTableOneMessagePerSpecimen) {
     WriteFile(dir.Path() + "orders.csv",
               "Specimen ID,Priority,Test codes,Patient name,Collection time,Action code\n"
               "S1,s,GLU;K,Doe^Jane,20261201083000,N\nS3,R,NA,,,\n");
-    std::tie(settings.AstmRole, settings.AstmOrdersFile) =
+    std::tie(settings.AstmRole, settings.OrdersFile) =
         std::make_tuple(kAstmRoleHost, dir.Path() + "orders.csv");
     Socket peer = ConnectAsClient();
     const std::string query = Frame(2, "Q|1|^S1\\^S2||ALL||||||||O");

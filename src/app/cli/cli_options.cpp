@@ -172,8 +172,9 @@ bool CheckCombination(const CCliOptions& options, std::string& error) {
         error = "--tap names both ports and answers nothing: no port option, --astm or --hl7";
         return false;
     }
-    if (!options.ordersFile.empty() && !options.astmHost) {
-        error = "--orders needs --astm-host";
+    // The receiver of HL7 answers queries; its sender does not.
+    if (!options.ordersFile.empty() && !options.astmHost && !(options.hl7 && !options.hl7Sender)) {
+        error = "--orders needs --astm-host or --hl7";
         return false;
     }
     if (AnyFault(options.faults) && !options.astm) {
@@ -290,13 +291,14 @@ std::string CliUsageText() {
            "                 instrument; with --data the data file, each line a record, is\n"
            "                 sent once as a message when the connection is up\n"
            "  --astm-host    as --astm, in the host's role (AstmRole=1)\n"
-           "  --orders FILE  with --astm-host, answer the instrument's queries (Q\n"
-           "                 records) with the orders of the CSV table FILE: columns\n"
-           "                 specimen id, test codes, priority, patient id, patient name,\n"
-           "                 collection time, action code, report type; a table that\n"
-           "                 cannot be read is a usage error\n"
+           "  --orders FILE  with --astm-host or --hl7, answer the peer's queries (Q\n"
+           "                 records, QBP messages) with the orders of the CSV table\n"
+           "                 FILE: columns specimen id, test codes, priority, patient\n"
+           "                 id, patient name, collection time, action code, report\n"
+           "                 type; a table that cannot be read is a usage error\n"
            "  --hl7          speak HL7 over MLLP (ProtocolMode=2) in this run, as the\n"
-           "                 receiver: every message is answered with its ACK\n"
+           "                 receiver: every message is answered with its ACK, and a\n"
+           "                 query (QBP) with its RSP when --orders names a table\n"
            "  --hl7-sender   as --hl7, in the sender's role (Hl7Role=1): with --data the\n"
            "                 data file's messages (one segment a line, a blank line or an\n"
            "                 MSH segment starting the next) are sent once the connection\n"

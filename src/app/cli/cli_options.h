@@ -32,8 +32,8 @@ struct CCliOptions {
     std::string dataFile;
     // --rules FILE: trigger rules for this run in place of the set's.
     std::string rulesFile;
-    // --orders FILE: the order table the ASTM host answers queries from in
-    // this run, in place of the set's AstmOrdersFile.
+    // --orders FILE: the order table the ASTM host or the HL7 receiver
+    // answers queries from in this run, in place of the set's OrdersFile.
     std::string ordersFile;
     // The port for this run only, over the set in use; kind None: the set's.
     CNamedPort port;

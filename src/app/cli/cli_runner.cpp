@@ -145,7 +145,7 @@ bool CCliRunner::CheckOrdersFile() {
         PrintError("qelvor-cli: --orders: " + error);
         return false;
     }
-    settings_->AstmOrdersFile = options_.ordersFile;
+    settings_->OrdersFile = options_.ordersFile;
     return true;
 }
 

@@ -121,9 +121,10 @@ std::string DecodedHex(const std::string& field) {
 }
 
 // Against python3-hl7 (mllp_send and its MLLP streams): --hl7 answers each
-// message with an AA naming it; --hl7-sender sends a file of messages, its
-// escapes decoded by the peer as by us, resends a refused one, and with
-// --exit-after-message ends with 0 only when every message got AA or CA.
+// message with an AA naming it, and with --orders a query with its RSP;
+// --hl7-sender sends a file of messages, its escapes decoded by the peer as
+// by us, resends a refused one, and with --exit-after-message ends with 0
+// only when every message got AA or CA.
 TEST(CliHl7, AnswersAndSendsMessagesToAnotherImplementation) {
     const std::vector<std::string> python = {"/usr/bin/python3", QELVOR_HL7_PEER};
     TempFolder dir;
@@ -135,8 +136,14 @@ TEST(CliHl7, AnswersAndSendsMessagesToAnotherImplementation) {
               "MSH|^~\\&|LAB|ANALYZER|LIS|HOSP|20261208||ORU^R01|M2|P|2.5.1\n"
               "PID|2\nNTE|1||" +
                   escapes + "\n");
+    const std::string query = dir.File("query.hl7"), orders = dir.File("orders.csv");
+    WriteFile(query,
+              "MSH|^~\\&|LAB|ANALYZER|LIS|HOSP|20261208||QBP^Q11^QBP_Q11|Q7|P|2.5.1\n"
+              "QPD|WOS^Work Order Step^IHE_LABTF|T1|S1~S2\nRCP|I||R\n");
+    WriteFile(orders, "specimen id,test codes,collected\nS1,GLU;K,20261208093000\n");
     const std::string port = std::to_string(loopback::FreePort(SOCK_STREAM));
-    ChildProcess receiver({kCli, "--tcp-server", "127.0.0.1:" + port, "--hl7", "--seconds", "30"});
+    ChildProcess receiver({kCli, "--tcp-server", "127.0.0.1:" + port, "--hl7", "--orders", orders,
+                           "--seconds", "30"});
     ASSERT_TRUE(receiver.WaitForErr("waiting client")) << receiver.Err();
     ChildProcess client({python[0], python[1], "send", port, messages});
     EXPECT_EQ(client.Wait(25000), 0) << client.Err();
@@ -146,9 +153,27 @@ TEST(CliHl7, AnswersAndSendsMessagesToAnotherImplementation) {
     EXPECT_EQ(mllpSend.Wait(25000), 0) << mllpSend.Err();
     EXPECT_THAT(mllpSend.Out(), testing::AllOf(testing::HasSubstr("\rMSA|AA|M1"),
                                                testing::HasSubstr("\rMSA|AA|M2")));
+    ChildProcess asker({python[0], python[1], "send", port, query});
+    EXPECT_EQ(asker.Wait(25000), 0) << asker.Err();
+    EXPECT_EQ(asker.Out(), "ACK AA Q7 LAB\n");
+    ChildProcess mllpQuery({"/usr/bin/mllp_send", "--loose", "-f", query, "-p", port, "127.0.0.1"});
+    EXPECT_EQ(mllpQuery.Wait(25000), 0) << mllpQuery.Err();
+    EXPECT_THAT(mllpQuery.Out(),
+                testing::HasSubstr("|P|2.5.1\rMSA|AA|Q7\r"
+                                   "QAK|T1|OK|WOS^Work Order Step^IHE_LABTF\r"
+                                   "QPD|WOS^Work Order Step^IHE_LABTF|T1|S1~S2\rPID|1||||\r"
+                                   "SPM|1|S1|||||||||||||||20261208093000\rORC|NW|S1\r"
+                                   "OBR|1|S1||GLU^GLU^L|R\rORC|NW|S1\rOBR|2|S1||K^K^L|R\r"));
+    EXPECT_THAT(mllpQuery.Out(), testing::HasSubstr("MSH|^~\\&|LIS|HOSP|LAB|ANALYZER|"));
+    EXPECT_THAT(mllpQuery.Out(), testing::HasSubstr("||RSP^K11^RSP_K11|"));
     receiver.Signal(SIGTERM);
     EXPECT_EQ(receiver.Wait(), 0);
     EXPECT_NE(receiver.Out().find(">I:HL7: message ORU^R01 id M1 from LAB/ANALYZER: AA sent\n"),
+              std::string::npos)
+        << receiver.Out();
+    EXPECT_NE(receiver.Out().find(">I:HL7: message QBP^Q11 id Q7 from LAB/ANALYZER: RSP^K11 sent; "
+                                  "query for 2 specimens: orders for S1 sent, no information for "
+                                  "S2\n"),
               std::string::npos)
         << receiver.Out();
     const struct {
