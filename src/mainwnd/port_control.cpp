@@ -235,7 +235,7 @@ void CPortControl::RecordLinkEvent(bool up) {
     }
     if (server) {
         ctx_.exchange.AddRecord('I', "client " + linkPeer_ + " disconnected");
-    } else if (!droppedByUs_) {
+    } else if (!tcp_.DroppedHere()) {
         ctx_.exchange.AddRecord('I', "connection to " + linkPeer_ + " closed by the peer");
     }
 }
@@ -267,9 +267,7 @@ void CPortControl::CloseIfIdle(std::chrono::steady_clock::time_point now) {
     if (limit <= 0 || !tcpConnected_ || now - lastHeard_ < std::chrono::seconds(limit)) return;
     ctx_.exchange.AddRecord('I', StrPrintf("nothing received for %d s: connection closed", limit));
     tcp_.DropConnection();
-    droppedByUs_ = true;
     FlushIfConnectionEnded();
-    droppedByUs_ = false;
 }
 
 // One block a tick, as the window has always read. The receive thread of a

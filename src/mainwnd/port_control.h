@@ -97,8 +97,6 @@ class CPortControl {
     std::string openFailure_;
     // The peer of the TCP connection that is up, as its events name it.
     std::string linkPeer_;
-    // The connection ends because this end dropped it (idle time-out).
-    bool droppedByUs_ = false;
     bool tcpConnected_ = false;  // the TCP port was connected at the last look
     // When the TCP connection last brought bytes (or came up).
     std::chrono::steady_clock::time_point lastHeard_{};

@@ -165,6 +165,7 @@ void CTCPPort::HoldConnected(int fd) {
     SetSendTimeout(fd);
     SetKeepAlive(fd);
     fd_.store(fd);
+    droppedHere_.store(false);
     state_.store(kConnected);
 }
 
@@ -251,6 +252,7 @@ void CTCPPort::HandOver(int listenFd, int client) {
         SetSendTimeout(client);
         SetKeepAlive(client);
         fd_.store(client);
+        droppedHere_.store(false);
         state_.store(kConnected);
         return;
     }
@@ -274,7 +276,9 @@ void CTCPPort::LoseConnection() {
 }
 
 void CTCPPort::DropConnection() {
-    if (state_.load() == kConnected) LoseConnection();
+    if (state_.load() != kConnected) return;
+    droppedHere_.store(true);
+    LoseConnection();
 }
 
 int CTCPPort::Close() {

@@ -89,6 +89,9 @@ class CTCPPort : public CStreamPort {
     // Ends the connection as a lost one (state kClosed): a server listens
     // again at the next RestartListening. Nothing happens when not connected.
     void DropConnection();
+    // Whether the last connection ended by DropConnection, not by the peer
+    // or a failure; false again once a connection is made.
+    bool DroppedHere() const { return droppedHere_.load(); }
     // Fills out with the connected peer's address and returns 1; when not
     // connected (or getpeername fails) zero-fills it and returns 0.
     int GetPeerAddress(sockaddr_in* out);
@@ -129,6 +132,7 @@ class CTCPPort : public CStreamPort {
     std::chrono::steady_clock::time_point connectDeadline_{};
     int listenFd_ = -1;  // owned by the accept thread while it runs
     std::atomic<int> fd_{-1};
+    std::atomic<bool> droppedHere_{false};
     std::atomic<int8_t> state_{kClosed};
     std::thread acceptThread_;
     bool stopAccept_ = false;  // guarded by acceptLock_
