@@ -1,4 +1,5 @@
--- LuaProc.lua: rewrites each line of the response file before it is sent.
+-- LuaProc.lua: rewrites each line of the response file before it is sent,
+-- and may answer received frames and send on a clock.
 --
 -- The plug-in LuaPlugins.so runs this file once, then calls FormatLine with
 -- every response line. FormatLine returns the line to send, or nil to send
@@ -7,6 +8,20 @@
 -- that runs for more than ten million Lua instructions is stopped, and one
 -- that has no answer within a second is killed (the script then starts
 -- afresh, so values kept between calls start again too).
+--
+-- Two more functions may be defined, for device simulation; they are used
+-- only while the set's ScriptHooks is 1 (qelvor-cli --script-hooks):
+--   OnFrame(type, bytes)  is given each received frame that no trigger rule
+--     answered, before the split string's response: type is "R" (in tap
+--     mode "A" or "B", the side that sent it) and bytes the frame's raw
+--     bytes, zero bytes included. A string returned is sent as raw bytes, as
+--     it is (no notation is read in it; a tap's frame is answered into its
+--     side) and the usual response does not follow; "" sends nothing and
+--     withholds the usual response; nil (or an error) lets it follow.
+--   OnTimer()  is called once a second while the port is open; a string
+--     returned is sent as raw bytes, nil or "" sends nothing.
+-- Whether they exist is asked once, when the script is loaded. Each call
+-- has the same limits as FormatLine, and an error is shown the same way.
 --
 -- The script runs in a process of its own with 64 MiB of memory and only
 -- what a line formatter needs: the base functions (without load, loadfile,

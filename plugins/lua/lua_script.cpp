@@ -87,23 +87,67 @@ std::vector<std::string> CLuaScript::DefaultFolders() {
 CLuaScript::Outcome CLuaScript::FormatLine(std::string_view line, std::string& answer) {
     error_.clear();
     if (!EnsureLoaded()) return Outcome::Fail;
-    lua_settop(state_, 0);
-    lua_getglobal(state_, kLineFunction);
-    lua_pushlstring(state_, line.data(), line.size());
-    if (!CallGuarded(1, 1)) {
-        error_ = std::string(kLineFunction) + " failed: " + error_;
+    if (!IsFunction(kLineFunction)) {
+        error_ = std::string("it defines no function ") + kLineFunction + "(line)";
         return Outcome::Fail;
     }
-    const Outcome outcome = TakeAnswer(answer);
+    lua_getglobal(state_, kLineFunction);
+    lua_pushlstring(state_, line.data(), line.size());
+    return CallFunction(kLineFunction, 1, answer);
+}
+
+CLuaScript::Outcome CLuaScript::OnFrame(char type, std::string_view bytes, std::string& answer) {
+    error_.clear();
+    if (!EnsureLoaded()) return Outcome::Fail;
+    if (!IsFunction(kFrameFunction)) return Outcome::Missing;
+    lua_getglobal(state_, kFrameFunction);
+    lua_pushlstring(state_, &type, 1);
+    lua_pushlstring(state_, bytes.data(), bytes.size());
+    return CallFunction(kFrameFunction, 2, answer);
+}
+
+CLuaScript::Outcome CLuaScript::OnTimer(std::string& answer) {
+    error_.clear();
+    if (!EnsureLoaded()) return Outcome::Fail;
+    if (!IsFunction(kTimerFunction)) return Outcome::Missing;
+    lua_getglobal(state_, kTimerFunction);
+    return CallFunction(kTimerFunction, 0, answer);
+}
+
+bool CLuaScript::DefinedHooks(unsigned& hooks) {
+    error_.clear();
+    if (!EnsureLoaded()) return false;
+    hooks = (IsFunction(kFrameFunction) ? kFrameHook : 0U) |
+            (IsFunction(kTimerFunction) ? kTimerHook : 0U);
+    return true;
+}
+
+bool CLuaScript::IsFunction(const char* name) {
+    // Raw access: a metatable the script gave its globals runs no code
+    // outside the guarded call, where an error would end the worker.
+    lua_settop(state_, 0);
+    lua_pushglobaltable(state_);
+    lua_pushstring(state_, name);
+    const bool function = lua_rawget(state_, -2) == LUA_TFUNCTION;
+    lua_settop(state_, 0);
+    return function;
+}
+
+CLuaScript::Outcome CLuaScript::CallFunction(const char* name, int arguments, std::string& answer) {
+    if (!CallGuarded(arguments, 1)) {
+        error_ = std::string(name) + " failed: " + error_;
+        return Outcome::Fail;
+    }
+    const Outcome outcome = TakeAnswer(name, answer);
     lua_settop(state_, 0);
     return outcome;
 }
 
-CLuaScript::Outcome CLuaScript::TakeAnswer(std::string& answer) {
+CLuaScript::Outcome CLuaScript::TakeAnswer(const char* name, std::string& answer) {
     if (lua_isnil(state_, -1)) return Outcome::Keep;
     // A number is taken as its text, as Lua's own string functions do.
     if (lua_type(state_, -1) != LUA_TSTRING && lua_type(state_, -1) != LUA_TNUMBER) {
-        error_ = std::string(kLineFunction) + " returned a " + luaL_typename(state_, -1) +
+        error_ = std::string(name) + " returned a " + luaL_typename(state_, -1) +
                  ", not a string or nil";
         return Outcome::Fail;
     }
@@ -144,11 +188,11 @@ bool CLuaScript::LoadScript(const std::string& path) {
         return false;
     }
     if (!CallGuarded(0, 0)) return false;
-    lua_getglobal(state_, kLineFunction);
-    const bool defined = lua_isfunction(state_, -1);
-    lua_settop(state_, 0);
-    if (!defined) error_ = std::string("it defines no function ") + kLineFunction + "(line)";
-    return defined;
+    if (IsFunction(kLineFunction) || IsFunction(kFrameFunction) || IsFunction(kTimerFunction))
+        return true;
+    error_ = std::string("it defines no function ") + kLineFunction + "(line), " + kFrameFunction +
+             "(type, bytes) or " + kTimerFunction + "()";
+    return false;
 }
 
 void CLuaScript::OpenLibraries() {

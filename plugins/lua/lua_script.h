@@ -1,6 +1,7 @@
-// Runs the response-line script LuaProc.lua in one Lua state, made on the
-// first line, with only the libraries a line formatter needs. Runs inside
-// the plug-in's worker process; not thread-safe.
+// Runs the script LuaProc.lua in one Lua state, made on the first call, with
+// only the libraries a line formatter needs: its FormatLine for response
+// lines, its OnFrame for received frames and its OnTimer for a clock tick.
+// Runs inside the plug-in's worker process; not thread-safe.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,13 @@ namespace qelvor::lua {
 inline constexpr const char* kScriptName = "LuaProc.lua";
 // The global function of the script that is given each line.
 inline constexpr const char* kLineFunction = "FormatLine";
+// The optional global functions given each received frame, and called on
+// the clock; a script defines at least one of the three.
+inline constexpr const char* kFrameFunction = "OnFrame";
+inline constexpr const char* kTimerFunction = "OnTimer";
+// The bits of DefinedHooks.
+inline constexpr unsigned kFrameHook = 1;
+inline constexpr unsigned kTimerHook = 2;
 // A call of the script that runs longer is stopped with an error, and the
 // script's state is kept. Time spent inside C functions is not counted: the
 // worker's deadline covers that.
@@ -28,7 +36,8 @@ inline constexpr size_t kMaxScriptSize = size_t{1024} * 1024;
 
 class CLuaScript {
   public:
-    enum class Outcome { Keep, Replace, Fail };
+    // Missing: the script defines no such function.
+    enum class Outcome { Keep, Replace, Fail, Missing };
 
     // The script is looked for in these folders (each ending in "/"), in order.
     explicit CLuaScript(std::vector<std::string> folders);
@@ -41,6 +50,14 @@ class CLuaScript {
     // A script that could not be loaded is read again on the next line, so
     // a fixed script takes effect without a restart.
     Outcome FormatLine(std::string_view line, std::string& answer);
+    // OnFrame(type, bytes) with type a one-letter string and the frame's
+    // bytes as they are; the outcomes as FormatLine's, or Missing.
+    Outcome OnFrame(char type, std::string_view bytes, std::string& answer);
+    // OnTimer(); the outcomes as OnFrame's.
+    Outcome OnTimer(std::string& answer);
+    // Which of OnFrame and OnTimer the loaded script defines (kFrameHook,
+    // kTimerHook); false, with the reason in Error(), when it cannot load.
+    bool DefinedHooks(unsigned& hooks);
     const std::string& Error() const { return error_; }
 
     // The folder of the plug-in library, and the user's settings folder
@@ -54,7 +71,10 @@ class CLuaScript {
     std::string FindScript() const;
     // lua_pcall under the instruction limit; the error text in error_.
     bool CallGuarded(int arguments, int results);
-    Outcome TakeAnswer(std::string& answer);
+    // Calls the function pushed below its arguments; its name for errors.
+    Outcome CallFunction(const char* name, int arguments, std::string& answer);
+    Outcome TakeAnswer(const char* name, std::string& answer);
+    bool IsFunction(const char* name);
     void Close();
 
     static void* Allocate(void* self, void* block, size_t oldSize, size_t newSize);

@@ -18,10 +18,17 @@ namespace qelvor::lua {
 
 namespace {
 
+// Requests: a line, a received frame (its type letter, then its bytes), a
+// timer tick, and the question which hooks the script defines.
 constexpr char kLineFrame = 'L';
+constexpr char kHookFrame = 'O';
+constexpr char kTimerFrame = 'T';
+constexpr char kHooksFrame = 'H';
+// Replies; the hooks are told in a Replace reply of one byte.
 constexpr char kKeepFrame = 'K';
 constexpr char kReplaceFrame = 'R';
 constexpr char kFailFrame = 'F';
+constexpr char kMissingFrame = 'M';
 // A line or answer can be no larger than the script's own memory.
 constexpr size_t kMaxFrameBytes = kMemoryLimit;
 // The worker's end of its socket, once it has closed everything else.
@@ -67,21 +74,47 @@ int SealWorker(int socket, pid_t host) {
     return kWorkerSocket;
 }
 
-Frame ReplyTo(CLuaScript& script, const std::string& line) {
-    Frame reply;
-    switch (script.FormatLine(line, reply.bytes)) {
+// The script's outcome of the request; the hooks it defines are told as one
+// digit in a Replace reply.
+CLuaScript::Outcome Run(CLuaScript& script, const Frame& request, std::string& answer) {
+    switch (request.kind) {
+        case kLineFrame:
+            return script.FormatLine(request.bytes, answer);
+        case kHookFrame:
+            return script.OnFrame(request.bytes[0], std::string_view(request.bytes).substr(1),
+                                  answer);
+        case kTimerFrame:
+            return script.OnTimer(answer);
+        case kHooksFrame: {
+            unsigned hooks = 0;
+            if (!script.DefinedHooks(hooks)) return CLuaScript::Outcome::Fail;
+            answer.assign(1, static_cast<char>('0' + hooks));
+            return CLuaScript::Outcome::Replace;
+        }
+        default:
+            return CLuaScript::Outcome::Fail;
+    }
+}
+
+bool IsRequest(const Frame& request) {
+    return request.kind == kLineFrame || request.kind == kTimerFrame ||
+           request.kind == kHooksFrame || (request.kind == kHookFrame && !request.bytes.empty());
+}
+
+Frame ReplyTo(CLuaScript& script, const Frame& request) {
+    if (!IsRequest(request)) return {kFailFrame, "a request the script's worker does not know"};
+    std::string answer;
+    switch (Run(script, request, answer)) {
         case CLuaScript::Outcome::Keep:
-            reply.kind = kKeepFrame;
-            break;
+            return {kKeepFrame, {}};
         case CLuaScript::Outcome::Replace:
-            reply.kind = kReplaceFrame;
-            break;
+            return {kReplaceFrame, std::move(answer)};
+        case CLuaScript::Outcome::Missing:
+            return {kMissingFrame, {}};
         case CLuaScript::Outcome::Fail:
-            reply.kind = kFailFrame;
-            reply.bytes = script.Error();
             break;
     }
-    return reply;
+    return {kFailFrame, script.Error()};
 }
 
 }  // namespace
@@ -106,10 +139,54 @@ CScriptWorker::Outcome CScriptWorker::FormatLine(std::string_view line, std::str
         error_ = "the line is longer than the script's memory limit";
         return Outcome::Fail;
     }
+    return Call(Frame{kLineFrame, std::string(line)}, answer);
+}
+
+CScriptWorker::Outcome CScriptWorker::OnFrame(char type, std::string_view bytes,
+                                              std::string& answer) {
+    // Asked before the size: a frame too large for a script that takes no
+    // frames is no fault.
+    if (hooks_ >= 0 && (static_cast<unsigned>(hooks_) & kFrameHook) == 0) return Outcome::Missing;
+    error_.clear();
+    if (bytes.size() >= kMaxFrameBytes) {
+        error_ = "the frame is longer than the script's memory limit";
+        return Outcome::Fail;
+    }
+    return CallHook(kFrameHook, Frame{kHookFrame, type + std::string(bytes)}, answer);
+}
+
+CScriptWorker::Outcome CScriptWorker::OnTimer(std::string& answer) {
+    return CallHook(kTimerHook, Frame{kTimerFrame, {}}, answer);
+}
+
+CScriptWorker::Outcome CScriptWorker::CallHook(unsigned hook, const Frame& request,
+                                               std::string& answer) {
+    if (hooks_ >= 0 && (static_cast<unsigned>(hooks_) & hook) == 0) return Outcome::Missing;
+    error_.clear();
+    if (!EnsureRunning()) return Outcome::Fail;
+    if (hooks_ < 0 && !LearnHooks()) return Outcome::Fail;
+    if ((static_cast<unsigned>(hooks_) & hook) == 0) return Outcome::Missing;
+    return Call(request, answer);
+}
+
+bool CScriptWorker::LearnHooks() {
+    std::string hooks;
+    const Outcome outcome = Call(Frame{kHooksFrame, {}}, hooks);
+    if (outcome == Outcome::Fail) return false;
+    if (outcome != Outcome::Replace || hooks.size() != 1 || hooks[0] < '0' || hooks[0] > '3') {
+        Stop();
+        error_ = "the script's worker process gave a reply of an unknown kind";
+        return false;
+    }
+    hooks_ = hooks[0] - '0';
+    return true;
+}
+
+CScriptWorker::Outcome CScriptWorker::Call(const Frame& request, std::string& answer) {
     if (!EnsureRunning()) return Outcome::Fail;
     const std::chrono::milliseconds limit = CallDeadline();
     const Deadline deadline = std::chrono::steady_clock::now() + limit;
-    ChannelResult result = SendFrame(socket_, Frame{kLineFrame, std::string(line)}, deadline);
+    ChannelResult result = SendFrame(socket_, request, deadline);
     Frame reply;
     if (result == ChannelResult::Done)
         result = ReceiveFrame(socket_, reply, kMaxFrameBytes, deadline);
@@ -121,7 +198,7 @@ CScriptWorker::Outcome CScriptWorker::FormatLine(std::string_view line, std::str
         const std::string end = result == ChannelResult::Closed ? Reap() : Stop();
         error_ = "the script's worker process " + end;
     }
-    error_ += "; the script starts afresh with the next line";
+    error_ += "; the script starts afresh with the next call";
     return Outcome::Fail;
 }
 
@@ -135,6 +212,8 @@ CScriptWorker::Outcome CScriptWorker::TakeReply(Frame& reply, std::string& answe
         case kFailFrame:
             error_ = std::move(reply.bytes);
             return Outcome::Fail;
+        case kMissingFrame:
+            return Outcome::Missing;
         default:
             Stop();
             error_ = "the script's worker process gave a reply of an unknown kind";
@@ -207,6 +286,8 @@ void CScriptWorker::Forget() {
     if (socket_ >= 0) ::close(socket_);
     socket_ = -1;
     pid_ = -1;
+    // A fresh worker loads the script again, which may have changed.
+    hooks_ = -1;
 }
 
 void CScriptWorker::Serve(int socket, const std::vector<std::string>& folders, pid_t host) {
@@ -216,8 +297,7 @@ void CScriptWorker::Serve(int socket, const std::vector<std::string>& folders, p
         Frame request;
         if (ReceiveFrame(channel, request, kMaxFrameBytes, kNoDeadline) != ChannelResult::Done)
             break;
-        if (SendFrame(channel, ReplyTo(script, request.bytes), kNoDeadline) != ChannelResult::Done)
-            break;
+        if (SendFrame(channel, ReplyTo(script, request), kNoDeadline) != ChannelResult::Done) break;
     }
     // Nothing of the program's own clean-up may run here.
     ::_exit(0);

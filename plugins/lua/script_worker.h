@@ -37,6 +37,11 @@ class CScriptWorker {
     // Fail with the reason in Error() when the script failed or the worker
     // was stopped or ended.
     Outcome FormatLine(std::string_view line, std::string& answer);
+    // CLuaScript::OnFrame and OnTimer in the worker, under the same deadline.
+    // Which of them the script defines is asked once a worker has loaded
+    // it, so a script without them costs no round trip: Missing at once.
+    Outcome OnFrame(char type, std::string_view bytes, std::string& answer);
+    Outcome OnTimer(std::string& answer);
     const std::string& Error() const { return error_; }
 
     // kCallDeadline, or the override in kDeadlineVariable.
@@ -50,6 +55,10 @@ class CScriptWorker {
     // Waits briefly for a worker that closed its end, then stops it.
     std::string Reap();
     void Forget();
+    // Sends the request and takes its reply, within the deadline.
+    Outcome Call(const Frame& request, std::string& answer);
+    Outcome CallHook(unsigned hook, const Frame& request, std::string& answer);
+    bool LearnHooks();
     Outcome TakeReply(Frame& reply, std::string& answer);
 
     [[noreturn]] static void Serve(int socket, const std::vector<std::string>& folders, pid_t host);
@@ -58,6 +67,9 @@ class CScriptWorker {
     pid_t pid_ = -1;
     int socket_ = -1;
     std::string error_;
+    // CLuaScript::DefinedHooks of the running worker's script; below 0
+    // until asked.
+    int hooks_ = -1;
 };
 
 }  // namespace qelvor::lua

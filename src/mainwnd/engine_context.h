@@ -12,6 +12,7 @@
 #include "mainwnd/main_state.h"
 #include "mainwnd/main_view.h"
 #include "mainwnd/rule_responder.h"
+#include "mainwnd/script_hooks.h"
 #include "traffic/data_list.h"
 #include "traffic/msg_exchange.h"
 
@@ -26,6 +27,7 @@ struct CEngineContext {
           view(mainView),
           exchange(settingsRecord),
           rules(exchange),
+          scripts(settingsRecord, exchange, rules),
           astm(*this),
           hl7(*this) {}
 
@@ -90,6 +92,8 @@ struct CEngineContext {
     CMsgExchange exchange;
     // Hooked into the exchange: answers frames ahead of its responses.
     CRuleResponder rules;
+    // Takes the frames no rule took, when the set's ScriptHooks is on.
+    CScriptHooks scripts;
     // After the exchange: the sessions' links feed it and must go first.
     CAstmSession astm;
     CHl7Session hl7;

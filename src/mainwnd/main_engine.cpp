@@ -21,8 +21,8 @@ constexpr int64_t kLoadDataDelayMs = 50;
 // many rounds at the end of one command; the rest waits for the next one.
 constexpr int kDeferredRounds = 4;
 
-// The window's on/off view options, kept as 0 or 1 in the record; null for
-// any other key.
+// The window's on/off options, kept as 0 or 1 in the record: the view's,
+// and the script hooks' switch; null for any other key.
 int* ViewOption(CComSetting& s, SettingKey key) {
     switch (key) {
         case SettingKey::EchoFree:
@@ -35,6 +35,8 @@ int* ViewOption(CComSetting& s, SettingKey key) {
             return &s.GapScope;
         case SettingKey::StatisticsShown:
             return &s.StatisticsShown;
+        case SettingKey::ScriptHooks:
+            return &s.ScriptHooks;
         default:
             return nullptr;
     }
@@ -230,6 +232,7 @@ void CMainEngine::RunTimer(int id) {
         case kTimerPoll:
             ports_.PollPort();
             ctx_.rules.OnTick(ctx_.state.shownStatusCode >= 1);
+            ctx_.scripts.OnTick(ctx_.state.shownStatusCode >= 1);
             ctx_.exchange.DrainOutgoing();
             ctx_.astm.OnTick();
             ctx_.hl7.OnTick();

@@ -43,9 +43,9 @@ void CRuleResponder::Use(CTriggerRules rules) {
 }
 
 bool CRuleResponder::OnFrame(char type, std::string_view frame) {
-    if (rules_.empty()) return false;
-    std::optional<CTriggerRules::Answer> answer = rules_.Match(type, frame, LocalNow());
-    if (!answer) return false;
+    std::optional<CTriggerRules::Answer> answer;
+    if (!rules_.empty()) answer = rules_.Match(type, frame, LocalNow());
+    if (!answer) return next_ && next_(type, frame);
     if (answer->delay.count() == 0) {
         Send(answer->number, answer->text, type);
     } else {
@@ -92,7 +92,10 @@ void CRuleResponder::Send(size_t number, const std::string& text, char type) {
     }
     exchange_.AddRecord('I', rule + " answered");
     const std::string bytes = exchange_.Compose(text);
-    if (bytes.empty()) return;
+    if (!bytes.empty()) SendAnswer(type, bytes);
+}
+
+void CRuleResponder::SendAnswer(char type, const std::string& bytes) {
     if ((type == 'A' || type == 'B') && sideSender_) return sideSender_(type, bytes);
     exchange_.SendBytes(bytes, true);
 }

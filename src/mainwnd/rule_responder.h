@@ -48,6 +48,11 @@ class CRuleResponder {
     // sent it. Without one such answers go where the send box's do.
     using SideSender = std::function<void(char side, const std::string& bytes)>;
     void SetSideSender(SideSender sender) { sideSender_ = std::move(sender); }
+    // Sends bytes as a rule's answer to a frame of type goes (0: no frame).
+    void SendAnswer(char type, const std::string& bytes);
+    // Offered each frame no rule took; true when it answered the frame.
+    using NextAnswerer = std::function<bool(char type, std::string_view frame)>;
+    void SetNextAnswerer(NextAnswerer next) { next_ = std::move(next); }
 
     size_t Waiting() const { return waiting_.size(); }
     uint64_t Dropped() const { return dropped_; }
@@ -71,6 +76,7 @@ class CRuleResponder {
     uint64_t dropped_ = 0;
     uint64_t reportedDrops_ = 0;
     SideSender sideSender_;
+    NextAnswerer next_;
 };
 
 }  // namespace qelvor

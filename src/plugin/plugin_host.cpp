@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstring>
 
+#include "plugin/hook_results.h"
+
 namespace qelvor {
 
 namespace {
@@ -44,6 +46,8 @@ int CPluginHost::LoadPlugin(const std::string& folder, bool reload) {
     getMsg_ = Resolve<GetMsgFn>(library_, "fnGetMsg");
     msgSize_ = Resolve<MsgSizeFn>(library_, "fnMsgSize");
     lastError_ = Resolve<LastErrorFn>(library_, "fnLastError");
+    onFrameMsg_ = Resolve<OnFrameMsgFn>(library_, "fnOnFrameMsg");
+    onTimerMsg_ = Resolve<OnTimerMsgFn>(library_, "fnOnTimerMsg");
     // A library without every entry point stays loaded, and fnInitEvn is not
     // called; FormatMsg still runs when its own three entry points exist.
     if (initEvn_ == nullptr || fmtMsg_ == nullptr || getMsg_ == nullptr || msgSize_ == nullptr) {
@@ -58,8 +62,7 @@ int CPluginHost::FormatMsg(std::string& text) {
     errorText_.clear();
     if (fmtMsg_ == nullptr || getMsg_ == nullptr || msgSize_ == nullptr) return 0;
     if (text.size() > static_cast<size_t>(INT_MAX) - 10) return 0;
-    if (buffer_.size() < kInitialBufferSize) buffer_.resize(kInitialBufferSize);
-    if (buffer_.size() < text.size()) buffer_.resize(text.size() + 10);
+    EnsureBuffer(text.size() + 10);
     if (!text.empty()) std::memcpy(buffer_.data(), text.data(), text.size());
     // The plug-in gets a copy of the size: whatever it writes there, the
     // host keeps using the size it really allocated.
@@ -75,6 +78,51 @@ int CPluginHost::FormatMsg(std::string& text) {
         return 1;
     }
     return FetchLargeResult(text, r);
+}
+
+CPluginHost::HookResult CPluginHost::OnFrame(char type, std::string_view bytes,
+                                             std::string& answer) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    errorText_.clear();
+    answer.clear();
+    if (onFrameMsg_ == nullptr || getMsg_ == nullptr) return HookResult::Missing;
+    if (bytes.size() > static_cast<size_t>(INT_MAX)) {
+        errorText_ = "the frame is longer than 2 GiB";
+        return HookResult::Failed;
+    }
+    EnsureBuffer(0);
+    int bufferSize = BufferSize();
+    return TakeHookResult(onFrameMsg_(type, bytes.data(), static_cast<int>(bytes.size()),
+                                      buffer_.data(), &bufferSize),
+                          answer);
+}
+
+CPluginHost::HookResult CPluginHost::OnTimer(std::string& answer) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    errorText_.clear();
+    answer.clear();
+    if (onTimerMsg_ == nullptr || getMsg_ == nullptr) return HookResult::Missing;
+    EnsureBuffer(0);
+    int bufferSize = BufferSize();
+    return TakeHookResult(onTimerMsg_(buffer_.data(), &bufferSize), answer);
+}
+
+CPluginHost::HookResult CPluginHost::TakeHookResult(int result, std::string& answer) {
+    if (result == kHookPassed) return HookResult::Passed;
+    if (result == kHookSilent) return HookResult::Answered;
+    if (result == kHookMissing) return HookResult::Missing;
+    if (result < 0) {
+        FetchErrorText();
+        return HookResult::Failed;
+    }
+    if (result < BufferSize()) {
+        answer.assign(buffer_.data(), static_cast<size_t>(result));
+        return HookResult::Answered;
+    }
+    if (FetchLargeResult(answer, result) > 0) return HookResult::Answered;
+    if (errorText_.empty())
+        errorText_ = "the answer of " + std::to_string(result) + " bytes was lost";
+    return HookResult::Failed;
 }
 
 int CPluginHost::FetchLargeResult(std::string& text, int needed) {
@@ -106,6 +154,11 @@ std::string CPluginHost::TakeErrorText() {
     return text;
 }
 
+void CPluginHost::EnsureBuffer(size_t size) {
+    if (buffer_.size() < kInitialBufferSize) buffer_.resize(kInitialBufferSize);
+    if (buffer_.size() < size) buffer_.resize(size);
+}
+
 int CPluginHost::BufferSize() const {
     return buffer_.size() > static_cast<size_t>(INT_MAX) ? INT_MAX
                                                          : static_cast<int>(buffer_.size());
@@ -117,6 +170,8 @@ void CPluginHost::UnloadLibrary() {
     getMsg_ = nullptr;
     msgSize_ = nullptr;
     lastError_ = nullptr;
+    onFrameMsg_ = nullptr;
+    onTimerMsg_ = nullptr;
     if (library_ != nullptr) dlclose(library_);
     library_ = nullptr;
     initResult_ = 0;

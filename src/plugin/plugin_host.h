@@ -1,10 +1,11 @@
 // Loads the optional script plug-in library LuaPlugins.so and passes
-// response-file lines through it. The lock serialises loading and
-// formatting; called from the user-interface thread.
+// response-file lines, received frames and timer ticks through it. The lock
+// serialises loading and calls; called from the user-interface thread.
 #pragma once
 
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qelvor {
@@ -18,6 +19,17 @@ class CPluginHost {
     // Optional: copies why the last line was refused into the buffer and
     // forgets it; the number of bytes copied.
     using LastErrorFn = int (*)(char* buffer, int bufferSize);
+    // Optional: the script's hooks for a received frame and a timer tick;
+    // they answer as FmtMsgFn does, or with a code of hook_results.h.
+    using OnFrameMsgFn = int (*)(char type, const char* bytes, int length, char* buffer,
+                                 int* bufferSize);
+    using OnTimerMsgFn = int (*)(char* buffer, int* bufferSize);
+
+    // Missing: no plug-in, a plug-in without the hook, or a script without
+    // the function. Passed: the script returned nil. Answered: the answer
+    // holds the bytes to send, empty when the script sends nothing. Failed:
+    // TakeErrorText tells why.
+    enum class HookResult { Missing, Passed, Answered, Failed };
 
     CPluginHost();
     ~CPluginHost();
@@ -33,11 +45,17 @@ class CPluginHost {
     // The plug-in's reason for the last failed FormatMsg, once; empty when
     // it gave none.
     std::string TakeErrorText();
+    // The script's OnFrame(type, bytes) and OnTimer(). Each call may wait
+    // for the script as long as the plug-in's deadline allows (a second).
+    HookResult OnFrame(char type, std::string_view bytes, std::string& answer);
+    HookResult OnTimer(std::string& answer);
     void FreePlugin();
 
   private:
     int FetchLargeResult(std::string& text, int needed);
     int BufferSize() const;
+    void EnsureBuffer(size_t size);
+    HookResult TakeHookResult(int result, std::string& answer);
     void UnloadLibrary();
     void FetchErrorText();
 
@@ -46,6 +64,8 @@ class CPluginHost {
     GetMsgFn getMsg_ = nullptr;
     MsgSizeFn msgSize_ = nullptr;
     LastErrorFn lastError_ = nullptr;
+    OnFrameMsgFn onFrameMsg_ = nullptr;
+    OnTimerMsgFn onTimerMsg_ = nullptr;
     void* library_ = nullptr;
     int initResult_ = 0;
     std::recursive_mutex lock_;

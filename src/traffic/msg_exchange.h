@@ -141,6 +141,8 @@ class CMsgExchange {
     std::string Compose(std::string_view line);
 
     const std::vector<std::string>& SplitList() const { return cutter_.Splits(); }
+    // The script plug-in, for the script's hooks.
+    CPluginHost& Plugin() { return plugin_; }
 
   private:
     std::string NotConnectedReason() const;

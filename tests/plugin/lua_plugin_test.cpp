@@ -189,5 +189,91 @@ TEST_F(LuaPluginTest, SampleScriptFillsDateTimeAndRunningNumberAndLongAnswersArr
     EXPECT_TRUE(AnswerToAck(peer) == expected);
 }
 
+// What the script's OnFrame does with a frame, by the word it holds.
+constexpr const char* kHookScript = R"(
+function OnFrame(type, bytes)
+  if bytes:find('NUL') then return 'a\0b' .. type end
+  if bytes:find('ECHO') then return type .. '|' .. bytes end
+  if bytes:find('ERR') then error('bad frame') end
+  if bytes:find('LOOP') then string.find(string.rep('a', 40), string.rep('a*', 40) .. 'b') end
+  if bytes:find('QUIET') then return '' end
+  return nil
+end
+local beats = 0
+function OnTimer() beats = beats + 1 return 'beat' .. beats .. '\0' end
+)";
+
+class ScriptHooksTest : public LuaPluginTest {
+  protected:
+    // The peer sends frame; what came back for it (empty when nothing was sent).
+    std::string Answer(const Socket& peer, const std::string& frame) {
+        const size_t received = RecordsOf('R').size(), sent = RecordsOf('S').size();
+        EXPECT_TRUE(peer.SendAll(frame));
+        EXPECT_TRUE(PollUntil([&] { return RecordsOf('R').size() > received; }));
+        Poll();
+        if (RecordsOf('S').size() == sent) return {};
+        return peer.Receive(RecordsOf('S').back().size());
+    }
+};
+
+// A frame no rule took goes to OnFrame: its bytes go back as they are, nil and
+// a failure let the split string's response follow, and a failed or killed
+// script costs that frame only.
+TEST_F(ScriptHooksTest, OnFrameAnswersInPlaceOfTheResponseOrLetsItFollow) {
+    const ScopedEnv deadline(lua::kDeadlineVariable, "300");
+    WriteScript(kHookScript);
+    std::tie(settings.SplitStrs, settings.RespondStrs, settings.ScriptHooks) =
+        std::make_tuple("#", "ok", 1);
+    // clang-format off
+    const struct { const char* frame; std::string answer; const char* note; } steps[] = {
+        {"NUL#", std::string("a\0bR", 4), nullptr}, {"ECHO x#", "R|ECHO x#", nullptr},
+        {"PASS#", "ok", nullptr}, {"ERR#", "ok", "OnFrame failed: "},
+        {"QUIET#", "", nullptr}, {"LOOP#", "ok", "stopped: no answer within 300 ms"},
+        {"NUL#", std::string("a\0bR", 4), nullptr}};
+    // clang-format on
+    Socket peer = ConnectAsClient();
+    size_t notes = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.frame);
+        const size_t answered = RecordsOf('I').size() - PluginNotes().size();
+        EXPECT_EQ(Answer(peer, step.frame), step.answer);
+        notes += step.note != nullptr ? 1 : 0;
+        ASSERT_EQ(PluginNotes().size(), notes);
+        EXPECT_TRUE(step.note == nullptr ||
+                    PluginNotes().back().find(step.note) != std::string::npos)
+            << PluginNotes().back();
+        // Each frame the script took is told, and only those.
+        const std::string told = RecordsOf('I').back();
+        EXPECT_EQ(RecordsOf('I').size() - PluginNotes().size() - answered,
+                  step.note == nullptr && step.answer != "ok" ? 1u : 0u);
+        EXPECT_TRUE(step.answer == "ok" ||
+                    told == (step.answer.empty() ? "script took the frame, nothing to send"
+                                                 : "script answered"))
+            << told;
+    }
+    EXPECT_NE(PluginNotes()[0].find("LuaProc.lua:5: bad frame"), std::string::npos);
+    // Off, the script is not asked.
+    settings.ScriptHooks = 0;
+    EXPECT_EQ(Answer(peer, "NUL#"), "ok");
+}
+
+// OnTimer's answers reach the peer once a second while the port is open, the
+// script's state kept between them.
+TEST_F(ScriptHooksTest, OnTimerSendsAHeartbeatWhileThePortIsOpen) {
+    WriteScript(kHookScript);
+    settings.ScriptHooks = 1;
+    Socket peer = ConnectAsClient();
+    const std::string beats = std::string("beat1\0beat2\0", 12);
+    std::string got;
+    EXPECT_TRUE(RunUntil([this] { Poll(); },
+                         [&] {
+                             got += peer.Receive(beats.size() - got.size(), 2);
+                             return got.size() >= beats.size();
+                         },
+                         4000));
+    EXPECT_EQ(got, beats);
+    EXPECT_EQ(PluginNotes(), Lines{});
+}
+
 }  // namespace
 }  // namespace qelvor::test
