@@ -5,7 +5,6 @@
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -21,8 +20,6 @@ namespace StreamPort {
 namespace {
 
 constexpr std::chrono::milliseconds kWriteTimeout{5000};
-constexpr size_t kReadPiece = 64 * 1024;
-constexpr size_t kMaxBytesPerPass = 1024 * 1024;
 
 // Raw mode, as cfmakeraw makes it: no echo, no line editing, no signals, no
 // translation of bytes either way, 8 data bits.
@@ -57,12 +54,6 @@ int DataBits(tcflag_t cflag) {
     }
 }
 
-void WriteOne(int fd) {
-    const uint64_t one = 1;
-    ssize_t ignored = ::write(fd, &one, sizeof one);
-    (void)ignored;
-}
-
 int64_t MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -71,7 +62,7 @@ int64_t MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
-CPtyPort::CPtyPort(size_t queueCapacity) : queue_(queueCapacity) {}
+CPtyPort::CPtyPort(size_t queueCapacity) : receiver_(queueCapacity) {}
 
 CPtyPort::~CPtyPort() {
     Close();
@@ -93,11 +84,12 @@ int CPtyPort::SetNetParam(int, int, uint32_t) {
 void CPtyPort::SetFormat(uint8_t, uint8_t, uint8_t) {}
 
 int CPtyPort::Open() {
-    if (open_ && ptyError_.load() == 0) return 1;
+    if (open_ && receiver_.Error() == 0) return 1;
     Close();
+    receiver_.Clear();
     std::string problem = OpenPty();
     if (problem.empty()) problem = link_.Create(linkPath_, ptsPath_);
-    if (problem.empty() && !StartReceiveThread())
+    if (problem.empty() && !receiver_.Start(master_))
         problem = std::string("cannot start receiving: ") + std::strerror(errno);
     if (!problem.empty()) {
         lastOpenErrorText_ = std::move(problem);
@@ -105,7 +97,6 @@ int CPtyPort::Open() {
         ReleasePty();
         return 0;
     }
-    queue_.Clear();
     lastLine_ = LineText();
     lastOpenErrorText_.clear();
     open_ = 1;
@@ -140,10 +131,9 @@ void CPtyPort::ReleasePty() {
 
 int CPtyPort::Close() {
     link_.Remove();
-    StopReceiveThread();
+    receiver_.Stop();
     ReleasePty();
     open_ = 0;
-    ptyError_.store(0);
     return 1;
 }
 
@@ -156,7 +146,7 @@ const char* CPtyPort::GetDescription() {
 int CPtyPort::GetState(int selector) {
     if (selector != 0) return -1;
     if (!open_) return 0;
-    return ptyError_.load() == 0 ? 1 : -1;
+    return receiver_.Error() == 0 ? 1 : -1;
 }
 
 int CPtyPort::ControlLines(ControlRequest, int&) {
@@ -180,96 +170,20 @@ std::optional<std::string> CPtyPort::TakeLineChange() {
 }
 
 std::string CPtyPort::LastOpenErrorText() const {
-    const int error = open_ ? ptyError_.load() : 0;
+    const int error = open_ ? receiver_.Error() : 0;
     if (error == 0) return lastOpenErrorText_;
     return ptsPath_ + ": the pty failed (" + std::strerror(error) + ")";
 }
 
-bool CPtyPort::StartReceiveThread() {
-    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd_ < 0) return false;
-    stopReceiving_.store(false);
-    waitingForRoom_.store(false);
-    ptyError_.store(0);
-    receiveThread_ = std::thread(&CPtyPort::ReceiveThreadProc, this);
-    return true;
-}
-
-void CPtyPort::StopReceiveThread() {
-    if (wakeFd_ < 0) return;
-    stopReceiving_.store(true);
-    WriteOne(wakeFd_);
-    if (receiveThread_.joinable()) receiveThread_.join();
-    ::close(wakeFd_);
-    wakeFd_ = -1;
-}
-
-void CPtyPort::ReceiveThreadProc() {
-    std::vector<char> buffer(kReadPiece);
-    while (ReceiveOnce(buffer)) {
-    }
-}
-
-// One wait for the peer's bytes (or, while the queue is full, for room) and
-// one move of what came; false when the thread is to end. Without room the
-// pty is not read, so its buffer fills and the peer's writes wait.
-bool CPtyPort::ReceiveOnce(std::vector<char>& buffer) {
-    bool room = queue_.Room() > 0;
-    if (!room) {
-        waitingForRoom_.store(true);
-        room = queue_.Room() > 0;  // Read may have made room before the flag was up
-    }
-    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {master_, static_cast<short>(room ? POLLIN : 0), 0}};
-    if (::poll(fds, 2, -1) < 0) {
-        if (errno == EINTR) return true;
-        ptyError_.store(errno);
-        return false;
-    }
-    if (fds[0].revents & POLLIN) {
-        uint64_t count = 0;
-        ssize_t ignored = ::read(wakeFd_, &count, sizeof count);
-        (void)ignored;
-    }
-    if (stopReceiving_.load()) return false;
-    if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) {
-        ptyError_.store(EIO);  // the slave side is held here: this is no peer's doing
-        return false;
-    }
-    return !(fds[1].revents & POLLIN) || MovePeerBytes(buffer);
-}
-
-bool CPtyPort::MovePeerBytes(std::vector<char>& buffer) {
-    for (size_t moved = 0; moved < kMaxBytesPerPass;) {
-        const size_t room = queue_.Room();
-        if (room == 0) return true;
-        const ssize_t got = ::read(master_, buffer.data(), std::min(room, buffer.size()));
-        if (got > 0) {
-            queue_.Append(buffer.data(), static_cast<size_t>(got));
-            moved += static_cast<size_t>(got);
-            continue;
-        }
-        if (got < 0 && errno == EINTR) continue;
-        if (got == 0 || errno == EAGAIN) return true;
-        ptyError_.store(errno);
-        return false;
-    }
-    return true;
-}
-
 int CPtyPort::WaitForData(int) {
     if (!open_) return 0;
-    size_t waiting = queue_.Size();
-    int inPty = 0;
-    if (ptyError_.load() == 0 && ::ioctl(master_, FIONREAD, &inPty) == 0 && inPty > 0)
-        waiting += static_cast<size_t>(inPty);
+    const size_t waiting = receiver_.Waiting();
     return waiting > INT_MAX ? INT_MAX : static_cast<int>(waiting);
 }
 
 int CPtyPort::Read(char* buffer, int size) {
     if (!open_ || buffer == nullptr || size <= 0) return 0;
-    const size_t taken = queue_.Take(buffer, static_cast<size_t>(size));
-    if (taken > 0 && waitingForRoom_.exchange(false)) WriteOne(wakeFd_);
-    return static_cast<int>(taken);
+    return static_cast<int>(receiver_.Take(buffer, static_cast<size_t>(size)));
 }
 
 int CPtyPort::WriteString(const std::string& bytes) {
@@ -292,7 +206,7 @@ int CPtyPort::Write(const char* bytes, int length) {
 }
 
 int CPtyPort::TryWrite(const char* bytes, int length) {
-    if (!open_ || master_ < 0 || ptyError_.load() != 0) return -1;
+    if (!open_ || master_ < 0 || receiver_.Error() != 0) return -1;
     if (bytes == nullptr || length < 1) return 0;
     int total = 0;
     while (total < length) {

@@ -5,15 +5,13 @@
 // queue, so nothing here waits on the peer but Write and Close.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "ports/byte_queue.h"
+#include "ports/descriptor_receiver.h"
 #include "ports/pty_link.h"
 #include "ports/stream_port.h"
 
@@ -60,7 +58,7 @@ class CPtyPort : public CStreamPort {
     // What the pty takes now, never waiting; -1 when closed or failed.
     int TryWrite(const char* bytes, int length) override;
     bool WritesInPieces() override { return IsOpen() != 0; }
-    int WritableFd() override { return open_ && ptyError_.load() == 0 ? master_ : -1; }
+    int WritableFd() override { return open_ && receiver_.Error() == 0 ? master_ : -1; }
     PortKind Kind() const override { return PortKind::Pty; }
     // A pty has no modem lines: kLinesNotAvailable while open.
     int ControlLines(ControlRequest request, int& lines) override;
@@ -78,12 +76,6 @@ class CPtyPort : public CStreamPort {
     std::string OpenPty();
     void ReleasePty();
     std::string LineText() const;
-    bool StartReceiveThread();
-    void StopReceiveThread();
-    void ReceiveThreadProc();
-    bool ReceiveOnce(std::vector<char>& buffer);
-    bool MovePeerBytes(std::vector<char>& buffer);
-    void Wake();
 
     std::string linkPath_;
     CPtyLink link_;
@@ -95,12 +87,7 @@ class CPtyPort : public CStreamPort {
     std::string lastOpenErrorText_;
     std::string lastLine_;  // the line settings TakeLineChange last saw
 
-    CByteQueue queue_;
-    std::thread receiveThread_;
-    int wakeFd_ = -1;  // an eventfd: Close, and Read freeing room, wake the thread
-    std::atomic<bool> stopReceiving_{false};
-    std::atomic<bool> waitingForRoom_{false};
-    std::atomic<int> ptyError_{0};  // errno that ended the receiving; 0 while it runs
+    CDescriptorReceiver receiver_;
 };
 
 }  // namespace StreamPort

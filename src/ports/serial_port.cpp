@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -29,8 +28,6 @@ constexpr size_t kMaxNameLength = 259;
 constexpr std::chrono::milliseconds kWriteTimeout{5000};
 // One read takes what the tty holds (about 4 KiB); a pass of the thread
 // reads at most this much before it looks at the wake-up descriptor again.
-constexpr size_t kReadPiece = 64 * 1024;
-constexpr size_t kMaxBytesPerPass = 1024 * 1024;
 
 // CS5 is 0, so "no such size" cannot be told by the flag; false for sizes
 // Linux has not.
@@ -125,7 +122,7 @@ std::string PermissionText(const std::string& path) {
 }  // namespace
 
 CSerialPort::CSerialPort(size_t queueCapacity)
-    : lockFolders_(DefaultLockFolders()), queue_(queueCapacity) {}
+    : lockFolders_(DefaultLockFolders()), receiver_(queueCapacity) {}
 
 CSerialPort::~CSerialPort() {
     Close();
@@ -171,7 +168,7 @@ void CSerialPort::ReleaseDevice() {
 }
 
 int CSerialPort::Open() {
-    if (open_ && deviceError_.load() == 0) return 1;
+    if (open_ && receiver_.Error() == 0) return 1;
     Close();  // a port whose device vanished lets go of it before trying anew
     lastOpenPath_ = DevicePath();
     std::string problem = CheckSettings();
@@ -180,8 +177,8 @@ int CSerialPort::Open() {
         return 0;
     }
     if (!OpenDevice().empty()) return 0;
-    queue_.Clear();
-    if (!StartReceiveThread()) {
+    receiver_.Clear();
+    if (!receiver_.Start(fd_)) {
         const int error = errno;
         FailOpen(error, std::string("cannot start receiving: ") + std::strerror(error));
         return 0;
@@ -318,110 +315,11 @@ int CSerialPort::IsOpen() {
 }
 
 int CSerialPort::Close() {
-    StopReceiveThread();
+    receiver_.Stop();
     ReleaseDevice();  // closing also releases the flock
     open_ = 0;
     hasModemLines_ = false;
-    deviceError_.store(0);
     return 1;
-}
-
-bool CSerialPort::StartReceiveThread() {
-    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd_ < 0) return false;
-    stopReceiving_.store(false);
-    waitingForRoom_.store(false);
-    deviceError_.store(0);
-    receiveThread_ = std::thread(&CSerialPort::ReceiveThreadProc, this);
-    return true;
-}
-
-void CSerialPort::StopReceiveThread() {
-    if (wakeFd_ < 0) return;
-    stopReceiving_.store(true);
-    const uint64_t one = 1;
-    ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
-    (void)ignored;
-    if (receiveThread_.joinable()) receiveThread_.join();
-    ::close(wakeFd_);
-    wakeFd_ = -1;
-}
-
-void CSerialPort::ReceiveThreadProc() {
-    std::vector<char> buffer(kReadPiece);
-    while (ReceiveOnce(buffer)) {
-    }
-}
-
-// Whether the queue has room; when it has none, tells Read to wake the
-// thread once it has made some. The second look closes the gap in which
-// Read could have taken bytes before the flag was up.
-bool CSerialPort::RoomOrWaitForIt() {
-    if (queue_.Room() > 0) return true;
-    waitingForRoom_.store(true);
-    return queue_.Room() > 0;
-}
-
-// One wait for the device (or, while the queue is full, for room) and one
-// move of what arrived; false when the thread is to end (Close, or the
-// device failed).
-bool CSerialPort::ReceiveOnce(std::vector<char>& buffer) {
-    const bool room = RoomOrWaitForIt();
-    // Without room the device is not read: the kernel's buffer fills and
-    // holds the device back, as flow control does.
-    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, static_cast<short>(room ? POLLIN : 0), 0}};
-    if (::poll(fds, 2, -1) < 0) {
-        if (errno == EINTR) return true;
-        EndReceiving(errno);
-        return false;
-    }
-    if (fds[0].revents & POLLIN) {
-        uint64_t count = 0;
-        ssize_t ignored = ::read(wakeFd_, &count, sizeof count);
-        (void)ignored;
-    }
-    if (stopReceiving_.load()) return false;
-    const short device = fds[1].revents;
-    if (device & POLLNVAL) {
-        EndReceiving(EBADF);
-        return false;
-    }
-    const bool hungUp = (device & (POLLHUP | POLLERR)) != 0;
-    if (!(device & POLLIN) && !hungUp) return true;
-    return MoveDeviceBytes(buffer, hungUp);
-}
-
-// Reads what the driver holds into the queue, as far as it has room. A
-// device that hung up (a pulled adapter, a closed pty master) hands over
-// what it still held and then fails: false.
-bool CSerialPort::MoveDeviceBytes(std::vector<char>& buffer, bool hungUp) {
-    size_t moved = 0;
-    while (moved < kMaxBytesPerPass) {
-        const size_t room = queue_.Room();
-        if (room == 0) break;
-        ssize_t got = ::read(fd_, buffer.data(), std::min(room, buffer.size()));
-        if (got > 0) {
-            queue_.Append(buffer.data(), static_cast<size_t>(got));
-            moved += static_cast<size_t>(got);
-            continue;
-        }
-        if (got < 0 && errno == EINTR) continue;
-        // With VMIN and VTIME 0 a tty returns 0, not EAGAIN, when nothing
-        // waits; only together with a hang-up does it mean the end.
-        const bool nothingNow = got == 0 || errno == EAGAIN;
-        if (nothingNow && !hungUp) return true;
-        EndReceiving(nothingNow ? EIO : errno);  // EIO, or nothing left of a hung-up device
-        return false;
-    }
-    if (hungUp && queue_.Room() == 0) {
-        EndReceiving(EIO);  // what the device still held cannot be taken
-        return false;
-    }
-    return true;
-}
-
-void CSerialPort::EndReceiving(int error) {
-    deviceError_.store(error != 0 ? error : EIO);
 }
 
 void CSerialPort::SetFormat(uint8_t byteSize, uint8_t stopBitCode, uint8_t parityCode) {
@@ -443,7 +341,7 @@ int CSerialPort::GetState(int selector) {
     switch (selector) {
         case 0:
             if (!open_) return 0;
-            return deviceError_.load() == 0 ? 1 : -1;
+            return receiver_.Error() == 0 ? 1 : -1;
         case 1:
             return byteSize_;
         case 2:
@@ -457,24 +355,13 @@ int CSerialPort::GetState(int selector) {
 
 int CSerialPort::WaitForData(int) {
     if (!open_) return 0;
-    size_t waiting = queue_.Size();
-    int inDriver = 0;
-    if (deviceError_.load() == 0 && ::ioctl(fd_, FIONREAD, &inDriver) == 0 && inDriver > 0) {
-        waiting += static_cast<size_t>(inDriver);
-    }
+    const size_t waiting = receiver_.Waiting();
     return waiting > INT_MAX ? INT_MAX : static_cast<int>(waiting);
 }
 
 int CSerialPort::Read(char* buffer, int size) {
     if (!open_ || buffer == nullptr || size <= 0) return 0;
-    const size_t taken = queue_.Take(buffer, static_cast<size_t>(size));
-    // A thread that found the queue full waits for room; there is some now.
-    if (taken > 0 && waitingForRoom_.exchange(false)) {
-        const uint64_t one = 1;
-        ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
-        (void)ignored;
-    }
-    return static_cast<int>(taken);
+    return static_cast<int>(receiver_.Take(buffer, static_cast<size_t>(size)));
 }
 
 int CSerialPort::WriteString(const std::string& bytes) {
@@ -519,7 +406,7 @@ int CSerialPort::TryWrite(const char* bytes, int length) {
 }
 
 std::string CSerialPort::LastOpenErrorText() const {
-    const int error = open_ ? deviceError_.load() : 0;
+    const int error = open_ ? receiver_.Error() : 0;
     if (error == 0) return lastOpenErrorText_;
     return lastOpenPath_ + ": the device vanished (" + std::strerror(error) +
            "); close the port and open it again once the device is back";

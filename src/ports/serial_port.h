@@ -5,15 +5,13 @@
 // loses nothing. Only Write and Close wait.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include "ports/byte_queue.h"
+#include "ports/descriptor_receiver.h"
 #include "ports/stream_port.h"
 
 namespace StreamPort {
@@ -102,13 +100,6 @@ class CSerialPort : public CStreamPort {
     int ChangeLines(unsigned long request, int bits);
     void FailOpen(int error, std::string text);
     void ReleaseDevice();
-    bool StartReceiveThread();
-    void StopReceiveThread();
-    void ReceiveThreadProc();
-    bool ReceiveOnce(std::vector<char>& buffer);
-    bool MoveDeviceBytes(std::vector<char>& buffer, bool hungUp);
-    bool RoomOrWaitForIt();
-    void EndReceiving(int error);
 
     int portNumber_ = -1;
     int baudRate_ = 9600;
@@ -129,12 +120,7 @@ class CSerialPort : public CStreamPort {
     std::string lastOpenErrorText_;
     std::vector<std::string> lockFolders_;
 
-    CByteQueue queue_;
-    std::thread receiveThread_;
-    int wakeFd_ = -1;  // an eventfd: Close, and Read freeing room, wake the thread
-    std::atomic<bool> stopReceiving_{false};
-    std::atomic<bool> waitingForRoom_{false};
-    std::atomic<int> deviceError_{0};  // errno that ended the receiving; 0 while it runs
+    CDescriptorReceiver receiver_;
 };
 
 }  // namespace StreamPort
