@@ -133,6 +133,7 @@ bool StoreFlag(const std::string& name, CCliOptions& options) {
         {"--astm", &CCliOptions::astm},
         {"--hl7", &CCliOptions::hl7},
         {"--exit-after-message", &CCliOptions::exitAfterMessage},
+        {"--script-hooks", &CCliOptions::scriptHooks},
         {"--hex", &CCliOptions::hex},
         {"--no-time", &CCliOptions::noTime},
         {"--quiet", &CCliOptions::quiet},
@@ -240,6 +241,7 @@ std::string CliUsageText() {
     return "Usage: qelvor-cli [--ini FILE] [--set NAME] [PORT] [--data FILE] [--auto-send]\n"
            "                  [--seconds N] [--astm | --astm-host | --hl7 | --hl7-sender]\n"
            "                  [--exit-after-message] [--rules FILE] [--orders FILE]\n"
+           "                  [--script-hooks]\n"
            "                  [--fault-... N]\n"
            "                  [--hex] [--no-time] [--quiet] [--eol none|cr|lf|crlf]\n"
            "                  [--exit-at-eof] [--exit-on-close]\n"
@@ -286,6 +288,9 @@ std::string CliUsageText() {
            "                 by tabs: text|regex|hex|timer, R (or A, B), the pattern (a\n"
            "                 timer's period in ms), the answer, then delay=MS, once,\n"
            "                 times=N or off; a bad line is a usage error\n"
+           "  --script-hooks give frames no rule answered to OnFrame(type, bytes) of the\n"
+           "                 script plug-in's LuaProc.lua, which may answer them, and\n"
+           "                 call its OnTimer() once a second (ScriptHooks=1)\n"
            "  --seconds N    end after N seconds (default: at SIGINT, SIGTERM or SIGHUP)\n"
            "  --astm         speak the ASTM E1381 link (ProtocolMode=1) in this run, as the\n"
            "                 instrument; with --data the data file, each line a record, is\n"

@@ -51,6 +51,8 @@ struct CCliOptions {
     CliFaults faults;
     // The data file goes out once as a message; the run ends after it.
     bool exitAfterMessage = false;
+    // ScriptHooks 1 for this run only: the script's OnFrame and OnTimer.
+    bool scriptHooks = false;
     double seconds = -1;  // below 0: run until a signal ends it
     // How records are printed: data as hexadecimal pairs, without the time
     // stamp; quiet leaves the status lines out.

@@ -173,6 +173,7 @@ bool CCliRunner::ApplyRunOptions() {
     if (options_.hl7) settings_->ProtocolMode = kProtocolHl7;
     if (options_.hl7Sender) settings_->Hl7Role = kHl7RoleSender;
     if (options_.eol) settings_->SendLineEnd = static_cast<int>(*options_.eol);
+    if (options_.scriptHooks) settings_->ScriptHooks = 1;
     ApplyFaults(options_.faults, *settings_);
     std::string error;
     if (!options_.tapA.empty()) {

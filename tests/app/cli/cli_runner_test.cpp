@@ -50,7 +50,7 @@ class CliClient : public testing::Test {
     void Start(const std::string& keys, std::vector<std::string> args, ChildOptions options = {}) {
         ini = WriteIni(dir, Key("WorkMode", 1) + Key("IPPort", listener.Port()) + keys);
         iniBefore = ReadFile(ini);
-        args.insert(args.begin(), {kCli, "--ini", ini});
+        args.insert(args.begin(), {program, "--ini", ini});
         args.insert(args.end(), {"--seconds", "30"});
         cli.emplace(args, options);
         peer = listener.Accept(5000);
@@ -59,6 +59,7 @@ class CliClient : public testing::Test {
 
     TempFolder dir;
     Socket listener = Socket::Listen();
+    std::string program = kCli;
     std::string ini, iniBefore;
     std::optional<ChildProcess> cli;
     Socket peer;
@@ -498,6 +499,32 @@ TEST_F(CliClient, RulesFileAnswersTheRunsFramesAndBeats) {
     EXPECT_EQ(cli->Out(),
               "I:rule 2 answered\nS:<ENQ>\nR:Q|ID9<CR><LF>\nI:rule 1 answered\n"
               "S:A|ID9<CR><LF>\nR:other<CR><LF>\nS:<ACK>\n");
+}
+
+// --script-hooks: a copy of the program with the plug-in beside it runs the
+// script there; OnFrame answers in place of the response, nil lets it follow,
+// and OnTimer beats.
+TEST_F(CliClient, ScriptHooksAnswerFramesAndBeat) {
+    const std::filesystem::path built(kCli);
+    program = dir.File("qelvor-cli");
+    std::filesystem::copy_file(built, program);
+    std::filesystem::copy_file(built.parent_path() / "LuaPlugins.so", dir.File("LuaPlugins.so"));
+    WriteFile(dir.File("LuaProc.lua"),
+              "function OnFrame(type, bytes) if bytes:find('Q') then return type .. '\\0' .. bytes"
+              " end end\nfunction OnTimer() return 'B' end\n");
+    Start(Key("HandShake", 1) + Key("SplitStrs", "#") + Key("RespondStrs", "ok"),
+          {"--script-hooks", "--no-time"});
+    ASSERT_TRUE(peer.SendAll("Q1#"));
+    EXPECT_EQ(peer.Receive(5), std::string("R\0Q1#", 5));
+    ASSERT_TRUE(peer.SendAll("x#"));
+    EXPECT_EQ(peer.Receive(2), "ok");
+    EXPECT_EQ(peer.Receive(1), "B");
+    ASSERT_TRUE(cli->WaitForOut("S:B\n")) << cli->Out();
+    cli->Signal(SIGTERM);
+    EXPECT_EQ(cli->Wait(), 0) << cli->Err();
+    EXPECT_EQ(cli->Out(),
+              "R:Q1#\nI:script answered\nS:R<NUL>Q1#\nR:x#\nS:ok\n"
+              "I:script timer answered\nS:B\n");
 }
 
 // `qelvor-cli | head -n 5`: the reader goes, the run ends at once with 0, saying nothing.
