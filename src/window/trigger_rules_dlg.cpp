@@ -1,5 +1,6 @@
 #include "window/trigger_rules_dlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -119,6 +120,11 @@ CTriggerRulesDlg::CTriggerRulesDlg(CMainEngine& engine, QWidget* parent)
     BuildTable();
     layout->addWidget(table_, 1);
     layout->addWidget(BuildButtons());
+    // Frames no rule took go to the script's OnFrame; OnTimer runs each second.
+    scriptHooks_ = new QCheckBox(tr("Script hooks (OnFrame, OnTimer)"));
+    scriptHooks_->setObjectName(QStringLiteral("ScriptHooks"));
+    scriptHooks_->setChecked(engine_.Settings().ScriptHooks != 0);
+    layout->addWidget(scriptHooks_);
     layout->addWidget(BuildFaults());
     error_ = new QLabel;
     error_->setObjectName(QStringLiteral("RuleError"));
@@ -335,6 +341,9 @@ void CTriggerRulesDlg::accept() {
     for (size_t i = 0; i < faults.size(); ++i)
         faults[i] = faults_[i]->value();
     engine_.SetTriggerRules(*lines, faults);
+    // Written only when changed, so that a file without the key keeps it out.
+    if (scriptHooks_->isChecked() != (engine_.Settings().ScriptHooks != 0))
+        engine_.SetViewOption(SettingKey::ScriptHooks, scriptHooks_->isChecked());
     QDialog::accept();
 }
 

@@ -1,10 +1,9 @@
 // The editor of the set's trigger rules and of the ASTM link's faults: an
 // ordered table of up to sixteen rules (on/off, kind, record type, pattern or
-// period, answer, delay, limit) edited in place, and one number a fault, 0
-// being off. Save checks every filled row with the rule parser and stays
-// open naming the first bad row; when all are good the engine stores the
-// rules and the faults in the set and takes the rules at once.
-// User-interface thread only.
+// period, answer, delay, limit) edited in place, the switch of the script
+// plug-in's hooks, and one number a fault, 0 being off. Save checks every filled row with the rule
+// parser and stays open naming the first bad row; when all are good the engine stores the rules and
+// the faults in the set and takes the rules at once. User-interface thread only.
 #pragma once
 
 #include <QDialog>
@@ -15,6 +14,7 @@
 
 #include "mainwnd/main_engine.h"
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -63,6 +63,7 @@ class CTriggerRulesDlg : public QDialog {
     QPushButton* remove_ = nullptr;
     QPushButton* up_ = nullptr;
     QPushButton* down_ = nullptr;
+    QCheckBox* scriptHooks_ = nullptr;
     std::array<QSpinBox*, CMainEngine::kFaultKeyCount> faults_{};
     QLabel* error_ = nullptr;
 };

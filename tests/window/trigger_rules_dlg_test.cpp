@@ -50,6 +50,7 @@ class TriggerRulesDlgTest : public QObject {
             Click(dialog, "RuleAdd");
             Fill(dialog, 2, 3, "1000", "<ENQ>", 0);
             Child<QSpinBox>(dialog, "FaultNak")->setValue(2);
+            Child<QCheckBox>(dialog, "ScriptHooks")->setChecked(true);
             Click(dialog, "RuleSave");
             badError = Child<QLabel>(dialog, "RuleError")->text();
             refusedWhileBad = dialog->isVisible() && f.settings.Rule2 == "sometimes\tR\tx\ty";
@@ -71,6 +72,7 @@ class TriggerRulesDlgTest : public QObject {
             QVERIFY(n == 4 || CTriggerRule::Parse(stored.RuleKey(n), nullptr));
         }
         QCOMPARE(std::make_pair(stored.FaultNak, stored.FaultBadChecksum), std::make_pair(2, 0));
+        QCOMPARE(std::make_pair(stored.ScriptHooks, f.settings.ScriptHooks), std::make_pair(1, 1));
         // The engine answers by the new rules at once.
         const CTriggerRules& taken = window.Engine().TriggerRules().Rules();
         QCOMPARE(taken.size(), size_t(3));
@@ -86,6 +88,7 @@ class TriggerRulesDlgTest : public QObject {
         f.settings.Rule2 = kPingRule;
         f.settings.Rule3 = "timer\tR\t5000\t<ENQ>";
         f.settings.FaultDelayMs = 200;
+        f.settings.ScriptHooks = 1;
         CTriggerRulesDlg dialog(f.Window(false).Engine(), &f.Window(false));
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -93,6 +96,7 @@ class TriggerRulesDlgTest : public QObject {
                  scope.Suffix() == "zh" ? QString("触发规则") : QString("Trigger rules"));
         QVERIFY(dialog.width() <= 1280 && dialog.height() <= 800);
         QCOMPARE(Table(&dialog)->rowCount(), 3);
+        QVERIFY(Child<QCheckBox>(&dialog, "ScriptHooks")->isChecked());
         QVERIFY(SaveScreenshot(dialog.grab().toImage(), "rules-" + scope.Suffix()));
     }
 };
