@@ -8,6 +8,7 @@
 
 #include "lua/script_worker.h"
 #include "support/engine_fixture.h"
+#include "support/pty_pair.h"
 
 namespace qelvor::test {
 namespace {
@@ -255,6 +256,37 @@ TEST_F(ScriptHooksTest, OnFrameAnswersInPlaceOfTheResponseOrLetsItFollow) {
     // Off, the script is not asked.
     settings.ScriptHooks = 0;
     EXPECT_EQ(Answer(peer, "NUL#"), "ok");
+}
+
+// In a tap each side's frames reach OnFrame with the side's letter, and the
+// answer goes back into that side while the other side hears the frame.
+TEST_F(ScriptHooksTest, TapFramesAreAnsweredIntoTheSideThatSentThem) {
+    WriteScript(kHookScript);
+    testing_support::PtyDevice analyzer;
+    listener = Socket::Listen();
+    std::tie(settings.WorkMode, settings.SplitStrs, settings.ScriptHooks, settings.TapA,
+             settings.TapB) =
+        std::make_tuple(kWorkModeTap, "#", 1, "serial:" + analyzer.path + ":9600:8N1",
+                        "tcp-client:127.0.0.1:" + std::to_string(listener.Port()));
+    Engine().OnOpenPort();
+    Socket host = listener.Accept();
+    ASSERT_TRUE(PollUntil([&] { return Pane(1).find(": up") != std::string::npos; })) << Pane(1);
+    std::string atAnalyzer, atHost;
+    const auto heard = [&](size_t analyzerBytes, size_t hostBytes) {
+        return PollUntil([&] {
+            char buffer[256];
+            const ssize_t n = read(analyzer.master, buffer, sizeof buffer);
+            if (n > 0) atAnalyzer.append(buffer, static_cast<size_t>(n));
+            atHost += host.Receive(hostBytes - std::min(hostBytes, atHost.size()), 2);
+            return atAnalyzer.size() >= analyzerBytes && atHost.size() >= hostBytes;
+        });
+    };
+    ASSERT_TRUE(analyzer.Feed("ECHO a#"));
+    EXPECT_TRUE(heard(9, 7));
+    ASSERT_TRUE(host.SendAll("ECHO b#"));
+    EXPECT_TRUE(heard(16, 16));
+    EXPECT_EQ(atAnalyzer, "A|ECHO a#ECHO b#");
+    EXPECT_EQ(atHost, "ECHO a#B|ECHO b#");
 }
 
 // OnTimer's answers reach the peer once a second while the port is open, the
