@@ -570,6 +570,30 @@ Nothing was saved.</translation>
         <source>fill an empty MSH-7 with the time</source>
         <translation>fill an empty MSH-7 with the time</translation>
     </message>
+    <message>
+        <source>orders table (CSV)</source>
+        <translation>orders table (CSV)</translation>
+    </message>
+    <message>
+        <source>none: queries are not answered</source>
+        <translation>none: queries are not answered</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>Orders table</source>
+        <translation>Orders table</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>All files (*)</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CCsvExportRunner</name>

@@ -570,6 +570,30 @@ Nothing was saved.</source>
         <source>fill an empty MSH-7 with the time</source>
         <translation>空的 MSH-7 填入当前时间</translation>
     </message>
+    <message>
+        <source>orders table (CSV)</source>
+        <translation>检验申请表 (CSV)</translation>
+    </message>
+    <message>
+        <source>none: queries are not answered</source>
+        <translation>无：不应答查询</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>浏览...</translation>
+    </message>
+    <message>
+        <source>Orders table</source>
+        <translation>检验申请表</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>所有文件 (*)</translation>
+    </message>
 </context>
 <context>
     <name>qelvor::CCsvExportRunner</name>

@@ -61,6 +61,7 @@ constexpr TextBinding kTexts[] = {
     {&ComSetControls::SplitStrs, &CComSetting::SplitStrs},
     {&ComSetControls::RespondStrs, &CComSetting::RespondStrs},
     {&ComSetControls::PtyLink, &CComSetting::PtyLink},
+    {&ComSetControls::OrdersFile, &CComSetting::OrdersFile},
 };
 
 constexpr int kAnyInt = std::numeric_limits<int>::min(), kAllInts = std::numeric_limits<int>::max();

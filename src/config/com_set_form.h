@@ -43,7 +43,8 @@ struct ComSetControls {
         InterframeDelay, AstmReplyTimeoutMs, AstmIdleTimeoutMs, AstmEnqRetryMs, Hl7AckTimeoutMs,
         Hl7Retries, Hl7MaxMessage;
     std::string Preamble, Postamble, SplitStrs, RespondStrs, ReplaceOld, ReplaceNew;
-    std::string PtyLink;  // the virtual port's link name; empty: the default
+    std::string PtyLink;     // the virtual port's link name; empty: the default
+    std::string OrdersFile;  // the order table queries are answered from
     // A tap's two endpoints: each its kind, an index into
     // CComSetForm::kTapKinds (-1: a stored name of no known kind, kept whole
     // in the text), and the rest of its name ("/dev/ttyUSB0:9600:8N1").

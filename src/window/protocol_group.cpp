@@ -2,9 +2,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -29,9 +33,10 @@ CProtocolGroup::CProtocolGroup(IControlMaker& maker, QWidget* parent)
     pages_->addWidget(BuildAstmPage());
     pages_->addWidget(BuildHl7Page());
     column->addWidget(pages_);
+    column->addWidget(BuildOrdersRow());
     AlignLabels();
-    connect(mode_, &QComboBox::currentIndexChanged, this, &CProtocolGroup::Refresh);
-    connect(hl7Role_, &QComboBox::currentIndexChanged, this, &CProtocolGroup::Refresh);
+    for (QComboBox* list : {mode_, astmRole_, hl7Role_})
+        connect(list, &QComboBox::currentIndexChanged, this, &CProtocolGroup::Refresh);
 }
 
 void CProtocolGroup::Refresh() {
@@ -44,6 +49,8 @@ void CProtocolGroup::Refresh() {
         row->setEnabled(role != kHl7RoleSender);
     for (QWidget* row : senderRows_)
         row->setEnabled(role != kHl7RoleReceiver);
+    ordersRow_->setVisible((mode == kProtocolAstm && astmRole_->currentIndex() == kAstmRoleHost) ||
+                           (mode == kProtocolHl7 && role != kHl7RoleSender));
 }
 
 QWidget* CProtocolGroup::BuildConfigurablePage() {
@@ -60,8 +67,8 @@ QWidget* CProtocolGroup::BuildConfigurablePage() {
 QWidget* CProtocolGroup::BuildAstmPage() {
     auto* page = new QWidget;
     QGridLayout* grid = NewGrid(page);
-    AddList(grid, 0, "AstmRole", tr("ASTM role"), {tr("0 instrument"), tr("1 host")},
-            &ComSetControls::AstmRole);
+    astmRole_ = AddList(grid, 0, "AstmRole", tr("ASTM role"), {tr("0 instrument"), tr("1 host")},
+                        &ComSetControls::AstmRole);
     const int end = AddNumbers(
         grid, 1,
         {{"AstmReplyTimeoutMs", tr("reply time-out (ms)"), &ComSetControls::AstmReplyTimeoutMs},
@@ -99,6 +106,41 @@ QWidget* CProtocolGroup::BuildHl7Page() {
     senderRows_.push_back(fillTime);
     grid->setRowStretch(row, 1);
     return page;
+}
+
+// The row keeps its room while hidden, so that the dialog keeps its size
+// when the mode or the role changes.
+QWidget* CProtocolGroup::BuildOrdersRow() {
+    ordersRow_ = new QWidget;
+    ordersRow_->setObjectName(QStringLiteral("OrdersRow"));
+    QSizePolicy policy = ordersRow_->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    ordersRow_->setSizePolicy(policy);
+    QGridLayout* grid = NewGrid(ordersRow_);
+    QLabel* text = maker_.Label("OrdersFileLabel", tr("orders table (CSV)"));
+    ordersFile_ = maker_.Edit("OrdersFile", &ComSetControls::OrdersFile);
+    ordersFile_->setPlaceholderText(tr("none: queries are not answered"));
+    text->setBuddy(ordersFile_);
+    auto* browse = new QPushButton(tr("Browse..."));
+    browse->setObjectName(QStringLiteral("OrdersFileBrowse"));
+    connect(browse, &QPushButton::clicked, this, &CProtocolGroup::ChooseOrdersFile);
+    auto* line = new QHBoxLayout;
+    line->addWidget(ordersFile_, 1);
+    line->addWidget(browse);
+    grid->addWidget(text, 0, 0);
+    grid->addLayout(line, 0, 1);
+    labels_.push_back(text);
+    return ordersRow_;
+}
+
+void CProtocolGroup::ChooseOrdersFile() {
+    QFileDialog dialog(window(), tr("Orders table"), QFileInfo(ordersFile_->text()).path());
+    dialog.setObjectName(QStringLiteral("OrdersFileDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({tr("CSV (*.csv)"), tr("All files (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    ordersFile_->setText(dialog.selectedFiles().first());
 }
 
 QGridLayout* CProtocolGroup::NewGrid(QWidget* page) {

@@ -2,7 +2,8 @@
 // below it, the settings of the chosen mode alone (the ASTM link's or the HL7
 // link's), on pages of one height, so that the dialog keeps its size when the
 // mode changes. In the HL7 mode the rows of the other role take no edits.
-// User-interface thread only.
+// Below the pages, the order table that the ASTM host and the HL7 receiver
+// answer queries from shows in those roles alone. User-interface thread only.
 #pragma once
 
 #include <QGroupBox>
@@ -15,6 +16,7 @@
 class QComboBox;
 class QGridLayout;
 class QLabel;
+class QLineEdit;
 class QStackedWidget;
 
 namespace qelvor {
@@ -40,6 +42,8 @@ class CProtocolGroup : public QGroupBox {
     QWidget* BuildConfigurablePage();
     QWidget* BuildAstmPage();
     QWidget* BuildHl7Page();
+    QWidget* BuildOrdersRow();
+    void ChooseOrdersFile();
     // A page and its grid, whose label column lines up with the mode list's.
     QGridLayout* NewGrid(QWidget* page);
     // Adds a label and a list in row; returns the list.
@@ -54,7 +58,10 @@ class CProtocolGroup : public QGroupBox {
 
     IControlMaker& maker_;
     QComboBox* mode_ = nullptr;
+    QComboBox* astmRole_ = nullptr;
     QComboBox* hl7Role_ = nullptr;
+    QWidget* ordersRow_ = nullptr;
+    QLineEdit* ordersFile_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     std::vector<QGridLayout*> grids_;
     std::vector<QLabel*> labels_;

@@ -115,17 +115,20 @@ class ComSetDlgTest : public QObject {
     }
 
     // The HL7 mode's rows take the ASTM ones' place, those of the other role closed; a size
-    // outside its range is refused with the range, the role and a number are saved. Rendered
-    // to config-hl7-<language>.png, which fits a 1280x800 desk.
+    // outside its range is refused with the range, the role and a number are saved. The
+    // orders table shows for the ASTM host and the HL7 receiver alone; Browse... fills it
+    // and it is saved. Rendered to config-hl7-<language>.png and config-orders-<language>.png,
+    // which fit a 1280x800 desk.
     void hl7ModeShowsItsRowsAndSavesThem() {
         for (UiLanguage language : {UiLanguage::English, UiLanguage::Chinese}) {
             ScopedUiLanguage scope(language);
             const std::string body = "[ComSet]\r\nProtocolMode=1\r\n";
             Open(body);
-            QVERIFY(Shown("AstmRole") && !Shown("Hl7Role"));
+            QVERIFY(Shown("AstmRole") && !Shown("Hl7Role") && !Shown("OrdersFile"));
             for (const char* list : {"ProtocolMode", "Hl7Role"}) {
                 W(list)->setFocus();
                 QTest::keyClick(W(list), Qt::Key_Down);  // HL7 (a receiver), then the sender
+                QCOMPARE(Shown("OrdersFile"), std::string(list) == "ProtocolMode");
                 QCOMPARE(W("Hl7Retries")->isEnabled(), std::string(list) == "Hl7Role");
                 QCOMPARE(W("Hl7AckCode")->isEnabled(), std::string(list) == "ProtocolMode");
             }
@@ -150,6 +153,26 @@ class ComSetDlgTest : public QObject {
             for (const char* line :
                  {"ProtocolMode=2", "Hl7Role=1", "Hl7Retries=7", "Hl7MaxMessage=2048"})
                 QVERIFY2(saved.find(std::string("\n") + line + "\r\n") != std::string::npos, line);
+
+            const QString table = dir.filePath("orders " + scope.Suffix() + ".csv");
+            std::ofstream(table.toStdString()) << "specimen,tests\n";
+            Open("[ComSet]\r\nProtocolMode=1\r\nAstmRole=1\r\nOrdersFile=/lab/old.csv\r\n");
+            QVERIFY(Shown("OrdersFile"));
+            QCOMPARE(W<QLineEdit>("OrdersFile")->text(), QString("/lab/old.csv"));
+            QVERIFY(Answered([&] { W<QPushButton>("OrdersFileBrowse")->click(); },
+                             [&](QWidget* shown) {
+                                 auto* files = qobject_cast<QFileDialog*>(shown);
+                                 QVERIFY(files != nullptr);
+                                 files->findChild<QLineEdit*>("fileNameEdit")->setText(table);
+                                 static_cast<QDialog*>(files)->accept();
+                             }));
+            QCOMPARE(W<QLineEdit>("OrdersFile")->text(), table);
+            QTest::qWait(20);
+            dialog->adjustSize();
+            QVERIFY(dialog->width() <= 1280 && dialog->height() <= 740);
+            QVERIFY(SaveScreenshot(dialog->grab().toImage(), "config-orders-" + scope.Suffix()));
+            QTest::mouseClick(W("Save"), Qt::LeftButton);
+            QCOMPARE(settings.OrdersFile, table.toStdString());
         }
     }
 
