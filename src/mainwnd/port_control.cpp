@@ -26,46 +26,19 @@ bool TcpConnected(StreamPort::CStreamPort& port) {
 
 CPortControl::CPortControl(CEngineContext& context)
     : ctx_(context),
-      current_(&serial_),
+      current_(&ports_.Current()),
       readBuffer_(kReadBlockSize),
       lines_(context),
       tap_(context) {}
 
 int CPortControl::SelectPort() {
-    const int mode = ctx_.settings.WorkMode;
-    if (mode == kWorkModeSerial) {
-        current_ = &serial_;
-    } else if (mode == kWorkModeUdp) {
-        current_ = &udp_;
-    } else if (mode == kWorkModePty) {
-        current_ = &pty_;
-    } else {
-        current_ = &tcp_;
-    }
-    StreamPort::CStreamPort* all[] = {&serial_, &tcp_, &udp_, &pty_};
-    for (StreamPort::CStreamPort* port : all) {
-        if (port != current_) port->Close();
-    }
+    current_ = &ports_.Select(ctx_.settings.WorkMode);
     ctx_.exchange.SetPort(current_);
     return 1;
 }
 
 void CPortControl::ConfigureCurrent() {
-    const CComSetting& s = ctx_.settings;
-    current_->SetFormat(static_cast<uint8_t>(s.ByteSize), static_cast<uint8_t>(s.StopBit),
-                        static_cast<uint8_t>(s.Parity));
-    current_->SetComParam(s.ComPort, s.BaudRate, s.ComName.c_str());
-    serial_.SetFlowControl(s.FlowCtrl);
-    serial_.SetLinesAtOpen(s.DtrOnOpen != 0, s.RtsOnOpen != 0);
-    pty_.SetLinkPath(s.PtyLink);
-    const uint32_t address = inet_addr(s.SvrIPAddr.c_str());
-    if (s.WorkMode == kWorkModeUdp) {
-        // The UDP description names the address as the user wrote it.
-        udp_.SetRemoteAddressText(s.SvrIPAddr);
-        current_->SetNetParam(s.UDPLocalPort, s.UDPRemotePort, address);
-    } else {
-        current_->SetNetParam(s.WorkMode, s.IPPort, address);
-    }
+    ports_.Configure(ctx_.settings);
 }
 
 bool CPortControl::OpenPort() {
@@ -149,18 +122,18 @@ std::string CPortControl::OpenFailureText() {
     const CComSetting& s = ctx_.settings;
     switch (current_->Kind()) {
         case PortKind::Serial:
-            return SerialOpenFailureText(s.ComPort, s.ComName, serial_.DevicePath(),
-                                         serial_.LastOpenErrorText());
+            return SerialOpenFailureText(s.ComPort, s.ComName, ports_.Serial().DevicePath(),
+                                         ports_.Serial().LastOpenErrorText());
         case PortKind::TcpClient:
-            return TcpClientFailureText(s.SvrIPAddr, s.IPPort, tcp_.LastError());
+            return TcpClientFailureText(s.SvrIPAddr, s.IPPort, ports_.Tcp().LastError());
         case PortKind::TcpServer:
-            return TcpListenFailureText(s.IPPort, tcp_.LastError());
+            return TcpListenFailureText(s.IPPort, ports_.Tcp().LastError());
         case PortKind::Pty:
-            return pty_.LastOpenErrorText();
+            return ports_.Pty().LastOpenErrorText();
         case PortKind::Udp:
             break;
     }
-    return UdpOpenFailureText(s.UDPLocalPort, udp_.LastError());
+    return UdpOpenFailureText(s.UDPLocalPort, ports_.Udp().LastError());
 }
 
 void CPortControl::ClosePort() {
@@ -185,9 +158,7 @@ void CPortControl::ClosePort() {
     // counts as closed while its next accept thread already starts
     // listening, and only Close ends that thread. Close of a closed port
     // changes nothing.
-    StreamPort::CStreamPort* all[] = {&serial_, &tcp_, &udp_, &pty_};
-    for (StreamPort::CStreamPort* port : all)
-        port->Close();
+    ports_.CloseAll();
     ReportUdpDrops(true);
     CMainState& st = ctx_.state;
     st.Button(kIdClosePort).enabled = false;
@@ -235,7 +206,7 @@ void CPortControl::RecordLinkEvent(bool up) {
     }
     if (server) {
         ctx_.exchange.AddRecord('I', "client " + linkPeer_ + " disconnected");
-    } else if (!tcp_.DroppedHere()) {
+    } else if (!ports_.Tcp().DroppedHere()) {
         ctx_.exchange.AddRecord('I', "connection to " + linkPeer_ + " closed by the peer");
     }
 }
@@ -245,7 +216,7 @@ void CPortControl::RecordLinkEvent(bool up) {
 // and the one under way when the port closes.
 void CPortControl::ReportUdpDrops(bool closing) {
     if (current_->Kind() != PortKind::Udp) return;
-    const StreamPort::CDropRun::Totals dropped = udp_.TakeDrops(closing);
+    const StreamPort::CDropRun::Totals dropped = ports_.Udp().TakeDrops(closing);
     if (dropped.items == 0) return;
     ctx_.exchange.AddRecord(
         'I', StrPrintf("UDP receive queue full: %zu datagrams (%zu bytes) dropped", dropped.items,
@@ -256,7 +227,7 @@ void CPortControl::ReportUdpDrops(bool closing) {
 // is told as an 'I' record, before any bytes it sends after the change.
 void CPortControl::ReportLineChange() {
     if (current_->Kind() != PortKind::Pty) return;
-    if (const auto line = pty_.TakeLineChange())
+    if (const auto line = ports_.Pty().TakeLineChange())
         ctx_.exchange.AddRecord('I', "virtual port: peer set " + *line);
 }
 
@@ -266,7 +237,7 @@ void CPortControl::CloseIfIdle(std::chrono::steady_clock::time_point now) {
     const int limit = ctx_.settings.IdleCloseSeconds;
     if (limit <= 0 || !tcpConnected_ || now - lastHeard_ < std::chrono::seconds(limit)) return;
     ctx_.exchange.AddRecord('I', StrPrintf("nothing received for %d s: connection closed", limit));
-    tcp_.DropConnection();
+    ports_.Tcp().DropConnection();
     FlushIfConnectionEnded();
 }
 
@@ -289,17 +260,17 @@ void CPortControl::ReceiveBlocks() {
 // A connect that ends shows what an open that waited for it showed: the
 // connected status, or the failed one with its reason and no poll.
 void CPortControl::PollConnect() {
-    const int result = tcp_.PollConnect();
+    const int result = ports_.Tcp().PollConnect();
     if (result == 0) return;
     connecting_ = false;
     if (result > 0) {
         ShowPortStatus(1);
         return;
     }
-    openFailure_ =
-        TcpClientFailureText(ctx_.settings.SvrIPAddr, ctx_.settings.IPPort, tcp_.LastError());
+    openFailure_ = TcpClientFailureText(ctx_.settings.SvrIPAddr, ctx_.settings.IPPort,
+                                        ports_.Tcp().LastError());
     ShowPortStatus(-1);
-    tcp_.Close();
+    ports_.Tcp().Close();
     ctx_.view.StopTimer(kTimerPoll);
 }
 
@@ -319,7 +290,7 @@ void CPortControl::PollPort() {
     ReportLineChange();
     FlushIfConnectionEnded();
     CloseIfIdle(now);
-    if (current_->Kind() == PortKind::TcpServer) tcp_.RestartListening();
+    if (current_->Kind() == PortKind::TcpServer) ports_.Tcp().RestartListening();
     const int ready = current_->WaitForData(0);
     FlushIfConnectionEnded();
     if (ready >= 1) {
@@ -377,25 +348,25 @@ void CPortControl::PollReconnect(std::chrono::steady_clock::time_point now) {
 bool CPortControl::ReopenCurrent() {
     if (current_->Kind() == PortKind::Serial) {
         ConfigureCurrent();
-        return serial_.Open() != 0;  // Open lets go of the vanished device first
+        return ports_.Serial().Open() != 0;  // Open lets go of the vanished device first
     }
-    tcp_.Close();
+    ports_.Tcp().Close();
     ConfigureCurrent();
-    if (tcp_.Open() == 0) return false;
-    if (tcp_.GetState(0) == StreamPort::CTCPPort::kConnected) return true;
+    if (ports_.Tcp().Open() == 0) return false;
+    if (ports_.Tcp().GetState(0) == StreamPort::CTCPPort::kConnected) return true;
     connecting_ = true;
     return false;
 }
 
 void CPortControl::PollReconnectConnect() {
-    const int result = tcp_.PollConnect();
+    const int result = ports_.Tcp().PollConnect();
     if (result == 0) return;
     connecting_ = false;
     if (result > 0) {
         Reconnected();
         return;
     }
-    tcp_.Close();  // refused again: the next attempt comes at its time
+    ports_.Tcp().Close();  // refused again: the next attempt comes at its time
 }
 
 void CPortControl::Reconnected() {
@@ -424,9 +395,9 @@ PortStatusFacts CPortControl::StatusFacts(int code) {
     if (description != nullptr) facts.description = description;
     facts.openFailure = openFailure_;
     if (current_->Kind() != PortKind::TcpServer) return facts;
-    facts.listenError = tcp_.LastError();
+    facts.listenError = ports_.Tcp().LastError();
     sockaddr_in peer{};
-    if (code >= 1 && tcp_.GetPeerAddress(&peer) != 0) {
+    if (code >= 1 && ports_.Tcp().GetPeerAddress(&peer) != 0) {
         char address[INET_ADDRSTRLEN] = {};
         inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
         facts.peerAddress = address;

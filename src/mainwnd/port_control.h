@@ -11,10 +11,7 @@
 #include "mainwnd/engine_context.h"
 #include "mainwnd/port_status_text.h"
 #include "mainwnd/tap_session.h"
-#include "ports/pty_port.h"
-#include "ports/serial_port.h"
-#include "ports/tcp_port.h"
-#include "ports/udp_port.h"
+#include "tap/port_set.h"
 
 namespace qelvor {
 
@@ -87,10 +84,7 @@ class CPortControl {
     void Reconnected();
 
     CEngineContext& ctx_;
-    StreamPort::CSerialPort serial_;
-    StreamPort::CTCPPort tcp_;
-    StreamPort::CUDPPort udp_;
-    StreamPort::CPtyPort pty_;
+    tap::CPortSet ports_;
     StreamPort::CStreamPort* current_;
     std::vector<char> readBuffer_;
     // Why the last open failed, for the status tool tip; empty once open.

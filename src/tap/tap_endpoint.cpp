@@ -1,7 +1,5 @@
 #include "tap/tap_endpoint.h"
 
-#include <arpa/inet.h>
-
 #include <cstring>
 
 namespace qelvor::tap {
@@ -22,42 +20,19 @@ std::string BaseName(const std::string& path) {
 
 void CTapEndpoint::Configure(const CComSetting& settings, uint32_t listenAddress) {
     settings_ = settings;
-    current_ = Select();
     const CComSetting& s = settings_;
-    current_->SetFormat(static_cast<uint8_t>(s.ByteSize), static_cast<uint8_t>(s.StopBit),
-                        static_cast<uint8_t>(s.Parity));
-    current_->SetComParam(s.ComPort, s.BaudRate, s.ComName.c_str());
-    serial_.SetFlowControl(s.FlowCtrl);
-    serial_.SetLinesAtOpen(s.DtrOnOpen != 0, s.RtsOnOpen != 0);
-    pty_.SetLinkPath(s.PtyLink);
-    const uint32_t address = inet_addr(s.SvrIPAddr.c_str());
+    current_ = &ports_.Select(s.WorkMode);
+    ports_.Configure(s);
     if (s.WorkMode == kWorkModeUdp) {
-        udp_.SetRemoteAddressText(s.SvrIPAddr);
-        udp_.SetNetParam(s.UDPLocalPort, s.UDPRemotePort, address);
         name_ = "udp:" + std::to_string(s.UDPLocalPort);
     } else if (s.WorkMode == kWorkModeTcpServer || s.WorkMode == kWorkModeTcpClient) {
-        tcp_.SetNetParam(s.WorkMode, s.IPPort, address);
-        tcp_.SetListenAddress(listenAddress);
+        ports_.Tcp().SetListenAddress(listenAddress);
         name_ = (s.WorkMode == kWorkModeTcpClient ? s.SvrIPAddr : std::string()) + ":" +
                 std::to_string(s.IPPort);
     } else if (s.WorkMode == kWorkModePty) {
-        name_ = BaseName(pty_.LinkPath());
+        name_ = BaseName(ports_.Pty().LinkPath());
     } else {
         name_ = BaseName(s.ComName);
-    }
-}
-
-StreamPort::CStreamPort* CTapEndpoint::Select() {
-    switch (settings_.WorkMode) {
-        case kWorkModeTcpServer:
-        case kWorkModeTcpClient:
-            return &tcp_;
-        case kWorkModeUdp:
-            return &udp_;
-        case kWorkModePty:
-            return &pty_;
-        default:
-            return &serial_;
     }
 }
 
@@ -78,13 +53,14 @@ bool CTapEndpoint::Open(std::string& failure) {
 std::string CTapEndpoint::FailureText() {
     switch (current_->Kind()) {
         case PortKind::Serial:
-            return serial_.LastOpenErrorText();
+            return ports_.Serial().LastOpenErrorText();
         case PortKind::Pty:
-            return pty_.LastOpenErrorText();
+            return ports_.Pty().LastOpenErrorText();
         default:
             break;
     }
-    const int error = current_->Kind() == PortKind::Udp ? udp_.LastError() : tcp_.LastError();
+    const int error =
+        current_->Kind() == PortKind::Udp ? ports_.Udp().LastError() : ports_.Tcp().LastError();
     return error != 0 ? std::strerror(error) : "cannot be opened";
 }
 
@@ -112,8 +88,8 @@ CTapEndpoint::Link CTapEndpoint::Look() {
 
 CTapEndpoint::Link CTapEndpoint::Poll(Clock::time_point now) {
     if (link_ == Link::kClosed) return link_;
-    if (connecting_ && tcp_.PollConnect() != 0) connecting_ = false;
-    if (current_->Kind() == PortKind::TcpServer) tcp_.RestartListening();
+    if (connecting_ && ports_.Tcp().PollConnect() != 0) connecting_ = false;
+    if (current_->Kind() == PortKind::TcpServer) ports_.Tcp().RestartListening();
     // A connection that ended shows as such to the next WaitForData.
     if (current_->Kind() == PortKind::TcpClient || current_->Kind() == PortKind::TcpServer)
         current_->WaitForData(0);
@@ -143,8 +119,8 @@ void CTapEndpoint::Reopen(Clock::time_point now) {
 }
 
 std::optional<std::string> CTapEndpoint::TakeLineChange() {
-    if (current_ != &pty_ || link_ == Link::kClosed) return std::nullopt;
-    return pty_.TakeLineChange();
+    if (current_ != &ports_.Pty() || link_ == Link::kClosed) return std::nullopt;
+    return ports_.Pty().TakeLineChange();
 }
 
 }  // namespace qelvor::tap

@@ -7,13 +7,11 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "config/com_setting.h"
-#include "ports/pty_port.h"
-#include "ports/serial_port.h"
-#include "ports/tcp_port.h"
-#include "ports/udp_port.h"
+#include "tap/port_set.h"
 
 namespace qelvor::tap {
 
@@ -46,17 +44,13 @@ class CTapEndpoint {
     std::optional<std::string> TakeLineChange();
 
   private:
-    StreamPort::CStreamPort* Select();
     std::string FailureText();
     Link Look();
     void Reopen(Clock::time_point now);
 
     CComSetting settings_;
-    StreamPort::CSerialPort serial_;
-    StreamPort::CTCPPort tcp_;
-    StreamPort::CUDPPort udp_;
-    StreamPort::CPtyPort pty_;
-    StreamPort::CStreamPort* current_ = &serial_;
+    CPortSet ports_;
+    StreamPort::CStreamPort* current_ = &ports_.Current();
     Link link_ = Link::kClosed;
     std::string name_, why_;
     bool connecting_ = false;
