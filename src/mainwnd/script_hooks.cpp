@@ -59,16 +59,19 @@ void CScriptHooks::OnTick(bool connected) {
     if (*nextTimer_ <= now) nextTimer_ = now + kTimerPeriod;
     std::string answer;
     const HookResult result = exchange_.Plugin().OnTimer(answer);
-    if (result == HookResult::Failed) Report("OnTimer");
+    if (result == HookResult::Failed) return Report("OnTimer", &lastTimerFault_);
+    lastTimerFault_.clear();
     if (result != HookResult::Answered || answer.empty()) return;
     exchange_.AddRecord('I', "script timer answered");
     rules_.SendAnswer(0, answer);
 }
 
-void CScriptHooks::Report(const char* function) {
-    const std::string why = exchange_.Plugin().TakeErrorText();
-    exchange_.AddRecord(
-        'I', "Script plug-in: " + (why.empty() ? std::string(function) + " failed" : why));
+void CScriptHooks::Report(const char* function, std::string* last) {
+    std::string why = exchange_.Plugin().TakeErrorText();
+    if (why.empty()) why = std::string(function) + " failed";
+    if (last != nullptr && *last == why) return;
+    exchange_.AddRecord('I', "Script plug-in: " + why);
+    if (last != nullptr) *last = std::move(why);
 }
 
 }  // namespace qelvor

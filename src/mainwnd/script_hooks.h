@@ -37,12 +37,16 @@ class CScriptHooks {
 
   private:
     bool On() const;
-    void Report(const char* function);
+    // The plug-in's reason for a failed call, as an 'I' record; for the
+    // timer only when it differs from the last one, so that a script that
+    // cannot load does not write a record every second.
+    void Report(const char* function, std::string* last = nullptr);
 
     const CComSetting& settings_;
     CMsgExchange& exchange_;
     CRuleResponder& rules_;
     std::optional<Clock::time_point> nextTimer_;
+    std::string lastTimerFault_;
 };
 
 }  // namespace qelvor
