@@ -938,6 +938,10 @@ Nothing was saved.</translation>
         <translation>Move &amp;down</translation>
     </message>
     <message>
+        <source>Script hooks (OnFrame, OnTimer)</source>
+        <translation>Script hooks (OnFrame, OnTimer)</translation>
+    </message>
+    <message>
         <source>Faults (ASTM)</source>
         <translation>Faults (ASTM)</translation>
     </message>

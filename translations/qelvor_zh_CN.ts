@@ -938,6 +938,10 @@ Nothing was saved.</source>
         <translation>下移(&amp;D)</translation>
     </message>
     <message>
+        <source>Script hooks (OnFrame, OnTimer)</source>
+        <translation>脚本钩子（OnFrame、OnTimer）</translation>
+    </message>
+    <message>
         <source>Faults (ASTM)</source>
         <translation>故障注入（ASTM）</translation>
     </message>
