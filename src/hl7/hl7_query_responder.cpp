@@ -54,8 +54,10 @@ std::string HeaderAndMsa(const CHl7Message& query, const std::string& controlId,
     std::string why;
     std::optional<CHl7Message> answer = CHl7Message::Parse(ack, why);
     if (!answer) return ack;  // cannot happen: the fields came from a parsed message
+    // The structure's '_' may be the query's own field separator.
     const char c = query.Encoding().component;
-    answer->SetHeaderField(9, std::string("RSP") + c + "K11" + c + "RSP_K11");
+    answer->SetHeaderField(
+        9, std::string("RSP") + c + "K11" + c + Escape("RSP_K11", query.Encoding()));
     return answer->Text();
 }
 
