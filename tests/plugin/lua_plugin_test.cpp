@@ -293,6 +293,22 @@ TEST_F(ScriptHooksTest, TapFramesAreAnsweredIntoTheSideThatSentThem) {
     EXPECT_EQ(atHost, "ECHO a#B|ECHO b#");
 }
 
+// The host takes a hook's answer longer than its first buffer whole, through
+// fnGetMsg, and tells a function the script does not define.
+TEST_F(LuaPluginTest, HookAnswerLongerThanTheBufferArrivesWhole) {
+    WriteScript("function OnFrame(type, bytes) return type .. bytes:rep(300000) end");
+    CPluginHost host;
+    ASSERT_EQ(host.LoadPlugin(dir.Path(), true), 1);
+    const std::string frame("a\0c\n", 4);
+    std::string answer, expected = "B";
+    for (int i = 0; i < 300000; ++i)
+        expected += frame;
+    EXPECT_EQ(host.OnFrame('B', frame, answer), CPluginHost::HookResult::Answered);
+    EXPECT_TRUE(answer == expected) << answer.size();
+    EXPECT_EQ(host.OnTimer(answer), CPluginHost::HookResult::Missing);
+    EXPECT_EQ(answer, "");
+}
+
 // OnTimer runs once a second while the port is open, the script's state kept
 // between calls; its answer reaches the peer, and a fault that repeats each
 // second is told once.

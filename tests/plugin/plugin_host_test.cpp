@@ -59,6 +59,11 @@ TEST(PluginHost, LargerAnswerIsFetchedThroughGetMsg) {
     while (repeated.size() < static_cast<size_t>(length))
         repeated += "0123456789abcdef";
     EXPECT_TRUE(text == repeated) << text.size() << " bytes, not the line repeated " << length;
+    // A library without the script hooks has none to call.
+    std::string answer = "left";
+    EXPECT_EQ(host.OnFrame('R', "x", answer), CPluginHost::HookResult::Missing);
+    EXPECT_EQ(host.OnTimer(answer), CPluginHost::HookResult::Missing);
+    EXPECT_EQ(answer, "");
 }
 
 // Which library formats: the one beside the program before lib/qelvor/plugins/ of an
