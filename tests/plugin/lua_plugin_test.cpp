@@ -200,12 +200,6 @@ function OnFrame(type, bytes)
   if bytes:find('QUIET') then return '' end
   return nil
 end
-local beats = 0
-function OnTimer()
-  beats = beats + 1
-  if beats < 3 then error('not yet') end
-  return 'beat' .. beats .. '\0'
-end
 )";
 
 class ScriptHooksTest : public LuaPluginTest {
@@ -307,27 +301,6 @@ TEST_F(LuaPluginTest, HookAnswerLongerThanTheBufferArrivesWhole) {
     EXPECT_TRUE(answer == expected) << answer.size();
     EXPECT_EQ(host.OnTimer(answer), CPluginHost::HookResult::Missing);
     EXPECT_EQ(answer, "");
-}
-
-// OnTimer runs once a second while the port is open, the script's state kept
-// between calls; its answer reaches the peer, and a fault that repeats each
-// second is told once.
-TEST_F(ScriptHooksTest, OnTimerSendsAHeartbeatWhileThePortIsOpen) {
-    WriteScript(kHookScript);
-    settings.ScriptHooks = 1;
-    Socket peer = ConnectAsClient();
-    const std::string beats = std::string("beat3\0", 6);
-    std::string got;
-    EXPECT_TRUE(RunUntil([this] { Poll(); },
-                         [&] {
-                             got += peer.Receive(beats.size() - got.size(), 2);
-                             return got.size() >= beats.size();
-                         },
-                         5000));
-    EXPECT_EQ(got, beats);
-    ASSERT_EQ(PluginNotes().size(), 1u);
-    EXPECT_NE(PluginNotes()[0].find("OnTimer failed: "), std::string::npos) << PluginNotes()[0];
-    EXPECT_NE(PluginNotes()[0].find("not yet"), std::string::npos) << PluginNotes()[0];
 }
 
 }  // namespace
