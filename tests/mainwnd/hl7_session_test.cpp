@@ -45,10 +45,7 @@ class Hl7EngineTest : public EngineTest {
     }
 };
 
-// A query for orders is answered from the receiver's order table with an RSP.
 TEST_F(Hl7EngineTest, ReceivedMessageIsAnsweredAndRecordedAsTheLineCarriedIt) {
-    WriteFile(dir.File("orders.csv"), "specimen,tests,patient name\nS1,GLU;K,Doe^Jane\n");
-    settings.OrdersFile = dir.File("orders.csv");
     Socket peer = ConnectAsClient();
     const std::string frame = CHl7Link::Frame(kOru);
     ASSERT_TRUE(peer.SendAll("x" + frame.substr(0, 40)));
@@ -62,19 +59,6 @@ TEST_F(Hl7EngineTest, ReceivedMessageIsAnsweredAndRecordedAsTheLineCarriedIt) {
     EXPECT_EQ(Typed(),
               (Lines{"R:x", "I:HL7: 1 bytes outside an MLLP frame: not answered", "R:" + frame,
                      "S:" + answer, "I:HL7: message ORU^R01 id MSG42 from LAB/ANALYZER: AA sent"}));
-    ASSERT_TRUE(peer.SendAll(CHl7Link::Frame(
-        "MSH|^~\\&|LAB|ANALYZER|LIS|HOSP|||QBP^Q11^QBP_Q11|Q7|P|2.5.1\rQPD|WOS|T1|S2~S1\r")));
-    answer.clear();
-    ASSERT_TRUE(PollUntil([&] { return (answer += peer.Receive(4096, 2)).ends_with("\x1c\r"); }));
-    const auto rsp = Unframed(answer);
-    ASSERT_TRUE(rsp.has_value()) << answer;
-    EXPECT_EQ(
-        std::make_tuple(rsp->MessageType(), hl7::ReadAck(*rsp)->controlId, rsp->Value("QAK", 2),
-                        rsp->Value("PID", 5, 2), rsp->Value("OBR", 4, 1)),
-        std::make_tuple("RSP^K11", "Q7", "OK", "Jane", "GLU"));
-    EXPECT_EQ(Typed().back(),
-              "I:HL7: message QBP^Q11 id Q7 from LAB/ANALYZER: RSP^K11 sent; "
-              "query for 2 specimens: orders for S1 sent, no information for S2");
 }
 
 // Over a serial line (a pty): each message waits for its ACK, a refused one
