@@ -139,7 +139,8 @@ CScriptWorker::Outcome CScriptWorker::FormatLine(std::string_view line, std::str
         error_ = "the line is longer than the script's memory limit";
         return Outcome::Fail;
     }
-    return Call(Frame{kLineFrame, std::string(line)}, answer);
+    return Call(Frame{kLineFrame, std::string(line)}, answer,
+                std::chrono::steady_clock::now() + CallDeadline());
 }
 
 CScriptWorker::Outcome CScriptWorker::OnFrame(char type, std::string_view bytes,
@@ -163,15 +164,16 @@ CScriptWorker::Outcome CScriptWorker::CallHook(unsigned hook, const Frame& reque
                                                std::string& answer) {
     if (hooks_ >= 0 && (static_cast<unsigned>(hooks_) & hook) == 0) return Outcome::Missing;
     error_.clear();
+    const Deadline deadline = std::chrono::steady_clock::now() + CallDeadline();
     if (!EnsureRunning()) return Outcome::Fail;
-    if (hooks_ < 0 && !LearnHooks()) return Outcome::Fail;
+    if (hooks_ < 0 && !LearnHooks(deadline)) return Outcome::Fail;
     if ((static_cast<unsigned>(hooks_) & hook) == 0) return Outcome::Missing;
-    return Call(request, answer);
+    return Call(request, answer, deadline);
 }
 
-bool CScriptWorker::LearnHooks() {
+bool CScriptWorker::LearnHooks(Deadline deadline) {
     std::string hooks;
-    const Outcome outcome = Call(Frame{kHooksFrame, {}}, hooks);
+    const Outcome outcome = Call(Frame{kHooksFrame, {}}, hooks, deadline);
     if (outcome == Outcome::Fail) return false;
     if (outcome != Outcome::Replace || hooks.size() != 1 || hooks[0] < '0' || hooks[0] > '3') {
         Stop();
@@ -182,10 +184,9 @@ bool CScriptWorker::LearnHooks() {
     return true;
 }
 
-CScriptWorker::Outcome CScriptWorker::Call(const Frame& request, std::string& answer) {
+CScriptWorker::Outcome CScriptWorker::Call(const Frame& request, std::string& answer,
+                                           Deadline deadline) {
     if (!EnsureRunning()) return Outcome::Fail;
-    const std::chrono::milliseconds limit = CallDeadline();
-    const Deadline deadline = std::chrono::steady_clock::now() + limit;
     ChannelResult result = SendFrame(socket_, request, deadline);
     Frame reply;
     if (result == ChannelResult::Done)
@@ -193,7 +194,7 @@ CScriptWorker::Outcome CScriptWorker::Call(const Frame& request, std::string& an
     if (result == ChannelResult::Done) return TakeReply(reply, answer);
     if (result == ChannelResult::TimedOut) {
         Stop();
-        error_ = "stopped: no answer within " + std::to_string(limit.count()) + " ms";
+        error_ = "stopped: no answer within " + std::to_string(CallDeadline().count()) + " ms";
     } else {
         const std::string end = result == ChannelResult::Closed ? Reap() : Stop();
         error_ = "the script's worker process " + end;

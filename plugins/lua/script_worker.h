@@ -55,10 +55,12 @@ class CScriptWorker {
     // Waits briefly for a worker that closed its end, then stops it.
     std::string Reap();
     void Forget();
-    // Sends the request and takes its reply, within the deadline.
-    Outcome Call(const Frame& request, std::string& answer);
+    // Sends the request and takes its reply before the deadline.
+    Outcome Call(const Frame& request, std::string& answer, Deadline deadline);
+    // The question which hooks exist, when it is still open, and the call
+    // share one deadline: the caller never waits longer than for a line.
     Outcome CallHook(unsigned hook, const Frame& request, std::string& answer);
-    bool LearnHooks();
+    bool LearnHooks(Deadline deadline);
     Outcome TakeReply(Frame& reply, std::string& answer);
 
     [[noreturn]] static void Serve(int socket, const std::vector<std::string>& folders, pid_t host);
