@@ -2,21 +2,11 @@
 
 #include <cctype>
 
+#include "data/text_split.h"
+
 namespace qelvor::astm {
 
 namespace {
-
-std::vector<std::string> SplitAt(std::string_view text, char separator) {
-    std::vector<std::string> pieces;
-    size_t start = 0;
-    for (size_t at = text.find(separator); at != std::string_view::npos;
-         at = text.find(separator, start)) {
-        pieces.emplace_back(text.substr(start, at - start));
-        start = at + 1;
-    }
-    pieces.emplace_back(text.substr(start));
-    return pieces;
-}
 
 // A delimiter must stand out from the data: no letter, digit, blank or
 // control character, so that field text can never be mistaken for one.
@@ -71,17 +61,17 @@ CAstmRecord CAstmRecord::Split(std::string_view record, const AstmDelimiters& de
     CAstmRecord split;
     split.type_ = record.empty() ? '\0' : record[0];
     if (record.empty()) return split;
-    const std::vector<std::string> fields = SplitAt(record, delimiters.field);
+    const std::vector<std::string_view> fields = SplitAt(record, delimiters.field);
     for (size_t i = 0; i < fields.size(); ++i) {
         if (split.type_ == 'H' && i == 1) {
-            split.fields_.push_back({{fields[i]}});
+            split.fields_.push_back({{std::string(fields[i])}});
             continue;
         }
         Field field;
-        for (const std::string& repeat : SplitAt(fields[i], delimiters.repeat)) {
-            Components components = SplitAt(repeat, delimiters.component);
-            for (std::string& component : components)
-                component = Unescape(component, delimiters);
+        for (const std::string_view repeat : SplitAt(fields[i], delimiters.repeat)) {
+            Components components;
+            for (const std::string_view component : SplitAt(repeat, delimiters.component))
+                components.push_back(Unescape(component, delimiters));
             field.push_back(std::move(components));
         }
         split.fields_.push_back(std::move(field));

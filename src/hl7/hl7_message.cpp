@@ -96,18 +96,6 @@ std::string_view Hl7Segment::Field(size_t n) const {
     return n < fields.size() ? std::string_view(fields[n]) : std::string_view();
 }
 
-std::vector<std::string_view> SplitAt(std::string_view text, char delimiter) {
-    std::vector<std::string_view> pieces;
-    size_t from = 0;
-    for (size_t at = text.find(delimiter); at != std::string_view::npos;
-         at = text.find(delimiter, from)) {
-        pieces.push_back(text.substr(from, at - from));
-        from = at + 1;
-    }
-    pieces.push_back(text.substr(from));
-    return pieces;
-}
-
 std::optional<CHl7Message> CHl7Message::Parse(std::string_view text, std::string& why) {
     unsigned seen = 0;
     const std::vector<std::string_view> lines = Lines(text, seen);

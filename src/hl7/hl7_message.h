@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/text_split.h"
 #include "hl7/hl7_encoding.h"
 
 namespace qelvor::hl7 {
@@ -71,9 +72,5 @@ class CHl7Message {
     std::vector<Hl7Segment> segments_;
     SegmentEnds ends_ = SegmentEnds::kCr;
 };
-
-// The pieces of a field as sent, cut at one delimiter (repetitions,
-// components or subcomponents). An empty text is one empty piece.
-std::vector<std::string_view> SplitAt(std::string_view text, char delimiter);
 
 }  // namespace qelvor::hl7
