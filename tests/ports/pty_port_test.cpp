@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,19 @@ std::string LinkTarget(const std::string& link) {
     char buf[256];
     const ssize_t n = readlink(link.c_str(), buf, sizeof buf);
     return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+// This process's descriptors on the pty: its device, and any master (ptmx).
+// (Whether the device's path still exists says nothing: another test may
+// have been given the same number since.)
+size_t PtyDescriptors(const std::string& pts) {
+    size_t count = 0;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        if (target == pts || target == "/dev/ptmx" || target == "/dev/pts/ptmx") ++count;
+    }
+    return count;
 }
 
 // What a peer that opened the device reads within 5 s, until count bytes came.
@@ -76,9 +90,10 @@ TEST_F(PtyPort, PeerOpensTheLinkAndBytesTravelBothWaysAcrossItsReopens) {
     const int taken = port_.TryWrite(flood.data(), static_cast<int>(flood.size()));
     EXPECT_GT(taken, 0);
     EXPECT_LT(taken, static_cast<int>(flood.size()));
+    EXPECT_EQ(PtyDescriptors(pts), 2u);  // the master and the device held open
     port_.Close();
     EXPECT_FALSE(Exists(link_));
-    EXPECT_FALSE(Exists(pts));
+    EXPECT_EQ(PtyDescriptors(pts), 0u);
     EXPECT_EQ(port_.GetState(0), 0);
 }
 

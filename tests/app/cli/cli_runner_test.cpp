@@ -145,15 +145,29 @@ TEST(CliHl7, AnswersAndSendsMessagesToAnotherImplementation) {
     const std::string port = std::to_string(loopback::FreePort(SOCK_STREAM));
     ChildProcess receiver({kCli, "--tcp-server", "127.0.0.1:" + port, "--hl7", "--orders", orders,
                            "--seconds", "30"});
-    ASSERT_TRUE(receiver.WaitForErr("waiting client")) << receiver.Err();
+    // The server serves one client at a time and listens again once the
+    // last has gone: each client waits for its turn.
+    const auto listening = [&receiver](size_t turn) {
+        return testing_support::WaitUntil([&] {
+            const std::string err = receiver.Err();
+            size_t told = 0;
+            for (size_t at = err.find("waiting client"); at != std::string::npos;
+                 at = err.find("waiting client", at + 1))
+                ++told;
+            return told >= turn;
+        });
+    };
+    ASSERT_TRUE(listening(1)) << receiver.Err();
     ChildProcess client({python[0], python[1], "send", port, messages});
     EXPECT_EQ(client.Wait(25000), 0) << client.Err();
     EXPECT_EQ(client.Out(), "ACK AA M1 LAB\nACK AA M2 LAB\n");
+    ASSERT_TRUE(listening(2)) << receiver.Err();
     ChildProcess mllpSend(
         {"/usr/bin/mllp_send", "--loose", "-f", messages, "-p", port, "127.0.0.1"});
     EXPECT_EQ(mllpSend.Wait(25000), 0) << mllpSend.Err();
     EXPECT_THAT(mllpSend.Out(), testing::AllOf(testing::HasSubstr("\rMSA|AA|M1"),
                                                testing::HasSubstr("\rMSA|AA|M2")));
+    ASSERT_TRUE(listening(3)) << receiver.Err();
     ChildProcess mllpQuery({"/usr/bin/mllp_send", "--loose", "-f", query, "-p", port, "127.0.0.1"});
     EXPECT_EQ(mllpQuery.Wait(25000), 0) << mllpQuery.Err();
     EXPECT_THAT(mllpQuery.Out(),
