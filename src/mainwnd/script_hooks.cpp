@@ -1,5 +1,7 @@
 #include "mainwnd/script_hooks.h"
 
+#include <utility>
+
 #include "config/com_setting.h"
 #include "mainwnd/rule_responder.h"
 #include "traffic/msg_exchange.h"
@@ -25,6 +27,12 @@ bool CScriptHooks::On() const {
 
 bool CScriptHooks::OnFrame(char type, std::string_view frame) {
     if (!On()) return false;
+    if (framesThisTick_ == kFramesPerTick) {
+        ++passedBy_;
+        passedThisTick_ = true;
+        return false;
+    }
+    ++framesThisTick_;
     std::string answer;
     switch (exchange_.Plugin().OnFrame(type, frame, answer)) {
         case HookResult::Missing:
@@ -47,11 +55,12 @@ bool CScriptHooks::OnFrame(char type, std::string_view frame) {
 }
 
 void CScriptHooks::OnTick(bool connected) {
+    const Clock::time_point now = Clock::now();
+    ReportPassedBy(now);
     if (!On() || !connected) {
         nextTimer_.reset();
         return;
     }
-    const Clock::time_point now = Clock::now();
     if (!nextTimer_) nextTimer_ = now + kTimerPeriod;
     if (now < *nextTimer_) return;
     // A late tick does not make up for the seconds it missed.
@@ -64,6 +73,16 @@ void CScriptHooks::OnTick(bool connected) {
     if (result != HookResult::Answered || answer.empty()) return;
     exchange_.AddRecord('I', "script timer answered");
     rules_.SendAnswer(0, answer);
+}
+
+void CScriptHooks::ReportPassedBy(Clock::time_point now) {
+    framesThisTick_ = 0;
+    const bool flooding = std::exchange(passedThisTick_, false);
+    if (passedBy_ == 0 || (flooding && now < nextPassedReport_)) return;
+    exchange_.AddRecord('I', "script hooks: " + std::to_string(passedBy_) +
+                                 " frames of a flood went to the usual response");
+    passedBy_ = 0;
+    nextPassedReport_ = now + std::chrono::seconds(1);
 }
 
 void CScriptHooks::Report(const char* function, std::string* last) {

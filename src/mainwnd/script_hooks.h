@@ -6,6 +6,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +22,11 @@ class CScriptHooks {
   public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::seconds kTimerPeriod{1};
+    // Frames given to the script in one poll tick; those beyond, in a flood,
+    // get the usual response, so that the script's round trips cannot hold
+    // the poll. They are counted and told when the flood ends, or each
+    // second while it lasts.
+    static constexpr size_t kFramesPerTick = 64;
 
     // Takes the frames the rules leave, for its lifetime.
     CScriptHooks(const CComSetting& settings, CMsgExchange& exchange, CRuleResponder& rules);
@@ -41,12 +48,17 @@ class CScriptHooks {
     // timer only when it differs from the last one, so that a script that
     // cannot load does not write a record every second.
     void Report(const char* function, std::string* last = nullptr);
+    void ReportPassedBy(Clock::time_point now);
 
     const CComSetting& settings_;
     CMsgExchange& exchange_;
     CRuleResponder& rules_;
     std::optional<Clock::time_point> nextTimer_;
     std::string lastTimerFault_;
+    size_t framesThisTick_ = 0;
+    uint64_t passedBy_ = 0;  // frames not given to the script, not yet told
+    bool passedThisTick_ = false;
+    Clock::time_point nextPassedReport_{};
 };
 
 }  // namespace qelvor

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -251,6 +252,26 @@ TEST_F(ScriptHooksTest, OnFrameAnswersInPlaceOfTheResponseOrLetsItFollow) {
             << told;
     }
     EXPECT_NE(PluginNotes()[0].find("LuaProc.lua:5: bad frame"), std::string::npos);
+    // A flood in one tick: the script takes its share, the rest get the
+    // usual response, told once.
+    const auto took = [&] {
+        const Lines told = RecordsOf('I');
+        return std::count(told.begin(), told.end(), "script took the frame, nothing to send");
+    };
+    const size_t tookBefore = static_cast<size_t>(took()), frames = RecordsOf('R').size();
+    const size_t total = CScriptHooks::kFramesPerTick + 36;
+    std::string flood;
+    for (size_t i = 0; i < total; ++i)
+        flood += "QUIET#";
+    ASSERT_TRUE(peer.SendAll(flood));
+    ASSERT_TRUE(PollUntil([&] { return RecordsOf('R').size() == frames + total; }));
+    EXPECT_EQ(static_cast<size_t>(took()) - tookBefore, CScriptHooks::kFramesPerTick);
+    std::string oks;
+    for (int i = 0; i < 36; ++i)
+        oks += "ok";
+    EXPECT_EQ(peer.Receive(oks.size()), oks);
+    EXPECT_EQ(RecordsOf('I').back(),
+              "script hooks: 36 frames of a flood went to the usual response");
     // Off, the script is not asked.
     settings.ScriptHooks = 0;
     EXPECT_EQ(Answer(peer, "NUL#"), "ok");
